@@ -1,0 +1,85 @@
+#include "app/resource_library.h"
+
+#include <QDir>
+#include <QFile>
+#include <QResource>
+
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
+namespace kalder {
+
+namespace {
+
+using TextTable = std::unordered_map<int, QString>;
+
+// Published once by loadResourceLibrary and never changed or freed afterwards, so readers on any
+// thread use it without a lock. Null until a library is registered.
+std::atomic<const TextTable*> g_texts{nullptr};
+// Serialises loadResourceLibrary calls.
+std::mutex g_loadMutex;
+
+const QString kTextTablePath = QStringLiteral(":/kalder/text/en.tsv");
+
+// One entry a line: decimal id, a tab, the text. Lines starting with '#' and lines without a
+// valid id are skipped; "\n" and "\t" inside a text stand for a line break and a tab.
+TextTable parseTextTable(const QByteArray& bytes) {
+    TextTable table;
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const qsizetype tab = line.indexOf('\t');
+        if (tab <= 0)
+            continue;
+        bool ok = false;
+        const int id = line.left(tab).trimmed().toInt(&ok);
+        if (!ok)
+            continue;
+        QString text = QString::fromUtf8(line.mid(tab + 1));
+        text.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+        text.replace(QStringLiteral("\\t"), QStringLiteral("\t"));
+        table.insert_or_assign(id, std::move(text));
+    }
+    return table;
+}
+
+} // namespace
+
+bool loadResourceLibrary(const QString& programDir) {
+    std::lock_guard lock(g_loadMutex);
+    if (g_texts.load(std::memory_order_acquire))
+        return true;
+    const QString file = QDir(programDir).filePath(QStringLiteral("KalderRes.rcc"));
+    if (!QFile::exists(file) || !QResource::registerResource(file))
+        return false;
+    QFile table(kTextTablePath);
+    auto* texts = new TextTable; // kept until exit
+    if (table.open(QIODevice::ReadOnly))
+        *texts = parseTextTable(table.readAll());
+    g_texts.store(texts, std::memory_order_release);
+    return true;
+}
+
+QString resourceText(int id) {
+    const TextTable* texts = g_texts.load(std::memory_order_acquire);
+    if (!texts)
+        return {};
+    const auto it = texts->find(id);
+    return it == texts->end() ? QString() : it->second;
+}
+
+QString resourceTextAfter(const QString& prefix, int id) {
+    return prefix + QLatin1Char(' ') + resourceText(id);
+}
+
+QImage resourcePicture(int id) {
+    if (!g_texts.load(std::memory_order_acquire))
+        return {};
+    return QImage(QStringLiteral(":/kalder/pictures/%1.png").arg(id));
+}
+
+} // namespace kalder
