@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QImage>
+
+namespace kalder {
+
+// A push button drawn with two pictures of the resource library: its normal look and its
+// pressed look. The owner can hold the pressed look (Connect while connected, Live while live
+// view runs) and can ask for press reports: then the button tells it of every press and release
+// of the left button through pressReport, besides the ordinary clicked signal. GUI thread only.
+class SkinButton : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    enum class PressPhase { Pressed = 0, Released = 1 };
+    Q_ENUM(PressPhase)
+
+    // Picture id 0 (or a picture the library lacks) leaves that look undrawn; the button then
+    // draws a plain face so that it stays usable.
+    SkinButton(int controlId, int normalPictureId, int pressedPictureId, QWidget* parent = nullptr);
+
+    int controlId() const { return m_controlId; }
+
+    void setPictures(const QImage& normal, const QImage& pressed);
+
+    // The look the owner holds, independent of the mouse.
+    void setPressedLook(bool pressed);
+    bool pressedLook() const { return m_pressedLook; }
+
+    void setPressReporting(bool on) { m_pressReporting = on; }
+    bool pressReporting() const { return m_pressReporting; }
+
+    // True while the button shows its pressed picture.
+    bool showsPressed() const;
+
+    QSize sizeHint() const override;
+
+signals:
+    // Sent directly (not queued) to the owner on press and release when reporting is on.
+    void pressReport(kalder::SkinButton* button, kalder::SkinButton::PressPhase phase);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    int m_controlId;
+    QImage m_normal;
+    QImage m_pressed;
+    bool m_pressedLook = false;
+    bool m_pressReporting = false;
+    bool m_hovered = false;
+};
+
+} // namespace kalder
