@@ -47,6 +47,29 @@ TextTable parseTextTable(const QByteArray& bytes) {
     return table;
 }
 
+// A cheap look at the binary resource header before Qt maps the file: the magic, a known
+// format version and tree, data and names offsets inside the file. Qt trusts those offsets.
+bool looksLikeResourceFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = f.size();
+    const QByteArray head = f.read(20);
+    if (head.size() < 20 || !head.startsWith("qres"))
+        return false;
+    auto be32 = [&head](int at) {
+        return (quint32(quint8(head[at])) << 24) | (quint32(quint8(head[at + 1])) << 16) |
+               (quint32(quint8(head[at + 2])) << 8) | quint32(quint8(head[at + 3]));
+    };
+    const quint32 version = be32(4);
+    if (version < 1 || version > 3)
+        return false;
+    for (int at : {8, 12, 16})
+        if (qint64(be32(at)) >= size)
+            return false;
+    return true;
+}
+
 } // namespace
 
 bool loadResourceLibrary(const QString& programDir) {
@@ -54,7 +77,7 @@ bool loadResourceLibrary(const QString& programDir) {
     if (g_texts.load(std::memory_order_acquire))
         return true;
     const QString file = QDir(programDir).filePath(QStringLiteral("KalderRes.rcc"));
-    if (!QFile::exists(file) || !QResource::registerResource(file))
+    if (!looksLikeResourceFile(file) || !QResource::registerResource(file))
         return false;
     QFile table(kTextTablePath);
     auto* texts = new TextTable; // kept until exit

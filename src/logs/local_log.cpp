@@ -79,19 +79,21 @@ bool writeFully(int fd, std::span<const std::byte> bytes, off_t offset) {
 
 // The ring position to write at. A header that cannot be trusted (file shorter than a header,
 // nextIndex beyond the last slot, or a nextIndex past what the file holds) restarts the ring at
-// slot 0, so no write ever lands outside the 2,500 slots.
+// slot 0, so no write ever lands outside the 2,500 slots; a file that already holds every slot
+// stays marked as wrapped, so that readers still put the restarted entries last.
 LocalLogHeader ringPosition(int fd, off_t fileSize) {
+    const LocalLogHeader restart{fileSize >= off_t(kLocalLogMaxFileSize) ? 1u : 0u, 0};
     LocalLogHeaderBytes bytes{};
     std::size_t got = 0;
     if (fileSize < off_t(kLocalLogHeaderSize) || !readFully(fd, bytes, 0, got) ||
         got < kLocalLogHeaderSize)
-        return {};
+        return restart;
     const auto header = decodeLocalLogHeader(bytes);
     if (!header || header->nextIndex >= kLocalLogSlotCount)
-        return {};
-    const off_t slotEnd = off_t(kLocalLogHeaderSize + header->nextIndex * kLocalLogRecordSize);
-    if (slotEnd > fileSize)
-        return {};
+        return restart;
+    const off_t slotStart = off_t(kLocalLogHeaderSize + header->nextIndex * kLocalLogRecordSize);
+    if (slotStart > fileSize)
+        return restart;
     return {header->wrapped != 0 ? 1u : 0u, header->nextIndex};
 }
 
