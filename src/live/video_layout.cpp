@@ -103,6 +103,17 @@ int layoutForChannelCount(int channelCount) {
     return 16;
 }
 
+CellRect pictureSourceRect(int width, int height, bool planar) {
+    const bool cif = width == 352;
+    const bool fields = height == 480 || height == 576;
+    CellRect rect;
+    rect.left = cif ? 3 : 0;
+    rect.top = fields ? 16 : 8;
+    rect.bottom = fields ? height - 8 : height - 4;
+    rect.right = cif && planar ? width - 3 : width;
+    return rect;
+}
+
 VideoLayout::VideoLayout() : m_pageCounts(pageTableFor(kCellCount)) {
     resetArrangement();
     updateVisibleCells();

@@ -60,6 +60,12 @@ std::array<int, kLayoutCount> pageTableFor(int channelCount);
 // The layout chosen when a stream starts: 4 cells up to 4 channels, 9 up to 8, else 16.
 int layoutForChannelCount(int channelCount);
 
+// Part of a w × h picture (upright coordinates) that is scaled into its cell: the recorder's
+// pictures carry a few lines of noise at the top and bottom and a 352-wide picture three dark
+// columns at its sides. The RGB path crops three columns at the left only, the planar path three
+// at each side.
+CellRect pictureSourceRect(int width, int height, bool planar);
+
 class VideoLayout {
 public:
     VideoLayout();

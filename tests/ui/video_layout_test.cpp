@@ -115,6 +115,25 @@ TEST(VideoLayoutGeometry, PositionTablesAsSpecifiedForTheIrregularLayouts) {
     }
 }
 
+TEST(VideoLayoutGeometry, PictureSourceRectangles) {
+    struct Case {
+        int width;
+        int height;
+        bool planar;
+        CellRect source;
+    };
+    const Case cases[] = {
+        {352, 240, false, {3, 8, 352, 236}}, // width 349, height 228
+        {352, 240, true, {3, 8, 349, 236}},  {704, 480, false, {0, 16, 704, 472}},
+        {704, 576, true, {0, 16, 704, 568}}, {704, 240, false, {0, 8, 704, 236}},
+        {352, 288, true, {3, 8, 349, 284}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(pictureSourceRect(c.width, c.height, c.planar), c.source)
+            << c.width << "x" << c.height << (c.planar ? " planar" : " rgb");
+    }
+}
+
 TEST(VideoLayoutPages, PageTablesByChannelCount) {
     using Table = std::array<int, kLayoutCount>;
     EXPECT_EQ(pageTableFor(16), (Table{16, 4, 3, 3, 2, 2, 2, 2, 1}));
