@@ -1,0 +1,555 @@
+#include "sim/client_connection.h"
+
+#include "protocol/byte_writer.h"
+#include "protocol/hello_record.h"
+#include "protocol/message_catalogue.h"
+#include "sim/live_frame_builder.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <utility>
+#include <cstdio>
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace kalder::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int32_t kRecordingOnState = 49;
+constexpr std::int32_t kRecordingOffState = 50;
+// How long a connection that said farewell waits for the client to close before closing itself.
+constexpr std::chrono::milliseconds kCloseGrace{2000};
+// A paced channel that falls this far behind (slow client) skips ahead instead of bursting.
+constexpr std::chrono::milliseconds kMaxLag{1000};
+// Size of the oversized-frame fault: larger than the client's 1,244,160-byte assembly buffer.
+constexpr std::size_t kOversizedFrameBytes = 1300000;
+
+std::int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+std::array<std::byte, 4> be32(std::uint32_t v) {
+    std::array<std::byte, 4> out;
+    ByteWriter w(out);
+    w.writeBe32(v);
+    return out;
+}
+
+} // namespace
+
+ClientConnection::ClientConnection(int fd, int id, std::string peer, RecorderModel& model,
+                                   const MediaSource& media, ConnectionSettings settings)
+    : m_id(id), m_peer(std::move(peer)), m_model(model), m_media(media),
+      m_settings(std::move(settings)), m_socket(fd) {
+    m_socket.setStopFlag(&m_stop);
+}
+
+ClientConnection::~ClientConnection() {
+    stop();
+}
+
+void ClientConnection::start() {
+    m_listenerId = m_model.addListener([this](unsigned changes) {
+        std::lock_guard lock(m_mutex);
+        if (changes & ModelChange::VideoLoss) {
+            if (m_liveOn)
+                m_channelInfoPending = true;
+            changes &= ~ModelChange::VideoLoss;
+        }
+        // The client applies the live-view table when DB_CHANGE arrives.
+        if (changes & ModelChange::LiveView)
+            changes |= ModelChange::Channels;
+        m_pendingPushes |= changes;
+        m_wake.notify_all();
+    });
+    m_receiveThread = std::thread([this] { receiveLoop(); });
+    m_outputThread = std::thread([this] { outputLoop(); });
+}
+
+void ClientConnection::stop() {
+    if (m_listenerId) {
+        m_model.removeListener(m_listenerId);
+        m_listenerId = 0;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_wake.notify_all();
+    }
+    m_socket.shutdownBoth();
+    if (m_receiveThread.joinable())
+        m_receiveThread.join();
+    if (m_outputThread.joinable())
+        m_outputThread.join();
+    m_socket.reset();
+}
+
+std::string ClientConnection::describe() const {
+    std::string user;
+    {
+        std::lock_guard lock(const_cast<std::mutex&>(m_mutex));
+        user = m_user.empty() ? "-" : m_user;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "%d:%s:live=0x%04x:audio=%d", m_id, user.c_str(),
+                  static_cast<unsigned>(m_liveMaskShown.load()), m_audioOn.load() ? 1 : 0);
+    return text;
+}
+
+void ClientConnection::post(const ConnectionAction& action) {
+    std::lock_guard lock(m_mutex);
+    m_actions.push_back(action);
+    m_wake.notify_all();
+}
+
+void ClientConnection::setStalled(bool stalled) {
+    std::lock_guard lock(m_mutex);
+    m_stalled = stalled;
+    m_wake.notify_all();
+}
+
+void ClientConnection::log(const char* format, ...) const {
+    if (!m_settings.verbose)
+        return;
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::fprintf(stderr, "kalder-recorder-sim: client %d (%s): %s\n", m_id, m_peer.c_str(), text);
+}
+
+void ClientConnection::send(std::uint16_t id, std::span<const std::byte> payload) {
+    if (m_stalled)
+        return;
+    MessageHeader header = makeHeader(id, static_cast<std::uint16_t>(payload.size()));
+    if (m_audioOn)
+        header.code |= kCodeAudioFlag;
+    sendMessage(m_socket, header, payload);
+}
+
+void ClientConnection::sendNack(std::uint16_t id, std::int32_t code) {
+    send(id, be32(static_cast<std::uint32_t>(code)));
+}
+
+// ---- receive thread -----------------------------------------------------------------------
+
+bool ClientConnection::waitReadable() {
+    auto lastActivity = Clock::now();
+    for (;;) {
+        if (m_stop)
+            return false;
+        const std::int64_t closeDeadline = m_closeDeadlineMs.load();
+        if (closeDeadline && steadyMs() >= closeDeadline)
+            return false;
+        if (m_settings.idleTimeoutSeconds &&
+            Clock::now() - lastActivity >= std::chrono::seconds(m_settings.idleTimeoutSeconds)) {
+            log("silent for %u s, dropped", m_settings.idleTimeoutSeconds);
+            return false;
+        }
+        pollfd pfd{m_socket.fd(), POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, 100);
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+void ClientConnection::receiveLoop() {
+    std::vector<std::byte> payload;
+    while (!m_stop) {
+        if (!waitReadable())
+            break;
+        MessageHeader header;
+        if (!receiveHeader(m_socket, header))
+            break;
+        payload.resize(header.payloadLength);
+        if (!LoopReceive(m_socket, payload))
+            break;
+        if (m_closeDeadlineMs.load())
+            continue; // farewell said: only wait for the client to close
+        if (!handleMessage(header, payload))
+            break;
+    }
+    log("connection ended");
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_wake.notify_all();
+    }
+    m_socket.shutdownBoth();
+    m_ended = true;
+}
+
+void ClientConnection::closeGracefully() {
+    // Shut only the sending side, so that everything sent so far reaches the client before it
+    // sees the close; the receive thread then reads until the client closes or the grace ends.
+    {
+        std::lock_guard lock(m_socket.sendMutex());
+        m_socket.shutdownSend();
+    }
+    m_closeDeadlineMs = steadyMs() + kCloseGrace.count();
+}
+
+bool ClientConnection::handleMessage(const MessageHeader& header,
+                                     std::span<const std::byte> payload) {
+    const std::uint16_t id = header.messageId();
+    if (!m_loggedIn) {
+        if (id == MessageId::HELLO)
+            return handleHello(payload);
+        return true; // nothing but HELLO counts before login
+    }
+    switch (id) {
+    case MessageId::BYE48:
+        log("farewell");
+        closeGracefully();
+        return true;
+    case MessageId::LIVE_REQ: {
+        if (payload.size() != 4)
+            return true;
+        const std::uint32_t word = (std::to_integer<std::uint32_t>(payload[0]) << 24) |
+                                   (std::to_integer<std::uint32_t>(payload[1]) << 16) |
+                                   (std::to_integer<std::uint32_t>(payload[2]) << 8) |
+                                   std::to_integer<std::uint32_t>(payload[3]);
+        const unsigned count = m_model.channelCount();
+        const std::uint16_t mask =
+            static_cast<std::uint16_t>(word & ((count >= 16) ? 0xFFFFu : ((1u << count) - 1)));
+        log("LIVE_REQ 0x%04x", mask);
+        std::lock_guard lock(m_mutex);
+        m_liveMask = mask;
+        m_liveOn = true;
+        m_channelInfoPending = true;
+        m_wake.notify_all();
+        return true;
+    }
+    case MessageId::LIVE_STOP: {
+        log("LIVE_STOP");
+        std::lock_guard lock(m_mutex);
+        m_liveOn = false;
+        m_liveMask = 0;
+        m_channelInfoPending = false;
+        m_stopAckPending = true;
+        m_wake.notify_all();
+        return true;
+    }
+    case MessageId::AUDIO_ONOFF_REQ:
+        m_audioOn = header.audioFlag();
+        log("audio %s", header.audioFlag() ? "on" : "off");
+        return true;
+    case MessageId::REC_ON_REQ:
+        m_model.setRecording(true);
+        send(MessageId::REC_ON_ACK, be32(kRecordingOnState));
+        return true;
+    case MessageId::REC_OFF_REQ:
+        if (!m_model.hasRight(static_cast<std::size_t>(m_account.load()), 0)) {
+            sendNack(MessageId::REC_OFF_NACK, 1);
+            return true;
+        }
+        m_model.setRecording(false);
+        send(MessageId::REC_OFF_ACK, be32(kRecordingOffState));
+        return true;
+    case MessageId::DVR_TIME_REQ:
+        send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));
+        return true;
+    default:
+        break;
+    }
+    if (header.code >= kKeepAliveCode) {
+        if (m_settings.aliveReply)
+            send(idForCode(kKeepAliveCode));
+        return true;
+    }
+    log("request id %u not served, %zu bytes dropped", id, payload.size());
+    return true;
+}
+
+bool ClientConnection::handleHello(std::span<const std::byte> payload) {
+    const auto hello = decodeHelloPayload(payload);
+    if (!hello) {
+        log("HELLO of %zu bytes", payload.size());
+        sendNack(MessageId::BYE48, m_model.config().loginFailReason);
+        closeGracefully();
+        return true;
+    }
+    const LoginResult login = m_model.authenticate(hello->userId, hello->password);
+    if (!login.account) {
+        log("login of '%s' refused, BYE48 %d", hello->userId.c_str(), login.byeReason);
+        sendNack(MessageId::BYE48, login.byeReason);
+        closeGracefully();
+        return true;
+    }
+    m_account = static_cast<int>(*login.account);
+    {
+        std::lock_guard lock(m_mutex);
+        m_user = hello->userId;
+    }
+    log("login of '%s' as account %zu", hello->userId.c_str(), *login.account);
+    const auto record = encodeHelloRecord(m_model.helloRecord(*login.account));
+    send(MessageId::HELLO48_ACK, record);
+    m_loggedIn = true;
+    sendStatusPushes(kAllStatusPushes);
+    if (m_settings.byeAfterLogin) {
+        sendNack(MessageId::BYE48, *m_settings.byeAfterLogin);
+        closeGracefully();
+    }
+    return true;
+}
+
+// ---- pushes (receive or output thread) ------------------------------------------------------
+
+void ClientConnection::sendStatusPushes(unsigned changes) {
+    // The order a recorder uses after login: the client applies the live-view table and the
+    // user's row when DB_CHANGE arrives, so the rights and the live-view table go first.
+    if (changes & ModelChange::Rights)
+        send(MessageId::RIGHT_CHANGE, encodeUserRightsTable(m_model.rightsTable()));
+    if (changes & ModelChange::LiveView)
+        send(MessageId::NETLIVE_CH_CHANGE, encodeLiveViewRights(m_model.liveViewRights()));
+    if (changes & ModelChange::Channels)
+        send(MessageId::DB_CHANGE, encodeChannelConfigRecord(m_model.channelConfig()));
+    if (changes & ModelChange::SysEtc) {
+        send(MessageId::SYS_ETC_INFO, buildSysEtcInfo());
+        send(MessageId::SYS_ETC_INFO_EX, buildSysEtcInfoEx());
+    }
+    if (changes & ModelChange::Dst)
+        send(MessageId::DST_INFO, buildDstTable());
+    if (changes & ModelChange::Recording)
+        send(MessageId::REC_STATUS, encodeRecStatus(m_model.recStatus()));
+}
+
+// ---- output thread ------------------------------------------------------------------------
+
+Clock::time_point ClientConnection::dueTime(unsigned channel, std::uint64_t k) const {
+    auto loop = m_media.loop(channel);
+    const unsigned fps = loop ? loop->params.framesPerSecond : 30;
+    return m_settings.epoch +
+           std::chrono::nanoseconds(static_cast<std::int64_t>(k * 1000000000ull / fps));
+}
+
+void ClientConnection::sendLiveChannelInfo() {
+    std::uint16_t mask;
+    {
+        std::lock_guard lock(m_mutex);
+        mask = m_liveMask;
+    }
+    const std::uint16_t loss = m_model.videoLossMask();
+    const std::uint32_t word = mask | (static_cast<std::uint32_t>(loss) << 16);
+    m_liveMaskShown = mask;
+    send(MessageId::LIVE_CHANNEL_INFO, be32(word));
+    // Channels that start streaming join the shared timeline at the next frame slot.
+    const auto now = Clock::now();
+    for (unsigned c = 0; c < kMaxChannels; ++c) {
+        ChannelCursor& cursor = m_cursors[c];
+        const bool wanted = (mask >> c) & 1;
+        if (wanted && !cursor.active) {
+            auto loop = m_media.loop(c);
+            if (!loop)
+                continue;
+            const auto elapsed =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_settings.epoch)
+                    .count();
+            cursor.frameNumber =
+                static_cast<std::uint64_t>(elapsed) * loop->params.framesPerSecond / 1000000000ull +
+                1;
+            cursor.audioCredit = 0;
+        }
+        cursor.active = wanted && m_media.loop(c) != nullptr;
+    }
+}
+
+void ClientConnection::outputLoop() {
+    for (;;) {
+        unsigned pushes = 0;
+        bool channelInfo = false;
+        bool stopAck = false;
+        std::deque<ConnectionAction> actions;
+        {
+            std::unique_lock lock(m_mutex);
+            auto wake = Clock::now() + std::chrono::seconds(1);
+            if (m_liveOn && !m_stalled) {
+                for (unsigned c = 0; c < kMaxChannels; ++c)
+                    if (m_cursors[c].active)
+                        wake = std::min(wake, dueTime(c, m_cursors[c].frameNumber));
+            }
+            m_wake.wait_until(lock, wake, [&] {
+                return m_stop.load() || (!m_stalled && (m_pendingPushes || m_channelInfoPending ||
+                                                        m_stopAckPending || !m_actions.empty()));
+            });
+            if (m_stop)
+                return;
+            if (m_stalled)
+                continue;
+            // Before login the pushes go out with the login answer anyway.
+            pushes = std::exchange(m_pendingPushes, 0);
+            if (!m_loggedIn)
+                pushes = 0;
+            channelInfo = std::exchange(m_channelInfoPending, false);
+            stopAck = std::exchange(m_stopAckPending, false);
+            actions.swap(m_actions);
+            if (!m_liveOn)
+                for (auto& cursor : m_cursors)
+                    cursor.active = false;
+        }
+        for (const ConnectionAction& action : actions)
+            runAction(action);
+        if (pushes)
+            sendStatusPushes(pushes);
+        if (stopAck) {
+            m_liveMaskShown = 0;
+            send(MessageId::LIVE_STOP_ACK);
+        }
+        if (channelInfo)
+            sendLiveChannelInfo();
+        sendDueFrames(Clock::now());
+    }
+}
+
+void ClientConnection::runAction(const ConnectionAction& action) {
+    using Kind = ConnectionAction::Kind;
+    switch (action.kind) {
+    case Kind::Bye:
+        sendNack(MessageId::BYE48, action.value);
+        closeGracefully();
+        break;
+    case Kind::Drop:
+        m_socket.shutdownBoth();
+        break;
+    case Kind::CloseMidFragment:
+        m_armCloseMidFragment = true;
+        break;
+    case Kind::BadMagic:
+        m_armBadMagic = true;
+        break;
+    case Kind::Oversized:
+        m_armOversized = true;
+        break;
+    case Kind::UnknownId: {
+        std::vector<std::byte> payload(std::min<std::uint32_t>(action.length, kMaxPayloadLength));
+        for (std::size_t i = 0; i < payload.size(); ++i)
+            payload[i] = static_cast<std::byte>(i * 7 + 3);
+        send(action.id, payload);
+        break;
+    }
+    case Kind::CodeFFFF: {
+        if (m_stalled)
+            break;
+        MessageHeader header = makeHeader(0, 8);
+        header.code = 0xFFFF;
+        const std::array<std::byte, 8> payload{};
+        sendMessage(m_socket, header, payload);
+        break;
+    }
+    case Kind::Notice257: {
+        std::array<std::byte, 12> payload{};
+        ByteWriter w(payload);
+        w.writeBe32(1);
+        w.writeBe32(m_model.recorderTime());
+        w.writeBe32(0);
+        send(MessageId::NOTICE_257, payload);
+        break;
+    }
+    case Kind::LiveNack: {
+        {
+            std::lock_guard lock(m_mutex);
+            m_liveOn = false;
+            m_liveMask = 0;
+            m_channelInfoPending = false;
+        }
+        for (auto& cursor : m_cursors)
+            cursor.active = false;
+        m_liveMaskShown = 0;
+        sendNack(MessageId::LIVE_NACK, action.value);
+        break;
+    }
+    case Kind::Push:
+        sendStatusPushes(static_cast<unsigned>(action.value));
+        break;
+    }
+}
+
+void ClientConnection::sendDueFrames(Clock::time_point now) {
+    for (unsigned c = 0; c < kMaxChannels; ++c) {
+        ChannelCursor& cursor = m_cursors[c];
+        if (!cursor.active)
+            continue;
+        auto loop = m_media.loop(c);
+        const unsigned fps = loop->params.framesPerSecond;
+        if (dueTime(c, cursor.frameNumber) + kMaxLag < now) {
+            // The client does not keep up: skip to the present instead of bursting.
+            const auto elapsed =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_settings.epoch)
+                    .count();
+            cursor.frameNumber = static_cast<std::uint64_t>(elapsed) * fps / 1000000000ull;
+        }
+        while (cursor.active && dueTime(c, cursor.frameNumber) <= now && !m_stop) {
+            sendFrame(c, cursor);
+            ++cursor.frameNumber;
+        }
+    }
+}
+
+void ClientConnection::sendFrame(unsigned channel, ChannelCursor& cursor) {
+    const auto loop = m_media.loop(channel);
+    const std::uint16_t lossMask = m_model.videoLossMask();
+    if ((lossMask >> channel) & 1)
+        return; // no camera signal: nothing to send
+    const LoopParams& p = loop->params;
+    const unsigned channels = std::max(1u, m_model.channelCount());
+    // Each channel runs its loop at its own offset so that the channels' key frames are spread
+    // over the key interval, as a recorder's independent encoders are.
+    const std::uint64_t stagger =
+        static_cast<std::uint64_t>(channel) * p.keyIntervalFrames / channels;
+    const EncodedFrame& encoded =
+        loop->frames[(cursor.frameNumber + stagger) % loop->frames.size()];
+
+    FrameParts parts;
+    parts.channel = static_cast<std::uint8_t>(channel);
+    parts.resolutionCode = p.width == 352 ? 0 : (p.height <= 288 ? 5 : 1);
+    parts.pal = p.height == 288 || p.height == 576;
+    m_model.recorderClock(parts.timeSeconds, parts.milliseconds);
+    parts.key = encoded.key;
+    parts.video = encoded.data;
+
+    std::array<std::uint8_t, kAudioElementBytes> element;
+    const bool audioOn = m_audioOn;
+    const unsigned audioChannel = m_model.audioChannel();
+    if (audioOn && audioChannel == channel + 1) {
+        // 8000 samples a second ride in 512-sample elements on this channel's frames.
+        cursor.audioCredit += kAudioSampleRate / p.framesPerSecond;
+        if (cursor.audioCredit >= kAudioElementBytes) {
+            cursor.audioCredit -= kAudioElementBytes;
+            MediaSource::fillAudioElement(channel, cursor.audioSamples, element);
+            cursor.audioSamples += kAudioElementBytes;
+            parts.audioElement = element;
+            parts.audioChannel = static_cast<std::uint8_t>(channel);
+        }
+    }
+    if (std::exchange(m_armBadMagic, false))
+        parts.badMagic = true;
+    if (std::exchange(m_armOversized, false))
+        parts.padToBytes = kOversizedFrameBytes;
+
+    const std::vector<std::byte> frame = buildFrame(parts);
+    const std::vector<std::byte> wire =
+        buildFragmentedMessages(frame, MessageId::LIVE_DATA, audioOn ? kCodeAudioFlag : 0, channel,
+                                parts.timeSeconds, m_settings.maxFragmentBytes);
+    if (m_stalled)
+        return;
+    std::lock_guard lock(m_socket.sendMutex());
+    if (std::exchange(m_armCloseMidFragment, false)) {
+        // Header and half of the first fragment's payload, then the connection ends.
+        const std::size_t firstPayload = std::min(frame.size(), m_settings.maxFragmentBytes);
+        const std::size_t cut = kHeaderSize + firstPayload / 2;
+        sendAll(m_socket, std::span(wire).first(cut));
+        log("closed in the middle of a fragment");
+        m_socket.shutdownBoth();
+        return;
+    }
+    sendAll(m_socket, wire);
+}
+
+} // namespace kalder::sim

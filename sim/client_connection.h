@@ -1,0 +1,144 @@
+#pragma once
+
+#include "protocol/message_header.h"
+#include "protocol/transport.h"
+#include "sim/media_source.h"
+#include "sim/recorder_model.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kalder::sim {
+
+// Something the admin interface asks a connection to do, carried out on its output thread.
+struct ConnectionAction {
+    enum class Kind {
+        Bye,              // BYE48 with `value` as reason, then close
+        Drop,             // close at once
+        CloseMidFragment, // the next frame stops in the middle of a message, then close
+        BadMagic,         // the next frame has a wrong magic
+        Oversized,        // the next frame is larger than any client assembly buffer
+        UnknownId,        // message `id` with `length` payload bytes
+        CodeFFFF,         // a message with code word 0xFFFF and 8 payload bytes
+        Notice257,        // NOTICE_257 with 12 bytes
+        LiveNack,         // LIVE_NACK with `value` as code; live streaming stops
+        Push,             // status records named by `value` (ModelChange bits)
+    };
+    Kind kind = Kind::Drop;
+    std::int32_t value = 0;
+    std::uint16_t id = 0;
+    std::uint32_t length = 0;
+};
+
+// Settings a connection takes at start and keeps.
+struct ConnectionSettings {
+    unsigned idleTimeoutSeconds = 60;
+    std::size_t maxFragmentBytes = 65535;
+    std::optional<std::int32_t> byeAfterLogin;
+    bool aliveReply = true;
+    bool verbose = false;
+    std::chrono::steady_clock::time_point epoch; // frame timeline shared by all connections
+};
+
+// One client of the recorder. The receive thread reads and answers requests; the output thread
+// paces live frames and sends status pushes, live answers and admin-requested faults. Both send
+// through the socket's send lock, one whole message (or one whole frame) at a time.
+class ClientConnection {
+public:
+    ClientConnection(int fd, int id, std::string peer, RecorderModel& model,
+                     const MediaSource& media, ConnectionSettings settings);
+    ~ClientConnection();
+    ClientConnection(const ClientConnection&) = delete;
+    ClientConnection& operator=(const ClientConnection&) = delete;
+
+    // Server thread: starts both threads.
+    void start();
+    // Server thread: ends the connection and joins both threads.
+    void stop();
+    // True once the receive thread has ended (the server then calls stop()).
+    bool ended() const { return m_ended.load(); }
+
+    int id() const { return m_id; }
+    bool loggedIn() const { return m_loggedIn.load(); }
+    // "id user live=0x.... audio=0|1" for the admin's client list.
+    std::string describe() const;
+
+    // Any thread: queue an action for the output thread.
+    void post(const ConnectionAction& action);
+    // Any thread: stop (or resume) sending anything without closing.
+    void setStalled(bool stalled);
+
+private:
+    struct ChannelCursor {
+        bool active = false;
+        std::uint64_t frameNumber = 0; // frame k is due at epoch + k / fps
+        std::uint64_t audioSamples = 0;
+        unsigned audioCredit = 0; // samples owed to the client, 8 kHz
+    };
+
+    void receiveLoop();
+    void outputLoop();
+    bool waitReadable();
+    bool handleMessage(const MessageHeader& header, std::span<const std::byte> payload);
+    bool handleHello(std::span<const std::byte> payload);
+    void sendStatusPushes(unsigned changes);
+    void sendLiveChannelInfo();
+    void runAction(const ConnectionAction& action);
+    void sendDueFrames(std::chrono::steady_clock::time_point now);
+    void sendFrame(unsigned channel, ChannelCursor& cursor);
+    void closeGracefully();
+    std::chrono::steady_clock::time_point dueTime(unsigned channel, std::uint64_t k) const;
+
+    // Sends one message with the audio flag as it now stands; dropped while stalled.
+    void send(std::uint16_t id, std::span<const std::byte> payload = {});
+    void sendNack(std::uint16_t id, std::int32_t code);
+    void log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+    const int m_id;
+    const std::string m_peer;
+    RecorderModel& m_model;
+    const MediaSource& m_media;
+    const ConnectionSettings m_settings;
+    MessageSocket m_socket;
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_ended{false};
+    std::atomic<bool> m_loggedIn{false};
+    std::atomic<bool> m_audioOn{false};
+    std::atomic<bool> m_stalled{false};
+    std::atomic<std::int64_t> m_closeDeadlineMs{0}; // steady ms; 0: not closing
+    std::atomic<int> m_account{-1};
+    std::atomic<std::uint32_t> m_liveMaskShown{0};
+
+    std::mutex m_mutex;                // guards the fields below
+    std::condition_variable m_wake;    // output thread's wake-up
+    unsigned m_pendingPushes = 0;      // ModelChange bits
+    bool m_channelInfoPending = false; // send LIVE_CHANNEL_INFO (new LIVE_REQ or video loss)
+    bool m_stopAckPending = false;     // send LIVE_STOP_ACK
+    std::uint16_t m_liveMask = 0;      // requested channels; 0: live off
+    bool m_liveOn = false;
+    std::deque<ConnectionAction> m_actions;
+    std::string m_user;
+
+    // Output thread only.
+    std::array<ChannelCursor, kMaxChannels> m_cursors{};
+    bool m_armCloseMidFragment = false;
+    bool m_armBadMagic = false;
+    bool m_armOversized = false;
+
+    int m_listenerId = 0;
+    std::thread m_receiveThread;
+    std::thread m_outputThread;
+};
+
+} // namespace kalder::sim
