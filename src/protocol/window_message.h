@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QEvent>
+
+#include <cstdint>
+
+namespace kalder {
+
+// Posted window messages. Worker threads (connect, receive, keep-alive, decode) never touch a
+// window object: everything they need done on the GUI thread travels as a WindowMessageEvent
+// posted to one receiver object (the main window, or the command-line front end's receiver),
+// which lives for the whole run and forwards a message meant for another window when that
+// window still exists. The event type is the message number itself.
+namespace WindowMessage {
+enum : int {
+    // Numbers shared by the whole client.
+    Notification = 21030,           // lParam = category << 16 | detail
+    RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
+    RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
+
+    // 21100-21149: the session's own requests to the receiver. These replace the few things the
+    // session would otherwise do to the main window's controls from a worker thread; the
+    // receiver acts on them on the GUI thread.
+    LiveButton = 21100,            // wParam: ButtonLook
+    AudioButton = 21101,           // wParam: ButtonLook
+    RecordButton = 21102,          // wParam: ButtonLook (pressed = recording)
+    ConnectButton = 21103,         // wParam: ButtonLook
+    MikeButton = 21104,            // wParam: ButtonLook
+    NotServed = 21105,             // the recorder is of a product family this client does not serve
+                                   // ("Not Kalder !"); wParam = productFamily, lParam =
+                                   // product_number. The connection ends; (2,0) follows.
+    DropSession = 21106,           // the connect thread failed: disconnect and forget the session
+    LoggedIn = 21107,              // HELLO48_ACK accepted; the recorder's description is readable
+    ConnectFailed = 21108,         // any connect failure; wParam = errno (posted besides the
+                                   // notification, if any; the desktop ignores it)
+    RecorderClock = 21109,         // lParam = the recorder's clock (seconds, UTC) of live frames;
+                                   // posted when the second changes
+    LiveChannels = 21110,          // LIVE_CHANNEL_INFO: wParam = streaming channel mask (hidden
+                                   // channels removed), lParam = video-loss mask; also the mask for
+                                   // the channel information file when the settings ask for it
+    VideoWindowReset = 21111,      // clear and repaint the video window; wParam = panes of the
+                                   // layout to select (4, 9, 16) or 0 to keep the layout; live
+                                   // start and stop also release the nine layout buttons
+    HiddenChannelsChanged = 21112, // the hidden state of channels changed: repaint
+    AudioChannel = 21113,          // wParam = the recorder's audio channel (DB_CHANGE byte 540)
+    CloseWindow = 21114,           // wParam: CloseTarget; close that window when it is open
+    LeaveFullScreen = 21115,       // return the video window from full-screen view
+    ChannelInfoFile = 21116,    // wParam = channel mask to record in the channel information file
+    ClearSearchContext = 21117, // the search right was withdrawn: clear the search resume context
+};
+} // namespace WindowMessage
+
+enum class ButtonLook : int { Released = 0, Pressed = 1, Usable = 2 };
+
+// Windows the session asks the receiver to close.
+namespace CloseTarget {
+enum : int {
+    FirmwareUpgrade = 19,
+    RequestWindow = 20, // the window that made the current search, backup or log request
+    RemoteSetup = 21,
+    RemotePlayback = 22,
+    PtzPanel = 23,
+    PtzPresetKeypad = 24,
+    DomeMenu = 25,
+    BackupProgress = 26,
+    MainPasswordPrompt = 100,
+    RequestWindowPasswordPrompt = 101,
+};
+} // namespace CloseTarget
+
+// A posted window message: QEvent::Type is the message number.
+class WindowMessageEvent : public QEvent {
+public:
+    WindowMessageEvent(int message, std::uintptr_t wParam, std::intptr_t lParam)
+        : QEvent(static_cast<QEvent::Type>(message)), m_wParam(wParam), m_lParam(lParam) {}
+
+    int message() const { return static_cast<int>(type()); }
+    std::uintptr_t wParam() const { return m_wParam; }
+    std::intptr_t lParam() const { return m_lParam; }
+
+private:
+    std::uintptr_t m_wParam;
+    std::intptr_t m_lParam;
+};
+
+} // namespace kalder

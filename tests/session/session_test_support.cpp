@@ -1,0 +1,314 @@
+#include "session_test_support.h"
+
+#include "protocol/byte_writer.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kalder::test {
+
+void ensureCoreApplication() {
+    static int argc = 1;
+    static char name[] = "session_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+bool EventRecorder::event(QEvent* event) {
+    if (auto* m = dynamic_cast<WindowMessageEvent*>(event)) {
+        PostedMessage posted{m->message(), m->wParam(), m->lParam()};
+        m_messages.push_back(posted);
+        if (onMessage)
+            onMessage(posted);
+        return true;
+    }
+    return QObject::event(event);
+}
+
+std::vector<Notification> EventRecorder::notifications() const {
+    std::vector<Notification> result;
+    for (const PostedMessage& m : m_messages)
+        if (m.message == WindowMessage::Notification)
+            result.push_back(Notification::fromLParam(static_cast<std::uint32_t>(m.lParam)));
+    return result;
+}
+
+std::size_t EventRecorder::count(int message) const {
+    std::size_t n = 0;
+    for (const PostedMessage& m : m_messages)
+        n += m.message == message;
+    return n;
+}
+
+std::optional<PostedMessage> EventRecorder::last(int message) const {
+    for (auto it = m_messages.rbegin(); it != m_messages.rend(); ++it)
+        if (it->message == message)
+            return *it;
+    return std::nullopt;
+}
+
+bool EventRecorder::hasNotification(Notification n) const {
+    for (const Notification& got : notifications())
+        if (got == n)
+            return true;
+    return false;
+}
+
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        QCoreApplication::sendPostedEvents();
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void pumpEvents() {
+    QCoreApplication::sendPostedEvents();
+}
+
+ScriptedRecorder::ScriptedRecorder() {
+    int fds[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    m_sessionFd = fds[0];
+    m_fd = fds[1];
+}
+
+ScriptedRecorder::~ScriptedRecorder() {
+    close();
+}
+
+void ScriptedRecorder::close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+void ScriptedRecorder::writeRaw(std::span<const std::byte> bytes) const {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void ScriptedRecorder::send(const MessageHeader& header, std::span<const std::byte> payload) const {
+    std::vector<std::byte> bytes(kHeaderSize + payload.size());
+    const auto head = encodeHeader(header);
+    std::copy(head.begin(), head.end(), bytes.begin());
+    std::copy(payload.begin(), payload.end(), bytes.begin() + kHeaderSize);
+    writeRaw(bytes);
+}
+
+void ScriptedRecorder::send(std::uint16_t id, std::span<const std::byte> payload,
+                            std::uint16_t fragmentFlags, std::uint16_t codeExtra,
+                            std::uint32_t word3) const {
+    MessageHeader h = makeHeader(id, static_cast<std::uint16_t>(payload.size()));
+    h.code = static_cast<std::uint16_t>(h.code | codeExtra);
+    h.fragmentFlags = fragmentFlags;
+    h.headerWord3 = word3;
+    send(h, payload);
+}
+
+bool ScriptedRecorder::readExact(std::span<std::byte> bytes, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd pfd{m_fd, POLLIN, 0};
+        if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        const ssize_t n = ::recv(m_fd, bytes.data() + got, bytes.size() - got, 0);
+        if (n <= 0)
+            return false;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::optional<WireMessage> ScriptedRecorder::read(std::chrono::milliseconds limit) {
+    std::array<std::byte, kHeaderSize> head;
+    if (!readExact(head, limit))
+        return std::nullopt;
+    WireMessage m;
+    m.header = decodeHeader(head);
+    m.payload.resize(m.header.payloadLength);
+    if (!readExact(m.payload, limit))
+        return std::nullopt;
+    return m;
+}
+
+std::optional<WireMessage> ScriptedRecorder::readUntil(std::uint16_t id,
+                                                       std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        auto m = read(std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now()));
+        if (!m)
+            return std::nullopt;
+        m_seen.push_back(*m);
+        if (m->header.messageId() == id)
+            return m;
+    }
+    return std::nullopt;
+}
+
+bool ScriptedRecorder::sessionClosed(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    std::array<std::byte, 4096> sink;
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd pfd{m_fd, POLLIN, 0};
+        if (::poll(&pfd, 1, 50) <= 0)
+            continue;
+        const ssize_t n = ::recv(m_fd, sink.data(), sink.size(), MSG_DONTWAIT);
+        if (n == 0)
+            return true;
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+class FrameSink : public FrameConsumer {
+public:
+    FrameSink(FrameSinkFactory& factory, unsigned channel)
+        : m_factory(factory), m_channel(channel) {}
+    ~FrameSink() override { note("destroy"); }
+    void enqueueFrame(std::unique_ptr<FrameRecord> frame) override {
+        std::lock_guard lock(m_factory.m_mutex);
+        m_factory.m_frames[m_channel].push_back(std::move(*frame));
+    }
+    bool discardAll() const override { return m_discard; }
+    void setDiscardAll() override {
+        m_discard = true;
+        note("discard");
+    }
+    std::size_t queuedFrames() const override { return 0; }
+    void stop() override { note("stop"); }
+    void setVideoLoss(bool lost) override {
+        m_videoLoss = lost;
+        std::lock_guard lock(m_factory.m_mutex);
+        m_factory.m_videoLoss[m_channel] = lost;
+    }
+    bool videoLoss() const override { return m_videoLoss; }
+
+private:
+    void note(const char* what) {
+        std::lock_guard lock(m_factory.m_mutex);
+        m_factory.m_journal.push_back(std::string(what) + " " + std::to_string(m_channel));
+        if (std::string(what) == "destroy") {
+            --m_factory.m_alive;
+            m_factory.m_videoLoss.erase(m_channel);
+        }
+    }
+    FrameSinkFactory& m_factory;
+    unsigned m_channel;
+    std::atomic<bool> m_discard{false};
+    std::atomic<bool> m_videoLoss{false};
+};
+
+class AudioSink : public AudioConsumer {
+public:
+    explicit AudioSink(AudioSinkFactory& factory) : m_factory(factory) {}
+    ~AudioSink() override {
+        std::lock_guard lock(m_factory.m_mutex);
+        --m_factory.m_alive;
+    }
+    void enqueueAudio(std::span<const std::byte> element) override {
+        std::lock_guard lock(m_factory.m_mutex);
+        m_factory.m_elements.emplace_back(element.begin(), element.end());
+    }
+    std::size_t queuedBuffers() const override { return 0; }
+
+private:
+    AudioSinkFactory& m_factory;
+};
+
+} // namespace
+
+std::unique_ptr<FrameConsumer> FrameSinkFactory::createConsumer(unsigned channel) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_journal.push_back("create " + std::to_string(channel));
+        ++m_alive;
+    }
+    return std::make_unique<FrameSink>(*this, channel);
+}
+
+std::vector<FrameRecord> FrameSinkFactory::frames(unsigned channel) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_frames.find(channel);
+    return it == m_frames.end() ? std::vector<FrameRecord>{} : it->second;
+}
+
+std::size_t FrameSinkFactory::totalFrames() const {
+    std::lock_guard lock(m_mutex);
+    std::size_t n = 0;
+    for (const auto& [channel, frames] : m_frames)
+        n += frames.size();
+    return n;
+}
+
+std::size_t FrameSinkFactory::alive() const {
+    std::lock_guard lock(m_mutex);
+    return m_alive;
+}
+
+bool FrameSinkFactory::videoLoss(unsigned channel) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_videoLoss.find(channel);
+    return it != m_videoLoss.end() && it->second;
+}
+
+std::vector<std::string> FrameSinkFactory::journal() const {
+    std::lock_guard lock(m_mutex);
+    return m_journal;
+}
+
+std::unique_ptr<AudioConsumer> AudioSinkFactory::startPlayer(AudioStreamKind) {
+    std::lock_guard lock(m_mutex);
+    ++m_started;
+    ++m_alive;
+    return std::make_unique<AudioSink>(*this);
+}
+
+std::size_t AudioSinkFactory::started() const {
+    std::lock_guard lock(m_mutex);
+    return m_started;
+}
+
+std::size_t AudioSinkFactory::alive() const {
+    std::lock_guard lock(m_mutex);
+    return m_alive;
+}
+
+std::vector<std::vector<std::byte>> AudioSinkFactory::elements() const {
+    std::lock_guard lock(m_mutex);
+    return m_elements;
+}
+
+std::vector<std::byte> be32Bytes(std::uint32_t value) {
+    std::vector<std::byte> bytes(4);
+    ByteWriter w(bytes);
+    w.writeBe32(value);
+    return bytes;
+}
+
+} // namespace kalder::test
