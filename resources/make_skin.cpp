@@ -17,6 +17,7 @@
 #include <QPainterPath>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -532,7 +533,8 @@ void makeButtons(Output& out) {
 
 // ---- text table --------------------------------------------------------------------------------
 
-// Checks the table (every entry "id<TAB>text", ids unique, text non-empty) and copies it.
+// Checks the table (every entry "id<TAB>text", ids unique, text non-empty and ASCII) and copies
+// it.
 bool copyTextTable(const QString& source, Output& out) {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -555,6 +557,10 @@ bool copyTextTable(const QString& source, Output& out) {
         const int id = tab > 0 ? line.left(tab).toInt(&isNumber) : 0;
         if (!isNumber || line.size() == tab + 1) {
             std::fprintf(stderr, "%s:%d: expected \"id<TAB>text\"\n", qPrintable(source), lineNo);
+            ok = false;
+        } else if (std::any_of(line.begin(), line.end(), [](char c) { return c & 0x80; })) {
+            // Texts are single-byte and shown as they are: keep them plain ASCII.
+            std::fprintf(stderr, "%s:%d: text is not plain ASCII\n", qPrintable(source), lineNo);
             ok = false;
         } else if (!ids.insert(id).second) {
             std::fprintf(stderr, "%s:%d: id %d appears twice\n", qPrintable(source), lineNo, id);

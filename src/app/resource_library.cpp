@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QResource>
 
 #include <atomic>
@@ -20,7 +21,16 @@ std::atomic<const TextTable*> g_texts{nullptr};
 // Serialises loadResourceLibrary calls.
 std::mutex g_loadMutex;
 
-const QString kTextTablePath = QStringLiteral(":/kalder/text/en.tsv");
+// The table of the system's language when the library holds one, else the English one.
+QByteArray readTextTable() {
+    const QString language = QLocale::system().name().section(QLatin1Char('_'), 0, 0);
+    for (const QString& lang : {language, QStringLiteral("en")}) {
+        QFile table(QStringLiteral(":/kalder/text/%1.tsv").arg(lang));
+        if (!lang.isEmpty() && table.open(QIODevice::ReadOnly))
+            return table.readAll();
+    }
+    return {};
+}
 
 // One entry a line: decimal id, a tab, the text. Lines starting with '#' and lines without a
 // valid id are skipped; "\n" and "\t" inside a text stand for a line break and a tab.
@@ -79,11 +89,8 @@ bool loadResourceLibrary(const QString& programDir) {
     const QString file = QDir(programDir).filePath(QStringLiteral("KalderRes.rcc"));
     if (!looksLikeResourceFile(file) || !QResource::registerResource(file))
         return false;
-    QFile table(kTextTablePath);
-    auto* texts = new TextTable; // kept until exit
-    if (table.open(QIODevice::ReadOnly))
-        *texts = parseTextTable(table.readAll());
-    g_texts.store(texts, std::memory_order_release);
+    // Kept until exit: readers on other threads hold no lock and no reference count.
+    g_texts.store(new TextTable(parseTextTable(readTextTable())), std::memory_order_release);
     return true;
 }
 
