@@ -135,7 +135,7 @@ ChannelDecoderStats ChannelDecoder::stats() const {
     return {get(c.enqueued),    get(c.taken),          get(c.discarded),      get(c.hidden),
             get(c.invalid),     get(c.waitingDropped), get(c.backlogSkipped), get(c.resyncs),
             get(c.decodeCalls), get(c.rebuilds),       get(c.noPicture),      get(c.decodeErrors),
-            get(c.decoded),     get(c.drawn)};
+            get(c.decoded),     get(c.drawn),          get(c.handled)};
 }
 
 void ChannelDecoder::run() {
@@ -179,9 +179,11 @@ void ChannelDecoder::run() {
         bump(m_counters.taken);
         if (m_discardAll.load()) {
             bump(m_counters.discarded);
-            continue;
+        } else {
+            handleFrame(state, *frame, listCount);
         }
-        handleFrame(state, *frame, listCount);
+        frame.reset();
+        bump(m_counters.handled);
     }
 
     if (state.entries && state.context[kH264WordDecoder] != 0) {

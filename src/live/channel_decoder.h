@@ -35,6 +35,7 @@ struct ChannelDecoderStats {
     std::uint64_t decodeErrors = 0;   // other results: frame dropped
     std::uint64_t decoded = 0;        // pictures the decoder module delivered
     std::uint64_t drawn = 0;          // pictures handed to the picture target
+    std::uint64_t handled = 0;        // frames the thread has finished with, in any way
 };
 
 // One channel's frame queue and decode thread. The producer (the session's receive thread, a
@@ -100,7 +101,7 @@ private:
     struct Counters {
         std::atomic<std::uint64_t> enqueued{0}, taken{0}, discarded{0}, hidden{0}, invalid{0},
             waitingDropped{0}, backlogSkipped{0}, resyncs{0}, decodeCalls{0}, rebuilds{0},
-            noPicture{0}, decodeErrors{0}, decoded{0}, drawn{0};
+            noPicture{0}, decodeErrors{0}, decoded{0}, drawn{0}, handled{0};
     };
     static void bump(std::atomic<std::uint64_t>& counter) {
         counter.fetch_add(1, std::memory_order_relaxed);
