@@ -272,6 +272,14 @@ bool VideoLayout::selectLayout(int layoutCells, std::uint16_t presentChannels) {
     return m_layoutIndex != oldIndex || m_page != oldPage;
 }
 
+void VideoLayout::resetTo(int layoutCells) {
+    const int index = layoutIndex(layoutCells);
+    m_layoutIndex = index < 0 ? kLayoutCount - 1 : index;
+    m_page = 0;
+    m_zoomed = false;
+    updateVisibleCells();
+}
+
 bool VideoLayout::showChannel(int channel, std::uint16_t presentChannels) {
     if (channel < 0 || channel >= kCellCount || !((presentChannels >> channel) & 1))
         return false;

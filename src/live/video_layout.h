@@ -115,6 +115,8 @@ public:
     // a present channel, the following pages are tried in turn (back to page 0 when none shows
     // one). True when the layout or page changed.
     bool selectLayout(int layoutCells, std::uint16_t presentChannels);
+    // A stream starts or stops: `layoutCells` at its first page, no zoom to return from.
+    void resetTo(int layoutCells);
     // Single view of one channel; nothing when the channel is not present.
     bool showChannel(int channel, std::uint16_t presentChannels);
     // Swaps the channels of two cells (drag and drop); kept over layout changes until
