@@ -1,0 +1,397 @@
+// kalder-bench-decode: what the decode pipeline costs against plain libavcodec on the same clip.
+//
+//   kalder-bench-decode pipeline [--clip FILE] [--repeat N] [--rounds N]
+//       one channel, as fast as it goes: ChannelDecoder (queue, thread, decoder module, picture
+//       hand-off, no display) against a plain single-threaded libavcodec loop and against
+//       `ffmpeg -threads 1 -f h264 -i FILE -f null -`, then the module with frame threads
+//   kalder-bench-decode live16 [--clip FILE] [--seconds S] [--rgb]
+//       sixteen channels paced at 30 frames/s each, key frames spread over the interval:
+//       frames skipped, process CPU time against the reference decode cost, peak RSS
+//
+// Without --clip a 704x480 clip is made with the ffmpeg command into the working folder.
+
+#include "live/channel_decoder.h"
+#include "live/decoder_library.h"
+#include "protocol/frame_info.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace kalder;
+using Clock = std::chrono::steady_clock;
+
+struct AccessUnit {
+    std::vector<std::byte> data;
+    bool key = false;
+};
+
+const char* kDefaultClip = "bench-d1-main-2m.h264";
+const char* kMakeClip =
+    "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=704x480:rate=30 -t 30 "
+    "-vf noise=alls=12:allf=t -c:v libx264 -profile:v main -preset veryfast -bf 0 "
+    "-b:v 2M -maxrate 3M -bufsize 2M -g 30 -sc_threshold 0 -x264-params repeat-headers=1 "
+    "-f h264 ";
+
+std::vector<AccessUnit> splitAccessUnits(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    std::vector<AccessUnit> units;
+    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_H264);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    int left = static_cast<int>(bytes.size());
+    for (bool flushing = false;;) {
+        std::uint8_t* out = nullptr;
+        int outSize = 0;
+        const int used = av_parser_parse2(parser, ctx, &out, &outSize, flushing ? nullptr : data,
+                                          flushing ? 0 : left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        if (!flushing) {
+            data += used;
+            left -= used;
+        }
+        if (outSize > 0) {
+            AccessUnit unit;
+            unit.data.assign(reinterpret_cast<const std::byte*>(out),
+                             reinterpret_cast<const std::byte*>(out) + outSize);
+            unit.key = parser->key_frame == 1;
+            units.push_back(std::move(unit));
+        }
+        if (flushing && outSize == 0) {
+            break;
+        }
+        if (left == 0) {
+            flushing = true;
+        }
+    }
+    av_parser_close(parser);
+    avcodec_free_context(&ctx);
+    return units;
+}
+
+std::unique_ptr<FrameRecord> record(unsigned channel, const AccessUnit& unit) {
+    auto frame = std::make_unique<FrameRecord>();
+    FrameDescriptor& d = frame->descriptor;
+    d.channel = static_cast<std::uint8_t>(channel);
+    d.frameType = unit.key ? kFrameTypeKey : 0;
+    d.width = 704;
+    d.height = 480;
+    d.videoLength = static_cast<std::uint32_t>(unit.data.size());
+    d.blockLength = d.videoLength + kFrameInfoBlockSize;
+    d.streamGeneration = 1;
+    frame->data.resize(kFrameInfoBlockSize);
+    frame->data.insert(frame->data.end(), unit.data.begin(), unit.data.end());
+    return frame;
+}
+
+// Pictures go nowhere; only their hand-off is paid for.
+class NullTarget final : public PictureTarget {
+public:
+    explicit NullTarget(bool planar) : m_planar(planar) {
+        for (auto& buffer : m_buffers) {
+            buffer.assign(kPictureBufferSize, std::byte{0});
+        }
+    }
+    std::byte* pictureBuffer(unsigned c) override { return m_buffers[c].data(); }
+    std::mutex& pictureLock(unsigned c) override { return m_locks[c]; }
+    bool isAccelerated() const override { return m_planar; }
+    StreamKind mode() const override { return StreamKind::Live; }
+    void setPictureSize(unsigned, int, int) override {}
+    void prepareSurface(unsigned, int, int) override {}
+    void clearPicture(unsigned c) override {
+        std::fill(m_buffers[c].begin(), m_buffers[c].end(), std::byte{0});
+    }
+    void markDecoded(unsigned) override {}
+    void drawChannel(unsigned) override {}
+    CellSize cellSize(unsigned) const override { return {200, 134}; }
+    void countFrame(unsigned) override {}
+
+private:
+    bool m_planar;
+    std::array<std::vector<std::byte>, kChannelCount> m_buffers;
+    std::array<std::mutex, kChannelCount> m_locks;
+};
+
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long peakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Plain libavcodec: send every unit, receive every picture. Frames per second.
+double referenceLoop(const std::vector<AccessUnit>& units, int repeat, int threads) {
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    ctx->thread_count = threads;
+    ctx->thread_type = threads > 1 ? FF_THREAD_FRAME : 0;
+    avcodec_open2(ctx, codec, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    long pictures = 0;
+    const auto start = Clock::now();
+    for (int r = 0; r < repeat; ++r) {
+        for (const auto& unit : units) {
+            av_new_packet(packet, static_cast<int>(unit.data.size()));
+            std::memcpy(packet->data, unit.data.data(), unit.data.size());
+            avcodec_send_packet(ctx, packet);
+            av_packet_unref(packet);
+            while (avcodec_receive_frame(ctx, frame) == 0) {
+                ++pictures;
+            }
+        }
+    }
+    avcodec_send_packet(ctx, nullptr);
+    while (avcodec_receive_frame(ctx, frame) == 0) {
+        ++pictures;
+    }
+    const double elapsed = seconds(Clock::now() - start);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&ctx);
+    return static_cast<double>(pictures) / elapsed;
+}
+
+// The decoder module called directly (its layouts included), frames per second.
+double moduleLoop(const DecoderLibrary& library, const std::vector<AccessUnit>& units, int repeat,
+                  std::uint32_t format, std::uint32_t threads) {
+    const DecoderEntries entries = library.entries();
+    std::array<std::uint32_t, kH264ContextWords> context{};
+    context[kH264WordOne] = 1;
+    context[kH264WordFormat] = format;
+    context[kH264WordThreads] = threads;
+    entries.init(context.data());
+    std::vector<std::uint8_t> picture(kPictureBufferSize);
+    long pictures = 0;
+    const auto start = Clock::now();
+    for (int r = 0; r < repeat; ++r) {
+        for (const auto& unit : units) {
+            pictures += entries.getOneFrame(
+                            context.data(), reinterpret_cast<const std::uint8_t*>(unit.data.data()),
+                            static_cast<int>(unit.data.size()), picture.data()) == kH264Picture;
+        }
+    }
+    const double elapsed = seconds(Clock::now() - start);
+    entries.uninit(context.data());
+    return static_cast<double>(pictures) / elapsed;
+}
+
+// The whole pipeline on one channel; the producer keeps a few frames queued so that the
+// backlog rule never fires. Frames per second of decoded pictures.
+double pipelineLoop(const DecoderLibrary& library, const std::vector<AccessUnit>& units, int repeat,
+                    bool planar, ChannelDecoderStats& stats) {
+    NullTarget target(planar);
+    DecodeHost host;
+    ChannelDecoder decoder(0, &library, target, host);
+    const auto start = Clock::now();
+    for (int r = 0; r < repeat; ++r) {
+        for (const auto& unit : units) {
+            while (decoder.queuedFrames() >= 8) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            decoder.enqueueFrame(record(0, unit));
+        }
+    }
+    const std::uint64_t total = static_cast<std::uint64_t>(units.size()) * repeat;
+    while (decoder.stats().handled < total) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    const double elapsed = seconds(Clock::now() - start);
+    stats = decoder.stats();
+    return static_cast<double>(stats.decoded) / elapsed;
+}
+
+double ffmpegCommand(const std::string& clip, std::size_t frames) {
+    const std::string command =
+        "ffmpeg -loglevel error -threads 1 -f h264 -i '" + clip + "' -f null - 2>/dev/null";
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) {
+        return 0;
+    }
+    return static_cast<double>(frames) / seconds(Clock::now() - start);
+}
+
+int runPipeline(const DecoderLibrary& library, const std::string& clip,
+                const std::vector<AccessUnit>& units, int repeat, int rounds) {
+    // Rounds alternate reference and pipeline; the best of each is compared, so that other
+    // load on the machine hurts both alike.
+    double reference = 0, planar = 0, rgb = 0, command = 0;
+    ChannelDecoderStats planarStats;
+    ChannelDecoderStats rgbStats;
+    for (int round = 0; round < rounds; ++round) {
+        const double r = referenceLoop(units, repeat, 1);
+        const double p = pipelineLoop(library, units, repeat, true, planarStats);
+        const double b = pipelineLoop(library, units, repeat, false, rgbStats);
+        const double c = ffmpegCommand(clip, units.size());
+        std::printf("round %d: reference %.1f, pipeline planar %.1f, BGR %.1f, ffmpeg %.1f "
+                    "frames/s\n",
+                    round + 1, r, p, b, c);
+        reference = std::max(reference, r);
+        planar = std::max(planar, p);
+        rgb = std::max(rgb, b);
+        command = std::max(command, c);
+    }
+    std::printf("clip %s: %zu frames x %d, best of %d rounds\n", clip.c_str(), units.size(), repeat,
+                rounds);
+    std::printf("reference libavcodec loop, 1 thread: %8.1f frames/s\n", reference);
+    std::printf("reference ffmpeg -threads 1 command: %8.1f frames/s (process start included)\n",
+                command);
+    std::printf("pipeline, planar output:             %8.1f frames/s  ratio %.3f (decoded %llu, "
+                "skipped %llu)\n",
+                planar, planar / reference, static_cast<unsigned long long>(planarStats.decoded),
+                static_cast<unsigned long long>(planarStats.backlogSkipped));
+    std::printf("pipeline, BGR output:                %8.1f frames/s  ratio %.3f\n", rgb,
+                rgb / reference);
+    if (command > 0) {
+        std::printf("pipeline planar / ffmpeg command:              ratio %.3f\n",
+                    planar / command);
+    }
+    for (const std::uint32_t threads : {1u, 2u}) {
+        std::printf("module alone, planar, %u thread(s):  %8.1f frames/s\n", threads,
+                    moduleLoop(library, units, repeat, kH264FormatPlanar, threads));
+    }
+    std::printf("reference loop, 2 frame threads:     %8.1f frames/s\n",
+                referenceLoop(units, repeat, 2));
+    return 0;
+}
+
+int runLive16(const DecoderLibrary& library, const std::vector<AccessUnit>& units,
+              double durationSeconds, bool planar) {
+    constexpr int kFps = 30;
+    const double reference = referenceLoop(units, 1, 1);
+    NullTarget target(planar);
+    DecodeHost host;
+    std::vector<std::unique_ptr<ChannelDecoder>> decoders;
+    for (unsigned c = 0; c < kChannelCount; ++c) {
+        decoders.push_back(std::make_unique<ChannelDecoder>(c, &library, target, host));
+    }
+    // Each channel's loop starts at another point, so key frames are spread over the interval;
+    // a channel starts at its loop's next key frame.
+    std::array<std::size_t, kChannelCount> position{};
+    for (unsigned c = 0; c < kChannelCount; ++c) {
+        position[c] = (c * units.size() / kChannelCount) % units.size();
+    }
+    const double cpuBefore = cpuSeconds();
+    const auto start = Clock::now();
+    const auto period = std::chrono::microseconds(1000000 / kFps);
+    const long ticks = static_cast<long>(durationSeconds * kFps);
+    for (long tick = 0; tick < ticks; ++tick) {
+        std::this_thread::sleep_until(start + tick * period);
+        for (unsigned c = 0; c < kChannelCount; ++c) {
+            decoders[c]->enqueueFrame(record(c, units[position[c]]));
+            position[c] = (position[c] + 1) % units.size();
+        }
+    }
+    for (auto& decoder : decoders) {
+        while (decoder->queuedFrames() > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const double wall = seconds(Clock::now() - start);
+    const double cpu = cpuSeconds() - cpuBefore;
+    std::uint64_t enqueued = 0, decoded = 0, skipped = 0, waiting = 0;
+    for (auto& decoder : decoders) {
+        decoder->stop();
+        const auto stats = decoder->stats();
+        enqueued += stats.enqueued;
+        decoded += stats.decoded;
+        skipped += stats.backlogSkipped;
+        waiting += stats.waitingDropped;
+    }
+    const double referenceCpu = static_cast<double>(decoded) / reference;
+    std::printf("16 channels x %d frames/s for %.1f s, %s output\n", kFps, wall,
+                planar ? "planar" : "BGR");
+    std::printf("frames queued %llu, decoded %llu, backlog skips %llu, dropped before the first "
+                "key frame %llu\n",
+                static_cast<unsigned long long>(enqueued), static_cast<unsigned long long>(decoded),
+                static_cast<unsigned long long>(skipped), static_cast<unsigned long long>(waiting));
+    std::printf("process CPU %.2f s = %.1f %% of the 2-core machine; reference decode cost of "
+                "the same pictures %.2f s; ratio %.3f\n",
+                cpu, 100.0 * cpu / wall / 2, referenceCpu, cpu / referenceCpu);
+    std::printf("peak RSS %ld KB\n", peakRssKb());
+    return skipped == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string mode = argc > 1 ? argv[1] : "pipeline";
+    std::string clip;
+    int repeat = 1;
+    int rounds = 3;
+    double durationSeconds = 10;
+    bool planar = true;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--clip" && i + 1 < argc) {
+            clip = argv[++i];
+        } else if (arg == "--repeat" && i + 1 < argc) {
+            repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--rounds" && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--seconds" && i + 1 < argc) {
+            durationSeconds = std::atof(argv[++i]);
+        } else if (arg == "--rgb") {
+            planar = false;
+        } else {
+            std::fprintf(stderr,
+                         "usage: %s pipeline|live16 [--clip FILE] [--repeat N] [--rounds N] "
+                         "[--seconds S] [--rgb]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    if (clip.empty()) {
+        clip = kDefaultClip;
+        if (!std::ifstream(clip)) {
+            std::printf("making %s\n", clip.c_str());
+            if (std::system((std::string(kMakeClip) + clip).c_str()) != 0) {
+                std::fprintf(stderr, "cannot make the clip with ffmpeg\n");
+                return 1;
+            }
+        }
+    }
+    const auto library = DecoderLibrary::openFromProgramFolder();
+    if (!library) {
+        std::fprintf(stderr, "H264_D1.so not found beside the program\n");
+        return 1;
+    }
+    const auto units = splitAccessUnits(clip);
+    if (units.empty()) {
+        std::fprintf(stderr, "no frames in %s\n", clip.c_str());
+        return 1;
+    }
+    if (mode == "live16") {
+        return runLive16(*library, units, durationSeconds, planar);
+    }
+    return runPipeline(*library, clip, units, repeat, rounds);
+}
