@@ -3,6 +3,7 @@
 #include "app/local_setup_rules.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -44,6 +45,9 @@ LocalSetupSliderPage::LocalSetupSliderPage(const QStringList& rowLabels,
         connect(slider, &QSlider::valueChanged, this,
                 [this, row](int position) { onMoved(row, position); });
         connect(slider, &QSlider::sliderReleased, this, [this, row] { onReleased(row); });
+        // A click on the groove moves the slider without holding its handle, so no
+        // sliderReleased follows: the mouse release counts as the release then.
+        slider->installEventFilter(this);
     }
     grid->setColumnStretch(1, 1);
 
@@ -77,6 +81,19 @@ void LocalSetupSliderPage::refresh() {
         m_valueLabels[row]->setText(QString::number(m_values[row]));
         m_checkBoxes[row]->setChecked(m_checked[row]);
     }
+}
+
+bool LocalSetupSliderPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        for (std::size_t row = 0; row < m_sliders.size(); ++row) {
+            if (m_sliders[row] == watched && !m_sliders[row]->isSliderDown()) {
+                // Runs before the slider sees the release; a groove click has moved it already.
+                QMetaObject::invokeMethod(
+                    this, [this, row] { onReleased(row); }, Qt::QueuedConnection);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void LocalSetupSliderPage::onMoved(std::size_t row, int position) {

@@ -29,6 +29,9 @@ public:
 
     std::span<const bool> checks() const { return {m_checked.data(), m_rows}; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void onMoved(std::size_t row, int position);
     void onReleased(std::size_t row);

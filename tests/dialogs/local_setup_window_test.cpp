@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -74,9 +75,10 @@ protected:
         m_applied.location = m_dir.filePath(QStringLiteral("H264"));
         m_applied.opacity[int(OpacityKind::LocalSetup)] = 204;
         m_logFolder = m_dir.filePath(QStringLiteral("H264"));
+        m_previousLog = localLogSettings();
         configureLocalLog({m_logFolder.toStdString(), false, 0});
     }
-    void TearDown() override { configureLocalLog({}); }
+    void TearDown() override { configureLocalLog(m_previousLog); }
 
     std::unique_ptr<LocalSetupWindow> makeWindow(bool removable = false) {
         return std::make_unique<LocalSetupWindow>(
@@ -96,6 +98,7 @@ protected:
     std::unique_ptr<QSettings> m_store;
     LocalSettings m_applied;
     QString m_logFolder;
+    LocalLogSettings m_previousLog;
     QString m_pickedFolder;
 };
 
@@ -198,6 +201,25 @@ TEST_F(LocalSetupWindowTest, OpacitySlidersMoveCheckedRowsTogetherOnRelease) {
         EXPECT_FALSE(check(row)->isChecked()) << row;
     EXPECT_EQ(child<QPushButton>(page, QStringLiteral("returnAll"))->text(),
               QStringLiteral("Beturn All"));
+}
+
+TEST_F(LocalSetupWindowTest, ClickOnSliderGrooveCountsAsRelease) {
+    auto w = makeWindow();
+    w->showPage(LocalSetupWindow::Page::Opacity);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    auto& page = *child<QWidget>(*w, QStringLiteral("opacityPage"));
+    for (int row : {3, 5})
+        child<QCheckBox>(page, QStringLiteral("check%1").arg(row))->setChecked(true);
+    auto* slider = child<QSlider>(page, QStringLiteral("slider3"));
+    slider->setValue(110); // handle at the left end, away from the click
+    QTest::mouseClick(slider, Qt::LeftButton, {},
+                      QPoint(slider->width() - 3, slider->height() / 2));
+    QCoreApplication::processEvents();
+    const auto& opacity = w->working().opacity;
+    EXPECT_GT(opacity[3], 110);
+    EXPECT_EQ(opacity[5], opacity[3]);
+    EXPECT_EQ(opacity[0], 255);
 }
 
 TEST_F(LocalSetupWindowTest, AudioBufferPageUsesItsRangeAndGrouping) {
