@@ -1,0 +1,25 @@
+#pragma once
+
+#include "cli/cli_options.h"
+#include "cli/cli_output.h"
+
+#include <span>
+#include <string_view>
+
+namespace kalder::cli {
+
+// One command of kalder-cli: runs with the parsed options on the QCoreApplication's thread and
+// returns the exit status.
+struct CliCommand {
+    std::string_view name;
+    int (*run)(const CliOptions& options, CliOutput& output);
+    std::string_view summary; // one line for the usage text
+};
+
+// The command table (cli_commands.cpp): adding a command is one file and one line there.
+std::span<const CliCommand> cliCommands();
+const CliCommand* findCliCommand(std::string_view name);
+
+int runProbe(const CliOptions& options, CliOutput& output);
+
+} // namespace kalder::cli

@@ -1,0 +1,25 @@
+#include "cli/cli_command.h"
+
+namespace kalder::cli {
+
+namespace {
+
+const CliCommand kCommands[] = {
+    {"probe", &runProbe,
+     "connect, log in, print the recorder's description, disconnect in the normal order"},
+};
+
+} // namespace
+
+std::span<const CliCommand> cliCommands() {
+    return kCommands;
+}
+
+const CliCommand* findCliCommand(std::string_view name) {
+    for (const CliCommand& c : kCommands)
+        if (c.name == name)
+            return &c;
+    return nullptr;
+}
+
+} // namespace kalder::cli

@@ -1,0 +1,87 @@
+#include "cli/cli_options.h"
+
+#include <charconv>
+
+namespace kalder::cli {
+
+namespace {
+
+bool parsePort(const std::string& text, std::uint16_t& port) {
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535)
+        return false;
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+ParseResult failure(std::string error) {
+    return {std::nullopt, std::move(error)};
+}
+
+} // namespace
+
+ParseResult parseCliOptions(const std::vector<std::string>& args,
+                            const char* passwordFromEnvironment) {
+    CliOptions options;
+    bool passwordGiven = false;
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        std::string name = args[i];
+        if (name.rfind("--", 0) != 0)
+            break; // the command
+        std::optional<std::string> inlineValue;
+        if (const auto eq = name.find('='); eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (name == "--json" || name == "--help") {
+            if (inlineValue)
+                return failure(name + " takes no value");
+            (name == "--json" ? options.json : options.help) = true;
+            continue;
+        }
+        if (name != "--host" && name != "--port" && name != "--user" && name != "--password")
+            return failure("unknown option '" + args[i] + "'");
+        std::string value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else {
+            if (i + 1 >= args.size())
+                return failure(name + " needs a value");
+            value = args[++i];
+        }
+        if (name == "--host") {
+            if (value.empty())
+                return failure("--host needs an address");
+            options.host = value;
+        } else if (name == "--port") {
+            if (!parsePort(value, options.port))
+                return failure("--port needs a number from 1 to 65535, got '" + value + "'");
+        } else if (name == "--user") {
+            options.user = value;
+        } else {
+            options.password = value;
+            passwordGiven = true;
+        }
+    }
+    if (!passwordGiven && passwordFromEnvironment)
+        options.password = passwordFromEnvironment;
+    if (options.help)
+        return {options, {}};
+    if (i >= args.size())
+        return failure("no command given");
+    options.command = args[i];
+    options.commandArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+    return {options, {}};
+}
+
+std::string usageText() {
+    return "Usage: kalder-cli [--host ADDR] [--port N] [--user ID] [--password PW] [--json] "
+           "COMMAND ...\n"
+           "  defaults: host 127.0.0.1, port 2000, user \"admin\", password from --password or\n"
+           "  the environment variable KALDER_PASSWORD, else empty\n"
+           "Commands:\n";
+}
+
+} // namespace kalder::cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalder::cli {
+
+// Exit statuses of kalder-cli; other tools depend on them.
+enum ExitStatus : int {
+    kExitOk = 0,
+    kExitUsage = 2,
+    kExitCannotConnect = 3, // refused, timed out, unreachable, name not resolved
+    kExitRefused = 4,       // the recorder's farewell, or the login right withdrawn
+    kExitNotServed = 5,     // product family not served
+    kExitConnectionLost = 6,
+};
+
+struct CliOptions {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 2000;
+    std::string user = "admin";
+    std::string password; // --password, else $KALDER_PASSWORD, else empty
+    bool json = false;
+    bool help = false;
+    std::string command;
+    std::vector<std::string> commandArgs;
+};
+
+struct ParseResult {
+    std::optional<CliOptions> options;
+    std::string error; // set when options is empty
+};
+
+// Global options come before the command; everything after the command belongs to it.
+// `passwordFromEnvironment` is the value of KALDER_PASSWORD (null when unset).
+ParseResult parseCliOptions(const std::vector<std::string>& args,
+                            const char* passwordFromEnvironment);
+
+std::string usageText();
+
+} // namespace kalder::cli
