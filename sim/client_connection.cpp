@@ -91,7 +91,7 @@ void ClientConnection::stop() {
 std::string ClientConnection::describe() const {
     std::string user;
     {
-        std::lock_guard lock(const_cast<std::mutex&>(m_mutex));
+        std::lock_guard lock(m_mutex);
         user = m_user.empty() ? "-" : m_user;
     }
     char text[160];

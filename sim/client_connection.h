@@ -120,7 +120,7 @@ private:
     std::atomic<int> m_account{-1};
     std::atomic<std::uint32_t> m_liveMaskShown{0};
 
-    std::mutex m_mutex;                // guards the fields below
+    mutable std::mutex m_mutex;        // guards the fields below
     std::condition_variable m_wake;    // output thread's wake-up
     unsigned m_pendingPushes = 0;      // ModelChange bits
     bool m_channelInfoPending = false; // send LIVE_CHANNEL_INFO (new LIVE_REQ or video loss)

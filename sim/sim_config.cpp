@@ -216,6 +216,8 @@ std::optional<std::string> applyRecorderSetting(SimConfig& c, const std::string&
         c.adminPort = p;
     } else if (key == "idle_timeout_s")
         ok = parseRange(value, c.idleTimeoutSeconds, 0, 86400);
+    else if (key == "alive_reply")
+        ok = parseBool(value, c.aliveReply);
     else if (key == "max_fragment")
         ok = parseRange(value, c.maxFragmentBytes, 1, 65535);
     else if (key == "product_number")
@@ -395,6 +397,7 @@ std::optional<std::string> parseCommandLine(SimConfig& config, const std::vector
         {"--bind", "bind"},
         {"--idle-timeout", "idle_timeout_s"},
         {"--max-fragment", "max_fragment"},
+        {"--alive-reply", "alive_reply"},
         {"--product-number", "product_number"},
         {"--protocol-version", "protocol_version"},
         {"--product-version", "product_version"},
@@ -566,6 +569,7 @@ Usage: kalder-recorder-sim [options]
   --sub-product A.B, --flags N, --mac AA:BB:CC:DD:EE:FF   the recorder's identity
   --idle-timeout S         drop a client silent for S seconds (default 60; 0: never)
   --max-fragment N         LIVE_DATA payload bytes per message (default 65535)
+  --alive-reply 0|1        answer each keep-alive with the recorder's own (default 1)
   --key-interval S         seconds between key frames (default 1)
   --loop-seconds S         length of the encoded loop (default 2)
   --cache-dir DIR          encoded loops cache (default $XDG_CACHE_HOME/kalder-sim)

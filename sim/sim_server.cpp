@@ -104,6 +104,7 @@ void SimServer::acceptClient() {
     settings.idleTimeoutSeconds = m_config.idleTimeoutSeconds;
     settings.maxFragmentBytes = m_config.maxFragmentBytes;
     settings.byeAfterLogin = m_config.byeAfterLogin;
+    settings.aliveReply = m_config.aliveReply;
     settings.verbose = m_config.verbose;
     settings.epoch = m_epoch;
     std::lock_guard lock(m_clientsMutex);

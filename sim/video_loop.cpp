@@ -24,7 +24,7 @@ namespace {
 
 // Bump when the scene, the encoder settings or the file layout change: old cache files then
 // stop matching and are encoded anew.
-constexpr std::uint32_t kLoopFormatVersion = 1;
+constexpr std::uint32_t kLoopFormatVersion = 2;
 constexpr char kLoopMagic[8] = {'K', 'S', 'I', 'M', 'L', 'O', 'O', 'P'};
 
 struct CodecContextFree {
@@ -102,10 +102,15 @@ void drawScene(const LoopParams& p, unsigned index, std::uint8_t* yPlane, int yS
     }
 
     const int scale = std::max(2, h / 30); // 16 at 480 lines, 8 at 240
-    // The moving element: a box bouncing across the picture once per loop.
+    const int small = std::max(1, scale / 4);
+    const int titleY = h - (BitmapFont::kGlyphHeight + 3) * small * 2;
+    const int plateTop = titleY - small * 2;
+    // The moving element: a box bouncing across the picture once per loop, above the title
+    // plate (which covers only the luma).
     const int box = scale * 5;
-    const int bx = triangle(index, p.frameCount, w - box);
-    const int by = h / 2 + triangle(index * 2, p.frameCount, h / 2 - box - scale * 2);
+    const int bx = triangle(index, p.frameCount, w - box) & ~1;
+    const int by =
+        (h / 2 + triangle(index * 2, p.frameCount, std::max(0, plateTop - h / 2 - box))) & ~1;
     fillRect(yPlane, yStride, w, h, bx, by, box, box, 225);
     fillRect(uPlane, uStride, w / 2, h / 2, bx / 2, by / 2, box / 2, box / 2, 40);
     fillRect(vPlane, vStride, w / 2, h / 2, bx / 2, by / 2, box / 2, box / 2, 220);
@@ -120,10 +125,7 @@ void drawScene(const LoopParams& p, unsigned index, std::uint8_t* yPlane, int yS
     BitmapFont::drawText(yPlane, yStride, w, h, nx, ny, scale, number, 235);
 
     // The title and the frame number inside the loop, smaller.
-    const int small = std::max(1, scale / 4);
-    const int titleY = h - (BitmapFont::kGlyphHeight + 3) * small * 2;
-    fillRect(yPlane, yStride, w, h, 0, titleY - small * 2, w,
-             (BitmapFont::kGlyphHeight + 4) * small * 2, 32);
+    fillRect(yPlane, yStride, w, h, 0, plateTop, w, (BitmapFont::kGlyphHeight + 4) * small * 2, 32);
     BitmapFont::drawText(yPlane, yStride, w, h, small * 4, titleY, small * 2, p.title, 230);
     char counter[32];
     std::snprintf(counter, sizeof counter, "%02u:%02u", index / p.framesPerSecond,
