@@ -1,0 +1,255 @@
+// The session against kalder-recorder-sim over TCP on the loopback.
+#include "session_test_support.h"
+
+#include "logs/local_log.h"
+#include "protocol/message_catalogue.h"
+#include "protocol/recorder_session.h"
+#include "protocol/trace.h"
+#include "tests/sim/sim_process.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <unistd.h>
+
+namespace kalder::test {
+namespace {
+
+// Four channels, small fragments: every frame arrives in many LIVE_DATA messages.
+const std::vector<std::string> kSimArgs = {"--channels", "4", "--max-fragment", "4000"};
+
+bool validFrame(const FrameRecord& r) {
+    const auto& d = r.data;
+    if (d.size() != r.descriptor.blockLength || d.size() < 45)
+        return false;
+    const bool magic = d[0] == std::byte{0xFF} && d[1] == std::byte{0x01} && d[2] == std::byte{0} &&
+                       d[3] == std::byte{0};
+    // The video starts with an H.264 start code.
+    const bool startCode =
+        d[40] == std::byte{0} && d[41] == std::byte{0} &&
+        (d[42] == std::byte{1} || (d[42] == std::byte{0} && d[43] == std::byte{1}));
+    return magic && startCode && r.descriptor.usable() &&
+           r.header.fragmentChannel() == r.descriptor.channel && r.header.lastFragment();
+}
+
+class SessionE2e : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_sim = new SimProcess;
+        ASSERT_TRUE(s_sim->start(kSimArgs)) << s_sim->lastError();
+    }
+    static void TearDownTestSuite() {
+        delete s_sim;
+        s_sim = nullptr;
+    }
+
+    void SetUp() override {
+        ensureCoreApplication();
+        m_dataFolder = std::filesystem::path(KALDER_TEST_CACHE_DIR) /
+                       ("session-e2e-" + std::to_string(::getpid()));
+        configureLocalLog({m_dataFolder, false, 0});
+        ASSERT_TRUE(s_sim && s_sim->running());
+        m_session = std::make_unique<RecorderSession>(&m_events);
+        m_session->setFrameConsumerFactory(&m_frames);
+        m_session->setAddress("127.0.0.1");
+        m_session->setPort(s_sim->port());
+    }
+    void TearDown() override {
+        if (m_session) {
+            m_session->disconnect();
+            EXPECT_TRUE(m_session->threadsEnded());
+            EXPECT_FALSE(m_session->socketOpen());
+            m_session.reset();
+        }
+        pumpEvents();
+        std::filesystem::remove_all(m_dataFolder);
+    }
+
+    void connectAs(const std::string& user, const std::string& password) {
+        m_session->setUserId(user);
+        m_session->setPassword(password);
+        m_session->start();
+    }
+    void loginLive() {
+        connectAs("AdMiN", "1234");
+        ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
+        ASSERT_TRUE(pumpUntil([&] { return m_session->liveOn(); }));
+    }
+    bool framesGrowBy(std::size_t count) {
+        const std::size_t start = m_frames.totalFrames();
+        return pumpUntil([&] { return m_frames.totalFrames() >= start + count; },
+                         std::chrono::seconds(30));
+    }
+    std::vector<FrameRecord> allFrames() const {
+        std::vector<FrameRecord> all;
+        for (unsigned c = 0; c < 16; ++c)
+            for (auto& f : m_frames.frames(c))
+                all.push_back(std::move(f));
+        return all;
+    }
+
+    static SimProcess* s_sim;
+    std::filesystem::path m_dataFolder;
+    EventRecorder m_events;
+    FrameSinkFactory m_frames;
+    std::unique_ptr<RecorderSession> m_session;
+};
+SimProcess* SessionE2e::s_sim = nullptr;
+
+TEST_F(SessionE2e, MixedCaseLoginStreamsWholeFrames) {
+    loginLive();
+    EXPECT_EQ(m_session->hello().channel_num, 4);
+    EXPECT_EQ(m_frames.alive(), 4u);
+    ASSERT_TRUE(framesGrowBy(40));
+    const auto frames = allFrames();
+    std::size_t bad = 0;
+    for (const FrameRecord& f : frames)
+        bad += !validFrame(f);
+    EXPECT_EQ(bad, 0u);
+    for (const FrameRecord& f : frames) {
+        EXPECT_LT(f.descriptor.channel, 4);
+        EXPECT_EQ(f.descriptor.width, 704);
+        EXPECT_EQ(f.descriptor.height, 480);
+        EXPECT_EQ(f.descriptor.streamGeneration, 1u);
+    }
+    // Many frames are larger than one 4,000-byte fragment.
+    std::size_t multiFragment = 0;
+    for (const FrameRecord& f : frames)
+        multiFragment += f.data.size() > 4000;
+    EXPECT_GT(multiFragment, 0u);
+    EXPECT_NE(m_session->recorderClock(), 0u);
+}
+
+TEST_F(SessionE2e, OversizedFrameIsDroppedAndStreamingGoesOn) {
+    std::mutex traceMutex;
+    std::vector<std::string> traces;
+    setTraceSink([&](std::string_view text) {
+        std::lock_guard lock(traceMutex);
+        traces.emplace_back(text);
+    });
+    loginLive();
+    ASSERT_TRUE(framesGrowBy(8));
+    ASSERT_EQ(s_sim->admin("oversized-frame").rfind("ok", 0), 0u);
+    ASSERT_TRUE(framesGrowBy(60));
+    std::size_t bad = 0;
+    for (const FrameRecord& f : allFrames())
+        bad += !validFrame(f);
+    EXPECT_EQ(bad, 0u);
+    EXPECT_TRUE(m_session->receiving());
+    EXPECT_TRUE(m_events.notifications().empty());
+    m_session->disconnect();
+    setTraceSink(nullptr);
+    // The session saw the frame and dropped it.
+    std::size_t dropped = 0;
+    for (const std::string& t : traces)
+        dropped += t.find("frame larger than") != std::string::npos;
+    EXPECT_EQ(dropped, 1u);
+}
+
+TEST_F(SessionE2e, UnknownIdsAndOddCodesAreSurvived) {
+    loginLive();
+    for (const char* cmd : {"unknown-id 500 100", "unknown-id 77 3000", "code-ffff", "notice257"})
+        ASSERT_EQ(s_sim->admin(cmd).rfind("ok", 0), 0u) << cmd;
+    ASSERT_TRUE(framesGrowBy(30));
+    EXPECT_TRUE(m_session->receiving());
+    EXPECT_TRUE(m_events.notifications().empty());
+}
+
+TEST_F(SessionE2e, VideoLossAndHiddenChannels) {
+    loginLive();
+    ASSERT_EQ(s_sim->admin("videoloss 2 1"), "ok");
+    ASSERT_TRUE(pumpUntil([&] { return m_session->videoLossMask() == 0x0002; }));
+    EXPECT_TRUE(m_frames.videoLoss(1));
+    EXPECT_GE(m_session->liveGeneration(), 2u);
+    ASSERT_EQ(s_sim->admin("videoloss 2 0"), "ok");
+    ASSERT_TRUE(pumpUntil([&] { return m_session->videoLossMask() == 0; }));
+
+    // Channel 3 is withdrawn from account 0's live view: hidden, and left out of the mask.
+    ASSERT_EQ(s_sim->admin("liveview 0 3 0"), "ok");
+    ASSERT_TRUE(pumpUntil([&] { return m_session->channelHidden(2); }));
+    m_session->requestChannels(0x000F);
+    ASSERT_TRUE(pumpUntil([&] { return m_session->liveChannelMask() == 0x000B; }));
+    ASSERT_EQ(s_sim->admin("liveview 0 3 1"), "ok");
+    ASSERT_TRUE(pumpUntil([&] { return !m_session->channelHidden(2); }));
+}
+
+TEST_F(SessionE2e, FarewellReasonsBecomeCategories) {
+    const std::pair<const char*, Notification> cases[] = {{"bye 33", {3, 3}}, {"bye 37", {15, 0}}};
+    for (const auto& [command, expected] : cases) {
+        SCOPED_TRACE(command);
+        TearDown();
+        SetUp();
+        loginLive();
+        ASSERT_EQ(s_sim->admin(command).rfind("ok", 0), 0u);
+        ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification(expected); }));
+        EXPECT_FALSE(m_session->loggedIn());
+    }
+}
+
+TEST_F(SessionE2e, PeerClosingMidFragmentIsNoticedAtOnce) {
+    // The receive limit cannot expire: only the close ends the read.
+    struct FrozenClock : ReceiveClock {
+        std::chrono::steady_clock::time_point now() const override { return {}; }
+    } frozen;
+    m_session->setReceiveClock(&frozen);
+    loginLive();
+    ASSERT_TRUE(framesGrowBy(4));
+    ASSERT_EQ(s_sim->admin("close-mid-fragment").rfind("ok", 0), 0u);
+    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    EXPECT_FALSE(m_session->receiving());
+    m_session->disconnect();
+    m_session->setReceiveClock(nullptr);
+}
+
+TEST_F(SessionE2e, WithdrawnLoginRightEndsTheSession) {
+    loginLive();
+    ASSERT_EQ(s_sim->admin("right 0 login 0"), "ok");
+    ASSERT_EQ(s_sim->admin("push rights").rfind("ok", 0), 0u);
+    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_EQ(s_sim->admin("right 0 login 1"), "ok");
+    const auto all = m_events.notifications();
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[all.size() - 2], (Notification{15, 0}));
+    EXPECT_EQ(all.back(), (Notification{2, 0}));
+    EXPECT_FALSE(m_session->receiving());
+}
+
+TEST_F(SessionE2e, WrongFamilyIsRefused) {
+    ASSERT_EQ(s_sim->admin("product 1"), "ok");
+    connectAs("admin", "1234");
+    const bool ended = pumpUntil([&] { return m_events.hasNotification({2, 0}); });
+    ASSERT_EQ(s_sim->admin("product 4"), "ok");
+    ASSERT_TRUE(ended);
+    ASSERT_TRUE(m_events.has(WindowMessage::NotServed));
+    EXPECT_EQ(m_events.last(WindowMessage::NotServed)->wParam, 1u);
+    EXPECT_FALSE(m_events.has(WindowMessage::LoggedIn));
+}
+
+TEST_F(SessionE2e, DisconnectEndsEverythingAndTheRecorderSeesTheFarewell) {
+    loginLive();
+    ASSERT_TRUE(s_sim->waitForLoggedIn(1));
+    m_session->disconnect();
+    EXPECT_TRUE(m_session->threadsEnded());
+    EXPECT_FALSE(m_session->socketOpen());
+    EXPECT_EQ(m_frames.alive(), 0u);
+    // The recorder drops the client after the farewell.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string reply;
+    while (std::chrono::steady_clock::now() < end && (reply = s_sim->admin("logged-in")) != "ok 0")
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(reply, "ok 0");
+}
+
+TEST_F(SessionE2e, RefusedConnectIsReported) {
+    SimProcess gone;
+    ASSERT_TRUE(gone.start(kSimArgs)) << gone.lastError();
+    m_session->setPort(gone.port());
+    gone.stop();
+    connectAs("admin", "1234");
+    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
+    EXPECT_TRUE(m_events.hasNotification({1, 1}));
+}
+
+} // namespace
+} // namespace kalder::test
