@@ -4,6 +4,7 @@
 #include "protocol/connect_history.h"
 #include "protocol/connect_history_window.h"
 
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,6 +35,11 @@ QString limitHint() {
 }
 
 } // namespace
+
+std::filesystem::path ConnectDialog::historyFileIn(const QString& dataFolder) {
+    return std::filesystem::path(QFile::encodeName(dataFolder).toStdString()) / "Log" /
+           "ConnectInfo100.log";
+}
 
 QString ConnectDialog::addressKey() {
     return QStringLiteral("IPSetup/ServerIP/IP");

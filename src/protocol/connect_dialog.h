@@ -40,6 +40,8 @@ public:
     // default-port mode the port is shown but OK still uses 2000.
     void applyHistoryEntry(const ConnectEntry& entry);
 
+    // The history file of a data folder: <dataFolder>/Log/ConnectInfo100.log.
+    static std::filesystem::path historyFileIn(const QString& dataFolder);
     // Settings keys of the last address and port.
     static QString addressKey();
     static QString portKey();
