@@ -21,5 +21,6 @@ std::span<const CliCommand> cliCommands();
 const CliCommand* findCliCommand(std::string_view name);
 
 int runProbe(const CliOptions& options, CliOutput& output);
+int runLive(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

@@ -7,6 +7,8 @@ namespace {
 const CliCommand kCommands[] = {
     {"probe", &runProbe,
      "connect, log in, print the recorder's description, disconnect in the normal order"},
+    {"live", &runLive,
+     "[--seconds S] [--channels LIST] [--snapshot-dir DIR]: decode live video, report per channel"},
 };
 
 } // namespace

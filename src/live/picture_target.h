@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/status_records.h" // kChannelCount
+
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -8,7 +10,6 @@ namespace kalder {
 
 // Bytes of one channel's picture buffer: 720 x 576 x 3.
 inline constexpr std::size_t kPictureBufferSize = 1244160;
-inline constexpr unsigned kChannelCount = 16;
 
 // What the window shows, taken by each decode thread at its start as the kind of its stream.
 enum class StreamKind { Idle = 0, Live = 1, RemotePlayback = 2, LocalPlayback = 3 };

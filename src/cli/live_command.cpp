@@ -1,0 +1,395 @@
+// live: connect, log in, receive live video for a while, decode every streamed channel through
+// the decode pipeline, disconnect in the normal order, then report per channel and optionally
+// save each channel's last picture as a PNG file.
+#include "cli/cli_command.h"
+#include "cli/cli_session.h"
+#include "live/channel_decoder.h"
+#include "live/decoder_init_error_event.h"
+#include "live/decoder_library.h"
+#include "live/picture_layout.h"
+
+#include <QImage>
+#include <QMetaObject>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kalder::cli {
+
+namespace {
+
+constexpr double kDefaultSeconds = 10;
+constexpr double kLongestSeconds = 86400;
+
+struct LiveArgs {
+    double seconds = kDefaultSeconds;
+    std::uint16_t mask = 0xFFFF;
+    std::string snapshotDir;
+};
+
+// "all" or a comma list of channels 1-16.
+bool parseChannels(const std::string& text, std::uint16_t& mask) {
+    if (text == "all") {
+        mask = 0xFFFF;
+        return true;
+    }
+    mask = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, end - start);
+        char* rest = nullptr;
+        const long channel = std::strtol(item.c_str(), &rest, 10);
+        if (item.empty() || *rest != '\0' || channel < 1 || channel > 16)
+            return false;
+        mask = static_cast<std::uint16_t>(mask | (1u << (channel - 1)));
+        start = end + 1;
+    }
+    return mask != 0;
+}
+
+bool parseLiveArgs(const std::vector<std::string>& args, LiveArgs& live, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--seconds" && hasValue) {
+            char* rest = nullptr;
+            live.seconds = std::strtod(args[++i].c_str(), &rest);
+            if (*rest != '\0' || !(live.seconds > 0) || live.seconds > kLongestSeconds) {
+                error = "--seconds wants a number of seconds above 0";
+                return false;
+            }
+        } else if (arg == "--channels" && hasValue) {
+            if (!parseChannels(args[++i], live.mask)) {
+                error = "--channels wants \"all\" or a comma list of channels 1-16";
+                return false;
+            }
+        } else if (arg == "--snapshot-dir" && hasValue) {
+            live.snapshotDir = args[++i];
+        } else {
+            error = "live: unexpected argument '" + arg + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The pictures of the run, kept for the summary and the snapshots. Planar, as the accelerated
+// window draws them, so the decoder module converts nothing.
+class CliPictureTarget final : public PictureTarget {
+public:
+    CliPictureTarget() {
+        for (auto& buffer : m_buffers)
+            buffer.assign(kPictureBufferSize, std::byte{0});
+    }
+
+    std::byte* pictureBuffer(unsigned channel) override { return m_buffers[channel].data(); }
+    std::mutex& pictureLock(unsigned channel) override { return m_locks[channel]; }
+    bool isAccelerated() const override { return true; }
+    StreamKind mode() const override { return StreamKind::Live; }
+    void setPictureSize(unsigned channel, int width, int height) override {
+        m_sizes[channel] = {width, height};
+    }
+    void prepareSurface(unsigned, int, int) override {}
+    void clearPicture(unsigned channel) override {
+        std::fill(m_buffers[channel].begin(), m_buffers[channel].end(), std::byte{0});
+    }
+    void markDecoded(unsigned channel) override { m_decoded[channel] = true; }
+    void drawChannel(unsigned) override {}
+    CellSize cellSize(unsigned) const override { return {}; }
+    void countFrame(unsigned) override {}
+
+    // After the decoders have stopped (or under the channel's lock).
+    struct Picture {
+        bool decoded = false;
+        CellSize size;
+        std::vector<std::byte> bytes;
+    };
+    Picture picture(unsigned channel) {
+        std::lock_guard lock(m_locks[channel]);
+        Picture p{m_decoded[channel], m_sizes[channel], {}};
+        if (p.decoded)
+            p.bytes = m_buffers[channel];
+        return p;
+    }
+
+private:
+    std::array<std::mutex, kChannelCount> m_locks;
+    // Each guarded by its channel's lock.
+    std::array<std::vector<std::byte>, kChannelCount> m_buffers;
+    std::array<CellSize, kChannelCount> m_sizes{};
+    std::array<bool, kChannelCount> m_decoded{};
+};
+
+// Counters of one channel over the whole run.
+struct ChannelCounts {
+    std::atomic<std::uint64_t> frames{0};
+    std::atomic<std::uint64_t> keyFrames{0};
+    std::atomic<std::uint64_t> bytes{0};
+    std::atomic<std::uint64_t> decoded{0};
+};
+
+// The channel decoder as the session sees it, counting what the session hands over.
+class CountingConsumer final : public FrameConsumer {
+public:
+    CountingConsumer(std::unique_ptr<ChannelDecoder> decoder, ChannelCounts& counts)
+        : m_decoder(std::move(decoder)), m_counts(counts) {}
+    ~CountingConsumer() override {
+        m_decoder->destroy();
+        m_counts.decoded += m_decoder->stats().decoded;
+    }
+
+    // Receive thread.
+    void enqueueFrame(std::unique_ptr<FrameRecord> frame) override {
+        if (!frame || m_decoder->discardAll())
+            return;
+        ++m_counts.frames;
+        if (frame->descriptor.keyFrame())
+            ++m_counts.keyFrames;
+        m_counts.bytes += frame->data.size();
+        m_decoder->enqueueFrame(std::move(frame));
+    }
+    bool discardAll() const override { return m_decoder->discardAll(); }
+    void setDiscardAll() override { m_decoder->setDiscardAll(); }
+    std::size_t queuedFrames() const override { return m_decoder->queuedFrames(); }
+    void stop() override { m_decoder->stop(); }
+    void setVideoLoss(bool lost) override { m_decoder->setVideoLoss(lost); }
+    bool videoLoss() const override { return m_decoder->videoLoss(); }
+
+private:
+    std::unique_ptr<ChannelDecoder> m_decoder;
+    ChannelCounts& m_counts;
+};
+
+// What the decode threads ask of the front end. `session` is set before the session starts and
+// outlives every decoder (the session dismantles them in its disconnect order).
+class CliDecodeHost final : public DecodeHost {
+public:
+    explicit CliDecodeHost(CliOutput& output) : m_output(output) {}
+
+    void setSession(RecorderSession* session, QObject* context) {
+        m_session = session;
+        m_context = context;
+    }
+
+    // Decode threads.
+    LiveVisibility liveVisibility(unsigned channel) override {
+        if (m_session == nullptr)
+            return {};
+        return {m_session->liveOn(), m_session->channelHidden(channel)};
+    }
+    void decoderInitFailed(unsigned) override {
+        CliOutput* output = &m_output;
+        QMetaObject::invokeMethod(
+            m_context, [output] { output->error(kDecoderInitErrorText); }, Qt::QueuedConnection);
+    }
+
+private:
+    CliOutput& m_output;
+    RecorderSession* m_session = nullptr;
+    QObject* m_context = nullptr;
+};
+
+class CountingFactory final : public FrameConsumerFactory {
+public:
+    CountingFactory(const DecoderLibrary* library, PictureTarget& target, DecodeHost& host)
+        : m_library(library), m_target(target), m_host(host) {}
+
+    std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override {
+        if (channel >= kChannelCount)
+            return nullptr;
+        return std::make_unique<CountingConsumer>(
+            std::make_unique<ChannelDecoder>(channel, m_library, m_target, m_host),
+            m_counts[channel]);
+    }
+    const ChannelCounts& counts(unsigned channel) const { return m_counts[channel]; }
+
+private:
+    const DecoderLibrary* m_library;
+    PictureTarget& m_target;
+    DecodeHost& m_host;
+    std::array<ChannelCounts, kChannelCount> m_counts;
+};
+
+// What the recorder said about its channels, taken on the GUI thread.
+struct ChannelFacts {
+    std::uint16_t announced = 0;
+    std::uint16_t videoLoss = 0;
+    std::array<bool, kChannelCount> hidden{};
+    std::array<std::string, kChannelCount> titles;
+};
+
+class Live : public CliSession {
+public:
+    Live(const CliOptions& options, CliOutput& output, const LiveArgs& args,
+         CountingFactory& factory, CliDecodeHost& host)
+        : CliSession(options, output), m_args(args), m_factory(factory), m_host(host) {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { timeUp(); });
+    }
+
+    const ChannelFacts& facts() const { return m_facts; }
+
+protected:
+    void configureSession(RecorderSession& session) override {
+        session.setFrameConsumerFactory(&m_factory);
+        m_host.setSession(&session, this);
+    }
+
+    void onLoggedIn() override {
+        m_timer.start(static_cast<int>(std::lround(m_args.seconds * 1000)));
+    }
+
+    void onWindowMessage(const WindowMessageEvent& message) override {
+        if (message.message() != WindowMessage::LiveChannels)
+            return;
+        m_facts.announced = static_cast<std::uint16_t>(message.wParam());
+        m_facts.videoLoss = static_cast<std::uint16_t>(message.lParam());
+        if (m_args.mask != 0xFFFF && !m_requested)
+            requestChannels();
+    }
+
+private:
+    // The session asks for all channels at login; narrow the request once live view is on.
+    void requestChannels() {
+        if (!session().liveOn()) {
+            QTimer::singleShot(10, this, [this] { requestChannels(); });
+            return;
+        }
+        m_requested = true;
+        session().requestChannels(m_args.mask);
+    }
+
+    void timeUp() {
+        m_facts.titles = session().channelTitles();
+        for (unsigned c = 0; c < kChannelCount; ++c)
+            m_facts.hidden[c] = session().channelHidden(c);
+        m_facts.videoLoss = session().videoLossMask();
+        finish(kExitOk);
+    }
+
+    const LiveArgs& m_args;
+    CountingFactory& m_factory;
+    CliDecodeHost& m_host;
+    QTimer m_timer;
+    bool m_requested = false;
+    ChannelFacts m_facts;
+};
+
+std::string boolText(bool value) {
+    return value ? "true" : "false";
+}
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
+
+bool saveSnapshot(const std::filesystem::path& file, unsigned channel,
+                  const CliPictureTarget::Picture& picture) {
+    const PictureView view{
+        channel, picture.size.width, picture.size.height, PictureLayout::Planar, picture.bytes, 0};
+    const std::vector<std::uint8_t> rgb = displayRgb(view);
+    if (rgb.empty())
+        return false;
+    const QImage image(rgb.data(), view.width, view.height, view.width * 3, QImage::Format_RGB888);
+    return image.save(QString::fromStdString(file.string()), "PNG");
+}
+
+} // namespace
+
+int runLive(const CliOptions& options, CliOutput& output) {
+    LiveArgs args;
+    std::string error;
+    if (!parseLiveArgs(options.commandArgs, args, error)) {
+        output.error(error);
+        return kExitUsage;
+    }
+    if (!args.snapshotDir.empty()) {
+        std::error_code failed;
+        std::filesystem::create_directories(args.snapshotDir, failed);
+        if (!std::filesystem::is_directory(args.snapshotDir)) {
+            output.error("cannot create the snapshot folder '" + args.snapshotDir + "'");
+            return kExitUsage;
+        }
+    }
+
+    const std::unique_ptr<DecoderLibrary> library = DecoderLibrary::openFromProgramFolder();
+    if (!library)
+        output.error(std::string(DecoderLibrary::kFileName) +
+                     " not found beside the program: nothing is decoded");
+    CliPictureTarget target;
+    CliDecodeHost host(output);
+    CountingFactory factory(library.get(), target, host);
+    ChannelFacts facts;
+    int status;
+    {
+        Live live(options, output, args, factory, host);
+        status = live.run();
+        facts = live.facts();
+    } // the session and with it every decoder has ended here
+    if (status != kExitOk)
+        return status;
+
+    std::uint64_t frames = 0, decoded = 0, bytes = 0;
+    for (unsigned c = 0; c < kChannelCount; ++c) {
+        const ChannelCounts& counts = factory.counts(c);
+        const bool announced = (facts.announced >> c) & 1u;
+        if (!announced && counts.frames == 0)
+            continue;
+        const CliPictureTarget::Picture picture = target.picture(c);
+        frames += counts.frames;
+        decoded += counts.decoded;
+        bytes += counts.bytes;
+        const int width = picture.decoded ? picture.size.width : 0;
+        const int height = picture.decoded ? picture.size.height : 0;
+        const bool lost = (facts.videoLoss >> c) & 1u;
+        if (output.json()) {
+            output.line("{\"event\":\"channel\",\"channel\":" + std::to_string(c + 1) +
+                        ",\"frames\":" + std::to_string(counts.frames) +
+                        ",\"key_frames\":" + std::to_string(counts.keyFrames) + ",\"decoded\":" +
+                        std::to_string(counts.decoded) + ",\"width\":" + std::to_string(width) +
+                        ",\"height\":" + std::to_string(height) + ",\"video_loss\":" +
+                        boolText(lost) + ",\"hidden\":" + boolText(facts.hidden[c]) +
+                        ",\"title\":" + jsonString(facts.titles[c]) + "}");
+        } else {
+            output.line("channel " + std::to_string(c + 1) + ": " + std::to_string(counts.frames) +
+                        " frames (" + std::to_string(counts.keyFrames) + " key), " +
+                        std::to_string(counts.decoded) + " decoded, " + std::to_string(width) +
+                        "x" + std::to_string(height) + (lost ? ", video loss" : "") +
+                        (facts.hidden[c] ? ", hidden" : "") + ", title \"" + facts.titles[c] +
+                        "\"");
+        }
+        if (!args.snapshotDir.empty() && picture.decoded) {
+            char name[16];
+            std::snprintf(name, sizeof name, "ch%02u.png", c + 1);
+            const std::filesystem::path file = std::filesystem::path(args.snapshotDir) / name;
+            if (!saveSnapshot(file, c, picture)) {
+                output.error("cannot write " + file.string());
+                status = kExitUsage;
+            }
+        }
+    }
+    if (output.json()) {
+        output.line("{\"event\":\"live\",\"seconds\":" + secondsText(args.seconds) +
+                    ",\"frames\":" + std::to_string(frames) + ",\"decoded\":" +
+                    std::to_string(decoded) + ",\"bytes\":" + std::to_string(bytes) + "}");
+    } else {
+        output.line("live: " + secondsText(args.seconds) + " s, " + std::to_string(frames) +
+                    " frames, " + std::to_string(decoded) + " decoded, " + std::to_string(bytes) +
+                    " bytes");
+    }
+    return status;
+}
+
+} // namespace kalder::cli
