@@ -241,17 +241,19 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         m_audioOn = header.audioFlag();
         log("audio %s", header.audioFlag() ? "on" : "off");
         return true;
+    // The answer goes out before the model change, so that the asking client sees its
+    // acknowledgement ahead of the REC_STATUS push that every client gets.
     case MessageId::REC_ON_REQ:
-        m_model.setRecording(true);
         send(MessageId::REC_ON_ACK, be32(kRecordingOnState));
+        m_model.setRecording(true);
         return true;
     case MessageId::REC_OFF_REQ:
         if (!m_model.hasRight(static_cast<std::size_t>(m_account.load()), 0)) {
             sendNack(MessageId::REC_OFF_NACK, 1);
             return true;
         }
-        m_model.setRecording(false);
         send(MessageId::REC_OFF_ACK, be32(kRecordingOffState));
+        m_model.setRecording(false);
         return true;
     case MessageId::DVR_TIME_REQ:
         send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));

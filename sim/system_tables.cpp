@@ -55,13 +55,14 @@ std::array<std::byte, kSysEtcInfoExSize> buildSysEtcInfoEx() {
     std::array<std::byte, kSysEtcInfoExSize> out{};
     ByteWriter w(out);
     for (std::size_t i = 0; i < 64; ++i)
-        w.writeText(i < std::size(kLanguages) ? kLanguages[i] : std::string_view{}, 16);
+        w.writeText(i < std::size(kLanguages) ? kLanguages[i] : std::string_view(""), 16);
     for (std::size_t i = 0; i < 64; ++i)
-        w.writeText(i < std::size(kPtzProtocols) ? kPtzProtocols[i].name : std::string_view{}, 16);
+        w.writeText(i < std::size(kPtzProtocols) ? kPtzProtocols[i].name : std::string_view(""),
+                    16);
     for (std::size_t i = 0; i < 64; ++i)
         w.writeU8(i < std::size(kPtzProtocols) ? kPtzProtocols[i].bauds : 0);
     for (std::size_t i = 0; i < 64; ++i)
-        w.writeText(i < std::size(kKeyboards) ? kKeyboards[i].name : std::string_view{}, 16);
+        w.writeText(i < std::size(kKeyboards) ? kKeyboards[i].name : std::string_view(""), 16);
     for (std::size_t i = 0; i < 64; ++i)
         w.writeU8(i < std::size(kKeyboards) ? kKeyboards[i].bauds : 0);
     return out;

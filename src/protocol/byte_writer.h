@@ -70,7 +70,8 @@ public:
         if (!need(width))
             return;
         const std::size_t n = text.size() < width ? text.size() : width;
-        std::memcpy(m_bytes.data() + m_pos, text.data(), n);
+        if (n) // an empty view may hold a null pointer, which memcpy must not see
+            std::memcpy(m_bytes.data() + m_pos, text.data(), n);
         std::memset(m_bytes.data() + m_pos + n, 0, width - n);
         m_pos += width;
     }
