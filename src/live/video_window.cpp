@@ -402,10 +402,13 @@ void VideoWindow::composeOverlay(const DecodeHost::OverlayFacts& facts, std::str
     picture.cellWidth = facts.cell.width;
     picture.charWidth = overlayCharWidth(m_fontHeight);
     picture.audio = audio;
-    ChannelOverlay composed = channel.composer.compose(
-        picture, [this](std::string_view text) { return titleWidth(text); });
+    // The overlay lock also guards the fonts: titles are measured under it.
     std::lock_guard lock(m_overlayLock);
-    m_overlays[facts.channel] = std::move(composed);
+    m_overlays[facts.channel] = channel.composer.compose(picture, [this](std::string_view text) {
+        const QFontMetrics metrics(m_titleFont);
+        return metrics.horizontalAdvance(
+            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    });
 }
 
 void VideoWindow::forgetOverlayTitles() {
@@ -426,6 +429,7 @@ ChannelOverlay VideoWindow::overlay(unsigned channel) const {
 }
 
 int VideoWindow::titleWidth(std::string_view title) const {
+    std::lock_guard lock(m_overlayLock);
     const QFontMetrics metrics(m_titleFont);
     return metrics.horizontalAdvance(
         QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size())));

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace kalder {
@@ -203,6 +205,54 @@ TEST_F(VideoWindowTest, OsdSwitchHidesOverlaysAndVideoLossText) {
     EXPECT_EQ(greenTextPixels(shot, picture), 0);
     EXPECT_EQ(greenTextPixels(shot, loss), 0);
     EXPECT_TRUE(near(shot.pixelColor(cellCentre(0)), Qt::black)) << "the picture stays";
+}
+
+// Decode threads draw their cells while the GUI thread changes layouts, swaps cells and
+// repaints; afterwards every cell shows its own channel's picture.
+TEST_F(VideoWindowTest, DecodeThreadsDrawWhileTheLayoutChanges) {
+    window.startStream(StreamKind::Live, 4);
+    const QColor colours[4] = {QColor(200, 0, 0), QColor(0, 200, 0), QColor(0, 0, 200),
+                               QColor(200, 200, 0)};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (unsigned ch = 0; ch < 4; ++ch) {
+        threads.emplace_back([&, ch] {
+            DecodeHost::OverlayFacts facts;
+            facts.channel = ch;
+            facts.width = 352;
+            facts.height = 240;
+            while (!stop.load()) {
+                facts.cell = window.cellSize(ch);
+                window.composeOverlay(facts, "Channel", "Live", {});
+                window.countFrame(ch);
+                decodePicture(ch, colours[ch]);
+                std::this_thread::yield();
+            }
+        });
+    }
+    for (int round = 0; round < 40; ++round) {
+        window.selectLayout(round % 3 == 0 ? 1 : 4);
+        if (round % 5 == 0)
+            QTest::mouseClick(&window, Qt::LeftButton, {}, cellCentre(0));
+        if (round % 7 == 0)
+            window.toggleOverlays();
+        window.repaint();
+        QCoreApplication::processEvents();
+    }
+    stop.store(true);
+    for (std::thread& thread : threads)
+        thread.join();
+    QCoreApplication::processEvents();
+
+    window.selectLayout(4);
+    for (unsigned ch = 0; ch < 4; ++ch)
+        decodePicture(ch, colours[ch]);
+    QCoreApplication::processEvents();
+    const QImage shot = window.grab().toImage();
+    for (int cell = 0; cell < 4; ++cell) {
+        const int ch = window.layoutModel().cellChannel(cell);
+        EXPECT_TRUE(near(shot.pixelColor(cellCentre(cell)), colours[ch])) << "cell " << cell;
+    }
 }
 
 TEST_F(VideoWindowTest, FrameRateIsHalfTheCountRoundedUp) {
