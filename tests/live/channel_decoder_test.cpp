@@ -4,6 +4,7 @@
 #include "live/channel_decoder.h"
 #include "live/picture_layout.h"
 #include "recording_target.h"
+#include "sim/video_loop.h"
 #include "test_clip.h"
 
 #include <gtest/gtest.h>
@@ -18,12 +19,27 @@ using test::RecordingHost;
 using test::RecordingTarget;
 using test::waitUntil;
 
-// Clips are encoded once per size and key interval.
+// The simulator's own streams (its scene, its encoder settings), encoded once per size and key
+// interval and kept in the test cache.
 const std::vector<test::EncodedFrame>& clip(int width, int height, int frames, int keyInterval) {
     static std::map<std::array<int, 4>, std::vector<test::EncodedFrame>> clips;
     auto& entry = clips[{width, height, frames, keyInterval}];
     if (entry.empty()) {
-        entry = test::encodeClip({width, height, frames, keyInterval, false, {}});
+        sim::LoopParams params;
+        params.width = static_cast<unsigned>(width);
+        params.height = static_cast<unsigned>(height);
+        params.keyIntervalFrames = static_cast<unsigned>(keyInterval);
+        params.frameCount = static_cast<unsigned>(frames);
+        params.title = "decode test";
+        bool fromCache = false;
+        std::string error;
+        const auto loop = sim::obtainVideoLoop(params, std::string(KALDER_TEST_CACHE_DIR) + "/sim",
+                                               fromCache, error);
+        if (loop) {
+            for (const auto& frame : loop->frames) {
+                entry.push_back({frame.data, frame.key});
+            }
+        }
     }
     return entry;
 }
@@ -138,7 +154,7 @@ class Backlog : public ChannelDecoderTest, public ::testing::WithParamInterface<
 
 TEST_P(Backlog, MoreThan28QueuedFramesSkipToTheNextKeyFrame) {
     const auto [queued, skipped] = GetParam();
-    const auto& frames = clip(352, 240, 40, 30);
+    const auto& frames = clip(352, 240, 60, 30);
     auto decoder = makeDecoder();
     {
         // Hold the picture lock: the thread stops at the key frame until the queue is built.
