@@ -176,7 +176,9 @@ TEST_F(SessionE2e, VideoLossAndHiddenChannels) {
 
 TEST_F(SessionE2e, FarewellReasonsBecomeCategories) {
     const std::pair<const char*, Notification> cases[] = {{"bye 33", {3, 3}}, {"bye 37", {15, 0}}};
-    for (const auto& [command, expected] : cases) {
+    for (const auto& entry : cases) {
+        const char* command = entry.first;
+        const Notification expected = entry.second;
         SCOPED_TRACE(command);
         TearDown();
         SetUp();
