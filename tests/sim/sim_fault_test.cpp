@@ -55,6 +55,10 @@ protected:
                 return frame;
         }
     }
+    void TearDown() override {
+        if (m_sim.running())
+            EXPECT_TRUE(m_sim.stop()) << "the simulator did not end cleanly";
+    }
     SimProcess m_sim;
 };
 

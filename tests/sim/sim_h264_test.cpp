@@ -133,6 +133,7 @@ TEST_P(SimH264, LiveVideoDecodesToTheAnnouncedSize) {
     EXPECT_TRUE(started);
     EXPECT_GE(keyFrames, 1);
     EXPECT_GE(decoded, 30);
+    EXPECT_TRUE(sim.stop());
 }
 
 INSTANTIATE_TEST_SUITE_P(

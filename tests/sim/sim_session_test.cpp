@@ -11,6 +11,7 @@
 
 #include <array>
 #include <map>
+#include <set>
 #include <thread>
 
 namespace kalder::test {
@@ -176,6 +177,39 @@ TEST_F(SimSession, LiveRequestStreamsTheRequestedChannels) {
     auto ack = client.receiveId(MessageId::LIVE_STOP_ACK);
     ASSERT_TRUE(ack);
     EXPECT_TRUE(ack->payload.empty());
+}
+
+TEST_F(SimSession, KeyFramesOfTheChannelsAreSpread) {
+    RawClient client;
+    ASSERT_EQ(login(client, "admin", "1234").size(), 8u);
+    ASSERT_TRUE(client.sendLiveRequest(0xFFFF));
+    ASSERT_TRUE(client.receiveId(MessageId::LIVE_CHANNEL_INFO));
+    // Frames of all channels start at the same frame slot; where each channel's first key
+    // frame falls in its own sequence shows its place in the key interval.
+    std::array<int, 16> seen{};
+    std::array<int, 16> firstKey;
+    firstKey.fill(-1);
+    std::vector<std::byte> frame;
+    int missing = 16;
+    while (missing > 0) {
+        auto m = client.receiveId(MessageId::LIVE_DATA);
+        ASSERT_TRUE(m);
+        frame.insert(frame.end(), m->payload.begin(), m->payload.end());
+        if (!m->header.lastFragment())
+            continue;
+        const auto block = decodeFrameInfoBlock(frame);
+        frame.clear();
+        ASSERT_TRUE(block);
+        const unsigned c = block->channel;
+        if (block->frameType == kFrameTypeKey && firstKey[c] < 0) {
+            firstKey[c] = seen[c];
+            --missing;
+        }
+        ++seen[c];
+        ASSERT_LT(seen[c], 100) << "channel " << c + 1 << " sends no key frame";
+    }
+    std::set<int> places(firstKey.begin(), firstKey.end());
+    EXPECT_GE(places.size(), 12u) << "key frames of most channels fall on different frames";
 }
 
 TEST_F(SimSession, AnswersKeepAliveTimeAndRecordingRequests) {
