@@ -55,10 +55,14 @@ protected:
         return std::make_unique<ChannelDecoder>(channel, m_library.get(), m_target, m_host);
     }
 
-    // Queues frames [first, last) of a clip.
+    // Queues frames [first, last) of a clip. Paced, the producer keeps the queue well below the
+    // backlog limit, as a live stream does on an idle machine; unpaced it queues them all at once.
     void feed(ChannelDecoder& decoder, const std::vector<test::EncodedFrame>& frames, int first,
-              int last, int width, int height, std::uint32_t generation) {
+              int last, int width, int height, std::uint32_t generation, bool paced = true) {
         for (int i = first; i < last; ++i) {
+            if (paced) {
+                ASSERT_TRUE(waitUntil([&] { return decoder.queuedFrames() < 8; }));
+            }
             decoder.enqueueFrame(makeRecord(decoder.channel(), frames[static_cast<std::size_t>(i)],
                                             width, height, generation));
         }
@@ -128,7 +132,8 @@ TEST_P(SizeChange, WaitsForAKeyFrameAndFollowsTheNewSize) {
 INSTANTIATE_TEST_SUITE_P(
     Switch, SizeChange,
     // Mid-interval: frames 4-9 cannot start the new size. At a key frame: nothing is lost.
-    ::testing::Values(SizeChangeCase{4, 6}, SizeChangeCase{0, 0}));
+    ::testing::Values(SizeChangeCase{4, 6}, SizeChangeCase{0, 0}),
+    [](const auto& info) { return "AtFrame" + std::to_string(info.param.firstLargeFrame); });
 
 TEST_F(ChannelDecoderTest, ANewGenerationResynchronisesAtTheSameSize) {
     const auto& frames = clip(352, 240, 30, 10);
@@ -162,7 +167,7 @@ TEST_P(Backlog, MoreThan28QueuedFramesSkipToTheNextKeyFrame) {
         const int before = m_target.lockRequests();
         feed(*decoder, frames, 0, 1, 352, 240, 1);
         ASSERT_TRUE(waitUntil([&] { return m_target.lockRequests() > before; }));
-        feed(*decoder, frames, 1, 1 + queued, 352, 240, 1);
+        feed(*decoder, frames, 1, 1 + queued, 352, 240, 1, false);
         ASSERT_EQ(decoder->queuedFrames(), static_cast<std::size_t>(queued));
     }
     settle(*decoder);
@@ -175,8 +180,10 @@ TEST_P(Backlog, MoreThan28QueuedFramesSkipToTheNextKeyFrame) {
     EXPECT_EQ(decoder->stats().decoded, 1u + queued - skipped + 10u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Queue, Backlog,
-                         ::testing::Values(BacklogCase{28, 0}, BacklogCase{29, 29}));
+INSTANTIATE_TEST_SUITE_P(Queue, Backlog, ::testing::Values(BacklogCase{28, 0}, BacklogCase{29, 29}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.queued) + "Queued";
+                         });
 
 TEST_F(ChannelDecoderTest, HiddenChannelsAreNotDecodedWhileLiveViewRuns) {
     const auto& frames = clip(352, 240, 30, 10);
@@ -224,7 +231,7 @@ TEST_F(ChannelDecoderTest, StoppingWithQueuedFramesFreesThemAndEndsEveryThread) 
         std::unique_lock first(m_target.pictureLock(0));
         std::unique_lock second(m_target.pictureLock(1));
         for (auto& decoder : decoders) {
-            feed(*decoder, frames, 0, 30, 352, 240, 1);
+            feed(*decoder, frames, 0, 30, 352, 240, 1, false);
         }
         ASSERT_TRUE(waitUntil([&] { return decoders[0]->queuedFrames() == 29; }));
         // The owner's order: discard everywhere, then per decoder drain, stop and destroy.
@@ -232,7 +239,7 @@ TEST_F(ChannelDecoderTest, StoppingWithQueuedFramesFreesThemAndEndsEveryThread) 
             decoder->setDiscardAll();
         }
         // Nothing is queued once discarding.
-        feed(*decoders[0], frames, 0, 1, 352, 240, 1);
+        feed(*decoders[0], frames, 0, 1, 352, 240, 1, false);
         EXPECT_EQ(decoders[0]->queuedFrames(), 29u);
         // Channel 1 is stopped without draining: destroy frees its queue.
         decoders[1]->requestStop();
@@ -254,7 +261,7 @@ TEST_F(ChannelDecoderTest, StoppingWithQueuedFramesFreesThemAndEndsEveryThread) 
 TEST_F(ChannelDecoderTest, TheDestructorStopsARunningDecoder) {
     const auto& frames = clip(352, 240, 30, 10);
     auto decoder = makeDecoder();
-    feed(*decoder, frames, 0, 30, 352, 240, 1);
+    feed(*decoder, frames, 0, 30, 352, 240, 1, false);
     decoder.reset(); // frees what is left, joins the thread
     EXPECT_EQ(m_host.threadsEnded.load(), 1);
 }

@@ -157,7 +157,11 @@ TEST_P(ScriptedDrop, OtherResultsDropTheFrameAndGoOn) {
 INSTANTIATE_TEST_SUITE_P(Results, ScriptedDrop,
                          ::testing::Values(DropCase{2, true}, DropCase{3, true}, DropCase{4, true},
                                            DropCase{-1, false}, DropCase{6, false},
-                                           DropCase{-7, false}));
+                                           DropCase{-7, false}),
+                         [](const auto& info) {
+                             const int r = info.param.result;
+                             return (r < 0 ? "Minus" : "") + std::to_string(r < 0 ? -r : r);
+                         });
 
 TEST_F(ScriptedDecoder, AModuleThatAlwaysAsksForARebuildDoesNotHoldTheChannel) {
     script(std::vector<int>(ChannelDecoder::kMaxRebuildsPerFrame + 1, -5));
