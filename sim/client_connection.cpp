@@ -520,10 +520,12 @@ void ClientConnection::sendFrame(unsigned channel, ChannelCursor& cursor) {
     const bool audioOn = m_audioOn;
     const unsigned audioChannel = m_model.audioChannel();
     if (audioOn && audioChannel == channel + 1) {
-        // 8000 samples a second ride in 512-sample elements on this channel's frames.
-        cursor.audioCredit += kAudioSampleRate / p.framesPerSecond;
-        if (cursor.audioCredit >= kAudioElementBytes) {
-            cursor.audioCredit -= kAudioElementBytes;
+        // 8000 samples a second ride in 512-sample elements on this channel's frames; the
+        // credit counts samples times the frame rate, so no rounding drifts.
+        cursor.audioCredit += kAudioSampleRate;
+        const unsigned elementCredit = kAudioElementBytes * p.framesPerSecond;
+        if (cursor.audioCredit >= elementCredit) {
+            cursor.audioCredit -= elementCredit;
             MediaSource::fillAudioElement(channel, cursor.audioSamples, element);
             cursor.audioSamples += kAudioElementBytes;
             parts.audioElement = element;

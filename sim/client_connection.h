@@ -83,7 +83,7 @@ private:
         bool active = false;
         std::uint64_t frameNumber = 0; // frame k is due at epoch + k / fps
         std::uint64_t audioSamples = 0;
-        unsigned audioCredit = 0; // samples owed to the client, 8 kHz
+        unsigned audioCredit = 0; // samples owed to the client, times the frame rate
     };
 
     void receiveLoop();

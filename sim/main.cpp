@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
                 "%u kbit/s (video ready in %.1f s: %u loops from cache, %u encoded in %s)\n",
                 config.bindAddress.c_str(), static_cast<unsigned>(server.port()),
                 config.channelCount, config.pal ? "PAL" : "NTSC", size.width, size.height,
-                first.framesPerSecond, first.bitrateKbps, prepareSeconds, media.loopsFromCache(),
-                media.loopsEncoded(), effectiveCacheDir(config).c_str());
+                framesPerSecondOf(config, 0), first.bitrateKbps, prepareSeconds,
+                media.loopsFromCache(), media.loopsEncoded(), effectiveCacheDir(config).c_str());
     for (std::size_t i = 0; i < kAccountCount; ++i) {
         const AccountSettings& a = config.accounts[i];
         if (a.name.empty())

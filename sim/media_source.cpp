@@ -51,9 +51,9 @@ LoopParams loopParamsFor(const SimConfig& config, unsigned channel) {
     LoopParams p;
     p.width = size.width;
     p.height = size.height;
-    p.framesPerSecond = settings.framesPerSecond;
+    p.framesPerSecond = framesPerSecondOf(config, channel);
     p.bitrateKbps = settings.bitrateKbps;
-    p.keyIntervalFrames = settings.framesPerSecond * config.keyIntervalSeconds;
+    p.keyIntervalFrames = p.framesPerSecond * config.keyIntervalSeconds;
     const unsigned intervals = std::max(1u, (config.loopSeconds + config.keyIntervalSeconds - 1) /
                                                 config.keyIntervalSeconds);
     p.frameCount = p.keyIntervalFrames * intervals;

@@ -559,7 +559,8 @@ Usage: kalder-recorder-sim [options]
   --bind ADDR              listen address (default 0.0.0.0)
   --channels 4|8|16        channel count (default 16)
   --standard ntsc|pal      video standard (also --ntsc, --pal)
-  --resolution d1|halfd1|cif, --fps N, --bitrate-kbps N   for every channel
+  --resolution d1|halfd1|cif, --fps N (default 30 NTSC, 25 PAL), --bitrate-kbps N
+                           for every channel
   --title N=TEXT           title of channel N (1-16)
   --account N=NAME:PASSWORD[:LEVEL[:RIGHTS]]   account N (0-7); RIGHTS "all", "none" or a
                            comma list of stop_recording,setup,search,backup,ptz,covert_view,
@@ -592,6 +593,13 @@ std::string effectiveCacheDir(const SimConfig& config) {
     if (const char* home = std::getenv("HOME"); home && *home)
         return std::string(home) + "/.cache/kalder-sim";
     return "/tmp/kalder-sim-cache";
+}
+
+unsigned framesPerSecondOf(const SimConfig& config, unsigned channel) {
+    const unsigned own = channel < kMaxChannels ? config.channels[channel].framesPerSecond : 0;
+    if (own)
+        return own;
+    return config.pal ? 25 : 30;
 }
 
 FrameSize frameSizeFor(Resolution resolution, bool pal) {

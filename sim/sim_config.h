@@ -19,7 +19,7 @@ enum class Resolution : std::uint8_t { Cif = 0, D1 = 1, HalfD1 = 5 };
 
 struct ChannelSettings {
     Resolution resolution = Resolution::D1;
-    unsigned framesPerSecond = 30;
+    unsigned framesPerSecond = 0; // 0: the standard's full rate (30 NTSC, 25 PAL)
     unsigned bitrateKbps = 2000;
     std::string title;
     bool covert = false;
@@ -117,5 +117,8 @@ struct FrameSize {
 FrameSize frameSizeFor(Resolution resolution, bool pal);
 
 std::string_view rightName(std::size_t index);
+
+// Frames per second of a channel: its own rate, else the standard's full rate.
+unsigned framesPerSecondOf(const SimConfig& config, unsigned channel);
 
 } // namespace kalder::sim

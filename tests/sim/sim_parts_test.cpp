@@ -37,7 +37,12 @@ TEST(SimConfig, DefaultsMakeAUsefulRecorder) {
     EXPECT_EQ(c.protocolMinor, 2);
     EXPECT_EQ(c.channels[15].title, "CH16");
     EXPECT_EQ(c.channels[0].resolution, Resolution::D1);
-    EXPECT_EQ(c.channels[0].framesPerSecond, 30u);
+    EXPECT_EQ(framesPerSecondOf(c, 0), 30u);
+    SimConfig pal = c;
+    pal.pal = true;
+    EXPECT_EQ(framesPerSecondOf(pal, 0), 25u) << "PAL runs at 25 frames a second";
+    pal.channels[0].framesPerSecond = 12;
+    EXPECT_EQ(framesPerSecondOf(pal, 0), 12u);
     EXPECT_EQ(c.audioChannel, 1u);
     EXPECT_EQ(c.accounts[0].name, "ADMIN");
     EXPECT_EQ(c.accounts[1].password, "1111");
