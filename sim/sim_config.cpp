@@ -460,6 +460,10 @@ std::optional<std::string> parseCommandLine(SimConfig& config, const std::vector
             showHelp = true;
             continue;
         }
+        if (name == "--exit-with-parent") {
+            config.exitWithParent = true;
+            continue;
+        }
         if (name == "--verbose" || name == "-v") {
             config.verbose = true;
             continue;
@@ -581,6 +585,7 @@ Usage: kalder-recorder-sim [options]
   --bye-after-login N      fault: send BYE48 with reason N after the status pushes, then close
   --set SECTION.KEY=VALUE  any INI setting, for example --set channel3.video_loss=1
   --verbose                log connections and requests to standard error
+  --exit-with-parent       end when the process that started it has ended
   --help                   this text
 )";
 }

@@ -86,6 +86,7 @@ struct SimConfig {
     // Faults armed from the start.
     std::optional<std::int32_t> byeAfterLogin; // BYE48 with this reason after the pushes
     bool verbose = false;
+    bool exitWithParent = false; // end when the starting process ends (test harnesses)
 };
 
 // The defaults of a bare start: 16 NTSC D1 channels, ADMIN/1234 with every right, USER/1111.

@@ -74,7 +74,11 @@ bool SimServer::listen(std::string& error) {
 void SimServer::run(const std::atomic<bool>& stopFlag) {
     if (m_adminFd >= 0)
         m_adminThread = std::thread([this] { adminLoop(); });
+    const pid_t parent = ::getppid();
     while (!stopFlag && !m_quit) {
+        // A test that dies without stopping its simulator must not leave it running.
+        if (m_config.exitWithParent && ::getppid() != parent)
+            break;
         pollfd pfd{m_listenFd, POLLIN, 0};
         const int ready = ::poll(&pfd, 1, 200);
         if (ready > 0)

@@ -66,8 +66,10 @@ public:
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0)
             return fail("pipe failed");
-        std::vector<std::string> args = {programPath(), "--port",      "0",       "--admin-port",
-                                         "0",           "--cache-dir", cacheDir()};
+        // --exit-with-parent: a test that dies without stop() leaves no simulator behind.
+        std::vector<std::string> args = {
+            programPath(), "--port",      "0",        "--admin-port",
+            "0",           "--cache-dir", cacheDir(), "--exit-with-parent"};
         args.insert(args.end(), extraArgs.begin(), extraArgs.end());
         std::vector<char*> argv;
         for (auto& a : args)
