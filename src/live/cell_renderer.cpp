@@ -19,35 +19,79 @@ void CellRenderer::SwsDeleter::operator()(SwsContext* context) const {
 CellRenderer::CellRenderer() = default;
 CellRenderer::~CellRenderer() = default;
 
-bool CellRenderer::render(const std::byte* picture, int width, int height, QSize cell,
+bool CellRenderer::render(const std::byte* picture, int width, int height, bool planar, QSize cell,
                           QImage& target) {
-    if (!picture || width <= 0 || height <= 0 || cell.isEmpty())
+    if (!picture || width <= 1 || height <= 1 || cell.isEmpty())
         return false;
-    const CellRect source = pictureSourceRect(width, height, false);
+    const CellRect source = pictureSourceRect(width, height, planar);
     if (source.width() <= 0 || source.height() <= 0)
         return false;
-    if (target.size() != cell || target.format() != QImage::Format_RGB32)
-        target = QImage(cell, QImage::Format_RGB32);
+    const QSize size = renderSize(cell);
+    if (target.size() != size || target.format() != QImage::Format_RGB32)
+        target = QImage(size, QImage::Format_RGB32);
     if (target.isNull())
         return false;
+    return planar ? scalePlanar(picture, width, height, source, target)
+                  : scaleBottomUp(picture, width, height, source, target);
+}
 
+bool CellRenderer::scale(int sourceFormat, int sourceWidth, int sourceRows,
+                         const std::uint8_t* const planes[4], const int strides[4],
+                         QImage& target) {
+    // Plain bilinear: the fast variant reads a pixel past the right end of each source row and
+    // smears the next row's border into the cell's last two columns.
     m_scaler.reset(sws_getCachedContext(
-        m_scaler.release(), source.width(), source.height(), AV_PIX_FMT_BGR24, cell.width(),
-        cell.height(), AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
+        m_scaler.release(), sourceWidth, sourceRows, static_cast<AVPixelFormat>(sourceFormat),
+        target.width(), target.height(), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!m_scaler)
         return false;
+    std::uint8_t* const targetPlanes[4] = {target.bits(), nullptr, nullptr, nullptr};
+    const int targetStrides[4] = {static_cast<int>(target.bytesPerLine()), 0, 0, 0};
+    return sws_scale(m_scaler.get(), planes, strides, 0, sourceRows, targetPlanes, targetStrides) ==
+           target.height();
+}
+
+bool CellRenderer::scaleBottomUp(const std::byte* picture, int width, int height,
+                                 const CellRect& source, QImage& target) {
+    // A 480- or 576-line picture holds its second field line-doubled (display rows 2i and
+    // 2i + 1 are equal) and its crop starts on an even row: reading every other row gives the
+    // same picture for half the work.
+    const bool doubled =
+        (height == 480 || height == 576) && source.top % 2 == 0 && source.height() % 2 == 0;
+    const int sourceRows = doubled ? source.height() / 2 : source.height();
     // The picture is stored bottom-up: start at the stored row of the crop's top display row
     // and walk the rows backwards.
     const int rowBytes = width * 3;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(picture);
     const std::uint8_t* first =
         bytes + static_cast<std::ptrdiff_t>(height - 1 - source.top) * rowBytes + source.left * 3;
-    const std::uint8_t* const sourcePlanes[4] = {first, nullptr, nullptr, nullptr};
-    const int sourceStrides[4] = {-rowBytes, 0, 0, 0};
-    std::uint8_t* const targetPlanes[4] = {target.bits(), nullptr, nullptr, nullptr};
-    const int targetStrides[4] = {static_cast<int>(target.bytesPerLine()), 0, 0, 0};
-    return sws_scale(m_scaler.get(), sourcePlanes, sourceStrides, 0, source.height(), targetPlanes,
-                     targetStrides) == cell.height();
+    const std::uint8_t* const planes[4] = {first, nullptr, nullptr, nullptr};
+    const int strides[4] = {doubled ? -2 * rowBytes : -rowBytes, 0, 0, 0};
+    return scale(AV_PIX_FMT_BGR24, source.width(), sourceRows, planes, strides, target);
+}
+
+bool CellRenderer::scalePlanar(const std::byte* picture, int width, int height,
+                               const CellRect& source, QImage& target) {
+    // A 480- or 576-line picture holds its two fields one after the other in each plane; it
+    // is shown from its first field, each row twice, so the crop is taken in field rows.
+    const bool fields = height == 480 || height == 576;
+    const int top = fields ? source.top / 2 : source.top;
+    const int rows = fields ? source.height() / 2 : source.height();
+    if (rows <= 0)
+        return false;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(picture);
+    const std::uint8_t* luma = bytes;
+    const std::uint8_t* u = luma + static_cast<std::ptrdiff_t>(width) * height;
+    const std::uint8_t* v = u + static_cast<std::ptrdiff_t>(width / 2) * (height / 2);
+    const int chromaWidth = width / 2;
+    // Chroma is sampled every other column and row; an odd crop edge takes the chroma sample
+    // that covers it.
+    const std::uint8_t* const planes[4] = {
+        luma + static_cast<std::ptrdiff_t>(top) * width + source.left,
+        u + static_cast<std::ptrdiff_t>(top / 2) * chromaWidth + source.left / 2,
+        v + static_cast<std::ptrdiff_t>(top / 2) * chromaWidth + source.left / 2, nullptr};
+    const int strides[4] = {width, chromaWidth, chromaWidth, 0};
+    return scale(AV_PIX_FMT_YUV420P, source.width(), rows, planes, strides, target);
 }
 
 void paintOverlayPlan(QPainter& painter, const OverlayPlan& plan, const QFont& font,

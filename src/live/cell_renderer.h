@@ -1,11 +1,13 @@
 #pragma once
 
 #include "live/overlay_text.h"
+#include "live/video_layout.h"
 
 #include <QFont>
 #include <QImage>
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -13,9 +15,10 @@ struct SwsContext;
 
 namespace kalder {
 
-// The RGB drawing path of one channel: scales the cropped part of a bottom-up 24-bit BGR
-// picture into an image of the cell's size. Used by the channel's decode thread and by the GUI
-// thread's repaint, always under the channel's picture lock, which guards the object.
+// The software drawing of one channel: scales the kept part of its picture (bottom-up 24-bit
+// BGR, or planar YUV 4:2:0) into an image of the cell's size. Used by the channel's decode thread
+// and by the GUI thread's repaint, always under the channel's picture lock, which guards the
+// object.
 class CellRenderer {
 public:
     CellRenderer();
@@ -23,11 +26,28 @@ public:
     CellRenderer(const CellRenderer&) = delete;
     CellRenderer& operator=(const CellRenderer&) = delete;
 
-    // `picture` holds width × height × 3 bytes, last display row first. False (target left
-    // as it was) for sizes that cannot be drawn.
-    bool render(const std::byte* picture, int width, int height, QSize cell, QImage& target);
+    // Scales the picture's kept part into `target`, which gets renderSize(cell); its first
+    // cell.width() columns are the cell. `planar`: YUV 4:2:0 planes (field pictures with their
+    // fields one after the other, shown from the first field); otherwise width × height × 3
+    // bytes of BGR, last display row first. False (target left as it was) for sizes that cannot
+    // be drawn.
+    bool render(const std::byte* picture, int width, int height, bool planar, QSize cell,
+                QImage& target);
+
+    // The scaler is several times slower for odd destination widths: an odd cell is drawn one
+    // column wider and clipped.
+    static QSize renderSize(QSize cell) {
+        return {cell.width() + (cell.width() & 1), cell.height()};
+    }
 
 private:
+    bool scaleBottomUp(const std::byte* picture, int width, int height, const CellRect& source,
+                       QImage& target);
+    bool scalePlanar(const std::byte* picture, int width, int height, const CellRect& source,
+                     QImage& target);
+    bool scale(int sourceFormat, int sourceWidth, int sourceRows,
+               const std::uint8_t* const planes[4], const int strides[4], QImage& target);
+
     struct SwsDeleter {
         void operator()(SwsContext* context) const;
     };

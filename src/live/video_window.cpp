@@ -126,6 +126,21 @@ void VideoWindow::toggleOverlays() {
     update();
 }
 
+void VideoWindow::setAccelerated(bool on) {
+    m_planar.store(on);
+    invalidateCells();
+    update();
+}
+
+QRect VideoWindow::cellPictureSource(const QImage& picture) const {
+    // The planar path leaves out the pictures' frame: 12 pixels at the left, top and right and
+    // 8 at the bottom.
+    const QRect whole = picture.rect();
+    if (!m_planar.load() || whole.width() <= 24 || whole.height() <= 20)
+        return whole;
+    return whole.adjusted(12, 12, -12, -8);
+}
+
 void VideoWindow::startStream(StreamKind kind, int channelCount) {
     m_mode.store(kind);
     m_decoded.store(0);
@@ -213,8 +228,10 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
             paintCell(painter, cell, rect);
     }
     if (!m_idleLogo.isNull()) {
-        for (int position : m_layout.emptyPositions())
-            painter.drawImage(toQRect(m_layout.positionRect(position)), m_idleLogo);
+        for (int position : m_layout.emptyPositions()) {
+            painter.drawImage(toQRect(m_layout.positionRect(position)), m_idleLogo,
+                              cellPictureSource(m_idleLogo));
+        }
     }
 }
 
@@ -230,9 +247,9 @@ void VideoWindow::paintCell(QPainter& painter, int cell, const QRect& rect) {
         if (live && hidden) {
             picture = &m_videoLossPicture;
         } else if (m_decoded.load() & bit(ch)) {
-            if ((channel.cellValid && channel.cellImage.size() == rect.size()) ||
+            if ((channel.cellValid && channel.cellSize == rect.size()) ||
                 renderCell(ch, rect.size())) {
-                painter.drawImage(rect.topLeft(), channel.cellImage);
+                painter.drawImage(rect.topLeft(), channel.cellImage, QRect(QPoint(), rect.size()));
                 return;
             }
         }
@@ -243,7 +260,7 @@ void VideoWindow::paintCell(QPainter& painter, int cell, const QRect& rect) {
         picture = &m_videoLossPicture;
     }
     if (!picture->isNull())
-        painter.drawImage(rect, *picture);
+        painter.drawImage(rect, *picture, cellPictureSource(*picture));
     if (videoLossText) {
         std::lock_guard overlayLock(m_overlayLock);
         paintOverlayPlan(painter,
@@ -255,13 +272,14 @@ void VideoWindow::paintCell(QPainter& painter, int cell, const QRect& rect) {
 
 bool VideoWindow::renderCell(unsigned ch, QSize size) {
     Channel& channel = m_channels[ch];
-    if (!channel.renderer.render(channel.buffer.get(), channel.width, channel.height, size,
-                                 channel.cellImage))
+    if (!channel.renderer.render(channel.buffer.get(), channel.width, channel.height,
+                                 m_planar.load(), size, channel.cellImage))
         return false;
     if (m_osdEnabled.load()) {
         QPainter painter(&channel.cellImage);
         paintOverlays(painter, ch, size);
     }
+    channel.cellSize = size;
     channel.cellValid = true;
     return true;
 }

@@ -52,6 +52,11 @@ public:
     // Ignores drags and double-clicks while the PTZ panel drives the camera with the mouse.
     void setPtzMouseControl(bool on) { m_ptzMouseControl = on; }
 
+    // Planar drawing (DrawMode 0): decode threads deliver YUV 4:2:0 pictures, converted and
+    // scaled in software; otherwise (DrawMode 1) bottom-up BGR. Set before any decoder starts:
+    // decoders choose their output format when they start.
+    void setAccelerated(bool on);
+
     // Streams: live view or a player starts with the recorder's or recording's channel count.
     void startStream(StreamKind kind, int channelCount);
     void stopStream();
@@ -99,7 +104,7 @@ public:
     // ---- PictureTarget (decode threads) ----
     std::byte* pictureBuffer(unsigned channel) override;
     std::mutex& pictureLock(unsigned channel) override;
-    bool isAccelerated() const override { return false; }
+    bool isAccelerated() const override { return m_planar.load(); }
     StreamKind mode() const override { return m_mode.load(); }
     void setPictureSize(unsigned channel, int width, int height) override;
     void prepareSurface(unsigned, int, int) override {}
@@ -129,7 +134,8 @@ private:
         int width = 360; // guarded by lock
         int height = 240;
         CellRenderer renderer;
-        QImage cellImage;         // guarded by lock
+        QImage cellImage;         // guarded by lock; may be a column wider than the cell
+        QSize cellSize;           // the cell cellImage was drawn for
         bool cellValid = false;   // cellImage shows the current picture and overlays
         OverlayComposer composer; // the channel's decode thread only
         std::atomic<int> frameCount{0};
@@ -144,6 +150,8 @@ private:
     void paintCell(QPainter& painter, int cell, const QRect& rect);
     void endDrag();
     static QRect toQRect(const CellRect& rect);
+    // Part of an idle, video-loss or covert picture stretched over a cell.
+    QRect cellPictureSource(const QImage& picture) const;
 
     // Channel's picture lock held.
     bool renderCell(unsigned channel, QSize size);
@@ -161,6 +169,7 @@ private:
     std::atomic<std::uint16_t> m_videoLoss{0};
     std::atomic<std::uint16_t> m_dirty{0};
     std::atomic<bool> m_osdEnabled{true};
+    std::atomic<bool> m_planar{false};
     std::atomic<int> m_ptzState{0};
     std::atomic<int> m_ptzChannel{-1};
     std::atomic<int> m_speedCode{1};
