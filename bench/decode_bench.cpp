@@ -7,18 +7,29 @@
 //   kalder-bench-decode live16 [--clip FILE] [--seconds S] [--rgb]
 //       sixteen channels paced at 30 frames/s each, key frames spread over the interval:
 //       frames skipped, process CPU time against the reference decode cost, peak RSS
+//   kalder-bench-decode sim16 [--seconds S]
+//       kalder-recorder-sim with 16 D1 channels and `kalder-cli --json live --seconds S` against
+//       it: the client's CPU time against the reference decode cost of the pictures it decoded
+//       (the simulator's own stream, decoded by the plain loop), its peak RSS
 //
 // Without --clip a 704x480 clip is made with the ffmpeg command into the working folder.
 
 #include "live/channel_decoder.h"
 #include "live/decoder_library.h"
 #include "protocol/frame_info.h"
+#include "sim/media_source.h"
+#include "sim/sim_config.h"
+#include "sim/video_loop.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -147,8 +158,10 @@ long peakRssKb() {
     return usage.ru_maxrss;
 }
 
-// Plain libavcodec: send every unit, receive every picture. Frames per second.
-double referenceLoop(const std::vector<AccessUnit>& units, int repeat, int threads) {
+// Plain libavcodec: send every unit, receive every picture. Frames per second of wall time;
+// `cpuFps` gets frames per second of the process's CPU time.
+double referenceLoop(const std::vector<AccessUnit>& units, int repeat, int threads,
+                     double* cpuFps = nullptr) {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
     AVCodecContext* ctx = avcodec_alloc_context3(codec);
     ctx->thread_count = threads;
@@ -157,6 +170,7 @@ double referenceLoop(const std::vector<AccessUnit>& units, int repeat, int threa
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     long pictures = 0;
+    const double cpuStart = cpuSeconds();
     const auto start = Clock::now();
     for (int r = 0; r < repeat; ++r) {
         for (const auto& unit : units) {
@@ -174,6 +188,9 @@ double referenceLoop(const std::vector<AccessUnit>& units, int repeat, int threa
         ++pictures;
     }
     const double elapsed = seconds(Clock::now() - start);
+    if (cpuFps != nullptr) {
+        *cpuFps = static_cast<double>(pictures) / (cpuSeconds() - cpuStart);
+    }
     av_frame_free(&frame);
     av_packet_free(&packet);
     avcodec_free_context(&ctx);
@@ -207,10 +224,11 @@ double moduleLoop(const DecoderLibrary& library, const std::vector<AccessUnit>& 
 // The whole pipeline on one channel; the producer keeps a few frames queued so that the
 // backlog rule never fires. Frames per second of decoded pictures.
 double pipelineLoop(const DecoderLibrary& library, const std::vector<AccessUnit>& units, int repeat,
-                    bool planar, ChannelDecoderStats& stats) {
+                    bool planar, ChannelDecoderStats& stats, double* cpuFps = nullptr) {
     NullTarget target(planar);
     DecodeHost host;
     ChannelDecoder decoder(0, &library, target, host);
+    const double cpuStart = cpuSeconds();
     const auto start = Clock::now();
     for (int r = 0; r < repeat; ++r) {
         for (const auto& unit : units) {
@@ -226,6 +244,9 @@ double pipelineLoop(const DecoderLibrary& library, const std::vector<AccessUnit>
     }
     const double elapsed = seconds(Clock::now() - start);
     stats = decoder.stats();
+    if (cpuFps != nullptr) {
+        *cpuFps = static_cast<double>(stats.decoded) / (cpuSeconds() - cpuStart);
+    }
     return static_cast<double>(stats.decoded) / elapsed;
 }
 
@@ -244,12 +265,17 @@ int runPipeline(const DecoderLibrary& library, const std::string& clip,
     // Rounds alternate reference and pipeline; the best of each is compared, so that other
     // load on the machine hurts both alike.
     double reference = 0, planar = 0, rgb = 0, command = 0;
+    double referenceCpu = 0, planarCpu = 0, rgbCpu = 0;
     ChannelDecoderStats planarStats;
     ChannelDecoderStats rgbStats;
     for (int round = 0; round < rounds; ++round) {
-        const double r = referenceLoop(units, repeat, 1);
-        const double p = pipelineLoop(library, units, repeat, true, planarStats);
-        const double b = pipelineLoop(library, units, repeat, false, rgbStats);
+        double rc = 0, pc = 0, bc = 0;
+        const double r = referenceLoop(units, repeat, 1, &rc);
+        const double p = pipelineLoop(library, units, repeat, true, planarStats, &pc);
+        const double b = pipelineLoop(library, units, repeat, false, rgbStats, &bc);
+        referenceCpu = std::max(referenceCpu, rc);
+        planarCpu = std::max(planarCpu, pc);
+        rgbCpu = std::max(rgbCpu, bc);
         const double c = ffmpegCommand(clip, units.size());
         std::printf("round %d: reference %.1f, pipeline planar %.1f, BGR %.1f, ffmpeg %.1f "
                     "frames/s\n",
@@ -270,6 +296,9 @@ int runPipeline(const DecoderLibrary& library, const std::string& clip,
                 static_cast<unsigned long long>(planarStats.backlogSkipped));
     std::printf("pipeline, BGR output:                %8.1f frames/s  ratio %.3f\n", rgb,
                 rgb / reference);
+    std::printf("per CPU second: reference %.1f, pipeline planar %.1f (ratio %.3f), BGR %.1f "
+                "(ratio %.3f) frames\n",
+                referenceCpu, planarCpu, planarCpu / referenceCpu, rgbCpu, rgbCpu / referenceCpu);
     if (command > 0) {
         std::printf("pipeline planar / ffmpeg command:              ratio %.3f\n",
                     planar / command);
@@ -286,7 +315,8 @@ int runPipeline(const DecoderLibrary& library, const std::string& clip,
 int runLive16(const DecoderLibrary& library, const std::vector<AccessUnit>& units,
               double durationSeconds, bool planar) {
     constexpr int kFps = 30;
-    const double reference = referenceLoop(units, 1, 1);
+    double reference = 0;
+    referenceLoop(units, 1, 1, &reference);
     NullTarget target(planar);
     DecodeHost host;
     std::vector<std::unique_ptr<ChannelDecoder>> decoders;
@@ -341,6 +371,125 @@ int runLive16(const DecoderLibrary& library, const std::vector<AccessUnit>& unit
     return skipped == 0 ? 0 : 1;
 }
 
+// Starts `args` with its standard output on a pipe; the pid, or -1.
+pid_t spawnWithOutput(const std::vector<std::string>& args, int& output) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) {
+        return -1;
+    }
+    std::vector<char*> argv;
+    std::vector<std::string> copies = args;
+    for (auto& a : copies) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeEnds[1]);
+    if (rc != 0) {
+        ::close(pipeEnds[0]);
+        return -1;
+    }
+    output = pipeEnds[0];
+    return pid;
+}
+
+std::string readLine(int fd) {
+    std::string line;
+    char c;
+    while (::read(fd, &c, 1) == 1 && c != '\n') {
+        line += c;
+    }
+    return line;
+}
+
+std::string readAll(int fd) {
+    std::string all;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        all.append(buffer, static_cast<std::size_t>(n));
+    }
+    return all;
+}
+
+int runSim16(double durationSeconds) {
+    const std::string folder = DecoderLibrary::programFolder().string();
+    const std::string cache = "bench-sim-cache";
+    // The stream of the simulator's first channel, for the reference decode cost.
+    const sim::SimConfig config;
+    bool fromCache = false;
+    std::string error;
+    const auto loop = sim::obtainVideoLoop(sim::loopParamsFor(config, 0), cache, fromCache, error);
+    if (!loop) {
+        std::fprintf(stderr, "cannot encode the simulator's loop: %s\n", error.c_str());
+        return 1;
+    }
+    std::vector<AccessUnit> units;
+    for (const auto& frame : loop->frames) {
+        units.push_back({frame.data, frame.key});
+    }
+    double reference = 0;
+    referenceLoop(units, 20, 1, &reference);
+
+    int simOutput = -1;
+    const pid_t sim = spawnWithOutput(
+        {folder + "/kalder-recorder-sim", "--port", "0", "--cache-dir", cache}, simOutput);
+    if (sim < 0) {
+        std::fprintf(stderr, "cannot start kalder-recorder-sim\n");
+        return 1;
+    }
+    const std::string port = readLine(simOutput);
+    ::setenv("KALDER_PASSWORD", "1234", 1);
+    char secondsArg[32];
+    std::snprintf(secondsArg, sizeof secondsArg, "%g", durationSeconds);
+    int cliOutput = -1;
+    const auto start = Clock::now();
+    const pid_t cli = spawnWithOutput(
+        {folder + "/kalder-cli", "--port", port, "--json", "live", "--seconds", secondsArg},
+        cliOutput);
+    const std::string report = cli > 0 ? readAll(cliOutput) : std::string();
+    int status = 0;
+    rusage usage{};
+    if (cli > 0) {
+        ::wait4(cli, &status, 0, &usage);
+    }
+    const double wall = seconds(Clock::now() - start);
+    ::kill(sim, SIGTERM);
+    ::waitpid(sim, nullptr, 0);
+    ::close(simOutput);
+    if (cli < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "kalder-cli live failed\n%s", report.c_str());
+        return 1;
+    }
+    // The closing line: {"event":"live",...,"frames":N,"decoded":N,...}
+    const auto number = [&](const char* key) {
+        const std::size_t line = report.rfind("{\"event\":\"live\"");
+        const std::size_t at = report.find(std::string("\"") + key + "\":", line);
+        return at == std::string::npos ? 0.0
+                                       : std::atof(report.c_str() + at + std::strlen(key) + 3);
+    };
+    const double frames = number("frames");
+    const double decoded = number("decoded");
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const double referenceCpu = decoded / reference;
+    std::printf("simulator stream: reference libavcodec loop %.1f frames per CPU second\n",
+                reference);
+    std::printf("kalder-cli live, 16 channels, %s s (%.1f s with connect and disconnect): "
+                "%.0f frames received, %.0f decoded\n",
+                secondsArg, wall, frames, decoded);
+    std::printf("client CPU %.2f s = %.1f %% of the 2-core machine; reference decode cost %.2f s; "
+                "ratio %.3f\n",
+                cpu, 100.0 * cpu / wall / 2, referenceCpu, cpu / referenceCpu);
+    std::printf("client peak RSS %ld KB\n", usage.ru_maxrss);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -370,6 +519,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (mode == "sim16") {
+        return runSim16(durationSeconds);
+    }
     if (clip.empty()) {
         clip = kDefaultClip;
         if (!std::ifstream(clip)) {
@@ -389,6 +541,9 @@ int main(int argc, char** argv) {
     if (units.empty()) {
         std::fprintf(stderr, "no frames in %s\n", clip.c_str());
         return 1;
+    }
+    if (mode == "sim16") {
+        return runSim16(durationSeconds);
     }
     if (mode == "live16") {
         return runLive16(*library, units, durationSeconds, planar);

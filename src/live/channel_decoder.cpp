@@ -50,8 +50,10 @@ struct ChannelDecoder::ThreadState {
     bool synced = false;
     // Without a decoder module every frame goes on as if this result had come back.
     int lastResult = kH264Picture;
-    // The decoder module writes each picture here; the picture is copied into the channel's
-    // picture buffer under its picture lock, so the window never sees a half-written picture.
+    // BGR output: the decoder module writes each picture here, and it is reordered into the
+    // channel's picture buffer under the picture lock. Planar pictures are decoded straight into
+    // the picture buffer with the lock held. Either way the window never paints a half-written
+    // picture.
     std::vector<std::byte> output;
     std::chrono::steady_clock::time_point lastWebExport;
     unsigned lastChannel;
@@ -156,7 +158,9 @@ void ChannelDecoder::run() {
             m_host.decoderInitFailed(m_channel);
         }
     }
-    state.output.assign(kPictureBufferSize, std::byte{0});
+    if (state.layout == PictureLayout::BottomUpBgr) {
+        state.output.assign(kPictureBufferSize, std::byte{0});
+    }
     state.lastWebExport = std::chrono::steady_clock::now();
     state.kind = m_target.mode();
 
@@ -274,7 +278,13 @@ int ChannelDecoder::decode(ThreadState& state, const FrameRecord& frame) {
     const auto* video =
         reinterpret_cast<const std::uint8_t*>(frame.data.data()) + kFrameInfoBlockSize;
     const int length = static_cast<int>(frame.descriptor.blockLength - kFrameInfoBlockSize);
-    auto* output = reinterpret_cast<std::uint8_t*>(state.output.data());
+    std::unique_lock<std::mutex> picture;
+    std::uint8_t* output = reinterpret_cast<std::uint8_t*>(state.output.data());
+    if (state.layout == PictureLayout::Planar) {
+        const unsigned channel = frame.descriptor.channel;
+        picture = std::unique_lock(m_target.pictureLock(channel));
+        output = reinterpret_cast<std::uint8_t*>(m_target.pictureBuffer(channel));
+    }
     int rebuilds = 0;
     int repeats = 0;
     int result = kH264BadFrame;
@@ -324,12 +334,8 @@ void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsi
     std::lock_guard picture(m_target.pictureLock(channel));
     std::byte* buffer = m_target.pictureBuffer(channel);
     const std::size_t bytes = pictureBytes(state.layout, width, height);
-    if (fresh) {
-        if (state.layout == PictureLayout::BottomUpBgr) {
-            reorderForBottomUp(state.output, std::span(buffer, kPictureBufferSize), width, height);
-        } else {
-            std::memcpy(buffer, state.output.data(), bytes);
-        }
+    if (fresh && state.layout == PictureLayout::BottomUpBgr) {
+        reorderForBottomUp(state.output, std::span(buffer, kPictureBufferSize), width, height);
     }
     m_target.setPictureSize(channel, width, height);
     m_target.markDecoded(channel);
