@@ -1,8 +1,12 @@
 #include "live/video_window.h"
 
+#include "live/full_screen_bar.h"
+
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -331,6 +335,9 @@ void VideoWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void VideoWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (m_fullScreen && m_bar && m_bar->isHidden() &&
+        fullScreenBarRect(m_screenRect).contains(event->globalPosition().toPoint()))
+        m_bar->showForAWhile();
     if (!m_dragging)
         return;
     if (m_dragImage->isHidden()) {
@@ -375,6 +382,74 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     endDrag();
     if (m_layout.toggleZoom(m_dragSourceCell, m_present.load()))
         afterViewChange();
+}
+
+// ---- full screen ---------------------------------------------------------------------------
+
+int VideoWindow::monitorFor(const QList<QRect>& workAreas, const QPoint& point) {
+    for (qsizetype i = 0; i < workAreas.size(); ++i) {
+        if (workAreas[i].contains(point))
+            return static_cast<int>(i);
+    }
+    return workAreas.isEmpty() ? -1 : 0;
+}
+
+void VideoWindow::enterFullScreen(const QRect& screenRect) {
+    if (m_fullScreen)
+        return;
+    m_savedRect = geometry();
+    m_savedParent = parentWidget();
+    hide();
+    setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    m_screenRect = screenRect;
+    m_bar = new FullScreenBar(screenRect, this);
+    connect(m_bar, &FullScreenBar::command, this, [this](int id) {
+        const int index = id - FullScreenBar::kFirstButtonId;
+        if (index >= 0 && index < kLayoutCount)
+            selectLayout(kLayoutCells[static_cast<std::size_t>(index)]);
+        else
+            leaveFullScreen();
+    });
+    m_fullScreen = true;
+    setMouseTracking(true);
+    layOut(screenRect, m_layout.border(), m_background);
+    show();
+    activateWindow();
+    setFocus();
+}
+
+void VideoWindow::leaveFullScreen() {
+    if (!m_fullScreen)
+        return;
+    m_fullScreen = false;
+    setMouseTracking(false);
+    if (m_bar) {
+        m_bar->hide();
+        m_bar->deleteLater();
+        m_bar = nullptr;
+    }
+    hide();
+    setParent(m_savedParent, Qt::Widget);
+    layOut(m_savedRect, m_layout.border(), m_background);
+    show();
+    emit fullScreenLeft();
+}
+
+void VideoWindow::keyReleaseEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (m_fullScreen && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        leaveFullScreen();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+void VideoWindow::closeEvent(QCloseEvent* event) {
+    // A full-screen window is closed only by leaving full screen (Alt+F4 does nothing).
+    if (m_fullScreen)
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
 }
 
 // ---- any thread ----------------------------------------------------------------------------

@@ -18,9 +18,13 @@
 #include <string_view>
 
 class QLabel;
+class QKeyEvent;
+class QCloseEvent;
 class QTimer;
 
 namespace kalder {
+
+class FullScreenBar;
 
 // The multi-screen video window: the cells of the current layout, each channel's newest
 // picture scaled into its cell with its overlays, the idle logo, video-loss and covert pictures
@@ -51,6 +55,16 @@ public:
     bool osdEnabled() const { return m_osdEnabled.load(); }
     // Ignores drags and double-clicks while the PTZ panel drives the camera with the mouse.
     void setPtzMouseControl(bool on) { m_ptzMouseControl = on; }
+
+    // Full screen on a monitor (its whole rectangle), with the floating layout bar; Enter,
+    // Escape and the bar's ESC button leave it and restore the previous rectangle exactly.
+    void enterFullScreen(const QRect& screenRect);
+    void leaveFullScreen();
+    bool fullScreen() const { return m_fullScreen; }
+    FullScreenBar* fullScreenBar() const { return m_bar; }
+    // The monitor for the Full button: the first whose work area holds `point` (the main
+    // window's centre), else the first; -1 without monitors.
+    static int monitorFor(const QList<QRect>& workAreas, const QPoint& point);
 
     // Planar drawing (DrawMode 0): decode threads deliver YUV 4:2:0 pictures, converted and
     // scaled in software; otherwise (DrawMode 1) bottom-up BGR. Set before any decoder starts:
@@ -118,6 +132,8 @@ signals:
     // The layout, page or selection changed: the owner sends the live request with the mask or
     // tells the player.
     void visibleChannelsChanged(quint16 mask);
+    // Full screen ended: the owner shows the main window again.
+    void fullScreenLeft();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -126,6 +142,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     struct Channel {
@@ -197,6 +215,13 @@ private:
     bool m_ptzMouseControl = false;
 
     QTimer* m_frameRateTimer = nullptr;
+
+    // Full screen, GUI thread.
+    bool m_fullScreen = false;
+    QRect m_savedRect;
+    QWidget* m_savedParent = nullptr;
+    FullScreenBar* m_bar = nullptr;
+    QRect m_screenRect;
 };
 
 } // namespace kalder
