@@ -17,7 +17,8 @@ namespace kalder::test {
 namespace {
 
 // Four channels, small fragments: every frame arrives in many LIVE_DATA messages.
-const std::vector<std::string> kSimArgs = {"--channels", "4", "--max-fragment", "4000"};
+const std::vector<std::string> kSimArgs = {"--channels",     "4",   "--fps", "30",
+                                           "--max-fragment", "4000"};
 
 bool validFrame(const FrameRecord& r) {
     const auto& d = r.data;
