@@ -102,12 +102,13 @@ void VideoWindow::showChannel(int channel) {
         afterViewChange();
 }
 
-void VideoWindow::afterViewChange() {
+void VideoWindow::afterViewChange(bool announce) {
     m_drawable.store(0);
     invalidateCells();
     publishGeometry();
     update();
-    emit visibleChannelsChanged(m_layout.visibleChannelMask());
+    if (announce)
+        emit visibleChannelsChanged(m_layout.visibleChannelMask());
 }
 
 void VideoWindow::resetArrangement() {
@@ -151,7 +152,7 @@ void VideoWindow::startStream(StreamKind kind, int channelCount) {
     setPresentChannels(0, true);
     m_layout.setPageTable(channelCount);
     m_layout.resetTo(layoutForChannelCount(channelCount));
-    afterViewChange();
+    afterViewChange(false);
 }
 
 void VideoWindow::stopStream() {
@@ -159,7 +160,7 @@ void VideoWindow::stopStream() {
     setPresentChannels(0, true);
     m_layout.restorePageTable();
     m_layout.resetTo(16);
-    afterViewChange();
+    afterViewChange(false);
 }
 
 bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement) {

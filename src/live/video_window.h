@@ -72,6 +72,7 @@ public:
     void setAccelerated(bool on);
 
     // Streams: live view or a player starts with the recorder's or recording's channel count.
+    // The stream's starter makes its own request, so these do not announce the new mask.
     void startStream(StreamKind kind, int channelCount);
     void stopStream();
     // Sets the present and drawable channels; with `resetArrangement` and an empty mask the
@@ -161,7 +162,8 @@ private:
     };
 
     // GUI thread.
-    void afterViewChange();
+    // `announce`: tell the owner of the new visible-channel mask.
+    void afterViewChange(bool announce = true);
     void publishGeometry();
     void invalidateCells();
     void flushDirtyChannels();

@@ -168,6 +168,26 @@ TEST_F(VideoWindowTest, NineCellLayoutTwiceShowsChannelsEightToSixteen) {
     EXPECT_EQ(window.drawableChannels(), 0) << "drawing waits for the next pictures";
 }
 
+TEST_F(VideoWindowTest, StreamStartChoosesTheLayoutAndSkipsEmptyPages) {
+    QSignalSpy masks(&window, &VideoWindow::visibleChannelsChanged);
+    window.startStream(StreamKind::Live, 12);
+    EXPECT_EQ(window.layoutModel().layout(), 16);
+    EXPECT_EQ(masks.count(), 0) << "the stream's starter makes its own request";
+
+    // Only channels 9-12 stream: the 4-cell layout goes straight to their page.
+    window.setPresentChannels(0x0F00, false);
+    window.selectLayout(4);
+    ASSERT_EQ(masks.count(), 1);
+    EXPECT_EQ(masks[0][0].value<quint16>(), 0x0F00);
+
+    window.stopStream();
+    EXPECT_EQ(window.layoutModel().layout(), 16);
+    EXPECT_EQ(window.presentChannels(), 0);
+    window.startStream(StreamKind::Live, 4);
+    EXPECT_EQ(window.layoutModel().layout(), 4);
+    EXPECT_EQ(window.layoutModel().pageCount(4), 1);
+}
+
 TEST_F(VideoWindowTest, DragCellZeroOntoCellFiveSwapsUntilArrange) {
     window.setPresentChannels(kAll, false);
     QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(20, 20));
