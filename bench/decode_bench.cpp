@@ -268,11 +268,15 @@ int runPipeline(const DecoderLibrary& library, const std::string& clip,
     double referenceCpu = 0, planarCpu = 0, rgbCpu = 0;
     ChannelDecoderStats planarStats;
     ChannelDecoderStats rgbStats;
+    std::vector<double> planarRatios;
+    std::vector<double> rgbRatios;
     for (int round = 0; round < rounds; ++round) {
         double rc = 0, pc = 0, bc = 0;
         const double r = referenceLoop(units, repeat, 1, &rc);
         const double p = pipelineLoop(library, units, repeat, true, planarStats, &pc);
         const double b = pipelineLoop(library, units, repeat, false, rgbStats, &bc);
+        planarRatios.push_back(pc / rc);
+        rgbRatios.push_back(bc / rc);
         referenceCpu = std::max(referenceCpu, rc);
         planarCpu = std::max(planarCpu, pc);
         rgbCpu = std::max(rgbCpu, bc);
@@ -285,8 +289,15 @@ int runPipeline(const DecoderLibrary& library, const std::string& clip,
         rgb = std::max(rgb, b);
         command = std::max(command, c);
     }
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        const std::size_t n = values.size();
+        return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    };
     std::printf("clip %s: %zu frames x %d, best of %d rounds\n", clip.c_str(), units.size(), repeat,
                 rounds);
+    std::printf("median of the rounds' CPU-second ratios: planar %.3f, BGR %.3f\n",
+                median(planarRatios), median(rgbRatios));
     std::printf("reference libavcodec loop, 1 thread: %8.1f frames/s\n", reference);
     std::printf("reference ffmpeg -threads 1 command: %8.1f frames/s (process start included)\n",
                 command);
