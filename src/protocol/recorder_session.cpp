@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <arpa/inet.h>
+#include <cassert>
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -63,6 +64,7 @@ RecorderSession::~RecorderSession() {
     stopThreads();
     if (!threadsEnded())
         trace("session destroyed with threads running\n");
+    assert(threadsEnded());
 }
 
 void RecorderSession::setAddress(std::string address) {

@@ -147,6 +147,26 @@ TEST_F(Login, PeerClosingMidMessageEndsTheSessionAtOnce) {
     EXPECT_FALSE(m_session->socketOpen());
 }
 
+TEST_F(Login, DisconnectDoesNotWaitForAStalledMessage) {
+    // A receive clock that never advances: without the stop flag the read would never end.
+    struct FrozenClock : ReceiveClock {
+        std::chrono::steady_clock::time_point now() const override { return {}; }
+    } frozen;
+    m_session->setReceiveClock(&frozen);
+    ASSERT_TRUE(startSession());
+    login();
+    // A clock reply, then a header that announces 1,000 bytes and only 10 of them; the recorder
+    // stays connected. Once the reply is handled the session is in the stalled read.
+    m_recorder.send(MessageId::DVR_TIME_ACK, be32Bytes(77));
+    m_recorder.writeRaw(encodeHeader(makeHeader(MessageId::DB_CHANGE, 1000)));
+    m_recorder.writeRaw(std::vector<std::byte>(10));
+    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::RecorderTimeToTimePage); }));
+    m_session->disconnect();
+    EXPECT_TRUE(m_session->threadsEnded());
+    EXPECT_FALSE(m_session->socketOpen());
+    m_session->setReceiveClock(nullptr);
+}
+
 TEST_F(Login, KeepAliveRepeatsEveryPeriod) {
     m_session->setKeepAliveStep(std::chrono::milliseconds(1));
     ASSERT_TRUE(startSession());
