@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/resource_ids.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,12 +47,15 @@ std::string clockDateText(const CivilTime& time, DateOrder order); // "2007-03-0
 // The main window's clock and the playback clock differ in strips and places.
 enum class ClockVariant { Main, Playback };
 
-// Strip pictures: glyph i is the i-th cell of its strip, left to right.
-inline constexpr int kMainDateStrip = 1590;     // 7 × 11: digits, 10 date separator
-inline constexpr int kMainTimeStrip = 1591;     // 13 × 18: digits, 10 AM, 11 PM, 12 ':', 13 blank
-inline constexpr int kPlaybackDateStrip = 1592; // 7 × 9: digits, 10 date separator
-inline constexpr int kPlaybackTimeStrip = 1593; // 7 × 9: digits, 10 ':', 11 blank
-inline constexpr int kPlaybackHalfStrip = 1594; // 18 × 9: 0 AM, 1 PM
+// Strip pictures: glyph i is the i-th cell of its strip, left to right. Main clock: date
+// 7 × 11 (digits, 10 separator), time 13 × 18 (digits, 10 AM, 11 PM, 12 ':', 13 blank).
+// Playback clock: date 7 × 9 (digits, 10 separator), time 7 × 9 (digits, 10 ':', 11 blank),
+// AM/PM 18 × 9 (0 AM, 1 PM).
+inline constexpr int kMainDateStrip = res::kClockDateGlyphs;
+inline constexpr int kMainTimeStrip = res::kClockTimeGlyphs;
+inline constexpr int kPlaybackDateStrip = res::kPlayClockDateGlyphs;
+inline constexpr int kPlaybackTimeStrip = res::kPlayClockTimeGlyphs;
+inline constexpr int kPlaybackHalfStrip = res::kPlayClockAmPmGlyphs;
 
 struct GlyphPlacement {
     int pictureId;

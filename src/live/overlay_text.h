@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/resource_ids.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -39,12 +41,17 @@ struct IconPictures {
     int imageId;
     bool operator==(const IconPictures&) const = default;
 };
-inline constexpr IconPictures kPauseIcon{1600, 1601};
-inline constexpr IconPictures kPlayIcon{1602, 1603};
-inline constexpr IconPictures kReverseIcon{1604, 1605};
-inline constexpr std::array<IconPictures, 2> kAudioIcons{{{1610, 1611}, {1612, 1613}}};
+inline constexpr IconPictures kPauseIcon{res::kSpeedPauseMask, res::kSpeedPauseImage};
+inline constexpr IconPictures kPlayIcon{res::kSpeedPlayMask, res::kSpeedPlayImage};
+inline constexpr IconPictures kReverseIcon{res::kSpeedReverseMask, res::kSpeedReverseImage};
+// Audio icon n: mask, then image.
+inline constexpr std::array<IconPictures, 2> kAudioIcons{
+    {{res::kAudioIconFirst, res::kAudioIconFirst + 1},
+     {res::kAudioIconFirst + 2, res::kAudioIconFirst + 3}}};
 // PTZ states 1 and 2.
-inline constexpr std::array<IconPictures, 2> kPtzIcons{{{1733, 1734}, {1735, 1736}}};
+inline constexpr std::array<IconPictures, 2> kPtzIcons{
+    {{res::kPtzIconFirst, res::kPtzIconFirst + 1},
+     {res::kPtzIconFirst + 2, res::kPtzIconFirst + 3}}};
 
 // Pixel height of the overlay font for a point size (negative: character height), -17 for 13.
 int overlayFontHeight(int points);
