@@ -56,8 +56,9 @@ protected:
         }
     }
     void TearDown() override {
-        if (m_sim.running())
+        if (m_sim.running()) {
             EXPECT_TRUE(m_sim.stop()) << "the simulator did not end cleanly";
+        }
     }
     SimProcess m_sim;
 };

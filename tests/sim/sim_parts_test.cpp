@@ -353,8 +353,9 @@ TEST(RecorderModel, LoginChecksNamePasswordAndLoginRight) {
     for (const Case& tc : cases) {
         const LoginResult r = model.authenticate(tc.user, tc.password);
         EXPECT_EQ(r.account, tc.account) << tc.user;
-        if (!tc.account)
+        if (!tc.account) {
             EXPECT_EQ(r.byeReason, tc.reason) << tc.user;
+        }
     }
     // Withdrawing the login right, or the level, closes the door.
     model.setRight(1, 6, 0);
