@@ -36,8 +36,7 @@ enum : int {
     RecorderClock = 21109,         // lParam = the recorder's clock (seconds, UTC) of live frames;
                                    // posted when the second changes
     LiveChannels = 21110,          // LIVE_CHANNEL_INFO: wParam = streaming channel mask (hidden
-                                   // channels removed), lParam = video-loss mask; also the mask for
-                                   // the channel information file when the settings ask for it
+                                   // channels removed), lParam = video-loss mask
     VideoWindowReset = 21111,      // clear and repaint the video window; wParam = panes of the
                                    // layout to select (4, 9, 16) or 0 to keep the layout; live
                                    // start and stop also release the nine layout buttons
@@ -46,6 +45,7 @@ enum : int {
     CloseWindow = 21114,           // wParam: CloseTarget; close that window when it is open
     LeaveFullScreen = 21115,       // return the video window from full-screen view
     ChannelInfoFile = 21116,    // wParam = channel mask to record in the channel information file
+                                // when the local settings ask for it; 0 when live view stops
     ClearSearchContext = 21117, // the search right was withdrawn: clear the search resume context
 };
 } // namespace WindowMessage
