@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <vector>
 
 struct SwsContext;
 
@@ -36,6 +37,14 @@ public:
 
     // The scaler is several times slower for odd destination widths: an odd cell is drawn one
     // column wider and clipped.
+    // Where a cell pixel falls between two source pixels (one axis): the first, the second,
+    // and the second's weight in 1/256.
+    struct Tap {
+        int first;
+        int second;
+        int weight;
+    };
+
     static QSize renderSize(QSize cell) {
         return {cell.width() + (cell.width() & 1), cell.height()};
     }
@@ -43,6 +52,8 @@ public:
 private:
     bool scaleBottomUp(const std::byte* picture, int width, int height, const CellRect& source,
                        QImage& target);
+    bool sampleBottomUp(const std::byte* picture, int width, int height, const CellRect& source,
+                        QImage& target);
     bool scalePlanar(const std::byte* picture, int width, int height, const CellRect& source,
                      QImage& target);
     bool scale(int sourceFormat, int sourceWidth, int sourceRows,
@@ -52,6 +63,8 @@ private:
         void operator()(SwsContext* context) const;
     };
     std::unique_ptr<SwsContext, SwsDeleter> m_scaler;
+    std::vector<Tap> m_columnTaps;
+    std::vector<Tap> m_rowTaps;
 };
 
 // Icons of the overlay marks by picture id; loaded once and then only read.
