@@ -42,6 +42,11 @@ public:
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         return m_fd >= 0 && ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     }
+    // Takes an already connected descriptor (for example one end of a socketpair).
+    void adopt(int fd) {
+        close();
+        m_fd = fd;
+    }
     void close() {
         if (m_fd >= 0)
             ::close(m_fd);
