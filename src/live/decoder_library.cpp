@@ -11,7 +11,9 @@ DecoderLibrary::~DecoderLibrary() {
 }
 
 std::unique_ptr<DecoderLibrary> DecoderLibrary::open(const std::filesystem::path& file) {
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The module, libavcodec and what that loads stay mapped after dlclose until the process
+    // ends: libraries that keep allocations in their globals must not be unmapped under them.
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
         return nullptr;
     }
