@@ -1,5 +1,6 @@
 #include "live/video_window.h"
 
+#include "app/resource_library.h"
 #include "live/full_screen_bar.h"
 
 #include <QCloseEvent>
@@ -53,6 +54,17 @@ VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
     m_overlayFont.setPixelSize(-m_fontHeight);
     m_overlayFont.setWeight(QFont::Bold);
 
+    {
+        // The marks' icons, mask and image of each; the overlays draw the images.
+        IconPictureSet icons;
+        const IconPictures pairs[] = {kPauseIcon,     kPlayIcon,    kReverseIcon, kAudioIcons[0],
+                                      kAudioIcons[1], kPtzIcons[0], kPtzIcons[1]};
+        for (const IconPictures& pair : pairs) {
+            icons[pair.maskId] = resourcePicture(pair.maskId);
+            icons[pair.imageId] = resourcePicture(pair.imageId);
+        }
+        m_icons = std::move(icons);
+    }
     m_idleLogo = cellPictureFile(QStringLiteral("ComMark.bmp"));
     m_videoLossPicture = cellPictureFile(QStringLiteral("VdoLoss.bmp"));
 
