@@ -62,6 +62,10 @@ struct Format {
     std::size_t maxFragment;
 };
 
+void PrintTo(const Format& format, std::ostream* out) {
+    *out << format.name;
+}
+
 class SimH264 : public ::testing::TestWithParam<Format> {};
 
 TEST_P(SimH264, LiveVideoDecodesToTheAnnouncedSize) {
