@@ -400,3 +400,18 @@ TEST_F(SimFaults, AdminRejectsBadCommands) {
 
 } // namespace
 } // namespace kalder::test
+
+namespace kalder::test {
+namespace {
+
+// A simulator that refuses its options ends at once; the helper reports it instead of waiting.
+TEST(SimProcessHelper, BadOptionsFailTheStart) {
+    SimProcess sim;
+    EXPECT_FALSE(sim.start({"--channels", "5"}, std::chrono::seconds(30)));
+    EXPECT_FALSE(sim.running());
+    EXPECT_FALSE(sim.lastError().empty());
+    EXPECT_EQ(sim.admin("ping"), "");
+}
+
+} // namespace
+} // namespace kalder::test
