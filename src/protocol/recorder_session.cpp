@@ -348,6 +348,8 @@ bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
     m_productFamily = family;
     if (family != kServedFamily) {
         // "Not Kalder !": the front end shows it; the connection ends here and (2,0) follows.
+        // No login took place, so the disconnect order must not log a logoff.
+        m_loggedIn = false;
         post(WindowMessage::NotServed, static_cast<std::uintptr_t>(family), record.product_number);
         return false;
     }

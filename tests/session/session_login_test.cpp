@@ -79,6 +79,10 @@ TEST_F(Login, OtherFamiliesEndTheConnection) {
     EXPECT_FALSE(m_events.has(WindowMessage::LoggedIn));
     EXPECT_TRUE(m_recorder.sessionClosed());
     EXPECT_FALSE(m_session->receiving());
+    // Neither a logon nor a logoff is logged for a recorder that was refused.
+    EXPECT_FALSE(m_session->loggedIn());
+    m_session->disconnect();
+    EXPECT_TRUE(logEntries().empty());
 }
 
 TEST_F(Login, ADescriptionOfAnotherLengthIsIgnoredAndRefused) {
