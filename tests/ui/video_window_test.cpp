@@ -98,7 +98,7 @@ std::vector<std::byte> framedPlanarPicture(int width, int height) {
         for (int x = 0; x < width; ++x) {
             const bool bright = !secondField && kept.contains(x, display) &&
                                 (!fields || kept.contains(x, display + 1));
-            picture[static_cast<std::size_t>(row) * width + x] = std::byte{bright ? 200 : 0};
+            picture[static_cast<std::size_t>(row) * width + x] = static_cast<std::byte>(bright ? 200 : 0);
         }
     }
     return picture;
