@@ -11,7 +11,10 @@ function(kalder_add_test name)
     KALDER_TEST_CACHE_DIR="${CMAKE_BINARY_DIR}/test-cache")
   set(props TIMEOUT 300)
   if(T_LABELS)
-    list(APPEND props LABELS "${T_LABELS}")
+    # Test discovery flattens a list of labels, so several labels travel as one joined label;
+    # `ctest -L` matches by regular expression, so -L threaded and -L e2e both still select it.
+    list(JOIN T_LABELS "," joined)
+    list(APPEND props LABELS "${joined}")
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
   set_property(GLOBAL APPEND PROPERTY KALDER_TEST_TARGETS ${name})
