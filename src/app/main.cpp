@@ -1,0 +1,77 @@
+// kalder: the desktop client. Checks the system, reads the customisation file and the settings,
+// loads the decoder module and the resource library from the program's folder, and runs the
+// main window until it closes.
+#include "app/client_customisation.h"
+#include "app/local_settings.h"
+#include "app/main_window.h"
+#include "app/program_start.h"
+#include "app/resource_library.h"
+#include "live/decoder_library.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QSettings>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tarsel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Kalder"));
+
+    QString error;
+    const std::optional<kalder::ProgramOptions> options =
+        kalder::parseProgramOptions(QCoreApplication::arguments().mid(1), error);
+    if (!options) {
+        std::fprintf(stderr, "kalder: %s\n%s", qPrintable(error),
+                     qPrintable(kalder::programUsage()));
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(qPrintable(kalder::programUsage()), stdout);
+        return 0;
+    }
+    if (!kalder::operatingSystemSupported()) {
+        QMessageBox::critical(nullptr, QString(), QString::fromLatin1(kalder::kUnsupportedOsText));
+        return 1;
+    }
+
+    const QString programDir = QCoreApplication::applicationDirPath();
+    kalder::MainWindowConfig config;
+    config.custom = kalder::loadProgramCustomisation(QDir::currentPath());
+    config.timeZoneOffsetSeconds = kalder::timeZoneOffsetSeconds(std::time(nullptr));
+    config.removableMode = options->forceRemovable ||
+                           kalder::programOnRemovableMedia(QCoreApplication::applicationFilePath());
+
+    // Missing modules are not reported: without the decoder nothing is decoded, without the
+    // resource library texts and skins are missing.
+    const std::unique_ptr<kalder::DecoderLibrary> decoder = kalder::DecoderLibrary::open(
+        std::filesystem::path(programDir.toStdString()) / kalder::DecoderLibrary::kFileName);
+    kalder::loadResourceLibrary(programDir);
+    config.decoder = decoder.get();
+
+    const std::unique_ptr<QSettings> store = kalder::openSettingsStore();
+    config.store = store.get();
+    config.settings = kalder::loadSettings(*store, config.custom, QDir::homePath());
+
+    if (options->connectAtStart) {
+        kalder::ConnectRequest request;
+        request.typedAddress = options->host;
+        request.address = kalder::resolveToDottedQuad(options->host);
+        request.port = options->port;
+        request.userId = options->userId;
+        request.password = options->password;
+        config.connectAtStart = request;
+    }
+
+    int status = 0;
+    {
+        kalder::MainWindow window(config);
+        window.show();
+        status = QApplication::exec();
+    } // the main window's shutdown and exit entry happen here, before the modules go
+    return status;
+}

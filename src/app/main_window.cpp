@@ -1,0 +1,502 @@
+#include "app/main_window.h"
+
+#include "app/clock_display.h"
+#include "app/notification_box.h"
+#include "app/resource_ids.h"
+#include "app/resource_library.h"
+#include "live/decoder_init_error_event.h"
+#include "live/video_window.h"
+#include "logs/local_log.h"
+#include "protocol/connect_dialog.h"
+#include "protocol/recorder_session.h"
+#include "protocol/window_message.h"
+#include "ui/skin_button.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+
+#include <bit>
+
+namespace kalder {
+
+namespace {
+
+// The video window's place in the frame, its half-gap and background.
+const QRect kVideoRect(53, 72, 815, 548);
+constexpr int kVideoBorder = 1;
+const QColor kVideoBackground(150, 150, 150);
+
+// Pause after each activity the shutdown stops, so that the recorder sees the requests apart.
+constexpr unsigned long kShutdownPauseMs = 100;
+
+// Window messages of this client lie in this range (posted by the session and the decoders).
+constexpr int kFirstWindowMessage = 21000;
+constexpr int kLastWindowMessage = 21199;
+constexpr int kStartupFinished = 21075;
+
+// The corner zones whose key-coloured pixels are cut out of the window.
+bool inCornerZone(int x, int y) {
+    return (x < 54 || x > 868) && (y <= 50 || y > 641);
+}
+
+std::string toStd(const QString& text) {
+    return text.toStdString();
+}
+
+} // namespace
+
+MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_store(*config.store),
+      m_custom(config.custom), m_settings(config.settings), m_removableMode(config.removableMode),
+      m_timeZoneOffsetSeconds(config.timeZoneOffsetSeconds), m_decoder(config.decoder),
+      m_host(config.decoder, this) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setFixedSize(kWidth, kHeight);
+    setWindowTitle(m_custom.oemTitle);
+    configureLocalLog({std::filesystem::path(toStd(m_settings.location)), m_removableMode,
+                       m_timeZoneOffsetSeconds});
+
+    loadSkin();
+    applyWindowShape();
+    createButtons();
+    createVideoWindow();
+    if (!m_removableMode)
+        ensureDataSubfolder(m_settings.location, QStringLiteral("Upgrade"));
+    m_clock = new ClockDisplay(ClockVariant::Main, this);
+    m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
+    m_host.setDateFormat(static_cast<int>(m_settings.dateFormat));
+
+    localLog(kLogKindProgram, kLogEventProgramStart);
+    QCoreApplication::postEvent(this, new WindowMessageEvent(kStartupFinished, 0, 0));
+
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    if (!m_removableMode) {
+        if (config.connectAtStart) {
+            const ConnectRequest request = *config.connectAtStart;
+            QTimer::singleShot(0, this, [this, request] { connectTo(request); });
+        } else if (config.connectDialogAtStart) {
+            QTimer::singleShot(0, this, &MainWindow::pressConnect);
+        }
+    }
+}
+
+MainWindow::~MainWindow() {
+    shutdown();
+    delete m_clock;
+    m_clock = nullptr;
+    localLog(kLogKindProgram, kLogEventProgramExit);
+}
+
+// ---- skin and frame -----------------------------------------------------------------------
+
+void MainWindow::loadSkin() {
+    for (int i = 0; i < res::kBackgroundTileCount; ++i)
+        m_tiles[static_cast<std::size_t>(i)] = resourcePicture(res::kBackgroundTileFirst + i);
+}
+
+void MainWindow::applyWindowShape() {
+    // Every key-coloured pixel of the corner zones is left out of the window's region, which
+    // gives the frame its curved outline.
+    QRegion region(0, 0, kWidth, kHeight);
+    const QRgb key = 0xFF000000u | res::kFrameKeyColour;
+    bool cut = false;
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            const QImage& tile = m_tiles[static_cast<std::size_t>(row * 3 + col)];
+            if (tile.isNull())
+                continue;
+            const int left = res::kBackgroundGridX[col];
+            const int top = res::kBackgroundGridY[row];
+            const QImage argb = tile.convertToFormat(QImage::Format_ARGB32);
+            for (int y = 0; y < argb.height(); ++y) {
+                const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+                int runStart = -1;
+                for (int x = 0; x <= argb.width(); ++x) {
+                    const bool keyed =
+                        x < argb.width() && line[x] == key && inCornerZone(left + x, top + y);
+                    if (keyed && runStart < 0) {
+                        runStart = x;
+                    } else if (!keyed && runStart >= 0) {
+                        region -= QRegion(left + runStart, top + y, x - runStart, 1);
+                        runStart = -1;
+                        cut = true;
+                    }
+                }
+            }
+        }
+    }
+    if (cut)
+        setMask(region);
+    m_shapeApplied = cut;
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            const QRect cell(res::kBackgroundGridX[col], res::kBackgroundGridY[row],
+                             res::kBackgroundGridX[col + 1] - res::kBackgroundGridX[col],
+                             res::kBackgroundGridY[row + 1] - res::kBackgroundGridY[row]);
+            const QImage& tile = m_tiles[static_cast<std::size_t>(row * 3 + col)];
+            if (tile.isNull())
+                painter.fillRect(cell, QColor(36, 52, 84));
+            else
+                painter.drawImage(cell.topLeft(), tile);
+        }
+    }
+}
+
+// A press on the frame that hits no control moves the window.
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    if (QWindow* window = windowHandle(); window && window->startSystemMove()) {
+        event->accept();
+        return;
+    }
+    m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    event->accept();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragOffset && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - *m_dragOffset);
+        event->accept();
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+    m_dragOffset.reset();
+    QWidget::mouseReleaseEvent(event);
+}
+
+// ---- video window -------------------------------------------------------------------------
+
+void MainWindow::createVideoWindow() {
+    m_videoWindow = new VideoWindow(this);
+    m_videoWindow->setObjectName(QStringLiteral("videoWindow"));
+    m_videoWindow->setAccelerated(m_settings.drawMode == 0);
+    m_videoWindow->setSoundDevice(false);
+    m_videoWindow->layOut(kVideoRect, kVideoBorder, kVideoBackground);
+    m_videoWindow->selectLayout(16);
+    connect(m_videoWindow, &VideoWindow::visibleChannelsChanged, this,
+            &MainWindow::onVisibleChannelsChanged);
+    connect(m_videoWindow, &VideoWindow::fullScreenLeft, this, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
+    m_host.setWindow(m_videoWindow);
+    m_videoWindow->show();
+}
+
+// Only while no decode thread draws into it.
+void MainWindow::destroyVideoWindow() {
+    if (m_videoWindow == nullptr)
+        return;
+    m_host.setWindow(nullptr);
+    if (m_videoWindow->fullScreen())
+        m_videoWindow->leaveFullScreen();
+    delete m_videoWindow;
+    m_videoWindow = nullptr;
+}
+
+std::uint16_t MainWindow::hiddenChannelMask() const {
+    if (!m_session)
+        return 0;
+    std::uint16_t mask = 0;
+    for (unsigned c = 0; c < kChannelCount; ++c)
+        if (m_session->channelHidden(c))
+            mask = static_cast<std::uint16_t>(mask | (1u << c));
+    return mask;
+}
+
+void MainWindow::onVideoWindowReset(int panes) {
+    showLayoutPressed(0);
+    if (m_videoWindow == nullptr)
+        return;
+    if (panes == 0) {
+        m_videoWindow->setHiddenChannels(hiddenChannelMask());
+        m_videoWindow->update();
+        return;
+    }
+    const bool liveStarting = m_session && (m_session->liveRequestPending() || m_session->liveOn());
+    if (liveStarting) {
+        const int channels = panes <= 4 ? 4 : panes <= 9 ? 8 : 16;
+        m_videoWindow->startStream(StreamKind::Live, channels);
+        m_videoWindow->setHiddenChannels(hiddenChannelMask());
+        showLayoutPressed(m_videoWindow->layoutModel().layout());
+    } else {
+        m_videoWindow->stopStream();
+        m_videoWindow->setVideoLossMask(0);
+        m_videoWindow->setHiddenChannels(0);
+    }
+}
+
+void MainWindow::onLiveChannels(std::uint16_t mask, std::uint16_t videoLoss) {
+    ++m_liveChannelInfoCount;
+    if (m_videoWindow == nullptr)
+        return;
+    m_videoWindow->setVideoLossMask(videoLoss);
+    m_videoWindow->setHiddenChannels(hiddenChannelMask());
+    if (m_videoWindow->setPresentChannels(mask, false))
+        m_videoWindow->update();
+}
+
+// The layout, page or selection changed: in live view, ask for the channels now shown.
+void MainWindow::onVisibleChannelsChanged(quint16 mask) {
+    if (!m_session || !m_session->liveOn() || m_videoWindow == nullptr)
+        return;
+    const bool single = m_videoWindow->layoutModel().layout() == 1 && mask != 0;
+    m_session->setSingleViewChannel(single ? std::countr_zero(static_cast<unsigned>(mask)) : -1);
+    m_session->requestChannels(mask);
+}
+
+// ---- posted window messages ---------------------------------------------------------------
+
+bool MainWindow::event(QEvent* event) {
+    const int type = static_cast<int>(event->type());
+    if (event->type() == DecoderInitErrorEvent::eventType()) {
+        if (!m_shuttingDown) {
+            auto* box =
+                new QMessageBox(QMessageBox::Critical, windowTitle(),
+                                QString::fromLatin1(kDecoderInitErrorText), QMessageBox::Ok, this);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }
+        return true;
+    }
+    if (type >= kFirstWindowMessage && type <= kLastWindowMessage) {
+        if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
+            handleWindowMessage(*message);
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
+    const auto wParam = message.wParam();
+    const auto lParam = message.lParam();
+    switch (message.message()) {
+    case WindowMessage::Notification:
+        showNotification(Notification::fromLParam(static_cast<std::uint32_t>(lParam)));
+        return;
+    case kStartupFinished:
+        // Started from removable media the local search window would open here; it does not
+        // exist yet.
+        return;
+    case WindowMessage::DropSession:
+        dropSession();
+        return;
+    case WindowMessage::NotServed: {
+        if (m_shuttingDown)
+            return;
+        auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                    QStringLiteral("Not Kalder !"), QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    case WindowMessage::LiveButton:
+        setButtonLook(369, static_cast<int>(wParam));
+        if (static_cast<ButtonLook>(wParam) == ButtonLook::Released && m_clock)
+            m_clock->clearRecorderTime();
+        return;
+    case WindowMessage::AudioButton:
+        setButtonLook(378, static_cast<int>(wParam));
+        return;
+    case WindowMessage::RecordButton:
+        setButtonLook(344, static_cast<int>(wParam));
+        return;
+    case WindowMessage::ConnectButton:
+        setButtonLook(360, static_cast<int>(wParam));
+        return;
+    case WindowMessage::MikeButton:
+        setButtonLook(376, static_cast<int>(wParam));
+        return;
+    case WindowMessage::RecorderClock:
+        if (m_clock && m_session && m_session->liveOn())
+            m_clock->setRecorderTime(static_cast<std::uint32_t>(lParam));
+        return;
+    case WindowMessage::LiveChannels:
+        onLiveChannels(static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam));
+        return;
+    case WindowMessage::VideoWindowReset:
+        onVideoWindowReset(static_cast<int>(wParam));
+        return;
+    case WindowMessage::HiddenChannelsChanged:
+        if (m_videoWindow) {
+            m_videoWindow->setHiddenChannels(hiddenChannelMask());
+            m_videoWindow->update();
+        }
+        return;
+    case WindowMessage::LeaveFullScreen:
+        if (m_videoWindow && m_videoWindow->fullScreen())
+            m_videoWindow->leaveFullScreen();
+        return;
+    case WindowMessage::ChannelInfoFile:
+        if (m_settings.webActivate != 0 && !m_settings.webLocation.isEmpty())
+            writeChannelInfo(m_settings.webLocation, static_cast<std::uint16_t>(wParam),
+                             m_settings);
+        return;
+    default:
+        // Messages of features this window does not have yet (audio channel, windows to close,
+        // rights to the search window, the recorder time to the time page) need nothing here.
+        return;
+    }
+}
+
+// ---- notifications ------------------------------------------------------------------------
+
+void MainWindow::showNotification(Notification notification) {
+    if (m_shuttingDown)
+        return;
+    // The connection is gone: drop the session first, even while a box is open.
+    if (notification.category == 2)
+        dropSession();
+    if (m_notificationBox)
+        return;
+    const NotificationEntry* entry = findNotificationEntry(notification);
+    if (entry == nullptr)
+        return;
+    auto* box =
+        new NotificationBox(*entry, m_settings.opacityOf(OpacityKind::NotificationBox), this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_notificationBox = box;
+    connect(box, &QDialog::finished, this, [this, box](int result) {
+        m_notificationBox = nullptr;
+        if (result == QDialog::Accepted)
+            runNotificationAction(*box);
+    });
+    box->open();
+}
+
+void MainWindow::runNotificationAction(const NotificationBox& box) {
+    switch (box.entry().onOk) {
+    case NotificationAction::None:
+        return;
+    case NotificationAction::ReopenSearch:
+    case NotificationAction::ResendConfiguration:
+    case NotificationAction::RestartAfterUpgrade:
+    case NotificationAction::ShowUpgradeWindow:
+    case NotificationAction::ResetConfiguration:
+        // The windows and requests these act on (search, setup, firmware upgrade, restart)
+        // do not exist in this client yet: OK only closes the box.
+        return;
+    }
+}
+
+// ---- session ------------------------------------------------------------------------------
+
+void MainWindow::pressConnect() {
+    if (m_removableMode || m_shuttingDown)
+        return;
+    if (m_session) {
+        dropSession();
+        return;
+    }
+    if (m_connectDialog) {
+        m_connectDialog->raise();
+        return;
+    }
+    auto* dialog = new ConnectDialog(m_store, ConnectDialog::historyFileIn(m_settings.location),
+                                     m_settings.opacityOf(OpacityKind::ConnectDialog), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_connectDialog = dialog;
+    connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+        m_connectDialog = nullptr;
+        if (result == QDialog::Accepted)
+            connectTo(dialog->request());
+    });
+    dialog->open();
+}
+
+void MainWindow::connectTo(const ConnectRequest& request) {
+    if (m_session || m_shuttingDown)
+        return;
+    m_session = std::make_unique<RecorderSession>(this);
+    m_session->setAddress(request.address);
+    m_session->setPort(request.port);
+    m_session->setUserId(request.userId);
+    m_session->setPassword(request.password);
+    m_session->setSiteText(request.siteText);
+    m_session->setFrameConsumerFactory(&m_host);
+    // No sound output exists in this client yet: no audio is asked for.
+    m_session->setSoundDeviceAvailable(false);
+    m_host.setSession(m_session.get());
+    setButtonLook(360, static_cast<int>(ButtonLook::Pressed));
+    m_session->start();
+}
+
+// Disconnects and forgets the session, then brings the controls back to "no session".
+void MainWindow::dropSession() {
+    if (!m_session)
+        return;
+    std::unique_ptr<RecorderSession> session = std::move(m_session);
+    session->disconnect(); // every decoder of the session has ended when it returns
+    m_host.setSession(nullptr);
+    session.reset();
+    resetConnectControls();
+    // What the ended session posted is handled now, while it is known to be the old session's.
+    QCoreApplication::sendPostedEvents(this, 0);
+}
+
+void MainWindow::resetConnectControls() {
+    setButtonLook(360, static_cast<int>(ButtonLook::Released));
+    setButtonLook(369, static_cast<int>(ButtonLook::Released));
+    if (SkinButton* live = button(369))
+        live->setEnabled(false);
+    setButtonLook(378, static_cast<int>(ButtonLook::Released));
+    setButtonLook(344, static_cast<int>(ButtonLook::Released));
+    if (m_clock)
+        m_clock->clearRecorderTime();
+    onVideoWindowReset(16);
+}
+
+// Stops what runs (each followed by a short pause), disconnects, destroys the video window.
+void MainWindow::shutdown() {
+    if (m_shutDown)
+        return;
+    m_shuttingDown = true;
+    if (m_connectDialog)
+        m_connectDialog->reject();
+    if (m_notificationBox)
+        m_notificationBox->reject();
+    if (m_session) {
+        if (m_session->liveOn()) {
+            m_session->stopLive();
+            QThread::msleep(kShutdownPauseMs);
+        }
+        dropSession();
+    }
+    destroyVideoWindow();
+    QThread::msleep(kShutdownPauseMs);
+    m_shutDown = true;
+}
+
+void MainWindow::quit() {
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    shutdown();
+    event->accept();
+}
+
+} // namespace kalder

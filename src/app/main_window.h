@@ -1,0 +1,136 @@
+#pragma once
+
+#include "app/client_customisation.h"
+#include "app/live_decode_host.h"
+#include "app/local_settings.h"
+#include "app/notification_box.h"
+#include "protocol/connect_dialog.h"
+#include "protocol/connect_request.h"
+#include "protocol/notification.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+namespace kalder {
+
+class ClockDisplay;
+class DecoderLibrary;
+class RecorderSession;
+class SkinButton;
+class VideoWindow;
+class WindowMessageEvent;
+
+// What the program start hands to the main window.
+struct MainWindowConfig {
+    QSettings* store = nullptr; // the settings store; must outlive the window
+    ClientCustomisation custom;
+    LocalSettings settings;
+    bool removableMode = false;
+    int timeZoneOffsetSeconds = 0;
+    const DecoderLibrary* decoder = nullptr; // may be null: nothing is decoded
+    // Connect at start with these values instead of opening the connect dialog.
+    std::optional<ConnectRequest> connectAtStart;
+    // Open the connect dialog once at start (ignored in removable mode or with connectAtStart).
+    bool connectDialogAtStart = true;
+};
+
+// The main window: the skinned frame around the video window with the buttons, the clock and
+// the notification box. It owns at most one recorder session, the video window and the live
+// decode host, and receives every posted window message of the session and the decode threads.
+// GUI thread only; lives for the whole run.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 928;
+    static constexpr int kHeight = 698;
+
+    explicit MainWindow(MainWindowConfig config, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The Connect button: the connect dialog without a session, the disconnect with one.
+    void pressConnect();
+    // Creates and starts a session with these values.
+    void connectTo(const ConnectRequest& request);
+    // Orderly shutdown and close (the Quit button).
+    void quit();
+
+    RecorderSession* session() const { return m_session.get(); }
+    VideoWindow* videoWindow() const { return m_videoWindow; }
+    ClockDisplay* clock() const { return m_clock; }
+    NotificationBox* notificationBox() const { return m_notificationBox; }
+    ConnectDialog* connectDialog() const { return m_connectDialog; }
+    SkinButton* button(int controlId) const;
+    const LocalSettings& settings() const { return m_settings; }
+    bool removableMode() const { return m_removableMode; }
+    // The posted window messages handled so far that the session marked live view started
+    // with (LIVE_CHANNEL_INFO); for tests and diagnostics.
+    int liveChannelInfoCount() const { return m_liveChannelInfoCount; }
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // main_window.cpp
+    void loadSkin();
+    void applyWindowShape();
+    void createVideoWindow();
+    void destroyVideoWindow();
+    void handleWindowMessage(const WindowMessageEvent& message);
+    void showNotification(Notification notification);
+    void runNotificationAction(const NotificationBox& box);
+    void dropSession();
+    void resetConnectControls();
+    void onVideoWindowReset(int panes);
+    void onLiveChannels(std::uint16_t mask, std::uint16_t videoLoss);
+    void onVisibleChannelsChanged(quint16 mask);
+    std::uint16_t hiddenChannelMask() const;
+    void shutdown();
+
+    // main_window_buttons.cpp
+    void createButtons();
+    void onButton(int controlId);
+    void onLayoutButton(int index);
+    void onLiveButton();
+    void onFullButton();
+    void openLocalSetup();
+    void applyLocalSetup(const LocalSettings& settings, bool drawModeChanged);
+    void setButtonLook(int controlId, int look);
+    void showLayoutPressed(int layoutCells);
+
+    QSettings& m_store;
+    const ClientCustomisation m_custom;
+    LocalSettings m_settings;
+    const bool m_removableMode;
+    const int m_timeZoneOffsetSeconds;
+    const DecoderLibrary* const m_decoder;
+
+    std::array<QImage, 9> m_tiles;
+    bool m_shapeApplied = false;
+    std::optional<QPoint> m_dragOffset;
+
+    LiveDecodeHost m_host;
+    std::unique_ptr<RecorderSession> m_session;
+    VideoWindow* m_videoWindow = nullptr;
+    ClockDisplay* m_clock = nullptr;
+    std::map<int, SkinButton*> m_buttons;
+    QPointer<NotificationBox> m_notificationBox;
+    QPointer<ConnectDialog> m_connectDialog;
+    bool m_shuttingDown = false;
+    bool m_shutDown = false;
+    int m_liveChannelInfoCount = 0;
+};
+
+} // namespace kalder

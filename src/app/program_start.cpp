@@ -1,0 +1,166 @@
+#include "app/program_start.h"
+
+#include <QDir>
+
+#include <arpa/inet.h>
+#include <fstream>
+#include <netdb.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#include <sys/utsname.h>
+
+#include <filesystem>
+
+namespace kalder {
+
+namespace {
+
+constexpr long kIso9660Magic = 0x9660;
+constexpr long kUdfMagic = 0x15013346;
+
+bool parsePort(const QString& text, std::uint16_t& port) {
+    bool ok = false;
+    const uint value = text.toUInt(&ok);
+    if (!ok || value < 1 || value > 65534)
+        return false;
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+// "1" in the removable attribute of a block device (a partition asks its disk).
+bool blockDeviceRemovable(dev_t device) {
+    namespace fs = std::filesystem;
+    std::error_code failed;
+    const fs::path link = fs::path("/sys/dev/block") /
+                          (std::to_string(major(device)) + ":" + std::to_string(minor(device)));
+    fs::path dir = fs::canonical(link, failed);
+    if (failed)
+        return false;
+    for (int level = 0; level < 2; ++level) {
+        std::ifstream file(dir / "removable");
+        char flag = '0';
+        if (file >> flag)
+            return flag == '1';
+        dir = dir.parent_path();
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, QString& error) {
+    ProgramOptions options;
+    bool haveUser = false;
+    bool havePassword = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        if (arg == QLatin1String("--connect") && hasValue) {
+            const QString target = arguments[++i];
+            const qsizetype colon = target.lastIndexOf(QLatin1Char(':'));
+            QString host = target;
+            if (colon >= 0) {
+                host = target.left(colon);
+                if (!parsePort(target.mid(colon + 1), options.port)) {
+                    error = QStringLiteral("--connect: the port must be 1-65534");
+                    return std::nullopt;
+                }
+            }
+            if (host.isEmpty()) {
+                error = QStringLiteral("--connect wants HOST[:PORT]");
+                return std::nullopt;
+            }
+            options.connectAtStart = true;
+            options.host = host.toStdString();
+        } else if (arg == QLatin1String("--user") && hasValue) {
+            options.userId = arguments[++i].toStdString();
+            haveUser = true;
+        } else if (arg == QLatin1String("--password") && hasValue) {
+            options.password = arguments[++i].toStdString();
+            havePassword = true;
+        } else if (arg == QLatin1String("--removable")) {
+            options.forceRemovable = true;
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.help = true;
+        } else {
+            error = QStringLiteral("unexpected argument '%1'").arg(arg);
+            return std::nullopt;
+        }
+    }
+    if ((haveUser || havePassword) && !options.connectAtStart) {
+        error = QStringLiteral("--user and --password go with --connect");
+        return std::nullopt;
+    }
+    // The session's login fields hold 16 bytes; longer values are refused, never cut.
+    if (options.userId.size() > 16 || options.password.size() > 16) {
+        error = QStringLiteral("--user and --password hold at most 16 bytes");
+        return std::nullopt;
+    }
+    return options;
+}
+
+QString programUsage() {
+    return QStringLiteral(
+        "usage: kalder [--connect HOST[:PORT] --user USER --password PASSWORD] [--removable]\n"
+        "  --connect    connect to the recorder at start instead of opening the connect dialog\n"
+        "               (port 2000 when none is given)\n"
+        "  --removable  run as from removable media: no recorder, local files only\n");
+}
+
+bool operatingSystemSupported() {
+    utsname name{};
+    return ::uname(&name) == 0 && name.release[0] != '\0';
+}
+
+int timeZoneOffsetSeconds(std::time_t now) {
+    std::tm utc{};
+    std::tm local{};
+    if (::gmtime_r(&now, &utc) == nullptr || ::localtime_r(&now, &local) == nullptr)
+        return 0;
+    // Both broken-down times go back through the local conversion; the UTC one carries no
+    // daylight saving, the local one its own flag.
+    utc.tm_isdst = 0;
+    const std::time_t fromUtc = std::mktime(&utc);
+    const std::time_t fromLocal = std::mktime(&local);
+    if (fromUtc == static_cast<std::time_t>(-1) || fromLocal == static_cast<std::time_t>(-1))
+        return 0;
+    return static_cast<int>(fromLocal - fromUtc);
+}
+
+ClientCustomisation loadProgramCustomisation(const QString& workingFolder) {
+    return loadClientCustomisation(
+        {workingFolder, QString::fromLatin1(kSystemCustomisationFolder)});
+}
+
+bool programOnRemovableMedia(const QString& programFile) {
+    const QByteArray path = QFile::encodeName(programFile);
+    struct statfs fileSystem {};
+    if (::statfs(path.constData(), &fileSystem) == 0 &&
+        (static_cast<long>(fileSystem.f_type) == kIso9660Magic ||
+         static_cast<long>(fileSystem.f_type) == kUdfMagic))
+        return true;
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0)
+        return false;
+    return blockDeviceRemovable(info.st_dev);
+}
+
+std::string resolveToDottedQuad(const std::string& host) {
+    in_addr address{};
+    if (::inet_pton(AF_INET, host.c_str(), &address) == 1)
+        return host;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
+        return {};
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const bool ok = ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr;
+    ::freeaddrinfo(found);
+    return ok ? std::string(text) : std::string();
+}
+
+} // namespace kalder
