@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QOpenGLPaintDevice>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QTimer>
@@ -94,11 +95,19 @@ void VideoWindow::layOut(const QRect& rect, int border, const QColor& background
     setGeometry(rect);
     invalidateCells();
     publishGeometry();
+    refresh();
+}
+
+void VideoWindow::refresh() {
     update();
+    if (m_glSurface)
+        m_glSurface->update();
 }
 
 void VideoWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (m_glSurface)
+        m_glSurface->setGeometry(rect());
     m_layout.setArea(width(), height(), m_layout.border());
     invalidateCells();
     publishGeometry();
@@ -118,7 +127,7 @@ void VideoWindow::afterViewChange(bool announce) {
     m_drawable.store(0);
     invalidateCells();
     publishGeometry();
-    update();
+    refresh();
     if (announce)
         emit visibleChannelsChanged(m_layout.visibleChannelMask());
 }
@@ -134,26 +143,60 @@ void VideoWindow::resetArrangement() {
             channel.cellValid = false;
     }
     publishGeometry();
-    update();
+    refresh();
 }
 
 void VideoWindow::toggleOverlays() {
     m_osdEnabled.store(!m_osdEnabled.load());
     invalidateCells();
-    update();
+    refresh();
 }
 
 void VideoWindow::setAccelerated(bool on) {
     m_planar.store(on);
+    chooseSurface();
     invalidateCells();
-    update();
+    refresh();
+}
+
+void VideoWindow::chooseSurface() {
+    if (m_planar.load() && !m_glProbed) {
+        m_glProbed = true;
+        m_glWorks = GlVideoSurface::probe();
+        if (!m_glWorks)
+            qInfo("video window: no usable OpenGL, planar pictures are drawn in software");
+    }
+    const bool wanted = m_planar.load() && m_glWorks;
+    if (wanted && !m_glSurface) {
+        m_glSurface = new GlVideoSurface(*this, this);
+        // The window below takes the mouse: drag, double-click and the full-screen bar.
+        m_glSurface->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_glSurface->setGeometry(rect());
+        m_glSurface->show();
+        m_dragImage->raise();
+        m_newPictures.store(0xFFFF);
+        m_gl.store(true);
+    } else if (!wanted && m_glSurface) {
+        m_gl.store(false);
+        m_glSurface->hide();
+        m_glSurface->deleteLater();
+        m_glSurface = nullptr;
+    }
+}
+
+void VideoWindow::surfaceFailed() {
+    // The surface's context or shader could not be set up after all: software from now on.
+    m_glWorks = false;
+    chooseSurface();
+    invalidateCells();
+    refresh();
 }
 
 QRect VideoWindow::cellPictureSource(const QImage& picture) const {
     // The planar path leaves out the pictures' frame: 12 pixels at the left, top and right and
     // 8 at the bottom.
     const QRect whole = picture.rect();
-    if (!m_planar.load() || whole.width() <= 24 || whole.height() <= 20)
+    if (!m_gl.load() || whole.width() <= 24 || whole.height() <= 20)
         return whole;
     return whole.adjusted(12, 12, -12, -8);
 }
@@ -181,14 +224,14 @@ bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement) 
     if (resetArrangement && mask == 0)
         this->resetArrangement();
     else
-        update();
+        refresh();
     return changed;
 }
 
 void VideoWindow::setCellPictures(const QImage& idleLogo, const QImage& videoLoss) {
     m_idleLogo = idleLogo;
     m_videoLossPicture = videoLoss;
-    update();
+    refresh();
 }
 
 void VideoWindow::setOverlayIcons(IconPictureSet icons) {
@@ -223,6 +266,12 @@ void VideoWindow::publishGeometry() {
 
 void VideoWindow::flushDirtyChannels() {
     const std::uint16_t dirty = m_dirty.exchange(0);
+    if (m_glSurface) {
+        // The surface redraws as a whole: one frame for any number of new pictures.
+        if (dirty != 0)
+            m_glSurface->update();
+        return;
+    }
     for (unsigned ch = 0; ch < kChannelCount; ++ch) {
         if (!(dirty & bit(ch)))
             continue;
@@ -237,6 +286,8 @@ void VideoWindow::flushDirtyChannels() {
 void VideoWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), m_background);
+    if (m_glSurface)
+        return; // the surface covers the window
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (!m_layout.cellVisible(cell))
             continue;
@@ -244,47 +295,113 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
         if (rect.intersects(event->rect()))
             paintCell(painter, cell, rect);
     }
-    if (!m_idleLogo.isNull()) {
-        for (int position : m_layout.emptyPositions()) {
-            painter.drawImage(toQRect(m_layout.positionRect(position)), m_idleLogo,
-                              cellPictureSource(m_idleLogo));
-        }
+    paintEmptyPositions(painter);
+}
+
+void VideoWindow::paintEmptyPositions(QPainter& painter) {
+    if (m_idleLogo.isNull())
+        return;
+    for (int position : m_layout.emptyPositions()) {
+        painter.drawImage(toQRect(m_layout.positionRect(position)), m_idleLogo,
+                          cellPictureSource(m_idleLogo));
     }
+}
+
+VideoWindow::CellContent VideoWindow::cellContent(unsigned ch) const {
+    const bool live = m_mode.load() == StreamKind::Live;
+    const bool hidden = (m_hidden.load() & bit(ch)) != 0;
+    if (m_drawable.load() & bit(ch)) {
+        if (live && hidden)
+            return CellContent::Covert;
+        return (m_decoded.load() & bit(ch)) ? CellContent::Picture : CellContent::Idle;
+    }
+    if (live && (m_videoLoss.load() & bit(ch)))
+        return CellContent::VideoLoss;
+    if (live && hidden)
+        return CellContent::Covert;
+    return CellContent::Idle;
 }
 
 void VideoWindow::paintCell(QPainter& painter, int cell, const QRect& rect) {
     const unsigned ch = static_cast<unsigned>(m_layout.cellChannel(cell));
-    const bool live = m_mode.load() == StreamKind::Live;
-    const bool hidden = (m_hidden.load() & bit(ch)) != 0;
+    CellContent content = cellContent(ch);
     Channel& channel = m_channels[ch];
     std::lock_guard lock(channel.lock);
-    const QImage* picture = &m_idleLogo;
-    bool videoLossText = false;
-    if (m_drawable.load() & bit(ch)) {
-        if (live && hidden) {
-            picture = &m_videoLossPicture;
-        } else if (m_decoded.load() & bit(ch)) {
-            if ((channel.cellValid && channel.cellSize == rect.size()) ||
-                renderCell(ch, rect.size())) {
-                painter.drawImage(rect.topLeft(), channel.cellImage, QRect(QPoint(), rect.size()));
-                return;
-            }
+    if (content == CellContent::Picture) {
+        if ((channel.cellValid && channel.cellSize == rect.size()) || renderCell(ch, rect.size())) {
+            painter.drawImage(rect.topLeft(), channel.cellImage, QRect(QPoint(), rect.size()));
+            return;
         }
-    } else if (live && (m_videoLoss.load() & bit(ch))) {
-        picture = &m_videoLossPicture;
-        videoLossText = true;
-    } else if (live && hidden) {
-        picture = &m_videoLossPicture;
+        content = CellContent::Idle;
     }
-    if (!picture->isNull())
-        painter.drawImage(rect, *picture, cellPictureSource(*picture));
-    if (videoLossText) {
+    paintCellPicture(painter, content, ch, rect);
+}
+
+void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsigned ch,
+                                   const QRect& rect) {
+    const QImage& picture = content == CellContent::Idle ? m_idleLogo : m_videoLossPicture;
+    if (!picture.isNull())
+        painter.drawImage(rect, picture, cellPictureSource(picture));
+    if (content == CellContent::VideoLoss) {
         std::lock_guard overlayLock(m_overlayLock);
         paintOverlayPlan(painter,
                          planVideoLossOverlay(m_osdEnabled.load(), static_cast<int>(ch),
                                               rect.left(), rect.top()),
                          m_overlayFont, m_icons);
     }
+}
+
+void VideoWindow::paintSurface(GlVideoSurface& surface) {
+    surface.clear(m_background);
+    // Pictures first, straight through OpenGL; each channel's textures are filled again only
+    // when its decode thread has drawn a new picture since the last frame.
+    std::uint16_t pictureCells = 0;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (!m_layout.cellVisible(cell))
+            continue;
+        const unsigned ch = static_cast<unsigned>(m_layout.cellChannel(cell));
+        if (cellContent(ch) != CellContent::Picture)
+            continue;
+        Channel& channel = m_channels[ch];
+        std::lock_guard lock(channel.lock);
+        if ((m_newPictures.load() & bit(ch)) ||
+            !surface.holdsPicture(ch, channel.width, channel.height)) {
+            m_newPictures.fetch_and(static_cast<std::uint16_t>(~bit(ch)));
+            if (!surface.upload(ch, channel.buffer.get(), channel.width, channel.height))
+                continue;
+        }
+        surface.drawPicture(ch, toQRect(m_layout.cellRect(cell)));
+        pictureCells |= bit(static_cast<unsigned>(cell));
+    }
+
+    // Then the overlays and the other cells' pictures, painted into the surface's frame buffer
+    // (painting to the widget itself would be redirected away from it while it is grabbed).
+    QOpenGLPaintDevice device(surface.size() * surface.devicePixelRatio());
+    device.setDevicePixelRatio(surface.devicePixelRatio());
+    QPainter painter(&device);
+    const bool osd = m_osdEnabled.load();
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (!m_layout.cellVisible(cell))
+            continue;
+        const unsigned ch = static_cast<unsigned>(m_layout.cellChannel(cell));
+        const QRect rect = toQRect(m_layout.cellRect(cell));
+        if (pictureCells & bit(static_cast<unsigned>(cell))) {
+            if (!osd)
+                continue;
+            painter.save();
+            painter.setClipRect(rect);
+            painter.translate(rect.topLeft());
+            paintOverlays(painter, ch, rect.size());
+            painter.restore();
+            continue;
+        }
+        CellContent content = cellContent(ch);
+        if (content == CellContent::Picture)
+            content = CellContent::Idle; // a picture that could not be drawn
+        std::lock_guard lock(m_channels[ch].lock);
+        paintCellPicture(painter, content, ch, rect);
+    }
+    paintEmptyPositions(painter);
 }
 
 bool VideoWindow::renderCell(unsigned ch, QSize size) {
@@ -380,7 +497,7 @@ void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
             channel.cellValid = false;
     }
     publishGeometry();
-    update();
+    refresh();
 }
 
 void VideoWindow::endDrag() {
@@ -469,12 +586,12 @@ void VideoWindow::closeEvent(QCloseEvent* event) {
 
 void VideoWindow::setVideoLossMask(std::uint16_t mask) {
     if (m_videoLoss.exchange(mask) != mask)
-        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &VideoWindow::refresh, Qt::QueuedConnection);
 }
 
 void VideoWindow::setHiddenChannels(std::uint16_t mask) {
     if (m_hidden.exchange(mask) != mask)
-        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &VideoWindow::refresh, Qt::QueuedConnection);
 }
 
 void VideoWindow::setPtzMark(int state, int channel) {
@@ -561,6 +678,7 @@ void VideoWindow::clearPicture(unsigned channel) {
     Channel& target = m_channels[channel % kChannelCount];
     std::memset(target.buffer.get(), 0, kPictureBufferSize);
     target.cellValid = false;
+    m_newPictures.fetch_or(bit(channel % kChannelCount));
 }
 
 void VideoWindow::markDecoded(unsigned channel) {
@@ -581,8 +699,14 @@ void VideoWindow::drawChannel(unsigned channel) {
             return;
         rect = m_channelRects[channel];
     }
-    if (rect.isEmpty() || !renderCell(channel, rect.size()))
+    if (rect.isEmpty())
         return;
+    if (m_gl.load()) {
+        // The GUI thread uploads the picture with its next frame.
+        m_newPictures.fetch_or(bit(channel));
+    } else if (!renderCell(channel, rect.size())) {
+        return;
+    }
     // One queued wake-up for any number of pictures drawn before the GUI thread gets to it.
     if (m_dirty.fetch_or(bit(channel)) == 0)
         QMetaObject::invokeMethod(this, &VideoWindow::flushDirtyChannels, Qt::QueuedConnection);

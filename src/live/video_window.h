@@ -2,6 +2,7 @@
 
 #include "live/cell_renderer.h"
 #include "live/decode_host.h"
+#include "live/gl_video_surface.h"
 #include "live/overlay_text.h"
 #include "live/picture_target.h"
 #include "live/video_layout.h"
@@ -29,7 +30,10 @@ class FullScreenBar;
 // The multi-screen video window: the cells of the current layout, each channel's newest
 // picture scaled into its cell with its overlays, the idle logo, video-loss and covert pictures
 // elsewhere; drag and drop of cells, double-click zoom. It owns the sixteen picture buffers the
-// decode threads decode into.
+// decode threads decode into. Pictures are drawn in software (the decode thread scales into the
+// cell's image, the GUI thread paints it) or, for planar pictures where OpenGL works, by a
+// GlVideoSurface child covering the window (the GUI thread uploads each new picture once and a
+// shader converts and scales it; the window still decides what every cell shows).
 //
 // Threads: the window's own operations run on the GUI thread. The PictureTarget functions and
 // the overlay functions marked so run on decode threads. A channel's buffer, picture size and
@@ -37,7 +41,7 @@ class FullScreenBar;
 // geometry that decode threads read by m_geometryLock. The channel masks are atomics written
 // from both sides. Lock order: picture locks (in channel order) → overlay lock → geometry lock.
 // The owner stops every decode thread before it destroys the window.
-class VideoWindow : public QWidget, public PictureTarget {
+class VideoWindow : public QWidget, public PictureTarget, private GlVideoSurface::Client {
     Q_OBJECT
 
 public:
@@ -66,10 +70,15 @@ public:
     // window's centre), else the first; -1 without monitors.
     static int monitorFor(const QList<QRect>& workAreas, const QPoint& point);
 
-    // Planar drawing (DrawMode 0): decode threads deliver YUV 4:2:0 pictures, converted and
-    // scaled in software; otherwise (DrawMode 1) bottom-up BGR. Set before any decoder starts:
-    // decoders choose their output format when they start.
+    // Planar drawing (DrawMode 0): decode threads deliver YUV 4:2:0 pictures, which an OpenGL
+    // surface converts and scales when OpenGL can be set up here, and software otherwise;
+    // DrawMode 1: bottom-up BGR, drawn in software. Set before any decoder starts: decoders
+    // choose their output format when they start.
     void setAccelerated(bool on);
+    // Pictures are drawn by the OpenGL surface (planar drawing with working OpenGL).
+    bool drawsWithOpenGl() const { return m_gl.load(); }
+    // The OpenGL surface while it draws, else null.
+    GlVideoSurface* glSurface() const { return m_glSurface; }
 
     // Streams: live view or a player starts with the recorder's or recording's channel count.
     // The stream's starter makes its own request, so these do not announce the new mask.
@@ -147,6 +156,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // What a cell shows.
+    enum class CellContent { Picture, Idle, VideoLoss, Covert };
+
     struct Channel {
         std::mutex lock;
         std::unique_ptr<std::byte[]> buffer;
@@ -165,9 +177,22 @@ private:
     // `announce`: tell the owner of the new visible-channel mask.
     void afterViewChange(bool announce = true);
     void publishGeometry();
+    // Repaints the whole window, or the OpenGL surface over it.
+    void refresh();
     void invalidateCells();
     void flushDirtyChannels();
     void paintCell(QPainter& painter, int cell, const QRect& rect);
+    CellContent cellContent(unsigned channel) const;
+    // Idle logo, video-loss picture with its text, or covert picture stretched over the cell.
+    void paintCellPicture(QPainter& painter, CellContent content, unsigned channel,
+                          const QRect& rect);
+    void paintEmptyPositions(QPainter& painter);
+    // Creates the OpenGL surface when planar drawing is on and OpenGL works; removes it
+    // otherwise.
+    void chooseSurface();
+    // GlVideoSurface::Client, GUI thread.
+    void paintSurface(GlVideoSurface& surface) override;
+    void surfaceFailed() override;
     void endDrag();
     static QRect toQRect(const CellRect& rect);
     // Part of an idle, video-loss or covert picture stretched over a cell.
@@ -190,6 +215,14 @@ private:
     std::atomic<std::uint16_t> m_dirty{0};
     std::atomic<bool> m_osdEnabled{true};
     std::atomic<bool> m_planar{false};
+    // OpenGL drawing: set and cleared on the GUI thread, read by decode threads.
+    std::atomic<bool> m_gl{false};
+    // Channels with a picture the OpenGL surface has not uploaded yet; set by decode threads
+    // and cleared by the GUI thread, both under the channel's picture lock.
+    std::atomic<std::uint16_t> m_newPictures{0};
+    GlVideoSurface* m_glSurface = nullptr; // GUI thread
+    bool m_glProbed = false;               // GUI thread
+    bool m_glWorks = false;
     std::atomic<int> m_ptzState{0};
     std::atomic<int> m_ptzChannel{-1};
     std::atomic<int> m_speedCode{1};
