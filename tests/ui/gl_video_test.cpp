@@ -2,8 +2,11 @@
 // colour conversion and line doubling in a shader) and the software path it falls back to when
 // OpenGL cannot be set up. Needs a display with OpenGL (the test script runs Xvfb, whose Mesa
 // renders in software); without one the OpenGL cases skip.
+#include "live/channel_decoder.h"
+#include "live/decoder_library.h"
 #include "live/gl_video_surface.h"
 #include "live/video_window.h"
+#include "test_clip.h"
 
 #include <QApplication>
 #include <QTest>
@@ -258,6 +261,26 @@ TEST_P(GlVideoTest, OverlaysAndIdleCellsAreDrawnOverThePictures) {
     EXPECT_EQ(image.pixelColor(cell.right, (cell.top + cell.bottom) / 2), QColor(150, 150, 150));
 }
 
+TEST_P(GlVideoTest, PicturesSurviveFullScreenAndBack) {
+    window->toggleOverlays();
+    deliver(*window, 1, 704, 480, [](int, int) { return kOrange; });
+    const QRect before = window->geometry();
+    // Full screen makes the window a top-level one: the OpenGL surface gets a new context and
+    // has to fill its textures again from the picture buffers.
+    window->enterFullScreen(QRect(0, 0, 1024, 768));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QImage image = shot();
+    EXPECT_TRUE(near(image.pixelColor(cellPoint(window->layoutModel().cellRect(1), 0.5, 0.5)),
+                     kOrangeRgb, 20))
+        << "full screen";
+    window->leaveFullScreen();
+    EXPECT_EQ(window->geometry(), before);
+    image = shot();
+    EXPECT_TRUE(near(image.pixelColor(cellPoint(window->layoutModel().cellRect(1), 0.5, 0.5)),
+                     kOrangeRgb, 20))
+        << "back in place";
+}
+
 INSTANTIATE_TEST_SUITE_P(BothPaths, GlVideoTest, ::testing::Values(Path::OpenGl, Path::Software),
                          [](const auto& info) {
                              return info.param == Path::OpenGl ? "OpenGl" : "Software";
@@ -289,6 +312,60 @@ TEST(GlVideoUploadTest, NewPicturesAreUploadedOncePerFrame) {
     // A repaint without new pictures uploads nothing.
     (void)window.grab();
     EXPECT_EQ(surface->uploads() - before, 1u);
+}
+
+// Real H.264 through a decode thread into the OpenGL surface: a D1 field picture whose first
+// field is red and second field green shows red only.
+TEST(GlVideoDecodeTest, DecodedFieldPicturesAppearLineDoubled) {
+    qunsetenv("KALDER_NO_OPENGL");
+    if (!GlVideoSurface::probe())
+        GTEST_SKIP() << "no OpenGL: run under Xvfb (xvfb-run -a) or on a desktop";
+    auto library = DecoderLibrary::open(std::string(KALDER_PROGRAM_DIR) + "/H264_D1.so");
+    ASSERT_TRUE(library);
+    test::ClipParams params;
+    params.width = 704;
+    params.height = 480;
+    params.frames = 6;
+    params.keyInterval = 6;
+    params.lossless = true;
+    // The encoder sees interleaved display rows: even rows are the first field.
+    params.draw = [](int, std::uint8_t* y, int yStride, std::uint8_t* u, int uStride,
+                     std::uint8_t* v, int vStride) {
+        for (int row = 0; row < 480; ++row)
+            std::memset(y + row * yStride, row % 2 == 0 ? kRed.y : kGreen.y, 704);
+        for (int row = 0; row < 240; ++row) {
+            std::memset(u + row * uStride, row % 2 == 0 ? kRed.u : kGreen.u, 352);
+            std::memset(v + row * vStride, row % 2 == 0 ? kRed.v : kGreen.v, 352);
+        }
+    };
+    const auto frames = test::encodeClip(params);
+    ASSERT_FALSE(frames.empty());
+
+    VideoWindow window;
+    window.setAccelerated(true);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.startStream(StreamKind::Live, 4);
+    window.toggleOverlays();
+    ASSERT_TRUE(window.drawsWithOpenGl());
+    DecodeHost host;
+    {
+        ChannelDecoder decoder(0, library.get(), window, host);
+        for (const test::EncodedFrame& frame : frames)
+            decoder.enqueueFrame(test::makeRecord(0, frame, 704, 480, 1));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return decoder.stats().drawn >= frames.size(); }, 20000));
+        decoder.setDiscardAll();
+        decoder.stop();
+    }
+    QCoreApplication::processEvents();
+    const QImage image = window.grab().toImage();
+    const CellRect cell = window.layoutModel().cellRect(0);
+    for (double fy : {0.1, 0.5, 0.9}) {
+        const QColor seen = image.pixelColor(cellPoint(cell, 0.5, fy));
+        // The chroma of the 4:2:0 picture mixes the two fields' colours a little.
+        EXPECT_GT(seen.red(), 180) << fy << " " << qPrintable(seen.name());
+        EXPECT_LT(seen.green(), 120) << fy << " " << qPrintable(seen.name());
+    }
 }
 
 } // namespace
