@@ -14,6 +14,7 @@
 //
 // Without --clip a 704x480 clip is made with the ffmpeg command into the working folder.
 
+#include "bench_clip.h"
 #include "live/channel_decoder.h"
 #include "live/decoder_library.h"
 #include "protocol/frame_info.h"
@@ -46,72 +47,7 @@ extern "C" {
 namespace {
 
 using namespace kalder;
-using Clock = std::chrono::steady_clock;
-
-struct AccessUnit {
-    std::vector<std::byte> data;
-    bool key = false;
-};
-
-const char* kDefaultClip = "bench-d1-main-2m.h264";
-const char* kMakeClip =
-    "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=704x480:rate=30 -t 30 "
-    "-vf noise=alls=12:allf=t -c:v libx264 -profile:v main -preset veryfast -bf 0 "
-    "-b:v 2M -maxrate 3M -bufsize 2M -g 30 -sc_threshold 0 -x264-params repeat-headers=1 "
-    "-f h264 ";
-
-std::vector<AccessUnit> splitAccessUnits(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-    std::vector<AccessUnit> units;
-    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_H264);
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-    AVCodecContext* ctx = avcodec_alloc_context3(codec);
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    int left = static_cast<int>(bytes.size());
-    for (bool flushing = false;;) {
-        std::uint8_t* out = nullptr;
-        int outSize = 0;
-        const int used = av_parser_parse2(parser, ctx, &out, &outSize, flushing ? nullptr : data,
-                                          flushing ? 0 : left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        if (!flushing) {
-            data += used;
-            left -= used;
-        }
-        if (outSize > 0) {
-            AccessUnit unit;
-            unit.data.assign(reinterpret_cast<const std::byte*>(out),
-                             reinterpret_cast<const std::byte*>(out) + outSize);
-            unit.key = parser->key_frame == 1;
-            units.push_back(std::move(unit));
-        }
-        if (flushing && outSize == 0) {
-            break;
-        }
-        if (left == 0) {
-            flushing = true;
-        }
-    }
-    av_parser_close(parser);
-    avcodec_free_context(&ctx);
-    return units;
-}
-
-std::unique_ptr<FrameRecord> record(unsigned channel, const AccessUnit& unit) {
-    auto frame = std::make_unique<FrameRecord>();
-    FrameDescriptor& d = frame->descriptor;
-    d.channel = static_cast<std::uint8_t>(channel);
-    d.frameType = unit.key ? kFrameTypeKey : 0;
-    d.width = 704;
-    d.height = 480;
-    d.videoLength = static_cast<std::uint32_t>(unit.data.size());
-    d.blockLength = d.videoLength + kFrameInfoBlockSize;
-    d.streamGeneration = 1;
-    frame->data.resize(kFrameInfoBlockSize);
-    frame->data.insert(frame->data.end(), unit.data.begin(), unit.data.end());
-    return frame;
-}
+using namespace kalder::bench;
 
 // Pictures go nowhere; only their hand-off is paid for.
 class NullTarget final : public PictureTarget {
@@ -140,62 +76,6 @@ private:
     std::array<std::vector<std::byte>, kChannelCount> m_buffers;
     std::array<std::mutex, kChannelCount> m_locks;
 };
-
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long peakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// Plain libavcodec: send every unit, receive every picture. Frames per second of wall time;
-// `cpuFps` gets frames per second of the process's CPU time.
-double referenceLoop(const std::vector<AccessUnit>& units, int repeat, int threads,
-                     double* cpuFps = nullptr) {
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-    AVCodecContext* ctx = avcodec_alloc_context3(codec);
-    ctx->thread_count = threads;
-    ctx->thread_type = threads > 1 ? FF_THREAD_FRAME : 0;
-    avcodec_open2(ctx, codec, nullptr);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    long pictures = 0;
-    const double cpuStart = cpuSeconds();
-    const auto start = Clock::now();
-    for (int r = 0; r < repeat; ++r) {
-        for (const auto& unit : units) {
-            av_new_packet(packet, static_cast<int>(unit.data.size()));
-            std::memcpy(packet->data, unit.data.data(), unit.data.size());
-            avcodec_send_packet(ctx, packet);
-            av_packet_unref(packet);
-            while (avcodec_receive_frame(ctx, frame) == 0) {
-                ++pictures;
-            }
-        }
-    }
-    avcodec_send_packet(ctx, nullptr);
-    while (avcodec_receive_frame(ctx, frame) == 0) {
-        ++pictures;
-    }
-    const double elapsed = seconds(Clock::now() - start);
-    if (cpuFps != nullptr) {
-        *cpuFps = static_cast<double>(pictures) / (cpuSeconds() - cpuStart);
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&ctx);
-    return static_cast<double>(pictures) / elapsed;
-}
 
 // The decoder module called directly (its layouts included), frames per second.
 double moduleLoop(const DecoderLibrary& library, const std::vector<AccessUnit>& units, int repeat,
@@ -533,15 +413,9 @@ int main(int argc, char** argv) {
     if (mode == "sim16") {
         return runSim16(durationSeconds);
     }
+    clip = clipOrDefault(clip);
     if (clip.empty()) {
-        clip = kDefaultClip;
-        if (!std::ifstream(clip)) {
-            std::printf("making %s\n", clip.c_str());
-            if (std::system((std::string(kMakeClip) + clip).c_str()) != 0) {
-                std::fprintf(stderr, "cannot make the clip with ffmpeg\n");
-                return 1;
-            }
-        }
+        return 1;
     }
     const auto library = DecoderLibrary::openFromProgramFolder();
     if (!library) {
