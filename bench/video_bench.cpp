@@ -17,7 +17,7 @@
 #include "live/video_window.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPaintEvent>
 #include <QTimer>
 
@@ -183,6 +183,22 @@ struct PhaseResult {
     std::uint64_t waiting = 0;
 };
 
+// Runs the GUI's event loop (paints) until `done`, looking every few milliseconds; the GUI
+// thread sleeps in between, as the client's does.
+template <typename Done> void waitWhileServingEvents(Done done) {
+    if (done())
+        return;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(2);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+}
+
 // Feeds the channels at 30 frames/s for `durationSeconds`, each from another point of the
 // clip, then waits for the queues to drain; runs the GUI's events meanwhile.
 PhaseResult runPhase(const DecoderLibrary& library, const std::vector<AccessUnit>& units,
@@ -220,16 +236,14 @@ PhaseResult runPhase(const DecoderLibrary& library, const std::vector<AccessUnit
         }
         fed.store(true);
     });
-    while (!fed.load())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    waitWhileServingEvents([&] { return fed.load(); });
     feeder.join();
-    for (auto& decoder : decoders) {
-        while (decoder->queuedFrames() > 0)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
+    waitWhileServingEvents([&] {
+        return std::all_of(decoders.begin(), decoders.end(),
+                           [](const auto& decoder) { return decoder->queuedFrames() == 0; });
+    });
     const auto settle = Clock::now() + std::chrono::milliseconds(100);
-    while (Clock::now() < settle)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    waitWhileServingEvents([&] { return Clock::now() >= settle; });
     result.wallSeconds = seconds(Clock::now() - start);
     result.cpuSeconds = cpuSeconds() - cpuBefore;
     for (auto& decoder : decoders) {
@@ -310,8 +324,8 @@ int main(int argc, char** argv) {
     }
     window.show();
     window.startStream(StreamKind::Live, kChannelCount);
-    for (int i = 0; i < 20; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const auto settled = Clock::now() + std::chrono::milliseconds(200);
+    waitWhileServingEvents([&] { return Clock::now() >= settled; });
     std::printf("16 channels x %d frames/s, 704x480, 16-cell layout %dx%d, path %s (%s), %d "
                 "rounds of %.0f s per phase\n",
                 kFps, window.width(), window.height(), path.c_str(),
