@@ -28,9 +28,10 @@ public:
     // `library` may be null (no decoding); `receiver` gets the decoder init error events and
     // lives for the whole run.
     LiveDecodeHost(const DecoderLibrary* library, QObject* receiver);
+    ~LiveDecodeHost() override;
 
     void setSession(RecorderSession* session) { m_session.store(session); }
-    void setWindow(VideoWindow* window) { m_window.store(window); }
+    void setWindow(VideoWindow* window);
     void setDateFormat(int dateFormat) { m_dateFormat.store(dateFormat); }
 
     // FrameConsumerFactory
@@ -44,11 +45,16 @@ public:
     void decodeThreadEnded(unsigned channel) override;
 
 private:
+    class LiveTarget;
+
     const DecoderLibrary* const m_library;
     QObject* const m_receiver;
     const std::string m_liveLabel; // read only after construction
     std::atomic<RecorderSession*> m_session{nullptr};
     std::atomic<VideoWindow*> m_window{nullptr};
+    // The window as the live decoders see it; replaced with the window (GUI thread).
+    std::unique_ptr<LiveTarget> m_liveTarget;
+    std::atomic<LiveTarget*> m_target{nullptr};
     std::atomic<int> m_dateFormat{0};
 };
 

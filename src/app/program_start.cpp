@@ -118,9 +118,10 @@ int timeZoneOffsetSeconds(std::time_t now) {
     std::tm local{};
     if (::gmtime_r(&now, &utc) == nullptr || ::localtime_r(&now, &local) == nullptr)
         return 0;
-    // Both broken-down times go back through the local conversion; the UTC one carries no
-    // daylight saving, the local one its own flag.
-    utc.tm_isdst = 0;
+    // Both broken-down times go back through the local conversion. The conversion decides
+    // daylight saving for the UTC one itself: forcing "no daylight saving" there would give the
+    // standard offset all summer, an hour off the clock the operator sees.
+    utc.tm_isdst = -1;
     const std::time_t fromUtc = std::mktime(&utc);
     const std::time_t fromLocal = std::mktime(&local);
     if (fromUtc == static_cast<std::time_t>(-1) || fromLocal == static_cast<std::time_t>(-1))
