@@ -1,6 +1,7 @@
 // The desktop program against the recorder simulator: the connect dialog, live view into the
 // video window with its overlays, the live request after each layout change, the notification
 // box for refused connects and for the recorder's farewell, and the Quit order.
+#include "app/local_setup_window.h"
 #include "app/notification_box.h"
 #include "app/resource_library.h"
 #include "live/video_layout.h"
@@ -12,6 +13,7 @@
 #include "sim/sim_process.h"
 #include "ui/skin_button.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -224,6 +226,31 @@ TEST_F(MainWindowE2E, LiveButtonStopsAndRestartsAndTitlesFollowTheRecorder) {
     // Video loss reaches the window.
     EXPECT_EQ(sim.admin("videoloss 3 1"), "ok");
     WAIT_EQ(window.session()->videoLossMask(), std::uint16_t{0x4}, 10000);
+}
+
+TEST_F(MainWindowE2E, DrawModeChangeRemakesTheVideoWindowAndLiveGoesOn) {
+    startSim(4);
+    MainWindow window(harness.config());
+    window.show();
+    ASSERT_NO_FATAL_FAILURE(connectAndWaitForPictures(window, 0xF));
+    const VideoWindow* before = window.videoWindow();
+    EXPECT_TRUE(before->isAccelerated());
+
+    QTest::mouseClick(window.button(364), Qt::LeftButton);
+    auto* setup = window.findChild<LocalSetupWindow*>();
+    ASSERT_NE(setup, nullptr);
+    auto* drawMode = setup->findChild<QComboBox*>(QStringLiteral("drawMode"));
+    ASSERT_NE(drawMode, nullptr);
+    drawMode->setCurrentIndex(1);
+    setup->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+
+    EXPECT_EQ(window.settings().drawMode, 1u);
+    ASSERT_NE(window.videoWindow(), nullptr);
+    EXPECT_FALSE(window.videoWindow()->isAccelerated());
+    EXPECT_EQ(window.findChildren<VideoWindow*>().size(), 1);
+    WAIT_UNTIL(window.session()->liveOn(), kLiveTimeoutMs);
+    WAIT_EQ(window.videoWindow()->decodedChannels() & 0xF, 0xF, kLiveTimeoutMs);
+    WAIT_EQ(window.videoWindow()->overlay(0).topText, std::string("CH1 720x480"), 10000);
 }
 
 TEST_F(MainWindowE2E, RefusedConnectShowsItsBoxAndDropsTheSession) {
