@@ -1,6 +1,7 @@
 // The main window without a recorder: program options, the time-zone offset, the notification
 // box's layout, the frame and its buttons.
 #include "app/notification_box.h"
+#include "live/decoder_init_error_event.h"
 #include "app/program_start.h"
 #include "app/resource_library.h"
 #include "live/video_window.h"
@@ -9,6 +10,7 @@
 #include "ui/skin_button.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -216,6 +218,27 @@ TEST(MainWindowFrame, SizeButtonsShapeAndStartEntry) {
     EXPECT_EQ(first->event, kLogEventProgramStart);
     EXPECT_EQ(second->kind, kLogKindProgram);
     EXPECT_EQ(second->event, kLogEventProgramExit);
+}
+
+TEST(MainWindowFrame, DragsByTheFrameAndShowsTheDecoderInitError) {
+    test::MainWindowHarness harness;
+    MainWindow window(harness.config());
+    window.move(100, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // (150, 20) lies on the frame between the title band's buttons.
+    ASSERT_EQ(window.childAt(150, 20), nullptr);
+    const QPoint start = window.pos();
+    QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(150, 20));
+    QTest::mouseMove(&window, QPoint(190, 50));
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(190, 50));
+    EXPECT_EQ(window.pos(), start + QPoint(40, 30));
+
+    postDecoderInitError(&window, 3);
+    QCoreApplication::processEvents();
+    const auto boxes = window.findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), QString::fromLatin1(kDecoderInitErrorText));
 }
 
 TEST(MainWindowFrame, RemovableModeNeverConnects) {
