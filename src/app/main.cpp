@@ -14,10 +14,18 @@
 #include <QSettings>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
 int main(int argc, char** argv) {
+    // Help needs no display: answered before the GUI is set up.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(qPrintable(kalder::programUsage()), stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tarsel"));
     QCoreApplication::setApplicationName(QStringLiteral("Kalder"));
