@@ -68,6 +68,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     loadSkin();
     applyWindowShape();
     createButtons();
+    createSliders();
     createVideoWindow();
     if (!m_removableMode)
         ensureDataSubfolder(m_settings.location, QStringLiteral("Upgrade"));

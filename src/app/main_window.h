@@ -101,6 +101,7 @@ private:
 
     // main_window_buttons.cpp
     void createButtons();
+    void createSliders();
     void onButton(int controlId);
     void onLayoutButton(int index);
     void onLiveButton();

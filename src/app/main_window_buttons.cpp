@@ -12,6 +12,7 @@
 #include "protocol/recorder_session.h"
 #include "protocol/window_message.h"
 #include "ui/skin_button.h"
+#include "ui/skin_slider.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -106,6 +107,31 @@ void MainWindow::createButtons() {
         button->setEnabled(!disabledAtStart(id));
         connect(button, &QAbstractButton::clicked, this, [this, id] { onButton(id); });
         m_buttons[id] = button;
+    }
+}
+
+// The local player's position slider and the volume slider. Both stay disabled until local
+// playback and sound output exist in this client.
+void MainWindow::createSliders() {
+    struct SliderPlace {
+        int controlId;
+        const char* caption;
+        int groove;
+        int thumb;
+        QRect rect;
+    };
+    const SliderPlace sliders[] = {
+        {420, "Slider1", res::kPositionSliderGroove, res::kPositionSliderThumb,
+         QRect(514, 678, 208, 16)},
+        {421, "Slider2", res::kVolumeSliderGroove, res::kVolumeSliderThumb,
+         QRect(730, 678, 90, 16)},
+    };
+    for (const SliderPlace& place : sliders) {
+        auto* slider = new SkinSlider(place.controlId, place.groove, place.thumb, this);
+        slider->setObjectName(QStringLiteral("slider%1").arg(place.controlId));
+        slider->setAccessibleName(QString::fromLatin1(place.caption));
+        slider->setGeometry(place.rect);
+        slider->setEnabled(false);
     }
 }
 

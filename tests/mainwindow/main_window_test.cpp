@@ -174,6 +174,11 @@ TEST(MainWindowFrame, SizeButtonsShapeAndStartEntry) {
             EXPECT_EQ(b->accessibleName(), QLatin1String(caption)) << id;
             EXPECT_TRUE(window.rect().contains(b->geometry())) << id;
         }
+        for (int id : {420, 421}) {
+            const auto* slider = window.findChild<QWidget*>(QStringLiteral("slider%1").arg(id));
+            ASSERT_NE(slider, nullptr) << id;
+            EXPECT_FALSE(slider->isEnabled()) << id;
+        }
         EXPECT_FALSE(window.button(340)->isEnabled()) << "playback controls wait for playback";
         EXPECT_FALSE(window.button(369)->isEnabled()) << "Live waits for a login";
         EXPECT_TRUE(window.button(344)->isEnabled());
