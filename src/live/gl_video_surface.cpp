@@ -70,6 +70,9 @@ GlVideoSurface::GlVideoSurface(Client& client, QWidget* parent)
 }
 
 GlVideoSurface::~GlVideoSurface() {
+    // The base class destroys the context after this destructor: the handler of its end must
+    // not run on a half-destroyed surface.
+    QObject::disconnect(m_contextConnection);
     if (context() && m_ready) {
         makeCurrent();
         releaseTextures();
@@ -116,7 +119,8 @@ void GlVideoSurface::initializeGL() {
     // textures went with the old context.
     for (Planes& planes : m_planes)
         planes = Planes{};
-    connect(
+    QObject::disconnect(m_contextConnection);
+    m_contextConnection = connect(
         context(), &QOpenGLContext::aboutToBeDestroyed, this,
         [this] {
             makeCurrent();

@@ -86,6 +86,7 @@ private:
     int m_internalFormat = 0;
     unsigned m_format = 0;
     unsigned long long m_uploads = 0;
+    QMetaObject::Connection m_contextConnection;
 };
 
 } // namespace kalder
