@@ -39,7 +39,7 @@ constexpr int kLiveTimeoutMs = 60000;
         << "never became true: " #condition
 #define WAIT_EQ(actual, expected, timeoutMs)                                                       \
     do {                                                                                           \
-        QTest::qWaitFor([&] { return (actual) == (expected); }, timeoutMs);                        \
+        (void)QTest::qWaitFor([&] { return (actual) == (expected); }, timeoutMs);                  \
         ASSERT_EQ(actual, expected);                                                               \
     } while (false)
 

@@ -51,8 +51,9 @@ TEST(ProgramOptions, ParsesAndRefuses) {
             EXPECT_EQ(options->host, c.host);
             EXPECT_EQ(options->port, c.port);
         }
-        if (!c.ok)
+        if (!c.ok) {
             EXPECT_FALSE(error.isEmpty());
+        }
     }
     QString error;
     EXPECT_TRUE(parseProgramOptions({"--removable"}, error)->forceRemovable);
