@@ -276,7 +276,8 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
         return;
     // The drawing path is chosen when a decoder starts: live view stops while the window is
     // made again and then starts anew.
-    const bool wasLive = m_session && m_session->liveOn();
+    // Decoders exist from the live request on, before live view is marked on.
+    const bool wasLive = m_session && (m_session->liveOn() || m_session->liveRequestPending());
     if (wasLive)
         m_session->stopLive();
     destroyVideoWindow();
