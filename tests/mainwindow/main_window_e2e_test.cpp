@@ -253,6 +253,28 @@ TEST_F(MainWindowE2E, DrawModeChangeRemakesTheVideoWindowAndLiveGoesOn) {
     WAIT_EQ(window.videoWindow()->overlay(0).topText, std::string("CH1 720x480"), 10000);
 }
 
+TEST_F(MainWindowE2E, ConnectButtonDisconnectsThenOpensTheDialog) {
+    startSim(4);
+    MainWindow window(harness.config());
+    window.show();
+    ASSERT_NO_FATAL_FAILURE(connectAndWaitForPictures(window, 0xF));
+    QTest::mouseClick(window.button(360), Qt::LeftButton);
+    EXPECT_EQ(window.session(), nullptr);
+    EXPECT_FALSE(window.button(360)->pressedLook());
+    EXPECT_FALSE(window.button(369)->isEnabled());
+    EXPECT_EQ(window.videoWindow()->mode(), StreamKind::Idle);
+    WAIT_EQ(sim.admin("logged-in"), std::string("ok 0"), 10000);
+    // The receive thread still reports the closed connection.
+    WAIT_UNTIL(window.notificationBox() != nullptr, 5000);
+    EXPECT_EQ(window.notificationBox()->notification(), (Notification{2, 0}));
+    window.notificationBox()->findChild<SkinButton*>(QStringLiteral("okButton"))->click();
+    WAIT_UNTIL(window.notificationBox() == nullptr, 5000);
+
+    QTest::mouseClick(window.button(360), Qt::LeftButton);
+    EXPECT_NE(window.connectDialog(), nullptr);
+    EXPECT_EQ(window.session(), nullptr);
+}
+
 TEST_F(MainWindowE2E, RefusedConnectShowsItsBoxAndDropsTheSession) {
     // A port nobody listens on: bind one, then close it.
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -9,7 +9,9 @@
 #include "main_window_fixture.h"
 #include "ui/skin_button.h"
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QMessageBox>
 #include <QTest>
 
@@ -206,6 +208,15 @@ TEST(MainWindowFrame, SizeButtonsShapeAndStartEntry) {
         QTest::mouseClick(window.button(361), Qt::LeftButton);
         EXPECT_EQ(window.notificationBox(), nullptr);
         EXPECT_TRUE(QDir(harness.dataFolder() + "/Upgrade").exists());
+
+        // Full screen on the monitor of the window's centre, and back to the same place.
+        QTest::mouseClick(window.button(329), Qt::LeftButton);
+        ASSERT_TRUE(window.videoWindow()->fullScreen());
+        EXPECT_EQ(window.videoWindow()->geometry(), QGuiApplication::primaryScreen()->geometry());
+        window.videoWindow()->leaveFullScreen();
+        EXPECT_FALSE(window.videoWindow()->fullScreen());
+        EXPECT_EQ(window.videoWindow()->parentWidget(), &window);
+        EXPECT_EQ(window.videoWindow()->geometry(), QRect(53, 72, 815, 548));
     }
     // Start and exit entries of the local log.
     QFile log(
