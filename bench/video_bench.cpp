@@ -2,6 +2,7 @@
 // drawing path, against the same channels decoded without a window.
 //
 //   kalder-bench-video [--path gl|rgb|planar-sw] [--clip FILE] [--seconds S] [--rounds N]
+//                      [--no-osd]
 //       gl: planar pictures drawn by the OpenGL surface (needs a display with OpenGL);
 //       rgb: BGR pictures scaled by the decode threads, painted by the GUI thread;
 //       planar-sw: planar pictures converted in software (the fallback without OpenGL)
@@ -273,6 +274,7 @@ int main(int argc, char** argv) {
     std::string clip;
     double durationSeconds = 10;
     int rounds = 3;
+    bool osd = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--path" && i + 1 < argc) {
@@ -281,13 +283,15 @@ int main(int argc, char** argv) {
             clip = argv[++i];
         } else if (arg == "--seconds" && i + 1 < argc) {
             durationSeconds = std::atof(argv[++i]);
+        } else if (arg == "--no-osd") {
+            osd = false;
         } else if (arg == "--rounds" && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
         } else {
-            std::fprintf(
-                stderr,
-                "usage: %s [--path gl|rgb|planar-sw] [--clip FILE] [--seconds S] [--rounds N]\n",
-                argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--path gl|rgb|planar-sw] [--clip FILE] [--seconds S] "
+                         "[--rounds N] [--no-osd]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -322,6 +326,8 @@ int main(int argc, char** argv) {
                      qPrintable(QGuiApplication::platformName()));
         return 1;
     }
+    if (!osd)
+        window.toggleOverlays();
     window.show();
     window.startStream(StreamKind::Live, kChannelCount);
     const auto settled = Clock::now() + std::chrono::milliseconds(200);
