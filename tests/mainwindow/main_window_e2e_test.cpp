@@ -7,7 +7,7 @@
 #include "live/video_layout.h"
 #include "live/video_window.h"
 #include "logs/local_log.h"
-#include "main_window_fixture.h"
+#include "main_window_harness.h"
 #include "protocol/connect_dialog.h"
 #include "protocol/recorder_session.h"
 #include "sim/sim_process.h"

@@ -6,7 +6,7 @@
 #include "app/resource_library.h"
 #include "live/video_window.h"
 #include "logs/local_log.h"
-#include "main_window_fixture.h"
+#include "main_window_harness.h"
 #include "ui/skin_button.h"
 
 #include <QGuiApplication>
