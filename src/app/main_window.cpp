@@ -198,6 +198,8 @@ void MainWindow::createVideoWindow() {
     connect(m_videoWindow, &VideoWindow::visibleChannelsChanged, this,
             &MainWindow::onVisibleChannelsChanged);
     connect(m_videoWindow, &VideoWindow::fullScreenLeft, this, [this] {
+        if (m_shuttingDown)
+            return;
         show();
         raise();
         activateWindow();
@@ -480,7 +482,7 @@ void MainWindow::shutdown() {
     if (m_notificationBox)
         m_notificationBox->reject();
     if (m_session) {
-        if (m_session->liveOn()) {
+        if (m_session->liveOn() || m_session->liveRequestPending()) {
             m_session->stopLive();
             QThread::msleep(kShutdownPauseMs);
         }
