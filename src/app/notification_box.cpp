@@ -9,12 +9,15 @@
 #include <QLabel>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kalder {
 
 namespace {
 
 // Lines are centred on a 309-pixel span.
 constexpr int kCentreSpan = 309;
+constexpr double kSmallestPoints = 6.0;
 
 QFont notificationFont() {
     QFont font(QStringLiteral("Arial"), 9);
@@ -36,7 +39,7 @@ double notificationWidthFactor(QLocale::Language language) {
 
 int notificationLineLeft(int measuredWidth, double factor) {
     const int scaled = static_cast<int>(measuredWidth * factor);
-    return (kCentreSpan - scaled) / 2;
+    return std::max(kNotificationMargin, (kCentreSpan - scaled) / 2);
 }
 
 std::vector<int> notificationLineTops(int lineCount) {
@@ -74,7 +77,6 @@ NotificationBox::NotificationBox(const NotificationEntry& entry, std::uint8_t op
     m_background = resourcePicture(res::kNotificationBackground);
 
     const QFont font = notificationFont();
-    const QFontMetrics metrics(font);
     const double factor = notificationWidthFactor(QLocale::system().language());
     for (std::uint16_t id : notificationLines(m_entry))
         m_lines << resourceText(id);
@@ -82,9 +84,15 @@ NotificationBox::NotificationBox(const NotificationEntry& entry, std::uint8_t op
     for (std::size_t i = 0; i < tops.size(); ++i) {
         auto* label = new QLabel(m_lines[static_cast<qsizetype>(i)], this);
         label->setObjectName(QStringLiteral("line%1").arg(i));
-        label->setFont(font);
+        // A line wider than the box is drawn a little smaller rather than cut off.
+        QFont lineFont = font;
+        const int widest = kNotificationBoxWidth - 2 * kNotificationMargin;
+        while (QFontMetrics(lineFont).horizontalAdvance(label->text()) > widest &&
+               lineFont.pointSizeF() > kSmallestPoints)
+            lineFont.setPointSizeF(lineFont.pointSizeF() - 0.5);
+        label->setFont(lineFont);
         label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-        const int width = metrics.horizontalAdvance(label->text());
+        const int width = QFontMetrics(lineFont).horizontalAdvance(label->text());
         const int left = notificationLineLeft(width, factor);
         label->setGeometry(left, tops[i], std::max(width + 4, kNotificationBoxWidth - left),
                            kNotificationLineHeight);

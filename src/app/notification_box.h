@@ -25,7 +25,10 @@ inline constexpr int kNotificationButtonY = 103;
 // The measured text width is scaled by the language before centring: Japanese 0.9, Korean 1.0,
 // every other language 1.2.
 double notificationWidthFactor(QLocale::Language language);
-// Left edge of a line: (309 - w) / 2 with w the scaled width truncated to whole pixels.
+// Left edge of a line: (309 - w) / 2 with w the scaled width truncated to whole pixels, but never
+// left of kNotificationMargin: the scaling moves a long line leftwards, and it must not lose its
+// first letters off the box's edge.
+inline constexpr int kNotificationMargin = 4;
 int notificationLineLeft(int measuredWidth, double factor);
 // Tops of one, two or three lines.
 std::vector<int> notificationLineTops(int lineCount);

@@ -9,6 +9,7 @@
 #include "main_window_harness.h"
 #include "ui/skin_button.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -103,6 +104,9 @@ TEST(NotificationLayout, LinesAndButtons) {
     EXPECT_EQ(notificationLineLeft(102, 1.2), 93);
     EXPECT_EQ(notificationLineLeft(100, 0.9), 109);
     EXPECT_EQ(notificationLineLeft(100, 1.0), 104);
+    // A long line stays inside the box instead of losing its first letters.
+    EXPECT_EQ(notificationLineLeft(250, 1.2), 4);
+    EXPECT_EQ(notificationLineLeft(300, 1.0), 4);
     EXPECT_EQ(notificationLineTops(1), std::vector<int>({45}));
     EXPECT_EQ(notificationLineTops(2), std::vector<int>({22, 45}));
     EXPECT_EQ(notificationLineTops(3), std::vector<int>({22, 45, 68}));
@@ -140,6 +144,10 @@ TEST(NotificationBoxWidget, BuildsTheTableRow) {
             EXPECT_EQ(label->y(), c.tops[i]);
             EXPECT_EQ(label->text(), resourceText(notificationLines(*entry)[i]));
             EXPECT_FALSE(label->text().isEmpty());
+            EXPECT_GE(label->x(), kNotificationMargin);
+            EXPECT_LE(label->x() + QFontMetrics(label->font()).horizontalAdvance(label->text()),
+                      308)
+                << label->text().toStdString();
         }
         auto* ok = box.findChild<SkinButton*>(QStringLiteral("okButton"));
         auto* cancel = box.findChild<SkinButton*>(QStringLiteral("cancelButton"));
