@@ -1,6 +1,7 @@
 // The desktop program against the recorder simulator: the connect dialog, live view into the
 // video window with its overlays, the live request after each layout change, the notification
 // box for refused connects and for the recorder's farewell, and the Quit order.
+#include "app/clock_display.h"
 #include "app/local_setup_window.h"
 #include "app/notification_box.h"
 #include "app/resource_library.h"
@@ -126,7 +127,6 @@ TEST_F(MainWindowE2E, ConnectDialogAtStartLeadsToLiveView) {
     WAIT_UNTIL(window.button(369)->pressedLook(), 5000);
     EXPECT_EQ(window.videoWindow()->layoutModel().layout(), 4) << "4 channels: 4 cells";
     WAIT_EQ(window.videoWindow()->decodedChannels() & 0xF, 0xF, kLiveTimeoutMs);
-    // The recorder's clock runs on the main clock while live.
     EXPECT_EQ(window.notificationBox(), nullptr);
 }
 
@@ -208,6 +208,10 @@ TEST_F(MainWindowE2E, LiveButtonStopsAndRestartsAndTitlesFollowTheRecorder) {
     ASSERT_NO_FATAL_FAILURE(connectAndWaitForPictures(window, 0xF));
     VideoWindow* video = window.videoWindow();
 
+    // The recorder's clock on the main clock while live, the PC's clock once live view stops.
+    EXPECT_EQ(sim.admin("time 1172800000"), "ok"); // 2 March 2007
+    WAIT_EQ(window.clock()->shownTime().year, 2007, 10000);
+
     EXPECT_EQ(sim.admin("title 2 Gate"), "ok");
     WAIT_EQ(video->overlay(1).topText, std::string("Gate 720x480"), 10000);
 
@@ -216,6 +220,7 @@ TEST_F(MainWindowE2E, LiveButtonStopsAndRestartsAndTitlesFollowTheRecorder) {
     WAIT_UNTIL(!window.button(369)->pressedLook(), 5000);
     EXPECT_EQ(video->mode(), StreamKind::Idle);
     WAIT_EQ(simLiveMask(sim), 0, 10000);
+    WAIT_UNTIL(window.clock()->shownTime().year > 2007, 5000);
 
     const int infos = window.liveChannelInfoCount();
     QTest::mouseClick(window.button(369), Qt::LeftButton);
