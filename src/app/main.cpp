@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/program_start.h"
 #include "app/resource_library.h"
+#include "protocol/connect_history.h"
 #include "live/decoder_library.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
     if (options->connectAtStart) {
         kalder::ConnectRequest request;
         request.typedAddress = options->host;
-        request.address = kalder::resolveToDottedQuad(options->host);
+        request.address = kalder::resolveRecorderAddress(options->host);
         request.port = options->port;
         request.userId = options->userId;
         request.password = options->password;

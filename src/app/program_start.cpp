@@ -2,9 +2,7 @@
 
 #include <QDir>
 
-#include <arpa/inet.h>
 #include <fstream>
-#include <netdb.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
@@ -146,22 +144,4 @@ bool programOnRemovableMedia(const QString& programFile) {
         return false;
     return blockDeviceRemovable(info.st_dev);
 }
-
-std::string resolveToDottedQuad(const std::string& host) {
-    in_addr address{};
-    if (::inet_pton(AF_INET, host.c_str(), &address) == 1)
-        return host;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
-        return {};
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    const bool ok = ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr;
-    ::freeaddrinfo(found);
-    return ok ? std::string(text) : std::string();
-}
-
 } // namespace kalder

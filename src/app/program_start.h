@@ -46,8 +46,4 @@ ClientCustomisation loadProgramCustomisation(const QString& workingFolder);
 // that the kernel marks removable.
 bool programOnRemovableMedia(const QString& programFile);
 
-// Resolves a host name or dotted quad to a dotted quad (first IPv4 address); empty when it
-// cannot, so that the connect fails with its notification.
-std::string resolveToDottedQuad(const std::string& host);
-
 } // namespace kalder

@@ -1,12 +1,11 @@
 #include "cli/cli_session.h"
 
+#include "protocol/connect_history.h"
 #include "protocol/trace.h"
 
 #include <QCoreApplication>
 
-#include <arpa/inet.h>
 #include <cstring>
-#include <netdb.h>
 
 namespace kalder::cli {
 
@@ -16,25 +15,6 @@ namespace {
 constexpr int kLoginLimitMs = 60000;
 
 } // namespace
-
-std::optional<std::string> resolveIPv4(const std::string& host) {
-    in_addr address{};
-    if (::inet_pton(AF_INET, host.c_str(), &address) == 1)
-        return host;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        return std::nullopt;
-    char text[INET_ADDRSTRLEN] = {};
-    const auto* in = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    const bool ok = ::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr;
-    ::freeaddrinfo(found);
-    if (!ok)
-        return std::nullopt;
-    return std::string(text);
-}
 
 CliSession::CliSession(const CliOptions& options, CliOutput& output)
     : m_options(options), m_output(output) {
@@ -51,13 +31,13 @@ CliSession::~CliSession() {
 }
 
 int CliSession::run() {
-    const std::optional<std::string> address = resolveIPv4(m_options.host);
-    if (!address) {
+    const std::string address = resolveRecorderAddress(m_options.host);
+    if (address.empty()) {
         m_output.error("cannot resolve '" + m_options.host + "'");
         return kExitCannotConnect;
     }
     m_session = std::make_unique<RecorderSession>(this);
-    m_session->setAddress(*address);
+    m_session->setAddress(address);
     m_session->setPort(m_options.port);
     m_session->setUserId(m_options.user);
     m_session->setPassword(m_options.password);

@@ -14,9 +14,6 @@
 
 namespace kalder::cli {
 
-// Resolves a host name or dotted quad to a dotted quad (IPv4); nothing when it cannot.
-std::optional<std::string> resolveIPv4(const std::string& host);
-
 // The command-line front end's receiver of the session's posted window messages: holds one
 // session, prints the notifications as they arrive and turns the connection's fate into an exit
 // status. A command derives from it and acts once logged in. Lives on the GUI (main) thread.

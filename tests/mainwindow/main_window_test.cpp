@@ -88,12 +88,6 @@ TEST(ProgramStart, TimeZoneOffsetIsLocalMinusUtc) {
     tzset();
 }
 
-TEST(ProgramStart, DottedQuadsStayAndUnknownNamesGiveNothing) {
-    EXPECT_EQ(resolveToDottedQuad("10.1.2.3"), "10.1.2.3");
-    EXPECT_EQ(resolveToDottedQuad("localhost"), "127.0.0.1");
-    EXPECT_EQ(resolveToDottedQuad("no-such-host.invalid"), "");
-}
-
 TEST(NotificationLayout, LinesAndButtons) {
     EXPECT_DOUBLE_EQ(notificationWidthFactor(QLocale::Japanese), 0.9);
     EXPECT_DOUBLE_EQ(notificationWidthFactor(QLocale::Korean), 1.0);
