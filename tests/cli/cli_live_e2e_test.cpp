@@ -1,12 +1,11 @@
 // kalder-cli live against a 4-channel kalder-recorder-sim: per-channel counts, the summary and
 // the snapshot files.
+#include "tests/cli/cli_runner.h"
 #include "tests/sim/sim_process.h"
 
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -16,40 +15,6 @@
 
 namespace kalder::test {
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QStringList lines; // standard output
-    QString errors;
-};
-
-CliRun runCli(const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const auto home = std::filesystem::path(KALDER_TEST_CACHE_DIR) / "cli-home";
-    std::filesystem::create_directories(home);
-    env.insert("HOME", QString::fromStdString(home.string()));
-    env.insert("KALDER_PASSWORD", "1234");
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KALDER_PROGRAM_DIR "/kalder-cli"), args);
-    CliRun run;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return run;
-    }
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    run.errors = QString::fromUtf8(p.readAllStandardError());
-    return run;
-}
-
-QJsonObject json(const QString& line) {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-    return doc.object();
-}
 
 // The channel lines by 1-based channel, and the closing "live" line.
 struct LiveReport {
@@ -79,7 +44,9 @@ protected:
         delete s_sim;
         s_sim = nullptr;
     }
-    static QStringList base() { return {"--port", QString::number(s_sim->port()), "--json"}; }
+    static QStringList base() {
+        return {"--port", QString::number(s_sim->port()), "--password", "1234", "--json"};
+    }
     static std::filesystem::path freshFolder(const char* name) {
         const auto folder = std::filesystem::path(KALDER_TEST_CACHE_DIR) / "cli-live" / name;
         std::filesystem::remove_all(folder);
@@ -160,9 +127,10 @@ TEST_F(CliLive, ChannelsNarrowTheLiveRequest) {
     EXPECT_GT(r.channels.at(3)["decoded"].toInt(), 0);
     // Channels 1 and 4 stream only until the narrowed request arrives, if at all.
     for (const int other : {1, 4}) {
-        if (r.channels.count(other))
+        if (r.channels.count(other)) {
             EXPECT_LT(r.channels.at(other)["frames"].toInt(),
                       r.channels.at(2)["frames"].toInt() / 2);
+        }
     }
 }
 
