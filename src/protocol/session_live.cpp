@@ -196,12 +196,14 @@ bool RecorderSession::RecvFn_LiveChannelInfo(const MessageHeader& header) {
     }
     m_videoLossMask = loss;
     m_liveChannelMask = mask;
+    // Live view counts as on before the masks are posted, so that whoever handles the message
+    // already sees it on.
+    m_liveOn = true;
     // The video window takes the masks (and repaints when they changed while live view was on);
     // the main window records the mask in the channel information file when its settings ask
     // for it.
     post(WindowMessage::LiveChannels, mask, loss);
     post(WindowMessage::ChannelInfoFile, mask);
-    m_liveOn = true;
     return true;
 }
 
