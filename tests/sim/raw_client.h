@@ -3,6 +3,7 @@
 // A minimal scripted recorder client for the simulator's own tests: raw socket, wire records
 // only, no session logic.
 
+#include "protocol/byte_reader.h"
 #include "protocol/byte_writer.h"
 #include "protocol/hello_record.h"
 #include "protocol/message_catalogue.h"
@@ -161,5 +162,12 @@ private:
     int m_fd = -1;
     bool m_closed = false;
 };
+
+// The big-endian word at `offset` of a received payload; 0 past its end.
+inline std::uint32_t be32At(const std::vector<std::byte>& bytes, std::size_t offset) {
+    ByteReader r(bytes);
+    r.seek(offset);
+    return r.readBe32();
+}
 
 } // namespace kalder::test

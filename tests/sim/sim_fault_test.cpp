@@ -17,13 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::uint32_t be32At(const std::vector<std::byte>& bytes, std::size_t offset) {
-    return (std::to_integer<std::uint32_t>(bytes[offset]) << 24) |
-           (std::to_integer<std::uint32_t>(bytes[offset + 1]) << 16) |
-           (std::to_integer<std::uint32_t>(bytes[offset + 2]) << 8) |
-           std::to_integer<std::uint32_t>(bytes[offset + 3]);
-}
-
 class SimFaults : public ::testing::Test {
 protected:
     void startSim(std::vector<std::string> args = {}) {
