@@ -15,6 +15,7 @@
 // Without --clip a 704x480 clip is made with the ffmpeg command into the working folder.
 
 #include "bench_clip.h"
+#include "null_picture_target.h"
 #include "live/channel_decoder.h"
 #include "live/decoder_library.h"
 #include "protocol/frame_info.h"
@@ -48,34 +49,6 @@ namespace {
 
 using namespace kalder;
 using namespace kalder::bench;
-
-// Pictures go nowhere; only their hand-off is paid for.
-class NullTarget final : public PictureTarget {
-public:
-    explicit NullTarget(bool planar) : m_planar(planar) {
-        for (auto& buffer : m_buffers) {
-            buffer.assign(kPictureBufferSize, std::byte{0});
-        }
-    }
-    std::byte* pictureBuffer(unsigned c) override { return m_buffers[c].data(); }
-    std::mutex& pictureLock(unsigned c) override { return m_locks[c]; }
-    bool isAccelerated() const override { return m_planar; }
-    StreamKind mode() const override { return StreamKind::Live; }
-    void setPictureSize(unsigned, int, int) override {}
-    void prepareSurface(unsigned, int, int) override {}
-    void clearPicture(unsigned c) override {
-        std::fill(m_buffers[c].begin(), m_buffers[c].end(), std::byte{0});
-    }
-    void markDecoded(unsigned) override {}
-    void drawChannel(unsigned) override {}
-    CellSize cellSize(unsigned) const override { return {200, 134}; }
-    void countFrame(unsigned) override {}
-
-private:
-    bool m_planar;
-    std::array<std::vector<std::byte>, kChannelCount> m_buffers;
-    std::array<std::mutex, kChannelCount> m_locks;
-};
 
 // The decoder module called directly (its layouts included), frames per second.
 double moduleLoop(const DecoderLibrary& library, const std::vector<AccessUnit>& units, int repeat,

@@ -13,6 +13,7 @@
 // hand-over to the channel's decoder) to the end of the paint that showed its picture.
 
 #include "bench_clip.h"
+#include "null_picture_target.h"
 #include "live/channel_decoder.h"
 #include "live/decoder_library.h"
 #include "live/video_window.h"
@@ -72,33 +73,6 @@ public:
 private:
     PictureTarget& m_inner;
     std::array<std::atomic<long>, kChannelCount> m_drawn{};
-};
-
-// Pictures go nowhere (decode-only phase).
-class NullTarget final : public PictureTarget {
-public:
-    explicit NullTarget(bool planar) : m_planar(planar) {
-        for (auto& buffer : m_buffers)
-            buffer.assign(kPictureBufferSize, std::byte{0});
-    }
-    std::byte* pictureBuffer(unsigned c) override { return m_buffers[c].data(); }
-    std::mutex& pictureLock(unsigned c) override { return m_locks[c]; }
-    bool isAccelerated() const override { return m_planar; }
-    StreamKind mode() const override { return StreamKind::Live; }
-    void setPictureSize(unsigned, int, int) override {}
-    void prepareSurface(unsigned, int, int) override {}
-    void clearPicture(unsigned c) override {
-        std::fill(m_buffers[c].begin(), m_buffers[c].end(), std::byte{0});
-    }
-    void markDecoded(unsigned) override {}
-    void drawChannel(unsigned) override {}
-    CellSize cellSize(unsigned) const override { return {200, 134}; }
-    void countFrame(unsigned) override {}
-
-private:
-    bool m_planar;
-    std::array<std::vector<std::byte>, kChannelCount> m_buffers;
-    std::array<std::mutex, kChannelCount> m_locks;
 };
 
 // Overlays as the main window composes them in live view.
