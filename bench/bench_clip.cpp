@@ -1,6 +1,6 @@
 #include "bench_clip.h"
 
-#include "protocol/frame_info.h"
+#include "wire/frame_info.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/frame_record.h"
+#include "wire/frame_record.h"
 
 #include <chrono>
 #include <cstddef>

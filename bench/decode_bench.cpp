@@ -16,9 +16,9 @@
 
 #include "bench_clip.h"
 #include "null_picture_target.h"
-#include "live/channel_decoder.h"
-#include "live/decoder_library.h"
-#include "protocol/frame_info.h"
+#include "decode/channel_decoder.h"
+#include "decode/decoder_library.h"
+#include "wire/frame_info.h"
 #include "sim/media_source.h"
 #include "sim/sim_config.h"
 #include "sim/video_loop.h"

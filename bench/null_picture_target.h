@@ -1,6 +1,6 @@
 #pragma once
 
-#include "live/picture_target.h"
+#include "decode/picture_target.h"
 
 #include <algorithm>
 #include <array>

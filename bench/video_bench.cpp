@@ -14,9 +14,9 @@
 
 #include "bench_clip.h"
 #include "null_picture_target.h"
-#include "live/channel_decoder.h"
-#include "live/decoder_library.h"
-#include "live/video_window.h"
+#include "decode/channel_decoder.h"
+#include "decode/decoder_library.h"
+#include "video/video_window.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -7,7 +7,7 @@
 // and clock digits come from the small pixel font below, so the output is the same on every
 // machine.
 
-#include "app/resource_ids.h"
+#include "resources/resource_ids.h"
 
 #include <QDir>
 #include <QFile>

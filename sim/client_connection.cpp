@@ -1,8 +1,8 @@
 #include "sim/client_connection.h"
 
-#include "protocol/byte_writer.h"
-#include "protocol/hello_record.h"
-#include "protocol/message_catalogue.h"
+#include "wire/byte_writer.h"
+#include "wire/hello_record.h"
+#include "wire/message_catalogue.h"
 #include "sim/live_frame_builder.h"
 
 #include <algorithm>

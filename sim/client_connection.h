@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/message_header.h"
-#include "protocol/transport.h"
+#include "wire/message_header.h"
+#include "net/transport.h"
 #include "sim/media_source.h"
 #include "sim/recorder_model.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/frame_info.h"
-#include "protocol/message_header.h"
+#include "wire/frame_info.h"
+#include "wire/message_header.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/hello_record.h"
-#include "protocol/status_records.h"
+#include "wire/hello_record.h"
+#include "wire/status_records.h"
 #include "sim/sim_config.h"
 
 #include <array>

@@ -4,12 +4,12 @@
 //
 //   kalder-sim-probe --port 2000 [--host 127.0.0.1] [--seconds 10] [--pid PID] [--no-audio]
 
-#include "protocol/byte_writer.h"
-#include "protocol/frame_info.h"
-#include "protocol/hello_record.h"
-#include "protocol/message_catalogue.h"
-#include "protocol/message_header.h"
-#include "protocol/transport.h"
+#include "wire/byte_writer.h"
+#include "wire/frame_info.h"
+#include "wire/hello_record.h"
+#include "wire/message_catalogue.h"
+#include "wire/message_header.h"
+#include "net/transport.h"
 
 #include <arpa/inet.h>
 #include <array>

@@ -1,4 +1,4 @@
-#include "protocol/byte_writer.h"
+#include "wire/byte_writer.h"
 #include "sim/recorder_model.h"
 
 #include <string_view>

@@ -1,7 +1,7 @@
 #include "sim/video_loop.h"
 
-#include "protocol/byte_reader.h"
-#include "protocol/byte_writer.h"
+#include "wire/byte_reader.h"
+#include "wire/byte_writer.h"
 #include "sim/bitmap_font.h"
 
 extern "C" {

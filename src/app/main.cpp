@@ -1,13 +1,13 @@
 // kalder: the desktop client. Checks the system, reads the customisation file and the settings,
 // loads the decoder module and the resource library from the program's folder, and runs the
 // main window until it closes.
-#include "app/client_customisation.h"
-#include "app/local_settings.h"
+#include "setup/local/client_customisation.h"
+#include "setup/local/local_settings.h"
 #include "app/main_window.h"
 #include "app/program_start.h"
-#include "app/resource_library.h"
-#include "protocol/connect_history.h"
-#include "live/decoder_library.h"
+#include "resources/resource_library.h"
+#include "net/name_resolver.h"
+#include "decode/decoder_library.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/client_customisation.h"
-#include "app/live_decode_host.h"
-#include "app/local_settings.h"
-#include "app/notification_box.h"
-#include "protocol/connect_dialog.h"
-#include "protocol/connect_request.h"
-#include "protocol/notification.h"
+#include "setup/local/client_customisation.h"
+#include "live/live_decode_host.h"
+#include "setup/local/local_settings.h"
+#include "ui/notification_box.h"
+#include "connect/connect_dialog.h"
+#include "connect/connect_request.h"
+#include "wire/notification.h"
 
 #include <QImage>
 #include <QPointer>

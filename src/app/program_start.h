@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/client_customisation.h"
+#include "setup/local/client_customisation.h"
 
 #include <QString>
 #include <QStringList>

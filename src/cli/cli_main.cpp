@@ -1,10 +1,10 @@
 // kalder-cli: the command-line front end over the client's headless core (QCoreApplication,
 // never QtWidgets).
-#include "app/resource_library.h"
+#include "resources/resource_library.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "logs/local_log.h"
+#include "files/local_log.h"
 
 #include <QCoreApplication>
 #include <QDir>

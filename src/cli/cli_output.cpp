@@ -1,7 +1,7 @@
 #include "cli/cli_output.h"
 
-#include "app/resource_library.h"
-#include "protocol/notification_table.h"
+#include "resources/resource_library.h"
+#include "wire/notification_table.h"
 
 #include <ctime>
 

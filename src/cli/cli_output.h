@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/hello_record.h"
-#include "protocol/notification.h"
+#include "wire/hello_record.h"
+#include "wire/notification.h"
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,7 @@
 #include "cli/cli_session.h"
 
-#include "protocol/connect_history.h"
-#include "protocol/trace.h"
+#include "net/name_resolver.h"
+#include "net/trace.h"
 
 #include <QCoreApplication>
 

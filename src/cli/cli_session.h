@@ -2,8 +2,8 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "protocol/recorder_session.h"
-#include "protocol/window_message.h"
+#include "session/recorder_session.h"
+#include "session/window_message.h"
 
 #include <QObject>
 #include <QTimer>

@@ -3,10 +3,10 @@
 // save each channel's last picture as a PNG file.
 #include "cli/cli_command.h"
 #include "cli/cli_session.h"
-#include "live/channel_decoder.h"
-#include "live/decoder_init_error_event.h"
-#include "live/decoder_library.h"
-#include "live/picture_layout.h"
+#include "decode/channel_decoder.h"
+#include "decode/decoder_init_error_event.h"
+#include "decode/decoder_library.h"
+#include "decode/picture_layout.h"
 
 #include <QImage>
 #include <QMetaObject>

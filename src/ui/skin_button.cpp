@@ -1,6 +1,6 @@
 #include "ui/skin_button.h"
 
-#include "app/resource_library.h"
+#include "resources/resource_library.h"
 
 #include <QMouseEvent>
 #include <QPainter>

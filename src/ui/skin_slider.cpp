@@ -1,6 +1,6 @@
 #include "ui/skin_slider.h"
 
-#include "app/resource_library.h"
+#include "resources/resource_library.h"
 
 #include <QMouseEvent>
 #include <QPainter>

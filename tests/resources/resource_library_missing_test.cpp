@@ -1,4 +1,4 @@
-#include "app/resource_library.h"
+#include "resources/resource_library.h"
 
 #include <gtest/gtest.h>
 

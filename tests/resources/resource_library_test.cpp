@@ -1,5 +1,5 @@
-#include "app/resource_ids.h"
-#include "app/resource_library.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_library.h"
 
 #include <gtest/gtest.h>
 

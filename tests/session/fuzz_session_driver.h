@@ -3,11 +3,11 @@
 // Shared by the session fuzz targets: null consumers, and a driver that writes a byte stream
 // into the session's socket (the recorder's end then closes) and lets the session's own receive
 // thread read and dispatch it until the connection ends.
-#include "logs/local_log.h"
-#include "protocol/byte_writer.h"
-#include "protocol/hello_record.h"
-#include "protocol/message_catalogue.h"
-#include "protocol/recorder_session.h"
+#include "files/local_log.h"
+#include "wire/byte_writer.h"
+#include "wire/hello_record.h"
+#include "wire/message_catalogue.h"
+#include "session/recorder_session.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

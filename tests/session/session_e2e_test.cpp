@@ -1,10 +1,10 @@
 // The session against kalder-recorder-sim over TCP on the loopback.
 #include "session_test_support.h"
 
-#include "logs/local_log.h"
-#include "protocol/message_catalogue.h"
-#include "protocol/recorder_session.h"
-#include "protocol/trace.h"
+#include "files/local_log.h"
+#include "wire/message_catalogue.h"
+#include "session/recorder_session.h"
+#include "net/trace.h"
 #include "tests/sim/sim_process.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "session_fixture.h"
 
-#include "protocol/byte_reader.h"
+#include "wire/byte_reader.h"
 
 #include <fstream>
 #include <unistd.h>

@@ -2,11 +2,11 @@
 
 #include "session_test_support.h"
 
-#include "logs/local_log.h"
-#include "protocol/frame_info.h"
-#include "protocol/hello_record.h"
-#include "protocol/message_catalogue.h"
-#include "protocol/recorder_session.h"
+#include "files/local_log.h"
+#include "wire/frame_info.h"
+#include "wire/hello_record.h"
+#include "wire/message_catalogue.h"
+#include "session/recorder_session.h"
 
 #include <gtest/gtest.h>
 

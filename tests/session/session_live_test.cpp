@@ -1,7 +1,7 @@
 // Live streaming against a scripted recorder: channel masks, reassembly, hand-off and audio.
 #include "session_fixture.h"
 
-#include "protocol/status_records.h"
+#include "wire/status_records.h"
 
 namespace kalder::test {
 namespace {

@@ -1,7 +1,7 @@
 // Login, farewell, keep-alive and the disconnect order against a scripted recorder.
 #include "session_fixture.h"
 
-#include "protocol/byte_writer.h"
+#include "wire/byte_writer.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>

@@ -1,8 +1,8 @@
 // The session's pure rules: hidden channels, rights reactions, password field, notification
 // table, frame assembly.
-#include "protocol/frame_assembler.h"
-#include "protocol/notification_table.h"
-#include "protocol/user_rights.h"
+#include "net/frame_assembler.h"
+#include "wire/notification_table.h"
+#include "session/user_rights.h"
 
 #include <gtest/gtest.h>
 

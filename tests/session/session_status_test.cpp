@@ -1,7 +1,7 @@
 // Status records, rights and recording replies against a scripted recorder.
 #include "session_fixture.h"
 
-#include "protocol/status_records.h"
+#include "wire/status_records.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "session_test_support.h"
 
-#include "protocol/byte_writer.h"
+#include "wire/byte_writer.h"
 
 #include <QCoreApplication>
 

@@ -2,11 +2,11 @@
 
 // Helpers of the session tests: a Qt event receiver that records the posted window messages, a
 // scripted recorder on the other end of a socket pair, and test sinks for frames and audio.
-#include "protocol/audio_consumer.h"
-#include "protocol/frame_consumer.h"
-#include "protocol/message_header.h"
-#include "protocol/notification.h"
-#include "protocol/window_message.h"
+#include "wire/audio_consumer.h"
+#include "wire/frame_consumer.h"
+#include "wire/message_header.h"
+#include "wire/notification.h"
+#include "session/window_message.h"
 
 #include <QObject>
 

@@ -3,11 +3,11 @@
 // A minimal scripted recorder client for the simulator's own tests: raw socket, wire records
 // only, no session logic.
 
-#include "protocol/byte_reader.h"
-#include "protocol/byte_writer.h"
-#include "protocol/hello_record.h"
-#include "protocol/message_catalogue.h"
-#include "protocol/message_header.h"
+#include "wire/byte_reader.h"
+#include "wire/byte_writer.h"
+#include "wire/hello_record.h"
+#include "wire/message_catalogue.h"
+#include "wire/message_header.h"
 
 #include <arpa/inet.h>
 #include <chrono>

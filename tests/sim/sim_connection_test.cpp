@@ -1,8 +1,8 @@
 // One ClientConnection in process over a socket pair, with other threads changing the model
 // and posting admin actions while it streams: what the ThreadSanitizer stage looks at.
 
-#include "protocol/frame_info.h"
-#include "protocol/message_catalogue.h"
+#include "wire/frame_info.h"
+#include "wire/message_catalogue.h"
 #include "raw_client.h"
 #include "sim/client_connection.h"
 #include "sim/media_source.h"

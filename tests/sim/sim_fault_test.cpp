@@ -1,9 +1,9 @@
 // The simulator's fault knobs and model changes, driven through its admin port while a scripted
 // client is connected.
 
-#include "protocol/frame_info.h"
-#include "protocol/message_catalogue.h"
-#include "protocol/status_records.h"
+#include "wire/frame_info.h"
+#include "wire/message_catalogue.h"
+#include "wire/status_records.h"
 #include "raw_client.h"
 #include "sim_process.h"
 

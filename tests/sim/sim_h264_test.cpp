@@ -1,8 +1,8 @@
 // The video the simulator streams is real H.264 that plain libavcodec decodes to the picture
 // size its frame blocks announce.
 
-#include "protocol/frame_info.h"
-#include "protocol/message_catalogue.h"
+#include "wire/frame_info.h"
+#include "wire/message_catalogue.h"
 #include "raw_client.h"
 #include "sim_process.h"
 

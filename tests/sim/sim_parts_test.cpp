@@ -1,8 +1,8 @@
 // The simulator's parts without sockets: configuration, frame building, audio, loop cache.
 
-#include "protocol/frame_info.h"
-#include "protocol/message_catalogue.h"
-#include "protocol/message_header.h"
+#include "wire/frame_info.h"
+#include "wire/message_catalogue.h"
+#include "wire/message_header.h"
 #include "sim/bitmap_font.h"
 #include "sim/live_frame_builder.h"
 #include "sim/media_source.h"

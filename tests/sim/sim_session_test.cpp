@@ -1,9 +1,9 @@
 // The simulator from the outside: login, status pushes, live answers, several clients.
 
-#include "protocol/frame_info.h"
-#include "protocol/hello_record.h"
-#include "protocol/message_catalogue.h"
-#include "protocol/status_records.h"
+#include "wire/frame_info.h"
+#include "wire/hello_record.h"
+#include "wire/message_catalogue.h"
+#include "wire/status_records.h"
 #include "raw_client.h"
 #include "sim_process.h"
 

@@ -1,4 +1,4 @@
-#include "app/clock_display.h"
+#include "ui/clock_display.h"
 
 #include <QTest>
 

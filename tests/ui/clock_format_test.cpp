@@ -1,4 +1,4 @@
-#include "app/clock_format.h"
+#include "ui/clock_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,250 @@
+#include "connect/connect_dialog.h"
+
+#include "connect/connect_dialog_rules.h"
+#include "files/connect_history.h"
+#include "net/name_resolver.h"
+#include "connect/connect_history_window.h"
+
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSettings>
+#include <QVBoxLayout>
+
+#include <chrono>
+
+namespace kalder {
+
+namespace {
+
+std::uint32_t systemSeconds() {
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(
+        duration_cast<seconds>(system_clock::now().time_since_epoch()).count());
+}
+
+std::string toBytes(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+QString limitHint() {
+    return ConnectDialog::tr("up to %1 characters").arg(kSessionFieldBytes);
+}
+
+} // namespace
+
+std::filesystem::path ConnectDialog::historyFileIn(const QString& dataFolder) {
+    return std::filesystem::path(QFile::encodeName(dataFolder).toStdString()) / "Log" /
+           "ConnectInfo100.log";
+}
+
+QString ConnectDialog::addressKey() {
+    return QStringLiteral("IPSetup/ServerIP/IP");
+}
+QString ConnectDialog::portKey() {
+    return QStringLiteral("IPSetup/ServerIP/Port");
+}
+
+ConnectDialog::ConnectDialog(QSettings& store, std::filesystem::path historyFile,
+                             std::uint8_t opacity, QWidget* parent, Clock clock)
+    : QDialog(parent), m_store(store), m_historyFile(std::move(historyFile)), m_opacity(opacity),
+      m_clock(clock ? std::move(clock) : Clock(systemSeconds)) {
+    setWindowTitle(tr("Connect"));
+    setWindowOpacity(m_opacity / 255.0);
+    buildWidgets();
+    loadLastRecorder();
+    // Connected only now, so that filling the dialog does not clear the site text it just set.
+    connect(m_address, &QLineEdit::textChanged, m_siteText, &QLineEdit::clear);
+    connect(m_port, &QLineEdit::textChanged, m_siteText, &QLineEdit::clear);
+}
+
+void ConnectDialog::buildWidgets() {
+    auto edit = [this](const char* name, int maxLength) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QLatin1String(name));
+        e->setMaxLength(maxLength);
+        return e;
+    };
+    m_address = edit("address", kConnectTextLength);
+    m_port = edit("port", 5);
+    m_port->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), m_port));
+    // The session's fields hold 16 bytes. Longer input is not cut here: OK refuses it and says
+    // why, and the limit is written beside the edits.
+    m_userId = edit("userId", kConnectTextLength);
+    m_password = edit("password", kConnectTextLength);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_userId->setToolTip(limitHint());
+    m_password->setToolTip(limitHint());
+    m_siteText = edit("siteText", kConnectTextLength);
+
+    auto button = [this](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    m_defaultButton = button("defaultButton", tr("Default"));
+    m_defaultButton->setCheckable(true); // shown pressed in default-port mode
+    m_modifyButton = button("modifyButton", tr("Modify"));
+    m_historyButton = button("historyButton", QStringLiteral(">"));
+    m_historyButton->setToolTip(tr("Recorders connected before"));
+    m_okButton = button("okButton", tr("OK"));
+    m_okButton->setDefault(true);
+    m_cancelButton = button("cancelButton", tr("Cancel"));
+
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("message"));
+    m_message->setStyleSheet(QStringLiteral("color: #c00000;"));
+    m_message->setWordWrap(true);
+    m_message->hide();
+
+    auto* grid = new QGridLayout;
+    int row = 0;
+    grid->addWidget(new QLabel(tr("Address"), this), row, 0);
+    grid->addWidget(m_address, row, 1, 1, 3);
+    ++row;
+    grid->addWidget(new QLabel(tr("Port"), this), row, 0);
+    grid->addWidget(m_port, row, 1);
+    grid->addWidget(m_defaultButton, row, 2);
+    grid->addWidget(m_modifyButton, row, 3);
+    ++row;
+    grid->addWidget(new QLabel(tr("User ID"), this), row, 0);
+    grid->addWidget(m_userId, row, 1);
+    grid->addWidget(new QLabel(limitHint(), this), row, 2, 1, 2);
+    ++row;
+    grid->addWidget(new QLabel(tr("Password"), this), row, 0);
+    grid->addWidget(m_password, row, 1);
+    grid->addWidget(new QLabel(limitHint(), this), row, 2, 1, 2);
+    ++row;
+    grid->addWidget(new QLabel(tr("Site"), this), row, 0);
+    grid->addWidget(m_siteText, row, 1, 1, 2);
+    grid->addWidget(m_historyButton, row, 3);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_okButton);
+    buttons->addWidget(m_cancelButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(m_message);
+    layout->addLayout(buttons);
+
+    connect(m_defaultButton, &QPushButton::clicked, this, &ConnectDialog::setDefaultPortMode);
+    connect(m_modifyButton, &QPushButton::clicked, this, &ConnectDialog::setTypedPortMode);
+    connect(m_historyButton, &QPushButton::clicked, this, &ConnectDialog::openHistory);
+    connect(m_okButton, &QPushButton::clicked, this, &ConnectDialog::tryAccept);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void ConnectDialog::loadLastRecorder() {
+    m_address->setText(m_store.value(addressKey()).toString().left(kConnectTextLength));
+    const QVariant storedPort = m_store.value(portKey());
+    bool havePort = false;
+    const uint port = storedPort.toUInt(&havePort);
+    std::uint32_t lookupPort = kDefaultRecorderPort;
+    if (storedPort.isValid() && havePort) {
+        m_defaultPortMode = false;
+        m_port->setText(QString::number(port));
+        m_port->setEnabled(true);
+        m_defaultButton->setChecked(false);
+        lookupPort = port;
+    } else {
+        // Default-port mode: the edit stays empty and disabled until Modify.
+        m_defaultPortMode = true;
+        m_port->clear();
+        m_port->setEnabled(false);
+        m_defaultButton->setChecked(true);
+    }
+    const ConnectHistory history(m_historyFile);
+    if (auto entry = history.find(toBytes(m_address->text()), lookupPort))
+        m_siteText->setText(QString::fromUtf8(entry->siteText));
+}
+
+void ConnectDialog::setDefaultPortMode() {
+    m_defaultPortMode = true;
+    m_port->setText(QString::number(kDefaultRecorderPort));
+    m_port->setEnabled(false);
+    m_defaultButton->setChecked(true);
+}
+
+void ConnectDialog::setTypedPortMode() {
+    m_defaultPortMode = false;
+    m_defaultButton->setChecked(false);
+    m_port->clear();
+    m_port->setEnabled(true);
+    m_port->setFocus();
+}
+
+void ConnectDialog::applyHistoryEntry(const ConnectEntry& entry) {
+    m_address->setText(QString::fromUtf8(entry.address).left(kConnectTextLength));
+    m_port->setText(QString::number(entry.port));
+    // Last: the two lines above clear the site text.
+    m_siteText->setText(QString::fromUtf8(entry.siteText).left(kConnectTextLength));
+}
+
+void ConnectDialog::openHistory() {
+    ConnectHistoryWindow window(m_historyFile, m_opacity, this);
+    if (window.exec() == QDialog::Accepted) {
+        if (const auto entry = window.chosen())
+            applyHistoryEntry(*entry);
+    }
+}
+
+void ConnectDialog::refuse(QLineEdit* field, const QString& reason, bool clearField) {
+    if (clearField)
+        field->clear();
+    else
+        field->selectAll();
+    field->setFocus();
+    m_message->setText(reason);
+    m_message->show();
+}
+
+void ConnectDialog::tryAccept() {
+    const auto port = acceptedPort(m_defaultPortMode, toBytes(m_port->text()));
+    if (!port) {
+        refuse(m_port, tr("The port must be a number from 1 to %1.").arg(kHighestRecorderPort),
+               true);
+        return;
+    }
+    const std::string typedAddress = toBytes(m_address->text().left(kConnectTextLength));
+    const std::string userId = toBytes(m_userId->text());
+    const std::string password = toBytes(m_password->text());
+    if (!fitsSessionField(userId)) {
+        refuse(m_userId, tr("The user ID is limited to %1 characters.").arg(kSessionFieldBytes),
+               false);
+        return;
+    }
+    if (!fitsSessionField(password)) {
+        refuse(m_password, tr("The password is limited to %1 characters.").arg(kSessionFieldBytes),
+               false);
+        return;
+    }
+    const std::string siteText = toBytes(m_siteText->text().left(kConnectTextLength));
+    m_message->hide();
+
+    m_store.setValue(addressKey(), m_address->text().left(kConnectTextLength));
+    m_store.setValue(portKey(), uint(*port));
+    m_store.sync();
+
+    // An empty address would write an entry that reads as the end of the list and hide every
+    // entry after it, so only real addresses are remembered.
+    if (!typedAddress.empty())
+        ConnectHistory(m_historyFile).record(typedAddress, *port, siteText, m_clock());
+
+    m_request.typedAddress = typedAddress;
+    m_request.address = resolveRecorderAddress(typedAddress);
+    m_request.port = *port;
+    m_request.userId = userId;
+    m_request.password = password;
+    m_request.siteText = siteText;
+    accept();
+}
+
+} // namespace kalder

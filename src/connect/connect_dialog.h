@@ -1,0 +1,79 @@
+#pragma once
+
+#include "connect/connect_request.h"
+
+#include <QDialog>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSettings;
+
+namespace kalder {
+
+struct ConnectEntry;
+
+// The connect dialog: recorder address, port, user id, password and site text. It remembers the
+// last address and port under IPSetup/ServerIP of the settings store and each connect in the
+// history file, and turns the typed address into the dotted IPv4 address the session needs.
+// GUI thread only. After exec() returns Accepted, request() holds what the session needs.
+class ConnectDialog : public QDialog {
+    Q_OBJECT
+public:
+    // Seconds since 1970, the time stamped on history entries.
+    using Clock = std::function<std::uint32_t()>;
+
+    // `store` must outlive the dialog. `historyFile` is <data folder>/Log/ConnectInfo100.log;
+    // its folder is created when a connect is recorded. `opacity` is the alpha (0-255) of the
+    // connect-dialog kind of window.
+    ConnectDialog(QSettings& store, std::filesystem::path historyFile, std::uint8_t opacity,
+                  QWidget* parent = nullptr, Clock clock = {});
+
+    const ConnectRequest& request() const { return m_request; }
+    bool defaultPortMode() const { return m_defaultPortMode; }
+
+    // Takes address, port and site text of an entry picked in the history window. In
+    // default-port mode the port is shown but OK still uses 2000.
+    void applyHistoryEntry(const ConnectEntry& entry);
+
+    // The history file of a data folder: <dataFolder>/Log/ConnectInfo100.log.
+    static std::filesystem::path historyFileIn(const QString& dataFolder);
+    // Settings keys of the last address and port.
+    static QString addressKey();
+    static QString portKey();
+
+private:
+    void buildWidgets();
+    void loadLastRecorder();
+    void setDefaultPortMode();
+    void setTypedPortMode();
+    void openHistory();
+    void tryAccept();
+    // Refuses OK with a visible reason and puts the caret into `field`.
+    void refuse(QLineEdit* field, const QString& reason, bool clearField);
+
+    QSettings& m_store;
+    std::filesystem::path m_historyFile;
+    std::uint8_t m_opacity;
+    Clock m_clock;
+    bool m_defaultPortMode = true;
+    ConnectRequest m_request;
+
+    QLineEdit* m_address = nullptr;
+    QLineEdit* m_port = nullptr;
+    QLineEdit* m_userId = nullptr;
+    QLineEdit* m_password = nullptr;
+    QLineEdit* m_siteText = nullptr;
+    QPushButton* m_defaultButton = nullptr;
+    QPushButton* m_modifyButton = nullptr;
+    QPushButton* m_historyButton = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QLabel* m_message = nullptr; // why OK was refused; hidden while there is nothing to say
+};
+
+} // namespace kalder

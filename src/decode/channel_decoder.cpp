@@ -1,0 +1,378 @@
+#include "decode/channel_decoder.h"
+
+#include "decode/picture_layout.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace kalder {
+
+namespace {
+
+// The queue list of a decoder holds two placeholder entries in front of its frames; the
+// backlog rule is stated in list entries.
+constexpr std::size_t kPlaceholderEntries = 2;
+constexpr auto kWakeWait = std::chrono::milliseconds(10);
+// Stream size a decode thread starts with.
+constexpr int kStartWidth = 352;
+constexpr int kStartHeight = 240;
+
+bool isPictureResult(int result) {
+    return result == kH264Picture || result == kH264PictureAlt;
+}
+
+bool isNoPictureResult(int result) {
+    return result == kH264NoPicture || result == 3 || result == 4;
+}
+
+std::string_view titleOf(const FrameDescriptor& descriptor) {
+    const auto& title = descriptor.title;
+    const auto end = std::find(title.begin(), title.end(), '\0');
+    return std::string_view(title.data(), static_cast<std::size_t>(end - title.begin()));
+}
+
+} // namespace
+
+// Everything the decode thread keeps for itself.
+struct ChannelDecoder::ThreadState {
+    std::array<std::uint32_t, kH264ContextWords> context{};
+    DecoderEntries entries;
+    PictureLayout layout = PictureLayout::Planar;
+    bool accelerated = false;
+    StreamKind kind = StreamKind::Live;
+    bool waitingForKeyFrame = true;
+    // Remembered stream: generation (-1 forces the next frame to count as a new one) and size.
+    std::int64_t generation = 0;
+    int width = kStartWidth;
+    int height = kStartHeight;
+    // A key frame of the current generation and size has been taken.
+    bool synced = false;
+    // Without a decoder module every frame goes on as if this result had come back.
+    int lastResult = kH264Picture;
+    // BGR output: the decoder module writes each picture here, and it is reordered into the
+    // channel's picture buffer under the picture lock. Planar pictures are decoded straight into
+    // the picture buffer with the lock held. Either way the window never paints a half-written
+    // picture.
+    std::vector<std::byte> output;
+    std::chrono::steady_clock::time_point lastWebExport;
+    unsigned lastChannel;
+};
+
+ChannelDecoder::ChannelDecoder(unsigned channel, const DecoderLibrary* library,
+                               PictureTarget& target, DecodeHost& host)
+    : m_channel(channel), m_library(library), m_target(target), m_host(host) {
+    m_threadRunning = true;
+    m_thread = std::thread([this] { run(); });
+}
+
+ChannelDecoder::~ChannelDecoder() {
+    destroy();
+}
+
+void ChannelDecoder::enqueueFrame(std::unique_ptr<FrameRecord> frame) {
+    if (!frame || frame->descriptor.videoLength == 0 || m_discardAll.load()) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_queueLock);
+        m_queue.push_back(std::move(frame));
+    }
+    m_wake.notify_one();
+    bump(m_counters.enqueued);
+    // Let the decode thread run at once, so that decoding keeps pace with reception.
+    std::this_thread::yield();
+}
+
+void ChannelDecoder::setDiscardAll() {
+    m_discardAll = true;
+    m_wake.notify_one();
+}
+
+std::size_t ChannelDecoder::queuedFrames() const {
+    std::lock_guard lock(m_queueLock);
+    return m_queue.size();
+}
+
+void ChannelDecoder::requestStop() {
+    {
+        std::lock_guard lock(m_queueLock);
+        m_stopRequested = true;
+    }
+    m_wake.notify_all();
+}
+
+void ChannelDecoder::stop() {
+    requestStop();
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+        m_thread.join();
+    }
+}
+
+void ChannelDecoder::destroy() {
+    stop();
+    std::deque<std::unique_ptr<FrameRecord>> left;
+    {
+        std::lock_guard lock(m_queueLock);
+        left.swap(m_queue);
+    }
+    // `left` frees the frames outside the lock.
+}
+
+void ChannelDecoder::setVideoLoss(bool lost) {
+    std::lock_guard lock(m_stateLock);
+    m_videoLoss = lost;
+}
+
+bool ChannelDecoder::videoLoss() const {
+    std::lock_guard lock(m_stateLock);
+    return m_videoLoss;
+}
+
+ChannelDecoderStats ChannelDecoder::stats() const {
+    const auto get = [](const std::atomic<std::uint64_t>& c) {
+        return c.load(std::memory_order_relaxed);
+    };
+    const Counters& c = m_counters;
+    return {get(c.enqueued),    get(c.taken),          get(c.discarded),      get(c.hidden),
+            get(c.invalid),     get(c.waitingDropped), get(c.backlogSkipped), get(c.resyncs),
+            get(c.decodeCalls), get(c.rebuilds),       get(c.noPicture),      get(c.decodeErrors),
+            get(c.decoded),     get(c.drawn),          get(c.handled)};
+}
+
+void ChannelDecoder::run() {
+    ThreadState state;
+    state.lastChannel = m_channel;
+    state.accelerated = m_target.isAccelerated();
+    state.layout = state.accelerated ? PictureLayout::Planar : PictureLayout::BottomUpBgr;
+    state.context[kH264WordOne] = 1;
+    state.context[kH264WordFormat] =
+        state.layout == PictureLayout::Planar ? kH264FormatPlanar : kH264FormatBgr;
+    if (m_library != nullptr) {
+        state.entries = m_library->entries();
+    }
+    if (state.entries) {
+        // The module must accept a context that holds no decoder.
+        state.entries.uninit(state.context.data());
+        if (state.entries.init(state.context.data()) != 0) {
+            m_host.decoderInitFailed(m_channel);
+        }
+    }
+    if (state.layout == PictureLayout::BottomUpBgr) {
+        state.output.assign(kPictureBufferSize, std::byte{0});
+    }
+    state.lastWebExport = std::chrono::steady_clock::now();
+    state.kind = m_target.mode();
+
+    while (!m_stopRequested.load()) {
+        std::unique_ptr<FrameRecord> frame;
+        std::size_t listCount = 0;
+        {
+            std::unique_lock lock(m_queueLock);
+            if (m_queue.empty()) {
+                m_wake.wait_for(lock, kWakeWait,
+                                [this] { return !m_queue.empty() || m_stopRequested.load(); });
+                if (m_queue.empty()) {
+                    continue;
+                }
+            }
+            listCount = m_queue.size() + kPlaceholderEntries;
+            frame = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        bump(m_counters.taken);
+        if (m_discardAll.load()) {
+            bump(m_counters.discarded);
+        } else {
+            handleFrame(state, *frame, listCount);
+        }
+        frame.reset();
+        bump(m_counters.handled);
+    }
+
+    if (state.entries && state.context[kH264WordDecoder] != 0) {
+        state.entries.uninit(state.context.data());
+    }
+    m_host.decodeThreadEnded(state.lastChannel);
+    m_threadRunning = false;
+}
+
+void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
+                                 std::size_t listCount) {
+    const FrameDescriptor& descriptor = frame.descriptor;
+    const unsigned channel = descriptor.channel;
+    const int width = descriptor.width;
+    const int height = descriptor.height;
+    // A record must hold the block and video its descriptor announces, and its picture must
+    // fit a picture buffer.
+    if (channel >= kChannelCount || descriptor.blockLength <= kFrameInfoBlockSize ||
+        descriptor.blockLength > frame.data.size() ||
+        pictureBytes(PictureLayout::BottomUpBgr, width, height) > kPictureBufferSize) {
+        bump(m_counters.invalid);
+        return;
+    }
+    state.lastChannel = channel;
+
+    const DecodeHost::LiveVisibility visibility = m_host.liveVisibility(channel);
+    if (visibility.liveOn && (videoLoss() || visibility.covertHidden)) {
+        bump(m_counters.hidden);
+        state.synced = false;
+        return;
+    }
+
+    const bool sameGeneration = descriptor.streamGeneration == state.generation;
+    const bool sameSize = width == state.width && height == state.height;
+    if (!(sameGeneration && sameSize && state.synced)) {
+        if (sameGeneration && !sameSize) {
+            state.generation = -1;
+            state.width = width;
+            state.height = height;
+            state.synced = false;
+        } else if (!sameGeneration) {
+            state.generation = descriptor.streamGeneration;
+            state.width = width;
+            state.height = height;
+            state.synced = false;
+        }
+        // Resynchronisation: only a key frame can start the stream.
+        if (!descriptor.keyFrame()) {
+            state.waitingForKeyFrame = true;
+            bump(m_counters.waitingDropped);
+            return;
+        }
+        state.waitingForKeyFrame = false;
+        state.synced = true;
+        // The key frame starts the stream of its own generation, so that the frames after a
+        // size change are not taken for yet another restart.
+        state.generation = descriptor.streamGeneration;
+        bump(m_counters.resyncs);
+        std::lock_guard picture(m_target.pictureLock(channel));
+        m_target.setPictureSize(channel, width, height);
+        if (state.accelerated) {
+            m_target.prepareSurface(channel, width, height);
+        }
+        m_target.clearPicture(channel);
+    }
+
+    // Backlog: rather skip to the next key frame than decode the whole queue late.
+    if (listCount > kBacklogFrames + kPlaceholderEntries) {
+        state.waitingForKeyFrame = true;
+    }
+    if (descriptor.keyFrame()) {
+        state.waitingForKeyFrame = false;
+    } else if (state.waitingForKeyFrame || descriptor.frameType == kFrameTypeNeverDecoded) {
+        bump(m_counters.backlogSkipped);
+        return;
+    }
+
+    const int result = decode(state, frame);
+    if (isPictureResult(result)) {
+        handOver(state, frame, channel, static_cast<bool>(state.entries));
+    }
+}
+
+int ChannelDecoder::decode(ThreadState& state, const FrameRecord& frame) {
+    if (!state.entries) {
+        return state.lastResult;
+    }
+    const auto* video =
+        reinterpret_cast<const std::uint8_t*>(frame.data.data()) + kFrameInfoBlockSize;
+    const int length = static_cast<int>(frame.descriptor.blockLength - kFrameInfoBlockSize);
+    std::unique_lock<std::mutex> picture;
+    std::uint8_t* output = reinterpret_cast<std::uint8_t*>(state.output.data());
+    if (state.layout == PictureLayout::Planar) {
+        const unsigned channel = frame.descriptor.channel;
+        picture = std::unique_lock(m_target.pictureLock(channel));
+        output = reinterpret_cast<std::uint8_t*>(m_target.pictureBuffer(channel));
+    }
+    int rebuilds = 0;
+    int repeats = 0;
+    int result = kH264BadFrame;
+    for (;;) {
+        bump(m_counters.decodeCalls);
+        result = state.entries.getOneFrame(state.context.data(), video, length, output);
+        if (result == kH264CallAgain) {
+            // A module that keeps asking must not hold the channel (or its stop) for ever.
+            if (++repeats > kMaxRepeatsPerFrame || m_stopRequested.load()) {
+                result = kH264BadFrame;
+                break;
+            }
+            continue;
+        }
+        if (result == kH264Rebuild) {
+            if (++rebuilds > kMaxRebuildsPerFrame || m_stopRequested.load()) {
+                result = kH264BadFrame;
+                break;
+            }
+            bump(m_counters.rebuilds);
+            state.entries.uninit(state.context.data());
+            state.entries.init(state.context.data());
+            continue;
+        }
+        break;
+    }
+    state.lastResult = result;
+    if (isPictureResult(result)) {
+        bump(m_counters.decoded);
+    } else if (isNoPictureResult(result)) {
+        bump(m_counters.noPicture);
+    } else {
+        bump(m_counters.decodeErrors);
+    }
+    return result;
+}
+
+void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsigned channel,
+                              bool fresh) {
+    const FrameDescriptor& descriptor = frame.descriptor;
+    const int width = descriptor.width;
+    const int height = descriptor.height;
+    const CellSize cell = m_target.cellSize(channel);
+    m_host.composeOverlay({channel, state.kind, width, height, titleOf(descriptor), cell});
+    m_target.countFrame(channel);
+
+    std::lock_guard picture(m_target.pictureLock(channel));
+    std::byte* buffer = m_target.pictureBuffer(channel);
+    const std::size_t bytes = pictureBytes(state.layout, width, height);
+    if (fresh && state.layout == PictureLayout::BottomUpBgr) {
+        reorderForBottomUp(state.output, std::span(buffer, kPictureBufferSize), width, height);
+    }
+    m_target.setPictureSize(channel, width, height);
+    m_target.markDecoded(channel);
+    m_target.drawChannel(channel);
+    bump(m_counters.drawn);
+
+    const bool exportDue = state.kind == StreamKind::Live && [&] {
+        const std::optional<int> setting = m_host.webExportInterval();
+        if (!setting) {
+            return false;
+        }
+        const int interval = (*setting < 1 || *setting > 20) ? 1 : *setting;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - state.lastWebExport < std::chrono::milliseconds(10000 / interval)) {
+            return false;
+        }
+        state.lastWebExport = now;
+        return true;
+    }();
+    const bool snapshot = m_host.takeSnapshotRequest(channel);
+    if (!exportDue && !snapshot) {
+        return;
+    }
+    std::int64_t frameTime = 0;
+    if (state.kind == StreamKind::Live) {
+        frameTime = frame.header.headerWord3;
+    } else if (state.kind != StreamKind::Idle) {
+        frameTime = m_host.playbackClockSeconds(state.kind).value_or(0);
+    }
+    const PictureView view{
+        channel, width, height, state.layout, std::span<const std::byte>(buffer, bytes), frameTime};
+    if (exportDue) {
+        m_host.exportWebPicture(view);
+    }
+    if (snapshot) {
+        m_host.saveSnapshot(view, formatSnapshotTime(frameTime, m_host.dateFormat()));
+    }
+}
+
+} // namespace kalder

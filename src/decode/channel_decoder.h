@@ -1,0 +1,130 @@
+#pragma once
+
+#include "decode/decode_host.h"
+#include "decode/decoder_library.h"
+#include "decode/picture_target.h"
+#include "wire/frame_consumer.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kalder {
+
+// Counters of one decoder, for statistics and tests. Written by the decode thread only
+// (enqueued by the producer), read from anywhere.
+struct ChannelDecoderStats {
+    std::uint64_t enqueued = 0;       // frames the producer appended
+    std::uint64_t taken = 0;          // frames the thread took from the queue
+    std::uint64_t discarded = 0;      // freed undecoded while discardAll was set
+    std::uint64_t hidden = 0;         // dropped: video loss or covert channel in live view
+    std::uint64_t invalid = 0;        // dropped: record shorter than its descriptor says
+    std::uint64_t waitingDropped = 0; // dropped while waiting for a key frame
+    std::uint64_t backlogSkipped = 0; // skipped by the backlog rule or never decodable
+    std::uint64_t resyncs = 0;        // key frames that started a stream (picture cleared)
+    std::uint64_t decodeCalls = 0;    // PT_H264dec_GetOneFrame calls
+    std::uint64_t rebuilds = 0;       // decoder rebuilt after result -5
+    std::uint64_t noPicture = 0;      // results 2, 3, 4
+    std::uint64_t decodeErrors = 0;   // other results: frame dropped
+    std::uint64_t decoded = 0;        // pictures the decoder module delivered
+    std::uint64_t drawn = 0;          // pictures handed to the picture target
+    std::uint64_t handled = 0;        // frames the thread has finished with, in any way
+};
+
+// One channel's frame queue and decode thread. The producer (the session's receive thread, a
+// player's thread) appends FrameRecords; the thread keeps the stream in step (key frames, size
+// changes, stream restarts, backlog), decodes through the decoder module and hands each
+// picture to the picture target under the channel's picture lock.
+//
+// Stopping, by the owner: setDiscardAll() on every channel's decoder first, then one by one wait
+// until queuedFrames() is 0 and stop(). The destructor stops the thread when the owner did not
+// and frees whatever is still queued.
+class ChannelDecoder final : public FrameConsumer {
+public:
+    // A queue holding more than this many frames when a frame is taken makes the channel skip
+    // to its next key frame (the queue list holds two placeholders besides the frames).
+    static constexpr std::size_t kBacklogFrames = 28;
+    // Result -5 rebuilds the decoder and retries the frame at most this often, result 1
+    // repeats the call at most this often; then the frame is dropped.
+    static constexpr int kMaxRebuildsPerFrame = 4;
+    static constexpr int kMaxRepeatsPerFrame = 1000;
+
+    // Starts the decode thread. `library` may be null (no decoding); it, `target` and `host`
+    // must outlive the decoder. The decoder module is asked for planar pictures when the
+    // target draws them (accelerated drawing) and for BGR otherwise, so that a window that fell
+    // back to RGB drawing gets pictures it can draw.
+    ChannelDecoder(unsigned channel, const DecoderLibrary* library, PictureTarget& target,
+                   DecodeHost& host);
+    ~ChannelDecoder() override;
+    ChannelDecoder(const ChannelDecoder&) = delete;
+    ChannelDecoder& operator=(const ChannelDecoder&) = delete;
+
+    // Producer thread: appends the frame unless discardAll is set or it holds no video; wakes
+    // the thread and yields.
+    void enqueueFrame(std::unique_ptr<FrameRecord> frame) override;
+    bool discardAll() const override { return m_discardAll.load(); }
+
+    // Owner.
+    void setDiscardAll() override;
+    std::size_t queuedFrames() const override;
+    // requestStop() and wait for the thread's end.
+    void stop() override;
+    void requestStop();
+    bool stopRequested() const { return m_stopRequested.load(); }
+    // True until the thread's very last step.
+    bool threadRunning() const { return m_threadRunning.load(); }
+    // Stops the thread if it still runs, then frees every queued frame.
+    void destroy();
+
+    // Session: the channel's video-loss bit, under the state lock.
+    void setVideoLoss(bool lost) override;
+    bool videoLoss() const override;
+
+    unsigned channel() const { return m_channel; }
+    ChannelDecoderStats stats() const;
+
+private:
+    // Decode thread.
+    struct ThreadState;
+    void run();
+    void handleFrame(ThreadState& state, const FrameRecord& frame, std::size_t listCount);
+    int decode(ThreadState& state, const FrameRecord& frame);
+    void handOver(ThreadState& state, const FrameRecord& frame, unsigned channel, bool fresh);
+
+    struct Counters {
+        std::atomic<std::uint64_t> enqueued{0}, taken{0}, discarded{0}, hidden{0}, invalid{0},
+            waitingDropped{0}, backlogSkipped{0}, resyncs{0}, decodeCalls{0}, rebuilds{0},
+            noPicture{0}, decodeErrors{0}, decoded{0}, drawn{0}, handled{0};
+    };
+    static void bump(std::atomic<std::uint64_t>& counter) {
+        counter.fetch_add(1, std::memory_order_relaxed);
+    }
+
+    const unsigned m_channel;
+    const DecoderLibrary* const m_library;
+    PictureTarget& m_target;
+    DecodeHost& m_host;
+
+    mutable std::mutex m_queueLock;
+    std::condition_variable m_wake;                   // signalled by producers and requestStop
+    std::deque<std::unique_ptr<FrameRecord>> m_queue; // guarded by m_queueLock
+
+    mutable std::mutex m_stateLock;
+    bool m_videoLoss = false; // guarded by m_stateLock
+
+    std::atomic<bool> m_discardAll{false};
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_threadRunning{false};
+    Counters m_counters;
+
+    std::thread m_thread; // started last, in the constructor
+};
+
+} // namespace kalder

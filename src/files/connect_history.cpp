@@ -1,0 +1,185 @@
+#include "files/connect_history.h"
+
+#include "wire/byte_reader.h"
+#include "wire/byte_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fstream>
+
+namespace kalder {
+
+namespace {
+
+constexpr std::size_t kTextField = 260;
+
+std::array<std::byte, kConnectEntrySize> encodeEntry(const ConnectEntry& e) {
+    std::array<std::byte, kConnectEntrySize> bytes{};
+    ByteWriter w(bytes);
+    // The text fields keep a terminating zero: at most 259 characters.
+    w.writeText(std::string_view(e.address).substr(0, kTextField - 1), kTextField);
+    w.writeLe32(e.port);
+    w.writeLe32(e.lastUsed);
+    w.writeLe32(e.slot);
+    w.writeText(std::string_view(e.siteText).substr(0, kTextField - 1), kTextField);
+    return bytes;
+}
+
+ConnectEntry decodeEntry(ByteReader& r) {
+    ConnectEntry e;
+    e.address = r.readText(kTextField);
+    e.port = r.readLe32();
+    e.lastUsed = r.readLe32();
+    e.slot = r.readLe32();
+    e.siteText = r.readText(kTextField);
+    return e;
+}
+
+std::uint64_t entryOffset(std::size_t index) {
+    return kConnectHistoryHeaderSize + std::uint64_t(index) * kConnectEntrySize;
+}
+
+} // namespace
+
+std::optional<ConnectHistory::Contents> ConnectHistory::read() const {
+    std::ifstream in(m_file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::vector<std::byte> bytes(kConnectHistoryFileSize);
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+
+    Contents c;
+    ByteReader header(bytes);
+    c.wrapped = header.readLe32();
+    c.nextIndex = header.readLe32();
+    if (!header.ok())
+        return c; // an empty or cut header: an empty history
+    for (std::size_t k = 0; k < kConnectHistoryEntries; ++k) {
+        const std::uint64_t offset = entryOffset(k);
+        if (offset + kConnectEntrySize > bytes.size())
+            break; // a short file ends the list; nothing past its end is read
+        ByteReader r(std::span<const std::byte>(bytes).subspan(offset, kConnectEntrySize));
+        ConnectEntry e = decodeEntry(r);
+        if (e.address.empty())
+            break;
+        c.used.push_back(std::move(e));
+    }
+    return c;
+}
+
+std::vector<ConnectEntry> ConnectHistory::entries() const {
+    auto c = read();
+    return c ? c->used : std::vector<ConnectEntry>{};
+}
+
+std::vector<ConnectEntry> ConnectHistory::newestFirst() const {
+    auto list = entries();
+    std::stable_sort(list.begin(), list.end(), [](const ConnectEntry& a, const ConnectEntry& b) {
+        return a.lastUsed > b.lastUsed;
+    });
+    return list;
+}
+
+std::optional<ConnectEntry> ConnectHistory::find(std::string_view address,
+                                                 std::uint32_t port) const {
+    for (const ConnectEntry& e : entries()) {
+        if (e.address == address && e.port == port)
+            return e;
+    }
+    return std::nullopt;
+}
+
+bool ConnectHistory::writeAt(std::uint64_t offset, std::span<const std::byte> bytes) const {
+    std::error_code ec;
+    std::filesystem::create_directories(m_file.parent_path(), ec);
+    std::fstream f(m_file, std::ios::binary | std::ios::in | std::ios::out);
+    if (!f) {
+        f.open(m_file, std::ios::binary | std::ios::out); // create it
+        f.close();
+        f.open(m_file, std::ios::binary | std::ios::in | std::ios::out);
+    }
+    if (!f)
+        return false;
+    f.seekp(std::streamoff(offset));
+    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return static_cast<bool>(f);
+}
+
+bool ConnectHistory::record(std::string_view address, std::uint32_t port, std::string_view siteText,
+                            std::uint32_t now) {
+    Contents c = read().value_or(Contents{});
+    ConnectEntry entry{std::string(address.substr(0, kTextField - 1)), port, now, 0,
+                       std::string(siteText.substr(0, kTextField - 1))};
+
+    for (std::size_t k = 0; k < c.used.size(); ++k) {
+        if (c.used[k].address == entry.address && c.used[k].port == port) {
+            entry.slot = static_cast<std::uint32_t>(k);
+            return writeAt(entryOffset(k), encodeEntry(entry));
+        }
+    }
+
+    // A next index past the last slot can only come from a damaged header: the ring is then
+    // treated as full rather than written past its 100 entries.
+    const bool full = c.wrapped != 0 || c.nextIndex >= kConnectHistoryEntries;
+    if (!full) {
+        const std::size_t k = c.nextIndex;
+        entry.slot = c.nextIndex;
+        if (!writeAt(entryOffset(k), encodeEntry(entry)))
+            return false;
+        std::array<std::byte, kConnectHistoryHeaderSize> header{};
+        ByteWriter w(header);
+        const bool nowWrapped = k + 1 >= kConnectHistoryEntries;
+        w.writeLe32(nowWrapped ? 1 : 0);
+        w.writeLe32(nowWrapped ? 0 : static_cast<std::uint32_t>(k + 1));
+        return writeAt(0, header);
+    }
+
+    if (c.used.empty()) {
+        entry.slot = 0;
+        return writeAt(entryOffset(0), encodeEntry(entry));
+    }
+    // Replace the least recently used entry (the first of equally old ones).
+    std::size_t oldest = 0;
+    for (std::size_t k = 1; k < c.used.size(); ++k) {
+        if (c.used[k].lastUsed < c.used[oldest].lastUsed)
+            oldest = k;
+    }
+    entry.slot = static_cast<std::uint32_t>(oldest);
+    return writeAt(entryOffset(oldest), encodeEntry(entry));
+}
+
+bool ConnectHistory::rewrite(const std::vector<ConnectEntry>& used) const {
+    const std::size_t count = std::min(used.size(), kConnectHistoryEntries);
+    const bool allUsed = count == kConnectHistoryEntries;
+    std::vector<std::byte> bytes(entryOffset(allUsed ? count : count + 1));
+    ByteWriter w(bytes);
+    w.writeLe32(allUsed ? 1 : 0);
+    w.writeLe32(allUsed ? 0 : static_cast<std::uint32_t>(count));
+    for (std::size_t k = 0; k < count; ++k) {
+        ConnectEntry e = used[k];
+        e.slot = static_cast<std::uint32_t>(k);
+        w.writeBytes(encodeEntry(e));
+    }
+    // The empty entry that ends the list is all zeros already.
+    return writeAt(0, bytes);
+}
+
+bool ConnectHistory::remove(std::size_t index) {
+    auto c = read();
+    if (!c || index >= c->used.size())
+        return false;
+    c->used.erase(c->used.begin() + static_cast<std::ptrdiff_t>(index));
+    return rewrite(c->used);
+}
+
+bool ConnectHistory::setSiteText(std::size_t index, std::string_view siteText) {
+    auto c = read();
+    if (!c || index >= c->used.size())
+        return false;
+    c->used[index].siteText = std::string(siteText.substr(0, kTextField - 1));
+    return rewrite(c->used);
+}
+
+} // namespace kalder

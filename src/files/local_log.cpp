@@ -1,0 +1,220 @@
+#include "files/local_log.h"
+
+#include "wire/byte_reader.h"
+#include "wire/byte_writer.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kalder {
+
+namespace {
+
+// Guards g_settings. Taken only to copy the settings, never across file work.
+std::mutex g_settingsMutex;
+LocalLogSettings g_settings = [] {
+    LocalLogSettings s;
+    const char* home = std::getenv("HOME");
+    s.dataFolder = std::filesystem::path(home ? home : ".") / "H264";
+    return s;
+}();
+
+// Serialises the writers of this process, so that two of our own threads logging at the same
+// moment both get their entry in. The exclusive file lock below still keeps other processes out
+// (and makes a foreign holder drop our entry).
+std::mutex g_writeMutex;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool readFully(int fd, std::span<std::byte> out, off_t offset, std::size_t& got) {
+    got = 0;
+    while (got < out.size()) {
+        const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, offset + off_t(got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            break; // end of file
+        got += std::size_t(n);
+    }
+    return true;
+}
+
+bool writeFully(int fd, std::span<const std::byte> bytes, off_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + off_t(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// The ring position to write at. A header that cannot be trusted (file shorter than a header,
+// nextIndex beyond the last slot, or a nextIndex past what the file holds) restarts the ring at
+// slot 0, so no write ever lands outside the 2,500 slots; a file that already holds every slot
+// stays marked as wrapped, so that readers still put the restarted entries last.
+LocalLogHeader ringPosition(int fd, off_t fileSize) {
+    const LocalLogHeader restart{fileSize >= off_t(kLocalLogMaxFileSize) ? 1u : 0u, 0};
+    LocalLogHeaderBytes bytes{};
+    std::size_t got = 0;
+    if (fileSize < off_t(kLocalLogHeaderSize) || !readFully(fd, bytes, 0, got) ||
+        got < kLocalLogHeaderSize)
+        return restart;
+    const auto header = decodeLocalLogHeader(bytes);
+    if (!header || header->nextIndex >= kLocalLogSlotCount)
+        return restart;
+    const off_t slotStart = off_t(kLocalLogHeaderSize + header->nextIndex * kLocalLogRecordSize);
+    if (slotStart > fileSize)
+        return restart;
+    return {header->wrapped != 0 ? 1u : 0u, header->nextIndex};
+}
+
+} // namespace
+
+LocalLogRecordBytes encodeLocalLogRecord(const LocalLogRecord& record) {
+    LocalLogRecordBytes bytes{};
+    ByteWriter w(bytes);
+    w.writeLe32(record.slot);
+    w.writeLe32(record.recordSize);
+    w.writeLe32(record.kind);
+    w.writeLe32(record.event);
+    w.writeLe32(record.time);
+    w.writeLe32(0);
+    w.writeText(record.address, kLocalLogAddressWidth);
+    w.writeText(record.userId, kLocalLogUserIdWidth);
+    return bytes;
+}
+
+std::optional<LocalLogRecord> decodeLocalLogRecord(std::span<const std::byte> bytes) {
+    ByteReader r(bytes);
+    LocalLogRecord record;
+    record.slot = r.readLe32();
+    record.recordSize = r.readLe32();
+    record.kind = r.readLe32();
+    record.event = r.readLe32();
+    record.time = r.readLe32();
+    r.skip(4);
+    record.address = r.readText(kLocalLogAddressWidth);
+    record.userId = r.readText(kLocalLogUserIdWidth);
+    if (!r.ok())
+        return std::nullopt;
+    return record;
+}
+
+LocalLogHeaderBytes encodeLocalLogHeader(const LocalLogHeader& header) {
+    LocalLogHeaderBytes bytes{};
+    ByteWriter w(bytes);
+    w.writeLe32(header.wrapped);
+    w.writeLe32(header.nextIndex);
+    return bytes;
+}
+
+std::optional<LocalLogHeader> decodeLocalLogHeader(std::span<const std::byte> bytes) {
+    ByteReader r(bytes);
+    LocalLogHeader header;
+    header.wrapped = r.readLe32();
+    header.nextIndex = r.readLe32();
+    if (!r.ok())
+        return std::nullopt;
+    return header;
+}
+
+void configureLocalLog(const LocalLogSettings& settings) {
+    std::lock_guard lock(g_settingsMutex);
+    g_settings = settings;
+}
+
+LocalLogSettings localLogSettings() {
+    std::lock_guard lock(g_settingsMutex);
+    return g_settings;
+}
+
+std::filesystem::path localLogFilePath(const std::filesystem::path& dataFolder) {
+    return dataFolder / "Log" / "Kalder.log";
+}
+
+bool appendLocalLogRecord(const std::filesystem::path& file, LocalLogRecord record) {
+    std::lock_guard lock(g_writeMutex);
+
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    if (ec)
+        return false;
+
+    FileDescriptor fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (fd.get() < 0)
+        return false;
+    // No sharing: a writer of another process holding the file makes us drop the entry.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return false;
+
+    LocalLogHeader header = ringPosition(fd.get(), st.st_size);
+    record.slot = header.nextIndex;
+    record.recordSize = kLocalLogRecordSize;
+    const auto recordBytes = encodeLocalLogRecord(record);
+    const off_t slotOffset = off_t(kLocalLogHeaderSize + header.nextIndex * kLocalLogRecordSize);
+    if (!writeFully(fd.get(), recordBytes, slotOffset))
+        return false;
+
+    if (header.nextIndex >= kLocalLogSlotCount - 1) {
+        header.wrapped = 1;
+        header.nextIndex = 0;
+    } else {
+        ++header.nextIndex;
+    }
+    return writeFully(fd.get(), encodeLocalLogHeader(header), 0);
+    // The lock goes with the descriptor.
+}
+
+void localLog(std::uint32_t kind, std::uint32_t event, std::string_view userId,
+              std::string_view address) {
+    const LocalLogSettings settings = localLogSettings();
+    if (settings.removableMode)
+        return;
+
+    LocalLogRecord record;
+    record.kind = kind;
+    record.event = event;
+    const auto nowSeconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+    // The recorder's time form: 32 bits of seconds in the client's zone.
+    record.time = static_cast<std::uint32_t>(nowSeconds + settings.timeZoneOffsetSeconds);
+    record.userId = std::string(userId);
+    record.address = std::string(address);
+    appendLocalLogRecord(localLogFilePath(settings.dataFolder), std::move(record));
+}
+
+} // namespace kalder

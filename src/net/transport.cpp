@@ -1,0 +1,170 @@
+#include "net/transport.h"
+
+#include "net/trace.h"
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace kalder {
+
+namespace {
+
+// Longest single wait inside LoopReceive and sendAll; between waits the limits and the stop
+// flag are checked again.
+constexpr int kPollSliceMs = 100;
+
+bool stopRequested(const MessageSocket& socket) {
+    const std::atomic<bool>* stop = socket.stopFlag();
+    return stop && stop->load();
+}
+
+} // namespace
+
+const ReceiveClock MessageSocket::s_steadyClock;
+
+MessageSocket::~MessageSocket() {
+    reset();
+}
+
+void MessageSocket::reset(int fd) {
+    const int old = m_fd.exchange(fd);
+    if (old >= 0)
+        ::close(old);
+}
+
+void MessageSocket::shutdownSend() {
+    const int fd = m_fd.load();
+    if (fd >= 0)
+        ::shutdown(fd, SHUT_WR);
+}
+
+void MessageSocket::shutdownBoth() {
+    const int fd = m_fd.load();
+    if (fd >= 0)
+        ::shutdown(fd, SHUT_RDWR);
+}
+
+void sendMessage(MessageSocket& socket, const MessageHeader& header,
+                 std::span<const std::byte> payload) {
+    // One buffer per message, so header and payload always leave in one sendAll call.
+    std::vector<std::byte> buffer(kHeaderSize + payload.size());
+    const auto head = encodeHeader(header);
+    std::memcpy(buffer.data(), head.data(), kHeaderSize);
+    if (!payload.empty())
+        std::memcpy(buffer.data() + kHeaderSize, payload.data(), payload.size());
+    std::lock_guard lock(socket.sendMutex());
+    sendAll(socket, buffer);
+}
+
+bool sendAll(MessageSocket& socket, std::span<const std::byte> bytes) {
+    const int fd = socket.fd();
+    if (fd < 0)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + kSendLimit;
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n =
+            ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                trace("send stalled...socket shut down\n");
+                socket.shutdownBoth();
+                return false;
+            }
+            pollfd pfd{fd, POLLOUT, 0};
+            ::poll(&pfd, 1, kPollSliceMs);
+            continue;
+        }
+        trace("nErr : %d... send error...socket closed\n", errno);
+        return false;
+    }
+    return true;
+}
+
+bool LoopReceive(MessageSocket& socket, std::span<std::byte> buffer) {
+    const ReceiveClock& clock = socket.clock();
+    const auto start = clock.now();
+    std::size_t filled = 0;
+    while (filled < buffer.size()) {
+        if (clock.now() - start >= kReceiveLimit) {
+            trace("receive limit reached...socket closed\n");
+            return false;
+        }
+        if (stopRequested(socket))
+            return false;
+        const int fd = socket.fd();
+        if (fd < 0)
+            return false;
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, kPollSliceMs);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            trace("nErr : %d... receive error...socket closed\n", errno);
+            return false;
+        }
+        if (ready == 0)
+            continue;
+        const ssize_t n = ::recv(fd, buffer.data() + filled, buffer.size() - filled, MSG_DONTWAIT);
+        if (n > 0) {
+            filled += static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            // The peer has closed: no more bytes will ever come.
+            trace("receive...peer closed\n");
+            return false;
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            trace("nErr : %d... receive error...socket closed\n", errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool receiveHeader(MessageSocket& socket, MessageHeader& header) {
+    std::array<std::byte, kHeaderSize> bytes;
+    if (!LoopReceive(socket, bytes))
+        return false;
+    header = decodeHeader(bytes);
+    return true;
+}
+
+std::int32_t readNackCode(MessageSocket& socket, const MessageHeader& header,
+                          std::array<std::uint32_t, 2>* detail) {
+    if (header.payloadLength == 0)
+        return kNackEmpty;
+    std::vector<std::byte> payload(header.payloadLength);
+    if (!LoopReceive(socket, payload))
+        return kNackReadFailed;
+    const auto nack = decodeNackPayload(payload);
+    if (!nack)
+        return kNackEmpty;
+    if (detail && nack->errorDetail)
+        *detail = *nack->errorDetail;
+    return nack->errorCode;
+}
+
+bool discardPayload(MessageSocket& socket, const MessageHeader& header) {
+    std::array<std::byte, 4096> sink;
+    std::size_t left = header.payloadLength;
+    while (left > 0) {
+        const std::size_t n = left < sink.size() ? left : sink.size();
+        if (!LoopReceive(socket, std::span(sink).first(n)))
+            return false;
+        left -= n;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+} // namespace kalder

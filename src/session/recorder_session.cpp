@@ -1,0 +1,516 @@
+#include "session/recorder_session.h"
+
+#include "files/local_log.h"
+#include "wire/message_catalogue.h"
+#include "wire/nack_outcome.h"
+#include "net/trace.h"
+#include "session/window_message.h"
+
+#include <QCoreApplication>
+#include <QObject>
+
+#include <arpa/inet.h>
+#include <cassert>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace kalder {
+
+namespace {
+
+constexpr auto kDisconnectPoll = std::chrono::milliseconds(50);
+constexpr auto kReceiveWaitPoll = std::chrono::milliseconds(100);
+constexpr int kReceivePollMs = 100;
+constexpr int kConnectPollMs = 100;
+constexpr int kKeepAliveSteps = 200;
+
+std::string fixedField(std::string text, std::size_t width) {
+    if (text.size() > width)
+        text.resize(width);
+    return text;
+}
+
+} // namespace
+
+int productFamilyFor(std::uint8_t productNumber) {
+    switch (productNumber) {
+    case 1:
+        return 1;
+    case 2:
+    case 3:
+        return 2;
+    case 4:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+RecorderSession::RecorderSession(QObject* receiver) : m_receiver(receiver) {
+    m_socket.setStopFlag(&m_receiveStop);
+    registerHandlers();
+    registerLiveHandlers();
+    registerStatusHandlers();
+}
+
+RecorderSession::~RecorderSession() {
+    // The owner runs the disconnect order; whatever still runs (a session dropped without it)
+    // is stopped here without the farewell, so that no thread outlives the object.
+    stopThreads();
+    if (!threadsEnded())
+        trace("session destroyed with threads running\n");
+    assert(threadsEnded());
+}
+
+void RecorderSession::setAddress(std::string address) {
+    std::lock_guard lock(m_stateMutex);
+    m_address = fixedField(std::move(address), 128);
+}
+
+void RecorderSession::setUserId(std::string userId) {
+    std::lock_guard lock(m_stateMutex);
+    m_userId = fixedField(std::move(userId), 16);
+}
+
+void RecorderSession::setPassword(std::string password) {
+    std::lock_guard lock(m_stateMutex);
+    m_password = fixedField(std::move(password), 16);
+}
+
+void RecorderSession::setSiteText(std::string siteText) {
+    std::lock_guard lock(m_stateMutex);
+    m_siteText = fixedField(std::move(siteText), 260);
+}
+
+std::string RecorderSession::address() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_address;
+}
+
+std::string RecorderSession::userId() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_userId;
+}
+
+std::string RecorderSession::password() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_password;
+}
+
+std::string RecorderSession::siteText() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_siteText;
+}
+
+HelloRecord RecorderSession::hello() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_hello;
+}
+
+bool RecorderSession::threadsEnded() const {
+    return !m_receiveRunning && !m_aliveRunning && !m_connectThread.joinable() &&
+           !m_receiveThread.joinable() && !m_aliveThread.joinable();
+}
+
+void RecorderSession::send(const MessageHeader& header, std::span<const std::byte> payload) {
+    sendMessage(m_socket, header, payload);
+}
+
+void RecorderSession::post(int message, std::uintptr_t wParam, std::intptr_t lParam) const {
+    if (m_receiver)
+        QCoreApplication::postEvent(m_receiver, new WindowMessageEvent(message, wParam, lParam));
+}
+
+void RecorderSession::notify(Notification notification) const {
+    post(WindowMessage::Notification, 0, static_cast<std::intptr_t>(notification.lParam()));
+}
+
+void RecorderSession::notifyNack(std::uint16_t messageId, std::int32_t code) const {
+    const NackOutcome outcome = nackOutcome(messageId, code);
+    if (outcome.notification)
+        notify(*outcome.notification);
+}
+
+void RecorderSession::writeLogonEntry(std::uint32_t event, bool lowerCasedUser) const {
+    std::string user;
+    std::string address;
+    {
+        std::lock_guard lock(m_stateMutex);
+        user = lowerCasedUser ? toLowerAscii(m_userId) : m_userId;
+        address = m_address;
+    }
+    localLog(kLogKindLogon, event, user, address);
+}
+
+bool RecorderSession::readPayload(const MessageHeader& header, std::vector<std::byte>& payload) {
+    payload.resize(header.payloadLength);
+    return LoopReceive(m_socket, payload);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connect, receive and keep-alive threads.
+
+void RecorderSession::start() {
+    m_connectThread = std::jthread([this] { connectThread(); });
+}
+
+void RecorderSession::startOnConnectedSocket(int fd) {
+    beginReceiving(fd);
+}
+
+// Connect thread: creates the socket, connects and, on success, starts the receive thread and
+// sends HELLO. Failures are posted; the connect thread never waits for the GUI.
+void RecorderSession::connectThread() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) {
+        post(WindowMessage::DropSession);
+        notify({0, 0});
+        post(WindowMessage::ConnectFailed, static_cast<std::uintptr_t>(errno));
+        return;
+    }
+    // A dead peer is found within seconds: keep-alive probes after 3 s idle, every 2 s.
+    const int on = 1, idle = 3, interval = 2;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_port = htons(m_port);
+    // Dotted-quad only: the session never resolves names.
+    int error = 0;
+    if (::inet_pton(AF_INET, address().c_str(), &peer.sin_addr) != 1) {
+        error = EINVAL;
+    } else {
+        // The kernel decides between success, refusal and time-out as a blocking connect would;
+        // waiting in slices only lets the disconnect order abandon a connect in progress.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+            error = errno;
+            if (error == EINPROGRESS || error == EINTR) {
+                error = EINPROGRESS;
+                while (error == EINPROGRESS) {
+                    if (m_connectAbort) {
+                        error = ECANCELED;
+                        break;
+                    }
+                    pollfd pfd{fd, POLLOUT, 0};
+                    if (::poll(&pfd, 1, kConnectPollMs) > 0) {
+                        socklen_t len = sizeof error;
+                        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
+                            error = errno;
+                    }
+                }
+            }
+        }
+    }
+    if (error != 0) {
+        ::close(fd);
+        trace("connect failed : %d\n", error);
+        if (error == ETIMEDOUT || error == ECONNREFUSED) {
+            post(WindowMessage::DropSession);
+            notify({1, static_cast<std::uint16_t>(error == ETIMEDOUT ? 0 : 1)});
+        }
+        // Any other error leaves the session attached without a notification.
+        post(WindowMessage::ConnectFailed, static_cast<std::uintptr_t>(error));
+        writeLogonEntry(kLogEventLogonFailed, true);
+        return;
+    }
+    beginReceiving(fd);
+}
+
+void RecorderSession::beginReceiving(int fd) {
+    {
+        std::lock_guard lock(m_socket.sendMutex());
+        m_socket.reset(fd);
+    }
+    // Cleared here rather than by the thread itself, so that a disconnect that comes before the
+    // thread runs is not lost.
+    m_receiveStop = false;
+    m_receiveRunning = true;
+    m_receiveThread = std::jthread([this] { Thread_Connecting(); });
+
+    HelloPayload hello;
+    {
+        std::lock_guard lock(m_stateMutex);
+        hello.userId = m_userId;
+        hello.password = m_password;
+    }
+    send(makeHeader(MessageId::HELLO, kHelloPayloadSize), encodeHelloPayload(hello));
+}
+
+// Receive thread: one message per pass; a close from the peer shuts the sending side and ends.
+void RecorderSession::Thread_Connecting() {
+    while (!m_receiveStop) {
+        const int fd = m_socket.fd();
+        if (fd < 0)
+            break;
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, kReceivePollMs);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (ready == 0)
+            continue;
+        if ((pfd.revents & (POLLERR | POLLNVAL)) != 0 && (pfd.revents & POLLIN) == 0)
+            break;
+        // Data first, then the close: the messages the peer sent before closing are handled.
+        std::byte probe;
+        const ssize_t n = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n == 0) {
+            m_socket.shutdownSend();
+            break;
+        }
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            break;
+        }
+        MessageHeader header;
+        if (!receiveHeader(m_socket, header))
+            break;
+        onAudioFlag(header);
+        if (!m_dispatcher.dispatch(header))
+            break;
+    }
+    {
+        std::lock_guard lock(m_socket.sendMutex());
+        m_socket.reset();
+    }
+    m_receiveStop = true;
+    // The recorder's audio ends with the connection.
+    m_audioOn = false;
+    post(WindowMessage::AudioButton, static_cast<std::uintptr_t>(ButtonLook::Released));
+    notify({2, 0});
+    m_receiveRunning = false;
+}
+
+void RecorderSession::startKeepAlive() {
+    std::lock_guard lock(m_threadMutex);
+    if (m_noMoreKeepAlive || m_aliveRunning)
+        return;
+    if (m_aliveThread.joinable())
+        m_aliveThread.join();
+    m_aliveStop = false;
+    m_aliveRunning = true;
+    m_aliveThread = std::jthread([this] { keepAliveThread(); });
+}
+
+// Keep-alive thread: ALIVE_REQ, then 200 short sleeps that watch the stop flag.
+void RecorderSession::keepAliveThread() {
+    while (!m_aliveStop) {
+        send(makeHeader(MessageId::ALIVE_REQ));
+        for (int i = 0; i < kKeepAliveSteps && !m_aliveStop; ++i)
+            std::this_thread::sleep_for(m_keepAliveStep);
+    }
+    m_aliveRunning = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Login and farewell.
+
+void RecorderSession::registerHandlers() {
+    using namespace MessageId;
+    m_dispatcher.setHandler(HELLO48_ACK,
+                            [this](const MessageHeader& h) { return RecvFn_Hello48Ack(h); });
+    m_dispatcher.setHandler(BYE48, [this](const MessageHeader& h) { return RecvFn_Bye48(h); });
+    // The recorder's own keep-alives (id 511) have no handler: the dispatcher drops them
+    // silently.
+}
+
+bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
+    m_loggedIn = true;
+    std::vector<std::byte> payload;
+    if (header.payloadLength != 0 && !readPayload(header, payload))
+        return false;
+    HelloRecord record;
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (payload.size() == kHelloRecordSize) {
+            if (auto decoded = decodeHelloRecord(payload)) {
+                m_hello = *decoded;
+                rearrangeFirmwareSlots(m_hello);
+            }
+        } else {
+            trace("hello size : %zu, Payload size : %u\n", kHelloRecordSize,
+                  unsigned(header.payloadLength));
+        }
+        record = m_hello;
+    }
+    const int family = productFamilyFor(record.product_number);
+    m_productFamily = family;
+    if (family != kServedFamily) {
+        // "Not Kalder !": the front end shows it; the connection ends here and (2,0) follows.
+        // No login took place, so the disconnect order must not log a logoff.
+        m_loggedIn = false;
+        post(WindowMessage::NotServed, static_cast<std::uintptr_t>(family), record.product_number);
+        return false;
+    }
+    if (record.channel_num != 4 && record.channel_num != 8 && record.channel_num != 16) {
+        record.channel_num = 16;
+        std::lock_guard lock(m_stateMutex);
+        m_hello.channel_num = 16;
+    }
+    m_channelNum = record.channel_num;
+
+    post(WindowMessage::LiveButton, static_cast<std::uintptr_t>(ButtonLook::Usable));
+    startLive();
+    writeLogonEntry(kLogEventLogon, false);
+
+    const unsigned major = record.product_major_ver, minor = record.product_minor_ver;
+    m_atLeastVersion11 = major > 1 || (major == 1 && minor >= 1);
+    m_atLeastVersion12 = major > 1 || (major == 1 && minor >= 2);
+    m_featureBit0 = (record.flags & 0x01) != 0;
+    m_featureBit1 = (record.flags & 0x02) != 0;
+
+    startKeepAlive();
+    post(WindowMessage::LoggedIn);
+    return true;
+}
+
+bool RecorderSession::RecvFn_Bye48(const MessageHeader& header) {
+    m_loggedIn = false;
+    const std::int32_t code = readNackCode(m_socket, header);
+    if (code == kNackReadFailed)
+        return false;
+    notifyNack(MessageId::BYE48, code);
+    writeLogonEntry(kLogEventLogonFailed, false);
+    // The connection stays until the recorder closes it.
+    return true;
+}
+
+// Audio flag (code-word bit 3) of every incoming header, before dispatch.
+bool RecorderSession::onAudioFlag(const MessageHeader& header) {
+    const bool flag = header.audioFlag();
+    if (flag == m_lastAudioFlag || !(m_liveOn || m_playbackOn))
+        return false;
+    m_lastAudioFlag = flag;
+    m_audioStoppedByView = false;
+    if (flag) {
+        startPlayer(m_liveOn ? AudioStreamKind::Live : AudioStreamKind::RemotePlayback);
+        m_audioOn = true;
+        post(WindowMessage::AudioButton, static_cast<std::uintptr_t>(ButtonLook::Pressed));
+    } else {
+        stopPlayer();
+        m_audioChannelMask = 0;
+        m_audioOn = false;
+        post(WindowMessage::AudioButton, static_cast<std::uintptr_t>(ButtonLook::Released));
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The disconnect order (GUI thread).
+
+void RecorderSession::disconnect() {
+    if (m_disconnected.exchange(true))
+        return;
+    // A connect still in progress is abandoned first, so that the receive thread either runs
+    // already or never starts while the order below proceeds.
+    m_connectAbort = true;
+    if (m_connectThread.joinable())
+        m_connectThread.join();
+
+    // 1. The Connect button shows released.
+    post(WindowMessage::ConnectButton, static_cast<std::uintptr_t>(ButtonLook::Released));
+    // 2. Stop the first activity under way.
+    if (m_liveOn) {
+        stopLive();
+    } else if (m_playbackOn) {
+        send(makeHeader(MessageId::RPLAY_STOP));
+    } else if (m_backupOn) {
+        send(makeHeader(MessageId::TRANS_OFF_REQ));
+        post(WindowMessage::CloseWindow, CloseTarget::BackupProgress);
+    } else if (m_listenOn) {
+        send(makeHeader(MessageId::A_LISTEN_STOP_REQ));
+    }
+    // 3. Close the password prompts and the request and setup windows when open.
+    post(WindowMessage::CloseWindow, CloseTarget::MainPasswordPrompt);
+    if (m_featureBit0)
+        post(WindowMessage::CloseWindow, CloseTarget::RequestWindowPasswordPrompt);
+    post(WindowMessage::CloseWindow, CloseTarget::RequestWindow);
+    post(WindowMessage::CloseWindow, CloseTarget::RemoteSetup);
+    // 4. The talk sender (slot 18) belongs to the audio feature, which stops it on this
+    // request; the Mike button shows released.
+    post(WindowMessage::MikeButton, static_cast<std::uintptr_t>(ButtonLook::Released));
+    // 5. Full-screen view returns to the main window.
+    post(WindowMessage::LeaveFullScreen);
+    // 6. Clear the pending requests; stop the keep-alive thread and wait for it.
+    m_configRequestPending = false;
+    m_liveRequestPending = false;
+    m_playbackRequestPending = false;
+    {
+        std::lock_guard lock(m_threadMutex);
+        m_noMoreKeepAlive = true;
+        m_aliveStop = true;
+    }
+    while (m_aliveRunning)
+        std::this_thread::sleep_for(kDisconnectPoll);
+    {
+        std::lock_guard lock(m_threadMutex);
+        if (m_aliveThread.joinable())
+            m_aliveThread.join();
+    }
+    // 7. The search window's records are kept by the search feature, which frees them when its
+    // window closes (step 3).
+    // 8. The farewell.
+    send(makeHeader(MessageId::BYE48));
+    // 9. Stop the receive thread and wait for it. The socket's stop flag is this flag, so a
+    // read in the middle of a message gives up at once instead of running into its limit.
+    m_receiveStop = true;
+    while (m_receiveRunning)
+        std::this_thread::sleep_for(kReceiveWaitPoll);
+    if (m_receiveThread.joinable())
+        m_receiveThread.join();
+    // 10. Close the socket.
+    {
+        std::lock_guard lock(m_socket.sendMutex());
+        if (m_socket.valid()) {
+            m_socket.shutdownSend();
+            m_socket.reset();
+        }
+    }
+    // 11. Close the firmware, PTZ keypad, dome-menu and PTZ windows.
+    post(WindowMessage::CloseWindow, CloseTarget::FirmwareUpgrade);
+    post(WindowMessage::CloseWindow, CloseTarget::PtzPresetKeypad);
+    post(WindowMessage::CloseWindow, CloseTarget::DomeMenu);
+    post(WindowMessage::CloseWindow, CloseTarget::PtzPanel);
+    // 12. Log the logoff of a logged-in session.
+    if (m_loggedIn)
+        writeLogonEntry(kLogEventLogoff, false);
+    m_loggedIn = false;
+
+    // Consumers created for a live request that never became live view (and the audio player)
+    // are dismantled too: nothing of the session may run past its end.
+    dismantleConsumers();
+    stopPlayer();
+}
+
+// Stops every thread without the farewell (destructor of a session dropped without the
+// disconnect order).
+void RecorderSession::stopThreads() {
+    m_connectAbort = true;
+    if (m_connectThread.joinable())
+        m_connectThread.join();
+    {
+        std::lock_guard lock(m_threadMutex);
+        m_noMoreKeepAlive = true;
+        m_aliveStop = true;
+        if (m_aliveThread.joinable())
+            m_aliveThread.join();
+    }
+    m_receiveStop = true;
+    if (m_receiveThread.joinable())
+        m_receiveThread.join();
+    dismantleConsumers();
+    stopPlayer();
+}
+
+} // namespace kalder

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "wire/notification.h"
+#include "wire/notification_table.h"
+
+#include <QDialog>
+#include <QLocale>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+namespace kalder {
+
+class SkinButton;
+
+// Geometry of the notification box: 308 x 136, lines 20 pixels high, buttons 100 x 27 at y 103.
+inline constexpr int kNotificationBoxWidth = 308;
+inline constexpr int kNotificationBoxHeight = 136;
+inline constexpr int kNotificationLineHeight = 20;
+inline constexpr int kNotificationButtonWidth = 100;
+inline constexpr int kNotificationButtonHeight = 27;
+inline constexpr int kNotificationButtonY = 103;
+
+// The measured text width is scaled by the language before centring: Japanese 0.9, Korean 1.0,
+// every other language 1.2.
+double notificationWidthFactor(QLocale::Language language);
+// Left edge of a line: (309 - w) / 2 with w the scaled width truncated to whole pixels, but never
+// left of kNotificationMargin: the scaling moves a long line leftwards, and it must not lose its
+// first letters off the box's edge.
+inline constexpr int kNotificationMargin = 4;
+int notificationLineLeft(int measuredWidth, double factor);
+// Tops of one, two or three lines.
+std::vector<int> notificationLineTops(int lineCount);
+// Left edges of the buttons, -1 for a button the box does not show.
+struct NotificationButtonPlaces {
+    int okX = -1;
+    int cancelX = -1;
+    bool operator==(const NotificationButtonPlaces&) const = default;
+};
+NotificationButtonPlaces notificationButtonPlaces(NotificationButtons buttons);
+
+// The box that tells the operator of a connection event: one to three lines of text over the
+// box's background picture, OK and/or Cancel. A top-most window centred over its parent. The
+// owner shows it window-modal and acts when it finishes (accepted = OK). GUI thread only.
+class NotificationBox : public QDialog {
+    Q_OBJECT
+public:
+    NotificationBox(const NotificationEntry& entry, std::uint8_t opacity, QWidget* parent);
+
+    Notification notification() const { return m_entry.notification; }
+    const NotificationEntry& entry() const { return m_entry; }
+    QStringList lines() const { return m_lines; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    SkinButton* makeButton(const char* name, int textId, int x);
+
+    NotificationEntry m_entry;
+    QStringList m_lines;
+    QImage m_background;
+};
+
+} // namespace kalder

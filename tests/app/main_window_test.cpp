@@ -1,0 +1,278 @@
+// The main window without a recorder: program options, the time-zone offset, the notification
+// box's layout, the frame and its buttons.
+#include "ui/notification_box.h"
+#include "decode/decoder_init_error_event.h"
+#include "app/program_start.h"
+#include "resources/resource_library.h"
+#include "video/video_window.h"
+#include "files/local_log.h"
+#include "main_window_harness.h"
+#include "ui/skin_button.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QMessageBox>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace kalder {
+namespace {
+
+TEST(ProgramOptions, ParsesAndRefuses) {
+    struct Case {
+        QStringList args;
+        bool ok;
+        std::string host;
+        std::uint16_t port;
+    };
+    const Case cases[] = {
+        {{}, true, "", 2000},
+        {{"--connect", "127.0.0.1:4000", "--user", "admin", "--password", "1234"},
+         true,
+         "127.0.0.1",
+         4000},
+        {{"--connect", "recorder", "--user", "a", "--password", "b"}, true, "recorder", 2000},
+        {{"--connect", "h:65535"}, false, "", 0},
+        {{"--connect", "h:0"}, false, "", 0},
+        {{"--connect", ":80"}, false, "", 0},
+        {{"--user", "admin"}, false, "", 0}, // a user without a recorder to connect to
+        {{"--connect", "h", "--user", "seventeen-letters"}, false, "", 0},
+        {{"--bogus"}, false, "", 0},
+        {{"--connect"}, false, "", 0},
+    };
+    for (const Case& c : cases) {
+        QString error;
+        const auto options = parseProgramOptions(c.args, error);
+        EXPECT_EQ(options.has_value(), c.ok) << c.args.join(' ').toStdString();
+        if (options && c.ok) {
+            EXPECT_EQ(options->host, c.host);
+            EXPECT_EQ(options->port, c.port);
+        }
+        if (!c.ok) {
+            EXPECT_FALSE(error.isEmpty());
+        }
+    }
+    QString error;
+    EXPECT_TRUE(parseProgramOptions({"--removable"}, error)->forceRemovable);
+}
+
+TEST(ProgramStart, TimeZoneOffsetIsLocalMinusUtc) {
+    const QByteArray saved = qgetenv("TZ");
+    struct Case {
+        const char* zone;
+        std::time_t when;
+        int offset;
+    };
+    const Case cases[] = {
+        {"UTC0", 1700000000, 0},
+        {"JST-9", 1700000000, 9 * 3600},
+        {"EST5EDT,M3.2.0,M11.1.0", 1700000000, -5 * 3600}, // 14 November: standard time
+        {"EST5EDT,M3.2.0,M11.1.0", 1690000000, -4 * 3600}, // 22 July: daylight saving
+        {"IST-5:30", 1700000000, 5 * 3600 + 1800},
+    };
+    for (const Case& c : cases) {
+        qputenv("TZ", c.zone);
+        tzset();
+        EXPECT_EQ(timeZoneOffsetSeconds(c.when), c.offset) << c.zone;
+    }
+    if (saved.isEmpty())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", saved);
+    tzset();
+}
+
+TEST(NotificationLayout, LinesAndButtons) {
+    EXPECT_DOUBLE_EQ(notificationWidthFactor(QLocale::Japanese), 0.9);
+    EXPECT_DOUBLE_EQ(notificationWidthFactor(QLocale::Korean), 1.0);
+    EXPECT_DOUBLE_EQ(notificationWidthFactor(QLocale::English), 1.2);
+    // (309 - trunc(w * factor)) / 2
+    EXPECT_EQ(notificationLineLeft(100, 1.2), 94);
+    EXPECT_EQ(notificationLineLeft(101, 1.2), 94); // 121.2 is cut to 121 before halving
+    EXPECT_EQ(notificationLineLeft(102, 1.2), 93);
+    EXPECT_EQ(notificationLineLeft(100, 0.9), 109);
+    EXPECT_EQ(notificationLineLeft(100, 1.0), 104);
+    // A long line stays inside the box instead of losing its first letters.
+    EXPECT_EQ(notificationLineLeft(250, 1.2), 4);
+    EXPECT_EQ(notificationLineLeft(300, 1.0), 4);
+    EXPECT_EQ(notificationLineTops(1), std::vector<int>({45}));
+    EXPECT_EQ(notificationLineTops(2), std::vector<int>({22, 45}));
+    EXPECT_EQ(notificationLineTops(3), std::vector<int>({22, 45, 68}));
+    EXPECT_EQ(notificationButtonPlaces(NotificationButtons::Ok),
+              (NotificationButtonPlaces{111, -1}));
+    EXPECT_EQ(notificationButtonPlaces(NotificationButtons::Cancel),
+              (NotificationButtonPlaces{-1, 111}));
+    EXPECT_EQ(notificationButtonPlaces(NotificationButtons::OkCancel),
+              (NotificationButtonPlaces{50, 158}));
+}
+
+TEST(NotificationBoxWidget, BuildsTheTableRow) {
+    struct Case {
+        Notification notification;
+        std::vector<int> tops;
+        int okX;
+        int cancelX;
+    };
+    const Case cases[] = {
+        {{1, 1}, {45}, 111, -1},
+        {{3, 3}, {22, 45}, 111, -1},
+        {{15, 0}, {45}, -1, 111},
+        {{7, 0}, {22, 45, 68}, 50, 158},
+    };
+    for (const Case& c : cases) {
+        const NotificationEntry* entry = findNotificationEntry(c.notification);
+        ASSERT_NE(entry, nullptr);
+        NotificationBox box(*entry, 255, nullptr);
+        EXPECT_EQ(box.size(), QSize(308, 136));
+        const QList<QLabel*> labels = box.findChildren<QLabel*>();
+        ASSERT_EQ(labels.size(), static_cast<qsizetype>(c.tops.size()));
+        for (std::size_t i = 0; i < c.tops.size(); ++i) {
+            const auto* label = box.findChild<QLabel*>(QStringLiteral("line%1").arg(i));
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->y(), c.tops[i]);
+            EXPECT_EQ(label->text(), resourceText(notificationLines(*entry)[i]));
+            EXPECT_FALSE(label->text().isEmpty());
+            EXPECT_GE(label->x(), kNotificationMargin);
+            EXPECT_LE(label->x() + QFontMetrics(label->font()).horizontalAdvance(label->text()),
+                      308)
+                << label->text().toStdString();
+        }
+        auto* ok = box.findChild<SkinButton*>(QStringLiteral("okButton"));
+        auto* cancel = box.findChild<SkinButton*>(QStringLiteral("cancelButton"));
+        EXPECT_EQ(ok ? ok->geometry() : QRect(), c.okX < 0 ? QRect() : QRect(c.okX, 103, 100, 27));
+        EXPECT_EQ(cancel ? cancel->geometry() : QRect(),
+                  c.cancelX < 0 ? QRect() : QRect(c.cancelX, 103, 100, 27));
+    }
+}
+
+TEST(MainWindowFrame, SizeButtonsShapeAndStartEntry) {
+    test::MainWindowHarness harness;
+    {
+        MainWindow window(harness.config());
+        window.show();
+        EXPECT_EQ(window.size(), QSize(928, 698));
+        EXPECT_EQ(window.minimumSize(), window.maximumSize());
+        EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
+        EXPECT_EQ(window.windowTitle(), QStringLiteral("H264"));
+        ASSERT_NE(window.videoWindow(), nullptr);
+        EXPECT_EQ(window.videoWindow()->geometry(), QRect(53, 72, 815, 548));
+
+        // Every button of the frame, with its caption.
+        const std::pair<int, const char*> buttons[] = {
+            {300, "1"},       {315, "16"},       {320, "1"},       {328, "16"},
+            {329, "Full"},    {340, "1"},        {344, "5"},       {346, "7"},
+            {355, "Pan"},     {356, "Zoom"},     {360, "Connect"}, {361, "RSearch"},
+            {362, "RSetup"},  {363, "LSearch"},  {364, "LSetup"},  {365, "Quit"},
+            {366, "Sound"},   {368, "SelAudio"}, {369, "Live"},    {370, "OSD"},
+            {371, "Arrange"}, {372, "Save"},     {373, "Load"},    {374, "FirmUp"},
+            {376, "Mike"},    {377, "Min"},      {378, "Audio"}};
+        for (const auto& [id, caption] : buttons) {
+            SkinButton* b = window.button(id);
+            ASSERT_NE(b, nullptr) << id;
+            EXPECT_EQ(b->controlId(), id);
+            EXPECT_EQ(b->accessibleName(), QLatin1String(caption)) << id;
+            EXPECT_TRUE(window.rect().contains(b->geometry())) << id;
+        }
+        for (int id : {420, 421}) {
+            const auto* slider = window.findChild<QWidget*>(QStringLiteral("slider%1").arg(id));
+            ASSERT_NE(slider, nullptr) << id;
+            EXPECT_FALSE(slider->isEnabled()) << id;
+        }
+        EXPECT_FALSE(window.button(340)->isEnabled()) << "playback controls wait for playback";
+        EXPECT_FALSE(window.button(369)->isEnabled()) << "Live waits for a login";
+        EXPECT_TRUE(window.button(344)->isEnabled());
+
+        // The frame's corners are cut out; the middle and the edges' centres stay.
+        const QRegion shape = window.mask();
+        ASSERT_FALSE(shape.isEmpty());
+        EXPECT_FALSE(shape.contains(QPoint(0, 0)));
+        EXPECT_FALSE(shape.contains(QPoint(927, 697)));
+        EXPECT_TRUE(shape.contains(QPoint(464, 349)));
+        EXPECT_TRUE(shape.contains(QPoint(464, 2)));
+        EXPECT_TRUE(shape.contains(QPoint(60, 349)));
+
+        // Layout buttons: the 4-cell layout, then its next page by pressing it again.
+        QTest::mouseClick(window.button(321), Qt::LeftButton);
+        EXPECT_EQ(window.videoWindow()->layoutModel().layout(), 4);
+        EXPECT_TRUE(window.button(321)->pressedLook());
+        EXPECT_FALSE(window.button(328)->pressedLook());
+        // No recorder streams, so no page shows a present channel: the page stays.
+        QTest::mouseClick(window.button(370), Qt::LeftButton);
+        EXPECT_FALSE(window.videoWindow()->osdEnabled());
+        // Buttons of features not built yet do nothing.
+        QTest::mouseClick(window.button(372), Qt::LeftButton);
+        QTest::mouseClick(window.button(361), Qt::LeftButton);
+        EXPECT_EQ(window.notificationBox(), nullptr);
+        EXPECT_TRUE(QDir(harness.dataFolder() + "/Upgrade").exists());
+
+        // Full screen on the monitor of the window's centre, and back to the same place.
+        QTest::mouseClick(window.button(329), Qt::LeftButton);
+        ASSERT_TRUE(window.videoWindow()->fullScreen());
+        EXPECT_EQ(window.videoWindow()->geometry(), QGuiApplication::primaryScreen()->geometry());
+        window.videoWindow()->leaveFullScreen();
+        EXPECT_FALSE(window.videoWindow()->fullScreen());
+        EXPECT_EQ(window.videoWindow()->parentWidget(), &window);
+        EXPECT_EQ(window.videoWindow()->geometry(), QRect(53, 72, 815, 548));
+    }
+    // Start and exit entries of the local log.
+    QFile log(
+        QString::fromStdString(localLogFilePath(harness.dataFolder().toStdString()).string()));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray bytes = log.readAll();
+    const auto* data = reinterpret_cast<const std::byte*>(bytes.constData());
+    const auto header = decodeLocalLogHeader({data, kLocalLogHeaderSize});
+    ASSERT_TRUE(header);
+    ASSERT_EQ(header->nextIndex, 2u);
+    const auto first = decodeLocalLogRecord({data + kLocalLogHeaderSize, kLocalLogRecordSize});
+    const auto second = decodeLocalLogRecord(
+        {data + kLocalLogHeaderSize + kLocalLogRecordSize, kLocalLogRecordSize});
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->kind, kLogKindProgram);
+    EXPECT_EQ(first->event, kLogEventProgramStart);
+    EXPECT_EQ(second->kind, kLogKindProgram);
+    EXPECT_EQ(second->event, kLogEventProgramExit);
+}
+
+TEST(MainWindowFrame, DragsByTheFrameAndShowsTheDecoderInitError) {
+    test::MainWindowHarness harness;
+    MainWindow window(harness.config());
+    window.move(100, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // (150, 20) lies on the frame between the title band's buttons.
+    ASSERT_EQ(window.childAt(150, 20), nullptr);
+    const QPoint start = window.pos();
+    QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(150, 20));
+    QTest::mouseMove(&window, QPoint(190, 50));
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(190, 50));
+    EXPECT_EQ(window.pos(), start + QPoint(40, 30));
+
+    postDecoderInitError(&window, 3);
+    QCoreApplication::processEvents();
+    const auto boxes = window.findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), QString::fromLatin1(kDecoderInitErrorText));
+}
+
+TEST(MainWindowFrame, RemovableModeNeverConnects) {
+    test::MainWindowHarness harness;
+    MainWindowConfig config = harness.config(true);
+    config.removableMode = true;
+    MainWindow window(config);
+    window.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.connectDialog(), nullptr);
+    QTest::mouseClick(window.button(360), Qt::LeftButton);
+    EXPECT_EQ(window.connectDialog(), nullptr);
+    EXPECT_EQ(window.session(), nullptr);
+    EXPECT_FALSE(QDir(harness.dataFolder() + "/Upgrade").exists());
+}
+
+} // namespace
+} // namespace kalder

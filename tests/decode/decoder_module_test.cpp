@@ -1,0 +1,252 @@
+// The decoder module's contract: the context words, the results, and the two picture layouts
+// (a field picture's two fields one after the other), checked on lossless clips whose decoded
+// pictures are known exactly.
+
+#include "decode/decoder_library.h"
+#include "decode/picture_layout.h"
+#include "test_clip.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace kalder {
+namespace {
+
+using Context = std::array<std::uint32_t, kH264ContextWords>;
+
+std::uint8_t lumaAt(int row, int x) {
+    return static_cast<std::uint8_t>(16 + (row * 7 + (x / 32) * 3) % 220);
+}
+std::uint8_t uAt(int row, int x) {
+    return static_cast<std::uint8_t>(16 + (row * 5 + x) % 224);
+}
+std::uint8_t vAt(int row, int x) {
+    return static_cast<std::uint8_t>(240 - (row * 3 + x) % 224);
+}
+
+// Rows of distinct content, so that every output row tells which input row it came from.
+test::DrawFn rowPattern(int width, int height, bool grey) {
+    return [=](int, std::uint8_t* y, int ys, std::uint8_t* u, int us, std::uint8_t* v, int vs) {
+        for (int r = 0; r < height; ++r) {
+            for (int x = 0; x < width; ++x) {
+                y[r * ys + x] = lumaAt(r, x);
+            }
+        }
+        for (int r = 0; r < height / 2; ++r) {
+            for (int x = 0; x < width / 2; ++x) {
+                u[r * us + x] = grey ? 128 : uAt(r, x);
+                v[r * vs + x] = grey ? 128 : vAt(r, x);
+            }
+        }
+    };
+}
+
+class DecoderModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_library = DecoderLibrary::open(std::string(KALDER_PROGRAM_DIR) + "/H264_D1.so");
+        ASSERT_TRUE(m_library);
+        m_entries = m_library->entries();
+        ASSERT_TRUE(m_entries);
+    }
+
+    Context freshContext(std::uint32_t format) {
+        Context context{};
+        context[kH264WordOne] = 1;
+        context[kH264WordFormat] = format;
+        return context;
+    }
+
+    // Decodes a one-frame clip and returns the picture buffer.
+    std::vector<std::uint8_t> decodeOne(const test::EncodedFrame& frame, std::uint32_t format,
+                                        int& result) {
+        Context context = freshContext(format);
+        EXPECT_EQ(m_entries.init(context.data()), 0);
+        std::vector<std::uint8_t> picture(kH264PictureBufferSize, 0xEE);
+        result = m_entries.getOneFrame(context.data(),
+                                       reinterpret_cast<const std::uint8_t*>(frame.data.data()),
+                                       static_cast<int>(frame.data.size()), picture.data());
+        m_entries.uninit(context.data());
+        return picture;
+    }
+
+    std::unique_ptr<DecoderLibrary> m_library;
+    DecoderEntries m_entries;
+};
+
+TEST_F(DecoderModule, ContextWordsFollowTheDecoderLifetime) {
+    Context zeroed{};
+    EXPECT_EQ(m_entries.uninit(zeroed.data()), 0); // a fresh context holds no decoder
+    EXPECT_EQ(zeroed, Context{});
+
+    Context first = freshContext(kH264FormatPlanar);
+    Context second = freshContext(kH264FormatBgr);
+    ASSERT_EQ(m_entries.init(first.data()), 0);
+    ASSERT_EQ(m_entries.init(second.data()), 0);
+    EXPECT_NE(first[kH264WordDecoder], 0u);
+    EXPECT_NE(second[kH264WordDecoder], 0u);
+    EXPECT_NE(first[kH264WordDecoder], second[kH264WordDecoder]);
+    EXPECT_EQ(first[kH264WordOne], 1u);
+    EXPECT_EQ(second[kH264WordFormat], kH264FormatBgr);
+
+    m_entries.uninit(first.data());
+    EXPECT_EQ(first[kH264WordDecoder], 0u);
+    std::vector<std::uint8_t> picture(kH264PictureBufferSize);
+    const std::uint8_t video[8] = {0, 0, 0, 1, 0x65, 0x88, 0x84, 0x00};
+    const int afterUninit = m_entries.getOneFrame(first.data(), video, 8, picture.data());
+    EXPECT_NE(afterUninit, kH264Picture);
+    EXPECT_NE(afterUninit, kH264CallAgain);
+    EXPECT_NE(afterUninit, kH264Rebuild);
+    m_entries.uninit(first.data()); // twice is harmless
+    m_entries.uninit(second.data());
+}
+
+TEST_F(DecoderModule, RefusesAnUnknownOutputFormat) {
+    Context context = freshContext(1);
+    EXPECT_NE(m_entries.init(context.data()), 0);
+    EXPECT_EQ(context[kH264WordDecoder], 0u);
+}
+
+TEST_F(DecoderModule, GarbageIsDroppedWithoutAPicture) {
+    Context context = freshContext(kH264FormatPlanar);
+    ASSERT_EQ(m_entries.init(context.data()), 0);
+    std::vector<std::uint8_t> garbage(5000);
+    std::srand(7);
+    std::generate(garbage.begin(), garbage.end(), [] { return std::rand() & 0xFF; });
+    std::vector<std::uint8_t> picture(kH264PictureBufferSize);
+    for (int i = 0; i < 5; ++i) {
+        const int result = m_entries.getOneFrame(context.data(), garbage.data(),
+                                                 static_cast<int>(garbage.size()), picture.data());
+        EXPECT_NE(result, kH264Picture);
+        EXPECT_NE(result, kH264CallAgain);
+    }
+    m_entries.uninit(context.data());
+}
+
+TEST_F(DecoderModule, RefusesAPictureLargerThanTheBuffer) {
+    const auto clip = test::encodeClip({1280, 720, 1, 1, false, {}});
+    ASSERT_EQ(clip.size(), 1u);
+    for (const std::uint32_t format : {kH264FormatPlanar, kH264FormatBgr}) {
+        Context context = freshContext(format);
+        ASSERT_EQ(m_entries.init(context.data()), 0);
+        // One byte more than the buffer would be written past its end.
+        std::vector<std::uint8_t> picture(kH264PictureBufferSize + 1, 0xEE);
+        const int result = m_entries.getOneFrame(
+            context.data(), reinterpret_cast<const std::uint8_t*>(clip[0].data.data()),
+            static_cast<int>(clip[0].data.size()), picture.data());
+        EXPECT_EQ(result, kH264TooLarge);
+        EXPECT_TRUE(std::all_of(picture.begin(), picture.end(), [](auto b) { return b == 0xEE; }));
+        m_entries.uninit(context.data());
+    }
+}
+
+struct SizeCase {
+    int width;
+    int height;
+};
+
+class DecoderLayout : public DecoderModule, public ::testing::WithParamInterface<SizeCase> {};
+
+// Row of the decoded (interleaved) picture that lands in output row `row` of a plane of `rows`.
+int sourceRow(int row, int rows, bool fields) {
+    if (!fields) {
+        return row;
+    }
+    return row < rows / 2 ? 2 * row : 2 * (row - rows / 2) + 1;
+}
+
+TEST_P(DecoderLayout, PlanarHoldsTheFieldsOneAfterTheOther) {
+    const auto [width, height] = GetParam();
+    const auto clip =
+        test::encodeClip({width, height, 1, 1, true, rowPattern(width, height, false)});
+    ASSERT_EQ(clip.size(), 1u);
+    int result = -1;
+    const auto picture = decodeOne(clip[0], kH264FormatPlanar, result);
+    ASSERT_EQ(result, kH264Picture);
+    const bool fields = isFieldPicture(height);
+    const std::uint8_t* u = picture.data() + width * height;
+    const std::uint8_t* v = u + (width / 2) * (height / 2);
+    int wrong = 0;
+    for (int r = 0; r < height; ++r) {
+        const int s = sourceRow(r, height, fields);
+        for (int x = 0; x < width; ++x) {
+            wrong += picture[static_cast<std::size_t>(r) * width + x] != lumaAt(s, x);
+        }
+    }
+    for (int r = 0; r < height / 2; ++r) {
+        const int s = sourceRow(r, height / 2, fields);
+        for (int x = 0; x < width / 2; ++x) {
+            wrong += u[r * (width / 2) + x] != uAt(s, x);
+            wrong += v[r * (width / 2) + x] != vAt(s, x);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    // Nothing is written behind the picture.
+    EXPECT_EQ(picture[width * height * 3 / 2], 0xEE);
+}
+
+TEST_P(DecoderLayout, BgrHoldsTheFieldsOneAfterTheOtherTopRowFirst) {
+    const auto [width, height] = GetParam();
+    const auto clip =
+        test::encodeClip({width, height, 1, 1, true, rowPattern(width, height, true)});
+    ASSERT_EQ(clip.size(), 1u);
+    int result = -1;
+    const auto picture = decodeOne(clip[0], kH264FormatBgr, result);
+    ASSERT_EQ(result, kH264Picture);
+    const bool fields = isFieldPicture(height);
+    int wrong = 0;
+    for (int r = 0; r < height; ++r) {
+        const int s = sourceRow(r, height, fields);
+        for (int x = 0; x < width; ++x) {
+            const int grey = std::clamp((lumaAt(s, x) - 16) * 255 / 219, 0, 255);
+            const std::uint8_t* pixel =
+                picture.data() + (static_cast<std::size_t>(r) * width + x) * 3;
+            for (int c = 0; c < 3; ++c) {
+                wrong += std::abs(pixel[c] - grey) > 2;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(picture[static_cast<std::size_t>(width) * height * 3], 0xEE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DecoderLayout,
+                         ::testing::Values(SizeCase{704, 480}, SizeCase{704, 576},
+                                           SizeCase{352, 240}, SizeCase{352, 288},
+                                           SizeCase{704, 240}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.width) + "x" +
+                                    std::to_string(info.param.height);
+                         });
+
+TEST_F(DecoderModule, FrameThreadsDeliverTheSamePicturesLater) {
+    const auto clip = test::encodeClip({352, 240, 12, 6, false, {}});
+    ASSERT_EQ(clip.size(), 12u);
+    Context single = freshContext(kH264FormatPlanar);
+    Context threaded = freshContext(kH264FormatPlanar);
+    threaded[kH264WordThreads] = 2;
+    ASSERT_EQ(m_entries.init(single.data()), 0);
+    ASSERT_EQ(m_entries.init(threaded.data()), 0);
+    std::vector<std::uint8_t> picture(kH264PictureBufferSize);
+    int singlePictures = 0;
+    int threadedPictures = 0;
+    for (const auto& frame : clip) {
+        const auto* video = reinterpret_cast<const std::uint8_t*>(frame.data.data());
+        const int length = static_cast<int>(frame.data.size());
+        singlePictures +=
+            m_entries.getOneFrame(single.data(), video, length, picture.data()) == kH264Picture;
+        threadedPictures +=
+            m_entries.getOneFrame(threaded.data(), video, length, picture.data()) == kH264Picture;
+    }
+    EXPECT_EQ(singlePictures, 12); // one thread: a picture for every frame at once
+    EXPECT_GT(threadedPictures, 0);
+    EXPECT_LE(threadedPictures, 12);
+    m_entries.uninit(single.data());
+    m_entries.uninit(threaded.data());
+}
+
+} // namespace
+} // namespace kalder

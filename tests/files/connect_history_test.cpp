@@ -1,0 +1,123 @@
+#include "files/connect_history.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace kalder {
+namespace {
+
+class ConnectHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("kalder-history-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    std::filesystem::path file() const { return m_dir / "Log" / "ConnectInfo100.log"; }
+
+    std::pair<std::uint32_t, std::uint32_t> header() const {
+        std::ifstream in(file(), std::ios::binary);
+        unsigned char b[8] = {};
+        in.read(reinterpret_cast<char*>(b), 8);
+        auto le = [&](int o) {
+            return std::uint32_t(b[o]) | std::uint32_t(b[o + 1]) << 8 |
+                   std::uint32_t(b[o + 2]) << 16 | std::uint32_t(b[o + 3]) << 24;
+        };
+        return {le(0), le(4)};
+    }
+
+    std::filesystem::path m_dir;
+};
+
+TEST_F(ConnectHistoryTest, SameRecorderKeepsOneEntryWithFreshTime) {
+    ConnectHistory h(file());
+    ASSERT_TRUE(h.record("10.0.0.5", 2000, "Shop", 100));
+    ASSERT_TRUE(h.record("dvr.example", 2000, "Home", 150));
+    ASSERT_TRUE(h.record("10.0.0.5", 2000, "Shop front", 200));
+    const auto list = h.entries();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0], (ConnectEntry{"10.0.0.5", 2000, 200, 0, "Shop front"}));
+    EXPECT_EQ(header(), std::make_pair(0u, 2u));
+    // Another port is another recorder; the address comparison is case-sensitive.
+    ASSERT_TRUE(h.record("10.0.0.5", 2001, "", 300));
+    ASSERT_TRUE(h.record("DVR.example", 2000, "", 301));
+    EXPECT_EQ(h.entries().size(), 4u);
+    EXPECT_EQ(h.newestFirst().front().address, "DVR.example");
+    EXPECT_EQ(h.find("10.0.0.5", 2000)->siteText, "Shop front");
+    EXPECT_FALSE(h.find("10.0.0.6", 2000));
+    EXPECT_EQ(std::filesystem::file_size(file()), 8 + 4 * 532u);
+}
+
+TEST_F(ConnectHistoryTest, HundredFirstRecorderReplacesLeastRecentlyUsed) {
+    ConnectHistory h(file());
+    for (std::uint32_t i = 0; i < 100; ++i)
+        ASSERT_TRUE(h.record("10.0.1." + std::to_string(i), 2000, "", 1000 + i));
+    EXPECT_EQ(header(), std::make_pair(1u, 0u));
+    // Refresh the oldest; the second oldest (slot 1) becomes the one to go.
+    ASSERT_TRUE(h.record("10.0.1.0", 2000, "", 5000));
+    ASSERT_TRUE(h.record("10.0.2.1", 2000, "new", 5001));
+    const auto list = h.entries();
+    ASSERT_EQ(list.size(), 100u);
+    EXPECT_EQ(list[1], (ConnectEntry{"10.0.2.1", 2000, 5001, 1, "new"}));
+    EXPECT_EQ(list[0].address, "10.0.1.0");
+    EXPECT_EQ(std::filesystem::file_size(file()), kConnectHistoryFileSize);
+}
+
+TEST_F(ConnectHistoryTest, DeleteMovesEntriesUpAndRewritesHeader) {
+    ConnectHistory h(file());
+    for (std::uint32_t i = 0; i < 100; ++i)
+        ASSERT_TRUE(h.record("h" + std::to_string(i), 2000, "s" + std::to_string(i), i + 1));
+    ASSERT_TRUE(h.remove(10));
+    auto list = h.entries();
+    ASSERT_EQ(list.size(), 99u);
+    EXPECT_EQ(list[10].address, "h11");
+    EXPECT_EQ(list[10].slot, 10u);
+    EXPECT_EQ(list[98].address, "h99");
+    EXPECT_EQ(header(), std::make_pair(0u, 99u));
+    // The next new recorder takes the freed slot at the end.
+    ASSERT_TRUE(h.record("new", 2000, "", 500));
+    EXPECT_EQ(h.entries()[99].address, "new");
+    EXPECT_EQ(header(), std::make_pair(1u, 0u));
+
+    ASSERT_TRUE(h.setSiteText(0, "Front gate"));
+    EXPECT_EQ(h.entries()[0].siteText, "Front gate");
+    EXPECT_EQ(header(), std::make_pair(1u, 0u));
+    EXPECT_FALSE(h.remove(100));
+}
+
+TEST_F(ConnectHistoryTest, MissingDamagedOrUnwritableFileIsHarmless) {
+    ConnectHistory missing(file());
+    EXPECT_TRUE(missing.entries().empty());
+    EXPECT_FALSE(missing.remove(0));
+
+    // A cut file: only the whole entries before the cut are read.
+    ConnectHistory h(file());
+    for (std::uint32_t i = 0; i < 3; ++i)
+        ASSERT_TRUE(h.record("h" + std::to_string(i), 2000, "", i));
+    std::filesystem::resize_file(file(), 8 + 2 * 532 + 100);
+    EXPECT_EQ(h.entries().size(), 2u);
+    std::filesystem::resize_file(file(), 5);
+    EXPECT_TRUE(h.entries().empty());
+
+    // A damaged next index never writes past the hundred entries.
+    {
+        std::ofstream out(file(), std::ios::binary | std::ios::trunc);
+        const unsigned char head[8] = {0, 0, 0, 0, 0xFF, 0xFF, 0, 0};
+        out.write(reinterpret_cast<const char*>(head), 8);
+    }
+    ASSERT_TRUE(h.record("x", 2000, "", 9));
+    EXPECT_LE(std::filesystem::file_size(file()), kConnectHistoryFileSize);
+    EXPECT_EQ(h.entries().size(), 1u);
+
+    ConnectHistory unwritable("/proc/kalder-no-such-dir/ConnectInfo100.log");
+    EXPECT_FALSE(unwritable.record("x", 2000, "", 1));
+    EXPECT_TRUE(unwritable.entries().empty());
+}
+
+} // namespace
+} // namespace kalder

@@ -1,0 +1,347 @@
+#include "video/cell_renderer.h"
+#include "video/video_window.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+namespace kalder {
+namespace {
+
+constexpr std::uint16_t kAll = 0xFFFF;
+
+// A bottom-up BGR picture: red outside the part the RGB path keeps, a blue frame on the edge of
+// that part, green inside. Field pictures come line-doubled, as the decode thread leaves them.
+std::vector<std::byte> framedPicture(int width, int height) {
+    const CellRect kept = pictureSourceRect(width, height, false);
+    const bool fields = height == 480 || height == 576;
+    std::vector<std::byte> picture(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        const int top = fields ? kept.top + 1 : kept.top;
+        const int bottom = fields ? kept.bottom - 2 : kept.bottom - 1;
+        const std::size_t row = static_cast<std::size_t>(height - 1 - y) * width * 3;
+        for (int x = 0; x < width; ++x) {
+            QColor colour = Qt::green;
+            if (!kept.contains(x, y))
+                colour = Qt::red;
+            else if (x == kept.left || x == kept.right - 1 || y <= top || y >= bottom)
+                colour = Qt::blue;
+            std::byte* pixel = picture.data() + row + static_cast<std::size_t>(x) * 3;
+            pixel[0] = static_cast<std::byte>(colour.blue());
+            pixel[1] = static_cast<std::byte>(colour.green());
+            pixel[2] = static_cast<std::byte>(colour.red());
+        }
+    }
+    return picture;
+}
+
+// Scaling may round a colour channel by one.
+bool near(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) <= 1 && std::abs(a.green() - b.green()) <= 1 &&
+           std::abs(a.blue() - b.blue()) <= 1;
+}
+
+TEST(CellRenderer, CropsTheRecordersBordersOnTheRgbPath) {
+    struct Case {
+        int width;
+        int height;
+        QSize cell;
+    };
+    const Case cases[] = {
+        // A 352 × 240 picture is drawn from (3, 8), 349 wide and 228 high.
+        {352, 240, {349, 228}},
+        {352, 240, {201, 135}},
+        // 480-line pictures lose 16 lines at the top and 8 at the bottom.
+        {704, 480, {704, 456}},
+        {704, 480, {811, 544}},
+        {704, 288, {405, 271}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::byte> picture = framedPicture(c.width, c.height);
+        CellRenderer renderer;
+        QImage cell;
+        ASSERT_TRUE(renderer.render(picture.data(), c.width, c.height, false, c.cell, cell));
+        ASSERT_EQ(cell.size(), CellRenderer::renderSize(c.cell));
+        int red = 0;
+        for (int y = 0; y < c.cell.height(); ++y) {
+            for (int x = 0; x < c.cell.width(); ++x)
+                red += cell.pixelColor(x, y).red() > 60;
+        }
+        EXPECT_EQ(red, 0) << "nothing outside the kept part, " << c.width << "x" << c.height;
+        const QPoint corners[] = {{0, 0}, {cell.width() - 1, cell.height() - 1}};
+        for (QPoint corner : corners) {
+            EXPECT_GT(cell.pixelColor(corner).blue(), 60)
+                << "the kept part's edge is drawn, " << c.width << "x" << c.height;
+        }
+        EXPECT_TRUE(near(cell.pixelColor(c.cell.width() / 2, c.cell.height() / 2), Qt::green));
+    }
+}
+
+// A planar picture: luma 200 in the part the planar path keeps (of the first field for field
+// pictures), 0 elsewhere and in the whole second field; neutral chroma.
+std::vector<std::byte> framedPlanarPicture(int width, int height) {
+    const CellRect kept = pictureSourceRect(width, height, true);
+    const bool fields = height == 480 || height == 576;
+    std::vector<std::byte> picture(static_cast<std::size_t>(width) * height * 3 / 2,
+                                   std::byte{128});
+    for (int row = 0; row < height; ++row) {
+        // Display row of this stored row: field rows are shown twice.
+        const bool secondField = fields && row >= height / 2;
+        const int display = fields ? 2 * row : row;
+        for (int x = 0; x < width; ++x) {
+            const bool bright = !secondField && kept.contains(x, display) &&
+                                (!fields || kept.contains(x, display + 1));
+            picture[static_cast<std::size_t>(row) * width + x] =
+                static_cast<std::byte>(bright ? 200 : 0);
+        }
+    }
+    return picture;
+}
+
+TEST(CellRenderer, PlanarPathShowsTheFirstFieldWithoutTheBorders) {
+    const std::pair<int, int> sizes[] = {{352, 240}, {704, 480}, {704, 576}, {352, 288}};
+    for (auto [width, height] : sizes) {
+        std::vector<std::byte> picture = framedPlanarPicture(width, height);
+        CellRenderer renderer;
+        QImage cell;
+        ASSERT_TRUE(renderer.render(picture.data(), width, height, true, {201, 135}, cell));
+        int dark = 0;
+        for (int y = 0; y < 135; ++y) {
+            for (int x = 0; x < 201; ++x)
+                dark += cell.pixelColor(x, y).green() < 150;
+        }
+        EXPECT_EQ(dark, 0) << width << "x" << height;
+    }
+}
+
+class VideoWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.setCellPictures(solid(Qt::darkBlue), solid(Qt::darkRed));
+        window.show();
+    }
+
+    static QImage solid(QColor colour) {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(colour);
+        return image;
+    }
+
+    QPoint cellCentre(int cell) const {
+        const CellRect rect = window.layoutModel().cellRect(cell);
+        return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    }
+
+    // A decoded picture of one colour for `channel`, as a decode thread hands it over.
+    void decodePicture(unsigned channel, QColor colour) {
+        std::lock_guard lock(window.pictureLock(channel));
+        std::byte* buffer = window.pictureBuffer(channel);
+        for (int i = 0; i < 352 * 240; ++i) {
+            buffer[3 * i] = static_cast<std::byte>(colour.blue());
+            buffer[3 * i + 1] = static_cast<std::byte>(colour.green());
+            buffer[3 * i + 2] = static_cast<std::byte>(colour.red());
+        }
+        window.setPictureSize(channel, 352, 240);
+        window.markDecoded(channel);
+        window.drawChannel(channel);
+    }
+
+    VideoWindow window;
+};
+
+TEST_F(VideoWindowTest, NineCellLayoutTwiceShowsChannelsEightToSixteen) {
+    window.setPresentChannels(kAll, false);
+    QSignalSpy masks(&window, &VideoWindow::visibleChannelsChanged);
+    window.selectLayout(9);
+    window.selectLayout(9);
+    ASSERT_EQ(masks.count(), 2);
+    EXPECT_EQ(masks[0][0].value<quint16>(), 0x01FF);
+    EXPECT_EQ(masks[1][0].value<quint16>(), 0xFF80);
+    EXPECT_EQ(window.layoutModel().cellChannel(7), 7);
+    EXPECT_EQ(window.layoutModel().positionOfCell(7), 0) << "channel 8 top left";
+    EXPECT_EQ(window.drawableChannels(), 0) << "drawing waits for the next pictures";
+}
+
+TEST_F(VideoWindowTest, StreamStartChoosesTheLayoutAndSkipsEmptyPages) {
+    QSignalSpy masks(&window, &VideoWindow::visibleChannelsChanged);
+    window.startStream(StreamKind::Live, 12);
+    EXPECT_EQ(window.layoutModel().layout(), 16);
+    EXPECT_EQ(masks.count(), 0) << "the stream's starter makes its own request";
+
+    // Only channels 9-12 stream: the 4-cell layout goes straight to their page.
+    window.setPresentChannels(0x0F00, false);
+    window.selectLayout(4);
+    ASSERT_EQ(masks.count(), 1);
+    EXPECT_EQ(masks[0][0].value<quint16>(), 0x0F00);
+
+    window.stopStream();
+    EXPECT_EQ(window.layoutModel().layout(), 16);
+    EXPECT_EQ(window.presentChannels(), 0);
+    window.startStream(StreamKind::Live, 4);
+    EXPECT_EQ(window.layoutModel().layout(), 4);
+    EXPECT_EQ(window.layoutModel().pageCount(4), 1);
+}
+
+TEST_F(VideoWindowTest, DragCellZeroOntoCellFiveSwapsUntilArrange) {
+    window.setPresentChannels(kAll, false);
+    QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseMove(&window, cellCentre(5) + QPoint(20 - cellCentre(0).x(), 0) +
+                                  QPoint(0, 20 - cellCentre(0).y()));
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, cellCentre(5));
+    EXPECT_EQ(window.layoutModel().cellChannel(0), 5);
+    EXPECT_EQ(window.layoutModel().cellChannel(5), 0);
+
+    window.selectLayout(4);
+    EXPECT_EQ(window.layoutModel().cellChannel(0), 5) << "the swap survives a layout change";
+    window.resetArrangement();
+    EXPECT_EQ(window.layoutModel().cellChannel(0), 0);
+}
+
+TEST_F(VideoWindowTest, DoubleClickZoomsAndReturnsToTheSamePage) {
+    window.setPresentChannels(kAll, false);
+    window.selectLayout(4);
+    window.selectLayout(4);
+    QSignalSpy masks(&window, &VideoWindow::visibleChannelsChanged);
+    // A real double-click starts with a press and release; QTest sends only the second press.
+    QTest::mouseClick(&window, Qt::LeftButton, {}, cellCentre(6));
+    QTest::mouseDClick(&window, Qt::LeftButton, {}, cellCentre(6));
+    ASSERT_EQ(masks.count(), 1);
+    EXPECT_EQ(masks[0][0].value<quint16>(), 1u << 6);
+    EXPECT_EQ(window.layoutModel().layout(), 1);
+
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(300, 300));
+    QTest::mouseDClick(&window, Qt::LeftButton, {}, QPoint(300, 300));
+    ASSERT_EQ(masks.count(), 2);
+    EXPECT_EQ(masks[1][0].value<quint16>(), 0x00F0);
+    EXPECT_EQ(window.layoutModel().layout(), 4);
+    EXPECT_EQ(window.layoutModel().page(), 1);
+}
+
+TEST_F(VideoWindowTest, CellsShowPicturesIdleLogoAndVideoLoss) {
+    window.startStream(StreamKind::Live, 16);
+    window.setPresentChannels(0x0003, false);
+    window.setVideoLossMask(0x0004);
+    decodePicture(0, QColor(10, 200, 30));
+    QCoreApplication::processEvents();
+
+    const QImage shot = window.grab().toImage();
+    EXPECT_TRUE(near(shot.pixelColor(cellCentre(0)), QColor(10, 200, 30))) << "decoded picture";
+    EXPECT_EQ(shot.pixelColor(cellCentre(1)), QColor(Qt::darkBlue)) << "present, no picture yet";
+    EXPECT_EQ(shot.pixelColor(cellCentre(2)), QColor(Qt::darkRed)) << "video loss";
+    EXPECT_EQ(shot.pixelColor(cellCentre(3)), QColor(Qt::darkBlue)) << "absent channel";
+    EXPECT_EQ(shot.pixelColor(QPoint(0, 0)), QColor(150, 150, 150)) << "margin";
+}
+
+// Green pixels of the top text in a cell's top strip.
+int greenTextPixels(const QImage& shot, const CellRect& cell) {
+    int count = 0;
+    for (int y = cell.top; y < cell.top + 24; ++y) {
+        for (int x = cell.left; x < cell.right; ++x) {
+            const QColor colour = shot.pixelColor(x, y);
+            count += colour.green() > 200 && colour.red() < 60 && colour.blue() < 60;
+        }
+    }
+    return count;
+}
+
+TEST_F(VideoWindowTest, OsdSwitchHidesOverlaysAndVideoLossText) {
+    window.startStream(StreamKind::Live, 16);
+    window.setPresentChannels(0x0001, false);
+    window.setVideoLossMask(0x0002);
+    DecodeHost::OverlayFacts facts;
+    facts.channel = 0;
+    facts.width = 352;
+    facts.height = 240;
+    facts.cell = window.cellSize(0);
+    window.composeOverlay(facts, "Gate", "Live", {});
+    EXPECT_EQ(window.overlay(0).topText, "Gate 360x240");
+    decodePicture(0, Qt::black);
+    QCoreApplication::processEvents();
+
+    const CellRect picture = window.layoutModel().cellRect(0);
+    const CellRect loss = window.layoutModel().cellRect(1);
+    QImage shot = window.grab().toImage();
+    EXPECT_GT(greenTextPixels(shot, picture), 20);
+    EXPECT_GT(greenTextPixels(shot, loss), 20);
+
+    window.toggleOverlays();
+    shot = window.grab().toImage();
+    EXPECT_EQ(greenTextPixels(shot, picture), 0);
+    EXPECT_EQ(greenTextPixels(shot, loss), 0);
+    EXPECT_TRUE(near(shot.pixelColor(cellCentre(0)), Qt::black)) << "the picture stays";
+}
+
+// Decode threads draw their cells while the GUI thread changes layouts, swaps cells and
+// repaints; afterwards every cell shows its own channel's picture.
+TEST_F(VideoWindowTest, DecodeThreadsDrawWhileTheLayoutChanges) {
+    window.startStream(StreamKind::Live, 4);
+    const QColor colours[4] = {QColor(200, 0, 0), QColor(0, 200, 0), QColor(0, 0, 200),
+                               QColor(200, 200, 0)};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (unsigned ch = 0; ch < 4; ++ch) {
+        threads.emplace_back([&, ch] {
+            DecodeHost::OverlayFacts facts;
+            facts.channel = ch;
+            facts.width = 352;
+            facts.height = 240;
+            while (!stop.load()) {
+                facts.cell = window.cellSize(ch);
+                window.composeOverlay(facts, "Channel", "Live", {});
+                window.countFrame(ch);
+                decodePicture(ch, colours[ch]);
+                std::this_thread::yield();
+            }
+        });
+    }
+    for (int round = 0; round < 40; ++round) {
+        window.selectLayout(round % 3 == 0 ? 1 : 4);
+        if (round % 5 == 0)
+            QTest::mouseClick(&window, Qt::LeftButton, {}, cellCentre(0));
+        if (round % 7 == 0)
+            window.toggleOverlays();
+        window.repaint();
+        QCoreApplication::processEvents();
+    }
+    stop.store(true);
+    for (std::thread& thread : threads)
+        thread.join();
+    QCoreApplication::processEvents();
+
+    window.selectLayout(4);
+    for (unsigned ch = 0; ch < 4; ++ch)
+        decodePicture(ch, colours[ch]);
+    QCoreApplication::processEvents();
+    const QImage shot = window.grab().toImage();
+    for (int cell = 0; cell < 4; ++cell) {
+        const int ch = window.layoutModel().cellChannel(cell);
+        EXPECT_TRUE(near(shot.pixelColor(cellCentre(cell)), colours[ch]))
+            << "cell " << cell << " " << qPrintable(shot.pixelColor(cellCentre(cell)).name());
+    }
+}
+
+TEST_F(VideoWindowTest, FrameRateIsHalfTheCountRoundedUp) {
+    for (int i = 0; i < 7; ++i)
+        window.countFrame(4);
+    window.updateFrameRates();
+    EXPECT_EQ(window.framesPerSecond(4), 4);
+    window.updateFrameRates();
+    EXPECT_EQ(window.framesPerSecond(4), 0);
+}
+
+} // namespace
+} // namespace kalder
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
