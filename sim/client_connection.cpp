@@ -120,7 +120,7 @@ void ClientConnection::log(const char* format, ...) const {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::fprintf(stderr, "kalder-recorder-sim: client %d (%s): %s\n", m_id, m_peer.c_str(), text);
+    std::fprintf(stderr, "kalder.sim: client %d (%s): %s\n", m_id, m_peer.c_str(), text);
 }
 
 void ClientConnection::send(std::uint16_t id, std::span<const std::byte> payload) {

@@ -3,6 +3,7 @@
 #include "sim/media_source.h"
 #include "sim/recorder_model.h"
 #include "sim/sim_config.h"
+#include "net/trace.h"
 #include "sim/sim_server.h"
 
 #include <atomic>
@@ -47,6 +48,15 @@ int main(int argc, char** argv) {
     if (showHelp) {
         std::fputs(usageText().c_str(), stdout);
         return 0;
+    }
+    // The simulator has no Qt: its protocol trace goes straight to standard error under the
+    // same category name the client uses.
+    if (config.trace) {
+        kalder::setTraceSink([](std::string_view text) {
+            while (!text.empty() && text.back() == '\n')
+                text.remove_suffix(1);
+            std::fprintf(stderr, "kalder.net: %.*s\n", int(text.size()), text.data());
+        });
     }
 
     struct sigaction action {};

@@ -87,6 +87,11 @@ std::optional<std::string> parseCommandLine(SimConfig& config, const std::vector
             config.verbose = true;
             continue;
         }
+        if (name == "--trace") {
+            config.verbose = true;
+            config.trace = true;
+            continue;
+        }
         if (name == "--pal" || name == "--ntsc") {
             config.pal = name == "--pal";
             continue;
@@ -204,6 +209,7 @@ Usage: kalder-recorder-sim [options]
   --bye-after-login N      fault: send BYE48 with reason N after the status pushes, then close
   --set SECTION.KEY=VALUE  any INI setting, for example --set channel3.video_loss=1
   --verbose                log connections and requests to standard error
+  --trace                  --verbose, and every message in and out
   --exit-with-parent       end when the process that started it has ended
   --help                   this text
 )";

@@ -86,6 +86,8 @@ struct SimConfig {
     // Faults armed from the start.
     std::optional<std::int32_t> byeAfterLogin; // BYE48 with this reason after the pushes
     bool verbose = false;
+    // --trace: verbose, and every message in and out ("kalder.net" lines) on standard error.
+    bool trace = false;
     bool exitWithParent = false; // end when the starting process ends (test harnesses)
 };
 

@@ -8,6 +8,7 @@
 #include "resources/resource_library.h"
 #include "net/name_resolver.h"
 #include "decode/decoder_library.h"
+#include "session/diagnostics.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(kalder::programUsage()), stdout);
         return 0;
     }
+    kalder::setUpDiagnostics(options->trace);
     if (!kalder::operatingSystemSupported()) {
         QMessageBox::critical(nullptr, QString(), QString::fromLatin1(kalder::kUnsupportedOsText));
         return 1;

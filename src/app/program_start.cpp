@@ -79,6 +79,8 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
             havePassword = true;
         } else if (arg == QLatin1String("--removable")) {
             options.forceRemovable = true;
+        } else if (arg == QLatin1String("--trace")) {
+            options.trace = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
         } else {
@@ -101,9 +103,12 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
 QString programUsage() {
     return QStringLiteral(
         "usage: kalder [--connect HOST[:PORT] --user USER --password PASSWORD] [--removable]\n"
+        "              [--trace]\n"
         "  --connect    connect to the recorder at start instead of opening the connect dialog\n"
         "               (port 2000 when none is given)\n"
-        "  --removable  run as from removable media: no recorder, local files only\n");
+        "  --removable  run as from removable media: no recorder, local files only\n"
+        "  --trace      write the protocol trace and the other diagnostics to standard error\n"
+        "               (QT_LOGGING_RULES=\"kalder.net.debug=true\" chooses categories)\n");
 }
 
 bool operatingSystemSupported() {

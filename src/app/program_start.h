@@ -23,6 +23,8 @@ struct ProgramOptions {
     std::string password;
     // --removable: behave as when started from removable media.
     bool forceRemovable = false;
+    // --trace: every "kalder.*" logging category on, the protocol trace on standard error.
+    bool trace = false;
     bool help = false;
 };
 

@@ -5,6 +5,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "files/local_log.h"
+#include "session/diagnostics.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
+    setUpDiagnostics(options.trace);
     loadResourceLibrary(QCoreApplication::applicationDirPath());
     LocalLogSettings log;
     log.dataFolder = (QDir::homePath() + QStringLiteral("/H264")).toStdString();

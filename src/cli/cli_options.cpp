@@ -35,10 +35,12 @@ ParseResult parseCliOptions(const std::vector<std::string>& args,
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
-        if (name == "--json" || name == "--help") {
+        if (name == "--json" || name == "--help" || name == "--trace") {
             if (inlineValue)
                 return failure(name + " takes no value");
-            (name == "--json" ? options.json : options.help) = true;
+            (name == "--json"   ? options.json
+             : name == "--help" ? options.help
+                                : options.trace) = true;
             continue;
         }
         if (name != "--host" && name != "--port" && name != "--user" && name != "--password")
@@ -78,9 +80,10 @@ ParseResult parseCliOptions(const std::vector<std::string>& args,
 
 std::string usageText() {
     return "Usage: kalder-cli [--host ADDR] [--port N] [--user ID] [--password PW] [--json] "
-           "COMMAND ...\n"
+           "[--trace] COMMAND ...\n"
            "  defaults: host 127.0.0.1, port 2000, user \"admin\", password from --password or\n"
            "  the environment variable KALDER_PASSWORD, else empty\n"
+           "  --trace writes the protocol trace to standard error\n"
            "Commands:\n";
 }
 

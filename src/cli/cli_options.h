@@ -23,6 +23,7 @@ struct CliOptions {
     std::string user = "admin";
     std::string password; // --password, else $KALDER_PASSWORD, else empty
     bool json = false;
+    bool trace = false; // --trace: the protocol trace on standard error
     bool help = false;
     std::string command;
     std::vector<std::string> commandArgs;

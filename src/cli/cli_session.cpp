@@ -1,7 +1,6 @@
 #include "cli/cli_session.h"
 
 #include "net/name_resolver.h"
-#include "net/trace.h"
 
 #include <QCoreApplication>
 

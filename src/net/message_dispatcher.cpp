@@ -2,6 +2,7 @@
 
 #include "net/trace.h"
 #include "net/transport.h"
+#include "wire/message_catalogue.h"
 
 namespace kalder {
 
@@ -26,6 +27,12 @@ bool MessageDispatcher::hasHandler(std::uint16_t id) const {
 
 bool MessageDispatcher::dispatch(const MessageHeader& header) {
     const std::uint16_t id = header.messageId();
+    // Live video arrives hundreds of times a second; everything else is worth a line.
+    if (traceEnabled() && id != MessageId::LIVE_DATA) {
+        const MessageInfo* info = findMessage(id, Direction::ToClient);
+        trace("<- %s (%u) %u bytes\n", info ? info->name : "?", unsigned(id),
+              unsigned(header.payloadLength));
+    }
     if (const Handler& handler = m_handlers[id])
         return handler(header);
     if (header.code < kKeepAliveCode)

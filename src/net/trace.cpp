@@ -20,6 +20,10 @@ void setTraceSink(TraceSink sink) {
     g_enabled = static_cast<bool>(g_sink);
 }
 
+bool traceEnabled() {
+    return g_enabled.load(std::memory_order_relaxed);
+}
+
 void trace(const char* format, ...) {
     if (!g_enabled.load(std::memory_order_relaxed))
         return;

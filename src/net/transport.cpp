@@ -1,6 +1,7 @@
 #include "net/transport.h"
 
 #include "net/trace.h"
+#include "wire/message_catalogue.h"
 
 #include <cerrno>
 #include <cstring>
@@ -57,6 +58,13 @@ void sendMessage(MessageSocket& socket, const MessageHeader& header,
     std::memcpy(buffer.data(), head.data(), kHeaderSize);
     if (!payload.empty())
         std::memcpy(buffer.data() + kHeaderSize, payload.data(), payload.size());
+    if (traceEnabled() && header.messageId() != MessageId::LIVE_DATA) {
+        const MessageInfo* info = findMessage(header.messageId(), Direction::ToRecorder);
+        if (!info)
+            info = findMessage(header.messageId(), Direction::ToClient);
+        trace("-> %s (%u) %zu bytes\n", info ? info->name : "?", unsigned(header.messageId()),
+              payload.size());
+    }
     std::lock_guard lock(socket.sendMutex());
     sendAll(socket, buffer);
 }

@@ -54,6 +54,27 @@ TEST_F(CliProbe, JsonProbePrintsTheHelloEventAndSucceeds) {
     }
 }
 
+// The trace goes to standard error only: the JSON lines on standard output stay as they are.
+TEST_F(CliProbe, TraceWritesTheExchangeToStandardError) {
+    const CliRun run = runCli(base() << "--trace"
+                                     << "--json"
+                                     << "probe",
+                              "1234");
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_EQ(run.lines.size(), 1);
+    EXPECT_EQ(json(run.lines[0])["event"].toString(), "hello");
+    for (const char* line :
+         {"kalder.net: -> HELLO (1)", "kalder.net: <- HELLO48_ACK (5)", "kalder.net: -> BYE48 (4)"})
+        EXPECT_TRUE(run.errors.contains(QLatin1String(line))) << line << "\n"
+                                                              << run.errors.toStdString();
+
+    const CliRun quiet = runCli(base() << "--json"
+                                       << "probe",
+                                "1234");
+    ASSERT_EQ(quiet.exitCode, 0);
+    EXPECT_FALSE(quiet.errors.contains(QLatin1String("kalder.net"))) << quiet.errors.toStdString();
+}
+
 TEST_F(CliProbe, ExitStatusesTellWhatHappened) {
     struct Case {
         const char* name;
