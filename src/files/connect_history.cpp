@@ -1,12 +1,13 @@
 #include "files/connect_history.h"
 
+#include "files/data_file.h"
 #include "wire/byte_reader.h"
 #include "wire/byte_writer.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <fstream>
+#include <fcntl.h>
 
 namespace kalder {
 
@@ -43,12 +44,11 @@ std::uint64_t entryOffset(std::size_t index) {
 } // namespace
 
 std::optional<ConnectHistory::Contents> ConnectHistory::read() const {
-    std::ifstream in(m_file, std::ios::binary);
-    if (!in)
+    const std::optional<std::vector<std::byte>> read =
+        readDataFile(m_file, kConnectHistoryFileSize);
+    if (!read)
         return std::nullopt;
-    std::vector<std::byte> bytes(kConnectHistoryFileSize);
-    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    const std::vector<std::byte>& bytes = *read;
 
     Contents c;
     ByteReader header(bytes);
@@ -94,17 +94,13 @@ std::optional<ConnectEntry> ConnectHistory::find(std::string_view address,
 bool ConnectHistory::writeAt(std::uint64_t offset, std::span<const std::byte> bytes) const {
     std::error_code ec;
     std::filesystem::create_directories(m_file.parent_path(), ec);
-    std::fstream f(m_file, std::ios::binary | std::ios::in | std::ios::out);
-    if (!f) {
-        f.open(m_file, std::ios::binary | std::ios::out); // create it
-        f.close();
-        f.open(m_file, std::ios::binary | std::ios::in | std::ios::out);
-    }
+    int error = 0;
+    std::optional<DataFile> f = DataFile::open(m_file, O_RDWR | O_CREAT, error);
     if (!f)
         return false;
-    f.seekp(std::streamoff(offset));
-    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return static_cast<bool>(f);
+    // A write that fails, or a close that reports a lost write, is a failed record.
+    const bool written = f->writeAt(bytes, off_t(offset));
+    return f->close() && written;
 }
 
 bool ConnectHistory::record(std::string_view address, std::uint32_t port, std::string_view siteText,
@@ -162,8 +158,9 @@ bool ConnectHistory::rewrite(const std::vector<ConnectEntry>& used) const {
         e.slot = static_cast<std::uint32_t>(k);
         w.writeBytes(encodeEntry(e));
     }
-    // The empty entry that ends the list is all zeros already.
-    return writeAt(0, bytes);
+    // The empty entry that ends the list is all zeros already. The whole file is replaced at once,
+    // so a failure leaves the old history as it was.
+    return replaceDataFile(m_file, bytes);
 }
 
 bool ConnectHistory::remove(std::size_t index) {

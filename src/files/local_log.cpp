@@ -1,8 +1,10 @@
 #include "files/local_log.h"
 
+#include "files/data_file.h"
 #include "wire/byte_reader.h"
 #include "wire/byte_writer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -31,61 +33,15 @@ LocalLogSettings g_settings = [] {
 // (and makes a foreign holder drop our entry).
 std::mutex g_writeMutex;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-bool readFully(int fd, std::span<std::byte> out, off_t offset, std::size_t& got) {
-    got = 0;
-    while (got < out.size()) {
-        const ssize_t n = ::pread(fd, out.data() + got, out.size() - got, offset + off_t(got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            break; // end of file
-        got += std::size_t(n);
-    }
-    return true;
-}
-
-bool writeFully(int fd, std::span<const std::byte> bytes, off_t offset) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + off_t(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += std::size_t(n);
-    }
-    return true;
-}
-
 // The ring position to write at. A header that cannot be trusted (file shorter than a header,
 // nextIndex beyond the last slot, or a nextIndex past what the file holds) restarts the ring at
 // slot 0, so no write ever lands outside the 2,500 slots; a file that already holds every slot
 // stays marked as wrapped, so that readers still put the restarted entries last.
-LocalLogHeader ringPosition(int fd, off_t fileSize) {
+LocalLogHeader ringPosition(const DataFile& file, off_t fileSize) {
     const LocalLogHeader restart{fileSize >= off_t(kLocalLogMaxFileSize) ? 1u : 0u, 0};
     LocalLogHeaderBytes bytes{};
     std::size_t got = 0;
-    if (fileSize < off_t(kLocalLogHeaderSize) || !readFully(fd, bytes, 0, got) ||
+    if (fileSize < off_t(kLocalLogHeaderSize) || !file.readAt(bytes, 0, got) ||
         got < kLocalLogHeaderSize)
         return restart;
     const auto header = decodeLocalLogHeader(bytes);
@@ -169,23 +125,23 @@ bool appendLocalLogRecord(const std::filesystem::path& file, LocalLogRecord reco
     if (ec)
         return false;
 
-    FileDescriptor fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-    if (fd.get() < 0)
+    int error = 0;
+    std::optional<DataFile> f = DataFile::open(file, O_RDWR | O_CREAT, error);
+    if (!f)
         return false;
     // No sharing: a writer of another process holding the file makes us drop the entry.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+    if (::flock(f->fd(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+    const off_t size = f->size();
+    if (size < 0)
         return false;
 
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        return false;
-
-    LocalLogHeader header = ringPosition(fd.get(), st.st_size);
+    LocalLogHeader header = ringPosition(*f, size);
     record.slot = header.nextIndex;
     record.recordSize = kLocalLogRecordSize;
     const auto recordBytes = encodeLocalLogRecord(record);
     const off_t slotOffset = off_t(kLocalLogHeaderSize + header.nextIndex * kLocalLogRecordSize);
-    if (!writeFully(fd.get(), recordBytes, slotOffset))
+    if (!f->writeAt(recordBytes, slotOffset))
         return false;
 
     if (header.nextIndex >= kLocalLogSlotCount - 1) {
@@ -194,8 +150,39 @@ bool appendLocalLogRecord(const std::filesystem::path& file, LocalLogRecord reco
     } else {
         ++header.nextIndex;
     }
-    return writeFully(fd.get(), encodeLocalLogHeader(header), 0);
-    // The lock goes with the descriptor.
+    if (!f->writeAt(encodeLocalLogHeader(header), 0))
+        return false;
+    // The lock goes with the descriptor; a failed close may have lost the entry.
+    return f->close();
+}
+
+std::optional<std::vector<LocalLogRecord>> readLocalLog(const std::filesystem::path& file) {
+    const std::optional<std::vector<std::byte>> bytes = readDataFile(file, kLocalLogMaxFileSize);
+    if (!bytes)
+        return std::nullopt;
+    const std::span<const std::byte> all(*bytes);
+    std::vector<LocalLogRecord> records;
+    const std::optional<LocalLogHeader> header =
+        all.size() >= kLocalLogHeaderSize ? decodeLocalLogHeader(all.first(kLocalLogHeaderSize))
+                                          : std::nullopt;
+    if (!header)
+        return records; // an empty or cut file holds no entries
+    const std::size_t slotsInFile = (all.size() - kLocalLogHeaderSize) / kLocalLogRecordSize;
+    const std::size_t next = std::min<std::size_t>(header->nextIndex, kLocalLogSlotCount);
+    auto take = [&](std::size_t slot) {
+        if (slot >= slotsInFile)
+            return;
+        const std::size_t at = kLocalLogHeaderSize + slot * kLocalLogRecordSize;
+        if (auto record = decodeLocalLogRecord(all.subspan(at, kLocalLogRecordSize)))
+            records.push_back(std::move(*record));
+    };
+    // Oldest first: after a wrap the slots from the next index to the end come before the rest.
+    if (header->wrapped != 0)
+        for (std::size_t slot = next; slot < kLocalLogSlotCount; ++slot)
+            take(slot);
+    for (std::size_t slot = 0; slot < next; ++slot)
+        take(slot);
+    return records;
 }
 
 void localLog(std::uint32_t kind, std::uint32_t event, std::string_view userId,

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kalder {
 
@@ -78,6 +79,12 @@ void localLog(std::uint32_t kind, std::uint32_t event, std::string_view userId =
 // The ring write itself, for an explicit file: creates the folder, takes the file exclusively,
 // writes `record` into the next slot (its slot field is set here) and advances the header.
 // True when the entry was written.
+// The file is never reached through a symbolic link and must be a regular file; a write or close
+// that fails gives false.
 bool appendLocalLogRecord(const std::filesystem::path& file, LocalLogRecord record);
+
+// Every entry of the ring file, oldest first (after a wrap, the slots from the next index on come
+// first). Nothing when the file cannot be read; an empty or cut file gives what it holds.
+std::optional<std::vector<LocalLogRecord>> readLocalLog(const std::filesystem::path& file);
 
 } // namespace kalder

@@ -64,26 +64,9 @@ int simLiveMask(test::SimProcess& sim) {
     return std::stoi(match[1].str(), nullptr, 16);
 }
 
-std::vector<LocalLogRecord> readLocalLog(const QString& dataFolder) {
-    QFile file(QString::fromStdString(localLogFilePath(dataFolder.toStdString()).string()));
-    std::vector<LocalLogRecord> records;
-    if (!file.open(QIODevice::ReadOnly))
-        return records;
-    const QByteArray bytes = file.readAll();
-    const auto* data = reinterpret_cast<const std::byte*>(bytes.constData());
-    if (static_cast<std::size_t>(bytes.size()) < kLocalLogHeaderSize)
-        return records;
-    const auto header = decodeLocalLogHeader({data, kLocalLogHeaderSize});
-    if (!header)
-        return records;
-    for (std::uint32_t i = 0; i < header->nextIndex; ++i) {
-        const std::size_t at = kLocalLogHeaderSize + i * kLocalLogRecordSize;
-        if (at + kLocalLogRecordSize > static_cast<std::size_t>(bytes.size()))
-            break;
-        if (auto record = decodeLocalLogRecord({data + at, kLocalLogRecordSize}))
-            records.push_back(*record);
-    }
-    return records;
+std::vector<LocalLogRecord> localLogEntries(const QString& dataFolder) {
+    return readLocalLog(localLogFilePath(dataFolder.toStdString()))
+        .value_or(std::vector<LocalLogRecord>{});
 }
 
 class MainWindowE2E : public ::testing::Test {
@@ -342,7 +325,7 @@ TEST_F(MainWindowE2E, QuitStopsLiveDisconnectsAndLogsInOrder) {
         EXPECT_EQ(window.notificationBox(), nullptr) << "no box while shutting down";
         WAIT_EQ(sim.admin("logged-in"), std::string("ok 0"), 10000);
     }
-    const std::vector<LocalLogRecord> log = readLocalLog(harness.dataFolder());
+    const std::vector<LocalLogRecord> log = localLogEntries(harness.dataFolder());
     std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
     for (const LocalLogRecord& record : log)
         entries.emplace_back(record.kind, record.event);

@@ -221,22 +221,15 @@ TEST(MainWindowFrame, SizeButtonsShapeAndStartEntry) {
         EXPECT_EQ(window.videoWindow()->geometry(), QRect(53, 72, 815, 548));
     }
     // Start and exit entries of the local log.
-    QFile log(
-        QString::fromStdString(localLogFilePath(harness.dataFolder().toStdString()).string()));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray bytes = log.readAll();
-    const auto* data = reinterpret_cast<const std::byte*>(bytes.constData());
-    const auto header = decodeLocalLogHeader({data, kLocalLogHeaderSize});
-    ASSERT_TRUE(header);
-    ASSERT_EQ(header->nextIndex, 2u);
-    const auto first = decodeLocalLogRecord({data + kLocalLogHeaderSize, kLocalLogRecordSize});
-    const auto second = decodeLocalLogRecord(
-        {data + kLocalLogHeaderSize + kLocalLogRecordSize, kLocalLogRecordSize});
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->kind, kLogKindProgram);
-    EXPECT_EQ(first->event, kLogEventProgramStart);
-    EXPECT_EQ(second->kind, kLogKindProgram);
-    EXPECT_EQ(second->event, kLogEventProgramExit);
+    const auto entries = readLocalLog(localLogFilePath(harness.dataFolder().toStdString()));
+    ASSERT_TRUE(entries);
+    ASSERT_EQ(entries->size(), 2u);
+    const auto& first = entries->front();
+    const auto& second = entries->back();
+    EXPECT_EQ(first.kind, kLogKindProgram);
+    EXPECT_EQ(first.event, kLogEventProgramStart);
+    EXPECT_EQ(second.kind, kLogKindProgram);
+    EXPECT_EQ(second.event, kLogEventProgramExit);
 }
 
 TEST(MainWindowFrame, DragsByTheFrameAndShowsTheDecoderInitError) {

@@ -146,6 +146,13 @@ TEST_F(LocalLogTest, RingPositionAfterEntries) {
         const std::uint32_t newest = c.nextIndex == 0 ? 2499 : c.nextIndex - 1;
         EXPECT_EQ(slot(newest).event, std::uint32_t(c.entries));
         EXPECT_EQ(slot(newest).slot, newest);
+        // The reader gives the last 2,500 entries oldest first, across the wrap.
+        const auto all = readLocalLog(m_file);
+        ASSERT_TRUE(all);
+        const int kept = std::min(c.entries, int(kLocalLogSlotCount));
+        ASSERT_EQ(all->size(), std::size_t(kept));
+        EXPECT_EQ(all->front().event, std::uint32_t(c.entries - kept + 1));
+        EXPECT_EQ(all->back().event, std::uint32_t(c.entries));
     }
 }
 
