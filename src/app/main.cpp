@@ -16,6 +16,7 @@
 #include <QSettings>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -45,6 +46,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     kalder::setUpDiagnostics(options->trace);
+    kalder::ProgramOptions start = *options;
+    if (!kalder::takeProgramPassword(start, std::getenv("KALDER_PASSWORD"), stdin, error)) {
+        std::fprintf(stderr, "kalder: %s\n", qPrintable(error));
+        return 2;
+    }
     if (!kalder::operatingSystemSupported()) {
         QMessageBox::critical(nullptr, QString(), QString::fromLatin1(kalder::kUnsupportedOsText));
         return 1;
@@ -70,11 +76,11 @@ int main(int argc, char** argv) {
 
     if (options->connectAtStart) {
         kalder::ConnectRequest request;
-        request.typedAddress = options->host;
-        request.address = kalder::resolveRecorderAddress(options->host);
-        request.port = options->port;
-        request.userId = options->userId;
-        request.password = options->password;
+        request.typedAddress = start.host;
+        request.address = kalder::resolveRecorderAddress(start.host);
+        request.port = start.port;
+        request.userId = start.userId;
+        request.password = start.password;
         config.connectAtStart = request;
     }
 

@@ -76,6 +76,10 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
             haveUser = true;
         } else if (arg == QLatin1String("--password") && hasValue) {
             options.password = arguments[++i].toStdString();
+            options.passwordGiven = true;
+            havePassword = true;
+        } else if (arg == QLatin1String("--password-stdin")) {
+            options.passwordFromStdin = true;
             havePassword = true;
         } else if (arg == QLatin1String("--removable")) {
             options.forceRemovable = true;
@@ -89,7 +93,7 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
         }
     }
     if ((haveUser || havePassword) && !options.connectAtStart) {
-        error = QStringLiteral("--user and --password go with --connect");
+        error = QStringLiteral("--user and the password options go with --connect");
         return std::nullopt;
     }
     // The session's login fields hold 16 bytes; longer values are refused, never cut.
@@ -100,12 +104,41 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
     return options;
 }
 
+bool takeProgramPassword(ProgramOptions& options, const char* environment, std::FILE* in,
+                         QString& error) {
+    if (!options.connectAtStart)
+        return true;
+    if (options.passwordFromStdin) {
+        char line[256];
+        if (!in || !std::fgets(line, sizeof line, in)) {
+            error = QStringLiteral("--password-stdin: no password on standard input");
+            return false;
+        }
+        std::string password(line);
+        while (!password.empty() && (password.back() == '\n' || password.back() == '\r'))
+            password.pop_back();
+        options.password = std::move(password);
+    } else if (!options.passwordGiven && environment) {
+        options.password = environment;
+    }
+    if (options.password.size() > 16) {
+        error = QStringLiteral("the password holds at most 16 bytes");
+        return false;
+    }
+    return true;
+}
+
 QString programUsage() {
     return QStringLiteral(
-        "usage: kalder [--connect HOST[:PORT] --user USER --password PASSWORD] [--removable]\n"
+        "usage: kalder [--connect HOST[:PORT] [--user USER] [--password-stdin]] [--removable]\n"
         "              [--trace]\n"
         "  --connect    connect to the recorder at start instead of opening the connect dialog\n"
-        "               (port 2000 when none is given)\n"
+        "               (port 2000 when none is given); the password is read from the\n"
+        "               environment variable KALDER_PASSWORD, or with --password-stdin from one\n"
+        "               line of standard input\n"
+        "  --password PASSWORD\n"
+        "               the password on the command line: every local user can read it in the\n"
+        "               process list; prefer KALDER_PASSWORD or --password-stdin\n"
         "  --removable  run as from removable media: no recorder, local files only\n"
         "  --trace      write the protocol trace and the other diagnostics to standard error\n"
         "               (QT_LOGGING_RULES=\"kalder.net.debug=true\" chooses categories)\n");

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -14,13 +15,17 @@ namespace kalder {
 
 // What the command line asks of the desktop program.
 struct ProgramOptions {
-    // --connect HOST[:PORT] --user U --password P: connect at start instead of opening the
-    // connect dialog.
+    // --connect HOST[:PORT] --user U: connect at start instead of opening the connect dialog.
+    // The password comes from --password-stdin (one line on standard input), else from the
+    // environment variable KALDER_PASSWORD, else from --password P, which every local user can
+    // read in the process list.
     bool connectAtStart = false;
     std::string host;
     std::uint16_t port = 2000;
     std::string userId;
     std::string password;
+    bool passwordGiven = false;     // --password
+    bool passwordFromStdin = false; // --password-stdin
     // --removable: behave as when started from removable media.
     bool forceRemovable = false;
     // --trace: every "kalder.*" logging category on, the protocol trace on standard error.
@@ -30,6 +35,12 @@ struct ProgramOptions {
 
 // Parses the arguments after the program name. Nothing (and `error` set) on a bad option.
 std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, QString& error);
+
+// Fills in the password of a connect at start: a line of `in` for --password-stdin (its line end
+// removed), else `environment` (KALDER_PASSWORD) when set and --password was not given. False
+// when standard input gives no line or the password is longer than 16 bytes.
+bool takeProgramPassword(ProgramOptions& options, const char* environment, std::FILE* in,
+                         QString& error);
 QString programUsage();
 
 // The operating system check: refused only when the kernel version cannot be read.

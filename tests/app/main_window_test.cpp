@@ -62,6 +62,35 @@ TEST(ProgramOptions, ParsesAndRefuses) {
     EXPECT_TRUE(parseProgramOptions({"--removable"}, error)->forceRemovable);
 }
 
+// The password stays out of the process list: standard input first, then the environment; a
+// --password on the command line still works and wins over the environment.
+TEST(ProgramOptions, PasswordFromStandardInputOrTheEnvironment) {
+    QString error;
+    auto fromStdin = parseProgramOptions({"--connect", "h", "--password-stdin"}, error);
+    ASSERT_TRUE(fromStdin);
+    char line[] = "s3cret\r\nnext line\n";
+    std::FILE* in = fmemopen(line, sizeof line - 1, "r");
+    EXPECT_TRUE(takeProgramPassword(*fromStdin, "from-env", in, error));
+    std::fclose(in);
+    EXPECT_EQ(fromStdin->password, "s3cret");
+
+    char empty[] = "";
+    in = fmemopen(empty, 0, "r");
+    auto noLine = parseProgramOptions({"--connect", "h", "--password-stdin"}, error);
+    EXPECT_FALSE(takeProgramPassword(*noLine, nullptr, in, error));
+    std::fclose(in);
+
+    auto fromEnv = parseProgramOptions({"--connect", "h"}, error);
+    EXPECT_TRUE(takeProgramPassword(*fromEnv, "from-env", nullptr, error));
+    EXPECT_EQ(fromEnv->password, "from-env");
+    auto tooLong = parseProgramOptions({"--connect", "h"}, error);
+    EXPECT_FALSE(takeProgramPassword(*tooLong, "seventeen-letters", nullptr, error));
+    auto given = parseProgramOptions({"--connect", "h", "--password", "1234"}, error);
+    EXPECT_TRUE(takeProgramPassword(*given, "from-env", nullptr, error));
+    EXPECT_EQ(given->password, "1234");
+    EXPECT_FALSE(parseProgramOptions({"--password-stdin"}, error)); // nothing to connect to
+}
+
 TEST(ProgramStart, TimeZoneOffsetIsLocalMinusUtc) {
     const QByteArray saved = qgetenv("TZ");
     struct Case {

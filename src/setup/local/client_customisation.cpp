@@ -16,6 +16,11 @@ int ClientCustomisation::defaultDateFormat() const {
     return 0;
 }
 
+bool isPlainFolderName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
 ClientCustomisation parseClientCustomisation(const QByteArray& contents) {
     constexpr int kMaxLine = 259;
     ClientCustomisation c;
@@ -28,6 +33,10 @@ ClientCustomisation parseClientCustomisation(const QByteArray& contents) {
         if (!line.isEmpty())
             *fields[i] = QString::fromLatin1(line);
     }
+    // The data folder is $HOME/<name>: a planted file must not move it out of the home folder,
+    // so the name is one plain path component, or the default stays.
+    if (!isPlainFolderName(c.oemFolderName))
+        c.oemFolderName = ClientCustomisation().oemFolderName;
     return c;
 }
 

@@ -20,7 +20,12 @@ struct ClientCustomisation {
     int defaultDateFormat() const;
 };
 
-// Parses the file's contents.
+// One path component that stays inside the folder it is joined to: not empty, not "." or "..",
+// no '/'.
+bool isPlainFolderName(const QString& name);
+
+// Parses the file's contents. A folder-name line that is not a plain folder name keeps the
+// default.
 ClientCustomisation parseClientCustomisation(const QByteArray& contents);
 
 // Reads the first "ClientD1.bin" found among `folders` (the working folder, then the system

@@ -25,6 +25,14 @@ TEST(ClientCustomisation, LinesOverrideDefaults) {
     EXPECT_EQ(parseClientCustomisation(QByteArray(400, 'x')).oemTitle.size(), 259);
 }
 
+TEST(ClientCustomisation, TheDataFolderStaysOneFolderUnderHome) {
+    for (const char* planted : {"/etc", "..", ".", "../../tmp", "a/b", "/", "x/.."})
+        EXPECT_EQ(parseClientCustomisation(QByteArray("T\r") + planted + "\r").oemFolderName,
+                  "H264")
+            << planted;
+    EXPECT_EQ(parseClientCustomisation("T\r..Video..\r").oemFolderName, "..Video..");
+}
+
 TEST(ClientCustomisation, FirstFolderWithTheFileWins) {
     QTemporaryDir a, b;
     QFile f(b.filePath("ClientD1.bin"));
