@@ -230,6 +230,32 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
         return toClients({Kind::CodeFFFF});
     if (cmd == "notice257")
         return toClients({Kind::Notice257});
+    if (cmd == "flood-bye") {
+        b = 99; // a reason no table lists
+        if (!number(0, 1, 1000000, a) || (argc >= 2 && !number(1, -2147483648LL, 2147483647LL, b)))
+            return "error usage: flood-bye COUNT [REASON]";
+        ConnectionAction action{Kind::FloodBye, static_cast<std::int32_t>(b)};
+        action.count = static_cast<std::uint32_t>(a);
+        return toClients(action);
+    }
+    if (cmd == "flood-hello-ack" || cmd == "flood-channel-info") {
+        if (!number(0, 1, 1000000, a))
+            return "error usage: " + cmd + " COUNT";
+        ConnectionAction action{cmd == "flood-hello-ack" ? Kind::FloodHelloAck
+                                                         : Kind::FloodChannelInfo};
+        action.count = static_cast<std::uint32_t>(a);
+        return toClients(action);
+    }
+    if (cmd == "keyframe-flood") {
+        c = 700000;
+        if (!number(0, 1, 16, a) || !number(1, 1, 3600, b) ||
+            (argc >= 3 && !number(2, 1000, 4000000, c)))
+            return "error usage: keyframe-flood CH SECONDS [BYTES]";
+        ConnectionAction action{Kind::KeyFrameFlood, static_cast<std::int32_t>(a - 1)};
+        action.count = static_cast<std::uint32_t>(b);
+        action.length = static_cast<std::uint32_t>(c);
+        return toClients(action);
+    }
     if (cmd == "live-nack") {
         a = 1;
         if (argc >= 1 && !number(0, -2147483648LL, 2147483647LL, a))

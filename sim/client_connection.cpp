@@ -470,7 +470,82 @@ void ClientConnection::runAction(const ConnectionAction& action) {
     case Kind::Push:
         sendStatusPushes(static_cast<unsigned>(action.value));
         break;
+    case Kind::FloodBye:
+        for (std::uint32_t i = 0; i < action.count && !m_stop; ++i)
+            sendNack(MessageId::BYE48, action.value);
+        break;
+    case Kind::FloodHelloAck: {
+        if (m_account < 0)
+            break;
+        const auto record =
+            encodeHelloRecord(m_model.helloRecord(static_cast<std::size_t>(m_account)));
+        for (std::uint32_t i = 0; i < action.count && !m_stop; ++i)
+            send(MessageId::HELLO48_ACK, record);
+        break;
     }
+    case Kind::FloodChannelInfo:
+        for (std::uint32_t i = 0; i < action.count && !m_stop; ++i)
+            sendLiveChannelInfo();
+        break;
+    case Kind::KeyFrameFlood:
+        floodKeyFrames(static_cast<unsigned>(action.value), action.length,
+                       std::chrono::seconds(action.count));
+        break;
+    }
+}
+
+// Output thread: the channel's first key frame, padded with a filler unit of noise to `bytes`,
+// sent back to back until `duration` has passed. The socket's back-pressure is the only pace.
+void ClientConnection::floodKeyFrames(unsigned channel, std::size_t bytes,
+                                      std::chrono::steady_clock::duration duration) {
+    const auto loop = m_media.loop(channel);
+    if (!loop)
+        return;
+    const EncodedFrame* key = nullptr;
+    for (const EncodedFrame& f : loop->frames) {
+        if (f.key) {
+            key = &f;
+            break;
+        }
+    }
+    if (!key)
+        return;
+    std::vector<std::byte> video(key->data.begin(), key->data.end());
+    if (bytes > video.size() + 6) {
+        // Filler data (NAL type 12): start code, header, noise without zero bytes so that no
+        // start code appears inside, and the stop bit.
+        const std::byte filler[] = {std::byte{0}, std::byte{0}, std::byte{0}, std::byte{1},
+                                    std::byte{0x0C}};
+        video.insert(video.end(), std::begin(filler), std::end(filler));
+        std::uint32_t noise = 0x2545F491u;
+        while (video.size() + 1 < bytes) {
+            noise = noise * 1664525u + 1013904223u;
+            video.push_back(std::byte{static_cast<std::uint8_t>((noise >> 24) | 1)});
+        }
+        video.push_back(std::byte{0x80});
+    }
+    const LoopParams& p = loop->params;
+    FrameParts parts;
+    parts.channel = static_cast<std::uint8_t>(channel);
+    parts.resolutionCode = p.width == 352 ? 0 : (p.height <= 288 ? 5 : 1);
+    parts.pal = p.height == 288 || p.height == 576;
+    parts.key = true;
+    parts.video = video;
+    log("key-frame flood on channel %u: %zu-byte frames", channel + 1, video.size());
+    const auto end = Clock::now() + duration;
+    std::uint64_t sent = 0;
+    while (Clock::now() < end && !m_stop) {
+        m_model.recorderClock(parts.timeSeconds, parts.milliseconds);
+        const std::vector<std::byte> frame = buildFrame(parts);
+        const std::vector<std::byte> wire =
+            buildFragmentedMessages(frame, MessageId::LIVE_DATA, 0, channel, parts.timeSeconds,
+                                    m_settings.maxFragmentBytes);
+        std::lock_guard lock(m_socket.sendMutex());
+        if (!sendAll(m_socket, wire))
+            break;
+        ++sent;
+    }
+    log("key-frame flood ended after %llu frames", static_cast<unsigned long long>(sent));
 }
 
 void ClientConnection::sendDueFrames(Clock::time_point now) {

@@ -33,11 +33,17 @@ struct ConnectionAction {
         Notice257,        // NOTICE_257 with 12 bytes
         LiveNack,         // LIVE_NACK with `value` as code; live streaming stops
         Push,             // status records named by `value` (ModelChange bits)
+        FloodBye,         // `count` BYE48 with `value` as reason; the connection stays
+        FloodHelloAck,    // `count` more HELLO48_ACK of the logged-in account
+        FloodChannelInfo, // `count` LIVE_CHANNEL_INFO of the current live set
+        KeyFrameFlood,    // key frames of channel `value` padded to `length` bytes, as fast as
+                          // the socket takes them, for `count` seconds
     };
     Kind kind = Kind::Drop;
     std::int32_t value = 0;
     std::uint16_t id = 0;
     std::uint32_t length = 0;
+    std::uint32_t count = 0;
 };
 
 // Settings a connection takes at start and keeps.
@@ -96,6 +102,8 @@ private:
     void runAction(const ConnectionAction& action);
     void sendDueFrames(std::chrono::steady_clock::time_point now);
     void sendFrame(unsigned channel, ChannelCursor& cursor);
+    void floodKeyFrames(unsigned channel, std::size_t bytes,
+                        std::chrono::steady_clock::duration duration);
     void closeGracefully();
     std::chrono::steady_clock::time_point dueTime(unsigned channel, std::uint64_t k) const;
 

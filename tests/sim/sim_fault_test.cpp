@@ -1,6 +1,7 @@
 // The simulator's fault knobs and model changes, driven through its admin port while a scripted
 // client is connected.
 
+#include "wire/byte_reader.h"
 #include "wire/frame_info.h"
 #include "wire/message_catalogue.h"
 #include "wire/status_records.h"
@@ -195,6 +196,45 @@ TEST_F(SimFaults, BadMagicAndOversizedFrames) {
     ASSERT_FALSE(frame.empty());
     EXPECT_EQ(decodeFrameInfoBlock(frame)->frameMagic, kFrameMagic);
     EXPECT_LE(frame.size(), kFrameAssemblySize);
+}
+
+// The floods a hostile recorder can send: repeated replies that the connection survives, and key
+// frames back to back.
+TEST_F(SimFaults, FloodsOfRepliesAndKeyFrames) {
+    startSim();
+    RawClient client;
+    loginAdmin(client);
+    startLive(client, 0x1);
+
+    ASSERT_EQ(m_sim.admin("flood-bye 20"), "ok 1");
+    ASSERT_EQ(m_sim.admin("flood-hello-ack 3"), "ok 1");
+    ASSERT_EQ(m_sim.admin("flood-channel-info 5"), "ok 1");
+    int byes = 0, acks = 0, infos = 0;
+    while (byes < 20 || acks < 3 || infos < 5) {
+        const auto m = client.receive(10s);
+        ASSERT_TRUE(m) << byes << " " << acks << " " << infos;
+        if (m->id() == MessageId::BYE48) {
+            ++byes;
+            ASSERT_EQ(m->payload.size(), 4u);
+            EXPECT_EQ(ByteReader(m->payload).readBe32(), 99u);
+        }
+        acks += m->id() == MessageId::HELLO48_ACK;
+        infos += m->id() == MessageId::LIVE_CHANNEL_INFO;
+    }
+    EXPECT_EQ(m_sim.admin("logged-in"), "ok 1"); // the connection stays
+
+    ASSERT_EQ(m_sim.admin("keyframe-flood 1 1 50000"), "ok 1");
+    int big = 0;
+    for (int i = 0; i < 200 && big < 10; ++i) {
+        const auto frame = nextFrame(client);
+        ASSERT_GE(frame.size(), kFrameInfoBlockSize);
+        const auto block = decodeFrameInfoBlock(frame);
+        if (frame.size() >= 50000) {
+            EXPECT_EQ(block->frameType, kFrameTypeKey);
+            ++big;
+        }
+    }
+    EXPECT_EQ(big, 10);
 }
 
 TEST_F(SimFaults, LiveNackEndsStreaming) {
