@@ -1,6 +1,12 @@
 #include "net/name_resolver.h"
 
+#include "net/name_lookup.h"
+
 #include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <vector>
 
 namespace kalder {
 namespace {
@@ -15,6 +21,39 @@ TEST(RecorderAddress, DottedNumbersAreRewrittenInDecimal) {
     EXPECT_EQ(resolveRecorderAddress(""), "");
     EXPECT_EQ(resolveRecorderAddress("localhost"), "127.0.0.1");
     EXPECT_EQ(resolveRecorderAddress("no-such-host.invalid"), "");
+}
+
+// Lookups run off the caller's thread; a replaced or cancelled lookup's answer never arrives.
+TEST(NameLookup, AnswersTheNewestRequestOnly) {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<std::pair<std::uint64_t, std::string>> answers;
+    NameLookup lookup([&](std::uint64_t ticket, const std::string& address) {
+        std::lock_guard lock(mutex);
+        answers.emplace_back(ticket, address);
+        arrived.notify_all();
+    });
+    auto waitForAnswers = [&](std::size_t n) {
+        std::unique_lock lock(mutex);
+        return arrived.wait_for(lock, std::chrono::seconds(30),
+                                [&] { return answers.size() >= n; });
+    };
+
+    const std::uint64_t first = lookup.start("localhost");
+    ASSERT_TRUE(waitForAnswers(1));
+    EXPECT_EQ(answers[0], std::make_pair(first, std::string("127.0.0.1")));
+
+    // Cancelled, then a new one: only the new one is answered.
+    lookup.start("10.1.2.3");
+    lookup.cancel();
+    const std::uint64_t last = lookup.start("010.000.000.009");
+    ASSERT_TRUE(waitForAnswers(2));
+    lookup.cancel();
+    std::lock_guard lock(mutex);
+    ASSERT_GE(answers.size(), 2u);
+    EXPECT_EQ(answers.back(), std::make_pair(last, std::string("10.0.0.9")));
+    for (const auto& [ticket, address] : answers)
+        EXPECT_NE(address, "10.1.2.3");
 }
 
 } // namespace
