@@ -58,6 +58,8 @@ StreamDecoder* findDecoder(std::uint32_t handle) {
     return it == g_decoders.end() ? nullptr : it->second.get();
 }
 
+constexpr std::int64_t kLargestPicturePixels = 720 * 576;
+
 bool isFieldPicture(int height) {
     return height == 480 || height == 576;
 }
@@ -199,6 +201,10 @@ std::unique_ptr<StreamDecoder> openDecoder(std::uint32_t format, std::uint32_t t
     // threads only add latency (a picture comes out threads - 1 frames late).
     decoder->codec->thread_count = threads > 1 ? static_cast<int>(threads) : 1;
     decoder->codec->thread_type = threads > 1 ? FF_THREAD_FRAME : 0;
+    // The stream comes from an untrusted recorder: a picture larger than the biggest the client
+    // draws (720 x 576, the picture buffer) is refused when its slice header is read, before
+    // libavcodec allocates its frames, instead of being decoded in full and then dropped.
+    decoder->codec->max_pixels = kLargestPicturePixels;
     if (avcodec_open2(decoder->codec.get(), codec, nullptr) < 0) {
         return nullptr;
     }
