@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QMessageBox>
 #include <QSettings>
 
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     }
 
     const QString programDir = QCoreApplication::applicationDirPath();
+    QApplication::setWindowIcon(QIcon(QDir(programDir).filePath(QStringLiteral("kalder.png"))));
     kalder::MainWindowConfig config;
     config.custom = kalder::loadProgramCustomisation(QDir::currentPath());
     config.timeZoneOffsetSeconds = kalder::timeZoneOffsetSeconds(std::time(nullptr));

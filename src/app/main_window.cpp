@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -104,6 +105,22 @@ MainWindow::~MainWindow() {
 void MainWindow::loadSkin() {
     for (int i = 0; i < res::kBackgroundTileCount; ++i)
         m_tiles[static_cast<std::size_t>(i)] = resourcePicture(res::kBackgroundTileFirst + i);
+    // The site's logo from the working folder, else the one shipped beside the program.
+    const QString logo = QStringLiteral("LogoD.bmp");
+    if (!m_logo.load(QDir::current().filePath(logo)))
+        m_logo.load(QDir(QCoreApplication::applicationDirPath()).filePath(logo));
+    // A bitmap has no transparency: the colour of its top-left pixel is taken as the background
+    // and left out, so that the frame shows through around the logo.
+    if (!m_logo.isNull()) {
+        m_logo = m_logo.convertToFormat(QImage::Format_ARGB32);
+        const QRgb background = m_logo.pixel(0, 0);
+        for (int y = 0; y < m_logo.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(m_logo.scanLine(y));
+            for (int x = 0; x < m_logo.width(); ++x)
+                if (line[x] == background)
+                    line[x] = qRgba(0, 0, 0, 0);
+        }
+    }
 }
 
 void MainWindow::applyWindowShape() {
@@ -155,6 +172,13 @@ void MainWindow::paintEvent(QPaintEvent*) {
             else
                 painter.drawImage(cell.topLeft(), tile);
         }
+    }
+    // The logo sits in the top band, left of the buttons, scaled down to the band if larger.
+    if (!m_logo.isNull()) {
+        const QRect band = QRect(kLogoLeft, kLogoTop, kLogoMaxWidth, kLogoMaxHeight);
+        const QSize size = m_logo.size().boundedTo(band.size());
+        const QSize fitted = m_logo.size().scaled(size, Qt::KeepAspectRatio);
+        painter.drawImage(QRect(band.topLeft(), fitted), m_logo);
     }
 }
 

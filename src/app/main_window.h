@@ -119,6 +119,9 @@ private:
     const DecoderLibrary* const m_decoder;
 
     std::array<QImage, 9> m_tiles;
+    QImage m_logo; // LogoD.bmp; null when there is none
+    // Where the logo may go: the top band left of the first row of buttons.
+    static constexpr int kLogoLeft = 58, kLogoTop = 9, kLogoMaxWidth = 130, kLogoMaxHeight = 30;
     bool m_shapeApplied = false;
     std::optional<QPoint> m_dragOffset;
 
