@@ -8,6 +8,7 @@
 // machine.
 
 #include "resources/resource_ids.h"
+#include "resources/skin_colours.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,18 +122,22 @@ void drawTextCentred(QImage& img, const QRect& box, std::string_view text, QColo
 
 // ---- palette -----------------------------------------------------------------------------------
 
-const QColor kFrameTop(58, 74, 106);
-const QColor kFrameBottom(30, 38, 58);
-const QColor kFrameEdge(12, 16, 26);
-const QColor kFrameHighlight(110, 130, 168);
-const QColor kClockPanel(14, 18, 28);
-const QColor kClockDigit(130, 210, 255);
-const QColor kClockDate(190, 200, 215);
-const QColor kButtonTop(92, 110, 148);
-const QColor kButtonBottom(46, 58, 84);
-const QColor kButtonCaption(232, 238, 246);
-const QColor kButtonCaptionPressed(255, 204, 96);
-const QColor kIconColour(255, 255, 255);
+// The skin's colours live in skin_colours.h, where the dialogs read them too.
+QColor skin(unsigned rgb) {
+    return QColor(QRgb(0xFF000000u | rgb));
+}
+
+const QColor kFrameTop = skin(kSkinFrameTop);
+const QColor kFrameBottom = skin(kSkinFrameBottom);
+const QColor kFrameEdge = skin(kSkinFrameEdge);
+const QColor kFrameHighlight = skin(kSkinFrameHighlight);
+const QColor kClockPanel = skin(kSkinPanel);
+const QColor kClockDigit = skin(kSkinClockDigit);
+const QColor kClockDate = skin(kSkinClockDate);
+const QColor kButtonTop = skin(kSkinButtonTop);
+const QColor kButtonBottom = skin(kSkinButtonBottom);
+const QColor kButtonCaption = skin(kSkinCaption);
+const QColor kButtonCaptionPressed = skin(kSkinCaptionPressed);
 
 QImage newImage(int w, int h, QColor fill = Qt::transparent) {
     QImage img(w, h, QImage::Format_ARGB32);
@@ -317,7 +322,7 @@ void makeIcons(Output& out) {
         p.drawRect(11, 6, 1, 5);
         p.drawRect(13, 4, 1, 9);
     });
-    saveIconPair(out, kAudioIconFirst + 2, 16, 16, QColor(255, 140, 120), [&](QPainter& p) {
+    saveIconPair(out, kAudioIconFirst + 2, 16, 16, skin(kSkinAlert), [&](QPainter& p) {
         speaker(p);
         for (int i = 0; i < 5; ++i) { // a cross: the sound is off
             p.drawRect(10 + i, 6 + i, 1, 1);

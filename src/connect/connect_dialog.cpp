@@ -4,6 +4,7 @@
 #include "files/connect_history.h"
 #include "net/name_resolver.h"
 #include "connect/connect_history_window.h"
+#include "ui/theme.h"
 
 #include <QFile>
 #include <QGridLayout>
@@ -56,6 +57,11 @@ ConnectDialog::ConnectDialog(QSettings& store, std::filesystem::path historyFile
     setWindowTitle(tr("Connect"));
     setWindowOpacity(m_opacity / 255.0);
     buildWidgets();
+    applyTheme(*this);
+    // Why OK was refused stands out on the plain and on the themed window alike.
+    QPalette messagePalette = m_message->palette();
+    messagePalette.setColor(QPalette::WindowText, warningColour(*this));
+    m_message->setPalette(messagePalette);
     loadLastRecorder();
     // Connected only now, so that filling the dialog does not clear the site text it just set.
     connect(m_address, &QLineEdit::textChanged, m_siteText, &QLineEdit::clear);
@@ -83,9 +89,8 @@ void ConnectDialog::buildWidgets() {
     m_siteText = edit("siteText", kConnectTextLength);
 
     auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
+        QPushButton* b = makeDialogButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
         return b;
     };
     m_defaultButton = button("defaultButton", tr("Default"));
@@ -99,7 +104,6 @@ void ConnectDialog::buildWidgets() {
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("message"));
-    m_message->setStyleSheet(QStringLiteral("color: #c00000;"));
     m_message->setWordWrap(true);
     m_message->hide();
 

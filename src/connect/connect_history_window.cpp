@@ -1,6 +1,7 @@
 #include "connect/connect_history_window.h"
 
 #include "connect/connect_dialog_rules.h"
+#include "ui/theme.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,6 +18,7 @@ ConnectHistoryWindow::ConnectHistoryWindow(std::filesystem::path historyFile, st
     setWindowTitle(tr("Connection history"));
     setWindowOpacity(opacity / 255.0);
     buildWidgets();
+    applyTheme(*this);
     reload(-1);
 }
 
@@ -33,9 +35,8 @@ void ConnectHistoryWindow::buildWidgets() {
     m_list->setColumnWidth(1, 60);
 
     auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
+        QPushButton* b = makeDialogButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
         return b;
     };
     m_deleteButton = button("deleteButton", tr("Delete"));

@@ -1,25 +1,60 @@
 #include "ui/skin_button.h"
 
 #include "resources/resource_library.h"
+#include "resources/skin_colours.h"
 
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace kalder {
 
 namespace {
 
 constexpr QSize kFallbackSize(64, 24);
+// Room left and right of a caption that sets the button's width.
+constexpr int kCaptionMargin = 8;
+// Corners of a stretched picture that are copied unscaled (the faces' rounded corners).
+constexpr int kFaceCorner = 4;
 
 QImage pictureOrNone(int id) {
     return id > 0 ? resourcePicture(id) : QImage();
 }
 
+QColor skinColour(unsigned rgb) {
+    return QColor(QRgb(0xFF000000u | rgb));
+}
+
+// Draws `picture` over `target`: as it is when the sizes agree, else in nine pieces so that the
+// corners keep their shape and only the edges and the middle are stretched.
+void drawFace(QPainter& painter, const QRect& target, const QImage& picture) {
+    if (picture.size() == target.size() || picture.width() <= 2 * kFaceCorner ||
+        picture.height() <= 2 * kFaceCorner || target.width() <= 2 * kFaceCorner ||
+        target.height() <= 2 * kFaceCorner) {
+        painter.drawImage(target, picture);
+        return;
+    }
+    const int c = kFaceCorner;
+    const int sx[4] = {0, c, picture.width() - c, picture.width()};
+    const int sy[4] = {0, c, picture.height() - c, picture.height()};
+    const int tx[4] = {target.left(), target.left() + c, target.left() + target.width() - c,
+                       target.left() + target.width()};
+    const int ty[4] = {target.top(), target.top() + c, target.top() + target.height() - c,
+                       target.top() + target.height()};
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            painter.drawImage(
+                QRect(tx[col], ty[row], tx[col + 1] - tx[col], ty[row + 1] - ty[row]), picture,
+                QRect(sx[col], sy[row], sx[col + 1] - sx[col], sy[row + 1] - sy[row]));
+}
+
 } // namespace
 
 SkinButton::SkinButton(int controlId, int normalPictureId, int pressedPictureId, QWidget* parent)
-    : QAbstractButton(parent), m_controlId(controlId) {
+    : QPushButton(parent), m_controlId(controlId) {
     setFocusPolicy(Qt::NoFocus);
+    setAutoDefault(false);
     setPictures(pictureOrNone(normalPictureId), pictureOrNone(pressedPictureId));
 }
 
@@ -43,11 +78,20 @@ bool SkinButton::showsPressed() const {
 }
 
 QSize SkinButton::sizeHint() const {
+    QSize size = kFallbackSize;
     if (!m_normal.isNull())
-        return m_normal.size();
-    if (!m_pressed.isNull())
-        return m_pressed.size();
-    return kFallbackSize;
+        size = m_normal.size();
+    else if (!m_pressed.isNull())
+        size = m_pressed.size();
+    if (!text().isEmpty())
+        size.setWidth(
+            std::max(size.width(), fontMetrics().horizontalAdvance(text()) + 2 * kCaptionMargin));
+    return size;
+}
+
+bool SkinButton::hitButton(const QPoint& pos) const {
+    // The whole picture answers, whatever bevel the style would give a push button.
+    return rect().contains(pos);
 }
 
 void SkinButton::paintEvent(QPaintEvent*) {
@@ -57,32 +101,39 @@ void SkinButton::paintEvent(QPaintEvent*) {
     if (!isEnabled())
         painter.setOpacity(0.45);
     if (!picture.isNull()) {
-        painter.drawImage(rect(), picture);
+        drawFace(painter, rect(), picture);
     } else {
         // No skin: a plain face, darker when pressed.
         painter.fillRect(rect(), pressed ? QColor(40, 50, 72) : QColor(84, 100, 136));
-        painter.setPen(QColor(12, 16, 26));
+        painter.setPen(skinColour(res::kSkinFrameEdge));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
     if (m_hovered && isEnabled() && !pressed)
         painter.fillRect(rect(), QColor(255, 255, 255, 28));
     if (!text().isEmpty()) {
-        painter.setPen(pressed ? QColor(255, 204, 96) : QColor(232, 238, 246));
+        painter.setPen(skinColour(pressed ? res::kSkinCaptionPressed : res::kSkinCaption));
         painter.drawText(rect().translated(pressed ? 1 : 0, pressed ? 1 : 0), Qt::AlignCenter,
                          text());
+    }
+    // Only a button that was given a focus policy (in a dialog) ever has the focus.
+    if (hasFocus()) {
+        painter.setOpacity(1.0);
+        painter.setPen(palette().color(QPalette::Highlight));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
     }
 }
 
 void SkinButton::mousePressEvent(QMouseEvent* event) {
     const bool report = m_pressReporting && event->button() == Qt::LeftButton && isEnabled();
-    QAbstractButton::mousePressEvent(event);
+    QPushButton::mousePressEvent(event);
     if (report)
         emit pressReport(this, PressPhase::Pressed);
 }
 
 void SkinButton::mouseReleaseEvent(QMouseEvent* event) {
     const bool report = m_pressReporting && event->button() == Qt::LeftButton && isEnabled();
-    QAbstractButton::mouseReleaseEvent(event);
+    QPushButton::mouseReleaseEvent(event);
     if (report)
         emit pressReport(this, PressPhase::Released);
 }
@@ -90,13 +141,13 @@ void SkinButton::mouseReleaseEvent(QMouseEvent* event) {
 void SkinButton::enterEvent(QEnterEvent* event) {
     m_hovered = true;
     update();
-    QAbstractButton::enterEvent(event);
+    QPushButton::enterEvent(event);
 }
 
 void SkinButton::leaveEvent(QEvent* event) {
     m_hovered = false;
     update();
-    QAbstractButton::leaveEvent(event);
+    QPushButton::leaveEvent(event);
 }
 
 } // namespace kalder

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QAbstractButton>
 #include <QImage>
+#include <QPushButton>
 
 namespace kalder {
 
@@ -9,7 +9,13 @@ namespace kalder {
 // pressed look. The owner can hold the pressed look (Connect while connected, Live while live
 // view runs) and can ask for press reports: then the button tells it of every press and release
 // of the left button through pressReport, besides the ordinary clicked signal. GUI thread only.
-class SkinButton : public QAbstractButton {
+//
+// It is a QPushButton so that a dialog can make it its default button (Enter presses it) and
+// finds it like any other push button. Made as the main window's controls are made, it takes no
+// focus and is never a dialog's default; a dialog that wants keyboard use turns both back on. A
+// caption set with setText is drawn over the picture; a picture of another size than the button
+// is stretched between its corners, which keep their size.
+class SkinButton : public QPushButton {
     Q_OBJECT
 
 public:
@@ -34,6 +40,7 @@ public:
     // True while the button shows its pressed picture.
     bool showsPressed() const;
 
+    // The picture's size, widened when the caption needs more room.
     QSize sizeHint() const override;
 
 signals:
@@ -41,6 +48,7 @@ signals:
     void pressReport(kalder::SkinButton* button, kalder::SkinButton::PressPhase phase);
 
 protected:
+    bool hitButton(const QPoint& pos) const override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

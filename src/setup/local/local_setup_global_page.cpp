@@ -3,6 +3,7 @@
 #include "setup/local/local_settings.h"
 #include "setup/local/local_setup_rules.h"
 #include "setup/local/local_setup_texts.h"
+#include "ui/theme.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -67,9 +68,8 @@ LocalSetupGlobalPage::LocalSetupGlobalPage(LocalSettings& working, bool removabl
     m_dataFolder = new QLineEdit(working.location, this);
     m_dataFolder->setObjectName(QStringLiteral("dataFolder"));
     m_dataFolder->setReadOnly(true);
-    auto* browseButton = new QPushButton(QStringLiteral("..."), this);
+    QPushButton* browseButton = makeDialogButton(QStringLiteral("..."), this);
     browseButton->setObjectName(QStringLiteral("dataFolderBrowse"));
-    browseButton->setAutoDefault(false);
     auto* row = new QHBoxLayout;
     row->addWidget(m_dataFolder, 1);
     row->addWidget(browseButton);

@@ -1,6 +1,7 @@
 #include "setup/local/local_setup_slider_page.h"
 
 #include "setup/local/local_setup_rules.h"
+#include "ui/theme.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -52,12 +53,10 @@ LocalSetupSliderPage::LocalSetupSliderPage(const QStringList& rowLabels,
     grid->setColumnStretch(1, 1);
 
     // Both captions are the system's own texts, not resource-library entries.
-    auto* allCheck = new QPushButton(QStringLiteral("All Check"), this);
+    QPushButton* allCheck = makeDialogButton(QStringLiteral("All Check"), this);
     allCheck->setObjectName(QStringLiteral("allCheck"));
-    auto* returnAll = new QPushButton(QStringLiteral("Beturn All"), this);
+    QPushButton* returnAll = makeDialogButton(QStringLiteral("Beturn All"), this);
     returnAll->setObjectName(QStringLiteral("returnAll"));
-    for (QPushButton* b : {allCheck, returnAll})
-        b->setAutoDefault(false);
     connect(allCheck, &QPushButton::clicked, this, [this] { setAll(true); });
     connect(returnAll, &QPushButton::clicked, this, [this] { setAll(false); });
 

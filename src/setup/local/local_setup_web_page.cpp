@@ -3,6 +3,7 @@
 #include "setup/local/local_settings.h"
 #include "setup/local/local_setup_rules.h"
 #include "setup/local/local_setup_texts.h"
+#include "ui/theme.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -47,9 +48,8 @@ LocalSetupWebPage::LocalSetupWebPage(LocalSettings& working, FolderPicker picker
     m_webLocation = new QLineEdit(working.webLocation, this);
     m_webLocation->setObjectName(QStringLiteral("webLocation"));
     m_webLocation->setReadOnly(true);
-    auto* browseButton = new QPushButton(QStringLiteral("..."), this);
+    QPushButton* browseButton = makeDialogButton(QStringLiteral("..."), this);
     browseButton->setObjectName(QStringLiteral("webLocationBrowse"));
-    browseButton->setAutoDefault(false);
     connect(browseButton, &QPushButton::clicked, this, &LocalSetupWebPage::browse);
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(m_webLocation, 1);

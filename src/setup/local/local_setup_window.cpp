@@ -5,6 +5,7 @@
 #include "setup/local/local_setup_texts.h"
 #include "setup/local/local_setup_web_page.h"
 #include "files/local_log.h"
+#include "ui/theme.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -22,15 +23,15 @@ LocalSetupWindow::LocalSetupWindow(const LocalSettings& applied, QSettings& stor
     setWindowTitle(tr("Local setup"));
     setWindowOpacity(applied.opacityOf(OpacityKind::LocalSetup) / 255.0);
     buildWidgets(removableMode, std::move(picker));
+    applyTheme(*this);
     showPage(Page::Menu);
 }
 
 void LocalSetupWindow::buildWidgets(bool removableMode, FolderPicker picker) {
     using namespace setup_text;
     auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
+        QPushButton* b = makeDialogButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
         return b;
     };
 
@@ -47,9 +48,8 @@ void LocalSetupWindow::buildWidgets(bool removableMode, FolderPicker picker) {
                    {"menuAudioBuffer", kAudioBuffer, Page::AudioBuffer},
                    {"menuAutoSave", kAutoSave, Page::AutoSave}};
     for (const auto& entry : entries) {
-        auto* b = new QPushButton(text(entry.caption), menu);
+        QPushButton* b = makeDialogButton(text(entry.caption), menu);
         b->setObjectName(QLatin1String(entry.name));
-        b->setAutoDefault(false);
         const Page page = entry.page;
         connect(b, &QPushButton::clicked, this, [this, page] { showPage(page); });
         menuLayout->addWidget(b);
