@@ -287,7 +287,11 @@ KALDER_EXPORT int PT_H264dec_GetOneFrame(std::uint32_t* context, const std::uint
         return kH264Rebuild;
     }
     if (sent < 0 && sent != AVERROR(EAGAIN)) {
-        return kH264BadFrame;
+        // A refused picture size leaves the size the stream announced in the context.
+        const AVCodecContext& codec = *decoder->codec;
+        const bool tooLarge =
+            std::int64_t(codec.width) * std::int64_t(codec.height) > kLargestPicturePixels;
+        return tooLarge ? kH264TooLarge : kH264BadFrame;
     }
     // Normally one picture per frame; should the decoder hold more, the newest is shown.
     bool got = false;

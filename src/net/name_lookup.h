@@ -12,9 +12,10 @@ namespace kalder {
 
 // Resolves what the operator typed (resolveRecorderAddress) on a thread of its own, so that a
 // slow or dead name server never freezes the window that asked. One lookup at a time: a new
-// request replaces one that has not started, and cancel() makes the running one's answer be
-// dropped (the system resolver cannot be interrupted; its thread finishes the call and the
-// answer goes nowhere).
+// request replaces one that has not started, and cancel() makes the answer of a lookup that has
+// not finished be dropped (the system resolver cannot be interrupted; its thread finishes the
+// call and the answer goes nowhere). An answer already being handed over when cancel() runs
+// still arrives: the owner keeps the ticket it waits for and ignores any other.
 //
 // Threads: start() and cancel() from the owner's thread; `done` runs on the lookup thread with
 // the request's ticket and the dotted-quad address (empty when nothing resolved), and must only
