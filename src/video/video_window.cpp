@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
 
 namespace kalder {
 
@@ -42,10 +41,6 @@ QImage cellPictureFile(const QString& name) {
 VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
-    for (Channel& channel : m_channels) {
-        channel.buffer = std::make_unique<std::byte[]>(kPictureBufferSize);
-        std::memset(channel.buffer.get(), 0, kPictureBufferSize);
-    }
 
     m_fontHeight = overlayFontHeight(kOverlayFontPoints);
     m_titleFont = font();
@@ -137,7 +132,7 @@ void VideoWindow::resetArrangement() {
         // Every channel's lock, in channel order: no cell is drawn half-way through the change.
         std::array<std::unique_lock<std::mutex>, kChannelCount> locks;
         for (unsigned ch = 0; ch < kChannelCount; ++ch)
-            locks[ch] = std::unique_lock(m_channels[ch].lock);
+            locks[ch] = std::unique_lock(m_pictures.lock(ch));
         m_layout.resetArrangement();
         for (Channel& channel : m_channels)
             channel.cellValid = false;
@@ -203,7 +198,7 @@ QRect VideoWindow::cellPictureSource(const QImage& picture) const {
 
 void VideoWindow::startStream(StreamKind kind, int channelCount) {
     m_mode.store(kind);
-    m_decoded.store(0);
+    m_pictures.forgetDecoded();
     setPresentChannels(0, true);
     m_layout.setPageTable(channelCount);
     m_layout.resetTo(layoutForChannelCount(channelCount));
@@ -249,9 +244,9 @@ int VideoWindow::framesPerSecond(unsigned channel) const {
 }
 
 void VideoWindow::invalidateCells() {
-    for (Channel& channel : m_channels) {
-        std::lock_guard lock(channel.lock);
-        channel.cellValid = false;
+    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
+        std::lock_guard lock(m_pictures.lock(ch));
+        m_channels[ch].cellValid = false;
     }
 }
 
@@ -313,7 +308,7 @@ VideoWindow::CellContent VideoWindow::cellContent(unsigned ch) const {
     if (m_drawable.load() & bit(ch)) {
         if (live && hidden)
             return CellContent::Covert;
-        return (m_decoded.load() & bit(ch)) ? CellContent::Picture : CellContent::Idle;
+        return m_pictures.decoded(ch) ? CellContent::Picture : CellContent::Idle;
     }
     if (live && (m_videoLoss.load() & bit(ch)))
         return CellContent::VideoLoss;
@@ -326,7 +321,7 @@ void VideoWindow::paintCell(QPainter& painter, int cell, const QRect& rect) {
     const unsigned ch = static_cast<unsigned>(m_layout.cellChannel(cell));
     CellContent content = cellContent(ch);
     Channel& channel = m_channels[ch];
-    std::lock_guard lock(channel.lock);
+    std::lock_guard lock(m_pictures.lock(ch));
     if (content == CellContent::Picture) {
         if ((channel.cellValid && channel.cellSize == rect.size()) || renderCell(ch, rect.size())) {
             painter.drawImage(rect.topLeft(), channel.cellImage, QRect(QPoint(), rect.size()));
@@ -362,12 +357,12 @@ void VideoWindow::paintSurface(GlVideoSurface& surface) {
         const unsigned ch = static_cast<unsigned>(m_layout.cellChannel(cell));
         if (cellContent(ch) != CellContent::Picture)
             continue;
-        Channel& channel = m_channels[ch];
-        std::lock_guard lock(channel.lock);
+        std::lock_guard lock(m_pictures.lock(ch));
+        const PictureStore::Size size = m_pictures.size(ch);
         if ((m_newPictures.load() & bit(ch)) ||
-            !surface.holdsPicture(ch, channel.width, channel.height)) {
+            !surface.holdsPicture(ch, size.width, size.height)) {
             m_newPictures.fetch_and(static_cast<std::uint16_t>(~bit(ch)));
-            if (!surface.upload(ch, channel.buffer.get(), channel.width, channel.height))
+            if (!surface.upload(ch, m_pictures.buffer(ch), size.width, size.height))
                 continue;
         }
         surface.drawPicture(ch, toQRect(m_layout.cellRect(cell)));
@@ -398,7 +393,7 @@ void VideoWindow::paintSurface(GlVideoSurface& surface) {
         CellContent content = cellContent(ch);
         if (content == CellContent::Picture)
             content = CellContent::Idle; // a picture that could not be drawn
-        std::lock_guard lock(m_channels[ch].lock);
+        std::lock_guard lock(m_pictures.lock(ch));
         paintCellPicture(painter, content, ch, rect);
     }
     paintEmptyPositions(painter);
@@ -406,7 +401,8 @@ void VideoWindow::paintSurface(GlVideoSurface& surface) {
 
 bool VideoWindow::renderCell(unsigned ch, QSize size) {
     Channel& channel = m_channels[ch];
-    if (!channel.renderer.render(channel.buffer.get(), channel.width, channel.height,
+    const PictureStore::Size picture = m_pictures.size(ch);
+    if (!channel.renderer.render(m_pictures.buffer(ch), picture.width, picture.height,
                                  m_planar.load(), size, channel.cellImage))
         return false;
     if (m_osdEnabled.load()) {
@@ -421,7 +417,7 @@ bool VideoWindow::renderCell(unsigned ch, QSize size) {
 void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
     CellOverlayFacts facts;
     facts.osdEnabled = true;
-    facts.mode = static_cast<ViewMode>(m_mode.load());
+    facts.mode = m_mode.load();
     facts.channel = static_cast<int>(ch);
     facts.width = size.width();
     facts.height = size.height();
@@ -491,7 +487,7 @@ void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
     {
         std::array<std::unique_lock<std::mutex>, kChannelCount> locks;
         for (unsigned ch = 0; ch < kChannelCount; ++ch)
-            locks[ch] = std::unique_lock(m_channels[ch].lock);
+            locks[ch] = std::unique_lock(m_pictures.lock(ch));
         m_layout.swapCells(m_dragSourceCell, target);
         for (Channel& channel : m_channels)
             channel.cellValid = false;
@@ -615,7 +611,7 @@ void VideoWindow::composeOverlay(const DecodeHost::OverlayFacts& facts, std::str
         return;
     Channel& channel = m_channels[facts.channel];
     OverlayComposer::Picture picture;
-    picture.mode = static_cast<ViewMode>(facts.kind);
+    picture.mode = facts.kind;
     picture.channel = static_cast<int>(facts.channel);
     picture.width = facts.width;
     picture.height = facts.height;
@@ -660,38 +656,17 @@ int VideoWindow::titleWidth(std::string_view title) const {
 
 // ---- PictureTarget (decode threads) ----------------------------------------------------------
 
-std::byte* VideoWindow::pictureBuffer(unsigned channel) {
-    return m_channels[channel % kChannelCount].buffer.get();
-}
-
-std::mutex& VideoWindow::pictureLock(unsigned channel) {
-    return m_channels[channel % kChannelCount].lock;
-}
-
-void VideoWindow::setPictureSize(unsigned channel, int width, int height) {
-    Channel& target = m_channels[channel % kChannelCount];
-    target.width = width;
-    target.height = height;
-}
-
-void VideoWindow::clearPicture(unsigned channel) {
-    Channel& target = m_channels[channel % kChannelCount];
-    std::memset(target.buffer.get(), 0, kPictureBufferSize);
-    target.cellValid = false;
-    m_newPictures.fetch_or(bit(channel % kChannelCount));
-}
-
-void VideoWindow::markDecoded(unsigned channel) {
-    const std::uint16_t mask = bit(channel % kChannelCount);
-    m_present.fetch_or(mask);
-    m_drawable.fetch_or(mask);
-    m_decoded.fetch_or(mask);
+void VideoWindow::pictureCleared(unsigned channel) {
+    channel %= kChannelCount;
+    m_channels[channel].cellValid = false;
+    m_newPictures.fetch_or(bit(channel));
 }
 
 void VideoWindow::drawChannel(unsigned channel) {
     channel %= kChannelCount;
-    if (!(m_present.load() & bit(channel)))
-        return;
+    // A channel that delivers pictures is present and drawable.
+    m_present.fetch_or(bit(channel));
+    m_drawable.fetch_or(bit(channel));
     QRect rect;
     {
         std::lock_guard lock(m_geometryLock);

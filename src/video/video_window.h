@@ -4,6 +4,7 @@
 #include "decode/decode_host.h"
 #include "video/gl_video_surface.h"
 #include "video/overlay_text.h"
+#include "decode/picture_store.h"
 #include "decode/picture_target.h"
 #include "video/video_layout.h"
 
@@ -29,15 +30,15 @@ class FullScreenBar;
 
 // The multi-screen video window: the cells of the current layout, each channel's newest
 // picture scaled into its cell with its overlays, the idle logo, video-loss and covert pictures
-// elsewhere; drag and drop of cells, double-click zoom. It owns the sixteen picture buffers the
-// decode threads decode into. Pictures are drawn in software (the decode thread scales into the
+// elsewhere; drag and drop of cells, double-click zoom. It owns the picture store the decode
+// threads decode into. Pictures are drawn in software (the decode thread scales into the
 // cell's image, the GUI thread paints it) or, for planar pictures where OpenGL works, by a
 // GlVideoSurface child covering the window (the GUI thread uploads each new picture once and a
 // shader converts and scales it; the window still decides what every cell shows).
 //
 // Threads: the window's own operations run on the GUI thread. The PictureTarget functions and
-// the overlay functions marked so run on decode threads. A channel's buffer, picture size and
-// cell image are guarded by its picture lock; the overlays by m_overlayLock; the cell
+// the overlay functions marked so run on decode threads. A channel's picture in the store and
+// its cell image are guarded by its picture lock; the overlays by m_overlayLock; the cell
 // geometry that decode threads read by m_geometryLock. The channel masks are atomics written
 // from both sides. Lock order: picture locks (in channel order) → overlay lock → geometry lock.
 // The owner stops every decode thread before it destroys the window.
@@ -92,7 +93,9 @@ public:
     const VideoLayout& layoutModel() const { return m_layout; }
     std::uint16_t presentChannels() const { return m_present.load(); }
     std::uint16_t drawableChannels() const { return m_drawable.load(); }
-    std::uint16_t decodedChannels() const { return m_decoded.load(); }
+    std::uint16_t decodedChannels() const { return m_pictures.decodedChannels(); }
+    // The pictures the decode threads decode into; the window draws from them.
+    PictureStore& pictures() { return m_pictures; }
 
     // Idle logo and video-loss picture (the latter also stands for covert channels).
     void setCellPictures(const QImage& idleLogo, const QImage& videoLoss);
@@ -125,15 +128,11 @@ public:
     // Width of a title in the window's default font.
     int titleWidth(std::string_view title) const;
 
+    StreamKind mode() const { return m_mode.load(); }
+
     // ---- PictureTarget (decode threads) ----
-    std::byte* pictureBuffer(unsigned channel) override;
-    std::mutex& pictureLock(unsigned channel) override;
     bool isAccelerated() const override { return m_planar.load(); }
-    StreamKind mode() const override { return m_mode.load(); }
-    void setPictureSize(unsigned channel, int width, int height) override;
-    void prepareSurface(unsigned, int, int) override {}
-    void clearPicture(unsigned channel) override;
-    void markDecoded(unsigned channel) override;
+    void pictureCleared(unsigned channel) override;
     void drawChannel(unsigned channel) override;
     CellSize cellSize(unsigned channel) const override;
     void countFrame(unsigned channel) override;
@@ -159,13 +158,10 @@ private:
     // What a cell shows.
     enum class CellContent { Picture, Idle, VideoLoss, Covert };
 
+    // A channel's drawing state; the fields without a note are guarded by its picture lock.
     struct Channel {
-        std::mutex lock;
-        std::unique_ptr<std::byte[]> buffer;
-        int width = 360; // guarded by lock
-        int height = 240;
         CellRenderer renderer;
-        QImage cellImage;         // guarded by lock; may be a column wider than the cell
+        QImage cellImage;         // may be a column wider than the cell
         QSize cellSize;           // the cell cellImage was drawn for
         bool cellValid = false;   // cellImage shows the current picture and overlays
         OverlayComposer composer; // the channel's decode thread only
@@ -204,12 +200,12 @@ private:
 
     VideoLayout m_layout; // GUI thread
     QColor m_background{150, 150, 150};
+    PictureStore m_pictures;
     std::array<Channel, kChannelCount> m_channels;
 
     std::atomic<StreamKind> m_mode{StreamKind::Idle};
     std::atomic<std::uint16_t> m_present{0};
     std::atomic<std::uint16_t> m_drawable{0};
-    std::atomic<std::uint16_t> m_decoded{0};
     std::atomic<std::uint16_t> m_hidden{0};
     std::atomic<std::uint16_t> m_videoLoss{0};
     std::atomic<std::uint16_t> m_dirty{0};
