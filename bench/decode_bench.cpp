@@ -78,9 +78,10 @@ double moduleLoop(const DecoderLibrary& library, const std::vector<AccessUnit>& 
 // backlog rule never fires. Frames per second of decoded pictures.
 double pipelineLoop(const DecoderLibrary& library, const std::vector<AccessUnit>& units, int repeat,
                     bool planar, ChannelDecoderStats& stats, double* cpuFps = nullptr) {
+    PictureStore pictures;
     NullTarget target(planar);
     DecodeHost host;
-    ChannelDecoder decoder(0, &library, target, host);
+    ChannelDecoder decoder(0, StreamKind::Live, &library, pictures, target, host);
     const double cpuStart = cpuSeconds();
     const auto start = Clock::now();
     for (int r = 0; r < repeat; ++r) {
@@ -181,11 +182,13 @@ int runLive16(const DecoderLibrary& library, const std::vector<AccessUnit>& unit
     constexpr int kFps = 30;
     double reference = 0;
     referenceLoop(units, 1, 1, &reference);
+    PictureStore pictures;
     NullTarget target(planar);
     DecodeHost host;
     std::vector<std::unique_ptr<ChannelDecoder>> decoders;
     for (unsigned c = 0; c < kChannelCount; ++c) {
-        decoders.push_back(std::make_unique<ChannelDecoder>(c, &library, target, host));
+        decoders.push_back(std::make_unique<ChannelDecoder>(c, StreamKind::Live, &library, pictures,
+                                                            target, host));
     }
     // Each channel's loop starts at another point, so key frames are spread over the interval;
     // a channel starts at its loop's next key frame.

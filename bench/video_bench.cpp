@@ -52,14 +52,9 @@ struct Arrivals {
 class CountingTarget final : public PictureTarget {
 public:
     explicit CountingTarget(PictureTarget& inner) : m_inner(inner) {}
-    std::byte* pictureBuffer(unsigned c) override { return m_inner.pictureBuffer(c); }
-    std::mutex& pictureLock(unsigned c) override { return m_inner.pictureLock(c); }
     bool isAccelerated() const override { return m_inner.isAccelerated(); }
-    StreamKind mode() const override { return m_inner.mode(); }
-    void setPictureSize(unsigned c, int w, int h) override { m_inner.setPictureSize(c, w, h); }
     void prepareSurface(unsigned c, int w, int h) override { m_inner.prepareSurface(c, w, h); }
-    void clearPicture(unsigned c) override { m_inner.clearPicture(c); }
-    void markDecoded(unsigned c) override { m_inner.markDecoded(c); }
+    void pictureCleared(unsigned c) override { m_inner.pictureCleared(c); }
     // Called under the picture lock: the count names the picture now in the buffer.
     void drawChannel(unsigned c) override {
         m_inner.drawChannel(c);
@@ -177,11 +172,12 @@ template <typename Done> void waitWhileServingEvents(Done done) {
 // Feeds the channels at 30 frames/s for `durationSeconds`, each from another point of the
 // clip, then waits for the queues to drain; runs the GUI's events meanwhile.
 PhaseResult runPhase(const DecoderLibrary& library, const std::vector<AccessUnit>& units,
-                     double durationSeconds, PictureTarget& target, DecodeHost& host,
-                     Arrivals& arrivals) {
+                     double durationSeconds, PictureStore& pictures, PictureTarget& target,
+                     DecodeHost& host, Arrivals& arrivals) {
     std::vector<std::unique_ptr<ChannelDecoder>> decoders;
     for (unsigned c = 0; c < kChannelCount; ++c)
-        decoders.push_back(std::make_unique<ChannelDecoder>(c, &library, target, host));
+        decoders.push_back(std::make_unique<ChannelDecoder>(c, StreamKind::Live, &library, pictures,
+                                                            target, host));
     std::array<std::size_t, kChannelCount> position{};
     for (unsigned c = 0; c < kChannelCount; ++c) {
         position[c] = (c * units.size() / kChannelCount) % units.size();
@@ -313,6 +309,7 @@ int main(int argc, char** argv) {
 
     // Rounds alternate the phases, so that the machine's other work weighs on both alike.
     Arrivals arrivals;
+    PictureStore nullPictures;
     NullTarget nullTarget(planar);
     DecodeHost nullHost;
     OverlayHost host(&window);
@@ -323,12 +320,12 @@ int main(int argc, char** argv) {
     std::uint64_t decodeOnlyPictures = 0, drawnPictures = 0, skipped = 0;
     long received = 0, shown = 0, paints = 0;
     for (int round = 0; round < rounds; ++round) {
-        const PhaseResult decodeOnly =
-            runPhase(*library, units, durationSeconds, nullTarget, nullHost, arrivals);
+        const PhaseResult decodeOnly = runPhase(*library, units, durationSeconds, nullPictures,
+                                                nullTarget, nullHost, arrivals);
         CountingTarget target(window);
         PaintWatcher watcher(window, *painted, target, arrivals);
         const PhaseResult drawing =
-            runPhase(*library, units, durationSeconds, target, host, arrivals);
+            runPhase(*library, units, durationSeconds, window.pictures(), target, host, arrivals);
         const double perDecode = decodeOnly.cpuSeconds / static_cast<double>(decodeOnly.decoded);
         const double perDraw = drawing.cpuSeconds / static_cast<double>(drawing.decoded);
         ratios.push_back(perDraw / perDecode);

@@ -83,52 +83,30 @@ bool parseLiveArgs(const std::vector<std::string>& args, LiveArgs& live, std::st
     return true;
 }
 
-// The pictures of the run, kept for the summary and the snapshots. Planar, as the accelerated
-// window draws them, so the decoder module converts nothing.
+// The drawing side of the run: nothing is drawn. Planar pictures, as the accelerated window
+// draws them, so the decoder module converts nothing.
 class CliPictureTarget final : public PictureTarget {
 public:
-    CliPictureTarget() {
-        for (auto& buffer : m_buffers)
-            buffer.assign(kPictureBufferSize, std::byte{0});
-    }
-
-    std::byte* pictureBuffer(unsigned channel) override { return m_buffers[channel].data(); }
-    std::mutex& pictureLock(unsigned channel) override { return m_locks[channel]; }
     bool isAccelerated() const override { return true; }
-    StreamKind mode() const override { return StreamKind::Live; }
-    void setPictureSize(unsigned channel, int width, int height) override {
-        m_sizes[channel] = {width, height};
-    }
-    void prepareSurface(unsigned, int, int) override {}
-    void clearPicture(unsigned channel) override {
-        std::fill(m_buffers[channel].begin(), m_buffers[channel].end(), std::byte{0});
-    }
-    void markDecoded(unsigned channel) override { m_decoded[channel] = true; }
-    void drawChannel(unsigned) override {}
-    CellSize cellSize(unsigned) const override { return {}; }
-    void countFrame(unsigned) override {}
-
-    // After the decoders have stopped (or under the channel's lock).
-    struct Picture {
-        bool decoded = false;
-        CellSize size;
-        std::vector<std::byte> bytes;
-    };
-    Picture picture(unsigned channel) {
-        std::lock_guard lock(m_locks[channel]);
-        Picture p{m_decoded[channel], m_sizes[channel], {}};
-        if (p.decoded)
-            p.bytes = m_buffers[channel];
-        return p;
-    }
-
-private:
-    std::array<std::mutex, kChannelCount> m_locks;
-    // Each guarded by its channel's lock.
-    std::array<std::vector<std::byte>, kChannelCount> m_buffers;
-    std::array<CellSize, kChannelCount> m_sizes{};
-    std::array<bool, kChannelCount> m_decoded{};
 };
+
+// A channel's last picture of the run, kept for the summary and the snapshots.
+struct ChannelPicture {
+    bool decoded = false;
+    PictureStore::Size size;
+    std::vector<std::byte> bytes;
+};
+
+// After the decoders have stopped (or from any thread: under the channel's lock).
+ChannelPicture takePicture(const PictureStore& pictures, unsigned channel) {
+    std::lock_guard lock(pictures.lock(channel));
+    ChannelPicture picture{pictures.decoded(channel), pictures.size(channel), {}};
+    if (picture.decoded) {
+        const std::byte* bytes = pictures.buffer(channel);
+        picture.bytes.assign(bytes, bytes + kPictureBufferSize);
+    }
+    return picture;
+}
 
 // Counters of one channel over the whole run.
 struct ChannelCounts {
@@ -201,20 +179,23 @@ private:
 
 class CountingFactory final : public FrameConsumerFactory {
 public:
-    CountingFactory(const DecoderLibrary* library, PictureTarget& target, DecodeHost& host)
-        : m_library(library), m_target(target), m_host(host) {}
+    CountingFactory(const DecoderLibrary* library, PictureStore& pictures, PictureTarget& target,
+                    DecodeHost& host)
+        : m_library(library), m_pictures(pictures), m_target(target), m_host(host) {}
 
     std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override {
         if (channel >= kChannelCount)
             return nullptr;
         return std::make_unique<CountingConsumer>(
-            std::make_unique<ChannelDecoder>(channel, m_library, m_target, m_host),
+            std::make_unique<ChannelDecoder>(channel, StreamKind::Live, m_library, m_pictures,
+                                             m_target, m_host),
             m_counts[channel]);
     }
     const ChannelCounts& counts(unsigned channel) const { return m_counts[channel]; }
 
 private:
     const DecoderLibrary* m_library;
+    PictureStore& m_pictures;
     PictureTarget& m_target;
     DecodeHost& m_host;
     std::array<ChannelCounts, kChannelCount> m_counts;
@@ -296,7 +277,7 @@ std::string secondsText(double seconds) {
 }
 
 bool saveSnapshot(const std::filesystem::path& file, unsigned channel,
-                  const CliPictureTarget::Picture& picture) {
+                  const ChannelPicture& picture) {
     const PictureView view{
         channel, picture.size.width, picture.size.height, PictureLayout::Planar, picture.bytes, 0};
     const std::vector<std::uint8_t> rgb = displayRgb(view);
@@ -328,9 +309,10 @@ int runLive(const CliOptions& options, CliOutput& output) {
     if (!library)
         output.error(std::string(DecoderLibrary::kFileName) +
                      " not found beside the program: nothing is decoded");
+    PictureStore pictures;
     CliPictureTarget target;
     CliDecodeHost host(output);
-    CountingFactory factory(library.get(), target, host);
+    CountingFactory factory(library.get(), pictures, target, host);
     ChannelFacts facts;
     int status;
     {
@@ -347,7 +329,7 @@ int runLive(const CliOptions& options, CliOutput& output) {
         const bool announced = (facts.announced >> c) & 1u;
         if (!announced && counts.frames == 0)
             continue;
-        const CliPictureTarget::Picture picture = target.picture(c);
+        const ChannelPicture picture = takePicture(pictures, c);
         frames += counts.frames;
         decoded += counts.decoded;
         bytes += counts.bytes;

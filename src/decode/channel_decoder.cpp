@@ -40,7 +40,6 @@ struct ChannelDecoder::ThreadState {
     DecoderEntries entries;
     PictureLayout layout = PictureLayout::Planar;
     bool accelerated = false;
-    StreamKind kind = StreamKind::Live;
     bool waitingForKeyFrame = true;
     // Remembered stream: generation (-1 forces the next frame to count as a new one) and size.
     std::int64_t generation = 0;
@@ -59,9 +58,10 @@ struct ChannelDecoder::ThreadState {
     unsigned lastChannel;
 };
 
-ChannelDecoder::ChannelDecoder(unsigned channel, const DecoderLibrary* library,
-                               PictureTarget& target, DecodeHost& host)
-    : m_channel(channel), m_library(library), m_target(target), m_host(host) {
+ChannelDecoder::ChannelDecoder(unsigned channel, StreamKind kind, const DecoderLibrary* library,
+                               PictureStore& pictures, PictureTarget& target, DecodeHost& host)
+    : m_channel(channel), m_kind(kind), m_library(library), m_pictures(pictures), m_target(target),
+      m_host(host) {
     m_threadRunning = true;
     m_thread = std::thread([this] { run(); });
 }
@@ -162,7 +162,6 @@ void ChannelDecoder::run() {
         state.output.assign(kPictureBufferSize, std::byte{0});
     }
     state.lastWebExport = std::chrono::steady_clock::now();
-    state.kind = m_target.mode();
 
     while (!m_stopRequested.load()) {
         std::unique_ptr<FrameRecord> frame;
@@ -246,12 +245,13 @@ void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
         // size change are not taken for yet another restart.
         state.generation = descriptor.streamGeneration;
         bump(m_counters.resyncs);
-        std::lock_guard picture(m_target.pictureLock(channel));
-        m_target.setPictureSize(channel, width, height);
+        std::lock_guard picture(m_pictures.lock(channel));
+        m_pictures.setSize(channel, width, height);
         if (state.accelerated) {
             m_target.prepareSurface(channel, width, height);
         }
-        m_target.clearPicture(channel);
+        m_pictures.clear(channel);
+        m_target.pictureCleared(channel);
     }
 
     // Backlog: rather skip to the next key frame than decode the whole queue late.
@@ -282,8 +282,8 @@ int ChannelDecoder::decode(ThreadState& state, const FrameRecord& frame) {
     std::uint8_t* output = reinterpret_cast<std::uint8_t*>(state.output.data());
     if (state.layout == PictureLayout::Planar) {
         const unsigned channel = frame.descriptor.channel;
-        picture = std::unique_lock(m_target.pictureLock(channel));
-        output = reinterpret_cast<std::uint8_t*>(m_target.pictureBuffer(channel));
+        picture = std::unique_lock(m_pictures.lock(channel));
+        output = reinterpret_cast<std::uint8_t*>(m_pictures.buffer(channel));
     }
     int rebuilds = 0;
     int repeats = 0;
@@ -328,21 +328,21 @@ void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsi
     const int width = descriptor.width;
     const int height = descriptor.height;
     const CellSize cell = m_target.cellSize(channel);
-    m_host.composeOverlay({channel, state.kind, width, height, titleOf(descriptor), cell});
+    m_host.composeOverlay({channel, m_kind, width, height, titleOf(descriptor), cell});
     m_target.countFrame(channel);
 
-    std::lock_guard picture(m_target.pictureLock(channel));
-    std::byte* buffer = m_target.pictureBuffer(channel);
+    std::lock_guard picture(m_pictures.lock(channel));
+    std::byte* buffer = m_pictures.buffer(channel);
     const std::size_t bytes = pictureBytes(state.layout, width, height);
     if (fresh && state.layout == PictureLayout::BottomUpBgr) {
         reorderForBottomUp(state.output, std::span(buffer, kPictureBufferSize), width, height);
     }
-    m_target.setPictureSize(channel, width, height);
-    m_target.markDecoded(channel);
+    m_pictures.setSize(channel, width, height);
+    m_pictures.markDecoded(channel);
     m_target.drawChannel(channel);
     bump(m_counters.drawn);
 
-    const bool exportDue = state.kind == StreamKind::Live && [&] {
+    const bool exportDue = m_kind == StreamKind::Live && [&] {
         const std::optional<int> setting = m_host.webExportInterval();
         if (!setting) {
             return false;
@@ -360,10 +360,10 @@ void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsi
         return;
     }
     std::int64_t frameTime = 0;
-    if (state.kind == StreamKind::Live) {
+    if (m_kind == StreamKind::Live) {
         frameTime = frame.header.headerWord3;
-    } else if (state.kind != StreamKind::Idle) {
-        frameTime = m_host.playbackClockSeconds(state.kind).value_or(0);
+    } else if (m_kind != StreamKind::Idle) {
+        frameTime = m_host.playbackClockSeconds(m_kind).value_or(0);
     }
     const PictureView view{
         channel, width, height, state.layout, std::span<const std::byte>(buffer, bytes), frameTime};

@@ -2,6 +2,7 @@
 
 #include "decode/decode_host.h"
 #include "decode/decoder_library.h"
+#include "decode/picture_store.h"
 #include "decode/picture_target.h"
 #include "wire/frame_consumer.h"
 
@@ -34,14 +35,15 @@ struct ChannelDecoderStats {
     std::uint64_t noPicture = 0;      // results 2, 3, 4
     std::uint64_t decodeErrors = 0;   // other results: frame dropped
     std::uint64_t decoded = 0;        // pictures the decoder module delivered
-    std::uint64_t drawn = 0;          // pictures handed to the picture target
+    std::uint64_t drawn = 0;          // pictures handed to the picture store and target
     std::uint64_t handled = 0;        // frames the thread has finished with, in any way
 };
 
 // One channel's frame queue and decode thread. The producer (the session's receive thread, a
 // player's thread) appends FrameRecords; the thread keeps the stream in step (key frames, size
-// changes, stream restarts, backlog), decodes through the decoder module and hands each
-// picture to the picture target under the channel's picture lock.
+// changes, stream restarts, backlog), decodes through the decoder module into the channel's
+// buffer of the picture store and tells the picture target of each picture, under the channel's
+// picture lock.
 //
 // Stopping, by the owner: setDiscardAll() on every channel's decoder first, then one by one wait
 // until queuedFrames() is 0 and stop(). The destructor stops the thread when the owner did not
@@ -56,12 +58,13 @@ public:
     static constexpr int kMaxRebuildsPerFrame = 4;
     static constexpr int kMaxRepeatsPerFrame = 1000;
 
-    // Starts the decode thread. `library` may be null (no decoding); it, `target` and `host`
-    // must outlive the decoder. The decoder module is asked for planar pictures when the
-    // target draws them (accelerated drawing) and for BGR otherwise, so that a window that fell
-    // back to RGB drawing gets pictures it can draw.
-    ChannelDecoder(unsigned channel, const DecoderLibrary* library, PictureTarget& target,
-                   DecodeHost& host);
+    // Starts the decode thread for a stream of `kind`, which decides the overlays, the web
+    // export and the time a snapshot is stamped with. `library` may be null (no decoding); it,
+    // `pictures`, `target` and `host` must outlive the decoder. The decoder module is asked for
+    // planar pictures when the target draws them (accelerated drawing) and for BGR otherwise, so
+    // that a window that fell back to RGB drawing gets pictures it can draw.
+    ChannelDecoder(unsigned channel, StreamKind kind, const DecoderLibrary* library,
+                   PictureStore& pictures, PictureTarget& target, DecodeHost& host);
     ~ChannelDecoder() override;
     ChannelDecoder(const ChannelDecoder&) = delete;
     ChannelDecoder& operator=(const ChannelDecoder&) = delete;
@@ -88,6 +91,7 @@ public:
     bool videoLoss() const override;
 
     unsigned channel() const { return m_channel; }
+    StreamKind kind() const { return m_kind; }
     ChannelDecoderStats stats() const;
 
 private:
@@ -108,7 +112,9 @@ private:
     }
 
     const unsigned m_channel;
+    const StreamKind m_kind;
     const DecoderLibrary* const m_library;
+    PictureStore& m_pictures;
     PictureTarget& m_target;
     DecodeHost& m_host;
 

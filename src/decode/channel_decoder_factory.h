@@ -5,19 +5,24 @@
 
 namespace kalder {
 
-// Creates the channel decoders of a stream for the session or a player. The library (may be
-// null), the target and the host must outlive every decoder it creates.
+// Creates the channel decoders of a stream of `kind` for the session or a player. The library
+// (may be null), the picture store, the target and the host must outlive every decoder it
+// creates.
 class ChannelDecoderFactory final : public FrameConsumerFactory {
 public:
-    ChannelDecoderFactory(const DecoderLibrary* library, PictureTarget& target, DecodeHost& host)
-        : m_library(library), m_target(target), m_host(host) {}
+    ChannelDecoderFactory(StreamKind kind, const DecoderLibrary* library, PictureStore& pictures,
+                          PictureTarget& target, DecodeHost& host)
+        : m_kind(kind), m_library(library), m_pictures(pictures), m_target(target), m_host(host) {}
 
     std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override {
-        return std::make_unique<ChannelDecoder>(channel, m_library, m_target, m_host);
+        return std::make_unique<ChannelDecoder>(channel, m_kind, m_library, m_pictures, m_target,
+                                                m_host);
     }
 
 private:
+    StreamKind m_kind;
     const DecoderLibrary* m_library;
+    PictureStore& m_pictures;
     PictureTarget& m_target;
     DecodeHost& m_host;
 };

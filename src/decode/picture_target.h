@@ -1,57 +1,44 @@
 #pragma once
 
-#include "wire/channel_count.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <mutex>
+#include "decode/picture_store.h"
+#include "wire/stream_kind.h"
 
 namespace kalder {
-
-// Bytes of one channel's picture buffer: 720 x 576 x 3.
-inline constexpr std::size_t kPictureBufferSize = 1244160;
-
-// What the window shows, taken by each decode thread at its start as the kind of its stream.
-enum class StreamKind { Idle = 0, Live = 1, RemotePlayback = 2, LocalPlayback = 3 };
 
 struct CellSize {
     int width = 0;
     int height = 0;
 };
 
-// The picture side of the decode pipeline: the sixteen picture buffers and their locks, and
-// the drawing of a channel's cell. Implemented by the video window, and by kalder-cli for its
-// statistics and snapshots.
+// The drawing side of the decode pipeline: what a decode thread tells whoever shows the pictures
+// it leaves in a PictureStore. Implemented by the video window; kalder-cli, the benchmarks and
+// the tests implement what they count. A target allocates no pictures: they are in the store.
 //
-// Decode threads call every function below from their own thread. A channel's picture buffer
-// and its stored size are guarded by that channel's picture lock; setPictureSize,
-// prepareSurface, clearPicture, markDecoded and drawChannel are called with it held, and so is
-// every write of the buffer. cellSize, countFrame, isAccelerated and mode are called without it.
+// Decode threads call every function from their own thread, several threads at once (one per
+// channel). prepareSurface, pictureCleared and drawChannel are called with the channel's picture
+// lock (PictureStore::lock) held, right after the thread changed the channel's picture in the
+// store; isAccelerated, cellSize and countFrame without it. The defaults do nothing.
 class PictureTarget {
 public:
     virtual ~PictureTarget() = default;
 
-    // kPictureBufferSize bytes, living as long as the target.
-    virtual std::byte* pictureBuffer(unsigned channel) = 0;
-    virtual std::mutex& pictureLock(unsigned channel) = 0;
-
-    // True: pictures are drawn from planar YUV 4:2:0; false: from bottom-up 24-bit BGR.
+    // True: pictures are drawn from planar YUV 4:2:0; false: from bottom-up 24-bit BGR. Asked
+    // once, when a decode thread starts.
     virtual bool isAccelerated() const = 0;
-    virtual StreamKind mode() const = 0;
 
-    virtual void setPictureSize(unsigned channel, int width, int height) = 0;
-    // Accelerated drawing: make the channel's planar surface fit width x height.
-    virtual void prepareSurface(unsigned channel, int width, int height) = 0;
-    // Zeroes the whole buffer.
-    virtual void clearPicture(unsigned channel) = 0;
-    // The channel holds a decoded picture now.
-    virtual void markDecoded(unsigned channel) = 0;
-    // Draws the channel's cell from its picture buffer.
-    virtual void drawChannel(unsigned channel) = 0;
+    // Accelerated drawing, a new stream starts in the channel: make its planar surface fit
+    // width x height.
+    virtual void prepareSurface(unsigned /*channel*/, int /*width*/, int /*height*/) {}
+    // A new stream starts in the channel: its picture in the store was zeroed.
+    virtual void pictureCleared(unsigned /*channel*/) {}
+    // The store holds a new decoded picture of the channel (marked decoded, with its size): draw
+    // the channel's cell from it.
+    virtual void drawChannel(unsigned /*channel*/) {}
 
-    virtual CellSize cellSize(unsigned channel) const = 0;
+    // Size of the channel's cell, for fitting its overlay title; 0 x 0 without cells.
+    virtual CellSize cellSize(unsigned /*channel*/) const { return {}; }
     // Counts a decoded picture for the channel's frame rate.
-    virtual void countFrame(unsigned channel) = 0;
+    virtual void countFrame(unsigned /*channel*/) {}
 };
 
 } // namespace kalder

@@ -45,16 +45,11 @@ public:
     void decodeThreadEnded(unsigned channel) override;
 
 private:
-    class LiveTarget;
-
     const DecoderLibrary* const m_library;
     QObject* const m_receiver;
     const std::string m_liveLabel; // read only after construction
     std::atomic<RecorderSession*> m_session{nullptr};
     std::atomic<VideoWindow*> m_window{nullptr};
-    // The window as the live decoders see it; replaced with the window (GUI thread).
-    std::unique_ptr<LiveTarget> m_liveTarget;
-    std::atomic<LiveTarget*> m_target{nullptr};
     std::atomic<int> m_dateFormat{0};
 };
 

@@ -1,7 +1,7 @@
 #include "video/gl_video_surface.h"
 
 #include "decode/picture_layout.h"
-#include "decode/picture_target.h"
+#include "decode/picture_store.h"
 #include "video/video_layout.h"
 
 #include <QGuiApplication>

@@ -79,15 +79,15 @@ std::string videoLossText(int channel) {
     return formatted("CH%d  Video Loss", channel + 1);
 }
 
-int chooseAudioMark(ViewMode mode, int channel, const AudioFacts& audio) {
+int chooseAudioMark(StreamKind mode, int channel, const AudioFacts& audio) {
     switch (mode) {
-    case ViewMode::Live:
+    case StreamKind::Live:
         return audio.streamHasAudio && audio.audioChannel == channel ? 0 : -1;
-    case ViewMode::RemotePlayback:
-    case ViewMode::LocalPlayback:
+    case StreamKind::RemotePlayback:
+    case StreamKind::LocalPlayback:
         return audio.streamHasAudio && audio.normalForward && audio.audioChannel == channel ? 0
                                                                                             : -1;
-    case ViewMode::Idle:
+    case StreamKind::Idle:
         break;
     }
     return -1;
@@ -147,7 +147,7 @@ OverlayPlan planCellOverlay(const CellOverlayFacts& cell, const ChannelOverlay& 
                               cell.x + kPtzMarkX, iconY, kIconSize});
     }
     const bool playback =
-        cell.mode == ViewMode::RemotePlayback || cell.mode == ViewMode::LocalPlayback;
+        cell.mode == StreamKind::RemotePlayback || cell.mode == StreamKind::LocalPlayback;
     if (playback && cell.width > 190) {
         for (IconPiece piece : speedIconPieces(cell.speedCode)) {
             piece.x += cell.x + overlay.speedIconX;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resources/resource_ids.h"
+#include "wire/stream_kind.h"
 
 #include <array>
 #include <cstdint>
@@ -15,9 +16,6 @@ namespace kalder {
 // line (mode label and frame rate), the audio, PTZ and play-speed marks, and the video-loss
 // text. Pure composition without fonts or pictures, so the same rules serve the drawing code
 // and the tests; the drawing code measures text through a TextWidthFn.
-
-// Stream kind of the video window.
-enum class ViewMode { Idle = 0, Live = 1, RemotePlayback = 2, LocalPlayback = 3 };
 
 struct Rgb {
     std::uint8_t red = 0;
@@ -95,7 +93,7 @@ struct AudioFacts {
     bool normalForward = false;
 };
 
-int chooseAudioMark(ViewMode mode, int channel, const AudioFacts& audio);
+int chooseAudioMark(StreamKind mode, int channel, const AudioFacts& audio);
 
 // Builds a channel's overlay after each decoded picture. One per channel, used by that
 // channel's decode thread only; remembers the fitted title so that it is measured again only
@@ -103,7 +101,7 @@ int chooseAudioMark(ViewMode mode, int channel, const AudioFacts& audio);
 class OverlayComposer {
 public:
     struct Picture {
-        ViewMode mode = ViewMode::Live;
+        StreamKind mode = StreamKind::Live;
         int channel = 0;
         int width = 352;
         int height = 240;
@@ -157,7 +155,7 @@ struct OverlayPlan {
 // What is drawn over one cell at (x, y) of width × height showing `channel`.
 struct CellOverlayFacts {
     bool osdEnabled = true;
-    ViewMode mode = ViewMode::Idle;
+    StreamKind mode = StreamKind::Idle;
     int channel = 0;
     int x = 0;
     int y = 0;

@@ -1,32 +1,31 @@
 #include "video/video_window.h"
 
-#include "resources/resource_library.h"
 #include "video/full_screen_bar.h"
+#include "video/gl_video_surface.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFontMetrics>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
-#include <QOpenGLPaintDevice>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
 
 namespace kalder {
 
 namespace {
 
 constexpr int kFrameRatePeriodMs = 2000;
-const QColor kDragFrameColour(150, 80, 80);
 
 std::uint16_t bit(unsigned channel) {
     return static_cast<std::uint16_t>(1u << channel);
+}
+
+QRect toQRect(const CellRect& rect) {
+    return QRect(rect.left, rect.top, rect.width(), rect.height());
 }
 
 // A picture file of the working folder, else of the program's folder.
@@ -39,39 +38,14 @@ QImage cellPictureFile(const QString& name) {
 
 } // namespace
 
-VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
+VideoWindow::VideoWindow(QWidget* parent)
+    : QWidget(parent), m_overlays(font()), m_softwarePainter(*this, *this),
+      m_glPainter(*this, *this, [this] { openGlFailed(); }), m_painter(&m_softwarePainter),
+      m_drag(*this), m_fullScreen(*this) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
-    for (Channel& channel : m_channels) {
-        channel.buffer = std::make_unique<std::byte[]>(kPictureBufferSize);
-        std::memset(channel.buffer.get(), 0, kPictureBufferSize);
-    }
-
-    m_fontHeight = overlayFontHeight(kOverlayFontPoints);
-    m_titleFont = font();
-    m_overlayFont = font();
-    m_overlayFont.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                               QStringLiteral("DejaVu Sans")});
-    m_overlayFont.setPixelSize(-m_fontHeight);
-    m_overlayFont.setWeight(QFont::Bold);
-
-    {
-        // The marks' icons, mask and image of each; the overlays draw the images.
-        IconPictureSet icons;
-        const IconPictures pairs[] = {kPauseIcon,     kPlayIcon,    kReverseIcon, kAudioIcons[0],
-                                      kAudioIcons[1], kPtzIcons[0], kPtzIcons[1]};
-        for (const IconPictures& pair : pairs) {
-            icons[pair.maskId] = resourcePicture(pair.maskId);
-            icons[pair.imageId] = resourcePicture(pair.imageId);
-        }
-        m_icons = std::move(icons);
-    }
     m_idleLogo = cellPictureFile(QStringLiteral("ComMark.bmp"));
     m_videoLossPicture = cellPictureFile(QStringLiteral("VdoLoss.bmp"));
-
-    m_dragImage = new QLabel(this);
-    m_dragImage->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_dragImage->hide();
 
     m_frameRateTimer = new QTimer(this);
     m_frameRateTimer->setInterval(kFrameRatePeriodMs);
@@ -82,10 +56,6 @@ VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
 }
 
 VideoWindow::~VideoWindow() = default;
-
-QRect VideoWindow::toQRect(const CellRect& rect) {
-    return QRect(rect.left, rect.top, rect.width(), rect.height());
-}
 
 // ---- GUI thread ----------------------------------------------------------------------------
 
@@ -99,15 +69,12 @@ void VideoWindow::layOut(const QRect& rect, int border, const QColor& background
 }
 
 void VideoWindow::refresh() {
-    update();
-    if (m_glSurface)
-        m_glSurface->update();
+    m_painter.load()->repaint();
 }
 
 void VideoWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_glSurface)
-        m_glSurface->setGeometry(rect());
+    m_glPainter.resized();
     m_layout.setArea(width(), height(), m_layout.border());
     invalidateCells();
     publishGeometry();
@@ -132,18 +99,22 @@ void VideoWindow::afterViewChange(bool announce) {
         emit visibleChannelsChanged(m_layout.visibleChannelMask());
 }
 
-void VideoWindow::resetArrangement() {
+template <typename Change> void VideoWindow::changeCells(Change change) {
     {
-        // Every channel's lock, in channel order: no cell is drawn half-way through the change.
         std::array<std::unique_lock<std::mutex>, kChannelCount> locks;
         for (unsigned ch = 0; ch < kChannelCount; ++ch)
-            locks[ch] = std::unique_lock(m_channels[ch].lock);
-        m_layout.resetArrangement();
-        for (Channel& channel : m_channels)
-            channel.cellValid = false;
+            locks[ch] = std::unique_lock(m_pictures.lock(ch));
+        change();
+        VideoPainter* painter = m_painter.load();
+        for (unsigned ch = 0; ch < kChannelCount; ++ch)
+            painter->cellChanged(ch);
     }
     publishGeometry();
     refresh();
+}
+
+void VideoWindow::resetArrangement() {
+    changeCells([this] { m_layout.resetArrangement(); });
 }
 
 void VideoWindow::toggleOverlays() {
@@ -154,12 +125,12 @@ void VideoWindow::toggleOverlays() {
 
 void VideoWindow::setAccelerated(bool on) {
     m_planar.store(on);
-    chooseSurface();
+    choosePainter();
     invalidateCells();
     refresh();
 }
 
-void VideoWindow::chooseSurface() {
+void VideoWindow::choosePainter() {
     if (m_planar.load() && !m_glProbed) {
         m_glProbed = true;
         m_glWorks = GlVideoSurface::probe();
@@ -167,27 +138,20 @@ void VideoWindow::chooseSurface() {
             qInfo("video window: no usable OpenGL, planar pictures are drawn in software");
     }
     const bool wanted = m_planar.load() && m_glWorks;
-    if (wanted && !m_glSurface) {
-        m_glSurface = new GlVideoSurface(*this, this);
-        // The window below takes the mouse: drag, double-click and the full-screen bar.
-        m_glSurface->setAttribute(Qt::WA_TransparentForMouseEvents);
-        m_glSurface->setGeometry(rect());
-        m_glSurface->show();
-        m_dragImage->raise();
-        m_newPictures.store(0xFFFF);
-        m_gl.store(true);
-    } else if (!wanted && m_glSurface) {
-        m_gl.store(false);
-        m_glSurface->hide();
-        m_glSurface->deleteLater();
-        m_glSurface = nullptr;
+    if (wanted && !drawsWithOpenGl()) {
+        m_glPainter.start();
+        m_drag.raise();
+        m_painter.store(&m_glPainter);
+    } else if (!wanted && drawsWithOpenGl()) {
+        m_painter.store(&m_softwarePainter);
+        m_glPainter.stop();
     }
 }
 
-void VideoWindow::surfaceFailed() {
+void VideoWindow::openGlFailed() {
     // The surface's context or shader could not be set up after all: software from now on.
     m_glWorks = false;
-    chooseSurface();
+    choosePainter();
     invalidateCells();
     refresh();
 }
@@ -196,14 +160,14 @@ QRect VideoWindow::cellPictureSource(const QImage& picture) const {
     // The planar path leaves out the pictures' frame: 12 pixels at the left, top and right and
     // 8 at the bottom.
     const QRect whole = picture.rect();
-    if (!m_gl.load() || whole.width() <= 24 || whole.height() <= 20)
+    if (!drawsWithOpenGl() || whole.width() <= 24 || whole.height() <= 20)
         return whole;
     return whole.adjusted(12, 12, -12, -8);
 }
 
 void VideoWindow::startStream(StreamKind kind, int channelCount) {
     m_mode.store(kind);
-    m_decoded.store(0);
+    m_pictures.forgetDecoded();
     setPresentChannels(0, true);
     m_layout.setPageTable(channelCount);
     m_layout.resetTo(layoutForChannelCount(channelCount));
@@ -234,24 +198,20 @@ void VideoWindow::setCellPictures(const QImage& idleLogo, const QImage& videoLos
     refresh();
 }
 
-void VideoWindow::setOverlayIcons(IconPictureSet icons) {
-    std::lock_guard lock(m_overlayLock);
-    m_icons = std::move(icons);
-}
-
 void VideoWindow::updateFrameRates() {
-    for (Channel& channel : m_channels)
-        channel.framesPerSecond.store((channel.frameCount.exchange(0) + 1) / 2);
+    for (unsigned ch = 0; ch < kChannelCount; ++ch)
+        m_framesPerSecond[ch].store((m_frameCounts[ch].exchange(0) + 1) / 2);
 }
 
 int VideoWindow::framesPerSecond(unsigned channel) const {
-    return channel < kChannelCount ? m_channels[channel].framesPerSecond.load() : 0;
+    return channel < kChannelCount ? m_framesPerSecond[channel].load() : 0;
 }
 
 void VideoWindow::invalidateCells() {
-    for (Channel& channel : m_channels) {
-        std::lock_guard lock(channel.lock);
-        channel.cellValid = false;
+    VideoPainter* painter = m_painter.load();
+    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
+        std::lock_guard lock(m_pictures.lock(ch));
+        painter->cellChanged(ch);
     }
 }
 
@@ -265,20 +225,7 @@ void VideoWindow::publishGeometry() {
 }
 
 void VideoWindow::flushDirtyChannels() {
-    const std::uint16_t dirty = m_dirty.exchange(0);
-    if (m_glSurface) {
-        // The surface redraws as a whole: one frame for any number of new pictures.
-        if (dirty != 0)
-            m_glSurface->update();
-        return;
-    }
-    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
-        if (!(dirty & bit(ch)))
-            continue;
-        const int cell = m_layout.cellOfChannel(static_cast<int>(ch));
-        if (m_layout.cellVisible(cell))
-            update(toQRect(m_layout.cellRect(cell)));
-    }
+    m_painter.load()->repaintChannels(m_dirty.exchange(0));
 }
 
 // ---- painting ------------------------------------------------------------------------------
@@ -286,16 +233,7 @@ void VideoWindow::flushDirtyChannels() {
 void VideoWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), m_background);
-    if (m_glSurface)
-        return; // the surface covers the window
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (!m_layout.cellVisible(cell))
-            continue;
-        const QRect rect = toQRect(m_layout.cellRect(cell));
-        if (rect.intersects(event->rect()))
-            paintCell(painter, cell, rect);
-    }
-    paintEmptyPositions(painter);
+    m_painter.load()->paint(painter, event->rect());
 }
 
 void VideoWindow::paintEmptyPositions(QPainter& painter) {
@@ -307,13 +245,13 @@ void VideoWindow::paintEmptyPositions(QPainter& painter) {
     }
 }
 
-VideoWindow::CellContent VideoWindow::cellContent(unsigned ch) const {
+CellContent VideoWindow::cellContent(unsigned ch) const {
     const bool live = m_mode.load() == StreamKind::Live;
     const bool hidden = (m_hidden.load() & bit(ch)) != 0;
     if (m_drawable.load() & bit(ch)) {
         if (live && hidden)
             return CellContent::Covert;
-        return (m_decoded.load() & bit(ch)) ? CellContent::Picture : CellContent::Idle;
+        return m_pictures.decoded(ch) ? CellContent::Picture : CellContent::Idle;
     }
     if (live && (m_videoLoss.load() & bit(ch)))
         return CellContent::VideoLoss;
@@ -322,116 +260,28 @@ VideoWindow::CellContent VideoWindow::cellContent(unsigned ch) const {
     return CellContent::Idle;
 }
 
-void VideoWindow::paintCell(QPainter& painter, int cell, const QRect& rect) {
-    const unsigned ch = static_cast<unsigned>(m_layout.cellChannel(cell));
-    CellContent content = cellContent(ch);
-    Channel& channel = m_channels[ch];
-    std::lock_guard lock(channel.lock);
-    if (content == CellContent::Picture) {
-        if ((channel.cellValid && channel.cellSize == rect.size()) || renderCell(ch, rect.size())) {
-            painter.drawImage(rect.topLeft(), channel.cellImage, QRect(QPoint(), rect.size()));
-            return;
-        }
-        content = CellContent::Idle;
-    }
-    paintCellPicture(painter, content, ch, rect);
-}
-
 void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsigned ch,
                                    const QRect& rect) {
     const QImage& picture = content == CellContent::Idle ? m_idleLogo : m_videoLossPicture;
     if (!picture.isNull())
         painter.drawImage(rect, picture, cellPictureSource(picture));
-    if (content == CellContent::VideoLoss) {
-        std::lock_guard overlayLock(m_overlayLock);
-        paintOverlayPlan(painter,
-                         planVideoLossOverlay(m_osdEnabled.load(), static_cast<int>(ch),
-                                              rect.left(), rect.top()),
-                         m_overlayFont, m_icons);
-    }
-}
-
-void VideoWindow::paintSurface(GlVideoSurface& surface) {
-    surface.clear(m_background);
-    // Pictures first, straight through OpenGL; each channel's textures are filled again only
-    // when its decode thread has drawn a new picture since the last frame.
-    std::uint16_t pictureCells = 0;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (!m_layout.cellVisible(cell))
-            continue;
-        const unsigned ch = static_cast<unsigned>(m_layout.cellChannel(cell));
-        if (cellContent(ch) != CellContent::Picture)
-            continue;
-        Channel& channel = m_channels[ch];
-        std::lock_guard lock(channel.lock);
-        if ((m_newPictures.load() & bit(ch)) ||
-            !surface.holdsPicture(ch, channel.width, channel.height)) {
-            m_newPictures.fetch_and(static_cast<std::uint16_t>(~bit(ch)));
-            if (!surface.upload(ch, channel.buffer.get(), channel.width, channel.height))
-                continue;
-        }
-        surface.drawPicture(ch, toQRect(m_layout.cellRect(cell)));
-        pictureCells |= bit(static_cast<unsigned>(cell));
-    }
-
-    // Then the overlays and the other cells' pictures, painted into the surface's frame buffer
-    // (painting to the widget itself would be redirected away from it while it is grabbed).
-    QOpenGLPaintDevice device(surface.size() * surface.devicePixelRatio());
-    device.setDevicePixelRatio(surface.devicePixelRatio());
-    QPainter painter(&device);
-    const bool osd = m_osdEnabled.load();
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (!m_layout.cellVisible(cell))
-            continue;
-        const unsigned ch = static_cast<unsigned>(m_layout.cellChannel(cell));
-        const QRect rect = toQRect(m_layout.cellRect(cell));
-        if (pictureCells & bit(static_cast<unsigned>(cell))) {
-            if (!osd)
-                continue;
-            painter.save();
-            painter.setClipRect(rect);
-            painter.translate(rect.topLeft());
-            paintOverlays(painter, ch, rect.size());
-            painter.restore();
-            continue;
-        }
-        CellContent content = cellContent(ch);
-        if (content == CellContent::Picture)
-            content = CellContent::Idle; // a picture that could not be drawn
-        std::lock_guard lock(m_channels[ch].lock);
-        paintCellPicture(painter, content, ch, rect);
-    }
-    paintEmptyPositions(painter);
-}
-
-bool VideoWindow::renderCell(unsigned ch, QSize size) {
-    Channel& channel = m_channels[ch];
-    if (!channel.renderer.render(channel.buffer.get(), channel.width, channel.height,
-                                 m_planar.load(), size, channel.cellImage))
-        return false;
-    if (m_osdEnabled.load()) {
-        QPainter painter(&channel.cellImage);
-        paintOverlays(painter, ch, size);
-    }
-    channel.cellSize = size;
-    channel.cellValid = true;
-    return true;
+    if (content == CellContent::VideoLoss)
+        m_overlays.paintVideoLoss(painter, m_osdEnabled.load(), ch, rect.left(), rect.top());
 }
 
 void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
     CellOverlayFacts facts;
     facts.osdEnabled = true;
-    facts.mode = static_cast<ViewMode>(m_mode.load());
+    facts.mode = m_mode.load();
     facts.channel = static_cast<int>(ch);
     facts.width = size.width();
     facts.height = size.height();
-    facts.fontHeight = m_fontHeight;
+    facts.fontHeight = m_overlays.fontHeight();
     facts.soundDevice = m_soundDevice.load();
     facts.ptzState = m_ptzState.load();
     facts.ptzChannel = m_ptzChannel.load();
     facts.speedCode = m_speedCode.load();
-    std::lock_guard lock(m_overlayLock);
-    paintOverlayPlan(painter, planCellOverlay(facts, m_overlays[ch]), m_overlayFont, m_icons);
+    m_overlays.paintCell(painter, facts, ch);
 }
 
 // ---- mouse ---------------------------------------------------------------------------------
@@ -440,134 +290,61 @@ void VideoWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || m_ptzMouseControl)
         return;
     const QPoint point = event->position().toPoint();
-    m_dragSourceCell = m_layout.cellAt(point.x(), point.y(), m_present.load());
-    if (m_dragSourceCell < 0) {
+    const int cell = m_layout.cellAt(point.x(), point.y(), m_present.load());
+    m_zoom.pressed(cell);
+    if (cell < 0) {
         setCursor(Qt::ForbiddenCursor);
         return;
     }
     if (m_layout.layout() == 1)
         return;
-    const QRect rect = toQRect(m_layout.cellRect(m_dragSourceCell));
-    QPixmap image(rect.size());
-    image.fill(m_background);
-    {
-        QPainter painter(&image);
-        const QRect inner = rect.adjusted(1, 1, -1, -1);
-        painter.drawPixmap(QPoint(1, 1), grab(inner));
-        painter.setPen(QPen(kDragFrameColour, 4));
-        painter.drawRect(QRect(QPoint(0, 0), rect.size()).adjusted(2, 2, -2, -2));
-    }
-    m_dragImage->setPixmap(image);
-    m_dragImage->setGeometry(rect);
-    m_dragHotSpot = point - rect.topLeft();
-    m_dragging = true;
+    const QRect rect = toQRect(m_layout.cellRect(cell));
+    m_drag.start(cell, rect, grab(rect.adjusted(1, 1, -1, -1)), point, m_background);
     setCursor(Qt::ClosedHandCursor);
 }
 
 void VideoWindow::mouseMoveEvent(QMouseEvent* event) {
-    if (m_fullScreen && m_bar && m_bar->isHidden() &&
-        fullScreenBarRect(m_screenRect).contains(event->globalPosition().toPoint()))
-        m_bar->showForAWhile();
-    if (!m_dragging)
-        return;
-    if (m_dragImage->isHidden()) {
-        m_dragImage->show();
-        m_dragImage->raise();
-    }
-    m_dragImage->move(event->position().toPoint() - m_dragHotSpot);
+    m_fullScreen.mouseMoved(event->globalPosition().toPoint());
+    m_drag.move(event->position().toPoint());
 }
 
 void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
     unsetCursor();
-    if (!m_dragging)
+    if (!m_drag.dragging())
         return;
-    const QPoint centre = m_dragImage->geometry().center();
-    endDrag();
+    const int source = m_drag.sourceCell();
+    const QPoint centre = m_drag.finish();
     const int target = m_layout.cellAt(centre.x(), centre.y(), m_present.load());
-    if (target < 0 || target == m_dragSourceCell)
+    if (target < 0 || target == source)
         return;
-    {
-        std::array<std::unique_lock<std::mutex>, kChannelCount> locks;
-        for (unsigned ch = 0; ch < kChannelCount; ++ch)
-            locks[ch] = std::unique_lock(m_channels[ch].lock);
-        m_layout.swapCells(m_dragSourceCell, target);
-        for (Channel& channel : m_channels)
-            channel.cellValid = false;
-    }
-    publishGeometry();
-    refresh();
-}
-
-void VideoWindow::endDrag() {
-    m_dragging = false;
-    m_dragImage->hide();
-    m_dragImage->clear();
+    changeCells([&] { m_layout.swapCells(source, target); });
 }
 
 void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || m_ptzMouseControl)
         return;
-    endDrag();
-    if (m_layout.toggleZoom(m_dragSourceCell, m_present.load()))
+    m_drag.cancel();
+    if (m_zoom.toggle(m_layout, m_present.load()))
         afterViewChange();
 }
 
 // ---- full screen ---------------------------------------------------------------------------
 
-int VideoWindow::monitorFor(const QList<QRect>& workAreas, const QPoint& point) {
-    for (qsizetype i = 0; i < workAreas.size(); ++i) {
-        if (workAreas[i].contains(point))
-            return static_cast<int>(i);
-    }
-    return workAreas.isEmpty() ? -1 : 0;
-}
-
 void VideoWindow::enterFullScreen(const QRect& screenRect) {
-    if (m_fullScreen)
-        return;
-    m_savedRect = geometry();
-    m_savedParent = parentWidget();
-    hide();
-    setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
-    m_screenRect = screenRect;
-    m_bar = new FullScreenBar(screenRect, this);
-    connect(m_bar, &FullScreenBar::command, this, [this](int id) {
-        const int index = id - FullScreenBar::kFirstButtonId;
-        if (index >= 0 && index < kLayoutCount)
-            selectLayout(kLayoutCells[static_cast<std::size_t>(index)]);
-        else
-            leaveFullScreen();
-    });
-    m_fullScreen = true;
-    setMouseTracking(true);
-    layOut(screenRect, m_layout.border(), m_background);
-    show();
-    activateWindow();
-    setFocus();
+    m_fullScreen.enter(screenRect);
 }
 
 void VideoWindow::leaveFullScreen() {
-    if (!m_fullScreen)
-        return;
-    m_fullScreen = false;
-    setMouseTracking(false);
-    if (m_bar) {
-        m_bar->hide();
-        m_bar->deleteLater();
-        m_bar = nullptr;
-    }
-    hide();
-    setParent(m_savedParent, Qt::Widget);
-    layOut(m_savedRect, m_layout.border(), m_background);
-    show();
-    emit fullScreenLeft();
+    if (m_fullScreen.leave())
+        emit fullScreenLeft();
 }
 
 void VideoWindow::keyReleaseEvent(QKeyEvent* event) {
     const int key = event->key();
-    if (m_fullScreen && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+    if (m_fullScreen.active() &&
+        (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
         leaveFullScreen();
         return;
     }
@@ -576,7 +353,7 @@ void VideoWindow::keyReleaseEvent(QKeyEvent* event) {
 
 void VideoWindow::closeEvent(QCloseEvent* event) {
     // A full-screen window is closed only by leaving full screen (Alt+F4 does nothing).
-    if (m_fullScreen)
+    if (m_fullScreen.active())
         event->ignore();
     else
         QWidget::closeEvent(event);
@@ -607,91 +384,25 @@ void VideoWindow::setSoundDevice(bool present) {
     m_soundDevice.store(present);
 }
 
-// ---- overlays (decode threads) ---------------------------------------------------------------
+// ---- decode threads ------------------------------------------------------------------------
 
 void VideoWindow::composeOverlay(const DecodeHost::OverlayFacts& facts, std::string_view tableTitle,
                                  std::string_view modeLabel, const AudioFacts& audio) {
     if (facts.channel >= kChannelCount)
         return;
-    Channel& channel = m_channels[facts.channel];
-    OverlayComposer::Picture picture;
-    picture.mode = static_cast<ViewMode>(facts.kind);
-    picture.channel = static_cast<int>(facts.channel);
-    picture.width = facts.width;
-    picture.height = facts.height;
-    picture.title = facts.kind == StreamKind::Live ? tableTitle : facts.title;
-    picture.modeLabel = modeLabel;
-    picture.framesPerSecond = channel.framesPerSecond.load();
-    picture.cellWidth = facts.cell.width;
-    picture.charWidth = overlayCharWidth(m_fontHeight);
-    picture.audio = audio;
-    // The overlay lock also guards the fonts: titles are measured under it.
-    std::lock_guard lock(m_overlayLock);
-    m_overlays[facts.channel] = channel.composer.compose(picture, [this](std::string_view text) {
-        const QFontMetrics metrics(m_titleFont);
-        return metrics.horizontalAdvance(
-            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    });
+    m_overlays.compose(facts, tableTitle, modeLabel, audio,
+                       m_framesPerSecond[facts.channel].load());
 }
 
-void VideoWindow::forgetOverlayTitles() {
-    for (Channel& channel : m_channels)
-        channel.composer.forgetTitle();
-}
-
-void VideoWindow::clearAudioMark(unsigned channel) {
-    if (channel >= kChannelCount)
-        return;
-    std::lock_guard lock(m_overlayLock);
-    m_overlays[channel].audioMark = -1;
-}
-
-ChannelOverlay VideoWindow::overlay(unsigned channel) const {
-    std::lock_guard lock(m_overlayLock);
-    return channel < kChannelCount ? m_overlays[channel] : ChannelOverlay{};
-}
-
-int VideoWindow::titleWidth(std::string_view title) const {
-    std::lock_guard lock(m_overlayLock);
-    const QFontMetrics metrics(m_titleFont);
-    return metrics.horizontalAdvance(
-        QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size())));
-}
-
-// ---- PictureTarget (decode threads) ----------------------------------------------------------
-
-std::byte* VideoWindow::pictureBuffer(unsigned channel) {
-    return m_channels[channel % kChannelCount].buffer.get();
-}
-
-std::mutex& VideoWindow::pictureLock(unsigned channel) {
-    return m_channels[channel % kChannelCount].lock;
-}
-
-void VideoWindow::setPictureSize(unsigned channel, int width, int height) {
-    Channel& target = m_channels[channel % kChannelCount];
-    target.width = width;
-    target.height = height;
-}
-
-void VideoWindow::clearPicture(unsigned channel) {
-    Channel& target = m_channels[channel % kChannelCount];
-    std::memset(target.buffer.get(), 0, kPictureBufferSize);
-    target.cellValid = false;
-    m_newPictures.fetch_or(bit(channel % kChannelCount));
-}
-
-void VideoWindow::markDecoded(unsigned channel) {
-    const std::uint16_t mask = bit(channel % kChannelCount);
-    m_present.fetch_or(mask);
-    m_drawable.fetch_or(mask);
-    m_decoded.fetch_or(mask);
+void VideoWindow::pictureCleared(unsigned channel) {
+    m_painter.load()->invalidate(channel % kChannelCount);
 }
 
 void VideoWindow::drawChannel(unsigned channel) {
     channel %= kChannelCount;
-    if (!(m_present.load() & bit(channel)))
-        return;
+    // A channel that delivers pictures is present and drawable.
+    m_present.fetch_or(bit(channel));
+    m_drawable.fetch_or(bit(channel));
     QRect rect;
     {
         std::lock_guard lock(m_geometryLock);
@@ -699,14 +410,8 @@ void VideoWindow::drawChannel(unsigned channel) {
             return;
         rect = m_channelRects[channel];
     }
-    if (rect.isEmpty())
+    if (rect.isEmpty() || !m_painter.load()->pictureArrived(channel, rect.size()))
         return;
-    if (m_gl.load()) {
-        // The GUI thread uploads the picture with its next frame.
-        m_newPictures.fetch_or(bit(channel));
-    } else if (!renderCell(channel, rect.size())) {
-        return;
-    }
     // One queued wake-up for any number of pictures drawn before the GUI thread gets to it.
     if (m_dirty.fetch_or(bit(channel)) == 0)
         QMetaObject::invokeMethod(this, &VideoWindow::flushDirtyChannels, Qt::QueuedConnection);
@@ -719,7 +424,7 @@ CellSize VideoWindow::cellSize(unsigned channel) const {
 }
 
 void VideoWindow::countFrame(unsigned channel) {
-    m_channels[channel % kChannelCount].frameCount.fetch_add(1);
+    m_frameCounts[channel % kChannelCount].fetch_add(1);
 }
 
 } // namespace kalder

@@ -1,24 +1,28 @@
 #pragma once
 
-#include "video/cell_renderer.h"
 #include "decode/decode_host.h"
-#include "video/gl_video_surface.h"
-#include "video/overlay_text.h"
+#include "decode/picture_store.h"
 #include "decode/picture_target.h"
+#include "video/cell_drag_drop.h"
+#include "video/cell_renderer.h"
+#include "video/cell_zoom.h"
+#include "video/full_screen_mode.h"
+#include "video/gl_video_painter.h"
+#include "video/overlay_store.h"
+#include "video/overlay_text.h"
+#include "video/software_video_painter.h"
 #include "video/video_layout.h"
+#include "video/video_scene.h"
 
-#include <QFont>
 #include <QImage>
 #include <QWidget>
 
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string_view>
 
-class QLabel;
 class QKeyEvent;
 class QCloseEvent;
 class QTimer;
@@ -26,22 +30,22 @@ class QTimer;
 namespace kalder {
 
 class FullScreenBar;
+class GlVideoSurface;
 
 // The multi-screen video window: the cells of the current layout, each channel's newest
 // picture scaled into its cell with its overlays, the idle logo, video-loss and covert pictures
-// elsewhere; drag and drop of cells, double-click zoom. It owns the sixteen picture buffers the
-// decode threads decode into. Pictures are drawn in software (the decode thread scales into the
-// cell's image, the GUI thread paints it) or, for planar pictures where OpenGL works, by a
-// GlVideoSurface child covering the window (the GUI thread uploads each new picture once and a
-// shader converts and scales it; the window still decides what every cell shows).
+// elsewhere; drag and drop of cells, double-click zoom, full screen. It owns the picture store
+// the decode threads decode into and the overlay store they compose into, and decides what
+// every cell shows; a painter draws it, in software or (planar pictures where OpenGL works)
+// through an OpenGL surface covering the window.
 //
 // Threads: the window's own operations run on the GUI thread. The PictureTarget functions and
-// the overlay functions marked so run on decode threads. A channel's buffer, picture size and
-// cell image are guarded by its picture lock; the overlays by m_overlayLock; the cell
-// geometry that decode threads read by m_geometryLock. The channel masks are atomics written
-// from both sides. Lock order: picture locks (in channel order) → overlay lock → geometry lock.
-// The owner stops every decode thread before it destroys the window.
-class VideoWindow : public QWidget, public PictureTarget, private GlVideoSurface::Client {
+// the overlay functions marked so run on decode threads. A channel's picture in the store and
+// its cell state in the painters are guarded by its picture lock; the overlays by the overlay
+// store's lock; the cell geometry that decode threads read by m_geometryLock. The channel masks
+// are atomics written from both sides. Lock order: picture locks (in channel order) → overlay
+// lock → geometry lock. The owner stops every decode thread before it destroys the window.
+class VideoWindow : public QWidget, public PictureTarget, private VideoScene {
     Q_OBJECT
 
 public:
@@ -52,6 +56,7 @@ public:
 
     // Moves the window to `rect` of its parent with half-gap `border` and the background.
     void layOut(const QRect& rect, int border, const QColor& background);
+    QColor background() const override { return m_background; }
     void selectLayout(int layoutCells);
     void showChannel(int channel);
     void resetArrangement();
@@ -64,11 +69,13 @@ public:
     // Escape and the bar's ESC button leave it and restore the previous rectangle exactly.
     void enterFullScreen(const QRect& screenRect);
     void leaveFullScreen();
-    bool fullScreen() const { return m_fullScreen; }
-    FullScreenBar* fullScreenBar() const { return m_bar; }
+    bool fullScreen() const { return m_fullScreen.active(); }
+    FullScreenBar* fullScreenBar() const { return m_fullScreen.bar(); }
     // The monitor for the Full button: the first whose work area holds `point` (the main
     // window's centre), else the first; -1 without monitors.
-    static int monitorFor(const QList<QRect>& workAreas, const QPoint& point);
+    static int monitorFor(const QList<QRect>& workAreas, const QPoint& point) {
+        return FullScreenMode::monitorFor(workAreas, point);
+    }
 
     // Planar drawing (DrawMode 0): decode threads deliver YUV 4:2:0 pictures, which an OpenGL
     // surface converts and scales when OpenGL can be set up here, and software otherwise;
@@ -76,14 +83,15 @@ public:
     // choose their output format when they start.
     void setAccelerated(bool on);
     // Pictures are drawn by the OpenGL surface (planar drawing with working OpenGL).
-    bool drawsWithOpenGl() const { return m_gl.load(); }
+    bool drawsWithOpenGl() const { return m_painter.load() == &m_glPainter; }
     // The OpenGL surface while it draws, else null.
-    GlVideoSurface* glSurface() const { return m_glSurface; }
+    GlVideoSurface* glSurface() const { return m_glPainter.surface(); }
 
     // Streams: live view or a player starts with the recorder's or recording's channel count.
     // The stream's starter makes its own request, so these do not announce the new mask.
     void startStream(StreamKind kind, int channelCount);
     void stopStream();
+    StreamKind mode() const { return m_mode.load(); }
     // Sets the present and drawable channels; with `resetArrangement` and an empty mask the
     // cells show their own channels again. True when the mask changed.
     bool setPresentChannels(std::uint16_t mask, bool resetArrangement);
@@ -92,11 +100,13 @@ public:
     const VideoLayout& layoutModel() const { return m_layout; }
     std::uint16_t presentChannels() const { return m_present.load(); }
     std::uint16_t drawableChannels() const { return m_drawable.load(); }
-    std::uint16_t decodedChannels() const { return m_decoded.load(); }
+    std::uint16_t decodedChannels() const { return m_pictures.decodedChannels(); }
+    // The pictures the decode threads decode into; the window draws from them.
+    PictureStore& pictures() override { return m_pictures; }
 
     // Idle logo and video-loss picture (the latter also stands for covert channels).
     void setCellPictures(const QImage& idleLogo, const QImage& videoLoss);
-    void setOverlayIcons(IconPictureSet icons);
+    void setOverlayIcons(IconPictureSet icons) { m_overlays.setIcons(std::move(icons)); }
 
     // Frame-rate period (every 2 seconds): the rate shown is half the count, rounded up.
     void updateFrameRates();
@@ -119,21 +129,15 @@ public:
     void composeOverlay(const DecodeHost::OverlayFacts& facts, std::string_view tableTitle,
                         std::string_view modeLabel, const AudioFacts& audio);
     // The title table changed: titles are fitted again.
-    void forgetOverlayTitles();
-    void clearAudioMark(unsigned channel);
-    ChannelOverlay overlay(unsigned channel) const;
+    void forgetOverlayTitles() { m_overlays.forgetTitles(); }
+    void clearAudioMark(unsigned channel) { m_overlays.clearAudioMark(channel); }
+    ChannelOverlay overlay(unsigned channel) const { return m_overlays.overlay(channel); }
     // Width of a title in the window's default font.
-    int titleWidth(std::string_view title) const;
+    int titleWidth(std::string_view title) const { return m_overlays.titleWidth(title); }
 
     // ---- PictureTarget (decode threads) ----
-    std::byte* pictureBuffer(unsigned channel) override;
-    std::mutex& pictureLock(unsigned channel) override;
     bool isAccelerated() const override { return m_planar.load(); }
-    StreamKind mode() const override { return m_mode.load(); }
-    void setPictureSize(unsigned channel, int width, int height) override;
-    void prepareSurface(unsigned, int, int) override {}
-    void clearPicture(unsigned channel) override;
-    void markDecoded(unsigned channel) override;
+    void pictureCleared(unsigned channel) override;
     void drawChannel(unsigned channel) override;
     CellSize cellSize(unsigned channel) const override;
     void countFrame(unsigned channel) override;
@@ -156,23 +160,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // What a cell shows.
-    enum class CellContent { Picture, Idle, VideoLoss, Covert };
-
-    struct Channel {
-        std::mutex lock;
-        std::unique_ptr<std::byte[]> buffer;
-        int width = 360; // guarded by lock
-        int height = 240;
-        CellRenderer renderer;
-        QImage cellImage;         // guarded by lock; may be a column wider than the cell
-        QSize cellSize;           // the cell cellImage was drawn for
-        bool cellValid = false;   // cellImage shows the current picture and overlays
-        OverlayComposer composer; // the channel's decode thread only
-        std::atomic<int> frameCount{0};
-        std::atomic<int> framesPerSecond{0};
-    };
-
     // GUI thread.
     // `announce`: tell the owner of the new visible-channel mask.
     void afterViewChange(bool announce = true);
@@ -180,83 +167,66 @@ private:
     // Repaints the whole window, or the OpenGL surface over it.
     void refresh();
     void invalidateCells();
+    // Runs `change` with every channel's picture lock held, in channel order, so that no cell is
+    // drawn half-way through it; every cell is drawn again afterwards.
+    template <typename Change> void changeCells(Change change);
     void flushDirtyChannels();
-    void paintCell(QPainter& painter, int cell, const QRect& rect);
-    CellContent cellContent(unsigned channel) const;
-    // Idle logo, video-loss picture with its text, or covert picture stretched over the cell.
-    void paintCellPicture(QPainter& painter, CellContent content, unsigned channel,
-                          const QRect& rect);
-    void paintEmptyPositions(QPainter& painter);
-    // Creates the OpenGL surface when planar drawing is on and OpenGL works; removes it
-    // otherwise.
-    void chooseSurface();
-    // GlVideoSurface::Client, GUI thread.
-    void paintSurface(GlVideoSurface& surface) override;
-    void surfaceFailed() override;
-    void endDrag();
-    static QRect toQRect(const CellRect& rect);
+    // Chooses the OpenGL painter when planar drawing is on and OpenGL works, else software.
+    void choosePainter();
+    void openGlFailed();
     // Part of an idle, video-loss or covert picture stretched over a cell.
     QRect cellPictureSource(const QImage& picture) const;
 
-    // Channel's picture lock held.
-    bool renderCell(unsigned channel, QSize size);
-    void paintOverlays(QPainter& painter, unsigned channel, QSize size);
+    // VideoScene
+    const VideoLayout& cellLayout() const override { return m_layout; }
+    void paintCellPicture(QPainter& painter, CellContent content, unsigned channel,
+                          const QRect& rect) override;
+    void paintEmptyPositions(QPainter& painter) override;
+    CellContent cellContent(unsigned channel) const override;
+    bool planarPictures() const override { return m_planar.load(); }
+    bool overlaysOn() const override { return m_osdEnabled.load(); }
+    void paintOverlays(QPainter& painter, unsigned channel, QSize size) override;
 
     VideoLayout m_layout; // GUI thread
     QColor m_background{150, 150, 150};
-    std::array<Channel, kChannelCount> m_channels;
+    PictureStore m_pictures;
+    OverlayStore m_overlays;
+    SoftwareVideoPainter m_softwarePainter;
+    GlVideoPainter m_glPainter;
+    // The painter decode threads draw with; switched on the GUI thread.
+    std::atomic<VideoPainter*> m_painter;
+    bool m_glProbed = false; // GUI thread
+    bool m_glWorks = false;
 
     std::atomic<StreamKind> m_mode{StreamKind::Idle};
     std::atomic<std::uint16_t> m_present{0};
     std::atomic<std::uint16_t> m_drawable{0};
-    std::atomic<std::uint16_t> m_decoded{0};
     std::atomic<std::uint16_t> m_hidden{0};
     std::atomic<std::uint16_t> m_videoLoss{0};
     std::atomic<std::uint16_t> m_dirty{0};
     std::atomic<bool> m_osdEnabled{true};
     std::atomic<bool> m_planar{false};
-    // OpenGL drawing: set and cleared on the GUI thread, read by decode threads.
-    std::atomic<bool> m_gl{false};
-    // Channels with a picture the OpenGL surface has not uploaded yet; set by decode threads
-    // and cleared by the GUI thread, both under the channel's picture lock.
-    std::atomic<std::uint16_t> m_newPictures{0};
-    GlVideoSurface* m_glSurface = nullptr; // GUI thread
-    bool m_glProbed = false;               // GUI thread
-    bool m_glWorks = false;
     std::atomic<int> m_ptzState{0};
     std::atomic<int> m_ptzChannel{-1};
     std::atomic<int> m_speedCode{1};
     std::atomic<bool> m_soundDevice{true};
+    std::array<std::atomic<int>, kChannelCount> m_frameCounts{};
+    std::array<std::atomic<int>, kChannelCount> m_framesPerSecond{};
 
     mutable std::mutex m_geometryLock;
     std::array<QRect, kChannelCount> m_channelRects; // guarded by m_geometryLock
     std::uint16_t m_visibleChannels = 0;             // guarded by m_geometryLock
 
-    mutable std::mutex m_overlayLock;
-    std::array<ChannelOverlay, kChannelCount> m_overlays; // guarded by m_overlayLock
-    QFont m_overlayFont;                                  // set at construction, then read only
-    QFont m_titleFont;                                    // set at construction, then read only
-    int m_fontHeight = -17;
-    IconPictureSet m_icons; // set before streams start, then read under m_overlayLock
-
     QImage m_idleLogo; // GUI thread
     QImage m_videoLossPicture;
 
-    // Drag and drop, GUI thread.
-    int m_dragSourceCell = -1;
-    bool m_dragging = false;
-    QPoint m_dragHotSpot;
-    QLabel* m_dragImage = nullptr;
+    // Mouse and full screen, GUI thread.
+    CellDragDrop m_drag;
+    CellZoom m_zoom;
     bool m_ptzMouseControl = false;
+    FullScreenMode m_fullScreen;
 
     QTimer* m_frameRateTimer = nullptr;
-
-    // Full screen, GUI thread.
-    bool m_fullScreen = false;
-    QRect m_savedRect;
-    QWidget* m_savedParent = nullptr;
-    FullScreenBar* m_bar = nullptr;
-    QRect m_screenRect;
 };
 
 } // namespace kalder

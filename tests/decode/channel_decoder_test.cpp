@@ -52,7 +52,8 @@ protected:
     }
 
     std::unique_ptr<ChannelDecoder> makeDecoder(unsigned channel = 0) {
-        return std::make_unique<ChannelDecoder>(channel, m_library.get(), m_target, m_host);
+        return std::make_unique<ChannelDecoder>(channel, StreamKind::Live, m_library.get(),
+                                                m_pictures, m_target, m_host);
     }
 
     // Queues frames [first, last) of a clip. Paced, the producer keeps the queue well below the
@@ -73,7 +74,8 @@ protected:
     }
 
     std::unique_ptr<DecoderLibrary> m_library;
-    RecordingTarget m_target{true};
+    PictureStore m_pictures;
+    RecordingTarget m_target{m_pictures, true};
     RecordingHost m_host;
 };
 
@@ -163,10 +165,10 @@ TEST_P(Backlog, MoreThan28QueuedFramesSkipToTheNextKeyFrame) {
     auto decoder = makeDecoder();
     {
         // Hold the picture lock: the thread stops at the key frame until the queue is built.
-        std::unique_lock picture(m_target.pictureLock(0));
-        const int before = m_target.lockRequests();
+        std::unique_lock picture(m_pictures.lock(0));
         feed(*decoder, frames, 0, 1, 352, 240, 1);
-        ASSERT_TRUE(waitUntil([&] { return m_target.lockRequests() > before; }));
+        // Taken, the key frame holds the thread at the picture lock.
+        ASSERT_TRUE(waitUntil([&] { return decoder->stats().taken == 1; }));
         feed(*decoder, frames, 1, 1 + queued, 352, 240, 1, false);
         ASSERT_EQ(decoder->queuedFrames(), static_cast<std::size_t>(queued));
     }
@@ -228,8 +230,8 @@ TEST_F(ChannelDecoderTest, StoppingWithQueuedFramesFreesThemAndEndsEveryThread) 
     }
     {
         // Every thread is held at its first key frame while the queues fill.
-        std::unique_lock first(m_target.pictureLock(0));
-        std::unique_lock second(m_target.pictureLock(1));
+        std::unique_lock first(m_pictures.lock(0));
+        std::unique_lock second(m_pictures.lock(1));
         for (auto& decoder : decoders) {
             feed(*decoder, frames, 0, 30, 352, 240, 1, false);
         }
@@ -277,6 +279,45 @@ TEST_F(ChannelDecoderTest, ASnapshotRequestGetsTheFrameTime) {
     EXPECT_EQ(m_host.snapshotTimes[0], "2024-02-29  13:05:09");
 }
 
+// The stream kind a decoder is made with decides what the overlays are told and where a
+// snapshot's time comes from: the frame in live view, the player's clock in playback, none idle.
+TEST_F(ChannelDecoderTest, TheStreamKindDecidesOverlaysAndSnapshotTimes) {
+    struct Case {
+        StreamKind kind;
+        const char* time;
+        std::size_t clockQuestions;
+    };
+    const Case cases[] = {
+        {StreamKind::Live, "2024-02-29  13:05:09", 0},
+        {StreamKind::RemotePlayback, "2001-09-09  01:46:40", 1},
+        {StreamKind::LocalPlayback, "2001-09-09  01:46:40", 1},
+        {StreamKind::Idle, "1970-01-01  00:00:00", 0},
+    };
+    const auto& frames = clip(352, 240, 30, 10);
+    m_host.playbackSeconds = 1000000000;
+    for (const Case& c : cases) {
+        {
+            std::lock_guard lock(m_host.snapshotLock);
+            m_host.snapshotTimes.clear();
+            m_host.clockKinds.clear();
+            m_host.overlayKinds.clear();
+        }
+        ChannelDecoder decoder(0, c.kind, m_library.get(), m_pictures, m_target, m_host);
+        EXPECT_EQ(decoder.kind(), c.kind);
+        m_host.snapshotRequests = 1;
+        decoder.enqueueFrame(makeRecord(0, frames[0], 352, 240, 1, 1709211909));
+        settle(decoder);
+        std::lock_guard lock(m_host.snapshotLock);
+        ASSERT_EQ(m_host.snapshotTimes.size(), 1u) << static_cast<int>(c.kind);
+        EXPECT_EQ(m_host.snapshotTimes[0], c.time) << static_cast<int>(c.kind);
+        EXPECT_EQ(m_host.clockKinds.size(), c.clockQuestions);
+        for (StreamKind asked : m_host.clockKinds)
+            EXPECT_EQ(asked, c.kind);
+        ASSERT_EQ(m_host.overlayKinds.size(), 1u);
+        EXPECT_EQ(m_host.overlayKinds[0], c.kind);
+    }
+}
+
 // The whole road of a field picture: module layout, then the RGB path's bottom-up reordering
 // or the planar copy, into the channel's picture buffer.
 class PictureHandOver : public ::testing::TestWithParam<bool> {};
@@ -299,9 +340,10 @@ TEST_P(PictureHandOver, FieldPictureReachesThePictureBufferInTheDrawingLayout) {
          }});
     ASSERT_EQ(frames.size(), 1u);
     auto library = DecoderLibrary::open(std::string(KALDER_PROGRAM_DIR) + "/H264_D1.so");
-    RecordingTarget target(accelerated);
+    PictureStore pictures;
+    RecordingTarget target(pictures, accelerated);
     RecordingHost host;
-    ChannelDecoder decoder(2, library.get(), target, host);
+    ChannelDecoder decoder(2, StreamKind::Live, library.get(), pictures, target, host);
     decoder.enqueueFrame(makeRecord(2, frames[0], kWidth, kHeight, 1));
     ASSERT_TRUE(waitUntil([&] { return decoder.stats().handled == 1; }));
     ASSERT_EQ(decoder.stats().drawn, 1u);

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,57 +28,45 @@ inline bool waitUntil(const std::function<bool()>& done) {
     return true;
 }
 
-// A picture target that keeps the buffers and writes down what the decode threads do.
+// A picture target that writes down what the decode threads tell it; the pictures are in the
+// store it is given.
 class RecordingTarget final : public PictureTarget {
 public:
-    explicit RecordingTarget(bool accelerated, StreamKind mode = StreamKind::Live)
-        : m_accelerated(accelerated), m_mode(mode) {
-        for (auto& buffer : m_buffers) {
-            buffer.assign(kPictureBufferSize, std::byte{0});
-        }
-    }
+    RecordingTarget(PictureStore& pictures, bool accelerated)
+        : m_pictures(pictures), m_accelerated(accelerated) {}
 
     struct ChannelLog {
         int clears = 0;
         int prepared = 0;
         int draws = 0;
-        int marks = 0;
         int counted = 0;
+        // The store's picture size at the last clear or draw.
         int width = 0;
         int height = 0;
         // "clear", "draw" in the order they happened.
         std::vector<std::string> events;
     };
 
-    std::byte* pictureBuffer(unsigned channel) override { return m_buffers[channel].data(); }
-    std::mutex& pictureLock(unsigned channel) override {
-        m_lockRequests.fetch_add(1);
-        return m_locks[channel];
-    }
     bool isAccelerated() const override { return m_accelerated; }
-    StreamKind mode() const override { return m_mode; }
-    void setPictureSize(unsigned channel, int width, int height) override {
-        std::lock_guard lock(m_logLock);
-        m_logs[channel].width = width;
-        m_logs[channel].height = height;
-    }
     void prepareSurface(unsigned channel, int, int) override {
         std::lock_guard lock(m_logLock);
         ++m_logs[channel].prepared;
     }
-    void clearPicture(unsigned channel) override {
-        std::fill(m_buffers[channel].begin(), m_buffers[channel].end(), std::byte{0});
+    // Called with the channel's picture lock held, like drawChannel: the store may be read.
+    void pictureCleared(unsigned channel) override {
+        const PictureStore::Size size = m_pictures.size(channel);
         std::lock_guard lock(m_logLock);
         ++m_logs[channel].clears;
+        m_logs[channel].width = size.width;
+        m_logs[channel].height = size.height;
         m_logs[channel].events.push_back("clear");
     }
-    void markDecoded(unsigned channel) override {
-        std::lock_guard lock(m_logLock);
-        ++m_logs[channel].marks;
-    }
     void drawChannel(unsigned channel) override {
+        const PictureStore::Size size = m_pictures.size(channel);
         std::lock_guard lock(m_logLock);
         ++m_logs[channel].draws;
+        m_logs[channel].width = size.width;
+        m_logs[channel].height = size.height;
         m_logs[channel].events.push_back("draw");
     }
     CellSize cellSize(unsigned) const override { return {200, 134}; }
@@ -90,20 +79,18 @@ public:
         std::lock_guard lock(m_logLock);
         return m_logs[channel];
     }
+    // A copy of the channel's picture buffer.
     std::vector<std::byte> picture(unsigned channel) {
-        std::lock_guard lock(m_locks[channel]);
-        return m_buffers[channel];
+        std::lock_guard lock(m_pictures.lock(channel));
+        const std::byte* bytes = m_pictures.buffer(channel);
+        return std::vector<std::byte>(bytes, bytes + kPictureBufferSize);
     }
-    int lockRequests() const { return m_lockRequests.load(); }
 
 private:
+    PictureStore& m_pictures;
     const bool m_accelerated;
-    const StreamKind m_mode;
-    std::array<std::vector<std::byte>, kChannelCount> m_buffers; // guarded by m_locks
-    std::array<std::mutex, kChannelCount> m_locks;
     std::mutex m_logLock;
     std::array<ChannelLog, kChannelCount> m_logs; // guarded by m_logLock
-    std::atomic<int> m_lockRequests{0};
 };
 
 // A host whose answers the test sets, and which counts what it is told.
@@ -114,11 +101,25 @@ public:
     std::atomic<int> initFailures{0};
     std::atomic<int> threadsEnded{0};
     std::atomic<int> snapshotRequests{0};
+    // The player's clock, asked with the stream's kind; 0 for none.
+    std::atomic<std::int64_t> playbackSeconds{0};
     std::mutex snapshotLock;
     std::vector<std::string> snapshotTimes; // guarded by snapshotLock
+    std::vector<StreamKind> clockKinds;     // guarded by snapshotLock
+    std::vector<StreamKind> overlayKinds;   // guarded by snapshotLock
 
     LiveVisibility liveVisibility(unsigned) override {
         return {liveOn.load(), covertHidden.load()};
+    }
+    std::optional<std::int64_t> playbackClockSeconds(StreamKind kind) override {
+        std::lock_guard lock(snapshotLock);
+        clockKinds.push_back(kind);
+        const std::int64_t seconds = playbackSeconds.load();
+        return seconds != 0 ? std::optional(seconds) : std::nullopt;
+    }
+    void composeOverlay(const OverlayFacts& facts) override {
+        std::lock_guard lock(snapshotLock);
+        overlayKinds.push_back(facts.kind);
     }
     void decoderInitFailed(unsigned) override { initFailures.fetch_add(1); }
     void decodeThreadEnded(unsigned) override { threadsEnded.fetch_add(1); }

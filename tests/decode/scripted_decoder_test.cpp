@@ -63,7 +63,8 @@ protected:
     // Runs frames 1..count through a decoder and returns the calls made after start-up.
     std::vector<ScriptedCall> run(int count, ChannelDecoderStats& stats) {
         {
-            ChannelDecoder decoder(0, m_library.get(), m_target, m_host);
+            ChannelDecoder decoder(0, StreamKind::Live, m_library.get(), m_pictures, m_target,
+                                   m_host);
             for (int id = 1; id <= count; ++id) {
                 decoder.enqueueFrame(keyFrame(static_cast<std::uint32_t>(id)));
             }
@@ -77,7 +78,8 @@ protected:
     void* m_handle = nullptr;
     ScriptedConfigure_t m_configure = nullptr;
     ScriptedLog_t m_log = nullptr;
-    RecordingTarget m_target{true};
+    PictureStore m_pictures;
+    RecordingTarget m_target{m_pictures, true};
     RecordingHost m_host;
 };
 
@@ -184,10 +186,11 @@ TEST_F(ScriptedDecoder, AFailedInitIsReportedOnceAndFramesAreDropped) {
 
 TEST(NoDecoderModule, AMissingModuleDecodesNothingAndCrashesNothing) {
     EXPECT_FALSE(DecoderLibrary::open("/nonexistent/H264_D1.so"));
-    RecordingTarget target(false);
+    PictureStore pictures;
+    RecordingTarget target(pictures, false);
     RecordingHost host;
     {
-        ChannelDecoder decoder(0, nullptr, target, host);
+        ChannelDecoder decoder(0, StreamKind::Live, nullptr, pictures, target, host);
         for (std::uint32_t id = 1; id <= 5; ++id) {
             decoder.enqueueFrame(keyFrame(id));
         }

@@ -158,10 +158,11 @@ QPoint cellPoint(const CellRect& cell, double fx, double fy) {
 // Delivers a picture as a decode thread does.
 void deliver(VideoWindow& window, unsigned channel, int width, int height,
              const RowColour& colour) {
-    std::lock_guard lock(window.pictureLock(channel));
-    fillPlanar(window.pictureBuffer(channel), width, height, colour);
-    window.setPictureSize(channel, width, height);
-    window.markDecoded(channel);
+    PictureStore& pictures = window.pictures();
+    std::lock_guard lock(pictures.lock(channel));
+    fillPlanar(pictures.buffer(channel), width, height, colour);
+    pictures.setSize(channel, width, height);
+    pictures.markDecoded(channel);
     window.drawChannel(channel);
 }
 
@@ -350,7 +351,7 @@ TEST(GlVideoDecodeTest, DecodedFieldPicturesAppearLineDoubled) {
     ASSERT_TRUE(window.drawsWithOpenGl());
     DecodeHost host;
     {
-        ChannelDecoder decoder(0, library.get(), window, host);
+        ChannelDecoder decoder(0, StreamKind::Live, library.get(), window.pictures(), window, host);
         for (const test::EncodedFrame& frame : frames)
             decoder.enqueueFrame(test::makeRecord(0, frame, 704, 480, 1));
         EXPECT_TRUE(QTest::qWaitFor([&] { return decoder.stats().drawn >= frames.size(); }, 20000));

@@ -70,7 +70,7 @@ TEST_P(LivePictureTest, DecodedPictureAndTitleAppearInTheCell) {
     window.startStream(StreamKind::Live, 4);
     OverlayHost host(window);
     {
-        ChannelDecoder decoder(2, library.get(), window, host);
+        ChannelDecoder decoder(2, StreamKind::Live, library.get(), window.pictures(), window, host);
         for (const test::EncodedFrame& frame : frames)
             decoder.enqueueFrame(test::makeRecord(2, frame, 704, 480, 1));
         EXPECT_TRUE(QTest::qWaitFor([&] { return decoder.stats().drawn >= frames.size(); }, 20000));

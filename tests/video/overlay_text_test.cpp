@@ -107,18 +107,18 @@ TEST(OverlayText, ComposerRefitsOnlyWhenTitleOrCellChanges) {
 TEST(OverlayText, AudioMarkRules) {
     struct Case {
         const char* name;
-        ViewMode mode;
+        StreamKind mode;
         AudioFacts audio;
         int mark;
     };
     const Case cases[] = {
-        {"live, this channel's audio", ViewMode::Live, {true, 3, false}, 0},
-        {"live, another channel's audio", ViewMode::Live, {true, 4, false}, -1},
-        {"live without audio", ViewMode::Live, {false, 3, false}, -1},
-        {"playback at normal speed", ViewMode::RemotePlayback, {true, 3, true}, 0},
-        {"playback fast or backward", ViewMode::RemotePlayback, {true, 3, false}, -1},
-        {"local player at normal speed", ViewMode::LocalPlayback, {true, 3, true}, 0},
-        {"idle", ViewMode::Idle, {true, 3, true}, -1},
+        {"live, this channel's audio", StreamKind::Live, {true, 3, false}, 0},
+        {"live, another channel's audio", StreamKind::Live, {true, 4, false}, -1},
+        {"live without audio", StreamKind::Live, {false, 3, false}, -1},
+        {"playback at normal speed", StreamKind::RemotePlayback, {true, 3, true}, 0},
+        {"playback fast or backward", StreamKind::RemotePlayback, {true, 3, false}, -1},
+        {"local player at normal speed", StreamKind::LocalPlayback, {true, 3, true}, 0},
+        {"idle", StreamKind::Idle, {true, 3, true}, -1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(chooseAudioMark(c.mode, 3, c.audio), c.mark) << c.name;
@@ -147,7 +147,7 @@ TEST(OverlayPlan, PositionsInACell) {
     overlay.audioMark = 0;
     overlay.audioMarkX = 120;
     CellOverlayFacts cell;
-    cell.mode = ViewMode::Live;
+    cell.mode = StreamKind::Live;
     cell.channel = 2;
     cell.x = 204;
     cell.y = 138;
@@ -178,14 +178,14 @@ TEST(OverlayPlan, SpeedIconOnlyInPlaybackCellsWiderThan190) {
     ChannelOverlay overlay;
     overlay.speedIconX = 85;
     struct Case {
-        ViewMode mode;
+        StreamKind mode;
         int width;
         bool drawn;
     };
-    const Case cases[] = {{ViewMode::RemotePlayback, 190, false},
-                          {ViewMode::RemotePlayback, 191, true},
-                          {ViewMode::LocalPlayback, 191, true},
-                          {ViewMode::Live, 400, false}};
+    const Case cases[] = {{StreamKind::RemotePlayback, 190, false},
+                          {StreamKind::RemotePlayback, 191, true},
+                          {StreamKind::LocalPlayback, 191, true},
+                          {StreamKind::Live, 400, false}};
     for (const Case& c : cases) {
         CellOverlayFacts cell;
         cell.mode = c.mode;
@@ -207,7 +207,7 @@ TEST(OverlayPlan, OsdSwitchHidesEverything) {
     overlay.audioMark = 0;
     CellOverlayFacts cell;
     cell.osdEnabled = false;
-    cell.mode = ViewMode::RemotePlayback;
+    cell.mode = StreamKind::RemotePlayback;
     cell.width = 400;
     const OverlayPlan plan = planCellOverlay(cell, overlay);
     EXPECT_TRUE(plan.texts.empty());

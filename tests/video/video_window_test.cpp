@@ -141,15 +141,16 @@ protected:
 
     // A decoded picture of one colour for `channel`, as a decode thread hands it over.
     void decodePicture(unsigned channel, QColor colour) {
-        std::lock_guard lock(window.pictureLock(channel));
-        std::byte* buffer = window.pictureBuffer(channel);
+        PictureStore& pictures = window.pictures();
+        std::lock_guard lock(pictures.lock(channel));
+        std::byte* buffer = pictures.buffer(channel);
         for (int i = 0; i < 352 * 240; ++i) {
             buffer[3 * i] = static_cast<std::byte>(colour.blue());
             buffer[3 * i + 1] = static_cast<std::byte>(colour.green());
             buffer[3 * i + 2] = static_cast<std::byte>(colour.red());
         }
-        window.setPictureSize(channel, 352, 240);
-        window.markDecoded(channel);
+        pictures.setSize(channel, 352, 240);
+        pictures.markDecoded(channel);
         window.drawChannel(channel);
     }
 

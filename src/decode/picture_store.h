@@ -1,0 +1,86 @@
+#pragma once
+
+#include "wire/channel_count.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace kalder {
+
+// Bytes of one channel's picture buffer: 720 x 576 x 3.
+inline constexpr std::size_t kPictureBufferSize = 1244160;
+
+// The sixteen picture buffers that the decode threads decode into, one per channel, each with
+// its lock, the size of the picture it holds and whether it holds a decoded picture. One store
+// serves a stream's decoders and whoever shows or keeps their pictures (the video window, the
+// CLI's summary, a benchmark).
+//
+// Locking:
+// - lock(channel) guards the channel's buffer bytes and its stored size. The channel's decode
+//   thread writes both with it held: it decodes (planar) or reorders (BGR) into the buffer,
+//   calls setSize, clear and markDecoded with it held. Readers (the GUI thread painting a cell,
+//   a snapshot, the CLI at the end) read them with it held. Whoever draws from the store may
+//   guard its own per-channel drawing state with the same lock.
+// - The decoded flags are atomics: set by the decode thread with the lock held, readable from
+//   any thread without it (the window decides what a cell shows from them), cleared by the
+//   owner between streams.
+// - The buffers themselves are allocated once, zeroed, and live as long as the store: their
+//   addresses never change.
+// Lock order for those who take several: channel order.
+class PictureStore {
+public:
+    // Size of the picture a buffer holds; 0 x 0 before the first one.
+    struct Size {
+        int width = 0;
+        int height = 0;
+    };
+
+    PictureStore();
+    PictureStore(const PictureStore&) = delete;
+    PictureStore& operator=(const PictureStore&) = delete;
+
+    // Any thread.
+    std::mutex& lock(unsigned channel) const { return at(channel).lock; }
+
+    // ---- the channel's lock held ----
+
+    // kPictureBufferSize bytes.
+    std::byte* buffer(unsigned channel) { return at(channel).bytes.get(); }
+    const std::byte* buffer(unsigned channel) const { return at(channel).bytes.get(); }
+    Size size(unsigned channel) const { return at(channel).size; }
+    void setSize(unsigned channel, int width, int height) { at(channel).size = {width, height}; }
+    // Zeroes the whole buffer (a new stream starts in the channel).
+    void clear(unsigned channel);
+    // The buffer holds a decoded picture now.
+    void markDecoded(unsigned channel) {
+        m_decoded.fetch_or(static_cast<std::uint16_t>(1u << (channel % kChannelCount)));
+    }
+
+    // ---- any thread ----
+
+    bool decoded(unsigned channel) const {
+        return (m_decoded.load() >> (channel % kChannelCount)) & 1u;
+    }
+    // Bit n: channel n holds a decoded picture.
+    std::uint16_t decodedChannels() const { return m_decoded.load(); }
+    // Owner, when a stream starts: no channel counts as decoded until its next picture.
+    void forgetDecoded() { m_decoded.store(0); }
+
+private:
+    struct Channel {
+        mutable std::mutex lock;
+        std::unique_ptr<std::byte[]> bytes; // contents guarded by lock
+        Size size;                          // guarded by lock
+    };
+    Channel& at(unsigned channel) { return m_channels[channel % kChannelCount]; }
+    const Channel& at(unsigned channel) const { return m_channels[channel % kChannelCount]; }
+
+    std::array<Channel, kChannelCount> m_channels;
+    std::atomic<std::uint16_t> m_decoded{0};
+};
+
+} // namespace kalder

@@ -1,0 +1,136 @@
+#include "video/gl_video_painter.h"
+
+#include <QOpenGLPaintDevice>
+#include <QPainter>
+#include <QWidget>
+
+#include <mutex>
+
+namespace kalder {
+
+namespace {
+
+std::uint16_t bit(unsigned n) {
+    return static_cast<std::uint16_t>(1u << n);
+}
+
+QRect toQRect(const CellRect& rect) {
+    return QRect(rect.left, rect.top, rect.width(), rect.height());
+}
+
+} // namespace
+
+GlVideoPainter::GlVideoPainter(VideoScene& scene, QWidget& window, std::function<void()> failed)
+    : m_scene(scene), m_window(window), m_failed(std::move(failed)) {}
+
+void GlVideoPainter::start() {
+    if (m_surface)
+        return;
+    m_surface = new GlVideoSurface(*this, &m_window);
+    // The window below takes the mouse: drag, double-click and the full-screen bar.
+    m_surface->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_surface->setGeometry(m_window.rect());
+    m_surface->show();
+    m_newPictures.store(0xFFFF);
+}
+
+void GlVideoPainter::stop() {
+    if (!m_surface)
+        return;
+    m_surface->hide();
+    m_surface->deleteLater();
+    m_surface = nullptr;
+}
+
+bool GlVideoPainter::pictureArrived(unsigned channel, QSize) {
+    // The GUI thread uploads the picture with its next frame.
+    m_newPictures.fetch_or(bit(channel % kChannelCount));
+    return true;
+}
+
+void GlVideoPainter::invalidate(unsigned channel) {
+    m_newPictures.fetch_or(bit(channel % kChannelCount));
+}
+
+void GlVideoPainter::paint(QPainter&, const QRect&) {
+    // The surface covers the window.
+}
+
+void GlVideoPainter::repaint() {
+    m_window.update();
+    if (m_surface)
+        m_surface->update();
+}
+
+void GlVideoPainter::repaintChannels(std::uint16_t channels) {
+    // The surface redraws as a whole: one frame for any number of new pictures.
+    if (channels != 0 && m_surface)
+        m_surface->update();
+}
+
+void GlVideoPainter::resized() {
+    if (m_surface)
+        m_surface->setGeometry(m_window.rect());
+}
+
+void GlVideoPainter::surfaceFailed() {
+    if (m_failed)
+        m_failed();
+}
+
+void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
+    const VideoLayout& layout = m_scene.cellLayout();
+    PictureStore& pictures = m_scene.pictures();
+    surface.clear(m_scene.background());
+    // Pictures first, straight through OpenGL; each channel's textures are filled again only
+    // when its decode thread has drawn a new picture since the last frame.
+    std::uint16_t pictureCells = 0;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (!layout.cellVisible(cell))
+            continue;
+        const unsigned ch = static_cast<unsigned>(layout.cellChannel(cell));
+        if (m_scene.cellContent(ch) != CellContent::Picture)
+            continue;
+        std::lock_guard lock(pictures.lock(ch));
+        const PictureStore::Size size = pictures.size(ch);
+        if ((m_newPictures.load() & bit(ch)) ||
+            !surface.holdsPicture(ch, size.width, size.height)) {
+            m_newPictures.fetch_and(static_cast<std::uint16_t>(~bit(ch)));
+            if (!surface.upload(ch, pictures.buffer(ch), size.width, size.height))
+                continue;
+        }
+        surface.drawPicture(ch, toQRect(layout.cellRect(cell)));
+        pictureCells |= bit(static_cast<unsigned>(cell));
+    }
+
+    // Then the overlays and the other cells' pictures, painted into the surface's frame buffer
+    // (painting to the widget itself would be redirected away from it while it is grabbed).
+    QOpenGLPaintDevice device(surface.size() * surface.devicePixelRatio());
+    device.setDevicePixelRatio(surface.devicePixelRatio());
+    QPainter painter(&device);
+    const bool osd = m_scene.overlaysOn();
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (!layout.cellVisible(cell))
+            continue;
+        const unsigned ch = static_cast<unsigned>(layout.cellChannel(cell));
+        const QRect rect = toQRect(layout.cellRect(cell));
+        if (pictureCells & bit(static_cast<unsigned>(cell))) {
+            if (!osd)
+                continue;
+            painter.save();
+            painter.setClipRect(rect);
+            painter.translate(rect.topLeft());
+            m_scene.paintOverlays(painter, ch, rect.size());
+            painter.restore();
+            continue;
+        }
+        CellContent content = m_scene.cellContent(ch);
+        if (content == CellContent::Picture)
+            content = CellContent::Idle; // a picture that could not be drawn
+        std::lock_guard lock(pictures.lock(ch));
+        m_scene.paintCellPicture(painter, content, ch, rect);
+    }
+    m_scene.paintEmptyPositions(painter);
+}
+
+} // namespace kalder

@@ -1,0 +1,87 @@
+#include "video/software_video_painter.h"
+
+#include <QPainter>
+#include <QWidget>
+
+#include <mutex>
+
+namespace kalder {
+
+namespace {
+
+QRect toQRect(const CellRect& rect) {
+    return QRect(rect.left, rect.top, rect.width(), rect.height());
+}
+
+} // namespace
+
+SoftwareVideoPainter::SoftwareVideoPainter(VideoScene& scene, QWidget& widget)
+    : m_scene(scene), m_widget(widget) {}
+
+bool SoftwareVideoPainter::pictureArrived(unsigned channel, QSize cellSize) {
+    return render(channel % kChannelCount, cellSize);
+}
+
+void SoftwareVideoPainter::invalidate(unsigned channel) {
+    m_cells[channel % kChannelCount].valid = false;
+}
+
+void SoftwareVideoPainter::repaint() {
+    m_widget.update();
+}
+
+void SoftwareVideoPainter::repaintChannels(std::uint16_t channels) {
+    const VideoLayout& layout = m_scene.cellLayout();
+    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
+        if (!((channels >> ch) & 1u))
+            continue;
+        const int cell = layout.cellOfChannel(static_cast<int>(ch));
+        if (layout.cellVisible(cell))
+            m_widget.update(toQRect(layout.cellRect(cell)));
+    }
+}
+
+void SoftwareVideoPainter::paint(QPainter& painter, const QRect& exposed) {
+    const VideoLayout& layout = m_scene.cellLayout();
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (!layout.cellVisible(cell))
+            continue;
+        const QRect rect = toQRect(layout.cellRect(cell));
+        if (rect.intersects(exposed))
+            paintCell(painter, cell, rect);
+    }
+    m_scene.paintEmptyPositions(painter);
+}
+
+void SoftwareVideoPainter::paintCell(QPainter& painter, int cell, const QRect& rect) {
+    const unsigned ch = static_cast<unsigned>(m_scene.cellLayout().cellChannel(cell));
+    CellContent content = m_scene.cellContent(ch);
+    Cell& state = m_cells[ch];
+    std::lock_guard lock(m_scene.pictures().lock(ch));
+    if (content == CellContent::Picture) {
+        if ((state.valid && state.size == rect.size()) || render(ch, rect.size())) {
+            painter.drawImage(rect.topLeft(), state.image, QRect(QPoint(), rect.size()));
+            return;
+        }
+        content = CellContent::Idle;
+    }
+    m_scene.paintCellPicture(painter, content, ch, rect);
+}
+
+bool SoftwareVideoPainter::render(unsigned ch, QSize size) {
+    Cell& state = m_cells[ch];
+    PictureStore& pictures = m_scene.pictures();
+    const PictureStore::Size picture = pictures.size(ch);
+    if (!state.renderer.render(pictures.buffer(ch), picture.width, picture.height,
+                               m_scene.planarPictures(), size, state.image))
+        return false;
+    if (m_scene.overlaysOn()) {
+        QPainter painter(&state.image);
+        m_scene.paintOverlays(painter, ch, size);
+    }
+    state.size = size;
+    state.valid = true;
+    return true;
+}
+
+} // namespace kalder

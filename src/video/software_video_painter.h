@@ -1,0 +1,49 @@
+#pragma once
+
+#include "video/cell_renderer.h"
+#include "video/video_painter.h"
+#include "video/video_scene.h"
+#include "wire/channel_count.h"
+
+#include <QImage>
+
+#include <array>
+
+class QWidget;
+
+namespace kalder {
+
+// Software drawing: a channel's decode thread scales each new picture and its overlays into
+// the cell's image (CellRenderer), and the GUI thread paints the images; a cell whose image is
+// stale is drawn again when it is painted. Each channel's cell state is guarded by that
+// channel's picture lock.
+class SoftwareVideoPainter final : public VideoPainter {
+public:
+    // `widget`: the window the cells are painted on.
+    SoftwareVideoPainter(VideoScene& scene, QWidget& widget);
+
+    bool pictureArrived(unsigned channel, QSize cellSize) override;
+    void invalidate(unsigned channel) override;
+    void cellChanged(unsigned channel) override { invalidate(channel); }
+    void paint(QPainter& painter, const QRect& exposed) override;
+    void repaint() override;
+    void repaintChannels(std::uint16_t channels) override;
+
+private:
+    struct Cell {
+        CellRenderer renderer;
+        QImage image;       // may be a column wider than the cell
+        QSize size;         // the cell the image was drawn for
+        bool valid = false; // the image shows the current picture and overlays
+    };
+
+    // The channel's picture lock held.
+    bool render(unsigned channel, QSize size);
+    void paintCell(QPainter& painter, int cell, const QRect& rect);
+
+    VideoScene& m_scene;
+    QWidget& m_widget;
+    std::array<Cell, kChannelCount> m_cells;
+};
+
+} // namespace kalder
