@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace kalder {
 
@@ -74,14 +75,43 @@ void ChannelDecoder::enqueueFrame(std::unique_ptr<FrameRecord> frame) {
     if (!frame || frame->descriptor.videoLength == 0 || m_discardAll.load()) {
         return;
     }
+    std::vector<std::unique_ptr<FrameRecord>> dropped;
     {
         std::lock_guard lock(m_queueLock);
+        const std::size_t bytes = frame->data.size();
+        makeRoom(bytes, dropped);
+        m_queuedBytes += bytes;
         m_queue.push_back(std::move(frame));
     }
     m_wake.notify_one();
     bump(m_counters.enqueued);
+    if (!dropped.empty()) {
+        m_counters.overflowDropped.fetch_add(dropped.size(), std::memory_order_relaxed);
+        m_counters.handled.fetch_add(dropped.size(), std::memory_order_relaxed);
+        dropped.clear(); // freed outside the lock
+    }
     // Let the decode thread run at once, so that decoding keeps pace with reception.
     std::this_thread::yield();
+}
+
+// Producer, under the queue lock: drops the oldest frames up to the next queued key frame until
+// a frame of `incoming` bytes fits the bound. The dropped records are handed back so that they are
+// freed after the lock is released.
+void ChannelDecoder::makeRoom(std::size_t incoming,
+                              std::vector<std::unique_ptr<FrameRecord>>& dropped) {
+    auto full = [&] {
+        return m_queue.size() + 1 > kMaxQueuedFrames || m_queuedBytes + incoming > kMaxQueuedBytes;
+    };
+    while (!m_queue.empty() && full()) {
+        // The front frame goes in any case; then everything up to the next key frame.
+        do {
+            m_queuedBytes -= m_queue.front()->data.size();
+            dropped.push_back(std::move(m_queue.front()));
+            m_queue.pop_front();
+        } while (!m_queue.empty() && !m_queue.front()->descriptor.keyFrame());
+        if (m_queue.empty())
+            m_resyncAfterOverflow = true; // nothing left to resume from
+    }
 }
 
 void ChannelDecoder::setDiscardAll() {
@@ -92,6 +122,11 @@ void ChannelDecoder::setDiscardAll() {
 std::size_t ChannelDecoder::queuedFrames() const {
     std::lock_guard lock(m_queueLock);
     return m_queue.size();
+}
+
+std::size_t ChannelDecoder::queuedBytes() const {
+    std::lock_guard lock(m_queueLock);
+    return m_queuedBytes;
 }
 
 void ChannelDecoder::requestStop() {
@@ -115,6 +150,7 @@ void ChannelDecoder::destroy() {
     {
         std::lock_guard lock(m_queueLock);
         left.swap(m_queue);
+        m_queuedBytes = 0;
     }
     // `left` frees the frames outside the lock.
 }
@@ -134,10 +170,11 @@ ChannelDecoderStats ChannelDecoder::stats() const {
         return c.load(std::memory_order_relaxed);
     };
     const Counters& c = m_counters;
-    return {get(c.enqueued),    get(c.taken),          get(c.discarded),      get(c.hidden),
-            get(c.invalid),     get(c.waitingDropped), get(c.backlogSkipped), get(c.resyncs),
-            get(c.decodeCalls), get(c.rebuilds),       get(c.noPicture),      get(c.decodeErrors),
-            get(c.decoded),     get(c.drawn),          get(c.handled)};
+    return {
+        get(c.enqueued),    get(c.taken),          get(c.discarded),      get(c.hidden),
+        get(c.invalid),     get(c.waitingDropped), get(c.backlogSkipped), get(c.resyncs),
+        get(c.decodeCalls), get(c.rebuilds),       get(c.noPicture),      get(c.decodeErrors),
+        get(c.decoded),     get(c.drawn),          get(c.handled),        get(c.overflowDropped)};
 }
 
 void ChannelDecoder::run() {
@@ -178,6 +215,9 @@ void ChannelDecoder::run() {
             listCount = m_queue.size() + kPlaceholderEntries;
             frame = std::move(m_queue.front());
             m_queue.pop_front();
+            m_queuedBytes -= frame->data.size();
+            if (std::exchange(m_resyncAfterOverflow, false))
+                state.waitingForKeyFrame = true;
         }
         bump(m_counters.taken);
         if (m_discardAll.load()) {

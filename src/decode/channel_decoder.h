@@ -22,21 +22,22 @@ namespace kalder {
 // Counters of one decoder, for statistics and tests. Written by the decode thread only
 // (enqueued by the producer), read from anywhere.
 struct ChannelDecoderStats {
-    std::uint64_t enqueued = 0;       // frames the producer appended
-    std::uint64_t taken = 0;          // frames the thread took from the queue
-    std::uint64_t discarded = 0;      // freed undecoded while discardAll was set
-    std::uint64_t hidden = 0;         // dropped: video loss or covert channel in live view
-    std::uint64_t invalid = 0;        // dropped: record shorter than its descriptor says
-    std::uint64_t waitingDropped = 0; // dropped while waiting for a key frame
-    std::uint64_t backlogSkipped = 0; // skipped by the backlog rule or never decodable
-    std::uint64_t resyncs = 0;        // key frames that started a stream (picture cleared)
-    std::uint64_t decodeCalls = 0;    // PT_H264dec_GetOneFrame calls
-    std::uint64_t rebuilds = 0;       // decoder rebuilt after result -5
-    std::uint64_t noPicture = 0;      // results 2, 3, 4
-    std::uint64_t decodeErrors = 0;   // other results: frame dropped
-    std::uint64_t decoded = 0;        // pictures the decoder module delivered
-    std::uint64_t drawn = 0;          // pictures handed to the picture store and target
-    std::uint64_t handled = 0;        // frames the thread has finished with, in any way
+    std::uint64_t enqueued = 0;        // frames the producer appended
+    std::uint64_t taken = 0;           // frames the thread took from the queue
+    std::uint64_t discarded = 0;       // freed undecoded while discardAll was set
+    std::uint64_t hidden = 0;          // dropped: video loss or covert channel in live view
+    std::uint64_t invalid = 0;         // dropped: record shorter than its descriptor says
+    std::uint64_t waitingDropped = 0;  // dropped while waiting for a key frame
+    std::uint64_t backlogSkipped = 0;  // skipped by the backlog rule or never decodable
+    std::uint64_t resyncs = 0;         // key frames that started a stream (picture cleared)
+    std::uint64_t decodeCalls = 0;     // PT_H264dec_GetOneFrame calls
+    std::uint64_t rebuilds = 0;        // decoder rebuilt after result -5
+    std::uint64_t noPicture = 0;       // results 2, 3, 4
+    std::uint64_t decodeErrors = 0;    // other results: frame dropped
+    std::uint64_t decoded = 0;         // pictures the decoder module delivered
+    std::uint64_t drawn = 0;           // pictures handed to the picture store and target
+    std::uint64_t handled = 0;         // frames the thread has finished with, in any way
+    std::uint64_t overflowDropped = 0; // dropped by the producer: the queue was full
 };
 
 // One channel's frame queue and decode thread. The producer (the session's receive thread, a
@@ -53,6 +54,13 @@ public:
     // A queue holding more than this many frames when a frame is taken makes the channel skip
     // to its next key frame (the queue list holds two placeholders besides the frames).
     static constexpr std::size_t kBacklogFrames = 28;
+    // The queue's bound. The recorder decides how fast frames come: a queue that would pass
+    // either limit drops its oldest frames up to its next key frame (all of them when it holds
+    // none, and the thread then waits for a key frame). Sixteen channels' queues together stay
+    // within 16 x kMaxQueuedBytes (64 MiB); a frame is at most one assembly buffer (1.2 MB).
+    // About 4 s of a 30-frame/s channel, so that a burst of 200 ms rides through untouched.
+    static constexpr std::size_t kMaxQueuedFrames = 120;
+    static constexpr std::size_t kMaxQueuedBytes = 4 * 1024 * 1024;
     // Result -5 rebuilds the decoder and retries the frame at most this often, result 1
     // repeats the call at most this often; then the frame is dropped.
     static constexpr int kMaxRebuildsPerFrame = 4;
@@ -69,14 +77,16 @@ public:
     ChannelDecoder(const ChannelDecoder&) = delete;
     ChannelDecoder& operator=(const ChannelDecoder&) = delete;
 
-    // Producer thread: appends the frame unless discardAll is set or it holds no video; wakes
-    // the thread and yields.
+    // Producer thread: appends the frame unless discardAll is set or it holds no video, keeping
+    // the queue within its bound; wakes the thread and yields. Never waits for the thread.
     void enqueueFrame(std::unique_ptr<FrameRecord> frame) override;
     bool discardAll() const override { return m_discardAll.load(); }
 
     // Owner.
     void setDiscardAll() override;
     std::size_t queuedFrames() const override;
+    // Bytes of the queued frames' records.
+    std::size_t queuedBytes() const;
     // requestStop() and wait for the thread's end.
     void stop() override;
     void requestStop();
@@ -101,11 +111,12 @@ private:
     void handleFrame(ThreadState& state, const FrameRecord& frame, std::size_t listCount);
     int decode(ThreadState& state, const FrameRecord& frame);
     void handOver(ThreadState& state, const FrameRecord& frame, unsigned channel, bool fresh);
+    void makeRoom(std::size_t incoming, std::vector<std::unique_ptr<FrameRecord>>& dropped);
 
     struct Counters {
         std::atomic<std::uint64_t> enqueued{0}, taken{0}, discarded{0}, hidden{0}, invalid{0},
             waitingDropped{0}, backlogSkipped{0}, resyncs{0}, decodeCalls{0}, rebuilds{0},
-            noPicture{0}, decodeErrors{0}, decoded{0}, drawn{0}, handled{0};
+            noPicture{0}, decodeErrors{0}, decoded{0}, drawn{0}, handled{0}, overflowDropped{0};
     };
     static void bump(std::atomic<std::uint64_t>& counter) {
         counter.fetch_add(1, std::memory_order_relaxed);
@@ -121,6 +132,10 @@ private:
     mutable std::mutex m_queueLock;
     std::condition_variable m_wake;                   // signalled by producers and requestStop
     std::deque<std::unique_ptr<FrameRecord>> m_queue; // guarded by m_queueLock
+    std::size_t m_queuedBytes = 0;                    // guarded by m_queueLock
+    // Frames were dropped for the bound without a key frame to resume from: the thread must
+    // wait for one. Guarded by m_queueLock.
+    bool m_resyncAfterOverflow = false;
 
     mutable std::mutex m_stateLock;
     bool m_videoLoss = false; // guarded by m_stateLock

@@ -10,7 +10,9 @@
 
 #include <dlfcn.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 namespace kalder {
 namespace {
@@ -90,6 +92,94 @@ std::vector<std::pair<int, std::uint32_t>> shape(const std::vector<ScriptedCall>
         out.emplace_back(call.entry, call.frameId);
     }
     return out;
+}
+
+// A host whose decode thread can be held at its next frame, so that the queue fills as it does
+// behind a recorder that sends faster than the channel decodes.
+class GatedHost final : public DecodeHost {
+public:
+    LiveVisibility liveVisibility(unsigned channel) override {
+        std::unique_lock lock(m_mutex);
+        ++m_arrivals;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        return DecodeHost::liveVisibility(channel);
+    }
+    // Returns once the thread waits at the gate with `arrivals` frames seen in all.
+    bool waitAtGate(int arrivals) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(30),
+                                  [&] { return m_arrivals >= arrivals; });
+    }
+    void open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_arrivals = 0;
+    bool m_open = false;
+};
+
+std::unique_ptr<FrameRecord> frame(std::uint32_t id, bool key, std::size_t bytes = 16) {
+    std::vector<std::byte> video(bytes, std::byte{0});
+    std::memcpy(video.data(), &id, 4);
+    return test::makeRecord(0, std::move(video), key ? kFrameTypeKey : 0, 352, 240, 1);
+}
+
+// The recorder sends faster than the channel decodes: the queue keeps its bound in frames and
+// in bytes, drops its oldest frames up to a key frame, and decoding resumes at a key frame.
+TEST_F(ScriptedDecoder, AFullQueueDropsUpToTheNextKeyFrame) {
+    script({});
+    GatedHost host;
+    ChannelDecoderStats stats;
+    {
+        ChannelDecoder decoder(0, StreamKind::Live, m_library.get(), m_pictures, m_target, host);
+        // Whatever fails below, the thread is let go before the decoder is destroyed.
+        const std::unique_ptr<GatedHost, void (*)(GatedHost*)> release(
+            &host, [](GatedHost* h) { h->open(); });
+        decoder.enqueueFrame(frame(1000, true)); // taken, then held at the gate
+        ASSERT_TRUE(host.waitAtGate(1));
+        // 300 frames, a key frame every 10, far more than the bound.
+        for (std::uint32_t id = 1; id <= 300; ++id) {
+            decoder.enqueueFrame(frame(id, id % 10 == 1));
+            ASSERT_LE(decoder.queuedFrames(), ChannelDecoder::kMaxQueuedFrames);
+        }
+        // Key frames of 700 KB: the byte bound holds too.
+        for (std::uint32_t id = 301; id <= 330; ++id) {
+            decoder.enqueueFrame(frame(id, true, 700 * 1024));
+            ASSERT_LE(decoder.queuedBytes(), ChannelDecoder::kMaxQueuedBytes);
+        }
+        // Then P frames only: with no key frame left to resume from, the queue empties and the
+        // thread waits for the next key frame.
+        for (std::uint32_t id = 331; id <= 600; ++id)
+            decoder.enqueueFrame(frame(id, false));
+        decoder.enqueueFrame(frame(601, true));
+        decoder.enqueueFrame(frame(602, false));
+        host.open();
+        ASSERT_TRUE(waitUntil([&] {
+            const ChannelDecoderStats s = decoder.stats();
+            return s.handled == s.enqueued;
+        }));
+        stats = decoder.stats();
+    }
+    EXPECT_GT(stats.overflowDropped, 0u);
+    EXPECT_EQ(stats.enqueued, 603u);
+    // What was decoded after the first frame: only frames that follow a key frame unbroken,
+    // ending with the last key frame and its P frame.
+    std::vector<std::uint32_t> decoded;
+    for (const ScriptedCall& call : calls())
+        if (call.entry == kGet)
+            decoded.push_back(call.frameId);
+    ASSERT_GE(decoded.size(), 3u);
+    EXPECT_EQ(decoded.front(), 1000u);
+    EXPECT_EQ(std::vector<std::uint32_t>(decoded.end() - 2, decoded.end()),
+              (std::vector<std::uint32_t>{601, 602}));
+    for (std::size_t i = 1; i + 2 < decoded.size(); ++i)
+        EXPECT_NE(decoded[i], 331u) << "a P frame after an emptied queue was decoded";
 }
 
 TEST_F(ScriptedDecoder, StartUpUninitsTheZeroedContextThenInits) {
