@@ -161,6 +161,7 @@ public:
     bool discardAll() const override { return m_decoder->discardAll(); }
     void setDiscardAll() override { m_decoder->setDiscardAll(); }
     std::size_t queuedFrames() const override { return m_decoder->queuedFrames(); }
+    void waitUntilDrained() override { m_decoder->waitUntilDrained(); }
     void stop() override { m_decoder->stop(); }
     void setVideoLoss(bool lost) override { m_decoder->setVideoLoss(lost); }
     bool videoLoss() const override { return m_decoder->videoLoss(); }

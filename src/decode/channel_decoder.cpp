@@ -94,6 +94,11 @@ std::size_t ChannelDecoder::queuedFrames() const {
     return m_queue.size();
 }
 
+void ChannelDecoder::waitUntilDrained() {
+    std::unique_lock lock(m_queueLock);
+    m_drained.wait(lock, [this] { return m_queue.empty() || m_threadEnded; });
+}
+
 void ChannelDecoder::requestStop() {
     {
         std::lock_guard lock(m_queueLock);
@@ -179,6 +184,8 @@ void ChannelDecoder::run() {
             listCount = m_queue.size() + kPlaceholderEntries;
             frame = std::move(m_queue.front());
             m_queue.pop_front();
+            if (m_queue.empty())
+                m_drained.notify_all();
         }
         bump(m_counters.taken);
         if (m_discardAll.load()) {
@@ -194,6 +201,11 @@ void ChannelDecoder::run() {
         state.entries.uninit(state.context.data());
     }
     m_host.decodeThreadEnded(state.lastChannel);
+    {
+        std::lock_guard lock(m_queueLock);
+        m_threadEnded = true;
+    }
+    m_drained.notify_all();
     m_threadRunning = false;
 }
 

@@ -43,8 +43,8 @@ struct ChannelDecoderStats {
 // changes, stream restarts, backlog), decodes through the decoder module and hands each
 // picture to the picture target under the channel's picture lock.
 //
-// Stopping, by the owner: setDiscardAll() on every channel's decoder first, then one by one wait
-// until queuedFrames() is 0 and stop(). The destructor stops the thread when the owner did not
+// Stopping, by the owner: setDiscardAll() on every channel's decoder first, then one by one
+// waitUntilDrained() and stop(). The destructor stops the thread when the owner did not
 // and frees whatever is still queued.
 class ChannelDecoder final : public FrameConsumer {
 public:
@@ -74,6 +74,7 @@ public:
     // Owner.
     void setDiscardAll() override;
     std::size_t queuedFrames() const override;
+    void waitUntilDrained() override;
     // requestStop() and wait for the thread's end.
     void stop() override;
     void requestStop();
@@ -115,6 +116,9 @@ private:
     mutable std::mutex m_queueLock;
     std::condition_variable m_wake;                   // signalled by producers and requestStop
     std::deque<std::unique_ptr<FrameRecord>> m_queue; // guarded by m_queueLock
+    // Signalled when the decode thread empties the queue and when it ends.
+    std::condition_variable m_drained;
+    bool m_threadEnded = false; // guarded by m_queueLock
 
     mutable std::mutex m_stateLock;
     bool m_videoLoss = false; // guarded by m_stateLock

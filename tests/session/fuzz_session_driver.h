@@ -25,6 +25,7 @@ public:
     bool discardAll() const override { return m_discard; }
     void setDiscardAll() override { m_discard = true; }
     std::size_t queuedFrames() const override { return 0; }
+    void waitUntilDrained() override {}
     void stop() override {}
     void setVideoLoss(bool lost) override { m_loss = lost; }
     bool videoLoss() const override { return m_loss; }
@@ -49,6 +50,7 @@ public:
             __builtin_trap();
     }
     std::size_t queuedBuffers() const override { return 0; }
+    void waitUntilDrained() override {}
 };
 
 class NullAudioFactory : public AudioConsumerFactory {

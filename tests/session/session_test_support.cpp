@@ -201,6 +201,7 @@ public:
         note("discard");
     }
     std::size_t queuedFrames() const override { return 0; }
+    void waitUntilDrained() override {}
     void stop() override { note("stop"); }
     void setVideoLoss(bool lost) override {
         m_videoLoss = lost;
@@ -236,6 +237,7 @@ public:
         m_factory.m_elements.emplace_back(element.begin(), element.end());
     }
     std::size_t queuedBuffers() const override { return 0; }
+    void waitUntilDrained() override {}
 
 private:
     AudioSinkFactory& m_factory;
