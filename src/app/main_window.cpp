@@ -224,7 +224,7 @@ std::uint16_t MainWindow::hiddenChannelMask() const {
         return 0;
     std::uint16_t mask = 0;
     for (unsigned c = 0; c < kChannelCount; ++c)
-        if (m_session->channelHidden(c))
+        if (m_session->status().channelHidden(c))
             mask = static_cast<std::uint16_t>(mask | (1u << c));
     return mask;
 }
@@ -238,7 +238,8 @@ void MainWindow::onVideoWindowReset(int panes) {
         m_videoWindow->update();
         return;
     }
-    const bool liveStarting = m_session && (m_session->liveRequestPending() || m_session->liveOn());
+    const bool liveStarting =
+        m_session && (m_session->live().liveRequestPending() || m_session->live().liveOn());
     if (liveStarting) {
         const int channels = panes <= 4 ? 4 : panes <= 9 ? 8 : 16;
         m_videoWindow->startStream(StreamKind::Live, channels);
@@ -263,11 +264,12 @@ void MainWindow::onLiveChannels(std::uint16_t mask, std::uint16_t videoLoss) {
 
 // The layout, page or selection changed: in live view, ask for the channels now shown.
 void MainWindow::onVisibleChannelsChanged(quint16 mask) {
-    if (!m_session || !m_session->liveOn() || m_videoWindow == nullptr)
+    if (!m_session || !m_session->live().liveOn() || m_videoWindow == nullptr)
         return;
     const bool single = m_videoWindow->layoutModel().layout() == 1 && mask != 0;
-    m_session->setSingleViewChannel(single ? std::countr_zero(static_cast<unsigned>(mask)) : -1);
-    m_session->requestChannels(mask);
+    m_session->live().setSingleViewChannel(single ? std::countr_zero(static_cast<unsigned>(mask))
+                                                  : -1);
+    m_session->live().requestChannels(mask);
 }
 
 // ---- posted window messages ---------------------------------------------------------------
@@ -334,7 +336,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         setButtonLook(376, static_cast<int>(wParam));
         return;
     case WindowMessage::RecorderClock:
-        if (m_clock && m_session && m_session->liveOn())
+        if (m_clock && m_session && m_session->live().liveOn())
             m_clock->setRecorderTime(static_cast<std::uint32_t>(lParam));
         return;
     case WindowMessage::LiveChannels:
@@ -439,9 +441,9 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     m_session->setUserId(request.userId);
     m_session->setPassword(request.password);
     m_session->setSiteText(request.siteText);
-    m_session->setFrameConsumerFactory(&m_host);
+    m_session->live().setFrameConsumerFactory(&m_host);
     // No sound output exists in this client yet: no audio is asked for.
-    m_session->setSoundDeviceAvailable(false);
+    m_session->live().setSoundDeviceAvailable(false);
     m_host.setSession(m_session.get());
     setButtonLook(360, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
@@ -482,8 +484,8 @@ void MainWindow::shutdown() {
     if (m_notificationBox)
         m_notificationBox->reject();
     if (m_session) {
-        if (m_session->liveOn() || m_session->liveRequestPending()) {
-            m_session->stopLive();
+        if (m_session->live().liveOn() || m_session->live().liveRequestPending()) {
+            m_session->live().stopLive();
             QThread::msleep(kShutdownPauseMs);
         }
         dropSession();

@@ -186,7 +186,7 @@ public:
     LiveVisibility liveVisibility(unsigned channel) override {
         if (m_session == nullptr)
             return {};
-        return {m_session->liveOn(), m_session->channelHidden(channel)};
+        return {m_session->live().liveOn(), m_session->status().channelHidden(channel)};
     }
     void decoderInitFailed(unsigned) override {
         CliOutput* output = &m_output;
@@ -242,7 +242,7 @@ public:
 
 protected:
     void configureSession(RecorderSession& session) override {
-        session.setFrameConsumerFactory(&m_factory);
+        session.live().setFrameConsumerFactory(&m_factory);
         m_host.setSession(&session, this);
     }
 
@@ -262,19 +262,19 @@ protected:
 private:
     // The session asks for all channels at login; narrow the request once live view is on.
     void requestChannels() {
-        if (!session().liveOn()) {
+        if (!session().live().liveOn()) {
             QTimer::singleShot(10, this, [this] { requestChannels(); });
             return;
         }
         m_requested = true;
-        session().requestChannels(m_args.mask);
+        session().live().requestChannels(m_args.mask);
     }
 
     void timeUp() {
-        m_facts.titles = session().channelTitles();
+        m_facts.titles = session().status().channelTitles();
         for (unsigned c = 0; c < kChannelCount; ++c)
-            m_facts.hidden[c] = session().channelHidden(c);
-        m_facts.videoLoss = session().videoLossMask();
+            m_facts.hidden[c] = session().status().channelHidden(c);
+        m_facts.videoLoss = session().live().videoLossMask();
         finish(kExitOk);
     }
 

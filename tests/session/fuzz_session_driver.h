@@ -111,10 +111,10 @@ inline void runSession(const std::vector<std::uint8_t>& stream, int singleViewCh
     NullAudioFactory audio;
     RecorderSession session(nullptr);
     session.setUserId("admin");
-    session.setFrameConsumerFactory(&frames);
-    session.setAudioConsumerFactory(&audio);
-    session.setSoundDeviceAvailable(true);
-    session.setSingleViewChannel(singleViewChannel);
+    session.live().setFrameConsumerFactory(&frames);
+    session.live().setAudioConsumerFactory(&audio);
+    session.live().setSoundDeviceAvailable(true);
+    session.live().setSingleViewChannel(singleViewChannel);
     session.setKeepAliveStep(std::chrono::milliseconds(1));
     session.startOnConnectedSocket(fds[0]);
     while (session.receiving())

@@ -52,7 +52,7 @@ protected:
         configureLocalLog({m_dataFolder, false, 0});
         ASSERT_TRUE(s_sim && s_sim->running());
         m_session = std::make_unique<RecorderSession>(&m_events);
-        m_session->setFrameConsumerFactory(&m_frames);
+        m_session->live().setFrameConsumerFactory(&m_frames);
         m_session->setAddress("127.0.0.1");
         m_session->setPort(s_sim->port());
     }
@@ -75,7 +75,7 @@ protected:
     void loginLive() {
         connectAs("AdMiN", "1234");
         ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
-        ASSERT_TRUE(pumpUntil([&] { return m_session->liveOn(); }));
+        ASSERT_TRUE(pumpUntil([&] { return m_session->live().liveOn(); }));
     }
     bool framesGrowBy(std::size_t count) {
         const std::size_t start = m_frames.totalFrames();
@@ -119,7 +119,7 @@ TEST_F(SessionE2e, MixedCaseLoginStreamsWholeFrames) {
     for (const FrameRecord& f : frames)
         multiFragment += f.data.size() > 4000;
     EXPECT_GT(multiFragment, 0u);
-    EXPECT_NE(m_session->recorderClock(), 0u);
+    EXPECT_NE(m_session->live().recorderClock(), 0u);
 }
 
 TEST_F(SessionE2e, OversizedFrameIsDroppedAndStreamingGoesOn) {
@@ -164,19 +164,19 @@ TEST_F(SessionE2e, UnknownIdsAndOddCodesAreSurvived) {
 TEST_F(SessionE2e, VideoLossAndHiddenChannels) {
     loginLive();
     ASSERT_EQ(s_sim->admin("videoloss 2 1"), "ok");
-    ASSERT_TRUE(pumpUntil([&] { return m_session->videoLossMask() == 0x0002; }));
+    ASSERT_TRUE(pumpUntil([&] { return m_session->live().videoLossMask() == 0x0002; }));
     EXPECT_TRUE(m_frames.videoLoss(1));
-    EXPECT_GE(m_session->liveGeneration(), 2u);
+    EXPECT_GE(m_session->live().liveGeneration(), 2u);
     ASSERT_EQ(s_sim->admin("videoloss 2 0"), "ok");
-    ASSERT_TRUE(pumpUntil([&] { return m_session->videoLossMask() == 0; }));
+    ASSERT_TRUE(pumpUntil([&] { return m_session->live().videoLossMask() == 0; }));
 
     // Channel 3 is withdrawn from account 0's live view: hidden, and left out of the mask.
     ASSERT_EQ(s_sim->admin("liveview 0 3 0"), "ok");
-    ASSERT_TRUE(pumpUntil([&] { return m_session->channelHidden(2); }));
-    m_session->requestChannels(0x000F);
-    ASSERT_TRUE(pumpUntil([&] { return m_session->liveChannelMask() == 0x000B; }));
+    ASSERT_TRUE(pumpUntil([&] { return m_session->status().channelHidden(2); }));
+    m_session->live().requestChannels(0x000F);
+    ASSERT_TRUE(pumpUntil([&] { return m_session->live().liveChannelMask() == 0x000B; }));
     ASSERT_EQ(s_sim->admin("liveview 0 3 1"), "ok");
-    ASSERT_TRUE(pumpUntil([&] { return !m_session->channelHidden(2); }));
+    ASSERT_TRUE(pumpUntil([&] { return !m_session->status().channelHidden(2); }));
 }
 
 TEST_F(SessionE2e, FarewellReasonsBecomeCategories) {

@@ -55,9 +55,9 @@ void SessionFixture::SetUp() {
     std::filesystem::remove_all(m_dataFolder);
     configureLocalLog({m_dataFolder, false, 0});
     m_session = std::make_unique<RecorderSession>(&m_events);
-    m_session->setFrameConsumerFactory(&m_frames);
-    m_session->setAudioConsumerFactory(&m_audio);
-    m_session->setSoundDeviceAvailable(true);
+    m_session->live().setFrameConsumerFactory(&m_frames);
+    m_session->live().setAudioConsumerFactory(&m_audio);
+    m_session->live().setSoundDeviceAvailable(true);
 }
 
 void SessionFixture::TearDown() {
@@ -89,7 +89,7 @@ void SessionFixture::goLive(std::uint32_t word) {
     m_recorder.send(MessageId::LIVE_CHANNEL_INFO, be32Bytes(word));
     const std::size_t before = m_events.count(WindowMessage::LiveChannels);
     ASSERT_TRUE(pumpUntil([&] { return m_events.count(WindowMessage::LiveChannels) > before; }));
-    ASSERT_TRUE(m_session->liveOn());
+    ASSERT_TRUE(m_session->live().liveOn());
 }
 
 void SessionFixture::sendFrame(const std::vector<std::byte>& frame, std::size_t fragmentSize,

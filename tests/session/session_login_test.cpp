@@ -193,7 +193,7 @@ TEST_F(Login, UnknownIdsAndRecorderKeepAlivesAreSkipped) {
     m_recorder.send(MessageId::NOTICE_257, std::span(junk).first(12));
     goLive(0x00000003);
     EXPECT_TRUE(m_session->receiving());
-    EXPECT_EQ(m_session->liveChannelMask(), 0x0003);
+    EXPECT_EQ(m_session->live().liveChannelMask(), 0x0003);
 }
 
 TEST_F(Login, DisconnectStopsLiveBeforeTheFarewellAndEndsEverything) {
