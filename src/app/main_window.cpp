@@ -288,7 +288,9 @@ bool MainWindow::event(QEvent* event) {
     }
     if (type >= kFirstWindowMessage && type <= kLastWindowMessage) {
         if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
-            handleWindowMessage(*message);
+            // A late message of a session before the last one is dropped by its tag.
+            if (!message->staleFor(m_sessionGeneration))
+                handleWindowMessage(*message);
             return true;
         }
     }
@@ -436,6 +438,7 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     if (m_session || m_shuttingDown)
         return;
     m_session = std::make_unique<RecorderSession>(this);
+    m_sessionGeneration = m_session->generation();
     m_session->setAddress(request.address);
     m_session->setPort(request.port);
     m_session->setUserId(request.userId);
@@ -458,8 +461,9 @@ void MainWindow::dropSession() {
     m_host.setSession(nullptr);
     session.reset();
     resetConnectControls();
-    // What the ended session posted is handled now, while it is known to be the old session's.
-    QCoreApplication::sendPostedEvents(this, 0);
+    // What the ended session posted (its disconnect order's released buttons and windows to
+    // close, the closed connection's notification) is still handled as it arrives: the ended
+    // session's generation stays the accepted one until the next session starts.
 }
 
 void MainWindow::resetConnectControls() {

@@ -22,6 +22,16 @@ namespace {
 constexpr int kReceivePollMs = 100;
 constexpr int kKeepAliveSteps = 200;
 
+// The generation of the next session; 0 is never handed out (it marks messages of no session).
+std::atomic<std::uint64_t> s_nextGeneration{1};
+
+std::uint64_t takeGeneration() {
+    std::uint64_t generation = s_nextGeneration.fetch_add(1);
+    while (generation == 0)
+        generation = s_nextGeneration.fetch_add(1);
+    return generation;
+}
+
 std::string fixedField(std::string text, std::size_t width) {
     if (text.size() > width)
         text.resize(width);
@@ -44,7 +54,8 @@ int productFamilyFor(std::uint8_t productNumber) {
     }
 }
 
-RecorderSession::RecorderSession(QObject* receiver) : m_receiver(receiver) {
+RecorderSession::RecorderSession(QObject* receiver)
+    : m_receiver(receiver), m_generation(takeGeneration()) {
     m_socket.setStopFlag(&m_receiveStop);
     using namespace MessageId;
     registerHandler(HELLO48_ACK, [this](const MessageHeader& h) { return RecvFn_Hello48Ack(h); });
@@ -118,7 +129,8 @@ void RecorderSession::send(const MessageHeader& header, std::span<const std::byt
 
 void RecorderSession::post(int message, std::uintptr_t wParam, std::intptr_t lParam) const {
     if (m_receiver)
-        QCoreApplication::postEvent(m_receiver, new WindowMessageEvent(message, wParam, lParam));
+        QCoreApplication::postEvent(m_receiver,
+                                    new WindowMessageEvent(message, wParam, lParam, m_generation));
 }
 
 void RecorderSession::notify(Notification notification) const {

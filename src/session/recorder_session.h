@@ -71,6 +71,9 @@ public:
     // Runs once; later calls do nothing.
     void disconnect();
 
+    // Unique and non-zero for each session of the process; tags everything the session posts.
+    std::uint64_t generation() const { return m_generation; }
+
     // The features.
     LiveStream& live() { return m_live; }
     const LiveStream& live() const { return m_live; }
@@ -157,6 +160,7 @@ private:
     bool RecvFn_Bye48(const MessageHeader& header);
 
     QObject* const m_receiver;
+    const std::uint64_t m_generation;
 
     // Written before start, read by the worker threads afterwards.
     std::uint16_t m_port = 2000;

@@ -68,19 +68,32 @@ enum : int {
 };
 } // namespace CloseTarget
 
-// A posted window message: QEvent::Type is the message number.
+// A posted window message: QEvent::Type is the message number. Everything a session posts
+// carries the session's generation (unique and non-zero for each session of the process), so
+// that a receiver can tell a late message of an ended session from one of the session it now
+// holds; generation 0 marks a message bound to no session (the program's own, the decoders').
 class WindowMessageEvent : public QEvent {
 public:
-    WindowMessageEvent(int message, std::uintptr_t wParam, std::intptr_t lParam)
-        : QEvent(static_cast<QEvent::Type>(message)), m_wParam(wParam), m_lParam(lParam) {}
+    WindowMessageEvent(int message, std::uintptr_t wParam, std::intptr_t lParam,
+                       std::uint64_t generation = 0)
+        : QEvent(static_cast<QEvent::Type>(message)), m_wParam(wParam), m_lParam(lParam),
+          m_generation(generation) {}
 
     int message() const { return static_cast<int>(type()); }
     std::uintptr_t wParam() const { return m_wParam; }
     std::intptr_t lParam() const { return m_lParam; }
+    std::uint64_t generation() const { return m_generation; }
+
+    // The message belongs to a session other than the one of `currentGeneration`: the receiver
+    // drops it. Messages of no session are never stale.
+    bool staleFor(std::uint64_t currentGeneration) const {
+        return m_generation != 0 && m_generation != currentGeneration;
+    }
 
 private:
     std::uintptr_t m_wParam;
     std::intptr_t m_lParam;
+    std::uint64_t m_generation;
 };
 
 } // namespace kalder

@@ -182,6 +182,35 @@ TEST_F(Login, KeepAliveRepeatsEveryPeriod) {
     EXPECT_EQ(alive.header.payloadLength, 0);
 }
 
+TEST_F(Login, DisconnectWakesAWaitingKeepAlive) {
+    // A period of 200 hours: only the stop request can end the keep-alive thread's wait.
+    m_session->setKeepAliveStep(std::chrono::hours(1));
+    ASSERT_TRUE(startSession());
+    login();
+    ASSERT_TRUE(m_recorder.readUntil(MessageId::ALIVE_REQ));
+    ASSERT_TRUE(m_session->keepAliveRunning());
+    m_session->disconnect();
+    EXPECT_TRUE(m_session->threadsEnded());
+}
+
+TEST_F(Login, EverythingPostedCarriesTheSessionsGeneration) {
+    const std::uint64_t generation = m_session->generation();
+    EXPECT_NE(generation, 0u);
+    ASSERT_TRUE(startSession());
+    login();
+    goLive();
+    m_session->disconnect();
+    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_FALSE(m_events.messages().empty());
+    for (const PostedMessage& m : m_events.messages())
+        EXPECT_EQ(m.generation, generation) << m.message;
+
+    // Every session of the process has its own.
+    RecorderSession next(&m_events);
+    EXPECT_NE(next.generation(), generation);
+    EXPECT_NE(next.generation(), 0u);
+}
+
 TEST_F(Login, UnknownIdsAndRecorderKeepAlivesAreSkipped) {
     ASSERT_TRUE(startSession());
     login();

@@ -23,7 +23,7 @@ void ensureCoreApplication() {
 
 bool EventRecorder::event(QEvent* event) {
     if (auto* m = dynamic_cast<WindowMessageEvent*>(event)) {
-        PostedMessage posted{m->message(), m->wParam(), m->lParam()};
+        PostedMessage posted{m->message(), m->wParam(), m->lParam(), m->generation()};
         m_messages.push_back(posted);
         if (onMessage)
             onMessage(posted);

@@ -30,6 +30,7 @@ struct PostedMessage {
     int message = 0;
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
+    std::uint64_t generation = 0;
 };
 
 // Records every WindowMessageEvent delivered to it (GUI thread of the test).
