@@ -229,11 +229,13 @@ std::uint16_t MainWindow::hiddenChannelMask() const {
     return mask;
 }
 
-void MainWindow::onVideoWindowReset(int panes) {
+// `channels`: the recorder's channel count (the video window picks the layout for it), or 0 to
+// keep the layout.
+void MainWindow::onVideoWindowReset(int channels) {
     showLayoutPressed(0);
     if (m_videoWindow == nullptr)
         return;
-    if (panes == 0) {
+    if (channels == 0) {
         m_videoWindow->setHiddenChannels(hiddenChannelMask());
         m_videoWindow->update();
         return;
@@ -241,7 +243,6 @@ void MainWindow::onVideoWindowReset(int panes) {
     const bool liveStarting =
         m_session && (m_session->live().liveRequestPending() || m_session->live().liveOn());
     if (liveStarting) {
-        const int channels = panes <= 4 ? 4 : panes <= 9 ? 8 : 16;
         m_videoWindow->startStream(StreamKind::Live, channels);
         m_videoWindow->setHiddenChannels(hiddenChannelMask());
         showLayoutPressed(m_videoWindow->layoutModel().layout());

@@ -95,7 +95,7 @@ private:
     void runNotificationAction(const NotificationBox& box);
     void dropSession();
     void resetConnectControls();
-    void onVideoWindowReset(int panes);
+    void onVideoWindowReset(int channels);
     void onLiveChannels(std::uint16_t mask, std::uint16_t videoLoss);
     void onVisibleChannelsChanged(quint16 mask);
     std::uint16_t hiddenChannelMask() const;

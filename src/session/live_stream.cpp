@@ -60,8 +60,7 @@ void LiveStream::startLive() {
         return;
     m_liveGeneration = 0;
     const unsigned channels = m_session.channelNum();
-    const unsigned panes = channels <= 4 ? 4 : channels <= 8 ? 9 : 16;
-    m_session.post(WindowMessage::VideoWindowReset, panes);
+    m_session.post(WindowMessage::VideoWindowReset, channels);
     if (m_frameFactory) {
         SessionSlots& registry = m_session.slotRegistry();
         std::lock_guard lock(registry.mutex());

@@ -37,9 +37,10 @@ enum : int {
                                    // posted when the second changes
     LiveChannels = 21110,          // LIVE_CHANNEL_INFO: wParam = streaming channel mask (hidden
                                    // channels removed), lParam = video-loss mask
-    VideoWindowReset = 21111,      // clear and repaint the video window; wParam = panes of the
-                                   // layout to select (4, 9, 16) or 0 to keep the layout; live
-                                   // start and stop also release the nine layout buttons
+    VideoWindowReset = 21111,      // clear and repaint the video window; wParam = the
+                                   // recorder's channel count (4, 8, 16), whose layout the window
+                                   // selects, or 0 to keep the layout; live start and stop also
+                                   // release the nine layout buttons
     HiddenChannelsChanged = 21112, // the hidden state of channels changed: repaint
     AudioChannel = 21113,          // wParam = the recorder's audio channel (DB_CHANGE byte 540)
     CloseWindow = 21114,           // wParam: CloseTarget; close that window when it is open

@@ -120,7 +120,7 @@ TEST_F(Live, ChannelInfoRemovesHiddenChannelsAndMarksVideoLoss) {
     hello.channel_num = 8;
     login(hello);
     EXPECT_EQ(m_frames.alive(), 8u);
-    EXPECT_EQ(m_events.last(WindowMessage::VideoWindowReset)->wParam, 9u);
+    EXPECT_EQ(m_events.last(WindowMessage::VideoWindowReset)->wParam, 8u); // the channel count
     // The user may watch every channel but 2; channel 4 is covert (no covert-view right).
     LiveViewRights liveView;
     for (auto& c : liveView.allowed[0])

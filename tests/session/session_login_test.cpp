@@ -46,7 +46,7 @@ TEST_F(Login, SendsLowerCasedCredentialsAndAcceptsFamilyThree) {
     EXPECT_EQ(got.firmVer[4], 1000005u);
     EXPECT_EQ(got.firmName[1], "");
     EXPECT_EQ(got.firmName[7], "");
-    // One consumer per channel after the fix-up, the video window told to show 16 panes.
+    // One consumer per channel after the fix-up, the video window told of 16 channels.
     EXPECT_EQ(m_frames.alive(), 16u);
     ASSERT_TRUE(m_events.last(WindowMessage::VideoWindowReset));
     EXPECT_EQ(m_events.last(WindowMessage::VideoWindowReset)->wParam, 16u);
