@@ -16,6 +16,11 @@ namespace kalder {
 
 namespace {
 
+// A grace period, not a wait for a condition: a decode thread may be in the middle of a frame
+// that it checked against the old hidden state, and nothing tells the session when that frame
+// is done (decoders never report to the session). The repaint comes after the pictures begun
+// before the change have been handed over, so a newly hidden cell does not show one of them
+// again. The receive thread pays for it only when the hidden state really changed.
 constexpr auto kHiddenRepaintDelay = std::chrono::milliseconds(50);
 
 std::uintptr_t look(bool pressed) {
@@ -149,7 +154,7 @@ bool RecorderStatus::RecvFn_DbChange(const MessageHeader& header) {
         m_archivePassword = record->archive_pass;
     }
     if (changed != 0) {
-        // Give the decoders a moment to see the new state before the window repaints.
+        // Give the decoders a moment to see the new state before the window repaints (above).
         std::this_thread::sleep_for(kHiddenRepaintDelay);
         m_session.post(WindowMessage::HiddenChannelsChanged);
     }
