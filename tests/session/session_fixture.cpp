@@ -81,14 +81,14 @@ std::optional<WireMessage> SessionFixture::startSession(const std::string& user,
 
 void SessionFixture::login(const HelloRecord& hello) {
     m_recorder.send(MessageId::HELLO48_ACK, encodeHelloRecord(hello));
-    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
     ASSERT_TRUE(m_recorder.readUntil(MessageId::LIVE_REQ));
 }
 
 void SessionFixture::goLive(std::uint32_t word) {
     m_recorder.send(MessageId::LIVE_CHANNEL_INFO, be32Bytes(word));
     const std::size_t before = m_events.count(WindowMessage::LiveChannels);
-    ASSERT_TRUE(pumpUntil([&] { return m_events.count(WindowMessage::LiveChannels) > before; }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.count(WindowMessage::LiveChannels) > before; }));
     ASSERT_TRUE(m_session->live().liveOn());
 }
 
@@ -107,7 +107,7 @@ void SessionFixture::sendFrame(const std::vector<std::byte>& frame, std::size_t 
 void SessionFixture::sync(std::uint16_t codeExtra) {
     ++m_syncCount;
     m_recorder.send(MessageId::DVR_TIME_ACK, be32Bytes(0xABC00000u + m_syncCount), 0, codeExtra);
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(waitUntil([&] {
         auto m = m_events.last(WindowMessage::RecorderTimeToTimePage);
         return m && m->wParam == 0xABC00000u + m_syncCount;
     }));

@@ -72,7 +72,7 @@ TEST_P(WithdrawnLogin, EndsTheSession) {
     UserRightsTable t = everyoneMayEverything();
     t.rights[static_cast<std::size_t>(GetParam())][0] = 0;
     m_recorder.send(MessageId::RIGHT_CHANGE, encodeUserRightsTable(t));
-    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
     const auto all = m_events.notifications();
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0], (Notification{15, 0}));
