@@ -248,23 +248,25 @@ std::uint16_t MainWindow::hiddenChannelMask() const {
         return 0;
     std::uint16_t mask = 0;
     for (unsigned c = 0; c < kChannelCount; ++c)
-        if (m_session->channelHidden(c))
+        if (m_session->status().channelHidden(c))
             mask = static_cast<std::uint16_t>(mask | (1u << c));
     return mask;
 }
 
-void MainWindow::onVideoWindowReset(int panes) {
+// `channels`: the recorder's channel count (the video window picks the layout for it), or 0 to
+// keep the layout.
+void MainWindow::onVideoWindowReset(int channels) {
     showLayoutPressed(0);
     if (m_videoWindow == nullptr)
         return;
-    if (panes == 0) {
+    if (channels == 0) {
         m_videoWindow->setHiddenChannels(hiddenChannelMask());
         m_videoWindow->update();
         return;
     }
-    const bool liveStarting = m_session && (m_session->liveRequestPending() || m_session->liveOn());
+    const bool liveStarting =
+        m_session && (m_session->live().liveRequestPending() || m_session->live().liveOn());
     if (liveStarting) {
-        const int channels = panes <= 4 ? 4 : panes <= 9 ? 8 : 16;
         m_videoWindow->startStream(StreamKind::Live, channels);
         m_videoWindow->setHiddenChannels(hiddenChannelMask());
         showLayoutPressed(m_videoWindow->layoutModel().layout());
@@ -287,11 +289,12 @@ void MainWindow::onLiveChannels(std::uint16_t mask, std::uint16_t videoLoss) {
 
 // The layout, page or selection changed: in live view, ask for the channels now shown.
 void MainWindow::onVisibleChannelsChanged(quint16 mask) {
-    if (!m_session || !m_session->liveOn() || m_videoWindow == nullptr)
+    if (!m_session || !m_session->live().liveOn() || m_videoWindow == nullptr)
         return;
     const bool single = m_videoWindow->layoutModel().layout() == 1 && mask != 0;
-    m_session->setSingleViewChannel(single ? std::countr_zero(static_cast<unsigned>(mask)) : -1);
-    m_session->requestChannels(mask);
+    m_session->live().setSingleViewChannel(single ? std::countr_zero(static_cast<unsigned>(mask))
+                                                  : -1);
+    m_session->live().requestChannels(mask);
 }
 
 // ---- posted window messages ---------------------------------------------------------------
@@ -310,7 +313,9 @@ bool MainWindow::event(QEvent* event) {
     }
     if (type >= kFirstWindowMessage && type <= kLastWindowMessage) {
         if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
-            handleWindowMessage(*message);
+            // A late message of a session before the last one is dropped by its tag.
+            if (!message->staleFor(m_sessionGeneration))
+                handleWindowMessage(*message);
             return true;
         }
     }
@@ -358,7 +363,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         setButtonLook(376, static_cast<int>(wParam));
         return;
     case WindowMessage::RecorderClock:
-        if (m_clock && m_session && m_session->liveOn())
+        if (m_clock && m_session && m_session->live().liveOn())
             m_clock->setRecorderTime(static_cast<std::uint32_t>(lParam));
         return;
     case WindowMessage::LiveChannels:
@@ -458,14 +463,15 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     if (m_session || m_shuttingDown)
         return;
     m_session = std::make_unique<RecorderSession>(this);
+    m_sessionGeneration = m_session->generation();
     m_session->setAddress(request.address);
     m_session->setPort(request.port);
     m_session->setUserId(request.userId);
     m_session->setPassword(request.password);
     m_session->setSiteText(request.siteText);
-    m_session->setFrameConsumerFactory(&m_host);
+    m_session->live().setFrameConsumerFactory(&m_host);
     // No sound output exists in this client yet: no audio is asked for.
-    m_session->setSoundDeviceAvailable(false);
+    m_session->live().setSoundDeviceAvailable(false);
     m_host.setSession(m_session.get());
     setButtonLook(360, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
@@ -480,8 +486,9 @@ void MainWindow::dropSession() {
     m_host.setSession(nullptr);
     session.reset();
     resetConnectControls();
-    // What the ended session posted is handled now, while it is known to be the old session's.
-    QCoreApplication::sendPostedEvents(this, 0);
+    // What the ended session posted (its disconnect order's released buttons and windows to
+    // close, the closed connection's notification) is still handled as it arrives: the ended
+    // session's generation stays the accepted one until the next session starts.
 }
 
 void MainWindow::resetConnectControls() {
@@ -506,8 +513,8 @@ void MainWindow::shutdown() {
     if (m_notificationBox)
         m_notificationBox->reject();
     if (m_session) {
-        if (m_session->liveOn() || m_session->liveRequestPending()) {
-            m_session->stopLive();
+        if (m_session->live().liveOn() || m_session->live().liveRequestPending()) {
+            m_session->live().stopLive();
             QThread::msleep(kShutdownPauseMs);
         }
         dropSession();

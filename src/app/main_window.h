@@ -73,6 +73,8 @@ public:
     // The posted window messages handled so far that the session marked live view started
     // with (LIVE_CHANNEL_INFO); for tests and diagnostics.
     int liveChannelInfoCount() const { return m_liveChannelInfoCount; }
+    // The generation of the session whose posted messages are handled (0 before the first).
+    std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
 
 protected:
     bool event(QEvent* event) override;
@@ -93,7 +95,7 @@ private:
     void runNotificationAction(const NotificationBox& box);
     void dropSession();
     void resetConnectControls();
-    void onVideoWindowReset(int panes);
+    void onVideoWindowReset(int channels);
     void onLiveChannels(std::uint16_t mask, std::uint16_t videoLoss);
     void onVisibleChannelsChanged(quint16 mask);
     std::uint16_t hiddenChannelMask() const;
@@ -127,6 +129,10 @@ private:
 
     LiveDecodeHost m_host;
     std::unique_ptr<RecorderSession> m_session;
+    // The generation of the session whose posted messages are handled: the current session's,
+    // or after a disconnect the ended session's until the next one starts. Messages of any
+    // other session are late and dropped.
+    std::uint64_t m_sessionGeneration = 0;
     VideoWindow* m_videoWindow = nullptr;
     ClockDisplay* m_clock = nullptr;
     std::map<int, SkinButton*> m_buttons;

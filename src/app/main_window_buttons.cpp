@@ -186,12 +186,12 @@ void MainWindow::onButton(int controlId) {
         return;
     case kRemoteSearchButton:
         // The search window does not exist yet; a user without the right is still told so.
-        if (m_session && m_session->loggedIn() && !m_session->maySearch() &&
-            !m_session->mayBackup())
+        if (m_session && m_session->loggedIn() && !m_session->status().maySearch() &&
+            !m_session->status().mayBackup())
             showNotification(kNoRight);
         return;
     case kRemoteSetupButton:
-        if (m_session && m_session->loggedIn() && !m_session->maySetup())
+        if (m_session && m_session->loggedIn() && !m_session->status().maySetup())
             showNotification(kNoRight);
         return;
     case kLocalSetupButton:
@@ -231,10 +231,10 @@ void MainWindow::onLayoutButton(int index) {
 void MainWindow::onLiveButton() {
     if (!m_session || !m_session->loggedIn())
         return;
-    if (m_session->liveOn())
-        m_session->stopLive();
+    if (m_session->live().liveOn())
+        m_session->live().stopLive();
     else
-        m_session->startLive();
+        m_session->live().startLive();
 }
 
 // Full screen on the monitor (of the first four) that holds the main window's centre.
@@ -277,13 +277,14 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
     // The drawing path is chosen when a decoder starts: live view stops while the window is
     // made again and then starts anew.
     // Decoders exist from the live request on, before live view is marked on.
-    const bool wasLive = m_session && (m_session->liveOn() || m_session->liveRequestPending());
+    const bool wasLive =
+        m_session && (m_session->live().liveOn() || m_session->live().liveRequestPending());
     if (wasLive)
-        m_session->stopLive();
+        m_session->live().stopLive();
     destroyVideoWindow();
     createVideoWindow();
     if (wasLive)
-        m_session->startLive();
+        m_session->live().startLive();
 }
 
 } // namespace kalder

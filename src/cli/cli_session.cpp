@@ -58,7 +58,9 @@ void CliSession::finish(int status) {
 
 bool CliSession::event(QEvent* event) {
     if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
-        if (!m_finishing)
+        // A message of a session other than the one held is late: dropped by its tag.
+        const bool stale = m_session && message->staleFor(m_session->generation());
+        if (!m_finishing && !stale)
             handle(*message);
         return true;
     }

@@ -139,6 +139,7 @@ public:
     bool discardAll() const override { return m_decoder->discardAll(); }
     void setDiscardAll() override { m_decoder->setDiscardAll(); }
     std::size_t queuedFrames() const override { return m_decoder->queuedFrames(); }
+    void waitUntilDrained() override { m_decoder->waitUntilDrained(); }
     void stop() override { m_decoder->stop(); }
     void setVideoLoss(bool lost) override { m_decoder->setVideoLoss(lost); }
     bool videoLoss() const override { return m_decoder->videoLoss(); }
@@ -163,7 +164,7 @@ public:
     LiveVisibility liveVisibility(unsigned channel) override {
         if (m_session == nullptr)
             return {};
-        return {m_session->liveOn(), m_session->channelHidden(channel)};
+        return {m_session->live().liveOn(), m_session->status().channelHidden(channel)};
     }
     void decoderInitFailed(unsigned) override {
         CliOutput* output = &m_output;
@@ -222,7 +223,7 @@ public:
 
 protected:
     void configureSession(RecorderSession& session) override {
-        session.setFrameConsumerFactory(&m_factory);
+        session.live().setFrameConsumerFactory(&m_factory);
         m_host.setSession(&session, this);
     }
 
@@ -242,19 +243,19 @@ protected:
 private:
     // The session asks for all channels at login; narrow the request once live view is on.
     void requestChannels() {
-        if (!session().liveOn()) {
+        if (!session().live().liveOn()) {
             QTimer::singleShot(10, this, [this] { requestChannels(); });
             return;
         }
         m_requested = true;
-        session().requestChannels(m_args.mask);
+        session().live().requestChannels(m_args.mask);
     }
 
     void timeUp() {
-        m_facts.titles = session().channelTitles();
+        m_facts.titles = session().status().channelTitles();
         for (unsigned c = 0; c < kChannelCount; ++c)
-            m_facts.hidden[c] = session().channelHidden(c);
-        m_facts.videoLoss = session().videoLossMask();
+            m_facts.hidden[c] = session().status().channelHidden(c);
+        m_facts.videoLoss = session().live().videoLossMask();
         finish(kExitOk);
     }
 

@@ -129,6 +129,11 @@ std::size_t ChannelDecoder::queuedBytes() const {
     return m_queuedBytes;
 }
 
+void ChannelDecoder::waitUntilDrained() {
+    std::unique_lock lock(m_queueLock);
+    m_drained.wait(lock, [this] { return m_queue.empty() || m_threadEnded; });
+}
+
 void ChannelDecoder::requestStop() {
     {
         std::lock_guard lock(m_queueLock);
@@ -218,6 +223,8 @@ void ChannelDecoder::run() {
             m_queuedBytes -= frame->data.size();
             if (std::exchange(m_resyncAfterOverflow, false))
                 state.waitingForKeyFrame = true;
+            if (m_queue.empty())
+                m_drained.notify_all();
         }
         bump(m_counters.taken);
         if (m_discardAll.load()) {
@@ -233,6 +240,11 @@ void ChannelDecoder::run() {
         state.entries.uninit(state.context.data());
     }
     m_host.decodeThreadEnded(state.lastChannel);
+    {
+        std::lock_guard lock(m_queueLock);
+        m_threadEnded = true;
+    }
+    m_drained.notify_all();
     m_threadRunning = false;
 }
 

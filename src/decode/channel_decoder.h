@@ -46,8 +46,8 @@ struct ChannelDecoderStats {
 // buffer of the picture store and tells the picture target of each picture, under the channel's
 // picture lock.
 //
-// Stopping, by the owner: setDiscardAll() on every channel's decoder first, then one by one wait
-// until queuedFrames() is 0 and stop(). The destructor stops the thread when the owner did not
+// Stopping, by the owner: setDiscardAll() on every channel's decoder first, then one by one
+// waitUntilDrained() and stop(). The destructor stops the thread when the owner did not
 // and frees whatever is still queued.
 class ChannelDecoder final : public FrameConsumer {
 public:
@@ -87,6 +87,7 @@ public:
     std::size_t queuedFrames() const override;
     // Bytes of the queued frames' records.
     std::size_t queuedBytes() const;
+    void waitUntilDrained() override;
     // requestStop() and wait for the thread's end.
     void stop() override;
     void requestStop();
@@ -136,6 +137,9 @@ private:
     // Frames were dropped for the bound without a key frame to resume from: the thread must
     // wait for one. Guarded by m_queueLock.
     bool m_resyncAfterOverflow = false;
+    // Signalled when the decode thread empties the queue and when it ends.
+    std::condition_variable m_drained;
+    bool m_threadEnded = false; // guarded by m_queueLock
 
     mutable std::mutex m_stateLock;
     bool m_videoLoss = false; // guarded by m_stateLock

@@ -40,7 +40,7 @@ DecodeHost::LiveVisibility LiveDecodeHost::liveVisibility(unsigned channel) {
     const RecorderSession* session = m_session.load();
     if (session == nullptr)
         return {};
-    return {session->liveOn(), session->channelHidden(channel)};
+    return {session->live().liveOn(), session->status().channelHidden(channel)};
 }
 
 void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
@@ -51,9 +51,9 @@ void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
     std::string title;
     AudioFacts audio;
     if (session != nullptr && facts.channel < kChannelCount) {
-        title = session->channelTitles()[facts.channel];
+        title = session->status().channelTitles()[facts.channel];
         audio.streamHasAudio = session->audioOn();
-        audio.audioChannel = session->audioChannel();
+        audio.audioChannel = session->live().audioChannel();
     }
     window->composeOverlay(facts, title, m_liveLabel, audio);
 }

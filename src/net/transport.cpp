@@ -171,6 +171,9 @@ bool discardPayload(MessageSocket& socket, const MessageHeader& header) {
             return false;
         left -= n;
     }
+    // A deliberate pause, not a wait for a condition: messages that nothing handles (unknown
+    // ids, the recorder's keep-alives, garbage) cost the receive thread at least 1 ms each, so
+    // a recorder that floods them cannot keep it spinning at full speed.
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }

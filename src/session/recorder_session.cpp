@@ -3,31 +3,34 @@
 #include "files/local_log.h"
 #include "wire/message_catalogue.h"
 #include "wire/nack_outcome.h"
+#include "net/tcp_connector.h"
 #include "net/trace.h"
 #include "session/window_message.h"
 
 #include <QCoreApplication>
 #include <QObject>
 
-#include <arpa/inet.h>
 #include <cassert>
 #include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace kalder {
 
 namespace {
 
-constexpr auto kDisconnectPoll = std::chrono::milliseconds(50);
-constexpr auto kReceiveWaitPoll = std::chrono::milliseconds(100);
 constexpr int kReceivePollMs = 100;
-constexpr int kConnectPollMs = 100;
 constexpr int kKeepAliveSteps = 200;
+
+// The generation of the next session; 0 is never handed out (it marks messages of no session).
+std::atomic<std::uint64_t> s_nextGeneration{1};
+
+std::uint64_t takeGeneration() {
+    std::uint64_t generation = s_nextGeneration.fetch_add(1);
+    while (generation == 0)
+        generation = s_nextGeneration.fetch_add(1);
+    return generation;
+}
 
 std::string fixedField(std::string text, std::size_t width) {
     if (text.size() > width)
@@ -51,11 +54,14 @@ int productFamilyFor(std::uint8_t productNumber) {
     }
 }
 
-RecorderSession::RecorderSession(QObject* receiver) : m_receiver(receiver) {
+RecorderSession::RecorderSession(QObject* receiver)
+    : m_receiver(receiver), m_generation(takeGeneration()) {
     m_socket.setStopFlag(&m_receiveStop);
-    registerHandlers();
-    registerLiveHandlers();
-    registerStatusHandlers();
+    using namespace MessageId;
+    registerHandler(HELLO48_ACK, [this](const MessageHeader& h) { return RecvFn_Hello48Ack(h); });
+    registerHandler(BYE48, [this](const MessageHeader& h) { return RecvFn_Bye48(h); });
+    // The recorder's own keep-alives (id 511) have no handler: the dispatcher drops them
+    // silently.
 }
 
 RecorderSession::~RecorderSession() {
@@ -123,7 +129,8 @@ void RecorderSession::send(const MessageHeader& header, std::span<const std::byt
 
 void RecorderSession::post(int message, std::uintptr_t wParam, std::intptr_t lParam) const {
     if (m_receiver)
-        QCoreApplication::postEvent(m_receiver, new WindowMessageEvent(message, wParam, lParam));
+        QCoreApplication::postEvent(m_receiver,
+                                    new WindowMessageEvent(message, wParam, lParam, m_generation));
 }
 
 void RecorderSession::notify(Notification notification) const {
@@ -152,6 +159,20 @@ bool RecorderSession::readPayload(const MessageHeader& header, std::vector<std::
     return LoopReceive(m_socket, payload);
 }
 
+void RecorderSession::registerHandler(std::uint16_t id, MessageDispatcher::Handler handler) {
+    m_dispatcher.setHandler(id, std::move(handler));
+}
+
+void RecorderSession::registerEmptyReplyHandler(std::uint16_t id,
+                                                std::function<void(const MessageHeader&)> handler) {
+    m_dispatcher.setEmptyReplyHandler(id, std::move(handler));
+}
+
+void RecorderSession::adoptTablePassword(std::string_view tablePassword) {
+    std::lock_guard lock(m_stateMutex);
+    m_password = replacePasswordPrefix(m_password, tablePassword);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Connect, receive and keep-alive threads.
 
@@ -163,54 +184,18 @@ void RecorderSession::startOnConnectedSocket(int fd) {
     beginReceiving(fd);
 }
 
-// Connect thread: creates the socket, connects and, on success, starts the receive thread and
-// sends HELLO. Failures are posted; the connect thread never waits for the GUI.
+// Connect thread: connects and, on success, starts the receive thread and sends HELLO.
+// Failures are posted; the connect thread never waits for the GUI.
 void RecorderSession::connectThread() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) {
+    const TcpConnectResult result = connectTcp(address(), m_port, &m_connectAbort);
+    if (result.noSocket) {
         post(WindowMessage::DropSession);
         notify({0, 0});
-        post(WindowMessage::ConnectFailed, static_cast<std::uintptr_t>(errno));
+        post(WindowMessage::ConnectFailed, static_cast<std::uintptr_t>(result.error));
         return;
     }
-    // A dead peer is found within seconds: keep-alive probes after 3 s idle, every 2 s.
-    const int on = 1, idle = 3, interval = 2;
-    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
-
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(m_port);
-    // Dotted-quad only: the session never resolves names.
-    int error = 0;
-    if (::inet_pton(AF_INET, address().c_str(), &peer.sin_addr) != 1) {
-        error = EINVAL;
-    } else {
-        // The kernel decides between success, refusal and time-out as a blocking connect would;
-        // waiting in slices only lets the disconnect order abandon a connect in progress.
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-            error = errno;
-            if (error == EINPROGRESS || error == EINTR) {
-                error = EINPROGRESS;
-                while (error == EINPROGRESS) {
-                    if (m_connectAbort) {
-                        error = ECANCELED;
-                        break;
-                    }
-                    pollfd pfd{fd, POLLOUT, 0};
-                    if (::poll(&pfd, 1, kConnectPollMs) > 0) {
-                        socklen_t len = sizeof error;
-                        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
-                            error = errno;
-                    }
-                }
-            }
-        }
-    }
-    if (error != 0) {
-        ::close(fd);
+    if (!result.connected()) {
+        const int error = result.error;
         trace("connect failed : %d\n", error);
         if (error == ETIMEDOUT || error == ECONNREFUSED) {
             post(WindowMessage::DropSession);
@@ -221,7 +206,7 @@ void RecorderSession::connectThread() {
         writeLogonEntry(kLogEventLogonFailed, true);
         return;
     }
-    beginReceiving(fd);
+    beginReceiving(result.fd);
 }
 
 void RecorderSession::beginReceiving(int fd) {
@@ -298,32 +283,38 @@ void RecorderSession::startKeepAlive() {
         return;
     if (m_aliveThread.joinable())
         m_aliveThread.join();
-    m_aliveStop = false;
+    {
+        std::lock_guard aliveLock(m_aliveMutex);
+        m_aliveStop = false;
+    }
     m_aliveRunning = true;
     m_aliveThread = std::jthread([this] { keepAliveThread(); });
 }
 
-// Keep-alive thread: ALIVE_REQ, then 200 short sleeps that watch the stop flag.
+// Keep-alive thread: ALIVE_REQ, then a wait of 200 steps that the stop request cuts short.
 void RecorderSession::keepAliveThread() {
+    std::unique_lock lock(m_aliveMutex);
     while (!m_aliveStop) {
+        lock.unlock();
         send(makeHeader(MessageId::ALIVE_REQ));
-        for (int i = 0; i < kKeepAliveSteps && !m_aliveStop; ++i)
-            std::this_thread::sleep_for(m_keepAliveStep);
+        lock.lock();
+        m_aliveWake.wait_for(lock, kKeepAliveSteps * m_keepAliveStep,
+                             [this] { return m_aliveStop.load(); });
     }
     m_aliveRunning = false;
 }
 
+// Any thread: sets the keep-alive thread's stop flag and wakes it.
+void RecorderSession::requestKeepAliveStop() {
+    {
+        std::lock_guard lock(m_aliveMutex);
+        m_aliveStop = true;
+    }
+    m_aliveWake.notify_all();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Login and farewell.
-
-void RecorderSession::registerHandlers() {
-    using namespace MessageId;
-    m_dispatcher.setHandler(HELLO48_ACK,
-                            [this](const MessageHeader& h) { return RecvFn_Hello48Ack(h); });
-    m_dispatcher.setHandler(BYE48, [this](const MessageHeader& h) { return RecvFn_Bye48(h); });
-    // The recorder's own keep-alives (id 511) have no handler: the dispatcher drops them
-    // silently.
-}
 
 bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
     m_loggedIn = true;
@@ -361,7 +352,7 @@ bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
     m_channelNum = record.channel_num;
 
     post(WindowMessage::LiveButton, static_cast<std::uintptr_t>(ButtonLook::Usable));
-    startLive();
+    m_live.startLive();
     writeLogonEntry(kLogEventLogon, false);
 
     const unsigned major = record.product_major_ver, minor = record.product_minor_ver;
@@ -389,17 +380,16 @@ bool RecorderSession::RecvFn_Bye48(const MessageHeader& header) {
 // Audio flag (code-word bit 3) of every incoming header, before dispatch.
 bool RecorderSession::onAudioFlag(const MessageHeader& header) {
     const bool flag = header.audioFlag();
-    if (flag == m_lastAudioFlag || !(m_liveOn || m_playbackOn))
+    const bool liveOn = m_live.liveOn();
+    if (flag == m_lastAudioFlag || !(liveOn || m_playbackOn))
         return false;
     m_lastAudioFlag = flag;
-    m_audioStoppedByView = false;
     if (flag) {
-        startPlayer(m_liveOn ? AudioStreamKind::Live : AudioStreamKind::RemotePlayback);
+        m_live.audioFlagRose(liveOn ? AudioStreamKind::Live : AudioStreamKind::RemotePlayback);
         m_audioOn = true;
         post(WindowMessage::AudioButton, static_cast<std::uintptr_t>(ButtonLook::Pressed));
     } else {
-        stopPlayer();
-        m_audioChannelMask = 0;
+        m_live.audioFlagFell();
         m_audioOn = false;
         post(WindowMessage::AudioButton, static_cast<std::uintptr_t>(ButtonLook::Released));
     }
@@ -421,8 +411,8 @@ void RecorderSession::disconnect() {
     // 1. The Connect button shows released.
     post(WindowMessage::ConnectButton, static_cast<std::uintptr_t>(ButtonLook::Released));
     // 2. Stop the first activity under way.
-    if (m_liveOn) {
-        stopLive();
+    if (m_live.liveOn()) {
+        m_live.stopLive();
     } else if (m_playbackOn) {
         send(makeHeader(MessageId::RPLAY_STOP));
     } else if (m_backupOn) {
@@ -444,17 +434,12 @@ void RecorderSession::disconnect() {
     post(WindowMessage::LeaveFullScreen);
     // 6. Clear the pending requests; stop the keep-alive thread and wait for it.
     m_configRequestPending = false;
-    m_liveRequestPending = false;
+    m_live.clearRequestPending();
     m_playbackRequestPending = false;
     {
         std::lock_guard lock(m_threadMutex);
         m_noMoreKeepAlive = true;
-        m_aliveStop = true;
-    }
-    while (m_aliveRunning)
-        std::this_thread::sleep_for(kDisconnectPoll);
-    {
-        std::lock_guard lock(m_threadMutex);
+        requestKeepAliveStop();
         if (m_aliveThread.joinable())
             m_aliveThread.join();
     }
@@ -465,8 +450,6 @@ void RecorderSession::disconnect() {
     // 9. Stop the receive thread and wait for it. The socket's stop flag is this flag, so a
     // read in the middle of a message gives up at once instead of running into its limit.
     m_receiveStop = true;
-    while (m_receiveRunning)
-        std::this_thread::sleep_for(kReceiveWaitPoll);
     if (m_receiveThread.joinable())
         m_receiveThread.join();
     // 10. Close the socket.
@@ -489,8 +472,8 @@ void RecorderSession::disconnect() {
 
     // Consumers created for a live request that never became live view (and the audio player)
     // are dismantled too: nothing of the session may run past its end.
-    dismantleConsumers();
-    stopPlayer();
+    m_live.dismantleConsumers();
+    m_live.stopPlayer();
 }
 
 // Stops every thread without the farewell (destructor of a session dropped without the
@@ -502,15 +485,15 @@ void RecorderSession::stopThreads() {
     {
         std::lock_guard lock(m_threadMutex);
         m_noMoreKeepAlive = true;
-        m_aliveStop = true;
+        requestKeepAliveStop();
         if (m_aliveThread.joinable())
             m_aliveThread.join();
     }
     m_receiveStop = true;
     if (m_receiveThread.joinable())
         m_receiveThread.join();
-    dismantleConsumers();
-    stopPlayer();
+    m_live.dismantleConsumers();
+    m_live.stopPlayer();
 }
 
 } // namespace kalder

@@ -37,9 +37,10 @@ enum : int {
                                    // posted when the second changes
     LiveChannels = 21110,          // LIVE_CHANNEL_INFO: wParam = streaming channel mask (hidden
                                    // channels removed), lParam = video-loss mask
-    VideoWindowReset = 21111,      // clear and repaint the video window; wParam = panes of the
-                                   // layout to select (4, 9, 16) or 0 to keep the layout; live
-                                   // start and stop also release the nine layout buttons
+    VideoWindowReset = 21111,      // clear and repaint the video window; wParam = the
+                                   // recorder's channel count (4, 8, 16), whose layout the window
+                                   // selects, or 0 to keep the layout; live start and stop also
+                                   // release the nine layout buttons
     HiddenChannelsChanged = 21112, // the hidden state of channels changed: repaint
     AudioChannel = 21113,          // wParam = the recorder's audio channel (DB_CHANGE byte 540)
     CloseWindow = 21114,           // wParam: CloseTarget; close that window when it is open
@@ -68,19 +69,32 @@ enum : int {
 };
 } // namespace CloseTarget
 
-// A posted window message: QEvent::Type is the message number.
+// A posted window message: QEvent::Type is the message number. Everything a session posts
+// carries the session's generation (unique and non-zero for each session of the process), so
+// that a receiver can tell a late message of an ended session from one of the session it now
+// holds; generation 0 marks a message bound to no session (the program's own, the decoders').
 class WindowMessageEvent : public QEvent {
 public:
-    WindowMessageEvent(int message, std::uintptr_t wParam, std::intptr_t lParam)
-        : QEvent(static_cast<QEvent::Type>(message)), m_wParam(wParam), m_lParam(lParam) {}
+    WindowMessageEvent(int message, std::uintptr_t wParam, std::intptr_t lParam,
+                       std::uint64_t generation = 0)
+        : QEvent(static_cast<QEvent::Type>(message)), m_wParam(wParam), m_lParam(lParam),
+          m_generation(generation) {}
 
     int message() const { return static_cast<int>(type()); }
     std::uintptr_t wParam() const { return m_wParam; }
     std::intptr_t lParam() const { return m_lParam; }
+    std::uint64_t generation() const { return m_generation; }
+
+    // The message belongs to a session other than the one of `currentGeneration`: the receiver
+    // drops it. Messages of no session are never stale.
+    bool staleFor(std::uint64_t currentGeneration) const {
+        return m_generation != 0 && m_generation != currentGeneration;
+    }
 
 private:
     std::uintptr_t m_wParam;
     std::intptr_t m_lParam;
+    std::uint64_t m_generation;
 };
 
 } // namespace kalder

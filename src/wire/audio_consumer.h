@@ -23,6 +23,9 @@ public:
     virtual void enqueueAudio(std::span<const std::byte> element) = 0;
     // Elements still queued (read by the GUI thread while live view stops).
     virtual std::size_t queuedBuffers() const = 0;
+    // GUI thread, while live view stops: blocks until no element is queued any more, or the
+    // feeding thread has ended.
+    virtual void waitUntilDrained() = 0;
 };
 
 // Set by the front end that has a sound output; without one no player is ever created.

@@ -9,7 +9,7 @@ namespace kalder {
 
 // A channel's frame consumer as the session sees it (the channel decoder). The producer hands
 // frames over with enqueueFrame; the owner dismantles consumers in a fixed order: setDiscardAll
-// on all of them first, then one by one wait until queuedFrames() is 0, then stop().
+// on all of them first, then one by one waitUntilDrained(), then stop().
 class FrameConsumer {
 public:
     virtual ~FrameConsumer() = default;
@@ -22,6 +22,9 @@ public:
     // Owner (GUI thread).
     virtual void setDiscardAll() = 0;
     virtual std::size_t queuedFrames() const = 0;
+    // Blocks until no frame is queued any more, or the consumer's thread has ended (then frames
+    // may stay queued: nothing would take them).
+    virtual void waitUntilDrained() = 0;
     // Sets the stop request and returns when the consumer's thread has ended.
     virtual void stop() = 0;
 

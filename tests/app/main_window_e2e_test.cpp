@@ -106,7 +106,7 @@ TEST_F(MainWindowE2E, ConnectDialogAtStartLeadsToLiveView) {
     WAIT_UNTIL(window.session() != nullptr, 5000);
     EXPECT_TRUE(window.button(360)->pressedLook());
     WAIT_UNTIL(window.liveChannelInfoCount() > 0, kLiveTimeoutMs);
-    EXPECT_TRUE(window.session()->liveOn());
+    EXPECT_TRUE(window.session()->live().liveOn());
     WAIT_UNTIL(window.button(369)->pressedLook(), 5000);
     EXPECT_EQ(window.videoWindow()->layoutModel().layout(), 4) << "4 channels: 4 cells";
     WAIT_EQ(window.videoWindow()->decodedChannels() & 0xF, 0xF, kLiveTimeoutMs);
@@ -179,7 +179,7 @@ TEST_F(MainWindowE2E, LiveRequestFollowsEveryLayoutChange) {
         const int expected = video->visibleChannelMask();
         WAIT_EQ(simLiveMask(sim), expected, 10000);
         SCOPED_TRACE(id);
-        WAIT_EQ(static_cast<int>(window.session()->liveChannelMask()), expected, 10000);
+        WAIT_EQ(static_cast<int>(window.session()->live().liveChannelMask()), expected, 10000);
     }
     EXPECT_EQ(video->layoutModel().layout(), 16);
 }
@@ -199,7 +199,7 @@ TEST_F(MainWindowE2E, LiveButtonStopsAndRestartsAndTitlesFollowTheRecorder) {
     WAIT_EQ(video->overlay(1).topText, std::string("Gate 720x480"), 10000);
 
     QTest::mouseClick(window.button(369), Qt::LeftButton);
-    EXPECT_FALSE(window.session()->liveOn());
+    EXPECT_FALSE(window.session()->live().liveOn());
     WAIT_UNTIL(!window.button(369)->pressedLook(), 5000);
     EXPECT_EQ(video->mode(), StreamKind::Idle);
     WAIT_EQ(simLiveMask(sim), 0, 10000);
@@ -213,7 +213,7 @@ TEST_F(MainWindowE2E, LiveButtonStopsAndRestartsAndTitlesFollowTheRecorder) {
 
     // Video loss reaches the window.
     EXPECT_EQ(sim.admin("videoloss 3 1"), "ok");
-    WAIT_EQ(window.session()->videoLossMask(), std::uint16_t{0x4}, 10000);
+    WAIT_EQ(window.session()->live().videoLossMask(), std::uint16_t{0x4}, 10000);
 }
 
 TEST_F(MainWindowE2E, DrawModeChangeRemakesTheVideoWindowAndLiveGoesOn) {
@@ -236,7 +236,7 @@ TEST_F(MainWindowE2E, DrawModeChangeRemakesTheVideoWindowAndLiveGoesOn) {
     ASSERT_NE(window.videoWindow(), nullptr);
     EXPECT_FALSE(window.videoWindow()->isAccelerated());
     EXPECT_EQ(window.findChildren<VideoWindow*>().size(), 1);
-    WAIT_UNTIL(window.session()->liveOn(), kLiveTimeoutMs);
+    WAIT_UNTIL(window.session()->live().liveOn(), kLiveTimeoutMs);
     WAIT_EQ(window.videoWindow()->decodedChannels() & 0xF, 0xF, kLiveTimeoutMs);
     WAIT_EQ(window.videoWindow()->overlay(0).topText, std::string("CH1 720x480"), 10000);
 }

@@ -1,5 +1,5 @@
 // The main window without a recorder: program options, the time-zone offset, the notification
-// box's layout, the frame and its buttons.
+// box's layout, the frame and its buttons, and the session tags of posted messages.
 #include "ui/notification_box.h"
 #include "decode/decoder_init_error_event.h"
 #include "app/program_start.h"
@@ -7,6 +7,8 @@
 #include "video/video_window.h"
 #include "files/local_log.h"
 #include "main_window_harness.h"
+#include "session/recorder_session.h"
+#include "session/window_message.h"
 #include "ui/skin_button.h"
 
 #include <QFontMetrics>
@@ -18,8 +20,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <cstdlib>
 #include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace kalder {
 namespace {
@@ -294,6 +300,62 @@ TEST(MainWindowFrame, RemovableModeNeverConnects) {
     EXPECT_EQ(window.connectDialog(), nullptr);
     EXPECT_EQ(window.session(), nullptr);
     EXPECT_FALSE(QDir(harness.dataFolder() + "/Upgrade").exists());
+}
+
+TEST(MainWindowSession, MessagesOfAnEndedSessionAreDroppedByTheirTag) {
+    // A recorder that takes the connection and never answers: the sessions wait for a login.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ConnectRequest request;
+    request.address = "127.0.0.1";
+    request.port = ntohs(address.sin_port);
+    request.userId = "admin";
+
+    test::MainWindowHarness harness;
+    {
+        MainWindow window(harness.config());
+        window.show();
+        window.connectTo(request);
+        ASSERT_NE(window.session(), nullptr);
+        const std::uint64_t ended = window.session()->generation();
+        EXPECT_NE(ended, 0u);
+        // The Connect button drops the session; its disconnect order has posted, among others,
+        // the released Connect button. The next session starts before any of it is delivered.
+        QTest::mouseClick(window.button(360), Qt::LeftButton);
+        ASSERT_EQ(window.session(), nullptr);
+        window.connectTo(request);
+        ASSERT_NE(window.session(), nullptr);
+        const std::uint64_t current = window.session()->generation();
+        EXPECT_NE(current, ended);
+        EXPECT_NE(current, 0u);
+        EXPECT_EQ(window.acceptedSessionGeneration(), current);
+
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window.button(360)->pressedLook()) << "the ended session's messages are late";
+        EXPECT_EQ(window.notificationBox(), nullptr);
+
+        auto post = [&](int message, ButtonLook look, std::uint64_t generation) {
+            QCoreApplication::postEvent(
+                &window,
+                new WindowMessageEvent(message, static_cast<std::uintptr_t>(look), 0, generation));
+            QCoreApplication::processEvents();
+        };
+        post(WindowMessage::LiveButton, ButtonLook::Pressed, ended);
+        EXPECT_FALSE(window.button(369)->pressedLook());
+        post(WindowMessage::LiveButton, ButtonLook::Pressed, current);
+        EXPECT_TRUE(window.button(369)->pressedLook());
+        // Generation 0 belongs to no session and is always handled.
+        post(WindowMessage::LiveButton, ButtonLook::Released, 0);
+        EXPECT_FALSE(window.button(369)->pressedLook());
+    }
+    ::close(listener);
 }
 
 } // namespace

@@ -25,6 +25,7 @@ public:
     bool discardAll() const override { return m_discard; }
     void setDiscardAll() override { m_discard = true; }
     std::size_t queuedFrames() const override { return 0; }
+    void waitUntilDrained() override {}
     void stop() override {}
     void setVideoLoss(bool lost) override { m_loss = lost; }
     bool videoLoss() const override { return m_loss; }
@@ -49,6 +50,7 @@ public:
             __builtin_trap();
     }
     std::size_t queuedBuffers() const override { return 0; }
+    void waitUntilDrained() override {}
 };
 
 class NullAudioFactory : public AudioConsumerFactory {
@@ -109,10 +111,10 @@ inline void runSession(const std::vector<std::uint8_t>& stream, int singleViewCh
     NullAudioFactory audio;
     RecorderSession session(nullptr);
     session.setUserId("admin");
-    session.setFrameConsumerFactory(&frames);
-    session.setAudioConsumerFactory(&audio);
-    session.setSoundDeviceAvailable(true);
-    session.setSingleViewChannel(singleViewChannel);
+    session.live().setFrameConsumerFactory(&frames);
+    session.live().setAudioConsumerFactory(&audio);
+    session.live().setSoundDeviceAvailable(true);
+    session.live().setSingleViewChannel(singleViewChannel);
     session.setKeepAliveStep(std::chrono::milliseconds(1));
     session.startOnConnectedSocket(fds[0]);
     while (session.receiving())

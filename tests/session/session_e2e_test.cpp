@@ -52,7 +52,7 @@ protected:
         configureLocalLog({m_dataFolder, false, 0});
         ASSERT_TRUE(s_sim && s_sim->running());
         m_session = std::make_unique<RecorderSession>(&m_events);
-        m_session->setFrameConsumerFactory(&m_frames);
+        m_session->live().setFrameConsumerFactory(&m_frames);
         m_session->setAddress("127.0.0.1");
         m_session->setPort(s_sim->port());
     }
@@ -74,12 +74,12 @@ protected:
     }
     void loginLive() {
         connectAs("AdMiN", "1234");
-        ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
-        ASSERT_TRUE(pumpUntil([&] { return m_session->liveOn(); }));
+        ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
+        ASSERT_TRUE(waitUntil([&] { return m_session->live().liveOn(); }));
     }
     bool framesGrowBy(std::size_t count) {
         const std::size_t start = m_frames.totalFrames();
-        return pumpUntil([&] { return m_frames.totalFrames() >= start + count; },
+        return waitUntil([&] { return m_frames.totalFrames() >= start + count; },
                          std::chrono::seconds(30));
     }
     std::vector<FrameRecord> allFrames() const {
@@ -119,7 +119,7 @@ TEST_F(SessionE2e, MixedCaseLoginStreamsWholeFrames) {
     for (const FrameRecord& f : frames)
         multiFragment += f.data.size() > 4000;
     EXPECT_GT(multiFragment, 0u);
-    EXPECT_NE(m_session->recorderClock(), 0u);
+    EXPECT_NE(m_session->live().recorderClock(), 0u);
 }
 
 TEST_F(SessionE2e, OversizedFrameIsDroppedAndStreamingGoesOn) {
@@ -137,7 +137,7 @@ TEST_F(SessionE2e, OversizedFrameIsDroppedAndStreamingGoesOn) {
     ASSERT_TRUE(framesGrowBy(8));
     ASSERT_EQ(s_sim->admin("oversized-frame").rfind("ok", 0), 0u);
     // Frames already on their way arrive first; then the session drops the big one.
-    const bool sawDrop = pumpUntil([&] { return droppedCount() > 0; }, std::chrono::seconds(30));
+    const bool sawDrop = waitUntil([&] { return droppedCount() > 0; }, std::chrono::seconds(30));
     const bool goesOn = framesGrowBy(30);
     EXPECT_TRUE(m_events.notifications().empty());
     EXPECT_TRUE(m_session->receiving());
@@ -164,19 +164,19 @@ TEST_F(SessionE2e, UnknownIdsAndOddCodesAreSurvived) {
 TEST_F(SessionE2e, VideoLossAndHiddenChannels) {
     loginLive();
     ASSERT_EQ(s_sim->admin("videoloss 2 1"), "ok");
-    ASSERT_TRUE(pumpUntil([&] { return m_session->videoLossMask() == 0x0002; }));
+    ASSERT_TRUE(waitUntil([&] { return m_session->live().videoLossMask() == 0x0002; }));
     EXPECT_TRUE(m_frames.videoLoss(1));
-    EXPECT_GE(m_session->liveGeneration(), 2u);
+    EXPECT_GE(m_session->live().liveGeneration(), 2u);
     ASSERT_EQ(s_sim->admin("videoloss 2 0"), "ok");
-    ASSERT_TRUE(pumpUntil([&] { return m_session->videoLossMask() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return m_session->live().videoLossMask() == 0; }));
 
     // Channel 3 is withdrawn from account 0's live view: hidden, and left out of the mask.
     ASSERT_EQ(s_sim->admin("liveview 0 3 0"), "ok");
-    ASSERT_TRUE(pumpUntil([&] { return m_session->channelHidden(2); }));
-    m_session->requestChannels(0x000F);
-    ASSERT_TRUE(pumpUntil([&] { return m_session->liveChannelMask() == 0x000B; }));
+    ASSERT_TRUE(waitUntil([&] { return m_session->status().channelHidden(2); }));
+    m_session->live().requestChannels(0x000F);
+    ASSERT_TRUE(waitUntil([&] { return m_session->live().liveChannelMask() == 0x000B; }));
     ASSERT_EQ(s_sim->admin("liveview 0 3 1"), "ok");
-    ASSERT_TRUE(pumpUntil([&] { return !m_session->channelHidden(2); }));
+    ASSERT_TRUE(waitUntil([&] { return !m_session->status().channelHidden(2); }));
 }
 
 TEST_F(SessionE2e, FarewellReasonsBecomeCategories) {
@@ -189,7 +189,7 @@ TEST_F(SessionE2e, FarewellReasonsBecomeCategories) {
         SetUp();
         loginLive();
         ASSERT_EQ(s_sim->admin(command).rfind("ok", 0), 0u);
-        ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification(expected); }));
+        ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification(expected); }));
         EXPECT_FALSE(m_session->loggedIn());
     }
 }
@@ -203,7 +203,7 @@ TEST_F(SessionE2e, PeerClosingMidFragmentIsNoticedAtOnce) {
     loginLive();
     ASSERT_TRUE(framesGrowBy(4));
     ASSERT_EQ(s_sim->admin("close-mid-fragment").rfind("ok", 0), 0u);
-    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
     EXPECT_FALSE(m_session->receiving());
     m_session->disconnect();
     m_session->setReceiveClock(nullptr);
@@ -213,7 +213,7 @@ TEST_F(SessionE2e, WithdrawnLoginRightEndsTheSession) {
     loginLive();
     ASSERT_EQ(s_sim->admin("right 0 login 0"), "ok");
     ASSERT_EQ(s_sim->admin("push rights").rfind("ok", 0), 0u);
-    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
     ASSERT_EQ(s_sim->admin("right 0 login 1"), "ok");
     const auto all = m_events.notifications();
     ASSERT_GE(all.size(), 2u);
@@ -225,7 +225,7 @@ TEST_F(SessionE2e, WithdrawnLoginRightEndsTheSession) {
 TEST_F(SessionE2e, WrongFamilyIsRefused) {
     ASSERT_EQ(s_sim->admin("product 1"), "ok");
     connectAs("admin", "1234");
-    const bool ended = pumpUntil([&] { return m_events.hasNotification({2, 0}); });
+    const bool ended = waitUntil([&] { return m_events.hasNotification({2, 0}); });
     ASSERT_EQ(s_sim->admin("product 4"), "ok");
     ASSERT_TRUE(ended);
     ASSERT_TRUE(m_events.has(WindowMessage::NotServed));
@@ -241,10 +241,8 @@ TEST_F(SessionE2e, DisconnectEndsEverythingAndTheRecorderSeesTheFarewell) {
     EXPECT_FALSE(m_session->socketOpen());
     EXPECT_EQ(m_frames.alive(), 0u);
     // The recorder drops the client after the farewell.
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     std::string reply;
-    while (std::chrono::steady_clock::now() < end && (reply = s_sim->admin("logged-in")) != "ok 0")
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    waitUntil([&] { return (reply = s_sim->admin("logged-in")) == "ok 0"; });
     EXPECT_EQ(reply, "ok 0");
 }
 
@@ -254,7 +252,7 @@ TEST_F(SessionE2e, RefusedConnectIsReported) {
     m_session->setPort(gone.port());
     gone.stop();
     connectAs("admin", "1234");
-    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
     EXPECT_TRUE(m_events.hasNotification({1, 1}));
 }
 

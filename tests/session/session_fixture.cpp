@@ -55,9 +55,9 @@ void SessionFixture::SetUp() {
     std::filesystem::remove_all(m_dataFolder);
     configureLocalLog({m_dataFolder, false, 0});
     m_session = std::make_unique<RecorderSession>(&m_events);
-    m_session->setFrameConsumerFactory(&m_frames);
-    m_session->setAudioConsumerFactory(&m_audio);
-    m_session->setSoundDeviceAvailable(true);
+    m_session->live().setFrameConsumerFactory(&m_frames);
+    m_session->live().setAudioConsumerFactory(&m_audio);
+    m_session->live().setSoundDeviceAvailable(true);
 }
 
 void SessionFixture::TearDown() {
@@ -81,15 +81,15 @@ std::optional<WireMessage> SessionFixture::startSession(const std::string& user,
 
 void SessionFixture::login(const HelloRecord& hello) {
     m_recorder.send(MessageId::HELLO48_ACK, encodeHelloRecord(hello));
-    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
     ASSERT_TRUE(m_recorder.readUntil(MessageId::LIVE_REQ));
 }
 
 void SessionFixture::goLive(std::uint32_t word) {
     m_recorder.send(MessageId::LIVE_CHANNEL_INFO, be32Bytes(word));
     const std::size_t before = m_events.count(WindowMessage::LiveChannels);
-    ASSERT_TRUE(pumpUntil([&] { return m_events.count(WindowMessage::LiveChannels) > before; }));
-    ASSERT_TRUE(m_session->liveOn());
+    ASSERT_TRUE(waitUntil([&] { return m_events.count(WindowMessage::LiveChannels) > before; }));
+    ASSERT_TRUE(m_session->live().liveOn());
 }
 
 void SessionFixture::sendFrame(const std::vector<std::byte>& frame, std::size_t fragmentSize,
@@ -107,7 +107,7 @@ void SessionFixture::sendFrame(const std::vector<std::byte>& frame, std::size_t 
 void SessionFixture::sync(std::uint16_t codeExtra) {
     ++m_syncCount;
     m_recorder.send(MessageId::DVR_TIME_ACK, be32Bytes(0xABC00000u + m_syncCount), 0, codeExtra);
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(waitUntil([&] {
         auto m = m_events.last(WindowMessage::RecorderTimeToTimePage);
         return m && m->wParam == 0xABC00000u + m_syncCount;
     }));

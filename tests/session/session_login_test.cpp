@@ -27,7 +27,7 @@ TEST_F(Login, SendsLowerCasedCredentialsAndAcceptsFamilyThree) {
     record.product_major_ver = 1;
     record.product_minor_ver = 1;
     m_recorder.send(MessageId::HELLO48_ACK, encodeHelloRecord(record));
-    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
     const auto liveReq = m_recorder.readUntil(MessageId::LIVE_REQ);
     ASSERT_TRUE(liveReq);
     EXPECT_EQ(liveReq->payload, be32Bytes(0x0000FFFF));
@@ -46,7 +46,7 @@ TEST_F(Login, SendsLowerCasedCredentialsAndAcceptsFamilyThree) {
     EXPECT_EQ(got.firmVer[4], 1000005u);
     EXPECT_EQ(got.firmName[1], "");
     EXPECT_EQ(got.firmName[7], "");
-    // One consumer per channel after the fix-up, the video window told to show 16 panes.
+    // One consumer per channel after the fix-up, the video window told of 16 channels.
     EXPECT_EQ(m_frames.alive(), 16u);
     ASSERT_TRUE(m_events.last(WindowMessage::VideoWindowReset));
     EXPECT_EQ(m_events.last(WindowMessage::VideoWindowReset)->wParam, 16u);
@@ -71,7 +71,7 @@ TEST_F(Login, OtherFamiliesEndTheConnection) {
     HelloRecord record = servedHello();
     record.product_number = 3;
     m_recorder.send(MessageId::HELLO48_ACK, encodeHelloRecord(record));
-    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
     const auto notServed = m_events.last(WindowMessage::NotServed);
     ASSERT_TRUE(notServed);
     EXPECT_EQ(notServed->wParam, 2u);
@@ -89,7 +89,7 @@ TEST_F(Login, ADescriptionOfAnotherLengthIsIgnoredAndRefused) {
     ASSERT_TRUE(startSession());
     const auto bytes = encodeHelloRecord(servedHello());
     m_recorder.send(MessageId::HELLO48_ACK, std::span(bytes).first(767));
-    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
     ASSERT_TRUE(m_events.has(WindowMessage::NotServed));
     EXPECT_EQ(m_events.last(WindowMessage::NotServed)->wParam, 0u);
     EXPECT_EQ(m_session->hello().product_number, 0);
@@ -123,7 +123,7 @@ TEST_F(Login, FarewellReasonsBecomeNotifications) {
     // The connection stays until the recorder closes it.
     EXPECT_TRUE(m_session->receiving());
     m_recorder.close();
-    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
     // Farewell entries (event 4), one per farewell, after the logon entry.
     const auto log = logEntries();
     ASSERT_EQ(log.size(), 11u);
@@ -146,7 +146,7 @@ TEST_F(Login, PeerClosingMidMessageEndsTheSessionAtOnce) {
     m_recorder.writeRaw(head);
     m_recorder.writeRaw(std::span(frame).first(frame.size() / 2));
     m_recorder.close();
-    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
     EXPECT_FALSE(m_session->receiving());
     EXPECT_FALSE(m_session->socketOpen());
 }
@@ -164,7 +164,7 @@ TEST_F(Login, DisconnectDoesNotWaitForAStalledMessage) {
     m_recorder.send(MessageId::DVR_TIME_ACK, be32Bytes(77));
     m_recorder.writeRaw(encodeHeader(makeHeader(MessageId::DB_CHANGE, 1000)));
     m_recorder.writeRaw(std::vector<std::byte>(10));
-    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::RecorderTimeToTimePage); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::RecorderTimeToTimePage); }));
     m_session->disconnect();
     EXPECT_TRUE(m_session->threadsEnded());
     EXPECT_FALSE(m_session->socketOpen());
@@ -182,6 +182,35 @@ TEST_F(Login, KeepAliveRepeatsEveryPeriod) {
     EXPECT_EQ(alive.header.payloadLength, 0);
 }
 
+TEST_F(Login, DisconnectWakesAWaitingKeepAlive) {
+    // A period of 200 hours: only the stop request can end the keep-alive thread's wait.
+    m_session->setKeepAliveStep(std::chrono::hours(1));
+    ASSERT_TRUE(startSession());
+    login();
+    ASSERT_TRUE(m_recorder.readUntil(MessageId::ALIVE_REQ));
+    ASSERT_TRUE(m_session->keepAliveRunning());
+    m_session->disconnect();
+    EXPECT_TRUE(m_session->threadsEnded());
+}
+
+TEST_F(Login, EverythingPostedCarriesTheSessionsGeneration) {
+    const std::uint64_t generation = m_session->generation();
+    EXPECT_NE(generation, 0u);
+    ASSERT_TRUE(startSession());
+    login();
+    goLive();
+    m_session->disconnect();
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_FALSE(m_events.messages().empty());
+    for (const PostedMessage& m : m_events.messages())
+        EXPECT_EQ(m.generation, generation) << m.message;
+
+    // Every session of the process has its own.
+    RecorderSession next(&m_events);
+    EXPECT_NE(next.generation(), generation);
+    EXPECT_NE(next.generation(), 0u);
+}
+
 TEST_F(Login, UnknownIdsAndRecorderKeepAlivesAreSkipped) {
     ASSERT_TRUE(startSession());
     login();
@@ -193,7 +222,7 @@ TEST_F(Login, UnknownIdsAndRecorderKeepAlivesAreSkipped) {
     m_recorder.send(MessageId::NOTICE_257, std::span(junk).first(12));
     goLive(0x00000003);
     EXPECT_TRUE(m_session->receiving());
-    EXPECT_EQ(m_session->liveChannelMask(), 0x0003);
+    EXPECT_EQ(m_session->live().liveChannelMask(), 0x0003);
 }
 
 TEST_F(Login, DisconnectStopsLiveBeforeTheFarewellAndEndsEverything) {
@@ -227,7 +256,7 @@ TEST_F(Login, DisconnectStopsLiveBeforeTheFarewellAndEndsEverything) {
     EXPECT_LT(lastDiscard, firstStop);
     EXPECT_EQ(m_frames.alive(), 0u);
     // The receive thread still reports the closed connection; logoff logged.
-    pumpUntil([&] { return m_events.hasNotification({2, 0}); });
+    waitUntil([&] { return m_events.hasNotification({2, 0}); });
     EXPECT_TRUE(m_events.hasNotification({2, 0}));
     const auto log = logEntries();
     ASSERT_EQ(log.size(), 2u);
@@ -264,7 +293,7 @@ TEST_F(Login, RefusedConnectIsReportedAndLogged) {
     m_session->setPort(closedPort());
     m_session->setUserId("MixedCase");
     m_session->start();
-    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
     EXPECT_TRUE(m_events.hasNotification({1, 1}));
     EXPECT_TRUE(m_events.has(WindowMessage::DropSession));
     EXPECT_EQ(m_events.last(WindowMessage::ConnectFailed)->wParam, std::uintptr_t(ECONNREFUSED));
@@ -277,7 +306,7 @@ TEST_F(Login, RefusedConnectIsReportedAndLogged) {
 TEST_F(Login, NamesAreNotResolvedAndLeaveTheSessionAttached) {
     m_session->setAddress("localhost");
     m_session->start();
-    ASSERT_TRUE(pumpUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
     EXPECT_TRUE(m_events.notifications().empty());
     EXPECT_FALSE(m_events.has(WindowMessage::DropSession));
 }

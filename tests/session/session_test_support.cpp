@@ -23,7 +23,7 @@ void ensureCoreApplication() {
 
 bool EventRecorder::event(QEvent* event) {
     if (auto* m = dynamic_cast<WindowMessageEvent*>(event)) {
-        PostedMessage posted{m->message(), m->wParam(), m->lParam()};
+        PostedMessage posted{m->message(), m->wParam(), m->lParam(), m->generation()};
         m_messages.push_back(posted);
         if (onMessage)
             onMessage(posted);
@@ -61,18 +61,6 @@ bool EventRecorder::hasNotification(Notification n) const {
     return false;
 }
 
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        QCoreApplication::sendPostedEvents();
-        if (done())
-            return true;
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
 void pumpEvents() {
     QCoreApplication::sendPostedEvents();
 }
@@ -95,21 +83,11 @@ void ScriptedRecorder::close() {
 }
 
 void ScriptedRecorder::writeRaw(std::span<const std::byte> bytes) const {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        done += static_cast<std::size_t>(n);
-    }
+    writeAllBytes(m_fd, bytes);
 }
 
 void ScriptedRecorder::send(const MessageHeader& header, std::span<const std::byte> payload) const {
-    std::vector<std::byte> bytes(kHeaderSize + payload.size());
-    const auto head = encodeHeader(header);
-    std::copy(head.begin(), head.end(), bytes.begin());
-    std::copy(payload.begin(), payload.end(), bytes.begin() + kHeaderSize);
-    writeRaw(bytes);
+    writeMessage(m_fd, header, payload);
 }
 
 void ScriptedRecorder::send(std::uint16_t id, std::span<const std::byte> payload,
@@ -122,35 +100,8 @@ void ScriptedRecorder::send(std::uint16_t id, std::span<const std::byte> payload
     send(h, payload);
 }
 
-bool ScriptedRecorder::readExact(std::span<std::byte> bytes, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd pfd{m_fd, POLLIN, 0};
-        if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
-            continue;
-        const ssize_t n = ::recv(m_fd, bytes.data() + got, bytes.size() - got, 0);
-        if (n <= 0)
-            return false;
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::optional<WireMessage> ScriptedRecorder::read(std::chrono::milliseconds limit) {
-    std::array<std::byte, kHeaderSize> head;
-    if (!readExact(head, limit))
-        return std::nullopt;
-    WireMessage m;
-    m.header = decodeHeader(head);
-    m.payload.resize(m.header.payloadLength);
-    if (!readExact(m.payload, limit))
-        return std::nullopt;
-    return m;
+    return readMessage(m_fd, limit);
 }
 
 std::optional<WireMessage> ScriptedRecorder::readUntil(std::uint16_t id,
@@ -169,19 +120,7 @@ std::optional<WireMessage> ScriptedRecorder::readUntil(std::uint16_t id,
 }
 
 bool ScriptedRecorder::sessionClosed(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    std::array<std::byte, 4096> sink;
-    while (std::chrono::steady_clock::now() < end) {
-        pollfd pfd{m_fd, POLLIN, 0};
-        if (::poll(&pfd, 1, 50) <= 0)
-            continue;
-        const ssize_t n = ::recv(m_fd, sink.data(), sink.size(), MSG_DONTWAIT);
-        if (n == 0)
-            return true;
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return true;
-    }
-    return false;
+    return waitForPeerClose(m_fd, limit);
 }
 
 namespace {
@@ -201,6 +140,7 @@ public:
         note("discard");
     }
     std::size_t queuedFrames() const override { return 0; }
+    void waitUntilDrained() override {}
     void stop() override { note("stop"); }
     void setVideoLoss(bool lost) override {
         m_videoLoss = lost;
@@ -236,6 +176,7 @@ public:
         m_factory.m_elements.emplace_back(element.begin(), element.end());
     }
     std::size_t queuedBuffers() const override { return 0; }
+    void waitUntilDrained() override {}
 
 private:
     AudioSinkFactory& m_factory;

@@ -7,6 +7,8 @@
 #include "wire/message_header.h"
 #include "wire/notification.h"
 #include "session/window_message.h"
+#include "support/raw_message_peer.h"
+#include "support/wait_until.h"
 
 #include <QObject>
 
@@ -30,6 +32,7 @@ struct PostedMessage {
     int message = 0;
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
+    std::uint64_t generation = 0;
 };
 
 // Records every WindowMessageEvent delivered to it (GUI thread of the test).
@@ -50,17 +53,11 @@ private:
     std::vector<PostedMessage> m_messages;
 };
 
-// Delivers posted events until `done` holds or `limit` passes; the result of `done`.
-bool pumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(10));
 // Delivers the events posted so far.
 void pumpEvents();
 
 // One message as the scripted recorder read it.
-struct WireMessage {
-    MessageHeader header;
-    std::vector<std::byte> payload;
-};
+using WireMessage = RawMessage;
 
 // The recorder's end of a socket pair; the session gets the other end.
 class ScriptedRecorder {
@@ -84,7 +81,6 @@ public:
     void close();
 
 private:
-    bool readExact(std::span<std::byte> bytes, std::chrono::milliseconds limit);
     int m_fd = -1;
     int m_sessionFd = -1;
     std::vector<WireMessage> m_seen;

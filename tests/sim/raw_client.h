@@ -8,6 +8,7 @@
 #include "wire/hello_record.h"
 #include "wire/message_catalogue.h"
 #include "wire/message_header.h"
+#include "support/raw_message_peer.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -23,12 +24,6 @@
 #include <vector>
 
 namespace kalder::test {
-
-struct RawMessage {
-    MessageHeader header;
-    std::vector<std::byte> payload;
-    std::uint16_t id() const { return header.messageId(); }
-};
 
 class RawClient {
 public:
@@ -60,10 +55,7 @@ public:
         MessageHeader header =
             makeHeader(idForCode(code), static_cast<std::uint16_t>(payload.size()));
         header.code = code;
-        const auto head = encodeHeader(header);
-        std::vector<std::byte> bytes(head.begin(), head.end());
-        bytes.insert(bytes.end(), payload.begin(), payload.end());
-        return writeAll(bytes);
+        return writeMessage(m_fd, header, payload);
     }
     bool send(std::uint16_t id, std::span<const std::byte> payload = {}) {
         return sendCode(codeForId(id), payload);
@@ -81,16 +73,7 @@ public:
     // Next whole message, or nothing on close, error or timeout (see closed()).
     std::optional<RawMessage>
     receive(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::array<std::byte, kHeaderSize> head;
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        if (!readAll(head, deadline))
-            return std::nullopt;
-        RawMessage message;
-        message.header = decodeHeader(head);
-        message.payload.resize(message.header.payloadLength);
-        if (!readAll(message.payload, deadline))
-            return std::nullopt;
-        return message;
+        return readMessage(m_fd, timeout, &m_closed);
     }
     // Next message of `id`, skipping others (kept in `skipped` when given).
     std::optional<RawMessage>
@@ -113,52 +96,12 @@ public:
     bool closed() const { return m_closed; }
     // Reads until the peer closes; false when it does not within `timeout`.
     bool waitForClose(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::byte sink[4096];
-        while (std::chrono::steady_clock::now() < deadline) {
-            pollfd pfd{m_fd, POLLIN, 0};
-            if (::poll(&pfd, 1, 50) <= 0)
-                continue;
-            const ssize_t n = ::recv(m_fd, sink, sizeof sink, 0);
-            if (n <= 0) {
-                m_closed = true;
-                return true;
-            }
-        }
-        return false;
+        if (waitForPeerClose(m_fd, timeout))
+            m_closed = true;
+        return m_closed;
     }
 
 private:
-    bool writeAll(std::span<const std::byte> bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0)
-                return false;
-            sent += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-    bool readAll(std::span<std::byte> out, std::chrono::steady_clock::time_point deadline) {
-        std::size_t got = 0;
-        while (got < out.size()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
-                return false;
-            pollfd pfd{m_fd, POLLIN, 0};
-            if (::poll(&pfd, 1, static_cast<int>(std::min<long long>(left.count(), 100))) <= 0)
-                continue;
-            const ssize_t n = ::recv(m_fd, out.data() + got, out.size() - got, 0);
-            if (n <= 0) {
-                m_closed = true;
-                return false;
-            }
-            got += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-
     int m_fd = -1;
     bool m_closed = false;
 };

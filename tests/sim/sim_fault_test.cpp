@@ -7,6 +7,7 @@
 #include "wire/status_records.h"
 #include "raw_client.h"
 #include "sim_process.h"
+#include "support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -388,15 +389,13 @@ TEST_F(SimFaults, DropAndStall) {
     ASSERT_TRUE(client.receiveId(MessageId::REC_STATUS));
     // Aimed at this client alone: the dropped one may still be on the list for a moment.
     std::string id;
-    for (int i = 0; i < 100 && id.empty(); ++i) {
+    ASSERT_TRUE(waitUntil([&] {
         const std::string list = m_sim.admin("clients");
         const auto at = list.rfind(":admin:"); // the newest client is listed last
         if (at != std::string::npos)
             id = list.substr(list.rfind(' ', at) + 1, at - list.rfind(' ', at) - 1);
-        else
-            std::this_thread::sleep_for(20ms);
-    }
-    ASSERT_FALSE(id.empty());
+        return !id.empty();
+    }));
     ASSERT_EQ(m_sim.admin("@" + id + " stall on"), "ok 1");
     ASSERT_TRUE(client.send(MessageId::DVR_TIME_REQ));
     EXPECT_FALSE(client.receive(300ms)) << "a stalled recorder sends nothing";

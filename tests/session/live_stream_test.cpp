@@ -53,7 +53,7 @@ TEST_F(Live, FragmentedFramesReachTheirChannelWhole) {
     ASSERT_EQ(small.size(), 1u);
     EXPECT_EQ(small[0].descriptor.width, 352);
     EXPECT_EQ(small[0].descriptor.height, 240);
-    EXPECT_EQ(m_session->recorderClock(), 0x61000001u);
+    EXPECT_EQ(m_session->live().recorderClock(), 0x61000001u);
     EXPECT_TRUE(m_events.has(WindowMessage::RecorderClock));
 }
 
@@ -120,7 +120,7 @@ TEST_F(Live, ChannelInfoRemovesHiddenChannelsAndMarksVideoLoss) {
     hello.channel_num = 8;
     login(hello);
     EXPECT_EQ(m_frames.alive(), 8u);
-    EXPECT_EQ(m_events.last(WindowMessage::VideoWindowReset)->wParam, 9u);
+    EXPECT_EQ(m_events.last(WindowMessage::VideoWindowReset)->wParam, 8u); // the channel count
     // The user may watch every channel but 2; channel 4 is covert (no covert-view right).
     LiveViewRights liveView;
     for (auto& c : liveView.allowed[0])
@@ -132,19 +132,19 @@ TEST_F(Live, ChannelInfoRemovesHiddenChannelsAndMarksVideoLoss) {
     m_recorder.send(MessageId::DB_CHANGE, encodeChannelConfigRecord(config));
     // Channels 0-7 stream; 1 and 6 have lost their signal, and 12 (no consumer) too.
     goLive(0x0000FFFF | (1u << 17) | (1u << 22) | (1u << 28));
-    EXPECT_EQ(m_session->liveChannelMask(), 0xFFFF & ~0x0014);
-    EXPECT_EQ(m_session->videoLossMask(), 0x0042);
+    EXPECT_EQ(m_session->live().liveChannelMask(), 0xFFFF & ~0x0014);
+    EXPECT_EQ(m_session->live().videoLossMask(), 0x0042);
     EXPECT_TRUE(m_frames.videoLoss(1));
     EXPECT_TRUE(m_frames.videoLoss(6));
     EXPECT_FALSE(m_frames.videoLoss(0));
     const auto posted = m_events.last(WindowMessage::LiveChannels);
     EXPECT_EQ(posted->wParam, 0xFFEBu);
     EXPECT_EQ(posted->lParam, 0x0042);
-    EXPECT_EQ(m_session->liveGeneration(), 1u);
+    EXPECT_EQ(m_session->live().liveGeneration(), 1u);
     // The answer to a new channel request: the generation goes on, loss is rebuilt from zero.
     goLive(0x0000000F);
-    EXPECT_EQ(m_session->liveGeneration(), 2u);
-    EXPECT_EQ(m_session->videoLossMask(), 0);
+    EXPECT_EQ(m_session->live().liveGeneration(), 2u);
+    EXPECT_EQ(m_session->live().videoLossMask(), 0);
     EXPECT_FALSE(m_frames.videoLoss(1));
 }
 
@@ -152,25 +152,25 @@ TEST_F(Live, StopAndRestartResetTheGeneration) {
     ASSERT_TRUE(startSession());
     login();
     goLive();
-    m_session->requestChannels(0x000F);
+    m_session->live().requestChannels(0x000F);
     const auto req = m_recorder.readUntil(MessageId::LIVE_REQ);
     ASSERT_TRUE(req);
     EXPECT_EQ(req->payload, be32Bytes(0x000F));
-    m_session->stopLive();
-    EXPECT_FALSE(m_session->liveOn());
-    EXPECT_EQ(m_session->liveGeneration(), 0u);
+    m_session->live().stopLive();
+    EXPECT_FALSE(m_session->live().liveOn());
+    EXPECT_EQ(m_session->live().liveGeneration(), 0u);
     EXPECT_EQ(m_frames.alive(), 0u);
     ASSERT_TRUE(m_recorder.readUntil(MessageId::LIVE_STOP));
     m_recorder.send(MessageId::LIVE_STOP_ACK);
     // Not live: no channel request goes out.
-    m_session->requestChannels(0x0001);
-    m_session->startLive();
+    m_session->live().requestChannels(0x0001);
+    m_session->live().startLive();
     const auto again = m_recorder.readUntil(MessageId::LIVE_REQ);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->payload, be32Bytes(0xFFFF));
     EXPECT_EQ(m_frames.alive(), 16u);
     goLive();
-    EXPECT_EQ(m_session->liveGeneration(), 1u);
+    EXPECT_EQ(m_session->live().liveGeneration(), 1u);
 }
 
 TEST_F(Live, RefusalsNotifyAndLiveNackEndsTheLogin) {
@@ -190,7 +190,7 @@ TEST_F(Live, AudioFlagStartsAndStopsThePlayer) {
     ASSERT_TRUE(startSession());
     login();
     goLive();
-    m_session->setSingleViewChannel(3);
+    m_session->live().setSingleViewChannel(3);
     TestFrame f;
     f.channel = 3;
     f.videoLength = 10000;
@@ -210,14 +210,14 @@ TEST_F(Live, AudioFlagStartsAndStopsThePlayer) {
     ASSERT_EQ(elements.size(), 1u);
     ASSERT_EQ(elements[0].size(), kAudioElementSize);
     EXPECT_TRUE(std::equal(elements[0].begin(), elements[0].end(), bytes.begin() + 11576));
-    EXPECT_EQ(m_session->audioChannel(), 3);
+    EXPECT_EQ(m_session->live().audioChannel(), 3);
 
     // Another channel viewed: the player stops; back on channel 3 it starts again.
-    m_session->setSingleViewChannel(-1);
+    m_session->live().setSingleViewChannel(-1);
     sendFrame(bytes, 60000, 0, kCodeAudioFlag);
     sync(kCodeAudioFlag);
     EXPECT_EQ(m_audio.alive(), 0u);
-    m_session->setSingleViewChannel(3);
+    m_session->live().setSingleViewChannel(3);
     sendFrame(bytes, 60000, 0, kCodeAudioFlag);
     sync(kCodeAudioFlag);
     EXPECT_EQ(m_audio.started(), 2u);
@@ -236,7 +236,7 @@ TEST_F(Live, ShortAudioSectionsArePaddedWithSilence) {
     ASSERT_TRUE(startSession());
     login();
     goLive();
-    m_session->setSingleViewChannel(0);
+    m_session->live().setSingleViewChannel(0);
     TestFrame f;
     f.videoLength = 100;
     f.audioLength = 1600; // 1,536 bytes of lead-in, then 64 of sound; asks for 400
@@ -254,12 +254,12 @@ TEST_F(Live, ShortAudioSectionsArePaddedWithSilence) {
 TEST_F(Live, SetAudioNeedsASoundDeviceAndLiveView) {
     ASSERT_TRUE(startSession());
     login();
-    m_session->setAudio(true); // not live yet: nothing
+    m_session->live().setAudio(true); // not live yet: nothing
     goLive();
-    m_session->setAudio(true);
-    m_session->setAudio(false);
-    m_session->setSoundDeviceAvailable(false);
-    m_session->setAudio(true);
+    m_session->live().setAudio(true);
+    m_session->live().setAudio(false);
+    m_session->live().setSoundDeviceAvailable(false);
+    m_session->live().setAudio(true);
     sync();
     m_session->disconnect();
     ASSERT_TRUE(m_recorder.readUntil(MessageId::BYE48));

@@ -34,11 +34,11 @@ TEST_F(Status, RightsOfTheMatchingUserApply) {
     t.rights[static_cast<std::size_t>(UserRight::RemoteSetup)][2] = 0;
     m_recorder.send(MessageId::RIGHT_CHANGE, encodeUserRightsTable(t));
     sync();
-    EXPECT_EQ(m_session->userIndex(), 2u);
-    EXPECT_FALSE(m_session->mayPtz());
-    EXPECT_FALSE(m_session->maySetup());
-    EXPECT_TRUE(m_session->mayRestart());
-    EXPECT_TRUE(m_session->maySearch());
+    EXPECT_EQ(m_session->status().userIndex(), 2u);
+    EXPECT_FALSE(m_session->status().mayPtz());
+    EXPECT_FALSE(m_session->status().maySetup());
+    EXPECT_TRUE(m_session->status().mayRestart());
+    EXPECT_TRUE(m_session->status().maySearch());
     // The first 8 bytes of the password follow the table (lower-cased).
     EXPECT_EQ(m_session->password(), "guestpasord12345");
     const auto rights = m_events.last(WindowMessage::RightsChanged);
@@ -58,9 +58,9 @@ TEST_F(Status, RightsOfTheMatchingUserApply) {
     const auto bytes = encodeUserRightsTable(t);
     m_recorder.send(MessageId::RIGHT_CHANGE, std::span(bytes).first(583));
     sync();
-    EXPECT_FALSE(m_session->mayRestart());
-    EXPECT_FALSE(m_session->maySearch());
-    EXPECT_EQ(m_session->userIndex(), 2u); // no name matched
+    EXPECT_FALSE(m_session->status().mayRestart());
+    EXPECT_FALSE(m_session->status().maySearch());
+    EXPECT_EQ(m_session->status().userIndex(), 2u); // no name matched
     EXPECT_TRUE(m_session->receiving());
 }
 
@@ -72,7 +72,7 @@ TEST_P(WithdrawnLogin, EndsTheSession) {
     UserRightsTable t = everyoneMayEverything();
     t.rights[static_cast<std::size_t>(GetParam())][0] = 0;
     m_recorder.send(MessageId::RIGHT_CHANGE, encodeUserRightsTable(t));
-    ASSERT_TRUE(pumpUntil([&] { return m_events.hasNotification({2, 0}); }));
+    ASSERT_TRUE(waitUntil([&] { return m_events.hasNotification({2, 0}); }));
     const auto all = m_events.notifications();
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0], (Notification{15, 0}));
@@ -100,12 +100,12 @@ TEST_F(Status, ChannelRecordKeepsTitlesPasswordAndHiddenState) {
     config.archive_pass = "12345678";
     m_recorder.send(MessageId::DB_CHANGE, encodeChannelConfigRecord(config));
     sync();
-    EXPECT_EQ(m_session->channelTitles()[0], "Gate");
-    EXPECT_EQ(m_session->channelTitles()[15], "Yard");
-    EXPECT_EQ(m_session->archivePassword(), "12345678");
+    EXPECT_EQ(m_session->status().channelTitles()[0], "Gate");
+    EXPECT_EQ(m_session->status().channelTitles()[15], "Yard");
+    EXPECT_EQ(m_session->status().archivePassword(), "12345678");
     // With the covert-view right only the live-view table hides.
-    EXPECT_FALSE(m_session->channelHidden(3));
-    EXPECT_TRUE(m_session->channelHidden(9));
+    EXPECT_FALSE(m_session->status().channelHidden(3));
+    EXPECT_TRUE(m_session->status().channelHidden(9));
     EXPECT_TRUE(m_events.has(WindowMessage::HiddenChannelsChanged));
 
     // A record of the wrong size changes nothing.
@@ -114,18 +114,18 @@ TEST_F(Status, ChannelRecordKeepsTitlesPasswordAndHiddenState) {
     // NETLIVE_CH_CHANGE of the wrong size clears the table.
     m_recorder.send(MessageId::NETLIVE_CH_CHANGE, std::vector<std::byte>(127, std::byte{1}));
     sync();
-    EXPECT_EQ(m_session->channelTitles()[0], "Gate");
-    EXPECT_EQ(m_session->liveViewRights(), LiveViewRights{});
+    EXPECT_EQ(m_session->status().channelTitles()[0], "Gate");
+    EXPECT_EQ(m_session->status().liveViewRights(), LiveViewRights{});
 
     // Covert view withdrawn: covert channels hide, the live generation moves on.
     UserRightsTable t = everyoneMayEverything();
     t.rights[static_cast<std::size_t>(UserRight::CovertView)][0] = 0;
-    const std::uint32_t generation = m_session->liveGeneration();
+    const std::uint32_t generation = m_session->live().liveGeneration();
     m_recorder.send(MessageId::RIGHT_CHANGE, encodeUserRightsTable(t));
     sync();
-    EXPECT_TRUE(m_session->channelHidden(3));
-    EXPECT_FALSE(m_session->channelHidden(9));
-    EXPECT_EQ(m_session->liveGeneration(), generation + 1);
+    EXPECT_TRUE(m_session->status().channelHidden(3));
+    EXPECT_FALSE(m_session->status().channelHidden(9));
+    EXPECT_EQ(m_session->live().liveGeneration(), generation + 1);
 }
 
 TEST_F(Status, SystemRecordsAreKeptOnlyWhole) {
@@ -140,10 +140,10 @@ TEST_F(Status, SystemRecordsAreKeptOnlyWhole) {
     dst[3] = std::byte{5};
     m_recorder.send(MessageId::DST_INFO, dst);
     sync();
-    EXPECT_EQ(m_session->sysEtcInfo().size(), 320u);
-    EXPECT_TRUE(m_session->sysEtcInfoEx().empty());
-    EXPECT_FALSE(m_session->sysEtcInfoExPresent());
-    const auto table = m_session->dstTable();
+    EXPECT_EQ(m_session->status().sysEtcInfo().size(), 320u);
+    EXPECT_TRUE(m_session->status().sysEtcInfoEx().empty());
+    EXPECT_FALSE(m_session->status().sysEtcInfoExPresent());
+    const auto table = m_session->status().dstTable();
     ASSERT_EQ(table.size(), 1204u);
     std::uint32_t first;
     std::memcpy(&first, table.data(), 4);
@@ -153,10 +153,10 @@ TEST_F(Status, SystemRecordsAreKeptOnlyWhole) {
     m_recorder.send(MessageId::SYS_ETC_INFO_EX, std::vector<std::byte>(3200, std::byte{1}));
     m_recorder.send(MessageId::DST_INFO, std::vector<std::byte>(1203));
     sync();
-    EXPECT_TRUE(m_session->sysEtcInfo().empty());
-    EXPECT_EQ(m_session->sysEtcInfoEx().size(), 3200u);
-    EXPECT_TRUE(m_session->sysEtcInfoExPresent());
-    EXPECT_EQ(m_session->dstTable().size(), 1204u); // previous table kept
+    EXPECT_TRUE(m_session->status().sysEtcInfo().empty());
+    EXPECT_EQ(m_session->status().sysEtcInfoEx().size(), 3200u);
+    EXPECT_TRUE(m_session->status().sysEtcInfoExPresent());
+    EXPECT_EQ(m_session->status().dstTable().size(), 1204u); // previous table kept
 }
 
 TEST_F(Status, RecordingStateFollowsTheReplies) {
@@ -180,7 +180,7 @@ TEST_F(Status, RecordingStateFollowsTheReplies) {
     for (const Case& c : cases) {
         m_recorder.send(c.id, c.payload);
         sync();
-        EXPECT_EQ(m_session->recordingOn(), c.recording) << c.id;
+        EXPECT_EQ(m_session->status().recordingOn(), c.recording) << c.id;
         EXPECT_EQ(m_events.last(WindowMessage::RecordButton)->wParam,
                   std::uintptr_t(c.recording ? ButtonLook::Pressed : ButtonLook::Released));
     }

@@ -1,6 +1,9 @@
 // Live streaming: the live request and stop, the channel masks, frame reassembly and the hand-off
 // of video to the channel consumers and of audio to the player.
+#include "session/live_stream.h"
+
 #include "session/recorder_session.h"
+#include "session/recorder_status.h"
 
 #include "wire/byte_reader.h"
 #include "wire/byte_writer.h"
@@ -9,12 +12,14 @@
 #include "session/window_message.h"
 
 #include <algorithm>
+#include <array>
+#include <memory>
+#include <thread>
 
 namespace kalder {
 
 namespace {
 
-constexpr auto kDrainPoll = std::chrono::milliseconds(10);
 constexpr std::uint16_t kAudioOnCode = 0x0B88;
 constexpr std::uint16_t kAudioOffCode = 0x0B80;
 constexpr std::byte kMuLawSilence{0xFF};
@@ -32,86 +37,79 @@ std::uintptr_t look(ButtonLook l) {
 
 } // namespace
 
-void RecorderSession::registerLiveHandlers() {
+LiveStream::LiveStream(RecorderSession& session) : m_session(session) {
     using namespace MessageId;
-    m_dispatcher.setHandler(LIVE_CHANNEL_INFO,
-                            [this](const MessageHeader& h) { return RecvFn_LiveChannelInfo(h); });
-    m_dispatcher.setHandler(LIVE_DATA,
-                            [this](const MessageHeader& h) { return RecvFn_LiveData(h); });
-    m_dispatcher.setHandler(LIVE_NACK,
-                            [this](const MessageHeader& h) { return RecvFn_LiveNack(h); });
-    m_dispatcher.setHandler(LIVE_STOP_NACK,
-                            [this](const MessageHeader& h) { return RecvFn_LiveStopNack(h); });
-    m_dispatcher.setEmptyReplyHandler(LIVE_STOP_ACK, [](const MessageHeader&) {});
+    m_session.registerHandler(LIVE_CHANNEL_INFO,
+                              [this](const MessageHeader& h) { return RecvFn_LiveChannelInfo(h); });
+    m_session.registerHandler(LIVE_DATA,
+                              [this](const MessageHeader& h) { return RecvFn_LiveData(h); });
+    m_session.registerHandler(LIVE_NACK,
+                              [this](const MessageHeader& h) { return RecvFn_LiveNack(h); });
+    m_session.registerHandler(LIVE_STOP_NACK,
+                              [this](const MessageHeader& h) { return RecvFn_LiveStopNack(h); });
+    m_session.registerEmptyReplyHandler(LIVE_STOP_ACK, [](const MessageHeader&) {});
 }
 
 // GUI thread (Live button) or receive thread (after login).
-void RecorderSession::startLive() {
-    if (m_liveRequestPending || m_playbackRequestPending)
+void LiveStream::startLive() {
+    if (m_liveRequestPending || m_session.playbackRequestPending())
         return;
     m_liveRequestPending = true;
     // While the local file player is open live view resumes when the main window says so.
     if (m_localPlayerOpen)
         return;
     m_liveGeneration = 0;
-    const unsigned channels = m_channelNum;
-    const unsigned panes = channels <= 4 ? 4 : channels <= 8 ? 9 : 16;
-    post(WindowMessage::VideoWindowReset, panes);
+    const unsigned channels = m_session.channelNum();
+    m_session.post(WindowMessage::VideoWindowReset, channels);
     if (m_frameFactory) {
-        std::lock_guard lock(m_slotMutex);
+        SessionSlots& registry = m_session.slotRegistry();
+        std::lock_guard lock(registry.mutex());
         for (unsigned c = 0; c < channels && c < kChannelCount; ++c)
-            if (!m_consumers[c])
-                m_consumers[c] = m_frameFactory->createConsumer(c);
+            if (!registry.consumer(c))
+                registry.consumer(c) = m_frameFactory->createConsumer(c);
     }
-    send(makeHeader(MessageId::LIVE_REQ, 4), be32(0x0000FFFF));
-    m_lastAudioFlag = false;
-    post(WindowMessage::LiveButton, look(ButtonLook::Pressed));
+    m_session.send(makeHeader(MessageId::LIVE_REQ, 4), be32(0x0000FFFF));
+    m_session.resetAudioFlag();
+    m_session.post(WindowMessage::LiveButton, look(ButtonLook::Pressed));
 }
 
 // GUI thread: the visible channels changed while live view runs.
-void RecorderSession::requestChannels(std::uint16_t mask) {
+void LiveStream::requestChannels(std::uint16_t mask) {
     if (!m_liveOn)
         return;
-    send(makeHeader(MessageId::LIVE_REQ, 4), be32(mask));
+    m_session.send(makeHeader(MessageId::LIVE_REQ, 4), be32(mask));
 }
 
 // GUI thread.
-void RecorderSession::stopLive() {
-    post(WindowMessage::ChannelInfoFile, 0);
+void LiveStream::stopLive() {
+    m_session.post(WindowMessage::ChannelInfoFile, 0);
     m_liveOn = false;
     m_liveGeneration = 0;
-    send(makeHeader(MessageId::LIVE_STOP));
-    bool hasPlayer;
-    {
-        std::lock_guard lock(m_slotMutex);
-        hasPlayer = m_audio != nullptr;
-    }
-    if (hasPlayer) {
-        for (;;) {
-            {
-                std::lock_guard lock(m_slotMutex);
-                if (!m_audio || m_audio->queuedBuffers() == 0)
-                    break;
-            }
-            std::this_thread::sleep_for(kDrainPoll);
-        }
+    m_session.send(makeHeader(MessageId::LIVE_STOP));
+    // The player plays out what it holds, then goes. Taken out of its slot first, so that the
+    // receive thread (whose live frames are dropped from now on) never feeds it while it drains.
+    std::unique_ptr<AudioConsumer> player = m_session.slotRegistry().takeAudio();
+    if (player) {
+        player->waitUntilDrained();
+        player.reset();
         stopPlayer();
     }
-    post(WindowMessage::CloseWindow, CloseTarget::PtzPresetKeypad);
-    post(WindowMessage::CloseWindow, CloseTarget::DomeMenu);
-    post(WindowMessage::CloseWindow, CloseTarget::PtzPanel);
+    m_session.post(WindowMessage::CloseWindow, CloseTarget::PtzPresetKeypad);
+    m_session.post(WindowMessage::CloseWindow, CloseTarget::DomeMenu);
+    m_session.post(WindowMessage::CloseWindow, CloseTarget::PtzPanel);
     dismantleConsumers();
-    post(WindowMessage::LiveButton, look(ButtonLook::Released));
-    post(WindowMessage::VideoWindowReset, 16);
+    m_session.post(WindowMessage::LiveButton, look(ButtonLook::Released));
+    m_session.post(WindowMessage::VideoWindowReset, 16);
 }
 
 // The consumers' stop order: discard on all first; then one by one drain, stop, destroy.
-void RecorderSession::dismantleConsumers() {
+void LiveStream::dismantleConsumers() {
+    SessionSlots& registry = m_session.slotRegistry();
     std::array<FrameConsumer*, kChannelCount> consumers{};
     {
-        std::lock_guard lock(m_slotMutex);
+        std::lock_guard lock(registry.mutex());
         for (std::size_t c = 0; c < kChannelCount; ++c) {
-            consumers[c] = m_consumers[c].get();
+            consumers[c] = registry.consumer(c).get();
             if (consumers[c])
                 consumers[c]->setDiscardAll();
         }
@@ -121,51 +119,57 @@ void RecorderSession::dismantleConsumers() {
     for (std::size_t c = 0; c < kChannelCount; ++c) {
         if (!consumers[c])
             continue;
-        while (consumers[c]->queuedFrames() != 0)
-            std::this_thread::sleep_for(kDrainPoll);
+        consumers[c]->waitUntilDrained();
         consumers[c]->stop();
-        std::unique_ptr<FrameConsumer> gone;
-        {
-            std::lock_guard lock(m_slotMutex);
-            gone = std::move(m_consumers[c]);
-        }
+        // Destroyed outside the slot lock.
+        std::unique_ptr<FrameConsumer> gone = registry.takeConsumer(c);
     }
 }
 
 // GUI thread: AUDIO_ONOFF_REQ; the change shows when the recorder echoes the audio flag.
-void RecorderSession::setAudio(bool on) {
-    if (!m_soundDeviceAvailable || !(m_liveOn || m_playbackOn))
+void LiveStream::setAudio(bool on) {
+    if (!m_soundDeviceAvailable || !(m_liveOn || m_session.playbackOn()))
         return;
     MessageHeader header = makeHeader(MessageId::AUDIO_ONOFF_REQ);
     header.code = on ? kAudioOnCode : kAudioOffCode;
-    send(header);
+    m_session.send(header);
 }
 
-// Receive thread (audio flag) or GUI thread (live stop): slot 16.
-void RecorderSession::startPlayer(AudioStreamKind kind) {
+// Receive thread: the session's audio-flag hook.
+void LiveStream::audioFlagRose(AudioStreamKind kind) {
+    m_audioStoppedByView = false;
+    startPlayer(kind);
+}
+
+void LiveStream::audioFlagFell() {
+    m_audioStoppedByView = false;
+    stopPlayer();
+    m_audioChannelMask = 0;
+}
+
+// Receive thread (audio flag, live audio): slot 16.
+void LiveStream::startPlayer(AudioStreamKind kind) {
     stopPlayer();
     m_audioChannel = -1;
     m_audioChannelMask = 0;
     if (!m_soundDeviceAvailable || !m_audioFactory)
         return;
     auto player = m_audioFactory->startPlayer(kind);
-    std::lock_guard lock(m_slotMutex);
-    m_audio = std::move(player);
+    SessionSlots& registry = m_session.slotRegistry();
+    std::lock_guard lock(registry.mutex());
+    registry.audio() = std::move(player);
 }
 
-void RecorderSession::stopPlayer() {
-    std::unique_ptr<AudioConsumer> player;
-    {
-        std::lock_guard lock(m_slotMutex);
-        player = std::move(m_audio);
-    }
+// Any thread of the session: empties slot 16.
+void LiveStream::stopPlayer() {
+    std::unique_ptr<AudioConsumer> player = m_session.slotRegistry().takeAudio();
     // Destroyed outside the lock: its destructor waits for the feeding thread.
     player.reset();
 }
 
-bool RecorderSession::RecvFn_LiveChannelInfo(const MessageHeader& header) {
+bool LiveStream::RecvFn_LiveChannelInfo(const MessageHeader& header) {
     std::vector<std::byte> payload;
-    if (!readPayload(header, payload))
+    if (!m_session.readPayload(header, payload))
         return false;
     if (payload.size() < 4) {
         trace("channel info size : %zu\n", payload.size());
@@ -179,17 +183,18 @@ bool RecorderSession::RecvFn_LiveChannelInfo(const MessageHeader& header) {
     const std::uint32_t word = r.readBe32();
     std::uint16_t mask = static_cast<std::uint16_t>(word & 0xFFFF);
     for (unsigned n = 0; n < kChannelCount; ++n)
-        if (m_hidden[n])
+        if (m_session.status().channelHidden(n))
             mask = static_cast<std::uint16_t>(mask & ~(1u << n));
 
     std::uint16_t loss = 0;
     {
-        std::lock_guard lock(m_slotMutex);
+        SessionSlots& registry = m_session.slotRegistry();
+        std::lock_guard lock(registry.mutex());
         for (unsigned n = 0; n < kChannelCount; ++n) {
-            if (!m_consumers[n])
+            if (!registry.consumer(n))
                 continue;
             const bool lost = (word >> (16 + n)) & 1u;
-            m_consumers[n]->setVideoLoss(lost);
+            registry.consumer(n)->setVideoLoss(lost);
             if (lost)
                 loss = static_cast<std::uint16_t>(loss | (1u << n));
         }
@@ -202,24 +207,24 @@ bool RecorderSession::RecvFn_LiveChannelInfo(const MessageHeader& header) {
     // The video window takes the masks (and repaints when they changed while live view was on);
     // the main window records the mask in the channel information file when its settings ask
     // for it.
-    post(WindowMessage::LiveChannels, mask, loss);
-    post(WindowMessage::ChannelInfoFile, mask);
+    m_session.post(WindowMessage::LiveChannels, mask, loss);
+    m_session.post(WindowMessage::ChannelInfoFile, mask);
     return true;
 }
 
-bool RecorderSession::RecvFn_LiveData(const MessageHeader& header) {
+bool LiveStream::RecvFn_LiveData(const MessageHeader& header) {
     const std::size_t length = header.payloadLength;
     const std::span<std::byte> space = m_assembly.spaceFor(length);
     if (space.size() != length || (length == 0 && m_assembly.skipping())) {
         // Part of a frame larger than the assembly buffer: read and dropped, never stored.
         if (!m_assembly.skipping())
             trace("frame larger than %zu bytes dropped\n", m_assembly.capacity());
-        if (!discardPayload(m_socket, header))
+        if (!discardPayload(m_session.socket(), header))
             return false;
         m_assembly.dropFragment(header.lastFragment());
         return true;
     }
-    if (!LoopReceive(m_socket, space))
+    if (!LoopReceive(m_session.socket(), space))
         return false;
     if (!m_liveOn) {
         m_assembly.reset();
@@ -234,7 +239,7 @@ bool RecorderSession::RecvFn_LiveData(const MessageHeader& header) {
 }
 
 // Receive thread: a whole frame is in the assembly buffer.
-void RecorderSession::completeLiveFrame(const MessageHeader& lastFragment) {
+void LiveStream::completeLiveFrame(const MessageHeader& lastFragment) {
     const std::span<const std::byte> frame = m_assembly.frame();
     const std::optional<FrameInfoBlock> block = decodeFrameInfoBlock(frame);
     if (!block || block->frameMagic != kFrameMagic)
@@ -253,12 +258,14 @@ void RecorderSession::completeLiveFrame(const MessageHeader& lastFragment) {
     m_recorderClock = header.headerWord3;
     if (header.headerWord3 != m_lastPostedClock) {
         m_lastPostedClock = header.headerWord3;
-        post(WindowMessage::RecorderClock, 0, static_cast<std::intptr_t>(header.headerWord3));
+        m_session.post(WindowMessage::RecorderClock, 0,
+                       static_cast<std::intptr_t>(header.headerWord3));
     }
 
     if (descriptor.videoLength != 0) {
-        std::lock_guard lock(m_slotMutex);
-        FrameConsumer* consumer = m_consumers[descriptor.channel].get();
+        SessionSlots& registry = m_session.slotRegistry();
+        std::lock_guard lock(registry.mutex());
+        FrameConsumer* consumer = registry.consumer(descriptor.channel).get();
         if (consumer && !consumer->discardAll()) {
             auto record = std::make_unique<FrameRecord>();
             record->descriptor = descriptor;
@@ -270,14 +277,13 @@ void RecorderSession::completeLiveFrame(const MessageHeader& lastFragment) {
     if (descriptor.videoLength != 0)
         std::this_thread::yield();
 
-    if (descriptor.audioLength != 0 && m_audioOn)
+    if (descriptor.audioLength != 0 && m_session.audioOn())
         liveAudio(descriptor, frame);
 }
 
 // Receive thread: sound is heard only while the video window shows the channel that carries it
 // alone.
-void RecorderSession::liveAudio(const FrameDescriptor& descriptor,
-                                std::span<const std::byte> frame) {
+void LiveStream::liveAudio(const FrameDescriptor& descriptor, std::span<const std::byte> frame) {
     if (descriptor.audioChannel == 255) {
         m_audioChannel = -1;
         m_audioChannelMask = 0;
@@ -309,26 +315,27 @@ void RecorderSession::liveAudio(const FrameDescriptor& descriptor,
     std::array<std::byte, kAudioElementSize> element;
     element.fill(kMuLawSilence);
     std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(start), available, element.begin());
-    std::lock_guard lock(m_slotMutex);
-    if (m_audio)
-        m_audio->enqueueAudio(element);
+    SessionSlots& registry = m_session.slotRegistry();
+    std::lock_guard lock(registry.mutex());
+    if (registry.audio())
+        registry.audio()->enqueueAudio(element);
 }
 
-bool RecorderSession::RecvFn_LiveNack(const MessageHeader& header) {
-    m_loggedIn = false;
-    const std::int32_t code = readNackCode(m_socket, header);
+bool LiveStream::RecvFn_LiveNack(const MessageHeader& header) {
+    m_session.markLoggedOut();
+    const std::int32_t code = readNackCode(m_session.socket(), header);
     if (code == kNackReadFailed)
         return false;
-    notifyNack(MessageId::LIVE_NACK, code);
+    m_session.notifyNack(MessageId::LIVE_NACK, code);
     stopPlayer();
     return true;
 }
 
-bool RecorderSession::RecvFn_LiveStopNack(const MessageHeader& header) {
-    const std::int32_t code = readNackCode(m_socket, header);
+bool LiveStream::RecvFn_LiveStopNack(const MessageHeader& header) {
+    const std::int32_t code = readNackCode(m_session.socket(), header);
     if (code == kNackReadFailed)
         return false;
-    notifyNack(MessageId::LIVE_STOP_NACK, code);
+    m_session.notifyNack(MessageId::LIVE_STOP_NACK, code);
     return true;
 }
 

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace kalder {
+
+// The outcome of connectTcp: a connected stream socket, or the errno that ended the attempt.
+struct TcpConnectResult {
+    int fd = -1;           // owned by the caller when valid; left non-blocking
+    int error = 0;         // 0 on success
+    bool noSocket = false; // the socket itself could not be created (error says why)
+    bool connected() const { return fd >= 0; }
+};
+
+// Opens a TCP socket with keep-alive probes (SO_KEEPALIVE, first probe after 3 s idle, then
+// every 2 s, so that a dead peer is found within seconds) and connects it to `address`
+// (dotted-quad IPv4 only: nothing here resolves names) on `port`.
+//
+// The kernel decides between success, refusal and time-out as a blocking connect would; the
+// attempt only waits in slices so that `abort` (may be null) can abandon it: the result is then
+// ECANCELED. An address that is not a dotted quad gives EINVAL. Blocks the calling thread.
+TcpConnectResult connectTcp(const std::string& address, std::uint16_t port,
+                            const std::atomic<bool>* abort);
+
+} // namespace kalder
