@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/main_window_controls.h"
 #include "ui/clock_display.h"
 #include "ui/notification_box.h"
 #include "resources/resource_ids.h"
@@ -346,21 +347,21 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         return;
     }
     case WindowMessage::LiveButton:
-        setButtonLook(369, static_cast<int>(wParam));
+        setButtonLook(Control::Live, static_cast<int>(wParam));
         if (static_cast<ButtonLook>(wParam) == ButtonLook::Released && m_clock)
             m_clock->clearRecorderTime();
         return;
     case WindowMessage::AudioButton:
-        setButtonLook(378, static_cast<int>(wParam));
+        setButtonLook(Control::Audio, static_cast<int>(wParam));
         return;
     case WindowMessage::RecordButton:
-        setButtonLook(344, static_cast<int>(wParam));
+        setButtonLook(Control::Record, static_cast<int>(wParam));
         return;
     case WindowMessage::ConnectButton:
-        setButtonLook(360, static_cast<int>(wParam));
+        setButtonLook(Control::Connect, static_cast<int>(wParam));
         return;
     case WindowMessage::MikeButton:
-        setButtonLook(376, static_cast<int>(wParam));
+        setButtonLook(Control::Mike, static_cast<int>(wParam));
         return;
     case WindowMessage::RecorderClock:
         if (m_clock && m_session && m_session->live().liveOn())
@@ -473,7 +474,7 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     // No sound output exists in this client yet: no audio is asked for.
     m_session->live().setSoundDeviceAvailable(false);
     m_host.setSession(m_session.get());
-    setButtonLook(360, static_cast<int>(ButtonLook::Pressed));
+    setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
 }
 
@@ -492,12 +493,12 @@ void MainWindow::dropSession() {
 }
 
 void MainWindow::resetConnectControls() {
-    setButtonLook(360, static_cast<int>(ButtonLook::Released));
-    setButtonLook(369, static_cast<int>(ButtonLook::Released));
-    if (SkinButton* live = button(369))
+    setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Released));
+    setButtonLook(Control::Live, static_cast<int>(ButtonLook::Released));
+    if (SkinButton* live = button(Control::Live))
         live->setEnabled(false);
-    setButtonLook(378, static_cast<int>(ButtonLook::Released));
-    setButtonLook(344, static_cast<int>(ButtonLook::Released));
+    setButtonLook(Control::Audio, static_cast<int>(ButtonLook::Released));
+    setButtonLook(Control::Record, static_cast<int>(ButtonLook::Released));
     if (m_clock)
         m_clock->clearRecorderTime();
     onVideoWindowReset(16);

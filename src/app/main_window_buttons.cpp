@@ -2,6 +2,7 @@
 // each does.
 #include "app/main_window.h"
 
+#include "app/main_window_controls.h"
 #include "ui/clock_display.h"
 #include "setup/local/local_setup_window.h"
 #include "resources/resource_ids.h"
@@ -35,52 +36,66 @@ struct ButtonPlace {
 // Bottom band: live view, overlays and audio at the left of the playback clock, the playback
 // and PTZ controls under it.
 constexpr ButtonPlace kButtons[] = {
-    {360, "Connect", 200, 10, 64, 24},  {361, "RSearch", 266, 10, 64, 24},
-    {362, "RSetup", 332, 10, 64, 24},   {363, "LSearch", 398, 10, 64, 24},
-    {364, "LSetup", 464, 10, 64, 24},   {374, "FirmUp", 530, 10, 64, 24},
-    {372, "Save", 596, 10, 64, 24},     {373, "Load", 662, 10, 64, 24},
-    {377, "Min", 862, 12, 20, 18},      {365, "Quit", 886, 12, 20, 18},
-    {300, "1", 53, 42, 26, 22},         {301, "2", 80, 42, 26, 22},
-    {302, "3", 107, 42, 26, 22},        {303, "4", 134, 42, 26, 22},
-    {304, "5", 161, 42, 26, 22},        {305, "6", 188, 42, 26, 22},
-    {306, "7", 215, 42, 26, 22},        {307, "8", 242, 42, 26, 22},
-    {308, "9", 269, 42, 26, 22},        {309, "10", 296, 42, 26, 22},
-    {310, "11", 323, 42, 26, 22},       {311, "12", 350, 42, 26, 22},
-    {312, "13", 377, 42, 26, 22},       {313, "14", 404, 42, 26, 22},
-    {314, "15", 431, 42, 26, 22},       {315, "16", 458, 42, 26, 22},
-    {320, "1", 530, 42, 26, 22},        {321, "4", 557, 42, 26, 22},
-    {322, "6", 584, 42, 26, 22},        {323, "7", 611, 42, 26, 22},
-    {324, "8", 638, 42, 26, 22},        {325, "9", 665, 42, 26, 22},
-    {326, "10", 692, 42, 26, 22},       {327, "13", 719, 42, 26, 22},
-    {328, "16", 746, 42, 26, 22},       {329, "Full", 780, 42, 54, 22},
-    {369, "Live", 196, 642, 64, 24},    {370, "OSD", 262, 642, 64, 24},
-    {371, "Arrange", 328, 642, 64, 24}, {378, "Audio", 394, 642, 64, 24},
-    {366, "Sound", 196, 669, 64, 24},   {368, "SelAudio", 262, 669, 64, 24},
-    {376, "Mike", 328, 669, 64, 24},    {340, "1", 514, 650, 28, 22},
-    {341, "2", 544, 650, 28, 22},       {342, "3", 574, 650, 28, 22},
-    {343, "4", 604, 650, 28, 22},       {344, "5", 634, 650, 28, 22},
-    {345, "6", 664, 650, 28, 22},       {346, "7", 694, 650, 28, 22},
-    {355, "Pan", 730, 650, 44, 22},     {356, "Zoom", 776, 650, 44, 22},
+    {Control::Connect, "Connect", 200, 10, 64, 24},
+    {Control::RemoteSearch, "RSearch", 266, 10, 64, 24},
+    {Control::RemoteSetup, "RSetup", 332, 10, 64, 24},
+    {Control::LocalSearch, "LSearch", 398, 10, 64, 24},
+    {Control::LocalSetup, "LSetup", 464, 10, 64, 24},
+    {Control::FirmwareUpgrade, "FirmUp", 530, 10, 64, 24},
+    {Control::Save, "Save", 596, 10, 64, 24},
+    {Control::Load, "Load", 662, 10, 64, 24},
+    {Control::Minimise, "Min", 862, 12, 20, 18},
+    {Control::Quit, "Quit", 886, 12, 20, 18},
+    {Control::FirstChannel + 0, "1", 53, 42, 26, 22},
+    {Control::FirstChannel + 1, "2", 80, 42, 26, 22},
+    {Control::FirstChannel + 2, "3", 107, 42, 26, 22},
+    {Control::FirstChannel + 3, "4", 134, 42, 26, 22},
+    {Control::FirstChannel + 4, "5", 161, 42, 26, 22},
+    {Control::FirstChannel + 5, "6", 188, 42, 26, 22},
+    {Control::FirstChannel + 6, "7", 215, 42, 26, 22},
+    {Control::FirstChannel + 7, "8", 242, 42, 26, 22},
+    {Control::FirstChannel + 8, "9", 269, 42, 26, 22},
+    {Control::FirstChannel + 9, "10", 296, 42, 26, 22},
+    {Control::FirstChannel + 10, "11", 323, 42, 26, 22},
+    {Control::FirstChannel + 11, "12", 350, 42, 26, 22},
+    {Control::FirstChannel + 12, "13", 377, 42, 26, 22},
+    {Control::FirstChannel + 13, "14", 404, 42, 26, 22},
+    {Control::FirstChannel + 14, "15", 431, 42, 26, 22},
+    {Control::FirstChannel + 15, "16", 458, 42, 26, 22},
+    {Control::FirstLayout + 0, "1", 530, 42, 26, 22},
+    {Control::FirstLayout + 1, "4", 557, 42, 26, 22},
+    {Control::FirstLayout + 2, "6", 584, 42, 26, 22},
+    {Control::FirstLayout + 3, "7", 611, 42, 26, 22},
+    {Control::FirstLayout + 4, "8", 638, 42, 26, 22},
+    {Control::FirstLayout + 5, "9", 665, 42, 26, 22},
+    {Control::FirstLayout + 6, "10", 692, 42, 26, 22},
+    {Control::FirstLayout + 7, "13", 719, 42, 26, 22},
+    {Control::FirstLayout + 8, "16", 746, 42, 26, 22},
+    {Control::Full, "Full", 780, 42, 54, 22},
+    {Control::Live, "Live", 196, 642, 64, 24},
+    {Control::Osd, "OSD", 262, 642, 64, 24},
+    {Control::Arrange, "Arrange", 328, 642, 64, 24},
+    {Control::Audio, "Audio", 394, 642, 64, 24},
+    {Control::Sound, "Sound", 196, 669, 64, 24},
+    {Control::SelectAudio, "SelAudio", 262, 669, 64, 24},
+    {Control::Mike, "Mike", 328, 669, 64, 24},
+    {Control::PlayFirst, "1", 514, 650, 28, 22},
+    {Control::PlayBack, "2", 544, 650, 28, 22},
+    {Control::PlayForward, "3", 574, 650, 28, 22},
+    {Control::PlayPause, "4", 604, 650, 28, 22},
+    {Control::Record, "5", 634, 650, 28, 22},
+    {Control::PlayStop, "6", 664, 650, 28, 22},
+    {Control::PlayLast, "7", 694, 650, 28, 22},
+    {Control::Pan, "Pan", 730, 650, 44, 22},
+    {Control::Zoom, "Zoom", 776, 650, 44, 22},
 };
 
 // Disabled at start: the playback controls (the playback features enable them) and Live
 // (usable once logged in).
 bool disabledAtStart(int controlId) {
-    return (controlId >= 340 && controlId <= 343) || controlId == 346 || controlId == 369;
+    return (controlId >= Control::PlayFirst && controlId <= Control::PlayPause) ||
+           controlId == Control::PlayLast || controlId == Control::Live;
 }
-
-constexpr int kFirstChannelButton = 300;
-constexpr int kFirstLayoutButton = 320;
-constexpr int kFullButton = 329;
-constexpr int kConnectButton = 360;
-constexpr int kRemoteSearchButton = 361;
-constexpr int kRemoteSetupButton = 362;
-constexpr int kLocalSetupButton = 364;
-constexpr int kQuitButton = 365;
-constexpr int kLiveButton = 369;
-constexpr int kOsdButton = 370;
-constexpr int kArrangeButton = 371;
-constexpr int kMinButton = 377;
 
 // The rights notification.
 constexpr Notification kNoRight{15, 0};
@@ -161,57 +176,57 @@ void MainWindow::setButtonLook(int controlId, int look) {
 // Shows the button of `layoutCells` pressed and the other layout buttons released (0: all).
 void MainWindow::showLayoutPressed(int layoutCells) {
     for (int i = 0; i < kLayoutCount; ++i)
-        if (SkinButton* b = button(kFirstLayoutButton + i))
+        if (SkinButton* b = button(Control::FirstLayout + i))
             b->setPressedLook(kLayoutCells[static_cast<std::size_t>(i)] == layoutCells);
 }
 
 void MainWindow::onButton(int controlId) {
-    if (controlId >= kFirstChannelButton && controlId < kFirstChannelButton + 16) {
+    if (controlId >= Control::FirstChannel && controlId < Control::FirstChannel + 16) {
         if (m_videoWindow) {
-            m_videoWindow->showChannel(controlId - kFirstChannelButton);
+            m_videoWindow->showChannel(controlId - Control::FirstChannel);
             showLayoutPressed(m_videoWindow->layoutModel().layout());
         }
         return;
     }
-    if (controlId >= kFirstLayoutButton && controlId < kFirstLayoutButton + kLayoutCount) {
-        onLayoutButton(controlId - kFirstLayoutButton);
+    if (controlId >= Control::FirstLayout && controlId < Control::FirstLayout + kLayoutCount) {
+        onLayoutButton(controlId - Control::FirstLayout);
         return;
     }
     switch (controlId) {
-    case kFullButton:
+    case Control::Full:
         onFullButton();
         return;
-    case kConnectButton:
+    case Control::Connect:
         pressConnect();
         return;
-    case kRemoteSearchButton:
+    case Control::RemoteSearch:
         // The search window does not exist yet; a user without the right is still told so.
         if (m_session && m_session->loggedIn() && !m_session->status().maySearch() &&
             !m_session->status().mayBackup())
             showNotification(kNoRight);
         return;
-    case kRemoteSetupButton:
+    case Control::RemoteSetup:
         if (m_session && m_session->loggedIn() && !m_session->status().maySetup())
             showNotification(kNoRight);
         return;
-    case kLocalSetupButton:
+    case Control::LocalSetup:
         openLocalSetup();
         return;
-    case kQuitButton:
+    case Control::Quit:
         quit();
         return;
-    case kLiveButton:
+    case Control::Live:
         onLiveButton();
         return;
-    case kOsdButton:
+    case Control::Osd:
         if (m_videoWindow)
             m_videoWindow->toggleOverlays();
         return;
-    case kArrangeButton:
+    case Control::Arrange:
         if (m_videoWindow)
             m_videoWindow->resetArrangement();
         return;
-    case kMinButton:
+    case Control::Minimise:
         showMinimized();
         return;
     default:
