@@ -136,7 +136,7 @@ void LiveStream::setAudio(bool on) {
 }
 
 // Receive thread: the session's audio-flag hook.
-void LiveStream::audioFlagRose(AudioStreamKind kind) {
+void LiveStream::audioFlagRose(StreamKind kind) {
     m_audioStoppedByView = false;
     startPlayer(kind);
 }
@@ -148,7 +148,7 @@ void LiveStream::audioFlagFell() {
 }
 
 // Receive thread (audio flag, live audio): slot 16.
-void LiveStream::startPlayer(AudioStreamKind kind) {
+void LiveStream::startPlayer(StreamKind kind) {
     stopPlayer();
     m_audioChannel = -1;
     m_audioChannelMask = 0;
@@ -300,7 +300,7 @@ void LiveStream::liveAudio(const FrameDescriptor& descriptor, std::span<const st
         return;
     }
     if (m_audioStoppedByView) {
-        startPlayer(AudioStreamKind::Live);
+        startPlayer(StreamKind::Live);
         m_audioChannel = channel;
         m_audioChannelMask = static_cast<std::uint16_t>(1u << channel);
         m_audioStoppedByView = false;

@@ -55,7 +55,7 @@ public:
     // For the session core and the other feature classes.
     // Receive thread, from the session's audio-flag hook: the recorder's audio flag rose (start
     // the player for `kind`) or fell (stop it).
-    void audioFlagRose(AudioStreamKind kind);
+    void audioFlagRose(StreamKind kind);
     void audioFlagFell();
     // The disconnect order clears the pending live request.
     void clearRequestPending() { m_liveRequestPending = false; }
@@ -73,7 +73,7 @@ private:
     bool RecvFn_LiveStopNack(const MessageHeader& header);
     void completeLiveFrame(const MessageHeader& lastFragment);
     void liveAudio(const FrameDescriptor& descriptor, std::span<const std::byte> frame);
-    void startPlayer(AudioStreamKind kind);
+    void startPlayer(StreamKind kind);
 
     RecorderSession& m_session;
 

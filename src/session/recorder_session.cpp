@@ -385,7 +385,7 @@ bool RecorderSession::onAudioFlag(const MessageHeader& header) {
         return false;
     m_lastAudioFlag = flag;
     if (flag) {
-        m_live.audioFlagRose(liveOn ? AudioStreamKind::Live : AudioStreamKind::RemotePlayback);
+        m_live.audioFlagRose(liveOn ? StreamKind::Live : StreamKind::RemotePlayback);
         m_audioOn = true;
         post(WindowMessage::AudioButton, static_cast<std::uintptr_t>(ButtonLook::Pressed));
     } else {

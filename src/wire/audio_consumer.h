@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wire/stream_kind.h"
+
 #include <cstddef>
 #include <memory>
 #include <span>
@@ -8,8 +10,6 @@ namespace kalder {
 
 // Every element the player consumes is 512 bytes (64 ms of 8 kHz mu-law).
 inline constexpr std::size_t kAudioElementSize = 512;
-
-enum class AudioStreamKind { Live, RemotePlayback, LocalPlayback };
 
 // The audio player as the session sees it (session slot 16). Created when the recorder's audio
 // flag rises and destroyed when it falls; destroying it stops its feeding thread and waits for
@@ -32,7 +32,7 @@ public:
 class AudioConsumerFactory {
 public:
     virtual ~AudioConsumerFactory() = default;
-    virtual std::unique_ptr<AudioConsumer> startPlayer(AudioStreamKind kind) = 0;
+    virtual std::unique_ptr<AudioConsumer> startPlayer(StreamKind kind) = 0;
 };
 
 } // namespace kalder

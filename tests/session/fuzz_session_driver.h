@@ -55,7 +55,7 @@ public:
 
 class NullAudioFactory : public AudioConsumerFactory {
 public:
-    std::unique_ptr<AudioConsumer> startPlayer(AudioStreamKind) override {
+    std::unique_ptr<AudioConsumer> startPlayer(StreamKind) override {
         return std::make_unique<NullAudio>();
     }
 };

@@ -223,7 +223,7 @@ std::vector<std::string> FrameSinkFactory::journal() const {
     return m_journal;
 }
 
-std::unique_ptr<AudioConsumer> AudioSinkFactory::startPlayer(AudioStreamKind) {
+std::unique_ptr<AudioConsumer> AudioSinkFactory::startPlayer(StreamKind) {
     std::lock_guard lock(m_mutex);
     ++m_started;
     ++m_alive;

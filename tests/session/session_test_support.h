@@ -110,7 +110,7 @@ public:
 
 class AudioSinkFactory : public AudioConsumerFactory {
 public:
-    std::unique_ptr<AudioConsumer> startPlayer(AudioStreamKind kind) override;
+    std::unique_ptr<AudioConsumer> startPlayer(StreamKind kind) override;
     std::size_t started() const;
     std::size_t alive() const;
     std::vector<std::vector<std::byte>> elements() const;
