@@ -60,13 +60,14 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_store(*config.store),
       m_custom(config.custom), m_settings(config.settings), m_removableMode(config.removableMode),
       m_timeZoneOffsetSeconds(config.timeZoneOffsetSeconds), m_decoder(config.decoder),
-      m_host(config.decoder, this) {
+      m_live(config.decoder, this) {
     setObjectName(QStringLiteral("mainWindow"));
     setFixedSize(kWidth, kHeight);
     setWindowTitle(m_custom.oemTitle);
     configureLocalLog({std::filesystem::path(toStd(m_settings.location)), m_removableMode,
                        m_timeZoneOffsetSeconds});
 
+    connect(&m_live, &LiveViewController::layoutShown, this, &MainWindow::showLayoutPressed);
     loadSkin();
     applyWindowShape();
     createButtons();
@@ -76,7 +77,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
         ensureDataSubfolder(m_settings.location, QStringLiteral("Upgrade"));
     m_clock = new ClockDisplay(ClockVariant::Main, this);
     m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
-    m_host.setDateFormat(static_cast<int>(m_settings.dateFormat));
+    m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
 
     localLog(kLogKindProgram, kLogEventProgramStart);
     QCoreApplication::postEvent(this, new WindowMessageEvent(kStartupFinished, 0, 0));
@@ -220,8 +221,6 @@ void MainWindow::createVideoWindow() {
     m_videoWindow->setSoundDevice(false);
     m_videoWindow->layOut(kVideoRect, kVideoBorder, kVideoBackground);
     m_videoWindow->selectLayout(16);
-    connect(m_videoWindow, &VideoWindow::visibleChannelsChanged, this,
-            &MainWindow::onVisibleChannelsChanged);
     connect(m_videoWindow, &VideoWindow::fullScreenLeft, this, [this] {
         if (m_shuttingDown)
             return;
@@ -229,7 +228,7 @@ void MainWindow::createVideoWindow() {
         raise();
         activateWindow();
     });
-    m_host.setWindow(m_videoWindow);
+    m_live.setVideoWindow(m_videoWindow);
     m_videoWindow->show();
 }
 
@@ -237,65 +236,11 @@ void MainWindow::createVideoWindow() {
 void MainWindow::destroyVideoWindow() {
     if (m_videoWindow == nullptr)
         return;
-    m_host.setWindow(nullptr);
+    m_live.setVideoWindow(nullptr);
     if (m_videoWindow->fullScreen())
         m_videoWindow->leaveFullScreen();
     delete m_videoWindow;
     m_videoWindow = nullptr;
-}
-
-std::uint16_t MainWindow::hiddenChannelMask() const {
-    if (!m_session)
-        return 0;
-    std::uint16_t mask = 0;
-    for (unsigned c = 0; c < kChannelCount; ++c)
-        if (m_session->status().channelHidden(c))
-            mask = static_cast<std::uint16_t>(mask | (1u << c));
-    return mask;
-}
-
-// `channels`: the recorder's channel count (the video window picks the layout for it), or 0 to
-// keep the layout.
-void MainWindow::onVideoWindowReset(int channels) {
-    showLayoutPressed(0);
-    if (m_videoWindow == nullptr)
-        return;
-    if (channels == 0) {
-        m_videoWindow->setHiddenChannels(hiddenChannelMask());
-        m_videoWindow->update();
-        return;
-    }
-    const bool liveStarting =
-        m_session && (m_session->live().liveRequestPending() || m_session->live().liveOn());
-    if (liveStarting) {
-        m_videoWindow->startStream(StreamKind::Live, channels);
-        m_videoWindow->setHiddenChannels(hiddenChannelMask());
-        showLayoutPressed(m_videoWindow->layoutModel().layout());
-    } else {
-        m_videoWindow->stopStream();
-        m_videoWindow->setVideoLossMask(0);
-        m_videoWindow->setHiddenChannels(0);
-    }
-}
-
-void MainWindow::onLiveChannels(std::uint16_t mask, std::uint16_t videoLoss) {
-    ++m_liveChannelInfoCount;
-    if (m_videoWindow == nullptr)
-        return;
-    m_videoWindow->setVideoLossMask(videoLoss);
-    m_videoWindow->setHiddenChannels(hiddenChannelMask());
-    if (m_videoWindow->setPresentChannels(mask, false))
-        m_videoWindow->update();
-}
-
-// The layout, page or selection changed: in live view, ask for the channels now shown.
-void MainWindow::onVisibleChannelsChanged(quint16 mask) {
-    if (!m_session || !m_session->live().liveOn() || m_videoWindow == nullptr)
-        return;
-    const bool single = m_videoWindow->layoutModel().layout() == 1 && mask != 0;
-    m_session->live().setSingleViewChannel(single ? std::countr_zero(static_cast<unsigned>(mask))
-                                                  : -1);
-    m_session->live().requestChannels(mask);
 }
 
 // ---- posted window messages ---------------------------------------------------------------
@@ -353,6 +298,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         return;
     case WindowMessage::AudioButton:
         setButtonLook(Control::Audio, static_cast<int>(wParam));
+        m_live.audioChanged();
         return;
     case WindowMessage::RecordButton:
         setButtonLook(Control::Record, static_cast<int>(wParam));
@@ -368,16 +314,19 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
             m_clock->setRecorderTime(static_cast<std::uint32_t>(lParam));
         return;
     case WindowMessage::LiveChannels:
-        onLiveChannels(static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam));
+        m_live.liveChannels(static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam));
         return;
     case WindowMessage::VideoWindowReset:
-        onVideoWindowReset(static_cast<int>(wParam));
+        m_live.videoWindowReset(static_cast<int>(wParam));
         return;
     case WindowMessage::HiddenChannelsChanged:
-        if (m_videoWindow) {
-            m_videoWindow->setHiddenChannels(hiddenChannelMask());
-            m_videoWindow->update();
-        }
+        m_live.hiddenChannelsChanged();
+        return;
+    case WindowMessage::ChannelTitlesChanged:
+        m_live.channelTitlesChanged();
+        return;
+    case WindowMessage::AudioFactsChanged:
+        m_live.audioChanged();
         return;
     case WindowMessage::LeaveFullScreen:
         if (m_videoWindow && m_videoWindow->fullScreen())
@@ -470,10 +419,9 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     m_session->setUserId(request.userId);
     m_session->setPassword(request.password);
     m_session->setSiteText(request.siteText);
-    m_session->live().setFrameConsumerFactory(&m_host);
     // No sound output exists in this client yet: no audio is asked for.
     m_session->live().setSoundDeviceAvailable(false);
-    m_host.setSession(m_session.get());
+    m_live.setSession(m_session.get());
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
 }
@@ -484,7 +432,7 @@ void MainWindow::dropSession() {
         return;
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns
-    m_host.setSession(nullptr);
+    m_live.setSession(nullptr);
     session.reset();
     resetConnectControls();
     // What the ended session posted (its disconnect order's released buttons and windows to
@@ -501,7 +449,7 @@ void MainWindow::resetConnectControls() {
     setButtonLook(Control::Record, static_cast<int>(ButtonLook::Released));
     if (m_clock)
         m_clock->clearRecorderTime();
-    onVideoWindowReset(16);
+    m_live.videoWindowReset(16);
 }
 
 // Stops what runs (each followed by a short pause), disconnects, destroys the video window.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "setup/local/client_customisation.h"
-#include "live/live_decode_host.h"
+#include "live/live_view_controller.h"
 #include "setup/local/local_settings.h"
 #include "ui/notification_box.h"
 #include "connect/connect_dialog.h"
@@ -72,7 +72,7 @@ public:
     bool removableMode() const { return m_removableMode; }
     // The posted window messages handled so far that the session marked live view started
     // with (LIVE_CHANNEL_INFO); for tests and diagnostics.
-    int liveChannelInfoCount() const { return m_liveChannelInfoCount; }
+    int liveChannelInfoCount() const { return m_live.liveChannelInfoCount(); }
     // The generation of the session whose posted messages are handled (0 before the first).
     std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
 
@@ -95,10 +95,6 @@ private:
     void runNotificationAction(const NotificationBox& box);
     void dropSession();
     void resetConnectControls();
-    void onVideoWindowReset(int channels);
-    void onLiveChannels(std::uint16_t mask, std::uint16_t videoLoss);
-    void onVisibleChannelsChanged(quint16 mask);
-    std::uint16_t hiddenChannelMask() const;
     void shutdown();
 
     // main_window_buttons.cpp
@@ -127,7 +123,7 @@ private:
     bool m_shapeApplied = false;
     std::optional<QPoint> m_dragOffset;
 
-    LiveDecodeHost m_host;
+    LiveViewController m_live;
     std::unique_ptr<RecorderSession> m_session;
     // The generation of the session whose posted messages are handled: the current session's,
     // or after a disconnect the ended session's until the next one starts. Messages of any
@@ -140,7 +136,6 @@ private:
     QPointer<ConnectDialog> m_connectDialog;
     bool m_shuttingDown = false;
     bool m_shutDown = false;
-    int m_liveChannelInfoCount = 0;
 };
 
 } // namespace kalder

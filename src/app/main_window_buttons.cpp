@@ -286,7 +286,7 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
                        m_timeZoneOffsetSeconds});
     if (m_clock)
         m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
-    m_host.setDateFormat(static_cast<int>(m_settings.dateFormat));
+    m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
     if (!drawModeChanged || m_shuttingDown)
         return;
     // The drawing path is chosen when a decoder starts: live view stops while the window is

@@ -51,11 +51,24 @@ void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
     std::string title;
     AudioFacts audio;
     if (session != nullptr && facts.channel < kChannelCount) {
-        title = session->status().channelTitles()[facts.channel];
-        audio.streamHasAudio = session->audioOn();
-        audio.audioChannel = session->live().audioChannel();
+        {
+            std::lock_guard lock(m_titlesLock);
+            title = m_titles[facts.channel];
+        }
+        audio.streamHasAudio = m_streamHasAudio.load();
+        audio.audioChannel = m_audioChannel.load();
     }
     window->composeOverlay(facts, title, m_liveLabel, audio);
+}
+
+void LiveDecodeHost::setChannelTitles(const std::array<std::string, kChannelCount>& titles) {
+    std::lock_guard lock(m_titlesLock);
+    m_titles = titles;
+}
+
+void LiveDecodeHost::setAudioFacts(bool streamHasAudio, int audioChannel) {
+    m_streamHasAudio = streamHasAudio;
+    m_audioChannel = audioChannel;
 }
 
 void LiveDecodeHost::decoderInitFailed(unsigned channel) {

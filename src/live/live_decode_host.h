@@ -5,8 +5,12 @@
 
 #include <QObject>
 
+#include "wire/channel_count.h"
+
+#include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace kalder {
@@ -17,7 +21,10 @@ class VideoWindow;
 
 // The main window's side of the live decode pipeline: the factory the session creates its
 // channel decoders with (they draw into the current video window) and what the decode threads
-// ask of the client (visibility, overlays, the decoder init error).
+// ask of the client (visibility, overlays, the decoder init error). The overlays' facts (titles,
+// audio) are pushed in by the live-view controller when they change; whether a channel is
+// hidden is read from the session's lock-free flags, so that a channel made covert stops being
+// drawn with the very next frame.
 //
 // Threads: setSession and setWindow run on the GUI thread, only while no decoder runs (the
 // session dismantles its decoders before it ends or before the video window is replaced);
@@ -33,6 +40,9 @@ public:
     void setSession(RecorderSession* session) { m_session.store(session); }
     void setWindow(VideoWindow* window);
     void setDateFormat(int dateFormat) { m_dateFormat.store(dateFormat); }
+    // GUI thread, when the session says they changed: what the overlays show.
+    void setChannelTitles(const std::array<std::string, kChannelCount>& titles);
+    void setAudioFacts(bool streamHasAudio, int audioChannel);
 
     // FrameConsumerFactory
     std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override;
@@ -51,6 +61,11 @@ private:
     std::atomic<RecorderSession*> m_session{nullptr};
     std::atomic<VideoWindow*> m_window{nullptr};
     std::atomic<int> m_dateFormat{0};
+    // Pushed by the GUI thread, read by the decode threads for each overlay.
+    std::mutex m_titlesLock;
+    std::array<std::string, kChannelCount> m_titles; // guarded by m_titlesLock
+    std::atomic<bool> m_streamHasAudio{false};
+    std::atomic<int> m_audioChannel{-1};
 };
 
 } // namespace kalder

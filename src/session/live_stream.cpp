@@ -284,6 +284,7 @@ void LiveStream::completeLiveFrame(const MessageHeader& lastFragment) {
 // Receive thread: sound is heard only while the video window shows the channel that carries it
 // alone.
 void LiveStream::liveAudio(const FrameDescriptor& descriptor, std::span<const std::byte> frame) {
+    const int previous = m_audioChannel.load();
     if (descriptor.audioChannel == 255) {
         m_audioChannel = -1;
         m_audioChannelMask = 0;
@@ -291,6 +292,9 @@ void LiveStream::liveAudio(const FrameDescriptor& descriptor, std::span<const st
         m_audioChannel = descriptor.audioChannel;
         m_audioChannelMask = static_cast<std::uint16_t>(1u << descriptor.audioChannel);
     }
+    // Only a change is posted: the overlays' audio mark follows it.
+    if (m_audioChannel.load() != previous)
+        m_session.post(WindowMessage::AudioFactsChanged);
     const int channel = m_audioChannel;
     if (channel < 0 || channel != m_singleViewChannel) {
         if (!m_audioStoppedByView) {

@@ -139,9 +139,11 @@ bool RecorderStatus::RecvFn_DbChange(const MessageHeader& header) {
         return true;
     }
     int changed = 0;
+    bool titlesChanged = false;
     {
         std::lock_guard lock(m_mutex);
         m_channelConfig = record;
+        titlesChanged = m_channelTitles != record->titles;
         m_channelTitles = record->titles;
         const ChannelFlags hidden =
             kalder::hiddenChannels(*record, m_liveViewRights, m_rights, m_userIndex);
@@ -158,6 +160,8 @@ bool RecorderStatus::RecvFn_DbChange(const MessageHeader& header) {
         std::this_thread::sleep_for(kHiddenRepaintDelay);
         m_session.post(WindowMessage::HiddenChannelsChanged);
     }
+    if (titlesChanged)
+        m_session.post(WindowMessage::ChannelTitlesChanged);
     if (m_session.audioOn())
         m_session.post(WindowMessage::AudioChannel, record->audioChannel);
     return true;

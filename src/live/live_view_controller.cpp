@@ -1,0 +1,105 @@
+#include "live/live_view_controller.h"
+
+#include "session/recorder_session.h"
+#include "video/video_window.h"
+
+#include <bit>
+
+namespace kalder {
+
+LiveViewController::LiveViewController(const DecoderLibrary* library, QObject* receiver)
+    : m_host(library, receiver) {}
+
+LiveViewController::~LiveViewController() = default;
+
+void LiveViewController::setSession(RecorderSession* session) {
+    m_session = session;
+    m_host.setSession(session);
+    if (session != nullptr)
+        session->live().setFrameConsumerFactory(&m_host);
+    channelTitlesChanged();
+    audioChanged();
+}
+
+void LiveViewController::setVideoWindow(VideoWindow* window) {
+    if (m_window != nullptr)
+        QObject::disconnect(m_visibleConnection);
+    m_window = window;
+    m_host.setWindow(window);
+    if (window != nullptr)
+        m_visibleConnection = connect(window, &VideoWindow::visibleChannelsChanged, this,
+                                      &LiveViewController::onVisibleChannelsChanged);
+}
+
+std::uint16_t LiveViewController::hiddenChannelMask() const {
+    if (m_session == nullptr)
+        return 0;
+    std::uint16_t mask = 0;
+    for (unsigned c = 0; c < kChannelCount; ++c)
+        if (m_session->status().channelHidden(c))
+            mask = static_cast<std::uint16_t>(mask | (1u << c));
+    return mask;
+}
+
+void LiveViewController::videoWindowReset(int channels) {
+    emit layoutShown(0);
+    if (m_window == nullptr)
+        return;
+    if (channels == 0) {
+        m_window->setHiddenChannels(hiddenChannelMask());
+        m_window->update();
+        return;
+    }
+    const bool liveStarting =
+        m_session && (m_session->live().liveRequestPending() || m_session->live().liveOn());
+    if (liveStarting) {
+        m_window->startStream(StreamKind::Live, channels);
+        m_window->setHiddenChannels(hiddenChannelMask());
+        emit layoutShown(m_window->layoutModel().layout());
+    } else {
+        m_window->stopStream();
+        m_window->setVideoLossMask(0);
+        m_window->setHiddenChannels(0);
+    }
+}
+
+void LiveViewController::liveChannels(std::uint16_t mask, std::uint16_t videoLoss) {
+    ++m_liveChannelInfoCount;
+    if (m_window == nullptr)
+        return;
+    m_window->setVideoLossMask(videoLoss);
+    m_window->setHiddenChannels(hiddenChannelMask());
+    if (m_window->setPresentChannels(mask, false))
+        m_window->update();
+}
+
+void LiveViewController::hiddenChannelsChanged() {
+    if (m_window == nullptr)
+        return;
+    m_window->setHiddenChannels(hiddenChannelMask());
+    m_window->update();
+}
+
+void LiveViewController::channelTitlesChanged() {
+    m_host.setChannelTitles(m_session ? m_session->status().channelTitles()
+                                      : std::array<std::string, kChannelCount>{});
+}
+
+void LiveViewController::audioChanged() {
+    if (m_session == nullptr)
+        m_host.setAudioFacts(false, -1);
+    else
+        m_host.setAudioFacts(m_session->audioOn(), m_session->live().audioChannel());
+}
+
+// The layout, page or selection changed: in live view, ask for the channels now shown.
+void LiveViewController::onVisibleChannelsChanged(quint16 mask) {
+    if (m_session == nullptr || !m_session->live().liveOn() || m_window == nullptr)
+        return;
+    const bool single = m_window->layoutModel().layout() == 1 && mask != 0;
+    m_session->live().setSingleViewChannel(single ? std::countr_zero(static_cast<unsigned>(mask))
+                                                  : -1);
+    m_session->live().requestChannels(mask);
+}
+
+} // namespace kalder

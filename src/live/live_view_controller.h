@@ -1,0 +1,61 @@
+#pragma once
+
+#include "live/live_decode_host.h"
+
+#include <QObject>
+
+#include <cstdint>
+
+namespace kalder {
+
+class DecoderLibrary;
+class RecorderSession;
+class VideoWindow;
+
+// Live view as the main window shows it: owns the live decode host (the factory of the
+// session's channel decoders and what their threads ask), keeps the video window in step with
+// what the session posts (live start and stop, the channel masks, hidden channels) and pushes
+// the facts the overlays show (channel titles, audio) down to the decode host when the session
+// says they changed, so that no decode thread pulls them from the session for every picture.
+//
+// GUI thread only. The main window routes the session's posted messages here; setSession and
+// setVideoWindow are called only while no decoder runs (see LiveDecodeHost).
+class LiveViewController : public QObject {
+    Q_OBJECT
+public:
+    // `library` may be null (no decoding); `receiver` gets the decode threads' events.
+    LiveViewController(const DecoderLibrary* library, QObject* receiver);
+    ~LiveViewController() override;
+
+    // A new session (null: none). Sets the session's frame-consumer factory.
+    void setSession(RecorderSession* session);
+    void setVideoWindow(VideoWindow* window);
+    void setDateFormat(int dateFormat) { m_host.setDateFormat(dateFormat); }
+
+    // Posted by the session.
+    // `channels`: the recorder's channel count, or 0 to keep the layout and repaint.
+    void videoWindowReset(int channels);
+    void liveChannels(std::uint16_t mask, std::uint16_t videoLoss);
+    void hiddenChannelsChanged();
+    void channelTitlesChanged();
+    void audioChanged();
+
+    // LIVE_CHANNEL_INFO answers handled so far; for tests and diagnostics.
+    int liveChannelInfoCount() const { return m_liveChannelInfoCount; }
+
+signals:
+    // The layout the video window shows now (0: none pressed), for the layout buttons.
+    void layoutShown(int cells);
+
+private:
+    void onVisibleChannelsChanged(quint16 mask);
+    std::uint16_t hiddenChannelMask() const;
+
+    LiveDecodeHost m_host;
+    RecorderSession* m_session = nullptr;
+    VideoWindow* m_window = nullptr;
+    QMetaObject::Connection m_visibleConnection;
+    int m_liveChannelInfoCount = 0;
+};
+
+} // namespace kalder
