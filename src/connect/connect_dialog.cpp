@@ -72,6 +72,7 @@ ConnectDialog::ConnectDialog(QSettings& store, std::filesystem::path historyFile
 ConnectDialog::~ConnectDialog() {
     // A resolver call cannot be interrupted and waiting for it here would freeze the window that
     // deletes the dialog: the lookup stays with that window until the call has answered.
+    m_lookup->abandon();
     if (m_lookup->busy() && parent())
         m_lookup->outliveOwner(parent());
 }
@@ -180,11 +181,10 @@ void ConnectDialog::loadLastRecorder() {
 
 void ConnectDialog::updateWidgets() {
     const bool idle = !resolving();
-    for (QWidget* w :
-         {static_cast<QWidget*>(m_address), static_cast<QWidget*>(m_userId),
-          static_cast<QWidget*>(m_password), static_cast<QWidget*>(m_siteText),
-          static_cast<QWidget*>(m_defaultButton), static_cast<QWidget*>(m_modifyButton),
-          static_cast<QWidget*>(m_historyButton), static_cast<QWidget*>(m_okButton)})
+    const std::initializer_list<QWidget*> inputs = {
+        m_address,       m_userId,       m_password,      m_siteText,
+        m_defaultButton, m_modifyButton, m_historyButton, m_okButton};
+    for (QWidget* w : inputs)
         w->setEnabled(idle);
     m_port->setEnabled(idle && !m_defaultPortMode);
     // Why OK was refused stands out on the plain and on the themed window alike; the resolving
