@@ -150,16 +150,6 @@ TEST_F(ConnectDialogTest, CancelWhileResolvingClosesAsCancelAndTheLateAnswerChan
     EXPECT_EQ(d->request().address, "192.0.2.7");
 }
 
-TEST_F(ConnectDialogTest, NameThatDoesNotResolveClosesWithOkAndNoAddress) {
-    auto gate = GatedResolver::make();
-    gate->open();
-    auto d = makeDialog(GatedResolver::function(gate));
-    child<QLineEdit>(*d, "address")->setText(QStringLiteral("nowhere.example"));
-    ASSERT_TRUE(pressOk(*d));
-    EXPECT_TRUE(d->request().address.empty());
-    EXPECT_EQ(d->request().typedAddress, "nowhere.example");
-}
-
 // A dialog deleted while its resolver call hangs does not wait for it: the lookup stays with
 // the dialog's parent until the call has answered, then goes.
 TEST_F(ConnectDialogTest, DialogDeletedDuringALookupLeavesItWithItsParent) {
