@@ -1,9 +1,10 @@
 #include "connect/connect_dialog.h"
 
+#include "connect/address_lookup.h"
 #include "connect/connect_dialog_rules.h"
+#include "connect/connect_history_window.h"
 #include "files/connect_history.h"
 #include "net/name_resolver.h"
-#include "connect/connect_history_window.h"
 #include "ui/theme.h"
 
 #include <QFile>
@@ -51,21 +52,29 @@ QString ConnectDialog::portKey() {
 }
 
 ConnectDialog::ConnectDialog(QSettings& store, std::filesystem::path historyFile,
-                             std::uint8_t opacity, QWidget* parent, Clock clock)
+                             std::uint8_t opacity, QWidget* parent, Clock clock,
+                             NameLookup::Resolver resolver)
     : QDialog(parent), m_store(store), m_historyFile(std::move(historyFile)), m_opacity(opacity),
-      m_clock(clock ? std::move(clock) : Clock(systemSeconds)) {
+      m_clock(clock ? std::move(clock) : Clock(systemSeconds)),
+      m_lookup(new AddressLookup(std::move(resolver), this)) {
+    connect(m_lookup, &AddressLookup::resolved, this, &ConnectDialog::finishAccept);
     setWindowTitle(tr("Connect"));
     setWindowOpacity(m_opacity / 255.0);
     buildWidgets();
     applyTheme(*this);
-    // Why OK was refused stands out on the plain and on the themed window alike.
-    QPalette messagePalette = m_message->palette();
-    messagePalette.setColor(QPalette::WindowText, warningColour(*this));
-    m_message->setPalette(messagePalette);
     loadLastRecorder();
+    updateWidgets();
     // Connected only now, so that filling the dialog does not clear the site text it just set.
     connect(m_address, &QLineEdit::textChanged, m_siteText, &QLineEdit::clear);
     connect(m_port, &QLineEdit::textChanged, m_siteText, &QLineEdit::clear);
+}
+
+ConnectDialog::~ConnectDialog() {
+    // A resolver call cannot be interrupted and waiting for it here would freeze the window that
+    // deletes the dialog: the lookup stays with that window until the call has answered.
+    m_lookup->abandon();
+    if (m_lookup->busy() && parent())
+        m_lookup->outliveOwner(parent());
 }
 
 void ConnectDialog::buildWidgets() {
@@ -170,6 +179,26 @@ void ConnectDialog::loadLastRecorder() {
         m_siteText->setText(QString::fromUtf8(entry->siteText));
 }
 
+void ConnectDialog::updateWidgets() {
+    const bool idle = !resolving();
+    const std::initializer_list<QWidget*> inputs = {
+        m_address,       m_userId,       m_password,      m_siteText,
+        m_defaultButton, m_modifyButton, m_historyButton, m_okButton};
+    for (QWidget* w : inputs)
+        w->setEnabled(idle);
+    m_port->setEnabled(idle && !m_defaultPortMode);
+    // Why OK was refused stands out on the plain and on the themed window alike; the resolving
+    // status is ordinary text.
+    QPalette messagePalette = m_message->palette();
+    messagePalette.setColor(QPalette::WindowText,
+                            idle ? warningColour(*this) : palette().color(QPalette::WindowText));
+    m_message->setPalette(messagePalette);
+    if (!idle) {
+        m_message->setText(tr("Resolving %1...").arg(QString::fromUtf8(m_pending->typedAddress)));
+        m_message->show();
+    }
+}
+
 void ConnectDialog::setDefaultPortMode() {
     m_defaultPortMode = true;
     m_port->setText(QString::number(kDefaultRecorderPort));
@@ -233,22 +262,54 @@ void ConnectDialog::tryAccept() {
     const std::string siteText = toBytes(m_siteText->text().left(kConnectTextLength));
     m_message->hide();
 
-    m_store.setValue(addressKey(), m_address->text().left(kConnectTextLength));
-    m_store.setValue(portKey(), uint(*port));
+    m_pending = ConnectRequest{};
+    m_pending->typedAddress = typedAddress;
+    m_pending->port = *port;
+    m_pending->userId = userId;
+    m_pending->password = password;
+    m_pending->siteText = siteText;
+    if (isHostName(typedAddress)) {
+        // Nothing is stored or recorded until the name has resolved: Cancel leaves no trace.
+        m_lookup->start(typedAddress);
+        updateWidgets();
+        m_cancelButton->setFocus();
+        return;
+    }
+    finishAccept(resolveRecorderAddress(typedAddress));
+}
+
+void ConnectDialog::finishAccept(const std::string& address) {
+    if (!m_pending)
+        return;
+    ConnectRequest request = std::move(*m_pending);
+    m_pending.reset();
+    updateWidgets();
+    m_message->hide();
+
+    m_store.setValue(addressKey(), QString::fromUtf8(request.typedAddress));
+    m_store.setValue(portKey(), uint(request.port));
     m_store.sync();
 
     // An empty address would write an entry that reads as the end of the list and hide every
     // entry after it, so only real addresses are remembered.
-    if (!typedAddress.empty())
-        ConnectHistory(m_historyFile).record(typedAddress, *port, siteText, m_clock());
+    if (!request.typedAddress.empty())
+        ConnectHistory(m_historyFile)
+            .record(request.typedAddress, request.port, request.siteText, m_clock());
 
-    m_request.typedAddress = typedAddress;
-    m_request.address = resolveRecorderAddress(typedAddress);
-    m_request.port = *port;
-    m_request.userId = userId;
-    m_request.password = password;
-    m_request.siteText = siteText;
+    // A name that did not resolve still closes with OK: the empty address makes the connect fail.
+    request.address = address;
+    m_request = std::move(request);
     accept();
+}
+
+void ConnectDialog::reject() {
+    if (m_pending) {
+        m_lookup->abandon();
+        m_pending.reset();
+        updateWidgets();
+        m_message->hide();
+    }
+    QDialog::reject();
 }
 
 } // namespace kalder

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "connect/connect_request.h"
+#include "net/name_lookup.h"
 
 #include <QDialog>
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QLabel;
 class QLineEdit;
@@ -15,12 +18,16 @@ class QSettings;
 
 namespace kalder {
 
+class AddressLookup;
 struct ConnectEntry;
 
 // The connect dialog: recorder address, port, user id, password and site text. It remembers the
 // last address and port under IPSetup/ServerIP of the settings store and each connect in the
 // history file, and turns the typed address into the dotted IPv4 address the session needs.
 // GUI thread only. After exec() returns Accepted, request() holds what the session needs.
+//
+// A host name is resolved on a lookup thread: while it resolves, the dialog says so, its inputs
+// and OK are disabled, and Cancel abandons the lookup. Dotted text needs no lookup.
 class ConnectDialog : public QDialog {
     Q_OBJECT
 public:
@@ -30,11 +37,18 @@ public:
     // `store` must outlive the dialog. `historyFile` is <data folder>/Log/ConnectInfo100.log;
     // its folder is created when a connect is recorded. `opacity` is the alpha (0-255) of the
     // connect-dialog kind of window.
+    // `resolver` runs on the lookup thread for host names; resolveRecorderAddress when empty.
     ConnectDialog(QSettings& store, std::filesystem::path historyFile, std::uint8_t opacity,
-                  QWidget* parent = nullptr, Clock clock = {});
+                  QWidget* parent = nullptr, Clock clock = {}, NameLookup::Resolver resolver = {});
+    ~ConnectDialog() override;
 
     const ConnectRequest& request() const { return m_request; }
     bool defaultPortMode() const { return m_defaultPortMode; }
+    // OK was pressed on a host name whose answer has not come yet.
+    bool resolving() const { return m_pending.has_value(); }
+
+    // Cancel, Escape and closing the window; abandons a lookup under way.
+    void reject() override;
 
     // Takes address, port and site text of an entry picked in the history window. In
     // default-port mode the port is shown but OK still uses 2000.
@@ -53,6 +67,10 @@ private:
     void setTypedPortMode();
     void openHistory();
     void tryAccept();
+    // Stores and records what OK took, hands over `address` and closes with OK.
+    void finishAccept(const std::string& address);
+    // Derives every control's enabled state and the status line while resolving.
+    void updateWidgets();
     // Refuses OK with a visible reason and puts the caret into `field`.
     void refuse(QLineEdit* field, const QString& reason, bool clearField);
 
@@ -62,6 +80,9 @@ private:
     Clock m_clock;
     bool m_defaultPortMode = true;
     ConnectRequest m_request;
+    // What OK took while its host name resolves (address still empty); set only then.
+    std::optional<ConnectRequest> m_pending;
+    AddressLookup* m_lookup = nullptr; // child; may outlive the dialog (see the destructor)
 
     QLineEdit* m_address = nullptr;
     QLineEdit* m_port = nullptr;

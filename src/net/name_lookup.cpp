@@ -2,11 +2,20 @@
 
 #include "net/name_resolver.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kalder {
 
-NameLookup::NameLookup(Done done) : m_done(std::move(done)), m_thread([this] { run(); }) {}
+bool isHostName(std::string_view typed) {
+    return std::any_of(typed.begin(), typed.end(),
+                       [](char ch) { return (ch < '0' || ch > '9') && ch != '.'; });
+}
+
+NameLookup::NameLookup(Done done, Resolver resolver)
+    : m_done(std::move(done)),
+      m_resolver(resolver ? std::move(resolver) : Resolver(resolveRecorderAddress)),
+      m_thread([this] { run(); }) {}
 
 NameLookup::~NameLookup() {
     {
@@ -48,7 +57,7 @@ void NameLookup::run() {
         m_request.reset();
         const std::uint64_t ticket = m_ticket;
         lock.unlock();
-        const std::string address = resolveRecorderAddress(typed);
+        const std::string address = m_resolver(typed);
         lock.lock();
         // Answers of cancelled or replaced lookups go nowhere.
         if (!m_stop && ticket == m_wanted) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace kalder {
@@ -24,8 +25,11 @@ namespace kalder {
 class NameLookup {
 public:
     using Done = std::function<void(std::uint64_t ticket, const std::string& address)>;
+    // Turns typed text into a dotted-quad address, empty when nothing resolves; runs on the
+    // lookup thread. resolveRecorderAddress unless the owner brings its own.
+    using Resolver = std::function<std::string(std::string_view typed)>;
 
-    explicit NameLookup(Done done);
+    explicit NameLookup(Done done, Resolver resolver = {});
     ~NameLookup();
     NameLookup(const NameLookup&) = delete;
     NameLookup& operator=(const NameLookup&) = delete;
@@ -39,6 +43,7 @@ private:
     void run();
 
     const Done m_done;
+    const Resolver m_resolver;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::optional<std::string> m_request; // guarded by m_mutex
@@ -47,5 +52,9 @@ private:
     bool m_stop = false;                  // guarded by m_mutex
     std::thread m_thread;                 // started last
 };
+
+// True when `typed` names a host that only a resolver call can turn into an address. Empty text
+// and text of digits and dots are rewritten (or refused) by resolveRecorderAddress at once.
+bool isHostName(std::string_view typed);
 
 } // namespace kalder

@@ -2,6 +2,7 @@
 #include "connect/connect_dialog_rules.h"
 #include "files/connect_history.h"
 #include "connect/connect_history_window.h"
+#include "tests/connect/connect_dialog_fixture.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,11 +20,8 @@
 namespace kalder {
 namespace {
 
-template <typename T> T* child(QWidget& w, const char* name) {
-    T* found = w.findChild<T*>(QLatin1String(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
+using test::child;
+using test::ConnectDialogTest;
 
 TEST(ConnectRules, PortAcceptance) {
     struct Case {
@@ -54,31 +52,6 @@ TEST(ConnectRules, RowAfterDeleteKeepsPositionOrTakesLast) {
     EXPECT_EQ(rowAfterDelete(0, 0), -1);
     EXPECT_EQ(rowAfterDelete(0, 1), 0);
 }
-
-class ConnectDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        m_store = std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("kalder.ini")),
-                                              QSettings::IniFormat);
-        m_historyFile =
-            std::filesystem::path(m_dir.path().toStdString()) / "Log" / "ConnectInfo100.log";
-    }
-    std::unique_ptr<ConnectDialog> makeDialog() {
-        return std::make_unique<ConnectDialog>(*m_store, m_historyFile, 200, nullptr,
-                                               [this] { return m_now; });
-    }
-    // Fills the dialog and presses OK; true when the dialog closed with OK.
-    static bool pressOk(ConnectDialog& d) {
-        child<QPushButton>(d, "okButton")->click();
-        return d.result() == QDialog::Accepted;
-    }
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<QSettings> m_store;
-    std::filesystem::path m_historyFile;
-    std::uint32_t m_now = 1'000'000;
-};
 
 TEST_F(ConnectDialogTest, WithoutStoredPortStartsInDefaultPortModeAndConnectsTo2000) {
     m_store->setValue(ConnectDialog::addressKey(), QStringLiteral("127.0.0.1"));

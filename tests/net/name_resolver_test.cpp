@@ -6,6 +6,8 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace kalder {
@@ -57,6 +59,42 @@ TEST(NameLookup, AnswersTheNewestRequestOnly) {
         for (const auto& [ticket, address] : answers)
             EXPECT_EQ(address == "10.1.2.3", ticket == cancelled);
     }
+}
+
+// Only a host name goes to the resolver thread; whatever is left must come out of
+// resolveRecorderAddress without a resolver call (its answer is the same on any machine).
+TEST(NameLookup, OnlyHostNamesNeedTheResolver) {
+    const std::pair<const char*, bool> cases[] = {
+        {"", false},          {"192.168.001.010", false}, {"256.1.1.1", false},
+        {"1..2", false},      {"localhost", true},        {"10.0.0.1 ", true},
+        {"recorder-7", true}, {"1.2.3.4a", true},         {"-1.2.3.4", true},
+    };
+    for (const auto& [typed, name] : cases)
+        EXPECT_EQ(isHostName(typed), name) << typed;
+}
+
+TEST(NameLookup, AsksTheGivenResolver) {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::string typedSeen;
+    std::optional<std::pair<std::uint64_t, std::string>> answer;
+    NameLookup lookup(
+        [&](std::uint64_t ticket, const std::string& address) {
+            std::lock_guard lock(mutex);
+            answer.emplace(ticket, address);
+            arrived.notify_all();
+        },
+        [&](std::string_view typed) {
+            std::lock_guard lock(mutex);
+            typedSeen = typed;
+            return std::string("192.0.2.7");
+        });
+    const std::uint64_t ticket = lookup.start("recorder.example");
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(
+        arrived.wait_for(lock, std::chrono::seconds(30), [&] { return answer.has_value(); }));
+    EXPECT_EQ(*answer, std::make_pair(ticket, std::string("192.0.2.7")));
+    EXPECT_EQ(typedSeen, "recorder.example");
 }
 
 } // namespace
