@@ -10,7 +10,10 @@
 //   kalder-bench-decode sim16 [--seconds S]
 //       kalder-recorder-sim with 16 D1 channels and `kalder-cli --json live --seconds S` against
 //       it: the client's CPU time against the reference decode cost of the pictures it decoded
-//       (the simulator's own stream, decoded by the plain loop), its peak RSS
+//       (the simulator's own stream, decoded by the plain loop), its peak RSS; then sixteen
+//       real-time `ffmpeg -re -threads 1 -framerate 30 -f h264 -i CLIP -f null -` decoders of
+//       the same stream for the same seconds, and the client's CPU per decoded frame against
+//       theirs (their start-up cost taken off)
 //
 // Without --clip a 704x480 clip is made with the ffmpeg command into the working folder.
 
@@ -29,6 +32,7 @@ extern "C" {
 
 #include <signal.h>
 #include <spawn.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,11 +40,13 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -284,6 +290,92 @@ std::string readAll(int fd) {
     return all;
 }
 
+// Starts `args` (looked up in PATH) with standard input, output and error on /dev/null.
+pid_t spawnQuiet(const std::vector<std::string>& args) {
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (auto& a : copies) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+double cpuOf(const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the commands at once; the CPU seconds of each that ended well (a negative figure for
+// one that could not start or failed).
+std::vector<double> runAll(const std::vector<std::vector<std::string>>& commands) {
+    std::vector<pid_t> pids;
+    for (const auto& command : commands) {
+        pids.push_back(spawnQuiet(command));
+    }
+    std::vector<double> cpu;
+    for (const pid_t pid : pids) {
+        int status = 0;
+        rusage usage{};
+        if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0) {
+            cpu.push_back(-1);
+        } else {
+            cpu.push_back(cpuOf(usage));
+        }
+    }
+    return cpu;
+}
+
+// A real-time single-threaded ffmpeg decode of `clip`, paced at 30 pictures/s, for `limit` s.
+std::vector<std::string> ffmpegRealTime(const std::string& clip, const std::string& limit) {
+    return {"ffmpeg",     "-nostdin", "-loglevel", "error", "-re", "-threads", "1",
+            "-framerate", "30",       "-f",        "h264",  "-i",  clip,       "-an",
+            "-f",         "null",     "-t",        limit,   "-"};
+}
+
+struct FfmpegReference {
+    double startupCpu = 0;  // one process that decodes nothing (`-t 0`), best of three
+    double cpuPerFrame = 0; // of the sixteen, start-up taken off
+    int processes = 0;
+};
+
+// Sixteen real-time ffmpeg decoders of `clip` for `durationSeconds`, all at once.
+std::optional<FfmpegReference> ffmpegSixteen(const std::string& clip, double durationSeconds) {
+    FfmpegReference reference;
+    reference.startupCpu = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        const std::vector<double> cpu = runAll({ffmpegRealTime(clip, "0")});
+        if (cpu.front() < 0) {
+            return std::nullopt;
+        }
+        reference.startupCpu = std::min(reference.startupCpu, cpu.front());
+    }
+    const long frames = std::lround(durationSeconds * 30);
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%.3f", static_cast<double>(frames) / 30);
+    const std::vector<std::vector<std::string>> commands(kChannelCount,
+                                                         ffmpegRealTime(clip, limit));
+    double decodeCpu = 0;
+    for (const double cpu : runAll(commands)) {
+        if (cpu < 0) {
+            return std::nullopt;
+        }
+        decodeCpu += cpu - reference.startupCpu;
+        ++reference.processes;
+    }
+    reference.cpuPerFrame = decodeCpu / static_cast<double>(frames * reference.processes);
+    return reference;
+}
+
 int runSim16(double durationSeconds) {
     const std::string folder = DecoderLibrary::programFolder().string();
     const std::string cache = "bench-sim-cache";
@@ -302,6 +394,19 @@ int runSim16(double durationSeconds) {
     }
     double reference = 0;
     referenceLoop(units, 20, 1, &reference);
+    // The same stream as a clip for ffmpeg, long enough for the run without looping.
+    const std::string clip = "bench-sim-channel0.h264";
+    {
+        std::ofstream out(clip, std::ios::binary | std::ios::trunc);
+        const std::size_t copies =
+            static_cast<std::size_t>(durationSeconds * 30) / loop->frames.size() + 2;
+        for (std::size_t c = 0; c < copies; ++c) {
+            for (const auto& frame : loop->frames) {
+                out.write(reinterpret_cast<const char*>(frame.data.data()),
+                          static_cast<std::streamsize>(frame.data.size()));
+            }
+        }
+    }
 
     int simOutput = -1;
     const pid_t sim = spawnWithOutput(
@@ -342,8 +447,7 @@ int runSim16(double durationSeconds) {
     };
     const double frames = number("frames");
     const double decoded = number("decoded");
-    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const double cpu = cpuOf(usage);
     const double referenceCpu = decoded / reference;
     std::printf("simulator stream: reference libavcodec loop %.1f frames per CPU second\n",
                 reference);
@@ -354,6 +458,19 @@ int runSim16(double durationSeconds) {
                 "ratio %.3f\n",
                 cpu, 100.0 * cpu / wall / 2, referenceCpu, cpu / referenceCpu);
     std::printf("client peak RSS %ld KB\n", usage.ru_maxrss);
+
+    const std::optional<FfmpegReference> ffmpeg = ffmpegSixteen(clip, durationSeconds);
+    if (!ffmpeg || decoded <= 0) {
+        std::fprintf(stderr, "the ffmpeg reference could not be run\n");
+        return 1;
+    }
+    const double clientPerFrame = cpu / decoded;
+    std::printf("%d x ffmpeg -re -threads 1 -framerate 30 -f h264 -i %s -f null -, %s s: "
+                "%.2f ms CPU per frame (start-up %.3f s per process taken off)\n",
+                ffmpeg->processes, clip.c_str(), secondsArg, 1000 * ffmpeg->cpuPerFrame,
+                ffmpeg->startupCpu);
+    std::printf("client %.2f ms CPU per decoded frame; ratio to ffmpeg %.3f\n",
+                1000 * clientPerFrame, clientPerFrame / ffmpeg->cpuPerFrame);
     return 0;
 }
 

@@ -271,6 +271,9 @@ int main(int argc, char** argv) {
     }
     if (path == "planar-sw")
         qputenv("KALDER_NO_OPENGL", "1");
+    // The OpenGL path is measured even on a CPU rasteriser, where the window would not take it.
+    if (path == "gl")
+        qputenv("KALDER_FORCE_OPENGL", "1");
     const bool planar = path != "rgb";
     QApplication app(argc, argv);
 

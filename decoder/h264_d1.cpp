@@ -7,11 +7,13 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/buffer.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -43,9 +45,47 @@ struct StreamDecoder {
     // when the source size or pixel format changes.
     SwsContext* convert = nullptr;
     std::uint32_t format = kH264FormatPlanar;
+    // Input buffers of one size, padded as libavcodec requires, reused from frame to frame
+    // instead of a fresh allocation per frame; a larger frame makes a pool of larger buffers
+    // (the old pool goes once its last buffer is back).
+    AVBufferPool* packetPool = nullptr;
+    std::size_t packetPoolSize = 0;
 
-    ~StreamDecoder() { sws_freeContext(convert); }
+    ~StreamDecoder() {
+        av_buffer_pool_uninit(&packetPool);
+        sws_freeContext(convert);
+    }
 };
+
+constexpr std::size_t kSmallestPacketBuffer = 64 * 1024;
+
+// Fills `packet` with a copy of the frame's bytes in a pooled buffer; false when out of memory.
+bool fillPacket(StreamDecoder& decoder, AVPacket* packet, const std::uint8_t* video, int length) {
+    const std::size_t size = static_cast<std::size_t>(length);
+    if (decoder.packetPool == nullptr ||
+        size + AV_INPUT_BUFFER_PADDING_SIZE > decoder.packetPoolSize) {
+        std::size_t poolSize = std::max(kSmallestPacketBuffer, decoder.packetPoolSize);
+        while (poolSize < size + AV_INPUT_BUFFER_PADDING_SIZE) {
+            poolSize *= 2;
+        }
+        av_buffer_pool_uninit(&decoder.packetPool);
+        decoder.packetPool = av_buffer_pool_init(poolSize, nullptr);
+        decoder.packetPoolSize = decoder.packetPool != nullptr ? poolSize : 0;
+        if (decoder.packetPool == nullptr) {
+            return false;
+        }
+    }
+    AVBufferRef* buffer = av_buffer_pool_get(decoder.packetPool);
+    if (buffer == nullptr) {
+        return false;
+    }
+    std::memcpy(buffer->data, video, size);
+    std::memset(buffer->data + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    packet->buf = buffer;
+    packet->data = buffer->data;
+    packet->size = length;
+    return true;
+}
 
 std::mutex g_decodersLock;
 // Decoders by handle (context word 4). Guarded by g_decodersLock.
@@ -276,10 +316,9 @@ KALDER_EXPORT int PT_H264dec_GetOneFrame(std::uint32_t* context, const std::uint
         return kH264BadFrame;
     }
     AVPacket* packet = decoder->packet.get();
-    if (av_new_packet(packet, videoLength) < 0) {
+    if (!fillPacket(*decoder, packet, video, videoLength)) {
         return kH264BadFrame;
     }
-    std::memcpy(packet->data, video, static_cast<std::size_t>(videoLength));
     const int sent = avcodec_send_packet(decoder->codec.get(), packet);
     av_packet_unref(packet);
     if (sent == AVERROR_EOF || sent == AVERROR(ENOMEM) || sent == AVERROR(EINVAL)) {

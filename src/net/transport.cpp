@@ -114,24 +114,26 @@ bool LoopReceive(MessageSocket& socket, std::span<std::byte> buffer) {
         const int fd = socket.fd();
         if (fd < 0)
             return false;
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, kPollSliceMs);
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            trace("nErr : %d... receive error...socket closed\n", errno);
-            return false;
-        }
-        if (ready == 0)
-            continue;
+        // Bytes already there are taken at once; the wait (in slices, so that a stop is
+        // noticed) only when there are none. Live video mostly finds its bytes waiting.
         const ssize_t n = ::recv(fd, buffer.data() + filled, buffer.size() - filled, MSG_DONTWAIT);
         if (n > 0) {
             filled += static_cast<std::size_t>(n);
-        } else if (n == 0) {
+            continue;
+        }
+        if (n == 0) {
             // The peer has closed: no more bytes will ever come.
             trace("receive...peer closed\n");
             return false;
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            trace("nErr : %d... receive error...socket closed\n", errno);
+            return false;
+        }
+        pollfd pfd{fd, POLLIN, 0};
+        if (::poll(&pfd, 1, kPollSliceMs) < 0 && errno != EINTR) {
             trace("nErr : %d... receive error...socket closed\n", errno);
             return false;
         }

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
 
 #include <cstdint>
@@ -81,7 +82,12 @@ GlVideoSurface::~GlVideoSurface() {
     }
 }
 
-bool GlVideoSurface::probe() {
+bool GlVideoSurface::isSoftwareRenderer(const QString& renderer) {
+    return renderer.contains(QLatin1String("llvmpipe"), Qt::CaseInsensitive) ||
+           renderer.contains(QLatin1String("softpipe"), Qt::CaseInsensitive);
+}
+
+bool GlVideoSurface::probe(QString* renderer) {
     if (qEnvironmentVariableIsSet("KALDER_NO_OPENGL"))
         return false;
     // Platforms that make OpenGL contexts but cannot compose an OpenGL widget with the others
@@ -99,6 +105,11 @@ bool GlVideoSurface::probe() {
     surface.create();
     if (!surface.isValid() || !context.makeCurrent(&surface))
         return false;
+    if (renderer != nullptr) {
+        const auto* name =
+            reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+        *renderer = name != nullptr ? QString::fromLatin1(name) : QString();
+    }
     bool built = false;
     {
         QOpenGLShaderProgram program;

@@ -42,8 +42,13 @@ public:
 
     // Whether OpenGL works here: a context can be made current on an off-screen surface and
     // the colour-conversion shader compiles and links. Setting KALDER_NO_OPENGL in the
-    // environment makes it fail, to test the software fallback.
-    static bool probe();
+    // environment makes it fail, to test the software fallback. `renderer`, when given, receives
+    // the context's GL_RENDERER string.
+    static bool probe(QString* renderer = nullptr);
+    // Whether a GL_RENDERER string names a rasteriser that runs on the CPU (Mesa's llvmpipe and
+    // softpipe): there the shader, the uploads and the composition cost more CPU than drawing
+    // planar pictures in software.
+    static bool isSoftwareRenderer(const QString& renderer);
 
     // ---- inside Client::paintSurface ----
 

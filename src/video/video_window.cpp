@@ -133,9 +133,19 @@ void VideoWindow::setAccelerated(bool on) {
 void VideoWindow::choosePainter() {
     if (m_planar.load() && !m_glProbed) {
         m_glProbed = true;
-        m_glWorks = GlVideoSurface::probe();
-        if (!m_glWorks)
+        QString renderer;
+        m_glWorks = GlVideoSurface::probe(&renderer);
+        if (!m_glWorks) {
             qInfo("video window: no usable OpenGL, planar pictures are drawn in software");
+        } else if (GlVideoSurface::isSoftwareRenderer(renderer) &&
+                   !qEnvironmentVariableIsSet("KALDER_FORCE_OPENGL")) {
+            // A CPU rasteriser: the software painter draws the same pictures for less. The
+            // drawing mode stays planar; only the painter differs.
+            m_glWorks = false;
+            qInfo("video window: OpenGL renders on the CPU (%s), planar pictures are drawn in "
+                  "software",
+                  qPrintable(renderer));
+        }
     }
     const bool wanted = m_planar.load() && m_glWorks;
     if (wanted && !drawsWithOpenGl()) {

@@ -78,7 +78,9 @@ public:
     }
 
     // Planar drawing (DrawMode 0): decode threads deliver YUV 4:2:0 pictures, which an OpenGL
-    // surface converts and scales when OpenGL can be set up here, and software otherwise;
+    // surface converts and scales when OpenGL can be set up here and renders on a graphics
+    // card, and software otherwise (a CPU rasteriser such as llvmpipe is passed over unless
+    // KALDER_FORCE_OPENGL is set);
     // DrawMode 1: bottom-up BGR, drawn in software. Set before any decoder starts: decoders
     // choose their output format when they start.
     void setAccelerated(bool on);

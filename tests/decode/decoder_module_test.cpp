@@ -248,5 +248,36 @@ TEST_F(DecoderModule, FrameThreadsDeliverTheSamePicturesLater) {
     m_entries.uninit(threaded.data());
 }
 
+// One context through small frames, a frame far larger than any before it (the input buffers
+// have to grow) and small frames again: every frame gives its picture, the large one intact.
+TEST_F(DecoderModule, FramesOfAnySizeFollowEachOtherInOneContext) {
+    const auto small = test::encodeClip({352, 240, 4, 4, false, {}});
+    const auto large = test::encodeClip({704, 480, 1, 1, true, rowPattern(704, 480, false)});
+    ASSERT_EQ(small.size(), 4u);
+    ASSERT_EQ(large.size(), 1u);
+    ASSERT_GT(large[0].data.size(), 4 * small[0].data.size());
+    Context context = freshContext(kH264FormatPlanar);
+    ASSERT_EQ(m_entries.init(context.data()), 0);
+    std::vector<std::uint8_t> picture(kH264PictureBufferSize);
+    const auto decode = [&](const test::EncodedFrame& frame) {
+        return m_entries.getOneFrame(context.data(),
+                                     reinterpret_cast<const std::uint8_t*>(frame.data.data()),
+                                     static_cast<int>(frame.data.size()), picture.data());
+    };
+    for (const auto& frame : small)
+        EXPECT_EQ(decode(frame), kH264Picture);
+    ASSERT_EQ(decode(large[0]), kH264Picture);
+    int wrong = 0;
+    for (int r = 0; r < 480; ++r) {
+        const int s = sourceRow(r, 480, true);
+        for (int x = 0; x < 704; ++x)
+            wrong += picture[static_cast<std::size_t>(r) * 704 + x] != lumaAt(s, x);
+    }
+    EXPECT_EQ(wrong, 0);
+    for (const auto& frame : small)
+        EXPECT_EQ(decode(frame), kH264Picture);
+    m_entries.uninit(context.data());
+}
+
 } // namespace
 } // namespace kalder

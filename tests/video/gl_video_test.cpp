@@ -166,6 +166,14 @@ void deliver(VideoWindow& window, unsigned channel, int width, int height,
     window.drawChannel(channel);
 }
 
+// The OpenGL painter even on a CPU rasteriser (Xvfb's llvmpipe), for the scope of the object.
+struct ForceOpenGl {
+    ForceOpenGl() { qputenv("KALDER_FORCE_OPENGL", "1"); }
+    ~ForceOpenGl() { qunsetenv("KALDER_FORCE_OPENGL"); }
+    ForceOpenGl(const ForceOpenGl&) = delete;
+    ForceOpenGl& operator=(const ForceOpenGl&) = delete;
+};
+
 enum class Path { OpenGl, Software };
 
 class GlVideoTest : public ::testing::TestWithParam<Path> {
@@ -175,6 +183,8 @@ protected:
             qputenv("KALDER_NO_OPENGL", "1");
         } else {
             qunsetenv("KALDER_NO_OPENGL");
+            // Under Xvfb OpenGL is llvmpipe, which the window passes over by itself.
+            qputenv("KALDER_FORCE_OPENGL", "1");
             if (!GlVideoSurface::probe())
                 GTEST_SKIP() << "no OpenGL on platform '"
                              << qPrintable(QGuiApplication::platformName())
@@ -189,7 +199,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         window->startStream(StreamKind::Live, 4);
     }
-    void TearDown() override { qunsetenv("KALDER_NO_OPENGL"); }
+    void TearDown() override {
+        qunsetenv("KALDER_NO_OPENGL");
+        qunsetenv("KALDER_FORCE_OPENGL");
+    }
 
     QImage shot() {
         QCoreApplication::processEvents();
@@ -287,10 +300,47 @@ INSTANTIATE_TEST_SUITE_P(BothPaths, GlVideoTest, ::testing::Values(Path::OpenGl,
                              return info.param == Path::OpenGl ? "OpenGl" : "Software";
                          });
 
+TEST(GlRendererTest, CpuRasterisersAreRecognised) {
+    EXPECT_TRUE(GlVideoSurface::isSoftwareRenderer("llvmpipe (LLVM 15.0.7, 256 bits)"));
+    EXPECT_TRUE(GlVideoSurface::isSoftwareRenderer("Gallium 0.4 on softpipe"));
+    EXPECT_TRUE(GlVideoSurface::isSoftwareRenderer("LLVMPIPE"));
+    EXPECT_FALSE(GlVideoSurface::isSoftwareRenderer("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+    EXPECT_FALSE(GlVideoSurface::isSoftwareRenderer("NVIDIA GeForce GTX 1050/PCIe/SSE2"));
+    EXPECT_FALSE(GlVideoSurface::isSoftwareRenderer(""));
+}
+
+// On a CPU rasteriser the window draws planar pictures with the software painter while its
+// drawing mode stays planar; KALDER_FORCE_OPENGL keeps the OpenGL painter.
+TEST(GlRendererTest, CpuRasteriserGetsTheSoftwarePainter) {
+    qunsetenv("KALDER_NO_OPENGL");
+    qunsetenv("KALDER_FORCE_OPENGL");
+    QString renderer;
+    if (!GlVideoSurface::probe(&renderer))
+        GTEST_SKIP() << "no OpenGL: run under Xvfb (xvfb-run -a) or on a desktop";
+    if (!GlVideoSurface::isSoftwareRenderer(renderer))
+        GTEST_SKIP() << "OpenGL renders on a graphics card here: " << qPrintable(renderer);
+    {
+        VideoWindow window;
+        window.setAccelerated(true);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_TRUE(window.isAccelerated());
+        EXPECT_FALSE(window.drawsWithOpenGl());
+        EXPECT_EQ(window.glSurface(), nullptr);
+    }
+    const ForceOpenGl force;
+    VideoWindow window;
+    window.setAccelerated(true);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(window.drawsWithOpenGl());
+}
+
 // The surface uploads a channel's picture once per frame however many arrived, and only for
 // channels whose cells are visible.
 TEST(GlVideoUploadTest, NewPicturesAreUploadedOncePerFrame) {
     qunsetenv("KALDER_NO_OPENGL");
+    const ForceOpenGl force;
     if (!GlVideoSurface::probe())
         GTEST_SKIP() << "no OpenGL: run under Xvfb (xvfb-run -a) or on a desktop";
     VideoWindow window;
@@ -319,6 +369,7 @@ TEST(GlVideoUploadTest, NewPicturesAreUploadedOncePerFrame) {
 // field is red and second field green shows red only.
 TEST(GlVideoDecodeTest, DecodedFieldPicturesAppearLineDoubled) {
     qunsetenv("KALDER_NO_OPENGL");
+    const ForceOpenGl force;
     if (!GlVideoSurface::probe())
         GTEST_SKIP() << "no OpenGL: run under Xvfb (xvfb-run -a) or on a desktop";
     auto library = DecoderLibrary::open(std::string(KALDER_PROGRAM_DIR) + "/H264_D1.so");
