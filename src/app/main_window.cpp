@@ -260,8 +260,12 @@ bool MainWindow::event(QEvent* event) {
     if (type >= kFirstWindowMessage && type <= kLastWindowMessage) {
         if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
             // A late message of a session before the last one is dropped by its tag.
-            if (!message->staleFor(m_sessionGeneration))
+            if (!message->staleFor(m_sessionGeneration)) {
+                // A repeatable message lets the session post the next change before the state
+                // is read, so that no change is missed.
+                message->takeLatest();
                 handleWindowMessage(*message);
+            }
             return true;
         }
     }

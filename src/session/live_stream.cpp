@@ -61,6 +61,9 @@ void LiveStream::startLive() {
     m_liveGeneration = 0;
     const unsigned channels = m_session.channelNum();
     m_session.post(WindowMessage::VideoWindowReset, channels);
+    // The masks of this request reach the window after the reset above, never with a message
+    // of the previous request still queued before it.
+    m_session.restartLatest(WindowMessage::LiveChannels);
     if (m_frameFactory) {
         SessionSlots& registry = m_session.slotRegistry();
         std::lock_guard lock(registry.mutex());
@@ -82,7 +85,7 @@ void LiveStream::requestChannels(std::uint16_t mask) {
 
 // GUI thread.
 void LiveStream::stopLive() {
-    m_session.post(WindowMessage::ChannelInfoFile, 0);
+    m_session.postLatest(WindowMessage::ChannelInfoFile, 0);
     m_liveOn = false;
     m_liveGeneration = 0;
     m_session.send(makeHeader(MessageId::LIVE_STOP));
@@ -207,8 +210,8 @@ bool LiveStream::RecvFn_LiveChannelInfo(const MessageHeader& header) {
     // The video window takes the masks (and repaints when they changed while live view was on);
     // the main window records the mask in the channel information file when its settings ask
     // for it.
-    m_session.post(WindowMessage::LiveChannels, mask, loss);
-    m_session.post(WindowMessage::ChannelInfoFile, mask);
+    m_session.postLatest(WindowMessage::LiveChannels, mask, loss);
+    m_session.postLatest(WindowMessage::ChannelInfoFile, mask);
     return true;
 }
 
@@ -258,8 +261,8 @@ void LiveStream::completeLiveFrame(const MessageHeader& lastFragment) {
     m_recorderClock = header.headerWord3;
     if (header.headerWord3 != m_lastPostedClock) {
         m_lastPostedClock = header.headerWord3;
-        m_session.post(WindowMessage::RecorderClock, 0,
-                       static_cast<std::intptr_t>(header.headerWord3));
+        m_session.postLatest(WindowMessage::RecorderClock, 0,
+                             static_cast<std::intptr_t>(header.headerWord3));
     }
 
     if (descriptor.videoLength != 0) {

@@ -128,9 +128,50 @@ void RecorderSession::send(const MessageHeader& header, std::span<const std::byt
 }
 
 void RecorderSession::post(int message, std::uintptr_t wParam, std::intptr_t lParam) const {
-    if (m_receiver)
-        QCoreApplication::postEvent(m_receiver,
-                                    new WindowMessageEvent(message, wParam, lParam, m_generation));
+    if (!m_receiver)
+        return;
+    m_postedCount.fetch_add(1);
+    QCoreApplication::postEvent(m_receiver,
+                                new WindowMessageEvent(message, wParam, lParam, m_generation));
+}
+
+std::shared_ptr<LatestValues>& RecorderSession::latestSlot(int message) {
+    for (std::size_t k = 0; k < std::size(kLatestMessages); ++k)
+        if (kLatestMessages[k] == message)
+            return m_latest[k];
+    assert(false && "not a message of newest values");
+    return m_latest[0];
+}
+
+void RecorderSession::postLatest(int message, std::uintptr_t wParam, std::intptr_t lParam) {
+    std::shared_ptr<LatestValues> latest;
+    {
+        std::lock_guard lock(m_latestMutex);
+        std::shared_ptr<LatestValues>& slot = latestSlot(message);
+        if (!slot)
+            slot = std::make_shared<LatestValues>();
+        std::lock_guard valuesLock(slot->mutex);
+        slot->wParam = wParam;
+        slot->lParam = lParam;
+        if (slot->posted)
+            return;
+        slot->posted = true;
+        latest = slot;
+    }
+    if (m_receiver) {
+        m_postedCount.fetch_add(1);
+        QCoreApplication::postEvent(
+            m_receiver, new WindowMessageEvent(message, std::move(latest), m_generation));
+    } else {
+        std::lock_guard lock(latest->mutex);
+        latest->posted = false;
+    }
+}
+
+void RecorderSession::restartLatest(int message) {
+    std::lock_guard lock(m_latestMutex);
+    // The pending message keeps the old values; a fresh record takes the next ones.
+    latestSlot(message).reset();
 }
 
 void RecorderSession::notify(Notification notification) const {

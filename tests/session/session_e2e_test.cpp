@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 
 namespace kalder::test {
@@ -254,6 +256,43 @@ TEST_F(SessionE2e, RefusedConnectIsReported) {
     connectAs("admin", "1234");
     ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
     EXPECT_TRUE(m_events.hasNotification({1, 1}));
+}
+
+// Waits without delivering events, so that whatever the session posts meanwhile stays queued.
+bool waitWithoutEvents(const std::function<bool()>& done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+TEST_F(SessionE2e, ChannelInfoFloodQueuesOneEventPerKind) {
+    loginLive();
+    pumpEvents();
+    const std::uint64_t postedBefore = m_session->postedCount();
+    const std::size_t deliveredBefore = m_events.count(WindowMessage::LiveChannels);
+    ASSERT_EQ(s_sim->admin("flood-channel-info 20000"), "ok 1");
+    // The video loss comes after the flood: once the session has it, it has handled the flood.
+    ASSERT_EQ(s_sim->admin("videoloss 2 1"), "ok");
+    ASSERT_TRUE(waitWithoutEvents([&] { return m_session->live().videoLossMask() == 0x0002; }));
+    EXPECT_LE(m_session->postedCount() - postedBefore, 10u);
+    pumpEvents();
+    EXPECT_EQ(m_events.count(WindowMessage::LiveChannels), deliveredBefore + 1);
+    const auto masks = m_events.last(WindowMessage::LiveChannels);
+    ASSERT_TRUE(masks);
+    EXPECT_EQ(masks->wParam, 0x000Fu);
+    EXPECT_EQ(masks->lParam, 0x0002);
+    EXPECT_EQ(m_events.last(WindowMessage::ChannelInfoFile)->wParam, 0x000Fu);
+
+    // Once handled, the next change is posted again.
+    ASSERT_EQ(s_sim->admin("videoloss 2 0"), "ok");
+    ASSERT_TRUE(waitUntil([&] {
+        const auto last = m_events.last(WindowMessage::LiveChannels);
+        return last && last->lParam == 0;
+    }));
 }
 
 } // namespace
