@@ -27,6 +27,7 @@
 #include <QWindow>
 
 #include <bit>
+#include <filesystem>
 
 namespace kalder {
 
@@ -338,8 +339,11 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         return;
     case WindowMessage::ChannelInfoFile:
         if (m_settings.webActivate != 0 && !m_settings.webLocation.isEmpty())
-            writeChannelInfo(m_settings.webLocation, static_cast<std::uint16_t>(wParam),
-                             m_settings);
+            m_channelInfoWriter.submit(std::filesystem::path(m_settings.webLocation.toStdString()),
+                                       {static_cast<std::uint16_t>(wParam),
+                                        static_cast<int>(m_settings.webWidthWeb),
+                                        static_cast<int>(m_settings.webHeightWeb),
+                                        static_cast<int>(m_settings.webInterval)});
         return;
     default:
         // Messages of features this window does not have yet (audio channel, windows to close,
