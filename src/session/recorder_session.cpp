@@ -358,7 +358,8 @@ void RecorderSession::requestKeepAliveStop() {
 // Login and farewell.
 
 bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
-    m_loggedIn = true;
+    // The log records the change to logged in, not each HELLO48_ACK the recorder sends.
+    const bool wasLoggedIn = m_loggedIn.exchange(true);
     std::vector<std::byte> payload;
     if (header.payloadLength != 0 && !readPayload(header, payload))
         return false;
@@ -394,7 +395,8 @@ bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
 
     post(WindowMessage::LiveButton, static_cast<std::uintptr_t>(ButtonLook::Usable));
     m_live.startLive();
-    writeLogonEntry(kLogEventLogon, false);
+    if (!wasLoggedIn)
+        writeLogonEntry(kLogEventLogon, false);
 
     const unsigned major = record.product_major_ver, minor = record.product_minor_ver;
     m_atLeastVersion11 = major > 1 || (major == 1 && minor >= 1);
@@ -408,12 +410,17 @@ bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
 }
 
 bool RecorderSession::RecvFn_Bye48(const MessageHeader& header) {
-    m_loggedIn = false;
+    // One logon-failure entry per refusal: the first BYE48 of a logged-in session, or of one not
+    // logged in yet; the ones the recorder repeats after it change nothing.
+    const bool wasLoggedIn = m_loggedIn.exchange(false);
+    const bool refusedBefore = m_refusalLogged.exchange(true);
+    const bool firstRefusal = wasLoggedIn || !refusedBefore;
     const std::int32_t code = readNackCode(m_socket, header);
     if (code == kNackReadFailed)
         return false;
     notifyNack(MessageId::BYE48, code);
-    writeLogonEntry(kLogEventLogonFailed, false);
+    if (firstRefusal)
+        writeLogonEntry(kLogEventLogonFailed, false);
     // The connection stays until the recorder closes it.
     return true;
 }

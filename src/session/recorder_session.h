@@ -204,6 +204,8 @@ private:
 
     // Activity and request flags: set and read by the GUI and the receive thread.
     std::atomic<bool> m_loggedIn{false};
+    // A refusal (BYE48) was logged; after it only a new login makes the next one count.
+    std::atomic<bool> m_refusalLogged{false};
     std::atomic<bool> m_playbackOn{false};
     std::atomic<bool> m_backupOn{false};
     std::atomic<bool> m_listenOn{false};

@@ -295,5 +295,42 @@ TEST_F(SessionE2e, ChannelInfoFloodQueuesOneEventPerKind) {
     }));
 }
 
+TEST_F(SessionE2e, RepeatedFarewellsAndLoginsLogOnceEachChange) {
+    for (int i = 0; i < 5; ++i)
+        localLog(kLogKindProgram, kLogEventProgramStart);
+    const auto entries = [&] {
+        return readLocalLog(localLogFilePath(m_dataFolder)).value_or(std::vector<LocalLogRecord>{});
+    };
+    loginLive();
+    ASSERT_TRUE(s_sim->waitForLoggedIn(1));
+
+    // The recorder pushes a change of its recording state after the flood it is sending: once
+    // the session has the new state, it has handled the flood.
+    const auto afterFlood = [&] {
+        const bool recording = !m_session->status().recordingOn();
+        ASSERT_EQ(s_sim->admin(recording ? "record on" : "record off"), "ok");
+        ASSERT_TRUE(waitUntil([&] { return m_session->status().recordingOn() == recording; }));
+    };
+    // The connection stays.
+    ASSERT_EQ(s_sim->admin("flood-bye 3000"), "ok 1");
+    ASSERT_NO_FATAL_FAILURE(afterFlood());
+    EXPECT_FALSE(m_session->loggedIn());
+    ASSERT_EQ(s_sim->admin("flood-hello-ack 100"), "ok 1");
+    ASSERT_NO_FATAL_FAILURE(afterFlood());
+    EXPECT_TRUE(m_session->loggedIn());
+    m_session->disconnect();
+
+    const std::vector<LocalLogRecord> log = entries();
+    ASSERT_EQ(log.size(), 9u);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(log[i].kind, kLogKindProgram);
+    const std::uint32_t changes[] = {kLogEventLogon, kLogEventLogonFailed, kLogEventLogon,
+                                     kLogEventLogoff};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(log[5 + i].kind, kLogKindLogon);
+        EXPECT_EQ(log[5 + i].event, changes[i]) << "entry " << 5 + i;
+    }
+}
+
 } // namespace
 } // namespace kalder::test
