@@ -52,6 +52,11 @@ LiveStream::LiveStream(RecorderSession& session) : m_session(session) {
 
 // GUI thread (Live button) or receive thread (after login).
 void LiveStream::startLive() {
+    std::lock_guard lock(m_controlMutex);
+    startLiveLocked();
+}
+
+void LiveStream::startLiveLocked() {
     if (m_liveRequestPending || m_session.playbackRequestPending())
         return;
     m_liveRequestPending = true;
@@ -85,8 +90,15 @@ void LiveStream::requestChannels(std::uint16_t mask) {
 
 // GUI thread.
 void LiveStream::stopLive() {
+    std::lock_guard lock(m_controlMutex);
+    stopLiveLocked();
+}
+
+void LiveStream::stopLiveLocked() {
     m_session.postLatest(WindowMessage::ChannelInfoFile, 0);
     m_liveOn = false;
+    // A request still waiting for its reply is abandoned too: the next start asks again.
+    m_liveRequestPending = false;
     m_liveGeneration = 0;
     m_session.send(makeHeader(MessageId::LIVE_STOP));
     // The player plays out what it holds, then goes. Taken out of its slot first, so that the

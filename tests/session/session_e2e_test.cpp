@@ -332,5 +332,22 @@ TEST_F(SessionE2e, RepeatedFarewellsAndLoginsLogOnceEachChange) {
     }
 }
 
+TEST_F(SessionE2e, LiveViewStoppedBeforeItsReplyStartsAgain) {
+    loginLive();
+    m_session->live().stopLive();
+    // The recorder holds its replies: the new request stays unanswered, and is stopped.
+    ASSERT_EQ(s_sim->admin("stall on").rfind("ok", 0), 0u);
+    m_session->live().startLive();
+    EXPECT_TRUE(m_session->live().liveRequestPending());
+    m_session->live().stopLive();
+    EXPECT_FALSE(m_session->live().liveRequestPending());
+    ASSERT_EQ(s_sim->admin("stall off").rfind("ok", 0), 0u);
+
+    m_session->live().startLive();
+    ASSERT_TRUE(waitUntil([&] { return m_session->live().liveOn(); }));
+    EXPECT_EQ(m_frames.alive(), 4u);
+    EXPECT_TRUE(framesGrowBy(20));
+}
+
 } // namespace
 } // namespace kalder::test
