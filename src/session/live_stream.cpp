@@ -309,7 +309,7 @@ void LiveStream::liveAudio(const FrameDescriptor& descriptor, std::span<const st
     }
     // Only a change is posted: the overlays' audio mark follows it.
     if (m_audioChannel.load() != previous)
-        m_session.post(WindowMessage::AudioFactsChanged);
+        m_session.postLatest(WindowMessage::AudioFactsChanged);
     const int channel = m_audioChannel;
     if (channel < 0 || channel != m_singleViewChannel) {
         if (!m_audioStoppedByView) {

@@ -161,7 +161,7 @@ bool RecorderStatus::RecvFn_DbChange(const MessageHeader& header) {
         m_session.postLatest(WindowMessage::HiddenChannelsChanged);
     }
     if (titlesChanged)
-        m_session.post(WindowMessage::ChannelTitlesChanged);
+        m_session.postLatest(WindowMessage::ChannelTitlesChanged);
     if (m_session.audioOn())
         m_session.postLatest(WindowMessage::AudioChannel, record->audioChannel);
     return true;

@@ -64,7 +64,8 @@ inline constexpr int kLatestMessages[] = {
     WindowMessage::RecorderClock,      WindowMessage::HiddenChannelsChanged,
     WindowMessage::AudioChannel,       WindowMessage::RightsChanged,
     WindowMessage::ClearSearchContext, WindowMessage::RecorderTimeToTimePage,
-    WindowMessage::RecordButton,
+    WindowMessage::RecordButton,       WindowMessage::ChannelTitlesChanged,
+    WindowMessage::AudioFactsChanged,
 };
 
 enum class ButtonLook : int { Released = 0, Pressed = 1, Usable = 2 };
