@@ -27,6 +27,7 @@
 #include <QWindow>
 
 #include <bit>
+#include <filesystem>
 
 namespace kalder {
 
@@ -260,8 +261,12 @@ bool MainWindow::event(QEvent* event) {
     if (type >= kFirstWindowMessage && type <= kLastWindowMessage) {
         if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
             // A late message of a session before the last one is dropped by its tag.
-            if (!message->staleFor(m_sessionGeneration))
+            if (!message->staleFor(m_sessionGeneration)) {
+                // A repeatable message lets the session post the next change before the state
+                // is read, so that no change is missed.
+                message->takeLatest();
                 handleWindowMessage(*message);
+            }
             return true;
         }
     }
@@ -334,8 +339,11 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         return;
     case WindowMessage::ChannelInfoFile:
         if (m_settings.webActivate != 0 && !m_settings.webLocation.isEmpty())
-            writeChannelInfo(m_settings.webLocation, static_cast<std::uint16_t>(wParam),
-                             m_settings);
+            m_channelInfoWriter.submit(std::filesystem::path(m_settings.webLocation.toStdString()),
+                                       {static_cast<std::uint16_t>(wParam),
+                                        static_cast<int>(m_settings.webWidthWeb),
+                                        static_cast<int>(m_settings.webHeightWeb),
+                                        static_cast<int>(m_settings.webInterval)});
         return;
     default:
         // Messages of features this window does not have yet (audio channel, windows to close,

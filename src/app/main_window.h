@@ -1,6 +1,7 @@
 #pragma once
 
 #include "setup/local/client_customisation.h"
+#include "files/channel_info_file.h"
 #include "live/live_view_controller.h"
 #include "setup/local/local_settings.h"
 #include "ui/notification_box.h"
@@ -73,6 +74,7 @@ public:
     // The posted window messages handled so far that the session marked live view started
     // with (LIVE_CHANNEL_INFO); for tests and diagnostics.
     int liveChannelInfoCount() const { return m_live.liveChannelInfoCount(); }
+    ChannelInfoFileWriter& channelInfoWriter() { return m_channelInfoWriter; }
     // The generation of the session whose posted messages are handled (0 before the first).
     std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
 
@@ -123,6 +125,8 @@ private:
     bool m_shapeApplied = false;
     std::optional<QPoint> m_dragOffset;
 
+    // Writes "chinfo.bin" of the web export off the GUI thread, only when it changes.
+    ChannelInfoFileWriter m_channelInfoWriter;
     LiveViewController m_live;
     std::unique_ptr<RecorderSession> m_session;
     // The generation of the session whose posted messages are handled: the current session's,

@@ -290,16 +290,17 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
     if (!drawModeChanged || m_shuttingDown)
         return;
     // The drawing path is chosen when a decoder starts: live view stops while the window is
-    // made again and then starts anew.
-    // Decoders exist from the live request on, before live view is marked on.
-    const bool wasLive =
-        m_session && (m_session->live().liveOn() || m_session->live().liveRequestPending());
-    if (wasLive)
-        m_session->live().stopLive();
-    destroyVideoWindow();
-    createVideoWindow();
-    if (wasLive)
-        m_session->live().startLive();
+    // made again and then starts anew. Decoders exist from the live request on, before live view
+    // is marked on; the receive thread may start live view (a login) meanwhile, so the session
+    // decides under its live control lock.
+    auto rebuild = [this] {
+        destroyVideoWindow();
+        createVideoWindow();
+    };
+    if (m_session)
+        m_session->live().restartAround(rebuild);
+    else
+        rebuild();
 }
 
 } // namespace kalder

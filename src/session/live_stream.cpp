@@ -52,6 +52,11 @@ LiveStream::LiveStream(RecorderSession& session) : m_session(session) {
 
 // GUI thread (Live button) or receive thread (after login).
 void LiveStream::startLive() {
+    std::lock_guard lock(m_controlMutex);
+    startLiveLocked();
+}
+
+void LiveStream::startLiveLocked() {
     if (m_liveRequestPending || m_session.playbackRequestPending())
         return;
     m_liveRequestPending = true;
@@ -61,6 +66,9 @@ void LiveStream::startLive() {
     m_liveGeneration = 0;
     const unsigned channels = m_session.channelNum();
     m_session.post(WindowMessage::VideoWindowReset, channels);
+    // The masks of this request reach the window after the reset above, never with a message
+    // of the previous request still queued before it.
+    m_session.restartLatest(WindowMessage::LiveChannels);
     if (m_frameFactory) {
         SessionSlots& registry = m_session.slotRegistry();
         std::lock_guard lock(registry.mutex());
@@ -82,8 +90,15 @@ void LiveStream::requestChannels(std::uint16_t mask) {
 
 // GUI thread.
 void LiveStream::stopLive() {
-    m_session.post(WindowMessage::ChannelInfoFile, 0);
+    std::lock_guard lock(m_controlMutex);
+    stopLiveLocked();
+}
+
+void LiveStream::stopLiveLocked() {
+    m_session.postLatest(WindowMessage::ChannelInfoFile, 0);
     m_liveOn = false;
+    // A request still waiting for its reply is abandoned too: the next start asks again.
+    m_liveRequestPending = false;
     m_liveGeneration = 0;
     m_session.send(makeHeader(MessageId::LIVE_STOP));
     // The player plays out what it holds, then goes. Taken out of its slot first, so that the
@@ -207,8 +222,8 @@ bool LiveStream::RecvFn_LiveChannelInfo(const MessageHeader& header) {
     // The video window takes the masks (and repaints when they changed while live view was on);
     // the main window records the mask in the channel information file when its settings ask
     // for it.
-    m_session.post(WindowMessage::LiveChannels, mask, loss);
-    m_session.post(WindowMessage::ChannelInfoFile, mask);
+    m_session.postLatest(WindowMessage::LiveChannels, mask, loss);
+    m_session.postLatest(WindowMessage::ChannelInfoFile, mask);
     return true;
 }
 
@@ -258,8 +273,8 @@ void LiveStream::completeLiveFrame(const MessageHeader& lastFragment) {
     m_recorderClock = header.headerWord3;
     if (header.headerWord3 != m_lastPostedClock) {
         m_lastPostedClock = header.headerWord3;
-        m_session.post(WindowMessage::RecorderClock, 0,
-                       static_cast<std::intptr_t>(header.headerWord3));
+        m_session.postLatest(WindowMessage::RecorderClock, 0,
+                             static_cast<std::intptr_t>(header.headerWord3));
     }
 
     if (descriptor.videoLength != 0) {
@@ -294,7 +309,7 @@ void LiveStream::liveAudio(const FrameDescriptor& descriptor, std::span<const st
     }
     // Only a change is posted: the overlays' audio mark follows it.
     if (m_audioChannel.load() != previous)
-        m_session.post(WindowMessage::AudioFactsChanged);
+        m_session.postLatest(WindowMessage::AudioFactsChanged);
     const int channel = m_audioChannel;
     if (channel < 0 || channel != m_singleViewChannel) {
         if (!m_audioStoppedByView) {

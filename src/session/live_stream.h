@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <span>
 
 namespace kalder {
@@ -31,11 +32,26 @@ public:
     void setAudioConsumerFactory(AudioConsumerFactory* factory) { m_audioFactory = factory; }
     void setSoundDeviceAvailable(bool available) { m_soundDeviceAvailable = available; }
 
-    // GUI thread (startLive also runs on the receive thread after login).
+    // GUI thread (startLive also runs on the receive thread after login). Each runs whole under
+    // the live control lock.
     void startLive();
     // The visible channels changed while live view runs.
     void requestChannels(std::uint16_t mask);
+    // Ends live view or the live request that waits for its reply.
     void stopLive();
+    // GUI thread: stops live view (or the pending request) when there is one, runs `between`,
+    // and starts live view again, all under the live control lock: a login on the receive thread
+    // cannot start live view (and create decoders) in the middle, while `between` replaces what
+    // the decoders draw into.
+    template <typename Between> void restartAround(Between&& between) {
+        std::lock_guard lock(m_controlMutex);
+        const bool wasLive = m_liveOn || m_liveRequestPending;
+        if (wasLive)
+            stopLiveLocked();
+        between();
+        if (wasLive)
+            startLiveLocked();
+    }
     // AUDIO_ONOFF_REQ; the change shows when the recorder echoes the audio flag.
     void setAudio(bool on);
     // The channel the video window shows alone in the single-cell layout, or -1.
@@ -67,6 +83,8 @@ public:
     void stopPlayer();
 
 private:
+    void startLiveLocked();
+    void stopLiveLocked();
     bool RecvFn_LiveChannelInfo(const MessageHeader& header);
     bool RecvFn_LiveData(const MessageHeader& header);
     bool RecvFn_LiveNack(const MessageHeader& header);
@@ -80,6 +98,10 @@ private:
     // Written before start, read by the worker threads afterwards.
     FrameConsumerFactory* m_frameFactory = nullptr;
     AudioConsumerFactory* m_audioFactory = nullptr;
+
+    // Held by startLive, stopLive and restartAround from start to end, so that a start and a stop
+    // never interleave (the GUI thread and the receive thread both start live view).
+    std::mutex m_controlMutex;
 
     // Set and read by the GUI and the receive thread.
     std::atomic<bool> m_soundDeviceAvailable{false};

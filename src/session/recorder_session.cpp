@@ -128,9 +128,50 @@ void RecorderSession::send(const MessageHeader& header, std::span<const std::byt
 }
 
 void RecorderSession::post(int message, std::uintptr_t wParam, std::intptr_t lParam) const {
-    if (m_receiver)
-        QCoreApplication::postEvent(m_receiver,
-                                    new WindowMessageEvent(message, wParam, lParam, m_generation));
+    if (!m_receiver)
+        return;
+    m_postedCount.fetch_add(1);
+    QCoreApplication::postEvent(m_receiver,
+                                new WindowMessageEvent(message, wParam, lParam, m_generation));
+}
+
+std::shared_ptr<LatestValues>& RecorderSession::latestSlot(int message) {
+    for (std::size_t k = 0; k < std::size(kLatestMessages); ++k)
+        if (kLatestMessages[k] == message)
+            return m_latest[k];
+    assert(false && "not a message of newest values");
+    return m_latest[0];
+}
+
+void RecorderSession::postLatest(int message, std::uintptr_t wParam, std::intptr_t lParam) {
+    std::shared_ptr<LatestValues> latest;
+    {
+        std::lock_guard lock(m_latestMutex);
+        std::shared_ptr<LatestValues>& slot = latestSlot(message);
+        if (!slot)
+            slot = std::make_shared<LatestValues>();
+        std::lock_guard valuesLock(slot->mutex);
+        slot->wParam = wParam;
+        slot->lParam = lParam;
+        if (slot->posted)
+            return;
+        slot->posted = true;
+        latest = slot;
+    }
+    if (m_receiver) {
+        m_postedCount.fetch_add(1);
+        QCoreApplication::postEvent(
+            m_receiver, new WindowMessageEvent(message, std::move(latest), m_generation));
+    } else {
+        std::lock_guard lock(latest->mutex);
+        latest->posted = false;
+    }
+}
+
+void RecorderSession::restartLatest(int message) {
+    std::lock_guard lock(m_latestMutex);
+    // The pending message keeps the old values; a fresh record takes the next ones.
+    latestSlot(message).reset();
 }
 
 void RecorderSession::notify(Notification notification) const {
@@ -317,7 +358,8 @@ void RecorderSession::requestKeepAliveStop() {
 // Login and farewell.
 
 bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
-    m_loggedIn = true;
+    // The log records the change to logged in, not each HELLO48_ACK the recorder sends.
+    const bool wasLoggedIn = m_loggedIn.exchange(true);
     std::vector<std::byte> payload;
     if (header.payloadLength != 0 && !readPayload(header, payload))
         return false;
@@ -353,7 +395,8 @@ bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
 
     post(WindowMessage::LiveButton, static_cast<std::uintptr_t>(ButtonLook::Usable));
     m_live.startLive();
-    writeLogonEntry(kLogEventLogon, false);
+    if (!wasLoggedIn)
+        writeLogonEntry(kLogEventLogon, false);
 
     const unsigned major = record.product_major_ver, minor = record.product_minor_ver;
     m_atLeastVersion11 = major > 1 || (major == 1 && minor >= 1);
@@ -367,12 +410,17 @@ bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
 }
 
 bool RecorderSession::RecvFn_Bye48(const MessageHeader& header) {
-    m_loggedIn = false;
+    // One logon-failure entry per refusal: the first BYE48 of a logged-in session, or of one not
+    // logged in yet; the ones the recorder repeats after it change nothing.
+    const bool wasLoggedIn = m_loggedIn.exchange(false);
+    const bool refusedBefore = m_refusalLogged.exchange(true);
+    const bool firstRefusal = wasLoggedIn || !refusedBefore;
     const std::int32_t code = readNackCode(m_socket, header);
     if (code == kNackReadFailed)
         return false;
     notifyNack(MessageId::BYE48, code);
-    writeLogonEntry(kLogEventLogonFailed, false);
+    if (firstRefusal)
+        writeLogonEntry(kLogEventLogonFailed, false);
     // The connection stays until the recorder closes it.
     return true;
 }

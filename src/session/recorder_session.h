@@ -5,16 +5,19 @@
 #include "session/live_stream.h"
 #include "session/recorder_status.h"
 #include "session/session_slots.h"
+#include "session/window_message.h"
 #include "wire/hello_record.h"
 #include "wire/message_header.h"
 #include "wire/notification.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -127,6 +130,15 @@ public:
                                    std::function<void(const MessageHeader&)> handler);
     // Any thread: a window message to the receiver.
     void post(int message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) const;
+    // Any thread: a message the recorder can repeat at will. At most one of each kind waits in
+    // the receiver's queue; it carries the newest values when handled. `message` must be one of
+    // kLatestMessages.
+    void postLatest(int message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+    // Any thread: the next postLatest of `message` posts a message of its own even when one is
+    // pending, which keeps the values it had (live view starts or stops between the two).
+    void restartLatest(int message);
+    // Events posted to the receiver so far (diagnostics and tests).
+    std::uint64_t postedCount() const { return m_postedCount; }
     void notify(Notification notification) const;
     // The notification of a negative reply's code, if the code has one.
     void notifyNack(std::uint16_t messageId, std::int32_t code) const;
@@ -159,8 +171,16 @@ private:
     bool RecvFn_Hello48Ack(const MessageHeader& header);
     bool RecvFn_Bye48(const MessageHeader& header);
 
+    std::shared_ptr<LatestValues>& latestSlot(int message);
+
     QObject* const m_receiver;
     const std::uint64_t m_generation;
+    mutable std::atomic<std::uint64_t> m_postedCount{0};
+
+    // The newest values of the messages posted with postLatest; the pointers are guarded by
+    // m_latestMutex, the values by their own mutex.
+    std::mutex m_latestMutex;
+    std::array<std::shared_ptr<LatestValues>, std::size(kLatestMessages)> m_latest;
 
     // Written before start, read by the worker threads afterwards.
     std::uint16_t m_port = 2000;
@@ -184,6 +204,8 @@ private:
 
     // Activity and request flags: set and read by the GUI and the receive thread.
     std::atomic<bool> m_loggedIn{false};
+    // A refusal (BYE48) was logged; after it only a new login makes the next one count.
+    std::atomic<bool> m_refusalLogged{false};
     std::atomic<bool> m_playbackOn{false};
     std::atomic<bool> m_backupOn{false};
     std::atomic<bool> m_listenOn{false};

@@ -158,12 +158,12 @@ bool RecorderStatus::RecvFn_DbChange(const MessageHeader& header) {
     if (changed != 0) {
         // Give the decoders a moment to see the new state before the window repaints (above).
         std::this_thread::sleep_for(kHiddenRepaintDelay);
-        m_session.post(WindowMessage::HiddenChannelsChanged);
+        m_session.postLatest(WindowMessage::HiddenChannelsChanged);
     }
     if (titlesChanged)
-        m_session.post(WindowMessage::ChannelTitlesChanged);
+        m_session.postLatest(WindowMessage::ChannelTitlesChanged);
     if (m_session.audioOn())
-        m_session.post(WindowMessage::AudioChannel, record->audioChannel);
+        m_session.postLatest(WindowMessage::AudioChannel, record->audioChannel);
     return true;
 }
 
@@ -220,10 +220,10 @@ bool RecorderStatus::RecvFn_RightChange(const MessageHeader& header) {
     if (reaction.stopBackup && m_session.backupOn())
         m_session.send(makeHeader(MessageId::TRANS_OFF_REQ));
     if (reaction.rightsMessage >= 0)
-        m_session.post(WindowMessage::RightsChanged,
-                       static_cast<std::uintptr_t>(reaction.rightsMessage));
+        m_session.postLatest(WindowMessage::RightsChanged,
+                             static_cast<std::uintptr_t>(reaction.rightsMessage));
     if (!search)
-        m_session.post(WindowMessage::ClearSearchContext);
+        m_session.postLatest(WindowMessage::ClearSearchContext);
     if (!table.granted(UserRight::Ptz, user))
         m_session.post(WindowMessage::CloseWindow, CloseTarget::PtzPanel);
 
@@ -280,7 +280,7 @@ bool RecorderStatus::RecvFn_RecStatus(const MessageHeader& header) {
         return false;
     if (const std::optional<RecStatus> status = decodeRecStatus(payload)) {
         m_recordingOn = status->recording();
-        m_session.post(WindowMessage::RecordButton, look(m_recordingOn));
+        m_session.postLatest(WindowMessage::RecordButton, look(m_recordingOn));
     }
     return true;
 }
@@ -295,7 +295,7 @@ bool RecorderStatus::RecvFn_RecOnOffAck(const MessageHeader& header, bool on) {
     const std::uint32_t state = r.readBe32();
     // REC_ON_ACK: recording when 49 or 51; REC_OFF_ACK: stopped when 50 or 52.
     m_recordingOn = on ? (state == 49 || state == 51) : !(state == 50 || state == 52);
-    m_session.post(WindowMessage::RecordButton, look(m_recordingOn));
+    m_session.postLatest(WindowMessage::RecordButton, look(m_recordingOn));
     return true;
 }
 
@@ -322,7 +322,7 @@ bool RecorderStatus::RecvFn_DvrTimeAck(const MessageHeader& header) {
         return true;
     ByteReader r(payload);
     // The main window hands it to the time page when the setup window shows it.
-    m_session.post(WindowMessage::RecorderTimeToTimePage, r.readBe32());
+    m_session.postLatest(WindowMessage::RecorderTimeToTimePage, r.readBe32());
     return true;
 }
 

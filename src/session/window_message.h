@@ -3,6 +3,8 @@
 #include <QEvent>
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
 namespace kalder {
 
@@ -55,6 +57,17 @@ enum : int {
 };
 } // namespace WindowMessage
 
+// The messages that carry state the recorder can push again and again: the session posts them
+// coalesced (RecorderSession::postLatest); the receiver sees the newest values.
+inline constexpr int kLatestMessages[] = {
+    WindowMessage::LiveChannels,       WindowMessage::ChannelInfoFile,
+    WindowMessage::RecorderClock,      WindowMessage::HiddenChannelsChanged,
+    WindowMessage::AudioChannel,       WindowMessage::RightsChanged,
+    WindowMessage::ClearSearchContext, WindowMessage::RecorderTimeToTimePage,
+    WindowMessage::RecordButton,       WindowMessage::ChannelTitlesChanged,
+    WindowMessage::AudioFactsChanged,
+};
+
 enum class ButtonLook : int { Released = 0, Pressed = 1, Usable = 2 };
 
 // Windows the session asks the receiver to close.
@@ -73,6 +86,17 @@ enum : int {
 };
 } // namespace CloseTarget
 
+// The newest values of a message the recorder can repeat at will (channel masks, clock, status
+// pushes). The session keeps one per kind and posts a message of that kind only when none is
+// pending; the pending message reads the newest values when the receiver handles it. So a flood
+// of such messages queues at most one event per kind, and the newest values win.
+struct LatestValues {
+    std::mutex mutex;
+    bool posted = false; // a message of this kind waits in the receiver's queue
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+};
+
 // A posted window message: QEvent::Type is the message number. Everything a session posts
 // carries the session's generation (unique and non-zero for each session of the process), so
 // that a receiver can tell a late message of an ended session from one of the session it now
@@ -83,10 +107,37 @@ public:
                        std::uint64_t generation = 0)
         : QEvent(static_cast<QEvent::Type>(message)), m_wParam(wParam), m_lParam(lParam),
           m_generation(generation) {}
+    // A message that carries the newest values of `latest` (already marked posted).
+    WindowMessageEvent(int message, std::shared_ptr<LatestValues> latest, std::uint64_t generation)
+        : QEvent(static_cast<QEvent::Type>(message)), m_wParam(0), m_lParam(0),
+          m_generation(generation), m_latest(std::move(latest)) {}
+    ~WindowMessageEvent() override { takeLatest(); }
+    WindowMessageEvent(const WindowMessageEvent&) = delete;
+    WindowMessageEvent& operator=(const WindowMessageEvent&) = delete;
 
     int message() const { return static_cast<int>(type()); }
-    std::uintptr_t wParam() const { return m_wParam; }
-    std::intptr_t lParam() const { return m_lParam; }
+    std::uintptr_t wParam() const {
+        takeLatest();
+        return m_wParam;
+    }
+    std::intptr_t lParam() const {
+        takeLatest();
+        return m_lParam;
+    }
+    // For a message of newest values: reads them and lets the sender post the next change.
+    // Receivers of messages without parameters call it before they read the session's state.
+    // Done at the latest when the event is destroyed; does nothing for other messages.
+    void takeLatest() const {
+        if (!m_latest)
+            return;
+        {
+            std::lock_guard lock(m_latest->mutex);
+            m_latest->posted = false;
+            m_wParam = m_latest->wParam;
+            m_lParam = m_latest->lParam;
+        }
+        m_latest.reset();
+    }
     std::uint64_t generation() const { return m_generation; }
 
     // The message belongs to a session other than the one of `currentGeneration`: the receiver
@@ -96,9 +147,11 @@ public:
     }
 
 private:
-    std::uintptr_t m_wParam;
-    std::intptr_t m_lParam;
+    // Receiver's thread only once posted.
+    mutable std::uintptr_t m_wParam;
+    mutable std::intptr_t m_lParam;
     std::uint64_t m_generation;
+    mutable std::shared_ptr<LatestValues> m_latest;
 };
 
 } // namespace kalder

@@ -15,6 +15,10 @@
 #include "ui/skin_button.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -26,6 +30,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <regex>
 
 namespace kalder {
@@ -336,6 +341,45 @@ TEST_F(MainWindowE2E, QuitStopsLiveDisconnectsAndLogsInOrder) {
         {kLogKindProgram, kLogEventProgramExit},
     };
     EXPECT_EQ(entries, expected);
+}
+
+// A recorder repeating LIVE_CHANNEL_INFO queues one message for the window, not one per repeat,
+// and the channel information file is written when its content changes, not per message.
+TEST_F(MainWindowE2E, ChannelInfoFloodReachesTheWindowCoalesced) {
+    startSim(4);
+    QTemporaryDir web;
+    MainWindowConfig config = harness.config();
+    config.settings.webActivate = 1;
+    config.settings.webLocation = web.path();
+    config.settings.webWidthWeb = 352;
+    config.settings.webHeightWeb = 240;
+    config.settings.webInterval = 5;
+    MainWindow window(config);
+    window.show();
+    ASSERT_NO_FATAL_FAILURE(connectAndWaitForPictures(window, 0xF));
+    QCoreApplication::processEvents();
+    window.channelInfoWriter().flush();
+    const unsigned writesBefore = window.channelInfoWriter().writes();
+    const int handledBefore = window.liveChannelInfoCount();
+
+    ASSERT_EQ(sim.admin("flood-channel-info 20000"), "ok 1");
+    ASSERT_EQ(sim.admin("videoloss 2 1"), "ok"); // after the flood: marks its end
+    // No events are delivered meanwhile: everything posted stays queued.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (window.session()->live().videoLossMask() != 0x0002 &&
+           std::chrono::steady_clock::now() < limit)
+        QThread::msleep(5);
+    ASSERT_EQ(window.session()->live().videoLossMask(), 0x0002);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.liveChannelInfoCount(), handledBefore + 1);
+    EXPECT_EQ(window.videoWindow()->presentChannels(), 0x000F);
+
+    window.channelInfoWriter().flush();
+    EXPECT_EQ(window.channelInfoWriter().writes(), writesBefore);
+    QFile file(QDir(web.path()).filePath(QStringLiteral("chinfo.bin")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("15\r\n352\r\n240\r\n5\r\n"));
+    ASSERT_EQ(sim.admin("videoloss 2 0"), "ok");
 }
 
 } // namespace

@@ -51,5 +51,28 @@ TEST(ChannelInfoFile, RepeatedRequestsWriteOnceAndTheNewestWins) {
     fs::remove_all(folder);
 }
 
+// The file holds the mask, the export picture's width and height and the interval, each a
+// decimal line ended by CR LF; an empty or missing folder is a failure, not a file elsewhere.
+TEST(ChannelInfoFile, FourCrLfLinesAndUnwritableFolders) {
+    EXPECT_EQ(encodeChannelInfo({0x00F3, 640, 480, 7}), "243\r\n640\r\n480\r\n7\r\n");
+    EXPECT_EQ(encodeChannelInfo({0, 640, 480, 7}).rfind("0\r\n640\r\n", 0), 0u);
+
+    const fs::path folder =
+        fs::temp_directory_path() / ("kalder-chinfo-lines-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    ChannelInfoFileWriter writer;
+    writer.submit(folder, {0x00F3, 640, 480, 7});
+    writer.flush();
+    EXPECT_EQ(contents(folder / "chinfo.bin"), "243\r\n640\r\n480\r\n7\r\n");
+    writer.submit("", {1, 640, 480, 7});
+    writer.flush();
+    writer.submit("/proc/no-such-folder", {1, 640, 480, 7});
+    writer.flush();
+    EXPECT_EQ(writer.failures(), 2u);
+    EXPECT_EQ(writer.writes(), 1u);
+    fs::remove_all(folder);
+}
+
 } // namespace
 } // namespace kalder

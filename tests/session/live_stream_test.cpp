@@ -3,6 +3,10 @@
 
 #include "wire/status_records.h"
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace kalder::test {
 namespace {
 
@@ -268,6 +272,54 @@ TEST_F(Live, SetAudioNeedsASoundDeviceAndLiveView) {
         if (m.header.messageId() == MessageId::AUDIO_ONOFF_REQ)
             codes.push_back(m.header.code);
     EXPECT_EQ(codes, (std::vector<std::uint16_t>{0x0B88, 0x0B80}));
+}
+
+// Channel consumers drawn into a target that the test takes away and brings back.
+struct SwitchedTargetFactory : FrameConsumerFactory {
+    explicit SwitchedTargetFactory(FrameSinkFactory& sinks) : sinks(sinks) {}
+    std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override {
+        if (!targetPresent) {
+            ++withoutTarget;
+            return nullptr;
+        }
+        return sinks.createConsumer(channel);
+    }
+    FrameSinkFactory& sinks;
+    std::atomic<bool> targetPresent{true};
+    std::atomic<int> withoutTarget{0};
+};
+
+// While the front end replaces what the decoders draw into, a login on the receive thread must
+// not start live view: it waits, and every channel gets a consumer of the new target.
+TEST_F(Live, ALoginDuringARestartWaitsForTheNewTarget) {
+    SwitchedTargetFactory factory(m_frames);
+    m_session->live().setFrameConsumerFactory(&factory);
+    ASSERT_TRUE(startSession());
+    m_session->live().restartAround([&] {
+        factory.targetPresent = false;
+        m_recorder.send(MessageId::HELLO48_ACK, encodeHelloRecord(servedHello()));
+        // The login is under way; give it every chance to reach the live start meanwhile.
+        ASSERT_TRUE(waitUntil([&] { return m_session->loggedIn(); }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        factory.targetPresent = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
+    EXPECT_EQ(factory.withoutTarget, 0);
+    EXPECT_EQ(m_frames.alive(), 16u);
+}
+
+// A stop while the live request waits for its reply ends the request too: the next start asks
+// again instead of waiting for a reply that never comes.
+TEST_F(Live, StopBeforeTheReplyLetsTheNextStartAskAgain) {
+    ASSERT_TRUE(startSession());
+    login();
+    EXPECT_TRUE(m_session->live().liveRequestPending());
+    m_session->live().stopLive();
+    ASSERT_TRUE(m_recorder.readUntil(MessageId::LIVE_STOP));
+    m_session->live().startLive();
+    ASSERT_TRUE(m_recorder.readUntil(MessageId::LIVE_REQ));
+    EXPECT_EQ(m_frames.alive(), 16u);
+    goLive();
 }
 
 } // namespace

@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 
 namespace kalder::test {
@@ -254,6 +256,97 @@ TEST_F(SessionE2e, RefusedConnectIsReported) {
     connectAs("admin", "1234");
     ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::ConnectFailed); }));
     EXPECT_TRUE(m_events.hasNotification({1, 1}));
+}
+
+// Waits without delivering events, so that whatever the session posts meanwhile stays queued.
+bool waitWithoutEvents(const std::function<bool()>& done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+TEST_F(SessionE2e, ChannelInfoFloodQueuesOneEventPerKind) {
+    loginLive();
+    pumpEvents();
+    const std::uint64_t postedBefore = m_session->postedCount();
+    const std::size_t deliveredBefore = m_events.count(WindowMessage::LiveChannels);
+    ASSERT_EQ(s_sim->admin("flood-channel-info 20000"), "ok 1");
+    // The video loss comes after the flood: once the session has it, it has handled the flood.
+    ASSERT_EQ(s_sim->admin("videoloss 2 1"), "ok");
+    ASSERT_TRUE(waitWithoutEvents([&] { return m_session->live().videoLossMask() == 0x0002; }));
+    EXPECT_LE(m_session->postedCount() - postedBefore, 10u);
+    pumpEvents();
+    EXPECT_EQ(m_events.count(WindowMessage::LiveChannels), deliveredBefore + 1);
+    const auto masks = m_events.last(WindowMessage::LiveChannels);
+    ASSERT_TRUE(masks);
+    EXPECT_EQ(masks->wParam, 0x000Fu);
+    EXPECT_EQ(masks->lParam, 0x0002);
+    EXPECT_EQ(m_events.last(WindowMessage::ChannelInfoFile)->wParam, 0x000Fu);
+
+    // Once handled, the next change is posted again.
+    ASSERT_EQ(s_sim->admin("videoloss 2 0"), "ok");
+    ASSERT_TRUE(waitUntil([&] {
+        const auto last = m_events.last(WindowMessage::LiveChannels);
+        return last && last->lParam == 0;
+    }));
+}
+
+TEST_F(SessionE2e, RepeatedFarewellsAndLoginsLogOnceEachChange) {
+    for (int i = 0; i < 5; ++i)
+        localLog(kLogKindProgram, kLogEventProgramStart);
+    const auto entries = [&] {
+        return readLocalLog(localLogFilePath(m_dataFolder)).value_or(std::vector<LocalLogRecord>{});
+    };
+    loginLive();
+    ASSERT_TRUE(s_sim->waitForLoggedIn(1));
+
+    // The recorder pushes a change of its recording state after the flood it is sending: once
+    // the session has the new state, it has handled the flood.
+    const auto afterFlood = [&] {
+        const bool recording = !m_session->status().recordingOn();
+        ASSERT_EQ(s_sim->admin(recording ? "record on" : "record off"), "ok");
+        ASSERT_TRUE(waitUntil([&] { return m_session->status().recordingOn() == recording; }));
+    };
+    // The connection stays.
+    ASSERT_EQ(s_sim->admin("flood-bye 3000"), "ok 1");
+    ASSERT_NO_FATAL_FAILURE(afterFlood());
+    EXPECT_FALSE(m_session->loggedIn());
+    ASSERT_EQ(s_sim->admin("flood-hello-ack 100"), "ok 1");
+    ASSERT_NO_FATAL_FAILURE(afterFlood());
+    EXPECT_TRUE(m_session->loggedIn());
+    m_session->disconnect();
+
+    const std::vector<LocalLogRecord> log = entries();
+    ASSERT_EQ(log.size(), 9u);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(log[i].kind, kLogKindProgram);
+    const std::uint32_t changes[] = {kLogEventLogon, kLogEventLogonFailed, kLogEventLogon,
+                                     kLogEventLogoff};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(log[5 + i].kind, kLogKindLogon);
+        EXPECT_EQ(log[5 + i].event, changes[i]) << "entry " << 5 + i;
+    }
+}
+
+TEST_F(SessionE2e, LiveViewStoppedBeforeItsReplyStartsAgain) {
+    loginLive();
+    m_session->live().stopLive();
+    // The recorder holds its replies: the new request stays unanswered, and is stopped.
+    ASSERT_EQ(s_sim->admin("stall on").rfind("ok", 0), 0u);
+    m_session->live().startLive();
+    EXPECT_TRUE(m_session->live().liveRequestPending());
+    m_session->live().stopLive();
+    EXPECT_FALSE(m_session->live().liveRequestPending());
+    ASSERT_EQ(s_sim->admin("stall off").rfind("ok", 0), 0u);
+
+    m_session->live().startLive();
+    ASSERT_TRUE(waitUntil([&] { return m_session->live().liveOn(); }));
+    EXPECT_EQ(m_frames.alive(), 4u);
+    EXPECT_TRUE(framesGrowBy(20));
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QSettings>
 
 #include <sys/statvfs.h>
@@ -129,20 +128,6 @@ std::optional<DiskSpace> diskSpace(const QString& folder) {
     space.freeMiB = std::uint64_t(vfs.f_bavail) * vfs.f_frsize / kMiB;
     space.totalMiB = std::uint64_t(vfs.f_blocks) * vfs.f_frsize / kMiB;
     return space;
-}
-
-bool writeChannelInfo(const QString& webFolder, std::uint16_t mask, const LocalSettings& settings) {
-    if (webFolder.isEmpty())
-        return false;
-    QSaveFile file(QDir(webFolder).filePath(QStringLiteral("chinfo.bin")));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray text = QByteArray::number(mask) + "\r\n" +
-                            QByteArray::number(settings.webWidthWeb) + "\r\n" +
-                            QByteArray::number(settings.webHeightWeb) + "\r\n" +
-                            QByteArray::number(settings.webInterval) + "\r\n";
-    file.write(text);
-    return file.commit();
 }
 
 } // namespace kalder

@@ -79,8 +79,4 @@ struct DiskSpace {
 // the query fails.
 std::optional<DiskSpace> diskSpace(const QString& folder);
 
-// Replaces "chinfo.bin" in `webFolder`: the mask, WebWidthWeb, WebHeightWeb and WebInterval,
-// each as a decimal line ended by CR LF. False when the file cannot be written.
-bool writeChannelInfo(const QString& webFolder, std::uint16_t mask, const LocalSettings& settings);
-
 } // namespace kalder

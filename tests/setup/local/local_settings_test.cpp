@@ -98,23 +98,6 @@ TEST_F(SettingsTest, OutOfRangeStoredValuesAreKeptAndReadersApplyTheirRange) {
     EXPECT_EQ(s.effectiveWebInterval(), 20u);
 }
 
-TEST_F(SettingsTest, ChannelInfoFileHasFourCrLfLines) {
-    LocalSettings s;
-    s.webWidthWeb = 640;
-    s.webHeightWeb = 480;
-    s.webInterval = 7;
-    ASSERT_TRUE(writeChannelInfo(m_dir.path(), 0x00F3, s));
-    QFile f(m_dir.filePath("chinfo.bin"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("243\r\n640\r\n480\r\n7\r\n"));
-    f.close();
-    ASSERT_TRUE(writeChannelInfo(m_dir.path(), 0, s));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readAll().startsWith("0\r\n640"));
-    EXPECT_FALSE(writeChannelInfo("", 1, s));
-    EXPECT_FALSE(writeChannelInfo("/proc/no-such-folder", 1, s));
-}
-
 TEST_F(SettingsTest, DataSubfoldersAndDiskSpace) {
     const QString saved = ensureDataSubfolder(m_dir.filePath("a/b"), "Saved");
     EXPECT_TRUE(QDir(saved).exists());
