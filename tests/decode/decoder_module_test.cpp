@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -141,6 +143,37 @@ TEST_F(DecoderModule, RefusesAPictureLargerThanTheBuffer) {
         EXPECT_TRUE(std::all_of(picture.begin(), picture.end(), [](auto b) { return b == 0xEE; }));
         m_entries.uninit(context.data());
     }
+}
+
+// A recorder that announces a huge picture must not make the module allocate for it: the size is
+// refused when the slice header is read, so the heap does not grow by the picture's buffers
+// (a 4096 x 2304 picture needs 14 MB), the answer is "too large", and the next picture of a
+// usable size decodes normally.
+TEST_F(DecoderModule, RefusesAHugePictureBeforeAllocatingIt) {
+    const auto huge = test::encodeClip({4096, 2304, 1, 1, false, {}});
+    const auto normal = test::encodeClip({704, 480, 1, 1, false, {}});
+    ASSERT_EQ(huge.size(), 1u);
+    ASSERT_EQ(normal.size(), 1u);
+    const auto heapInUse = [] {
+        const struct mallinfo2 m = mallinfo2();
+        return m.uordblks + m.hblkhd;
+    };
+    Context context = freshContext(kH264FormatPlanar);
+    ASSERT_EQ(m_entries.init(context.data()), 0);
+    std::vector<std::uint8_t> picture(kH264PictureBufferSize, 0);
+    const std::size_t before = heapInUse();
+    const int refused = m_entries.getOneFrame(
+        context.data(), reinterpret_cast<const std::uint8_t*>(huge[0].data.data()),
+        static_cast<int>(huge[0].data.size()), picture.data());
+    const std::size_t grown = heapInUse() - std::min(before, heapInUse());
+    const int decoded = m_entries.getOneFrame(
+        context.data(), reinterpret_cast<const std::uint8_t*>(normal[0].data.data()),
+        static_cast<int>(normal[0].data.size()), picture.data());
+    m_entries.uninit(context.data());
+    EXPECT_EQ(refused, kH264TooLarge);
+    // Refused: about 4 MB of tables for the announced size; decoded: about 24 MB.
+    EXPECT_LT(grown, std::size_t(12 * 1024 * 1024));
+    EXPECT_TRUE(decoded == kH264Picture || decoded == kH264PictureAlt) << decoded;
 }
 
 struct SizeCase {
