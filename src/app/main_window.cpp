@@ -296,11 +296,16 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         box->open();
         return;
     }
-    case WindowMessage::LiveButton:
-        setButtonLook(Control::Live, static_cast<int>(wParam));
-        if (static_cast<ButtonLook>(wParam) == ButtonLook::Released && m_clock)
+    case WindowMessage::LiveButton: {
+        const auto look = static_cast<ButtonLook>(wParam);
+        setButtonLook(Control::Live, static_cast<int>(look));
+        if (look == ButtonLook::Released && m_clock)
             m_clock->clearRecorderTime();
+        // The screen saver stays off while live pictures show (pressed: live view runs).
+        if (look != ButtonLook::Usable)
+            m_screenSaver.setInhibited(look == ButtonLook::Pressed);
         return;
+    }
     case WindowMessage::AudioButton:
         setButtonLook(Control::Audio, static_cast<int>(wParam));
         m_live.audioChanged();
@@ -449,6 +454,7 @@ void MainWindow::dropSession() {
 }
 
 void MainWindow::resetConnectControls() {
+    m_screenSaver.setInhibited(false);
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Released));
     setButtonLook(Control::Live, static_cast<int>(ButtonLook::Released));
     if (SkinButton* live = button(Control::Live))

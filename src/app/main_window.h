@@ -2,6 +2,7 @@
 
 #include "setup/local/client_customisation.h"
 #include "files/channel_info_file.h"
+#include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
 #include "setup/local/local_settings.h"
 #include "ui/notification_box.h"
@@ -74,6 +75,8 @@ public:
     // The posted window messages handled so far that the session marked live view started
     // with (LIVE_CHANNEL_INFO); for tests and diagnostics.
     int liveChannelInfoCount() const { return m_live.liveChannelInfoCount(); }
+    // The screen saver is asked to stay off (live view shows pictures).
+    bool screenSaverInhibited() const { return m_screenSaver.inhibited(); }
     ChannelInfoFileWriter& channelInfoWriter() { return m_channelInfoWriter; }
     // The generation of the session whose posted messages are handled (0 before the first).
     std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
@@ -128,6 +131,8 @@ private:
     // Writes "chinfo.bin" of the web export off the GUI thread, only when it changes.
     ChannelInfoFileWriter m_channelInfoWriter;
     LiveViewController m_live;
+    // Released by its destructor at exit.
+    ScreenSaverInhibitor m_screenSaver;
     std::unique_ptr<RecorderSession> m_session;
     // The generation of the session whose posted messages are handled: the current session's,
     // or after a disconnect the ended session's until the next one starts. Messages of any

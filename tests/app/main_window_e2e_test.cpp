@@ -251,8 +251,10 @@ TEST_F(MainWindowE2E, ConnectButtonDisconnectsThenOpensTheDialog) {
     MainWindow window(harness.config());
     window.show();
     ASSERT_NO_FATAL_FAILURE(connectAndWaitForPictures(window, 0xF));
+    EXPECT_TRUE(window.screenSaverInhibited()); // live pictures show
     QTest::mouseClick(window.button(360), Qt::LeftButton);
     EXPECT_EQ(window.session(), nullptr);
+    EXPECT_FALSE(window.screenSaverInhibited());
     EXPECT_FALSE(window.button(360)->pressedLook());
     EXPECT_FALSE(window.button(369)->isEnabled());
     EXPECT_EQ(window.videoWindow()->mode(), StreamKind::Idle);
