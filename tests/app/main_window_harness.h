@@ -1,7 +1,7 @@
 #pragma once
 
 // A main window on its own settings file and data folder, for the tests.
-#include "app/main_window.h"
+#include "main_window.h"
 #include "decode/decoder_library.h"
 
 #include <QSettings>

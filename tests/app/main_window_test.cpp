@@ -2,7 +2,7 @@
 // box's layout, the frame and its buttons, and the session tags of posted messages.
 #include "ui/notification_box.h"
 #include "decode/decoder_init_error_event.h"
-#include "app/program_start.h"
+#include "program_start.h"
 #include "resources/resource_library.h"
 #include "video/video_window.h"
 #include "files/local_log.h"

@@ -1,5 +1,5 @@
 // The screen-saver inhibition against a desktop service of our own on a private session bus.
-#include "app/screen_saver_inhibitor.h"
+#include "screen_saver_inhibitor.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
