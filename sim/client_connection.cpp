@@ -52,6 +52,16 @@ ClientConnection::~ClientConnection() {
     stop();
 }
 
+namespace {
+
+// The frame block's picture fields for a loop's picture size.
+void describePicture(FrameParts& parts, const LoopParams& p) {
+    parts.resolutionCode = p.width == 352 ? 0 : (p.height <= 288 ? 5 : 1);
+    parts.pal = p.height == 288 || p.height == 576;
+}
+
+} // namespace
+
 void ClientConnection::start() {
     m_listenerId = m_model.addListener([this](unsigned changes) {
         std::lock_guard lock(m_mutex);
@@ -527,8 +537,7 @@ void ClientConnection::floodKeyFrames(unsigned channel, std::size_t bytes,
     const LoopParams& p = loop->params;
     FrameParts parts;
     parts.channel = static_cast<std::uint8_t>(channel);
-    parts.resolutionCode = p.width == 352 ? 0 : (p.height <= 288 ? 5 : 1);
-    parts.pal = p.height == 288 || p.height == 576;
+    describePicture(parts, p);
     parts.key = true;
     parts.video = video;
     log("key-frame flood on channel %u: %zu-byte frames", channel + 1, video.size());
@@ -585,8 +594,7 @@ void ClientConnection::sendFrame(unsigned channel, ChannelCursor& cursor) {
 
     FrameParts parts;
     parts.channel = static_cast<std::uint8_t>(channel);
-    parts.resolutionCode = p.width == 352 ? 0 : (p.height <= 288 ? 5 : 1);
-    parts.pal = p.height == 288 || p.height == 576;
+    describePicture(parts, p);
     m_model.recorderClock(parts.timeSeconds, parts.milliseconds);
     parts.key = encoded.key;
     parts.video = encoded.data;
