@@ -38,6 +38,10 @@ std::optional<std::string> parseCommandLine(SimConfig& config, const std::vector
         {"--recording", "recording"},
         {"--clock-offset", "clock_offset_s"},
         {"--bye-after-login", "bye_after_login"},
+        {"--disk-days", "disk_days"},
+        {"--disk-seed", "disk_seed"},
+        {"--disk-end", "disk_end"},
+        {"--search-fragment", "search_fragment"},
     };
     // The INI file is read first, wherever --config stands, so that every other option wins.
     for (std::size_t i = 0; i < args.size(); ++i) {
