@@ -4,6 +4,7 @@
 #include "net/transport.h"
 #include "session/live_stream.h"
 #include "session/recorder_status.h"
+#include "session/search_exchange.h"
 #include "session/session_slots.h"
 #include "session/window_message.h"
 #include "wire/hello_record.h"
@@ -82,6 +83,8 @@ public:
     const LiveStream& live() const { return m_live; }
     RecorderStatus& status() { return m_status; }
     const RecorderStatus& status() const { return m_status; }
+    SearchExchange& search() { return m_search; }
+    const SearchExchange& search() const { return m_search; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -241,6 +244,7 @@ private:
     // The features: built last (their constructors register handlers with m_dispatcher).
     LiveStream m_live{*this};
     RecorderStatus m_status{*this};
+    SearchExchange m_search{*this};
 };
 
 } // namespace kalder
