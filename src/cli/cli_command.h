@@ -22,5 +22,7 @@ const CliCommand* findCliCommand(std::string_view name);
 
 int runProbe(const CliOptions& options, CliOutput& output);
 int runLive(const CliOptions& options, CliOutput& output);
+int runSearch(const CliOptions& options, CliOutput& output);
+int runEvents(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli
