@@ -1,6 +1,7 @@
 #include "search/calendar_panel.h"
 
 #include "search/search_rules.h"
+#include "search/checked_look.h"
 #include "search/search_window.h"
 
 #include <QComboBox>
@@ -36,6 +37,7 @@ CalendarPanel::CalendarPanel(SearchWindow& window, QWidget* parent)
         auto* b = new QPushButton(QString::fromLatin1(kMonthNames[m - 1]), this);
         b->setAccessibleName(QString::fromLatin1(kMonthNames[m - 1]));
         b->setCheckable(true);
+        showCheckedLook(b);
         b->setAutoDefault(false);
         b->setGeometry(4 + ((m - 1) % 6) * 66, 36 + ((m - 1) / 6) * 28, 62, 24);
         connect(b, &QPushButton::clicked, this, [this, m] { chooseMonth(m); });

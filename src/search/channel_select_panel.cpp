@@ -1,5 +1,6 @@
 #include "search/channel_select_panel.h"
 
+#include "search/checked_look.h"
 #include "search/search_window.h"
 
 #include "resources/resource_library.h"
@@ -26,11 +27,13 @@ ChannelSelectPanel::ChannelSelectPanel(SearchWindow& window, QWidget* parent)
         auto* on = new QPushButton(QStringLiteral("On"), this);
         on->setAccessibleName(name + QStringLiteral(" On"));
         on->setCheckable(true);
+        showCheckedLook(on);
         on->setAutoDefault(false);
         on->setGeometry(x + 74, y, 52, 26);
         auto* off = new QPushButton(QStringLiteral("Off"), this);
         off->setAccessibleName(name + QStringLiteral(" Off"));
         off->setCheckable(true);
+        showCheckedLook(off);
         off->setAutoDefault(false);
         off->setGeometry(x + 130, y, 52, 26);
         connect(on, &QPushButton::clicked, this, [this, n] { setChannel(n, true); });

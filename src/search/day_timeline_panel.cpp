@@ -43,7 +43,7 @@ DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, in
     m_timeLabel->setFlat(true);
     m_timeLabel->setAutoDefault(false);
     m_timeLabel->setAccessibleName(QStringLiteral("Time"));
-    m_timeLabel->setGeometry(160, 8, 110, 22);
+    m_timeLabel->setGeometry(8, 32, 110, 22);
     connect(m_timeLabel, &QPushButton::clicked, this, [this] {
         const TimeOfDay t = m_time.value_or(TimeOfDay{});
         m_window.openTimePopup(m_timeLabel, t.hour, t.minute, t.second,
@@ -52,7 +52,7 @@ DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, in
     m_prev = new QPushButton(QStringLiteral("Prev"), this);
     m_prev->setAccessibleName(QStringLiteral("Prev"));
     m_prev->setAutoDefault(false);
-    m_prev->setGeometry(252, 38, 70, 24);
+    m_prev->setGeometry(252, 6, 70, 24);
     connect(m_prev, &QPushButton::clicked, this, [this] { m_window.showCalendar(); });
     QString playText = resourceText(kPlayText);
     if (playText.isEmpty())
@@ -60,7 +60,7 @@ DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, in
     m_play = new QPushButton(playText, this);
     m_play->setAccessibleName(playText);
     m_play->setAutoDefault(false);
-    m_play->setGeometry(328, 38, 70, 24);
+    m_play->setGeometry(328, 6, 70, 24);
     connect(m_play, &QPushButton::clicked, this, &DayTimelinePanel::play);
     updatePlayEnabled();
 }

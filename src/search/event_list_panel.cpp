@@ -1,5 +1,6 @@
 #include "search/event_list_panel.h"
 
+#include "search/checked_look.h"
 #include "search/search_window.h"
 
 #include "resources/resource_library.h"
@@ -31,6 +32,7 @@ EventListPanel::EventListPanel(SearchWindow& window, std::optional<int> savedTab
         auto* b = new QPushButton(caption, this);
         b->setAccessibleName(caption);
         b->setCheckable(true);
+        showCheckedLook(b);
         b->setAutoDefault(false);
         b->setGeometry(4 + t * 96, 6, 92, 26);
         connect(b, &QPushButton::clicked, this, [this, t] { selectTab(t); });
@@ -42,6 +44,7 @@ EventListPanel::EventListPanel(SearchWindow& window, std::optional<int> savedTab
     m_list->setHorizontalHeaderLabels(
         {QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Channels")});
     m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(21);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -5,6 +5,7 @@
 #include "search/date_time_panel.h"
 #include "search/day_timeline_panel.h"
 #include "search/event_list_panel.h"
+#include "search/checked_look.h"
 #include "search/time_popup.h"
 
 #include "resources/resource_library.h"
@@ -54,6 +55,7 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
         auto* tab = new QPushButton(caption, this);
         tab->setAccessibleName(caption);
         tab->setCheckable(true);
+        showCheckedLook(tab);
         tab->setAutoDefault(false);
         tab->setGeometry(10 + i * 100, 40, 95, 30);
         connect(tab, &QPushButton::clicked, this, [this, i] { selectTab(static_cast<Tab>(i)); });
@@ -83,6 +85,7 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
     std::array<QPushButton*, 3> buttons{};
     for (int i = 0; i < 3; ++i) {
         buttons[i] = makeDialogButton(QString::fromLatin1(bottom[i]), this);
+        buttons[i]->setAccessibleName(QString::fromLatin1(bottom[i]));
         buttons[i]->setGeometry(318 + i * 100, 508, 90, 26);
     }
     m_ok = buttons[0];
