@@ -211,6 +211,10 @@ Usage: kalder-recorder-sim [options]
   --recording 0|1          recording state at start (default 1)
   --clock-offset S         seconds added to the recorder clock
   --bye-after-login N      fault: send BYE48 with reason N after the status pushes, then close
+  --disk-days N            days of recordings on the disk, ending today (default 30; 0 empty)
+  --disk-seed N            the disk's layout (default 1)
+  --disk-end T             RecorderTime of the disk's last second (default: the clock at start)
+  --search-fragment N      payload bytes per disk-reply fragment (default 500)
   --set SECTION.KEY=VALUE  any INI setting, for example --set channel3.video_loss=1
   --verbose                log connections and requests to standard error
   --trace                  --verbose, and every message in and out
