@@ -65,7 +65,7 @@ void ChannelSelectPanel::setChannel(int channel, bool on) {
     // On or Off on a checked row acts on every checked row.
     if (m_checks[channel]->isChecked())
         for (int n = 0; n < 16; ++n)
-            if (n != channel && m_checks[n]->isChecked() && m_checks[n]->isVisible())
+            if (n != channel && m_checks[n]->isChecked() && !m_checks[n]->isHidden())
                 m_window.setSearchChannel(static_cast<unsigned>(n), on);
     showStates();
 }
