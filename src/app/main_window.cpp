@@ -404,12 +404,15 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
     case NotificationAction::None:
         return;
     case NotificationAction::ReopenSearch:
+        // As the RSearch button does (an open search window comes to the front).
+        openSearchWindow();
+        return;
     case NotificationAction::ResendConfiguration:
     case NotificationAction::RestartAfterUpgrade:
     case NotificationAction::ShowUpgradeWindow:
     case NotificationAction::ResetConfiguration:
-        // The windows and requests these act on (search, setup, firmware upgrade, restart)
-        // do not exist in this client yet: OK only closes the box.
+        // The windows and requests these act on (setup, firmware upgrade, restart) do not
+        // exist in this client yet: OK only closes the box.
         return;
     }
 }
