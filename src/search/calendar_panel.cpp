@@ -4,7 +4,6 @@
 #include "search/checked_look.h"
 #include "search/search_window.h"
 
-#include <QComboBox>
 #include <QDate>
 #include <QLabel>
 #include <QPushButton>
@@ -24,14 +23,21 @@ CalendarPanel::CalendarPanel(SearchWindow& window, QWidget* parent)
     setObjectName("CalendarPanel");
     auto* yearLabel = new QLabel(QStringLiteral("Year"), this);
     yearLabel->setGeometry(4, 6, 40, 24);
-    m_yearBox = new QComboBox(this);
-    m_yearBox->setGeometry(48, 6, 90, 24);
-    m_yearBox->setAccessibleName(QStringLiteral("Year"));
-    yearLabel->setBuddy(m_yearBox);
-    for (int y = kFirstSearchYear; y <= kLastSearchYear; ++y)
-        m_yearBox->addItem(QString::asprintf("%d", y), y);
-    connect(m_yearBox, &QComboBox::activated, this,
-            [this](int index) { chooseYear(kFirstSearchYear + index); });
+    // The year label opens the list of years 2000-2037.
+    m_yearField = new QPushButton(this);
+    m_yearField->setGeometry(48, 6, 90, 24);
+    m_yearField->setAccessibleName(QStringLiteral("Year"));
+    m_yearField->setAutoDefault(false);
+    yearLabel->setBuddy(m_yearField);
+    connect(m_yearField, &QPushButton::clicked, this, [this] {
+        if (m_window.requestPending())
+            return;
+        QStringList years;
+        for (int y = kFirstSearchYear; y <= kLastSearchYear; ++y)
+            years << QString::asprintf("%d", y);
+        m_window.openListPopup(m_yearField, years, 4, 210,
+                               [this](int index) { chooseYear(kFirstSearchYear + index); });
+    });
 
     for (int m = 1; m <= 12; ++m) {
         auto* b = new QPushButton(QString::fromLatin1(kMonthNames[m - 1]), this);
@@ -66,25 +72,25 @@ void CalendarPanel::reload() {
         m_year =
             current < kFirstSearchYear || current > kLastSearchYear ? kLastSearchYear : current;
         m_month = 1;
-        m_yearBox->setCurrentIndex(m_year - kFirstSearchYear);
+        m_yearField->setText(QString::asprintf("%d", m_year));
         showMonths(false);
         layoutDays();
         return;
     }
     m_year = start->year;
     m_month = start->month;
-    m_yearBox->setCurrentIndex(m_year - kFirstSearchYear);
+    m_yearField->setText(QString::asprintf("%d", m_year));
     showMonths(true);
     layoutDays();
 }
 
 void CalendarPanel::chooseYear(int year) {
     if (m_window.requestPending()) {
-        m_yearBox->setCurrentIndex(m_year - kFirstSearchYear);
+        m_yearField->setText(QString::asprintf("%d", m_year));
         return;
     }
     m_year = year;
-    m_yearBox->setCurrentIndex(year - kFirstSearchYear);
+    m_yearField->setText(QString::asprintf("%d", year));
     const auto months = enabledMonths(findYear(m_window.years(), year));
     m_month = 1;
     bool any = false;

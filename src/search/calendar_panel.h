@@ -4,7 +4,6 @@
 
 #include <array>
 
-class QComboBox;
 class QPushButton;
 
 namespace kalder {
@@ -41,7 +40,7 @@ private:
     SearchWindow& m_window;
     int m_year = 0;
     int m_month = 1;
-    QComboBox* m_yearBox = nullptr;
+    QPushButton* m_yearField = nullptr;
     std::array<QPushButton*, 12> m_months{};
     std::array<QPushButton*, 31> m_days{};
 };

@@ -5,7 +5,6 @@
 
 #include "resources/resource_library.h"
 
-#include <QComboBox>
 #include <QDate>
 #include <QLabel>
 #include <QPushButton>
@@ -43,85 +42,98 @@ void DateTimePanel::buildRow(int index, int y, const QString& caption) {
     Row& row = m_rows[index];
     auto* label = new QLabel(caption, this);
     label->setGeometry(4, y, 50, 24);
-    row.year = new QComboBox(this);
-    for (int v = kFirstSearchYear; v <= kLastSearchYear; ++v)
-        row.year->addItem(QString::asprintf("%04d.", v), v);
-    row.month = new QComboBox(this);
-    for (int v = 1; v <= 12; ++v)
-        row.month->addItem(QString::asprintf("%02d.", v), v);
-    row.day = new QComboBox(this);
-    row.year->setAccessibleName(caption + QStringLiteral(" year"));
-    row.month->setAccessibleName(caption + QStringLiteral(" month"));
-    row.day->setAccessibleName(caption + QStringLiteral(" day"));
-    // The fields in the operator's date order.
+    auto field = [&](const QString& name) {
+        auto* b = new QPushButton(this);
+        b->setAccessibleName(caption + QStringLiteral(" ") + name);
+        b->setAutoDefault(false);
+        return b;
+    };
+    row.year = field(QStringLiteral("year"));
+    row.month = field(QStringLiteral("month"));
+    row.day = field(QStringLiteral("day"));
+    row.time = field(QStringLiteral("time"));
+    // The date fields in the operator's date order.
     const unsigned format = m_window.dateFormat();
-    std::array<QComboBox*, 3> order = {row.year, row.month, row.day};
+    std::array<QPushButton*, 3> order = {row.year, row.month, row.day};
     if (format == 1)
         order = {row.month, row.day, row.year};
     else if (format == 2)
         order = {row.day, row.month, row.year};
     int x = 56;
-    for (QComboBox* box : order) {
-        const int width = box == row.year ? 76 : 56;
-        box->setGeometry(x, y, width, 24);
+    for (QPushButton* b : order) {
+        const int width = b == row.year ? 70 : 50;
+        b->setGeometry(x, y, width, 24);
         x += width + 4;
     }
-    row.time = new QPushButton(this);
-    row.time->setAccessibleName(caption + QStringLiteral(" time"));
-    row.time->setAutoDefault(false);
     row.time->setGeometry(x + 6, y, 120, 24);
-    connect(row.year, &QComboBox::activated, this, [this, index] { refillDays(m_rows[index]); });
-    connect(row.month, &QComboBox::activated, this, [this, index] { refillDays(m_rows[index]); });
+
+    connect(row.year, &QPushButton::clicked, this, [this, index] {
+        QStringList items;
+        for (int v = kFirstSearchYear; v <= kLastSearchYear; ++v)
+            items << QString::asprintf("%04d", v);
+        m_window.openListPopup(m_rows[index].year, items, 4, 210, [this, index](int i) {
+            m_rows[index].value.year = kFirstSearchYear + i;
+            clampDay(m_rows[index]);
+        });
+    });
+    connect(row.month, &QPushButton::clicked, this, [this, index] {
+        QStringList items;
+        for (int v = 1; v <= 12; ++v)
+            items << QString::asprintf("%02d", v);
+        m_window.openListPopup(m_rows[index].month, items, 1, 50, [this, index](int i) {
+            m_rows[index].value.month = i + 1;
+            clampDay(m_rows[index]);
+        });
+    });
+    connect(row.day, &QPushButton::clicked, this, [this, index] {
+        const CivilTime& v = m_rows[index].value;
+        QStringList items;
+        for (int d = 1; d <= daysInMonth(v.year, v.month); ++d)
+            items << QString::asprintf("%02d", d);
+        m_window.openListPopup(m_rows[index].day, items, 4, 180, [this, index](int i) {
+            m_rows[index].value.day = i + 1;
+            showRow(m_rows[index]);
+        });
+    });
     connect(row.time, &QPushButton::clicked, this, [this, index] {
-        Row& r = m_rows[index];
-        m_window.openTimePopup(r.time, r.hour, r.minute, r.second,
+        const CivilTime& v = m_rows[index].value;
+        m_window.openTimePopup(m_rows[index].time, v.hour, v.minute, v.second,
                                [this, index](int h, int m, int s) {
-                                   Row& chosen = m_rows[index];
+                                   CivilTime& chosen = m_rows[index].value;
                                    chosen.hour = h;
                                    chosen.minute = m;
                                    chosen.second = s;
-                                   showTime(chosen);
+                                   showRow(m_rows[index]);
                                });
     });
 }
 
-void DateTimePanel::refillDays(Row& row) {
-    const int keep = row.day->currentIndex();
-    const int length =
-        daysInMonth(row.year->currentData().toInt(), row.month->currentData().toInt());
-    row.day->clear();
-    for (int d = 1; d <= length; ++d)
-        row.day->addItem(QString::asprintf("%02d.", d), d);
-    row.day->setCurrentIndex(std::min(std::max(keep, 0), length - 1));
+void DateTimePanel::clampDay(Row& row) {
+    row.value.day = std::min(row.value.day, daysInMonth(row.value.year, row.value.month));
+    showRow(row);
 }
 
-void DateTimePanel::showTime(Row& row) {
-    row.time->setText(QString::asprintf("%02d : %02d : %02d", row.hour, row.minute, row.second));
+void DateTimePanel::showRow(Row& row) {
+    row.year->setText(QString::asprintf("%04d.", row.value.year));
+    row.month->setText(QString::asprintf("%02d.", row.value.month));
+    row.day->setText(QString::asprintf("%02d.", row.value.day));
+    row.time->setText(QString::asprintf("%02d : %02d : %02d", row.value.hour, row.value.minute,
+                                        row.value.second));
 }
 
 void DateTimePanel::setEntry(int index, const CivilTime& entry) {
     if (index == 1 && !m_hasEnd)
         return;
     Row& row = m_rows[index];
-    const int year = std::clamp(entry.year, kFirstSearchYear, kLastSearchYear);
-    row.year->setCurrentIndex(year - kFirstSearchYear);
-    row.month->setCurrentIndex(entry.month - 1);
-    refillDays(row);
-    row.day->setCurrentIndex(entry.day - 1);
-    row.hour = entry.hour;
-    row.minute = entry.minute;
-    row.second = entry.second;
-    showTime(row);
+    row.value = entry;
+    row.value.year = std::clamp(entry.year, kFirstSearchYear, kLastSearchYear);
+    row.value.month = std::clamp(entry.month, 1, 12);
+    row.value.day = std::max(entry.day, 1);
+    clampDay(row);
 }
 
 CivilTime DateTimePanel::entry(int index) const {
-    const Row& row = m_rows[index];
-    return {row.year->currentData().toInt(),
-            row.month->currentData().toInt(),
-            row.day->currentData().toInt(),
-            row.hour,
-            row.minute,
-            row.second};
+    return m_rows[index].value;
 }
 
 void DateTimePanel::updatePlayEnabled() {

@@ -7,7 +7,6 @@
 #include <array>
 #include <optional>
 
-class QComboBox;
 class QPushButton;
 
 namespace kalder {
@@ -31,15 +30,16 @@ public:
 
 private:
     struct Row {
-        QComboBox* year = nullptr;
-        QComboBox* month = nullptr;
-        QComboBox* day = nullptr;
+        QPushButton* year = nullptr;
+        QPushButton* month = nullptr;
+        QPushButton* day = nullptr;
         QPushButton* time = nullptr;
-        int hour = 0, minute = 0, second = 0;
+        CivilTime value;
     };
     void buildRow(int index, int y, const QString& caption);
-    void refillDays(Row& row);
-    void showTime(Row& row);
+    // After a change of year or month: a day past the month's end becomes its last day.
+    void clampDay(Row& row);
+    void showRow(Row& row);
 
     SearchWindow& m_window;
     const bool m_hasEnd;

@@ -6,6 +6,7 @@
 #include "search/day_timeline_panel.h"
 #include "search/event_list_panel.h"
 #include "search/checked_look.h"
+#include "search/list_popup.h"
 #include "search/time_popup.h"
 
 #include "resources/resource_library.h"
@@ -326,8 +327,26 @@ void SearchWindow::openEventList(std::optional<int> savedTab) {
     m_eventList->show();
 }
 
+void SearchWindow::openListPopup(QWidget* field, const QStringList& items, int columns, int width,
+                                 std::function<void(int)> done) {
+    if (m_timePopup)
+        m_timePopup->close();
+    if (m_listPopup)
+        m_listPopup->close();
+    auto* popup = new ListPopup(items, columns, width, this);
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    // Centred under the field.
+    const QPoint below = field->mapTo(this, QPoint(field->width() / 2, field->height()));
+    popup->move(mapToGlobal(QPoint(below.x() - width / 2 + 1, below.y() + 1)));
+    connect(popup, &ListPopup::chosen, this, [done = std::move(done)](int index) { done(index); });
+    m_listPopup = popup;
+    popup->show();
+}
+
 void SearchWindow::openTimePopup(QWidget* field, int hour, int minute, int second,
                                  std::function<void(int, int, int)> done) {
+    if (m_listPopup)
+        m_listPopup->close();
     if (m_timePopup)
         m_timePopup->close();
     auto* popup = new TimePopup(hour, minute, second, this);
@@ -429,6 +448,8 @@ void SearchWindow::closeWindow(bool cancel) {
     m_session.search().setWindowOpen(false);
     if (m_timePopup)
         m_timePopup->close();
+    if (m_listPopup)
+        m_listPopup->close();
     done(QDialog::Rejected);
 }
 

@@ -26,6 +26,7 @@ class DateTimePanel;
 class DayTimelinePanel;
 class EventListPanel;
 class RecorderSession;
+class ListPopup;
 class TimePopup;
 class WindowMessageEvent;
 
@@ -79,6 +80,10 @@ public:
     // Opens the time pop-up under `field`; `done` receives the chosen time.
     void openTimePopup(QWidget* field, int hour, int minute, int second,
                        std::function<void(int, int, int)> done);
+    // Opens the list pop-up under `field` (`columns` items to a row, `width` pixels wide);
+    // `done` receives the chosen index. Opening a pop-up closes the other one.
+    void openListPopup(QWidget* field, const QStringList& items, int columns, int width,
+                       std::function<void(int)> done);
     // A panel's Play: emits playRequested, keeps `context` (made active) in the session and
     // closes the window.
     void play(const SearchPlayRequest& request, SearchResumeContext context);
@@ -158,6 +163,7 @@ private:
     QPointer<ChannelSelectPanel> m_channelSelect;
     QPointer<DateTimePanel> m_dateTime;
     QPointer<TimePopup> m_timePopup;
+    QPointer<ListPopup> m_listPopup;
 };
 
 } // namespace kalder

@@ -4,6 +4,7 @@
 #include "search/channel_select_panel.h"
 #include "search/date_time_panel.h"
 #include "search/day_timeline_panel.h"
+#include "search/list_popup.h"
 #include "search/search_window.h"
 
 #include "session/recorder_session.h"
@@ -88,6 +89,43 @@ TEST_F(SearchWindowTest, OlderRecorderPlaysFromTheStartWithEndZero) {
     EXPECT_TRUE(context.active);
     EXPECT_EQ(context.source, SearchResumeContext::Source::DateTime);
     EXPECT_FALSE(session.search().windowOpen());
+}
+
+// Date fields choose from the list pop-up; the days offered follow the chosen month.
+TEST_F(SearchWindowTest, DateFieldsChooseFromTheListPopup) {
+    SearchWindow w(session, 0, nullptr);
+    w.show();
+    w.openDateTime();
+    DateTimePanel* panel = w.dateTimePanel();
+    panel->setEntry(0, {2024, 1, 31, 0, 0, 0});
+    auto field = [&](const char* name) {
+        for (QPushButton* b : panel->findChildren<QPushButton*>())
+            if (b->accessibleName() == QLatin1String(name))
+                return b;
+        return static_cast<QPushButton*>(nullptr);
+    };
+    auto choose = [&](const char* name, const char* item, int expectedItems) {
+        QPushButton* b = field(name);
+        ASSERT_NE(b, nullptr) << name;
+        b->click();
+        auto* popup = w.findChild<ListPopup*>();
+        ASSERT_NE(popup, nullptr);
+        const auto items = popup->findChildren<QPushButton*>();
+        EXPECT_EQ(items.size(), expectedItems);
+        for (QPushButton* i : items)
+            if (i->text() == QLatin1String(item)) {
+                i->click();
+                break;
+            }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    choose("Start month", "02", 12);
+    // 31 January became 29 February.
+    EXPECT_EQ(panel->entry(0), (CivilTime{2024, 2, 29, 0, 0, 0}));
+    choose("Start day", "10", 29);
+    choose("Start year", "2030", 38);
+    EXPECT_EQ(panel->entry(0), (CivilTime{2030, 2, 10, 0, 0, 0}));
+    EXPECT_EQ(field("Start day")->text(), "10.");
 }
 
 TEST_F(SearchWindowTest, LocalPlaybackDisablesPlay) {
