@@ -5,12 +5,14 @@
 #include "search/date_time_panel.h"
 #include "search/day_timeline_panel.h"
 #include "search/list_popup.h"
+#include "search/time_popup.h"
 #include "search/search_window.h"
 
 #include "session/recorder_session.h"
 #include "wire/recorder_time.h"
 
 #include <QCheckBox>
+#include <QSlider>
 #include <QPushButton>
 #include <QTest>
 
@@ -164,6 +166,26 @@ TEST_F(SearchWindowTest, ResumedTimelineAndTheCalendarBehindIt) {
     ASSERT_NE(timeline, nullptr);
     EXPECT_EQ(timeline->chosenTime(), (TimeOfDay{10, 10, 0}));
     EXPECT_EQ(timeline->cursorColumn(), timelineColumn(10, 10));
+
+    // The time pop-up starts at the chosen time and moves the cursor to what it reports.
+    w.show();
+    QPushButton* timeField = nullptr;
+    for (QPushButton* b : timeline->findChildren<QPushButton*>())
+        if (b->accessibleName() == QLatin1String("Time"))
+            timeField = b;
+    ASSERT_NE(timeField, nullptr);
+    timeField->click();
+    auto* popup = w.findChild<TimePopup*>();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->slider(0)->value(), 10);
+    EXPECT_EQ(popup->slider(1)->value(), 10);
+    popup->slider(0)->setValue(13);
+    popup->slider(1)->setValue(37);
+    popup->slider(2)->setValue(5);
+    popup->close();
+    EXPECT_EQ(timeline->chosenTime(), (TimeOfDay{13, 37, 5}));
+    EXPECT_EQ(timeline->cursorColumn(), 113 + 13 * 12 + 7);
+    EXPECT_EQ(timeline->timeText(), "13 : 37 : 05");
 
     timeline->prevButton()->click();
     CalendarPanel* calendar = w.calendarPanel();
