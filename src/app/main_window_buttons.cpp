@@ -321,7 +321,10 @@ void MainWindow::openSearchWindow() {
     auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_searchWindow = window;
-    // Remote playback joins here: SearchWindow::playRequested carries the period to play.
+    // Remote playback joins here: SearchWindow::playRequested carries the period to play. The
+    // playback time bar is drawn again for the new period.
+    connect(window, &SearchWindow::playRequested, this,
+            [this] { update(QRect(QPoint(250, 630), QPoint(677, 644))); });
     window->open();
 }
 
