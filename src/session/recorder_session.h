@@ -5,6 +5,7 @@
 #include "session/live_stream.h"
 #include "session/recorder_status.h"
 #include "session/session_slots.h"
+#include "session/talk_channel.h"
 #include "session/window_message.h"
 #include "wire/hello_record.h"
 #include "wire/message_header.h"
@@ -82,6 +83,7 @@ public:
     const LiveStream& live() const { return m_live; }
     RecorderStatus& status() { return m_status; }
     const RecorderStatus& status() const { return m_status; }
+    TalkChannel& talk() { return m_talk; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -241,6 +243,7 @@ private:
     // The features: built last (their constructors register handlers with m_dispatcher).
     LiveStream m_live{*this};
     RecorderStatus m_status{*this};
+    TalkChannel m_talk{*this};
 };
 
 } // namespace kalder

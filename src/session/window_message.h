@@ -19,6 +19,8 @@ enum : int {
     Notification = 21030,           // lParam = category << 16 | detail
     RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
+    ListenAccepted = 21053,         // A_LISTEN_ACK: create the talk sender
+    ListenEnded = 21054,            // the recorder ended or refused talking: destroy the sender
 
     // 21100-21149: the session's own requests to the receiver. These replace the few things the
     // session would otherwise do to the main window's controls from a worker thread; the
