@@ -4,6 +4,7 @@
 #include "wire/hello_record.h"
 #include "wire/message_catalogue.h"
 #include "sim/live_frame_builder.h"
+#include "sim/talk_store.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -187,6 +188,8 @@ void ClientConnection::receiveLoop() {
             break;
     }
     log("connection ended");
+    if (m_talkAccepted.exchange(false))
+        talkStore().connectionEnded();
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
@@ -265,6 +268,10 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         send(MessageId::REC_OFF_ACK, be32(kRecordingOffState));
         m_model.setRecording(false);
         return true;
+    case MessageId::A_LISTEN_REQ:
+    case MessageId::A_LISTEN_STOP_REQ:
+    case MessageId::A_TALK_DATA:
+        return handleTalk(header, payload);
     case MessageId::DVR_TIME_REQ:
         send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));
         return true;
