@@ -22,5 +22,7 @@ const CliCommand* findCliCommand(std::string_view name);
 
 int runProbe(const CliOptions& options, CliOutput& output);
 int runLive(const CliOptions& options, CliOutput& output);
+int runListen(const CliOptions& options, CliOutput& output);
+int runTalk(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

@@ -9,6 +9,9 @@ const CliCommand kCommands[] = {
      "connect, log in, print the recorder's description, disconnect in the normal order"},
     {"live", &runLive,
      "[--seconds S] [--channels LIST] [--snapshot-dir DIR]: decode live video, report per channel"},
+    {"listen", &runListen,
+     "[--channel C] [--seconds S] [--wav FILE]: play a channel's live audio, report what played"},
+    {"talk", &runTalk, "--wav FILE [--seconds S]: send 8 kHz mono 16-bit sound to the recorder"},
 };
 
 } // namespace

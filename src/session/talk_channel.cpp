@@ -29,6 +29,7 @@ bool TalkChannel::RecvFn_AListenNack(const MessageHeader& header) {
         m_session.post(WindowMessage::ListenEnded);
     if (outcome.notification)
         m_session.notify(*outcome.notification);
+    m_session.post(WindowMessage::TalkRefused, static_cast<std::uintptr_t>(code));
     return true;
 }
 

@@ -52,6 +52,8 @@ enum : int {
     ChannelInfoFile = 21116,    // wParam = channel mask to record in the channel information file
                                 // when the local settings ask for it; 0 when live view stops
     ClearSearchContext = 21117, // the search right was withdrawn: clear the search resume context
+    TalkRefused = 21118,        // A_LISTEN_NACK, whatever its code; wParam = the code (the
+                                // desktop acts on 21054 and the notification instead)
     // The facts the live overlays show changed; the receiver reads the new ones from the session
     // and pushes them to whoever draws (the decode threads never pull them per picture).
     ChannelTitlesChanged = 21140, // DB_CHANGE brought other channel titles
