@@ -48,17 +48,20 @@ void SoundOutput::run() {
         const bool filled = m_fill(buffer);
         if (!filled)
             std::fill(buffer.begin(), buffer.end(), std::byte{0xFF});
-        if (m_tap)
-            m_tap(buffer, !filled);
-        for (std::size_t at = 0; at < buffer.size() && m_playing; at += kWritePiece) {
-            const std::size_t n = std::min(kWritePiece, buffer.size() - at);
-            if (!m_device->write(std::span(buffer).subspan(at, n))) {
+        std::size_t written = 0;
+        while (written < buffer.size() && m_playing) {
+            const std::size_t n = std::min(kWritePiece, buffer.size() - written);
+            if (!m_device->write(std::span(buffer).subspan(written, n))) {
                 // A failed write is traced by the device; the output goes on with the next
                 // buffer, a piece's time later, rather than spinning on a broken stream.
                 std::this_thread::sleep_for(std::chrono::milliseconds(64));
                 break;
             }
+            written += n;
         }
+        // Only what the server took counts (a stop can end a buffer halfway).
+        if (m_tap && written > 0)
+            m_tap(std::span(buffer).first(written), !filled);
         next = (next + 1) % m_buffers.size();
     }
 }

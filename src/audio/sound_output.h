@@ -22,7 +22,7 @@ public:
     // Output thread: fills one buffer; false when nothing was waiting (the buffer then holds
     // silence).
     using Fill = std::function<bool(std::span<std::byte>)>;
-    // Output thread: what was handed to the sound server, buffer by buffer.
+    // Output thread: what the sound server took, buffer by buffer (a stop may cut the last).
     using Tap = std::function<void(std::span<const std::byte>, bool underrun)>;
 
     SoundOutput(std::unique_ptr<PlaybackDevice> device, std::size_t bufferBytes, Fill fill,
