@@ -139,6 +139,26 @@ TEST_F(CliAudio, ListenPlaysTheChannelsToneToTheDefaultSink) {
     EXPECT_NEAR(dominantFrequency(heard), 300, 25);
 }
 
+TEST_F(CliAudio, ListeningToAnotherChannelPlaysNothing) {
+    // Channel 2 alone: the sound of channel 1 still arrives (on channel 2's frames), but it is
+    // heard only in the single view of channel 1.
+    const CliRun run = runCli(base() << "listen"
+                                     << "--channel"
+                                     << "2"
+                                     << "--seconds"
+                                     << "2");
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    const QJsonObject audio = json(run.lines.value(0));
+    EXPECT_EQ(audio["channel"].toInt(), 2);
+    EXPECT_EQ(audio["chunks"].toInt(), 0);
+    EXPECT_EQ(audio["bytes"].toInt(), 0);
+    EXPECT_EQ(runCli(base() << "listen"
+                            << "--channel"
+                            << "17")
+                  .exitCode,
+              2);
+}
+
 TEST_F(CliAudio, TalkSendsTheFileWholeAndInOrder) {
     // 1.3 s of a rising tone: 10,400 samples, 21 packets with the last one padded.
     std::vector<std::int16_t> samples(10400);
