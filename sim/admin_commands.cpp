@@ -1,4 +1,5 @@
 #include "sim/sim_server.h"
+#include "sim/talk_store.h"
 
 #include <charconv>
 #include <sstream>
@@ -175,6 +176,8 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
             return "error usage: audio-channel CH (0: none)";
         return "ok";
     }
+    if (cmd.rfind("talk-", 0) == 0)
+        return runTalkCommand(words);
     if (cmd == "record") {
         bool on = false;
         if (argc < 1 || !toOnOff(arg(0), on))

@@ -4,6 +4,7 @@
 #include "wire/hello_record.h"
 #include "wire/message_catalogue.h"
 #include "sim/live_frame_builder.h"
+#include "sim/talk_store.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -187,6 +188,8 @@ void ClientConnection::receiveLoop() {
             break;
     }
     log("connection ended");
+    if (m_talkAccepted.exchange(false))
+        talkStore().connectionEnded();
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
@@ -282,6 +285,10 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
             sendMessage(m_socket, reply, bytes);
         });
         return true;
+    case MessageId::A_LISTEN_REQ:
+    case MessageId::A_LISTEN_STOP_REQ:
+    case MessageId::A_TALK_DATA:
+        return handleTalk(header, payload);
     case MessageId::DVR_TIME_REQ:
         send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));
         return true;
@@ -660,17 +667,26 @@ void ClientConnection::sendFrame(unsigned channel, ChannelCursor& cursor) {
     std::array<std::uint8_t, kAudioElementBytes> element;
     const bool audioOn = m_audioOn;
     const unsigned audioChannel = m_model.audioChannel();
-    if (audioOn && audioChannel == channel + 1) {
-        // 8000 samples a second ride in 512-sample elements on this channel's frames; the
+    // The audio channel's sound rides on that channel's frames while they are sent, otherwise
+    // on the frames of the lowest channel sent: the client hears of the audio channel whatever
+    // it watches.
+    unsigned carrier = kMaxChannels;
+    if (audioChannel >= 1 && audioChannel <= kMaxChannels && m_cursors[audioChannel - 1].active)
+        carrier = audioChannel - 1;
+    for (unsigned c = 0; c < kMaxChannels && carrier == kMaxChannels; ++c)
+        if (m_cursors[c].active)
+            carrier = c;
+    if (audioOn && audioChannel != 0 && carrier == channel) {
+        // 8000 samples a second ride in 512-sample elements on the carrier's frames; the
         // credit counts samples times the frame rate, so no rounding drifts.
         cursor.audioCredit += kAudioSampleRate;
         const unsigned elementCredit = kAudioElementBytes * p.framesPerSecond;
         if (cursor.audioCredit >= elementCredit) {
             cursor.audioCredit -= elementCredit;
-            MediaSource::fillAudioElement(channel, cursor.audioSamples, element);
+            MediaSource::fillAudioElement(audioChannel - 1, cursor.audioSamples, element);
             cursor.audioSamples += kAudioElementBytes;
             parts.audioElement = element;
-            parts.audioChannel = static_cast<std::uint8_t>(channel);
+            parts.audioChannel = static_cast<std::uint8_t>(audioChannel - 1);
         }
     }
     if (std::exchange(m_armBadMagic, false))

@@ -101,6 +101,8 @@ private:
     bool waitReadable();
     bool handleMessage(const MessageHeader& header, std::span<const std::byte> payload);
     bool handleHello(std::span<const std::byte> payload);
+    // talk_store.cpp: A_LISTEN_REQ, A_LISTEN_STOP_REQ and A_TALK_DATA.
+    bool handleTalk(const MessageHeader& header, std::span<const std::byte> payload);
     void sendStatusPushes(unsigned changes);
     void sendLiveChannelInfo();
     void runAction(const ConnectionAction& action);
@@ -131,6 +133,7 @@ private:
     std::atomic<bool> m_stalled{false};
     std::atomic<std::int64_t> m_closeDeadlineMs{0}; // steady ms; 0: not closing
     std::atomic<int> m_account{-1};
+    std::atomic<bool> m_talkAccepted{false}; // A_LISTEN_REQ accepted, not stopped
     std::atomic<std::uint32_t> m_liveMaskShown{0};
 
     mutable std::mutex m_mutex;        // guards the fields below

@@ -39,8 +39,10 @@ void MediaSource::fillAudioElement(unsigned channel, std::uint64_t firstSample,
         double envelope = phase < 0.25 ? std::sin(kTwoPi * phase * 2.0) : 0.0;
         if (envelope < 0)
             envelope = -envelope;
-        const double wobble = 1.0 + 0.05 * std::sin(kTwoPi * 3.0 * t);
-        const double sample = 9000.0 * envelope * std::sin(kTwoPi * pitch * wobble * t);
+        // The pitch wobbles by 5 % three times a second. The wobble modulates the frequency
+        // (the phase is its integral), so the tone stays near its pitch however long it runs.
+        const double angle = kTwoPi * pitch * t - (pitch * 0.05 / 3.0) * std::cos(kTwoPi * 3.0 * t);
+        const double sample = 9000.0 * envelope * std::sin(angle);
         out[i] = linearToMuLaw(static_cast<std::int16_t>(sample));
     }
 }

@@ -70,6 +70,9 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
                        m_timeZoneOffsetSeconds});
 
     connect(&m_live, &LiveViewController::layoutShown, this, &MainWindow::showLayoutPressed);
+    m_audio = std::make_unique<MainWindowAudio>(
+        config.soundOutput ? std::make_unique<MixerControl>() : nullptr);
+    m_audio->setBufferMultiples(m_settings.audioBuf);
     loadSkin();
     applyWindowShape();
     createButtons();
@@ -220,7 +223,7 @@ void MainWindow::createVideoWindow() {
     m_videoWindow = new VideoWindow(this);
     m_videoWindow->setObjectName(QStringLiteral("videoWindow"));
     m_videoWindow->setAccelerated(m_settings.drawMode == 0);
-    m_videoWindow->setSoundDevice(false);
+    m_videoWindow->setSoundDevice(m_audio->soundDeviceAvailable());
     m_videoWindow->layOut(kVideoRect, kVideoBorder, kVideoBackground);
     m_videoWindow->selectLayout(16);
     connect(m_videoWindow, &VideoWindow::fullScreenLeft, this, [this] {
@@ -319,6 +322,13 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         return;
     case WindowMessage::MikeButton:
         setButtonLook(Control::Mike, static_cast<int>(wParam));
+        return;
+    case WindowMessage::ListenAccepted:
+        m_audio->startTalking();
+        return;
+    case WindowMessage::ListenEnded:
+        m_audio->endTalking();
+        setButtonLook(Control::Mike, static_cast<int>(ButtonLook::Released));
         return;
     case WindowMessage::RecorderClock:
         if (m_clock && m_session && m_session->live().liveOn())
@@ -452,8 +462,8 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     m_session->setUserId(request.userId);
     m_session->setPassword(request.password);
     m_session->setSiteText(request.siteText);
-    // No sound output exists in this client yet: no audio is asked for.
-    m_session->live().setSoundDeviceAvailable(false);
+    // Without a sound output device no audio and no talk is asked for.
+    m_audio->attach(m_session.get());
     m_live.setSession(m_session.get());
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
@@ -468,6 +478,7 @@ void MainWindow::dropSession() {
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns
     m_live.setSession(nullptr);
+    m_audio->attach(nullptr);
     session.reset();
     resetConnectControls();
     // What the ended session posted (its disconnect order's released buttons and windows to
@@ -500,6 +511,10 @@ void MainWindow::shutdown() {
     if (m_session) {
         if (m_session->live().liveOn() || m_session->live().liveRequestPending()) {
             m_session->live().stopLive();
+            QThread::msleep(kShutdownPauseMs);
+        }
+        if (m_session->listenOn()) {
+            m_audio->stopTalking();
             QThread::msleep(kShutdownPauseMs);
         }
         dropSession();

@@ -2,6 +2,7 @@
 
 #include "setup/local/client_customisation.h"
 #include "files/channel_info_file.h"
+#include "app/main_window_audio.h"
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
 #include "setup/local/local_settings.h"
@@ -43,6 +44,8 @@ struct MainWindowConfig {
     std::optional<ConnectRequest> connectAtStart;
     // Open the connect dialog once at start (ignored in removable mode or with connectAtStart).
     bool connectDialogAtStart = true;
+    // Look for the sound server's default sink at start; false behaves as a PC without sound.
+    bool soundOutput = true;
 };
 
 // The main window: the skinned frame around the video window with the buttons, the clock and
@@ -79,6 +82,7 @@ public:
     int liveChannelInfoCount() const { return m_live.liveChannelInfoCount(); }
     // The screen saver is asked to stay off (live view shows pictures).
     bool screenSaverInhibited() const { return m_screenSaver.inhibited(); }
+    const MainWindowAudio& audio() const { return *m_audio; }
     ChannelInfoFileWriter& channelInfoWriter() { return m_channelInfoWriter; }
     // The generation of the session whose posted messages are handled (0 before the first).
     std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
@@ -136,6 +140,8 @@ private:
     LiveViewController m_live;
     // Released by its destructor at exit.
     ScreenSaverInhibitor m_screenSaver;
+    // Volume, mute, the audio players and talking; restores the PC's volume when destroyed.
+    std::unique_ptr<MainWindowAudio> m_audio;
     std::unique_ptr<RecorderSession> m_session;
     // The generation of the session whose posted messages are handled: the current session's,
     // or after a disconnect the ended session's until the next one starts. Messages of any

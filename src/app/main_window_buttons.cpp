@@ -98,6 +98,8 @@ bool disabledAtStart(int controlId) {
            controlId == Control::PlayLast || controlId == Control::Live;
 }
 
+constexpr int kVolumeSlider = 421;
+
 // The rights notification.
 constexpr Notification kNoRight{15, 0};
 
@@ -126,8 +128,8 @@ void MainWindow::createButtons() {
     }
 }
 
-// The local player's position slider and the volume slider. Both stay disabled until local
-// playback and sound output exist in this client.
+// The local player's position slider (disabled until local playback exists in this client) and
+// the volume slider (0-65,535, from 40,000; usable when a sound output device exists).
 void MainWindow::createSliders() {
     struct SliderPlace {
         int controlId;
@@ -148,6 +150,15 @@ void MainWindow::createSliders() {
         slider->setAccessibleName(QString::fromLatin1(place.caption));
         slider->setGeometry(place.rect);
         slider->setEnabled(false);
+        if (place.controlId != kVolumeSlider)
+            continue;
+        slider->setRange(0, MixerControl::kMaxVolume);
+        slider->setPosition(MainWindowAudio::kStartVolume);
+        slider->setEnabled(m_audio->soundDeviceAvailable());
+        connect(slider, &SkinSlider::sliderMoved, this,
+                [this](int, int v) { m_audio->setVolume(v); });
+        connect(slider, &SkinSlider::sliderReleased, this,
+                [this](int, int v) { m_audio->setVolume(v); });
     }
 }
 
@@ -227,6 +238,27 @@ void MainWindow::onButton(int controlId) {
     case Control::Minimise:
         showMinimized();
         return;
+    case Control::Sound: {
+        const bool muted = m_audio->toggleSound();
+        setButtonLook(Control::Sound,
+                      static_cast<int>(muted ? ButtonLook::Pressed : ButtonLook::Released));
+        if (auto* volume = findChild<SkinSlider*>(QStringLiteral("slider%1").arg(kVolumeSlider)))
+            volume->setEnabled(m_audio->soundDeviceAvailable() && !muted);
+        return;
+    }
+    case Control::Audio:
+        m_audio->toggleRecorderAudio();
+        return;
+    case Control::SelectAudio:
+        // The channel that carries the sound alone in the window: there it is heard.
+        if (const int channel = m_audio->audioChannel(); channel >= 0 && m_videoWindow) {
+            m_videoWindow->showChannel(channel);
+            showLayoutPressed(m_videoWindow->layoutModel().layout());
+        }
+        return;
+    case Control::Mike:
+        m_audio->toggleTalk();
+        return;
     default:
         // Buttons of features this client does not have yet do nothing.
         return;
@@ -285,6 +317,7 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
     if (m_clock)
         m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
     m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
+    m_audio->setBufferMultiples(m_settings.audioBuf);
     if (!drawModeChanged || m_shuttingDown)
         return;
     // The drawing path is chosen when a decoder starts: live view stops while the window is

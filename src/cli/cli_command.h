@@ -24,5 +24,7 @@ int runProbe(const CliOptions& options, CliOutput& output);
 int runLive(const CliOptions& options, CliOutput& output);
 int runSearch(const CliOptions& options, CliOutput& output);
 int runEvents(const CliOptions& options, CliOutput& output);
+int runListen(const CliOptions& options, CliOutput& output);
+int runTalk(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

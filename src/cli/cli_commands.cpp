@@ -12,6 +12,9 @@ const CliCommand kCommands[] = {
     {"search", &runSearch,
      "years | day --date YYYY-MM-DD: the recorded days of each year, or the periods of a day"},
     {"events", &runEvents, "the recorder's event list (alarm, motion, audio)"},
+    {"listen", &runListen,
+     "[--channel C] [--seconds S] [--wav FILE]: play a channel's live audio, report what played"},
+    {"talk", &runTalk, "--wav FILE [--seconds S]: send 8 kHz mono 16-bit sound to the recorder"},
 };
 
 } // namespace

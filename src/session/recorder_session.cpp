@@ -488,6 +488,7 @@ void RecorderSession::disconnect() {
     post(WindowMessage::CloseWindow, CloseTarget::RemoteSetup);
     // 4. The talk sender (slot 18) belongs to the audio feature, which stops it on this
     // request; the Mike button shows released.
+    m_talk.dropSender();
     post(WindowMessage::MikeButton, static_cast<std::uintptr_t>(ButtonLook::Released));
     // 5. Full-screen view returns to the main window.
     post(WindowMessage::LeaveFullScreen);
@@ -551,6 +552,7 @@ void RecorderSession::stopThreads() {
     m_receiveStop = true;
     if (m_receiveThread.joinable())
         m_receiveThread.join();
+    m_talk.dropSender();
     m_live.dismantleConsumers();
     m_live.stopPlayer();
 }

@@ -6,6 +6,7 @@
 #include "session/recorder_status.h"
 #include "session/search_exchange.h"
 #include "session/session_slots.h"
+#include "session/talk_channel.h"
 #include "session/window_message.h"
 #include "wire/hello_record.h"
 #include "wire/message_header.h"
@@ -85,6 +86,7 @@ public:
     const RecorderStatus& status() const { return m_status; }
     SearchExchange& search() { return m_search; }
     const SearchExchange& search() const { return m_search; }
+    TalkChannel& talk() { return m_talk; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -250,6 +252,7 @@ private:
     LiveStream m_live{*this};
     RecorderStatus m_status{*this};
     SearchExchange m_search{*this};
+    TalkChannel m_talk{*this};
 };
 
 } // namespace kalder

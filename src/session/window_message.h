@@ -19,6 +19,8 @@ enum : int {
     Notification = 21030,           // lParam = category << 16 | detail
     RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
+    ListenAccepted = 21053,         // A_LISTEN_ACK: create the talk sender
+    ListenEnded = 21054,            // the recorder ended or refused talking: destroy the sender
 
     // 21100-21149: the session's own requests to the receiver. These replace the few things the
     // session would otherwise do to the main window's controls from a worker thread; the
@@ -50,6 +52,8 @@ enum : int {
     ChannelInfoFile = 21116,    // wParam = channel mask to record in the channel information file
                                 // when the local settings ask for it; 0 when live view stops
     ClearSearchContext = 21117, // the search right was withdrawn: clear the search resume context
+    TalkRefused = 21118,        // A_LISTEN_NACK, whatever its code; wParam = the code (the
+                                // desktop acts on 21054 and the notification instead)
     // The facts the live overlays show changed; the receiver reads the new ones from the session
     // and pushes them to whoever draws (the decode threads never pull them per picture).
     ChannelTitlesChanged = 21140, // DB_CHANGE brought other channel titles

@@ -217,7 +217,9 @@ TEST(MainWindowFrame, SizeButtonsShapeAndStartEntry) {
         for (int id : {420, 421}) {
             const auto* slider = window.findChild<QWidget*>(QStringLiteral("slider%1").arg(id));
             ASSERT_NE(slider, nullptr) << id;
-            EXPECT_FALSE(slider->isEnabled()) << id;
+            // The volume slider works when the PC has a sound output.
+            const bool usable = id == 421 && window.audio().soundDeviceAvailable();
+            EXPECT_EQ(slider->isEnabled(), usable) << id;
         }
         EXPECT_FALSE(window.button(340)->isEnabled()) << "playback controls wait for playback";
         EXPECT_FALSE(window.button(369)->isEnabled()) << "Live waits for a login";

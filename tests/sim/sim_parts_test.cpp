@@ -282,6 +282,26 @@ TEST(MediaSource, ChannelsSoundDifferentAndContinue) {
     EXPECT_GT(loud, 50);
 }
 
+// Regression: the wobble once scaled time itself, so the pitch drifted further the longer the
+// recorder ran. Ten minutes in, channel 0 still sounds at about 300 Hz (about 38 zero crossings
+// in one 64 ms element taken at the start of a burst).
+TEST(MediaSource, TheToneKeepsItsPitchOverTime) {
+    std::array<std::uint8_t, 512> element;
+    MediaSource::fillAudioElement(0, 600ull * 8000, element);
+    int crossings = 0;
+    int previousSign = 0;
+    for (std::uint8_t v : element) {
+        if ((v & 0x7F) >= 0x7C)
+            continue; // too near silence to tell its sign
+        const int sign = (v & 0x80) ? 1 : -1;
+        if (previousSign != 0 && sign != previousSign)
+            ++crossings;
+        previousSign = sign;
+    }
+    EXPECT_GE(crossings, 32);
+    EXPECT_LE(crossings, 45);
+}
+
 TEST(BitmapFont, DrawsDigitsAndClipsAtTheEdges) {
     std::vector<std::uint8_t> plane(20 * 10, 0);
     BitmapFont::drawText(plane.data(), 20, 20, 10, 0, 0, 1, "1", 9);
