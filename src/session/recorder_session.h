@@ -2,7 +2,10 @@
 
 #include "net/message_dispatcher.h"
 #include "net/transport.h"
+#include "session/device_commands.h"
+#include "session/firmware_upgrade.h"
 #include "session/live_stream.h"
+#include "session/ptz_control.h"
 #include "session/recorder_status.h"
 #include "session/session_slots.h"
 #include "session/window_message.h"
@@ -82,6 +85,9 @@ public:
     const LiveStream& live() const { return m_live; }
     RecorderStatus& status() { return m_status; }
     const RecorderStatus& status() const { return m_status; }
+    DeviceCommands& device() { return m_device; }
+    PtzControl& ptz() { return m_ptz; }
+    FirmwareUpgrade& firmware() { return m_firmware; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -241,6 +247,9 @@ private:
     // The features: built last (their constructors register handlers with m_dispatcher).
     LiveStream m_live{*this};
     RecorderStatus m_status{*this};
+    DeviceCommands m_device{*this};
+    PtzControl m_ptz{*this};
+    FirmwareUpgrade m_firmware{*this};
 };
 
 } // namespace kalder
