@@ -22,5 +22,9 @@ const CliCommand* findCliCommand(std::string_view name);
 
 int runProbe(const CliOptions& options, CliOutput& output);
 int runLive(const CliOptions& options, CliOutput& output);
+int runRecord(const CliOptions& options, CliOutput& output);
+int runTime(const CliOptions& options, CliOutput& output);
+int runPtz(const CliOptions& options, CliOutput& output);
+int runFirmware(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

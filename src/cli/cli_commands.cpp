@@ -9,6 +9,12 @@ const CliCommand kCommands[] = {
      "connect, log in, print the recorder's description, disconnect in the normal order"},
     {"live", &runLive,
      "[--seconds S] [--channels LIST] [--snapshot-dir DIR]: decode live video, report per channel"},
+    {"record", &runRecord, "on|off: switch recording (off: --password answers the prompt)"},
+    {"time", &runTime, "read the recorder's clock"},
+    {"ptz", &runPtz,
+     "--channel C [--mode pan|zoom] (--move up|down|left|right [--ms N] | --preset "
+     "set|call|tour --number N)"},
+    {"firmware", &runFirmware, "--dir DIR [--yes]: newer firmware images; --yes uploads them"},
 };
 
 } // namespace

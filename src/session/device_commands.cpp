@@ -27,7 +27,7 @@ RecordPress DeviceCommands::pressRecord() {
         recordButtonAction(m_session.loggedIn(), m_session.status().recordingOn(),
                            m_session.status().mayStopRecording());
     if (action == RecordPress::SentOn)
-        m_session.send(makeHeader(MessageId::REC_ON_REQ));
+        requestRecordOn();
     else if (action == RecordPress::NoRight)
         m_session.notify({15, 0});
     return action;
@@ -41,6 +41,10 @@ RecordOffAnswer DeviceCommands::answerRecordOffPrompt(std::string_view typed) {
     else if (answer == RecordOffAnswer::RightLost)
         m_session.notify({15, 0});
     return answer;
+}
+
+void DeviceCommands::requestRecordOn() {
+    m_session.send(makeHeader(MessageId::REC_ON_REQ));
 }
 
 bool DeviceCommands::requestReboot() {

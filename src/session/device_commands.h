@@ -45,6 +45,10 @@ public:
     // The prompt's OK: REC_OFF_REQ when the typed password is right and the right still held.
     RecordOffAnswer answerRecordOffPrompt(std::string_view typed);
 
+    // REC_ON_REQ as the record button sends it while not recording (the command line's
+    // "record on", which does not depend on the state the recorder last reported).
+    void requestRecordOn();
+
     // REBOOT_REQ with the restart right; without it (15,0) is posted and false returned.
     bool requestReboot();
     // DB_INIT_REQ (after the operator confirmed the reset).
