@@ -11,6 +11,7 @@
 #include "wire/notification.h"
 
 #include <QImage>
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -25,6 +26,9 @@ namespace kalder {
 
 class ClockDisplay;
 class DecoderLibrary;
+class FirmwareUpgradeWindow;
+struct FirmwareScanResult;
+class PtzController;
 class RecorderSession;
 class SkinButton;
 class VideoWindow;
@@ -70,6 +74,8 @@ public:
     NotificationBox* notificationBox() const { return m_notificationBox; }
     ConnectDialog* connectDialog() const { return m_connectDialog; }
     SkinButton* button(int controlId) const;
+    PtzController* ptzController() const { return m_ptz; }
+    FirmwareUpgradeWindow* firmwareWindow() const;
     const LocalSettings& settings() const { return m_settings; }
     bool removableMode() const { return m_removableMode; }
     // The posted window messages handled so far that the session marked live view started
@@ -114,6 +120,20 @@ private:
     void setButtonLook(int controlId, int look);
     void showLayoutPressed(int layoutCells);
 
+    // main_window_device.cpp
+    void createDeviceControls();
+    void onDeviceButton(int controlId);
+    void onRecordButton();
+    void onFirmUpButton();
+    void showUpgradeWindow();
+    void restartAfterUpgrade();
+    void resetConfiguration();
+    bool handleDeviceMessage(const WindowMessageEvent& message);
+    void closeDeviceWindows(bool sessionEnded);
+    std::vector<int> ptzPaneChannels() const;
+    bool ptzDomeMenuActive() const;
+    void ptzShownChannelsChanged();
+
     QSettings& m_store;
     const ClientCustomisation m_custom;
     LocalSettings m_settings;
@@ -143,6 +163,13 @@ private:
     std::map<int, SkinButton*> m_buttons;
     QPointer<NotificationBox> m_notificationBox;
     QPointer<ConnectDialog> m_connectDialog;
+    // The device side (main_window_device.cpp).
+    PtzController* m_ptz = nullptr; // child of this window
+    QPointer<QDialog> m_firmwareWindow; // a FirmwareUpgradeWindow
+    QPointer<QDialog> m_recordPrompt;
+    // The last FirmUp's scan, shown when the operator agrees (shared_ptr: the type stays
+    // incomplete here).
+    std::shared_ptr<FirmwareScanResult> m_firmwareScan;
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 };

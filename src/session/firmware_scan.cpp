@@ -66,7 +66,7 @@ bool FirmwareScanResult::anySelected() const {
     return false;
 }
 
-std::optional<std::uint32_t> bootImageBuildTime(const CivilTime& written,
+std::optional<std::uint32_t> bootImageBuildTime(const BootImageTime& written,
                                                 int timeZoneOffsetSeconds) {
     std::tm tm{};
     tm.tm_year = written.year - 1900;

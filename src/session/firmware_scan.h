@@ -2,7 +2,6 @@
 
 #include "wire/firmware_records.h"
 #include "wire/hello_record.h"
-#include "wire/recorder_time.h"
 
 #include <array>
 #include <cstdint>
@@ -29,7 +28,7 @@ struct FirmwareScanResult {
 
 // A boot image's text time: read as local standard time (no daylight saving), then corrected
 // by the client's time-zone offset. Nothing when it is no moment or does not fit 32 bits.
-std::optional<std::uint32_t> bootImageBuildTime(const CivilTime& written,
+std::optional<std::uint32_t> bootImageBuildTime(const BootImageTime& written,
                                                 int timeZoneOffsetSeconds);
 
 // Looks at every regular file of `folder` (links are not followed) and offers, per row, the

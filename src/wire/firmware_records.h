@@ -1,7 +1,6 @@
 #pragma once
 
 #include "wire/message_header.h"
-#include "wire/recorder_time.h"
 
 #include <array>
 #include <cstddef>
@@ -57,10 +56,20 @@ bool isBootImage(std::span<const std::byte> head);
 // start of slot 0's name), the first 15 bytes (the name sent), and the build time written as
 // text from the first '(' on: "(Mon dd yyyy - hh:mm:ss)", the month at positions 1-3 and the
 // numbers read from positions 5, 8, 15, 18 and 21. Nothing when there is no '(' or no month.
+// The build time as a boot image writes it (month 1-12).
+struct BootImageTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    bool operator==(const BootImageTime&) const = default;
+};
 struct BootImageInfo {
-    std::string idText;   // bytes 4-14, up to the first zero
-    std::string sentName; // bytes 0-14 as they are
-    CivilTime buildTime;  // as written; not checked for being a real date
+    std::string idText;      // bytes 4-14, up to the first zero
+    std::string sentName;    // bytes 0-14 as they are
+    BootImageTime buildTime; // as written; not checked for being a real date
 };
 std::optional<BootImageInfo> decodeBootImageHead(std::span<const std::byte> head);
 

@@ -1,5 +1,6 @@
 // The upgrade folder scan against image files built here: dates, trailers, rows, older files.
 #include "session/firmware_scan.h"
+#include "wire/recorder_time.h"
 
 #include <gtest/gtest.h>
 

@@ -166,7 +166,7 @@ TEST(FirmwareRecords, BootImageTextDate) {
     ASSERT_TRUE(info);
     EXPECT_EQ(info->idText, "Boot-2.1.0 ");
     EXPECT_EQ(info->sentName, head.substr(0, 15));
-    EXPECT_EQ(info->buildTime, (CivilTime{2007, 1, 5, 10, 20, 30}));
+    EXPECT_EQ(info->buildTime, (BootImageTime{2007, 1, 5, 10, 20, 30}));
 
     // No '(' or an unknown month: no date, so not offered.
     EXPECT_FALSE(decodeBootImageHead(bytesOf("xx VBoot-2.1.0 no date here", 256)));
