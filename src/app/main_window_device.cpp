@@ -238,8 +238,10 @@ void MainWindow::closeDeviceWindows(bool sessionEnded) {
     if (m_recordPrompt)
         m_recordPrompt->reject();
     if (m_firmwareWindow) {
-        m_firmwareWindow->disconnect(this); // no restart offer without a session
-        m_firmwareWindow->done(QDialog::Rejected);
+        // The window works on the session's upgrade state: it goes now, before the session
+        // (a deferred deletion would come after it). No restart offer without a session.
+        m_firmwareWindow->disconnect(this);
+        delete m_firmwareWindow.data();
     }
 }
 
