@@ -133,6 +133,7 @@ private:
     std::vector<int> ptzPaneChannels() const;
     bool ptzDomeMenuActive() const;
     void ptzShownChannelsChanged();
+    void updatePtzMarks();
 
     QSettings& m_store;
     const ClientCustomisation m_custom;

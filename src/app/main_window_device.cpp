@@ -50,7 +50,19 @@ void MainWindow::createDeviceControls() {
     host.videoLossMask = [this]() -> std::uint16_t {
         return m_session ? m_session->live().videoLossMask() : 0;
     };
+    host.stateChanged = [this] { updatePtzMarks(); };
     m_ptz = new PtzController(std::move(host));
+}
+
+// The video window marks the PTZ channel's cell with the camera answer's icon while the panel
+// is open, and keeps its layout, drags and double-clicks still while the dome menu is open.
+void MainWindow::updatePtzMarks() {
+    if (!m_videoWindow || !m_ptz)
+        return;
+    const bool open = m_ptz->panel() && !m_ptz->panel()->isHidden() && m_session;
+    const int state = open ? m_session->ptz().ptzAvailable() : 0;
+    m_videoWindow->setPtzMark(state, state != 0 ? m_session->ptz().ptzChannel() : -1);
+    m_videoWindow->setPtzMouseControl(m_ptz->domeMenuActive());
 }
 
 // The channel of each shown pane, in pane order.

@@ -53,6 +53,7 @@ void PtzController::openPtzPanel(int mode) {
     m_panel->move(m_host.window->mapToGlobal(QPoint(730, 550)));
     m_panel->show();
     selectPtzChannel();
+    m_host.stateChanged();
 }
 
 void PtzController::selectPtzChannel() {
@@ -79,6 +80,7 @@ void PtzController::cameraAnswer(bool available) {
     RecorderSession* session = m_host.session();
     if (session && session->ptz().learnActive())
         m_panel->setLearningLook(true);
+    m_host.stateChanged();
 }
 
 void PtzController::handleMove(std::uintptr_t wParam, std::intptr_t lParam) {
@@ -161,6 +163,7 @@ void PtzController::openDomeMenu() {
     const QWidget* w = m_host.window;
     m_domeMenu->move(w->mapToGlobal(QPoint(w->width() - 201, w->height() - 200)));
     m_domeMenu->show();
+    m_host.stateChanged();
 }
 
 void PtzController::endLearning() {
@@ -181,6 +184,7 @@ void PtzController::closeDomeMenu() {
         m_panel->setDomeMenuActive(false);
     if (m_domeMenu)
         m_domeMenu->closeForGood();
+    m_host.stateChanged();
 }
 
 void PtzController::closePtzPanel() {
@@ -194,6 +198,7 @@ void PtzController::closePtzPanel() {
     }
     if (m_panel)
         m_panel->closeForGood();
+    m_host.stateChanged();
 }
 
 } // namespace kalder

@@ -23,6 +23,9 @@ struct PtzHost {
     std::function<void(int mode)> showModeButtons;  // main window's Pan/Zoom: 0, 1, -1 none
     std::function<std::vector<int>()> paneChannels; // channel of each shown pane, -1 empty
     std::function<std::uint16_t()> videoLossMask;
+    // The panel, its camera answer or the dome menu changed (the video window's PTZ mark and
+    // mouse-control state follow them).
+    std::function<void()> stateChanged;
 };
 
 // The PTZ side of the main window: the Pan and Zoom buttons open, switch and close the panel;
