@@ -271,11 +271,10 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
     default:
         break;
     }
-    if (m_device.handle(static_cast<std::size_t>(m_account.load()), header, payload,
-                        {[this](std::uint16_t reply, std::span<const std::byte> bytes) {
-                             send(reply, bytes);
-                         },
-                         [this] { closeGracefully(); }}))
+    if (m_device.handle(
+            static_cast<std::size_t>(m_account.load()), header, payload,
+            {[this](std::uint16_t reply, std::span<const std::byte> bytes) { send(reply, bytes); },
+             [this] { closeGracefully(); }}))
         return true;
     if (header.code >= kKeepAliveCode) {
         if (m_settings.aliveReply)

@@ -165,7 +165,7 @@ private:
     QPointer<NotificationBox> m_notificationBox;
     QPointer<ConnectDialog> m_connectDialog;
     // The device side (main_window_device.cpp).
-    PtzController* m_ptz = nullptr; // child of this window
+    PtzController* m_ptz = nullptr;     // child of this window
     QPointer<QDialog> m_firmwareWindow; // a FirmwareUpgradeWindow
     QPointer<QDialog> m_recordPrompt;
     // The last FirmUp's scan, shown when the operator agrees (shared_ptr: the type stays
