@@ -125,6 +125,23 @@ TEST_F(DeviceE2E, PanelKeypadAndDomeMenuDriveTheCamera) {
     WAIT_UNTIL(!ptz->domeMenu(), 5000);
     EXPECT_FALSE(ptz->domeMenuActive());
 
+    // Learning: Learn, Set, 7, OK starts it (command 10) and closes the keypad; the preset
+    // button ends it (command 11 with the same number) instead of opening the keypad.
+    QTest::mousePress(control(ptz->panel(), 448), Qt::LeftButton);
+    QTest::mouseRelease(control(ptz->panel(), 448), Qt::LeftButton);
+    WAIT_UNTIL(ptz->keypad() && ptz->keypad()->isVisible(), 5000);
+    for (int id : {551, 553, 576, 555})
+        QTest::mouseClick(control(ptz->keypad(), id), Qt::LeftButton);
+    WAIT_UNTIL(logged("ptz-move 10 7 ch 0"), 5000);
+    WAIT_UNTIL(!ptz->keypad(), 5000);
+    EXPECT_TRUE(window.session()->ptz().learnActive());
+    QTest::mousePress(control(ptz->panel(), 447), Qt::LeftButton);
+    QTest::mouseRelease(control(ptz->panel(), 447), Qt::LeftButton);
+    WAIT_UNTIL(logged("ptz-move 11 7 ch 0"), 5000);
+    EXPECT_FALSE(window.session()->ptz().learnActive());
+    QTest::qWait(100);
+    EXPECT_FALSE(ptz->keypad());
+
     // Zoom again closes the panel; Pan and Zoom show released.
     QTest::mouseClick(window.button(356), Qt::LeftButton);
     WAIT_UNTIL(!ptz->panel(), 5000);
