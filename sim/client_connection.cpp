@@ -45,7 +45,7 @@ std::array<std::byte, 4> be32(std::uint32_t v) {
 ClientConnection::ClientConnection(int fd, int id, std::string peer, RecorderModel& model,
                                    const MediaSource& media, ConnectionSettings settings)
     : m_id(id), m_peer(std::move(peer)), m_model(model), m_media(media),
-      m_settings(std::move(settings)), m_socket(fd) {
+      m_settings(std::move(settings)), m_socket(fd), m_device(model.device(), model) {
     m_socket.setStopFlag(&m_stop);
 }
 
@@ -295,6 +295,11 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
     default:
         break;
     }
+    if (m_device.handle(
+            static_cast<std::size_t>(m_account.load()), header, payload,
+            {[this](std::uint16_t reply, std::span<const std::byte> bytes) { send(reply, bytes); },
+             [this] { closeGracefully(); }}))
+        return true;
     if (header.code >= kKeepAliveCode) {
         if (m_settings.aliveReply)
             send(idForCode(kKeepAliveCode));

@@ -2,6 +2,7 @@
 
 #include "wire/message_header.h"
 #include "net/transport.h"
+#include "sim/device_commands.h"
 #include "sim/media_source.h"
 #include "sim/recorder_model.h"
 
@@ -151,6 +152,8 @@ private:
     bool m_armCloseMidFragment = false;
     bool m_armBadMagic = false;
     bool m_armOversized = false;
+
+    DeviceRequests m_device; // receive thread only
 
     int m_listenerId = 0;
     std::thread m_receiveThread;

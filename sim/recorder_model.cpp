@@ -274,6 +274,13 @@ void RecorderModel::setProductNumber(std::uint8_t number) {
     m_config.productNumber = number;
 }
 
+void RecorderModel::setFirmwareBuildTime(std::size_t entry, std::uint32_t buildTime) {
+    if (entry >= kFirmwareCount)
+        return;
+    std::lock_guard lock(m_mutex);
+    m_config.firmware[entry].buildTime = buildTime;
+}
+
 void RecorderModel::notify(unsigned changes) {
     std::lock_guard lock(m_listenerMutex);
     for (auto& [id, listener] : m_listeners)

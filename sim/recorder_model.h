@@ -4,6 +4,7 @@
 #include "wire/status_records.h"
 #include "sim/recorded_disk.h"
 #include "sim/search_service.h"
+#include "sim/device_commands.h"
 #include "sim/sim_config.h"
 
 #include <array>
@@ -80,11 +81,16 @@ public:
     void setClockOffset(std::int64_t seconds);
     void setRecorderTime(std::uint32_t time); // sets the offset so the clock reads `time` now
     void setProductNumber(std::uint8_t number);
+    // A component's build time in the recorder's firmware table (entry 0-19); later logins show it.
+    void setFirmwareBuildTime(std::size_t entry, std::uint32_t buildTime);
     void notify(unsigned changes);
 
     // The recorded disk (built at start, read-only) and the disk queries it answers.
     const RecordedDisk& disk() const { return *m_disk; }
     SearchService& search() { return *m_search; }
+
+    // Restart, reset, test mail, PTZ and firmware upload: state and knobs of their own.
+    DeviceSim& device() { return m_device; }
 
     using Listener = std::function<void(unsigned changes)>;
     int addListener(Listener listener);
@@ -100,6 +106,8 @@ private:
     std::mutex m_listenerMutex;
     std::map<int, Listener> m_listeners; // guarded by m_listenerMutex
     int m_nextListener = 1;              // guarded by m_listenerMutex
+
+    DeviceSim m_device; // guarded by its own mutex
 };
 
 // The recorder's fixed tables: languages, PTZ protocols, keyboards and regional DST rules.

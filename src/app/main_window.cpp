@@ -78,6 +78,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     createButtons();
     createSliders();
     createVideoWindow();
+    createDeviceControls();
     if (!m_removableMode)
         ensureDataSubfolder(m_settings.location, QStringLiteral("Upgrade"));
     m_clock = new ClockDisplay(ClockVariant::Main, this);
@@ -305,6 +306,8 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         setButtonLook(Control::Live, static_cast<int>(look));
         if (look == ButtonLook::Released && m_clock)
             m_clock->clearRecorderTime();
+        if (look == ButtonLook::Released)
+            closeDeviceWindows(false); // live view stopped: the PTZ windows close
         // The screen saver stays off while live pictures show (pressed: live view runs).
         if (look != ButtonLook::Usable)
             m_screenSaver.setInhibited(look == ButtonLook::Pressed);
@@ -378,6 +381,8 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
                                         static_cast<int>(m_settings.webInterval)});
         return;
     default:
+        if (handleDeviceMessage(message))
+            return;
         // Messages of features this window does not have yet (audio channel, windows to close,
         // rights to the search window, the recorder time to the time page) need nothing here.
         return;
@@ -413,16 +418,22 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
     switch (box.entry().onOk) {
     case NotificationAction::None:
         return;
+    case NotificationAction::RestartAfterUpgrade:
+        restartAfterUpgrade();
+        return;
+    case NotificationAction::ShowUpgradeWindow:
+        showUpgradeWindow();
+        return;
+    case NotificationAction::ResetConfiguration:
+        resetConfiguration();
+        return;
     case NotificationAction::ReopenSearch:
         // As the RSearch button does (an open search window comes to the front).
         openSearchWindow();
         return;
     case NotificationAction::ResendConfiguration:
-    case NotificationAction::RestartAfterUpgrade:
-    case NotificationAction::ShowUpgradeWindow:
-    case NotificationAction::ResetConfiguration:
-        // The windows and requests these act on (setup, firmware upgrade, restart) do not
-        // exist in this client yet: OK only closes the box.
+        // The window this acts on (the remote setup window) does not exist in this client
+        // yet: OK only closes the box.
         return;
     }
 }
@@ -475,6 +486,7 @@ void MainWindow::dropSession() {
         return;
     // The search window works on the session: it goes first.
     delete m_searchWindow;
+    closeDeviceWindows(true);
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns
     m_live.setSession(nullptr);

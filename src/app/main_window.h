@@ -12,6 +12,7 @@
 #include "wire/notification.h"
 
 #include <QImage>
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -26,6 +27,9 @@ namespace kalder {
 
 class ClockDisplay;
 class DecoderLibrary;
+class FirmwareUpgradeWindow;
+struct FirmwareScanResult;
+class PtzController;
 class RecorderSession;
 class SearchWindow;
 class SkinButton;
@@ -75,6 +79,8 @@ public:
     ConnectDialog* connectDialog() const { return m_connectDialog; }
     SearchWindow* searchWindow() const;
     SkinButton* button(int controlId) const;
+    PtzController* ptzController() const { return m_ptz; }
+    FirmwareUpgradeWindow* firmwareWindow() const;
     const LocalSettings& settings() const { return m_settings; }
     bool removableMode() const { return m_removableMode; }
     // The posted window messages handled so far that the session marked live view started
@@ -121,6 +127,21 @@ private:
     void showLayoutPressed(int layoutCells);
     void openSearchWindow();
 
+    // main_window_device.cpp
+    void createDeviceControls();
+    void onDeviceButton(int controlId);
+    void onRecordButton();
+    void onFirmUpButton();
+    void showUpgradeWindow();
+    void restartAfterUpgrade();
+    void resetConfiguration();
+    bool handleDeviceMessage(const WindowMessageEvent& message);
+    void closeDeviceWindows(bool sessionEnded);
+    std::vector<int> ptzPaneChannels() const;
+    bool ptzDomeMenuActive() const;
+    void ptzShownChannelsChanged();
+    void updatePtzMarks();
+
     QSettings& m_store;
     const ClientCustomisation m_custom;
     LocalSettings m_settings;
@@ -153,6 +174,13 @@ private:
     QPointer<NotificationBox> m_notificationBox;
     QPointer<ConnectDialog> m_connectDialog;
     QPointer<SearchWindow> m_searchWindow;
+    // The device side (main_window_device.cpp).
+    PtzController* m_ptz = nullptr;     // child of this window
+    QPointer<QDialog> m_firmwareWindow; // a FirmwareUpgradeWindow
+    QPointer<QDialog> m_recordPrompt;
+    // The last FirmUp's scan, shown when the operator agrees (shared_ptr: the type stays
+    // incomplete here).
+    std::shared_ptr<FirmwareScanResult> m_firmwareScan;
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 };

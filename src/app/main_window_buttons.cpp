@@ -195,8 +195,11 @@ void MainWindow::showLayoutPressed(int layoutCells) {
 void MainWindow::onButton(int controlId) {
     if (controlId >= Control::FirstChannel && controlId < Control::FirstChannel + 16) {
         if (m_videoWindow) {
+            if (ptzDomeMenuActive())
+                return; // the dome's own menu keeps the picture as it is
             m_videoWindow->showChannel(controlId - Control::FirstChannel);
             showLayoutPressed(m_videoWindow->layoutModel().layout());
+            ptzShownChannelsChanged();
         }
         return;
     }
@@ -259,6 +262,12 @@ void MainWindow::onButton(int controlId) {
     case Control::Mike:
         m_audio->toggleTalk();
         return;
+    case Control::Record:
+    case Control::Pan:
+    case Control::Zoom:
+    case Control::FirmwareUpgrade:
+        onDeviceButton(controlId);
+        return;
     default:
         // Buttons of features this client does not have yet do nothing.
         return;
@@ -267,10 +276,11 @@ void MainWindow::onButton(int controlId) {
 
 // Pressing the layout shown again turns to its next page.
 void MainWindow::onLayoutButton(int index) {
-    if (m_videoWindow == nullptr)
+    if (m_videoWindow == nullptr || ptzDomeMenuActive())
         return;
     m_videoWindow->selectLayout(kLayoutCells[static_cast<std::size_t>(index)]);
     showLayoutPressed(m_videoWindow->layoutModel().layout());
+    ptzShownChannelsChanged();
 }
 
 void MainWindow::onLiveButton() {

@@ -26,5 +26,9 @@ int runSearch(const CliOptions& options, CliOutput& output);
 int runEvents(const CliOptions& options, CliOutput& output);
 int runListen(const CliOptions& options, CliOutput& output);
 int runTalk(const CliOptions& options, CliOutput& output);
+int runRecord(const CliOptions& options, CliOutput& output);
+int runTime(const CliOptions& options, CliOutput& output);
+int runPtz(const CliOptions& options, CliOutput& output);
+int runFirmware(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

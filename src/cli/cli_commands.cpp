@@ -15,6 +15,12 @@ const CliCommand kCommands[] = {
     {"listen", &runListen,
      "[--channel C] [--seconds S] [--wav FILE]: play a channel's live audio, report what played"},
     {"talk", &runTalk, "--wav FILE [--seconds S]: send 8 kHz mono 16-bit sound to the recorder"},
+    {"record", &runRecord, "on|off: switch recording (off: --password answers the prompt)"},
+    {"time", &runTime, "read the recorder's clock"},
+    {"ptz", &runPtz,
+     "--channel C [--mode pan|zoom] (--move up|down|left|right [--ms N] | --preset "
+     "set|call|tour --number N)"},
+    {"firmware", &runFirmware, "--dir DIR [--yes]: newer firmware images; --yes uploads them"},
 };
 
 } // namespace

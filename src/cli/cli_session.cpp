@@ -79,6 +79,8 @@ void CliSession::handle(const WindowMessageEvent& message) {
             finish(kExitRefused);
         else if (n.category == 2)
             finish(kExitConnectionLost);
+        if (!m_finishing)
+            onNotification(n);
         return;
     }
     case WindowMessage::ConnectFailed:

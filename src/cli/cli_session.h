@@ -33,6 +33,8 @@ protected:
     virtual void onLoggedIn() = 0;
     // Before start: factories and flags of the command.
     virtual void configureSession(RecorderSession&) {}
+    // A notification the base printed and that did not end the run.
+    virtual void onNotification(Notification) {}
     // Window messages the base does not consume.
     virtual void onWindowMessage(const WindowMessageEvent&) {}
 

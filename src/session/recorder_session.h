@@ -2,7 +2,10 @@
 
 #include "net/message_dispatcher.h"
 #include "net/transport.h"
+#include "session/device_commands.h"
+#include "session/firmware_upgrade.h"
 #include "session/live_stream.h"
+#include "session/ptz_control.h"
 #include "session/recorder_status.h"
 #include "session/search_exchange.h"
 #include "session/session_slots.h"
@@ -87,6 +90,9 @@ public:
     SearchExchange& search() { return m_search; }
     const SearchExchange& search() const { return m_search; }
     TalkChannel& talk() { return m_talk; }
+    DeviceCommands& device() { return m_device; }
+    PtzControl& ptz() { return m_ptz; }
+    FirmwareUpgrade& firmware() { return m_firmware; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -253,6 +259,9 @@ private:
     RecorderStatus m_status{*this};
     SearchExchange m_search{*this};
     TalkChannel m_talk{*this};
+    DeviceCommands m_device{*this};
+    PtzControl m_ptz{*this};
+    FirmwareUpgrade m_firmware{*this};
 };
 
 } // namespace kalder

@@ -6,6 +6,7 @@
 #include "session/recorder_session.h"
 
 #include "wire/byte_reader.h"
+#include "wire/device_records.h"
 #include "wire/message_catalogue.h"
 #include "net/trace.h"
 #include "session/window_message.h"
@@ -289,13 +290,13 @@ bool RecorderStatus::RecvFn_RecOnOffAck(const MessageHeader& header, bool on) {
     std::vector<std::byte> payload;
     if (!m_session.readPayload(header, payload))
         return false;
-    if (payload.size() < 4)
+    const std::optional<std::uint32_t> state = decodeRecordingState(payload);
+    if (!state)
         return true;
-    ByteReader r(payload);
-    const std::uint32_t state = r.readBe32();
-    // REC_ON_ACK: recording when 49 or 51; REC_OFF_ACK: stopped when 50 or 52.
-    m_recordingOn = on ? (state == 49 || state == 51) : !(state == 50 || state == 52);
+    m_recordingOn = recordingAfterAck(on, *state);
     m_session.postLatest(WindowMessage::RecordButton, look(m_recordingOn));
+    // Whoever asked learns that the answer came (the record-off prompt, kalder-cli).
+    m_session.postLatest(WindowMessage::RecordReply, m_recordingOn ? 1 : 0);
     return true;
 }
 

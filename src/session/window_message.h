@@ -21,6 +21,16 @@ enum : int {
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
     ListenAccepted = 21053,         // A_LISTEN_ACK: create the talk sender
     ListenEnded = 21054,            // the recorder ended or refused talking: destroy the sender
+    // Firmware upload replies, to the upgrade window (FirmwareUpgrade posts them only for the
+    // row in progress). wParam = the reply code for the three negative ones.
+    FirmwareUpdateAck = 21034,
+    FirmwareUpdateNack = 21035,
+    FirmwareDataRxDone = 21036,
+    FirmwareDataRxFail = 21037,
+    FirmwareUpdateDone = 21038,
+    FirmwareUpdateFail = 21039,
+    PtzMove = 21049,   // PTZ panel: wParam 0 press / 1 release, lParam 0-3 direction, 4 preset
+    PtzPreset = 21055, // PTZ keypad's OK: wParam = preset action code, lParam = number
 
     // 21100-21149: the session's own requests to the receiver. These replace the few things the
     // session would otherwise do to the main window's controls from a worker thread; the
@@ -58,6 +68,9 @@ enum : int {
     // and pushes them to whoever draws (the decode threads never pull them per picture).
     ChannelTitlesChanged = 21140, // DB_CHANGE brought other channel titles
     AudioFactsChanged = 21141,    // the channel that carries the live audio changed
+    // Device commands and PTZ.
+    RecordReply = 21134,     // REC_ON_ACK or REC_OFF_ACK handled; wParam 1 = recording
+    PtzAvailability = 21135, // PTZ_CHANNEL_ACK: wParam 1 = the channel has a camera
 };
 } // namespace WindowMessage
 
@@ -69,7 +82,8 @@ inline constexpr int kLatestMessages[] = {
     WindowMessage::AudioChannel,       WindowMessage::RightsChanged,
     WindowMessage::ClearSearchContext, WindowMessage::RecorderTimeToTimePage,
     WindowMessage::RecordButton,       WindowMessage::ChannelTitlesChanged,
-    WindowMessage::AudioFactsChanged,
+    WindowMessage::AudioFactsChanged,  WindowMessage::RecordReply,
+    WindowMessage::PtzAvailability,
 };
 
 enum class ButtonLook : int { Released = 0, Pressed = 1, Usable = 2 };

@@ -1,0 +1,260 @@
+// The main window's device side: the record button and its password prompt, the PTZ windows
+// behind Pan and Zoom, the firmware upgrade behind FirmUp, the restart and the configuration
+// reset the notification boxes confirm.
+#include "app/main_window.h"
+
+#include "app/main_window_controls.h"
+#include "firmware/firmware_upgrade_window.h"
+#include "ptz/ptz_controller.h"
+#include "session/recorder_session.h"
+#include "session/window_message.h"
+#include "video/video_layout.h"
+#include "video/video_window.h"
+#include "wire/recorder_time.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+
+namespace kalder {
+
+namespace {
+
+constexpr Notification kNoRight{15, 0};
+// Between DB_INIT_REQ and asking the remote setup window to close.
+constexpr int kDbInitCloseDelayMs = 50;
+
+} // namespace
+
+void MainWindow::createDeviceControls() {
+    PtzHost host;
+    host.window = this;
+    host.session = [this]() -> RecorderSession* {
+        return m_session && m_session->loggedIn() ? m_session.get() : nullptr;
+    };
+    host.liveOn = [this] { return m_session && m_session->live().liveOn(); };
+    host.showModeButtons = [this](int mode) {
+        setButtonLook(Control::Pan,
+                      static_cast<int>(mode == 0 ? ButtonLook::Pressed : ButtonLook::Released));
+        setButtonLook(Control::Zoom,
+                      static_cast<int>(mode == 1 ? ButtonLook::Pressed : ButtonLook::Released));
+    };
+    host.paneChannels = [this] { return ptzPaneChannels(); };
+    host.videoLossMask = [this]() -> std::uint16_t {
+        return m_session ? m_session->live().videoLossMask() : 0;
+    };
+    host.stateChanged = [this] { updatePtzMarks(); };
+    m_ptz = new PtzController(std::move(host));
+}
+
+// The video window marks the PTZ channel's cell with the camera answer's icon while the panel
+// is open, and keeps its layout, drags and double-clicks still while the dome menu is open.
+void MainWindow::updatePtzMarks() {
+    if (!m_videoWindow || !m_ptz)
+        return;
+    const bool open = m_ptz->panel() && !m_ptz->panel()->isHidden() && m_session;
+    const int state = open ? m_session->ptz().ptzAvailable() : 0;
+    m_videoWindow->setPtzMark(state, state != 0 ? m_session->ptz().ptzChannel() : -1);
+    m_videoWindow->setPtzMouseControl(m_ptz->domeMenuActive());
+}
+
+// The channel of each shown pane, in pane order.
+std::vector<int> MainWindow::ptzPaneChannels() const {
+    std::vector<int> channels;
+    if (!m_videoWindow)
+        return channels;
+    const VideoLayout& layout = m_videoWindow->layoutModel();
+    std::vector<std::pair<int, int>> panes; // position, channel
+    for (int cell = 0; cell < 16; ++cell)
+        if (layout.cellVisible(cell))
+            panes.emplace_back(layout.positionOfCell(cell), layout.cellChannel(cell));
+    std::sort(panes.begin(), panes.end());
+    for (const auto& pane : panes)
+        channels.push_back(pane.second);
+    return channels;
+}
+
+FirmwareUpgradeWindow* MainWindow::firmwareWindow() const {
+    return static_cast<FirmwareUpgradeWindow*>(m_firmwareWindow.data());
+}
+
+bool MainWindow::ptzDomeMenuActive() const {
+    return m_ptz && m_ptz->domeMenuActive();
+}
+
+void MainWindow::ptzShownChannelsChanged() {
+    if (m_ptz)
+        m_ptz->shownChannelsChanged();
+}
+
+void MainWindow::onDeviceButton(int controlId) {
+    switch (controlId) {
+    case Control::Record:
+        onRecordButton();
+        return;
+    case Control::Pan:
+        m_ptz->panZoomButton(0);
+        return;
+    case Control::Zoom:
+        m_ptz->panZoomButton(1);
+        return;
+    case Control::FirmwareUpgrade:
+        onFirmUpButton();
+        return;
+    default:
+        return;
+    }
+}
+
+void MainWindow::onRecordButton() {
+    if (!m_session || m_recordPrompt)
+        return;
+    if (m_session->device().pressRecord() != RecordPress::AskPassword)
+        return;
+    // The password prompt: one password field, OK and Cancel.
+    auto* prompt = new QDialog(this);
+    prompt->setAttribute(Qt::WA_DeleteOnClose);
+    prompt->setObjectName(QStringLiteral("RecordOffPrompt"));
+    prompt->setWindowTitle(QStringLiteral("Stop recording"));
+    auto* field = new QLineEdit(prompt);
+    field->setObjectName(QStringLiteral("control383"));
+    field->setEchoMode(QLineEdit::Password);
+    auto* label = new QLabel(QStringLiteral("Password"), prompt);
+    label->setBuddy(field);
+    field->setAccessibleName(QStringLiteral("Password"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, prompt);
+    auto* layout = new QVBoxLayout(prompt);
+    layout->addWidget(label);
+    layout->addWidget(field);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, prompt, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, prompt, &QDialog::reject);
+    connect(prompt, &QDialog::accepted, this, [this, field] {
+        // A wrong password sends nothing and shows nothing; a lost right shows (15,0).
+        if (m_session)
+            m_session->device().answerRecordOffPrompt(field->text().toStdString());
+    });
+    m_recordPrompt = prompt;
+    prompt->open();
+}
+
+void MainWindow::onFirmUpButton() {
+    if (!m_session || !m_session->loggedIn())
+        return;
+    if (m_session->hello().account != 0) {
+        showNotification(kNoRight);
+        return;
+    }
+    if (m_firmwareWindow || m_session->configRequestPending())
+        return;
+    const auto folder = std::filesystem::path(m_settings.location.toStdString()) / "Upgrade";
+    m_firmwareScan = std::make_shared<FirmwareScanResult>(scanUpgradeFolder(
+        folder, m_session->hello(), standardTimeZoneOffsetSeconds(std::time(nullptr))));
+    showNotification({11, static_cast<std::uint16_t>(m_firmwareScan->anySelected() ? 0 : 1)});
+}
+
+void MainWindow::showUpgradeWindow() {
+    if (!m_session || !m_session->loggedIn() || m_session->configRequestPending() ||
+        m_firmwareWindow || !m_firmwareScan || !m_firmwareScan->anySelected())
+        return;
+    m_session->firmware().setCandidates(*m_firmwareScan);
+    auto* window = new FirmwareUpgradeWindow(m_session->firmware(), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setModal(true);
+    connect(window, &QDialog::finished, this, [this, window] {
+        // The recorder restarts with the new firmware: offer the restart.
+        if (window->upgradedCount() > 0)
+            showNotification({8, 5});
+    });
+    m_firmwareWindow = window;
+    window->open();
+}
+
+void MainWindow::restartAfterUpgrade() {
+    if (m_session && m_session->loggedIn())
+        m_session->device().requestReboot();
+}
+
+void MainWindow::resetConfiguration() {
+    if (!m_session || !m_session->loggedIn())
+        return;
+    m_session->device().requestDbInit();
+    const std::uint64_t generation = m_session->generation();
+    QTimer::singleShot(kDbInitCloseDelayMs, this, [this, generation] {
+        if (m_session && m_session->generation() == generation)
+            m_session->post(WindowMessage::CloseWindow, CloseTarget::RemoteSetup);
+    });
+}
+
+bool MainWindow::handleDeviceMessage(const WindowMessageEvent& message) {
+    switch (message.message()) {
+    case WindowMessage::PtzMove:
+        m_ptz->handleMove(message.wParam(), message.lParam());
+        return true;
+    case WindowMessage::PtzPreset:
+        m_ptz->handlePreset(static_cast<int>(message.wParam()), static_cast<int>(message.lParam()));
+        return true;
+    case WindowMessage::PtzAvailability:
+        m_ptz->cameraAnswer(message.wParam() != 0);
+        return true;
+    case WindowMessage::FirmwareUpdateAck:
+    case WindowMessage::FirmwareUpdateNack:
+    case WindowMessage::FirmwareDataRxDone:
+    case WindowMessage::FirmwareDataRxFail:
+    case WindowMessage::FirmwareUpdateDone:
+    case WindowMessage::FirmwareUpdateFail:
+        if (FirmwareUpgradeWindow* window = firmwareWindow())
+            window->handleReply(message.message(), message.wParam());
+        return true;
+    case WindowMessage::CloseWindow:
+        switch (static_cast<int>(message.wParam())) {
+        case CloseTarget::PtzPanel:
+            m_ptz->closePtzPanel();
+            return true;
+        case CloseTarget::PtzPresetKeypad:
+            m_ptz->closeKeypad();
+            return true;
+        case CloseTarget::DomeMenu:
+            m_ptz->closeDomeMenu();
+            return true;
+        case CloseTarget::FirmwareUpgrade:
+            if (m_firmwareWindow)
+                m_firmwareWindow->done(QDialog::Rejected);
+            return true;
+        case CloseTarget::MainPasswordPrompt:
+            if (m_recordPrompt)
+                m_recordPrompt->reject();
+            return true;
+        default:
+            return false;
+        }
+    default:
+        return false;
+    }
+}
+
+// Live view stopped or the session ended: the PTZ windows close; with the session the upgrade
+// window and the record prompt go too.
+void MainWindow::closeDeviceWindows(bool sessionEnded) {
+    if (m_ptz)
+        m_ptz->closePtzPanel();
+    if (!sessionEnded)
+        return;
+    if (m_recordPrompt)
+        m_recordPrompt->reject();
+    if (m_firmwareWindow) {
+        // The window works on the session's upgrade state: it goes now, before the session
+        // (a deferred deletion would come after it). No restart offer without a session.
+        m_firmwareWindow->disconnect(this);
+        delete m_firmwareWindow.data();
+    }
+}
+
+} // namespace kalder

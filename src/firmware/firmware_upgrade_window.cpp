@@ -1,0 +1,204 @@
+#include "firmware/firmware_upgrade_window.h"
+
+#include "session/window_message.h"
+#include "wire/recorder_time.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kalder {
+
+namespace {
+
+QString nameOf(const UpgradeCandidate& c) {
+    // A boot image's name is its first 15 bytes; show the readable part.
+    std::string text;
+    for (char ch : c.componentName)
+        if (static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7F)
+            text.push_back(ch);
+    return QString::fromLatin1(text.c_str());
+}
+
+} // namespace
+
+FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, QWidget* parent)
+    : QDialog(parent), m_upgrade(upgrade) {
+    setWindowTitle(QStringLiteral("Firmware upgrade"));
+    setObjectName(QStringLiteral("FirmwareUpgradeWindow"));
+    auto* grid = new QGridLayout;
+    const char* headings[] = {"Component", "Build date", "Progress", "Status"};
+    for (int column = 0; column < 4; ++column)
+        grid->addWidget(new QLabel(QString::fromLatin1(headings[column])), 0, column);
+    static constexpr const char* kRowNames[kUpgradeRows] = {"Boot", "Component 3", "Component 4",
+                                                            "Component 5", "Component 6"};
+    for (int row = 0; row < static_cast<int>(kUpgradeRows); ++row) {
+        const UpgradeCandidate c = m_upgrade.candidate(row);
+        auto* box = new QCheckBox(c.selected ? nameOf(c) : QString::fromLatin1(kRowNames[row]));
+        box->setObjectName(QStringLiteral("control%1").arg(FirstBox + row));
+        auto* date = new QLabel(c.selected ? QString::fromStdString(formatRecorderTime(c.buildTime))
+                                           : QString());
+        date->setObjectName(QStringLiteral("control%1").arg(FirstDate + row));
+        auto* progress = new QProgressBar;
+        progress->setRange(0, 100);
+        progress->setValue(0);
+        progress->setAccessibleName(QStringLiteral("Progress of row %1").arg(row + 1));
+        auto* status = new QLabel;
+        status->setObjectName(QStringLiteral("control%1").arg(FirstStatus + row));
+        status->setMinimumWidth(180);
+        grid->addWidget(box, row + 1, 0);
+        grid->addWidget(date, row + 1, 1);
+        grid->addWidget(progress, row + 1, 2);
+        grid->addWidget(status, row + 1, 3);
+        m_boxes[static_cast<std::size_t>(row)] = box;
+        m_dates[static_cast<std::size_t>(row)] = date;
+        m_progress[static_cast<std::size_t>(row)] = progress;
+        m_status[static_cast<std::size_t>(row)] = status;
+        box->setChecked(c.selected && m_upgrade.checked(row));
+        box->setEnabled(c.selected);
+        connect(box, &QCheckBox::toggled, this, [this, row](bool on) {
+            m_upgrade.setChecked(row, on);
+            updateWidgets();
+        });
+    }
+    m_start = new QPushButton(QStringLiteral("Start"));
+    m_stop = new QPushButton(QStringLiteral("Stop"));
+    m_close = new QPushButton(QStringLiteral("Close"));
+    m_start->setObjectName(QStringLiteral("control%1").arg(StartId));
+    m_stop->setObjectName(QStringLiteral("control%1").arg(StopId));
+    m_close->setObjectName(QStringLiteral("control%1").arg(CloseId));
+    for (QPushButton* b : {m_start, m_stop, m_close})
+        b->setAutoDefault(false);
+    connect(m_start, &QPushButton::clicked, this, &FirmwareUpgradeWindow::start);
+    connect(m_stop, &QPushButton::clicked, this, &FirmwareUpgradeWindow::stop);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_start);
+    buttons->addWidget(m_stop);
+    buttons->addWidget(m_close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+
+    m_poll.setInterval(100);
+    connect(&m_poll, &QTimer::timeout, this, &FirmwareUpgradeWindow::updateWidgets);
+    updateWidgets();
+}
+
+FirmwareUpgradeWindow::~FirmwareUpgradeWindow() {
+    // Closing ends the upload; a reply that comes later is dropped by the session.
+    m_upgrade.stopUpload();
+}
+
+QString FirmwareUpgradeWindow::statusText(UpgradeRowState state, std::int32_t code) {
+    switch (state) {
+    case UpgradeRowState::Idle:
+        return {};
+    case UpgradeRowState::Requested:
+        return QStringLiteral("Waiting for the recorder");
+    case UpgradeRowState::Uploading:
+        return QStringLiteral("Sending");
+    case UpgradeRowState::Received:
+        return QStringLiteral("Received, writing");
+    case UpgradeRowState::Done:
+        return QStringLiteral("Upgraded");
+    case UpgradeRowState::Refused:
+        // Three refusals have a text of their own; other codes leave the text as it was.
+        if (code == 1)
+            return QStringLiteral("Refused by the recorder");
+        if (code == 17)
+            return QStringLiteral("Refused: not an image for this recorder");
+        if (code == 18)
+            return QStringLiteral("Refused: the recorder is busy");
+        return QStringLiteral("Waiting for the recorder");
+    case UpgradeRowState::Failed:
+        return QStringLiteral("Failed (%1)").arg(code);
+    case UpgradeRowState::Stopped:
+        return QStringLiteral("Stopped");
+    }
+    return {};
+}
+
+void FirmwareUpgradeWindow::start() {
+    if (m_running || m_upgrade.uploadRunning())
+        return;
+    m_stoppedByOperator = false;
+    next();
+}
+
+void FirmwareUpgradeWindow::next() {
+    m_running = m_upgrade.requestNext() >= 0;
+    if (m_running)
+        m_poll.start();
+    else
+        m_poll.stop();
+    updateWidgets();
+}
+
+void FirmwareUpgradeWindow::stop() {
+    m_upgrade.stopByOperator();
+    m_stoppedByOperator = true;
+    m_running = false;
+    m_poll.stop();
+    updateWidgets();
+}
+
+void FirmwareUpgradeWindow::handleReply(int message, std::uintptr_t) {
+    switch (message) {
+    case WindowMessage::FirmwareUpdateAck:
+        m_upgrade.startUpload();
+        break;
+    case WindowMessage::FirmwareDataRxDone:
+        break;
+    case WindowMessage::FirmwareUpdateNack:
+    case WindowMessage::FirmwareDataRxFail:
+    case WindowMessage::FirmwareUpdateDone:
+    case WindowMessage::FirmwareUpdateFail:
+        // The row has its result (recorded by the session): on to the next checked row.
+        m_upgrade.stopUpload();
+        next();
+        return;
+    default:
+        return;
+    }
+    updateWidgets();
+}
+
+void FirmwareUpgradeWindow::reject() {
+    if (m_close->isEnabled())
+        QDialog::reject();
+}
+
+// Every control's state from the upgrade's state.
+void FirmwareUpgradeWindow::updateWidgets() {
+    const bool uploading = m_upgrade.uploadRunning();
+    bool anyChecked = false;
+    for (int row = 0; row < static_cast<int>(kUpgradeRows); ++row) {
+        const auto r = static_cast<std::size_t>(row);
+        const UpgradeCandidate c = m_upgrade.candidate(row);
+        // Frozen while a sequence runs; afterwards the rows still offered may be chosen again.
+        m_boxes[r]->setEnabled(!m_running && c.selected);
+        if (m_boxes[r]->isEnabled() && m_boxes[r]->isChecked())
+            anyChecked = true;
+        const UpgradeRowState state = m_upgrade.rowState(row);
+        const bool refusedSilently = state == UpgradeRowState::Refused &&
+                                     m_upgrade.rowCode(row) != 1 && m_upgrade.rowCode(row) != 17 &&
+                                     m_upgrade.rowCode(row) != 18;
+        if (!refusedSilently)
+            m_status[r]->setText(statusText(state, m_upgrade.rowCode(row)));
+        m_progress[r]->setValue(m_upgrade.rowProgress(row));
+    }
+    m_start->setVisible(!m_running);
+    m_start->setEnabled(!m_running && anyChecked);
+    m_stop->setVisible(m_running);
+    m_stop->setEnabled(m_running && !m_stoppedByOperator);
+    // Closing is for a window at rest: never while a component is sent or written.
+    m_close->setEnabled(!m_running && !uploading);
+}
+
+} // namespace kalder

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "session/firmware_upgrade.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kalder {
+
+// The upgrade window: one row per component (check box, name, build date, progress, status),
+// Start, Stop and Close. It drives the session's FirmwareUpgrade: Start requests the first
+// checked row, the recorder's replies (forwarded by the main window) start the upload or move
+// on to the next checked row. Shown modally by the main window; GUI thread only.
+class FirmwareUpgradeWindow : public QDialog {
+    Q_OBJECT
+public:
+    // Control ids of the window's template, also the controls' object names ("control<id>").
+    enum : int { FirstBox = 490, FirstName = 790, FirstDate = 796, FirstStatus = 802 };
+    enum : int { StartId = 910, StopId = 911, CloseId = 912 };
+
+    explicit FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, QWidget* parent = nullptr);
+    ~FirmwareUpgradeWindow() override;
+
+    // The recorder's replies 21034-21039 (wParam = the code of a negative one).
+    void handleReply(int message, std::uintptr_t wParam);
+    int upgradedCount() const { return m_upgrade.upgradedCount(); }
+    bool sequenceRunning() const { return m_running; }
+
+    // The text of a row's state, as the status column shows it.
+    static QString statusText(UpgradeRowState state, std::int32_t code);
+
+    void reject() override; // Escape and the title bar's close act as Close, when it is enabled
+
+private:
+    void start();
+    void stop();
+    void next();
+    void updateWidgets();
+
+    FirmwareUpgrade& m_upgrade;
+    std::array<QCheckBox*, kUpgradeRows> m_boxes{};
+    std::array<QLabel*, kUpgradeRows> m_dates{};
+    std::array<QProgressBar*, kUpgradeRows> m_progress{};
+    std::array<QLabel*, kUpgradeRows> m_status{};
+    QPushButton* m_start = nullptr;
+    QPushButton* m_stop = nullptr;
+    QPushButton* m_close = nullptr;
+    bool m_running = false; // a row is requested, uploading or waiting for its result
+    bool m_stoppedByOperator = false;
+    QTimer m_poll; // progress of the upload thread
+};
+
+} // namespace kalder

@@ -1,0 +1,117 @@
+#include "ptz/ptz_keypad_window.h"
+
+#include "session/window_message.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+
+namespace kalder {
+
+PtzKeypadWindow::PtzKeypadWindow(QObject* receiver, std::uint8_t account, QWidget* parent)
+    : PtzWindowBase(parent), m_receiver(receiver), m_account(account) {
+    setWindowTitle(QStringLiteral("PTZ presets"));
+    setFixedSize(kWidth, kHeight);
+    m_number = new QLabel(this);
+    m_number->setObjectName(QStringLiteral("keypadNumber"));
+    m_number->setAccessibleName(QStringLiteral("Number"));
+    m_number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_number->setFrameShape(QFrame::Panel);
+    m_number->setGeometry(10, 10, 150, 30);
+    QFont big = m_number->font();
+    big.setPointSize(16);
+    m_number->setFont(big);
+
+    // Digits in a telephone block on the left, the kinds and actions on the right.
+    for (int d = 1; d <= 9; ++d)
+        makeButton(FirstDigit + d - 1, QString::number(d), 10 + ((d - 1) % 3) * 52,
+                   48 + ((d - 1) / 3) * 36, 48, 32);
+    makeButton(FirstDigit + 9, QStringLiteral("0"), 62, 156, 48, 32);
+    makeButton(TourKey, QStringLiteral("Tour"), 114, 156, 48, 32);
+    struct Spec {
+        int id;
+        const char* caption;
+        int x, y;
+    };
+    const Spec specs[] = {{PresetKey, "Preset", 176, 10}, {LearnKey, "Learn", 246, 10},
+                          {SetKey, "Set", 176, 48},       {CallKey, "Call", 246, 48},
+                          {DomeKey, "Dome", 176, 86},     {OkKey, "OK", 246, 86},
+                          {CloseX, "X", 246, 156}};
+    for (const Spec& s : specs)
+        makeButton(s.id, QString::fromLatin1(s.caption), s.x, s.y, 64, 32);
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        const int id = b->objectName().mid(7).toInt();
+        connect(b, &QPushButton::clicked, this, [this, id] { press(id); });
+        if (id == PresetKey || id == LearnKey || id == SetKey || id == CallKey || id == TourKey)
+            b->setCheckable(true);
+    }
+    m_keypad.pressPreset();
+    updateWidgets();
+}
+
+void PtzKeypadWindow::setKind(PtzKeypad::Kind kind) {
+    if (kind == PtzKeypad::Learn)
+        m_keypad.pressLearn();
+    else
+        m_keypad.pressPreset();
+    updateWidgets();
+}
+
+void PtzKeypadWindow::press(int id) {
+    if (id >= FirstDigit && id <= FirstDigit + 9) {
+        m_keypad.pressDigit(id == FirstDigit + 9 ? 0 : id - FirstDigit + 1);
+    } else {
+        switch (id) {
+        case PresetKey:
+            m_keypad.pressPreset();
+            break;
+        case LearnKey:
+            m_keypad.pressLearn();
+            break;
+        case SetKey:
+            m_keypad.pressSet(m_account);
+            break;
+        case CallKey:
+            m_keypad.pressCall();
+            break;
+        case TourKey:
+            m_keypad.pressTour();
+            break;
+        case OkKey:
+            if (const auto ok = m_keypad.pressOk()) {
+                // The receiver sends the command before the keypad goes on.
+                WindowMessageEvent message(WindowMessage::PtzPreset,
+                                           static_cast<std::uintptr_t>(ok->code), ok->number);
+                QCoreApplication::sendEvent(m_receiver, &message);
+                emit finished(ok->keepOpen, ok->startsLearning, ok->number);
+            }
+            break;
+        case DomeKey:
+            emit domeRequested();
+            return;
+        case CloseX:
+            emit closeRequested();
+            return;
+        default:
+            break;
+        }
+    }
+    updateWidgets();
+}
+
+void PtzKeypadWindow::updateWidgets() {
+    auto button = [this](int id) {
+        return findChild<QPushButton*>(QStringLiteral("control%1").arg(id));
+    };
+    m_number->setText(QString::number(m_keypad.keypadNumber));
+    button(PresetKey)->setChecked(m_keypad.keypadKind == PtzKeypad::Preset);
+    button(LearnKey)->setChecked(m_keypad.keypadKind == PtzKeypad::Learn);
+    button(SetKey)->setChecked(m_keypad.keypadAction == PtzKeypad::Set);
+    button(CallKey)->setChecked(m_keypad.keypadAction == PtzKeypad::Call);
+    button(TourKey)->setChecked(m_keypad.keypadAction == PtzKeypad::Tour);
+    button(TourKey)->setVisible(m_keypad.tourAndZeroShown());
+    button(FirstDigit + 9)->setVisible(m_keypad.tourAndZeroShown());
+    button(TourKey)->setEnabled(m_keypad.tourEnabled());
+}
+
+} // namespace kalder

@@ -1,0 +1,85 @@
+#include "ptz/ptz_panel.h"
+
+#include "session/window_message.h"
+
+#include <QCoreApplication>
+#include <QPushButton>
+
+namespace kalder {
+
+PtzPanel::PtzPanel(QObject* receiver, QWidget* parent)
+    : PtzWindowBase(parent), m_receiver(receiver) {
+    setWindowTitle(QStringLiteral("PTZ"));
+    setFixedSize(kWidth, kHeight);
+    // Arrows in a cross, the mode buttons beneath, the preset buttons at the bottom.
+    struct Spec {
+        int id;
+        const char* caption;
+        int x, y, w, h;
+    };
+    const Spec specs[] = {
+        {Up, "Up", 52, 8, 44, 30},
+        {Left, "Left", 6, 42, 44, 30},
+        {Right, "Right", 98, 42, 44, 30},
+        {Down, "Down", 52, 76, 44, 30},
+        {Pan, "Pan", 6, 112, 66, 24},
+        {Zoom, "Zoom", 76, 112, 66, 24},
+        {PresetPan, "Preset P", 6, 140, 66, 24},
+        {PresetZoom, "Preset Z", 76, 140, 66, 24},
+        {CloseX, "X", 118, 4, 24, 20},
+    };
+    for (const Spec& s : specs) {
+        QPushButton* b = makeButton(s.id, QString::fromLatin1(s.caption), s.x, s.y, s.w, s.h);
+        const int id = s.id;
+        if (id >= Up && id <= Right) {
+            const int direction = id - Up;
+            connect(b, &QPushButton::pressed, this, [this, direction] {
+                QCoreApplication::postEvent(
+                    m_receiver, new WindowMessageEvent(WindowMessage::PtzMove, 0, direction));
+            });
+            connect(b, &QPushButton::released, this, [this, direction] {
+                QCoreApplication::postEvent(
+                    m_receiver, new WindowMessageEvent(WindowMessage::PtzMove, 1, direction));
+            });
+        } else if (id == PresetPan || id == PresetZoom) {
+            connect(b, &QPushButton::pressed, this, [this] {
+                QCoreApplication::postEvent(m_receiver,
+                                            new WindowMessageEvent(WindowMessage::PtzMove, 0, 4));
+            });
+        } else if (id == Pan || id == Zoom) {
+            b->setCheckable(true);
+            connect(b, &QPushButton::clicked, this, [this, id] {
+                emit modeRequested(id == Pan ? 0 : 1);
+                setMode(m_mode); // the look follows the mode, not the click
+            });
+        } else {
+            connect(b, &QPushButton::clicked, this, &PtzPanel::closeRequested);
+        }
+    }
+    setCameraAvailable(false);
+    setMode(PtzMode::PanTilt);
+}
+
+void PtzPanel::setMode(PtzMode mode) {
+    m_mode = mode;
+    findChild<QPushButton*>(QStringLiteral("control%1").arg(Pan))
+        ->setChecked(mode == PtzMode::PanTilt);
+    findChild<QPushButton*>(QStringLiteral("control%1").arg(Zoom))
+        ->setChecked(mode == PtzMode::ZoomFocus);
+}
+
+void PtzPanel::setCameraAvailable(bool available) {
+    m_available = available;
+    for (int id : {int(Up), int(Down), int(Left), int(Right), int(PresetPan), int(PresetZoom)})
+        findChild<QPushButton*>(QStringLiteral("control%1").arg(id))->setEnabled(available);
+}
+
+void PtzPanel::setLearningLook(bool learning) {
+    for (int id : {int(PresetPan), int(PresetZoom)}) {
+        auto* b = findChild<QPushButton*>(QStringLiteral("control%1").arg(id));
+        b->setCheckable(learning);
+        b->setChecked(learning);
+    }
+}
+
+} // namespace kalder
