@@ -269,6 +269,8 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));
         return true;
     default:
+        if (handleConfigRequest(id, payload))
+            return true;
         break;
     }
     if (header.code >= kKeepAliveCode) {

@@ -97,6 +97,8 @@ private:
     bool waitReadable();
     bool handleMessage(const MessageHeader& header, std::span<const std::byte> payload);
     bool handleHello(std::span<const std::byte> payload);
+    // DB_INFO_REQ, DB_UPDATE_REQ, DB_INIT_REQ (client_config.cpp); false: not one of them.
+    bool handleConfigRequest(std::uint16_t id, std::span<const std::byte> payload);
     void sendStatusPushes(unsigned changes);
     void sendLiveChannelInfo();
     void runAction(const ConnectionAction& action);

@@ -5,7 +5,7 @@
 
 namespace kalder::sim {
 
-RecorderModel::RecorderModel(const SimConfig& config) : m_config(config) {}
+RecorderModel::RecorderModel(const SimConfig& config) : m_config(config), m_configStore(config) {}
 
 SimConfig RecorderModel::config() const {
     std::lock_guard lock(m_mutex);
@@ -89,7 +89,7 @@ ChannelConfigRecord RecorderModel::channelConfig() const {
     // The record holds the audio channel 0-based, as the client uses it for its audio mask.
     r.audioChannel =
         static_cast<std::uint8_t>(m_config.audioChannel ? m_config.audioChannel - 1 : 0);
-    r.archive_pass = "0000";
+    r.archive_pass = m_config.archivePassword;
     return r;
 }
 
@@ -264,6 +264,14 @@ void RecorderModel::setRecorderTime(std::uint32_t time) {
 void RecorderModel::setProductNumber(std::uint8_t number) {
     std::lock_guard lock(m_mutex);
     m_config.productNumber = number;
+}
+
+void RecorderModel::editConfig(const std::function<void(SimConfig&)>& edit, unsigned changes) {
+    {
+        std::lock_guard lock(m_mutex);
+        edit(m_config);
+    }
+    notify(changes);
 }
 
 void RecorderModel::notify(unsigned changes) {

@@ -2,6 +2,7 @@
 
 #include "wire/hello_record.h"
 #include "wire/status_records.h"
+#include "sim/config_store.h"
 #include "sim/sim_config.h"
 
 #include <array>
@@ -78,6 +79,10 @@ public:
     void setRecorderTime(std::uint32_t time); // sets the offset so the clock reads `time` now
     void setProductNumber(std::uint8_t number);
     void notify(unsigned changes);
+    // Applies `edit` to the configuration under the lock, then notifies `changes` once.
+    void editConfig(const std::function<void(SimConfig&)>& edit, unsigned changes);
+    // The configuration record (guarded by its own mutex).
+    ConfigStore& configStore() { return m_configStore; }
 
     using Listener = std::function<void(unsigned changes)>;
     int addListener(Listener listener);
@@ -90,6 +95,8 @@ private:
     std::mutex m_listenerMutex;
     std::map<int, Listener> m_listeners; // guarded by m_listenerMutex
     int m_nextListener = 1;              // guarded by m_listenerMutex
+
+    ConfigStore m_configStore;
 };
 
 // The recorder's fixed tables: languages, PTZ protocols, keyboards and regional DST rules.
