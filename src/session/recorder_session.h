@@ -5,6 +5,7 @@
 #include "session/live_stream.h"
 #include "session/recorder_status.h"
 #include "session/session_slots.h"
+#include "session/setup_exchange.h"
 #include "session/window_message.h"
 #include "wire/hello_record.h"
 #include "wire/message_header.h"
@@ -82,6 +83,8 @@ public:
     const LiveStream& live() const { return m_live; }
     RecorderStatus& status() { return m_status; }
     const RecorderStatus& status() const { return m_status; }
+    SetupExchange& setup() { return m_setup; }
+    const SetupExchange& setup() const { return m_setup; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -241,6 +244,7 @@ private:
     // The features: built last (their constructors register handlers with m_dispatcher).
     LiveStream m_live{*this};
     RecorderStatus m_status{*this};
+    SetupExchange m_setup{*this};
 };
 
 } // namespace kalder
