@@ -17,8 +17,14 @@ constexpr std::size_t kConfigPieceBytes = 2999;
 
 bool ClientConnection::handleConfigRequest(std::uint16_t id, std::span<const std::byte> payload) {
     ConfigStore& store = m_model.configStore();
+    // Only an account with the remote-setup right reads or writes the record.
+    const bool maySetup = m_model.hasRight(static_cast<std::size_t>(m_account.load()), 1);
     switch (id) {
     case MessageId::DB_INFO_REQ: {
+        if (!maySetup) {
+            sendNack(MessageId::DB48_INFO_NACK, 1);
+            return true;
+        }
         const std::vector<std::byte> transfer = store.transferPayload(m_model);
         log("DB_INFO_REQ: %zu bytes", transfer.size());
         std::size_t offset = 0;
@@ -38,6 +44,10 @@ bool ClientConnection::handleConfigRequest(std::uint16_t id, std::span<const std
         return true;
     }
     case MessageId::DB_UPDATE_REQ: {
+        if (!maySetup) {
+            sendNack(MessageId::DB_UPDATE_NACK, 1);
+            return true;
+        }
         store.applyUpdate(payload, m_model, [this, &payload](std::int32_t code) {
             log("DB_UPDATE_REQ: %zu bytes, %s %d", payload.size(), code ? "refused" : "applied",
                 code);

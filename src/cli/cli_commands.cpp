@@ -9,6 +9,8 @@ const CliCommand kCommands[] = {
      "connect, log in, print the recorder's description, disconnect in the normal order"},
     {"live", &runLive,
      "[--seconds S] [--channels LIST] [--snapshot-dir DIR]: decode live video, report per channel"},
+    {"config", &runConfig,
+     "get --out FILE | put FILE | show FILE|--recorder: the recorder's configuration record"},
 };
 
 } // namespace
