@@ -11,6 +11,7 @@
 #include "connect/connect_dialog.h"
 #include "session/recorder_session.h"
 #include "session/window_message.h"
+#include "setup/setup_window.h"
 #include "ui/skin_button.h"
 
 #include <QCloseEvent>
@@ -287,6 +288,13 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::DropSession:
         dropSession();
         return;
+    case WindowMessage::ConfigArrived:
+        openSetupWindow();
+        return;
+    case WindowMessage::CloseWindow:
+        if (wParam == static_cast<std::uintptr_t>(CloseTarget::RemoteSetup) && m_setupWindow)
+            m_setupWindow->requestClose();
+        return;
     case WindowMessage::NotServed: {
         if (m_shuttingDown)
             return;
@@ -386,12 +394,19 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
     switch (box.entry().onOk) {
     case NotificationAction::None:
         return;
-    case NotificationAction::ReopenSearch:
     case NotificationAction::ResendConfiguration:
+        // The same bytes again; the working copy was kept for it.
+        if (m_session && m_session->loggedIn())
+            m_session->setup().resendConfigUpdate();
+        return;
+    case NotificationAction::ResetConfiguration:
+        if (m_session && m_session->loggedIn())
+            m_session->setup().requestFactoryReset();
+        return;
+    case NotificationAction::ReopenSearch:
     case NotificationAction::RestartAfterUpgrade:
     case NotificationAction::ShowUpgradeWindow:
-    case NotificationAction::ResetConfiguration:
-        // The windows and requests these act on (search, setup, firmware upgrade, restart)
+        // The windows and requests these act on (search, firmware upgrade, restart)
         // do not exist in this client yet: OK only closes the box.
         return;
     }

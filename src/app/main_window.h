@@ -8,6 +8,8 @@
 #include "ui/notification_box.h"
 #include "connect/connect_dialog.h"
 #include "connect/connect_request.h"
+#include "setup/setup_window.h"
+#include "wire/config_record.h"
 #include "wire/notification.h"
 
 #include <QImage>
@@ -143,6 +145,12 @@ private:
     std::map<int, SkinButton*> m_buttons;
     QPointer<NotificationBox> m_notificationBox;
     QPointer<ConnectDialog> m_connectDialog;
+    // Remote setup: the working copy of the recorder's configuration record while its window
+    // is open (GUI thread only).
+    void onRemoteSetupButton();
+    void openSetupWindow();
+    std::unique_ptr<ConfigRecord> m_setupCopy;
+    QPointer<SetupWindow> m_setupWindow;
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 };
