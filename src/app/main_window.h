@@ -71,6 +71,7 @@ public:
     ClockDisplay* clock() const { return m_clock; }
     NotificationBox* notificationBox() const { return m_notificationBox; }
     ConnectDialog* connectDialog() const { return m_connectDialog; }
+    SetupWindow* setupWindow() const { return m_setupWindow; }
     SkinButton* button(int controlId) const;
     const LocalSettings& settings() const { return m_settings; }
     bool removableMode() const { return m_removableMode; }
