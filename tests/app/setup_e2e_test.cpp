@@ -124,5 +124,19 @@ TEST_F(SetupE2E, CancelSendsNothingAndTheNextPressFetchesAgain) {
     EXPECT_EQ(window->session()->status().channelTitles()[0], "CH1");
 }
 
+// The recorder withdraws the remote-setup right while the window is open: it closes without an
+// update, and the button then tells the operator the right is missing.
+TEST_F(SetupE2E, LosingTheSetupRightClosesTheWindow) {
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_EQ(sim.admin("right 0 setup 0"), "ok");
+    WAIT_UNTIL(window->setupWindow() == nullptr, 10000);
+    EXPECT_FALSE(window->session()->setup().busy());
+    QTest::mouseClick(window->button(kRemoteSetup), Qt::LeftButton);
+    WAIT_UNTIL(window->notificationBox() != nullptr, 5000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{15, 0}));
+    EXPECT_EQ(window->setupWindow(), nullptr);
+}
+
 } // namespace
 } // namespace kalder
