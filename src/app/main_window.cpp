@@ -490,6 +490,9 @@ void MainWindow::shutdown() {
         m_connectDialog->reject();
     if (m_notificationBox)
         m_notificationBox->reject();
+    // The setup window ends as Cancel does (nothing is sent) while the session still exists.
+    if (m_setupWindow)
+        m_setupWindow->requestClose();
     if (m_session) {
         if (m_session->live().liveOn() || m_session->live().liveRequestPending()) {
             m_session->live().stopLive();

@@ -78,6 +78,8 @@ void SetupExchange::completeTransfer() {
         std::lock_guard lock(m_mutex);
         m_payload = std::move(m_pieces);
         m_pieces.clear();
+        if (m_overflow)
+            m_payload.clear(); // a part is never taken for the whole
         // The update goes back with the length received, in one message whose length field
         // has 16 bits: a longer transfer could never be sent back whole, so it is refused
         // like one that fails its CRC.
