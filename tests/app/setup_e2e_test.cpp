@@ -124,6 +124,29 @@ TEST_F(SetupE2E, CancelSendsNothingAndTheNextPressFetchesAgain) {
     EXPECT_EQ(window->session()->status().channelTitles()[0], "CH1");
 }
 
+// The recorder refuses the update: its box offers to send again, and OK sends the same record.
+TEST_F(SetupE2E, RefusedUpdateIsSentAgainFromTheNotificationBox) {
+    ASSERT_EQ(sim.admin("config-nack 81"), "ok");
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Display, "Camera Name"));
+    auto* names = dynamic_cast<CameraNamePageWidget*>(setup->currentPage());
+    ASSERT_NE(names, nullptr);
+    names->titleEdit(3)->selectAll();
+    QTest::keyClicks(names->titleEdit(3), "Yard");
+    setup->findChild<QPushButton*>("okButton")->click();
+    WAIT_UNTIL(window->notificationBox() != nullptr, 10000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{7, 1}));
+    EXPECT_EQ(window->session()->status().channelTitles()[3], "CH4");
+
+    ASSERT_EQ(sim.admin("config-nack 0"), "ok");
+    window->notificationBox()->accept();
+    WAIT_UNTIL(window->notificationBox() != nullptr &&
+                   window->notificationBox()->entry().notification == (Notification{10, 0}),
+               10000);
+    WAIT_UNTIL(window->session()->status().channelTitles()[3] == "Yard", 10000);
+}
+
 // The recorder withdraws the remote-setup right while the window is open: it closes without an
 // update, and the button then tells the operator the right is missing.
 TEST_F(SetupE2E, LosingTheSetupRightClosesTheWindow) {
