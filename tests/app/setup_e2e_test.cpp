@@ -9,6 +9,7 @@
 #include "sim/sim_process.h"
 #include "ui/notification_box.h"
 #include "ui/skin_button.h"
+#include "video/video_window.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
