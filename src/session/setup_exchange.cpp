@@ -18,6 +18,11 @@ constexpr Notification kConfigSaved{10, 0};
 
 } // namespace
 
+// Logged in, and the connection still there (the receive thread ends when it is lost).
+bool SetupExchange::connected() const {
+    return m_session.loggedIn() && m_session.receiving();
+}
+
 SetupExchange::SetupExchange(RecorderSession& session) : m_session(session) {
     using namespace MessageId;
     m_session.registerHandler(DB_INFO_ACK,
@@ -35,7 +40,7 @@ bool SetupExchange::busy() const {
 }
 
 bool SetupExchange::RequestConfig() {
-    if (m_session.configRequestPending() || !m_session.loggedIn())
+    if (m_session.configRequestPending() || !connected())
         return false;
     m_session.setConfigRequestPending(true);
     {
@@ -149,7 +154,7 @@ bool SetupExchange::resendConfigUpdate() {
         std::lock_guard lock(m_mutex);
         payload = m_lastUpdate;
     }
-    if (payload.empty() || !m_session.loggedIn()) {
+    if (payload.empty() || !connected()) {
         endWithoutUpdate();
         return false;
     }
@@ -188,7 +193,7 @@ bool SetupExchange::RecvFn_DbUpdateNack(const MessageHeader& header) {
 }
 
 bool SetupExchange::requestFactoryReset() {
-    if (!m_session.loggedIn())
+    if (!connected())
         return false;
     m_session.send(makeHeader(MessageId::DB_INIT_REQ));
     trace("Send...DB_INIT_REQ...\n");

@@ -42,8 +42,8 @@ public:
     // is not logged in; false when nothing was sent.
     bool RequestConfig();
     // GUI thread. Sends the working copy back, sealed with the received transfer's length.
-    // False (nothing sent, the exchange ends) when the session is not logged in or no record
-    // was received.
+    // False (nothing sent, the exchange ends) when the session is not logged in, its
+    // connection is gone, or no record was received.
     bool SendConfigUpdate(const ConfigRecord& workingCopy);
     // GUI thread. Sends a whole transfer payload built elsewhere (a saved file with a fresh CRC).
     bool sendUpdatePayload(std::vector<std::byte> payload);
@@ -66,6 +66,7 @@ public:
     std::size_t receivedLength() const;
 
 private:
+    bool connected() const;
     bool RecvFn_DbInfoAck(const MessageHeader& header);
     bool RecvFn_DbInfoNack(const MessageHeader& header);
     void RecvFn_DbUpdateAck(const MessageHeader& header);

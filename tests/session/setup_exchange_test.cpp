@@ -173,6 +173,19 @@ TEST_F(SetupExchangeTest, UpdateKeepsTheReceivedLengthAndResendsTheSameBytes) {
     EXPECT_FALSE(setup().busy());
 }
 
+// OK after the connection dropped: nothing is sent and the exchange is over.
+TEST_F(SetupExchangeTest, UpdateAfterTheConnectionEndedSendsNothing) {
+    ASSERT_TRUE(setup().RequestConfig());
+    sendTransfer(recordTransfer(8176), 8180);
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::ConfigArrived); }));
+    const ConfigRecord copy = *setup().receivedRecord();
+    m_recorder.close();
+    ASSERT_TRUE(waitUntil([&] { return !m_session->receiving(); }));
+    EXPECT_FALSE(setup().SendConfigUpdate(copy));
+    EXPECT_FALSE(setup().busy());
+    EXPECT_FALSE(setup().resendConfigUpdate());
+}
+
 TEST_F(SetupExchangeTest, FactoryResetClosesTheSetupWindow) {
     ASSERT_TRUE(setup().requestFactoryReset());
     ASSERT_TRUE(m_recorder.readUntil(MessageId::DB_INIT_REQ));
