@@ -193,6 +193,20 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
         model.setRecorderTime(static_cast<std::uint32_t>(a));
         return "ok";
     }
+    if (cmd == "config-crc") {
+        bool bad = false;
+        if (argc < 1 || (arg(0) != "bad" && arg(0) != "good"))
+            return "error usage: config-crc good|bad";
+        bad = arg(0) == "bad";
+        model.configStore().setBadCrc(bad);
+        return "ok";
+    }
+    if (cmd == "config-nack") {
+        if (!number(0, -2147483648LL, 2147483647LL, a))
+            return "error usage: config-nack CODE (0: accept updates)";
+        model.configStore().setUpdateNack(static_cast<std::int32_t>(a));
+        return "ok";
+    }
     if (cmd == "product") {
         if (!number(0, 0, 255, a))
             return "error usage: product N";

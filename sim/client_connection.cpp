@@ -293,6 +293,8 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));
         return true;
     default:
+        if (handleConfigRequest(id, payload))
+            return true;
         break;
     }
     if (m_device.handle(

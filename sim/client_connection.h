@@ -104,6 +104,8 @@ private:
     bool handleHello(std::span<const std::byte> payload);
     // talk_store.cpp: A_LISTEN_REQ, A_LISTEN_STOP_REQ and A_TALK_DATA.
     bool handleTalk(const MessageHeader& header, std::span<const std::byte> payload);
+    // DB_INFO_REQ, DB_UPDATE_REQ, DB_INIT_REQ (client_config.cpp); false: not one of them.
+    bool handleConfigRequest(std::uint16_t id, std::span<const std::byte> payload);
     void sendStatusPushes(unsigned changes);
     void sendLiveChannelInfo();
     void runAction(const ConnectionAction& action);

@@ -5,7 +5,7 @@
 
 namespace kalder::sim {
 
-RecorderModel::RecorderModel(const SimConfig& config) : m_config(config) {
+RecorderModel::RecorderModel(const SimConfig& config) : m_config(config), m_configStore(config) {
     DiskLayout layout;
     layout.days = config.diskDays;
     layout.seed = config.diskSeed;
@@ -97,7 +97,7 @@ ChannelConfigRecord RecorderModel::channelConfig() const {
     // The record holds the audio channel 0-based, as the client uses it for its audio mask.
     r.audioChannel =
         static_cast<std::uint8_t>(m_config.audioChannel ? m_config.audioChannel - 1 : 0);
-    r.archive_pass = "0000";
+    r.archive_pass = m_config.archivePassword;
     return r;
 }
 
@@ -279,6 +279,14 @@ void RecorderModel::setFirmwareBuildTime(std::size_t entry, std::uint32_t buildT
         return;
     std::lock_guard lock(m_mutex);
     m_config.firmware[entry].buildTime = buildTime;
+}
+
+void RecorderModel::editConfig(const std::function<void(SimConfig&)>& edit, unsigned changes) {
+    {
+        std::lock_guard lock(m_mutex);
+        edit(m_config);
+    }
+    notify(changes);
 }
 
 void RecorderModel::notify(unsigned changes) {

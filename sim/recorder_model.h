@@ -5,6 +5,7 @@
 #include "sim/recorded_disk.h"
 #include "sim/search_service.h"
 #include "sim/device_commands.h"
+#include "sim/config_store.h"
 #include "sim/sim_config.h"
 
 #include <array>
@@ -84,6 +85,10 @@ public:
     // A component's build time in the recorder's firmware table (entry 0-19); later logins show it.
     void setFirmwareBuildTime(std::size_t entry, std::uint32_t buildTime);
     void notify(unsigned changes);
+    // Applies `edit` to the configuration under the lock, then notifies `changes` once.
+    void editConfig(const std::function<void(SimConfig&)>& edit, unsigned changes);
+    // The configuration record (guarded by its own mutex).
+    ConfigStore& configStore() { return m_configStore; }
 
     // The recorded disk (built at start, read-only) and the disk queries it answers.
     const RecordedDisk& disk() const { return *m_disk; }
@@ -108,6 +113,8 @@ private:
     int m_nextListener = 1;              // guarded by m_listenerMutex
 
     DeviceSim m_device; // guarded by its own mutex
+
+    ConfigStore m_configStore;
 };
 
 // The recorder's fixed tables: languages, PTZ protocols, keyboards and regional DST rules.

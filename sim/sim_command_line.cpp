@@ -36,6 +36,8 @@ std::optional<std::string> parseCommandLine(SimConfig& config, const std::vector
         {"--encoder-preset", "encoder_preset"},
         {"--login-fail-reason", "login_fail_reason"},
         {"--recording", "recording"},
+        {"--record-version", "record_version"},
+        {"--record-length", "record_length"},
         {"--clock-offset", "clock_offset_s"},
         {"--bye-after-login", "bye_after_login"},
         {"--disk-days", "disk_days"},
@@ -210,6 +212,8 @@ Usage: kalder-recorder-sim [options]
   --login-fail-reason N    BYE48 reason for a wrong id or password (default 2)
   --recording 0|1          recording state at start (default 1)
   --clock-offset S         seconds added to the recorder clock
+  --record-version A.B     configuration record format version (default 5.0; 4.2 .. 5.0)
+  --record-length N        configuration record length in bytes (default 8176)
   --bye-after-login N      fault: send BYE48 with reason N after the status pushes, then close
   --disk-days N            days of recordings on the disk, ending today (default 30; 0 empty)
   --disk-seed N            the disk's layout (default 1)

@@ -257,6 +257,10 @@ std::optional<std::string> applyRecorderSetting(SimConfig& c, const std::string&
         ok = parseRange(value, c.noLoginRightReason, -2147483648LL, 2147483647LL);
     else if (key == "recording")
         ok = parseBool(value, c.recording);
+    else if (key == "record_version")
+        ok = parseVersion(value, c.recordMajor, c.recordMinor);
+    else if (key == "record_length")
+        ok = parseRange(value, c.recordLength, 16, 60000);
     else if (key == "clock_offset_s")
         ok = parseRange(value, c.clockOffsetSeconds, -4000000000LL, 4000000000LL);
     else if (key == "disk_days")

@@ -81,6 +81,10 @@ struct SimConfig {
 
     // Recorder state at start.
     bool recording = true;
+    // The configuration record: its format version and its length in bytes (without the CRC).
+    std::uint8_t recordMajor = 5, recordMinor = 0;
+    std::size_t recordLength = 8176;
+    std::string archivePassword = "0000";
     std::int64_t clockOffsetSeconds = 0; // added to the local wall clock
 
     // The recorded disk: whole days ending today (0: empty), the seed of its layout, and the

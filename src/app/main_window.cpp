@@ -12,6 +12,7 @@
 #include "session/recorder_session.h"
 #include "session/window_message.h"
 #include "search/search_window.h"
+#include "setup/setup_window.h"
 #include "ui/skin_button.h"
 
 #include <QCloseEvent>
@@ -292,6 +293,13 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::DropSession:
         dropSession();
         return;
+    case WindowMessage::ConfigArrived:
+        openSetupWindow();
+        return;
+    case WindowMessage::CloseWindow:
+        if (wParam == static_cast<std::uintptr_t>(CloseTarget::RemoteSetup) && m_setupWindow)
+            m_setupWindow->requestClose();
+        return;
     case WindowMessage::NotServed: {
         if (m_shuttingDown)
             return;
@@ -418,6 +426,11 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
     switch (box.entry().onOk) {
     case NotificationAction::None:
         return;
+    case NotificationAction::ResendConfiguration:
+        // The same bytes again; the working copy was kept for it.
+        if (m_session && m_session->loggedIn())
+            m_session->setup().resendConfigUpdate();
+        return;
     case NotificationAction::RestartAfterUpgrade:
         restartAfterUpgrade();
         return;
@@ -430,10 +443,6 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
     case NotificationAction::ReopenSearch:
         // As the RSearch button does (an open search window comes to the front).
         openSearchWindow();
-        return;
-    case NotificationAction::ResendConfiguration:
-        // The window this acts on (the remote setup window) does not exist in this client
-        // yet: OK only closes the box.
         return;
     }
 }
@@ -520,6 +529,9 @@ void MainWindow::shutdown() {
         m_connectDialog->reject();
     if (m_notificationBox)
         m_notificationBox->reject();
+    // The setup window ends as Cancel does (nothing is sent) while the session still exists.
+    if (m_setupWindow)
+        m_setupWindow->requestClose();
     if (m_session) {
         if (m_session->live().liveOn() || m_session->live().liveRequestPending()) {
             m_session->live().stopLive();

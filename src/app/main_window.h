@@ -9,6 +9,8 @@
 #include "ui/notification_box.h"
 #include "connect/connect_dialog.h"
 #include "connect/connect_request.h"
+#include "setup/setup_window.h"
+#include "wire/config_record.h"
 #include "wire/notification.h"
 
 #include <QImage>
@@ -78,6 +80,7 @@ public:
     NotificationBox* notificationBox() const { return m_notificationBox; }
     ConnectDialog* connectDialog() const { return m_connectDialog; }
     SearchWindow* searchWindow() const;
+    SetupWindow* setupWindow() const { return m_setupWindow; }
     SkinButton* button(int controlId) const;
     PtzController* ptzController() const { return m_ptz; }
     FirmwareUpgradeWindow* firmwareWindow() const;
@@ -181,6 +184,12 @@ private:
     // The last FirmUp's scan, shown when the operator agrees (shared_ptr: the type stays
     // incomplete here).
     std::shared_ptr<FirmwareScanResult> m_firmwareScan;
+    // Remote setup: the working copy of the recorder's configuration record while its window
+    // is open (GUI thread only).
+    void onRemoteSetupButton();
+    void openSetupWindow();
+    std::unique_ptr<ConfigRecord> m_setupCopy;
+    QPointer<SetupWindow> m_setupWindow;
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 };

@@ -218,10 +218,12 @@ void MainWindow::onButton(int controlId) {
         openSearchWindow();
         return;
     case Control::RemoteSetup:
-        if (m_session && m_session->loggedIn() && !m_session->status().maySetup())
-            showNotification(kNoRight);
+        onRemoteSetupButton();
         return;
     case Control::LocalSetup:
+        // Not while the recorder's configuration is being fetched, edited or saved.
+        if (m_session && m_session->setup().busy())
+            return;
         openLocalSetup();
         return;
     case Control::Quit:
@@ -304,6 +306,49 @@ void MainWindow::onFullButton() {
     if (index < 0)
         return;
     m_videoWindow->enterFullScreen(screens[index]->geometry());
+}
+
+void MainWindow::onRemoteSetupButton() {
+    if (m_shuttingDown || !m_session || !m_session->loggedIn())
+        return;
+    if (!m_session->status().maySetup()) {
+        showNotification(kNoRight);
+        return;
+    }
+    m_session->setup().RequestConfig(); // nothing while an exchange is in progress
+}
+
+// The record arrived whole: the setup window runs on a copy of it, and OK sends the copy back.
+void MainWindow::openSetupWindow() {
+    if (m_shuttingDown || !m_session || !m_session->loggedIn() || m_setupWindow)
+        return;
+    const std::optional<ConfigRecord> record = m_session->setup().receivedRecord();
+    if (!record) {
+        m_session->setup().endWithoutUpdate();
+        return;
+    }
+    m_setupCopy = std::make_unique<ConfigRecord>(*record);
+    const HelloRecord hello = m_session->hello();
+    SetupContext context;
+    context.version = record->version();
+    context.channelNum = m_session->channelNum();
+    context.subProductMajor = hello.sub_product_num_major;
+    context.subProductMinor = hello.sub_product_num_minor;
+    auto* window = new SetupWindow(*m_setupCopy, context, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowOpacity(m_settings.opacityOf(OpacityKind::RemoteSetup) / 255.0);
+    m_setupWindow = window;
+    connect(window, &QDialog::finished, this, [this](int result) {
+        if (m_session) {
+            if (result == QDialog::Accepted && m_session->loggedIn() && m_setupCopy)
+                m_session->setup().SendConfigUpdate(*m_setupCopy);
+            else
+                m_session->setup().endWithoutUpdate();
+        }
+        // The update holds its own bytes for a resend: the copy is not needed any more.
+        m_setupCopy.reset();
+    });
+    window->open();
 }
 
 void MainWindow::openLocalSetup() {

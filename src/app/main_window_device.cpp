@@ -28,8 +28,6 @@ namespace kalder {
 namespace {
 
 constexpr Notification kNoRight{15, 0};
-// Between DB_INIT_REQ and asking the remote setup window to close.
-constexpr int kDbInitCloseDelayMs = 50;
 
 } // namespace
 
@@ -185,12 +183,8 @@ void MainWindow::restartAfterUpgrade() {
 void MainWindow::resetConfiguration() {
     if (!m_session || !m_session->loggedIn())
         return;
-    m_session->device().requestDbInit();
-    const std::uint64_t generation = m_session->generation();
-    QTimer::singleShot(kDbInitCloseDelayMs, this, [this, generation] {
-        if (m_session && m_session->generation() == generation)
-            m_session->post(WindowMessage::CloseWindow, CloseTarget::RemoteSetup);
-    });
+    // DB_INIT_REQ, and the setup window closes without sending its copy over the defaults.
+    m_session->setup().requestFactoryReset();
 }
 
 bool MainWindow::handleDeviceMessage(const WindowMessageEvent& message) {

@@ -30,5 +30,6 @@ int runRecord(const CliOptions& options, CliOutput& output);
 int runTime(const CliOptions& options, CliOutput& output);
 int runPtz(const CliOptions& options, CliOutput& output);
 int runFirmware(const CliOptions& options, CliOutput& output);
+int runConfig(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

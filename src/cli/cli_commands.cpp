@@ -21,6 +21,8 @@ const CliCommand kCommands[] = {
      "--channel C [--mode pan|zoom] (--move up|down|left|right [--ms N] | --preset "
      "set|call|tour --number N)"},
     {"firmware", &runFirmware, "--dir DIR [--yes]: newer firmware images; --yes uploads them"},
+    {"config", &runConfig,
+     "get --out FILE | put FILE | show FILE|--recorder: the recorder's configuration record"},
 };
 
 } // namespace

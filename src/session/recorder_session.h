@@ -10,6 +10,7 @@
 #include "session/search_exchange.h"
 #include "session/session_slots.h"
 #include "session/talk_channel.h"
+#include "session/setup_exchange.h"
 #include "session/window_message.h"
 #include "wire/hello_record.h"
 #include "wire/message_header.h"
@@ -93,6 +94,8 @@ public:
     DeviceCommands& device() { return m_device; }
     PtzControl& ptz() { return m_ptz; }
     FirmwareUpgrade& firmware() { return m_firmware; }
+    SetupExchange& setup() { return m_setup; }
+    const SetupExchange& setup() const { return m_setup; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -262,6 +265,7 @@ private:
     DeviceCommands m_device{*this};
     PtzControl m_ptz{*this};
     FirmwareUpgrade m_firmware{*this};
+    SetupExchange m_setup{*this};
 };
 
 } // namespace kalder

@@ -17,6 +17,7 @@ namespace WindowMessage {
 enum : int {
     // Numbers shared by the whole client.
     Notification = 21030,           // lParam = category << 16 | detail
+    ConfigArrived = 21031,          // the configuration record arrived whole, CRC checked
     RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
     ListenAccepted = 21053,         // A_LISTEN_ACK: create the talk sender
@@ -64,6 +65,8 @@ enum : int {
     ClearSearchContext = 21117, // the search right was withdrawn: clear the search resume context
     TalkRefused = 21118,        // A_LISTEN_NACK, whatever its code; wParam = the code (the
                                 // desktop acts on 21054 and the notification instead)
+    ConfigExchangeEnded = 21124, // wParam: ConfigExchangeEnd (setup_exchange.h), lParam: the
+                                 // recorder's reply code (front ends that wait for the exchange)
     // The facts the live overlays show changed; the receiver reads the new ones from the session
     // and pushes them to whoever draws (the decode threads never pull them per picture).
     ChannelTitlesChanged = 21140, // DB_CHANGE brought other channel titles

@@ -25,7 +25,9 @@ constexpr std::uint16_t kHandled[] = {
     MessageId::REBOOT_ACK,         MessageId::REBOOT_NACK,
     MessageId::POWEROFF_ACK,       MessageId::POWEROFF_NACK,
     MessageId::SEND_TEST_MAIL_ACK, MessageId::SEND_TEST_MAIL_NACK,
-    MessageId::ALIVE_REQ,
+    MessageId::ALIVE_REQ,          MessageId::DB_INFO_ACK,
+    MessageId::DB48_INFO_NACK,     MessageId::DB_UPDATE_ACK,
+    MessageId::DB_UPDATE_NACK,
 };
 
 } // namespace

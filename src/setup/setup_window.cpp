@@ -1,0 +1,241 @@
+#include "setup/setup_window.h"
+
+#include "setup/pages/account_rights_page_widget.h"
+#include "setup/pages/camera_name_page_widget.h"
+#include "setup/setup_choosers.h"
+#include "net/trace.h"
+#include "ui/theme.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kalder {
+
+namespace {
+
+const char* const kTabNames[] = {"Display", "Rec", "System", "Event"};
+
+// The menus of the four tabs, top to bottom. Pages not built yet show what they will edit.
+QStringList menuOf(SetupWindow::Tab tab, const SetupContext& context) {
+    switch (tab) {
+    case SetupWindow::Tab::Display:
+        return {"Camera Setting", "Camera Covert", "Camera Name", "Spot Setting", "OSD On/Off"};
+    case SetupWindow::Tab::Rec:
+        return {"Recording", "Profile A", "Profile B", "Profile C",
+                "Profile D", "Profile E", "Profile F", "Assignment"};
+    case SetupWindow::Tab::System: {
+        QStringList items = {"Basic",     "Client Account", "Sensor",    "Auto Delete Mode",
+                             "PTZ Setup", "PTZ Controller", "DST Setup", "NTP Setup"};
+        if (context.version.above(4, 6))
+            items << "Smart";
+        items << "ETC.";
+        return items;
+    }
+    case SetupWindow::Tab::Event:
+        return {"E-mail", "Event Action A", "Event Action B", "Event Action C"};
+    }
+    return {};
+}
+
+} // namespace
+
+SetupWindow::SetupWindow(ConfigRecord& workingCopy, SetupContext context, QWidget* parent)
+    : QDialog(parent), m_record(workingCopy), m_context(context) {
+    setObjectName(QStringLiteral("setupWindow"));
+    setWindowTitle(tr("Remote setup"));
+    setFixedSize(kWidth, kHeight);
+    trace("m_nMajor : %d, m_nMinor : %d\n", m_context.version.major, m_context.version.minor);
+    buildFrame();
+    applyTheme(*this);
+    showTab(Tab::Display);
+}
+
+void SetupWindow::buildFrame() {
+    for (int t = 0; t < 4; ++t) {
+        QPushButton* b = makeDialogButton(QString::fromLatin1(kTabNames[t]), this);
+        b->setObjectName(QStringLiteral("tab%1").arg(QString::fromLatin1(kTabNames[t])));
+        b->setCheckable(true);
+        b->setGeometry(20 + t * 100, 20, 96, 28);
+        connect(b, &QPushButton::clicked, this, [this, t] { showTab(static_cast<Tab>(t)); });
+        m_tabButtons[static_cast<std::size_t>(t)] = b;
+    }
+    const struct {
+        const char* name;
+        const char* caption;
+        int x;
+        int result;
+    } buttons[] = {{"okButton", "OK", 330, QDialog::Accepted},
+                   {"cancelButton", "Cancel", 424, QDialog::Rejected},
+                   {"closeButton", "Close", 518, QDialog::Rejected}};
+    for (const auto& spec : buttons) {
+        QPushButton* b = makeDialogButton(QString::fromLatin1(spec.caption), this);
+        b->setObjectName(QLatin1String(spec.name));
+        b->setGeometry(spec.x, 508, 86, 28);
+        const int result = spec.result;
+        connect(b, &QPushButton::clicked, this, [this, result] { finishWith(result); });
+    }
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("pageFrame"));
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setGeometry(pageRect().adjusted(-2, -2, 2, 2));
+    frame->lower();
+}
+
+QStringList SetupWindow::menuItems(Tab tab) const {
+    return menuOf(tab, m_context);
+}
+
+void SetupWindow::showTab(Tab tab) {
+    m_tab = tab;
+    const auto index = static_cast<std::size_t>(tab);
+    for (std::size_t t = 0; t < m_menus.size(); ++t) {
+        m_tabButtons[t]->setChecked(t == index);
+        if (m_menus[t] && t != index)
+            m_menus[t]->hide();
+    }
+    if (!m_menus[index]) {
+        auto* menu = new QWidget(this);
+        menu->setObjectName(QStringLiteral("menu%1").arg(QString::fromLatin1(kTabNames[index])));
+        menu->setGeometry(20, 83, 160, 417);
+        auto* column = new QVBoxLayout(menu);
+        column->setContentsMargins(0, 0, 0, 0);
+        const QStringList items = menuItems(tab);
+        for (int i = 0; i < items.size(); ++i) {
+            QPushButton* b = makeDialogButton(items[i], menu);
+            b->setObjectName(QStringLiteral("item%1").arg(i));
+            b->setCheckable(true);
+            b->setAutoExclusive(true);
+            connect(b, &QPushButton::clicked, this, [this, i] { openPage(i); });
+            column->addWidget(b);
+        }
+        column->addStretch();
+        m_menus[index] = menu;
+    }
+    m_menus[index]->show();
+}
+
+void SetupWindow::closePage() {
+    closeChooser();
+    if (m_page) {
+        m_page->hide();
+        delete m_page;
+    }
+}
+
+void SetupWindow::openPage(int item) {
+    closePage();
+    m_page = makePage(m_tab, item);
+    m_page->setParent(this);
+    m_page->setGeometry(pageRect());
+    m_page->show();
+}
+
+QWidget* SetupWindow::makePage(Tab tab, int item) {
+    const QString caption = menuItems(tab).value(item);
+    if (tab == Tab::Display && caption == QLatin1String("Camera Name"))
+        return new CameraNamePageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("Client Account"))
+        return new AccountRightsPageWidget(*this);
+    // A page of a later step: its title, so the operator sees where it will be.
+    auto* page = new QLabel(caption + tr("\n\nThis page is not available in this version."));
+    page->setObjectName(QStringLiteral("pendingPage"));
+    page->setAlignment(Qt::AlignCenter);
+    return page;
+}
+
+void SetupWindow::placeChooser(QWidget* chooser, QWidget* anchor) {
+    // Under the calling control, kept inside the window.
+    QPoint at = anchor ? anchor->mapTo(this, QPoint(0, anchor->height())) : QPoint(0, 0);
+    at.setX(std::clamp(at.x(), 0, std::max(0, width() - chooser->width())));
+    at.setY(std::clamp(at.y(), 0, std::max(0, height() - chooser->height())));
+    chooser->move(at);
+    chooser->show();
+    chooser->raise();
+    m_chooser = chooser;
+}
+
+void SetupWindow::openListChooser(QWidget* anchor, const QStringList& entries, int width,
+                                  bool fourColumns, std::function<void(int)> chosen) {
+    closeChooser();
+    QPointer<QWidget> page = m_page;
+    placeChooser(new ListChooser(
+                     entries, width, fourColumns,
+                     [page, chosen](int i) {
+                         if (page && chosen)
+                             chosen(i);
+                     },
+                     this),
+                 anchor);
+}
+
+void SetupWindow::openNumberChooser(QWidget* anchor, int value, int minimum, int maximum,
+                                    std::function<void(int)> chosen) {
+    closeChooser();
+    QPointer<QWidget> page = m_page;
+    placeChooser(new NumberChooser(
+                     value, minimum, maximum,
+                     [page, chosen](int v, int, int) {
+                         if (page && chosen)
+                             chosen(v);
+                     },
+                     this),
+                 anchor);
+}
+
+void SetupWindow::openTimeChooser(QWidget* anchor, int hour, int minute, int second,
+                                  std::function<void(int, int, int)> chosen) {
+    closeChooser();
+    QPointer<QWidget> page = m_page;
+    placeChooser(new NumberChooser(
+                     hour, minute, second,
+                     [page, chosen](int h, int m, int s) {
+                         if (page && chosen)
+                             chosen(h, m, s);
+                     },
+                     this, true),
+                 anchor);
+}
+
+void SetupWindow::closeChooser() {
+    if (m_chooser) {
+        m_chooser->hide();
+        delete m_chooser;
+    }
+}
+
+void SetupWindow::requestClose() {
+    finishWith(QDialog::Rejected);
+}
+
+void SetupWindow::finishWith(int result) {
+    // OK closes every page first: a page writes nothing after the window's result is known.
+    closePage();
+    m_ending = true;
+    done(result);
+}
+
+void SetupWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape end neither the window nor a page.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void SetupWindow::closeEvent(QCloseEvent* event) {
+    // The window's close box (Alt+F4) is ignored; only the buttons end the window.
+    if (m_ending)
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace kalder

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "setup/model/setup_context.h"
+#include "wire/config_record.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+
+class QPushButton;
+class QVBoxLayout;
+
+namespace kalder {
+
+// The recorder's setup window: four tabs (Display, Rec, System, Event), each a menu of page
+// buttons; one page at a time in the page frame; OK, Cancel and Close. Every page edits the
+// working copy in place, which the caller owns and which outlives the window. OK closes the
+// pages and ends with Accepted (the caller sends the copy back); Cancel, Close and a close
+// request end with Rejected and nothing is sent. Enter, Escape and the window's close box
+// never end it: only its buttons do. GUI thread only.
+class SetupWindow : public QDialog {
+public:
+    enum class Tab { Display, Rec, System, Event };
+    static constexpr int kWidth = 618;
+    static constexpr int kHeight = 546;
+    static constexpr QRect pageRect() { return {197, 83, 403, 417}; }
+
+    SetupWindow(ConfigRecord& workingCopy, SetupContext context, QWidget* parent = nullptr);
+
+    ConfigRecord& record() { return m_record; }
+    const SetupContext& context() const { return m_context; }
+
+    void showTab(Tab tab);
+    Tab currentTab() const { return m_tab; }
+    // Closes the open page (and any chooser), then opens page `item` of the current tab's menu.
+    void openPage(int item);
+    QWidget* currentPage() const { return m_page; }
+    // The menu's captions of `tab`, top to bottom.
+    QStringList menuItems(Tab tab) const;
+
+    // Choosers for the open page. At most one exists: opening one closes the other. The chosen
+    // value goes to `chosen` unless the page has gone by then.
+    void openListChooser(QWidget* anchor, const QStringList& entries, int width, bool fourColumns,
+                         std::function<void(int)> chosen);
+    void openNumberChooser(QWidget* anchor, int value, int minimum, int maximum,
+                           std::function<void(int)> chosen);
+    void openTimeChooser(QWidget* anchor, int hour, int minute, int second,
+                         std::function<void(int, int, int)> chosen);
+    QWidget* chooser() const { return m_chooser; }
+    void closeChooser();
+
+    // The session's close request (factory reset, setup right withdrawn, disconnect): ends the
+    // window as Cancel does.
+    void requestClose();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildFrame();
+    void closePage();
+    void finishWith(int result);
+    void placeChooser(QWidget* chooser, QWidget* anchor);
+    QWidget* makePage(Tab tab, int item);
+
+    ConfigRecord& m_record;
+    const SetupContext m_context;
+    Tab m_tab = Tab::Display;
+    std::array<QWidget*, 4> m_menus{};
+    std::array<QPushButton*, 4> m_tabButtons{};
+    QPointer<QWidget> m_page;
+    QPointer<QWidget> m_chooser;
+    bool m_ending = false;
+};
+
+} // namespace kalder

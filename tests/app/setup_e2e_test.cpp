@@ -1,0 +1,166 @@
+// Remote setup against the recorder simulator: the RSetup button fetches the record, the setup
+// window changes a channel title and an account's rights, OK sends the record back, and the
+// recorder's DB_CHANGE and RIGHT_CHANGE bring the changes back to the live view.
+#include "main_window_harness.h"
+#include "session/recorder_session.h"
+#include "setup/pages/account_rights_page_widget.h"
+#include "setup/pages/camera_name_page_widget.h"
+#include "setup/setup_window.h"
+#include "sim/sim_process.h"
+#include "ui/notification_box.h"
+#include "ui/skin_button.h"
+#include "video/video_window.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace kalder {
+namespace {
+
+#define WAIT_UNTIL(condition, timeoutMs)                                                           \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
+        << "never became true: " #condition
+
+constexpr int kRemoteSetup = 362;
+
+class SetupE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
+        window = std::make_unique<MainWindow>(harness.config());
+        window->show();
+        ConnectRequest request;
+        request.address = "127.0.0.1";
+        request.typedAddress = request.address;
+        request.port = sim.port();
+        request.userId = "admin";
+        request.password = "1234";
+        window->connectTo(request);
+        WAIT_UNTIL(window->session() && window->session()->loggedIn() &&
+                       window->session()->status().maySetup(),
+                   30000);
+    }
+    void TearDown() override { window.reset(); }
+    SetupWindow* pressRemoteSetup() {
+        QTest::mouseClick(window->button(kRemoteSetup), Qt::LeftButton);
+        (void)QTest::qWaitFor([&] { return window->setupWindow() != nullptr; }, 10000);
+        return window->setupWindow();
+    }
+    void openPage(SetupWindow& setup, SetupWindow::Tab tab, const QString& caption) {
+        setup.showTab(tab);
+        const int item = setup.menuItems(tab).indexOf(caption);
+        ASSERT_GE(item, 0);
+        setup.openPage(item);
+    }
+
+    test::MainWindowHarness harness;
+    test::SimProcess sim;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(SetupE2E, TitleAndRightsChangedInTheSetupWindowComeBackToTheLiveView) {
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    // A second press while the window is open sends nothing and opens nothing.
+    QTest::mouseClick(window->button(kRemoteSetup), Qt::LeftButton);
+    EXPECT_TRUE(window->session()->setup().busy());
+
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Display, "Camera Name"));
+    auto* names = dynamic_cast<CameraNamePageWidget*>(setup->currentPage());
+    ASSERT_NE(names, nullptr);
+    QLineEdit* title = names->titleEdit(1);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text(), "CH2");
+    title->selectAll();
+    QTest::keyClicks(title, "Loading bay");
+
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::System, "Client Account"));
+    auto* accounts = dynamic_cast<AccountRightsPageWidget*>(setup->currentPage());
+    ASSERT_NE(accounts, nullptr);
+    accounts->selectAccount(1);
+    ASSERT_FALSE(accounts->box(2)->isChecked()); // USER lacks remote setup
+    accounts->box(2)->click();
+    if (const char* dir = std::getenv("KALDER_SCREENSHOT_DIR"))
+        setup->grab().save(QString::fromLocal8Bit(dir) + "/setup-e2e-account.png");
+
+    setup->findChild<QPushButton*>("okButton")->click();
+    WAIT_UNTIL(window->notificationBox() != nullptr, 10000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{10, 0}));
+    WAIT_UNTIL(window->session()->status().channelTitles()[1] == "Loading bay", 10000);
+    WAIT_UNTIL(window->session()->status().rightsTable().granted(UserRight::RemoteSetup, 1), 10000);
+    EXPECT_FALSE(window->session()->setup().busy());
+    EXPECT_EQ(window->setupWindow(), nullptr);
+}
+
+TEST_F(SetupE2E, CancelSendsNothingAndTheNextPressFetchesAgain) {
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Display, "Camera Name"));
+    auto* names = dynamic_cast<CameraNamePageWidget*>(setup->currentPage());
+    ASSERT_NE(names, nullptr);
+    names->titleEdit(0)->selectAll();
+    QTest::keyClicks(names->titleEdit(0), "Not saved");
+    setup->findChild<QPushButton*>("cancelButton")->click();
+    WAIT_UNTIL(window->setupWindow() == nullptr, 5000);
+    EXPECT_FALSE(window->session()->setup().busy());
+
+    // The next window shows the recorder's record, not the cancelled copy.
+    setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Display, "Camera Name"));
+    names = dynamic_cast<CameraNamePageWidget*>(setup->currentPage());
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->titleEdit(0)->text(), "CH1");
+
+    // The factory reset closes the open window without an update.
+    window->session()->setup().requestFactoryReset();
+    WAIT_UNTIL(window->setupWindow() == nullptr, 5000);
+    EXPECT_FALSE(window->session()->setup().busy());
+    EXPECT_EQ(window->session()->status().channelTitles()[0], "CH1");
+}
+
+// The recorder refuses the update: its box offers to send again, and OK sends the same record.
+TEST_F(SetupE2E, RefusedUpdateIsSentAgainFromTheNotificationBox) {
+    ASSERT_EQ(sim.admin("config-nack 81"), "ok");
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Display, "Camera Name"));
+    auto* names = dynamic_cast<CameraNamePageWidget*>(setup->currentPage());
+    ASSERT_NE(names, nullptr);
+    names->titleEdit(3)->selectAll();
+    QTest::keyClicks(names->titleEdit(3), "Yard");
+    setup->findChild<QPushButton*>("okButton")->click();
+    WAIT_UNTIL(window->notificationBox() != nullptr, 10000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{7, 1}));
+    EXPECT_EQ(window->session()->status().channelTitles()[3], "CH4");
+
+    ASSERT_EQ(sim.admin("config-nack 0"), "ok");
+    window->notificationBox()->accept();
+    WAIT_UNTIL(window->notificationBox() != nullptr &&
+                   window->notificationBox()->entry().notification == (Notification{10, 0}),
+               10000);
+    WAIT_UNTIL(window->session()->status().channelTitles()[3] == "Yard", 10000);
+}
+
+// The recorder withdraws the remote-setup right while the window is open: it closes without an
+// update, and the button then tells the operator the right is missing.
+TEST_F(SetupE2E, LosingTheSetupRightClosesTheWindow) {
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_EQ(sim.admin("right 0 setup 0"), "ok");
+    WAIT_UNTIL(window->setupWindow() == nullptr, 10000);
+    EXPECT_FALSE(window->session()->setup().busy());
+    QTest::mouseClick(window->button(kRemoteSetup), Qt::LeftButton);
+    WAIT_UNTIL(window->notificationBox() != nullptr, 5000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{15, 0}));
+    EXPECT_EQ(window->setupWindow(), nullptr);
+}
+
+} // namespace
+} // namespace kalder
