@@ -297,8 +297,13 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         openSetupWindow();
         return;
     case WindowMessage::CloseWindow:
+        // Each feature closes the windows it owns; a target without a window is ignored.
         if (wParam == static_cast<std::uintptr_t>(CloseTarget::RemoteSetup) && m_setupWindow)
             m_setupWindow->requestClose();
+        else if (wParam == std::uintptr_t(CloseTarget::RequestWindow) && m_searchWindow)
+            delete m_searchWindow;
+        else
+            handleDeviceMessage(message);
         return;
     case WindowMessage::NotServed: {
         if (m_shuttingDown)
@@ -375,10 +380,6 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::ClearSearchContext:
         if (m_session)
             m_session->search().clearResumeContext();
-        return;
-    case WindowMessage::CloseWindow:
-        if (wParam == std::uintptr_t(CloseTarget::RequestWindow) && m_searchWindow)
-            delete m_searchWindow;
         return;
     case WindowMessage::ChannelInfoFile:
         if (m_settings.webActivate != 0 && !m_settings.webLocation.isEmpty())
