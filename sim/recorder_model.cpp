@@ -89,7 +89,7 @@ ChannelConfigRecord RecorderModel::channelConfig() const {
     // The record holds the audio channel 0-based, as the client uses it for its audio mask.
     r.audioChannel =
         static_cast<std::uint8_t>(m_config.audioChannel ? m_config.audioChannel - 1 : 0);
-    r.archive_pass = "0000";
+    r.archive_pass = m_config.archivePass;
     return r;
 }
 

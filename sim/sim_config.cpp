@@ -259,7 +259,18 @@ std::optional<std::string> applyRecorderSetting(SimConfig& c, const std::string&
         ok = parseBool(value, c.recording);
     else if (key == "clock_offset_s")
         ok = parseRange(value, c.clockOffsetSeconds, -4000000000LL, 4000000000LL);
-    else if (key == "bye_after_login") {
+    else if (key == "log_records")
+        ok = parseRange(value, c.logRecords, 0, 20000);
+    else if (key == "log_record_size")
+        ok = parseRange(value, c.logRecordSize, 8, 400);
+    else if (key == "log_fragment")
+        ok = parseRange(value, c.logFragmentBytes, 1, 65535);
+    else if (key == "log_refusal")
+        ok = parseRange(value, c.logRefusal, -2147483648LL, 2147483647LL);
+    else if (key == "archive_pass") {
+        c.archivePass = std::string(trim(value));
+        ok = c.archivePass.size() <= 8;
+    } else if (key == "bye_after_login") {
         std::int32_t reason = 0;
         ok = parseRange(value, reason, -2147483648LL, 2147483647LL);
         c.byeAfterLogin = reason;

@@ -83,6 +83,13 @@ struct SimConfig {
     bool recording = true;
     std::int64_t clockOffsetSeconds = 0; // added to the local wall clock
 
+    // The recorder's log (LOG_INFO_REQ) and the archive password of DB_CHANGE.
+    unsigned logRecords = 3000;
+    unsigned logRecordSize = 200;        // 184 or 200; other sizes are announced as they are
+    unsigned logFragmentBytes = 65535;   // LOG_INFO_ACK payload bytes per message
+    std::int32_t logRefusal = 0;         // non-zero: LOG_INFO_NACK with this reason
+    std::string archivePass = "0000";
+
     // Faults armed from the start.
     std::optional<std::int32_t> byeAfterLogin; // BYE48 with this reason after the pushes
     bool verbose = false;

@@ -15,8 +15,7 @@ std::string text(const LogNaming& naming, int id) {
     return naming.text ? naming.text(id) : std::string();
 }
 
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
+template <typename... Args> std::string format(const char* pattern, Args... args) {
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, pattern, args...);
     return buffer;
@@ -25,9 +24,8 @@ std::string format(const char* pattern, Args... args) {
 // Description ids per kind, by sub-kind bit; 0 marks a description that is not a plain text.
 constexpr std::array<int, 3> kPowerTexts{5110, 5111, 5112};
 constexpr std::array<int, 5> kRecordTexts{5113, 5114, 5115, 5116, 5117};
-constexpr std::array<int, 18> kOperationTexts{5118, 5119, 5120, 5121, 5121, 5585,
-                                              5890, 5090, 5891, 5585, 5362, 5363,
-                                              5364, 0,    5680, 5209, 5681, 0};
+constexpr std::array<int, 18> kOperationTexts{5118, 5119, 5120, 5121, 5121, 5585, 5890, 5090, 5891,
+                                              5585, 5362, 5363, 5364, 0,    5680, 5209, 5681, 0};
 constexpr std::array<int, 8> kClientTexts{5122, 5123, 5124, 5125, 5126, 5127, 5128, 5129};
 constexpr std::array<int, 5> kEventTexts{5130, 5131, 5132, 5133, 5134};
 
@@ -138,16 +136,19 @@ void streamingRows(const LogRecord& r, const LogNaming& naming, std::vector<LogD
                                                             text(naming, wasOn ? 5340 : 5344))));
     }
     if (o[1] != n[1])
-        rows.push_back(labelled(text(naming, 5465), changed(format("%d", o[1]), format("%d", n[1]))));
+        rows.push_back(
+            labelled(text(naming, 5465), changed(format("%d", o[1]), format("%d", n[1]))));
     if (o[2] != n[2]) {
-        auto quality = [&](unsigned v) { return text(naming, v == 0 ? 5204 : v == 1 ? 5205 : 5206); };
+        auto quality = [&](unsigned v) {
+            return text(naming, v == 0 ? 5204 : v == 1 ? 5205 : 5206);
+        };
         rows.push_back(labelled(text(naming, 5466), changed(quality(o[2]), quality(n[2]))));
     }
     if (o[3] != n[3]) {
         const std::string ch = text(naming, 5152);
-        rows.push_back(labelled(text(naming, 5030),
-                                changed(format("%s%02d", ch.c_str(), o[3] + 1),
-                                        format("%s%02d", ch.c_str(), n[3] + 1))));
+        rows.push_back(
+            labelled(text(naming, 5030), changed(format("%s%02d", ch.c_str(), o[3] + 1),
+                                                 format("%s%02d", ch.c_str(), n[3] + 1))));
     }
 }
 
@@ -156,8 +157,8 @@ void recordingModeRows(const LogRecord& r, const LogNaming& naming,
     for (int i = 0; i < 5; ++i) {
         const std::string from = " " + recordingKindName(r.oldValue[i], naming);
         const std::string to = " " + recordingKindName(r.newValue[i], naming);
-        rows.push_back(labelled(text(naming, 5467 + i),
-                                format("%s  -> %s", from.c_str(), to.c_str())));
+        rows.push_back(
+            labelled(text(naming, 5467 + i), format("%s  -> %s", from.c_str(), to.c_str())));
     }
 }
 
@@ -174,7 +175,8 @@ void cameraRecordingRows(const LogRecord& r, const LogNaming& naming, LogDetails
     const auto& o = r.oldValue;
     const auto& n = r.newValue;
     const unsigned profile = o[0];
-    const std::string name = profile == 0x80 ? text(naming, 5833) : recordingKindName(profile, naming);
+    const std::string name =
+        profile == 0x80 ? text(naming, 5833) : recordingKindName(profile, naming);
     rows.push_back(labelled(name, profile == 0x80 ? text(naming, 5937) : std::string()));
     if (profile == 0x80) {
         static constexpr const char* kSides[] = {"Left", "Right", "Top", "Bottom"};
@@ -190,10 +192,11 @@ void cameraRecordingRows(const LogRecord& r, const LogNaming& naming, LogDetails
         return;
     // The old block starts with the profile, so its settings sit one byte later than the new.
     if (o[1] != n[0])
-        rows.push_back(labelled(text(naming, 5682),
-                                changed(resolutionName(o[1]), resolutionName(n[0]))));
+        rows.push_back(
+            labelled(text(naming, 5682), changed(resolutionName(o[1]), resolutionName(n[0]))));
     if (o[2] != n[1])
-        rows.push_back(labelled(text(naming, 5643), changed(format("%d", o[2]), format("%d", n[1]))));
+        rows.push_back(
+            labelled(text(naming, 5643), changed(format("%d", o[2]), format("%d", n[1]))));
     if (o[3] != n[2])
         rows.push_back(labelled(text(naming, 5030),
                                 changed(onOffName(o[3], naming), onOffName(n[2], naming))));
@@ -214,7 +217,8 @@ void cameraRecordingRows(const LogRecord& r, const LogNaming& naming, LogDetails
             details.areaButton = !sameBytes(o, 5, n, 4, 13);
     } else if (profile == 5) {
         if (o[4] != n[3])
-            rows.push_back(labelled(text(naming, 5342), changed(format("%d", o[4]), format("%d", n[3]))));
+            rows.push_back(
+                labelled(text(naming, 5342), changed(format("%d", o[4]), format("%d", n[3]))));
         if (o[5] != n[4])
             rows.push_back(labelled(text(naming, 5687),
                                     changed(onOffName(o[5], naming), onOffName(n[4], naming))));
@@ -316,9 +320,9 @@ std::vector<std::size_t> logListIndexes(const std::vector<LogRecord>& records, L
 
 std::optional<LogList> logListByName(const std::string& name) {
     static constexpr std::pair<std::string_view, LogList> kNames[] = {
-        {"all", LogList::All},       {"power", LogList::Power},
-        {"record", LogList::Record}, {"operation", LogList::Operation},
-        {"client", LogList::Client}, {"event", LogList::Event},
+        {"all", LogList::All},         {"power", LogList::Power},
+        {"record", LogList::Record},   {"operation", LogList::Operation},
+        {"client", LogList::Client},   {"event", LogList::Event},
         {"archive", LogList::Archive},
     };
     for (const auto& [n, list] : kNames)

@@ -181,8 +181,7 @@ TEST(LogListingTest, ListsFilterByKindNewestFirstAndHideForOtherAccounts) {
     const LogViewer plain{};
     EXPECT_EQ(logListIndexes(records, LogList::All, plain),
               (std::vector<std::size_t>{6, 4, 3, 2, 1, 0})); // kind 0 is never listed
-    EXPECT_EQ(logListIndexes(records, LogList::Operation, plain),
-              (std::vector<std::size_t>{6, 2}));
+    EXPECT_EQ(logListIndexes(records, LogList::Operation, plain), (std::vector<std::size_t>{6, 2}));
     EXPECT_EQ(logListIndexes(records, LogList::Event, plain), (std::vector<std::size_t>{4}));
     EXPECT_TRUE(logListIndexes(records, LogList::Archive, plain).empty());
 
@@ -208,7 +207,8 @@ TEST(LogListingTest, SelectionEnablesDetailsAndPlay) {
     EXPECT_FALSE(logSelection(r, LogList::All, true).play); // local playback runs
     r.kindBits = LogKind::Operation;
     for (int bit : {4, 9, 13, 14, 15, 16, 17})
-        EXPECT_TRUE((r.subKindBits = 1u << bit, logSelection(r, LogList::Operation, false).details));
+        EXPECT_TRUE(
+            (r.subKindBits = 1u << bit, logSelection(r, LogList::Operation, false).details));
     r.subKindBits = 1u << 4;
     EXPECT_FALSE(logSelection(r, LogList::Archive, false).details);
     EXPECT_FALSE(logSelection(r, LogList::All, false).play);
