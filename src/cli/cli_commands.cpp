@@ -9,6 +9,8 @@ const CliCommand kCommands[] = {
      "connect, log in, print the recorder's description, disconnect in the normal order"},
     {"live", &runLive,
      "[--seconds S] [--channels LIST] [--snapshot-dir DIR]: decode live video, report per channel"},
+    {"logs", &runLogs,
+     "[--kind all|power|record|operation|client|event|archive]: the recorder's log, newest first"},
 };
 
 } // namespace
