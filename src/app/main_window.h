@@ -114,6 +114,12 @@ private:
     void setButtonLook(int controlId, int look);
     void showLayoutPressed(int layoutCells);
 
+    // main_window_logs.cpp
+    void openRemoteLog();
+    void openLocalLog();
+    bool forwardLogMessage(const WindowMessageEvent& message);
+    void closeRemoteLog();
+
     QSettings& m_store;
     const ClientCustomisation m_custom;
     LocalSettings m_settings;
@@ -143,6 +149,8 @@ private:
     std::map<int, SkinButton*> m_buttons;
     QPointer<NotificationBox> m_notificationBox;
     QPointer<ConnectDialog> m_connectDialog;
+    QPointer<QWidget> m_logBrowser;     // LogBrowser of the current session
+    QPointer<QWidget> m_localLogViewer; // LocalLogViewer
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 };

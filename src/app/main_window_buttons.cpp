@@ -204,10 +204,15 @@ void MainWindow::onButton(int controlId) {
         if (m_session && m_session->loggedIn() && !m_session->status().maySearch() &&
             !m_session->status().mayBackup())
             showNotification(kNoRight);
+        else
+            openRemoteLog(); // the recorder's log until the search window comes
         return;
     case Control::RemoteSetup:
         if (m_session && m_session->loggedIn() && !m_session->status().maySetup())
             showNotification(kNoRight);
+        return;
+    case Control::LocalSearch:
+        openLocalLog(); // the local operation log until the local search window comes
         return;
     case Control::LocalSetup:
         openLocalSetup();

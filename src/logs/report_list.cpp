@@ -1,0 +1,46 @@
+#include "logs/report_list.h"
+
+#include <QHeaderView>
+
+namespace kalder {
+
+ReportList::ReportList(std::initializer_list<int> columnWidths, QWidget* parent)
+    : QTableWidget(parent) {
+    setColumnCount(static_cast<int>(columnWidths.size()));
+    int c = 0;
+    for (int width : columnWidths)
+        setColumnWidth(c++, width);
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(18);
+    setShowGrid(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    QFont listFont(QStringLiteral("Arial"), 9);
+    listFont.setBold(true);
+    setFont(listFont);
+    QPalette p = palette();
+    p.setColor(QPalette::Text, QColor(60, 60, 120));
+    setPalette(p);
+}
+
+void ReportList::addRow(const std::array<QString, 5>& texts) {
+    const int row = rowCount();
+    insertRow(row);
+    for (int c = 0; c < columnCount() && c < 5; ++c)
+        setItem(row, c, new QTableWidgetItem(texts[static_cast<std::size_t>(c)]));
+}
+
+int ReportList::selectedRow() const {
+    const auto rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList{};
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+QString ReportList::cellText(int row, int column) const {
+    const QTableWidgetItem* it = item(row, column);
+    return it ? it->text() : QString();
+}
+
+} // namespace kalder
