@@ -19,8 +19,7 @@ void MainWindow::openRemoteLog() {
         m_logBrowser->activateWindow();
         return;
     }
-    auto* browser =
-        new LogBrowser(*m_session, static_cast<int>(m_settings.dateFormat), this);
+    auto* browser = new LogBrowser(*m_session, static_cast<int>(m_settings.dateFormat), this);
     browser->setWindowFlag(Qt::Window);
     browser->setAttribute(Qt::WA_DeleteOnClose);
     m_logBrowser = browser;

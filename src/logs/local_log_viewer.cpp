@@ -12,8 +12,7 @@ namespace kalder {
 
 LocalLogViewer::LocalLogViewer(std::filesystem::path logFile, int dateFormat, QWidget* parent)
     : QDialog(parent), m_file(std::move(logFile)), m_dateFormat(dateFormat) {
-    setWindowTitle(resourceText(5527).isEmpty() ? QStringLiteral("Local Log")
-                                                : resourceText(5527));
+    setWindowTitle(resourceText(5527).isEmpty() ? QStringLiteral("Local Log") : resourceText(5527));
     setFixedSize(403, 417);
     m_list = new ReportList({40, 144, 120, 70, 160}, this);
     m_list->setObjectName(QStringLiteral("localLogList"));
@@ -32,16 +31,16 @@ LocalLogViewer::LocalLogViewer(std::filesystem::path logFile, int dateFormat, QW
 void LocalLogViewer::reload() {
     m_table = readLocalLog(m_file).value_or(std::vector<LocalLogRecord>{});
     if (m_table.size() > kLocalLogSlotCount)
-        m_table.erase(m_table.begin(),
-                      m_table.begin() + static_cast<std::ptrdiff_t>(m_table.size() -
-                                                                    kLocalLogSlotCount));
+        m_table.erase(m_table.begin(), m_table.begin() + static_cast<std::ptrdiff_t>(
+                                                             m_table.size() - kLocalLogSlotCount));
     m_list->setRowCount(0);
     for (const PrintRow& row : localLogScreenRows(m_table, m_dateFormat))
         m_list->addRow(row);
 }
 
 bool LocalLogViewer::printToPdf(const QString& path) const {
-    return PagePainter(localLogPrintLayout()).writePdf(path, localLogPrintRows(m_table, m_dateFormat));
+    return PagePainter(localLogPrintLayout())
+        .writePdf(path, localLogPrintRows(m_table, m_dateFormat));
 }
 
 void LocalLogViewer::print() {

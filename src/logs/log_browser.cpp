@@ -19,9 +19,9 @@ namespace {
 
 std::optional<QString> askPassword(QWidget* parent) {
     bool ok = false;
-    const QString entry = QInputDialog::getText(parent, QObject::tr("Archive"),
-                                                QObject::tr("Password"), QLineEdit::Password,
-                                                QString(), &ok);
+    const QString entry =
+        QInputDialog::getText(parent, QObject::tr("Archive"), QObject::tr("Password"),
+                              QLineEdit::Password, QString(), &ok);
     if (!ok)
         return std::nullopt;
     return entry;

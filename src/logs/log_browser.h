@@ -3,6 +3,7 @@
 #include "logs/log_play_request.h"
 #include "wire/log_listing.h"
 
+#include <QMetaType>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -75,3 +76,5 @@ private:
 };
 
 } // namespace kalder
+
+Q_DECLARE_METATYPE(kalder::LogPlayRequest)

@@ -8,8 +8,7 @@
 
 namespace kalder {
 
-LogDetailWindow::LogDetailWindow(const LogRecord& record, const LogNaming& naming,
-                                 QWidget* parent)
+LogDetailWindow::LogDetailWindow(const LogRecord& record, const LogNaming& naming, QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("logDetailWindow"));
     setFixedSize(403, 417);

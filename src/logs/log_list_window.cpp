@@ -17,10 +17,9 @@ QString fromRecorder(const std::string& text) {
 } // namespace
 
 PrintLayout LogListWindow::printLayout(LogList list) {
-    static const char* const kNames[] = {"Remote Log All",       "Remote Log Power",
-                                         "Remote Log Record",    "Remote Log Operation",
-                                         "Remote Log Client",    "Remote Log Event",
-                                         "Remote Log Archive"};
+    static const char* const kNames[] = {
+        "Remote Log All",    "Remote Log Power", "Remote Log Record", "Remote Log Operation",
+        "Remote Log Client", "Remote Log Event", "Remote Log Archive"};
     PrintLayout l;
     l.documentName = QLatin1String(kNames[static_cast<int>(list)]);
     l.title = resourceText(5520);
