@@ -21,9 +21,15 @@ ReportList::ReportList(std::initializer_list<int> columnWidths, QWidget* parent)
     QFont listFont(QStringLiteral("Arial"), 9);
     listFont.setBold(true);
     setFont(listFont);
+    // Dark blue text on a light list, whatever the window's theme.
     QPalette p = palette();
+    p.setColor(QPalette::Base, QColor(255, 255, 255));
+    p.setColor(QPalette::AlternateBase, QColor(240, 240, 248));
     p.setColor(QPalette::Text, QColor(60, 60, 120));
+    p.setColor(QPalette::Highlight, QColor(60, 60, 120));
+    p.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
     setPalette(p);
+    setGridStyle(Qt::SolidLine);
 }
 
 void ReportList::addRow(const std::array<QString, 5>& texts) {
