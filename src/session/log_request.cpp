@@ -37,6 +37,10 @@ bool LogRequest::RecvFn_LogInfoAck(const MessageHeader& header) {
     std::vector<std::byte> payload;
     if (!m_session.readPayload(header, payload))
         return false;
+    // A reply nobody asked for is dropped: a recorder repeating it must not make the client
+    // decode and post again and again.
+    if (!m_requestPending)
+        return true;
     const ReplyAssembler::Step step = m_assembler.append(payload, header.lastFragment());
     if (step == ReplyAssembler::Step::NeedMore)
         return true;
@@ -70,7 +74,8 @@ bool LogRequest::RecvFn_LogInfoNack(const MessageHeader& header) {
     if (code == kNackReadFailed)
         return false;
     trace("Recv...LOG_INFO_NACK... %d\n", code);
-    m_requestPending = false;
+    if (!m_requestPending.exchange(false))
+        return true; // no request of ours to refuse
     m_session.notifyNack(MessageId::LOG_INFO_NACK, code);
     m_session.post(WindowMessage::CloseWindow, CloseTarget::RequestWindow);
     return true;

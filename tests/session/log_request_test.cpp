@@ -116,6 +116,16 @@ TEST_F(Logs, RefusalNotifiesByReasonAndClosesTheRequestWindow) {
         EXPECT_FALSE(m_session->logs().requestPending());
     }
     EXPECT_FALSE(m_session->logs().fetched());
+
+    // Replies and refusals nobody asked for change nothing and post nothing.
+    const std::size_t posted = m_events.messages().size();
+    const std::byte code[4] = {std::byte{0}, std::byte{0}, std::byte{0}, std::byte{1}};
+    m_recorder.send(MessageId::LOG_INFO_NACK, code);
+    const auto reply = logReply(2, 184);
+    m_recorder.send(MessageId::LOG_INFO_ACK, reply, kFragmentLast);
+    sync();
+    EXPECT_EQ(m_events.messages().size(), posted + 1); // the sync marker only
+    EXPECT_FALSE(m_session->logs().fetched());
 }
 
 } // namespace
