@@ -18,6 +18,9 @@ ReportList::ReportList(std::initializer_list<int> columnWidths, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
+    // The columns are narrow: show as much of a text as fits rather than an ellipsis.
+    setTextElideMode(Qt::ElideNone);
+    setStyleSheet(QStringLiteral("QTableView::item { padding: 0px 1px; }"));
     QFont listFont(QStringLiteral("Arial"), 9);
     listFont.setBold(true);
     setFont(listFont);
