@@ -16,9 +16,11 @@ LogRequest::LogRequest(RecorderSession& session) : m_session(session) {
 }
 
 void LogRequest::request() {
-    // The receive thread touches the buffer only while a reply arrives, and none is due now.
-    m_assembler.clear();
-    m_requestPending = true;
+    {
+        std::lock_guard lock(m_assemblyMutex);
+        m_assembler.clear();
+        m_requestPending = true;
+    }
     trace("Send... LOG_INFO_REQ...\n");
     m_session.send(makeHeader(MessageId::LOG_INFO_REQ));
 }
@@ -39,23 +41,27 @@ bool LogRequest::RecvFn_LogInfoAck(const MessageHeader& header) {
         return false;
     // A reply nobody asked for is dropped: a recorder repeating it must not make the client
     // decode and post again and again.
-    if (!m_requestPending)
-        return true;
-    const ReplyAssembler::Step step = m_assembler.append(payload, header.lastFragment());
-    if (step == ReplyAssembler::Step::NeedMore)
-        return true;
     LogReplyResult result = LogReplyResult::TooLarge;
     std::vector<LogRecord> records;
-    if (step == ReplyAssembler::Step::Complete) {
-        LogReply reply = decodeLogReply(m_assembler.bytes());
-        result = reply.rejected ? LogReplyResult::BadSize : LogReplyResult::Decoded;
-        if (reply.rejected)
-            trace("log record size : %zu\n", reply.recordSize);
-        records = std::move(reply.records);
-    } else {
-        trace("log reply larger than %zu bytes\n", ReplyAssembler::kCapacity);
+    {
+        std::lock_guard lock(m_assemblyMutex);
+        if (!m_requestPending)
+            return true;
+        const ReplyAssembler::Step step = m_assembler.append(payload, header.lastFragment());
+        if (step == ReplyAssembler::Step::NeedMore)
+            return true;
+        if (step == ReplyAssembler::Step::Complete) {
+            LogReply reply = decodeLogReply(m_assembler.bytes());
+            result = reply.rejected ? LogReplyResult::BadSize : LogReplyResult::Decoded;
+            if (reply.rejected)
+                trace("log record size : %zu\n", reply.recordSize);
+            records = std::move(reply.records);
+        } else {
+            trace("log reply larger than %zu bytes\n", ReplyAssembler::kCapacity);
+        }
+        m_assembler.clear();
+        m_requestPending = false;
     }
-    m_assembler.clear();
     {
         std::lock_guard lock(m_mutex);
         // A refused reply is not a log: what an earlier fetch brought stays.
@@ -64,7 +70,6 @@ bool LogRequest::RecvFn_LogInfoAck(const MessageHeader& header) {
             m_fetched = true;
         }
     }
-    m_requestPending = false;
     m_session.post(WindowMessage::LogReplyComplete, static_cast<std::uintptr_t>(result));
     return true;
 }

@@ -47,7 +47,9 @@ private:
     bool RecvFn_LogInfoNack(const MessageHeader& header);
 
     RecorderSession& m_session;
-    // Receive thread only between request() and the last fragment.
+    // Filled by the receive thread, emptied by request(); guarded by m_assemblyMutex so that a
+    // new request never meets a reply still arriving.
+    std::mutex m_assemblyMutex;
     ReplyAssembler m_assembler;
     std::atomic<bool> m_requestPending{false};
 

@@ -51,6 +51,9 @@ bool PagePainter::paint(QPagedPaintDevice& device, const std::vector<PrintRow>& 
 
     for (std::size_t page = 0; page < pages; ++page) {
         if (page > 0 && !device.newPage()) {
+            // A printer's document is abandoned, not ended, when a page fails.
+            if (auto* printer = dynamic_cast<QPrinter*>(&device))
+                printer->abort();
             painter.end();
             return false;
         }
