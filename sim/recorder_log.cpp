@@ -146,7 +146,12 @@ void fillOperation(LogRecord& r, const Template& t, std::size_t i, const SimConf
 } // namespace
 
 std::vector<LogRecord> buildRecorderLog(const SimConfig& config, std::uint32_t now) {
-    const std::vector<Template> kinds = templates();
+    std::vector<Template> kinds;
+    for (const Template& t : templates())
+        if (t.kind & config.logKinds)
+            kinds.push_back(t);
+    if (kinds.empty())
+        kinds.push_back({0, -1}); // nothing but kind-less entries
     const std::size_t count = config.logRecords;
     std::vector<LogRecord> log(count);
     const std::uint32_t step = 317; // seconds between entries
@@ -161,6 +166,8 @@ std::vector<LogRecord> buildRecorderLog(const SimConfig& config, std::uint32_t n
             r.text = "damaged entry";
             continue; // no kind bit
         }
+        if (t.kind == 0)
+            continue;
         r.kindBits = t.kind;
         r.subKindBits = 1u << t.subKind;
         r.source = i % 3 == 0 ? "ADMIN" : format("192.168.1.%zu", 10 + i % 40);

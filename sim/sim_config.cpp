@@ -265,6 +265,8 @@ std::optional<std::string> applyRecorderSetting(SimConfig& c, const std::string&
         ok = parseRange(value, c.logRecordSize, 8, 400);
     else if (key == "log_fragment")
         ok = parseRange(value, c.logFragmentBytes, 1, 65535);
+    else if (key == "log_kinds")
+        ok = parseRange(value, c.logKinds, 0, 0x1F);
     else if (key == "log_refusal")
         ok = parseRange(value, c.logRefusal, -2147483648LL, 2147483647LL);
     else if (key == "archive_pass") {

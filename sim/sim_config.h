@@ -88,6 +88,7 @@ struct SimConfig {
     unsigned logRecordSize = 200;        // 184 or 200; other sizes are announced as they are
     unsigned logFragmentBytes = 65535;   // LOG_INFO_ACK payload bytes per message
     std::int32_t logRefusal = 0;         // non-zero: LOG_INFO_NACK with this reason
+    std::uint32_t logKinds = 0x1F;       // kind bits the log holds (the kind-less entries stay)
     std::string archivePass = "0000";
 
     // Faults armed from the start.

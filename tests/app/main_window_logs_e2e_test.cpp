@@ -34,8 +34,9 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
     request.userId = "admin";
     request.password = "1234";
     window.connectTo(request);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return window.session() && window.session()->loggedIn(); }, 60000));
+    // The rights arrive just after the login; the button checks them.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.session() && window.session()->status().maySearch(); }, 60000));
 
     QTest::mouseClick(window.button(361), Qt::LeftButton); // remote search
     QPointer<LogBrowser> browser = window.findChild<LogBrowser*>();
@@ -62,6 +63,20 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
     // Disconnecting takes the recorder's log window with the session.
     QTest::mouseClick(window.button(360), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return browser.isNull(); }, 30000));
+}
+
+// From removable media nothing is logged, so there is no local log to show.
+TEST(MainWindowLogsE2E, NoLocalLogFromRemovableMedia) {
+    test::MainWindowHarness harness;
+    MainWindowConfig config = harness.config();
+    config.removableMode = true;
+    MainWindow window(std::move(config));
+    window.show();
+    QTest::mouseClick(window.button(363), Qt::LeftButton);
+    EXPECT_EQ(window.findChild<LocalLogViewer*>(), nullptr);
+    // Nor is the recorder's log reachable without a session.
+    QTest::mouseClick(window.button(361), Qt::LeftButton);
+    EXPECT_EQ(window.findChild<LogBrowser*>(), nullptr);
 }
 
 } // namespace

@@ -72,6 +72,14 @@ TEST(SimRecorderLog, ShortLayoutAndRefusal) {
     for (const LogRecord& r : reply.records)
         EXPECT_EQ(r.extra, decltype(r.extra){});
 
+    // A log of events only, besides the kind-less entries.
+    config.logKinds = LogKind::Event;
+    for (const LogRecord& r : buildRecorderLog(config, 1800000000))
+        EXPECT_TRUE(r.kindBits == LogKind::Event || r.kindBits == 0);
+    config.logKinds = 0;
+    for (const LogRecord& r : buildRecorderLog(config, 1800000000))
+        EXPECT_EQ(r.kindBits, 0u);
+
     config.logRefusal = 83;
     const LogAnswer refused = answerLogRequest(config, 1800000000);
     EXPECT_EQ(refused.refusal, 83);
