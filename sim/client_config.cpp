@@ -58,11 +58,6 @@ bool ClientConnection::handleConfigRequest(std::uint16_t id, std::span<const std
         });
         return true;
     }
-    case MessageId::DB_INIT_REQ:
-        log("DB_INIT_REQ");
-        send(MessageId::DB_INIT_ACK);
-        store.reset(m_model);
-        return true;
     default:
         return false;
     }

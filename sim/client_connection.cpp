@@ -5,6 +5,7 @@
 #include "wire/message_catalogue.h"
 #include "sim/live_frame_builder.h"
 #include "sim/talk_store.h"
+#include "sim/recorder_log.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -292,6 +293,17 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
     case MessageId::DVR_TIME_REQ:
         send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));
         return true;
+    case MessageId::LOG_INFO_REQ: {
+        const LogAnswer answer = answerLogRequest(m_model.config(), m_model.recorderTime());
+        log("LOG_INFO_REQ: %zu bytes%s", answer.wire.size(), answer.refusal ? ", refused" : "");
+        if (answer.refusal) {
+            sendNack(MessageId::LOG_INFO_NACK, *answer.refusal);
+        } else if (!m_stalled) {
+            std::lock_guard lock(m_socket.sendMutex());
+            sendAll(m_socket, answer.wire);
+        }
+        return true;
+    }
     default:
         if (handleConfigRequest(id, payload))
             return true;

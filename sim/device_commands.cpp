@@ -137,6 +137,8 @@ bool DeviceRequests::handle(std::size_t account, const MessageHeader& header,
         }
         m_device.log("db-init");
         replies.send(MessageId::DB_INIT_ACK, {});
+        // The recorder's configuration goes back to its factory contents.
+        m_model.configStore().reset(m_model);
         return true;
     case MessageId::SEND_TEST_MAIL_REQ:
         if (payload.size() != kTestMailRequestSize) {

@@ -271,7 +271,20 @@ std::optional<std::string> applyRecorderSetting(SimConfig& c, const std::string&
         ok = parseRange(value, c.diskEnd, 0, 4294967295LL);
     else if (key == "search_fragment")
         ok = parseRange(value, c.searchFragmentBytes, 1, 65535);
-    else if (key == "bye_after_login") {
+    else if (key == "log_records")
+        ok = parseRange(value, c.logRecords, 0, 20000);
+    else if (key == "log_record_size")
+        ok = parseRange(value, c.logRecordSize, 8, 400);
+    else if (key == "log_fragment")
+        ok = parseRange(value, c.logFragmentBytes, 1, 65535);
+    else if (key == "log_kinds")
+        ok = parseRange(value, c.logKinds, 0, 0x1F);
+    else if (key == "log_refusal")
+        ok = parseRange(value, c.logRefusal, -2147483648LL, 2147483647LL);
+    else if (key == "archive_pass") {
+        c.archivePassword = std::string(trim(value));
+        ok = c.archivePassword.size() <= 8;
+    } else if (key == "bye_after_login") {
         std::int32_t reason = 0;
         ok = parseRange(value, reason, -2147483648LL, 2147483647LL);
         c.byeAfterLogin = reason;

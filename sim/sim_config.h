@@ -95,6 +95,13 @@ struct SimConfig {
     std::uint32_t diskEnd = 0;
     unsigned searchFragmentBytes = 500;
 
+    // The recorder's log (LOG_INFO_REQ).
+    unsigned logRecords = 3000;
+    unsigned logRecordSize = 200;        // 184 or 200; other sizes are announced as they are
+    unsigned logFragmentBytes = 65535;   // LOG_INFO_ACK payload bytes per message
+    std::int32_t logRefusal = 0;         // non-zero: LOG_INFO_NACK with this reason
+    std::uint32_t logKinds = 0x1F;       // kind bits the log holds (the kind-less entries stay)
+
     // Faults armed from the start.
     std::optional<std::int32_t> byeAfterLogin; // BYE48 with this reason after the pushes
     bool verbose = false;

@@ -282,6 +282,8 @@ bool MainWindow::event(QEvent* event) {
 void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     const auto wParam = message.wParam();
     const auto lParam = message.lParam();
+    if (forwardLogMessage(message))
+        return;
     switch (message.message()) {
     case WindowMessage::Notification:
         showNotification(Notification::fromLParam(static_cast<std::uint32_t>(lParam)));
@@ -499,6 +501,7 @@ void MainWindow::dropSession() {
     closeDeviceWindows(true);
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns
+    closeRemoteLog();      // it reads the session's log
     m_live.setSession(nullptr);
     m_audio->attach(nullptr);
     session.reset();

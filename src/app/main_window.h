@@ -145,6 +145,12 @@ private:
     void ptzShownChannelsChanged();
     void updatePtzMarks();
 
+    // main_window_logs.cpp
+    void openRemoteLog();
+    void openLocalLog();
+    bool forwardLogMessage(const WindowMessageEvent& message);
+    void closeRemoteLog();
+
     QSettings& m_store;
     const ClientCustomisation m_custom;
     LocalSettings m_settings;
@@ -190,6 +196,8 @@ private:
     void openSetupWindow();
     std::unique_ptr<ConfigRecord> m_setupCopy;
     QPointer<SetupWindow> m_setupWindow;
+    QPointer<QWidget> m_logBrowser;     // LogBrowser of the current session
+    QPointer<QWidget> m_localLogViewer; // LocalLogViewer
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 };

@@ -220,6 +220,9 @@ void MainWindow::onButton(int controlId) {
     case Control::RemoteSetup:
         onRemoteSetupButton();
         return;
+    case Control::LocalSearch:
+        openLocalLog(); // the local operation log until the local search window comes
+        return;
     case Control::LocalSetup:
         // Not while the recorder's configuration is being fetched, edited or saved.
         if (m_session && m_session->setup().busy())
@@ -413,6 +416,14 @@ void MainWindow::openSearchWindow() {
     // playback time bar is drawn again for the new period.
     connect(window, &SearchWindow::playRequested, this,
             [this] { update(QRect(QPoint(250, 630), QPoint(677, 644))); });
+    // The recorder's log is shown by a window of its own until it moves into the search window:
+    // choosing the Log mode closes the search window and opens it.
+    connect(window, &SearchWindow::modeChosen, this, [this, window](SearchWindow::Tab tab) {
+        if (tab != SearchWindow::Tab::Log)
+            return;
+        window->close();
+        openRemoteLog();
+    });
     window->open();
 }
 

@@ -31,5 +31,6 @@ int runTime(const CliOptions& options, CliOutput& output);
 int runPtz(const CliOptions& options, CliOutput& output);
 int runFirmware(const CliOptions& options, CliOutput& output);
 int runConfig(const CliOptions& options, CliOutput& output);
+int runLogs(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

@@ -23,6 +23,8 @@ const CliCommand kCommands[] = {
     {"firmware", &runFirmware, "--dir DIR [--yes]: newer firmware images; --yes uploads them"},
     {"config", &runConfig,
      "get --out FILE | put FILE | show FILE|--recorder: the recorder's configuration record"},
+    {"logs", &runLogs,
+     "[--kind all|power|record|operation|client|event|archive]: the recorder's log, newest first"},
 };
 
 } // namespace

@@ -153,6 +153,8 @@ void SearchWindow::selectTab(Tab tab) {
     if (tab != Tab::Search)
         m_otherMenu->setText(m_tabs[static_cast<int>(tab)]->text() +
                              QStringLiteral(": not available in this client yet"));
+    if (tab != Tab::Search)
+        emit modeChosen(tab);
 }
 
 void SearchWindow::hidePanels() {

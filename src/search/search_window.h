@@ -41,6 +41,7 @@ public:
     static constexpr int kWidth = 618;
     static constexpr int kHeight = 546;
     enum class Tab { Search = 0, Backup = 1, Log = 2, Info = 3 };
+    QPushButton* tabButton(Tab tab) const { return m_tabs[static_cast<int>(tab)]; }
 
     // `dateFormat`: the operator's date order (0 year, 1 month, 2 day first). Notifications the
     // window raises itself are posted to `notificationReceiver` (the main window).
@@ -108,6 +109,9 @@ public:
 signals:
     // Remote playback of the period: connected by the main window to the playback feature.
     void playRequested(const kalder::SearchPlayRequest& request);
+    // The operator chose a mode whose content another window shows for now (the recorder's
+    // log): the main window opens it.
+    void modeChosen(kalder::SearchWindow::Tab tab);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -6,6 +6,7 @@
 #include "session/firmware_upgrade.h"
 #include "session/live_stream.h"
 #include "session/ptz_control.h"
+#include "session/log_request.h"
 #include "session/recorder_status.h"
 #include "session/search_exchange.h"
 #include "session/session_slots.h"
@@ -96,6 +97,8 @@ public:
     FirmwareUpgrade& firmware() { return m_firmware; }
     SetupExchange& setup() { return m_setup; }
     const SetupExchange& setup() const { return m_setup; }
+    LogRequest& logs() { return m_logs; }
+    const LogRequest& logs() const { return m_logs; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -266,6 +269,7 @@ private:
     PtzControl m_ptz{*this};
     FirmwareUpgrade m_firmware{*this};
     SetupExchange m_setup{*this};
+    LogRequest m_logs{*this};
 };
 
 } // namespace kalder

@@ -18,6 +18,7 @@ enum : int {
     // Numbers shared by the whole client.
     Notification = 21030,           // lParam = category << 16 | detail
     ConfigArrived = 21031,          // the configuration record arrived whole, CRC checked
+    LogReplyComplete = 21050,       // the log reply ended; wParam: LogReplyResult
     RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
     ListenAccepted = 21053,         // A_LISTEN_ACK: create the talk sender

@@ -1,0 +1,156 @@
+#include "logs/log_browser.h"
+
+#include "logs/area_change_viewer.h"
+#include "logs/log_detail_window.h"
+#include "logs/log_list_window.h"
+#include "logs/log_menu_panel.h"
+#include "logs/schedule_change_viewer.h"
+#include "resources/resource_library.h"
+#include "session/recorder_session.h"
+#include "ui/theme.h"
+
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMetaMethod>
+
+namespace kalder {
+
+namespace {
+
+std::optional<QString> askPassword(QWidget* parent) {
+    bool ok = false;
+    const QString entry =
+        QInputDialog::getText(parent, QObject::tr("Archive"), QObject::tr("Password"),
+                              QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return entry;
+}
+
+} // namespace
+
+LogBrowser::LogBrowser(RecorderSession& session, int dateFormat, QWidget* parent)
+    : QWidget(parent), m_session(session), m_dateFormat(dateFormat) {
+    setObjectName(QStringLiteral("logBrowser"));
+    setWindowTitle(resourceText(5520).isEmpty() ? QStringLiteral("Remote Log")
+                                                : resourceText(5520));
+    setFixedSize(614, 514);
+    m_passwordPrompt = [this] { return askPassword(this); };
+    m_menu = new LogMenuPanel(this);
+    m_menu->move(14, 74);
+    connect(m_menu, &LogMenuPanel::listChosen, this, &LogBrowser::chooseList);
+    applyTheme(*this);
+}
+
+LogNaming LogBrowser::naming() const {
+    LogNaming n;
+    n.text = [](int id) { return resourceText(id).toStdString(); };
+    n.dateFormat = m_dateFormat;
+    const std::uint8_t sub = m_session.hello().sub_product_num_major;
+    n.subProduct34 = sub == 3 || sub == 4;
+    return n;
+}
+
+LogViewer LogBrowser::viewer() const {
+    return {m_session.featureBit0(), m_session.status().userIndex()};
+}
+
+void LogBrowser::chooseList(LogList list) {
+    if (list == LogList::Archive) {
+        // The archive is the first account's alone, behind the recorder's archive password.
+        if (m_session.status().userIndex() != 0)
+            return;
+        if (!m_session.status().maySearch() && !m_session.status().mayBackup()) {
+            close();
+            return;
+        }
+        const std::optional<QString> entry = m_passwordPrompt ? m_passwordPrompt() : std::nullopt;
+        const std::string expected = m_session.status().archivePassword().substr(0, 8);
+        if (!entry || entry->toStdString() != expected)
+            return;
+    }
+    if (!m_session.logs().fetched()) {
+        if (!m_pendingList && !m_session.logs().requestPending())
+            m_session.logs().request();
+        m_pendingList = list;
+        return;
+    }
+    showList(list);
+}
+
+void LogBrowser::logReplyComplete(int result) {
+    if (!m_pendingList)
+        return;
+    const LogList list = *m_pendingList;
+    m_pendingList.reset();
+    // A refused reply (too large, unknown record size) opens an empty list.
+    (void)result;
+    showList(list);
+}
+
+void LogBrowser::loadRecords() {
+    // The content may refer to the old copy: drop it first.
+    setContent(nullptr);
+    m_records = m_session.logs().records();
+}
+
+void LogBrowser::showList(LogList list) {
+    loadRecords();
+    auto* window = new LogListWindow(list, m_records, naming(), viewer(), m_localPlaybackRunning);
+    connect(window, &LogListWindow::detailsRequested, this,
+            [this, list](std::size_t i) { showDetails(i, list); });
+    connect(window, &LogListWindow::playRequested, this,
+            [this, list](std::size_t i) { play(i, list); });
+    setContent(window);
+}
+
+void LogBrowser::showDetails(std::size_t index, LogList from) {
+    if (index >= m_records.size())
+        return;
+    const LogRecord& record = m_records[index];
+    if (lowestBit(record.subKindBits) == LogOperation::ScheduleChange) {
+        auto* viewer = new ScheduleChangeViewer(record, naming().subProduct34);
+        connect(viewer, &ScheduleChangeViewer::backRequested, this,
+                [this, from] { showList(from); });
+        setContent(viewer);
+        return;
+    }
+    auto* details = new LogDetailWindow(record, naming());
+    connect(details, &LogDetailWindow::backRequested, this, [this, from] { showList(from); });
+    connect(details, &LogDetailWindow::areaRequested, this,
+            [this, index, from] { showArea(index, from); });
+    setContent(details);
+}
+
+void LogBrowser::showArea(std::size_t index, LogList from) {
+    auto* viewer = new AreaChangeViewer(m_records[index]);
+    connect(viewer, &AreaChangeViewer::backRequested, this,
+            [this, index, from] { showDetails(index, from); });
+    setContent(viewer);
+}
+
+void LogBrowser::play(std::size_t index, LogList from) {
+    if (index >= m_records.size())
+        return;
+    const std::optional<LogPlayRequest> request = logPlayRequest(m_records[index], from);
+    if (!request)
+        return;
+    emit playRequested(*request);
+    if (isSignalConnected(QMetaMethod::fromSignal(&LogBrowser::playRequested)))
+        close();
+}
+
+void LogBrowser::setContent(QWidget* widget) {
+    if (m_content) {
+        m_content->hide();
+        m_content->deleteLater();
+    }
+    m_content = widget;
+    if (widget) {
+        widget->setParent(this);
+        widget->setGeometry(kContentRect);
+        widget->show();
+    }
+}
+
+} // namespace kalder
