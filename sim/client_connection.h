@@ -3,6 +3,7 @@
 #include "wire/message_header.h"
 #include "net/transport.h"
 #include "sim/media_source.h"
+#include "sim/playback_stream.h"
 #include "sim/recorder_model.h"
 
 #include <array>
@@ -11,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -83,6 +85,8 @@ public:
     void post(const ConnectionAction& action);
     // Any thread: stop (or resume) sending anything without closing.
     void setStalled(bool stalled);
+    // Remote playback of this client (its knobs and credit report).
+    PlaybackStream& playback() { return *m_playback; }
 
 private:
     struct ChannelCursor {
@@ -145,6 +149,7 @@ private:
     bool m_armOversized = false;
 
     int m_listenerId = 0;
+    std::unique_ptr<PlaybackStream> m_playback;
     std::thread m_receiveThread;
     std::thread m_outputThread;
 };
