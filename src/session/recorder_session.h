@@ -3,6 +3,7 @@
 #include "net/message_dispatcher.h"
 #include "net/transport.h"
 #include "session/live_stream.h"
+#include "session/playback.h"
 #include "session/recorder_status.h"
 #include "session/session_slots.h"
 #include "session/window_message.h"
@@ -82,6 +83,8 @@ public:
     const LiveStream& live() const { return m_live; }
     RecorderStatus& status() { return m_status; }
     const RecorderStatus& status() const { return m_status; }
+    RemotePlayback& playback() { return m_playback; }
+    const RemotePlayback& playback() const { return m_playback; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -241,6 +244,7 @@ private:
     // The features: built last (their constructors register handlers with m_dispatcher).
     LiveStream m_live{*this};
     RecorderStatus m_status{*this};
+    RemotePlayback m_playback{*this};
 };
 
 } // namespace kalder

@@ -17,6 +17,8 @@ namespace WindowMessage {
 enum : int {
     // Numbers shared by the whole client.
     Notification = 21030,           // lParam = category << 16 | detail
+    PlaybackClock = 21074,          // remote playback started: playback mode, buttons and its
+                                    // clock; wParam = the recorder's channel count
     RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
 
@@ -50,6 +52,11 @@ enum : int {
     ChannelInfoFile = 21116,    // wParam = channel mask to record in the channel information file
                                 // when the local settings ask for it; 0 when live view stops
     ClearSearchContext = 21117, // the search right was withdrawn: clear the search resume context
+    // Remote playback (session/playback.h); the receiver reads the state from the session.
+    PlaybackEnded = 21120,    // back to live mode: clock gone, buttons reset, 16-picture layout
+    PlaybackButtons = 21121,  // the buttons' rules changed; wParam = button to highlight or 0
+    PlaybackRefused = 21122,  // PLAY_ON_NACK: the request ended; lParam = the reason
+    PlaybackPosition = 21123, // the shown frame's second or the speed mark changed
     // The facts the live overlays show changed; the receiver reads the new ones from the session
     // and pushes them to whoever draws (the decode threads never pull them per picture).
     ChannelTitlesChanged = 21140, // DB_CHANGE brought other channel titles
@@ -65,7 +72,7 @@ inline constexpr int kLatestMessages[] = {
     WindowMessage::AudioChannel,       WindowMessage::RightsChanged,
     WindowMessage::ClearSearchContext, WindowMessage::RecorderTimeToTimePage,
     WindowMessage::RecordButton,       WindowMessage::ChannelTitlesChanged,
-    WindowMessage::AudioFactsChanged,
+    WindowMessage::AudioFactsChanged,  WindowMessage::PlaybackPosition,
 };
 
 enum class ButtonLook : int { Released = 0, Pressed = 1, Usable = 2 };
