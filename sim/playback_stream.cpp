@@ -212,6 +212,10 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         m_starvedSince = {};
         m_starvedCounted = false;
         restartAt(request->start);
+        // The period begins with the key frames at or before its start: reverse play ends there.
+        for (unsigned c = 0; c < kMaxChannels; ++c)
+            if ((m_requestMask >> c) & 1)
+                m_startMs = std::min(m_startMs, frameMs(c, m_cursors[c].frame));
         ++m_report.runs;
         // Answered before the sender may start: PLAY_ON_ACK, then the channels.
         m_sendMessage(PLAY_ON_ACK, {});
@@ -238,6 +242,8 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         std::lock_guard lock(m_mutex);
         if (frames && m_playing)
             grant(*frames);
+        if (frames && *frames < kPlayCreditRenewal)
+            m_log("grant " + std::to_string(*frames) + " sent " + std::to_string(m_runSent));
         m_wake.notify_all();
         return true;
     }
@@ -291,6 +297,8 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
             m_done = false;
         m_movement = after;
         m_credit = 0;
+        m_log("movement " + std::to_string(id) +
+              (position ? " from " + std::to_string(position->position) : std::string()));
         m_firstRun = false;
         m_starvedSince = {};
         m_starvedCounted = false;
