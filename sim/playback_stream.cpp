@@ -200,6 +200,9 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
             return true;
         }
         m_requestMask = static_cast<std::uint16_t>(request->channelMask & present);
+        const SimConfig config = m_model.config();
+        for (unsigned c = 0; c < kMaxChannels; ++c)
+            m_titles[c] = config.channels[c].title;
         m_shownMask = 0xFFFF;
         m_startMs = static_cast<std::int64_t>(request->start) * 1000;
         const std::uint32_t end = request->end ? request->end : now;
@@ -312,6 +315,7 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
 
 std::vector<std::byte> PlaybackStream::buildItem(unsigned channel, std::int64_t frame,
                                                  unsigned speedCode, bool withHeader,
+                                                 const std::string& title,
                                                  std::uint16_t& fragmentFlags) const {
     const auto loop = m_media.loop(channel);
     const LoopParams& p = loop->params;
@@ -335,8 +339,8 @@ std::vector<std::byte> PlaybackStream::buildItem(unsigned channel, std::int64_t 
         return body;
     RecordingFrameHeader header;
     header.frameTime = parts.timeSeconds;
-    header.title = p.title;
-    header.titlePresent = p.title.empty() ? 0 : 1;
+    header.title = title;
+    header.titlePresent = title.empty() ? 0 : 1;
     header.segmentKey = 1;
     const auto head = encodeRecordingFrameHeader(header);
     std::vector<std::byte> item(head.size() + body.size());
@@ -351,6 +355,7 @@ void PlaybackStream::senderLoop() {
         std::int64_t frame = 0;
         unsigned speedCode = 0;
         bool withHeader = true;
+        std::string title;
         bool creditUsedUp = false;
         {
             std::unique_lock lock(m_mutex);
@@ -428,9 +433,11 @@ void PlaybackStream::senderLoop() {
                 break;
             }
             withHeader = m_withHeader;
+            title = m_titles[channel];
         }
         std::uint16_t flags = 0;
-        const std::vector<std::byte> item = buildItem(channel, frame, speedCode, withHeader, flags);
+        const std::vector<std::byte> item =
+            buildItem(channel, frame, speedCode, withHeader, title, flags);
         const std::uint32_t timeSeconds =
             static_cast<std::uint32_t>(frameMs(channel, frame) / 1000);
         // One frame, fragmented: the channel and speed in every fragment, bit 14 on the last.

@@ -102,7 +102,8 @@ private:
     std::uint64_t staggerOf(unsigned channel) const;
     bool isKey(unsigned channel, std::int64_t frame) const;
     std::vector<std::byte> buildItem(unsigned channel, std::int64_t frame, unsigned speedCode,
-                                     bool withHeader, std::uint16_t& fragmentFlags) const;
+                                     bool withHeader, const std::string& title,
+                                     std::uint16_t& fragmentFlags) const;
 
     RecorderModel& m_model;
     const MediaSource& m_media;
@@ -122,8 +123,9 @@ private:
     std::int64_t m_startMs = 0;
     std::int64_t m_endMs = 0;
     std::array<Cursor, kMaxChannels> m_cursors{};
-    std::int64_t m_credit = 0; // frames granted and not yet sent
-    bool m_firstRun = false;   // no movement since PLAY_ON_ACK: the client's count starts at 0
+    std::array<std::string, kMaxChannels> m_titles; // the channels' titles when asked
+    std::int64_t m_credit = 0;                      // frames granted and not yet sent
+    bool m_firstRun = false; // no movement since PLAY_ON_ACK: the client's count starts at 0
     std::uint64_t m_runSent = 0;
     std::uint64_t m_runRenewals = 0;
     std::chrono::steady_clock::time_point m_starvedSince{};

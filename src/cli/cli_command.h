@@ -22,5 +22,6 @@ const CliCommand* findCliCommand(std::string_view name);
 
 int runProbe(const CliOptions& options, CliOutput& output);
 int runLive(const CliOptions& options, CliOutput& output);
+int runPlay(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

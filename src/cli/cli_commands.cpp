@@ -9,6 +9,9 @@ const CliCommand kCommands[] = {
      "connect, log in, print the recorder's description, disconnect in the normal order"},
     {"live", &runLive,
      "[--seconds S] [--channels LIST] [--snapshot-dir DIR]: decode live video, report per channel"},
+    {"play", &runPlay,
+     "--from T [--to T] [--channels LIST] [--kind N] [--seconds S] [--snapshot-dir DIR]: "
+     "play back the recorder's disk"},
 };
 
 } // namespace
