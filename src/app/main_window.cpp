@@ -71,6 +71,11 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     connect(&m_live, &LiveViewController::layoutShown, this, &MainWindow::showLayoutPressed);
     loadSkin();
     applyWindowShape();
+    m_playback = new PlaybackController(m_decoder, this);
+    connect(m_playback, &PlaybackController::buttonsUpdated, this,
+            [this](int highlight) { updatePlaybackButtons(highlight); });
+    connect(m_playback, &PlaybackController::layoutShown, this,
+            [this](int cells) { showLayoutPressed(cells); });
     createButtons();
     createSliders();
     createVideoWindow();
@@ -230,6 +235,7 @@ void MainWindow::createVideoWindow() {
         activateWindow();
     });
     m_live.setVideoWindow(m_videoWindow);
+    m_playback->setVideoWindow(m_videoWindow);
     m_videoWindow->show();
 }
 
@@ -238,6 +244,7 @@ void MainWindow::destroyVideoWindow() {
     if (m_videoWindow == nullptr)
         return;
     m_live.setVideoWindow(nullptr);
+    m_playback->setVideoWindow(nullptr);
     if (m_videoWindow->fullScreen())
         m_videoWindow->leaveFullScreen();
     delete m_videoWindow;
@@ -326,6 +333,18 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::LiveChannels:
         m_live.liveChannels(static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam));
         return;
+    case WindowMessage::PlaybackClock:
+        m_playback->started(static_cast<int>(wParam));
+        break;
+    case WindowMessage::PlaybackButtons:
+        m_playback->buttonsChanged(static_cast<int>(wParam));
+        break;
+    case WindowMessage::PlaybackPosition:
+        m_playback->positionChanged();
+        break;
+    case WindowMessage::PlaybackEnded:
+        m_playback->ended();
+        break;
     case WindowMessage::VideoWindowReset:
         m_live.videoWindowReset(static_cast<int>(wParam));
         return;
@@ -435,6 +454,7 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     // No sound output exists in this client yet: no audio is asked for.
     m_session->live().setSoundDeviceAvailable(false);
     m_live.setSession(m_session.get());
+    m_playback->setSession(m_session.get());
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
 }
@@ -446,6 +466,7 @@ void MainWindow::dropSession() {
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns
     m_live.setSession(nullptr);
+    m_playback->setSession(nullptr);
     session.reset();
     resetConnectControls();
     // What the ended session posted (its disconnect order's released buttons and windows to

@@ -4,6 +4,7 @@
 #include "files/channel_info_file.h"
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
+#include "playback/playback_controller.h"
 #include "setup/local/local_settings.h"
 #include "ui/notification_box.h"
 #include "connect/connect_dialog.h"
@@ -69,6 +70,8 @@ public:
     ClockDisplay* clock() const { return m_clock; }
     NotificationBox* notificationBox() const { return m_notificationBox; }
     ConnectDialog* connectDialog() const { return m_connectDialog; }
+    // Remote playback: its entry point (play) for the windows that start it, and its buttons.
+    PlaybackController* playback() const { return m_playback; }
     SkinButton* button(int controlId) const;
     const LocalSettings& settings() const { return m_settings; }
     bool removableMode() const { return m_removableMode; }
@@ -113,6 +116,7 @@ private:
     void applyLocalSetup(const LocalSettings& settings, bool drawModeChanged);
     void setButtonLook(int controlId, int look);
     void showLayoutPressed(int layoutCells);
+    void updatePlaybackButtons(int highlight);
 
     QSettings& m_store;
     const ClientCustomisation m_custom;
@@ -131,6 +135,7 @@ private:
     // Writes "chinfo.bin" of the web export off the GUI thread, only when it changes.
     ChannelInfoFileWriter m_channelInfoWriter;
     LiveViewController m_live;
+    PlaybackController* m_playback = nullptr; // child object
     // Released by its destructor at exit.
     ScreenSaverInhibitor m_screenSaver;
     std::unique_ptr<RecorderSession> m_session;

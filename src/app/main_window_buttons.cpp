@@ -193,6 +193,16 @@ void MainWindow::onButton(int controlId) {
         return;
     }
     switch (controlId) {
+    case Control::PlayFirst:
+    case Control::PlayBack:
+    case Control::PlayForward:
+    case Control::PlayPause:
+    case Control::PlayStop:
+    case Control::PlayLast:
+        // The playback buttons call their control by their place: 1-4, 6 and 7.
+        if (m_playback->active())
+            m_playback->press(static_cast<PlayControl>(controlId - Control::PlayFirst + 1));
+        return;
     case Control::Full:
         onFullButton();
         return;
@@ -232,6 +242,26 @@ void MainWindow::onButton(int controlId) {
     default:
         // Buttons of features this client does not have yet do nothing.
         return;
+    }
+}
+
+// The playback buttons follow the rules of remote playback while it runs; `highlight` (2 reverse,
+// 3 forward, 4 pause) is shown pressed.
+void MainWindow::updatePlaybackButtons(int highlight) {
+    const bool active = m_playback->active();
+    for (int id = Control::PlayFirst; id <= Control::PlayLast; ++id) {
+        if (id == Control::Record)
+            continue;
+        SkinButton* b = button(id);
+        if (b == nullptr)
+            continue;
+        const auto control = static_cast<PlayControl>(id - Control::PlayFirst + 1);
+        if (active)
+            b->setEnabled(m_playback->buttonEnabled(control));
+        else if (id != Control::PlayStop)
+            b->setEnabled(false);
+        if (!active || highlight != 0)
+            b->setPressedLook(active && static_cast<int>(control) == highlight);
     }
 }
 
