@@ -10,6 +10,7 @@
 #include "wire/playback_records.h"
 #include "session/window_message.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -27,6 +28,8 @@ constexpr std::int64_t kReanchorMs = 3000;
 // The pacing clock starts this much before the first frame, so that the first frames show at
 // once.
 constexpr std::int64_t kPacingLeadMs = 100;
+// The longest sleep of one pacing step.
+constexpr std::int64_t kPacingStepMs = 5;
 
 std::int64_t tickMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -486,7 +489,11 @@ void RemotePlayback::pace(std::int64_t frameMs) {
         const std::int64_t now = tickMs();
         if (now - wallBase >= target)
             return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Sleeps to the frame's time in short steps, so that a pause, a new speed or the
+        // session's end is seen within a few milliseconds.
+        const std::int64_t step = std::clamp<std::int64_t>(target - (now - wallBase), 1,
+                                                           kPacingStepMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(step));
         if (tickMs() - began > kReanchorMs) {
             std::lock_guard lock(m_stateMutex);
             m_state.pacingBaseMs = frameMs;
