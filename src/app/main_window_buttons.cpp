@@ -274,7 +274,8 @@ void MainWindow::onLayoutButton(int index) {
 }
 
 void MainWindow::onLiveButton() {
-    if (!m_session || !m_session->loggedIn())
+    // Live view and remote playback share the channel decoders: not while playback runs.
+    if (!m_session || !m_session->loggedIn() || m_playback->active())
         return;
     if (m_session->live().liveOn())
         m_session->live().stopLive();

@@ -64,6 +64,12 @@ TEST_F(MainWindowPlayback, PlaysBackWithTheButtonsAndReturnsToLiveMode) {
     EXPECT_FALSE(window.button(340)->isEnabled());
     EXPECT_FALSE(window.button(346)->isEnabled());
 
+    // Live view does not start over playback.
+    window.button(369)->click();
+    QTest::qWait(200);
+    EXPECT_FALSE(window.session()->live().liveOn() ||
+                 window.session()->live().liveRequestPending());
+
     window.button(343)->click();
     WAIT_UNTIL(window.session()->playback().state().paused, kTimeoutMs);
     WAIT_UNTIL(window.button(340)->isEnabled() && window.button(346)->isEnabled(), kTimeoutMs);
