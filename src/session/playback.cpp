@@ -11,6 +11,7 @@
 #include "session/window_message.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -392,9 +393,9 @@ void RemotePlayback::completeFrame(const MessageHeader& lastFragment) {
     const bool version12 = m_session.atLeastVersion12();
 
     PlayEffects effects;
-    std::optional<bool> audioAccepted;
     bool show = false;
     bool paceIt = false;
+    bool audible = false;
     {
         std::lock_guard lock(m_stateMutex);
         ++m_counters.frames;
@@ -405,7 +406,8 @@ void RemotePlayback::completeFrame(const MessageHeader& lastFragment) {
             effects.messages.push_back({MessageId::PLAY_STEP_DATA, {w.begin(), w.end()}});
         }
         if (descriptor.videoLength > 0) {
-            audioAccepted = applySpeedCode(m_state, speedCode, version12);
+            // Whether the player may take sound follows from the speed: see `audible`.
+            applySpeedCode(m_state, speedCode, version12);
             switch (m_state.seekState) {
             case SeekState::Streaming:
                 show = true;
@@ -440,13 +442,16 @@ void RemotePlayback::completeFrame(const MessageHeader& lastFragment) {
                 m_counters.lastTime = descriptor.infoWord;
                 ++m_counters.shownFrames;
                 paceIt = m_state.speed == 1 && !m_state.paused;
+                // Sound only in forward play at normal speed.
+                audible = paceIt && m_state.mode == PlayMode::Forward;
             }
         }
     }
     sendAll(effects, false);
-    (void)audioAccepted; // the sound of playback is not handed on yet
     if (!show)
         return;
+    if (audible && descriptor.audioLength > 0 && m_session.audioOn())
+        playAudio(descriptor, frame);
     if (m_position.exchange(descriptor.infoWord) != descriptor.infoWord)
         m_session.postLatest(WindowMessage::PlaybackPosition);
     {
@@ -465,6 +470,29 @@ void RemotePlayback::completeFrame(const MessageHeader& lastFragment) {
         pace(timeMs);
     else
         std::this_thread::yield();
+}
+
+// Receive thread: the frame's sound element goes to the player while the video window shows
+// the channel that carries it alone, as in live view.
+void RemotePlayback::playAudio(const FrameDescriptor& descriptor,
+                               std::span<const std::byte> frame) {
+    if (descriptor.audioChannel == 255 ||
+        descriptor.audioChannel != m_session.live().singleViewChannel())
+        return;
+    // audioLength / 4 bytes, 1,536 bytes after the end of the video; cut or padded with
+    // silence to the player's 512 bytes, and only from bytes that arrived.
+    const std::size_t start = kFrameInfoBlockSize + descriptor.videoLength + kLiveAudioOffset;
+    if (start >= frame.size())
+        return;
+    const std::size_t available = std::min(
+        {std::size_t(descriptor.audioLength / 4), frame.size() - start, kAudioElementSize});
+    std::array<std::byte, kAudioElementSize> element;
+    element.fill(std::byte{0xFF});
+    std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(start), available, element.begin());
+    SessionSlots& registry = m_session.slotRegistry();
+    std::lock_guard lock(registry.mutex());
+    if (registry.audio())
+        registry.audio()->enqueueAudio(element);
 }
 
 // Receive thread: holds the frame until its time has come on the wall clock, measured from the
@@ -491,8 +519,8 @@ void RemotePlayback::pace(std::int64_t frameMs) {
             return;
         // Sleeps to the frame's time in short steps, so that a pause, a new speed or the
         // session's end is seen within a few milliseconds.
-        const std::int64_t step = std::clamp<std::int64_t>(target - (now - wallBase), 1,
-                                                           kPacingStepMs);
+        const std::int64_t step =
+            std::clamp<std::int64_t>(target - (now - wallBase), 1, kPacingStepMs);
         std::this_thread::sleep_for(std::chrono::milliseconds(step));
         if (tickMs() - began > kReanchorMs) {
             std::lock_guard lock(m_stateMutex);

@@ -89,6 +89,7 @@ private:
     bool RecvFn_PlayOffNack(const MessageHeader& header);
     void completeFrame(const MessageHeader& lastFragment);
     void pace(std::int64_t frameMs);
+    void playAudio(const FrameDescriptor& descriptor, std::span<const std::byte> frame);
     PlayContext context() const;
     // Sends the messages of a rule; `controlPace` sleeps 50 ms after each (the GUI's controls).
     void sendAll(const PlayEffects& effects, bool controlPace);

@@ -14,10 +14,15 @@ using Playback = SessionFixture;
 // A frame of `channel` behind a recording header with `tag` and `title` (none: no header).
 std::vector<std::byte> playItem(unsigned channel, std::optional<std::string> title,
                                 const std::string& tag = kRecordingTag,
-                                std::uint32_t titlePresent = 1) {
+                                std::uint32_t titlePresent = 1, bool audio = false) {
     TestFrame f;
     f.channel = channel;
     f.videoLength = 500;
+    if (audio) {
+        f.audioLength = 2048;
+        f.audioMarker = 1;
+        f.audioChannel = channel;
+    }
     std::vector<std::byte> frame = buildFrame(f);
     if (!title)
         return frame;
@@ -50,9 +55,10 @@ protected:
         EXPECT_EQ(decodePlayWord(grant->payload), 93u);
         ASSERT_TRUE(waitUntil([&] { return m_session->playback().playing(); }));
     }
-    void sendItem(const std::vector<std::byte>& item) {
+    void sendItem(const std::vector<std::byte>& item, std::uint16_t speedCode = kNormalSpeed,
+                  std::uint16_t codeExtra = 0) {
         m_recorder.send(MessageId::PLAY_DATA, item,
-                        static_cast<std::uint16_t>(kFragmentLast | kNormalSpeed));
+                        static_cast<std::uint16_t>(kFragmentLast | speedCode), codeExtra);
     }
     std::string lastTitle(unsigned channel) const {
         const auto frames = m_frames.frames(channel);
@@ -113,6 +119,22 @@ TEST_F(PlaybackStarted, EndOfPeriodPausesAndStillShowsFramesInFlight) {
     EXPECT_EQ(state.creditCount, 1);
     EXPECT_TRUE(m_session->playback().buttonAllowed(PlayControl::StepForward));
     EXPECT_FALSE(m_session->playback().buttonAllowed(PlayControl::Pause));
+}
+
+TEST_F(PlaybackStarted, SoundOnlyAtNormalSpeedForTheChannelViewedAlone) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    m_session->live().setSingleViewChannel(2);
+    // The recorder's audio flag starts the player.
+    sendItem(playItem(2, "Gate", kRecordingTag, 1, true), kNormalSpeed, kCodeAudioFlag);
+    sync(kCodeAudioFlag);
+    EXPECT_EQ(m_audio.started(), 1u);
+    EXPECT_EQ(m_audio.elements().size(), 1u);
+    // Another channel's sound, or sound at twice the speed, is not heard.
+    sendItem(playItem(1, "Yard", kRecordingTag, 1, true), kNormalSpeed, kCodeAudioFlag);
+    sendItem(playItem(2, "Gate", kRecordingTag, 1, true), 12, kCodeAudioFlag);
+    sync(kCodeAudioFlag);
+    EXPECT_EQ(m_audio.elements().size(), 1u);
+    EXPECT_EQ(m_frames.frames(2).size(), 2u);
 }
 
 TEST_F(PlaybackStarted, StopSendsRplayStopAndFreesEveryDecoder) {
