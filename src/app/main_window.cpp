@@ -335,6 +335,8 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         return;
     case WindowMessage::PlaybackClock:
         m_playback->started(static_cast<int>(wParam));
+        if (ClockDisplay* clock = m_playback->clock())
+            clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
         break;
     case WindowMessage::PlaybackButtons:
         m_playback->buttonsChanged(static_cast<int>(wParam));
