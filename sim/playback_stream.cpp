@@ -25,6 +25,13 @@ constexpr std::int32_t kNoDataCode = 83;
 constexpr unsigned kReverseCode = 9;
 constexpr unsigned kStepCode = 0;
 
+// Frames a client following the credit scheme has granted once it has received `received`
+// frames of a run, all counted: 93, and 48 at the 49th frame and every 48th after it.
+std::uint64_t allowedFor(std::uint64_t received) {
+    return kPlayInitialCredit +
+           (received == 0 ? 0 : kPlayCreditRenewal * ((received - 1) / kPlayCreditRenewal));
+}
+
 } // namespace
 
 bool channelRecordedAt(unsigned /*channel*/, std::uint32_t /*time*/) {
@@ -159,22 +166,36 @@ std::optional<unsigned> PlaybackStream::nextChannel() const {
 void PlaybackStream::grant(std::uint32_t frames) {
     m_credit += frames;
     m_report.granted += frames;
+    m_runGranted += frames;
     m_starvedSince = {};
     m_starvedCounted = false;
-    if (m_firstRun && frames == kPlayCreditRenewal) {
-        // The k-th renewal is earned by the client's receipt of frame 49 + 48 (k - 1).
-        ++m_runRenewals;
-        const std::uint64_t earnedAt = 1 + kPlayCreditRenewal * m_runRenewals;
-        if (m_runSent < earnedAt) {
-            ++m_report.overGrants;
-            m_log("over-grant: renewal " + std::to_string(m_runRenewals) + " after " +
-                  std::to_string(m_runSent) + " frames");
-        }
+    // In the first run the client cannot have earned more than the renewals of the frames sent
+    // so far (it has received at most those).
+    if (m_firstRun && m_runGranted > allowedFor(m_runSent)) {
+        ++m_report.overGrants;
+        m_log("over-grant: " + std::to_string(m_runGranted) + " frames granted after " +
+              std::to_string(m_runSent) + " sent");
     }
     if (m_credit > kMostOutstanding) {
         ++m_report.overGrants;
         m_log("over-grant: " + std::to_string(m_credit) + " frames outstanding");
     }
+}
+
+// With m_mutex held: the client's first message after PLAY_ON_DONE of the first run. It has
+// received every frame, all counted, and granted exactly 93 and 48 for every 48 frames from
+// the 49th on; anything else is an over- or under-grant. Ends the first run.
+void PlaybackStream::settleFirstRun() {
+    if (m_firstRun && m_done) {
+        const std::uint64_t expected = allowedFor(m_runSent);
+        if (m_runGranted != expected) {
+            ++(m_runGranted > expected ? m_report.overGrants : m_report.underGrants);
+            m_log("credits at the end of the period: " + std::to_string(m_runGranted) +
+                  " granted for " + std::to_string(m_runSent) + " frames, " +
+                  std::to_string(expected) + " expected");
+        }
+    }
+    m_firstRun = false;
 }
 
 bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::byte> payload) {
@@ -211,7 +232,7 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         m_credit = 0;
         m_firstRun = true;
         m_runSent = 0;
-        m_runRenewals = 0;
+        m_runGranted = 0;
         m_starvedSince = {};
         m_starvedCounted = false;
         restartAt(request->start);
@@ -234,6 +255,7 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
     case RPLAY_STOP: {
         {
             std::lock_guard lock(m_mutex);
+            settleFirstRun();
             m_playing = false;
             m_credit = 0;
         }
@@ -265,6 +287,7 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         std::lock_guard lock(m_mutex);
         if (!m_playing)
             return true;
+        settleFirstRun();
         const bool wasBackward =
             m_movement == Movement::Backward || m_movement == Movement::StepBackward;
         Movement after = Movement::Paused;
@@ -302,7 +325,6 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         m_credit = 0;
         m_log("movement " + std::to_string(id) +
               (position ? " from " + std::to_string(position->position) : std::string()));
-        m_firstRun = false;
         m_starvedSince = {};
         m_starvedCounted = false;
         m_wake.notify_all();

@@ -44,11 +44,14 @@ struct PlaybackCreditReport {
 //
 // Credits. The client grants 93 frames when playback starts and after each forward or reverse
 // play command, then 48 more whenever it has received 48 frames, except while paused, and one
-// per step. This stream never sends more frames than granted, and counts a grant that the
-// scheme does not allow as an over-grant: one that arrives before the frames that earn it in
-// the first run (whose count the client starts at zero), or that leaves more than 93 + 48 frames
-// outstanding later. A stream that has sent everything it was granted in forward or reverse
-// play, with frames left to send, and hears no grant for three seconds counts an under-grant.
+// per step. This stream never sends more frames than granted and counts grants the scheme does
+// not allow. In the first run (from PLAY_ON_ACK to the first movement, where the client's count
+// starts at zero) a grant beyond what the frames sent so far can have earned is an over-grant,
+// and the client's first message after PLAY_ON_DONE settles the run exactly: it must have
+// granted 93 + 48 x floor((frames - 1) / 48), more is an over-grant, fewer an under-grant. In
+// any run, a grant that leaves more than 93 + 48 frames outstanding is an over-grant, and
+// forward or reverse play left without credit, with frames to send, for five seconds is an
+// under-grant.
 //
 // Threads: handle() runs on the connection's receive thread; the frames go out from this
 // class's own sender thread; the knobs come from the admin thread. All state below is guarded
@@ -96,6 +99,7 @@ private:
     std::optional<unsigned> nextChannel() const;
     void restartAt(std::uint32_t second);
     void grant(std::uint32_t frames);
+    void settleFirstRun();
     std::int64_t frameMs(unsigned channel, std::int64_t frame) const;
     unsigned fpsOf(unsigned channel) const;
     unsigned keyIntervalOf(unsigned channel) const;
@@ -127,7 +131,7 @@ private:
     std::int64_t m_credit = 0;                      // frames granted and not yet sent
     bool m_firstRun = false; // no movement since PLAY_ON_ACK: the client's count starts at 0
     std::uint64_t m_runSent = 0;
-    std::uint64_t m_runRenewals = 0;
+    std::uint64_t m_runGranted = 0;
     std::chrono::steady_clock::time_point m_starvedSince{};
     bool m_starvedCounted = false;
     std::optional<std::int32_t> m_refusal;

@@ -4,6 +4,7 @@
 
 #include "files/local_log.h"
 #include "wire/message_catalogue.h"
+#include "wire/playback_records.h"
 #include "wire/recorder_time.h"
 #include "session/recorder_session.h"
 #include "tests/sim/sim_process.h"
@@ -220,6 +221,31 @@ TEST_F(PlaybackE2e, EveryControlKeepsTheCreditsAndMovesThePicture) {
     EXPECT_EQ(after["over"], before["over"]);
     EXPECT_EQ(after["under"], before["under"]);
     EXPECT_EQ(m_frames.alive(), 0u);
+}
+
+// The check the credit tests rely on: the simulator counts a grant the scheme does not allow,
+// and a stream left without credit.
+TEST_F(PlaybackE2e, TheSimulatorCountsOverAndUnderGrants) {
+    auto before = creditReport(*s_sim);
+    play(2);
+    ASSERT_TRUE(shownGrowBy(5));
+    // 48 frames more than the scheme grants: the end of the period settles the run.
+    const auto extra = encodePlayWord(48);
+    m_session->send(makeHeader(MessageId::PLAY_STEP_DATA, 4), extra);
+    ASSERT_TRUE(
+        waitUntil([&] { return m_session->playback().state().paused; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(waitUntil([&] { return creditReport(*s_sim)["over"] > before["over"]; }));
+    EXPECT_EQ(creditReport(*s_sim)["under"], before["under"]);
+    // A paused client, and a forward command behind its back: the recorder waits for a grant
+    // of 93 that never comes.
+    stopAndWait();
+    play(60);
+    ASSERT_TRUE(shownGrowBy(5));
+    ASSERT_TRUE(m_session->playback().control(PlayControl::Pause));
+    m_session->send(makeHeader(MessageId::PLAY_FORWARD));
+    ASSERT_TRUE(waitUntil([&] { return creditReport(*s_sim)["under"] > before["under"]; },
+                          std::chrono::seconds(20)));
+    stopAndWait();
 }
 
 TEST_F(PlaybackE2e, RefusalAndFailureMapToTheirNotifications) {
