@@ -48,6 +48,16 @@ ClientConnection::ClientConnection(int fd, int id, std::string peer, RecorderMod
     : m_id(id), m_peer(std::move(peer)), m_model(model), m_media(media),
       m_settings(std::move(settings)), m_socket(fd), m_device(model.device(), model) {
     m_socket.setStopFlag(&m_stop);
+    m_playback = std::make_unique<PlaybackStream>(
+        m_model, m_media,
+        [this](std::uint16_t id, std::span<const std::byte> payload) { send(id, payload); },
+        [this](std::span<const std::byte> wire) {
+            if (m_stalled)
+                return true;
+            std::lock_guard lock(m_socket.sendMutex());
+            return sendAll(m_socket, wire);
+        },
+        m_settings.maxFragmentBytes, [this](const std::string& text) { log("%s", text.c_str()); });
 }
 
 ClientConnection::~ClientConnection() {
@@ -80,6 +90,7 @@ void ClientConnection::start() {
     });
     m_receiveThread = std::thread([this] { receiveLoop(); });
     m_outputThread = std::thread([this] { outputLoop(); });
+    m_playback->start();
 }
 
 void ClientConnection::stop() {
@@ -93,6 +104,7 @@ void ClientConnection::stop() {
         m_wake.notify_all();
     }
     m_socket.shutdownBoth();
+    m_playback->stop();
     if (m_receiveThread.joinable())
         m_receiveThread.join();
     if (m_outputThread.joinable())
@@ -218,6 +230,8 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
             return handleHello(payload);
         return true; // nothing but HELLO counts before login
     }
+    if (m_playback->handle(header, payload))
+        return true;
     switch (id) {
     case MessageId::BYE48:
         log("farewell");

@@ -4,6 +4,7 @@
 #include "net/transport.h"
 #include "sim/device_commands.h"
 #include "sim/media_source.h"
+#include "sim/playback_stream.h"
 #include "sim/recorder_model.h"
 
 #include <array>
@@ -12,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -88,6 +90,8 @@ public:
     void post(const ConnectionAction& action);
     // Any thread: stop (or resume) sending anything without closing.
     void setStalled(bool stalled);
+    // Remote playback of this client (its knobs and credit report).
+    PlaybackStream& playback() { return *m_playback; }
 
 private:
     struct ChannelCursor {
@@ -158,6 +162,7 @@ private:
     DeviceRequests m_device; // receive thread only
 
     int m_listenerId = 0;
+    std::unique_ptr<PlaybackStream> m_playback;
     std::thread m_receiveThread;
     std::thread m_outputThread;
 };

@@ -66,5 +66,8 @@ private:
 
 // Carries out one admin command line and returns the one-line reply ("ok ..." or "error ...").
 std::string runAdminCommand(SimServer& server, const std::string& line);
+// The "play-..." commands: `words` is the command and its arguments.
+std::string runPlaybackAdminCommand(SimServer& server, const std::vector<std::string>& words,
+                                    std::optional<int> only);
 
 } // namespace kalder::sim

@@ -76,6 +76,11 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     m_audio->setBufferMultiples(m_settings.audioBuf);
     loadSkin();
     applyWindowShape();
+    m_playback = new PlaybackController(m_decoder, this);
+    connect(m_playback, &PlaybackController::buttonsUpdated, this,
+            [this](int highlight) { updatePlaybackButtons(highlight); });
+    connect(m_playback, &PlaybackController::layoutShown, this,
+            [this](int cells) { showLayoutPressed(cells); });
     createButtons();
     createSliders();
     createVideoWindow();
@@ -236,6 +241,7 @@ void MainWindow::createVideoWindow() {
         activateWindow();
     });
     m_live.setVideoWindow(m_videoWindow);
+    m_playback->setVideoWindow(m_videoWindow);
     m_videoWindow->show();
 }
 
@@ -244,6 +250,7 @@ void MainWindow::destroyVideoWindow() {
     if (m_videoWindow == nullptr)
         return;
     m_live.setVideoWindow(nullptr);
+    m_playback->setVideoWindow(nullptr);
     if (m_videoWindow->fullScreen())
         m_videoWindow->leaveFullScreen();
     delete m_videoWindow;
@@ -355,6 +362,20 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::LiveChannels:
         m_live.liveChannels(static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam));
         return;
+    case WindowMessage::PlaybackClock:
+        m_playback->started(static_cast<int>(wParam));
+        if (ClockDisplay* clock = m_playback->clock())
+            clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
+        break;
+    case WindowMessage::PlaybackButtons:
+        m_playback->buttonsChanged(static_cast<int>(wParam));
+        break;
+    case WindowMessage::PlaybackPosition:
+        m_playback->positionChanged();
+        break;
+    case WindowMessage::PlaybackEnded:
+        m_playback->ended();
+        break;
     case WindowMessage::VideoWindowReset:
         m_live.videoWindowReset(static_cast<int>(wParam));
         return;
@@ -488,6 +509,7 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     // Without a sound output device no audio and no talk is asked for.
     m_audio->attach(m_session.get());
     m_live.setSession(m_session.get());
+    m_playback->setSession(m_session.get());
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
 }
@@ -504,6 +526,7 @@ void MainWindow::dropSession() {
     closeRemoteLog();      // it reads the session's log
     m_live.setSession(nullptr);
     m_audio->attach(nullptr);
+    m_playback->setSession(nullptr);
     session.reset();
     resetConnectControls();
     // What the ended session posted (its disconnect order's released buttons and windows to

@@ -5,6 +5,7 @@
 #include "app/main_window_audio.h"
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
+#include "playback/playback_controller.h"
 #include "setup/local/local_settings.h"
 #include "ui/notification_box.h"
 #include "connect/connect_dialog.h"
@@ -81,6 +82,8 @@ public:
     ConnectDialog* connectDialog() const { return m_connectDialog; }
     SearchWindow* searchWindow() const;
     SetupWindow* setupWindow() const { return m_setupWindow; }
+    // Remote playback: its entry point (play) for the windows that start it, and its buttons.
+    PlaybackController* playback() const { return m_playback; }
     SkinButton* button(int controlId) const;
     PtzController* ptzController() const { return m_ptz; }
     FirmwareUpgradeWindow* firmwareWindow() const;
@@ -150,6 +153,7 @@ private:
     void openLocalLog();
     bool forwardLogMessage(const WindowMessageEvent& message);
     void closeRemoteLog();
+    void updatePlaybackButtons(int highlight);
 
     QSettings& m_store;
     const ClientCustomisation m_custom;
@@ -168,6 +172,7 @@ private:
     // Writes "chinfo.bin" of the web export off the GUI thread, only when it changes.
     ChannelInfoFileWriter m_channelInfoWriter;
     LiveViewController m_live;
+    PlaybackController* m_playback = nullptr; // child object
     // Released by its destructor at exit.
     ScreenSaverInhibitor m_screenSaver;
     // Volume, mute, the audio players and talking; restores the PC's volume when destroyed.

@@ -208,6 +208,16 @@ void MainWindow::onButton(int controlId) {
         return;
     }
     switch (controlId) {
+    case Control::PlayFirst:
+    case Control::PlayBack:
+    case Control::PlayForward:
+    case Control::PlayPause:
+    case Control::PlayStop:
+    case Control::PlayLast:
+        // The playback buttons call their control by their place: 1-4, 6 and 7.
+        if (m_playback->active())
+            m_playback->press(static_cast<PlayControl>(controlId - Control::PlayFirst + 1));
+        return;
     case Control::Full:
         onFullButton();
         return;
@@ -279,6 +289,26 @@ void MainWindow::onButton(int controlId) {
     }
 }
 
+// The playback buttons follow the rules of remote playback while it runs; `highlight` (2 reverse,
+// 3 forward, 4 pause) is shown pressed.
+void MainWindow::updatePlaybackButtons(int highlight) {
+    const bool active = m_playback->active();
+    for (int id = Control::PlayFirst; id <= Control::PlayLast; ++id) {
+        if (id == Control::Record)
+            continue;
+        SkinButton* b = button(id);
+        if (b == nullptr)
+            continue;
+        const auto control = static_cast<PlayControl>(id - Control::PlayFirst + 1);
+        if (active)
+            b->setEnabled(m_playback->buttonEnabled(control));
+        else if (id != Control::PlayStop)
+            b->setEnabled(false);
+        if (!active || highlight != 0)
+            b->setPressedLook(active && static_cast<int>(control) == highlight);
+    }
+}
+
 // Pressing the layout shown again turns to its next page.
 void MainWindow::onLayoutButton(int index) {
     if (m_videoWindow == nullptr || ptzDomeMenuActive())
@@ -289,7 +319,8 @@ void MainWindow::onLayoutButton(int index) {
 }
 
 void MainWindow::onLiveButton() {
-    if (!m_session || !m_session->loggedIn())
+    // Live view and remote playback share the channel decoders: not while playback runs.
+    if (!m_session || !m_session->loggedIn() || m_playback->active())
         return;
     if (m_session->live().liveOn())
         m_session->live().stopLive();
@@ -412,10 +443,11 @@ void MainWindow::openSearchWindow() {
     auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_searchWindow = window;
-    // Remote playback joins here: SearchWindow::playRequested carries the period to play. The
-    // playback time bar is drawn again for the new period.
-    connect(window, &SearchWindow::playRequested, this,
-            [this] { update(QRect(QPoint(250, 630), QPoint(677, 644))); });
+    // The period the operator chose is played back; the playback time bar is drawn again for it.
+    connect(window, &SearchWindow::playRequested, this, [this](const SearchPlayRequest& r) {
+        update(QRect(QPoint(250, 630), QPoint(677, 644)));
+        m_playback->play(r.start, r.end, r.channelMask, r.kindSelector);
+    });
     // The recorder's log is shown by a window of its own until it moves into the search window:
     // choosing the Log mode closes the search window and opens it.
     connect(window, &SearchWindow::modeChosen, this, [this, window](SearchWindow::Tab tab) {

@@ -23,6 +23,18 @@ void MainWindow::openRemoteLog() {
     browser->setWindowFlag(Qt::Window);
     browser->setAttribute(Qt::WA_DeleteOnClose);
     m_logBrowser = browser;
+    // Play from a log entry: the search window reopens on the Log mode after playback.
+    connect(browser, &LogBrowser::playRequested, this, [this](const LogPlayRequest& r) {
+        if (!m_session)
+            return;
+        SearchResumeContext context;
+        context.active = true;
+        context.fromLogList = true;
+        context.start = r.start;
+        m_session->search().setResumeContext(std::move(context));
+        update(QRect(QPoint(250, 630), QPoint(677, 644)));
+        m_playback->play(r.start, r.end, r.channelMask, static_cast<std::uint8_t>(r.kindSelector));
+    });
     browser->show();
 }
 

@@ -32,5 +32,6 @@ int runPtz(const CliOptions& options, CliOutput& output);
 int runFirmware(const CliOptions& options, CliOutput& output);
 int runConfig(const CliOptions& options, CliOutput& output);
 int runLogs(const CliOptions& options, CliOutput& output);
+int runPlay(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

@@ -25,6 +25,9 @@ const CliCommand kCommands[] = {
      "get --out FILE | put FILE | show FILE|--recorder: the recorder's configuration record"},
     {"logs", &runLogs,
      "[--kind all|power|record|operation|client|event|archive]: the recorder's log, newest first"},
+    {"play", &runPlay,
+     "--from T [--to T] [--channels LIST] [--kind N] [--seconds S] [--snapshot-dir DIR]: "
+     "play back the recorder's disk"},
 };
 
 } // namespace

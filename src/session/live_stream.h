@@ -56,6 +56,7 @@ public:
     void setAudio(bool on);
     // The channel the video window shows alone in the single-cell layout, or -1.
     void setSingleViewChannel(int channel) { m_singleViewChannel = channel; }
+    int singleViewChannel() const { return m_singleViewChannel; }
     void setLocalPlayerOpen(bool open) { m_localPlayerOpen = open; }
 
     // State (any thread).

@@ -461,6 +461,7 @@ bool RecorderSession::onAudioFlag(const MessageHeader& header) {
 void RecorderSession::disconnect() {
     if (m_disconnected.exchange(true))
         return;
+    m_playback.sessionClosing();
     // A connect still in progress is abandoned first, so that the receive thread either runs
     // already or never starts while the order below proceeds.
     m_connectAbort = true;
@@ -539,6 +540,7 @@ void RecorderSession::disconnect() {
 // Stops every thread without the farewell (destructor of a session dropped without the
 // disconnect order).
 void RecorderSession::stopThreads() {
+    m_playback.sessionClosing();
     m_connectAbort = true;
     if (m_connectThread.joinable())
         m_connectThread.join();

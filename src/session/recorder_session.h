@@ -7,6 +7,7 @@
 #include "session/live_stream.h"
 #include "session/ptz_control.h"
 #include "session/log_request.h"
+#include "session/playback.h"
 #include "session/recorder_status.h"
 #include "session/search_exchange.h"
 #include "session/session_slots.h"
@@ -99,6 +100,8 @@ public:
     const SetupExchange& setup() const { return m_setup; }
     LogRequest& logs() { return m_logs; }
     const LogRequest& logs() const { return m_logs; }
+    RemotePlayback& playback() { return m_playback; }
+    const RemotePlayback& playback() const { return m_playback; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -270,6 +273,7 @@ private:
     FirmwareUpgrade m_firmware{*this};
     SetupExchange m_setup{*this};
     LogRequest m_logs{*this};
+    RemotePlayback m_playback{*this};
 };
 
 } // namespace kalder

@@ -19,6 +19,8 @@ enum : int {
     Notification = 21030,           // lParam = category << 16 | detail
     ConfigArrived = 21031,          // the configuration record arrived whole, CRC checked
     LogReplyComplete = 21050,       // the log reply ended; wParam: LogReplyResult
+    PlaybackClock = 21074,          // remote playback started: playback mode, buttons and its
+                                    // clock; wParam = the recorder's channel count
     RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
     ListenAccepted = 21053,         // A_LISTEN_ACK: create the talk sender
@@ -68,6 +70,11 @@ enum : int {
                                 // desktop acts on 21054 and the notification instead)
     ConfigExchangeEnded = 21124, // wParam: ConfigExchangeEnd (setup_exchange.h), lParam: the
                                  // recorder's reply code (front ends that wait for the exchange)
+    // Remote playback (session/playback.h); the receiver reads the state from the session.
+    PlaybackEnded = 21120,    // back to live mode: clock gone, buttons reset, 16-picture layout
+    PlaybackButtons = 21121,  // the buttons' rules changed; wParam = button to highlight or 0
+    PlaybackRefused = 21122,  // PLAY_ON_NACK: the request ended; lParam = the reason
+    PlaybackPosition = 21123, // the shown frame's second or the speed mark changed
     // The facts the live overlays show changed; the receiver reads the new ones from the session
     // and pushes them to whoever draws (the decode threads never pull them per picture).
     ChannelTitlesChanged = 21140, // DB_CHANGE brought other channel titles
@@ -87,7 +94,7 @@ inline constexpr int kLatestMessages[] = {
     WindowMessage::ClearSearchContext, WindowMessage::RecorderTimeToTimePage,
     WindowMessage::RecordButton,       WindowMessage::ChannelTitlesChanged,
     WindowMessage::AudioFactsChanged,  WindowMessage::RecordReply,
-    WindowMessage::PtzAvailability,
+    WindowMessage::PtzAvailability,    WindowMessage::PlaybackPosition,
 };
 
 enum class ButtonLook : int { Released = 0, Pressed = 1, Usable = 2 };

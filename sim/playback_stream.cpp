@@ -1,0 +1,493 @@
+#include "sim/playback_stream.h"
+
+#include "wire/message_catalogue.h"
+#include "wire/playback_records.h"
+#include "sim/live_frame_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace kalder::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A stream without credit in forward or reverse play counts an under-grant after this long; the
+// client's pacing holds a frame for three seconds at most.
+constexpr std::chrono::seconds kStarvedLimit{5};
+// The most frames a client following the credit scheme can leave outstanding after any grant
+// once a movement has restarted its count.
+constexpr std::int64_t kMostOutstanding = kPlayInitialCredit + kPlayCreditRenewal;
+constexpr std::int32_t kNoDataCode = 83;
+constexpr unsigned kReverseCode = 9;
+constexpr unsigned kStepCode = 0;
+
+// Frames a client following the credit scheme has granted once it has received `received`
+// frames of a run, all counted: 93, and 48 at the 49th frame and every 48th after it.
+std::uint64_t allowedFor(std::uint64_t received) {
+    return kPlayInitialCredit +
+           (received == 0 ? 0 : kPlayCreditRenewal * ((received - 1) / kPlayCreditRenewal));
+}
+
+} // namespace
+
+bool channelRecordedAt(unsigned /*channel*/, std::uint32_t /*time*/) {
+    return true;
+}
+
+PlaybackStream::PlaybackStream(RecorderModel& model, const MediaSource& media,
+                               SendMessage sendMessage, SendWire sendWire,
+                               std::size_t maxFragmentBytes, Log log)
+    : m_model(model), m_media(media), m_sendMessage(std::move(sendMessage)),
+      m_sendWire(std::move(sendWire)),
+      m_maxFragment(std::clamp<std::size_t>(maxFragmentBytes, 1, kMaxPayloadLength)),
+      m_log(std::move(log)) {}
+
+PlaybackStream::~PlaybackStream() {
+    stop();
+}
+
+void PlaybackStream::start() {
+    m_sender = std::thread([this] { senderLoop(); });
+}
+
+void PlaybackStream::stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_wake.notify_all();
+    }
+    if (m_sender.joinable())
+        m_sender.join();
+}
+
+void PlaybackStream::armRefusal(std::int32_t code) {
+    std::lock_guard lock(m_mutex);
+    m_refusal = code;
+}
+
+void PlaybackStream::fail(std::int32_t code) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_playing)
+            return;
+        m_playing = false;
+        m_wake.notify_all();
+    }
+    m_sendMessage(MessageId::PLAY_ON_FAIL, encodePlayWord(static_cast<std::uint32_t>(code)));
+}
+
+void PlaybackStream::setRecordingHeader(bool on) {
+    std::lock_guard lock(m_mutex);
+    m_withHeader = on;
+}
+
+void PlaybackStream::setForwardSpeedCode(unsigned code) {
+    std::lock_guard lock(m_mutex);
+    m_forwardCode = code & kFragmentSpeedMask;
+}
+
+PlaybackCreditReport PlaybackStream::report() const {
+    std::lock_guard lock(m_mutex);
+    PlaybackCreditReport r = m_report;
+    r.playing = m_playing;
+    r.done = m_done;
+    return r;
+}
+
+// ---- frame arithmetic (loops never change after start-up) -------------------------------
+
+unsigned PlaybackStream::fpsOf(unsigned channel) const {
+    const auto loop = m_media.loop(channel);
+    return loop && loop->params.framesPerSecond ? loop->params.framesPerSecond : 30;
+}
+
+unsigned PlaybackStream::keyIntervalOf(unsigned channel) const {
+    const auto loop = m_media.loop(channel);
+    return loop && loop->params.keyIntervalFrames ? loop->params.keyIntervalFrames : 30;
+}
+
+std::uint64_t PlaybackStream::staggerOf(unsigned channel) const {
+    const unsigned channels = std::max(1u, m_model.channelCount());
+    return static_cast<std::uint64_t>(channel) * keyIntervalOf(channel) / channels;
+}
+
+std::int64_t PlaybackStream::frameMs(unsigned channel, std::int64_t frame) const {
+    return frame * 1000 / fpsOf(channel);
+}
+
+bool PlaybackStream::isKey(unsigned channel, std::int64_t frame) const {
+    const auto loop = m_media.loop(channel);
+    if (!loop || loop->frames.empty() || frame < 0)
+        return false;
+    const std::uint64_t index =
+        (static_cast<std::uint64_t>(frame) + staggerOf(channel)) % loop->frames.size();
+    return loop->frames[index].key;
+}
+
+// With m_mutex held: forward from the key frame at or before `second`, or backward from it.
+void PlaybackStream::restartAt(std::uint32_t second) {
+    for (unsigned c = 0; c < kMaxChannels; ++c) {
+        if (!((m_requestMask >> c) & 1))
+            continue;
+        std::int64_t n = static_cast<std::int64_t>(second) * fpsOf(c);
+        const std::int64_t oldest = n - static_cast<std::int64_t>(keyIntervalOf(c));
+        while (n > oldest && n > 0 && !isKey(c, n))
+            --n;
+        m_cursors[c].frame = n;
+    }
+    m_done = false;
+}
+
+// With m_mutex held.
+std::optional<unsigned> PlaybackStream::nextChannel() const {
+    const bool backward = m_movement == Movement::Backward || m_movement == Movement::StepBackward;
+    const std::uint16_t mask = m_requestMask & m_shownMask;
+    std::optional<unsigned> best;
+    std::int64_t bestMs = 0;
+    for (unsigned c = 0; c < kMaxChannels; ++c) {
+        if (!((mask >> c) & 1))
+            continue;
+        const std::int64_t ms = frameMs(c, m_cursors[c].frame);
+        if (backward ? (ms < m_startMs || m_cursors[c].frame < 0) : ms > m_endMs)
+            continue;
+        if (!best || (backward ? ms > bestMs : ms < bestMs)) {
+            best = c;
+            bestMs = ms;
+        }
+    }
+    return best;
+}
+
+// With m_mutex held.
+void PlaybackStream::grant(std::uint32_t frames) {
+    m_credit += frames;
+    m_report.granted += frames;
+    m_runGranted += frames;
+    m_starvedSince = {};
+    m_starvedCounted = false;
+    // In the first run the client cannot have earned more than the renewals of the frames sent
+    // so far (it has received at most those).
+    if (m_firstRun && m_runGranted > allowedFor(m_runSent)) {
+        ++m_report.overGrants;
+        m_log("over-grant: " + std::to_string(m_runGranted) + " frames granted after " +
+              std::to_string(m_runSent) + " sent");
+    }
+    if (m_credit > kMostOutstanding) {
+        ++m_report.overGrants;
+        m_log("over-grant: " + std::to_string(m_credit) + " frames outstanding");
+    }
+}
+
+// With m_mutex held: the client's first message after PLAY_ON_DONE of the first run. It has
+// received every frame, all counted, and granted exactly 93 and 48 for every 48 frames from
+// the 49th on; anything else is an over- or under-grant. Ends the first run.
+void PlaybackStream::settleFirstRun() {
+    if (m_firstRun && m_done) {
+        const std::uint64_t expected = allowedFor(m_runSent);
+        if (m_runGranted != expected) {
+            ++(m_runGranted > expected ? m_report.overGrants : m_report.underGrants);
+            m_log("credits at the end of the period: " + std::to_string(m_runGranted) +
+                  " granted for " + std::to_string(m_runSent) + " frames, " +
+                  std::to_string(expected) + " expected");
+        }
+    }
+    m_firstRun = false;
+}
+
+bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::byte> payload) {
+    const std::uint16_t id = header.messageId();
+    using namespace MessageId;
+    switch (id) {
+    case PLAY_ON_REQ: {
+        const auto request = decodePlayOnRequest(payload);
+        std::unique_lock lock(m_mutex);
+        const unsigned count = m_model.channelCount();
+        const std::uint32_t present = count >= 16 ? 0xFFFFu : ((1u << count) - 1);
+        const std::uint32_t now = m_model.recorderTime();
+        std::int32_t refusal = 0;
+        if (m_refusal)
+            refusal = *std::exchange(m_refusal, std::nullopt);
+        else if (!request || (request->channelMask & present) == 0 || request->start > now ||
+                 (request->end != 0 && request->end < request->start))
+            refusal = kNoDataCode;
+        if (refusal) {
+            lock.unlock();
+            m_log("PLAY_ON_REQ refused with " + std::to_string(refusal));
+            m_sendMessage(PLAY_ON_NACK, encodePlayWord(static_cast<std::uint32_t>(refusal)));
+            return true;
+        }
+        m_requestMask = static_cast<std::uint16_t>(request->channelMask & present);
+        const SimConfig config = m_model.config();
+        for (unsigned c = 0; c < kMaxChannels; ++c)
+            m_titles[c] = config.channels[c].title;
+        m_shownMask = 0xFFFF;
+        m_startMs = static_cast<std::int64_t>(request->start) * 1000;
+        const std::uint32_t end = request->end ? request->end : now;
+        m_endMs = static_cast<std::int64_t>(end) * 1000 + 999;
+        m_movement = Movement::Forward;
+        m_credit = 0;
+        m_firstRun = true;
+        m_runSent = 0;
+        m_runGranted = 0;
+        m_starvedSince = {};
+        m_starvedCounted = false;
+        restartAt(request->start);
+        // The period begins with the key frames at or before its start: reverse play ends there.
+        for (unsigned c = 0; c < kMaxChannels; ++c)
+            if ((m_requestMask >> c) & 1)
+                m_startMs = std::min(m_startMs, frameMs(c, m_cursors[c].frame));
+        ++m_report.runs;
+        // Answered before the sender may start: PLAY_ON_ACK, then the channels.
+        m_sendMessage(PLAY_ON_ACK, {});
+        m_sendMessage(PLAY_CHANNEL_INFO, encodePlayWord(m_requestMask));
+        m_playing = true;
+        char text[96];
+        std::snprintf(text, sizeof text, "PLAY_ON_REQ mask 0x%04x from %u to %u",
+                      unsigned(m_requestMask), unsigned(request->start), unsigned(end));
+        m_log(text);
+        m_wake.notify_all();
+        return true;
+    }
+    case RPLAY_STOP: {
+        {
+            std::lock_guard lock(m_mutex);
+            settleFirstRun();
+            m_playing = false;
+            m_credit = 0;
+        }
+        m_sendMessage(PLAY_OFF_ACK, {});
+        return true;
+    }
+    case PLAY_STEP_DATA: {
+        const auto frames = decodePlayWord(payload);
+        std::lock_guard lock(m_mutex);
+        if (frames && m_playing)
+            grant(*frames);
+        if (frames && *frames < kPlayCreditRenewal)
+            m_log("grant " + std::to_string(*frames) + " sent " + std::to_string(m_runSent));
+        m_wake.notify_all();
+        return true;
+    }
+    case PLAY_CH_CHANGE: {
+        const auto mask = decodePlayWord(payload);
+        std::lock_guard lock(m_mutex);
+        if (mask)
+            m_shownMask = static_cast<std::uint16_t>(*mask);
+        return true;
+    }
+    case PLAY_FORWARD:
+    case PLAY_BACKWARD:
+    case PLAY_PAUSE:
+    case PLAY_NEXT_STEP:
+    case PLAY_PREV_STEP: {
+        std::lock_guard lock(m_mutex);
+        if (!m_playing)
+            return true;
+        settleFirstRun();
+        const bool wasBackward =
+            m_movement == Movement::Backward || m_movement == Movement::StepBackward;
+        Movement after = Movement::Paused;
+        if (id == PLAY_FORWARD)
+            after = Movement::Forward;
+        else if (id == PLAY_BACKWARD)
+            after = Movement::Backward;
+        else if (id == PLAY_NEXT_STEP)
+            after = Movement::StepForward;
+        else if (id == PLAY_PREV_STEP)
+            after = Movement::StepBackward;
+        const bool nowBackward = after == Movement::Backward || after == Movement::StepBackward;
+        const auto position = decodePlayPosition(payload);
+        if (position && (id == PLAY_FORWARD || id == PLAY_BACKWARD)) {
+            restartAt(position->position);
+        } else if (after != Movement::Paused && nowBackward != wasBackward) {
+            // A turn: continue from the frame after (or the key frame before) the last one sent.
+            for (unsigned c = 0; c < kMaxChannels; ++c) {
+                std::int64_t& n = m_cursors[c].frame;
+                if (nowBackward) {
+                    n -= 2;
+                    const std::int64_t oldest = n - static_cast<std::int64_t>(keyIntervalOf(c));
+                    while (n > oldest && n > 0 && !isKey(c, n))
+                        --n;
+                } else {
+                    n += 2;
+                }
+            }
+            m_done = false;
+        }
+        // Any movement looks again: at the end of the period PLAY_ON_DONE comes again.
+        if (after != Movement::Paused)
+            m_done = false;
+        m_movement = after;
+        m_credit = 0;
+        m_log("movement " + std::to_string(id) +
+              (position ? " from " + std::to_string(position->position) : std::string()));
+        m_starvedSince = {};
+        m_starvedCounted = false;
+        m_wake.notify_all();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+std::vector<std::byte> PlaybackStream::buildItem(unsigned channel, std::int64_t frame,
+                                                 unsigned speedCode, bool withHeader,
+                                                 const std::string& title,
+                                                 std::uint16_t& fragmentFlags) const {
+    const auto loop = m_media.loop(channel);
+    const LoopParams& p = loop->params;
+    const std::uint64_t index =
+        (static_cast<std::uint64_t>(frame) + staggerOf(channel)) % loop->frames.size();
+    const EncodedFrame& encoded = loop->frames[index];
+    const std::int64_t ms = frameMs(channel, frame);
+
+    FrameParts parts;
+    parts.channel = static_cast<std::uint8_t>(channel);
+    parts.resolutionCode = p.width == 352 ? 0 : (p.height <= 288 ? 5 : 1);
+    parts.pal = p.height == 288 || p.height == 576;
+    parts.timeSeconds = static_cast<std::uint32_t>(ms / 1000);
+    parts.milliseconds = static_cast<std::uint16_t>(ms % 1000);
+    parts.key = encoded.key;
+    parts.video = encoded.data;
+    const std::vector<std::byte> body = buildFrame(parts);
+
+    fragmentFlags = static_cast<std::uint16_t>(speedCode & kFragmentSpeedMask);
+    if (!withHeader)
+        return body;
+    RecordingFrameHeader header;
+    header.frameTime = parts.timeSeconds;
+    header.title = title;
+    header.titlePresent = title.empty() ? 0 : 1;
+    header.segmentKey = 1;
+    const auto head = encodeRecordingFrameHeader(header);
+    std::vector<std::byte> item(head.size() + body.size());
+    std::memcpy(item.data(), head.data(), head.size());
+    std::memcpy(item.data() + head.size(), body.data(), body.size());
+    return item;
+}
+
+void PlaybackStream::senderLoop() {
+    for (;;) {
+        unsigned channel = 0;
+        std::int64_t frame = 0;
+        unsigned speedCode = 0;
+        bool withHeader = true;
+        std::string title;
+        bool creditUsedUp = false;
+        {
+            std::unique_lock lock(m_mutex);
+            int next = -1;
+            for (;;) {
+                if (m_stop)
+                    return;
+                next = -1;
+                const bool moving = m_playing && !m_done && m_movement != Movement::Paused;
+                if (moving)
+                    next = static_cast<int>(nextChannel().value_or(kMaxChannels));
+                if (next == static_cast<int>(kMaxChannels))
+                    next = -1;
+                if (moving && next < 0) {
+                    // The end (or, backward, the start) of the period.
+                    m_done = true;
+                    lock.unlock();
+                    m_log("PLAY_ON_DONE");
+                    m_sendMessage(MessageId::PLAY_ON_DONE, {});
+                    lock.lock();
+                    continue;
+                }
+                if (next >= 0 && m_credit > 0)
+                    break;
+                auto wake = Clock::now() + std::chrono::milliseconds(500);
+                const bool streaming =
+                    m_movement == Movement::Forward || m_movement == Movement::Backward;
+                if (next >= 0 && streaming) {
+                    const auto now = Clock::now();
+                    if (m_starvedSince == Clock::time_point{})
+                        m_starvedSince = now;
+                    else if (!m_starvedCounted && now - m_starvedSince >= kStarvedLimit) {
+                        m_starvedCounted = true;
+                        ++m_report.underGrants;
+                        m_log("under-grant: no credit for " +
+                              std::to_string(kStarvedLimit.count()) + " s after " +
+                              std::to_string(m_runSent) + " frames");
+                    }
+                }
+                m_wake.wait_until(lock, wake);
+            }
+            channel = static_cast<unsigned>(next);
+            frame = m_cursors[channel].frame;
+            const bool backward =
+                m_movement == Movement::Backward || m_movement == Movement::StepBackward;
+            std::int64_t& cursor = m_cursors[channel].frame;
+            if (backward) {
+                // Reverse play shows key frames only.
+                const std::int64_t oldest = cursor - 1 - keyIntervalOf(channel);
+                --cursor;
+                while (cursor > oldest && cursor >= 0 && !isKey(channel, cursor))
+                    --cursor;
+                if (cursor >= 0 && !isKey(channel, cursor))
+                    cursor = -1;
+            } else {
+                ++cursor;
+            }
+            if (!channelRecordedAt(channel,
+                                   static_cast<std::uint32_t>(frameMs(channel, frame) / 1000)))
+                continue;
+            --m_credit;
+            creditUsedUp = m_credit == 0;
+            ++m_runSent;
+            ++m_report.sent;
+            m_starvedSince = {};
+            switch (m_movement) {
+            case Movement::Forward:
+                speedCode = m_forwardCode;
+                break;
+            case Movement::Backward:
+                speedCode = kReverseCode;
+                break;
+            default:
+                speedCode = kStepCode;
+                break;
+            }
+            withHeader = m_withHeader;
+            title = m_titles[channel];
+        }
+        std::uint16_t flags = 0;
+        const std::vector<std::byte> item =
+            buildItem(channel, frame, speedCode, withHeader, title, flags);
+        const std::uint32_t timeSeconds =
+            static_cast<std::uint32_t>(frameMs(channel, frame) / 1000);
+        // One frame, fragmented: the channel and speed in every fragment, bit 14 on the last.
+        const std::size_t count = (item.size() + m_maxFragment - 1) / m_maxFragment;
+        std::vector<std::byte> wire(count * kHeaderSize + item.size());
+        std::size_t in = 0, out = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t n = std::min(m_maxFragment, item.size() - in);
+            MessageHeader header = makeHeader(MessageId::PLAY_DATA, static_cast<std::uint16_t>(n));
+            header.fragmentFlags = flags;
+            header.setFragmentChannel(channel);
+            if (i + 1 == count)
+                header.fragmentFlags =
+                    static_cast<std::uint16_t>(header.fragmentFlags | kFragmentLast);
+            header.headerWord3 = timeSeconds;
+            const auto head = encodeHeader(header);
+            std::memcpy(wire.data() + out, head.data(), kHeaderSize);
+            out += kHeaderSize;
+            std::memcpy(wire.data() + out, item.data() + in, n);
+            out += n;
+            in += n;
+        }
+        if (!m_sendWire(wire))
+            return;
+        // The client learns that a grant is used up; while it seeks it grants one more.
+        if (creditUsedUp)
+            m_sendMessage(MessageId::PLAY_STEP_ACK, {});
+    }
+}
+
+} // namespace kalder::sim

@@ -1,0 +1,429 @@
+// play: connect, log in, ask the recorder to play back a period, receive and decode it through
+// the decode pipeline with the credit scheme and normal-speed pacing for a while or until the
+// period ends, stop it (RPLAY_STOP), disconnect, then report per channel and optionally save each
+// channel's last picture as a PNG file.
+#include "cli/cli_command.h"
+#include "cli/cli_session.h"
+#include "decode/channel_decoder.h"
+#include "decode/decoder_init_error_event.h"
+#include "decode/decoder_library.h"
+#include "decode/picture_layout.h"
+#include "wire/playback_records.h"
+#include "wire/recorder_time.h"
+
+#include <QImage>
+#include <QMetaObject>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kalder::cli {
+
+namespace {
+
+constexpr double kDefaultSeconds = 10;
+constexpr double kLongestSeconds = 86400;
+// How often the run looks whether the period has ended.
+constexpr int kDonePollMs = 50;
+
+struct PlayArgs {
+    std::uint32_t from = 0;
+    std::uint32_t to = 0; // 0: no end
+    bool haveFrom = false;
+    std::optional<std::uint16_t> mask; // default: every channel of the recorder
+    std::uint8_t kind = kPlayKindAll;
+    double seconds = kDefaultSeconds;
+    std::string snapshotDir;
+};
+
+// "all" or a comma list of channels 1-16; "all" gives nothing (every channel of the recorder).
+bool parseChannels(const std::string& text, std::optional<std::uint16_t>& out) {
+    if (text == "all") {
+        out.reset();
+        return true;
+    }
+    std::uint16_t mask = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, end - start);
+        char* rest = nullptr;
+        const long channel = std::strtol(item.c_str(), &rest, 10);
+        if (item.empty() || *rest != '\0' || channel < 1 || channel > 16)
+            return false;
+        mask = static_cast<std::uint16_t>(mask | (1u << (channel - 1)));
+        start = end + 1;
+    }
+    out = mask;
+    return mask != 0;
+}
+
+// An operator's "YYYY-MM-DD hh:mm:ss" or "YYYY-MM-DD", encoded as the search window encodes it.
+bool parseTime(const std::string& text, std::uint32_t& out) {
+    const auto civil = parseCivilTime(text);
+    if (!civil)
+        return false;
+    const auto encoded =
+        encodeOperatorTime(*civil, standardTimeZoneOffsetSeconds(std::time(nullptr)));
+    if (!encoded)
+        return false;
+    out = *encoded;
+    return true;
+}
+
+bool parsePlayArgs(const std::vector<std::string>& args, PlayArgs& play, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--from" && hasValue) {
+            if (!parseTime(args[++i], play.from)) {
+                error = "--from wants \"YYYY-MM-DD hh:mm:ss\" or \"YYYY-MM-DD\"";
+                return false;
+            }
+            play.haveFrom = true;
+        } else if (arg == "--to" && hasValue) {
+            if (!parseTime(args[++i], play.to)) {
+                error = "--to wants \"YYYY-MM-DD hh:mm:ss\" or \"YYYY-MM-DD\"";
+                return false;
+            }
+        } else if (arg == "--channels" && hasValue) {
+            if (!parseChannels(args[++i], play.mask)) {
+                error = "--channels wants \"all\" or a comma list of channels 1-16";
+                return false;
+            }
+        } else if (arg == "--kind" && hasValue) {
+            const std::string& text = args[++i];
+            char* rest = nullptr;
+            const long kind = std::strtol(text.c_str(), &rest, 0);
+            if (text.empty() || *rest != '\0' || kind < 0 || kind > 255) {
+                error = "--kind wants a number 0-255";
+                return false;
+            }
+            play.kind = static_cast<std::uint8_t>(kind);
+        } else if (arg == "--seconds" && hasValue) {
+            char* rest = nullptr;
+            play.seconds = std::strtod(args[++i].c_str(), &rest);
+            if (*rest != '\0' || !(play.seconds > 0) || play.seconds > kLongestSeconds) {
+                error = "--seconds wants a number of seconds above 0";
+                return false;
+            }
+        } else if (arg == "--snapshot-dir" && hasValue) {
+            play.snapshotDir = args[++i];
+        } else {
+            error = "play: unexpected argument '" + arg + "'";
+            return false;
+        }
+    }
+    if (!play.haveFrom) {
+        error = "play: --from is required";
+        return false;
+    }
+    if (play.to != 0 && play.to < play.from) {
+        error = "play: --to lies before --from";
+        return false;
+    }
+    return true;
+}
+
+// Nothing is drawn; planar pictures, as the accelerated window draws them.
+class CliPictureTarget final : public PictureTarget {
+public:
+    bool isAccelerated() const override { return true; }
+};
+
+struct ChannelPicture {
+    bool decoded = false;
+    PictureStore::Size size;
+    std::vector<std::byte> bytes;
+};
+
+ChannelPicture takePicture(const PictureStore& pictures, unsigned channel) {
+    std::lock_guard lock(pictures.lock(channel));
+    ChannelPicture picture{pictures.decoded(channel), pictures.size(channel), {}};
+    if (picture.decoded) {
+        const std::byte* bytes = pictures.buffer(channel);
+        picture.bytes.assign(bytes, bytes + kPictureBufferSize);
+    }
+    return picture;
+}
+
+// Counters of one channel over the run, and the title of its last frame.
+struct ChannelCounts {
+    std::atomic<std::uint64_t> frames{0};
+    std::atomic<std::uint64_t> keyFrames{0};
+    std::atomic<std::uint64_t> decoded{0};
+    mutable std::mutex titleMutex;
+    std::string title; // guarded by titleMutex
+};
+
+class CountingConsumer final : public FrameConsumer {
+public:
+    CountingConsumer(std::unique_ptr<ChannelDecoder> decoder, ChannelCounts& counts)
+        : m_decoder(std::move(decoder)), m_counts(counts) {}
+    ~CountingConsumer() override {
+        m_decoder->destroy();
+        m_counts.decoded += m_decoder->stats().decoded;
+    }
+
+    // Receive thread.
+    void enqueueFrame(std::unique_ptr<FrameRecord> frame) override {
+        if (!frame || m_decoder->discardAll())
+            return;
+        ++m_counts.frames;
+        if (frame->descriptor.keyFrame())
+            ++m_counts.keyFrames;
+        {
+            const auto& t = frame->descriptor.title;
+            std::lock_guard lock(m_counts.titleMutex);
+            m_counts.title.assign(t.data(), strnlen(t.data(), t.size()));
+        }
+        m_decoder->enqueueFrame(std::move(frame));
+    }
+    bool discardAll() const override { return m_decoder->discardAll(); }
+    void setDiscardAll() override { m_decoder->setDiscardAll(); }
+    std::size_t queuedFrames() const override { return m_decoder->queuedFrames(); }
+    void waitUntilDrained() override { m_decoder->waitUntilDrained(); }
+    void stop() override { m_decoder->stop(); }
+    void setVideoLoss(bool lost) override { m_decoder->setVideoLoss(lost); }
+    bool videoLoss() const override { return m_decoder->videoLoss(); }
+
+private:
+    std::unique_ptr<ChannelDecoder> m_decoder;
+    ChannelCounts& m_counts;
+};
+
+class CliDecodeHost final : public DecodeHost {
+public:
+    explicit CliDecodeHost(CliOutput& output) : m_output(output) {}
+    void setContext(QObject* context) { m_context = context; }
+    void decoderInitFailed(unsigned) override {
+        CliOutput* output = &m_output;
+        QMetaObject::invokeMethod(
+            m_context, [output] { output->error(kDecoderInitErrorText); }, Qt::QueuedConnection);
+    }
+
+private:
+    CliOutput& m_output;
+    QObject* m_context = nullptr;
+};
+
+// Decoders of remote playback that count what the session hands over.
+class CountingFactory final : public FrameConsumerFactory {
+public:
+    CountingFactory(const DecoderLibrary* library, PictureStore& pictures, PictureTarget& target,
+                    DecodeHost& host)
+        : m_library(library), m_pictures(pictures), m_target(target), m_host(host) {}
+
+    std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override {
+        if (channel >= kChannelCount)
+            return nullptr;
+        return std::make_unique<CountingConsumer>(
+            std::make_unique<ChannelDecoder>(channel, StreamKind::RemotePlayback, m_library,
+                                             m_pictures, m_target, m_host),
+            m_counts[channel]);
+    }
+    const ChannelCounts& counts(unsigned channel) const { return m_counts[channel]; }
+
+private:
+    const DecoderLibrary* m_library;
+    PictureStore& m_pictures;
+    PictureTarget& m_target;
+    DecodeHost& m_host;
+    std::array<ChannelCounts, kChannelCount> m_counts;
+};
+
+// What the run learnt, taken on the GUI thread before the session goes.
+struct PlayOutcome {
+    std::uint16_t requested = 0;
+    PlaybackCounters counters;
+};
+
+class Play : public CliSession {
+public:
+    Play(const CliOptions& options, CliOutput& output, const PlayArgs& args,
+         CountingFactory& factory, CliDecodeHost& host)
+        : CliSession(options, output), m_args(args), m_factory(factory), m_host(host) {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { end(); });
+        QObject::connect(&m_donePoll, &QTimer::timeout, this, [this] {
+            if (session().playback().counters().done)
+                end();
+        });
+    }
+
+    const PlayOutcome& outcome() const { return m_outcome; }
+
+protected:
+    void configureSession(RecorderSession& session) override {
+        session.playback().setFrameConsumerFactory(&m_factory);
+        m_host.setContext(this);
+    }
+
+    void onLoggedIn() override {
+        const unsigned count = session().channelNum();
+        const std::uint16_t all =
+            count >= 16 ? 0xFFFF : static_cast<std::uint16_t>((1u << count) - 1);
+        m_outcome.requested = m_args.mask ? static_cast<std::uint16_t>(*m_args.mask & all) : all;
+        if (!session().playback().requestPlayback(m_args.from, m_args.to, m_outcome.requested,
+                                                  m_args.kind)) {
+            output().error("play: the request could not be sent");
+            finish(kExitConnectionLost);
+            return;
+        }
+        m_timer.start(static_cast<int>(std::lround(m_args.seconds * 1000)));
+        m_donePoll.start(kDonePollMs);
+    }
+
+    void onWindowMessage(const WindowMessageEvent& message) override {
+        // The recorder refused the request: its notification is printed already.
+        if (message.message() == WindowMessage::PlaybackRefused)
+            finishWith(kExitRefused);
+    }
+
+private:
+    void end() { finishWith(kExitOk); }
+
+    void finishWith(int status) {
+        if (m_ended)
+            return;
+        m_ended = true;
+        m_timer.stop();
+        m_donePoll.stop();
+        // RPLAY_STOP, then every decoder drains and goes, before the farewell.
+        session().playback().stop();
+        m_outcome.counters = session().playback().counters();
+        finish(status);
+    }
+
+    const PlayArgs& m_args;
+    CountingFactory& m_factory;
+    CliDecodeHost& m_host;
+    QTimer m_timer;
+    QTimer m_donePoll;
+    bool m_ended = false;
+    PlayOutcome m_outcome;
+};
+
+std::string boolText(bool value) {
+    return value ? "true" : "false";
+}
+
+std::string timeJson(bool have, std::uint32_t time) {
+    return have ? jsonString(formatRecorderTime(time)) : "null";
+}
+
+bool saveSnapshot(const std::filesystem::path& file, unsigned channel,
+                  const ChannelPicture& picture) {
+    const PictureView view{
+        channel, picture.size.width, picture.size.height, PictureLayout::Planar, picture.bytes, 0};
+    const std::vector<std::uint8_t> rgb = displayRgb(view);
+    if (rgb.empty())
+        return false;
+    const QImage image(rgb.data(), view.width, view.height, view.width * 3, QImage::Format_RGB888);
+    return image.save(QString::fromStdString(file.string()), "PNG");
+}
+
+} // namespace
+
+int runPlay(const CliOptions& options, CliOutput& output) {
+    PlayArgs args;
+    std::string error;
+    if (!parsePlayArgs(options.commandArgs, args, error)) {
+        output.error(error);
+        return kExitUsage;
+    }
+    if (!args.snapshotDir.empty()) {
+        std::error_code failed;
+        std::filesystem::create_directories(args.snapshotDir, failed);
+        if (!std::filesystem::is_directory(args.snapshotDir)) {
+            output.error("cannot create the snapshot folder '" + args.snapshotDir + "'");
+            return kExitUsage;
+        }
+    }
+
+    const std::unique_ptr<DecoderLibrary> library = DecoderLibrary::openFromProgramFolder();
+    if (!library)
+        output.error(std::string(DecoderLibrary::kFileName) +
+                     " not found beside the program: nothing is decoded");
+    PictureStore pictures;
+    CliPictureTarget target;
+    CliDecodeHost host(output);
+    CountingFactory factory(library.get(), pictures, target, host);
+    PlayOutcome outcome;
+    int status;
+    {
+        Play play(options, output, args, factory, host);
+        status = play.run();
+        outcome = play.outcome();
+    } // the session and with it every decoder has ended here
+    if (status != kExitOk)
+        return status;
+
+    std::uint64_t frames = 0, decoded = 0;
+    for (unsigned c = 0; c < kChannelCount; ++c) {
+        const ChannelCounts& counts = factory.counts(c);
+        const bool requested = (outcome.requested >> c) & 1u;
+        if (!requested && counts.frames == 0)
+            continue;
+        const ChannelPicture picture = takePicture(pictures, c);
+        frames += counts.frames;
+        decoded += counts.decoded;
+        const int width = picture.decoded ? picture.size.width : 0;
+        const int height = picture.decoded ? picture.size.height : 0;
+        std::string title;
+        {
+            std::lock_guard lock(counts.titleMutex);
+            title = counts.title;
+        }
+        if (output.json()) {
+            output.line("{\"event\":\"channel\",\"channel\":" + std::to_string(c + 1) +
+                        ",\"frames\":" + std::to_string(counts.frames) +
+                        ",\"key_frames\":" + std::to_string(counts.keyFrames) + ",\"decoded\":" +
+                        std::to_string(counts.decoded) + ",\"width\":" + std::to_string(width) +
+                        ",\"height\":" + std::to_string(height) +
+                        ",\"title\":" + jsonString(title) + "}");
+        } else {
+            output.line("channel " + std::to_string(c + 1) + ": " + std::to_string(counts.frames) +
+                        " frames (" + std::to_string(counts.keyFrames) + " key), " +
+                        std::to_string(counts.decoded) + " decoded, " + std::to_string(width) +
+                        "x" + std::to_string(height) + ", title \"" + title + "\"");
+        }
+        if (!args.snapshotDir.empty() && picture.decoded) {
+            char name[16];
+            std::snprintf(name, sizeof name, "ch%02u.png", c + 1);
+            const std::filesystem::path file = std::filesystem::path(args.snapshotDir) / name;
+            if (!saveSnapshot(file, c, picture)) {
+                output.error("cannot write " + file.string());
+                status = kExitUsage;
+            }
+        }
+    }
+    const PlaybackCounters& counters = outcome.counters;
+    const bool shown = counters.shownFrames > 0;
+    if (output.json()) {
+        output.line("{\"event\":\"play\",\"frames\":" + std::to_string(frames) + ",\"decoded\":" +
+                    std::to_string(decoded) + ",\"first\":" + timeJson(shown, counters.firstTime) +
+                    ",\"last\":" + timeJson(shown, counters.lastTime) +
+                    ",\"done\":" + boolText(counters.done) + "}");
+    } else {
+        output.line("play: " + std::to_string(frames) + " frames, " + std::to_string(decoded) +
+                    " decoded" +
+                    (shown ? ", " + formatRecorderTime(counters.firstTime) + " to " +
+                                 formatRecorderTime(counters.lastTime)
+                           : std::string()) +
+                    (counters.done ? ", end of the period" : ""));
+    }
+    return status;
+}
+
+} // namespace kalder::cli
