@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resources/resource_ids.h"
+#include "wire/recorder_time.h" // CivilTime: a wall-clock time broken down without a time zone
 
 #include <cstdint>
 #include <string>
@@ -11,17 +12,6 @@ namespace kalder {
 // What the clock displays show: the time on a 12-hour dial and the date in the operator's
 // order, as glyphs cut from strip pictures of the resource library. Pure; the ClockDisplay
 // widget copies the glyphs.
-
-// A wall-clock time broken down without a time zone.
-struct CivilTime {
-    int year = 1970;
-    int month = 1;
-    int day = 1;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    bool operator==(const CivilTime&) const = default;
-};
 
 // Breaks seconds since 1970-01-01 00:00:00 down as UTC; a negative time counts as 0.
 CivilTime civilFromSeconds(std::int64_t seconds);
