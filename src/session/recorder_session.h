@@ -2,6 +2,7 @@
 
 #include "net/message_dispatcher.h"
 #include "net/transport.h"
+#include "session/info_exchange.h"
 #include "session/live_stream.h"
 #include "session/recorder_status.h"
 #include "session/session_slots.h"
@@ -82,6 +83,7 @@ public:
     const LiveStream& live() const { return m_live; }
     RecorderStatus& status() { return m_status; }
     const RecorderStatus& status() const { return m_status; }
+    InfoExchange& info() { return m_info; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -241,6 +243,7 @@ private:
     // The features: built last (their constructors register handlers with m_dispatcher).
     LiveStream m_live{*this};
     RecorderStatus m_status{*this};
+    InfoExchange m_info{*this};
 };
 
 } // namespace kalder

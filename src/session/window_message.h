@@ -17,6 +17,7 @@ namespace WindowMessage {
 enum : int {
     // Numbers shared by the whole client.
     Notification = 21030,           // lParam = category << 16 | detail
+    StatusInfoReady = 21052,        // the status information reply ended; wParam: InfoExchange
     RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
 
