@@ -9,6 +9,10 @@ const CliCommand kCommands[] = {
      "connect, log in, print the recorder's description, disconnect in the normal order"},
     {"live", &runLive,
      "[--seconds S] [--channels LIST] [--snapshot-dir DIR]: decode live video, report per channel"},
+    {"status", &runStatus, "the recorder's status information, one row per line"},
+    {"sysinfo", &runSysinfo, "the recorder's system information, one row per line"},
+    {"snapshot", &runSnapshot,
+     "--dir DIR [--channels LIST] [--format jpg|bmp|tif]: save each channel's next live picture"},
 };
 
 } // namespace
