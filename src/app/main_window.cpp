@@ -79,6 +79,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     m_clock = new ClockDisplay(ClockVariant::Main, this);
     m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
     m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
+    setUpMedia();
 
     localLog(kLogKindProgram, kLogEventProgramStart);
     QCoreApplication::postEvent(this, new WindowMessageEvent(kStartupFinished, 0, 0));

@@ -4,6 +4,7 @@
 #include "files/channel_info_file.h"
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
+#include "viewer/snapshot_controller.h"
 #include "setup/local/local_settings.h"
 #include "ui/notification_box.h"
 #include "connect/connect_dialog.h"
@@ -114,6 +115,12 @@ private:
     void setButtonLook(int controlId, int look);
     void showLayoutPressed(int layoutCells);
 
+    // main_window_media.cpp: snapshots (Save, timer 21027), the image viewer (Load), the web
+    // export's settings.
+    void setUpMedia();
+    void applyMediaSettings();
+    void onSaveButton();
+
     QSettings& m_store;
     const ClientCustomisation m_custom;
     LocalSettings m_settings;
@@ -130,6 +137,8 @@ private:
 
     // Writes "chinfo.bin" of the web export off the GUI thread, only when it changes.
     ChannelInfoFileWriter m_channelInfoWriter;
+    // Outlives the live decode host's decoders, which reach its boards.
+    SnapshotController m_media;
     LiveViewController m_live;
     // Released by its destructor at exit.
     ScreenSaverInhibitor m_screenSaver;
