@@ -79,6 +79,7 @@ public:
     // The screen saver is asked to stay off (live view shows pictures).
     bool screenSaverInhibited() const { return m_screenSaver.inhibited(); }
     ChannelInfoFileWriter& channelInfoWriter() { return m_channelInfoWriter; }
+    SnapshotController& media() { return m_media; }
     // The generation of the session whose posted messages are handled (0 before the first).
     std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
 
