@@ -281,6 +281,9 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::Notification:
         showNotification(Notification::fromLParam(static_cast<std::uint32_t>(lParam)));
         return;
+    case WindowMessage::StatusInfoReady:
+        m_infoViews->statusReplyReady(static_cast<int>(wParam));
+        return;
     case kStartupFinished:
         // Started from removable media the local search window would open here; it does not
         // exist yet.
@@ -436,6 +439,7 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     // No sound output exists in this client yet: no audio is asked for.
     m_session->live().setSoundDeviceAvailable(false);
     m_live.setSession(m_session.get());
+    m_infoViews->setSession(m_session.get());
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
 }
@@ -447,6 +451,8 @@ void MainWindow::dropSession() {
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns
     m_live.setSession(nullptr);
+    m_infoViews->closeAll();
+    m_infoViews->setSession(nullptr);
     session.reset();
     resetConnectControls();
     // What the ended session posted (its disconnect order's released buttons and windows to

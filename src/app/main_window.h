@@ -5,6 +5,7 @@
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
 #include "viewer/snapshot_controller.h"
+#include "info/info_views.h"
 #include "setup/local/local_settings.h"
 #include "ui/notification_box.h"
 #include "connect/connect_dialog.h"
@@ -80,6 +81,9 @@ public:
     bool screenSaverInhibited() const { return m_screenSaver.inhibited(); }
     ChannelInfoFileWriter& channelInfoWriter() { return m_channelInfoWriter; }
     SnapshotController& media() { return m_media; }
+    // The system and status information views (opened by the search window's information
+    // menu).
+    InfoViews& infoViews() { return *m_infoViews; }
     // The generation of the session whose posted messages are handled (0 before the first).
     std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
 
@@ -117,7 +121,7 @@ private:
     void showLayoutPressed(int layoutCells);
 
     // main_window_media.cpp: snapshots (Save, timer 21027), the image viewer (Load), the web
-    // export's settings.
+    // export's settings, the information views.
     void setUpMedia();
     void applyMediaSettings();
     void onSaveButton();
@@ -140,6 +144,7 @@ private:
     ChannelInfoFileWriter m_channelInfoWriter;
     // Outlives the live decode host's decoders, which reach its boards.
     SnapshotController m_media;
+    InfoViews* m_infoViews = nullptr; // child object, made by setUpMedia
     LiveViewController m_live;
     // Released by its destructor at exit.
     ScreenSaverInhibitor m_screenSaver;

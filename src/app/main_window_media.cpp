@@ -8,6 +8,7 @@
 namespace kalder {
 
 void MainWindow::setUpMedia() {
+    m_infoViews = new InfoViews(this);
     m_live.setMediaBoards(&m_media.snapshots(), &m_media.webExport());
     connect(&m_media, &SnapshotController::saveEnabledChanged, this, [this](bool enabled) {
         if (SkinButton* save = button(Control::Save))

@@ -76,10 +76,10 @@ std::vector<InfoRow> statusRows(const StatusInfoRecord& status, unsigned channel
             std::snprintf(number, sizeof number, "%d %s", status.disk_value[i], unit.c_str());
             value = number;
         }
-        addRow(rows, label, text(InfoText::DiskValue) + " " + value);
+        addRow(rows, label, text(InfoText::DiskValue) + ": " + value);
         const std::uint8_t state = status.disk_state[i];
         addRow(rows, {},
-               text(InfoText::DiskState) + " " +
+               text(InfoText::DiskState) + ": " +
                    (state <= 2 ? text(InfoText::StateFirst + state) : noValue));
     }
     return rows;

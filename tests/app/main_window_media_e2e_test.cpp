@@ -2,6 +2,8 @@
 // button saves the visible channels' next pictures and comes back when the savers are done, the
 // web export writes each channel's picture, and the viewer shows a saved file.
 #include "decode/image_files.h"
+#include "info/info_views.h"
+#include "session/recorder_session.h"
 #include "main_window_harness.h"
 #include "sim/sim_process.h"
 #include "ui/skin_button.h"
@@ -86,6 +88,53 @@ TEST(MainWindowMedia, SaveWebExportAndViewer) {
     window.media().showImage(saved.filePath(QStringLiteral("missing.bmp")), &window);
     EXPECT_FALSE(window.media().viewer()->hasPicture());
     WAIT_UNTIL(window.media().viewer() == nullptr, 5000);
+}
+
+TEST(MainWindowMedia, StatusAndSystemInformationViews) {
+    test::MainWindowHarness harness;
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--channels", "4", "--set", "status.piece_bytes=7"})) << sim.lastError();
+    MainWindow window(harness.config());
+    window.show();
+    ConnectRequest request;
+    request.address = "127.0.0.1";
+    request.typedAddress = request.address;
+    request.port = sim.port();
+    request.userId = "admin";
+    request.password = "1234";
+    request.siteText = "Front shop";
+    window.connectTo(request);
+    WAIT_UNTIL(window.session() && window.session()->loggedIn(), kTimeoutMs);
+
+    InfoViews& info = window.infoViews();
+    info.openStatusInfo();
+    WAIT_UNTIL(info.statusView() != nullptr, kTimeoutMs);
+    InfoListView* status = info.statusView();
+    EXPECT_EQ(status->size(), QSize(403, 417));
+    ASSERT_EQ(status->rowCount(), 3 + 1 + 4 + 1 + 4);
+    EXPECT_EQ(status->cell(0, 1), QStringLiteral("  1.82 TByte"));
+    EXPECT_TRUE(status->cell(4, 0).endsWith(QStringLiteral(" 01")));
+    if (!qEnvironmentVariableIsEmpty("KALDER_SCREENSHOT_DIR")) {
+        QTest::qWait(200);
+        status->grab().save(qEnvironmentVariable("KALDER_SCREENSHOT_DIR") + "/status.png");
+    }
+    // Opened again while it exists: no new request, the same view.
+    info.openStatusInfo();
+    EXPECT_FALSE(window.session()->info().statusPending());
+    EXPECT_EQ(info.statusView(), status);
+
+    info.openSystemInfo();
+    WAIT_UNTIL(info.statusView() == nullptr, 5000);
+    InfoListView* system = info.systemView();
+    ASSERT_NE(system, nullptr);
+    ASSERT_EQ(system->rowCount(), 10);
+    EXPECT_EQ(system->cell(0, 1), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(system->cell(2, 1), QStringLiteral("Front shop"));
+    EXPECT_EQ(system->cell(3, 1), QStringLiteral("00:1C:4B:10:20:30"));
+    if (!qEnvironmentVariableIsEmpty("KALDER_SCREENSHOT_DIR")) {
+        QTest::qWait(200);
+        system->grab().save(qEnvironmentVariable("KALDER_SCREENSHOT_DIR") + "/system.png");
+    }
 }
 
 } // namespace

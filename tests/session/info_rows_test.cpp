@@ -79,11 +79,11 @@ TEST(StatusInfo, RowsWithoutAndWithDiskDetails) {
     const auto details = statusRows(s, 4, label);
     ASSERT_EQ(details.size(), rows.size() + 1u + 4u);
     EXPECT_EQ(details[9].label, "#64051");
-    EXPECT_EQ(details[9].value, "#6406 #6404");
-    EXPECT_EQ(details[10].value, "#6407 #6422");
+    EXPECT_EQ(details[9].value, "#6406: #6404");
+    EXPECT_EQ(details[10].value, "#6407: #6422");
     EXPECT_EQ(details[11].label, "#64054");
-    EXPECT_EQ(details[11].value, "#6406 38 #6408");
-    EXPECT_EQ(details[12].value, "#6407 #6404");
+    EXPECT_EQ(details[11].value, "#6406: 38 #6408");
+    EXPECT_EQ(details[12].value, "#6407: #6404");
 }
 
 TEST(StatusInfo, AnUnknownModeShowsNoValueForRecordingChannels) {
