@@ -47,11 +47,12 @@ public:
     int fd() const { return m_fd; }
     const std::string& path() const { return m_path; }
     // Closes (when still open) and renames into place.
-    bool commit(std::string& error) {
+    bool commit(std::string& error, bool durable) {
         if (m_fd >= 0) {
             const int fd = m_fd;
             m_fd = -1;
-            if (::fsync(fd) != 0 || ::close(fd) != 0) {
+            const bool synced = !durable || ::fsync(fd) == 0;
+            if (::close(fd) != 0 || !synced) {
                 error = std::string("cannot finish the file: ") + std::strerror(errno);
                 return false;
             }
@@ -134,14 +135,14 @@ bool compressJpeg(std::FILE* file, const RgbImage& image, std::string& error) {
     return true;
 }
 
-bool writeJpeg(TemporaryFile& file, const RgbImage& image, std::string& error) {
+bool writeJpeg(TemporaryFile& file, const RgbImage& image, std::string& error, bool durable) {
     std::FILE* stream = ::fdopen(file.releaseFd(), "wb");
     if (stream == nullptr) {
         error = "cannot open the temporary file";
         return false;
     }
     const bool ok = compressJpeg(stream, image, error);
-    const bool flushed = std::fflush(stream) == 0 && ::fsync(::fileno(stream)) == 0;
+    const bool flushed = std::fflush(stream) == 0 && (!durable || ::fsync(::fileno(stream)) == 0);
     const bool closed = std::fclose(stream) == 0;
     if (ok && !(flushed && closed))
         error = std::string("cannot write the file: ") + std::strerror(errno);
@@ -344,7 +345,7 @@ std::vector<std::uint8_t> encodeBmp(const RgbImage& image) {
 }
 
 bool writeImageFile(const std::filesystem::path& path, ImageFormat format, const RgbImage& image,
-                    std::string& error) {
+                    std::string& error, bool durable) {
     if (image.empty()) {
         error = "no picture";
         return false;
@@ -365,13 +366,13 @@ bool writeImageFile(const std::filesystem::path& path, ImageFormat format, const
         break;
     }
     case ImageFormat::Jpeg:
-        ok = writeJpeg(file, image, error);
+        ok = writeJpeg(file, image, error, durable);
         break;
     case ImageFormat::Tiff:
         ok = writeTiff(file, image, error);
         break;
     }
-    return ok && file.commit(error);
+    return ok && file.commit(error, durable);
 }
 
 std::optional<RgbImage> readImageFile(const std::filesystem::path& path) {

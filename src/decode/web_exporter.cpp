@@ -84,7 +84,7 @@ void WebExporter::run() {
         std::string error;
         const bool ok = !settings.folder.empty() &&
                         writeImageFile(settings.folder / (std::to_string(m_channel + 1) + ".jpg"),
-                                       ImageFormat::Jpeg, image, error);
+                                       ImageFormat::Jpeg, image, error, false);
         lock.lock();
         if (ok) {
             ++m_written;
