@@ -72,8 +72,15 @@ TEST(MainWindowMedia, SaveWebExportAndViewer) {
     EXPECT_EQ(exported->width, 200);
     EXPECT_EQ(exported->height, 160);
 
-    // The viewer: the picture plus its frame.
-    window.media().showImage(saved.filePath(files.first()), &window);
+    // Load: the file dialog starts in the Saved folder; the chosen file opens in the viewer,
+    // the picture plus its frame.
+    window.button(373)->click();
+    QFileDialog* dialog = window.media().fileDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), saved.canonicalPath());
+    dialog->selectFile(saved.filePath(files.first()));
+    QMetaObject::invokeMethod(dialog, "accept");
+    WAIT_UNTIL(window.media().viewer() != nullptr, 5000);
     ImageViewerWindow* viewer = window.media().viewer();
     ASSERT_NE(viewer, nullptr);
     EXPECT_TRUE(viewer->hasPicture());
