@@ -139,6 +139,37 @@ AVPixelFormat plainFormat(AVPixelFormat format, int& fullRange) {
     }
 }
 
+// Bottom-up blue-green-red as drawn: libswscale writes the picture (or only its second field,
+// rows taken with a doubled stride) upwards from the last row of the buffer; for a field
+// picture every converted row lands on the lower row of its display pair and is copied to the
+// upper one.
+bool convertBottomUp(StreamDecoder& decoder, const AVFrame& frame, std::uint8_t* picture,
+                     bool fields) {
+    const int height = frame.height;
+    const int rows = fields ? height / 2 : height;
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(frame.width) * 3;
+    const std::uint8_t* src[4] = {};
+    int srcStride[4] = {};
+    const int firstRow = fields ? 1 : 0;
+    for (int p = 0; p < 4 && frame.data[p] != nullptr; ++p) {
+        src[p] = frame.data[p] + static_cast<std::ptrdiff_t>(firstRow) * frame.linesize[p];
+        srcStride[p] = frame.linesize[p] * (fields ? 2 : 1);
+    }
+    std::uint8_t* last = picture + static_cast<std::ptrdiff_t>(height - 1) * rowBytes;
+    std::uint8_t* dst[4] = {last};
+    int dstStride[4] = {static_cast<int>(-rowBytes * (fields ? 2 : 1))};
+    if (sws_scale(decoder.convert, src, srcStride, 0, rows, dst, dstStride) != rows) {
+        return false;
+    }
+    if (fields) {
+        for (int i = 0; i < rows; ++i) {
+            std::uint8_t* lower = last - 2 * i * rowBytes;
+            std::memcpy(lower - rowBytes, lower, static_cast<std::size_t>(rowBytes));
+        }
+    }
+    return true;
+}
+
 // Converts the picture (or each of its fields, rows taken with a doubled stride) with
 // libswscale into the caller's buffer.
 bool convertPicture(StreamDecoder& decoder, const AVFrame& frame, std::uint8_t* picture) {
@@ -148,8 +179,8 @@ bool convertPicture(StreamDecoder& decoder, const AVFrame& frame, std::uint8_t* 
     const int rows = fields ? height / 2 : height;
     int fullRange = frame.color_range == AVCOL_RANGE_JPEG ? 1 : 0;
     const AVPixelFormat source = plainFormat(static_cast<AVPixelFormat>(frame.format), fullRange);
-    const AVPixelFormat target =
-        decoder.format == kH264FormatBgr ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_YUV420P;
+    const bool bgr = decoder.format != kH264FormatPlanar;
+    const AVPixelFormat target = bgr ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_YUV420P;
     decoder.convert = sws_getCachedContext(decoder.convert, width, rows, source, width, rows,
                                            target, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (decoder.convert == nullptr) {
@@ -166,6 +197,9 @@ bool convertPicture(StreamDecoder& decoder, const AVFrame& frame, std::uint8_t* 
                                  brightness, contrast, saturation);
     }
 
+    if (decoder.format == kH264FormatBgrBottomUp) {
+        return convertBottomUp(decoder, frame, picture, fields);
+    }
     const int fieldCount = fields ? 2 : 1;
     for (int field = 0; field < fieldCount; ++field) {
         const std::uint8_t* src[4] = {};
@@ -205,7 +239,7 @@ int writePicture(StreamDecoder& decoder, const AVFrame& frame, std::uint8_t* pic
         return kH264BadFrame;
     }
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
-    const std::size_t needed = decoder.format == kH264FormatBgr ? pixels * 3 : pixels * 3 / 2;
+    const std::size_t needed = decoder.format != kH264FormatPlanar ? pixels * 3 : pixels * 3 / 2;
     if (needed > kH264PictureBufferSize) {
         return kH264TooLarge;
     }
@@ -282,7 +316,8 @@ KALDER_EXPORT int PT_H264dec_Init(std::uint32_t* context) {
         PT_H264dec_Uninit(context);
     }
     const std::uint32_t format = context[kH264WordFormat];
-    if (format != kH264FormatPlanar && format != kH264FormatBgr) {
+    if (format != kH264FormatPlanar && format != kH264FormatBgr &&
+        format != kH264FormatBgrBottomUp) {
         return -2;
     }
     // libavcodec reports damaged frames on stderr; the client shows nothing of that kind.

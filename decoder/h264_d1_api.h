@@ -6,7 +6,8 @@
 // Context words the client sets or reads:
 //   word 4  non-zero while a decoder lives in the context (the module's handle); read only
 //   word 5  1
-//   word 6  output format: 0 planar YUV 4:2:0, 3 24-bit blue-green-red
+//   word 6  output format: 0 planar YUV 4:2:0, 3 24-bit blue-green-red, 4 24-bit
+//           blue-green-red as the software painter draws it
 // Words the module itself uses:
 //   word 7  decoding threads wanted (0 or 1: one thread; more: frame threads); a tuning knob
 //           for benchmarks, the client leaves it 0
@@ -20,6 +21,10 @@
 //             rows) in its upper half and the second field (odd rows) in its lower half
 //   format 3  width x 3 bytes a row, blue-green-red, top row first; for 480- and 576-line
 //             pictures the first field fills the upper half of the rows, the second the lower
+//   format 4  width x 3 bytes a row, blue-green-red, bottom row first (as a bottom-up bitmap
+//             is stored); for 480- and 576-line pictures only the second field is shown, each
+//             of its rows i filling display rows 2i and 2i + 1. Format 3 reordered that way,
+//             with half the colour conversion and no second pass over the picture
 
 #include <cstdint>
 
@@ -33,6 +38,7 @@ inline constexpr int kH264WordHeight = 9;
 
 inline constexpr std::uint32_t kH264FormatPlanar = 0;
 inline constexpr std::uint32_t kH264FormatBgr = 3;
+inline constexpr std::uint32_t kH264FormatBgrBottomUp = 4;
 
 // 720 x 576 x 3: the picture buffer of one channel.
 inline constexpr std::uint32_t kH264PictureBufferSize = 1244160;

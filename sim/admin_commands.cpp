@@ -87,7 +87,7 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
     };
     RecorderModel& model = server.model();
     using Kind = ConnectionAction::Kind;
-    long long a = 0, b = 0, c = 0;
+    long long a = 0, b = 0, c = 0, d = 0;
 
     if (cmd == "ping")
         return "ok pong";
@@ -254,6 +254,18 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
         ConnectionAction action{Kind::KeyFrameFlood, static_cast<std::int32_t>(a - 1)};
         action.count = static_cast<std::uint32_t>(b);
         action.length = static_cast<std::uint32_t>(c);
+        return toClients(action);
+    }
+    if (cmd == "huge-picture") {
+        c = 4096;
+        d = 2304;
+        if (!number(0, 1, 16, a) || !number(1, 1, 1000, b) ||
+            (argc >= 3 && (!number(2, 16, 8192, c) || argc < 4 || !number(3, 16, 8192, d))))
+            return "error usage: huge-picture CH COUNT [WIDTH HEIGHT]";
+        ConnectionAction action{Kind::HugePicture, static_cast<std::int32_t>(a - 1)};
+        action.count = static_cast<std::uint32_t>(b);
+        action.width = static_cast<unsigned>(c) & ~1u;
+        action.height = static_cast<unsigned>(d) & ~1u;
         return toClients(action);
     }
     if (cmd == "live-nack") {

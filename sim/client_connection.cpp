@@ -515,6 +515,47 @@ void ClientConnection::runAction(const ConnectionAction& action) {
         floodKeyFrames(static_cast<unsigned>(action.value), action.length,
                        std::chrono::seconds(action.count));
         break;
+    case Kind::HugePicture:
+        sendHugePictures(static_cast<unsigned>(action.value), action.width, action.height,
+                         action.count);
+        break;
+    }
+}
+
+// Output thread: `count` key frames of a picture far larger than any recorder sends, encoded
+// here once, in the channel's stream between its usual frames. The frame block announces the
+// channel's usual size, as a broken or hostile recorder would.
+void ClientConnection::sendHugePictures(unsigned channel, unsigned width, unsigned height,
+                                        unsigned count) {
+    const auto loop = m_media.loop(channel);
+    if (!loop)
+        return;
+    LoopParams params = loop->params;
+    params.width = width;
+    params.height = height;
+    params.framesPerSecond = 1;
+    params.keyIntervalFrames = 1;
+    params.frameCount = 1;
+    std::string error;
+    const auto huge = encodeVideoLoop(params, error);
+    if (!huge || huge->frames.empty()) {
+        log("huge picture on channel %u: %s", channel + 1, error.c_str());
+        return;
+    }
+    FrameParts parts;
+    parts.channel = static_cast<std::uint8_t>(channel);
+    describePicture(parts, loop->params);
+    parts.key = true;
+    parts.video = huge->frames.front().data;
+    log("%u key frames of %ux%u on channel %u", count, width, height, channel + 1);
+    for (unsigned i = 0; i < count && !m_stop; ++i) {
+        m_model.recorderClock(parts.timeSeconds, parts.milliseconds);
+        const std::vector<std::byte> wire =
+            buildFragmentedMessages(buildFrame(parts), MessageId::LIVE_DATA, 0, channel,
+                                    parts.timeSeconds, m_settings.maxFragmentBytes);
+        std::lock_guard lock(m_socket.sendMutex());
+        if (!sendAll(m_socket, wire))
+            break;
     }
 }
 

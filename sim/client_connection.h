@@ -38,12 +38,16 @@ struct ConnectionAction {
         FloodChannelInfo, // `count` LIVE_CHANNEL_INFO of the current live set
         KeyFrameFlood,    // key frames of channel `value` padded to `length` bytes, as fast as
                           // the socket takes them, for `count` seconds
+        HugePicture,      // `count` key frames of channel `value` whose bitstream announces a
+                          // `width` x `height` picture; the block still says the usual size
     };
     Kind kind = Kind::Drop;
     std::int32_t value = 0;
     std::uint16_t id = 0;
     std::uint32_t length = 0;
     std::uint32_t count = 0;
+    unsigned width = 0;
+    unsigned height = 0;
 };
 
 // Settings a connection takes at start and keeps.
@@ -102,6 +106,7 @@ private:
     void runAction(const ConnectionAction& action);
     void sendDueFrames(std::chrono::steady_clock::time_point now);
     void sendFrame(unsigned channel, ChannelCursor& cursor);
+    void sendHugePictures(unsigned channel, unsigned width, unsigned height, unsigned count);
     void floodKeyFrames(unsigned channel, std::size_t bytes,
                         std::chrono::steady_clock::duration duration);
     void closeGracefully();

@@ -50,10 +50,11 @@ struct ChannelDecoder::ThreadState {
     bool synced = false;
     // Without a decoder module every frame goes on as if this result had come back.
     int lastResult = kH264Picture;
-    // BGR output: the decoder module writes each picture here, and it is reordered into the
-    // channel's picture buffer under the picture lock. Planar pictures are decoded straight into
-    // the picture buffer with the lock held. Either way the window never paints a half-written
-    // picture.
+    // Pictures are decoded straight into the channel's picture buffer with the picture lock
+    // held, so that the window never paints a half-written one: planar, or BGR already in the
+    // order the software painter draws. A module that only writes top-down BGR (format 3)
+    // writes into `output` instead, which is then reordered into the buffer under the lock.
+    bool reorder = false;
     std::vector<std::byte> output;
     std::chrono::steady_clock::time_point lastWebExport;
     unsigned lastChannel;
@@ -189,18 +190,24 @@ void ChannelDecoder::run() {
     state.layout = state.accelerated ? PictureLayout::Planar : PictureLayout::BottomUpBgr;
     state.context[kH264WordOne] = 1;
     state.context[kH264WordFormat] =
-        state.layout == PictureLayout::Planar ? kH264FormatPlanar : kH264FormatBgr;
+        state.layout == PictureLayout::Planar ? kH264FormatPlanar : kH264FormatBgrBottomUp;
     if (m_library != nullptr) {
         state.entries = m_library->entries();
     }
     if (state.entries) {
         // The module must accept a context that holds no decoder.
         state.entries.uninit(state.context.data());
-        if (state.entries.init(state.context.data()) != 0) {
+        bool started = state.entries.init(state.context.data()) == 0;
+        if (!started && state.layout == PictureLayout::BottomUpBgr) {
+            state.context[kH264WordFormat] = kH264FormatBgr;
+            started = state.entries.init(state.context.data()) == 0;
+            state.reorder = started;
+        }
+        if (!started) {
             m_host.decoderInitFailed(m_channel);
         }
     }
-    if (state.layout == PictureLayout::BottomUpBgr) {
+    if (state.reorder) {
         state.output.assign(kPictureBufferSize, std::byte{0});
     }
     state.lastWebExport = std::chrono::steady_clock::now();
@@ -332,7 +339,7 @@ int ChannelDecoder::decode(ThreadState& state, const FrameRecord& frame) {
     const int length = static_cast<int>(frame.descriptor.blockLength - kFrameInfoBlockSize);
     std::unique_lock<std::mutex> picture;
     std::uint8_t* output = reinterpret_cast<std::uint8_t*>(state.output.data());
-    if (state.layout == PictureLayout::Planar) {
+    if (!state.reorder) {
         const unsigned channel = frame.descriptor.channel;
         picture = std::unique_lock(m_pictures.lock(channel));
         output = reinterpret_cast<std::uint8_t*>(m_pictures.buffer(channel));
@@ -386,7 +393,7 @@ void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsi
     std::lock_guard picture(m_pictures.lock(channel));
     std::byte* buffer = m_pictures.buffer(channel);
     const std::size_t bytes = pictureBytes(state.layout, width, height);
-    if (fresh && state.layout == PictureLayout::BottomUpBgr) {
+    if (fresh && state.reorder) {
         reorderForBottomUp(state.output, std::span(buffer, kPictureBufferSize), width, height);
     }
     m_pictures.setSize(channel, width, height);

@@ -144,10 +144,14 @@ std::shared_ptr<LatestValues>& RecorderSession::latestSlot(int message) {
 }
 
 void RecorderSession::postLatest(int message, std::uintptr_t wParam, std::intptr_t lParam) {
+    postCoalesced(latestSlot(message), message, wParam, lParam);
+}
+
+void RecorderSession::postCoalesced(std::shared_ptr<LatestValues>& slot, int message,
+                                    std::uintptr_t wParam, std::intptr_t lParam) {
     std::shared_ptr<LatestValues> latest;
     {
         std::lock_guard lock(m_latestMutex);
-        std::shared_ptr<LatestValues>& slot = latestSlot(message);
         if (!slot)
             slot = std::make_shared<LatestValues>();
         std::lock_guard valuesLock(slot->mutex);
@@ -393,17 +397,20 @@ bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
     }
     m_channelNum = record.channel_num;
 
-    post(WindowMessage::LiveButton, static_cast<std::uintptr_t>(ButtonLook::Usable));
-    m_live.startLive();
-    if (!wasLoggedIn)
-        writeLogonEntry(kLogEventLogon, false);
-
     const unsigned major = record.product_major_ver, minor = record.product_minor_ver;
     m_atLeastVersion11 = major > 1 || (major == 1 && minor >= 1);
     m_atLeastVersion12 = major > 1 || (major == 1 && minor >= 2);
     m_featureBit0 = (record.flags & 0x01) != 0;
     m_featureBit1 = (record.flags & 0x02) != 0;
+    // A recorder that repeats its answer while the session is logged in gets the new
+    // description taken, and nothing else: live view was asked for by the first answer, and a
+    // flood of answers must not restart it, log or post to the window each time.
+    if (wasLoggedIn)
+        return true;
 
+    post(WindowMessage::LiveButton, static_cast<std::uintptr_t>(ButtonLook::Usable));
+    m_live.startLive();
+    writeLogonEntry(kLogEventLogon, false);
     startKeepAlive();
     post(WindowMessage::LoggedIn);
     return true;
@@ -418,7 +425,11 @@ bool RecorderSession::RecvFn_Bye48(const MessageHeader& header) {
     const std::int32_t code = readNackCode(m_socket, header);
     if (code == kNackReadFailed)
         return false;
-    notifyNack(MessageId::BYE48, code);
+    // A recorder may repeat its farewell at will: at most one of its notifications waits for
+    // the window, and it shows the newest reason.
+    if (const auto notification = nackOutcome(MessageId::BYE48, code).notification)
+        postCoalesced(m_farewellNotice, WindowMessage::Notification, 0,
+                      static_cast<std::intptr_t>(notification->lParam()));
     if (firstRefusal)
         writeLogonEntry(kLogEventLogonFailed, false);
     // The connection stays until the recorder closes it.

@@ -174,6 +174,10 @@ private:
     bool RecvFn_Bye48(const MessageHeader& header);
 
     std::shared_ptr<LatestValues>& latestSlot(int message);
+    // Posts `message` unless one posted through `slot` still waits; the waiting one then carries
+    // these newest values. `slot` is guarded by m_latestMutex.
+    void postCoalesced(std::shared_ptr<LatestValues>& slot, int message, std::uintptr_t wParam,
+                       std::intptr_t lParam);
 
     QObject* const m_receiver;
     const std::uint64_t m_generation;
@@ -183,6 +187,7 @@ private:
     // m_latestMutex, the values by their own mutex.
     std::mutex m_latestMutex;
     std::array<std::shared_ptr<LatestValues>, std::size(kLatestMessages)> m_latest;
+    std::shared_ptr<LatestValues> m_farewellNotice; // the notifications of BYE48
 
     // Written before start, read by the worker threads afterwards.
     std::uint16_t m_port = 2000;

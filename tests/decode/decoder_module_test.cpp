@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <malloc.h>
 
 #include <algorithm>
@@ -244,6 +246,32 @@ TEST_P(DecoderLayout, BgrHoldsTheFieldsOneAfterTheOtherTopRowFirst) {
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(picture[static_cast<std::size_t>(width) * height * 3], 0xEE);
+}
+
+// Format 4 is format 3 as the software painter draws it: bottom row first, and for field
+// pictures the second field alone, each row shown twice.
+TEST_P(DecoderLayout, BottomUpBgrIsTheDrawnOrderOfBgr) {
+    const auto [width, height] = GetParam();
+    const auto clip =
+        test::encodeClip({width, height, 1, 1, true, rowPattern(width, height, true)});
+    ASSERT_EQ(clip.size(), 1u);
+    int topDownResult = -1;
+    int bottomUpResult = -1;
+    const auto topDown = decodeOne(clip[0], kH264FormatBgr, topDownResult);
+    const auto bottomUp = decodeOne(clip[0], kH264FormatBgrBottomUp, bottomUpResult);
+    ASSERT_EQ(topDownResult, kH264Picture);
+    ASSERT_EQ(bottomUpResult, kH264Picture);
+    const bool fields = isFieldPicture(height);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    int wrong = 0;
+    for (int stored = 0; stored < height; ++stored) {
+        const int display = height - 1 - stored;
+        const int source = fields ? height / 2 + display / 2 : display;
+        wrong += std::memcmp(bottomUp.data() + stored * rowBytes,
+                             topDown.data() + source * rowBytes, rowBytes) != 0;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(bottomUp[rowBytes * height], 0xEE);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DecoderLayout,

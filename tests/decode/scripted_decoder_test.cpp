@@ -274,6 +274,29 @@ TEST_F(ScriptedDecoder, AFailedInitIsReportedOnceAndFramesAreDropped) {
     EXPECT_EQ(m_target.log(0).draws, 0);
 }
 
+// A module that refuses the drawn-order BGR output is asked for top-down BGR, which the
+// decode thread then reorders itself.
+TEST_F(ScriptedDecoder, AModuleWithoutDrawnOrderOutputIsAskedForTopDown) {
+    script({}, {-2, 0});
+    RecordingTarget rgb(m_pictures, false);
+    {
+        ChannelDecoder decoder(0, StreamKind::Live, m_library.get(), m_pictures, rgb, m_host);
+        for (std::uint32_t id = 1; id <= 3; ++id)
+            decoder.enqueueFrame(keyFrame(id));
+        ASSERT_TRUE(waitUntil([&] { return decoder.stats().handled == 3; }));
+        EXPECT_EQ(decoder.stats().decoded, 3u);
+    }
+    EXPECT_EQ(m_host.initFailures.load(), 0);
+    EXPECT_EQ(rgb.log(0).draws, 3);
+    // The module wrote the frame id at the start of its top-down picture; reordered, that row
+    // is the last one stored.
+    std::uint32_t id = 0;
+    const auto picture = rgb.picture(0);
+    const std::size_t rowBytes = std::size_t(352) * 3;
+    std::memcpy(&id, picture.data() + (240 - 1) * rowBytes, 4);
+    EXPECT_EQ(id, 3u);
+}
+
 TEST(NoDecoderModule, AMissingModuleDecodesNothingAndCrashesNothing) {
     EXPECT_FALSE(DecoderLibrary::open("/nonexistent/H264_D1.so"));
     PictureStore pictures;

@@ -332,6 +332,37 @@ TEST_F(SessionE2e, RepeatedFarewellsAndLoginsLogOnceEachChange) {
     }
 }
 
+TEST_F(SessionE2e, FloodsOfFarewellsAndLoginAnswersQueueAlmostNothing) {
+    loginLive();
+    pumpEvents();
+    // The recorder pushes a change of its recording state after the flood it is sending: once
+    // the session has the new state, it has handled the flood. Events stay queued meanwhile.
+    const auto afterFlood = [&] {
+        const bool recording = !m_session->status().recordingOn();
+        ASSERT_EQ(s_sim->admin(recording ? "record on" : "record off"), "ok");
+        ASSERT_TRUE(
+            waitWithoutEvents([&] { return m_session->status().recordingOn() == recording; }));
+    };
+    std::uint64_t posted = m_session->postedCount();
+    ASSERT_EQ(s_sim->admin("flood-bye 3000 33"), "ok 1"); // a reason with a notification
+    ASSERT_NO_FATAL_FAILURE(afterFlood());
+    EXPECT_LE(m_session->postedCount() - posted, 3u);
+    const std::size_t notifications = m_events.count(WindowMessage::Notification);
+    pumpEvents();
+    EXPECT_EQ(m_events.count(WindowMessage::Notification), notifications + 1);
+    EXPECT_TRUE(m_events.hasNotification({3, 3}));
+
+    // The first answer logs in again and asks for live view once; the others change nothing.
+    const std::size_t resets = m_events.count(WindowMessage::VideoWindowReset);
+    posted = m_session->postedCount();
+    ASSERT_EQ(s_sim->admin("flood-hello-ack 2000"), "ok 1");
+    ASSERT_NO_FATAL_FAILURE(afterFlood());
+    EXPECT_TRUE(m_session->loggedIn());
+    EXPECT_LE(m_session->postedCount() - posted, 12u);
+    pumpEvents();
+    EXPECT_EQ(m_events.count(WindowMessage::VideoWindowReset), resets + 1);
+}
+
 TEST_F(SessionE2e, LiveViewStoppedBeforeItsReplyStartsAgain) {
     loginLive();
     m_session->live().stopLive();
