@@ -256,6 +256,18 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
         action.length = static_cast<std::uint32_t>(c);
         return toClients(action);
     }
+    if (cmd == "search-fault") {
+        const auto query = argc >= 2 ? parseSearchQuery(arg(0)) : std::nullopt;
+        const auto fault = argc >= 2 ? parseSearchFault(arg(1)) : std::nullopt;
+        if ((!query && !(argc >= 2 && arg(0) == "all")) || !fault)
+            return "error usage: search-fault month|day|event|all off|empty|oversize|CODE";
+        for (SearchQuery q : {SearchQuery::Month, SearchQuery::Day, SearchQuery::Event})
+            if (!query || *query == q)
+                model.search().setFault(q, *fault);
+        return "ok";
+    }
+    if (cmd == "search-requests")
+        return "ok " + model.search().counters();
     if (cmd == "huge-picture") {
         c = 4096;
         d = 2304;

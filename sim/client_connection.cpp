@@ -276,6 +276,23 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         send(MessageId::REC_OFF_ACK, be32(kRecordingOffState));
         m_model.setRecording(false);
         return true;
+    // The disk queries: the replies go out in fragments, bit 14 on the last.
+    case MessageId::PLAY_INFO_MONTH_REQ:
+    case MessageId::PLAY_INFO_DAY_REQ:
+    case MessageId::EVENT_INFO_REQ:
+    case MessageId::CAPA_CAL_CANCEL:
+        m_model.search().serve(id, payload, [this](std::uint16_t replyId,
+                                                   std::span<const std::byte> bytes, bool last) {
+            if (m_stalled)
+                return;
+            MessageHeader reply = makeHeader(replyId, static_cast<std::uint16_t>(bytes.size()));
+            if (last)
+                reply.fragmentFlags |= kFragmentLast;
+            if (m_audioOn)
+                reply.code |= kCodeAudioFlag;
+            sendMessage(m_socket, reply, bytes);
+        });
+        return true;
     case MessageId::DVR_TIME_REQ:
         send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));
         return true;

@@ -5,7 +5,15 @@
 
 namespace kalder::sim {
 
-RecorderModel::RecorderModel(const SimConfig& config) : m_config(config) {}
+RecorderModel::RecorderModel(const SimConfig& config) : m_config(config) {
+    DiskLayout layout;
+    layout.days = config.diskDays;
+    layout.seed = config.diskSeed;
+    layout.end = config.diskEnd ? config.diskEnd : recorderTime();
+    layout.channelCount = config.channelCount;
+    m_disk = std::make_unique<RecordedDisk>(layout);
+    m_search = std::make_unique<SearchService>(*m_disk, config.searchFragmentBytes);
+}
 
 SimConfig RecorderModel::config() const {
     std::lock_guard lock(m_mutex);

@@ -2,12 +2,15 @@
 
 #include "wire/hello_record.h"
 #include "wire/status_records.h"
+#include "sim/recorded_disk.h"
+#include "sim/search_service.h"
 #include "sim/sim_config.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -79,6 +82,10 @@ public:
     void setProductNumber(std::uint8_t number);
     void notify(unsigned changes);
 
+    // The recorded disk (built at start, read-only) and the disk queries it answers.
+    const RecordedDisk& disk() const { return *m_disk; }
+    SearchService& search() { return *m_search; }
+
     using Listener = std::function<void(unsigned changes)>;
     int addListener(Listener listener);
     void removeListener(int id);
@@ -86,6 +93,9 @@ public:
 private:
     mutable std::mutex m_mutex;
     SimConfig m_config; // guarded by m_mutex
+
+    std::unique_ptr<RecordedDisk> m_disk;
+    std::unique_ptr<SearchService> m_search;
 
     std::mutex m_listenerMutex;
     std::map<int, Listener> m_listeners; // guarded by m_listenerMutex

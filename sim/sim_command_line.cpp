@@ -38,6 +38,10 @@ std::optional<std::string> parseCommandLine(SimConfig& config, const std::vector
         {"--recording", "recording"},
         {"--clock-offset", "clock_offset_s"},
         {"--bye-after-login", "bye_after_login"},
+        {"--disk-days", "disk_days"},
+        {"--disk-seed", "disk_seed"},
+        {"--disk-end", "disk_end"},
+        {"--search-fragment", "search_fragment"},
     };
     // The INI file is read first, wherever --config stands, so that every other option wins.
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -207,6 +211,10 @@ Usage: kalder-recorder-sim [options]
   --recording 0|1          recording state at start (default 1)
   --clock-offset S         seconds added to the recorder clock
   --bye-after-login N      fault: send BYE48 with reason N after the status pushes, then close
+  --disk-days N            days of recordings on the disk, ending today (default 30; 0 empty)
+  --disk-seed N            the disk's layout (default 1)
+  --disk-end T             RecorderTime of the disk's last second (default: the clock at start)
+  --search-fragment N      payload bytes per disk-reply fragment (default 500)
   --set SECTION.KEY=VALUE  any INI setting, for example --set channel3.video_loss=1
   --verbose                log connections and requests to standard error
   --trace                  --verbose, and every message in and out

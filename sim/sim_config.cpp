@@ -259,6 +259,14 @@ std::optional<std::string> applyRecorderSetting(SimConfig& c, const std::string&
         ok = parseBool(value, c.recording);
     else if (key == "clock_offset_s")
         ok = parseRange(value, c.clockOffsetSeconds, -4000000000LL, 4000000000LL);
+    else if (key == "disk_days")
+        ok = parseRange(value, c.diskDays, 0, 3650);
+    else if (key == "disk_seed")
+        ok = parseRange(value, c.diskSeed, 0, 0x7FFFFFFFFFFFFFFFLL);
+    else if (key == "disk_end")
+        ok = parseRange(value, c.diskEnd, 0, 4294967295LL);
+    else if (key == "search_fragment")
+        ok = parseRange(value, c.searchFragmentBytes, 1, 65535);
     else if (key == "bye_after_login") {
         std::int32_t reason = 0;
         ok = parseRange(value, reason, -2147483648LL, 2147483647LL);

@@ -85,6 +85,14 @@ struct SimConfig {
     bool recording = true;
     std::int64_t clockOffsetSeconds = 0; // added to the local wall clock
 
+    // The recorded disk: whole days ending today (0: empty), the seed of its layout, and the
+    // RecorderTime of its last second (0: the recorder clock at start-up). Disk replies travel in
+    // fragments of at most searchFragmentBytes.
+    unsigned diskDays = 30;
+    std::uint64_t diskSeed = 1;
+    std::uint32_t diskEnd = 0;
+    unsigned searchFragmentBytes = 500;
+
     // Faults armed from the start.
     std::optional<std::int32_t> byeAfterLogin; // BYE48 with this reason after the pushes
     bool verbose = false;

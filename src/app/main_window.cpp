@@ -11,6 +11,7 @@
 #include "connect/connect_dialog.h"
 #include "session/recorder_session.h"
 #include "session/window_message.h"
+#include "search/search_window.h"
 #include "ui/skin_button.h"
 
 #include <QCloseEvent>
@@ -346,6 +347,22 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         if (m_videoWindow && m_videoWindow->fullScreen())
             m_videoWindow->leaveFullScreen();
         return;
+    // The search window's replies and rights; the session keeps its resume context.
+    case WindowMessage::SearchYearsReady:
+    case WindowMessage::SearchEventsReady:
+    case WindowMessage::SearchDaySegmentsReady:
+    case WindowMessage::RightsChanged:
+        if (m_searchWindow)
+            m_searchWindow->handleWindowMessage(message.message(), wParam, lParam);
+        return;
+    case WindowMessage::ClearSearchContext:
+        if (m_session)
+            m_session->search().clearResumeContext();
+        return;
+    case WindowMessage::CloseWindow:
+        if (wParam == std::uintptr_t(CloseTarget::RequestWindow) && m_searchWindow)
+            delete m_searchWindow;
+        return;
     case WindowMessage::ChannelInfoFile:
         if (m_settings.webActivate != 0 && !m_settings.webLocation.isEmpty())
             m_channelInfoWriter.submit(std::filesystem::path(m_settings.webLocation.toStdString()),
@@ -391,12 +408,15 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
     case NotificationAction::None:
         return;
     case NotificationAction::ReopenSearch:
+        // As the RSearch button does (an open search window comes to the front).
+        openSearchWindow();
+        return;
     case NotificationAction::ResendConfiguration:
     case NotificationAction::RestartAfterUpgrade:
     case NotificationAction::ShowUpgradeWindow:
     case NotificationAction::ResetConfiguration:
-        // The windows and requests these act on (search, setup, firmware upgrade, restart)
-        // do not exist in this client yet: OK only closes the box.
+        // The windows and requests these act on (setup, firmware upgrade, restart) do not
+        // exist in this client yet: OK only closes the box.
         return;
     }
 }
@@ -448,6 +468,8 @@ void MainWindow::connectTo(const ConnectRequest& request) {
 void MainWindow::dropSession() {
     if (!m_session)
         return;
+    // The search window works on the session: it goes first.
+    delete m_searchWindow;
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns
     m_live.setSession(nullptr);

@@ -28,6 +28,7 @@ namespace kalder {
 class ClockDisplay;
 class DecoderLibrary;
 class RecorderSession;
+class SearchWindow;
 class SkinButton;
 class VideoWindow;
 class WindowMessageEvent;
@@ -71,6 +72,7 @@ public:
     ClockDisplay* clock() const { return m_clock; }
     NotificationBox* notificationBox() const { return m_notificationBox; }
     ConnectDialog* connectDialog() const { return m_connectDialog; }
+    SearchWindow* searchWindow() const;
     SkinButton* button(int controlId) const;
     const LocalSettings& settings() const { return m_settings; }
     bool removableMode() const { return m_removableMode; }
@@ -119,6 +121,7 @@ private:
     void applyLocalSetup(const LocalSettings& settings, bool drawModeChanged);
     void setButtonLook(int controlId, int look);
     void showLayoutPressed(int layoutCells);
+    void openSearchWindow();
 
     // main_window_media.cpp: snapshots (Save, timer 21027), the image viewer (Load), the web
     // export's settings, the information views.
@@ -158,6 +161,7 @@ private:
     std::map<int, SkinButton*> m_buttons;
     QPointer<NotificationBox> m_notificationBox;
     QPointer<ConnectDialog> m_connectDialog;
+    QPointer<SearchWindow> m_searchWindow;
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 };

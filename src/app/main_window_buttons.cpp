@@ -12,6 +12,7 @@
 #include "files/local_log.h"
 #include "session/recorder_session.h"
 #include "session/window_message.h"
+#include "search/search_window.h"
 #include "ui/skin_button.h"
 #include "ui/skin_slider.h"
 
@@ -200,10 +201,7 @@ void MainWindow::onButton(int controlId) {
         pressConnect();
         return;
     case Control::RemoteSearch:
-        // The search window does not exist yet; a user without the right is still told so.
-        if (m_session && m_session->loggedIn() && !m_session->status().maySearch() &&
-            !m_session->status().mayBackup())
-            showNotification(kNoRight);
+        openSearchWindow();
         return;
     case Control::RemoteSetup:
         if (m_session && m_session->loggedIn() && !m_session->status().maySetup())
@@ -308,6 +306,37 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
         m_session->live().restartAround(rebuild);
     else
         rebuild();
+}
+
+// RSearch: the remote search window for an account with the search or backup right; an account
+// with only the backup right cannot open it while a backup runs.
+void MainWindow::openSearchWindow() {
+    if (!m_session || !m_session->loggedIn() || m_shuttingDown)
+        return;
+    const bool search = m_session->status().maySearch();
+    const bool backup = m_session->status().mayBackup();
+    if (!search && !backup) {
+        showNotification(kNoRight);
+        return;
+    }
+    if (!search && m_session->backupOn())
+        return;
+    if (m_searchWindow) {
+        m_searchWindow->raise();
+        return;
+    }
+    auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    m_searchWindow = window;
+    // Remote playback joins here: SearchWindow::playRequested carries the period to play. The
+    // playback time bar is drawn again for the new period.
+    connect(window, &SearchWindow::playRequested, this,
+            [this] { update(QRect(QPoint(250, 630), QPoint(677, 644))); });
+    window->open();
+}
+
+SearchWindow* MainWindow::searchWindow() const {
+    return m_searchWindow;
 }
 
 } // namespace kalder

@@ -22,6 +22,8 @@ const CliCommand* findCliCommand(std::string_view name);
 
 int runProbe(const CliOptions& options, CliOutput& output);
 int runLive(const CliOptions& options, CliOutput& output);
+int runSearch(const CliOptions& options, CliOutput& output);
+int runEvents(const CliOptions& options, CliOutput& output);
 int runStatus(const CliOptions& options, CliOutput& output);
 int runSysinfo(const CliOptions& options, CliOutput& output);
 int runSnapshot(const CliOptions& options, CliOutput& output);

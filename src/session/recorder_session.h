@@ -5,6 +5,7 @@
 #include "session/info_exchange.h"
 #include "session/live_stream.h"
 #include "session/recorder_status.h"
+#include "session/search_exchange.h"
 #include "session/session_slots.h"
 #include "session/window_message.h"
 #include "wire/hello_record.h"
@@ -83,6 +84,8 @@ public:
     const LiveStream& live() const { return m_live; }
     RecorderStatus& status() { return m_status; }
     const RecorderStatus& status() const { return m_status; }
+    SearchExchange& search() { return m_search; }
+    const SearchExchange& search() const { return m_search; }
     InfoExchange& info() { return m_info; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
@@ -248,6 +251,7 @@ private:
     // The features: built last (their constructors register handlers with m_dispatcher).
     LiveStream m_live{*this};
     RecorderStatus m_status{*this};
+    SearchExchange m_search{*this};
     InfoExchange m_info{*this};
 };
 

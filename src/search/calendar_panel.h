@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QPushButton;
+
+namespace kalder {
+
+class SearchWindow;
+
+// The calendar of the recorder's recorded days: a year (2000-2037), twelve month buttons enabled
+// for the months with recordings, and the days of the chosen month laid out by weekday, the
+// recorded ones highlighted. Choosing a highlighted day asks the recorder for that day's
+// periods. GUI thread only; a child of its search window.
+class CalendarPanel : public QWidget {
+    Q_OBJECT
+public:
+    CalendarPanel(SearchWindow& window, QWidget* parent);
+
+    // Starts again from the window's year records: the latest month with recordings of the
+    // current year, else of earlier years (wrapping from 2000 to 2037); when no year has any,
+    // the no-data notification.
+    void reload();
+    void chooseYear(int year);
+    void chooseMonth(int month);
+    void chooseDay(int day);
+
+    int year() const { return m_year; }
+    int month() const { return m_month; }
+    QPushButton* monthButton(int month) const { return m_months[month - 1]; }
+    QPushButton* dayButton(int day) const { return m_days[day - 1]; }
+    bool dayHighlighted(int day) const;
+
+private:
+    void layoutDays();
+    void showMonths(bool anyEnabled);
+
+    SearchWindow& m_window;
+    int m_year = 0;
+    int m_month = 1;
+    QPushButton* m_yearField = nullptr;
+    std::array<QPushButton*, 12> m_months{};
+    std::array<QPushButton*, 31> m_days{};
+};
+
+} // namespace kalder

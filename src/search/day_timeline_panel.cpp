@@ -1,0 +1,186 @@
+#include "search/day_timeline_panel.h"
+
+#include "search/search_window.h"
+
+#include "resources/resource_ids.h"
+#include "resources/resource_library.h"
+#include "wire/recorder_time.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+namespace kalder {
+
+namespace {
+
+// Used when the resource library lacks the bar pictures.
+const QColor kFallbackColours[6] = {QColor(40, 170, 60),  QColor(220, 40, 40),
+                                    QColor(240, 200, 20), QColor(150, 90, 200),
+                                    QColor(40, 120, 230), QColor(240, 130, 30)};
+constexpr int kLegendText[6] = {5208, 5130, 5131, 5209, 5132, 5210};
+constexpr int kLegendTextOfKind0OnSubProducts3And4 = 6050;
+constexpr int kChannelText = 5152;
+constexpr int kPlayText = 5563;
+
+} // namespace
+
+DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, int day,
+                                   QWidget* parent)
+    : QWidget(parent), m_window(window), m_year(year), m_month(month), m_day(day) {
+    setObjectName("DayTimelinePanel");
+    setAccessibleName(QStringLiteral("Day timeline"));
+    setMouseTracking(true);
+    for (int k = 0; k < 6; ++k) {
+        const QImage picture = resourcePicture(res::kTimelineColourFirst + k);
+        m_colours[k] = picture.isNull() ? kFallbackColours[k] : picture.pixelColor(0, 0);
+    }
+    m_date = new QLabel(
+        QString::fromStdString(formatPanelDate(year, month, day, window.dateFormat())), this);
+    m_date->setGeometry(8, 8, 150, 22);
+    m_timeLabel = new QPushButton(this);
+    m_timeLabel->setFlat(true);
+    m_timeLabel->setAutoDefault(false);
+    m_timeLabel->setAccessibleName(QStringLiteral("Time"));
+    m_timeLabel->setGeometry(8, 32, 110, 22);
+    connect(m_timeLabel, &QPushButton::clicked, this, [this] {
+        const TimeOfDay t = m_time.value_or(TimeOfDay{});
+        m_window.openTimePopup(m_timeLabel, t.hour, t.minute, t.second,
+                               [this](int h, int m, int s) { setTime(h, m, s); });
+    });
+    m_prev = new QPushButton(QStringLiteral("Prev"), this);
+    m_prev->setAccessibleName(QStringLiteral("Prev"));
+    m_prev->setAutoDefault(false);
+    m_prev->setGeometry(252, 6, 70, 24);
+    connect(m_prev, &QPushButton::clicked, this, [this] { m_window.showCalendar(); });
+    QString playText = resourceText(kPlayText);
+    if (playText.isEmpty())
+        playText = QStringLiteral("Play");
+    m_play = new QPushButton(playText, this);
+    m_play->setAccessibleName(playText);
+    m_play->setAutoDefault(false);
+    m_play->setGeometry(328, 6, 70, 24);
+    connect(m_play, &QPushButton::clicked, this, &DayTimelinePanel::play);
+    updatePlayEnabled();
+}
+
+QString DayTimelinePanel::timeText() const {
+    if (!m_time)
+        return {};
+    return QString::asprintf("%02d : %02d : %02d", m_time->hour, m_time->minute, m_time->second);
+}
+
+void DayTimelinePanel::setTime(int hour, int minute, int second) {
+    m_time = TimeOfDay{hour, minute, second};
+    m_cursor = timelineColumn(hour, minute);
+    m_timeLabel->setText(timeText());
+    update();
+}
+
+void DayTimelinePanel::setCursorTime(std::uint32_t time) {
+    const CivilTime t = decodeRecorderTime(time);
+    setTime(t.hour, t.minute, t.second);
+}
+
+void DayTimelinePanel::chooseColumn(int x) {
+    const TimeOfDay t = timeAtColumn(x);
+    m_time = t;
+    m_cursor = x;
+    m_timeLabel->setText(timeText());
+    update();
+}
+
+void DayTimelinePanel::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && insideTimelineGrid(p.x(), p.y()))
+        chooseColumn(p.x());
+}
+
+void DayTimelinePanel::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    const bool inside = insideTimelineGrid(p.x(), p.y());
+    setCursor(inside ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    if (inside && (event->buttons() & Qt::LeftButton))
+        chooseColumn(p.x());
+}
+
+void DayTimelinePanel::updatePlayEnabled() {
+    m_play->setEnabled(!m_window.localPlaybackRunning());
+}
+
+void DayTimelinePanel::play() {
+    if (m_window.localPlaybackRunning())
+        return;
+    // No time chosen: the day from its start.
+    const TimeOfDay t = m_time.value_or(TimeOfDay{});
+    const auto start = encodeOperatorTime({m_year, m_month, m_day, t.hour, t.minute, t.second},
+                                          m_window.standardOffsetSeconds());
+    if (!start)
+        return;
+    SearchPlayRequest request;
+    request.start = *start;
+    request.end = 0;
+    request.channelMask = m_window.searchChannelMask();
+    request.kindSelector = 0;
+    request.source = SearchResumeContext::Source::DayTimeline;
+    SearchResumeContext context;
+    context.years = m_window.years();
+    context.segments = m_window.daySegments();
+    m_window.play(request, std::move(context));
+}
+
+QString DayTimelinePanel::legendText(int kind) const {
+    int id = kLegendText[kind];
+    if (kind == 0 && (m_window.subProductMajor() == 3 || m_window.subProductMajor() == 4))
+        id = kLegendTextOfKind0OnSubProducts3And4;
+    return resourceText(id);
+}
+
+void DayTimelinePanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QColor text = palette().windowText().color();
+    // The grid: hour lines every twelve columns.
+    p.fillRect(QRect(QPoint(kTimelineLeft, kTimelineTop), QPoint(kTimelineRight, kTimelineBottom)),
+               QColor(24, 28, 36));
+    p.setPen(QColor(70, 78, 92));
+    for (int h = 0; h <= 24; ++h) {
+        const int x = kTimelineLeft + h * 12;
+        p.drawLine(x, kTimelineTop, x, kTimelineBottom);
+    }
+    p.setPen(text);
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    p.setFont(small);
+    for (int h = 0; h <= 24; h += 3)
+        p.drawText(QRect(kTimelineLeft + h * 12 - 10, kTimelineTop - 14, 20, 12), Qt::AlignCenter,
+                   QString::number(h));
+    // Channel labels.
+    const QString prefix = resourceText(kChannelText);
+    const std::uint16_t mask = m_window.searchChannelMask();
+    for (int n = 0; n < 16; ++n) {
+        p.setPen((mask & (1u << n)) ? text : text.darker(200));
+        p.drawText(QRect(50, timelineBarTop(n) - 5, 58, 18), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::asprintf("%s%02d", prefix.toLatin1().constData(), n + 1));
+    }
+    // Bars: one pixel wide when start and end share a column.
+    for (const TimelineBar& bar : timelineBars(m_window.daySegments(), mask))
+        p.fillRect(QRect(QPoint(bar.x0, timelineBarTop(bar.channel)),
+                         QPoint(std::max(bar.x0, bar.x1), timelineBarBottom(bar.channel))),
+                   m_colours[bar.kind]);
+    // Legend in two rows of three.
+    for (int k = 0; k < 6; ++k) {
+        const int x = 8 + (k % 3) * 130, y = 384 + (k / 3) * 16;
+        p.fillRect(QRect(x, y + 2, 12, 10), m_colours[k]);
+        p.setPen(text);
+        p.drawText(QRect(x + 16, y, 110, 14), Qt::AlignLeft | Qt::AlignVCenter, legendText(k));
+    }
+    // The time cursor, drawn with XOR so that it shows on every bar.
+    if (m_cursor) {
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        p.setPen(QColor(0, 255, 255));
+        p.drawLine(*m_cursor, kTimelineTop, *m_cursor, kTimelineBottom);
+    }
+}
+
+} // namespace kalder

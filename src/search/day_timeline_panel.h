@@ -1,0 +1,59 @@
+#pragma once
+
+#include "search/search_rules.h"
+
+#include <QColor>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+
+namespace kalder {
+
+class SearchWindow;
+
+// The 24-hour timeline of one day: one bar row per channel (one pixel per five minutes), bars
+// coloured by recording kind, a time cursor set by clicking or dragging in the grid or by the
+// time pop-up, and Play from the chosen moment. GUI thread only; a child of its search window.
+class DayTimelinePanel : public QWidget {
+    Q_OBJECT
+public:
+    DayTimelinePanel(SearchWindow& window, int year, int month, int day, QWidget* parent);
+
+    // Puts the cursor and the chosen time at `time`'s time of day (the date part is ignored).
+    void setCursorTime(std::uint32_t time);
+    void setTime(int hour, int minute, int second);
+    void play();
+    void updatePlayEnabled();
+
+    std::optional<TimeOfDay> chosenTime() const { return m_time; }
+    std::optional<int> cursorColumn() const { return m_cursor; }
+    QString timeText() const;
+    QPushButton* playButton() const { return m_play; }
+    QPushButton* prevButton() const { return m_prev; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void chooseColumn(int x);
+    QString legendText(int kind) const;
+
+    SearchWindow& m_window;
+    const int m_year, m_month, m_day;
+    std::optional<TimeOfDay> m_time;
+    std::optional<int> m_cursor;
+    std::array<QColor, 6> m_colours;
+    QLabel* m_date = nullptr;
+    QPushButton* m_timeLabel = nullptr;
+    QPushButton* m_play = nullptr;
+    QPushButton* m_prev = nullptr;
+};
+
+} // namespace kalder

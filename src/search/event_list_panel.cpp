@@ -1,0 +1,118 @@
+#include "search/event_list_panel.h"
+
+#include "search/checked_look.h"
+#include "search/search_window.h"
+
+#include "resources/resource_library.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace kalder {
+
+namespace {
+
+constexpr int kTabText[3] = {5130, 5131, 5030}; // Alarm, Motion, Audio
+const char* const kTabFallback[3] = {"Alarm", "Motion", "Audio"};
+constexpr int kPlayText = 5563;
+
+QString textOr(int id, const char* fallback) {
+    const QString text = resourceText(id);
+    return text.isEmpty() ? QString::fromLatin1(fallback) : text;
+}
+
+} // namespace
+
+EventListPanel::EventListPanel(SearchWindow& window, std::optional<int> savedTab, QWidget* parent)
+    : QWidget(parent), m_window(window), m_lists(sortEvents(window.events())) {
+    setObjectName("EventListPanel");
+    for (int t = 0; t < 3; ++t) {
+        const QString caption = textOr(kTabText[t], kTabFallback[t]);
+        auto* b = new QPushButton(caption, this);
+        b->setAccessibleName(caption);
+        b->setCheckable(true);
+        showCheckedLook(b);
+        b->setAutoDefault(false);
+        b->setGeometry(4 + t * 96, 6, 92, 26);
+        connect(b, &QPushButton::clicked, this, [this, t] { selectTab(t); });
+        m_tabs[t] = b;
+    }
+    m_list = new QTableWidget(0, 3, this);
+    m_list->setAccessibleName(QStringLiteral("Events"));
+    m_list->setGeometry(4, 38, 395, 340);
+    m_list->setHorizontalHeaderLabels(
+        {QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Channels")});
+    m_list->verticalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(21);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setShowGrid(true);
+    m_list->setColumnWidth(0, 135);
+    m_list->setColumnWidth(1, 135);
+    m_list->horizontalHeader()->setStretchLastSection(true);
+    QPalette listPalette = m_list->palette();
+    listPalette.setColor(QPalette::Text, QColor(60, 60, 120));
+    listPalette.setColor(QPalette::Base, Qt::white);
+    m_list->setPalette(listPalette);
+    connect(m_list, &QTableWidget::itemSelectionChanged, this, &EventListPanel::updatePlayEnabled);
+    connect(m_list, &QTableWidget::cellDoubleClicked, this, [this] { play(); });
+
+    const QString playText = textOr(kPlayText, "Play");
+    m_play = new QPushButton(playText, this);
+    m_play->setAccessibleName(playText);
+    m_play->setAutoDefault(false);
+    m_play->setGeometry(328, 386, 70, 24);
+    connect(m_play, &QPushButton::clicked, this, &EventListPanel::play);
+
+    selectTab(initialEventTab(m_lists, savedTab));
+}
+
+void EventListPanel::selectTab(int tab) {
+    m_tab = tab;
+    for (int t = 0; t < 3; ++t)
+        m_tabs[t]->setChecked(t == tab);
+    const auto& records = m_lists.byTab[tab];
+    m_list->clearContents();
+    m_list->setRowCount(static_cast<int>(records.size()));
+    const unsigned format = m_window.dateFormat();
+    for (int row = 0; row < static_cast<int>(records.size()); ++row) {
+        const EventEntry& e = records[row];
+        m_list->setItem(
+            row, 0, new QTableWidgetItem(QString::fromStdString(formatListTime(e.start, format))));
+        m_list->setItem(
+            row, 1, new QTableWidgetItem(QString::fromStdString(formatListTime(e.end, format))));
+        m_list->setItem(row, 2,
+                        new QTableWidgetItem(QString::fromStdString(channelColumn(e.channels))));
+    }
+    updatePlayEnabled();
+}
+
+void EventListPanel::updatePlayEnabled() {
+    const bool selected = !m_list->selectionModel()->selectedRows().isEmpty();
+    m_play->setEnabled(selected && !m_window.localPlaybackRunning());
+}
+
+void EventListPanel::play() {
+    const auto rows = m_list->selectionModel()->selectedRows();
+    if (rows.isEmpty() || m_window.localPlaybackRunning())
+        return;
+    const auto& records = m_lists.byTab[m_tab];
+    const int row = rows.front().row();
+    if (row < 0 || row >= static_cast<int>(records.size()))
+        return;
+    const EventEntry& e = records[row];
+    SearchPlayRequest request;
+    request.start = e.start;
+    request.end = eventPlayEnd(e, m_window.recorderVersion11());
+    request.channelMask = m_window.searchChannelMask();
+    request.kindSelector = static_cast<std::uint8_t>(1u << e.type);
+    request.source = SearchResumeContext::Source::EventList;
+    SearchResumeContext context;
+    context.eventTab = static_cast<SearchResumeContext::EventTab>(m_tab);
+    context.events = m_window.events();
+    m_window.play(request, std::move(context));
+}
+
+} // namespace kalder

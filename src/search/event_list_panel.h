@@ -1,0 +1,44 @@
+#pragma once
+
+#include "search/search_rules.h"
+
+#include <QWidget>
+
+#include <array>
+#include <optional>
+
+class QPushButton;
+class QTableWidget;
+
+namespace kalder {
+
+class SearchWindow;
+
+// The recorder's event list in three tabs (alarm, motion, audio), each listing the events of its
+// type in arrival order with start, end and channels; Play plays the selected event. GUI thread
+// only; a child of its search window.
+class EventListPanel : public QWidget {
+    Q_OBJECT
+public:
+    // `savedTab`: the tab to open on when resuming.
+    EventListPanel(SearchWindow& window, std::optional<int> savedTab, QWidget* parent);
+
+    void selectTab(int tab);
+    void play();
+    void updatePlayEnabled();
+
+    int tab() const { return m_tab; }
+    QTableWidget* list() const { return m_list; }
+    QPushButton* playButton() const { return m_play; }
+    const EventLists& lists() const { return m_lists; }
+
+private:
+    SearchWindow& m_window;
+    const EventLists m_lists;
+    int m_tab = 0;
+    std::array<QPushButton*, 3> m_tabs{};
+    QTableWidget* m_list = nullptr;
+    QPushButton* m_play = nullptr;
+};
+
+} // namespace kalder

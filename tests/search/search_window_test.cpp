@@ -1,0 +1,230 @@
+// The search window and its panels without a recorder: an unconnected session (a recorder
+// older than version 1.1, no rights) and records handed in through the resume context.
+#include "search/calendar_panel.h"
+#include "search/channel_select_panel.h"
+#include "search/date_time_panel.h"
+#include "search/day_timeline_panel.h"
+#include "search/list_popup.h"
+#include "search/time_popup.h"
+#include "search/search_window.h"
+
+#include "session/recorder_session.h"
+#include "wire/recorder_time.h"
+
+#include <QCheckBox>
+#include <QSlider>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+namespace kalder {
+namespace {
+
+class SearchWindowTest : public ::testing::Test {
+protected:
+    RecorderSession session{nullptr};
+};
+
+TEST_F(SearchWindowTest, WithoutTheSearchRightOnlyBackupIsOpen) {
+    SearchWindow w(session, 0, nullptr);
+    EXPECT_FALSE(w.tabEnabled(SearchWindow::Tab::Search));
+    EXPECT_TRUE(w.tabEnabled(SearchWindow::Tab::Backup));
+    EXPECT_FALSE(w.tabEnabled(SearchWindow::Tab::Log));
+    EXPECT_EQ(w.currentTab(), SearchWindow::Tab::Backup);
+    // Rights arrive: all four tabs.
+    w.handleWindowMessage(WindowMessage::RightsChanged, 0, 0);
+    EXPECT_TRUE(w.tabEnabled(SearchWindow::Tab::Search));
+    w.handleWindowMessage(WindowMessage::RightsChanged, 2, 0);
+    EXPECT_FALSE(w.tabEnabled(SearchWindow::Tab::Backup));
+    EXPECT_EQ(w.currentTab(), SearchWindow::Tab::Search);
+    EXPECT_TRUE(session.search().windowOpen());
+}
+
+TEST_F(SearchWindowTest, EscapeAndTheWindowManagersCloseDoNotEndIt) {
+    SearchWindow w(session, 0, nullptr);
+    w.show();
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QTest::keyClick(&w, Qt::Key_Return);
+    w.close();
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(SearchWindowTest, NothingIsAskedWhileARequestIsPending) {
+    SearchWindow w(session, 0, nullptr);
+    w.searchCalendar();
+    ASSERT_TRUE(w.requestPending());
+    w.searchEvents();
+    w.requestDay(2024, 1, 1);
+    w.openDateTime();
+    EXPECT_EQ(w.dateTimePanel(), nullptr);
+    // A refusal ends the request without a calendar.
+    w.handleWindowMessage(WindowMessage::SearchYearsReady,
+                          static_cast<std::uintptr_t>(SearchReplyResult::Refused), 53);
+    EXPECT_FALSE(w.requestPending());
+    EXPECT_EQ(w.calendarPanel(), nullptr);
+}
+
+// Older recorders get one date row; the request carries every kind and no end.
+TEST_F(SearchWindowTest, OlderRecorderPlaysFromTheStartWithEndZero) {
+    SearchWindow w(session, 2, nullptr);
+    w.openDateTime();
+    DateTimePanel* panel = w.dateTimePanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->hasEndRow());
+    panel->setEntry(0, {2024, 2, 29, 8, 15, 30});
+    EXPECT_EQ(panel->entry(0), (CivilTime{2024, 2, 29, 8, 15, 30}));
+    std::optional<SearchPlayRequest> played;
+    QObject::connect(&w, &SearchWindow::playRequested,
+                     [&](const SearchPlayRequest& r) { played = r; });
+    panel->playButton()->click();
+    ASSERT_TRUE(played);
+    EXPECT_EQ(played->end, 0u);
+    EXPECT_EQ(played->kindSelector, 0x3F);
+    EXPECT_EQ(played->channelMask, 0xFFFF);
+    EXPECT_EQ(played->start,
+              *encodeOperatorTime({2024, 2, 29, 8, 15, 30},
+                                  standardTimeZoneOffsetSeconds(std::time(nullptr))));
+    const SearchResumeContext context = session.search().resumeContext();
+    EXPECT_TRUE(context.active);
+    EXPECT_EQ(context.source, SearchResumeContext::Source::DateTime);
+    EXPECT_FALSE(session.search().windowOpen());
+}
+
+// Date fields choose from the list pop-up; the days offered follow the chosen month.
+TEST_F(SearchWindowTest, DateFieldsChooseFromTheListPopup) {
+    SearchWindow w(session, 0, nullptr);
+    w.show();
+    w.openDateTime();
+    DateTimePanel* panel = w.dateTimePanel();
+    panel->setEntry(0, {2024, 1, 31, 0, 0, 0});
+    auto field = [&](const char* name) {
+        for (QPushButton* b : panel->findChildren<QPushButton*>())
+            if (b->accessibleName() == QLatin1String(name))
+                return b;
+        return static_cast<QPushButton*>(nullptr);
+    };
+    auto choose = [&](const char* name, const char* item, int expectedItems) {
+        QPushButton* b = field(name);
+        ASSERT_NE(b, nullptr) << name;
+        b->click();
+        auto* popup = w.findChild<ListPopup*>();
+        ASSERT_NE(popup, nullptr);
+        const auto items = popup->findChildren<QPushButton*>();
+        EXPECT_EQ(items.size(), expectedItems);
+        for (QPushButton* i : items)
+            if (i->text() == QLatin1String(item)) {
+                i->click();
+                break;
+            }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    choose("Start month", "02", 12);
+    // 31 January became 29 February.
+    EXPECT_EQ(panel->entry(0), (CivilTime{2024, 2, 29, 0, 0, 0}));
+    choose("Start day", "10", 29);
+    choose("Start year", "2030", 38);
+    EXPECT_EQ(panel->entry(0), (CivilTime{2030, 2, 10, 0, 0, 0}));
+    EXPECT_EQ(field("Start day")->text(), "10.");
+}
+
+TEST_F(SearchWindowTest, LocalPlaybackDisablesPlay) {
+    SearchWindow w(session, 0, nullptr);
+    w.openDateTime();
+    w.setLocalPlaybackRunning(true);
+    EXPECT_FALSE(w.dateTimePanel()->playButton()->isEnabled());
+    std::optional<SearchPlayRequest> played;
+    QObject::connect(&w, &SearchWindow::playRequested,
+                     [&](const SearchPlayRequest& r) { played = r; });
+    w.dateTimePanel()->play();
+    EXPECT_FALSE(played);
+}
+
+YearAvailability yearWith(int year, std::initializer_list<std::pair<int, int>> days) {
+    YearAvailability y;
+    y.year = year;
+    for (auto [m, d] : days)
+        y.setDay(m, d, true);
+    return y;
+}
+
+// A timeline resumed from the context, then back to the calendar built from the same years.
+TEST_F(SearchWindowTest, ResumedTimelineAndTheCalendarBehindIt) {
+    SearchResumeContext context;
+    context.active = true;
+    context.source = SearchResumeContext::Source::DayTimeline;
+    context.years = {yearWith(2023, {{3, 5}, {10, 1}, {4, 31}}), yearWith(2024, {})};
+    context.start = 1696155000; // 2023-10-01 10:10:00
+    context.segments = {{0x0001, 0, 0x01, 1696154400, 1696158000}};
+    session.search().setResumeContext(context);
+    SearchWindow w(session, 0, nullptr);
+    w.searchCalendar();
+    EXPECT_FALSE(w.requestPending());
+    DayTimelinePanel* timeline = w.timelinePanel();
+    ASSERT_NE(timeline, nullptr);
+    EXPECT_EQ(timeline->chosenTime(), (TimeOfDay{10, 10, 0}));
+    EXPECT_EQ(timeline->cursorColumn(), timelineColumn(10, 10));
+
+    // The time pop-up starts at the chosen time and moves the cursor to what it reports.
+    w.show();
+    QPushButton* timeField = nullptr;
+    for (QPushButton* b : timeline->findChildren<QPushButton*>())
+        if (b->accessibleName() == QLatin1String("Time"))
+            timeField = b;
+    ASSERT_NE(timeField, nullptr);
+    timeField->click();
+    auto* popup = w.findChild<TimePopup*>();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->slider(0)->value(), 10);
+    EXPECT_EQ(popup->slider(1)->value(), 10);
+    popup->slider(0)->setValue(13);
+    popup->slider(1)->setValue(37);
+    popup->slider(2)->setValue(5);
+    popup->close();
+    EXPECT_EQ(timeline->chosenTime(), (TimeOfDay{13, 37, 5}));
+    EXPECT_EQ(timeline->cursorColumn(), 113 + 13 * 12 + 7);
+    EXPECT_EQ(timeline->timeText(), "13 : 37 : 05");
+
+    timeline->prevButton()->click();
+    CalendarPanel* calendar = w.calendarPanel();
+    ASSERT_NE(calendar, nullptr);
+    EXPECT_EQ(calendar->year(), 2023);
+    EXPECT_EQ(calendar->month(), 10);
+    EXPECT_TRUE(calendar->dayHighlighted(1));
+    EXPECT_FALSE(calendar->dayHighlighted(2));
+    calendar->chooseMonth(4); // only a flag past April's end: disabled
+    EXPECT_EQ(calendar->month(), 10);
+    calendar->chooseMonth(3);
+    EXPECT_EQ(calendar->month(), 3);
+    EXPECT_TRUE(calendar->dayHighlighted(5));
+    // A year whose flags are all zero: month 1, every month disabled, nothing to pick.
+    calendar->chooseYear(2024);
+    EXPECT_EQ(calendar->month(), 1);
+    for (int m = 1; m <= 12; ++m)
+        EXPECT_FALSE(calendar->monthButton(m)->isEnabled()) << m;
+    calendar->chooseDay(1);
+    EXPECT_FALSE(w.requestPending());
+}
+
+TEST_F(SearchWindowTest, OnAndOffOfACheckedRowActOnEveryCheckedRow) {
+    SearchWindow w(session, 0, nullptr);
+    w.openChannelSelect();
+    ChannelSelectPanel* panel = w.channelSelectPanel();
+    ASSERT_NE(panel, nullptr);
+    panel->checkBox(1)->setChecked(true);
+    panel->checkBox(5)->setChecked(true);
+    panel->offButton(1)->click();
+    EXPECT_EQ(w.searchChannelMask(), 0xFFFF & ~(1u << 1) & ~(1u << 5));
+    panel->offButton(0)->click(); // unchecked row: only itself
+    EXPECT_EQ(w.searchChannelMask(), 0xFFFF & ~0x23u);
+    panel->onButton(5)->click();
+    EXPECT_EQ(w.searchChannelMask(), 0xFFFE);
+    panel->checkAll(true);
+    panel->offButton(3)->click();
+    EXPECT_EQ(w.searchChannelMask(), 0);
+}
+
+} // namespace
+} // namespace kalder
