@@ -1,5 +1,6 @@
 #include "sim/client_connection.h"
 
+#include "sim/info_replies.h"
 #include "wire/byte_writer.h"
 #include "wire/hello_record.h"
 #include "wire/message_catalogue.h"
@@ -154,6 +155,16 @@ void ClientConnection::send(std::uint16_t id, std::span<const std::byte> payload
     if (m_audioOn)
         header.code |= kCodeAudioFlag;
     sendMessage(m_socket, header, payload);
+}
+
+void ClientConnection::sendStatusInfo() {
+    if (m_stalled)
+        return;
+    const std::vector<std::byte> wire =
+        statusInfoAnswer(m_model.config().statusInfo, m_model.channelCount(), m_model.recording(),
+                         m_audioOn ? kCodeAudioFlag : 0);
+    std::lock_guard lock(m_socket.sendMutex());
+    sendAll(m_socket, wire);
 }
 
 void ClientConnection::sendNack(std::uint16_t id, std::int32_t code) {
@@ -318,6 +329,9 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         }
         return true;
     }
+    case MessageId::STATUS_INFO_REQ:
+        sendStatusInfo();
+        return true;
     default:
         if (handleConfigRequest(id, payload))
             return true;

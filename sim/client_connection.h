@@ -124,6 +124,7 @@ private:
     // Sends one message with the audio flag as it now stands; dropped while stalled.
     void send(std::uint16_t id, std::span<const std::byte> payload = {});
     void sendNack(std::uint16_t id, std::int32_t code);
+    void sendStatusInfo(); // STATUS_INFO_REQ: the reply in pieces or the refusal
     void log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
     const int m_id;

@@ -339,6 +339,8 @@ std::optional<std::string> applySetting(SimConfig& config, std::string_view sect
     unsigned index = 0;
     if (section == "recorder" || section.empty())
         return applyRecorderSetting(config, key, value);
+    if (section == "status")
+        return applyStatusSetting(config.statusInfo, key, value);
     if (sectionIndex(section, "channel", index)) {
         if (index < 1 || index > kMaxChannels)
             return "channel number out of range in [" + section + "]";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/status_info_config.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -108,6 +110,9 @@ struct SimConfig {
     // --trace: verbose, and every message in and out ("kalder.net" lines) on standard error.
     bool trace = false;
     bool exitWithParent = false; // end when the starting process ends (test harnesses)
+
+    // The answer to STATUS_INFO_REQ ([status] section).
+    StatusInfoConfig statusInfo;
 };
 
 // The defaults of a bare start: 16 NTSC D1 channels, ADMIN/1234 with every right, USER/1111.

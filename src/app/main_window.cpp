@@ -90,6 +90,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     m_clock = new ClockDisplay(ClockVariant::Main, this);
     m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
     m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
+    setUpMedia();
 
     localLog(kLogKindProgram, kLogEventProgramStart);
     QCoreApplication::postEvent(this, new WindowMessageEvent(kStartupFinished, 0, 0));
@@ -294,6 +295,9 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     switch (message.message()) {
     case WindowMessage::Notification:
         showNotification(Notification::fromLParam(static_cast<std::uint32_t>(lParam)));
+        return;
+    case WindowMessage::StatusInfoReady:
+        m_infoViews->statusReplyReady(static_cast<int>(wParam));
         return;
     case kStartupFinished:
         // Started from removable media the local search window would open here; it does not
@@ -510,6 +514,7 @@ void MainWindow::connectTo(const ConnectRequest& request) {
     m_audio->attach(m_session.get());
     m_live.setSession(m_session.get());
     m_playback->setSession(m_session.get());
+    m_infoViews->setSession(m_session.get());
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
     m_session->start();
 }
@@ -527,6 +532,8 @@ void MainWindow::dropSession() {
     m_live.setSession(nullptr);
     m_audio->attach(nullptr);
     m_playback->setSession(nullptr);
+    m_infoViews->closeAll();
+    m_infoViews->setSession(nullptr);
     session.reset();
     resetConnectControls();
     // What the ended session posted (its disconnect order's released buttons and windows to

@@ -6,6 +6,8 @@
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
 #include "playback/playback_controller.h"
+#include "viewer/snapshot_controller.h"
+#include "info/info_views.h"
 #include "setup/local/local_settings.h"
 #include "ui/notification_box.h"
 #include "connect/connect_dialog.h"
@@ -96,6 +98,10 @@ public:
     bool screenSaverInhibited() const { return m_screenSaver.inhibited(); }
     const MainWindowAudio& audio() const { return *m_audio; }
     ChannelInfoFileWriter& channelInfoWriter() { return m_channelInfoWriter; }
+    SnapshotController& media() { return m_media; }
+    // The system and status information views (opened by the search window's information
+    // menu).
+    InfoViews& infoViews() { return *m_infoViews; }
     // The generation of the session whose posted messages are handled (0 before the first).
     std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
 
@@ -155,6 +161,12 @@ private:
     void closeRemoteLog();
     void updatePlaybackButtons(int highlight);
 
+    // main_window_media.cpp: snapshots (Save, timer 21027), the image viewer (Load), the web
+    // export's settings, the information views.
+    void setUpMedia();
+    void applyMediaSettings();
+    void onSaveButton();
+
     QSettings& m_store;
     const ClientCustomisation m_custom;
     LocalSettings m_settings;
@@ -171,6 +183,9 @@ private:
 
     // Writes "chinfo.bin" of the web export off the GUI thread, only when it changes.
     ChannelInfoFileWriter m_channelInfoWriter;
+    // Outlives the live decode host's decoders, which reach its boards.
+    SnapshotController m_media;
+    InfoViews* m_infoViews = nullptr; // child object, made by setUpMedia
     LiveViewController m_live;
     PlaybackController* m_playback = nullptr; // child object
     // Released by its destructor at exit.

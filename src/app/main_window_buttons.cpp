@@ -283,6 +283,12 @@ void MainWindow::onButton(int controlId) {
     case Control::FirmwareUpgrade:
         onDeviceButton(controlId);
         return;
+    case Control::Save:
+        onSaveButton();
+        return;
+    case Control::Load:
+        m_media.openImage(this);
+        return;
     default:
         // Buttons of features this client does not have yet do nothing.
         return;
@@ -407,6 +413,7 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
         m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
     m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
     m_audio->setBufferMultiples(m_settings.audioBuf);
+    applyMediaSettings();
     if (!drawModeChanged || m_shuttingDown)
         return;
     // The drawing path is chosen when a decoder starts: live view stops while the window is

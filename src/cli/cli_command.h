@@ -33,5 +33,8 @@ int runFirmware(const CliOptions& options, CliOutput& output);
 int runConfig(const CliOptions& options, CliOutput& output);
 int runLogs(const CliOptions& options, CliOutput& output);
 int runPlay(const CliOptions& options, CliOutput& output);
+int runStatus(const CliOptions& options, CliOutput& output);
+int runSysinfo(const CliOptions& options, CliOutput& output);
+int runSnapshot(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

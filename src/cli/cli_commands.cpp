@@ -28,6 +28,10 @@ const CliCommand kCommands[] = {
     {"play", &runPlay,
      "--from T [--to T] [--channels LIST] [--kind N] [--seconds S] [--snapshot-dir DIR]: "
      "play back the recorder's disk"},
+    {"status", &runStatus, "the recorder's status information, one row per line"},
+    {"sysinfo", &runSysinfo, "the recorder's system information, one row per line"},
+    {"snapshot", &runSnapshot,
+     "--dir DIR [--channels LIST] [--format jpg|bmp|tif]: save each channel's next live picture"},
 };
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "resources/resource_library.h"
 #include "decode/channel_decoder.h"
 #include "decode/decoder_init_error_event.h"
+#include "decode/snapshot_saver.h"
+#include "decode/web_exporter.h"
 #include "video/video_window.h"
 #include "session/recorder_session.h"
 
@@ -78,6 +80,28 @@ void LiveDecodeHost::decoderInitFailed(unsigned channel) {
 void LiveDecodeHost::decodeThreadEnded(unsigned channel) {
     if (VideoWindow* window = m_window.load())
         window->clearAudioMark(channel);
+    if (WebExportBoard* web = m_webExport.load())
+        web->channelEnded(channel);
+}
+
+std::optional<int> LiveDecodeHost::webExportInterval() {
+    WebExportBoard* web = m_webExport.load();
+    return web ? web->interval() : std::nullopt;
+}
+
+void LiveDecodeHost::exportWebPicture(const PictureView& picture) {
+    if (WebExportBoard* web = m_webExport.load())
+        web->exportPicture(picture);
+}
+
+bool LiveDecodeHost::takeSnapshotRequest(unsigned channel) {
+    SnapshotBoard* board = m_snapshots.load();
+    return board != nullptr && board->takeRequest(channel);
+}
+
+void LiveDecodeHost::saveSnapshot(const PictureView& picture, std::string_view timeText) {
+    if (SnapshotBoard* board = m_snapshots.load())
+        board->start(picture, timeText);
 }
 
 } // namespace kalder

@@ -17,6 +17,8 @@ namespace kalder {
 
 class DecoderLibrary;
 class RecorderSession;
+class SnapshotBoard;
+class WebExportBoard;
 class VideoWindow;
 
 // The main window's side of the live decode pipeline: the factory the session creates its
@@ -40,6 +42,12 @@ public:
     void setSession(RecorderSession* session) { m_session.store(session); }
     void setWindow(VideoWindow* window);
     void setDateFormat(int dateFormat) { m_dateFormat.store(dateFormat); }
+    // Before any decoder runs: the snapshot requests and savers, and the web export. Either may
+    // be null.
+    void setMediaBoards(SnapshotBoard* snapshots, WebExportBoard* webExport) {
+        m_snapshots.store(snapshots);
+        m_webExport.store(webExport);
+    }
     // GUI thread, when the session says they changed: what the overlays show.
     void setChannelTitles(const std::array<std::string, kChannelCount>& titles);
     void setAudioFacts(bool streamHasAudio, int audioChannel);
@@ -51,6 +59,10 @@ public:
     LiveVisibility liveVisibility(unsigned channel) override;
     void composeOverlay(const OverlayFacts& facts) override;
     int dateFormat() override { return m_dateFormat.load(); }
+    std::optional<int> webExportInterval() override;
+    void exportWebPicture(const PictureView& picture) override;
+    bool takeSnapshotRequest(unsigned channel) override;
+    void saveSnapshot(const PictureView& picture, std::string_view timeText) override;
     void decoderInitFailed(unsigned channel) override;
     void decodeThreadEnded(unsigned channel) override;
 
@@ -61,6 +73,8 @@ private:
     std::atomic<RecorderSession*> m_session{nullptr};
     std::atomic<VideoWindow*> m_window{nullptr};
     std::atomic<int> m_dateFormat{0};
+    std::atomic<SnapshotBoard*> m_snapshots{nullptr};
+    std::atomic<WebExportBoard*> m_webExport{nullptr};
     // Pushed by the GUI thread, read by the decode threads for each overlay.
     std::mutex m_titlesLock;
     std::array<std::string, kChannelCount> m_titles; // guarded by m_titlesLock

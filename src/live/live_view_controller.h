@@ -31,6 +31,9 @@ public:
     void setSession(RecorderSession* session);
     void setVideoWindow(VideoWindow* window);
     void setDateFormat(int dateFormat) { m_host.setDateFormat(dateFormat); }
+    void setMediaBoards(SnapshotBoard* snapshots, WebExportBoard* webExport) {
+        m_host.setMediaBoards(snapshots, webExport);
+    }
 
     // Posted by the session.
     // `channels`: the recorder's channel count, or 0 to keep the layout and repaint.

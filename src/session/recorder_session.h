@@ -4,6 +4,7 @@
 #include "net/transport.h"
 #include "session/device_commands.h"
 #include "session/firmware_upgrade.h"
+#include "session/info_exchange.h"
 #include "session/live_stream.h"
 #include "session/ptz_control.h"
 #include "session/log_request.h"
@@ -102,6 +103,7 @@ public:
     const LogRequest& logs() const { return m_logs; }
     RemotePlayback& playback() { return m_playback; }
     const RemotePlayback& playback() const { return m_playback; }
+    InfoExchange& info() { return m_info; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -274,6 +276,7 @@ private:
     SetupExchange m_setup{*this};
     LogRequest m_logs{*this};
     RemotePlayback m_playback{*this};
+    InfoExchange m_info{*this};
 };
 
 } // namespace kalder

@@ -21,6 +21,7 @@ enum : int {
     LogReplyComplete = 21050,       // the log reply ended; wParam: LogReplyResult
     PlaybackClock = 21074,          // remote playback started: playback mode, buttons and its
                                     // clock; wParam = the recorder's channel count
+    StatusInfoReady = 21052,        // the status information reply ended; wParam: InfoExchange
     RecorderTimeToTimePage = 21076, // wParam = the recorder's clock (DVR_TIME_ACK)
     RightsChanged = 21077,          // to the search window; wParam 0, 1 or 2
     ListenAccepted = 21053,         // A_LISTEN_ACK: create the talk sender

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "session/info_rows.h"
+
+#include <QWidget>
+
+#include <vector>
+
+class QTreeWidget;
+
+namespace kalder {
+
+// One information view: a list of rows over the whole view, 403 x 417 with the list inset by
+// 2 pixels. The column widths are the view's.
+class InfoListView : public QWidget {
+public:
+    InfoListView(const QString& title, std::vector<int> columnWidths, QWidget* parent);
+
+    void setRows(const std::vector<InfoRow>& rows);
+    QTreeWidget* list() const { return m_list; }
+    // The text of a cell, for tests.
+    QString cell(int row, int column) const;
+    int rowCount() const;
+
+private:
+    QTreeWidget* m_list;
+    const int m_columns;
+};
+
+} // namespace kalder

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "info/info_list_view.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace kalder {
+
+class RecorderSession;
+
+// The system and status information views of one recorder: at most one of each, and opening
+// either closes the other. The status view asks the recorder (STATUS_INFO_REQ) only when it
+// does not exist yet, and is made and filled when the reply is complete; the system view is
+// filled once from what the session knows.
+//
+// GUI thread. The owner routes StatusInfoReady to statusReplyReady and tells of a new session.
+class InfoViews : public QObject {
+public:
+    // `parent` is the window the views belong to.
+    explicit InfoViews(QWidget* parent);
+    ~InfoViews() override;
+
+    void setSession(RecorderSession* session);
+
+    void openSystemInfo();
+    void openStatusInfo();
+    // StatusInfoReady, wParam as InfoExchange posts it.
+    void statusReplyReady(int outcome);
+    void closeAll();
+
+    InfoListView* systemView() const { return m_system; }
+    InfoListView* statusView() const { return m_status; }
+
+private:
+    InfoListView* makeView(int titleId, std::vector<int> widths);
+
+    QWidget* const m_parent;
+    RecorderSession* m_session = nullptr;
+    QPointer<InfoListView> m_system;
+    QPointer<InfoListView> m_status;
+};
+
+} // namespace kalder

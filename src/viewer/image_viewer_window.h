@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QPoint>
+
+#include <optional>
+
+namespace kalder {
+
+// Shows a saved snapshot again: the picture (JPEG, BMP or TIFF, by the file's extension)
+// stretched over the window, which is the picture's size plus a 44 x 76 frame and moves when
+// dragged anywhere.
+class ImageViewerWindow : public QDialog {
+public:
+    // Reads the file; a window whose file cannot be read has no picture (see hasPicture) and
+    // closes itself when shown.
+    ImageViewerWindow(const QString& file, QWidget* parent);
+
+    bool hasPicture() const { return !m_picture.isNull(); }
+    const QImage& picture() const { return m_picture; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QImage m_picture;
+    std::optional<QPoint> m_dragOffset;
+};
+
+} // namespace kalder

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "decode/snapshot_saver.h"
+#include "decode/web_exporter.h"
+#include "viewer/image_viewer_window.h"
+
+#include <QFileDialog>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+namespace kalder {
+
+// The main window's snapshots and web export: the Save button's requests and the savers the
+// decode threads start, collected by the 1-second timer 21027 until none is left; the Load
+// button's file dialog and image viewer; the web export's settings for the decode threads.
+//
+// GUI thread. The boards are read by the decode threads (through the live decode host) and
+// live as long as the main window.
+class SnapshotController : public QObject {
+    Q_OBJECT
+public:
+    explicit SnapshotController(QObject* parent = nullptr);
+    ~SnapshotController() override;
+
+    SnapshotBoard& snapshots() { return m_snapshots; }
+    WebExportBoard& webExport() { return m_webExport; }
+
+    // The data folder (files go to its "Saved" folder) and the save-format setting.
+    void setSaveTarget(const QString& location, unsigned saveFormat);
+    void setWebExport(const WebExportSettings& settings) { m_webExport.setSettings(settings); }
+
+    // Save: requests a snapshot of each channel of `visibleMask` and starts timer 21027; the
+    // Save button is disabled until the timer finds no saver left.
+    void requestSnapshots(std::uint16_t visibleMask);
+    bool timerRunning() const { return m_timer.isActive(); }
+
+    // Load: the open-file dialog in the Saved folder, then the viewer of the chosen file.
+    void openImage(QWidget* parent);
+    QFileDialog* fileDialog() const { return m_dialog; }
+    ImageViewerWindow* viewer() const { return m_viewer; }
+    // Opens the viewer of `file` (the dialog's choice).
+    void showImage(const QString& file, QWidget* parent);
+
+    // Snapshots saved and failed since start, for diagnostics and tests.
+    int savedCount() const { return m_saved; }
+    int failedCount() const { return m_failed; }
+    QString lastFile() const { return m_lastFile; }
+
+signals:
+    void saveEnabledChanged(bool enabled);
+
+private:
+    void collect();
+
+    SnapshotBoard m_snapshots;
+    WebExportBoard m_webExport;
+    QString m_savedFolder;
+    QTimer m_timer; // timer 21027
+    QPointer<QFileDialog> m_dialog;
+    QPointer<ImageViewerWindow> m_viewer;
+    int m_saved = 0;
+    int m_failed = 0;
+    QString m_lastFile;
+};
+
+} // namespace kalder
