@@ -12,6 +12,7 @@
 #include "files/local_log.h"
 #include "session/recorder_session.h"
 #include "session/window_message.h"
+#include "info/info_views.h"
 #include "search/search_window.h"
 #include "ui/skin_button.h"
 #include "ui/skin_slider.h"
@@ -455,13 +456,18 @@ void MainWindow::openSearchWindow() {
         update(QRect(QPoint(250, 630), QPoint(677, 644)));
         m_playback->play(r.start, r.end, r.channelMask, r.kindSelector);
     });
-    // The recorder's log is shown by a window of its own until it moves into the search window:
-    // choosing the Log mode closes the search window and opens it.
+    // The recorder's log and its information are shown by windows of their own until they move
+    // into the search window: choosing the Log or Info mode closes the search window and opens
+    // them (the information as its status and system views).
     connect(window, &SearchWindow::modeChosen, this, [this, window](SearchWindow::Tab tab) {
-        if (tab != SearchWindow::Tab::Log)
-            return;
-        window->close();
-        openRemoteLog();
+        if (tab == SearchWindow::Tab::Log) {
+            window->close();
+            openRemoteLog();
+        } else if (tab == SearchWindow::Tab::Info && m_infoViews) {
+            window->close();
+            m_infoViews->openSystemInfo();
+            m_infoViews->openStatusInfo();
+        }
     });
     window->open();
 }
