@@ -448,6 +448,13 @@ void MainWindow::openSearchWindow() {
         m_searchWindow->raise();
         return;
     }
+    // After playing from a log entry the operator comes back to the log.
+    if (const SearchResumeContext context = m_session->search().resumeContext();
+        context.active && context.fromLogList) {
+        m_session->search().clearResumeContext();
+        openRemoteLog();
+        return;
+    }
     auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_searchWindow = window;
@@ -459,12 +466,10 @@ void MainWindow::openSearchWindow() {
     // The recorder's log and its information are shown by windows of their own until they move
     // into the search window: choosing the Log or Info mode closes the search window and opens
     // them (the information as its status and system views).
-    connect(window, &SearchWindow::modeChosen, this, [this, window](SearchWindow::Tab tab) {
+    connect(window, &SearchWindow::modeChosen, this, [this](SearchWindow::Tab tab) {
         if (tab == SearchWindow::Tab::Log) {
-            window->close();
             openRemoteLog();
         } else if (tab == SearchWindow::Tab::Info && m_infoViews) {
-            window->close();
             m_infoViews->openSystemInfo();
             m_infoViews->openStatusInfo();
         }

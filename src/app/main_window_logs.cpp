@@ -22,6 +22,8 @@ void MainWindow::openRemoteLog() {
     auto* browser = new LogBrowser(*m_session, static_cast<int>(m_settings.dateFormat), this);
     browser->setWindowFlag(Qt::Window);
     browser->setAttribute(Qt::WA_DeleteOnClose);
+    // Where the search window stands: over the middle of the main window.
+    browser->move(frameGeometry().center() - browser->rect().center());
     m_logBrowser = browser;
     // Play from a log entry: the search window reopens on the Log mode after playback.
     connect(browser, &LogBrowser::playRequested, this, [this](const LogPlayRequest& r) {

@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -153,8 +154,13 @@ void SearchWindow::selectTab(Tab tab) {
     if (tab != Tab::Search)
         m_otherMenu->setText(m_tabs[static_cast<int>(tab)]->text() +
                              QStringLiteral(": not available in this client yet"));
-    if (tab != Tab::Search)
+    // The recorder's log and its information are shown by windows of their own for now: when
+    // someone shows them, this window gives way.
+    if ((tab == Tab::Log || tab == Tab::Info) &&
+        isSignalConnected(QMetaMethod::fromSignal(&SearchWindow::modeChosen))) {
+        closeWindow(false);
         emit modeChosen(tab);
+    }
 }
 
 void SearchWindow::hidePanels() {

@@ -109,8 +109,8 @@ public:
 signals:
     // Remote playback of the period: connected by the main window to the playback feature.
     void playRequested(const kalder::SearchPlayRequest& request);
-    // The operator chose a mode whose content another window shows for now (the recorder's
-    // log): the main window opens it.
+    // The operator chose a mode whose content another window shows for now (the recorder's log,
+    // its information); this window has closed, and the receiver opens that window.
     void modeChosen(kalder::SearchWindow::Tab tab);
 
 protected:
