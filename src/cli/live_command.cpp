@@ -3,23 +3,21 @@
 // save each channel's last picture as a PNG file.
 #include "cli/cli_command.h"
 #include "cli/cli_session.h"
+#include "cli/counting_decoders.h"
 #include "decode/channel_decoder.h"
 #include "decode/decoder_init_error_event.h"
 #include "decode/decoder_library.h"
 #include "decode/picture_layout.h"
 
-#include <QImage>
 #include <QMetaObject>
 #include <QString>
 #include <QTimer>
 
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -83,72 +81,6 @@ bool parseLiveArgs(const std::vector<std::string>& args, LiveArgs& live, std::st
     return true;
 }
 
-// The drawing side of the run: nothing is drawn. Planar pictures, as the accelerated window
-// draws them, so the decoder module converts nothing.
-class CliPictureTarget final : public PictureTarget {
-public:
-    bool isAccelerated() const override { return true; }
-};
-
-// A channel's last picture of the run, kept for the summary and the snapshots.
-struct ChannelPicture {
-    bool decoded = false;
-    PictureStore::Size size;
-    std::vector<std::byte> bytes;
-};
-
-// After the decoders have stopped (or from any thread: under the channel's lock).
-ChannelPicture takePicture(const PictureStore& pictures, unsigned channel) {
-    std::lock_guard lock(pictures.lock(channel));
-    ChannelPicture picture{pictures.decoded(channel), pictures.size(channel), {}};
-    if (picture.decoded) {
-        const std::byte* bytes = pictures.buffer(channel);
-        picture.bytes.assign(bytes, bytes + kPictureBufferSize);
-    }
-    return picture;
-}
-
-// Counters of one channel over the whole run.
-struct ChannelCounts {
-    std::atomic<std::uint64_t> frames{0};
-    std::atomic<std::uint64_t> keyFrames{0};
-    std::atomic<std::uint64_t> bytes{0};
-    std::atomic<std::uint64_t> decoded{0};
-};
-
-// The channel decoder as the session sees it, counting what the session hands over.
-class CountingConsumer final : public FrameConsumer {
-public:
-    CountingConsumer(std::unique_ptr<ChannelDecoder> decoder, ChannelCounts& counts)
-        : m_decoder(std::move(decoder)), m_counts(counts) {}
-    ~CountingConsumer() override {
-        m_decoder->destroy();
-        m_counts.decoded += m_decoder->stats().decoded;
-    }
-
-    // Receive thread.
-    void enqueueFrame(std::unique_ptr<FrameRecord> frame) override {
-        if (!frame || m_decoder->discardAll())
-            return;
-        ++m_counts.frames;
-        if (frame->descriptor.keyFrame())
-            ++m_counts.keyFrames;
-        m_counts.bytes += frame->data.size();
-        m_decoder->enqueueFrame(std::move(frame));
-    }
-    bool discardAll() const override { return m_decoder->discardAll(); }
-    void setDiscardAll() override { m_decoder->setDiscardAll(); }
-    std::size_t queuedFrames() const override { return m_decoder->queuedFrames(); }
-    void waitUntilDrained() override { m_decoder->waitUntilDrained(); }
-    void stop() override { m_decoder->stop(); }
-    void setVideoLoss(bool lost) override { m_decoder->setVideoLoss(lost); }
-    bool videoLoss() const override { return m_decoder->videoLoss(); }
-
-private:
-    std::unique_ptr<ChannelDecoder> m_decoder;
-    ChannelCounts& m_counts;
-};
-
 // What the decode threads ask of the front end. `session` is set before the session starts and
 // outlives every decoder (the session dismantles them in its disconnect order).
 class CliDecodeHost final : public DecodeHost {
@@ -176,30 +108,6 @@ private:
     CliOutput& m_output;
     RecorderSession* m_session = nullptr;
     QObject* m_context = nullptr;
-};
-
-class CountingFactory final : public FrameConsumerFactory {
-public:
-    CountingFactory(const DecoderLibrary* library, PictureStore& pictures, PictureTarget& target,
-                    DecodeHost& host)
-        : m_library(library), m_pictures(pictures), m_target(target), m_host(host) {}
-
-    std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override {
-        if (channel >= kChannelCount)
-            return nullptr;
-        return std::make_unique<CountingConsumer>(
-            std::make_unique<ChannelDecoder>(channel, StreamKind::Live, m_library, m_pictures,
-                                             m_target, m_host),
-            m_counts[channel]);
-    }
-    const ChannelCounts& counts(unsigned channel) const { return m_counts[channel]; }
-
-private:
-    const DecoderLibrary* m_library;
-    PictureStore& m_pictures;
-    PictureTarget& m_target;
-    DecodeHost& m_host;
-    std::array<ChannelCounts, kChannelCount> m_counts;
 };
 
 // What the recorder said about its channels, taken on the GUI thread.
@@ -267,25 +175,10 @@ private:
     ChannelFacts m_facts;
 };
 
-std::string boolText(bool value) {
-    return value ? "true" : "false";
-}
-
 std::string secondsText(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", seconds);
     return text;
-}
-
-bool saveSnapshot(const std::filesystem::path& file, unsigned channel,
-                  const ChannelPicture& picture) {
-    const PictureView view{
-        channel, picture.size.width, picture.size.height, PictureLayout::Planar, picture.bytes, 0};
-    const std::vector<std::uint8_t> rgb = displayRgb(view);
-    if (rgb.empty())
-        return false;
-    const QImage image(rgb.data(), view.width, view.height, view.width * 3, QImage::Format_RGB888);
-    return image.save(QString::fromStdString(file.string()), "PNG");
 }
 
 } // namespace
@@ -313,7 +206,7 @@ int runLive(const CliOptions& options, CliOutput& output) {
     PictureStore pictures;
     CliPictureTarget target;
     CliDecodeHost host(output);
-    CountingFactory factory(library.get(), pictures, target, host);
+    CountingFactory factory(StreamKind::Live, library.get(), pictures, target, host);
     ChannelFacts facts;
     int status;
     {

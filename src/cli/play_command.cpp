@@ -4,6 +4,7 @@
 // channel's last picture as a PNG file.
 #include "cli/cli_command.h"
 #include "cli/cli_session.h"
+#include "cli/counting_decoders.h"
 #include "decode/channel_decoder.h"
 #include "decode/decoder_init_error_event.h"
 #include "decode/decoder_library.h"
@@ -11,19 +12,16 @@
 #include "wire/playback_records.h"
 #include "wire/recorder_time.h"
 
-#include <QImage>
 #include <QMetaObject>
 #include <QString>
 #include <QTimer>
 
 #include <array>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -135,73 +133,6 @@ bool parsePlayArgs(const std::vector<std::string>& args, PlayArgs& play, std::st
     return true;
 }
 
-// Nothing is drawn; planar pictures, as the accelerated window draws them.
-class CliPictureTarget final : public PictureTarget {
-public:
-    bool isAccelerated() const override { return true; }
-};
-
-struct ChannelPicture {
-    bool decoded = false;
-    PictureStore::Size size;
-    std::vector<std::byte> bytes;
-};
-
-ChannelPicture takePicture(const PictureStore& pictures, unsigned channel) {
-    std::lock_guard lock(pictures.lock(channel));
-    ChannelPicture picture{pictures.decoded(channel), pictures.size(channel), {}};
-    if (picture.decoded) {
-        const std::byte* bytes = pictures.buffer(channel);
-        picture.bytes.assign(bytes, bytes + kPictureBufferSize);
-    }
-    return picture;
-}
-
-// Counters of one channel over the run, and the title of its last frame.
-struct ChannelCounts {
-    std::atomic<std::uint64_t> frames{0};
-    std::atomic<std::uint64_t> keyFrames{0};
-    std::atomic<std::uint64_t> decoded{0};
-    mutable std::mutex titleMutex;
-    std::string title; // guarded by titleMutex
-};
-
-class CountingConsumer final : public FrameConsumer {
-public:
-    CountingConsumer(std::unique_ptr<ChannelDecoder> decoder, ChannelCounts& counts)
-        : m_decoder(std::move(decoder)), m_counts(counts) {}
-    ~CountingConsumer() override {
-        m_decoder->destroy();
-        m_counts.decoded += m_decoder->stats().decoded;
-    }
-
-    // Receive thread.
-    void enqueueFrame(std::unique_ptr<FrameRecord> frame) override {
-        if (!frame || m_decoder->discardAll())
-            return;
-        ++m_counts.frames;
-        if (frame->descriptor.keyFrame())
-            ++m_counts.keyFrames;
-        {
-            const auto& t = frame->descriptor.title;
-            std::lock_guard lock(m_counts.titleMutex);
-            m_counts.title.assign(t.data(), strnlen(t.data(), t.size()));
-        }
-        m_decoder->enqueueFrame(std::move(frame));
-    }
-    bool discardAll() const override { return m_decoder->discardAll(); }
-    void setDiscardAll() override { m_decoder->setDiscardAll(); }
-    std::size_t queuedFrames() const override { return m_decoder->queuedFrames(); }
-    void waitUntilDrained() override { m_decoder->waitUntilDrained(); }
-    void stop() override { m_decoder->stop(); }
-    void setVideoLoss(bool lost) override { m_decoder->setVideoLoss(lost); }
-    bool videoLoss() const override { return m_decoder->videoLoss(); }
-
-private:
-    std::unique_ptr<ChannelDecoder> m_decoder;
-    ChannelCounts& m_counts;
-};
-
 class CliDecodeHost final : public DecodeHost {
 public:
     explicit CliDecodeHost(CliOutput& output) : m_output(output) {}
@@ -215,31 +146,6 @@ public:
 private:
     CliOutput& m_output;
     QObject* m_context = nullptr;
-};
-
-// Decoders of remote playback that count what the session hands over.
-class CountingFactory final : public FrameConsumerFactory {
-public:
-    CountingFactory(const DecoderLibrary* library, PictureStore& pictures, PictureTarget& target,
-                    DecodeHost& host)
-        : m_library(library), m_pictures(pictures), m_target(target), m_host(host) {}
-
-    std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override {
-        if (channel >= kChannelCount)
-            return nullptr;
-        return std::make_unique<CountingConsumer>(
-            std::make_unique<ChannelDecoder>(channel, StreamKind::RemotePlayback, m_library,
-                                             m_pictures, m_target, m_host),
-            m_counts[channel]);
-    }
-    const ChannelCounts& counts(unsigned channel) const { return m_counts[channel]; }
-
-private:
-    const DecoderLibrary* m_library;
-    PictureStore& m_pictures;
-    PictureTarget& m_target;
-    DecodeHost& m_host;
-    std::array<ChannelCounts, kChannelCount> m_counts;
 };
 
 // What the run learnt, taken on the GUI thread before the session goes.
@@ -314,23 +220,8 @@ private:
     PlayOutcome m_outcome;
 };
 
-std::string boolText(bool value) {
-    return value ? "true" : "false";
-}
-
 std::string timeJson(bool have, std::uint32_t time) {
     return have ? jsonString(formatRecorderTime(time)) : "null";
-}
-
-bool saveSnapshot(const std::filesystem::path& file, unsigned channel,
-                  const ChannelPicture& picture) {
-    const PictureView view{
-        channel, picture.size.width, picture.size.height, PictureLayout::Planar, picture.bytes, 0};
-    const std::vector<std::uint8_t> rgb = displayRgb(view);
-    if (rgb.empty())
-        return false;
-    const QImage image(rgb.data(), view.width, view.height, view.width * 3, QImage::Format_RGB888);
-    return image.save(QString::fromStdString(file.string()), "PNG");
 }
 
 } // namespace
@@ -358,7 +249,7 @@ int runPlay(const CliOptions& options, CliOutput& output) {
     PictureStore pictures;
     CliPictureTarget target;
     CliDecodeHost host(output);
-    CountingFactory factory(library.get(), pictures, target, host);
+    CountingFactory factory(StreamKind::RemotePlayback, library.get(), pictures, target, host);
     PlayOutcome outcome;
     int status;
     {
@@ -380,11 +271,7 @@ int runPlay(const CliOptions& options, CliOutput& output) {
         decoded += counts.decoded;
         const int width = picture.decoded ? picture.size.width : 0;
         const int height = picture.decoded ? picture.size.height : 0;
-        std::string title;
-        {
-            std::lock_guard lock(counts.titleMutex);
-            title = counts.title;
-        }
+        const std::string title = counts.lastTitle();
         if (output.json()) {
             output.line("{\"event\":\"channel\",\"channel\":" + std::to_string(c + 1) +
                         ",\"frames\":" + std::to_string(counts.frames) +

@@ -1,0 +1,68 @@
+#include "cli/counting_decoders.h"
+
+#include "decode/picture_layout.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstring>
+
+namespace kalder::cli {
+
+ChannelPicture takePicture(const PictureStore& pictures, unsigned channel) {
+    std::lock_guard lock(pictures.lock(channel));
+    ChannelPicture picture{pictures.decoded(channel), pictures.size(channel), {}};
+    if (picture.decoded) {
+        const std::byte* bytes = pictures.buffer(channel);
+        picture.bytes.assign(bytes, bytes + kPictureBufferSize);
+    }
+    return picture;
+}
+
+bool saveSnapshot(const std::filesystem::path& file, unsigned channel,
+                  const ChannelPicture& picture) {
+    const PictureView view{
+        channel, picture.size.width, picture.size.height, PictureLayout::Planar, picture.bytes, 0};
+    const std::vector<std::uint8_t> rgb = displayRgb(view);
+    if (rgb.empty())
+        return false;
+    const QImage image(rgb.data(), view.width, view.height, view.width * 3, QImage::Format_RGB888);
+    return image.save(QString::fromStdString(file.string()), "PNG");
+}
+
+std::string ChannelCounts::lastTitle() const {
+    std::lock_guard lock(m_titleMutex);
+    return m_title;
+}
+
+void ChannelCounts::setLastTitle(std::string title) {
+    std::lock_guard lock(m_titleMutex);
+    m_title = std::move(title);
+}
+
+CountingConsumer::~CountingConsumer() {
+    m_decoder->destroy();
+    m_counts.decoded += m_decoder->stats().decoded;
+}
+
+void CountingConsumer::enqueueFrame(std::unique_ptr<FrameRecord> frame) {
+    if (!frame || m_decoder->discardAll())
+        return;
+    ++m_counts.frames;
+    if (frame->descriptor.keyFrame())
+        ++m_counts.keyFrames;
+    m_counts.bytes += frame->data.size();
+    const auto& title = frame->descriptor.title;
+    m_counts.setLastTitle(std::string(title.data(), strnlen(title.data(), title.size())));
+    m_decoder->enqueueFrame(std::move(frame));
+}
+
+std::unique_ptr<FrameConsumer> CountingFactory::createConsumer(unsigned channel) {
+    if (channel >= kChannelCount)
+        return nullptr;
+    return std::make_unique<CountingConsumer>(
+        std::make_unique<ChannelDecoder>(channel, m_kind, m_library, m_pictures, m_target, m_host),
+        m_counts[channel]);
+}
+
+} // namespace kalder::cli
