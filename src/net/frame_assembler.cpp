@@ -1,5 +1,8 @@
 #include "net/frame_assembler.h"
 
+#include "net/trace.h"
+#include "net/transport.h"
+
 namespace kalder {
 
 FrameAssembler::FrameAssembler() : m_buffer(std::make_unique<std::byte[]>(kFrameAssemblySize)) {}
@@ -23,6 +26,31 @@ void FrameAssembler::dropFragment(bool lastFragment) {
 void FrameAssembler::reset() {
     m_fill = 0;
     m_skipping = false;
+}
+
+FrameAssembler::Fragment FrameAssembler::readFragment(MessageSocket& socket,
+                                                      const MessageHeader& header,
+                                                      const std::atomic<bool>& keep,
+                                                      const char* what) {
+    const std::size_t length = header.payloadLength;
+    const std::span<std::byte> space = spaceFor(length);
+    if (space.size() != length || (length == 0 && m_skipping)) {
+        // Part of an item larger than the assembly buffer: read and dropped, never stored.
+        if (!m_skipping)
+            trace("%s larger than %zu bytes dropped\n", what, capacity());
+        if (!discardPayload(socket, header))
+            return Fragment::Failed;
+        dropFragment(header.lastFragment());
+        return Fragment::Pending;
+    }
+    if (!LoopReceive(socket, space))
+        return Fragment::Failed;
+    if (!keep) {
+        reset();
+        return Fragment::Pending;
+    }
+    commit(length);
+    return header.lastFragment() ? Fragment::Whole : Fragment::Pending;
 }
 
 } // namespace kalder

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "wire/frame_info.h"
+#include "wire/message_header.h"
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <span>
 
 namespace kalder {
+
+class MessageSocket;
 
 // The receive thread's assembly buffer for a frame that arrives in fragments: 1,244,160 bytes
 // allocated once, filled at a running count. A fragment that would not fit is never written:
@@ -32,6 +36,17 @@ public:
     // The frame so far.
     std::span<const std::byte> frame() const { return {m_buffer.get(), m_fill}; }
     void reset();
+
+    enum class Fragment {
+        Failed,  // the read failed: the connection is unusable
+        Pending, // taken, dropped or skipped; wait for the next fragment
+        Whole,   // the last fragment arrived: the caller takes frame(), then reset()
+    };
+    // Reads the payload of `header`, one fragment of an item, from `socket`. A fragment that does
+    // not fit is read and dropped, with a trace naming the item (`what`) once per item. `keep`
+    // is read once the payload is in: while it is false the item so far is dropped.
+    Fragment readFragment(MessageSocket& socket, const MessageHeader& header,
+                          const std::atomic<bool>& keep, const char* what);
 
 private:
     std::unique_ptr<std::byte[]> m_buffer;

@@ -307,28 +307,14 @@ bool RemotePlayback::RecvFn_PlayStepAck(const MessageHeader& header) {
 }
 
 bool RemotePlayback::RecvFn_PlayData(const MessageHeader& header) {
-    const std::size_t length = header.payloadLength;
-    const std::span<std::byte> space = m_assembly.spaceFor(length);
-    if (space.size() != length || (length == 0 && m_assembly.skipping())) {
-        // Part of an item larger than the assembly buffer: read and dropped, never stored.
-        if (!m_assembly.skipping())
-            trace("playback frame larger than %zu bytes dropped\n", m_assembly.capacity());
-        if (!discardPayload(m_session.socket(), header))
-            return false;
-        m_assembly.dropFragment(header.lastFragment());
-        return true;
-    }
-    if (!LoopReceive(m_session.socket(), space))
+    const auto step =
+        m_assembly.readFragment(m_session.socket(), header, m_playing, "playback frame");
+    if (step == FrameAssembler::Fragment::Failed)
         return false;
-    if (!m_playing) {
+    if (step == FrameAssembler::Fragment::Whole) {
+        completeFrame(header);
         m_assembly.reset();
-        return true;
     }
-    m_assembly.commit(length);
-    if (!header.lastFragment())
-        return true;
-    completeFrame(header);
-    m_assembly.reset();
     return true;
 }
 
