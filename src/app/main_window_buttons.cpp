@@ -208,6 +208,20 @@ void MainWindow::onButton(int controlId) {
         onLayoutButton(controlId - Control::FirstLayout);
         return;
     }
+    // While the recorder's configuration is being fetched, edited or saved, the windows that
+    // search, replay or change what it describes do not open.
+    if (m_session && m_session->setup().busy()) {
+        switch (controlId) {
+        case Control::RemoteSearch:
+        case Control::LocalSearch:
+        case Control::LocalSetup:
+        case Control::Load:
+        case Control::FirmwareUpgrade:
+            return;
+        default:
+            break;
+        }
+    }
     switch (controlId) {
     case Control::PlayFirst:
     case Control::PlayBack:
@@ -235,9 +249,6 @@ void MainWindow::onButton(int controlId) {
         openLocalLog(); // the local operation log until the local search window comes
         return;
     case Control::LocalSetup:
-        // Not while the recorder's configuration is being fetched, edited or saved.
-        if (m_session && m_session->setup().busy())
-            return;
         openLocalSetup();
         return;
     case Control::Quit:

@@ -127,6 +127,18 @@ void SetupWindow::closePage() {
 
 void SetupWindow::openPage(int item) {
     closePage();
+    // Only the open page's item shows pressed: one left pressed in another tab's menu would
+    // name a page that is no longer open when that tab is shown again.
+    for (std::size_t t = 0; t < m_menus.size(); ++t) {
+        if (!m_menus[t] || t == static_cast<std::size_t>(m_tab))
+            continue;
+        for (QPushButton* b : m_menus[t]->findChildren<QPushButton*>()) {
+            // An exclusive group keeps its checked button checked unless exclusivity is off.
+            b->setAutoExclusive(false);
+            b->setChecked(false);
+            b->setAutoExclusive(true);
+        }
+    }
     m_page = makePage(m_tab, item);
     m_page->setParent(this);
     m_page->setGeometry(pageRect());

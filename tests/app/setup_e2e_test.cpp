@@ -28,6 +28,7 @@ namespace {
         << "never became true: " #condition
 
 constexpr int kRemoteSetup = 362;
+constexpr int kRemoteSearch = 361;
 
 class SetupE2E : public ::testing::Test {
 protected:
@@ -70,6 +71,9 @@ TEST_F(SetupE2E, TitleAndRightsChangedInTheSetupWindowComeBackToTheLiveView) {
     // A second press while the window is open sends nothing and opens nothing.
     QTest::mouseClick(window->button(kRemoteSetup), Qt::LeftButton);
     EXPECT_TRUE(window->session()->setup().busy());
+    // Nor does the search window open while the record is out.
+    QTest::mouseClick(window->button(kRemoteSearch), Qt::LeftButton);
+    EXPECT_EQ(window->searchWindow(), nullptr);
 
     ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Display, "Camera Name"));
     auto* names = dynamic_cast<CameraNamePageWidget*>(setup->currentPage());

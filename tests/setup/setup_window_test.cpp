@@ -87,6 +87,21 @@ TEST_F(SetupWindowTest, FrameHasFourTabsAndOnePageAtATimeInThePageFrame) {
     EXPECT_EQ(m_window->findChildren<QWidget*>("accountRightsPage").size(), 1);
     EXPECT_TRUE(m_window->findChild<QWidget*>("menuSystem")->isVisible());
     EXPECT_FALSE(m_window->findChild<QWidget*>("menuDisplay")->isVisible());
+
+    // Clicked items: only the open page's item stays pressed when its tab is left and shown again.
+    auto item = [&](const char* menu, int i) {
+        return m_window->findChild<QWidget*>(menu)->findChild<QPushButton*>(
+            QStringLiteral("item%1").arg(i));
+    };
+    m_window->showTab(SetupWindow::Tab::Display);
+    item("menuDisplay", 0)->click();
+    m_window->showTab(SetupWindow::Tab::System);
+    item("menuSystem", 1)->click();
+    m_window->showTab(SetupWindow::Tab::Display);
+    for (QPushButton* b :
+         m_window->findChild<QWidget*>("menuDisplay")->findChildren<QPushButton*>())
+        EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
+    EXPECT_TRUE(item("menuSystem", 1)->isChecked());
 }
 
 TEST_F(SetupWindowTest, CameraNameEditsGoIntoTheRecordAtOnce) {
