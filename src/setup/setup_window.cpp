@@ -1,6 +1,7 @@
 #include "setup/setup_window.h"
 
 #include "setup/pages/account_rights_page_widget.h"
+#include "setup/pages/basic_page_widget.h"
 #include "setup/pages/camera_name_page_widget.h"
 #include "setup/pages/camera_setting_page_widget.h"
 #include "setup/pages/channel_switch_page_widget.h"
@@ -8,6 +9,7 @@
 #include "setup/pages/mail_page_widget.h"
 #include "setup/pages/osd_page_widget.h"
 #include "setup/pages/spot_setting_page_widget.h"
+#include "setup/pages/system_value_page_widgets.h"
 #include "setup/setup_choosers.h"
 #include "net/trace.h"
 #include "ui/theme.h"
@@ -163,6 +165,14 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new EventActionPageWidget(*this, EventActionPage::C);
     if (tab == Tab::System && caption == QLatin1String("Sensor"))
         return makeSensorPage(*this);
+    if (tab == Tab::System && caption == QLatin1String("Basic"))
+        return new BasicPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("Auto Delete Mode"))
+        return new AutoDeletePageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("Smart"))
+        return new SmartPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("ETC."))
+        return new EtcPageWidget(*this);
     // A page of a later step: its title, so the operator sees where it will be.
     auto* page = new QLabel(caption + tr("\n\nThis page is not available in this version."));
     page->setObjectName(QStringLiteral("pendingPage"));
