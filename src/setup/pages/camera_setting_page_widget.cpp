@@ -14,6 +14,8 @@ CameraSettingPageWidget::CameraSettingPageWidget(SetupWindow& window) : m_window
     setObjectName(QStringLiteral("cameraSettingPage"));
     const unsigned channels = std::min(window.context().channelNum, 16u);
     auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(8, 6, 8, 6);
+    column->setSpacing(2);
     auto* views = new QHBoxLayout;
     const char* captions[] = {"Hue", "Saturation", "Contrast", "Brightness"};
     for (int v = 0; v < 4; ++v) {
@@ -41,7 +43,7 @@ CameraSettingPageWidget::CameraSettingPageWidget(SetupWindow& window) : m_window
         resetPicture(m_window.record(), m_view, m_panel->selection());
         refresh();
     });
-    column->addWidget(m_reset, 0, Qt::AlignRight);
+    m_panel->buttonRow()->addWidget(m_reset);
     showView(PictureView::Hue);
 }
 

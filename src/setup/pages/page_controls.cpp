@@ -30,6 +30,7 @@ ChannelRowsPanel::ChannelRowsPanel(const std::vector<unsigned>& rows, unsigned c
     column->setContentsMargins(0, 0, 0, 0);
     m_grid = new QGridLayout;
     m_grid->setVerticalSpacing(1);
+    column->setSpacing(2);
     m_grid->setHorizontalSpacing(6);
     column->addLayout(m_grid);
     m_boxHandler = [this](unsigned ch, bool on) { m_selection.checked[ch] = on; };
@@ -64,6 +65,7 @@ ChannelRowsPanel::ChannelRowsPanel(const std::vector<unsigned>& rows, unsigned c
     buttons->addWidget(m_returnAll);
     buttons->addStretch();
     column->addLayout(buttons);
+    m_buttonRow = buttons;
 }
 
 int ChannelRowsPanel::gridRow(unsigned channel) const {

@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -42,6 +43,8 @@ public:
     void syncBoxes();
     QPushButton* allCheckButton() const { return m_allCheck; }
     QPushButton* returnAllButton() const { return m_returnAll; }
+    // The row of "All Check" and "Beturn All", for a page's own buttons beside them.
+    QHBoxLayout* buttonRow() const { return m_buttonRow; }
 
 private:
     ChannelSelection m_selection;
@@ -50,6 +53,7 @@ private:
     std::array<QCheckBox*, 16> m_boxes{};
     QPushButton* m_allCheck = nullptr;
     QPushButton* m_returnAll = nullptr;
+    QHBoxLayout* m_buttonRow = nullptr;
     std::function<void(unsigned, bool)> m_boxHandler;
 };
 
