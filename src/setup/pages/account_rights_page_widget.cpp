@@ -356,6 +356,7 @@ void AccountRightsPageWidget::openLiveChannels() {
     }
     m_main->hide();
     m_column->addWidget(page);
+    page->show();
     m_livePage = page;
 }
 

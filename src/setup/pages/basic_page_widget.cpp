@@ -131,6 +131,7 @@ void BasicPageWidget::openDeinterlace() {
         this, [this] { closeDeinterlace(); });
     m_main->hide();
     m_column->addWidget(page);
+    page->show();
     m_sub = page;
 }
 

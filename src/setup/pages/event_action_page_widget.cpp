@@ -117,6 +117,7 @@ void EventActionPageWidget::openChannelPage() {
         this, [this] { closeChannelPage(); });
     m_main->hide();
     m_column->addWidget(page);
+    page->show();
     m_channelPage = page;
 }
 

@@ -142,6 +142,7 @@ void MailPageWidget::openTimePage() {
     grid->setRowStretch(r + 1, 1);
     m_main->hide();
     m_column->addWidget(page);
+    page->show();
     m_timePage = page;
 }
 

@@ -61,6 +61,7 @@ void SpotSettingPageWidget::showView(View view) {
         break;
     }
     m_column->addWidget(m_content, 1);
+    m_content->show();
     updateViewButtons();
 }
 
