@@ -3,6 +3,7 @@
 #include "setup/pages/page_controls.h"
 #include "setup/setup_window.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -121,6 +122,11 @@ QWidget* SpotSettingPageWidget::makeDwellView() {
             show();
         });
     }
+    // In the split modes a row stands for its group of channels.
+    if (group > 1)
+        for (unsigned ch : rows)
+            panel->selectionBox(ch)->setText(
+                QStringLiteral("CH%1-%2").arg(ch + 1).arg(std::min(ch + group, state.channels)));
     panel->setBoxHandler([this, panel](unsigned ch, bool on) {
         const unsigned mode = readSpotSetting(m_window.record(), m_window.context()).mode;
         checkSpotRow(panel->selection(), mode, ch, on);
