@@ -2,9 +2,11 @@
 // page is reachable and named for assistive technology, and the pages with the most rules are
 // wired to them.
 #include "setup/pages/account_rights_page_widget.h"
+#include "setup/pages/basic_page_widget.h"
 #include "setup/pages/channel_switch_page_widget.h"
 #include "setup/pages/event_action_page_widget.h"
 #include "setup/pages/mail_page_widget.h"
+#include "setup/pages/osd_page_widget.h"
 #include "setup/pages/spot_setting_page_widget.h"
 #include "setup/setup_choosers.h"
 #include "setup/setup_window.h"
@@ -272,6 +274,59 @@ TEST_F(SetupPagesTest, BasicRulesShowTheAccountViewAloneAndKeepAccountZero) {
     ASSERT_NO_FATAL_FAILURE(chooseEntry(1)); // Delete
     EXPECT_EQ(m_record.text(configField("account_name"), 2), "");
     EXPECT_EQ(page->nameButton()->text(), "");
+}
+
+TEST_F(SetupPagesTest, BasicPageLanguagesStandardAndDeinterlace) {
+    m_context.sysEtcInfo.assign(320, std::byte{0});
+    m_context.sysEtcInfo[0] = std::byte{1};  // English
+    m_context.sysEtcInfo[2] = std::byte{12}; // Portuguese, after a place without a language
+    open(4, 8, 4);
+    m_record.setValue(configField("video_standard"), 0, 0);
+    auto* page = openPage<BasicPageWidget>(SetupWindow::Tab::System, "Basic");
+    ASSERT_NE(page, nullptr);
+    QTest::mouseClick(page->row(0).button, Qt::LeftButton);
+    auto* chooser = dynamic_cast<ListChooser*>(m_window->chooser());
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(chooser->entryCount(), 2);
+    ASSERT_NO_FATAL_FAILURE(chooseEntry(1));
+    EXPECT_EQ(m_record.value(configField("language")), 2u);
+    EXPECT_EQ(page->row(0).button->text(), "Portuguese");
+
+    QTest::mouseClick(page->row(2).button, Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(chooseEntry(1)); // PAL
+    EXPECT_EQ(page->row(2).button->text(), "PAL");
+    EXPECT_EQ(m_record.value(configField("profile_e_rate"), 0), 7u);
+    EXPECT_EQ(m_record.value(configField("profile_a_rate"), 3), 6u);
+
+    QTest::mouseClick(page->deinterlaceButton(), Qt::LeftButton);
+    ChannelSwitchPageWidget* sub = page->deinterlacePage();
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(sub->panel()->button(4, 0), nullptr); // four channels: four rows
+    QTest::mouseClick(sub->panel()->button(3, 0), Qt::LeftButton);
+    EXPECT_EQ(m_record.value(configField("deinterlace"), 3), 1u);
+    screenshot("deinterlace");
+}
+
+TEST_F(SetupPagesTest, OsdRowsFollowTheRecordVersion) {
+    open(4, 3, 4);
+    auto* old = openPage<OsdPageWidget>(SetupWindow::Tab::Display, "OSD On/Off");
+    ASSERT_NE(old, nullptr);
+    EXPECT_TRUE(old->choiceRow(1).button->isVisibleTo(old));
+    EXPECT_FALSE(old->choiceRow(2).button->isVisibleTo(old));
+    open(4, 4, 4);
+    auto* page = openPage<OsdPageWidget>(SetupWindow::Tab::Display, "OSD On/Off");
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(page->choiceRow(4).button->isVisibleTo(page));
+    QTest::mouseClick(page->choiceRow(4).button, Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(chooseEntry(1));
+    EXPECT_EQ(m_record.value(configField("osd_choice_5")), 1u);
+    // Both rows checked: On in one row turns the other on too.
+    page->flagBox(0)->setChecked(true);
+    page->flagBox(1)->setChecked(true);
+    QTest::mouseClick(page->flagRow(1).on, Qt::LeftButton);
+    EXPECT_EQ(m_record.value(configField("osd_flag_1")), 1u);
+    EXPECT_EQ(m_record.value(configField("osd_flag_2")), 1u);
+    EXPECT_TRUE(page->flagRow(0).on->isChecked());
 }
 
 } // namespace
