@@ -386,7 +386,14 @@ void MainWindow::openSetupWindow() {
     context.channelNum = m_session->channelNum();
     context.subProductMajor = hello.sub_product_num_major;
     context.subProductMinor = hello.sub_product_num_minor;
+    context.userIndex = m_session->status().userIndex();
+    context.featureBit0 = m_session->featureBit0();
+    context.featureBit1 = m_session->featureBit1();
+    context.sysEtcInfo = m_session->status().sysEtcInfo();
+    if (m_session->status().sysEtcInfoExPresent())
+        context.sysEtcInfoEx = m_session->status().sysEtcInfoEx();
     auto* window = new SetupWindow(*m_setupCopy, context, this);
+    window->setServices(setupServices());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowOpacity(m_settings.opacityOf(OpacityKind::RemoteSetup) / 255.0);
     m_setupWindow = window;
@@ -401,6 +408,19 @@ void MainWindow::openSetupWindow() {
         m_setupCopy.reset();
     });
     window->open();
+}
+
+// The setup pages' requests to the session: a test mail while logged in, and the factory-reset
+// confirmation box (16,0), whose OK resets the recorder and closes the setup window.
+SetupServices MainWindow::setupServices() {
+    SetupServices services;
+    services.connected = [this] { return m_session && m_session->loggedIn(); };
+    services.sendTestMail = [this](std::span<const std::byte> block) {
+        if (m_session && m_session->loggedIn() && block.size() == kTestMailRequestSize)
+            m_session->device().sendTestMail(block.first<kTestMailRequestSize>());
+    };
+    services.confirmFactoryReset = [this] { showNotification({16, 0}); };
+    return services;
 }
 
 void MainWindow::openLocalSetup() {
