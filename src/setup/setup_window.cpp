@@ -2,6 +2,9 @@
 
 #include "setup/pages/account_rights_page_widget.h"
 #include "setup/pages/camera_name_page_widget.h"
+#include "setup/pages/assignment_page_widget.h"
+#include "setup/pages/profile_page_widget.h"
+#include "setup/pages/recording_page_widget.h"
 #include "setup/setup_choosers.h"
 #include "net/trace.h"
 #include "ui/theme.h"
@@ -139,6 +142,12 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new CameraNamePageWidget(*this);
     if (tab == Tab::System && caption == QLatin1String("Client Account"))
         return new AccountRightsPageWidget(*this);
+    if (tab == Tab::Rec && caption == QLatin1String("Recording"))
+        return new RecordingPageWidget(*this);
+    if (tab == Tab::Rec && caption.startsWith(QLatin1String("Profile ")) && caption.size() == 9)
+        return new ProfilePageWidget(*this, RecProfile(caption.back().unicode() - u'A'));
+    if (tab == Tab::Rec && caption == QLatin1String("Assignment"))
+        return new AssignmentPageWidget(*this);
     // A page of a later step: its title, so the operator sees where it will be.
     auto* page = new QLabel(caption + tr("\n\nThis page is not available in this version."));
     page->setObjectName(QStringLiteral("pendingPage"));

@@ -116,11 +116,29 @@ TEST(RecBudget, RateChangeKeepsTheProfileWithinTheBudget) {
         // NTSC, 8 channels, CIF, sub-product minor 0: channels 5-8 move together,
         // (120 - 4 * 10) / 4 = 20.
         {"grouped", kNtsc, 8, 0, {2}, {10, 10, 10, 10, 10, 10, 10, 10}, 0, 5, 30, 20, 0xF0},
-        {"grouped ignores boxes", kNtsc, 8, 0, {2}, {10, 10, 10, 10, 10, 10, 10, 10}, 0x3, 5, 30,
-         20, 0xF0},
+        {"grouped ignores boxes",
+         kNtsc,
+         8,
+         0,
+         {2},
+         {10, 10, 10, 10, 10, 10, 10, 10},
+         0x3,
+         5,
+         30,
+         20,
+         0xF0},
         // The same on another sub-product: per channel, (120 - 70) / 1 capped at 30.
-        {"not grouped on minor 1", kNtsc, 8, 1, {2}, {10, 10, 10, 10, 10, 10, 10, 10}, 0, 5, 30,
-         30, 0x20},
+        {"not grouped on minor 1",
+         kNtsc,
+         8,
+         1,
+         {2},
+         {10, 10, 10, 10, 10, 10, 10, 10},
+         0,
+         5,
+         30,
+         30,
+         0x20},
         {"not grouped at 2cif", kNtsc, 8, 0, {1}, {5, 5, 5, 5, 5, 5, 5, 5}, 0, 5, 30, 25, 0x20},
         // Mixed resolutions: S = 5 * 4 + 10 * 2 + 10 * 1 = 50, channel 4 at CIF: 70, capped at 30.
         {"mixed costs", kNtsc, 4, 1, {0, 1, 2, 2}, {5, 10, 10, 0}, 0, 3, 30, 30, 0x8},
@@ -180,10 +198,8 @@ TEST(RecBudget, ResolutionChoiceSharesOutTheDefaultDistribution) {
     ntsc4cif16[14] = ntsc4cif16[15] = 1;
     std::fill_n(ntscCif16.begin(), 8, 8);
     const Case cases[] = {
-        {kPal, kRes2Cif, 4, {13, 13, 12, 12}},
-        {kNtsc, kRes4Cif, 16, ntsc4cif16},
-        {kNtsc, kResCif, 16, ntscCif16},
-        {kPal, kRes4Cif, 8, {4, 3, 3, 3, 3, 3, 3, 3}},
+        {kPal, kRes2Cif, 4, {13, 13, 12, 12}}, {kNtsc, kRes4Cif, 16, ntsc4cif16},
+        {kNtsc, kResCif, 16, ntscCif16},       {kPal, kRes4Cif, 8, {4, 3, 3, 3, 3, 3, 3, 3}},
         {kNtsc, kResCif, 4, {30, 30, 30, 30}},
     };
     for (const Case& c : cases) {
@@ -230,8 +246,8 @@ TEST(RecBudget, PageCOfSubProductFourCountsTheLargerOfCAndE) {
 }
 
 TEST(RecBudget, SensitivitySliderAndLevels) {
-    const unsigned position[] = {3, 2, 1};    // stored 0, 1, 2
-    const unsigned stored[] = {2, 1, 0, 0};   // positions 0, 1, 2 and the top
+    const unsigned position[] = {3, 2, 1};  // stored 0, 1, 2
+    const unsigned stored[] = {2, 1, 0, 0}; // positions 0, 1, 2 and the top
     for (unsigned s = 0; s < 3; ++s)
         EXPECT_EQ(sensitivityPosition(s), position[s]);
     for (unsigned p = 0; p < 4; ++p)
@@ -347,8 +363,7 @@ TEST(RecPages, VideoStandardChangeResetsResolutionsAndRates) {
     ASSERT_TRUE(changeVideoStandard(r, ctx, 0));
     EXPECT_EQ(r, before);
     ASSERT_TRUE(changeVideoStandard(r, ctx, 1));
-    for (RecProfile p : {RecProfile::A, RecProfile::B, RecProfile::C, RecProfile::D,
-                         RecProfile::E})
+    for (RecProfile p : {RecProfile::A, RecProfile::B, RecProfile::C, RecProfile::D, RecProfile::E})
         EXPECT_EQ(ratesOf(r, p, 4), (std::vector<unsigned>{7, 6, 6, 6}));
     for (unsigned row = 0; row < 6; ++row) {
         EXPECT_EQ(r.value(configField("resolution"), 16 * row + 3), kRes4Cif);
@@ -470,8 +485,7 @@ TEST(AssignmentPage, EachProfileInOneRowAtMost) {
     ASSERT_TRUE(chooseAssignment(r, 0, 6));
     ASSERT_TRUE(chooseAssignment(r, 2, 6));
     EXPECT_EQ(readAssignment(r), (std::array<unsigned, 5>{6, 6, 6, 1, 4}));
-    EXPECT_TRUE(
-        changedOutside(before, r, bytesOf(configField("output_assign"), 0, 5)).empty());
+    EXPECT_TRUE(changedOutside(before, r, bytesOf(configField("output_assign"), 0, 5)).empty());
     EXPECT_EQ(recProfileName(contextOf(4, 3), 0), "Normal");
     EXPECT_EQ(recProfileName(contextOf(4), 5), "Profile F");
     EXPECT_EQ(recProfileName(contextOf(4), 6), "None");
@@ -486,13 +500,12 @@ TEST(RecPages, ProfileWritesStayInTheirRows) {
         const char* audio;
         const char* sensitivity;
     };
-    const Case cases[] = {{RecProfile::A, "profile_a_rate", "profile_a_audio", nullptr},
-                          {RecProfile::B, "profile_b_rate", "profile_b_audio", nullptr},
-                          {RecProfile::C, "profile_c_rate", "profile_c_audio",
-                           "profile_c_sensitivity"},
-                          {RecProfile::D, "profile_d_rate", "profile_d_audio", nullptr},
-                          {RecProfile::E, "profile_e_rate", "profile_e_audio",
-                           "profile_e_sensitivity"}};
+    const Case cases[] = {
+        {RecProfile::A, "profile_a_rate", "profile_a_audio", nullptr},
+        {RecProfile::B, "profile_b_rate", "profile_b_audio", nullptr},
+        {RecProfile::C, "profile_c_rate", "profile_c_audio", "profile_c_sensitivity"},
+        {RecProfile::D, "profile_d_rate", "profile_d_audio", nullptr},
+        {RecProfile::E, "profile_e_rate", "profile_e_audio", "profile_e_sensitivity"}};
     for (const Case& c : cases) {
         ConfigRecord r = patterned();
         setProfile(r, c.page, kNtsc, {2}, {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2});

@@ -43,8 +43,8 @@ bool chooseLinkSource(ConfigRecord& record, const SetupContext& context, unsigne
     return record.setValue(configField("link_source"), linkIndex(channel, link), source);
 }
 
-bool setLinkFlag(ConfigRecord& record, const SetupContext& context, unsigned channel,
-                 unsigned link, bool flag) {
+bool setLinkFlag(ConfigRecord& record, const SetupContext& context, unsigned channel, unsigned link,
+                 bool flag) {
     return isLink(context, channel, link) &&
            record.setValue(configField("link_flag"), linkIndex(channel, link), flag ? 1 : 0);
 }

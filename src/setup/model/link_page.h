@@ -28,8 +28,8 @@ std::array<Link, kLinksPerChannel> readLinks(const ConfigRecord& record, unsigne
 // choosing a source another of its links holds changes nothing (false).
 bool chooseLinkSource(ConfigRecord& record, const SetupContext& context, unsigned channel,
                       unsigned link, unsigned source);
-bool setLinkFlag(ConfigRecord& record, const SetupContext& context, unsigned channel,
-                 unsigned link, bool flag);
+bool setLinkFlag(ConfigRecord& record, const SetupContext& context, unsigned channel, unsigned link,
+                 bool flag);
 // What a typed value stores: 0 and anything from 1000 on become 1.
 unsigned linkValueFromInput(unsigned long typed);
 bool setLinkValue(ConfigRecord& record, const SetupContext& context, unsigned channel,

@@ -149,9 +149,8 @@ RateChange changeRate(ConfigRecord& record, const SetupContext& context, RecProf
     for (unsigned j = 0; j < n; ++j) {
         if (inSet(changed, j))
             continue;
-        const unsigned rate = combined
-                                  ? std::max(record.value(rateC, j), record.value(rateE, j))
-                                  : record.value(*f.rate, j);
+        const unsigned rate = combined ? std::max(record.value(rateC, j), record.value(rateE, j))
+                                       : record.value(*f.rate, j);
         used += rate * resolutionCost(profileResolution(record, costProfile, j));
     }
     const unsigned budget = recBudget(record);
@@ -313,8 +312,7 @@ unsigned setBlockFDays(ConfigRecord& record, unsigned position) {
     return days;
 }
 
-bool changeVideoStandard(ConfigRecord& record, const SetupContext& context,
-                         std::uint8_t standard) {
+bool changeVideoStandard(ConfigRecord& record, const SetupContext& context, std::uint8_t standard) {
     const bool wasPal = record.value(configField("video_standard")) != 0;
     if (!record.setValue(configField("video_standard"), 0, standard))
         return false;
@@ -327,15 +325,15 @@ bool changeVideoStandard(ConfigRecord& record, const SetupContext& context,
     std::array<unsigned, kRecChannels> rates{};
     if (n == 4 || n == 8 || n == 16)
         rates = defaultDistribution(recBudget(record), kRes4Cif, n);
-    for (RecProfile p : {RecProfile::E, RecProfile::D, RecProfile::C, RecProfile::B,
-                         RecProfile::A}) {
+    for (RecProfile p :
+         {RecProfile::E, RecProfile::D, RecProfile::C, RecProfile::B, RecProfile::A}) {
         const ConfigField& rate = *fieldsOf(p).rate;
         for (unsigned ch = 0; ch < n; ++ch)
             record.setValue(rate, ch, rates[ch]);
     }
-    record.setValue(configField("rec_rate"), 0,
-                    recordingRateFor(recBudget(record),
-                                     record.value(configField("rec_resolution")), n));
+    record.setValue(
+        configField("rec_rate"), 0,
+        recordingRateFor(recBudget(record), record.value(configField("rec_resolution")), n));
     return true;
 }
 

@@ -122,7 +122,6 @@ unsigned setBlockFDays(ConfigRecord& record, unsigned position);
 // shown element of the six resolution rows becomes 4CIF, profile E takes the 4CIF default
 // distribution (all 0 on a recorder of another channel count), profiles D, C, B and A copy E,
 // and the general recording rate is computed again for its resolution. True when written.
-bool changeVideoStandard(ConfigRecord& record, const SetupContext& context,
-                         std::uint8_t standard);
+bool changeVideoStandard(ConfigRecord& record, const SetupContext& context, std::uint8_t standard);
 
 } // namespace kalder

@@ -43,8 +43,8 @@ bool clickScheduleCell(ConfigRecord& record, const SetupContext& context, unsign
     return record.setValue(kSchedule, cellIndex(day, hour), now >= top ? 0 : now + 1);
 }
 
-bool paintScheduleCells(ConfigRecord& record, const SetupContext& context,
-                        const CellRange& cells, unsigned value) {
+bool paintScheduleCells(ConfigRecord& record, const SetupContext& context, const CellRange& cells,
+                        unsigned value) {
     if (value > scheduleTop(context) || cells.column1 >= kScheduleDays ||
         cells.row1 >= kScheduleHours)
         return false;

@@ -30,8 +30,8 @@ bool clickScheduleCell(ConfigRecord& record, const SetupContext& context, unsign
                        unsigned hour);
 // A rubber band or a fill button: every cell in `cells` (or all cells) gets `value`, which must
 // not be above the top.
-bool paintScheduleCells(ConfigRecord& record, const SetupContext& context,
-                        const CellRange& cells, unsigned value);
+bool paintScheduleCells(ConfigRecord& record, const SetupContext& context, const CellRange& cells,
+                        unsigned value);
 bool fillSchedule(ConfigRecord& record, const SetupContext& context, unsigned value);
 
 // The caption of a profile-schedule value: "A", "B", "C", "B+C" or "C+A".
