@@ -147,9 +147,13 @@ void ProfilePageWidget::buildRows() {
         Row& row = m_rows[ch];
         const int y = kRowsTop + static_cast<int>(ch) * rowHeight;
         const QString channel = QStringLiteral("CH%1").arg(ch + 1, 2, 10, QLatin1Char('0'));
-        row.check = new QCheckBox(channel, m_main);
+        // The channel's name stays when grouped mode hides the box.
+        row.check = new QCheckBox(m_main);
         row.check->setObjectName(QStringLiteral("select%1").arg(ch + 1));
-        row.check->setGeometry(4, y, 64, controlHeight);
+        row.check->setAccessibleName(tr("Select %1").arg(channel));
+        row.check->setGeometry(4, y, 20, controlHeight);
+        row.name = new QLabel(channel, m_main);
+        row.name->setGeometry(26, y, 42, controlHeight);
         connect(row.check, &QCheckBox::clicked, this,
                 [this, ch](bool on) { checkedChanged(ch, on); });
 
@@ -274,6 +278,7 @@ void ProfilePageWidget::refresh() {
         Row& row = m_rows[ch];
         const QString channel = QStringLiteral("CH%1").arg(ch + 1, 2, 10, QLatin1Char('0'));
         row.check->setVisible(boxes);
+        row.name->setVisible(!days);
         row.check->setChecked(contains(m_checked, ch));
         row.resolution->setVisible(m_view == ProfileView::Resolution && ch > 0);
         row.resolution->setText(resolutionName(state.resolution[ch]));

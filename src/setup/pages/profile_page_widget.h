@@ -54,6 +54,7 @@ public:
 private:
     struct Row {
         QCheckBox* check = nullptr;
+        QLabel* name = nullptr;
         QLabel* resolution = nullptr;
         QSlider* slider = nullptr;
         QLabel* value = nullptr;

@@ -5,7 +5,9 @@
 #include "setup/pages/rec_page_parts.h"
 #include "setup/setup_window.h"
 
+#include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 
 namespace kalder {
 
@@ -40,9 +42,10 @@ SchedulePageWidget::SchedulePageWidget(SetupWindow& window, std::function<void()
     m_grid->setObjectName(QStringLiteral("scheduleGrid"));
     m_grid->setAccessibleName(tr("Schedule"));
     m_grid->move(kGridX, kGridY);
+    const std::vector<QColor> profileColours = {QColor(70, 130, 200), QColor(90, 170, 90),
+                                                QColor(220, 150, 50), QColor(200, 80, 160)};
     if (profileSchedule(context))
-        m_grid->setColours({QColor(70, 130, 200), QColor(90, 170, 90), QColor(220, 150, 50),
-                            QColor(200, 80, 160)});
+        m_grid->setColours(profileColours);
     m_grid->onClick([this](unsigned day, unsigned hour) {
         clickScheduleCell(m_window.record(), m_window.context(), day, hour);
         m_grid->update();
@@ -62,6 +65,10 @@ SchedulePageWidget::SchedulePageWidget(SetupWindow& window, std::function<void()
                                tr("Paint %1").arg(name));
             b->setObjectName(QStringLiteral("button%1").arg(480 + v));
             b->setCheckable(true);
+            // The button shows the colour its profile's hours are drawn in.
+            QPixmap swatch(12, 12);
+            swatch.fill(profileColours[v]);
+            b->setIcon(QIcon(swatch));
             connect(b, &QPushButton::clicked, this, [this, v] { setPaintValue(v); });
             m_paintButtons.push_back(b);
         }
