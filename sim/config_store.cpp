@@ -3,6 +3,7 @@
 #include "sim/config_store.h"
 
 #include "sim/recorder_model.h"
+#include "sim/recording_reflection.h"
 #include "sim/sim_config.h"
 
 #include <algorithm>
@@ -204,6 +205,7 @@ void ConfigStore::applyToModel(const ConfigRecord& r, RecorderModel& model) cons
     const auto has = [&r](std::string_view name) { return F(name).end() <= r.recordLength(); };
     model.editConfig(
         [&r, &has](SimConfig& c) {
+            reflectRecording(r, c);
             if (!has("covert") || !has("camera_title"))
                 return;
             for (std::size_t ch = 0; ch < kChannels; ++ch) {

@@ -12,6 +12,13 @@ QPushButton* makePageButton(const QString& caption, QWidget* parent, const QRect
     b->setGeometry(geometry);
     if (!accessibleName.isEmpty())
         b->setAccessibleName(accessibleName);
+    // A checked button (the current view, the chosen resolution, On or Off) shows it in its
+    // caption too: the skin's pressed face differs little from the plain one.
+    QObject::connect(b, &QAbstractButton::toggled, b, [b](bool on) {
+        QFont font = b->font();
+        font.setBold(on);
+        b->setFont(font);
+    });
     return b;
 }
 
