@@ -263,9 +263,12 @@ TEST_F(RecPagesWindowTest, LinkAndAssignmentPagesWriteThroughTheirChoosers) {
     choose(5); // held by link 1: nothing changes
     EXPECT_EQ(links->sourceButton(0)->text(), "Source 5");
     EXPECT_EQ(links->sourceButton(1)->text(), "None");
-    links->valueEdit(2)->setText("1500");
+    links->valueEdit(2)->clear();
+    QTest::keyClicks(links->valueEdit(2), "15");
+    EXPECT_EQ(m_record.value(configField("link_value"), 2), 15u);
+    QTest::keyClicks(links->valueEdit(2), "00");
+    EXPECT_EQ(m_record.value(configField("link_value"), 2), 1u); // 1500 is stored as 1
     emit links->valueEdit(2)->editingFinished();
-    EXPECT_EQ(m_record.value(configField("link_value"), 2), 1u);
     EXPECT_EQ(links->valueEdit(2)->text(), "1");
     expectAccessibleNames();
     screenshot("rec-link");

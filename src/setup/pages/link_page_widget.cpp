@@ -55,7 +55,10 @@ LinkPageWidget::LinkPageWidget(SetupWindow& window, std::function<void()> back, 
         m_value[k]->setValidator(new QIntValidator(0, 9999, m_value[k]));
         m_value[k]->setMaxLength(4);
         m_value[k]->setGeometry(300, y, 80, 26);
-        connect(m_value[k], &QLineEdit::editingFinished, this, [this, k] { valueEdited(k); });
+        // Every keystroke goes into the record at once (OK may come before the box loses the
+        // focus); the box shows what was stored when the operator leaves it.
+        connect(m_value[k], &QLineEdit::textEdited, this, [this, k] { valueEdited(k); });
+        connect(m_value[k], &QLineEdit::editingFinished, this, [this] { refresh(); });
     }
     QPushButton* ret = makePageButton(tr("Return"), this, QRect(300, 212, 80, 26));
     ret->setObjectName(QStringLiteral("linkReturn"));
@@ -74,7 +77,6 @@ void LinkPageWidget::selectChannel(unsigned channel) {
 void LinkPageWidget::valueEdited(unsigned link) {
     setLinkValue(m_window.record(), m_window.context(), m_channel, link,
                  m_value[link]->text().toULong());
-    refresh();
 }
 
 void LinkPageWidget::refresh() {
