@@ -185,6 +185,29 @@ TEST_F(RecPagesWindowTest, ScheduleAndMotionAreaAreSubPagesWithRubberBands) {
     screenshot("rec-motion-area");
 }
 
+// Page C of a sub-product-4 recorder: in the Rate view 482 switches between the C and E rates;
+// any other view returns it to C, and there 482 opens the motion area.
+TEST_F(RecPagesWindowTest, PageCSwitchesBetweenCAndERates) {
+    setRates("profile_c_rate", {3, 3, 3, 3});
+    setRates("profile_e_rate", {5, 5, 5, 5});
+    open(4, 4);
+    auto* c = openPage<ProfilePageWidget>("Profile C");
+    ASSERT_NE(c, nullptr);
+    c->setView(ProfileView::Rate);
+    EXPECT_EQ(c->slider(0)->value(), 3);
+    c->extraButton()->click();
+    EXPECT_TRUE(c->showingE());
+    EXPECT_EQ(c->slider(0)->value(), 5);
+    c->slider(1)->setValue(9);
+    EXPECT_EQ(m_record.value(configField("profile_e_rate"), 1), 9u);
+    EXPECT_EQ(m_record.value(configField("profile_c_rate"), 1), 3u);
+    screenshot("rec-profile-c-e-rates");
+    c->setView(ProfileView::Audio);
+    EXPECT_FALSE(c->showingE());
+    c->extraButton()->click();
+    EXPECT_NE(dynamic_cast<MotionAreaPageWidget*>(c->subPage()), nullptr);
+}
+
 TEST_F(RecPagesWindowTest, ProfileScheduleOpensFromTheMenu) {
     m_record.setValue(configField("schedule"), 3, 7);
     open(4, 4);

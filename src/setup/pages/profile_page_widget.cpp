@@ -124,6 +124,10 @@ void ProfilePageWidget::buildViews() {
         m_extra->setObjectName(QStringLiteral("button482"));
         connect(m_extra, &QPushButton::clicked, this, [this] { extraClicked(); });
     }
+    m_ratesOf = new QLabel(m_main);
+    m_ratesOf->setObjectName(QStringLiteral("ratesOf"));
+    m_ratesOf->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_ratesOf->setGeometry(kPageWidth - 160, kPageHeight - 30, 154, 26);
     m_allCheck =
         makePageButton(QStringLiteral("All Check"), m_main, QRect(4, kPageHeight - 30, 100, 26));
     m_allCheck->setObjectName(QStringLiteral("button480"));
@@ -260,6 +264,9 @@ void ProfilePageWidget::refresh() {
                                           : m_profile == RecProfile::B ? tr("Link")
                                                                        : tr("Set")));
     }
+    const bool switched = rate && combinedMotionRates(context, m_profile);
+    m_ratesOf->setVisible(switched);
+    m_ratesOf->setText(m_showingE ? tr("Profile E rates") : tr("Profile C rates"));
     m_allCheck->setVisible(boxes);
     m_clearAll->setVisible(boxes);
     for (unsigned code = 0; code < 3; ++code) {

@@ -89,6 +89,7 @@ private:
     std::array<QPushButton*, 3> m_resolution{};
     std::vector<std::pair<ProfileView, QPushButton*>> m_viewButtons;
     QPushButton* m_extra = nullptr;
+    QLabel* m_ratesOf = nullptr; // which profile's rates page C shows
     QPushButton* m_allCheck = nullptr;
     QPushButton* m_clearAll = nullptr;
     QSlider* m_days = nullptr;
