@@ -142,6 +142,7 @@ std::vector<std::byte> buildFactoryRecord(const SimConfig& config, RecordVersion
         r.setValue(F("notify_a_5"), 0, 1);
     fill(r, "account_logout_1", 0);
     fill(r, "account_logout_2", 2);
+    describeRecording(config, r);
     overlayModel(r, config);
 
     std::vector<std::byte> record = r.seal();

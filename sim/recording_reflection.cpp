@@ -40,4 +40,23 @@ void reflectRecording(const ConfigRecord& record, SimConfig& config) {
     }
 }
 
+void describeRecording(const SimConfig& config, ConfigRecord& record) {
+    const unsigned channels = std::min<unsigned>(config.channelCount, kMaxChannels);
+    for (unsigned ch = 0; ch < channels; ++ch) {
+        unsigned code = 2;
+        switch (config.channels[ch].resolution) {
+        case Resolution::D1:
+            code = 0;
+            break;
+        case Resolution::HalfD1:
+            code = 1;
+            break;
+        case Resolution::Cif:
+            break;
+        }
+        record.setValue(configField("resolution"), ch, code);
+        record.setValue(configField("profile_a_rate"), ch, framesPerSecondOf(config, ch));
+    }
+}
+
 } // namespace kalder::sim

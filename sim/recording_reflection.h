@@ -14,4 +14,9 @@ struct SimConfig;
 // was. Called with the model's lock held (RecorderModel::editConfig).
 void reflectRecording(const ConfigRecord& record, SimConfig& config);
 
+// The other way, for the factory record: profile A's resolution row and rates as the channels
+// are configured at start, so that the first accepted update changes only what the operator
+// changed.
+void describeRecording(const SimConfig& config, ConfigRecord& record);
+
 } // namespace kalder::sim

@@ -47,6 +47,31 @@ TEST(SimRecordingReflection, ProfileASizesAndRatesAndTheStandard) {
     EXPECT_EQ(again->value(configField("video_standard")), 1u);
 }
 
+// The factory record describes the channels as started, so an update that changes no recording
+// setting leaves them as they were.
+TEST(SimRecordingReflection, TheFactoryRecordDescribesTheChannelsAsStarted) {
+    SimConfig config = defaultConfig();
+    config.channelCount = 4;
+    config.channels[1].resolution = Resolution::Cif;
+    config.channels[2].resolution = Resolution::HalfD1;
+    config.channels[3].framesPerSecond = 12;
+    RecorderModel model(config);
+    const auto record = ConfigRecord::fromTransfer(model.configStore().transferPayload(model));
+    ASSERT_TRUE(record);
+    const unsigned codes[] = {0, 2, 1, 0};
+    const unsigned rates[] = {30, 30, 30, 12};
+    for (unsigned ch = 0; ch < 4; ++ch) {
+        EXPECT_EQ(record->value(configField("resolution"), ch), codes[ch]) << ch;
+        EXPECT_EQ(record->value(configField("profile_a_rate"), ch), rates[ch]) << ch;
+    }
+    ASSERT_EQ(model.configStore().applyUpdate(record->seal(), model, [](std::int32_t) {}), 0);
+    const SimConfig now = model.config();
+    for (unsigned ch = 0; ch < 4; ++ch) {
+        EXPECT_EQ(now.channels[ch].resolution, config.channels[ch].resolution) << ch;
+        EXPECT_EQ(framesPerSecondOf(now, ch), framesPerSecondOf(config, ch)) << ch;
+    }
+}
+
 TEST(SimRecordingReflection, AShortRecordChangesOnlyWhatItHolds) {
     SimConfig config = defaultConfig();
     config.channelCount = 4;
