@@ -246,6 +246,13 @@ TEST_F(RecPagesWindowTest, RecordingPageRowsChoosersAndRegion) {
     page->flagButton(1, true)->click();
     EXPECT_EQ(m_record.value(configField("rec_flag_1")), 1u);
     EXPECT_EQ(page->valueButton(RecordingRow::Time2)->text(), "30");
+    page->valueButton(RecordingRow::Time2)->click();
+    auto* number = dynamic_cast<NumberChooser*>(m_window->chooser());
+    ASSERT_NE(number, nullptr);
+    number->step(-25); // kept within 10 .. 240
+    number->findChild<QPushButton*>("chooserOk")->click();
+    EXPECT_EQ(m_record.value(configField("rec_time_2")), 10u);
+    EXPECT_EQ(page->valueButton(RecordingRow::Time2)->text(), "10");
     expectAccessibleNames();
     screenshot("rec-recording");
 
