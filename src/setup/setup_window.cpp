@@ -10,6 +10,9 @@
 #include "setup/pages/osd_page_widget.h"
 #include "setup/pages/spot_setting_page_widget.h"
 #include "setup/pages/system_value_page_widgets.h"
+#include "setup/pages/assignment_page_widget.h"
+#include "setup/pages/profile_page_widget.h"
+#include "setup/pages/recording_page_widget.h"
 #include "setup/setup_choosers.h"
 #include "net/trace.h"
 #include "ui/theme.h"
@@ -185,6 +188,12 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new SmartPageWidget(*this);
     if (tab == Tab::System && caption == QLatin1String("ETC."))
         return new EtcPageWidget(*this);
+    if (tab == Tab::Rec && caption == QLatin1String("Recording"))
+        return new RecordingPageWidget(*this);
+    if (tab == Tab::Rec && caption.startsWith(QLatin1String("Profile ")) && caption.size() == 9)
+        return new ProfilePageWidget(*this, RecProfile(caption.back().unicode() - u'A'));
+    if (tab == Tab::Rec && caption == QLatin1String("Assignment"))
+        return new AssignmentPageWidget(*this);
     // A page of a later step: its title, so the operator sees where it will be.
     auto* page = new QLabel(caption + tr("\n\nThis page is not available in this version."));
     page->setObjectName(QStringLiteral("pendingPage"));

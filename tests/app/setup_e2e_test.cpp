@@ -1,7 +1,7 @@
 // Remote setup against the recorder simulator: the RSetup button fetches the record, the setup
 // window changes a channel title and an account's rights, OK sends the record back, and the
 // recorder's DB_CHANGE and RIGHT_CHANGE bring the changes back to the live view.
-#include "main_window_harness.h"
+#include "setup_e2e_fixture.h"
 #include "session/recorder_session.h"
 #include "setup/pages/account_rights_page_widget.h"
 #include "setup/pages/basic_page_widget.h"
@@ -27,47 +27,7 @@
 namespace kalder {
 namespace {
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
-constexpr int kRemoteSetup = 362;
 constexpr int kRemoteSearch = 361;
-
-class SetupE2E : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
-        window = std::make_unique<MainWindow>(harness.config());
-        window->show();
-        ConnectRequest request;
-        request.address = "127.0.0.1";
-        request.typedAddress = request.address;
-        request.port = sim.port();
-        request.userId = "admin";
-        request.password = "1234";
-        window->connectTo(request);
-        WAIT_UNTIL(window->session() && window->session()->loggedIn() &&
-                       window->session()->status().maySetup(),
-                   30000);
-    }
-    void TearDown() override { window.reset(); }
-    SetupWindow* pressRemoteSetup() {
-        QTest::mouseClick(window->button(kRemoteSetup), Qt::LeftButton);
-        (void)QTest::qWaitFor([&] { return window->setupWindow() != nullptr; }, 10000);
-        return window->setupWindow();
-    }
-    void openPage(SetupWindow& setup, SetupWindow::Tab tab, const QString& caption) {
-        setup.showTab(tab);
-        const int item = setup.menuItems(tab).indexOf(caption);
-        ASSERT_GE(item, 0);
-        setup.openPage(item);
-    }
-
-    test::MainWindowHarness harness;
-    test::SimProcess sim;
-    std::unique_ptr<MainWindow> window;
-};
 
 TEST_F(SetupE2E, TitleAndRightsChangedInTheSetupWindowComeBackToTheLiveView) {
     SetupWindow* setup = pressRemoteSetup();
