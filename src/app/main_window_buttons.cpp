@@ -375,6 +375,12 @@ void MainWindow::openSetupWindow() {
     context.channelNum = m_session->channelNum();
     context.subProductMajor = hello.sub_product_num_major;
     context.subProductMinor = hello.sub_product_num_minor;
+    context.tables = {m_session->status().sysEtcInfo(), m_session->status().sysEtcInfoEx(),
+                      m_session->status().sysEtcInfoExPresent(), m_session->status().dstTable()};
+    context.requestRecorderTime = [this] {
+        if (m_session && m_session->loggedIn())
+            m_session->device().requestRecorderTime();
+    };
     auto* window = new SetupWindow(*m_setupCopy, context, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowOpacity(m_settings.opacityOf(OpacityKind::RemoteSetup) / 255.0);

@@ -2,6 +2,10 @@
 
 #include "setup/pages/account_rights_page_widget.h"
 #include "setup/pages/camera_name_page_widget.h"
+#include "setup/pages/dst_setup_page_widget.h"
+#include "setup/pages/ntp_setup_page_widget.h"
+#include "setup/pages/ptz_controller_page_widget.h"
+#include "setup/pages/ptz_setup_page_widget.h"
 #include "setup/setup_choosers.h"
 #include "net/trace.h"
 #include "ui/theme.h"
@@ -126,6 +130,8 @@ void SetupWindow::closePage() {
 }
 
 void SetupWindow::openPage(int item) {
+    if (!settleLeavingPage())
+        return;
     closePage();
     m_page = makePage(m_tab, item);
     m_page->setParent(this);
@@ -139,6 +145,14 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new CameraNamePageWidget(*this);
     if (tab == Tab::System && caption == QLatin1String("Client Account"))
         return new AccountRightsPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("PTZ Setup"))
+        return new PtzSetupPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("PTZ Controller"))
+        return new PtzControllerPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("DST Setup"))
+        return new DstSetupPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("NTP Setup"))
+        return new NtpSetupPageWidget(*this);
     // A page of a later step: its title, so the operator sees where it will be.
     auto* page = new QLabel(caption + tr("\n\nThis page is not available in this version."));
     page->setObjectName(QStringLiteral("pendingPage"));
@@ -206,11 +220,29 @@ void SetupWindow::closeChooser() {
     }
 }
 
+// The open page settles what it must ask before it goes. Its question runs a modal box: when
+// the window has ended (or gone) meanwhile, the caller does nothing more.
+bool SetupWindow::settleLeavingPage() {
+    auto* leaving = dynamic_cast<SetupPageLeaving*>(m_page.data());
+    if (!leaving || m_ending)
+        return !m_ending;
+    QPointer<SetupWindow> self(this);
+    leaving->pageLeaving();
+    return self && !m_ending;
+}
+
+void SetupWindow::recorderTimeArrived(std::uint32_t time) {
+    if (auto* page = dynamic_cast<SetupPageLeaving*>(m_page.data()))
+        page->recorderTimeArrived(time);
+}
+
 void SetupWindow::requestClose() {
     finishWith(QDialog::Rejected);
 }
 
 void SetupWindow::finishWith(int result) {
+    if (result == QDialog::Accepted && !settleLeavingPage())
+        return;
     // OK closes every page first: a page writes nothing after the window's result is known.
     closePage();
     m_ending = true;
