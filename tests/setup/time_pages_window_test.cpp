@@ -72,9 +72,10 @@ TEST_F(TimePagesWindowTest, EveryPageOpensFromTheSystemMenuWithNamedControls) {
                                qobject_cast<QSlider*>(control) ||
                                (qobject_cast<QLineEdit*>(control) && !inSpinBox) ||
                                qobject_cast<QSpinBox*>(control);
-            if (named && control->isVisibleTo(page))
+            if (named && control->isVisibleTo(page)) {
                 EXPECT_FALSE(test::accessibleNameOf(control).isEmpty())
                     << caption << ": " << control->objectName().toStdString();
+            }
         }
     }
     EXPECT_EQ(m_timeRequests, 1); // DVR_TIME_REQ when the DST page opened
