@@ -424,7 +424,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         if (handleDeviceMessage(message))
             return;
         // Messages of features this window does not have yet (audio channel, windows to close,
-        // rights to the search window, the recorder time to the time page) need nothing here.
+        // rights to the search window) need nothing here.
         return;
     }
 }
