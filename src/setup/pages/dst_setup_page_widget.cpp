@@ -1,5 +1,6 @@
 #include "setup/pages/dst_setup_page_widget.h"
 
+#include "net/trace.h"
 #include "setup/pages/serial_page_controls.h"
 #include "ui/theme.h"
 
@@ -89,8 +90,10 @@ DstSetupPageWidget::DstSetupPageWidget(SetupWindow& window)
     tick->start(1000);
     refresh();
     // The recorder's own clock replaces the local one when it answers.
-    if (window.context().requestRecorderTime)
+    if (window.context().requestRecorderTime) {
+        trace("Send...DVR_TIME_REQ...\n");
         window.context().requestRecorderTime();
+    }
 }
 
 std::uint32_t DstSetupPageWidget::currentTime() const {
