@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace kalder {
@@ -346,6 +351,68 @@ TEST(NtpSetupPage, ServerWritesAndTheServerListSetting) {
     EXPECT_EQ(
         parseTimeServers("127.0.0.1:3737, time.example.org ,:5,bad:0,x:99999,,h:37"),
         (std::vector<TimeServerAddress>{{"127.0.0.1", 3737}, {"time.example.org", 0}, {"h", 37}}));
+}
+
+// A loopback listener that answers one connection with `bytes`, as a time server would.
+class OneShotTimeServer {
+public:
+    explicit OneShotTimeServer(std::vector<unsigned char> bytes) {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::listen(m_fd, 1) == 0 &&
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0)
+            port = ntohs(addr.sin_port);
+        m_thread = std::thread([this, bytes] {
+            const int client = ::accept(m_fd, nullptr, nullptr);
+            if (client < 0)
+                return;
+            (void)::send(client, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            ::close(client);
+        });
+    }
+    ~OneShotTimeServer() {
+        ::shutdown(m_fd, SHUT_RDWR); // ends an accept that nobody answered
+        m_thread.join();
+        ::close(m_fd);
+    }
+    std::uint16_t port = 0;
+
+private:
+    int m_fd = -1;
+    std::thread m_thread;
+};
+
+TEST(TimeProtocol, AsksTheSecondServerOnlyWhenTheFirstNameDoesNotResolve) {
+    // 3939926400 since 1900: 2024-11-07 00:00:00 UTC.
+    {
+        OneShotTimeServer server({0xEA, 0xD6, 0x81, 0x80});
+        ASSERT_NE(server.port, 0);
+        EXPECT_EQ(queryTimeServers({{"", 0}, {"127.0.0.1", server.port}}, 2000), 1730937600u);
+    }
+    {
+        // The first server resolves but refuses: no fallback, no time.
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length), 0);
+        const std::uint16_t refused = ntohs(addr.sin_port);
+        OneShotTimeServer second({0xEA, 0xD6, 0x81, 0x80});
+        EXPECT_EQ(queryTimeServers({{"127.0.0.1", refused}, {"127.0.0.1", second.port}}, 2000),
+                  std::nullopt);
+        ::close(fd);
+    }
+    {
+        OneShotTimeServer shortAnswer({0xEA, 0xD6});
+        EXPECT_EQ(queryTimeServers({{"127.0.0.1", shortAnswer.port}}, 2000), std::nullopt);
+    }
+    EXPECT_EQ(queryTimeServers({}, 100), std::nullopt);
 }
 
 } // namespace
