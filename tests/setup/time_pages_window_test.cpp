@@ -79,6 +79,16 @@ TEST_F(TimePagesWindowTest, EveryPageOpensFromTheSystemMenuWithNamedControls) {
         }
     }
     EXPECT_EQ(m_timeRequests, 1); // DVR_TIME_REQ when the DST page opened
+
+    // Record version 4.8: the zone list has the +9:30 zone, 25 entries in four columns.
+    auto* ntp = dynamic_cast<NtpSetupPageWidget*>(m_window->currentPage());
+    ASSERT_NE(ntp, nullptr);
+    QTest::mouseClick(ntp->zoneButton(), Qt::LeftButton);
+    auto* zones = dynamic_cast<ListChooser*>(m_window->chooser());
+    ASSERT_NE(zones, nullptr);
+    EXPECT_EQ(zones->entryCount(), 25);
+    screenshot("setup-ntp-zones");
+    m_window->closeChooser();
 }
 
 TEST_F(TimePagesWindowTest, ControllerListsFollowTheKeyboardTable) {
