@@ -309,6 +309,10 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::ConfigArrived:
         openSetupWindow();
         return;
+    case WindowMessage::RecorderTimeToTimePage:
+        if (m_setupWindow)
+            m_setupWindow->recorderTimeArrived(static_cast<std::uint32_t>(wParam));
+        return;
     case WindowMessage::CloseWindow:
         // Each feature closes the windows it owns; a target without a window is ignored.
         if (wParam == static_cast<std::uintptr_t>(CloseTarget::RemoteSetup) && m_setupWindow)
@@ -420,7 +424,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         if (handleDeviceMessage(message))
             return;
         // Messages of features this window does not have yet (audio channel, windows to close,
-        // rights to the search window, the recorder time to the time page) need nothing here.
+        // rights to the search window) need nothing here.
         return;
     }
 }

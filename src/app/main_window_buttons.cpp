@@ -389,9 +389,12 @@ void MainWindow::openSetupWindow() {
     context.userIndex = m_session->status().userIndex();
     context.featureBit0 = m_session->featureBit0();
     context.featureBit1 = m_session->featureBit1();
-    context.sysEtcInfo = m_session->status().sysEtcInfo();
-    if (m_session->status().sysEtcInfoExPresent())
-        context.sysEtcInfoEx = m_session->status().sysEtcInfoEx();
+    context.tables = {m_session->status().sysEtcInfo(), m_session->status().sysEtcInfoEx(),
+                      m_session->status().sysEtcInfoExPresent(), m_session->status().dstTable()};
+    context.requestRecorderTime = [this] {
+        if (m_session && m_session->loggedIn())
+            m_session->device().requestRecorderTime();
+    };
     auto* window = new SetupWindow(*m_setupCopy, context, this);
     window->setServices(setupServices());
     window->setAttribute(Qt::WA_DeleteOnClose);

@@ -13,6 +13,10 @@
 #include "setup/pages/assignment_page_widget.h"
 #include "setup/pages/profile_page_widget.h"
 #include "setup/pages/recording_page_widget.h"
+#include "setup/pages/dst_setup_page_widget.h"
+#include "setup/pages/ntp_setup_page_widget.h"
+#include "setup/pages/ptz_controller_page_widget.h"
+#include "setup/pages/ptz_setup_page_widget.h"
 #include "setup/setup_choosers.h"
 #include "net/trace.h"
 #include "ui/theme.h"
@@ -137,6 +141,8 @@ void SetupWindow::closePage() {
 }
 
 void SetupWindow::openPage(int item) {
+    if (!settleLeavingPage())
+        return;
     closePage();
     // Only the open page's item shows pressed: one left pressed in another tab's menu would
     // name a page that is no longer open when that tab is shown again.
@@ -194,6 +200,14 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new ProfilePageWidget(*this, RecProfile(caption.back().unicode() - u'A'));
     if (tab == Tab::Rec && caption == QLatin1String("Assignment"))
         return new AssignmentPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("PTZ Setup"))
+        return new PtzSetupPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("PTZ Controller"))
+        return new PtzControllerPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("DST Setup"))
+        return new DstSetupPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("NTP Setup"))
+        return new NtpSetupPageWidget(*this);
     // A page of a later step: its title, so the operator sees where it will be.
     auto* page = new QLabel(caption + tr("\n\nThis page is not available in this version."));
     page->setObjectName(QStringLiteral("pendingPage"));
@@ -261,11 +275,29 @@ void SetupWindow::closeChooser() {
     }
 }
 
+// The open page settles what it must ask before it goes. Its question runs a modal box: when
+// the window has ended (or gone) meanwhile, the caller does nothing more.
+bool SetupWindow::settleLeavingPage() {
+    auto* leaving = dynamic_cast<SetupPageLeaving*>(m_page.data());
+    if (!leaving || m_ending)
+        return !m_ending;
+    QPointer<SetupWindow> self(this);
+    leaving->pageLeaving();
+    return self && !m_ending;
+}
+
+void SetupWindow::recorderTimeArrived(std::uint32_t time) {
+    if (auto* page = dynamic_cast<SetupPageLeaving*>(m_page.data()))
+        page->recorderTimeArrived(time);
+}
+
 void SetupWindow::requestClose() {
     finishWith(QDialog::Rejected);
 }
 
 void SetupWindow::finishWith(int result) {
+    if (result == QDialog::Accepted && !settleLeavingPage())
+        return;
     // OK closes every page first: a page writes nothing after the window's result is known.
     closePage();
     m_ending = true;

@@ -15,6 +15,16 @@ class QVBoxLayout;
 
 namespace kalder {
 
+// A page with something to settle with the operator before it goes (the DST page's question):
+// the window calls pageLeaving() before a page switch or OK closes it, not on Cancel.
+class SetupPageLeaving {
+public:
+    virtual ~SetupPageLeaving() = default;
+    virtual void pageLeaving() = 0;
+    // The recorder's clock arrived (DVR_TIME_ACK).
+    virtual void recorderTimeArrived(std::uint32_t) {}
+};
+
 // The recorder's setup window: four tabs (Display, Rec, System, Event), each a menu of page
 // buttons; one page at a time in the page frame; OK, Cancel and Close. Every page edits the
 // working copy in place, which the caller owns and which outlives the window. OK closes the
@@ -55,6 +65,9 @@ public:
     QWidget* chooser() const { return m_chooser; }
     void closeChooser();
 
+    // DVR_TIME_ACK's time (21076), for the page that asked.
+    void recorderTimeArrived(std::uint32_t time);
+
     // The session's close request (factory reset, setup right withdrawn, disconnect): ends the
     // window as Cancel does.
     void requestClose();
@@ -66,6 +79,7 @@ protected:
 private:
     void buildFrame();
     void closePage();
+    bool settleLeavingPage();
     void finishWith(int result);
     void placeChooser(QWidget* chooser, QWidget* anchor);
     QWidget* makePage(Tab tab, int item);

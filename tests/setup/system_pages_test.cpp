@@ -166,10 +166,10 @@ TEST(ClientAccountPage, PermissionsLevelsLogoutArchiveAndLiveChannels) {
 
 TEST(BasicPage, LanguagesFromEitherTable) {
     SetupContext c;
-    c.sysEtcInfo.assign(320, std::byte{0});
+    c.tables.sysEtcInfo.assign(320, std::byte{0});
     const std::uint8_t numbers[] = {1, 3, 0, 13, 14};
     for (std::size_t i = 0; i < std::size(numbers); ++i)
-        c.sysEtcInfo[i] = std::byte{numbers[i]};
+        c.tables.sysEtcInfo[i] = std::byte{numbers[i]};
     std::vector<LanguageEntry> list = recorderLanguages(c, 31);
     ASSERT_EQ(list.size(), 3u); // 0 and 14 are no language
     EXPECT_EQ(list[0].name, "English");
@@ -178,14 +178,15 @@ TEST(BasicPage, LanguagesFromEitherTable) {
     EXPECT_EQ(list[2].tableIndex, 3u); // past a gap the entry stores its own place
 
     // The names table takes precedence; known names in the client's words, others as sent.
-    c.sysEtcInfoEx.assign(3200, std::byte{0});
+    c.tables.sysEtcInfoExPresent = true;
+    c.tables.sysEtcInfoEx.assign(3200, std::byte{0});
     const char* names[] = {"korean", "Klingon", "S.CHINESE"};
     for (std::size_t i = 0; i < 3; ++i)
         for (std::size_t k = 0; names[i][k]; ++k)
-            c.sysEtcInfoEx[16 * i + k] = static_cast<std::byte>(names[i][k]);
+            c.tables.sysEtcInfoEx[16 * i + k] = static_cast<std::byte>(names[i][k]);
     // A name filling all 16 bytes without a NUL is cut there.
     for (std::size_t k = 0; k < 16; ++k)
-        c.sysEtcInfoEx[16 * 3 + k] = std::byte{'Q'};
+        c.tables.sysEtcInfoEx[16 * 3 + k] = std::byte{'Q'};
     list = recorderLanguages(c, 31);
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[0].name, "Korean");

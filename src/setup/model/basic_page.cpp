@@ -61,11 +61,11 @@ std::vector<LanguageEntry> recorderLanguages(const SetupContext& context, std::s
     };
     for (std::size_t i = 0; i < kLanguagePlaces && entries.size() < limit; ++i) {
         std::string name;
-        if (!context.sysEtcInfoEx.empty()) {
+        if (context.tables.sysEtcInfoExPresent && !context.tables.sysEtcInfoEx.empty()) {
             // Printable bytes up to the first NUL of the 16; the recorder is not trusted to end
             // its names.
             for (std::size_t k = 0; k < kLanguageNameSize; ++k) {
-                const unsigned c = byte(context.sysEtcInfoEx, kLanguageNameSize * i + k);
+                const unsigned c = byte(context.tables.sysEtcInfoEx, kLanguageNameSize * i + k);
                 if (c == 0)
                     break;
                 if (c >= 0x20 && c != 0x7F)
@@ -76,7 +76,7 @@ std::vector<LanguageEntry> recorderLanguages(const SetupContext& context, std::s
             if (std::string known = knownLanguageName(name); !known.empty())
                 name = std::move(known);
         } else {
-            const unsigned number = byte(context.sysEtcInfo, i);
+            const unsigned number = byte(context.tables.sysEtcInfo, i);
             if (number == 0 || number > std::size(kClientLanguages))
                 continue;
             name = kClientLanguages[number - 1];
