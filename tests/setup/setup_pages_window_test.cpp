@@ -277,9 +277,9 @@ TEST_F(SetupPagesTest, BasicRulesShowTheAccountViewAloneAndKeepAccountZero) {
 }
 
 TEST_F(SetupPagesTest, BasicPageLanguagesStandardAndDeinterlace) {
-    m_context.sysEtcInfo.assign(320, std::byte{0});
-    m_context.sysEtcInfo[0] = std::byte{1};  // English
-    m_context.sysEtcInfo[2] = std::byte{12}; // Portuguese, after a place without a language
+    m_context.tables.sysEtcInfo.assign(320, std::byte{0});
+    m_context.tables.sysEtcInfo[0] = std::byte{1};  // English
+    m_context.tables.sysEtcInfo[2] = std::byte{12}; // Portuguese, after a place without a language
     open(4, 8, 4);
     m_record.setValue(configField("video_standard"), 0, 0);
     auto* page = openPage<BasicPageWidget>(SetupWindow::Tab::System, "Basic");

@@ -2,6 +2,7 @@
 // the Basic page's languages and video standard, and the small value pages.
 #include "setup/model/basic_page.h"
 #include "setup/model/client_account_page.h"
+#include "setup/model/profile_page.h"
 #include "setup/model/system_value_pages.h"
 #include "tests/setup/page_test_support.h"
 
@@ -197,12 +198,17 @@ TEST(BasicPage, LanguagesFromEitherTable) {
 }
 
 TEST(BasicPage, VideoStandardResetsTheRecordingRates) {
-    EXPECT_EQ(defaultRateDistribution(true, 1, 4), (std::vector<unsigned>{13, 13, 12, 12}));
-    EXPECT_EQ(defaultRateDistribution(true, 0, 4), (std::vector<unsigned>{7, 6, 6, 6}));
+    // The default distributions the reset uses (PAL 100, NTSC 120 CIF images a second).
+    auto firstOf = [](const std::array<unsigned, kRecChannels>& rates, unsigned n) {
+        return std::vector<unsigned>(rates.begin(), rates.begin() + n);
+    };
+    EXPECT_EQ(firstOf(defaultDistribution(100, kRes2Cif, 4), 4),
+              (std::vector<unsigned>{13, 13, 12, 12}));
+    EXPECT_EQ(firstOf(defaultDistribution(100, kRes4Cif, 4), 4),
+              (std::vector<unsigned>{7, 6, 6, 6}));
     std::vector<unsigned> ntsc16(16, 2);
     ntsc16[14] = ntsc16[15] = 1;
-    EXPECT_EQ(defaultRateDistribution(false, 0, 16), ntsc16);
-    EXPECT_EQ(defaultRateDistribution(false, 0, 12), std::vector<unsigned>(12, 0));
+    EXPECT_EQ(firstOf(defaultDistribution(120, kRes4Cif, 16), 16), ntsc16);
 
     const struct {
         unsigned channels;

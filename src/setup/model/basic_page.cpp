@@ -1,5 +1,7 @@
 #include "setup/model/basic_page.h"
 
+#include "setup/model/profile_page.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -9,14 +11,6 @@ namespace {
 
 constexpr std::size_t kLanguagePlaces = 64;
 constexpr std::size_t kLanguageNameSize = 16;
-
-unsigned costFactor(unsigned code) {
-    return code == 0 ? 4 : code == 1 ? 2 : 1;
-}
-
-unsigned budget(bool pal) {
-    return pal ? 100 : 120;
-}
 
 } // namespace
 
@@ -110,36 +104,10 @@ bool setBasicOption3(ConfigRecord& record, const SetupContext& context, unsigned
     return value <= top && record.setValue(configField("basic_option_3"), 0, value);
 }
 
-std::vector<unsigned> defaultRateDistribution(bool pal, unsigned code, unsigned channels) {
-    std::vector<unsigned> rates(channels, 0);
-    if (channels != 4 && channels != 8 && channels != 16)
-        return rates;
-    const unsigned total = budget(pal) / costFactor(code);
-    for (unsigned ch = 0; ch < channels; ++ch)
-        rates[ch] = total / channels + (ch < total % channels ? 1 : 0);
-    return rates;
-}
-
 bool chooseVideoStandard(ConfigRecord& record, const SetupContext& context, unsigned standard) {
-    const bool pal = standard != 0;
-    if (standard > 1 || pal == (record.value(configField("video_standard")) != 0))
+    if (standard > 1 || (standard != 0) == (record.value(configField("video_standard")) != 0))
         return false;
-    record.setValue(configField("video_standard"), 0, pal ? 1 : 0);
-    const unsigned n = std::min(context.channelNum, 16u);
-    for (unsigned profile = 0; profile < 6; ++profile)
-        for (unsigned ch = 0; ch < n; ++ch)
-            record.setValue(configField("resolution"), 16 * profile + ch, 0);
-    const std::vector<unsigned> rates = defaultRateDistribution(pal, 0, n);
-    for (const ConfigField* f : {&configField("profile_e_rate"), &configField("profile_d_rate"),
-                                 &configField("profile_c_rate"), &configField("profile_b_rate"),
-                                 &configField("profile_a_rate")})
-        for (unsigned ch = 0; ch < n; ++ch)
-            record.setValue(*f, ch, rates[ch]);
-    // The general recording rate for the resolution it has, spread over 4, 8 or 16 channels.
-    const unsigned spread = n <= 4 ? 4 : n <= 8 ? 8 : 16;
-    const unsigned code = std::min(record.value(configField("rec_resolution")), 2u);
-    record.setValue(configField("rec_rate"), 0, budget(pal) / costFactor(code) / spread);
-    return true;
+    return changeVideoStandard(record, context, static_cast<std::uint8_t>(standard));
 }
 
 } // namespace kalder

@@ -53,13 +53,8 @@ bool setBasicOption3(ConfigRecord& record, const SetupContext& context, unsigned
 // Choosing a video standard (0 NTSC, 1 PAL). A different one is stored and resets the recording
 // settings that depend on it: every shown channel of the six resolution rows to 4CIF, profile
 // E's rates to the 4CIF default distribution (all 0 unless there are 4, 8 or 16 channels),
-// profiles A .. D equal to profile E, and `rec_rate` to the rate of its resolution. True when
-// the standard changed.
+// profiles A .. D equal to profile E, and `rec_rate` to the rate of its resolution (the
+// recording pages' rule, `changeVideoStandard`). True when the standard changed.
 bool chooseVideoStandard(ConfigRecord& record, const SetupContext& context, unsigned standard);
-
-// The images per second the recorder's encoder has in CIF units (120 NTSC, 100 PAL) spread
-// over `channels` channels at resolution `code` (0 4CIF, 1 2CIF, 2 CIF): every channel gets
-// the share, the first ones the remainder; all 0 for a channel count other than 4, 8 and 16.
-std::vector<unsigned> defaultRateDistribution(bool pal, unsigned code, unsigned channels);
 
 } // namespace kalder
