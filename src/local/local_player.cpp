@@ -43,7 +43,7 @@ struct LocalPlayer::Reader {
     std::uint64_t pos = 0;         // .vih offset of the next header going forward
     bool runOpen = false;
     std::uint32_t lastHeaderTime = 0;
-    std::int64_t baseMs = 0;  // pacing base: frame time and tick
+    std::int64_t baseMs = 0; // pacing base: frame time and tick
     std::int64_t baseTick = 0;
     FrameSelector selector;
     int selectorSpeed = 0;
@@ -53,8 +53,7 @@ struct LocalPlayer::Reader {
     std::vector<std::byte> buffer = std::vector<std::byte>(kFrameAssemblySize);
 };
 
-LocalPlayer::LocalPlayer(Playlist playlist, FrameConsumerFactory& factory,
-                         LocalPlayerEvents events)
+LocalPlayer::LocalPlayer(Playlist playlist, FrameConsumerFactory& factory, LocalPlayerEvents events)
     : m_playlist(std::move(playlist)), m_factory(factory), m_events(std::move(events)) {}
 
 LocalPlayer::~LocalPlayer() {
@@ -94,9 +93,7 @@ LocalControlEffects LocalPlayer::control(int control) {
         m_lastForward = false;
     m_speed = state.speed;
     m_mode = state.mode;
-    {
-        std::lock_guard lock(m_wakeMutex);
-    }
+    { std::lock_guard lock(m_wakeMutex); }
     m_wake.notify_all();
     return effects;
 }
@@ -357,8 +354,8 @@ void LocalPlayer::run() {
         FrameDescriptor d;
         if (block)
             d = makeFrameDescriptor(*block, m_restarts.load());
-        if (!block || !d.usable() || d.channel >= kChannelCount ||
-            frameBytes > r.buffer.size() || !r.vid->holds(header.vidOffset, frameBytes)) {
+        if (!block || !d.usable() || d.channel >= kChannelCount || frameBytes > r.buffer.size() ||
+            !r.vid->holds(header.vidOffset, frameBytes)) {
             std::lock_guard lock(m_countersMutex);
             ++m_counters.skippedFrames;
             continue;

@@ -14,7 +14,13 @@ namespace kalder {
 // and the GUI thread run these; the player keeps the state in atomics.
 
 // What the player does: step backward, reverse play, forward play, pause, step forward.
-enum class LocalMode : int { StepBackward = 1, Reverse = 2, Forward = 3, Pause = 4, StepForward = 7 };
+enum class LocalMode : int {
+    StepBackward = 1,
+    Reverse = 2,
+    Forward = 3,
+    Pause = 4,
+    StepForward = 7
+};
 
 // Speeds: 1-4 forward, -2..-4 reverse, 0 none, 5 paused after forward play.
 inline constexpr int kLocalSpeedPausedForward = 5;
@@ -72,8 +78,7 @@ inline std::int64_t localFrameMs(const FrameDescriptor& d) {
 // How long after the pacing base's tick a frame is due, in milliseconds: the frame's distance
 // from the base, in the direction of play, shifted right by 1, 2 and 4 bits at speeds 2, 3 and
 // 4 (and -2, -3, -4). Nothing at a speed that is not paced (0, 5).
-std::optional<std::int64_t> localPaceTargetMs(int speed, std::int64_t frameMs,
-                                              std::int64_t baseMs);
+std::optional<std::int64_t> localPaceTargetMs(int speed, std::int64_t frameMs, std::int64_t baseMs);
 
 // Layout for a run by the highest channel (0-based) of its channel mask: 4 pictures up to
 // channel 4, 16 above channel 9, else 9.

@@ -131,8 +131,8 @@ Playlist buildPlaylist(const std::vector<BackupSetInfo>& sets, const LocalPlayRe
         }
         for (std::size_t k = 0; k < setEntries.size(); ++k) {
             PlaylistEntry& entry = setEntries[k];
-            entry.endOffset = k + 1 < setEntries.size() ? setEntries[k + 1].firstOffset
-                                                        : bounds.headersEnd;
+            entry.endOffset =
+                k + 1 < setEntries.size() ? setEntries[k + 1].firstOffset : bounds.headersEnd;
             // Out of order offsets (a damaged index): the segment plays nothing.
             entry.endOffset = std::max(entry.endOffset, entry.firstOffset);
             entry.stopOffset = entry.endOffset;
@@ -154,9 +154,8 @@ Playlist buildPlaylist(const std::vector<BackupSetInfo>& sets, const LocalPlayRe
                     continue;
                 break;
             }
-            const bool searchStart = request.kind == Kind::StartAndEnd
-                                         ? holdsStart
-                                         : holdsStart && !startSearched;
+            const bool searchStart =
+                request.kind == Kind::StartAndEnd ? holdsStart : holdsStart && !startSearched;
             if (searchStart) {
                 startSearched = true;
                 const Found found = findFrame(*idx, *vih, bounds, entry, request.start);

@@ -23,9 +23,9 @@ inline constexpr std::uint32_t kLocalNoEndTime = 0x7FE8177F;
 
 // One segment of one set in the playlist.
 struct PlaylistEntry {
-    bool startFound = false;   // the segment holds the requested start and its frame was found
+    bool startFound = false; // the segment holds the requested start and its frame was found
     std::size_t segmentIndex = 0;
-    std::size_t setIndex = 0;  // the set's place in play order
+    std::size_t setIndex = 0; // the set's place in play order
     std::filesystem::path idxPath, vihPath, vidPath;
     std::uint32_t start = 0, requested = 0, end = 0; // RecorderTime
     // 0 for start-only and exact-segment requests; for periods 2 for the segment holding the
