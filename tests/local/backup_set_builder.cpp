@@ -67,8 +67,10 @@ BackupSetFiles writeBackupSet(const std::filesystem::path& folder, std::uint32_t
         FrameInfoBlock block;
         block.channel = static_cast<std::uint8_t>(f.channel);
         block.resolutionCode = 0; // 352 x 240
-        block.videoLength = f.videoBytes;
-        block.totalLength = f.videoBytes + 40;
+        const std::uint32_t videoBytes =
+            f.video.empty() ? f.videoBytes : static_cast<std::uint32_t>(f.video.size());
+        block.videoLength = videoBytes;
+        block.totalLength = videoBytes + 40;
         block.infoWord = f.time;
         block.infoHalf = f.ms;
         block.frameType = f.key ? kFrameTypeKey : 0;
@@ -82,7 +84,10 @@ BackupSetFiles writeBackupSet(const std::filesystem::path& folder, std::uint32_t
         put(vih, vih.size(), encoded(frameHeader, kBackupFrameHeaderSize, encodeBackupFrameHeader));
         const auto blockBytes = encodeFrameInfoBlock(block);
         put(vid, vid.size(), blockBytes);
-        vid.resize(vid.size() + f.videoBytes, std::byte{0x5A});
+        if (f.video.empty())
+            vid.resize(vid.size() + videoBytes, std::byte{0x5A});
+        else
+            vid.insert(vid.end(), f.video.begin(), f.video.end());
         previousHeader = static_cast<std::uint32_t>(headerOffset);
         if (f.time != lastSecond) {
             TimeRecord record{static_cast<std::uint32_t>(headerOffset)};

@@ -18,6 +18,7 @@ struct SetFrame {
     std::uint32_t segmentKey = 1;
     std::uint8_t kind = 0; // header byte 50
     std::uint32_t videoBytes = 64;
+    std::vector<std::byte> video; // real video; filler of videoBytes when empty
 };
 
 struct SetLinks {

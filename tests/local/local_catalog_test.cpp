@@ -2,6 +2,7 @@
 #include "backup_set_builder.h"
 #include "local/backup_set_catalog.h"
 #include "local/local_playlist.h"
+#include "local/local_search_model.h"
 
 #include <gtest/gtest.h>
 
@@ -179,6 +180,67 @@ TEST_F(LocalCatalogTest, TruncatedFilesGiveShorterPlaylistsNotCrashes) {
     test::truncateFile(files.idx, 1000);
     p = buildPlaylist(discoverBackupSets(m_dir, SetTagSource::Data), {{}, 10000, 0});
     EXPECT_TRUE(p.empty());
+}
+
+} // namespace
+} // namespace kalder
+
+namespace kalder {
+namespace {
+
+// The calendar's rules over segment entries: the kind and the upper channel bits from the
+// change mask, the days a segment covers (also across a year's end), the event types.
+TEST(LocalSearchModel, DaysKindsAndEvents) {
+    struct Case {
+        std::uint8_t byte50, byte60;
+        std::uint16_t changeMask;
+        std::uint8_t kinds;
+        std::uint16_t upper;
+    };
+    const Case cases[] = {
+        {2, 0, 0, 1u << 2, 0},           // no change: byte 50, no upper bits
+        {2, 0, 0x0005, 1u << 2, 0x0005}, // changed, byte 50 set: the change mask
+        {0, 2, 0x0005, 1u << 2, 0xFFFA}, // byte 50 zero: byte 60 and the complement
+        {9, 0, 0, 0, 0},                 // a kind the timeline has no colour for
+    };
+    for (const Case& c : cases) {
+        SegmentEntry e;
+        e.params[2] = c.byte50;
+        e.lastChangedParam = c.byte60;
+        e.changeMask = c.changeMask;
+        e.channelMask = 0x0003;
+        const DaySegment s = localDaySegment(e);
+        EXPECT_EQ(s.kinds, c.kinds);
+        EXPECT_EQ(s.motionContinuous, c.upper);
+        EXPECT_EQ(s.channels, 0x0003);
+    }
+
+    LocalSearchData data;
+    data.sets.resize(2);
+    data.sets[0].summary.earliestStart = 2000000000;
+    data.sets[1].summary.earliestStart = 1000000000;
+    SegmentEntry newYear; // 2023-12-31 23:00 to 2024-01-01 01:00, motion
+    newYear.start = 1704063600;
+    newYear.end = 1704070800;
+    newYear.params[2] = 2;
+    SegmentEntry early; // 2001-09-09, alarm
+    early.start = 1000000000;
+    early.end = 1000000100;
+    early.params[2] = 1;
+    data.segments = {{newYear}, {early}};
+    const LocalYear y2023 = buildLocalYear(data, 2023);
+    const LocalYear y2024 = buildLocalYear(data, 2024);
+    EXPECT_TRUE(y2023.availability.dayRecorded(12, 31));
+    EXPECT_TRUE(y2024.availability.dayRecorded(1, 1));
+    EXPECT_FALSE(y2024.availability.dayRecorded(1, 2));
+    EXPECT_EQ(y2024.kindMasks.at({1, 1}), 1u << 2);
+    ASSERT_EQ(y2024.segments.at({1, 1}).size(), 1u);
+    EXPECT_EQ(localYears(data).size(), 3u); // 2001, 2023, 2024
+    // Events by the sets' earliest start.
+    const std::vector<EventEntry> events = localEvents(data);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].type, 1);
+    EXPECT_EQ(events[1].start, 1704063600u);
 }
 
 } // namespace
