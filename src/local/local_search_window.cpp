@@ -58,8 +58,10 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
         connect(tab, &QPushButton::clicked, this, [this, i] { selectTab(static_cast<Tab>(i)); });
         m_tabs[static_cast<std::size_t>(i)] = tab;
     }
-    // Nothing is logged from removable media: no Log tab there.
+    // Nothing is logged from removable media: no Log tab there, Info takes its place.
     m_tabs[1]->setVisible(!m_removableMode);
+    if (m_removableMode)
+        m_tabs[2]->move(m_tabs[1]->pos());
 
     m_searchMenu = new QWidget(this);
     m_searchMenu->setGeometry(16, 83, 170, 140);
