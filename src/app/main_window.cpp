@@ -90,6 +90,8 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     connect(m_local, &LocalPlaybackController::stopLiveRequested, this, [this] {
         if (m_session && m_session->live().liveOn())
             m_session->live().stopLive();
+        if (m_playback->active()) // one stream at a time in the video window
+            m_playback->press(PlayControl::Stop);
     });
     connect(m_local, &LocalPlaybackController::layoutShown, this, &MainWindow::showLayoutPressed);
     createButtons();

@@ -463,6 +463,7 @@ void MainWindow::openSearchWindow() {
     }
     auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setLocalPlaybackRunning(m_local->active()); // its Play buttons wait for the player
     m_searchWindow = window;
     // The period the operator chose is played back; the playback time bar is drawn again for it.
     connect(window, &SearchWindow::playRequested, this, [this](const SearchPlayRequest& r) {
