@@ -453,17 +453,28 @@ void MainWindow::showNotification(Notification notification) {
         dropSession();
     if (m_notificationBox)
         return;
-    const NotificationEntry* entry = findNotificationEntry(notification);
-    if (entry == nullptr)
+    const NotificationEntry* found = findNotificationEntry(notification);
+    if (found == nullptr)
         return;
+    NotificationEntry entry = *found;
+    // No data while a playback started from the search window: the box offers to return to the
+    // search (OK) or to leave it (Cancel).
+    const bool offersResume =
+        entry.searchResumeVariant && m_session && m_session->search().resumeContext().active;
+    if (offersResume) {
+        entry.lines = kSearchResumeLines;
+        entry.buttons = NotificationButtons::OkCancel;
+    }
     auto* box =
-        new NotificationBox(*entry, m_settings.opacityOf(OpacityKind::NotificationBox), this);
+        new NotificationBox(entry, m_settings.opacityOf(OpacityKind::NotificationBox), this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_notificationBox = box;
-    connect(box, &QDialog::finished, this, [this, box](int result) {
+    connect(box, &QDialog::finished, this, [this, box, offersResume](int result) {
         m_notificationBox = nullptr;
         if (result == QDialog::Accepted)
             runNotificationAction(*box);
+        else if (offersResume && m_session)
+            m_session->search().forgetRecords();
     });
     box->open();
 }

@@ -218,6 +218,7 @@ private:
     // is open (GUI thread only).
     void onRemoteSetupButton();
     void openSetupWindow();
+    SetupServices setupServices();
     std::unique_ptr<ConfigRecord> m_setupCopy;
     QPointer<SetupWindow> m_setupWindow;
     QPointer<QWidget> m_logBrowser;     // LogBrowser of the current session

@@ -208,6 +208,20 @@ void MainWindow::onButton(int controlId) {
         onLayoutButton(controlId - Control::FirstLayout);
         return;
     }
+    // While the recorder's configuration is being fetched, edited or saved, the windows that
+    // search, replay or change what it describes do not open.
+    if (m_session && m_session->setup().busy()) {
+        switch (controlId) {
+        case Control::RemoteSearch:
+        case Control::LocalSearch:
+        case Control::LocalSetup:
+        case Control::Load:
+        case Control::FirmwareUpgrade:
+            return;
+        default:
+            break;
+        }
+    }
     switch (controlId) {
     case Control::PlayFirst:
     case Control::PlayBack:
@@ -239,9 +253,6 @@ void MainWindow::onButton(int controlId) {
         m_local->openSearchWindow(m_settings.location, m_settings.dateFormat);
         return;
     case Control::LocalSetup:
-        // Not while the recorder's configuration is being fetched, edited or saved.
-        if (m_session && m_session->setup().busy())
-            return;
         openLocalSetup();
         return;
     case Control::Quit:
@@ -381,7 +392,14 @@ void MainWindow::openSetupWindow() {
     context.channelNum = m_session->channelNum();
     context.subProductMajor = hello.sub_product_num_major;
     context.subProductMinor = hello.sub_product_num_minor;
+    context.userIndex = m_session->status().userIndex();
+    context.featureBit0 = m_session->featureBit0();
+    context.featureBit1 = m_session->featureBit1();
+    context.sysEtcInfo = m_session->status().sysEtcInfo();
+    if (m_session->status().sysEtcInfoExPresent())
+        context.sysEtcInfoEx = m_session->status().sysEtcInfoEx();
     auto* window = new SetupWindow(*m_setupCopy, context, this);
+    window->setServices(setupServices());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowOpacity(m_settings.opacityOf(OpacityKind::RemoteSetup) / 255.0);
     m_setupWindow = window;
@@ -396,6 +414,19 @@ void MainWindow::openSetupWindow() {
         m_setupCopy.reset();
     });
     window->open();
+}
+
+// The setup pages' requests to the session: a test mail while logged in, and the factory-reset
+// confirmation box (16,0), whose OK resets the recorder and closes the setup window.
+SetupServices MainWindow::setupServices() {
+    SetupServices services;
+    services.connected = [this] { return m_session && m_session->loggedIn(); };
+    services.sendTestMail = [this](std::span<const std::byte> block) {
+        if (m_session && m_session->loggedIn() && block.size() == kTestMailRequestSize)
+            m_session->device().sendTestMail(block.first<kTestMailRequestSize>());
+    };
+    services.confirmFactoryReset = [this] { showNotification({16, 0}); };
+    return services;
 }
 
 void MainWindow::openLocalSetup() {

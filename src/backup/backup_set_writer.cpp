@@ -289,7 +289,9 @@ BackupSetWriter::Outcome BackupSetWriter::write(BackupItem& item) {
             static_cast<std::uint32_t>(size - kBackupFrameHeaderSize);
     }
 
-    // Every segment's first frame gets a time record, then every frame of a new second.
+    // Every segment's first frame gets a time record, then every frame of a new second: a
+    // segment that begins within the second of the frame before it still has a first record
+    // that names its own first frame, which is where a player starts the segment.
     const bool newSecond = !m_segment.haveSecond || time != m_segment.lastSecond;
     const auto headerOffset = static_cast<std::uint32_t>(set.vihEnd);
     patchFrameHeaderOffsets(header, m_previousHeader, static_cast<std::uint32_t>(set.vidEnd));

@@ -1,7 +1,15 @@
 #include "setup/setup_window.h"
 
 #include "setup/pages/account_rights_page_widget.h"
+#include "setup/pages/basic_page_widget.h"
 #include "setup/pages/camera_name_page_widget.h"
+#include "setup/pages/camera_setting_page_widget.h"
+#include "setup/pages/channel_switch_page_widget.h"
+#include "setup/pages/event_action_page_widget.h"
+#include "setup/pages/mail_page_widget.h"
+#include "setup/pages/osd_page_widget.h"
+#include "setup/pages/spot_setting_page_widget.h"
+#include "setup/pages/system_value_page_widgets.h"
 #include "setup/setup_choosers.h"
 #include "net/trace.h"
 #include "ui/theme.h"
@@ -127,6 +135,18 @@ void SetupWindow::closePage() {
 
 void SetupWindow::openPage(int item) {
     closePage();
+    // Only the open page's item shows pressed: one left pressed in another tab's menu would
+    // name a page that is no longer open when that tab is shown again.
+    for (std::size_t t = 0; t < m_menus.size(); ++t) {
+        if (!m_menus[t] || t == static_cast<std::size_t>(m_tab))
+            continue;
+        for (QPushButton* b : m_menus[t]->findChildren<QPushButton*>()) {
+            // An exclusive group keeps its checked button checked unless exclusivity is off.
+            b->setAutoExclusive(false);
+            b->setChecked(false);
+            b->setAutoExclusive(true);
+        }
+    }
     m_page = makePage(m_tab, item);
     m_page->setParent(this);
     m_page->setGeometry(pageRect());
@@ -139,6 +159,32 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new CameraNamePageWidget(*this);
     if (tab == Tab::System && caption == QLatin1String("Client Account"))
         return new AccountRightsPageWidget(*this);
+    if (tab == Tab::Display && caption == QLatin1String("Camera Setting"))
+        return new CameraSettingPageWidget(*this);
+    if (tab == Tab::Display && caption == QLatin1String("Camera Covert"))
+        return makeCameraCovertPage(*this);
+    if (tab == Tab::Display && caption == QLatin1String("Spot Setting"))
+        return new SpotSettingPageWidget(*this);
+    if (tab == Tab::Display && caption == QLatin1String("OSD On/Off"))
+        return new OsdPageWidget(*this);
+    if (tab == Tab::Event && caption == QLatin1String("E-mail"))
+        return new MailPageWidget(*this);
+    if (tab == Tab::Event && caption == QLatin1String("Event Action A"))
+        return new EventActionPageWidget(*this, EventActionPage::A);
+    if (tab == Tab::Event && caption == QLatin1String("Event Action B"))
+        return new EventActionPageWidget(*this, EventActionPage::B);
+    if (tab == Tab::Event && caption == QLatin1String("Event Action C"))
+        return new EventActionPageWidget(*this, EventActionPage::C);
+    if (tab == Tab::System && caption == QLatin1String("Sensor"))
+        return makeSensorPage(*this);
+    if (tab == Tab::System && caption == QLatin1String("Basic"))
+        return new BasicPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("Auto Delete Mode"))
+        return new AutoDeletePageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("Smart"))
+        return new SmartPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("ETC."))
+        return new EtcPageWidget(*this);
     // A page of a later step: its title, so the operator sees where it will be.
     auto* page = new QLabel(caption + tr("\n\nThis page is not available in this version."));
     page->setObjectName(QStringLiteral("pendingPage"));

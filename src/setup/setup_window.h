@@ -1,6 +1,7 @@
 #pragma once
 
 #include "setup/model/setup_context.h"
+#include "setup/setup_services.h"
 #include "wire/config_record.h"
 
 #include <QDialog>
@@ -31,6 +32,9 @@ public:
 
     ConfigRecord& record() { return m_record; }
     const SetupContext& context() const { return m_context; }
+    // What the pages may ask of the session (test mail, factory reset); none by default.
+    void setServices(SetupServices services) { m_services = std::move(services); }
+    const SetupServices& services() const { return m_services; }
 
     void showTab(Tab tab);
     Tab currentTab() const { return m_tab; }
@@ -68,6 +72,7 @@ private:
 
     ConfigRecord& m_record;
     const SetupContext m_context;
+    SetupServices m_services;
     Tab m_tab = Tab::Display;
     std::array<QWidget*, 4> m_menus{};
     std::array<QPushButton*, 4> m_tabButtons{};
