@@ -131,9 +131,7 @@ int main(int argc, char** argv) {
     LocalPlayer player(std::move(playlist), factory, std::move(events));
     const double cpuStart = cpuSeconds();
     const auto start = Clock::now();
-    player.start();
-    for (int i = 0; i < 3; ++i) // speed 1 -> 2 -> 3 -> 4
-        player.control(3);
+    player.start(4);
     while (!over.load())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const double wall = seconds(Clock::now() - start);

@@ -182,13 +182,7 @@ int runPlayLocal(const LocalArgs& args, CliOutput& output) {
         events.paused = [&over] { over = true; };
         events.ended = [&over] { over = true; };
         LocalPlayer player(playlist, factory, std::move(events));
-        player.start();
-        if (args.speed > 1)
-            for (int i = 1; i < args.speed; ++i)
-                player.control(3);
-        if (args.speed < 0)
-            for (int i = 0; i > args.speed + 1; --i)
-                player.control(2);
+        player.start(args.speed);
         const auto deadline = std::chrono::steady_clock::now() +
                               std::chrono::milliseconds(std::llround(args.seconds * 1000));
         while (!over.load() && (args.seconds == 0 || std::chrono::steady_clock::now() < deadline))

@@ -60,7 +60,7 @@ LocalPlayer::~LocalPlayer() {
     stop();
 }
 
-bool LocalPlayer::start() {
+bool LocalPlayer::start(int speed) {
     std::lock_guard lock(m_controlMutex);
     if (m_thread.joinable() || m_playlist.empty())
         return false;
@@ -74,6 +74,10 @@ bool LocalPlayer::start() {
     m_spanStart = first.start;
     m_spanEnd = first.end;
     control(3);
+    for (int s = 1; s < speed && s < 4; ++s)
+        control(3);
+    for (int s = 0; s > std::max(speed, -4) + 1; --s) // -2, -3, -4: once, twice, three times
+        control(2);
     m_thread = std::thread([this] { run(); });
     return true;
 }

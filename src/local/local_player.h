@@ -52,9 +52,10 @@ public:
     LocalPlayer(const LocalPlayer&) = delete;
     LocalPlayer& operator=(const LocalPlayer&) = delete;
 
-    // Creates the decoders, starts the thread and plays forward at speed 1. False when the
-    // playlist has nothing to play.
-    bool start();
+    // Creates the decoders, starts the thread and plays forward at speed 1 (control 3), or at
+    // `speed` (1-4, -2..-4) reached by pressing play or reverse as often as the operator would,
+    // all before the first frame is read. False when the playlist has nothing to play.
+    bool start(int speed = 1);
     // A playback control (1, 2, 3, 4, 7).
     LocalControlEffects control(int control);
     // The position slider: `seconds` from the start of the current run.
