@@ -14,6 +14,7 @@
 #include "search/search_window.h"
 #include "setup/setup_window.h"
 #include "ui/skin_button.h"
+#include "ui/skin_slider.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -81,8 +82,22 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
             [this](int highlight) { updatePlaybackButtons(highlight); });
     connect(m_playback, &PlaybackController::layoutShown, this,
             [this](int cells) { showLayoutPressed(cells); });
+    m_local = new LocalPlaybackController(m_decoder, m_removableMode, this);
+    connect(m_local, &LocalPlaybackController::notify, this, [this](int category, int detail) {
+        showNotification({std::uint16_t(category), std::uint16_t(detail)});
+    });
+    connect(m_local, &LocalPlaybackController::logRequested, this, [this] { openLocalLog(); });
+    connect(m_local, &LocalPlaybackController::stopLiveRequested, this, [this] {
+        if (m_session && m_session->live().liveOn())
+            m_session->live().stopLive();
+        if (m_playback->active()) // one stream at a time in the video window
+            m_playback->press(PlayControl::Stop);
+    });
+    connect(m_local, &LocalPlaybackController::layoutShown, this, &MainWindow::showLayoutPressed);
     createButtons();
     createSliders();
+    m_local->setControls([this](int id) { return button(id); },
+                         findChild<SkinSlider*>(QStringLiteral("slider420")));
     createVideoWindow();
     createDeviceControls();
     if (!m_removableMode)
@@ -243,6 +258,7 @@ void MainWindow::createVideoWindow() {
     });
     m_live.setVideoWindow(m_videoWindow);
     m_playback->setVideoWindow(m_videoWindow);
+    m_local->setVideoWindow(m_videoWindow);
     m_videoWindow->show();
 }
 
@@ -252,6 +268,7 @@ void MainWindow::destroyVideoWindow() {
         return;
     m_live.setVideoWindow(nullptr);
     m_playback->setVideoWindow(nullptr);
+    m_local->setVideoWindow(nullptr);
     if (m_videoWindow->fullScreen())
         m_videoWindow->leaveFullScreen();
     delete m_videoWindow;
@@ -300,8 +317,9 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         m_infoViews->statusReplyReady(static_cast<int>(wParam));
         return;
     case kStartupFinished:
-        // Started from removable media the local search window would open here; it does not
-        // exist yet.
+        // Started from removable media (a disc with backups), the local search window opens.
+        if (m_removableMode)
+            m_local->openSearchWindow(m_settings.location, m_settings.dateFormat);
         return;
     case WindowMessage::DropSession:
         dropSession();
@@ -574,6 +592,7 @@ void MainWindow::shutdown() {
     if (m_shutDown)
         return;
     m_shuttingDown = true;
+    m_local->stop(); // the local player goes first
     if (m_connectDialog)
         m_connectDialog->reject();
     if (m_notificationBox)

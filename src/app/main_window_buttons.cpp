@@ -230,6 +230,10 @@ void MainWindow::onButton(int controlId) {
     case Control::PlayStop:
     case Control::PlayLast:
         // The playback buttons call their control by their place: 1-4, 6 and 7.
+        if (m_local->active()) {
+            m_local->press(controlId - Control::PlayFirst + 1);
+            return;
+        }
         if (m_playback->active())
             m_playback->press(static_cast<PlayControl>(controlId - Control::PlayFirst + 1));
         return;
@@ -246,7 +250,7 @@ void MainWindow::onButton(int controlId) {
         onRemoteSetupButton();
         return;
     case Control::LocalSearch:
-        openLocalLog(); // the local operation log until the local search window comes
+        m_local->openSearchWindow(m_settings.location, m_settings.dateFormat);
         return;
     case Control::LocalSetup:
         openLocalSetup();
@@ -310,6 +314,8 @@ void MainWindow::onButton(int controlId) {
 // The playback buttons follow the rules of remote playback while it runs; `highlight` (2 reverse,
 // 3 forward, 4 pause) is shown pressed.
 void MainWindow::updatePlaybackButtons(int highlight) {
+    if (m_local && m_local->active())
+        return; // the local player keeps its own buttons
     const bool active = m_playback->active();
     for (int id = Control::PlayFirst; id <= Control::PlayLast; ++id) {
         if (id == Control::Record)
@@ -338,7 +344,7 @@ void MainWindow::onLayoutButton(int index) {
 
 void MainWindow::onLiveButton() {
     // Live view and remote playback share the channel decoders: not while playback runs.
-    if (!m_session || !m_session->loggedIn() || m_playback->active())
+    if (!m_session || !m_session->loggedIn() || m_playback->active() || m_local->active())
         return;
     if (m_session->live().liveOn())
         m_session->live().stopLive();
@@ -491,6 +497,7 @@ void MainWindow::openSearchWindow() {
     }
     auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setLocalPlaybackRunning(m_local->active()); // its Play buttons wait for the player
     m_searchWindow = window;
     // The period the operator chose is played back; the playback time bar is drawn again for it.
     connect(window, &SearchWindow::playRequested, this, [this](const SearchPlayRequest& r) {
