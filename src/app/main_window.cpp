@@ -83,6 +83,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     connect(m_playback, &PlaybackController::layoutShown, this,
             [this](int cells) { showLayoutPressed(cells); });
     m_local = new LocalPlaybackController(m_decoder, m_removableMode, this);
+    m_local->setAudioFactory(m_audio->localPlaybackSound());
     connect(m_local, &LocalPlaybackController::notify, this, [this](int category, int detail) {
         showNotification({std::uint16_t(category), std::uint16_t(detail)});
     });

@@ -53,6 +53,8 @@ public:
     void stopTalking();
 
     const AudioPlayerFactory& playerFactory() const { return m_factory; }
+    // Where local playback's sound goes: nothing without a sound output.
+    AudioConsumerFactory* localPlaybackSound() { return m_available ? &m_factory : nullptr; }
 
 private:
     std::unique_ptr<MixerControl> m_mixer;

@@ -67,6 +67,12 @@ void LocalPlaybackController::setVideoWindow(VideoWindow* window) {
         stop();
     m_video = window;
     m_host.setWindow(window);
+    // The page decides the steps' channels and the channel whose sound is heard.
+    if (window)
+        connect(window, &VideoWindow::visibleChannelsChanged, this, [this](quint16 mask) {
+            if (m_player)
+                m_player->setShownChannels(mask);
+        });
 }
 
 void LocalPlaybackController::setControls(std::function<SkinButton*(int)> buttonFor,
@@ -153,6 +159,7 @@ bool LocalPlaybackController::play(const LocalPlayRequest& request,
     events.paused = [this, queued] { queued([this] { onPaused(); }); };
     events.ended = [this, queued] { queued([this] { stop(); }); };
     m_player = std::make_unique<LocalPlayer>(std::move(playlist), m_host, std::move(events));
+    m_player->setAudioFactory(m_audioFactory);
     if (m_video)
         m_player->setShownChannels(m_video->visibleChannelMask());
     m_player->start();

@@ -59,6 +59,8 @@ public:
     ~LocalPlaybackController() override;
 
     void setVideoWindow(VideoWindow* window);
+    // Where the sound of the channel shown alone goes (none: no sound).
+    void setAudioFactory(AudioConsumerFactory* factory) { m_audioFactory = factory; }
     // The main window's playback buttons (by control id) and the position slider.
     void setControls(std::function<SkinButton*(int)> buttonFor, SkinSlider* slider);
 
@@ -97,6 +99,7 @@ private:
     VideoWindow* m_video = nullptr;
     std::function<SkinButton*(int)> m_buttonFor;
     SkinSlider* m_slider = nullptr;
+    AudioConsumerFactory* m_audioFactory = nullptr;
     bool m_sliderHeld = false;
     QPointer<LocalSearchWindow> m_window;
     QPointer<ClockDisplay> m_clock;

@@ -6,6 +6,7 @@
 #include "wire/message_header.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -290,6 +291,9 @@ void LocalPlayer::run() {
     bool failed = false;
     while (!m_stop.load()) {
         const LocalMode mode = m_mode.load();
+        // Sound only in forward play at normal speed: any control away from it ends the output.
+        if (m_audio && (mode != LocalMode::Forward || m_speed.load() != 1))
+            m_audio.reset();
         if (m_seek.load() >= 3) {
             if (!doSeek()) {
                 failed = true;
@@ -433,6 +437,8 @@ void LocalPlayer::run() {
                                r.buffer.begin() + static_cast<std::ptrdiff_t>(d.blockLength));
             consumer->enqueueFrame(std::move(frame));
         }
+        if (!step && speed == 1 && mode == LocalMode::Forward)
+            playSound(d, std::span(r.buffer).first(frameBytes));
         std::lock_guard lock(m_countersMutex);
         if (m_counters.shownFrames == 0)
             m_counters.firstTime = header.frameTime;
@@ -442,9 +448,26 @@ void LocalPlayer::run() {
     }
     r.vih.reset();
     r.vid.reset();
+    m_audio.reset();
     localLog(kLogKindLocalPlay, kLogEventLocalPlayEnd);
     if (failed && m_events.ended)
         m_events.ended();
+}
+
+// Player thread: the frame's sound goes to the audio output while its channel is shown alone;
+// the output is made on the first such frame.
+void LocalPlayer::playSound(const FrameDescriptor& descriptor, std::span<const std::byte> frame) {
+    const std::uint16_t shown = m_shownChannels.load();
+    if (!m_audioFactory || descriptor.audioChannel == 255 || std::popcount(shown) != 1 ||
+        descriptor.audioChannel != std::countr_zero(shown))
+        return;
+    const auto element = audioElementOf(descriptor, frame);
+    if (!element)
+        return;
+    if (!m_audio)
+        m_audio = m_audioFactory->startPlayer(StreamKind::LocalPlayback);
+    if (m_audio)
+        m_audio->enqueueAudio(*element);
 }
 
 } // namespace kalder

@@ -2,6 +2,7 @@
 
 #include "local/local_player_rules.h"
 #include "local/local_playlist.h"
+#include "wire/audio_consumer.h"
 #include "wire/channel_count.h"
 #include "wire/frame_consumer.h"
 
@@ -63,8 +64,13 @@ public:
     // Speed 0, the thread ends and is joined, then every decoder is drained and stopped.
     void stop();
 
-    // The channels of the window's current page; steps show only these.
+    // The channels of the window's current page; steps show only these. Sound is heard only
+    // while one channel is shown alone and its frames carry it.
     void setShownChannels(std::uint16_t mask) { m_shownChannels = mask; }
+    // Before start: where the sound goes (none: no sound). The player thread makes its audio
+    // output when forward play at normal speed meets sound of the channel shown alone, and
+    // destroys it at any other speed, direction, pause or step.
+    void setAudioFactory(AudioConsumerFactory* factory) { m_audioFactory = factory; }
 
     // Any thread.
     LocalMode mode() const { return m_mode.load(); }
@@ -87,11 +93,14 @@ private:
     void pace(Reader& reader, std::int64_t frameMs);
     void waitForQueue(unsigned channel);
     bool changed(int speed) const;
+    void playSound(const FrameDescriptor& descriptor, std::span<const std::byte> frame);
 
     Playlist m_playlist; // the thread's once started
     FrameConsumerFactory& m_factory;
     LocalPlayerEvents m_events;
     std::array<std::unique_ptr<FrameConsumer>, kChannelCount> m_consumers;
+    AudioConsumerFactory* m_audioFactory = nullptr;
+    std::unique_ptr<AudioConsumer> m_audio; // the player thread's
 
     std::atomic<LocalMode> m_mode{LocalMode::Forward};
     std::atomic<int> m_speed{0};

@@ -22,7 +22,6 @@ namespace {
 
 constexpr std::uint16_t kAudioOnCode = 0x0B88;
 constexpr std::uint16_t kAudioOffCode = 0x0B80;
-constexpr std::byte kMuLawSilence{0xFF};
 
 std::array<std::byte, 4> be32(std::uint32_t value) {
     std::array<std::byte, 4> bytes{};
@@ -309,20 +308,13 @@ void LiveStream::liveAudio(const FrameDescriptor& descriptor, std::span<const st
         m_audioChannelMask = static_cast<std::uint16_t>(1u << channel);
         m_audioStoppedByView = false;
     }
-    // The element: audioLength / 4 bytes, 1,536 bytes after the end of the video; cut or padded
-    // with silence to the player's 512 bytes, and only from bytes that arrived.
-    const std::size_t start = kFrameInfoBlockSize + descriptor.videoLength + kLiveAudioOffset;
-    if (start >= frame.size())
+    const auto element = audioElementOf(descriptor, frame);
+    if (!element)
         return;
-    const std::size_t wanted = descriptor.audioLength / 4;
-    const std::size_t available = std::min({wanted, frame.size() - start, kAudioElementSize});
-    std::array<std::byte, kAudioElementSize> element;
-    element.fill(kMuLawSilence);
-    std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(start), available, element.begin());
     SessionSlots& registry = m_session.slotRegistry();
     std::lock_guard lock(registry.mutex());
     if (registry.audio())
-        registry.audio()->enqueueAudio(element);
+        registry.audio()->enqueueAudio(*element);
 }
 
 bool LiveStream::RecvFn_LiveNack(const MessageHeader& header) {

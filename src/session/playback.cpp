@@ -470,20 +470,13 @@ void RemotePlayback::playAudio(const FrameDescriptor& descriptor,
     if (descriptor.audioChannel == 255 ||
         descriptor.audioChannel != m_session.live().singleViewChannel())
         return;
-    // audioLength / 4 bytes, 1,536 bytes after the end of the video; cut or padded with
-    // silence to the player's 512 bytes, and only from bytes that arrived.
-    const std::size_t start = kFrameInfoBlockSize + descriptor.videoLength + kLiveAudioOffset;
-    if (start >= frame.size())
+    const auto element = audioElementOf(descriptor, frame);
+    if (!element)
         return;
-    const std::size_t available = std::min(
-        {std::size_t(descriptor.audioLength / 4), frame.size() - start, kAudioElementSize});
-    std::array<std::byte, kAudioElementSize> element;
-    element.fill(std::byte{0xFF});
-    std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(start), available, element.begin());
     SessionSlots& registry = m_session.slotRegistry();
     std::lock_guard lock(registry.mutex());
     if (registry.audio())
-        registry.audio()->enqueueAudio(element);
+        registry.audio()->enqueueAudio(*element);
 }
 
 // A control or a speed change: the player drops what it holds (`flush`); at normal speed it takes

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "wire/frame_info.h"
 #include "wire/stream_kind.h"
 
 #include <cstddef>
@@ -9,7 +10,7 @@
 namespace kalder {
 
 // Every element the player consumes is 512 bytes (64 ms of 8 kHz mu-law).
-inline constexpr std::size_t kAudioElementSize = 512;
+inline constexpr std::size_t kAudioElementSize = kAudioElementBytes;
 
 // The audio player as the session sees it (session slot 16). Created when the recorder's audio
 // flag rises and destroyed when it falls; destroying it stops its feeding thread and waits for

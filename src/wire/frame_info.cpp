@@ -3,6 +3,8 @@
 #include "wire/byte_reader.h"
 #include "wire/byte_writer.h"
 
+#include <algorithm>
+
 namespace kalder {
 
 std::optional<FrameInfoBlock> decodeFrameInfoBlock(std::span<const std::byte> frame) {
@@ -68,6 +70,19 @@ bool isUsablePictureSize(std::uint16_t width, std::uint16_t height) {
     if (width == 704 || width == 720)
         return height == 240 || height == 288 || height == 480 || height == 576;
     return false;
+}
+
+std::optional<std::array<std::byte, kAudioElementBytes>>
+audioElementOf(const FrameDescriptor& descriptor, std::span<const std::byte> frame) {
+    const std::size_t start = kFrameInfoBlockSize + descriptor.videoLength + kLiveAudioOffset;
+    if (descriptor.audioLength == 0 || start >= frame.size())
+        return std::nullopt;
+    const std::size_t available = std::min(
+        {std::size_t{descriptor.audioLength / 4}, frame.size() - start, kAudioElementBytes});
+    std::array<std::byte, kAudioElementBytes> element;
+    element.fill(std::byte{0xFF}); // mu-law silence
+    std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(start), available, element.begin());
+    return element;
 }
 
 FrameDescriptor makeFrameDescriptor(const FrameInfoBlock& block, std::uint32_t streamGeneration) {

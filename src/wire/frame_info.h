@@ -17,6 +17,8 @@ inline constexpr std::uint8_t kFrameTypeKey = 1;
 inline constexpr std::uint8_t kFrameTypeNeverDecoded = 3;
 // Live audio: the element handed to the player lies at this offset of the audio data.
 inline constexpr std::size_t kLiveAudioOffset = 1536;
+// The player's element (64 ms of 8 kHz mu-law); kAudioElementSize of the player's interface.
+inline constexpr std::size_t kAudioElementBytes = 512;
 
 // The 40-byte block that starts every frame (live, playback, backup). Little-endian, unlike the
 // rest of the protocol.
@@ -74,5 +76,11 @@ struct FrameDescriptor {
 };
 
 FrameDescriptor makeFrameDescriptor(const FrameInfoBlock& block, std::uint32_t streamGeneration);
+
+// The sound element a frame carries for the player: audioLength / 4 bytes, 1,536 bytes after the
+// end of the video, cut or padded with mu-law silence to 512 bytes, and only from bytes that are
+// there (`frame` starts with the frame info block). Nothing when the frame holds none of it.
+std::optional<std::array<std::byte, kAudioElementBytes>>
+audioElementOf(const FrameDescriptor& descriptor, std::span<const std::byte> frame);
 
 } // namespace kalder

@@ -70,7 +70,12 @@ BackupSetFiles writeBackupSet(const std::filesystem::path& folder, std::uint32_t
         const std::uint32_t videoBytes =
             f.video.empty() ? f.videoBytes : static_cast<std::uint32_t>(f.video.size());
         block.videoLength = videoBytes;
-        block.totalLength = videoBytes + 40;
+        block.audioLength = f.audioBytes;
+        if (f.audioBytes > 0) {
+            block.audioMarker = 1;
+            block.audioChannelNibble = static_cast<std::uint8_t>(f.channel);
+        }
+        block.totalLength = videoBytes + f.audioBytes + 40;
         block.infoWord = f.time;
         block.infoHalf = f.ms;
         block.frameType = f.key ? kFrameTypeKey : 0;
@@ -88,6 +93,7 @@ BackupSetFiles writeBackupSet(const std::filesystem::path& folder, std::uint32_t
             vid.resize(vid.size() + videoBytes, std::byte{0x5A});
         else
             vid.insert(vid.end(), f.video.begin(), f.video.end());
+        vid.resize(vid.size() + f.audioBytes, static_cast<std::byte>(0x40 + f.channel));
         previousHeader = static_cast<std::uint32_t>(headerOffset);
         if (f.time != lastSecond) {
             TimeRecord record{static_cast<std::uint32_t>(headerOffset)};

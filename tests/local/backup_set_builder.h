@@ -19,6 +19,8 @@ struct SetFrame {
     std::uint8_t kind = 0; // header byte 50
     std::uint32_t videoBytes = 64;
     std::vector<std::byte> video; // real video; filler of videoBytes when empty
+    // Sound after the video, naming the frame's own channel; filler of 0x40 + channel.
+    std::uint32_t audioBytes = 0;
 };
 
 struct SetLinks {

@@ -285,4 +285,56 @@ TEST_F(LocalPlayerTest, StepsShowOneFramePerShownChannel) {
 }
 
 } // namespace
+// Sound: at normal forward speed the channel shown alone is heard; at speed 2 the output goes.
+class SoundLog final : public AudioConsumerFactory {
+public:
+    class Player final : public AudioConsumer {
+    public:
+        explicit Player(SoundLog& log) : m_log(log) { ++m_log.alive; }
+        ~Player() override { --m_log.alive; }
+        void enqueueAudio(std::span<const std::byte> element) override {
+            std::lock_guard lock(m_log.mutex);
+            m_log.firstBytes.push_back(std::to_integer<int>(element[0]));
+        }
+        std::size_t queuedBuffers() const override { return 0; }
+        void waitUntilDrained() override {}
+        void setDiscardAll(bool) override {}
+        void flush() override {}
+
+    private:
+        SoundLog& m_log;
+    };
+    std::unique_ptr<AudioConsumer> startPlayer(StreamKind kind) override {
+        EXPECT_EQ(kind, StreamKind::LocalPlayback);
+        return std::make_unique<Player>(*this);
+    }
+    std::vector<int> heard() {
+        std::lock_guard lock(mutex);
+        return firstBytes;
+    }
+    std::mutex mutex;
+    std::vector<int> firstBytes;
+    std::atomic<int> alive{0};
+};
+
+TEST_F(LocalPlayerTest, TheChannelShownAloneIsHeardOnlyAtNormalSpeed) {
+    auto frames = test::steadyFrames(900, 4, 4, {1, 2}, 2);
+    for (auto& f : frames)
+        f.audioBytes = 4000; // the block holds at most 4,095
+    test::writeBackupSet(m_dir, 0x61, frames);
+    RecordingFactory factory;
+    SoundLog sound;
+    LocalPlayer player(playlist(900), factory, {});
+    player.setAudioFactory(&sound);
+    player.setShownChannels(1u << 2);
+    ASSERT_TRUE(player.start());
+    ASSERT_TRUE(test::waitUntil([&] { return sound.heard().size() >= 2; }));
+    for (int first : sound.heard())
+        EXPECT_EQ(first, 0x42) << "only channel 3's sound";
+    EXPECT_EQ(sound.alive.load(), 1);
+    player.control(3); // speed 2
+    ASSERT_TRUE(test::waitUntil([&] { return sound.alive.load() == 0; }));
+    player.stop();
+}
+
 } // namespace kalder
