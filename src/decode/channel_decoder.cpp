@@ -57,6 +57,8 @@ struct ChannelDecoder::ThreadState {
     bool reorder = false;
     std::vector<std::byte> output;
     std::chrono::steady_clock::time_point lastWebExport;
+    // When the frame being handled was queued.
+    std::chrono::steady_clock::time_point arrival;
     unsigned lastChannel;
 };
 
@@ -76,13 +78,14 @@ void ChannelDecoder::enqueueFrame(std::unique_ptr<FrameRecord> frame) {
     if (!frame || frame->descriptor.videoLength == 0 || m_discardAll.load()) {
         return;
     }
-    std::vector<std::unique_ptr<FrameRecord>> dropped;
+    std::vector<Queued> dropped;
+    const auto arrival = std::chrono::steady_clock::now();
     {
         std::lock_guard lock(m_queueLock);
         const std::size_t bytes = frame->data.size();
         makeRoom(bytes, dropped);
         m_queuedBytes += bytes;
-        m_queue.push_back(std::move(frame));
+        m_queue.push_back({std::move(frame), arrival});
     }
     m_wake.notify_one();
     bump(m_counters.enqueued);
@@ -98,18 +101,17 @@ void ChannelDecoder::enqueueFrame(std::unique_ptr<FrameRecord> frame) {
 // Producer, under the queue lock: drops the oldest frames up to the next queued key frame until
 // a frame of `incoming` bytes fits the bound. The dropped records are handed back so that they are
 // freed after the lock is released.
-void ChannelDecoder::makeRoom(std::size_t incoming,
-                              std::vector<std::unique_ptr<FrameRecord>>& dropped) {
+void ChannelDecoder::makeRoom(std::size_t incoming, std::vector<Queued>& dropped) {
     auto full = [&] {
         return m_queue.size() + 1 > kMaxQueuedFrames || m_queuedBytes + incoming > kMaxQueuedBytes;
     };
     while (!m_queue.empty() && full()) {
         // The front frame goes in any case; then everything up to the next key frame.
         do {
-            m_queuedBytes -= m_queue.front()->data.size();
+            m_queuedBytes -= m_queue.front().frame->data.size();
             dropped.push_back(std::move(m_queue.front()));
             m_queue.pop_front();
-        } while (!m_queue.empty() && !m_queue.front()->descriptor.keyFrame());
+        } while (!m_queue.empty() && !m_queue.front().frame->descriptor.keyFrame());
         if (m_queue.empty())
             m_resyncAfterOverflow = true; // nothing left to resume from
     }
@@ -152,7 +154,7 @@ void ChannelDecoder::stop() {
 
 void ChannelDecoder::destroy() {
     stop();
-    std::deque<std::unique_ptr<FrameRecord>> left;
+    std::deque<Queued> left;
     {
         std::lock_guard lock(m_queueLock);
         left.swap(m_queue);
@@ -225,7 +227,8 @@ void ChannelDecoder::run() {
                 }
             }
             listCount = m_queue.size() + kPlaceholderEntries;
-            frame = std::move(m_queue.front());
+            frame = std::move(m_queue.front().frame);
+            state.arrival = m_queue.front().arrival;
             m_queue.pop_front();
             m_queuedBytes -= frame->data.size();
             if (std::exchange(m_resyncAfterOverflow, false))
@@ -397,6 +400,7 @@ void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsi
         reorderForBottomUp(state.output, std::span(buffer, kPictureBufferSize), width, height);
     }
     m_pictures.setSize(channel, width, height);
+    m_pictures.setArrival(channel, state.arrival);
     m_pictures.markDecoded(channel);
     m_target.drawChannel(channel);
     bump(m_counters.drawn);

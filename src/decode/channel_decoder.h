@@ -106,13 +106,19 @@ public:
     ChannelDecoderStats stats() const;
 
 private:
+    // A queued frame and when the producer handed it over.
+    struct Queued {
+        std::unique_ptr<FrameRecord> frame;
+        std::chrono::steady_clock::time_point arrival;
+    };
+
     // Decode thread.
     struct ThreadState;
     void run();
     void handleFrame(ThreadState& state, const FrameRecord& frame, std::size_t listCount);
     int decode(ThreadState& state, const FrameRecord& frame);
     void handOver(ThreadState& state, const FrameRecord& frame, unsigned channel, bool fresh);
-    void makeRoom(std::size_t incoming, std::vector<std::unique_ptr<FrameRecord>>& dropped);
+    void makeRoom(std::size_t incoming, std::vector<Queued>& dropped);
 
     struct Counters {
         std::atomic<std::uint64_t> enqueued{0}, taken{0}, discarded{0}, hidden{0}, invalid{0},
@@ -132,7 +138,7 @@ private:
 
     mutable std::mutex m_queueLock;
     std::condition_variable m_wake;                   // signalled by producers and requestStop
-    std::deque<std::unique_ptr<FrameRecord>> m_queue; // guarded by m_queueLock
+    std::deque<Queued> m_queue; // guarded by m_queueLock
     std::size_t m_queuedBytes = 0;                    // guarded by m_queueLock
     // Frames were dropped for the bound without a key frame to resume from: the thread must
     // wait for one. Guarded by m_queueLock.

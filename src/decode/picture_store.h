@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -55,6 +56,11 @@ public:
     void setSize(unsigned channel, int width, int height) { at(channel).size = {width, height}; }
     // Zeroes the whole buffer (a new stream starts in the channel).
     void clear(unsigned channel);
+    // When the frame of the picture the buffer holds reached its decoder (the hand-over to the
+    // channel's queue); the epoch before the first picture.
+    using TimePoint = std::chrono::steady_clock::time_point;
+    TimePoint arrival(unsigned channel) const { return at(channel).arrival; }
+    void setArrival(unsigned channel, TimePoint time) { at(channel).arrival = time; }
     // The buffer holds a decoded picture now.
     void markDecoded(unsigned channel) {
         m_decoded.fetch_or(static_cast<std::uint16_t>(1u << (channel % kChannelCount)));
@@ -75,6 +81,7 @@ private:
         mutable std::mutex lock;
         std::unique_ptr<std::byte[]> bytes; // contents guarded by lock
         Size size;                          // guarded by lock
+        TimePoint arrival;                  // guarded by lock
     };
     Channel& at(unsigned channel) { return m_channels[channel % kChannelCount]; }
     const Channel& at(unsigned channel) const { return m_channels[channel % kChannelCount]; }

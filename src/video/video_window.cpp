@@ -52,6 +52,15 @@ VideoWindow::VideoWindow(QWidget* parent)
     connect(m_frameRateTimer, &QTimer::timeout, this, &VideoWindow::updateFrameRates);
     m_frameRateTimer->start();
 
+    m_statsFile = VideoPaintStats::fileFromEnvironment();
+    if (!m_statsFile.isEmpty()) {
+        m_stats = std::make_unique<VideoPaintStats>();
+        auto* statsTimer = new QTimer(this);
+        statsTimer->setInterval(1000);
+        connect(statsTimer, &QTimer::timeout, this, [this] { m_stats->write(m_statsFile); });
+        statsTimer->start();
+    }
+
     layOut(QRect(53, 72, 815, 548), 1, QColor(150, 150, 150));
 }
 
@@ -241,9 +250,25 @@ void VideoWindow::flushDirtyChannels() {
 // ---- painting ------------------------------------------------------------------------------
 
 void VideoWindow::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    painter.fillRect(event->rect(), m_background);
-    m_painter.load()->paint(painter, event->rect());
+    const auto begin = VideoPaintStats::Clock::now();
+    {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), m_background);
+        m_painter.load()->paint(painter, event->rect());
+    }
+    if (m_stats && !drawsWithOpenGl()) {
+        std::uint16_t shown = 0;
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (!m_layout.cellVisible(cell) ||
+                !event->region().intersects(toQRect(m_layout.cellRect(cell))))
+                continue;
+            const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
+            if (cellContent(ch) == CellContent::Picture)
+                shown |= bit(ch);
+        }
+        const auto end = VideoPaintStats::Clock::now();
+        m_stats->painted(shown, end, end - begin);
+    }
 }
 
 void VideoWindow::paintEmptyPositions(QPainter& painter) {
@@ -422,6 +447,8 @@ void VideoWindow::drawChannel(unsigned channel) {
     }
     if (rect.isEmpty() || !m_painter.load()->pictureArrived(channel, rect.size()))
         return;
+    if (m_stats)
+        m_stats->pictureReceived(channel, m_pictures.arrival(channel));
     // One queued wake-up for any number of pictures drawn before the GUI thread gets to it.
     if (m_dirty.fetch_or(bit(channel)) == 0)
         QMetaObject::invokeMethod(this, &VideoWindow::flushDirtyChannels, Qt::QueuedConnection);

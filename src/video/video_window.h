@@ -12,6 +12,7 @@
 #include "video/overlay_text.h"
 #include "video/software_video_painter.h"
 #include "video/video_layout.h"
+#include "video/video_paint_stats.h"
 #include "video/video_scene.h"
 
 #include <QImage>
@@ -20,6 +21,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string_view>
 
@@ -229,6 +231,10 @@ private:
     FullScreenMode m_fullScreen;
 
     QTimer* m_frameRateTimer = nullptr;
+
+    // Paint statistics for a benchmark (KALDER_VIDEO_STATS), else null.
+    std::unique_ptr<VideoPaintStats> m_stats;
+    QString m_statsFile;
 };
 
 } // namespace kalder
