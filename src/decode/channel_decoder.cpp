@@ -14,7 +14,6 @@ namespace {
 // The queue list of a decoder holds two placeholder entries in front of its frames; the
 // backlog rule is stated in list entries.
 constexpr std::size_t kPlaceholderEntries = 2;
-constexpr auto kWakeWait = std::chrono::milliseconds(10);
 // Stream size a decode thread starts with.
 constexpr int kStartWidth = 352;
 constexpr int kStartHeight = 240;
@@ -80,22 +79,24 @@ void ChannelDecoder::enqueueFrame(std::unique_ptr<FrameRecord> frame) {
     }
     std::vector<Queued> dropped;
     const auto arrival = std::chrono::steady_clock::now();
+    bool wasEmpty = false;
     {
         std::lock_guard lock(m_queueLock);
         const std::size_t bytes = frame->data.size();
         makeRoom(bytes, dropped);
+        wasEmpty = m_queue.empty();
         m_queuedBytes += bytes;
         m_queue.push_back({std::move(frame), arrival});
     }
-    m_wake.notify_one();
+    // The thread sleeps only on an empty queue: a frame behind others needs no wake-up.
+    if (wasEmpty)
+        m_wake.notify_one();
     bump(m_counters.enqueued);
     if (!dropped.empty()) {
         m_counters.overflowDropped.fetch_add(dropped.size(), std::memory_order_relaxed);
         m_counters.handled.fetch_add(dropped.size(), std::memory_order_relaxed);
         dropped.clear(); // freed outside the lock
     }
-    // Let the decode thread run at once, so that decoding keeps pace with reception.
-    std::this_thread::yield();
 }
 
 // Producer, under the queue lock: drops the oldest frames up to the next queued key frame until
@@ -189,7 +190,8 @@ void ChannelDecoder::run() {
     ThreadState state;
     state.lastChannel = m_channel;
     state.accelerated = m_target.isAccelerated();
-    state.layout = state.accelerated ? PictureLayout::Planar : PictureLayout::BottomUpBgr;
+    state.layout =
+        m_target.wantsPlanarPictures() ? PictureLayout::Planar : PictureLayout::BottomUpBgr;
     state.context[kH264WordOne] = 1;
     state.context[kH264WordFormat] =
         state.layout == PictureLayout::Planar ? kH264FormatPlanar : kH264FormatBgrBottomUp;
@@ -220,8 +222,8 @@ void ChannelDecoder::run() {
         {
             std::unique_lock lock(m_queueLock);
             if (m_queue.empty()) {
-                m_wake.wait_for(lock, kWakeWait,
-                                [this] { return !m_queue.empty() || m_stopRequested.load(); });
+                // Producers wake the thread when they fill an empty queue, requestStop always.
+                m_wake.wait(lock, [this] { return !m_queue.empty() || m_stopRequested.load(); });
                 if (m_queue.empty()) {
                     continue;
                 }
@@ -309,6 +311,7 @@ void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
         bump(m_counters.resyncs);
         std::lock_guard picture(m_pictures.lock(channel));
         m_pictures.setSize(channel, width, height);
+        m_pictures.setPlanar(channel, state.layout == PictureLayout::Planar);
         if (state.accelerated) {
             m_target.prepareSurface(channel, width, height);
         }
@@ -401,6 +404,7 @@ void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsi
     }
     m_pictures.setSize(channel, width, height);
     m_pictures.setArrival(channel, state.arrival);
+    m_pictures.setPlanar(channel, state.layout == PictureLayout::Planar);
     m_pictures.markDecoded(channel);
     m_target.drawChannel(channel);
     bump(m_counters.drawn);

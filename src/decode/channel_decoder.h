@@ -69,8 +69,8 @@ public:
     // Starts the decode thread for a stream of `kind`, which decides the overlays, the web
     // export and the time a snapshot is stamped with. `library` may be null (no decoding); it,
     // `pictures`, `target` and `host` must outlive the decoder. The decoder module is asked for
-    // planar pictures when the target draws them (accelerated drawing) and for BGR otherwise, so
-    // that a window that fell back to RGB drawing gets pictures it can draw.
+    // planar pictures when the target wants them (PictureTarget::wantsPlanarPictures) and for
+    // BGR otherwise; the store notes which layout each picture has.
     ChannelDecoder(unsigned channel, StreamKind kind, const DecoderLibrary* library,
                    PictureStore& pictures, PictureTarget& target, DecodeHost& host);
     ~ChannelDecoder() override;
@@ -78,7 +78,8 @@ public:
     ChannelDecoder& operator=(const ChannelDecoder&) = delete;
 
     // Producer thread: appends the frame unless discardAll is set or it holds no video, keeping
-    // the queue within its bound; wakes the thread and yields. Never waits for the thread.
+    // the queue within its bound, and wakes the thread when it may be asleep (the queue was
+    // empty). Never waits for the thread.
     void enqueueFrame(std::unique_ptr<FrameRecord> frame) override;
     bool discardAll() const override { return m_discardAll.load(); }
 

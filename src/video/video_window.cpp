@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
@@ -51,6 +52,11 @@ VideoWindow::VideoWindow(QWidget* parent)
     m_frameRateTimer->setInterval(kFrameRatePeriodMs);
     connect(m_frameRateTimer, &QTimer::timeout, this, &VideoWindow::updateFrameRates);
     m_frameRateTimer->start();
+
+    m_flushTimer = new QTimer(this);
+    m_flushTimer->setSingleShot(true);
+    m_flushTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_flushTimer, &QTimer::timeout, this, &VideoWindow::flushDirtyChannels);
 
     m_statsFile = VideoPaintStats::fileFromEnvironment();
     if (!m_statsFile.isEmpty()) {
@@ -244,6 +250,21 @@ void VideoWindow::publishGeometry() {
 }
 
 void VideoWindow::flushDirtyChannels() {
+    // The screen's refresh rate, kept within 30-120 Hz (a virtual screen may report anything).
+    const QScreen* display = screen();
+    const double hertz = std::clamp(display ? display->refreshRate() : 60.0, 30.0, 120.0);
+    const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(1.0 / hertz));
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastFlush < period) {
+        // The dirty bits stay set, so decode threads post nothing more until the refresh.
+        if (!m_flushTimer->isActive()) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(period - (now - m_lastFlush));
+            m_flushTimer->start(static_cast<int>(wait.count()));
+        }
+        return;
+    }
+    m_lastFlush = now;
     m_painter.load()->repaintChannels(m_dirty.exchange(0));
 }
 

@@ -20,6 +20,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -141,6 +142,9 @@ public:
 
     // ---- PictureTarget (decode threads) ----
     bool isAccelerated() const override { return m_planar.load(); }
+    // Both drawing modes draw from planar pictures: the RGB mode converts each straight into its
+    // cell, which costs less than a full-size BGR picture scaled down afterwards.
+    bool wantsPlanarPictures() const override { return true; }
     void pictureCleared(unsigned channel) override;
     void drawChannel(unsigned channel) override;
     CellSize cellSize(unsigned channel) const override;
@@ -174,6 +178,8 @@ private:
     // Runs `change` with every channel's picture lock held, in channel order, so that no cell is
     // drawn half-way through it; every cell is drawn again afterwards.
     template <typename Change> void changeCells(Change change);
+    // Repaints the cells of the channels with new pictures, at most once per display refresh:
+    // a call sooner than that after the last repaint waits for the refresh.
     void flushDirtyChannels();
     // Chooses the OpenGL painter when planar drawing is on and OpenGL works, else software.
     void choosePainter();
@@ -231,6 +237,9 @@ private:
     FullScreenMode m_fullScreen;
 
     QTimer* m_frameRateTimer = nullptr;
+    // Display-paced repaints of new pictures, GUI thread.
+    QTimer* m_flushTimer = nullptr;
+    std::chrono::steady_clock::time_point m_lastFlush;
 
     // Paint statistics for a benchmark (KALDER_VIDEO_STATS), else null.
     std::unique_ptr<VideoPaintStats> m_stats;

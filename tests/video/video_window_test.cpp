@@ -121,6 +121,52 @@ TEST(CellRenderer, PlanarPathShowsTheFirstFieldWithoutTheBorders) {
     }
 }
 
+// The RGB drawing mode converts planar pictures straight into the cell, showing what it showed
+// of a bottom-up BGR picture: the second field of a field picture, and the RGB path's crop (a
+// CIF picture keeps its right edge). The picture is bright where that part shows it, dark in
+// the first field and outside, so that the wrong field or crop leaves dark pixels in the cell.
+TEST(CellRenderer, RgbDrawingOfAPlanarPictureShowsTheSecondFieldAndTheRgbCrop) {
+    const std::pair<int, int> sizes[] = {{352, 240}, {704, 480}, {704, 576}, {352, 288}};
+    for (auto [width, height] : sizes) {
+        const CellRect kept = pictureSourceRect(width, height, false);
+        const bool fields = height == 480 || height == 576;
+        std::vector<std::byte> picture(static_cast<std::size_t>(width) * height * 3 / 2,
+                                       std::byte{128});
+        for (int row = 0; row < height; ++row) {
+            const bool secondField = fields && row >= height / 2;
+            // Display rows of this stored row: both rows of its pair for a field.
+            const int display = secondField ? 2 * (row - height / 2) : row;
+            for (int x = 0; x < width; ++x) {
+                const bool bright = (!fields || secondField) && kept.contains(x, display) &&
+                                    (!fields || kept.contains(x, display + 1));
+                picture[static_cast<std::size_t>(row) * width + x] =
+                    static_cast<std::byte>(bright ? 200 : 0);
+            }
+        }
+        const QSize cells[] = {{201, 135}, {kept.width(), kept.height()}};
+        for (QSize size : cells) {
+            CellRenderer renderer;
+            QImage cell;
+            ASSERT_TRUE(renderer.renderPlanarAsRgb(picture.data(), width, height, size, cell));
+            ASSERT_EQ(cell.size(), CellRenderer::renderSize(size));
+            int dark = 0;
+            for (int y = 0; y < size.height(); ++y) {
+                for (int x = 0; x < size.width(); ++x)
+                    dark += cell.pixelColor(x, y).green() < 150;
+            }
+            EXPECT_EQ(dark, 0) << width << "x" << height << " into " << size.width() << "x"
+                               << size.height();
+        }
+        if (fields) {
+            CellRenderer renderer;
+            QImage cell;
+            ASSERT_TRUE(renderer.render(picture.data(), width, height, true, {201, 135}, cell));
+            EXPECT_LT(cell.pixelColor(100, 67).green(), 60)
+                << "the planar mode shows the other field, " << width << "x" << height;
+        }
+    }
+}
+
 class VideoWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
