@@ -250,9 +250,10 @@ void VideoWindow::publishGeometry() {
 }
 
 void VideoWindow::flushDirtyChannels() {
-    // The screen's refresh rate, kept within 30-120 Hz (a virtual screen may report anything).
+    // The screen's refresh rate, kept within 50-120 Hz: a virtual screen may report anything,
+    // and at 50 Hz or more every picture of a 30-frame/s stream lives through a repaint.
     const QScreen* display = screen();
-    const double hertz = std::clamp(display ? display->refreshRate() : 60.0, 30.0, 120.0);
+    const double hertz = std::clamp(display ? display->refreshRate() : 60.0, 50.0, 120.0);
     const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(1.0 / hertz));
     const auto now = std::chrono::steady_clock::now();
