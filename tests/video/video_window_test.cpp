@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -372,6 +375,73 @@ TEST_F(VideoWindowTest, DecodeThreadsDrawWhileTheLayoutChanges) {
         EXPECT_TRUE(near(shot.pixelColor(cellCentre(cell)), colours[ch]))
             << "cell " << cell << " " << qPrintable(shot.pixelColor(cellCentre(cell)).name());
     }
+}
+
+// A paint shows a cell's last image without the channel's picture lock, which its decode
+// thread holds for as long as it decodes: the GUI thread never waits for a decoding.
+TEST_F(VideoWindowTest, APaintDoesNotWaitForADecodingChannel) {
+    window.startStream(StreamKind::Live, 4);
+    decodePicture(1, QColor(0, 0, 200));
+    std::mutex handOver;
+    std::condition_variable changed;
+    bool held = false, painted = false, released = false;
+    std::thread decoding([&] {
+        std::lock_guard picture(window.pictures().lock(1));
+        std::unique_lock lock(handOver);
+        held = true;
+        changed.notify_all();
+        // Released when the paint is done, or at last after a while should it wait for us.
+        changed.wait_for(lock, std::chrono::seconds(20), [&] { return painted; });
+        released = true;
+    });
+    {
+        std::unique_lock lock(handOver);
+        changed.wait(lock, [&] { return held; });
+    }
+    const QImage shot = window.grab().toImage();
+    bool releasedBeforePaint = false;
+    {
+        std::lock_guard lock(handOver);
+        releasedBeforePaint = released;
+        painted = true;
+    }
+    changed.notify_all();
+    decoding.join();
+    EXPECT_FALSE(releasedBeforePaint) << "the paint waited for the picture lock";
+    EXPECT_TRUE(near(shot.pixelColor(cellCentre(1)), QColor(0, 0, 200)));
+}
+
+// The figures the benchmark reads: each picture counts as shown once, by the first paint of its
+// cell after it arrived, with its delay in 1-ms steps (the last step takes every longer one).
+TEST(VideoPaintStats, EachPictureIsShownOnceWithItsDelay) {
+    using namespace std::chrono_literals;
+    VideoPaintStats stats;
+    const auto t0 = VideoPaintStats::Clock::now();
+    stats.pictureReceived(0, t0);
+    stats.pictureReceived(2, t0);
+    stats.painted(0x0001, t0 + 5ms, 1ms); // channel 0 shown after 5 ms
+    stats.painted(0x0001, t0 + 9ms, 1ms); // nothing new
+    stats.pictureReceived(0, t0 + 10ms);
+    stats.pictureReceived(0, t0 + 20ms);   // replaced before a paint: never shown
+    stats.painted(0x0005, t0 + 22ms, 1ms); // channel 0 after 2 ms, channel 2 after 22 ms
+    stats.pictureReceived(3, t0);
+    stats.painted(0x0008, t0 + 10s, 1ms); // past the last step
+    const std::string line = stats.line();
+    std::istringstream in(line);
+    std::string tag, delays;
+    long long monotonic = 0, cpu = 0, rss = 0, peak = 0, received = 0, shown = 0, paints = 0,
+              paintNs = 0;
+    in >> tag >> monotonic >> cpu >> rss >> peak >> received >> shown >> paints >> paintNs >>
+        delays;
+    EXPECT_EQ(tag, "kalder-video-stats");
+    EXPECT_EQ(received, 5);
+    EXPECT_EQ(shown, 4);
+    EXPECT_EQ(paints, 4);
+    EXPECT_EQ(paintNs, 4000000);
+    EXPECT_EQ(delays, "delays");
+    std::string steps;
+    std::getline(in, steps);
+    EXPECT_EQ(steps, " 2:1 5:1 22:1 " + std::to_string(VideoPaintStats::kDelaySteps - 1) + ":1");
 }
 
 TEST_F(VideoWindowTest, FrameRateIsHalfTheCountRoundedUp) {
