@@ -32,7 +32,9 @@ public:
     // ---- any thread ----
     virtual PictureStore& pictures() = 0;
     virtual CellContent cellContent(unsigned channel) const = 0;
-    // The pictures are planar YUV 4:2:0 (else bottom-up BGR).
+    // Planar drawing (DrawMode 0): what the planar path shows of a picture; else what the RGB
+    // path shows (its crop, the second field). The store says which layout each picture has
+    // (PictureStore::planar); a picture that does not say has this drawing mode's layout.
     virtual bool planarPictures() const = 0;
     virtual bool overlaysOn() const = 0;
     // Draws the channel's overlays over a cell of `size` at the painter's origin (GUI thread,

@@ -84,8 +84,9 @@ public:
     // surface converts and scales when OpenGL can be set up here and renders on a graphics
     // card, and software otherwise (a CPU rasteriser such as llvmpipe is passed over unless
     // KALDER_FORCE_OPENGL is set);
-    // DrawMode 1: bottom-up BGR, drawn in software. Set before any decoder starts: decoders
-    // choose their output format when they start.
+    // DrawMode 1: drawn in software as the RGB path shows pictures (its crop, the second
+    // field), converted straight from the planar pictures the decoders deliver on both modes.
+    // Set before any decoder starts: decoders choose their output format when they start.
     void setAccelerated(bool on);
     // Pictures are drawn by the OpenGL surface (planar drawing with working OpenGL).
     bool drawsWithOpenGl() const { return m_painter.load() == &m_glPainter; }
