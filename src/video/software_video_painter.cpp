@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
 #include <mutex>
 
 namespace kalder {
@@ -78,6 +79,38 @@ void SoftwareVideoPainter::paintCell(QPainter& painter, int cell, const QRect& r
     m_scene.paintCellPicture(painter, content, ch, rect);
 }
 
+void SoftwareVideoPainter::layOverlays(unsigned ch, QSize size) {
+    Cell& state = m_cells[ch];
+    OverlayPlan plan = m_scene.overlayPlan(ch, size);
+    if (state.overlay.size() != state.back.size() || !(plan == state.overlayPlan)) {
+        state.overlay = QImage(state.back.size(), QImage::Format_ARGB32_Premultiplied);
+        state.overlay.fill(Qt::transparent);
+        {
+            QPainter painter(&state.overlay);
+            m_scene.paintOverlayPlan(painter, plan);
+        }
+        state.overlayPlan = std::move(plan);
+        // Rows that hold anything, as [first, end) ranges.
+        state.overlayRows.clear();
+        for (int y = 0; y < state.overlay.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(state.overlay.constScanLine(y));
+            const bool used = std::any_of(row, row + state.overlay.width(),
+                                          [](QRgb pixel) { return qAlpha(pixel) != 0; });
+            if (!used)
+                continue;
+            if (!state.overlayRows.empty() && state.overlayRows.back().second == y)
+                state.overlayRows.back().second = y + 1;
+            else
+                state.overlayRows.emplace_back(y, y + 1);
+        }
+    }
+    QPainter painter(&state.back);
+    for (const auto& [first, end] : state.overlayRows) {
+        painter.drawImage(QPoint(0, first), state.overlay,
+                          QRect(0, first, state.overlay.width(), end - first));
+    }
+}
+
 bool SoftwareVideoPainter::render(unsigned ch, QSize size) {
     Cell& state = m_cells[ch];
     PictureStore& pictures = m_scene.pictures();
@@ -92,10 +125,8 @@ bool SoftwareVideoPainter::render(unsigned ch, QSize size) {
                                                    picture.height, planarBytes, size, state.back);
     if (!drawn)
         return false;
-    if (m_scene.overlaysOn()) {
-        QPainter painter(&state.back);
-        m_scene.paintOverlays(painter, ch, size);
-    }
+    if (m_scene.overlaysOn())
+        layOverlays(ch, size);
     std::lock_guard lock(state.lock);
     std::swap(state.image, state.back);
     state.size = size;

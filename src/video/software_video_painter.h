@@ -9,6 +9,8 @@
 
 #include <array>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -36,6 +38,12 @@ private:
     struct Cell {
         CellRenderer renderer; // guarded by the picture lock
         QImage back;           // guarded by the picture lock: the next image being drawn
+        // The overlays as last drawn (transparent elsewhere), the plan they show and the row
+        // ranges that hold anything: drawn again only when the plan changes (about once a
+        // second), laid over each picture otherwise. Guarded by the picture lock.
+        QImage overlay;
+        OverlayPlan overlayPlan;
+        std::vector<std::pair<int, int>> overlayRows;
         std::mutex lock;
         QImage image;       // guarded by lock; may be a column wider than the cell
         QSize size;         // guarded by lock: the cell the image was drawn for
@@ -44,6 +52,7 @@ private:
 
     // The channel's picture lock held.
     bool render(unsigned channel, QSize size);
+    void layOverlays(unsigned channel, QSize size);
     void paintCell(QPainter& painter, int cell, const QRect& rect);
 
     VideoScene& m_scene;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decode/picture_store.h"
+#include "video/overlay_text.h"
 #include "video/video_layout.h"
 
 #include <QColor>
@@ -40,6 +41,9 @@ public:
     // Draws the channel's overlays over a cell of `size` at the painter's origin (GUI thread,
     // or the channel's decode thread when drawing in software).
     virtual void paintOverlays(QPainter& painter, unsigned channel, QSize size) = 0;
+    // The same in two steps: what would be drawn, and drawing it.
+    virtual OverlayPlan overlayPlan(unsigned channel, QSize size) = 0;
+    virtual void paintOverlayPlan(QPainter& painter, const OverlayPlan& plan) = 0;
 };
 
 } // namespace kalder

@@ -326,7 +326,7 @@ void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsig
         m_overlays.paintVideoLoss(painter, m_osdEnabled.load(), ch, rect.left(), rect.top());
 }
 
-void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
+CellOverlayFacts VideoWindow::overlayFacts(unsigned ch, QSize size) const {
     CellOverlayFacts facts;
     facts.osdEnabled = true;
     facts.mode = m_mode.load();
@@ -338,7 +338,15 @@ void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
     facts.ptzState = m_ptzState.load();
     facts.ptzChannel = m_ptzChannel.load();
     facts.speedCode = m_speedCode.load();
-    m_overlays.paintCell(painter, facts, ch);
+    return facts;
+}
+
+void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
+    m_overlays.paintCell(painter, overlayFacts(ch, size), ch);
+}
+
+OverlayPlan VideoWindow::overlayPlan(unsigned ch, QSize size) {
+    return m_overlays.cellPlan(overlayFacts(ch, size), ch);
 }
 
 // ---- mouse ---------------------------------------------------------------------------------

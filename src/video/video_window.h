@@ -197,6 +197,11 @@ private:
     bool planarPictures() const override { return m_planar.load(); }
     bool overlaysOn() const override { return m_osdEnabled.load(); }
     void paintOverlays(QPainter& painter, unsigned channel, QSize size) override;
+    OverlayPlan overlayPlan(unsigned channel, QSize size) override;
+    void paintOverlayPlan(QPainter& painter, const OverlayPlan& plan) override {
+        m_overlays.paintPlan(painter, plan);
+    }
+    CellOverlayFacts overlayFacts(unsigned channel, QSize size) const;
 
     VideoLayout m_layout; // GUI thread
     QColor m_background{150, 150, 150};

@@ -328,6 +328,30 @@ TEST_F(VideoWindowTest, OsdSwitchHidesOverlaysAndVideoLossText) {
     EXPECT_TRUE(near(shot.pixelColor(cellCentre(0)), Qt::black)) << "the picture stays";
 }
 
+// A cell keeps its drawn overlay while it stays the same: a changed title must not leave the
+// old one over the next pictures.
+TEST_F(VideoWindowTest, AChangedOverlayReachesTheNextPicture) {
+    window.startStream(StreamKind::Live, 16);
+    DecodeHost::OverlayFacts facts;
+    facts.channel = 0;
+    facts.width = 352;
+    facts.height = 240;
+    facts.cell = window.cellSize(0);
+    const CellRect cell = window.layoutModel().cellRect(0);
+    const QRect strip(cell.left, cell.top, cell.width(), 24);
+    const auto topStrip = [&](std::string_view title) {
+        window.composeOverlay(facts, title, "Live", {});
+        decodePicture(0, Qt::black);
+        QCoreApplication::processEvents();
+        return window.grab().toImage().copy(strip);
+    };
+    const QImage gate = topStrip("Gate");
+    const QImage yard = topStrip("Yard and car park");
+    EXPECT_GT(greenTextPixels(window.grab().toImage(), cell), 20);
+    EXPECT_NE(gate, yard) << "the new title is drawn";
+    EXPECT_EQ(topStrip("Gate"), gate) << "and the old one again";
+}
+
 // Decode threads draw their cells while the GUI thread changes layouts, swaps cells and
 // repaints; afterwards every cell shows its own channel's picture.
 TEST_F(VideoWindowTest, DecodeThreadsDrawWhileTheLayoutChanges) {
