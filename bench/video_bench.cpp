@@ -3,6 +3,9 @@
 //
 //   kalder-bench-video [--path gl|rgb|planar-sw] [--clip FILE] [--seconds S] [--rounds N]
 //                      [--no-osd]
+//   kalder-bench-video --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] [--rounds N]
+//       the desktop client itself (kalder --connect) against kalder-recorder-sim, on both
+//       software paths or one, beside kalder-cli live on the same streams at the same time
 //       gl: planar pictures drawn by the OpenGL surface (needs a display with OpenGL);
 //       rgb: BGR pictures scaled by the decode threads, painted by the GUI thread;
 //       planar-sw: planar pictures converted in software (the fallback without OpenGL)
@@ -13,6 +16,7 @@
 // hand-over to the channel's decoder) to the end of the paint that showed its picture.
 
 #include "bench_clip.h"
+#include "desktop_run.h"
 #include "null_picture_target.h"
 #include "decode/channel_decoder.h"
 #include "decode/decoder_library.h"
@@ -240,6 +244,32 @@ double percentile(std::vector<double> values, double p) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--sim") {
+        DesktopRunOptions options;
+        for (int i = 2; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (arg == "--seconds" && i + 1 < argc) {
+                options.seconds = std::max(2.0, std::atof(argv[++i]));
+            } else if (arg == "--warm-up" && i + 1 < argc) {
+                options.warmUpSeconds = std::max(1.0, std::atof(argv[++i]));
+            } else if (arg == "--rounds" && i + 1 < argc) {
+                options.rounds = std::max(1, std::atoi(argv[++i]));
+            } else if (arg == "--path" && i + 1 < argc) {
+                options.paths = {argv[++i]};
+                if (options.paths[0] != "rgb" && options.paths[0] != "planar-sw") {
+                    std::fprintf(stderr, "--sim measures the paths rgb and planar-sw\n");
+                    return 2;
+                }
+            } else {
+                std::fprintf(stderr,
+                             "usage: %s --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] "
+                             "[--rounds N]\n",
+                             argv[0]);
+                return 2;
+            }
+        }
+        return runDesktopAgainstSimulator(options);
+    }
     std::string path = "gl";
     std::string clip;
     double durationSeconds = 10;

@@ -14,7 +14,6 @@ namespace {
 // The queue list of a decoder holds two placeholder entries in front of its frames; the
 // backlog rule is stated in list entries.
 constexpr std::size_t kPlaceholderEntries = 2;
-constexpr auto kWakeWait = std::chrono::milliseconds(10);
 // Stream size a decode thread starts with.
 constexpr int kStartWidth = 352;
 constexpr int kStartHeight = 240;
@@ -57,6 +56,8 @@ struct ChannelDecoder::ThreadState {
     bool reorder = false;
     std::vector<std::byte> output;
     std::chrono::steady_clock::time_point lastWebExport;
+    // When the frame being handled was queued.
+    std::chrono::steady_clock::time_point arrival;
     unsigned lastChannel;
 };
 
@@ -76,40 +77,42 @@ void ChannelDecoder::enqueueFrame(std::unique_ptr<FrameRecord> frame) {
     if (!frame || frame->descriptor.videoLength == 0 || m_discardAll.load()) {
         return;
     }
-    std::vector<std::unique_ptr<FrameRecord>> dropped;
+    std::vector<Queued> dropped;
+    const auto arrival = std::chrono::steady_clock::now();
+    bool wasEmpty = false;
     {
         std::lock_guard lock(m_queueLock);
         const std::size_t bytes = frame->data.size();
         makeRoom(bytes, dropped);
+        wasEmpty = m_queue.empty();
         m_queuedBytes += bytes;
-        m_queue.push_back(std::move(frame));
+        m_queue.push_back({std::move(frame), arrival});
     }
-    m_wake.notify_one();
+    // The thread sleeps only on an empty queue: a frame behind others needs no wake-up.
+    if (wasEmpty)
+        m_wake.notify_one();
     bump(m_counters.enqueued);
     if (!dropped.empty()) {
         m_counters.overflowDropped.fetch_add(dropped.size(), std::memory_order_relaxed);
         m_counters.handled.fetch_add(dropped.size(), std::memory_order_relaxed);
         dropped.clear(); // freed outside the lock
     }
-    // Let the decode thread run at once, so that decoding keeps pace with reception.
-    std::this_thread::yield();
 }
 
 // Producer, under the queue lock: drops the oldest frames up to the next queued key frame until
 // a frame of `incoming` bytes fits the bound. The dropped records are handed back so that they are
 // freed after the lock is released.
-void ChannelDecoder::makeRoom(std::size_t incoming,
-                              std::vector<std::unique_ptr<FrameRecord>>& dropped) {
+void ChannelDecoder::makeRoom(std::size_t incoming, std::vector<Queued>& dropped) {
     auto full = [&] {
         return m_queue.size() + 1 > kMaxQueuedFrames || m_queuedBytes + incoming > kMaxQueuedBytes;
     };
     while (!m_queue.empty() && full()) {
         // The front frame goes in any case; then everything up to the next key frame.
         do {
-            m_queuedBytes -= m_queue.front()->data.size();
+            m_queuedBytes -= m_queue.front().frame->data.size();
             dropped.push_back(std::move(m_queue.front()));
             m_queue.pop_front();
-        } while (!m_queue.empty() && !m_queue.front()->descriptor.keyFrame());
+        } while (!m_queue.empty() && !m_queue.front().frame->descriptor.keyFrame());
         if (m_queue.empty())
             m_resyncAfterOverflow = true; // nothing left to resume from
     }
@@ -152,7 +155,7 @@ void ChannelDecoder::stop() {
 
 void ChannelDecoder::destroy() {
     stop();
-    std::deque<std::unique_ptr<FrameRecord>> left;
+    std::deque<Queued> left;
     {
         std::lock_guard lock(m_queueLock);
         left.swap(m_queue);
@@ -187,7 +190,8 @@ void ChannelDecoder::run() {
     ThreadState state;
     state.lastChannel = m_channel;
     state.accelerated = m_target.isAccelerated();
-    state.layout = state.accelerated ? PictureLayout::Planar : PictureLayout::BottomUpBgr;
+    state.layout =
+        m_target.wantsPlanarPictures() ? PictureLayout::Planar : PictureLayout::BottomUpBgr;
     state.context[kH264WordOne] = 1;
     state.context[kH264WordFormat] =
         state.layout == PictureLayout::Planar ? kH264FormatPlanar : kH264FormatBgrBottomUp;
@@ -218,14 +222,15 @@ void ChannelDecoder::run() {
         {
             std::unique_lock lock(m_queueLock);
             if (m_queue.empty()) {
-                m_wake.wait_for(lock, kWakeWait,
-                                [this] { return !m_queue.empty() || m_stopRequested.load(); });
+                // Producers wake the thread when they fill an empty queue, requestStop always.
+                m_wake.wait(lock, [this] { return !m_queue.empty() || m_stopRequested.load(); });
                 if (m_queue.empty()) {
                     continue;
                 }
             }
             listCount = m_queue.size() + kPlaceholderEntries;
-            frame = std::move(m_queue.front());
+            frame = std::move(m_queue.front().frame);
+            state.arrival = m_queue.front().arrival;
             m_queue.pop_front();
             m_queuedBytes -= frame->data.size();
             if (std::exchange(m_resyncAfterOverflow, false))
@@ -306,6 +311,7 @@ void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
         bump(m_counters.resyncs);
         std::lock_guard picture(m_pictures.lock(channel));
         m_pictures.setSize(channel, width, height);
+        m_pictures.setPlanar(channel, state.layout == PictureLayout::Planar);
         if (state.accelerated) {
             m_target.prepareSurface(channel, width, height);
         }
@@ -397,6 +403,8 @@ void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsi
         reorderForBottomUp(state.output, std::span(buffer, kPictureBufferSize), width, height);
     }
     m_pictures.setSize(channel, width, height);
+    m_pictures.setArrival(channel, state.arrival);
+    m_pictures.setPlanar(channel, state.layout == PictureLayout::Planar);
     m_pictures.markDecoded(channel);
     m_target.drawChannel(channel);
     bump(m_counters.drawn);

@@ -69,8 +69,8 @@ public:
     // Starts the decode thread for a stream of `kind`, which decides the overlays, the web
     // export and the time a snapshot is stamped with. `library` may be null (no decoding); it,
     // `pictures`, `target` and `host` must outlive the decoder. The decoder module is asked for
-    // planar pictures when the target draws them (accelerated drawing) and for BGR otherwise, so
-    // that a window that fell back to RGB drawing gets pictures it can draw.
+    // planar pictures when the target wants them (PictureTarget::wantsPlanarPictures) and for
+    // BGR otherwise; the store notes which layout each picture has.
     ChannelDecoder(unsigned channel, StreamKind kind, const DecoderLibrary* library,
                    PictureStore& pictures, PictureTarget& target, DecodeHost& host);
     ~ChannelDecoder() override;
@@ -78,7 +78,8 @@ public:
     ChannelDecoder& operator=(const ChannelDecoder&) = delete;
 
     // Producer thread: appends the frame unless discardAll is set or it holds no video, keeping
-    // the queue within its bound; wakes the thread and yields. Never waits for the thread.
+    // the queue within its bound, and wakes the thread when it may be asleep (the queue was
+    // empty). Never waits for the thread.
     void enqueueFrame(std::unique_ptr<FrameRecord> frame) override;
     bool discardAll() const override { return m_discardAll.load(); }
 
@@ -106,13 +107,19 @@ public:
     ChannelDecoderStats stats() const;
 
 private:
+    // A queued frame and when the producer handed it over.
+    struct Queued {
+        std::unique_ptr<FrameRecord> frame;
+        std::chrono::steady_clock::time_point arrival;
+    };
+
     // Decode thread.
     struct ThreadState;
     void run();
     void handleFrame(ThreadState& state, const FrameRecord& frame, std::size_t listCount);
     int decode(ThreadState& state, const FrameRecord& frame);
     void handOver(ThreadState& state, const FrameRecord& frame, unsigned channel, bool fresh);
-    void makeRoom(std::size_t incoming, std::vector<std::unique_ptr<FrameRecord>>& dropped);
+    void makeRoom(std::size_t incoming, std::vector<Queued>& dropped);
 
     struct Counters {
         std::atomic<std::uint64_t> enqueued{0}, taken{0}, discarded{0}, hidden{0}, invalid{0},
@@ -132,7 +139,7 @@ private:
 
     mutable std::mutex m_queueLock;
     std::condition_variable m_wake;                   // signalled by producers and requestStop
-    std::deque<std::unique_ptr<FrameRecord>> m_queue; // guarded by m_queueLock
+    std::deque<Queued> m_queue; // guarded by m_queueLock
     std::size_t m_queuedBytes = 0;                    // guarded by m_queueLock
     // Frames were dropped for the bound without a key frame to resume from: the thread must
     // wait for one. Guarded by m_queueLock.

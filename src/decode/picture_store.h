@@ -4,10 +4,12 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace kalder {
 
@@ -29,7 +31,9 @@ inline constexpr std::size_t kPictureBufferSize = 1244160;
 //   any thread without it (the window decides what a cell shows from them), cleared by the
 //   owner between streams.
 // - The buffers themselves are allocated once, zeroed, and live as long as the store: their
-//   addresses never change.
+//   addresses never change. Each is a mapping of its own whose pages are the system's zero
+//   pages until written, so a buffer takes memory only for the bytes its stream's pictures
+//   fill, not for the largest possible picture.
 // Lock order for those who take several: channel order.
 class PictureStore {
 public:
@@ -53,8 +57,18 @@ public:
     const std::byte* buffer(unsigned channel) const { return at(channel).bytes.get(); }
     Size size(unsigned channel) const { return at(channel).size; }
     void setSize(unsigned channel, int width, int height) { at(channel).size = {width, height}; }
-    // Zeroes the whole buffer (a new stream starts in the channel).
+    // Zeroes the whole buffer (a new stream starts in the channel), handing its pages back to
+    // the system: they are resident again only as far as the stream's pictures write them.
     void clear(unsigned channel);
+    // When the frame of the picture the buffer holds reached its decoder (the hand-over to the
+    // channel's queue); the epoch before the first picture.
+    using TimePoint = std::chrono::steady_clock::time_point;
+    TimePoint arrival(unsigned channel) const { return at(channel).arrival; }
+    void setArrival(unsigned channel, TimePoint time) { at(channel).arrival = time; }
+    // Whether the buffer holds planar YUV 4:2:0 (true) or bottom-up BGR (false), as the decode
+    // thread that wrote it said; nothing when it never said (the drawing mode's layout).
+    std::optional<bool> planar(unsigned channel) const { return at(channel).planar; }
+    void setPlanar(unsigned channel, bool planar) { at(channel).planar = planar; }
     // The buffer holds a decoded picture now.
     void markDecoded(unsigned channel) {
         m_decoded.fetch_or(static_cast<std::uint16_t>(1u << (channel % kChannelCount)));
@@ -71,10 +85,15 @@ public:
     void forgetDecoded() { m_decoded.store(0); }
 
 private:
+    struct UnmapBytes {
+        void operator()(std::byte* bytes) const;
+    };
     struct Channel {
         mutable std::mutex lock;
-        std::unique_ptr<std::byte[]> bytes; // contents guarded by lock
-        Size size;                          // guarded by lock
+        std::unique_ptr<std::byte[], UnmapBytes> bytes; // contents guarded by lock
+        Size size;                                      // guarded by lock
+        TimePoint arrival;                              // guarded by lock
+        std::optional<bool> planar;                     // guarded by lock
     };
     Channel& at(unsigned channel) { return m_channels[channel % kChannelCount]; }
     const Channel& at(unsigned channel) const { return m_channels[channel % kChannelCount]; }

@@ -25,6 +25,10 @@ public:
     // True: pictures are drawn from planar YUV 4:2:0; false: from bottom-up 24-bit BGR. Asked
     // once, when a decode thread starts.
     virtual bool isAccelerated() const = 0;
+    // True: the decode thread delivers planar YUV 4:2:0 pictures even where they are drawn in
+    // software (the target converts them straight into its cells); by default the layout
+    // isAccelerated names. Asked once, when a decode thread starts.
+    virtual bool wantsPlanarPictures() const { return isAccelerated(); }
 
     // Accelerated drawing, a new stream starts in the channel: make its planar surface fit
     // width x height.

@@ -46,20 +46,25 @@ void computeTaps(int inputs, int outputs, std::vector<Tap>& taps) {
 
 } // namespace
 
-bool CellRenderer::render(const std::byte* picture, int width, int height, bool planar, QSize cell,
-                          QImage& target) {
+bool CellRenderer::prepareTarget(const std::byte* picture, int width, int height, QSize cell,
+                                 QImage& target) {
     if (!picture || width <= 1 || height <= 1 || cell.isEmpty())
-        return false;
-    const CellRect source = pictureSourceRect(width, height, planar);
-    if (source.width() <= 0 || source.height() <= 0)
         return false;
     const QSize size = renderSize(cell);
     if (target.size() != size || target.format() != QImage::Format_RGB32)
         target = QImage(size, QImage::Format_RGB32);
-    if (target.isNull())
+    return !target.isNull();
+}
+
+bool CellRenderer::render(const std::byte* picture, int width, int height, bool planar, QSize cell,
+                          QImage& target) {
+    const CellRect source = pictureSourceRect(width, height, planar);
+    if (source.width() <= 0 || source.height() <= 0 ||
+        !prepareTarget(picture, width, height, cell, target))
         return false;
+    const QSize size = target.size();
     if (planar)
-        return scalePlanar(picture, width, height, source, target);
+        return scalePlanar(picture, width, height, source, false, target);
     if (size.width() * size.height() <= kSampledPixelLimit)
         return sampleBottomUp(picture, width, height, source, target);
     return scaleBottomUp(picture, width, height, source, target);
@@ -146,20 +151,35 @@ bool CellRenderer::scaleBottomUp(const std::byte* picture, int width, int height
     return scale(AV_PIX_FMT_BGR24, source.width(), sourceRows, planes, strides, target);
 }
 
+bool CellRenderer::renderPlanarAsRgb(const std::byte* picture, int width, int height, QSize cell,
+                                     QImage& target) {
+    const CellRect source = pictureSourceRect(width, height, false);
+    if (source.width() <= 0 || source.height() <= 0 ||
+        !prepareTarget(picture, width, height, cell, target))
+        return false;
+    return scalePlanar(picture, width, height, source, true, target);
+}
+
 bool CellRenderer::scalePlanar(const std::byte* picture, int width, int height,
-                               const CellRect& source, QImage& target) {
+                               const CellRect& source, bool secondField, QImage& target) {
     // A 480- or 576-line picture holds its two fields one after the other in each plane; it
-    // is shown from its first field, each row twice, so the crop is taken in field rows.
+    // is shown from one field, each row twice, so the crop is taken in field rows.
     const bool fields = height == 480 || height == 576;
     const int top = fields ? source.top / 2 : source.top;
     const int rows = fields ? source.height() / 2 : source.height();
     if (rows <= 0)
         return false;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(picture);
+    const int chromaWidth = width / 2;
     const std::uint8_t* luma = bytes;
     const std::uint8_t* u = luma + static_cast<std::ptrdiff_t>(width) * height;
-    const std::uint8_t* v = u + static_cast<std::ptrdiff_t>(width / 2) * (height / 2);
-    const int chromaWidth = width / 2;
+    const std::uint8_t* v = u + static_cast<std::ptrdiff_t>(chromaWidth) * (height / 2);
+    if (fields && secondField) {
+        // The second field's rows follow the first's in each plane.
+        luma += static_cast<std::ptrdiff_t>(width) * (height / 2);
+        u += static_cast<std::ptrdiff_t>(chromaWidth) * (height / 4);
+        v += static_cast<std::ptrdiff_t>(chromaWidth) * (height / 4);
+    }
     // Chroma is sampled every other column and row; an odd crop edge takes the chroma sample
     // that covers it.
     const std::uint8_t* const planes[4] = {

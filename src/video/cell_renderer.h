@@ -34,6 +34,11 @@ public:
     // be drawn.
     bool render(const std::byte* picture, int width, int height, bool planar, QSize cell,
                 QImage& target);
+    // RGB drawing (DrawMode 1) of a planar picture, converted straight from its planes: the
+    // part and field the RGB path shows of a bottom-up BGR picture (a 480- or 576-line picture
+    // from its second field, each row twice), in one scaling step.
+    bool renderPlanarAsRgb(const std::byte* picture, int width, int height, QSize cell,
+                           QImage& target);
 
     // The scaler is several times slower for odd destination widths: an odd cell is drawn one
     // column wider and clipped.
@@ -55,7 +60,10 @@ private:
     bool sampleBottomUp(const std::byte* picture, int width, int height, const CellRect& source,
                         QImage& target);
     bool scalePlanar(const std::byte* picture, int width, int height, const CellRect& source,
-                     QImage& target);
+                     bool secondField, QImage& target);
+    // The target fits the cell; false for sizes that cannot be drawn.
+    static bool prepareTarget(const std::byte* picture, int width, int height, QSize cell,
+                              QImage& target);
     bool scale(int sourceFormat, int sourceWidth, int sourceRows,
                const std::uint8_t* const planes[4], const int strides[4], QImage& target);
 

@@ -86,6 +86,16 @@ void OverlayStore::paintCell(QPainter& painter, const CellOverlayFacts& cell,
                      m_overlayFont, m_icons);
 }
 
+OverlayPlan OverlayStore::cellPlan(const CellOverlayFacts& cell, unsigned channel) const {
+    std::lock_guard lock(m_lock);
+    return planCellOverlay(cell, m_overlays[channel % kChannelCount]);
+}
+
+void OverlayStore::paintPlan(QPainter& painter, const OverlayPlan& plan) const {
+    std::lock_guard lock(m_lock);
+    paintOverlayPlan(painter, plan, m_overlayFont, m_icons);
+}
+
 void OverlayStore::paintVideoLoss(QPainter& painter, bool osdEnabled, unsigned channel, int x,
                                   int y) const {
     std::lock_guard lock(m_lock);

@@ -43,6 +43,9 @@ public:
 
     // Draws the channel's overlay over a cell described by `cell`.
     void paintCell(QPainter& painter, const CellOverlayFacts& cell, unsigned channel) const;
+    // The same in two steps, for a painter that keeps what it drew while the plan stays.
+    OverlayPlan cellPlan(const CellOverlayFacts& cell, unsigned channel) const;
+    void paintPlan(QPainter& painter, const OverlayPlan& plan) const;
     // The video-loss text of a cell at (x, y).
     void paintVideoLoss(QPainter& painter, bool osdEnabled, unsigned channel, int x, int y) const;
 

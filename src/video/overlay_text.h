@@ -145,11 +145,13 @@ struct OverlayTextItem {
     // Top left of the text.
     int x;
     int y;
+    bool operator==(const OverlayTextItem&) const = default;
 };
 
 struct OverlayPlan {
     std::vector<OverlayTextItem> texts;
     std::vector<IconPiece> icons;
+    bool operator==(const OverlayPlan&) const = default;
 };
 
 // What is drawn over one cell at (x, y) of width × height showing `channel`.

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
 #include <mutex>
 
 namespace kalder {
@@ -23,7 +24,9 @@ bool SoftwareVideoPainter::pictureArrived(unsigned channel, QSize cellSize) {
 }
 
 void SoftwareVideoPainter::invalidate(unsigned channel) {
-    m_cells[channel % kChannelCount].valid = false;
+    Cell& state = m_cells[channel % kChannelCount];
+    std::lock_guard lock(state.lock);
+    state.valid = false;
 }
 
 void SoftwareVideoPainter::repaint() {
@@ -57,28 +60,75 @@ void SoftwareVideoPainter::paintCell(QPainter& painter, int cell, const QRect& r
     const unsigned ch = static_cast<unsigned>(m_scene.cellLayout().cellChannel(cell));
     CellContent content = m_scene.cellContent(ch);
     Cell& state = m_cells[ch];
-    std::lock_guard lock(m_scene.pictures().lock(ch));
+    const auto drawShown = [&] {
+        std::lock_guard lock(state.lock);
+        if (!state.valid || state.size != rect.size())
+            return false;
+        painter.drawImage(rect.topLeft(), state.image, QRect(QPoint(), rect.size()));
+        return true;
+    };
     if (content == CellContent::Picture) {
-        if ((state.valid && state.size == rect.size()) || render(ch, rect.size())) {
-            painter.drawImage(rect.topLeft(), state.image, QRect(QPoint(), rect.size()));
+        if (drawShown())
             return;
-        }
+        std::lock_guard picture(m_scene.pictures().lock(ch));
+        if (drawShown() || (render(ch, rect.size()) && drawShown()))
+            return;
         content = CellContent::Idle;
     }
+    std::lock_guard picture(m_scene.pictures().lock(ch));
     m_scene.paintCellPicture(painter, content, ch, rect);
+}
+
+void SoftwareVideoPainter::layOverlays(unsigned ch, QSize size) {
+    Cell& state = m_cells[ch];
+    OverlayPlan plan = m_scene.overlayPlan(ch, size);
+    if (state.overlay.size() != state.back.size() || !(plan == state.overlayPlan)) {
+        state.overlay = QImage(state.back.size(), QImage::Format_ARGB32_Premultiplied);
+        state.overlay.fill(Qt::transparent);
+        {
+            QPainter painter(&state.overlay);
+            m_scene.paintOverlayPlan(painter, plan);
+        }
+        state.overlayPlan = std::move(plan);
+        // Rows that hold anything, as [first, end) ranges.
+        state.overlayRows.clear();
+        for (int y = 0; y < state.overlay.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(state.overlay.constScanLine(y));
+            const bool used = std::any_of(row, row + state.overlay.width(),
+                                          [](QRgb pixel) { return qAlpha(pixel) != 0; });
+            if (!used)
+                continue;
+            if (!state.overlayRows.empty() && state.overlayRows.back().second == y)
+                state.overlayRows.back().second = y + 1;
+            else
+                state.overlayRows.emplace_back(y, y + 1);
+        }
+    }
+    QPainter painter(&state.back);
+    for (const auto& [first, end] : state.overlayRows) {
+        painter.drawImage(QPoint(0, first), state.overlay,
+                          QRect(0, first, state.overlay.width(), end - first));
+    }
 }
 
 bool SoftwareVideoPainter::render(unsigned ch, QSize size) {
     Cell& state = m_cells[ch];
     PictureStore& pictures = m_scene.pictures();
     const PictureStore::Size picture = pictures.size(ch);
-    if (!state.renderer.render(pictures.buffer(ch), picture.width, picture.height,
-                               m_scene.planarPictures(), size, state.image))
+    // The decode thread says which layout it wrote; the drawing mode decides what is shown.
+    const bool planarDrawing = m_scene.planarPictures();
+    const bool planarBytes = pictures.planar(ch).value_or(planarDrawing);
+    const bool drawn = planarBytes && !planarDrawing
+                           ? state.renderer.renderPlanarAsRgb(pictures.buffer(ch), picture.width,
+                                                              picture.height, size, state.back)
+                           : state.renderer.render(pictures.buffer(ch), picture.width,
+                                                   picture.height, planarBytes, size, state.back);
+    if (!drawn)
         return false;
-    if (m_scene.overlaysOn()) {
-        QPainter painter(&state.image);
-        m_scene.paintOverlays(painter, ch, size);
-    }
+    if (m_scene.overlaysOn())
+        layOverlays(ch, size);
+    std::lock_guard lock(state.lock);
+    std::swap(state.image, state.back);
     state.size = size;
     state.valid = true;
     return true;

@@ -8,6 +8,9 @@
 #include <QImage>
 
 #include <array>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -15,8 +18,10 @@ namespace kalder {
 
 // Software drawing: a channel's decode thread scales each new picture and its overlays into
 // the cell's image (CellRenderer), and the GUI thread paints the images; a cell whose image is
-// stale is drawn again when it is painted. Each channel's cell state is guarded by that
-// channel's picture lock.
+// stale is drawn again when it is painted. A cell is drawn into a back image under the
+// channel's picture lock and then swapped with the shown one under the cell's own lock, so that
+// a paint waits for no decoding: the GUI thread takes the picture lock only to draw a stale cell
+// again. Lock order: the picture lock, then the cell's lock.
 class SoftwareVideoPainter final : public VideoPainter {
 public:
     // `widget`: the window the cells are painted on.
@@ -31,14 +36,23 @@ public:
 
 private:
     struct Cell {
-        CellRenderer renderer;
-        QImage image;       // may be a column wider than the cell
-        QSize size;         // the cell the image was drawn for
-        bool valid = false; // the image shows the current picture and overlays
+        CellRenderer renderer; // guarded by the picture lock
+        QImage back;           // guarded by the picture lock: the next image being drawn
+        // The overlays as last drawn (transparent elsewhere), the plan they show and the row
+        // ranges that hold anything: drawn again only when the plan changes (about once a
+        // second), laid over each picture otherwise. Guarded by the picture lock.
+        QImage overlay;
+        OverlayPlan overlayPlan;
+        std::vector<std::pair<int, int>> overlayRows;
+        std::mutex lock;
+        QImage image;       // guarded by lock; may be a column wider than the cell
+        QSize size;         // guarded by lock: the cell the image was drawn for
+        bool valid = false; // guarded by lock: the image shows the current picture and overlays
     };
 
     // The channel's picture lock held.
     bool render(unsigned channel, QSize size);
+    void layOverlays(unsigned channel, QSize size);
     void paintCell(QPainter& painter, int cell, const QRect& rect);
 
     VideoScene& m_scene;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decode/picture_store.h"
+#include "video/overlay_text.h"
 #include "video/video_layout.h"
 
 #include <QColor>
@@ -32,12 +33,17 @@ public:
     // ---- any thread ----
     virtual PictureStore& pictures() = 0;
     virtual CellContent cellContent(unsigned channel) const = 0;
-    // The pictures are planar YUV 4:2:0 (else bottom-up BGR).
+    // Planar drawing (DrawMode 0): what the planar path shows of a picture; else what the RGB
+    // path shows (its crop, the second field). The store says which layout each picture has
+    // (PictureStore::planar); a picture that does not say has this drawing mode's layout.
     virtual bool planarPictures() const = 0;
     virtual bool overlaysOn() const = 0;
     // Draws the channel's overlays over a cell of `size` at the painter's origin (GUI thread,
     // or the channel's decode thread when drawing in software).
     virtual void paintOverlays(QPainter& painter, unsigned channel, QSize size) = 0;
+    // The same in two steps: what would be drawn, and drawing it.
+    virtual OverlayPlan overlayPlan(unsigned channel, QSize size) = 0;
+    virtual void paintOverlayPlan(QPainter& painter, const OverlayPlan& plan) = 0;
 };
 
 } // namespace kalder

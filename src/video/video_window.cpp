@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
@@ -51,6 +52,20 @@ VideoWindow::VideoWindow(QWidget* parent)
     m_frameRateTimer->setInterval(kFrameRatePeriodMs);
     connect(m_frameRateTimer, &QTimer::timeout, this, &VideoWindow::updateFrameRates);
     m_frameRateTimer->start();
+
+    m_flushTimer = new QTimer(this);
+    m_flushTimer->setSingleShot(true);
+    m_flushTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_flushTimer, &QTimer::timeout, this, &VideoWindow::flushDirtyChannels);
+
+    m_statsFile = VideoPaintStats::fileFromEnvironment();
+    if (!m_statsFile.isEmpty()) {
+        m_stats = std::make_unique<VideoPaintStats>();
+        auto* statsTimer = new QTimer(this);
+        statsTimer->setInterval(1000);
+        connect(statsTimer, &QTimer::timeout, this, [this] { m_stats->write(m_statsFile); });
+        statsTimer->start();
+    }
 
     layOut(QRect(53, 72, 815, 548), 1, QColor(150, 150, 150));
 }
@@ -235,15 +250,47 @@ void VideoWindow::publishGeometry() {
 }
 
 void VideoWindow::flushDirtyChannels() {
+    // The screen's refresh rate, kept within 50-120 Hz: a virtual screen may report anything,
+    // and at 50 Hz or more every picture of a 30-frame/s stream lives through a repaint.
+    const QScreen* display = screen();
+    const double hertz = std::clamp(display ? display->refreshRate() : 60.0, 50.0, 120.0);
+    const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(1.0 / hertz));
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastFlush < period) {
+        // The dirty bits stay set, so decode threads post nothing more until the refresh.
+        if (!m_flushTimer->isActive()) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(period - (now - m_lastFlush));
+            m_flushTimer->start(static_cast<int>(wait.count()));
+        }
+        return;
+    }
+    m_lastFlush = now;
     m_painter.load()->repaintChannels(m_dirty.exchange(0));
 }
 
 // ---- painting ------------------------------------------------------------------------------
 
 void VideoWindow::paintEvent(QPaintEvent* event) {
-    QPainter painter(this);
-    painter.fillRect(event->rect(), m_background);
-    m_painter.load()->paint(painter, event->rect());
+    const auto begin = VideoPaintStats::Clock::now();
+    {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), m_background);
+        m_painter.load()->paint(painter, event->rect());
+    }
+    if (m_stats && !drawsWithOpenGl()) {
+        std::uint16_t shown = 0;
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (!m_layout.cellVisible(cell) ||
+                !event->region().intersects(toQRect(m_layout.cellRect(cell))))
+                continue;
+            const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
+            if (cellContent(ch) == CellContent::Picture)
+                shown |= bit(ch);
+        }
+        const auto end = VideoPaintStats::Clock::now();
+        m_stats->painted(shown, end, end - begin);
+    }
 }
 
 void VideoWindow::paintEmptyPositions(QPainter& painter) {
@@ -279,7 +326,7 @@ void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsig
         m_overlays.paintVideoLoss(painter, m_osdEnabled.load(), ch, rect.left(), rect.top());
 }
 
-void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
+CellOverlayFacts VideoWindow::overlayFacts(unsigned ch, QSize size) const {
     CellOverlayFacts facts;
     facts.osdEnabled = true;
     facts.mode = m_mode.load();
@@ -291,7 +338,15 @@ void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
     facts.ptzState = m_ptzState.load();
     facts.ptzChannel = m_ptzChannel.load();
     facts.speedCode = m_speedCode.load();
-    m_overlays.paintCell(painter, facts, ch);
+    return facts;
+}
+
+void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
+    m_overlays.paintCell(painter, overlayFacts(ch, size), ch);
+}
+
+OverlayPlan VideoWindow::overlayPlan(unsigned ch, QSize size) {
+    return m_overlays.cellPlan(overlayFacts(ch, size), ch);
 }
 
 // ---- mouse ---------------------------------------------------------------------------------
@@ -422,6 +477,8 @@ void VideoWindow::drawChannel(unsigned channel) {
     }
     if (rect.isEmpty() || !m_painter.load()->pictureArrived(channel, rect.size()))
         return;
+    if (m_stats)
+        m_stats->pictureReceived(channel, m_pictures.arrival(channel));
     // One queued wake-up for any number of pictures drawn before the GUI thread gets to it.
     if (m_dirty.fetch_or(bit(channel)) == 0)
         QMetaObject::invokeMethod(this, &VideoWindow::flushDirtyChannels, Qt::QueuedConnection);

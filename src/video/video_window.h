@@ -12,6 +12,7 @@
 #include "video/overlay_text.h"
 #include "video/software_video_painter.h"
 #include "video/video_layout.h"
+#include "video/video_paint_stats.h"
 #include "video/video_scene.h"
 
 #include <QImage>
@@ -19,7 +20,9 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string_view>
 
@@ -81,8 +84,9 @@ public:
     // surface converts and scales when OpenGL can be set up here and renders on a graphics
     // card, and software otherwise (a CPU rasteriser such as llvmpipe is passed over unless
     // KALDER_FORCE_OPENGL is set);
-    // DrawMode 1: bottom-up BGR, drawn in software. Set before any decoder starts: decoders
-    // choose their output format when they start.
+    // DrawMode 1: drawn in software as the RGB path shows pictures (its crop, the second
+    // field), converted straight from the planar pictures the decoders deliver on both modes.
+    // Set before any decoder starts: decoders choose their output format when they start.
     void setAccelerated(bool on);
     // Pictures are drawn by the OpenGL surface (planar drawing with working OpenGL).
     bool drawsWithOpenGl() const { return m_painter.load() == &m_glPainter; }
@@ -139,6 +143,9 @@ public:
 
     // ---- PictureTarget (decode threads) ----
     bool isAccelerated() const override { return m_planar.load(); }
+    // Both drawing modes draw from planar pictures: the RGB mode converts each straight into its
+    // cell, which costs less than a full-size BGR picture scaled down afterwards.
+    bool wantsPlanarPictures() const override { return true; }
     void pictureCleared(unsigned channel) override;
     void drawChannel(unsigned channel) override;
     CellSize cellSize(unsigned channel) const override;
@@ -172,6 +179,8 @@ private:
     // Runs `change` with every channel's picture lock held, in channel order, so that no cell is
     // drawn half-way through it; every cell is drawn again afterwards.
     template <typename Change> void changeCells(Change change);
+    // Repaints the cells of the channels with new pictures, at most once per display refresh:
+    // a call sooner than that after the last repaint waits for the refresh.
     void flushDirtyChannels();
     // Chooses the OpenGL painter when planar drawing is on and OpenGL works, else software.
     void choosePainter();
@@ -188,6 +197,11 @@ private:
     bool planarPictures() const override { return m_planar.load(); }
     bool overlaysOn() const override { return m_osdEnabled.load(); }
     void paintOverlays(QPainter& painter, unsigned channel, QSize size) override;
+    OverlayPlan overlayPlan(unsigned channel, QSize size) override;
+    void paintOverlayPlan(QPainter& painter, const OverlayPlan& plan) override {
+        m_overlays.paintPlan(painter, plan);
+    }
+    CellOverlayFacts overlayFacts(unsigned channel, QSize size) const;
 
     VideoLayout m_layout; // GUI thread
     QColor m_background{150, 150, 150};
@@ -229,6 +243,13 @@ private:
     FullScreenMode m_fullScreen;
 
     QTimer* m_frameRateTimer = nullptr;
+    // Display-paced repaints of new pictures, GUI thread.
+    QTimer* m_flushTimer = nullptr;
+    std::chrono::steady_clock::time_point m_lastFlush;
+
+    // Paint statistics for a benchmark (KALDER_VIDEO_STATS), else null.
+    std::unique_ptr<VideoPaintStats> m_stats;
+    QString m_statsFile;
 };
 
 } // namespace kalder

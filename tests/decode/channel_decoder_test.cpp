@@ -348,6 +348,11 @@ TEST_P(PictureHandOver, FieldPictureReachesThePictureBufferInTheDrawingLayout) {
     decoder.enqueueFrame(makeRecord(2, frames[0], kWidth, kHeight, 1));
     ASSERT_TRUE(waitUntil([&] { return decoder.stats().handled == 1; }));
     ASSERT_EQ(decoder.stats().drawn, 1u);
+    {
+        std::lock_guard lock(pictures.lock(2));
+        EXPECT_EQ(pictures.planar(2), std::optional<bool>(accelerated))
+            << "the store notes the layout the target asked for";
+    }
     const auto picture = target.picture(2);
     const auto at = [&](int row) {
         return static_cast<int>(

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <thread>
 #include <vector>
@@ -55,6 +58,35 @@ TEST(PictureStore, ChannelsKeepTheirOwnPictureSizeAndDecodedFlag) {
     EXPECT_TRUE(pictures.decoded(5)) << "clearing keeps the flag until the owner forgets it";
     pictures.forgetDecoded();
     EXPECT_EQ(pictures.decodedChannels(), 0u);
+}
+
+// Pages of the channel's buffer that take memory.
+std::size_t residentPages(const PictureStore& pictures, unsigned channel) {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident((kPictureBufferSize + page - 1) / page);
+    if (::mincore(const_cast<std::byte*>(pictures.buffer(channel)), kPictureBufferSize,
+                  resident.data()) != 0)
+        return resident.size();
+    return static_cast<std::size_t>(
+        std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }));
+}
+
+// A buffer takes memory only for what pictures wrote into it, and a new stream hands it back:
+// sixteen channels of small pictures do not keep sixteen largest pictures' worth of memory.
+TEST(PictureStore, BuffersTakeMemoryOnlyForWhatPicturesWrite) {
+    PictureStore pictures;
+    std::lock_guard lock(pictures.lock(3));
+    EXPECT_EQ(residentPages(pictures, 3), 0u) << "a new store";
+    const std::size_t planarD1 = 704 * 480 * 3 / 2;
+    std::fill_n(pictures.buffer(3), planarD1, std::byte{0x55});
+    const std::size_t written = residentPages(pictures, 3);
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)),
+              kPictureBufferSize / 2 + 8192);
+    pictures.setSize(3, 704, 480);
+    pictures.clear(3);
+    EXPECT_EQ(residentPages(pictures, 3), 0u) << "cleared for a new stream";
+    EXPECT_TRUE(allZero(pictures, 3));
 }
 
 // Decode threads of all channels mark pictures at once; no flag is lost.

@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -118,6 +121,52 @@ TEST(CellRenderer, PlanarPathShowsTheFirstFieldWithoutTheBorders) {
                 dark += cell.pixelColor(x, y).green() < 150;
         }
         EXPECT_EQ(dark, 0) << width << "x" << height;
+    }
+}
+
+// The RGB drawing mode converts planar pictures straight into the cell, showing what it showed
+// of a bottom-up BGR picture: the second field of a field picture, and the RGB path's crop (a
+// CIF picture keeps its right edge). The picture is bright where that part shows it, dark in
+// the first field and outside, so that the wrong field or crop leaves dark pixels in the cell.
+TEST(CellRenderer, RgbDrawingOfAPlanarPictureShowsTheSecondFieldAndTheRgbCrop) {
+    const std::pair<int, int> sizes[] = {{352, 240}, {704, 480}, {704, 576}, {352, 288}};
+    for (auto [width, height] : sizes) {
+        const CellRect kept = pictureSourceRect(width, height, false);
+        const bool fields = height == 480 || height == 576;
+        std::vector<std::byte> picture(static_cast<std::size_t>(width) * height * 3 / 2,
+                                       std::byte{128});
+        for (int row = 0; row < height; ++row) {
+            const bool secondField = fields && row >= height / 2;
+            // Display rows of this stored row: both rows of its pair for a field.
+            const int display = secondField ? 2 * (row - height / 2) : row;
+            for (int x = 0; x < width; ++x) {
+                const bool bright = (!fields || secondField) && kept.contains(x, display) &&
+                                    (!fields || kept.contains(x, display + 1));
+                picture[static_cast<std::size_t>(row) * width + x] =
+                    static_cast<std::byte>(bright ? 200 : 0);
+            }
+        }
+        const QSize cells[] = {{201, 135}, {kept.width(), kept.height()}};
+        for (QSize size : cells) {
+            CellRenderer renderer;
+            QImage cell;
+            ASSERT_TRUE(renderer.renderPlanarAsRgb(picture.data(), width, height, size, cell));
+            ASSERT_EQ(cell.size(), CellRenderer::renderSize(size));
+            int dark = 0;
+            for (int y = 0; y < size.height(); ++y) {
+                for (int x = 0; x < size.width(); ++x)
+                    dark += cell.pixelColor(x, y).green() < 150;
+            }
+            EXPECT_EQ(dark, 0) << width << "x" << height << " into " << size.width() << "x"
+                               << size.height();
+        }
+        if (fields) {
+            CellRenderer renderer;
+            QImage cell;
+            ASSERT_TRUE(renderer.render(picture.data(), width, height, true, {201, 135}, cell));
+            EXPECT_LT(cell.pixelColor(100, 67).green(), 60)
+                << "the planar mode shows the other field, " << width << "x" << height;
+        }
     }
 }
 
@@ -279,6 +328,30 @@ TEST_F(VideoWindowTest, OsdSwitchHidesOverlaysAndVideoLossText) {
     EXPECT_TRUE(near(shot.pixelColor(cellCentre(0)), Qt::black)) << "the picture stays";
 }
 
+// A cell keeps its drawn overlay while it stays the same: a changed title must not leave the
+// old one over the next pictures.
+TEST_F(VideoWindowTest, AChangedOverlayReachesTheNextPicture) {
+    window.startStream(StreamKind::Live, 16);
+    DecodeHost::OverlayFacts facts;
+    facts.channel = 0;
+    facts.width = 352;
+    facts.height = 240;
+    facts.cell = window.cellSize(0);
+    const CellRect cell = window.layoutModel().cellRect(0);
+    const QRect strip(cell.left, cell.top, cell.width(), 24);
+    const auto topStrip = [&](std::string_view title) {
+        window.composeOverlay(facts, title, "Live", {});
+        decodePicture(0, Qt::black);
+        QCoreApplication::processEvents();
+        return window.grab().toImage().copy(strip);
+    };
+    const QImage gate = topStrip("Gate");
+    const QImage yard = topStrip("Yard and car park");
+    EXPECT_GT(greenTextPixels(window.grab().toImage(), cell), 20);
+    EXPECT_NE(gate, yard) << "the new title is drawn";
+    EXPECT_EQ(topStrip("Gate"), gate) << "and the old one again";
+}
+
 // Decode threads draw their cells while the GUI thread changes layouts, swaps cells and
 // repaints; afterwards every cell shows its own channel's picture.
 TEST_F(VideoWindowTest, DecodeThreadsDrawWhileTheLayoutChanges) {
@@ -326,6 +399,73 @@ TEST_F(VideoWindowTest, DecodeThreadsDrawWhileTheLayoutChanges) {
         EXPECT_TRUE(near(shot.pixelColor(cellCentre(cell)), colours[ch]))
             << "cell " << cell << " " << qPrintable(shot.pixelColor(cellCentre(cell)).name());
     }
+}
+
+// A paint shows a cell's last image without the channel's picture lock, which its decode
+// thread holds for as long as it decodes: the GUI thread never waits for a decoding.
+TEST_F(VideoWindowTest, APaintDoesNotWaitForADecodingChannel) {
+    window.startStream(StreamKind::Live, 4);
+    decodePicture(1, QColor(0, 0, 200));
+    std::mutex handOver;
+    std::condition_variable changed;
+    bool held = false, painted = false, released = false;
+    std::thread decoding([&] {
+        std::lock_guard picture(window.pictures().lock(1));
+        std::unique_lock lock(handOver);
+        held = true;
+        changed.notify_all();
+        // Released when the paint is done, or at last after a while should it wait for us.
+        changed.wait_for(lock, std::chrono::seconds(20), [&] { return painted; });
+        released = true;
+    });
+    {
+        std::unique_lock lock(handOver);
+        changed.wait(lock, [&] { return held; });
+    }
+    const QImage shot = window.grab().toImage();
+    bool releasedBeforePaint = false;
+    {
+        std::lock_guard lock(handOver);
+        releasedBeforePaint = released;
+        painted = true;
+    }
+    changed.notify_all();
+    decoding.join();
+    EXPECT_FALSE(releasedBeforePaint) << "the paint waited for the picture lock";
+    EXPECT_TRUE(near(shot.pixelColor(cellCentre(1)), QColor(0, 0, 200)));
+}
+
+// The figures the benchmark reads: each picture counts as shown once, by the first paint of its
+// cell after it arrived, with its delay in 1-ms steps (the last step takes every longer one).
+TEST(VideoPaintStats, EachPictureIsShownOnceWithItsDelay) {
+    using namespace std::chrono_literals;
+    VideoPaintStats stats;
+    const auto t0 = VideoPaintStats::Clock::now();
+    stats.pictureReceived(0, t0);
+    stats.pictureReceived(2, t0);
+    stats.painted(0x0001, t0 + 5ms, 1ms); // channel 0 shown after 5 ms
+    stats.painted(0x0001, t0 + 9ms, 1ms); // nothing new
+    stats.pictureReceived(0, t0 + 10ms);
+    stats.pictureReceived(0, t0 + 20ms);   // replaced before a paint: never shown
+    stats.painted(0x0005, t0 + 22ms, 1ms); // channel 0 after 2 ms, channel 2 after 22 ms
+    stats.pictureReceived(3, t0);
+    stats.painted(0x0008, t0 + 10s, 1ms); // past the last step
+    const std::string line = stats.line();
+    std::istringstream in(line);
+    std::string tag, delays;
+    long long monotonic = 0, cpu = 0, rss = 0, peak = 0, received = 0, shown = 0, paints = 0,
+              paintNs = 0;
+    in >> tag >> monotonic >> cpu >> rss >> peak >> received >> shown >> paints >> paintNs >>
+        delays;
+    EXPECT_EQ(tag, "kalder-video-stats");
+    EXPECT_EQ(received, 5);
+    EXPECT_EQ(shown, 4);
+    EXPECT_EQ(paints, 4);
+    EXPECT_EQ(paintNs, 4000000);
+    EXPECT_EQ(delays, "delays");
+    std::string steps;
+    std::getline(in, steps);
+    EXPECT_EQ(steps, " 2:1 5:1 22:1 " + std::to_string(VideoPaintStats::kDelaySteps - 1) + ":1");
 }
 
 TEST_F(VideoWindowTest, FrameRateIsHalfTheCountRoundedUp) {
