@@ -12,6 +12,7 @@
 #include "session/recorder_session.h"
 #include "session/window_message.h"
 #include "search/search_window.h"
+#include "ptz/ptz_controller.h"
 #include "setup/setup_window.h"
 #include "ui/skin_button.h"
 #include "ui/skin_slider.h"
@@ -250,6 +251,14 @@ void MainWindow::createVideoWindow() {
     m_videoWindow->setSoundDevice(m_audio->soundDeviceAvailable());
     m_videoWindow->layOut(kVideoRect, kVideoBorder, kVideoBackground);
     m_videoWindow->selectLayout(16);
+    // Every change of the shown channels (buttons, double-click, pages, the full-screen bar)
+    // lets the open PTZ panel choose its channel again; a cell dropped on itself names it.
+    connect(m_videoWindow, &VideoWindow::visibleChannelsChanged, this,
+            [this](quint16) { ptzShownChannelsChanged(); });
+    connect(m_videoWindow, &VideoWindow::channelDroppedOnItself, this, [this](int channel) {
+        if (m_ptz)
+            m_ptz->channelChosen(channel);
+    });
     connect(m_videoWindow, &VideoWindow::fullScreenLeft, this, [this] {
         if (m_shuttingDown)
             return;

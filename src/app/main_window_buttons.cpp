@@ -200,7 +200,6 @@ void MainWindow::onButton(int controlId) {
                 return; // the dome's own menu keeps the picture as it is
             m_videoWindow->showChannel(controlId - Control::FirstChannel);
             showLayoutPressed(m_videoWindow->layoutModel().layout());
-            ptzShownChannelsChanged();
         }
         return;
     }
@@ -339,7 +338,6 @@ void MainWindow::onLayoutButton(int index) {
         return;
     m_videoWindow->selectLayout(kLayoutCells[static_cast<std::size_t>(index)]);
     showLayoutPressed(m_videoWindow->layoutModel().layout());
-    ptzShownChannelsChanged();
 }
 
 void MainWindow::onLiveButton() {

@@ -73,6 +73,13 @@ void PtzController::shownChannelsChanged() {
         selectPtzChannel();
 }
 
+void PtzController::channelChosen(int channel) {
+    RecorderSession* session = m_host.session();
+    if (!session || !m_panel || !m_host.liveOn() || channel < 0)
+        return;
+    session->ptz().selectPtzChannel(channel, m_panel->mode());
+}
+
 void PtzController::cameraAnswer(bool available) {
     if (!m_panel)
         return;

@@ -47,6 +47,8 @@ public:
     void cameraAnswer(bool available);
     // The video window's layout or shown channels changed while the panel is open.
     void shownChannelsChanged();
+    // The operator named a channel (a cell dropped on itself) while the panel is open.
+    void channelChosen(int channel);
     // Closes the keypad, the dome-menu window and the panel (X, live stop, disconnect, rights).
     void closePtzPanel();
     void closeKeypad();

@@ -260,7 +260,8 @@ void VideoWindow::flushDirtyChannels() {
     if (now - m_lastFlush < period) {
         // The dirty bits stay set, so decode threads post nothing more until the refresh.
         if (!m_flushTimer->isActive()) {
-            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(period - (now - m_lastFlush));
+            const auto wait =
+                std::chrono::ceil<std::chrono::milliseconds>(period - (now - m_lastFlush));
             m_flushTimer->start(static_cast<int>(wait.count()));
         }
         return;
@@ -382,6 +383,8 @@ void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
     const int source = m_drag.sourceCell();
     const QPoint centre = m_drag.finish();
     const int target = m_layout.cellAt(centre.x(), centre.y(), m_present.load());
+    if (target >= 0 && target == source)
+        emit channelDroppedOnItself(m_layout.cellChannel(source));
     if (target < 0 || target == source)
         return;
     changeCells([&] { m_layout.swapCells(source, target); });

@@ -157,6 +157,9 @@ signals:
     void visibleChannelsChanged(quint16 mask);
     // Full screen ended: the owner shows the main window again.
     void fullScreenLeft();
+    // A cell was dragged and dropped back onto itself: the owner may take its channel (the PTZ
+    // panel makes it the PTZ channel).
+    void channelDroppedOnItself(int channel);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -8,6 +8,7 @@
 #include "sim/sim_process.h"
 #include "ui/notification_box.h"
 #include "ui/skin_button.h"
+#include "video/video_window.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -141,6 +142,19 @@ TEST_F(DeviceE2E, PanelKeypadAndDomeMenuDriveTheCamera) {
     EXPECT_FALSE(window.session()->ptz().learnActive());
     QTest::qWait(100);
     EXPECT_FALSE(ptz->keypad());
+
+    // A cell dropped back on itself names the PTZ channel; a channel shown alone becomes it.
+    VideoWindow* video = window.videoWindow();
+    auto centre = [&](int cell) {
+        const CellRect r = video->layoutModel().cellRect(cell);
+        return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    };
+    QTest::mousePress(video, Qt::LeftButton, {}, centre(1));
+    QTest::mouseRelease(video, Qt::LeftButton, {}, centre(1));
+    WAIT_UNTIL(window.session()->ptz().ptzChannel() == 1, 5000);
+    QTest::mouseClick(window.button(303), Qt::LeftButton); // channel 4 alone
+    WAIT_UNTIL(video->layoutModel().layout() == 1, 5000);
+    WAIT_UNTIL(window.session()->ptz().ptzChannel() == 3, 5000);
 
     // Zoom again closes the panel; Pan and Zoom show released.
     QTest::mouseClick(window.button(356), Qt::LeftButton);
