@@ -36,5 +36,6 @@ int runPlay(const CliOptions& options, CliOutput& output);
 int runStatus(const CliOptions& options, CliOutput& output);
 int runSysinfo(const CliOptions& options, CliOutput& output);
 int runSnapshot(const CliOptions& options, CliOutput& output);
+int runBackup(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

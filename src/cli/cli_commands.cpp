@@ -32,6 +32,9 @@ const CliCommand kCommands[] = {
     {"sysinfo", &runSysinfo, "the recorder's system information, one row per line"},
     {"snapshot", &runSnapshot,
      "--dir DIR [--channels LIST] [--format jpg|bmp|tif]: save each channel's next live picture"},
+    {"backup", &runBackup,
+     "--from T --to T [--channels LIST] [--kind N] [--dir DIR]: download a period into backup "
+     "sets"},
 };
 
 } // namespace
