@@ -78,7 +78,8 @@ struct FileTrailer {
     std::uint32_t magic = kSetCloseMagic; // offset 16
     // Offset 32, .idx only: 0 when the transfer ended, the link value when a rollover closed it.
     std::uint32_t nextSetLink = 0;
-    // Offset 36, .vih and .vid only: the .vih offset of the last frame header written.
+    // Offset 36, .vih and .vid only: the .vih offset of the last frame header written in this
+    // set; 0 when the set holds no frame.
     std::uint32_t lastHeaderOffset = 0;
 
     bool operator==(const FileTrailer&) const = default;
