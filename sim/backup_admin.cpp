@@ -92,6 +92,12 @@ std::string runBackupAdminCommand(SimServer& server, const std::vector<std::stri
             return "error usage: backup-rate KBYTES_PER_SECOND";
         return toClients([&](BackupStream& b) { b.setRate(rate); });
     }
+    if (cmd == "backup-size") {
+        std::uint32_t kbytes = 0;
+        if (argc < 1 || !toWord(words[1], kbytes))
+            return "error usage: backup-size KBYTES";
+        return toClients([&](BackupStream& b) { b.setAnsweredSize(kbytes); });
+    }
     return "error unknown command '" + cmd + "'";
 }
 

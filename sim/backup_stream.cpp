@@ -144,6 +144,11 @@ void BackupStream::setRate(std::uint32_t kbytesPerSecond) {
     m_wake.notify_all();
 }
 
+void BackupStream::setAnsweredSize(std::uint32_t kbytes) {
+    std::lock_guard lock(m_mutex);
+    m_answeredSize = kbytes;
+}
+
 BackupReport BackupStream::report() const {
     std::lock_guard lock(m_mutex);
     BackupReport r = m_report;
@@ -185,8 +190,9 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
             m_model.disk(), m_frames, static_cast<std::uint16_t>(request->channelMask & present),
             request->kind, request->start, request->end);
         const std::uint64_t bytes = backupPlanBytes(plan, m_frames);
-        const auto kbytes =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
+        const auto kbytes = m_answeredSize ? m_answeredSize
+                                           : static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                                 (bytes + 1023) / 1024, 0xFFFFFFFFu));
         ++m_report.sized;
         m_report.kbytes = kbytes;
         lock.unlock();

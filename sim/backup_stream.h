@@ -84,6 +84,8 @@ public:
     void fail(std::int32_t code);
     // At most this many kilobytes a second (0: as fast as the socket takes them).
     void setRate(std::uint32_t kbytesPerSecond);
+    // TRANS_ON_ACK answers this size instead of the period's (0: the period's again).
+    void setAnsweredSize(std::uint32_t kbytes);
 
     BackupReport report() const;
 
@@ -116,6 +118,7 @@ private:
     std::optional<std::int32_t> m_refusal;
     std::array<std::uint32_t, 2> m_refusalSizes{};
     std::uint32_t m_rate = 0;
+    std::uint32_t m_answeredSize = 0;
     BackupReport m_report;
 
     std::thread m_sender;
