@@ -78,7 +78,8 @@ std::string runBackupAdminCommand(SimServer& server, const std::vector<std::stri
         if (argc < 1 || !toCode(words[1], code) || (argc >= 2 && !toWord(words[2], first)) ||
             (argc >= 3 && !toWord(words[3], second)))
             return "error usage: backup-nack CODE [MB MB]";
-        return toClients([&](BackupStream& b) { b.armRefusal(code, first, second); });
+        BackupStream::armRefusal(code, first, second);
+        return "ok";
     }
     if (cmd == "backup-fail") {
         std::int32_t code = 0;
@@ -90,13 +91,15 @@ std::string runBackupAdminCommand(SimServer& server, const std::vector<std::stri
         std::uint32_t rate = 0;
         if (argc < 1 || !toWord(words[1], rate))
             return "error usage: backup-rate KBYTES_PER_SECOND";
-        return toClients([&](BackupStream& b) { b.setRate(rate); });
+        BackupStream::setRate(rate);
+        return "ok";
     }
     if (cmd == "backup-size") {
         std::uint32_t kbytes = 0;
         if (argc < 1 || !toWord(words[1], kbytes))
             return "error usage: backup-size KBYTES";
-        return toClients([&](BackupStream& b) { b.setAnsweredSize(kbytes); });
+        BackupStream::setAnsweredSize(kbytes);
+        return "ok";
     }
     return "error unknown command '" + cmd + "'";
 }

@@ -42,6 +42,28 @@ std::uint8_t kindNumber(const DiskPeriod& period, unsigned channel) {
     return static_cast<std::uint8_t>(std::bit_width(unsigned(period.kinds)) - 1);
 }
 
+// The knobs every connection shares, set by the admin thread.
+struct BackupKnobs {
+    std::optional<std::int32_t> refusal;
+    std::array<std::uint32_t, 2> refusalSizes{};
+    std::uint32_t rate = 0;
+    std::uint32_t answeredSize = 0;
+};
+std::mutex s_knobMutex;
+BackupKnobs s_knobs; // guarded by s_knobMutex
+
+BackupKnobs takeKnobs() {
+    std::lock_guard lock(s_knobMutex);
+    BackupKnobs knobs = s_knobs;
+    s_knobs.refusal.reset(); // a refusal answers one request
+    return knobs;
+}
+
+std::uint32_t currentRate() {
+    std::lock_guard lock(s_knobMutex);
+    return s_knobs.rate;
+}
+
 } // namespace
 
 BackupPlan planBackup(const RecordedDisk& disk, const RecordedFrames& frames,
@@ -120,9 +142,9 @@ void BackupStream::stop() {
 }
 
 void BackupStream::armRefusal(std::int32_t code, std::uint32_t firstMb, std::uint32_t secondMb) {
-    std::lock_guard lock(m_mutex);
-    m_refusal = code;
-    m_refusalSizes = {firstMb, secondMb};
+    std::lock_guard lock(s_knobMutex);
+    s_knobs.refusal = code;
+    s_knobs.refusalSizes = {firstMb, secondMb};
 }
 
 void BackupStream::fail(std::int32_t code) {
@@ -139,14 +161,13 @@ void BackupStream::fail(std::int32_t code) {
 }
 
 void BackupStream::setRate(std::uint32_t kbytesPerSecond) {
-    std::lock_guard lock(m_mutex);
-    m_rate = kbytesPerSecond;
-    m_wake.notify_all();
+    std::lock_guard lock(s_knobMutex);
+    s_knobs.rate = kbytesPerSecond;
 }
 
 void BackupStream::setAnsweredSize(std::uint32_t kbytes) {
-    std::lock_guard lock(m_mutex);
-    m_answeredSize = kbytes;
+    std::lock_guard lock(s_knobMutex);
+    s_knobs.answeredSize = kbytes;
 }
 
 BackupReport BackupStream::report() const {
@@ -162,12 +183,13 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
     switch (id) {
     case TRANS_ON_REQ: {
         const auto request = decodePlayOnRequest(payload);
+        const BackupKnobs knobs = takeKnobs();
         std::unique_lock lock(m_mutex);
-        if (m_refusal) {
-            const std::int32_t code = *std::exchange(m_refusal, std::nullopt);
+        if (knobs.refusal) {
+            const std::int32_t code = *knobs.refusal;
             std::vector<std::byte> nack;
             for (std::uint32_t word :
-                 {static_cast<std::uint32_t>(code), m_refusalSizes[0], m_refusalSizes[1]}) {
+                 {static_cast<std::uint32_t>(code), knobs.refusalSizes[0], knobs.refusalSizes[1]}) {
                 const auto bytes = be32(word);
                 nack.insert(nack.end(), bytes.begin(), bytes.end());
                 if (code != kSizeRefusalCode)
@@ -190,9 +212,9 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
             m_model.disk(), m_frames, static_cast<std::uint16_t>(request->channelMask & present),
             request->kind, request->start, request->end);
         const std::uint64_t bytes = backupPlanBytes(plan, m_frames);
-        const auto kbytes = m_answeredSize ? m_answeredSize
-                                           : static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                                                 (bytes + 1023) / 1024, 0xFFFFFFFFu));
+        const auto kbytes = knobs.answeredSize ? knobs.answeredSize
+                                               : static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                                     (bytes + 1023) / 1024, 0xFFFFFFFFu));
         ++m_report.sized;
         m_report.kbytes = kbytes;
         lock.unlock();
@@ -322,8 +344,8 @@ void BackupStream::senderLoop() {
                 if (cursor.run < m_plan[channel].size())
                     cursor.frame = m_plan[channel][cursor.run].first;
             }
-            rate = m_rate;
         }
+        rate = currentRate();
         const std::vector<std::byte> item = buildItem(channel, frame, run);
         const std::vector<std::byte> wire = buildFragmentedMessages(
             item, MessageId::TRANS_ON_DATA, 0, channel,
@@ -337,11 +359,10 @@ void BackupStream::senderLoop() {
             ++m_report.runFrames[channel];
             runBytes += item.size();
             if (rate > 0) {
-                // Holds the stream to the rate; a stop, an end or a new rate wakes it early.
+                // Holds the stream to the rate; a stop or an end wakes it early.
                 const auto due = runStart + std::chrono::microseconds(runBytes * 1'000'000 /
                                                                       (std::uint64_t(rate) * 1024));
-                m_wake.wait_until(lock, due,
-                                  [&] { return m_stop || m_runId != runId || m_rate != rate; });
+                m_wake.wait_until(lock, due, [&] { return m_stop || m_runId != runId; });
             }
         }
     }

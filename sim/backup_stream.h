@@ -76,16 +76,17 @@ public:
     // Receive thread: true when `header` is a backup message (handled here).
     bool handle(const MessageHeader& header, std::span<const std::byte> payload);
 
-    // Knobs (admin thread).
-    // The next TRANS_ON_REQ is refused with TRANS_ON_NACK `code`; with 87 the two sizes in
-    // megabytes follow the code.
-    void armRefusal(std::int32_t code, std::uint32_t firstMb, std::uint32_t secondMb);
-    // A running transfer fails now with TRANS_ON_FAIL `code`.
-    void fail(std::int32_t code);
+    // Knobs (admin thread). The refusal, rate and size hold for every connection of the
+    // simulator, so that they can be set before a client connects.
+    // The next TRANS_ON_REQ of any client is refused with TRANS_ON_NACK `code`; with 87 the two
+    // sizes in megabytes follow the code.
+    static void armRefusal(std::int32_t code, std::uint32_t firstMb, std::uint32_t secondMb);
     // At most this many kilobytes a second (0: as fast as the socket takes them).
-    void setRate(std::uint32_t kbytesPerSecond);
+    static void setRate(std::uint32_t kbytesPerSecond);
     // TRANS_ON_ACK answers this size instead of the period's (0: the period's again).
-    void setAnsweredSize(std::uint32_t kbytes);
+    static void setAnsweredSize(std::uint32_t kbytes);
+    // This connection's running transfer fails now with TRANS_ON_FAIL `code`.
+    void fail(std::int32_t code);
 
     BackupReport report() const;
 
@@ -115,10 +116,6 @@ private:
     BackupPlan m_plan;
     std::array<Cursor, kMaxChannels> m_cursors{};
     std::array<std::string, kMaxChannels> m_titles;
-    std::optional<std::int32_t> m_refusal;
-    std::array<std::uint32_t, 2> m_refusalSizes{};
-    std::uint32_t m_rate = 0;
-    std::uint32_t m_answeredSize = 0;
     BackupReport m_report;
 
     std::thread m_sender;
