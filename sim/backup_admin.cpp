@@ -41,35 +41,19 @@ std::string runBackupAdminCommand(SimServer& server, const std::vector<std::stri
         return "ok " + std::to_string(n);
     };
     if (cmd == "backup-status") {
-        // Summed over the clients addressed; the per-channel frames of their last runs.
-        BackupReport sum;
-        server.forEachClient(
-            [&](ClientConnection& c) {
-                const BackupReport r = c.backup().report();
-                sum.sized += r.sized;
-                sum.kbytes = r.sized ? r.kbytes : sum.kbytes;
-                sum.runs += r.runs;
-                sum.frames += r.frames;
-                sum.bytes += r.bytes;
-                sum.offs += r.offs;
-                for (std::size_t ch = 0; ch < r.runFrames.size(); ++ch)
-                    sum.runFrames[ch] += r.runFrames[ch];
-                sum.running = sum.running || r.running;
-                sum.done = sum.done || r.done;
-            },
-            only);
+        const BackupReport sum = BackupStream::report();
         std::string channels;
         for (std::size_t ch = 0; ch < sum.runFrames.size(); ++ch)
             channels += (ch ? "," : "") + std::to_string(sum.runFrames[ch]);
         char text[200];
-        std::snprintf(
-            text, sizeof text,
-            "ok sized=%llu kbytes=%u runs=%llu frames=%llu bytes=%llu offs=%llu "
-            "running=%d done=%d channels=",
-            static_cast<unsigned long long>(sum.sized), unsigned(sum.kbytes),
-            static_cast<unsigned long long>(sum.runs), static_cast<unsigned long long>(sum.frames),
-            static_cast<unsigned long long>(sum.bytes), static_cast<unsigned long long>(sum.offs),
-            sum.running ? 1 : 0, sum.done ? 1 : 0);
+        std::snprintf(text, sizeof text,
+                      "ok sized=%llu kbytes=%u runs=%llu frames=%llu bytes=%llu offs=%llu "
+                      "done=%d channels=",
+                      static_cast<unsigned long long>(sum.sized), unsigned(sum.kbytes),
+                      static_cast<unsigned long long>(sum.runs),
+                      static_cast<unsigned long long>(sum.frames),
+                      static_cast<unsigned long long>(sum.bytes),
+                      static_cast<unsigned long long>(sum.offs), sum.done ? 1 : 0);
         return text + channels;
     }
     if (cmd == "backup-nack") {

@@ -51,6 +51,9 @@ struct BackupKnobs {
 };
 std::mutex s_knobMutex;
 BackupKnobs s_knobs; // guarded by s_knobMutex
+// What every connection has done so far: it outlives the connections, so that a test can read
+// it after its client has gone. Guarded by s_knobMutex, taken after a stream's own mutex.
+BackupReport s_report;
 
 BackupKnobs takeKnobs() {
     std::lock_guard lock(s_knobMutex);
@@ -170,11 +173,9 @@ void BackupStream::setAnsweredSize(std::uint32_t kbytes) {
     s_knobs.answeredSize = kbytes;
 }
 
-BackupReport BackupStream::report() const {
-    std::lock_guard lock(m_mutex);
-    BackupReport r = m_report;
-    r.running = m_running;
-    return r;
+BackupReport BackupStream::report() {
+    std::lock_guard lock(s_knobMutex);
+    return s_report;
 }
 
 bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte> payload) {
@@ -215,8 +216,11 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
         const auto kbytes = knobs.answeredSize ? knobs.answeredSize
                                                : static_cast<std::uint32_t>(std::min<std::uint64_t>(
                                                      (bytes + 1023) / 1024, 0xFFFFFFFFu));
-        ++m_report.sized;
-        m_report.kbytes = kbytes;
+        {
+            std::lock_guard knobLock(s_knobMutex);
+            ++s_report.sized;
+            s_report.kbytes = kbytes;
+        }
         lock.unlock();
         char text[96];
         std::snprintf(text, sizeof text, "TRANS_ON_REQ mask 0x%04x from %u to %u: %u KB",
@@ -242,9 +246,12 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
             m_cursors[c] = {0, m_plan[c].empty() ? 0 : m_plan[c].front().first};
             m_titles[c] = config.channels[c].title;
         }
-        m_report.runFrames = {};
-        m_report.done = false;
-        ++m_report.runs;
+        {
+            std::lock_guard knobLock(s_knobMutex);
+            s_report.runFrames = {};
+            s_report.done = false;
+            ++s_report.runs;
+        }
         m_running = true;
         ++m_runId;
         m_log("TRANS_DATA_REQ");
@@ -254,7 +261,8 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
     case TRANS_OFF_REQ: {
         {
             std::lock_guard lock(m_mutex);
-            ++m_report.offs;
+            std::lock_guard knobLock(s_knobMutex);
+            ++s_report.offs;
             m_running = false;
             ++m_runId;
             m_wake.notify_all();
@@ -324,7 +332,10 @@ void BackupStream::senderLoop() {
                     if (!next) {
                         // The period is sent whole.
                         m_running = false;
-                        m_report.done = true;
+                        {
+                            std::lock_guard knobLock(s_knobMutex);
+                            s_report.done = true;
+                        }
                         lock.unlock();
                         m_log("TRANS_ON_DONE");
                         m_sendMessage(MessageId::TRANS_ON_DONE, {});
@@ -354,9 +365,12 @@ void BackupStream::senderLoop() {
             return;
         {
             std::unique_lock lock(m_mutex);
-            ++m_report.frames;
-            m_report.bytes += item.size();
-            ++m_report.runFrames[channel];
+            {
+                std::lock_guard knobLock(s_knobMutex);
+                ++s_report.frames;
+                s_report.bytes += item.size();
+                ++s_report.runFrames[channel];
+            }
             runBytes += item.size();
             if (rate > 0) {
                 // Holds the stream to the rate; a stop or an end wakes it early.

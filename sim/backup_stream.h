@@ -18,7 +18,8 @@
 
 namespace kalder::sim {
 
-// What the backup side of one connection has done (the admin "backup-status" reply).
+// What the backup side of the simulator's connections has done (the admin "backup-status"
+// reply).
 struct BackupReport {
     std::uint64_t sized = 0;  // TRANS_ON_REQ answered with TRANS_ON_ACK
     std::uint32_t kbytes = 0; // the size of the last TRANS_ON_ACK
@@ -27,8 +28,7 @@ struct BackupReport {
     std::uint64_t bytes = 0;  // their sizes as the client counts them (192 + block + video)
     std::uint64_t offs = 0;   // TRANS_OFF_REQ received
     std::array<std::uint64_t, kMaxChannels> runFrames{}; // per channel, the last run
-    bool running = false;
-    bool done = false; // TRANS_ON_DONE sent for the last run
+    bool done = false;                                   // TRANS_ON_DONE sent for the last run
 };
 
 // One recorded run of a channel within a backup period: frames `first`..`last` of the channel,
@@ -88,7 +88,8 @@ public:
     // This connection's running transfer fails now with TRANS_ON_FAIL `code`.
     void fail(std::int32_t code);
 
-    BackupReport report() const;
+    // What every connection of the simulator has done so far.
+    static BackupReport report();
 
 private:
     struct Cursor {
@@ -116,7 +117,6 @@ private:
     BackupPlan m_plan;
     std::array<Cursor, kMaxChannels> m_cursors{};
     std::array<std::string, kMaxChannels> m_titles;
-    BackupReport m_report;
 
     std::thread m_sender;
 };

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <chrono>
 #include <csignal>
@@ -28,6 +29,8 @@ namespace {
 
 // Progress lines at most this often.
 constexpr std::chrono::milliseconds kProgressInterval{500};
+// How long a failed transfer's run waits for the alert that follows the end.
+constexpr int kAlertWaitMs = 1000;
 
 struct BackupArgs {
     std::uint32_t from = 0;
@@ -185,6 +188,11 @@ protected:
         }
     }
 
+    void onNotification(Notification) override {
+        if (m_awaitingAlert)
+            finish(kExitRefused);
+    }
+
     void onWindowMessage(const WindowMessageEvent& message) override {
         switch (message.message()) {
         case WindowMessage::BackupSizeKnown:
@@ -283,7 +291,10 @@ private:
             finish(kExitOk);
             return;
         case BackupWriteResult::End::Failed:
-            finish(kExitRefused); // the recorder's TRANS_ON_FAIL, notified already
+            // TRANS_ON_FAIL: the transfer ends first, then its alert comes; the run waits for
+            // it a moment so that it is printed.
+            m_awaitingAlert = true;
+            QTimer::singleShot(kAlertWaitMs, this, [this] { finish(kExitRefused); });
             return;
         case BackupWriteResult::End::FileError:
             finish(kExitDiskSpace); // the local disk could not take the sets
@@ -305,6 +316,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_interrupt;
     struct sigaction m_previousAction {};
     bool m_interrupted = false;
+    bool m_awaitingAlert = false;
     bool m_printedProgress = false;
     std::chrono::steady_clock::time_point m_lastProgress{};
 };
