@@ -49,8 +49,11 @@ BackupSpaceCheck checkBackupSpace(std::uint64_t freeMb, std::uint32_t kbytes) {
 
 DriveSpace driveSpace(const std::filesystem::path& folder) {
     DriveSpace space;
-    std::filesystem::path at = folder.empty() ? std::filesystem::path(".") : folder;
     std::error_code error;
+    std::filesystem::path at =
+        std::filesystem::absolute(folder.empty() ? std::filesystem::path(".") : folder, error);
+    if (error)
+        return space;
     // The save folder is created when the backup starts: ask its nearest existing parent.
     while (!std::filesystem::exists(at, error) && at.has_parent_path() && at != at.parent_path())
         at = at.parent_path();

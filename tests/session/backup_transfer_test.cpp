@@ -197,6 +197,8 @@ TEST(BackupRules, FreeSpaceKeepsAHundredMegabytes) {
     const DriveSpace here = driveSpace(std::filesystem::temp_directory_path() / "no" / "such");
     EXPECT_GT(here.totalMb, 0u);
     EXPECT_FALSE(here.opticalMedium);
+    // A relative folder counts from the working folder (the command line's --dir).
+    EXPECT_GT(driveSpace("no-such-folder/Download").totalMb, 0u);
 }
 
 } // namespace
