@@ -16,11 +16,8 @@ namespace kalder {
 
 // One item of a backup transfer, handed over by the receive thread.
 struct BackupItem {
-    enum class Kind {
-        Data,
-        Done,
-        Fail
-    }; // TRANS_ON_DATA (295), TRANS_ON_DONE (297), TRANS_ON_FAIL (298)
+    // TRANS_ON_DATA (295), TRANS_ON_DONE (297), TRANS_ON_FAIL (298)
+    enum class Kind { Data, Done, Fail };
     Kind kind = Kind::Data;
     unsigned channel = 0; // 0..15
     std::uint32_t videoLength = 0;
