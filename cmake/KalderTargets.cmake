@@ -7,7 +7,7 @@ function(kalder_add_test name)
   if(KALDER_SANITIZE AND "no-sanitizer" IN_LIST T_LABELS)
     return()
   endif()
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} $<TARGET_OBJECTS:kalder_hang_watchdog>)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE

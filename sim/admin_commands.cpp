@@ -94,6 +94,8 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
     using Kind = ConnectionAction::Kind;
     long long a = 0, b = 0, c = 0, d = 0;
 
+    if (auto reply = runTimeServerAdminCommand(server.timeServer(), words))
+        return *reply;
     if (auto reply = runDeviceAdminCommand(model.device(), words))
         return *reply;
     if (cmd == "ping")

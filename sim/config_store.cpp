@@ -3,6 +3,7 @@
 #include "sim/config_store.h"
 
 #include "sim/recorder_model.h"
+#include "sim/recording_reflection.h"
 #include "sim/sim_config.h"
 
 #include <algorithm>
@@ -141,6 +142,7 @@ std::vector<std::byte> buildFactoryRecord(const SimConfig& config, RecordVersion
         r.setValue(F("notify_a_5"), 0, 1);
     fill(r, "account_logout_1", 0);
     fill(r, "account_logout_2", 2);
+    describeRecording(config, r);
     overlayModel(r, config);
 
     std::vector<std::byte> record = r.seal();
@@ -204,6 +206,7 @@ void ConfigStore::applyToModel(const ConfigRecord& r, RecorderModel& model) cons
     const auto has = [&r](std::string_view name) { return F(name).end() <= r.recordLength(); };
     model.editConfig(
         [&r, &has](SimConfig& c) {
+            reflectRecording(r, c);
             if (!has("covert") || !has("camera_title"))
                 return;
             for (std::size_t ch = 0; ch < kChannels; ++ch) {

@@ -87,6 +87,8 @@ int main(int argc, char** argv) {
     std::printf("%u\n", static_cast<unsigned>(server.port()));
     if (server.adminPort())
         std::printf("admin %u\n", static_cast<unsigned>(*server.adminPort()));
+    if (server.timeServer())
+        std::printf("time %u\n", static_cast<unsigned>(server.timeServer()->port()));
     const ChannelSettings& first = config.channels[0];
     const FrameSize size = frameSizeFor(first.resolution, config.pal);
     std::printf("kalder-recorder-sim listening on %s:%u: %u channels %s, %ux%u at %u fps, "

@@ -13,6 +13,7 @@ std::optional<std::string> parseCommandLine(SimConfig& config, const std::vector
     static constexpr Alias kAliases[] = {
         {"--port", "port"},
         {"--admin-port", "admin_port"},
+        {"--time-port", "time_port"},
         {"--bind", "bind"},
         {"--idle-timeout", "idle_timeout_s"},
         {"--max-fragment", "max_fragment"},
@@ -190,6 +191,7 @@ Usage: kalder-recorder-sim [options]
                            first, every other option overrides it
   --port N                 TCP port (default 2000; 0 picks a free one and prints it first)
   --admin-port N           admin command port on 127.0.0.1 (0 picks one; printed as "admin N")
+  --time-port N            RFC 868 time server on the bind address (0 picks one; "time N")
   --bind ADDR              listen address (default 0.0.0.0)
   --channels 4|8|16        channel count (default 16)
   --standard ntsc|pal      video standard (also --ntsc, --pal)

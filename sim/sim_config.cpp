@@ -214,6 +214,10 @@ std::optional<std::string> applyRecorderSetting(SimConfig& c, const std::string&
         std::uint16_t p = 0;
         ok = parseRange(value, p, 0, 65535);
         c.adminPort = p;
+    } else if (key == "time_port") {
+        std::uint16_t p = 0;
+        ok = parseRange(value, p, 0, 65535);
+        c.timePort = p;
     } else if (key == "idle_timeout_s")
         ok = parseRange(value, c.idleTimeoutSeconds, 0, 86400);
     else if (key == "alive_reply")

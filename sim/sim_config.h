@@ -52,6 +52,7 @@ struct SimConfig {
     std::string bindAddress = "0.0.0.0";
     std::uint16_t port = kDefaultPort;
     std::optional<std::uint16_t> adminPort; // 127.0.0.1 only; 0 picks a free port
+    std::optional<std::uint16_t> timePort;  // RFC 868 time server on the bind address; 0: free
     unsigned idleTimeoutSeconds = 60;       // 0: never drop a silent client
     unsigned maxFragmentBytes = 65535;      // LIVE_DATA payload bytes per message
     bool aliveReply = true;                 // answer the client's keep-alive with id 511

@@ -68,6 +68,11 @@ bool SimServer::listen(std::string& error) {
             return false;
         m_adminPort = bound;
     }
+    if (m_config.timePort) {
+        m_timeServer = std::make_unique<TimeServer>();
+        if (!m_timeServer->start(m_config.bindAddress, *m_config.timePort, error))
+            return false;
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "sim/media_source.h"
 #include "sim/recorder_model.h"
 #include "sim/sim_config.h"
+#include "sim/time_server.h"
 
 #include <atomic>
 #include <chrono>
@@ -30,6 +31,7 @@ public:
     bool listen(std::string& error);
     std::uint16_t port() const { return m_port; }
     std::optional<std::uint16_t> adminPort() const { return m_adminPort; }
+    TimeServer* timeServer() { return m_timeServer.get(); } // null without --time-port
 
     void run(const std::atomic<bool>& stopFlag);
 
@@ -55,6 +57,7 @@ private:
     int m_adminFd = -1;
     std::uint16_t m_port = 0;
     std::optional<std::uint16_t> m_adminPort;
+    std::unique_ptr<TimeServer> m_timeServer;
 
     std::mutex m_clientsMutex; // guards m_clients and m_nextId
     std::vector<std::unique_ptr<ClientConnection>> m_clients;

@@ -20,14 +20,15 @@ constexpr SerialDevice kPtzProtocols[] = {
 };
 constexpr SerialDevice kKeyboards[] = {{1, 3, "Brisk-900"}, {2, 4, "Vista KBD"}};
 
-// Regional daylight-saving rules: start month, week (4 = last), weekday, hour, minute, then
-// the same for the end, then the shift in hours and minutes.
+// Regional daylight-saving rules: start month (0 January .. 11 December), week (0 .. 3 the first
+// to fourth, 4 the last), weekday (0 Monday .. 6 Sunday), hour, minute, then the same for the
+// end, then the shift in hours and minutes.
 constexpr std::uint8_t kDstRules[][12] = {
-    {3, 2, 0, 2, 0, 11, 1, 0, 2, 0, 1, 0}, // North America
-    {3, 4, 0, 1, 0, 10, 4, 0, 1, 0, 1, 0}, // Europe
-    {10, 1, 0, 2, 0, 4, 1, 0, 3, 0, 1, 0}, // Australia (south-east)
-    {9, 4, 0, 2, 0, 4, 1, 0, 3, 0, 1, 0},  // New Zealand
-    {10, 3, 0, 0, 0, 2, 3, 0, 0, 0, 1, 0}, // Brazil (former rule)
+    {2, 1, 6, 2, 0, 10, 0, 6, 2, 0, 1, 0}, // North America
+    {2, 4, 6, 1, 0, 9, 4, 6, 1, 0, 1, 0},  // Europe
+    {9, 0, 6, 2, 0, 3, 0, 6, 3, 0, 1, 0},  // Australia (south-east)
+    {8, 4, 6, 2, 0, 3, 0, 6, 3, 0, 1, 0},  // New Zealand
+    {9, 2, 6, 0, 0, 1, 2, 6, 0, 0, 1, 0},  // Brazil (former rule)
 };
 
 } // namespace

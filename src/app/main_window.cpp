@@ -14,6 +14,7 @@
 #include "search/search_window.h"
 #include "setup/setup_window.h"
 #include "ui/skin_button.h"
+#include "ui/skin_slider.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -81,8 +82,22 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
             [this](int highlight) { updatePlaybackButtons(highlight); });
     connect(m_playback, &PlaybackController::layoutShown, this,
             [this](int cells) { showLayoutPressed(cells); });
+    m_local = new LocalPlaybackController(m_decoder, m_removableMode, this);
+    connect(m_local, &LocalPlaybackController::notify, this, [this](int category, int detail) {
+        showNotification({std::uint16_t(category), std::uint16_t(detail)});
+    });
+    connect(m_local, &LocalPlaybackController::logRequested, this, [this] { openLocalLog(); });
+    connect(m_local, &LocalPlaybackController::stopLiveRequested, this, [this] {
+        if (m_session && m_session->live().liveOn())
+            m_session->live().stopLive();
+        if (m_playback->active()) // one stream at a time in the video window
+            m_playback->press(PlayControl::Stop);
+    });
+    connect(m_local, &LocalPlaybackController::layoutShown, this, &MainWindow::showLayoutPressed);
     createButtons();
     createSliders();
+    m_local->setControls([this](int id) { return button(id); },
+                         findChild<SkinSlider*>(QStringLiteral("slider420")));
     createVideoWindow();
     createDeviceControls();
     if (!m_removableMode)
@@ -243,6 +258,7 @@ void MainWindow::createVideoWindow() {
     });
     m_live.setVideoWindow(m_videoWindow);
     m_playback->setVideoWindow(m_videoWindow);
+    m_local->setVideoWindow(m_videoWindow);
     m_videoWindow->show();
 }
 
@@ -252,6 +268,7 @@ void MainWindow::destroyVideoWindow() {
         return;
     m_live.setVideoWindow(nullptr);
     m_playback->setVideoWindow(nullptr);
+    m_local->setVideoWindow(nullptr);
     if (m_videoWindow->fullScreen())
         m_videoWindow->leaveFullScreen();
     delete m_videoWindow;
@@ -300,14 +317,19 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         m_infoViews->statusReplyReady(static_cast<int>(wParam));
         return;
     case kStartupFinished:
-        // Started from removable media the local search window would open here; it does not
-        // exist yet.
+        // Started from removable media (a disc with backups), the local search window opens.
+        if (m_removableMode)
+            m_local->openSearchWindow(m_settings.location, m_settings.dateFormat);
         return;
     case WindowMessage::DropSession:
         dropSession();
         return;
     case WindowMessage::ConfigArrived:
         openSetupWindow();
+        return;
+    case WindowMessage::RecorderTimeToTimePage:
+        if (m_setupWindow)
+            m_setupWindow->recorderTimeArrived(static_cast<std::uint32_t>(wParam));
         return;
     case WindowMessage::CloseWindow:
         // Each feature closes the windows it owns; a target without a window is ignored.
@@ -420,7 +442,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         if (handleDeviceMessage(message))
             return;
         // Messages of features this window does not have yet (audio channel, windows to close,
-        // rights to the search window, the recorder time to the time page) need nothing here.
+        // rights to the search window) need nothing here.
         return;
     }
 }
@@ -435,17 +457,28 @@ void MainWindow::showNotification(Notification notification) {
         dropSession();
     if (m_notificationBox)
         return;
-    const NotificationEntry* entry = findNotificationEntry(notification);
-    if (entry == nullptr)
+    const NotificationEntry* found = findNotificationEntry(notification);
+    if (found == nullptr)
         return;
+    NotificationEntry entry = *found;
+    // No data while a playback started from the search window: the box offers to return to the
+    // search (OK) or to leave it (Cancel).
+    const bool offersResume =
+        entry.searchResumeVariant && m_session && m_session->search().resumeContext().active;
+    if (offersResume) {
+        entry.lines = kSearchResumeLines;
+        entry.buttons = NotificationButtons::OkCancel;
+    }
     auto* box =
-        new NotificationBox(*entry, m_settings.opacityOf(OpacityKind::NotificationBox), this);
+        new NotificationBox(entry, m_settings.opacityOf(OpacityKind::NotificationBox), this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_notificationBox = box;
-    connect(box, &QDialog::finished, this, [this, box](int result) {
+    connect(box, &QDialog::finished, this, [this, box, offersResume](int result) {
         m_notificationBox = nullptr;
         if (result == QDialog::Accepted)
             runNotificationAction(*box);
+        else if (offersResume && m_session)
+            m_session->search().forgetRecords();
     });
     box->open();
 }
@@ -559,6 +592,7 @@ void MainWindow::shutdown() {
     if (m_shutDown)
         return;
     m_shuttingDown = true;
+    m_local->stop(); // the local player goes first
     if (m_connectDialog)
         m_connectDialog->reject();
     if (m_notificationBox)

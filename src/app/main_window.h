@@ -5,6 +5,7 @@
 #include "app/main_window_audio.h"
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
+#include "local/local_playback_controller.h"
 #include "playback/playback_controller.h"
 #include "viewer/snapshot_controller.h"
 #include "info/info_views.h"
@@ -86,6 +87,8 @@ public:
     SetupWindow* setupWindow() const { return m_setupWindow; }
     // Remote playback: its entry point (play) for the windows that start it, and its buttons.
     PlaybackController* playback() const { return m_playback; }
+    // Local search and playback of downloaded backup sets.
+    LocalPlaybackController* localPlayback() const { return m_local; }
     SkinButton* button(int controlId) const;
     PtzController* ptzController() const { return m_ptz; }
     FirmwareUpgradeWindow* firmwareWindow() const;
@@ -188,6 +191,7 @@ private:
     InfoViews* m_infoViews = nullptr; // child object, made by setUpMedia
     LiveViewController m_live;
     PlaybackController* m_playback = nullptr; // child object
+    LocalPlaybackController* m_local = nullptr; // child object
     // Released by its destructor at exit.
     ScreenSaverInhibitor m_screenSaver;
     // Volume, mute, the audio players and talking; restores the PC's volume when destroyed.
@@ -214,6 +218,7 @@ private:
     // is open (GUI thread only).
     void onRemoteSetupButton();
     void openSetupWindow();
+    SetupServices setupServices();
     std::unique_ptr<ConfigRecord> m_setupCopy;
     QPointer<SetupWindow> m_setupWindow;
     QPointer<QWidget> m_logBrowser;     // LogBrowser of the current session

@@ -208,6 +208,20 @@ void MainWindow::onButton(int controlId) {
         onLayoutButton(controlId - Control::FirstLayout);
         return;
     }
+    // While the recorder's configuration is being fetched, edited or saved, the windows that
+    // search, replay or change what it describes do not open.
+    if (m_session && m_session->setup().busy()) {
+        switch (controlId) {
+        case Control::RemoteSearch:
+        case Control::LocalSearch:
+        case Control::LocalSetup:
+        case Control::Load:
+        case Control::FirmwareUpgrade:
+            return;
+        default:
+            break;
+        }
+    }
     switch (controlId) {
     case Control::PlayFirst:
     case Control::PlayBack:
@@ -216,6 +230,10 @@ void MainWindow::onButton(int controlId) {
     case Control::PlayStop:
     case Control::PlayLast:
         // The playback buttons call their control by their place: 1-4, 6 and 7.
+        if (m_local->active()) {
+            m_local->press(controlId - Control::PlayFirst + 1);
+            return;
+        }
         if (m_playback->active())
             m_playback->press(static_cast<PlayControl>(controlId - Control::PlayFirst + 1));
         return;
@@ -232,12 +250,9 @@ void MainWindow::onButton(int controlId) {
         onRemoteSetupButton();
         return;
     case Control::LocalSearch:
-        openLocalLog(); // the local operation log until the local search window comes
+        m_local->openSearchWindow(m_settings.location, m_settings.dateFormat);
         return;
     case Control::LocalSetup:
-        // Not while the recorder's configuration is being fetched, edited or saved.
-        if (m_session && m_session->setup().busy())
-            return;
         openLocalSetup();
         return;
     case Control::Quit:
@@ -299,6 +314,8 @@ void MainWindow::onButton(int controlId) {
 // The playback buttons follow the rules of remote playback while it runs; `highlight` (2 reverse,
 // 3 forward, 4 pause) is shown pressed.
 void MainWindow::updatePlaybackButtons(int highlight) {
+    if (m_local && m_local->active())
+        return; // the local player keeps its own buttons
     const bool active = m_playback->active();
     for (int id = Control::PlayFirst; id <= Control::PlayLast; ++id) {
         if (id == Control::Record)
@@ -327,7 +344,7 @@ void MainWindow::onLayoutButton(int index) {
 
 void MainWindow::onLiveButton() {
     // Live view and remote playback share the channel decoders: not while playback runs.
-    if (!m_session || !m_session->loggedIn() || m_playback->active())
+    if (!m_session || !m_session->loggedIn() || m_playback->active() || m_local->active())
         return;
     if (m_session->live().liveOn())
         m_session->live().stopLive();
@@ -375,7 +392,17 @@ void MainWindow::openSetupWindow() {
     context.channelNum = m_session->channelNum();
     context.subProductMajor = hello.sub_product_num_major;
     context.subProductMinor = hello.sub_product_num_minor;
+    context.userIndex = m_session->status().userIndex();
+    context.featureBit0 = m_session->featureBit0();
+    context.featureBit1 = m_session->featureBit1();
+    context.tables = {m_session->status().sysEtcInfo(), m_session->status().sysEtcInfoEx(),
+                      m_session->status().sysEtcInfoExPresent(), m_session->status().dstTable()};
+    context.requestRecorderTime = [this] {
+        if (m_session && m_session->loggedIn())
+            m_session->device().requestRecorderTime();
+    };
     auto* window = new SetupWindow(*m_setupCopy, context, this);
+    window->setServices(setupServices());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowOpacity(m_settings.opacityOf(OpacityKind::RemoteSetup) / 255.0);
     m_setupWindow = window;
@@ -390,6 +417,19 @@ void MainWindow::openSetupWindow() {
         m_setupCopy.reset();
     });
     window->open();
+}
+
+// The setup pages' requests to the session: a test mail while logged in, and the factory-reset
+// confirmation box (16,0), whose OK resets the recorder and closes the setup window.
+SetupServices MainWindow::setupServices() {
+    SetupServices services;
+    services.connected = [this] { return m_session && m_session->loggedIn(); };
+    services.sendTestMail = [this](std::span<const std::byte> block) {
+        if (m_session && m_session->loggedIn() && block.size() == kTestMailRequestSize)
+            m_session->device().sendTestMail(block.first<kTestMailRequestSize>());
+    };
+    services.confirmFactoryReset = [this] { showNotification({16, 0}); };
+    return services;
 }
 
 void MainWindow::openLocalSetup() {
@@ -457,6 +497,7 @@ void MainWindow::openSearchWindow() {
     }
     auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setLocalPlaybackRunning(m_local->active()); // its Play buttons wait for the player
     m_searchWindow = window;
     // The period the operator chose is played back; the playback time bar is drawn again for it.
     connect(window, &SearchWindow::playRequested, this, [this](const SearchPlayRequest& r) {

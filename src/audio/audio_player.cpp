@@ -68,6 +68,27 @@ std::size_t AudioPlayer::waitingChunks() const {
     return m_chunks.size();
 }
 
+void AudioPlayer::setDiscardAll(bool discard) {
+    m_discardAll = discard;
+    m_wake.notify_all();
+}
+
+void AudioPlayer::flush() {
+    {
+        std::lock_guard lock(m_queueLock);
+        m_queue.clear();
+        // An element the feeding thread holds half-joined into a chunk goes too.
+        ++m_flushGeneration;
+    }
+    {
+        std::lock_guard lock(m_chunkLock);
+        m_chunks.clear();
+    }
+    if (m_output)
+        m_output->flush();
+    m_wake.notify_all();
+}
+
 void AudioPlayer::waitUntilDrained() {
     std::unique_lock lock(m_queueLock);
     while (!m_queue.empty() && m_feeding)
@@ -78,10 +99,15 @@ void AudioPlayer::waitUntilDrained() {
 void AudioPlayer::feed() {
     std::vector<std::byte> chunk(m_chunkBytes);
     std::size_t position = 0;
+    std::uint64_t generation = 0;
     while (!m_stopRequested) {
         std::array<std::byte, kAudioElementSize> element;
         {
             std::unique_lock lock(m_queueLock);
+            if (generation != m_flushGeneration) {
+                generation = m_flushGeneration;
+                position = 0;
+            }
             m_wake.wait_for(lock, kFeedWait, [this] {
                 return m_stopRequested || (!m_queue.empty() && !m_discardAll);
             });

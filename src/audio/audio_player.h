@@ -45,8 +45,8 @@ public:
     // Any thread.
     std::size_t queuedBuffers() const override;
     void waitUntilDrained() override;
-    // While set, queued elements are dropped and nothing is fed (playback at another speed).
-    void setDiscardAll(bool discard) { m_discardAll = discard; }
+    void setDiscardAll(bool discard) override;
+    void flush() override;
 
     std::size_t chunkBytes() const { return m_chunkBytes; }
     bool feeding() const { return m_feeding; }
@@ -66,6 +66,7 @@ private:
     mutable std::mutex m_queueLock; // guards m_queue
     std::condition_variable m_wake; // the producer's wake event; also tells drain waiters
     std::deque<std::array<std::byte, kAudioElementSize>> m_queue;
+    std::uint64_t m_flushGeneration = 0; // counts flushes: a chunk being joined is dropped
 
     mutable std::mutex m_chunkLock; // guards m_chunks
     std::deque<std::vector<std::byte>> m_chunks;

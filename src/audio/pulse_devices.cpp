@@ -77,6 +77,9 @@ private:
 
 } // namespace
 
+// The stream opens at the server's own stream volume. The volume slider acts on the default
+// sink through MixerControl; giving the stream the slider's value as well would apply it twice
+// (half the slider would sound as a quarter).
 std::unique_ptr<PlaybackDevice> openPlaybackDevice(std::size_t bufferBytes) {
     const pa_sample_spec spec = muLawSpec();
     // The server holds at most the player's three buffers; playing starts once they are there.

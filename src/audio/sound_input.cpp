@@ -17,6 +17,9 @@ SoundInput::~SoundInput() {
     stop();
 }
 
+// The stream closes as soon as the input thread has ended. A sound card's driver needs a moment
+// to hand its last buffers back before the device may close; the sound server keeps no buffer of
+// ours, so there is nothing to wait for.
 void SoundInput::stop() {
     m_recording = false;
     if (m_thread.joinable())

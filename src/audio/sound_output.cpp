@@ -50,6 +50,10 @@ void SoundOutput::run() {
             std::fill(buffer.begin(), buffer.end(), std::byte{0xFF});
         std::size_t written = 0;
         while (written < buffer.size() && m_playing) {
+            if (m_flushRequested.exchange(false)) {
+                m_device->reset();
+                break;
+            }
             const std::size_t n = std::min(kWritePiece, buffer.size() - written);
             if (!m_device->write(std::span(buffer).subspan(written, n))) {
                 // A failed write is traced by the device; the output goes on with the next

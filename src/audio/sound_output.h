@@ -36,6 +36,9 @@ public:
     void start();
     void stop();
     bool playing() const { return m_playing; }
+    // Any thread: the output thread drops the buffer it is writing and resets the stream, so that
+    // what the server holds is not heard; playing goes on with the next buffer.
+    void flush() { m_flushRequested = true; }
 
 private:
     void run();
@@ -46,6 +49,7 @@ private:
     const Tap m_tap;
     std::array<std::vector<std::byte>, 3> m_buffers; // output thread only
     std::atomic<bool> m_playing{false};
+    std::atomic<bool> m_flushRequested{false};
     std::thread m_thread; // started and joined by the feeding thread
 };
 

@@ -35,6 +35,9 @@ const CliCommand kCommands[] = {
     {"backup", &runBackup,
      "--from T --to T [--channels LIST] [--kind N] [--dir DIR]: download a period into backup "
      "sets"},
+    {"local", &runLocal,
+     "list [--dir DIR] | play --from T [--to T] [--dir DIR] [--seconds S] [--speed N] "
+     "[--snapshot-dir DIR]: downloaded backup sets"},
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMetaMethod>
+#include <QPushButton>
 
 namespace kalder {
 
@@ -34,11 +35,17 @@ LogBrowser::LogBrowser(RecorderSession& session, int dateFormat, QWidget* parent
     setObjectName(QStringLiteral("logBrowser"));
     setWindowTitle(resourceText(5520).isEmpty() ? QStringLiteral("Remote Log")
                                                 : resourceText(5520));
-    setFixedSize(614, 514);
+    // The search window's size and Close place: the browser stands in for its Log mode.
+    setFixedSize(618, 546);
     m_passwordPrompt = [this] { return askPassword(this); };
     m_menu = new LogMenuPanel(this);
     m_menu->move(14, 74);
     connect(m_menu, &LogMenuPanel::listChosen, this, &LogBrowser::chooseList);
+    QPushButton* closeButton = makeDialogButton(QStringLiteral("Close"), this);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setAccessibleName(QStringLiteral("Close"));
+    closeButton->setGeometry(518, 508, 90, 26);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     applyTheme(*this);
 }
 

@@ -155,6 +155,7 @@ std::optional<int> RemotePlayback::control(PlayControl which) {
         effects = applyControl(m_state, which, context());
         mode = m_state.mode;
     }
+    tellAudio(effects.flushAudio, std::nullopt);
     sendAll(effects, true);
     postButtons(effects.highlight);
     m_session.postLatest(WindowMessage::PlaybackPosition);
@@ -170,6 +171,7 @@ void RemotePlayback::applyPause() {
         // Frames still on their way are shown.
         m_state.seekState = SeekState::Streaming;
     }
+    tellAudio(effects.flushAudio, std::nullopt);
     sendAll(effects, true);
     postButtons(effects.highlight);
     m_session.postLatest(WindowMessage::PlaybackPosition);
@@ -382,6 +384,7 @@ void RemotePlayback::completeFrame(const MessageHeader& lastFragment) {
     bool show = false;
     bool paceIt = false;
     bool audible = false;
+    std::optional<bool> acceptAudio;
     {
         std::lock_guard lock(m_stateMutex);
         ++m_counters.frames;
@@ -393,7 +396,7 @@ void RemotePlayback::completeFrame(const MessageHeader& lastFragment) {
         }
         if (descriptor.videoLength > 0) {
             // Whether the player may take sound follows from the speed: see `audible`.
-            applySpeedCode(m_state, speedCode, version12);
+            acceptAudio = applySpeedCode(m_state, speedCode, version12);
             switch (m_state.seekState) {
             case SeekState::Streaming:
                 show = true;
@@ -434,6 +437,8 @@ void RemotePlayback::completeFrame(const MessageHeader& lastFragment) {
         }
     }
     sendAll(effects, false);
+    if (acceptAudio)
+        tellAudio(!*acceptAudio, acceptAudio);
     if (!show)
         return;
     if (audible && descriptor.audioLength > 0 && m_session.audioOn())
@@ -479,6 +484,22 @@ void RemotePlayback::playAudio(const FrameDescriptor& descriptor,
     std::lock_guard lock(registry.mutex());
     if (registry.audio())
         registry.audio()->enqueueAudio(element);
+}
+
+// A control or a speed change: the player drops what it holds (`flush`); at normal speed it takes
+// sound again, at any other it discards it (`accept`).
+void RemotePlayback::tellAudio(bool flush, std::optional<bool> accept) {
+    if (!flush && !accept)
+        return;
+    SessionSlots& registry = m_session.slotRegistry();
+    std::lock_guard lock(registry.mutex());
+    AudioConsumer* player = registry.audio().get();
+    if (!player)
+        return;
+    if (accept)
+        player->setDiscardAll(!*accept);
+    if (flush)
+        player->flush();
 }
 
 // Receive thread: holds the frame until its time has come on the wall clock, measured from the

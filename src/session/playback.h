@@ -90,6 +90,7 @@ private:
     void completeFrame(const MessageHeader& lastFragment);
     void pace(std::int64_t frameMs);
     void playAudio(const FrameDescriptor& descriptor, std::span<const std::byte> frame);
+    void tellAudio(bool flush, std::optional<bool> accept);
     PlayContext context() const;
     // Sends the messages of a rule; `controlPace` sleeps 50 ms after each (the GUI's controls).
     void sendAll(const PlayEffects& effects, bool controlPace);

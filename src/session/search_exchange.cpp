@@ -85,6 +85,14 @@ void SearchExchange::clearResumeContext() {
     m_context = SearchResumeContext{};
 }
 
+void SearchExchange::forgetRecords() {
+    std::lock_guard lock(m_mutex);
+    m_context = SearchResumeContext{};
+    m_years = {};
+    m_segments = {};
+    m_events = {};
+}
+
 void SearchExchange::post(Query query, SearchReplyResult result, std::int32_t code) {
     const int message = query == Query::Years ? WindowMessage::SearchYearsReady
                         : query == Query::Day ? WindowMessage::SearchDaySegmentsReady

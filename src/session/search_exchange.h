@@ -64,6 +64,9 @@ public:
     SearchResumeContext resumeContext() const;
     void setResumeContext(SearchResumeContext context);
     void clearResumeContext();
+    // The operator declined to return to the search: the context and the last decoded records
+    // go, as when the session ends.
+    void forgetRecords();
 
     // The channels of the last search window, used by later play controls; 0 until one closed.
     std::uint16_t searchChannelMask() const { return m_searchChannelMask; }

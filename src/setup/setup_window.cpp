@@ -1,7 +1,22 @@
 #include "setup/setup_window.h"
 
 #include "setup/pages/account_rights_page_widget.h"
+#include "setup/pages/basic_page_widget.h"
 #include "setup/pages/camera_name_page_widget.h"
+#include "setup/pages/camera_setting_page_widget.h"
+#include "setup/pages/channel_switch_page_widget.h"
+#include "setup/pages/event_action_page_widget.h"
+#include "setup/pages/mail_page_widget.h"
+#include "setup/pages/osd_page_widget.h"
+#include "setup/pages/spot_setting_page_widget.h"
+#include "setup/pages/system_value_page_widgets.h"
+#include "setup/pages/assignment_page_widget.h"
+#include "setup/pages/profile_page_widget.h"
+#include "setup/pages/recording_page_widget.h"
+#include "setup/pages/dst_setup_page_widget.h"
+#include "setup/pages/ntp_setup_page_widget.h"
+#include "setup/pages/ptz_controller_page_widget.h"
+#include "setup/pages/ptz_setup_page_widget.h"
 #include "setup/setup_choosers.h"
 #include "net/trace.h"
 #include "ui/theme.h"
@@ -126,7 +141,21 @@ void SetupWindow::closePage() {
 }
 
 void SetupWindow::openPage(int item) {
+    if (!settleLeavingPage())
+        return;
     closePage();
+    // Only the open page's item shows pressed: one left pressed in another tab's menu would
+    // name a page that is no longer open when that tab is shown again.
+    for (std::size_t t = 0; t < m_menus.size(); ++t) {
+        if (!m_menus[t] || t == static_cast<std::size_t>(m_tab))
+            continue;
+        for (QPushButton* b : m_menus[t]->findChildren<QPushButton*>()) {
+            // An exclusive group keeps its checked button checked unless exclusivity is off.
+            b->setAutoExclusive(false);
+            b->setChecked(false);
+            b->setAutoExclusive(true);
+        }
+    }
     m_page = makePage(m_tab, item);
     m_page->setParent(this);
     m_page->setGeometry(pageRect());
@@ -139,6 +168,46 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new CameraNamePageWidget(*this);
     if (tab == Tab::System && caption == QLatin1String("Client Account"))
         return new AccountRightsPageWidget(*this);
+    if (tab == Tab::Display && caption == QLatin1String("Camera Setting"))
+        return new CameraSettingPageWidget(*this);
+    if (tab == Tab::Display && caption == QLatin1String("Camera Covert"))
+        return makeCameraCovertPage(*this);
+    if (tab == Tab::Display && caption == QLatin1String("Spot Setting"))
+        return new SpotSettingPageWidget(*this);
+    if (tab == Tab::Display && caption == QLatin1String("OSD On/Off"))
+        return new OsdPageWidget(*this);
+    if (tab == Tab::Event && caption == QLatin1String("E-mail"))
+        return new MailPageWidget(*this);
+    if (tab == Tab::Event && caption == QLatin1String("Event Action A"))
+        return new EventActionPageWidget(*this, EventActionPage::A);
+    if (tab == Tab::Event && caption == QLatin1String("Event Action B"))
+        return new EventActionPageWidget(*this, EventActionPage::B);
+    if (tab == Tab::Event && caption == QLatin1String("Event Action C"))
+        return new EventActionPageWidget(*this, EventActionPage::C);
+    if (tab == Tab::System && caption == QLatin1String("Sensor"))
+        return makeSensorPage(*this);
+    if (tab == Tab::System && caption == QLatin1String("Basic"))
+        return new BasicPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("Auto Delete Mode"))
+        return new AutoDeletePageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("Smart"))
+        return new SmartPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("ETC."))
+        return new EtcPageWidget(*this);
+    if (tab == Tab::Rec && caption == QLatin1String("Recording"))
+        return new RecordingPageWidget(*this);
+    if (tab == Tab::Rec && caption.startsWith(QLatin1String("Profile ")) && caption.size() == 9)
+        return new ProfilePageWidget(*this, RecProfile(caption.back().unicode() - u'A'));
+    if (tab == Tab::Rec && caption == QLatin1String("Assignment"))
+        return new AssignmentPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("PTZ Setup"))
+        return new PtzSetupPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("PTZ Controller"))
+        return new PtzControllerPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("DST Setup"))
+        return new DstSetupPageWidget(*this);
+    if (tab == Tab::System && caption == QLatin1String("NTP Setup"))
+        return new NtpSetupPageWidget(*this);
     // A page of a later step: its title, so the operator sees where it will be.
     auto* page = new QLabel(caption + tr("\n\nThis page is not available in this version."));
     page->setObjectName(QStringLiteral("pendingPage"));
@@ -206,11 +275,29 @@ void SetupWindow::closeChooser() {
     }
 }
 
+// The open page settles what it must ask before it goes. Its question runs a modal box: when
+// the window has ended (or gone) meanwhile, the caller does nothing more.
+bool SetupWindow::settleLeavingPage() {
+    auto* leaving = dynamic_cast<SetupPageLeaving*>(m_page.data());
+    if (!leaving || m_ending)
+        return !m_ending;
+    QPointer<SetupWindow> self(this);
+    leaving->pageLeaving();
+    return self && !m_ending;
+}
+
+void SetupWindow::recorderTimeArrived(std::uint32_t time) {
+    if (auto* page = dynamic_cast<SetupPageLeaving*>(m_page.data()))
+        page->recorderTimeArrived(time);
+}
+
 void SetupWindow::requestClose() {
     finishWith(QDialog::Rejected);
 }
 
 void SetupWindow::finishWith(int result) {
+    if (result == QDialog::Accepted && !settleLeavingPage())
+        return;
     // OK closes every page first: a page writes nothing after the window's result is known.
     closePage();
     m_ending = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "setup/model/setup_context.h"
+#include "setup/setup_services.h"
 #include "wire/config_record.h"
 
 #include <QDialog>
@@ -13,6 +14,16 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace kalder {
+
+// A page with something to settle with the operator before it goes (the DST page's question):
+// the window calls pageLeaving() before a page switch or OK closes it, not on Cancel.
+class SetupPageLeaving {
+public:
+    virtual ~SetupPageLeaving() = default;
+    virtual void pageLeaving() = 0;
+    // The recorder's clock arrived (DVR_TIME_ACK).
+    virtual void recorderTimeArrived(std::uint32_t) {}
+};
 
 // The recorder's setup window: four tabs (Display, Rec, System, Event), each a menu of page
 // buttons; one page at a time in the page frame; OK, Cancel and Close. Every page edits the
@@ -31,6 +42,9 @@ public:
 
     ConfigRecord& record() { return m_record; }
     const SetupContext& context() const { return m_context; }
+    // What the pages may ask of the session (test mail, factory reset); none by default.
+    void setServices(SetupServices services) { m_services = std::move(services); }
+    const SetupServices& services() const { return m_services; }
 
     void showTab(Tab tab);
     Tab currentTab() const { return m_tab; }
@@ -51,6 +65,9 @@ public:
     QWidget* chooser() const { return m_chooser; }
     void closeChooser();
 
+    // DVR_TIME_ACK's time (21076), for the page that asked.
+    void recorderTimeArrived(std::uint32_t time);
+
     // The session's close request (factory reset, setup right withdrawn, disconnect): ends the
     // window as Cancel does.
     void requestClose();
@@ -62,12 +79,14 @@ protected:
 private:
     void buildFrame();
     void closePage();
+    bool settleLeavingPage();
     void finishWith(int result);
     void placeChooser(QWidget* chooser, QWidget* anchor);
     QWidget* makePage(Tab tab, int item);
 
     ConfigRecord& m_record;
     const SetupContext m_context;
+    SetupServices m_services;
     Tab m_tab = Tab::Display;
     std::array<QWidget*, 4> m_menus{};
     std::array<QPushButton*, 4> m_tabButtons{};

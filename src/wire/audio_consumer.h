@@ -26,6 +26,12 @@ public:
     // GUI thread, while live view stops: blocks until no element is queued any more, or the
     // feeding thread has ended.
     virtual void waitUntilDrained() = 0;
+    // Any thread. While set, queued elements are dropped and nothing new is taken: playback at
+    // any speed but normal forward play.
+    virtual void setDiscardAll(bool discard) = 0;
+    // Any thread: drops what is queued, what waits to be played and what the sound server still
+    // holds; later elements play as usual (a playback control or a speed change).
+    virtual void flush() = 0;
 };
 
 // Set by the front end that has a sound output; without one no player is ever created.

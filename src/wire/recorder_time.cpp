@@ -21,6 +21,17 @@ CivilTime decodeRecorderTime(std::uint32_t time) {
             static_cast<int>(clock.seconds().count())};
 }
 
+std::int64_t encodeCivilTime(const CivilTime& time) {
+    using namespace std::chrono;
+    const int months = time.year * 12 + (time.month - 1);
+    const int yearPart = months >= 0 ? months / 12 : -((11 - months) / 12);
+    const unsigned monthPart = static_cast<unsigned>(months - yearPart * 12) + 1;
+    const sys_days first = year_month_day{year{yearPart}, month{monthPart}, day{1}};
+    const std::int64_t dayNumber = first.time_since_epoch().count() + (time.day - 1);
+    return dayNumber * 86400 + std::int64_t(time.hour) * 3600 + std::int64_t(time.minute) * 60 +
+           time.second;
+}
+
 std::string formatRecorderTime(std::uint32_t time) {
     const CivilTime t = decodeRecorderTime(time);
     char text[32];

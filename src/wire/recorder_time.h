@@ -25,6 +25,11 @@ struct CivilTime {
 // The calendar fields of `time` by the UTC rules.
 CivilTime decodeRecorderTime(std::uint32_t time);
 
+// The seconds since 1970-01-01 00:00:00 of calendar fields by the UTC rules: the inverse of
+// decodeRecorderTime, signed so that moments outside the 32-bit range still compare. Fields
+// out of their range carry over (month 13 is January of the next year, day 0 the day before).
+std::int64_t encodeCivilTime(const CivilTime& time);
+
 // "YYYY-MM-DD hh:mm:ss".
 std::string formatRecorderTime(std::uint32_t time);
 

@@ -55,7 +55,9 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
     EXPECT_GT(events->reportList()->cellText(0, 0).toInt(),
               events->reportList()->cellText(1, 0).toInt());
 
-    QTest::mouseClick(window.button(363), Qt::LeftButton); // local search
+    QTest::mouseClick(window.button(363), Qt::LeftButton); // local search, then its Log tab
+    ASSERT_TRUE(window.localPlayback()->searchWindow());
+    window.localPlayback()->searchWindow()->tabButton(LocalSearchWindow::Tab::Log)->click();
     auto* local = window.findChild<LocalLogViewer*>();
     ASSERT_NE(local, nullptr);
     ASSERT_GE(local->list()->rowCount(), 1);

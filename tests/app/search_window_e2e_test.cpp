@@ -162,6 +162,8 @@ TEST_F(SearchWindowE2E, CalendarDayTimelinePlayAndResume) {
     QObject::connect(search, &SearchWindow::playRequested,
                      [&](const SearchPlayRequest& r) { played = r; });
     const EventEntry first = events->lists().byTab[tab][0];
+    // The recorder finds nothing for it this time.
+    ASSERT_EQ(sim.admin("play-nack 83"), "ok 1");
     events->playButton()->click();
     ASSERT_TRUE(played);
     EXPECT_EQ(played->kindSelector, 1u << first.type);
@@ -170,6 +172,20 @@ TEST_F(SearchWindowE2E, CalendarDayTimelinePlayAndResume) {
     WAIT_UNTIL(window->searchWindow() == nullptr, 5000);
     EXPECT_EQ(window->session()->search().resumeContext().source,
               SearchResumeContext::Source::EventList);
+
+    // No data: the box offers to return to the search; Cancel leaves it, and the context with
+    // its records goes.
+    WAIT_UNTIL(window->notificationBox() != nullptr, kWaitMs);
+    NotificationBox* box = window->notificationBox();
+    EXPECT_EQ(box->notification(), (Notification{4, 0}));
+    auto* cancel = box->findChild<SkinButton*>(QStringLiteral("cancelButton"));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(box->lines().size(), 2);
+    cancel->click();
+    WAIT_UNTIL(window->notificationBox() == nullptr, 5000);
+    EXPECT_FALSE(window->session()->search().resumeContext().active);
+    EXPECT_TRUE(window->session()->search().events().empty());
+    EXPECT_EQ(window->searchWindow(), nullptr);
 }
 
 TEST_F(SearchWindowE2E, RefusedDayAndCancel) {

@@ -1,10 +1,14 @@
 // Remote setup against the recorder simulator: the RSetup button fetches the record, the setup
 // window changes a channel title and an account's rights, OK sends the record back, and the
 // recorder's DB_CHANGE and RIGHT_CHANGE bring the changes back to the live view.
-#include "main_window_harness.h"
+#include "setup_e2e_fixture.h"
 #include "session/recorder_session.h"
 #include "setup/pages/account_rights_page_widget.h"
+#include "setup/pages/basic_page_widget.h"
 #include "setup/pages/camera_name_page_widget.h"
+#include "setup/pages/channel_switch_page_widget.h"
+#include "setup/pages/mail_page_widget.h"
+#include "setup/setup_choosers.h"
 #include "setup/setup_window.h"
 #include "sim/sim_process.h"
 #include "ui/notification_box.h"
@@ -23,46 +27,7 @@
 namespace kalder {
 namespace {
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
-constexpr int kRemoteSetup = 362;
-
-class SetupE2E : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
-        window = std::make_unique<MainWindow>(harness.config());
-        window->show();
-        ConnectRequest request;
-        request.address = "127.0.0.1";
-        request.typedAddress = request.address;
-        request.port = sim.port();
-        request.userId = "admin";
-        request.password = "1234";
-        window->connectTo(request);
-        WAIT_UNTIL(window->session() && window->session()->loggedIn() &&
-                       window->session()->status().maySetup(),
-                   30000);
-    }
-    void TearDown() override { window.reset(); }
-    SetupWindow* pressRemoteSetup() {
-        QTest::mouseClick(window->button(kRemoteSetup), Qt::LeftButton);
-        (void)QTest::qWaitFor([&] { return window->setupWindow() != nullptr; }, 10000);
-        return window->setupWindow();
-    }
-    void openPage(SetupWindow& setup, SetupWindow::Tab tab, const QString& caption) {
-        setup.showTab(tab);
-        const int item = setup.menuItems(tab).indexOf(caption);
-        ASSERT_GE(item, 0);
-        setup.openPage(item);
-    }
-
-    test::MainWindowHarness harness;
-    test::SimProcess sim;
-    std::unique_ptr<MainWindow> window;
-};
+constexpr int kRemoteSearch = 361;
 
 TEST_F(SetupE2E, TitleAndRightsChangedInTheSetupWindowComeBackToTheLiveView) {
     SetupWindow* setup = pressRemoteSetup();
@@ -70,6 +35,9 @@ TEST_F(SetupE2E, TitleAndRightsChangedInTheSetupWindowComeBackToTheLiveView) {
     // A second press while the window is open sends nothing and opens nothing.
     QTest::mouseClick(window->button(kRemoteSetup), Qt::LeftButton);
     EXPECT_TRUE(window->session()->setup().busy());
+    // Nor does the search window open while the record is out.
+    QTest::mouseClick(window->button(kRemoteSearch), Qt::LeftButton);
+    EXPECT_EQ(window->searchWindow(), nullptr);
 
     ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Display, "Camera Name"));
     auto* names = dynamic_cast<CameraNamePageWidget*>(setup->currentPage());
@@ -160,6 +128,71 @@ TEST_F(SetupE2E, LosingTheSetupRightClosesTheWindow) {
     WAIT_UNTIL(window->notificationBox() != nullptr, 5000);
     EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{15, 0}));
     EXPECT_EQ(window->setupWindow(), nullptr);
+}
+
+// The covert flag and a new account made on the pages reach the recorder, which shows them in
+// the record it sends next.
+TEST_F(SetupE2E, CovertFlagAndNewAccountReachTheRecorder) {
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Display, "Camera Covert"));
+    auto* covert = dynamic_cast<ChannelSwitchPageWidget*>(setup->currentPage());
+    ASSERT_NE(covert, nullptr);
+    ASSERT_NE(covert->panel()->button(2, 0), nullptr);
+    QTest::mouseClick(covert->panel()->button(2, 0), Qt::LeftButton); // CH3 On
+
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::System, "Client Account"));
+    auto* accounts = dynamic_cast<AccountRightsPageWidget*>(setup->currentPage());
+    ASSERT_NE(accounts, nullptr);
+    accounts->selectAccount(3);
+    accounts->runNameAction(NameAction::Change);
+    accounts->nameEdit()->clear();
+    QTest::keyClicks(accounts->nameEdit(), "night");
+    QTest::keyClicks(accounts->passwordEdit(), "8642");
+    QTest::keyClicks(accounts->confirmEdit(), "8642");
+    QTest::mouseClick(accounts->storeButton(), Qt::LeftButton);
+    EXPECT_EQ(accounts->nameButton()->text(), "NIGHT");
+    if (const char* dir = std::getenv("KALDER_SCREENSHOT_DIR"))
+        setup->grab().save(QString::fromLocal8Bit(dir) + "/setup-e2e-new-account.png");
+    setup->findChild<QPushButton*>("okButton")->click();
+    WAIT_UNTIL(window->notificationBox() != nullptr, 10000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{10, 0}));
+    window->notificationBox()->accept();
+    WAIT_UNTIL(!window->session()->setup().busy(), 10000);
+
+    setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    EXPECT_EQ(setup->record().value(configField("covert"), 2), 1u);
+    EXPECT_EQ(setup->record().text(configField("account_name"), 3), "NIGHT");
+    EXPECT_EQ(setup->record().text(configField("account_password"), 3), "8642");
+    setup->findChild<QPushButton*>("cancelButton")->click();
+}
+
+// Send Test Mail goes to the recorder at once with the typed texts; Initialize asks first,
+// then resets the recorder and closes the window without an update.
+TEST_F(SetupE2E, TestMailAndInitializeFromThePages) {
+    ASSERT_EQ(sim.admin("device-log-clear"), "ok");
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Event, "E-mail"));
+    auto* mail = dynamic_cast<MailPageWidget*>(setup->currentPage());
+    ASSERT_NE(mail, nullptr);
+    mail->textEdit(0)->selectAll();
+    QTest::keyClicks(mail->textEdit(0), "mail.example.org");
+    QTest::mouseClick(mail->testMailButton(), Qt::LeftButton);
+    WAIT_UNTIL(sim.admin("device-log").find("test-mail 516") != std::string::npos, 10000);
+
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::System, "Basic"));
+    auto* basic = dynamic_cast<BasicPageWidget*>(setup->currentPage());
+    ASSERT_NE(basic, nullptr);
+    QTest::mouseClick(basic->initializeButton(), Qt::LeftButton);
+    WAIT_UNTIL(window->notificationBox() != nullptr, 5000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{16, 0}));
+    EXPECT_EQ(sim.admin("device-log").find("db-init"), std::string::npos);
+    window->notificationBox()->accept();
+    WAIT_UNTIL(sim.admin("device-log").find("db-init") != std::string::npos, 10000);
+    WAIT_UNTIL(window->setupWindow() == nullptr, 10000);
+    EXPECT_FALSE(window->session()->setup().busy());
 }
 
 } // namespace

@@ -111,6 +111,29 @@ TEST(AudioPlayer, DiscardingDropsEverythingAndAShortElementIsPadded) {
     EXPECT_EQ(played[3 * 512 + 100], std::byte{0xFF});
 }
 
+TEST(AudioPlayer, FlushDropsWhatIsHeldAndLaterSoundStillPlays) {
+    DeviceLog log;
+    AudioPlayer player(1, std::make_unique<FakeDevice>(log));
+    for (int k = 0; k < 6; ++k)
+        player.enqueueAudio(element(0x10 + k));
+    ASSERT_TRUE(waitUntil([&] { return !log.snapshot().empty(); }));
+    player.flush();
+    EXPECT_EQ(player.queuedBuffers(), 0u);
+    EXPECT_EQ(player.waitingChunks(), 0u);
+    ASSERT_TRUE(waitUntil([&] {
+        std::lock_guard lock(log.mutex);
+        return log.resets > 0;
+    }));
+    // Sound after the flush is heard: four new chunks restart nothing (the output still runs)
+    // and reach the device.
+    for (int k = 0; k < 4; ++k)
+        player.enqueueAudio(element(0x60));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto played = log.snapshot();
+        return std::count(played.begin(), played.end(), std::byte{0x60}) >= 512;
+    }));
+}
+
 TEST(AudioPlayer, WithoutAStreamNothingFeedsAndTheQueueStaysBounded) {
     AudioPlayer player(2, nullptr);
     EXPECT_FALSE(player.feeding());

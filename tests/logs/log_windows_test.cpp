@@ -114,6 +114,14 @@ TEST_F(LogWindows, FetchesOnceAndListsEachKindNewestFirst) {
     for (const auto& m : m_recorder.seen())
         requests += m.header.messageId() == MessageId::LOG_INFO_REQ;
     EXPECT_EQ(requests, 1u);
+
+    // Its own Close ends the browser, as the search window's does.
+    m_browser->show();
+    auto* close = m_browser->findChild<QPushButton*>(QStringLiteral("closeButton"));
+    ASSERT_NE(close, nullptr);
+    EXPECT_FALSE(close->accessibleName().isEmpty());
+    close->click();
+    EXPECT_FALSE(m_browser->isVisible());
 }
 
 TEST_F(LogWindows, SelectionDetailsViewersAndBack) {

@@ -51,6 +51,8 @@ public:
     }
     std::size_t queuedBuffers() const override { return 0; }
     void waitUntilDrained() override {}
+    void setDiscardAll(bool) override {}
+    void flush() override {}
 };
 
 class NullAudioFactory : public AudioConsumerFactory {

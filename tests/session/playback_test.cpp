@@ -135,6 +135,19 @@ TEST_F(PlaybackStarted, SoundOnlyAtNormalSpeedForTheChannelViewedAlone) {
     sync(kCodeAudioFlag);
     EXPECT_EQ(m_audio.elements().size(), 1u);
     EXPECT_EQ(m_frames.frames(2).size(), 2u);
+    // Twice the speed made the player discard and drop what it held; normal speed takes sound
+    // again, and a control drops what is held once more.
+    auto tail = [&](std::size_t n) {
+        const auto all = m_audio.controls();
+        return std::vector<std::string>(all.end() - std::min(n, all.size()), all.end());
+    };
+    EXPECT_EQ(tail(2), (std::vector<std::string>{"discard on", "flush"}));
+    sendItem(playItem(2, "Gate", kRecordingTag, 1, true), kNormalSpeed, kCodeAudioFlag);
+    sync(kCodeAudioFlag);
+    EXPECT_EQ(tail(1), std::vector<std::string>{"discard off"});
+    EXPECT_EQ(m_audio.elements().size(), 2u);
+    ASSERT_TRUE(m_session->playback().control(PlayControl::Pause));
+    EXPECT_EQ(tail(1), std::vector<std::string>{"flush"});
 }
 
 TEST_F(PlaybackStarted, StopSendsRplayStopAndFreesEveryDecoder) {

@@ -177,6 +177,14 @@ public:
     }
     std::size_t queuedBuffers() const override { return 0; }
     void waitUntilDrained() override {}
+    void setDiscardAll(bool discard) override {
+        std::lock_guard lock(m_factory.m_mutex);
+        m_factory.m_controls.push_back(discard ? "discard on" : "discard off");
+    }
+    void flush() override {
+        std::lock_guard lock(m_factory.m_mutex);
+        m_factory.m_controls.push_back("flush");
+    }
 
 private:
     AudioSinkFactory& m_factory;
@@ -243,6 +251,11 @@ std::size_t AudioSinkFactory::alive() const {
 std::vector<std::vector<std::byte>> AudioSinkFactory::elements() const {
     std::lock_guard lock(m_mutex);
     return m_elements;
+}
+
+std::vector<std::string> AudioSinkFactory::controls() const {
+    std::lock_guard lock(m_mutex);
+    return m_controls;
 }
 
 std::vector<std::byte> be32Bytes(std::uint32_t value) {

@@ -114,12 +114,15 @@ public:
     std::size_t started() const;
     std::size_t alive() const;
     std::vector<std::vector<std::byte>> elements() const;
+    // "discard on", "discard off" and "flush", in the order the players were told.
+    std::vector<std::string> controls() const;
 
     // Used by the players.
     mutable std::mutex m_mutex;
     std::size_t m_started = 0;
     std::size_t m_alive = 0;
     std::vector<std::vector<std::byte>> m_elements;
+    std::vector<std::string> m_controls;
 };
 
 std::vector<std::byte> be32Bytes(std::uint32_t value);

@@ -404,7 +404,7 @@ TEST(RecorderModel, ChangesReachListenersWithTheirKind) {
 TEST(RecorderModel, FixedTables) {
     const auto dst = buildDstTable();
     EXPECT_EQ(std::to_integer<int>(dst[3]), 5) << "rule count";
-    EXPECT_EQ(std::to_integer<int>(dst[4]), 3) << "first rule starts in March";
+    EXPECT_EQ(std::to_integer<int>(dst[4]), 2) << "first rule starts in March (months from 0)";
     const auto ex = buildSysEtcInfoEx();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(ex.data()), 7), "English");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(ex.data() + 1024), 7), "Pelco-P");

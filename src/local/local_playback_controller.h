@@ -1,0 +1,108 @@
+#pragma once
+
+#include "decode/decode_host.h"
+#include "local/local_player.h"
+#include "local/local_search_window.h"
+#include "wire/frame_consumer.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace kalder {
+
+class ClockDisplay;
+class DecoderLibrary;
+class SkinButton;
+class SkinSlider;
+class VideoWindow;
+
+// The decoders of local playback draw into the video window; their overlays carry the frame's
+// title and the playback label, their clock is the playback clock. Threads as the remote
+// playback's host: setters on the GUI thread while no decoder runs, createConsumer on the GUI
+// thread at the player's start, the rest on the decode threads.
+class LocalDecodeHost final : public DecodeHost, public FrameConsumerFactory {
+public:
+    explicit LocalDecodeHost(const DecoderLibrary* library, QObject* receiver);
+    void setWindow(VideoWindow* window) { m_window.store(window); }
+    void setClock(ClockDisplay* clock) { m_clock.store(clock); }
+
+    std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override;
+    std::optional<std::int64_t> playbackClockSeconds(StreamKind kind) override;
+    void composeOverlay(const OverlayFacts& facts) override;
+    void decoderInitFailed(unsigned channel) override;
+
+private:
+    const DecoderLibrary* const m_library;
+    QObject* const m_receiver;
+    const std::string m_label;
+    std::atomic<VideoWindow*> m_window{nullptr};
+    std::atomic<ClockDisplay*> m_clock{nullptr};
+};
+
+// Local search and playback as the main window shows them: opens the local search window,
+// turns its play requests into a playlist and a running LocalPlayer, routes the playback
+// buttons and the position slider (control 420) to the player while the video window is in
+// local-playback mode, keeps the playback clock, the speed mark and the slider in step, and
+// stops the player (stop button, quit). GUI thread only; a child of the main window.
+class LocalPlaybackController : public QObject {
+    Q_OBJECT
+public:
+    LocalPlaybackController(const DecoderLibrary* library, bool removableMode, QWidget* owner);
+    ~LocalPlaybackController() override;
+
+    void setVideoWindow(VideoWindow* window);
+    // The main window's playback buttons (by control id) and the position slider.
+    void setControls(std::function<SkinButton*(int)> buttonFor, SkinSlider* slider);
+
+    // The download folder: the data folder's "Download", or in removable mode the current
+    // directory's.
+    std::filesystem::path downloadFolder(const QString& dataFolder) const;
+    // LSearch (and the start in removable mode): opens or raises the window.
+    void openSearchWindow(const QString& dataFolder, unsigned dateFormat);
+    LocalSearchWindow* searchWindow() const { return m_window; }
+
+    // A play request over the sets of `folder`: false (and the no-data notification) when
+    // nothing is there to play.
+    bool play(const LocalPlayRequest& request, const std::filesystem::path& folder);
+    // A playback button by its control number (1, 2, 3, 4, 6 stop, 7).
+    void press(int control);
+    void stop();
+    bool active() const { return m_player != nullptr; }
+    LocalPlayer* player() const { return m_player.get(); }
+
+signals:
+    // (category, detail) for the main window's notification box.
+    void notify(int category, int detail);
+    void logRequested();
+    // A play request is about to start: live streaming must stop first.
+    void stopLiveRequested();
+    void layoutShown(int cells);
+
+private:
+    void updateButtons(int highlight);
+    void updateSlider();
+    void onPaused();
+
+    QWidget* const m_owner;
+    const bool m_removableMode;
+    LocalDecodeHost m_host;
+    VideoWindow* m_video = nullptr;
+    std::function<SkinButton*(int)> m_buttonFor;
+    SkinSlider* m_slider = nullptr;
+    bool m_sliderHeld = false;
+    QPointer<LocalSearchWindow> m_window;
+    QPointer<ClockDisplay> m_clock;
+    std::unique_ptr<LocalPlayer> m_player;
+    // Set for the player's events while it lives; they arrive queued and check it.
+    std::shared_ptr<std::atomic<bool>> m_alive;
+};
+
+} // namespace kalder

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "local/local_player_rules.h"
+#include "local/local_playlist.h"
+#include "wire/channel_count.h"
+#include "wire/frame_consumer.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace kalder {
+
+// What the player thread tells its owner. Every callback runs on the player thread; each may
+// be empty. The owner trampolines them to its own thread.
+struct LocalPlayerEvents {
+    std::function<void(std::uint32_t frameTime)> clock; // a frame is shown
+    std::function<void(int cells)> layout;              // a new run chose its layout
+    std::function<void()> paused;                       // the end of the data, or a step done
+    std::function<void()> ended;                        // the thread ends by itself (a file failed)
+};
+
+// What the player has shown, for the command-line front end and the tests.
+struct LocalPlayerCounters {
+    std::uint64_t shownFrames = 0;   // frames handed to a decoder
+    std::uint64_t skippedFrames = 0; // damaged frames (unusable size, data outside the .vid)
+    std::uint32_t firstTime = 0;     // RecorderTime of the first and last shown frame
+    std::uint32_t lastTime = 0;
+    std::array<std::uint64_t, kChannelCount> shownPerChannel{};
+};
+
+// Local playback of a playlist: reads the frame headers from the .vih and the frames from the
+// .vid, forward or backward, and hands the frames to the channel decoders of a factory, paced
+// against the wall clock at the chosen speed, with pause, single steps and seeking.
+//
+// Threads: the owner (GUI thread, or the command line's) calls start, control, seek and stop;
+// the player thread reads the files and produces frames. The mode, speed, seek request and
+// restart count are atomics written by the owner and read once per frame by the thread; the
+// files and the read position belong to the thread alone.
+class LocalPlayer {
+public:
+    // `factory` must outlive the player; it creates the decoders of all sixteen channels at
+    // start (a null consumer leaves that channel unshown).
+    LocalPlayer(Playlist playlist, FrameConsumerFactory& factory, LocalPlayerEvents events);
+    // Stops the thread and dismantles the decoders when the owner did not.
+    ~LocalPlayer();
+    LocalPlayer(const LocalPlayer&) = delete;
+    LocalPlayer& operator=(const LocalPlayer&) = delete;
+
+    // Creates the decoders, starts the thread and plays forward at speed 1 (control 3), or at
+    // `speed` (1-4, -2..-4) reached by pressing play or reverse as often as the operator would,
+    // all before the first frame is read. False when the playlist has nothing to play.
+    bool start(int speed = 1);
+    // A playback control (1, 2, 3, 4, 7).
+    LocalControlEffects control(int control);
+    // The position slider: `seconds` from the start of the current run.
+    void seek(std::uint32_t seconds);
+    // Speed 0, the thread ends and is joined, then every decoder is drained and stopped.
+    void stop();
+
+    // The channels of the window's current page; steps show only these.
+    void setShownChannels(std::uint16_t mask) { m_shownChannels = mask; }
+
+    // Any thread.
+    LocalMode mode() const { return m_mode.load(); }
+    int speed() const { return m_speed.load(); }
+    int speedMark() const { return localSpeedMark(m_speed.load()); }
+    bool running() const { return m_running.load(); }
+    // The span of the run being played (RecorderTime), for the position slider.
+    RunSpan span() const;
+    std::uint32_t currentTime() const { return m_currentTime.load(); }
+    LocalPlayerCounters counters() const;
+    FrameConsumer* consumer(unsigned channel) const {
+        return channel < kChannelCount ? m_consumers[channel].get() : nullptr;
+    }
+
+private:
+    struct Reader;
+    void run();
+    void pauseAtEnd();
+    // Waits until the frame is due; false when the wait was cut short by a control or stop.
+    void pace(Reader& reader, std::int64_t frameMs);
+    void waitForQueue(unsigned channel);
+    bool changed(int speed) const;
+
+    Playlist m_playlist; // the thread's once started
+    FrameConsumerFactory& m_factory;
+    LocalPlayerEvents m_events;
+    std::array<std::unique_ptr<FrameConsumer>, kChannelCount> m_consumers;
+
+    std::atomic<LocalMode> m_mode{LocalMode::Forward};
+    std::atomic<int> m_speed{0};
+    std::atomic<bool> m_resync{true};
+    std::atomic<std::uint32_t> m_restarts{0};
+    std::atomic<std::uint32_t> m_stepToken{0};
+    // 0 none, 3 requested (the thread takes it), 4 under way.
+    std::atomic<int> m_seek{0};
+    std::atomic<std::uint32_t> m_seekTarget{0};
+    std::atomic<bool> m_lastForward{true};
+    std::atomic<std::uint16_t> m_shownChannels{0xFFFF};
+    std::atomic<std::uint32_t> m_currentTime{0};
+    std::atomic<std::uint32_t> m_spanStart{0}, m_spanEnd{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_running{false};
+
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake; // controls and stop cut a pacing wait short
+
+    mutable std::mutex m_countersMutex;
+    LocalPlayerCounters m_counters; // guarded by m_countersMutex
+
+    // The owner's side of start/stop.
+    std::mutex m_controlMutex;
+    std::thread m_thread;
+};
+
+} // namespace kalder

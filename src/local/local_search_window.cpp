@@ -1,0 +1,177 @@
+#include "local/local_search_window.h"
+
+#include "local/local_search_panels.h"
+#include "resources/resource_library.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include <ctime>
+
+namespace kalder {
+
+namespace {
+
+const QRect kPanelArea{197, 83, 403, 417};
+constexpr int kTabText = 2160; // Search, (Backup), Log, Info
+constexpr int kVersionText = 5410;
+constexpr int kWindowText = 5964;
+
+QString textOr(int id, const char* fallback) {
+    const QString text = resourceText(id);
+    return text.isEmpty() ? QString::fromLatin1(fallback) : text;
+}
+
+// " %d.%d.%d.%d" of the program's version (the fourth part is 0).
+QString versionText() {
+    const QStringList parts = QCoreApplication::applicationVersion().split('.');
+    int v[4] = {0, 1, 0, 0};
+    if (!QCoreApplication::applicationVersion().isEmpty())
+        for (int i = 0; i < 4; ++i)
+            v[i] = i < parts.size() ? parts[i].toInt() : 0;
+    return QString::asprintf(" %d.%d.%d.%d", v[0], v[1], v[2], v[3]);
+}
+
+} // namespace
+
+LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool removableMode,
+                                     unsigned dateFormat, QWidget* parent)
+    : QDialog(parent), m_removableMode(removableMode), m_dateFormat(dateFormat),
+      m_data(loadLocalSearchData(downloadFolder)) {
+    setObjectName("LocalSearchWindow");
+    const QString title = textOr(kWindowText, "Local search");
+    setWindowTitle(title);
+    setAccessibleName(title);
+    setFixedSize(kWidth, kHeight);
+
+    const char* tabFallback[3] = {"Search", "Log", "Info"};
+    const int tabText[3] = {kTabText, kTabText + 2, kTabText + 3};
+    for (int i = 0; i < 3; ++i) {
+        const QString caption = textOr(tabText[i], tabFallback[i]);
+        auto* tab = new QPushButton(caption, this);
+        tab->setAccessibleName(caption);
+        tab->setCheckable(true);
+        tab->setAutoDefault(false);
+        tab->setGeometry(16 + i * 104, 16, 100, 34);
+        connect(tab, &QPushButton::clicked, this, [this, i] { selectTab(static_cast<Tab>(i)); });
+        m_tabs[static_cast<std::size_t>(i)] = tab;
+    }
+    // Nothing is logged from removable media: no Log tab there, Info takes its place.
+    m_tabs[1]->setVisible(!m_removableMode);
+    if (m_removableMode)
+        m_tabs[2]->move(m_tabs[1]->pos());
+
+    m_searchMenu = new QWidget(this);
+    m_searchMenu->setGeometry(16, 83, 170, 140);
+    const char* menu[3] = {"Date/Time", "Event", "Calendar"};
+    const Panel panels[3] = {Panel::DateTime, Panel::Event, Panel::Calendar};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(menu[i]), m_searchMenu);
+        b->setAccessibleName(b->text());
+        b->setCheckable(true);
+        b->setAutoDefault(false);
+        b->setGeometry(0, i * 44, 160, 36);
+        connect(b, &QPushButton::clicked, this, [this, p = panels[i]] { showPanel(p); });
+        m_menu[static_cast<std::size_t>(i)] = b;
+    }
+
+    m_info = new QTableWidget(1, 1, this);
+    m_info->setObjectName("LocalInfoPanel");
+    m_info->setAccessibleName(QStringLiteral("Info"));
+    m_info->horizontalHeader()->hide();
+    m_info->verticalHeader()->hide();
+    m_info->horizontalHeader()->setStretchLastSection(true);
+    m_info->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_info->setItem(0, 0,
+                    new QTableWidgetItem(textOr(kVersionText, "Client version") + versionText()));
+    m_info->setGeometry(kPanelArea);
+
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setAccessibleName(close->text());
+    close->setAutoDefault(false);
+    close->setGeometry(500, 506, 97, 26);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    selectTab(Tab::Search);
+    showPanel(Panel::Calendar);
+}
+
+void LocalSearchWindow::selectTab(Tab tab) {
+    if (tab == Tab::Log) {
+        // The local operation log has a viewer of its own.
+        if (!m_removableMode)
+            emit logRequested();
+        tab = Tab::Search;
+    }
+    for (int i = 0; i < 3; ++i)
+        m_tabs[static_cast<std::size_t>(i)]->setChecked(i == static_cast<int>(tab));
+    const bool search = tab == Tab::Search;
+    m_searchMenu->setVisible(search);
+    if (m_current)
+        m_current->setVisible(search);
+    m_info->setVisible(tab == Tab::Info);
+}
+
+// The panel that asked for the change may be on the stack (its button's signal): it goes later.
+static void retire(QWidget*& panel) {
+    if (panel) {
+        panel->hide();
+        panel->deleteLater();
+    }
+    panel = nullptr;
+}
+
+void LocalSearchWindow::showPanel(Panel panel) {
+    retire(m_current);
+    m_panel = panel;
+    auto playFn = [this](const LocalPlayRequest& r) { play(r); };
+    switch (panel) {
+    case Panel::DateTime: {
+        const std::uint32_t initial = m_data.sets.empty()
+                                          ? std::uint32_t(std::time(nullptr))
+                                          : m_data.sets.front().summary.earliestStart;
+        m_current = new LocalDateTimePanel(initial, playFn, this);
+        break;
+    }
+    case Panel::Event:
+        m_current = new LocalEventListPanel(m_data, m_dateFormat, playFn, this);
+        break;
+    case Panel::Calendar:
+    case Panel::Timeline:
+        m_panel = Panel::Calendar;
+        m_current = new LocalCalendarPanel(
+            m_data, [this](int y, int m, int d) { openDay(y, m, d); }, this);
+        break;
+    }
+    for (int i = 0; i < 3; ++i)
+        m_menu[static_cast<std::size_t>(i)]->setChecked((i == 0 && m_panel == Panel::DateTime) ||
+                                                        (i == 1 && m_panel == Panel::Event) ||
+                                                        (i == 2 && m_panel == Panel::Calendar));
+    m_current->setGeometry(kPanelArea);
+    m_current->show();
+}
+
+void LocalSearchWindow::openDay(int year, int month, int day) {
+    const LocalYear local = buildLocalYear(m_data, year);
+    const auto found = local.segments.find({month, day});
+    std::vector<DaySegment> segments;
+    if (found != local.segments.end())
+        segments = found->second;
+    retire(m_current);
+    m_panel = Panel::Timeline;
+    m_current = new LocalTimelinePanel(
+        year, month, day, std::move(segments), m_dateFormat,
+        [this](const LocalPlayRequest& r) { play(r); }, [this] { showPanel(Panel::Calendar); },
+        this);
+    m_current->setGeometry(kPanelArea);
+    m_current->show();
+}
+
+void LocalSearchWindow::play(const LocalPlayRequest& request) {
+    emit playRequested(request);
+    accept();
+}
+
+} // namespace kalder

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "local/local_playlist.h"
+#include "local/local_search_model.h"
+
+#include <QDialog>
+
+#include <array>
+#include <filesystem>
+
+class QPushButton;
+class QTableWidget;
+
+namespace kalder {
+
+// The local search window: the backup sets of the download folder searched without a recorder,
+// by date and time, by event and by calendar and timeline; the Log tab (hidden in removable
+// mode) opens the local operation log, the Info tab shows the client's version. A Play of any
+// panel hands its request on and closes the window. GUI thread only.
+class LocalSearchWindow : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 618;
+    static constexpr int kHeight = 546;
+    enum class Tab { Search = 0, Log = 1, Info = 2 };
+    enum class Panel { DateTime, Event, Calendar, Timeline };
+
+    LocalSearchWindow(std::filesystem::path downloadFolder, bool removableMode, unsigned dateFormat,
+                      QWidget* parent);
+
+    void selectTab(Tab tab);
+    void showPanel(Panel panel);
+    void openDay(int year, int month, int day);
+    Panel panel() const { return m_panel; }
+    QWidget* panelWidget() const { return m_current; }
+    QPushButton* tabButton(Tab tab) const { return m_tabs[static_cast<std::size_t>(tab)]; }
+    const LocalSearchData& data() const { return m_data; }
+
+signals:
+    void playRequested(const kalder::LocalPlayRequest& request);
+    void logRequested();
+
+private:
+    void play(const LocalPlayRequest& request);
+
+    const bool m_removableMode;
+    const unsigned m_dateFormat;
+    const LocalSearchData m_data;
+    Panel m_panel = Panel::DateTime;
+    QWidget* m_current = nullptr;
+    QWidget* m_searchMenu = nullptr;
+    QTableWidget* m_info = nullptr;
+    std::array<QPushButton*, 3> m_tabs{};
+    std::array<QPushButton*, 3> m_menu{};
+};
+
+} // namespace kalder

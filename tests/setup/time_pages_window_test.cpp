@@ -1,0 +1,175 @@
+// The PTZ and time pages in the setup window on the offscreen platform: every page opens from
+// the System menu with named controls, the controller's lists follow the keyboard table, and the
+// DST page asks its question when it is left, not on Cancel, and ignores a recorder time of 0.
+#include "setup/pages/dst_setup_page_widget.h"
+#include "setup/pages/ntp_setup_page_widget.h"
+#include "setup/pages/ptz_controller_page_widget.h"
+#include "setup/pages/ptz_setup_page_widget.h"
+#include "setup/pages/serial_page_controls.h"
+#include "setup/setup_choosers.h"
+#include "setup/setup_window.h"
+#include "tests/support/accessible_name.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace kalder {
+namespace {
+
+class TimePagesWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::vector<std::byte> bytes(8176, std::byte{0});
+        bytes[0] = std::byte{4};
+        bytes[1] = std::byte{8};
+        m_record = ConfigRecord::fromRecordBytes(bytes);
+        m_context.version = m_record.version();
+        m_context.channelNum = 4;
+        m_context.tables.sysEtcInfo.assign(320, std::byte{0});
+        m_context.tables.sysEtcInfo[192] = std::byte{1}; // keyboard "Brisk-900", 3 rates
+        m_context.tables.sysEtcInfo[193] = std::byte{3};
+        m_context.requestRecorderTime = [this] { ++m_timeRequests; };
+        m_window = std::make_unique<SetupWindow>(m_record, m_context);
+        m_window->show();
+    }
+    QWidget* openSystemPage(const QString& caption) {
+        m_window->showTab(SetupWindow::Tab::System);
+        const int item = m_window->menuItems(SetupWindow::Tab::System).indexOf(caption);
+        EXPECT_GE(item, 0) << caption.toStdString();
+        m_window->openPage(item);
+        return m_window->currentPage();
+    }
+    void screenshot(const char* name) {
+        if (const char* dir = std::getenv("KALDER_SCREENSHOT_DIR"))
+            m_window->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
+    }
+
+    ConfigRecord m_record;
+    SetupContext m_context;
+    int m_timeRequests = 0;
+    std::unique_ptr<SetupWindow> m_window;
+};
+
+TEST_F(TimePagesWindowTest, EveryPageOpensFromTheSystemMenuWithNamedControls) {
+    for (const char* caption : {"PTZ Setup", "PTZ Controller", "DST Setup", "NTP Setup"}) {
+        QWidget* page = openSystemPage(QString::fromLatin1(caption));
+        ASSERT_NE(page, nullptr) << caption;
+        EXPECT_NE(page->objectName(), "pendingPage") << caption;
+        EXPECT_EQ(page->geometry(), SetupWindow::pageRect());
+        for (QWidget* control : page->findChildren<QWidget*>()) {
+            // A spin box's own edit field is named through the spin box.
+            const bool inSpinBox = qobject_cast<QSpinBox*>(control->parentWidget()) != nullptr;
+            const bool named = qobject_cast<QAbstractButton*>(control) ||
+                               qobject_cast<QSlider*>(control) ||
+                               (qobject_cast<QLineEdit*>(control) && !inSpinBox) ||
+                               qobject_cast<QSpinBox*>(control);
+            if (named && control->isVisibleTo(page)) {
+                EXPECT_FALSE(test::accessibleNameOf(control).isEmpty())
+                    << caption << ": " << control->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(m_timeRequests, 1); // DVR_TIME_REQ when the DST page opened
+
+    // Record version 4.8: the zone list has the +9:30 zone, 25 entries in four columns.
+    auto* ntp = dynamic_cast<NtpSetupPageWidget*>(m_window->currentPage());
+    ASSERT_NE(ntp, nullptr);
+    QTest::mouseClick(ntp->zoneButton(), Qt::LeftButton);
+    auto* zones = dynamic_cast<ListChooser*>(m_window->chooser());
+    ASSERT_NE(zones, nullptr);
+    EXPECT_EQ(zones->entryCount(), 25);
+    screenshot("setup-ntp-zones");
+    m_window->closeChooser();
+}
+
+TEST_F(TimePagesWindowTest, ControllerListsFollowTheKeyboardTable) {
+    auto* page = dynamic_cast<PtzControllerPageWidget*>(openSystemPage("PTZ Controller"));
+    ASSERT_NE(page, nullptr);
+    m_record.setValue(configField("keyboard_baud"), 0, 5);
+    page->chooseFromList(PtzControllerPageWidget::Row::Protocol, 0);
+    EXPECT_EQ(page->listButton(PtzControllerPageWidget::Row::Protocol)->text(), "Brisk-900");
+    EXPECT_EQ(m_record.value(configField("keyboard_baud")), 2u); // 3 rates: the last one
+    QTest::mouseClick(page->listButton(PtzControllerPageWidget::Row::Baud), Qt::LeftButton);
+    auto* chooser = dynamic_cast<ListChooser*>(m_window->chooser());
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(chooser->entryCount(), 3);
+    m_window->closeChooser();
+    page->chooseFromList(PtzControllerPageWidget::Row::Id, 7); // "+1"
+    page->chooseFromList(PtzControllerPageWidget::Row::Id, 7);
+    EXPECT_EQ(page->slider()->value(), 2);
+    page->slider()->setValue(200);
+    EXPECT_EQ(m_record.value(configField("keyboard_id")), 200u);
+    EXPECT_EQ(page->listButton(PtzControllerPageWidget::Row::Id)->text(), "200");
+    screenshot("setup-ptz-controller");
+}
+
+TEST_F(TimePagesWindowTest, PtzRowsAndLevelsFollowTheSelectedSet) {
+    auto* page = dynamic_cast<PtzSetupPageWidget*>(openSystemPage("PTZ Setup"));
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->listButton(3) != nullptr, true);
+    EXPECT_EQ(page->listButton(4), nullptr); // four channels: four rows
+    QTest::mouseClick(m_window->findChild<QPushButton*>("allCheck"), Qt::LeftButton);
+    page->slider(1)->setValue(42);
+    for (std::size_t ch = 0; ch < 4; ++ch)
+        EXPECT_EQ(m_record.value(configField("ptz_id"), ch), 42u);
+    EXPECT_EQ(m_record.value(configField("ptz_id"), 4), 0u);
+    page->chooseFromList(0, 6); // "-1" on the checked set
+    EXPECT_EQ(m_record.value(configField("ptz_id"), 3), 41u);
+    // Next: the level page; the view switch cleared the selection boxes.
+    QTest::mouseClick(m_window->findChild<QPushButton*>("next"), Qt::LeftButton);
+    EXPECT_TRUE(page->levelPage());
+    page->slider(0)->setValue(7);
+    EXPECT_EQ(m_record.value(configField("pan_low"), 0), 6u);
+    EXPECT_EQ(m_record.value(configField("pan_low"), 1), 0u);
+    screenshot("setup-ptz-level");
+    QTest::mouseClick(m_window->findChild<QPushButton*>("prev"), Qt::LeftButton);
+    EXPECT_EQ(page->view(), PtzSetupPageWidget::View::Id);
+}
+
+TEST_F(TimePagesWindowTest, DstQuestionOnLeavingButNotOnCancel) {
+    auto* page = dynamic_cast<DstSetupPageWidget*>(openSystemPage("DST Setup"));
+    ASSERT_NE(page, nullptr);
+    page->recorderTimeArrived(1729996200); // 2024-10-27 02:30:00
+    page->recorderTimeArrived(0);          // no time: ignored
+    EXPECT_EQ(decodeRecorderTime(page->currentTime()).year, 2024);
+    int asked = 0;
+    page->setQuestion([&] {
+        ++asked;
+        return false;
+    });
+    using C = DstSetupPageWidget::Control;
+    page->choose(C::Mode, 1);
+    page->choose(C::EndMonth, 9);
+    page->choose(C::EndWeek, 4);
+    page->choose(C::EndWeekday, 6);
+    page->chooseTime(C::EndTime, 3, 0);
+    page->chooseTime(C::Shift, 1, 0);
+    m_record.setValue(configField("dst"), 16, 1);
+    screenshot("setup-dst-page");
+    openSystemPage("NTP Setup"); // leaving the page asks; Cancel stores 0
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(m_record.value(configField("dst"), 16), 0u);
+
+    page = dynamic_cast<DstSetupPageWidget*>(openSystemPage("DST Setup"));
+    ASSERT_NE(page, nullptr);
+    page->recorderTimeArrived(1729996200);
+    page->setQuestion([&] {
+        ++asked;
+        return true;
+    });
+    page->chooseTime(C::Shift, 1, 0);
+    m_window->findChild<QPushButton*>("cancelButton")->click();
+    EXPECT_EQ(asked, 1); // Cancel discards the copy: nothing to ask
+}
+
+} // namespace
+} // namespace kalder
