@@ -80,6 +80,8 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
     const std::string& cmd = words[0];
     if (cmd.rfind("play-", 0) == 0)
         return runPlaybackAdminCommand(server, words, only);
+    if (cmd.rfind("backup-", 0) == 0)
+        return runBackupAdminCommand(server, words, only);
     const std::size_t argc = words.size() - 1;
     auto arg = [&](std::size_t i) -> const std::string& { return words[i + 1]; };
     auto number = [&](std::size_t i, long long low, long long high, long long& out) {

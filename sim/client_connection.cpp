@@ -59,6 +59,16 @@ ClientConnection::ClientConnection(int fd, int id, std::string peer, RecorderMod
             return sendAll(m_socket, wire);
         },
         m_settings.maxFragmentBytes, [this](const std::string& text) { log("%s", text.c_str()); });
+    m_backup = std::make_unique<BackupStream>(
+        m_model, m_media,
+        [this](std::uint16_t id, std::span<const std::byte> payload) { send(id, payload); },
+        [this](std::span<const std::byte> wire) {
+            if (m_stalled)
+                return true;
+            std::lock_guard lock(m_socket.sendMutex());
+            return sendAll(m_socket, wire);
+        },
+        m_settings.maxFragmentBytes, [this](const std::string& text) { log("%s", text.c_str()); });
 }
 
 ClientConnection::~ClientConnection() {
@@ -92,6 +102,7 @@ void ClientConnection::start() {
     m_receiveThread = std::thread([this] { receiveLoop(); });
     m_outputThread = std::thread([this] { outputLoop(); });
     m_playback->start();
+    m_backup->start();
 }
 
 void ClientConnection::stop() {
@@ -106,6 +117,7 @@ void ClientConnection::stop() {
     }
     m_socket.shutdownBoth();
     m_playback->stop();
+    m_backup->stop();
     if (m_receiveThread.joinable())
         m_receiveThread.join();
     if (m_outputThread.joinable())
@@ -243,6 +255,8 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
     }
     if (m_playback->handle(header, payload))
         return true;
+    if (m_backup->handle(header, payload))
+        return true;
     switch (id) {
     case MessageId::BYE48:
         log("farewell");
@@ -299,6 +313,8 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
     case MessageId::PLAY_INFO_DAY_REQ:
     case MessageId::EVENT_INFO_REQ:
     case MessageId::CAPA_CAL_CANCEL:
+    case MessageId::TRANS_INFO_MONTH_REQ:
+    case MessageId::TRANS_INFO_DAY_REQ:
         m_model.search().serve(id, payload, [this](std::uint16_t replyId,
                                                    std::span<const std::byte> bytes, bool last) {
             if (m_stalled)

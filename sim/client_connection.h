@@ -2,6 +2,7 @@
 
 #include "wire/message_header.h"
 #include "net/transport.h"
+#include "sim/backup_stream.h"
 #include "sim/device_commands.h"
 #include "sim/media_source.h"
 #include "sim/playback_stream.h"
@@ -92,6 +93,8 @@ public:
     void setStalled(bool stalled);
     // Remote playback of this client (its knobs and credit report).
     PlaybackStream& playback() { return *m_playback; }
+    // Backup transfers of this client (its knobs and report).
+    BackupStream& backup() { return *m_backup; }
 
 private:
     struct ChannelCursor {
@@ -164,6 +167,7 @@ private:
 
     int m_listenerId = 0;
     std::unique_ptr<PlaybackStream> m_playback;
+    std::unique_ptr<BackupStream> m_backup;
     std::thread m_receiveThread;
     std::thread m_outputThread;
 };

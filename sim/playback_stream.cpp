@@ -44,7 +44,7 @@ PlaybackStream::PlaybackStream(RecorderModel& model, const MediaSource& media,
     : m_model(model), m_media(media), m_sendMessage(std::move(sendMessage)),
       m_sendWire(std::move(sendWire)),
       m_maxFragment(std::clamp<std::size_t>(maxFragmentBytes, 1, kMaxPayloadLength)),
-      m_log(std::move(log)) {}
+      m_log(std::move(log)), m_frames(model, media) {}
 
 PlaybackStream::~PlaybackStream() {
     stop();
@@ -98,34 +98,22 @@ PlaybackCreditReport PlaybackStream::report() const {
     return r;
 }
 
-// ---- frame arithmetic (loops never change after start-up) -------------------------------
+// ---- frame arithmetic: the disk's shared frame source -------------------------------------
 
 unsigned PlaybackStream::fpsOf(unsigned channel) const {
-    const auto loop = m_media.loop(channel);
-    return loop && loop->params.framesPerSecond ? loop->params.framesPerSecond : 30;
+    return m_frames.fps(channel);
 }
 
 unsigned PlaybackStream::keyIntervalOf(unsigned channel) const {
-    const auto loop = m_media.loop(channel);
-    return loop && loop->params.keyIntervalFrames ? loop->params.keyIntervalFrames : 30;
-}
-
-std::uint64_t PlaybackStream::staggerOf(unsigned channel) const {
-    const unsigned channels = std::max(1u, m_model.channelCount());
-    return static_cast<std::uint64_t>(channel) * keyIntervalOf(channel) / channels;
+    return m_frames.keyInterval(channel);
 }
 
 std::int64_t PlaybackStream::frameMs(unsigned channel, std::int64_t frame) const {
-    return frame * 1000 / fpsOf(channel);
+    return m_frames.frameMs(channel, frame);
 }
 
 bool PlaybackStream::isKey(unsigned channel, std::int64_t frame) const {
-    const auto loop = m_media.loop(channel);
-    if (!loop || loop->frames.empty() || frame < 0)
-        return false;
-    const std::uint64_t index =
-        (static_cast<std::uint64_t>(frame) + staggerOf(channel)) % loop->frames.size();
-    return loop->frames[index].key;
+    return m_frames.isKey(channel, frame);
 }
 
 // With m_mutex held: forward from the key frame at or before `second`, or backward from it.
@@ -339,28 +327,14 @@ std::vector<std::byte> PlaybackStream::buildItem(unsigned channel, std::int64_t 
                                                  unsigned speedCode, bool withHeader,
                                                  const std::string& title,
                                                  std::uint16_t& fragmentFlags) const {
-    const auto loop = m_media.loop(channel);
-    const LoopParams& p = loop->params;
-    const std::uint64_t index =
-        (static_cast<std::uint64_t>(frame) + staggerOf(channel)) % loop->frames.size();
-    const EncodedFrame& encoded = loop->frames[index];
-    const std::int64_t ms = frameMs(channel, frame);
-
-    FrameParts parts;
-    parts.channel = static_cast<std::uint8_t>(channel);
-    parts.resolutionCode = p.width == 352 ? 0 : (p.height <= 288 ? 5 : 1);
-    parts.pal = p.height == 288 || p.height == 576;
-    parts.timeSeconds = static_cast<std::uint32_t>(ms / 1000);
-    parts.milliseconds = static_cast<std::uint16_t>(ms % 1000);
-    parts.key = encoded.key;
-    parts.video = encoded.data;
-    const std::vector<std::byte> body = buildFrame(parts);
+    const std::vector<std::byte> body = m_frames.body(channel, frame);
+    const std::uint32_t timeSeconds = static_cast<std::uint32_t>(frameMs(channel, frame) / 1000);
 
     fragmentFlags = static_cast<std::uint16_t>(speedCode & kFragmentSpeedMask);
     if (!withHeader)
         return body;
     RecordingFrameHeader header;
-    header.frameTime = parts.timeSeconds;
+    header.frameTime = timeSeconds;
     header.title = title;
     header.titlePresent = title.empty() ? 0 : 1;
     header.segmentKey = 1;

@@ -2,6 +2,7 @@
 
 #include "wire/message_header.h"
 #include "sim/media_source.h"
+#include "sim/recorded_frames.h"
 #include "sim/recorder_model.h"
 
 #include <array>
@@ -103,7 +104,6 @@ private:
     std::int64_t frameMs(unsigned channel, std::int64_t frame) const;
     unsigned fpsOf(unsigned channel) const;
     unsigned keyIntervalOf(unsigned channel) const;
-    std::uint64_t staggerOf(unsigned channel) const;
     bool isKey(unsigned channel, std::int64_t frame) const;
     std::vector<std::byte> buildItem(unsigned channel, std::int64_t frame, unsigned speedCode,
                                      bool withHeader, const std::string& title,
@@ -115,6 +115,7 @@ private:
     const SendWire m_sendWire;
     const std::size_t m_maxFragment;
     const Log m_log;
+    const RecordedFrames m_frames;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -58,6 +58,13 @@ bool SearchService::serve(std::uint16_t id, std::span<const std::byte> payload,
     case MessageId::PLAY_INFO_DAY_REQ:
         query = SearchQuery::Day;
         break;
+    // The backup calendar asks the same questions under its own ids.
+    case MessageId::TRANS_INFO_MONTH_REQ:
+        query = SearchQuery::Month;
+        break;
+    case MessageId::TRANS_INFO_DAY_REQ:
+        query = SearchQuery::Day;
+        break;
     case MessageId::EVENT_INFO_REQ:
         query = SearchQuery::Event;
         break;
@@ -75,7 +82,11 @@ bool SearchService::serve(std::uint16_t id, std::span<const std::byte> payload,
         ++m_requests[static_cast<std::size_t>(query)];
         fault = m_faults[static_cast<std::size_t>(query)];
     }
-    const QueryIds ids = idsOf(query);
+    QueryIds ids = idsOf(query);
+    if (id == MessageId::TRANS_INFO_MONTH_REQ)
+        ids = {MessageId::TRANS_INFO_MONTH_ACK, MessageId::TRANS_INFO_MONTH_NACK};
+    else if (id == MessageId::TRANS_INFO_DAY_REQ)
+        ids = {MessageId::TRANS_INFO_DAY_ACK, MessageId::TRANS_INFO_DAY_NACK};
     auto refuse = [&](std::int32_t code) {
         std::array<std::byte, 4> word{};
         ByteWriter w(word);

@@ -32,8 +32,9 @@ struct SearchFault {
 // Answers the disk queries from the recorded disk: PLAY_INFO_MONTH_REQ (one YearAvailability per
 // year), PLAY_INFO_DAY_REQ (the DaySegments of the day), EVENT_INFO_REQ (every EventEntry), each
 // split into fragments of at most `fragmentBytes` payload bytes with bit 14 on the last;
-// CAPA_CAL_CANCEL is counted. Shared by every connection: faults and counters are guarded by a
-// mutex; the disk is read-only.
+// CAPA_CAL_CANCEL is counted. TRANS_INFO_MONTH_REQ and TRANS_INFO_DAY_REQ (the backup calendar)
+// are answered as the month and day queries under the backup replies' ids. Shared by every
+// connection: faults and counters are guarded by a mutex; the disk is read-only.
 class SearchService {
 public:
     // Sends one reply message: its id, payload and whether it is the last fragment.

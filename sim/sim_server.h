@@ -72,5 +72,8 @@ std::string runAdminCommand(SimServer& server, const std::string& line);
 // The "play-..." commands: `words` is the command and its arguments.
 std::string runPlaybackAdminCommand(SimServer& server, const std::vector<std::string>& words,
                                     std::optional<int> only);
+// backup_admin.cpp: the "backup-" commands.
+std::string runBackupAdminCommand(SimServer& server, const std::vector<std::string>& words,
+                                  std::optional<int> only);
 
 } // namespace kalder::sim

@@ -36,6 +36,7 @@ int runPlay(const CliOptions& options, CliOutput& output);
 int runStatus(const CliOptions& options, CliOutput& output);
 int runSysinfo(const CliOptions& options, CliOutput& output);
 int runSnapshot(const CliOptions& options, CliOutput& output);
+int runBackup(const CliOptions& options, CliOutput& output);
 int runLocal(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

@@ -32,6 +32,9 @@ const CliCommand kCommands[] = {
     {"sysinfo", &runSysinfo, "the recorder's system information, one row per line"},
     {"snapshot", &runSnapshot,
      "--dir DIR [--channels LIST] [--format jpg|bmp|tif]: save each channel's next live picture"},
+    {"backup", &runBackup,
+     "--from T --to T [--channels LIST] [--kind N] [--dir DIR]: download a period into backup "
+     "sets"},
     {"local", &runLocal,
      "list [--dir DIR] | play --from T [--to T] [--dir DIR] [--seconds S] [--speed N] "
      "[--snapshot-dir DIR]: downloaded backup sets"},

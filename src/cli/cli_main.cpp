@@ -35,6 +35,7 @@ void printUsage(std::FILE* to) {
     std::fputs("Exit status: 0 success, 2 usage error, 3 cannot connect, 4 refused by the "
                "recorder,\n  5 product family not served, 6 connection lost while working.\n",
                to);
+    std::fputs("  7 not enough local disk space.\n", to);
 }
 
 } // namespace

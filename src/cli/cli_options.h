@@ -15,6 +15,7 @@ enum ExitStatus : int {
     kExitRefused = 4,       // the recorder's farewell, or the login right withdrawn
     kExitNotServed = 5,     // product family not served
     kExitConnectionLost = 6,
+    kExitDiskSpace = 7, // not enough local disk space (backup)
     kExitIntegrity = 8, // data failed its integrity check (a reply too large to hold, a bad CRC)
 };
 

@@ -513,6 +513,8 @@ void RecorderSession::disconnect() {
     m_receiveStop = true;
     if (m_receiveThread.joinable())
         m_receiveThread.join();
+    // A backup still running ends with the session: its writer closes the set whole.
+    m_backup.sessionClosing();
     // 10. Close the socket.
     {
         std::lock_guard lock(m_socket.sendMutex());
@@ -554,6 +556,7 @@ void RecorderSession::stopThreads() {
     m_receiveStop = true;
     if (m_receiveThread.joinable())
         m_receiveThread.join();
+    m_backup.sessionClosing();
     m_talk.dropSender();
     m_live.dismantleConsumers();
     m_live.stopPlayer();

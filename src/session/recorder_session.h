@@ -2,6 +2,7 @@
 
 #include "net/message_dispatcher.h"
 #include "net/transport.h"
+#include "session/backup_transfer.h"
 #include "session/device_commands.h"
 #include "session/firmware_upgrade.h"
 #include "session/info_exchange.h"
@@ -104,6 +105,8 @@ public:
     RemotePlayback& playback() { return m_playback; }
     const RemotePlayback& playback() const { return m_playback; }
     InfoExchange& info() { return m_info; }
+    BackupTransfer& backup() { return m_backup; }
+    const BackupTransfer& backup() const { return m_backup; }
 
     // Activities of later features, read by the disconnect order and the rights handling.
     void setPlaybackOn(bool on) { m_playbackOn = on; }
@@ -277,6 +280,7 @@ private:
     LogRequest m_logs{*this};
     RemotePlayback m_playback{*this};
     InfoExchange m_info{*this};
+    BackupTransfer m_backup{*this};
 };
 
 } // namespace kalder

@@ -218,8 +218,9 @@ bool RecorderStatus::RecvFn_RightChange(const MessageHeader& header) {
         m_session.post(WindowMessage::CloseWindow, CloseTarget::RequestWindowPasswordPrompt);
     if (reaction.stopPlayback && m_session.playbackOn())
         m_session.send(makeHeader(MessageId::RPLAY_STOP));
+    // A transfer ends as by Stop: TRANS_OFF_REQ and the set closed whole.
     if (reaction.stopBackup && m_session.backupOn())
-        m_session.send(makeHeader(MessageId::TRANS_OFF_REQ));
+        m_session.backup().stop();
     if (reaction.rightsMessage >= 0)
         m_session.postLatest(WindowMessage::RightsChanged,
                              static_cast<std::uintptr_t>(reaction.rightsMessage));

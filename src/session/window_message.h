@@ -36,6 +36,10 @@ enum : int {
     FirmwareUpdateFail = 21039,
     PtzMove = 21049,   // PTZ panel: wParam 0 press / 1 release, lParam 0-3 direction, 4 preset
     PtzPreset = 21055, // PTZ keypad's OK: wParam = preset action code, lParam = number
+    // Backup transfer, to the progress window (session/backup_transfer.h).
+    BackupProgressOpen = 21064,     // a transfer starts: wParam = its size in kilobytes
+    BackupProgressPosition = 21065, // wParam = kilobytes written so far (newest values)
+    BackupProgressClose = 21066,    // the transfer ended; its outcome is the session's
 
     // 21100-21149: the session's own requests to the receiver. These replace the few things the
     // session would otherwise do to the main window's controls from a worker thread; the
@@ -71,6 +75,10 @@ enum : int {
                                 // desktop acts on 21054 and the notification instead)
     ConfigExchangeEnded = 21124, // wParam: ConfigExchangeEnd (setup_exchange.h), lParam: the
                                  // recorder's reply code (front ends that wait for the exchange)
+    // Backup transfer (session/backup_transfer.h).
+    BackupSizeKnown = 21125,   // TRANS_ON_ACK: wParam = the period's size in kilobytes
+    BackupRefused = 21126,     // TRANS_ON_NACK (or an unreadable size): lParam = the reason
+    BackupWriterEnded = 21127, // the writer's thread ended; the receiver calls writerEnded()
     // Remote playback (session/playback.h); the receiver reads the state from the session.
     PlaybackEnded = 21120,    // back to live mode: clock gone, buttons reset, 16-picture layout
     PlaybackButtons = 21121,  // the buttons' rules changed; wParam = button to highlight or 0
@@ -96,6 +104,7 @@ inline constexpr int kLatestMessages[] = {
     WindowMessage::RecordButton,       WindowMessage::ChannelTitlesChanged,
     WindowMessage::AudioFactsChanged,  WindowMessage::RecordReply,
     WindowMessage::PtzAvailability,    WindowMessage::PlaybackPosition,
+    WindowMessage::BackupProgressPosition,
 };
 
 enum class ButtonLook : int { Released = 0, Pressed = 1, Usable = 2 };

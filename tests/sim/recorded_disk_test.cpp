@@ -182,6 +182,29 @@ TEST(SearchService, RepliesInFragmentsWithTheLastFlagged) {
     EXPECT_EQ(service.counters(), "month=1 day=1 event=0 cancel=0");
 }
 
+// The backup calendar's queries get the search replies under the backup ids.
+TEST(SearchService, BackupQueriesAnswerAsTheSearchOnes) {
+    const RecordedDisk disk(layout());
+    SearchService service(disk, 100);
+    const auto expectSame = [&](std::uint16_t searchId, std::uint16_t backupId,
+                                std::uint16_t backupReply, std::span<const std::byte> payload) {
+        const auto search = serve(service, searchId, payload);
+        const auto backup = serve(service, backupId, payload);
+        ASSERT_EQ(backup.size(), search.size());
+        for (std::size_t i = 0; i < backup.size(); ++i) {
+            EXPECT_EQ(backup[i].id, backupReply);
+            EXPECT_EQ(backup[i].payload, search[i].payload);
+            EXPECT_EQ(backup[i].last, search[i].last);
+        }
+    };
+    expectSame(MessageId::PLAY_INFO_MONTH_REQ, MessageId::TRANS_INFO_MONTH_REQ,
+               MessageId::TRANS_INFO_MONTH_ACK, {});
+    expectSame(MessageId::PLAY_INFO_DAY_REQ, MessageId::TRANS_INFO_DAY_REQ,
+               MessageId::TRANS_INFO_DAY_ACK, encodeDayQuery(2024, 1, 3));
+    expectSame(MessageId::PLAY_INFO_DAY_REQ, MessageId::TRANS_INFO_DAY_REQ,
+               MessageId::TRANS_INFO_DAY_NACK, encodeDayQuery(2020, 5, 5));
+}
+
 TEST(SearchService, NoDataFaultsAndCancel) {
     const RecordedDisk disk(layout());
     SearchService service(disk, 500);
