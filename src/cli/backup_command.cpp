@@ -3,6 +3,7 @@
 // the backup writer and report what was written. SIGINT stops the transfer as the progress
 // window's Stop does: TRANS_OFF_REQ, and the sets are closed whole.
 #include "cli/cli_command.h"
+#include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "session/backup_rules.h"
 #include "wire/recorder_time.h"
@@ -41,41 +42,6 @@ struct BackupArgs {
     std::uint8_t kind = kBackupKindAll;
     std::filesystem::path dir;
 };
-
-// "all" or a comma list of channels 1-16; "all" gives nothing (every channel of the recorder).
-bool parseChannelList(const std::string& text, std::optional<std::uint16_t>& out) {
-    if (text == "all") {
-        out.reset();
-        return true;
-    }
-    std::uint16_t mask = 0;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find(',', start), text.size());
-        const std::string item = text.substr(start, end - start);
-        char* rest = nullptr;
-        const long channel = std::strtol(item.c_str(), &rest, 10);
-        if (item.empty() || *rest != '\0' || channel < 1 || channel > 16)
-            return false;
-        mask = static_cast<std::uint16_t>(mask | (1u << (channel - 1)));
-        start = end + 1;
-    }
-    out = mask;
-    return mask != 0;
-}
-
-// An operator's "YYYY-MM-DD hh:mm:ss" or "YYYY-MM-DD", encoded as the search window encodes it.
-bool parseOperatorTime(const std::string& text, std::uint32_t& out) {
-    const auto civil = parseCivilTime(text);
-    if (!civil)
-        return false;
-    const auto encoded =
-        encodeOperatorTime(*civil, standardTimeZoneOffsetSeconds(std::time(nullptr)));
-    if (!encoded)
-        return false;
-    out = *encoded;
-    return true;
-}
 
 bool parseBackupArgs(const std::vector<std::string>& args, BackupArgs& backup, std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {

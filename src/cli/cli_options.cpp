@@ -1,6 +1,11 @@
 #include "cli/cli_options.h"
 
+#include "wire/recorder_time.h"
+
+#include <algorithm>
 #include <charconv>
+#include <cstdlib>
+#include <ctime>
 
 namespace kalder::cli {
 
@@ -85,6 +90,39 @@ std::string usageText() {
            "  the environment variable KALDER_PASSWORD, else empty\n"
            "  --trace writes the protocol trace to standard error\n"
            "Commands:\n";
+}
+
+bool parseChannelList(const std::string& text, std::optional<std::uint16_t>& out) {
+    if (text == "all") {
+        out.reset();
+        return true;
+    }
+    std::uint16_t mask = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, end - start);
+        char* rest = nullptr;
+        const long channel = std::strtol(item.c_str(), &rest, 10);
+        if (item.empty() || *rest != '\0' || channel < 1 || channel > 16)
+            return false;
+        mask = static_cast<std::uint16_t>(mask | (1u << (channel - 1)));
+        start = end + 1;
+    }
+    out = mask;
+    return mask != 0;
+}
+
+bool parseOperatorTime(const std::string& text, std::uint32_t& out) {
+    const auto civil = parseCivilTime(text);
+    if (!civil)
+        return false;
+    const auto encoded =
+        encodeOperatorTime(*civil, standardTimeZoneOffsetSeconds(std::time(nullptr)));
+    if (!encoded)
+        return false;
+    out = *encoded;
+    return true;
 }
 
 } // namespace kalder::cli

@@ -43,4 +43,10 @@ ParseResult parseCliOptions(const std::vector<std::string>& args,
 
 std::string usageText();
 
+// The commands' shared arguments. A channel list is "all" (nothing: every channel of the
+// recorder) or a comma list of channels 1-16. A time is "YYYY-MM-DD hh:mm:ss" or "YYYY-MM-DD",
+// encoded as the search window encodes what the operator enters.
+bool parseChannelList(const std::string& text, std::optional<std::uint16_t>& out);
+bool parseOperatorTime(const std::string& text, std::uint32_t& out);
+
 } // namespace kalder::cli

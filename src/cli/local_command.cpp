@@ -2,6 +2,7 @@
 // those sets from a start (and to an end) through the decode pipeline, paced, then a report per
 // channel as live view gives it.
 #include "cli/cli_command.h"
+#include "cli/cli_options.h"
 #include "cli/counting_decoders.h"
 #include "decode/decoder_init_error_event.h"
 #include "decode/decoder_library.h"
@@ -38,18 +39,6 @@ struct LocalArgs {
     std::string snapshotDir;
 };
 
-bool parseTime(const std::string& text, std::uint32_t& out) {
-    const auto civil = parseCivilTime(text);
-    if (!civil)
-        return false;
-    const auto encoded =
-        encodeOperatorTime(*civil, standardTimeZoneOffsetSeconds(std::time(nullptr)));
-    if (!encoded)
-        return false;
-    out = *encoded;
-    return true;
-}
-
 bool parseArgs(const std::vector<std::string>& args, bool play, LocalArgs& out,
                std::string& error) {
     out.dir = localLogSettings().dataFolder / "Download";
@@ -60,7 +49,7 @@ bool parseArgs(const std::vector<std::string>& args, bool play, LocalArgs& out,
             out.dir = args[++i];
         } else if (play && (arg == "--from" || arg == "--to") && hasValue) {
             const bool from = arg == "--from";
-            if (!parseTime(args[++i], from ? out.from : out.to)) {
+            if (!parseOperatorTime(args[++i], from ? out.from : out.to)) {
                 error = arg + " wants \"YYYY-MM-DD hh:mm:ss\" or \"YYYY-MM-DD\"";
                 return false;
             }

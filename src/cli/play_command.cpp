@@ -3,6 +3,7 @@
 // period ends, stop it (RPLAY_STOP), disconnect, then report per channel and optionally save each
 // channel's last picture as a PNG file.
 #include "cli/cli_command.h"
+#include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/counting_decoders.h"
 #include "decode/channel_decoder.h"
@@ -44,58 +45,23 @@ struct PlayArgs {
     std::string snapshotDir;
 };
 
-// "all" or a comma list of channels 1-16; "all" gives nothing (every channel of the recorder).
-bool parseChannels(const std::string& text, std::optional<std::uint16_t>& out) {
-    if (text == "all") {
-        out.reset();
-        return true;
-    }
-    std::uint16_t mask = 0;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find(',', start), text.size());
-        const std::string item = text.substr(start, end - start);
-        char* rest = nullptr;
-        const long channel = std::strtol(item.c_str(), &rest, 10);
-        if (item.empty() || *rest != '\0' || channel < 1 || channel > 16)
-            return false;
-        mask = static_cast<std::uint16_t>(mask | (1u << (channel - 1)));
-        start = end + 1;
-    }
-    out = mask;
-    return mask != 0;
-}
-
-// An operator's "YYYY-MM-DD hh:mm:ss" or "YYYY-MM-DD", encoded as the search window encodes it.
-bool parseTime(const std::string& text, std::uint32_t& out) {
-    const auto civil = parseCivilTime(text);
-    if (!civil)
-        return false;
-    const auto encoded =
-        encodeOperatorTime(*civil, standardTimeZoneOffsetSeconds(std::time(nullptr)));
-    if (!encoded)
-        return false;
-    out = *encoded;
-    return true;
-}
-
 bool parsePlayArgs(const std::vector<std::string>& args, PlayArgs& play, std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (arg == "--from" && hasValue) {
-            if (!parseTime(args[++i], play.from)) {
+            if (!parseOperatorTime(args[++i], play.from)) {
                 error = "--from wants \"YYYY-MM-DD hh:mm:ss\" or \"YYYY-MM-DD\"";
                 return false;
             }
             play.haveFrom = true;
         } else if (arg == "--to" && hasValue) {
-            if (!parseTime(args[++i], play.to)) {
+            if (!parseOperatorTime(args[++i], play.to)) {
                 error = "--to wants \"YYYY-MM-DD hh:mm:ss\" or \"YYYY-MM-DD\"";
                 return false;
             }
         } else if (arg == "--channels" && hasValue) {
-            if (!parseChannels(args[++i], play.mask)) {
+            if (!parseChannelList(args[++i], play.mask)) {
                 error = "--channels wants \"all\" or a comma list of channels 1-16";
                 return false;
             }
