@@ -91,10 +91,8 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
         m_backupMenuButtons[i] = b;
     }
     m_backupMenu->hide();
-    connect(m_backupMenuButtons[0], &QPushButton::clicked, this,
-            &SearchWindow::openBackupDateTime);
-    connect(m_backupMenuButtons[1], &QPushButton::clicked, this,
-            &SearchWindow::openChannelSelect);
+    connect(m_backupMenuButtons[0], &QPushButton::clicked, this, &SearchWindow::openBackupDateTime);
+    connect(m_backupMenuButtons[1], &QPushButton::clicked, this, &SearchWindow::openChannelSelect);
     m_otherMenu = new QLabel(this);
     m_otherMenu->setGeometry(10, 83, 180, 60);
     m_otherMenu->setWordWrap(true);
@@ -182,9 +180,8 @@ void SearchWindow::selectTab(Tab tab) {
 }
 
 void SearchWindow::hidePanels() {
-    for (QWidget* w : std::initializer_list<QWidget*>{m_calendar, m_timeline, m_eventList,
-                                                      m_channelSelect, m_dateTime,
-                                                      m_backupDateTime})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_calendar, m_timeline, m_eventList, m_channelSelect, m_dateTime, m_backupDateTime})
         if (w)
             w->hide();
 }
