@@ -190,5 +190,21 @@ TEST_F(BackupWindowE2E, NotEnoughSpaceRaisesTheAlertAndKeepsBackupOff) {
     EXPECT_EQ(window->notificationBox()->notification(), (Notification{13, 0}));
 }
 
+TEST_F(BackupWindowE2E, RefusedSizeRaisesItsAlertAndCalculateComesBack) {
+    const sim::DiskPeriod period = recordedPeriod();
+    BackupDateTimePanel* panel = openBackupDateTime();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(panel->setEntry(0, decodeRecorderTime(period.start)));
+    ASSERT_TRUE(panel->setEntry(1, decodeRecorderTime(period.end)));
+    ASSERT_EQ(sim.admin("backup-nack 87 5000 3000"), "ok");
+    panel->calculateButton()->click();
+    WAIT_UNTIL(panel->calculateButton()->isEnabled(), kWaitMs);
+    EXPECT_FALSE(panel->backupButton()->isEnabled());
+    EXPECT_TRUE(panel->sizeLabel()->text().isEmpty());
+    WAIT_UNTIL(window->notificationBox() != nullptr, kWaitMs);
+    EXPECT_EQ(window->notificationBox()->notification(), (Notification{6, 5}));
+    EXPECT_EQ(window->session()->backup().sizePair(), (std::array<std::int64_t, 2>{5000, 3000}));
+}
+
 } // namespace
 } // namespace kalder
