@@ -12,6 +12,7 @@
 #include "session/recorder_session.h"
 #include "session/window_message.h"
 #include "search/search_window.h"
+#include "search/backup_progress_window.h"
 #include "ptz/ptz_controller.h"
 #include "setup/setup_window.h"
 #include "ui/skin_button.h"
@@ -319,6 +320,8 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     const auto lParam = message.lParam();
     if (forwardLogMessage(message))
         return;
+    if (routeBackupMessage(message, m_session.get(), m_backupProgress, this))
+        return;
     switch (message.message()) {
     case WindowMessage::Notification:
         showNotification(Notification::fromLParam(static_cast<std::uint32_t>(lParam)));
@@ -433,6 +436,8 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::SearchEventsReady:
     case WindowMessage::SearchDaySegmentsReady:
     case WindowMessage::RightsChanged:
+    case WindowMessage::BackupSizeKnown:
+    case WindowMessage::BackupRefused:
         if (m_searchWindow)
             m_searchWindow->handleWindowMessage(message.message(), wParam, lParam);
         return;
@@ -568,6 +573,7 @@ void MainWindow::dropSession() {
         return;
     // The search window works on the session: it goes first.
     delete m_searchWindow;
+    delete m_backupProgress;
     closeDeviceWindows(true);
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns

@@ -7,6 +7,7 @@
 #include "live/live_view_controller.h"
 #include "local/local_playback_controller.h"
 #include "playback/playback_controller.h"
+#include "search/backup_progress_window.h"
 #include "viewer/snapshot_controller.h"
 #include "info/info_views.h"
 #include "setup/local/local_settings.h"
@@ -84,6 +85,7 @@ public:
     NotificationBox* notificationBox() const { return m_notificationBox; }
     ConnectDialog* connectDialog() const { return m_connectDialog; }
     SearchWindow* searchWindow() const;
+    BackupProgressWindow* backupProgressWindow() const { return m_backupProgress; }
     SetupWindow* setupWindow() const { return m_setupWindow; }
     // Remote playback: its entry point (play) for the windows that start it, and its buttons.
     PlaybackController* playback() const { return m_playback; }
@@ -207,6 +209,7 @@ private:
     QPointer<NotificationBox> m_notificationBox;
     QPointer<ConnectDialog> m_connectDialog;
     QPointer<SearchWindow> m_searchWindow;
+    QPointer<BackupProgressWindow> m_backupProgress; // while a backup transfer runs
     // The device side (main_window_device.cpp).
     PtzController* m_ptz = nullptr;     // child of this window
     QPointer<QDialog> m_firmwareWindow; // a FirmwareUpgradeWindow

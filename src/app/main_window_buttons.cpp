@@ -17,8 +17,11 @@
 #include "ui/skin_button.h"
 #include "ui/skin_slider.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+
+#include <filesystem>
 
 namespace kalder {
 
@@ -497,6 +500,8 @@ void MainWindow::openSearchWindow() {
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setLocalPlaybackRunning(m_local->active()); // its Play buttons wait for the player
     m_searchWindow = window;
+    window->setBackupFolder(std::filesystem::path(
+        QFile::encodeName(m_settings.location + QStringLiteral("/Download")).toStdString()));
     // The period the operator chose is played back; the playback time bar is drawn again for it.
     connect(window, &SearchWindow::playRequested, this, [this](const SearchPlayRequest& r) {
         update(QRect(QPoint(250, 630), QPoint(677, 644)));

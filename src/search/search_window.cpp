@@ -1,5 +1,6 @@
 #include "search/search_window.h"
 
+#include "search/backup_date_time_panel.h"
 #include "search/calendar_panel.h"
 #include "search/channel_select_panel.h"
 #include "search/date_time_panel.h"
@@ -78,6 +79,20 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
     connect(m_menuButtons[1], &QPushButton::clicked, this, &SearchWindow::openChannelSelect);
     connect(m_menuButtons[2], &QPushButton::clicked, this, &SearchWindow::searchEvents);
     connect(m_menuButtons[3], &QPushButton::clicked, this, &SearchWindow::searchCalendar);
+    // The backup menu: the period by date and time, and the channels (the search's own choice).
+    m_backupMenu = new QWidget(this);
+    m_backupMenu->setGeometry(10, 83, 180, 200);
+    const char* backupMenu[] = {"Date/Time", "Select Channel"};
+    for (int i = 0; i < 2; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(backupMenu[i]), m_backupMenu);
+        b->setAccessibleName(QStringLiteral("Backup ") + QString::fromLatin1(backupMenu[i]));
+        b->setAutoDefault(false);
+        b->setGeometry(0, i * 40, 170, 32);
+        m_backupMenuButtons[i] = b;
+    }
+    m_backupMenu->hide();
+    connect(m_backupMenuButtons[0], &QPushButton::clicked, this, &SearchWindow::openBackupDateTime);
+    connect(m_backupMenuButtons[1], &QPushButton::clicked, this, &SearchWindow::openChannelSelect);
     m_otherMenu = new QLabel(this);
     m_otherMenu->setGeometry(10, 83, 180, 60);
     m_otherMenu->setWordWrap(true);
@@ -150,8 +165,9 @@ void SearchWindow::selectTab(Tab tab) {
         m_tabs[i]->setChecked(i == static_cast<int>(tab));
     hidePanels();
     m_searchMenu->setVisible(tab == Tab::Search);
-    m_otherMenu->setVisible(tab != Tab::Search);
-    if (tab != Tab::Search)
+    m_backupMenu->setVisible(tab == Tab::Backup);
+    m_otherMenu->setVisible(tab != Tab::Search && tab != Tab::Backup);
+    if (tab != Tab::Search && tab != Tab::Backup)
         m_otherMenu->setText(m_tabs[static_cast<int>(tab)]->text() +
                              QStringLiteral(": not available in this client yet"));
     // The recorder's log and its information are shown by windows of their own for now: when
@@ -164,8 +180,8 @@ void SearchWindow::selectTab(Tab tab) {
 }
 
 void SearchWindow::hidePanels() {
-    for (QWidget* w : std::initializer_list<QWidget*>{m_calendar, m_timeline, m_eventList,
-                                                      m_channelSelect, m_dateTime})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_calendar, m_timeline, m_eventList, m_channelSelect, m_dateTime, m_backupDateTime})
         if (w)
             w->hide();
 }
@@ -182,6 +198,15 @@ void SearchWindow::handleWindowMessage(int message, std::uintptr_t wParam, std::
         return;
     case WindowMessage::SearchEventsReady:
         onEventsReady();
+        return;
+    case WindowMessage::BackupSizeKnown:
+        if (m_backupDateTime)
+            m_backupDateTime->sizeKnown(static_cast<std::uint32_t>(wParam));
+        return;
+    case WindowMessage::BackupRefused:
+        // The session has raised the refusal's alert.
+        if (m_backupDateTime)
+            m_backupDateTime->sizeRefused();
         return;
     case WindowMessage::RightsChanged:
         if (wParam == 0) {
@@ -365,6 +390,27 @@ void SearchWindow::openTimePopup(QWidget* field, int hour, int minute, int secon
             [done = std::move(done)](int h, int m, int s) { done(h, m, s); });
     m_timePopup = popup;
     popup->show();
+}
+
+// ---- the backup menu ----
+
+void SearchWindow::openBackupDateTime() {
+    if (m_requestPending)
+        return;
+    hidePanels();
+    if (!m_backupDateTime) {
+        m_backupDateTime = new BackupDateTimePanel(*this, this);
+        m_backupDateTime->setGeometry(kPanelArea);
+    }
+    m_backupDateTime->show();
+}
+
+BackupDateTimePanel* SearchWindow::backupDateTimePanel() const {
+    return m_backupDateTime;
+}
+
+void SearchWindow::backupStarted() {
+    closeWindow(false);
 }
 
 // ---- state for the panels ----

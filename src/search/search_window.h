@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -20,6 +21,7 @@ class QWidget;
 
 namespace kalder {
 
+class BackupDateTimePanel;
 class CalendarPanel;
 class ChannelSelectPanel;
 class DateTimePanel;
@@ -90,6 +92,18 @@ public:
     void play(const SearchPlayRequest& request, SearchResumeContext context);
     void postNotification(Notification notification);
 
+    // ---- Backup mode. ----
+    RecorderSession& session() const { return m_session; }
+    // Where backups go: the data folder's download folder.
+    void setBackupFolder(std::filesystem::path folder) { m_backupFolder = std::move(folder); }
+    const std::filesystem::path& backupFolder() const { return m_backupFolder; }
+    // The transfer started: the window closes (the transfer runs on without it).
+    void backupStarted();
+    // Backup menu actions (also the backup menu's buttons).
+    void openBackupDateTime();
+    BackupDateTimePanel* backupDateTimePanel() const;
+    QPushButton* backupMenuButton(int index) const { return m_backupMenuButtons[index]; }
+
     // ---- For tests. ----
     Tab currentTab() const { return m_tab; }
     bool tabEnabled(Tab tab) const;
@@ -156,6 +170,10 @@ private:
 
     std::array<QPushButton*, 4> m_tabs{};
     QWidget* m_searchMenu = nullptr;
+    QWidget* m_backupMenu = nullptr;
+    std::array<QPushButton*, 2> m_backupMenuButtons{};
+    QPointer<BackupDateTimePanel> m_backupDateTime;
+    std::filesystem::path m_backupFolder;
     QLabel* m_otherMenu = nullptr; // the backup, log and info menus come with their features
     std::array<QPushButton*, 4> m_menuButtons{};
     QPushButton* m_ok = nullptr;

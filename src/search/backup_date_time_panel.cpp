@@ -1,0 +1,234 @@
+#include "search/backup_date_time_panel.h"
+
+#include "search/search_rules.h"
+#include "search/search_window.h"
+
+#include "session/backup_rules.h"
+#include "session/recorder_session.h"
+#include "wire/search_records.h"
+
+#include <QDate>
+#include <QLabel>
+#include <QPushButton>
+
+#include <algorithm>
+#include <tuple>
+
+namespace kalder {
+
+namespace {
+constexpr Notification kNotEnoughSpace{13, 0};
+} // namespace
+
+bool backupPeriodOrdered(const CivilTime& start, const CivilTime& end) {
+    auto key = [](const CivilTime& t) {
+        return std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    };
+    return key(start) < key(end);
+}
+
+BackupDateTimePanel::BackupDateTimePanel(SearchWindow& window, QWidget* parent)
+    : QWidget(parent), m_window(window) {
+    setObjectName("BackupDateTimePanel");
+    buildRow(0, 20, QStringLiteral("Start"));
+    buildRow(1, 80, QStringLiteral("End"));
+    const QDate today = QDate::currentDate();
+    m_rows[0].value = {today.year(), today.month(), today.day(), 0, 0, 0};
+    m_rows[1].value = {today.year(), today.month(), today.day(), 23, 59, 59};
+    showRow(m_rows[0]);
+    showRow(m_rows[1]);
+
+    auto* sizeCaption = new QLabel(QStringLiteral("Size"), this);
+    sizeCaption->setGeometry(4, 140, 50, 24);
+    m_size = new QLabel(this);
+    m_size->setAccessibleName(QStringLiteral("Backup size"));
+    m_size->setGeometry(56, 140, 120, 24);
+
+    m_calculate = new QPushButton(QStringLiteral("Calculate"), this);
+    m_calculate->setAccessibleName(QStringLiteral("Calculate"));
+    m_calculate->setAutoDefault(false);
+    m_calculate->setGeometry(234, 140, 80, 24);
+    connect(m_calculate, &QPushButton::clicked, this, &BackupDateTimePanel::calculate);
+
+    m_backup = new QPushButton(QStringLiteral("Backup"), this);
+    m_backup->setAccessibleName(QStringLiteral("Backup"));
+    m_backup->setAutoDefault(false);
+    m_backup->setGeometry(318, 140, 80, 24);
+    m_backup->setEnabled(false);
+    connect(m_backup, &QPushButton::clicked, this, &BackupDateTimePanel::backup);
+}
+
+void BackupDateTimePanel::buildRow(int index, int y, const QString& caption) {
+    Row& row = m_rows[index];
+    auto* label = new QLabel(caption, this);
+    label->setGeometry(4, y, 50, 24);
+    auto field = [&](const QString& name) {
+        auto* b = new QPushButton(this);
+        b->setAccessibleName(QStringLiteral("Backup ") + caption.toLower() + QStringLiteral(" ") +
+                             name);
+        b->setAutoDefault(false);
+        return b;
+    };
+    row.year = field(QStringLiteral("year"));
+    row.month = field(QStringLiteral("month"));
+    row.day = field(QStringLiteral("day"));
+    row.time = field(QStringLiteral("time"));
+    // The date fields in the operator's date order.
+    const unsigned format = m_window.dateFormat();
+    std::array<QPushButton*, 3> order = {row.year, row.month, row.day};
+    if (format == 1)
+        order = {row.month, row.day, row.year};
+    else if (format == 2)
+        order = {row.day, row.month, row.year};
+    int x = 56;
+    for (QPushButton* b : order) {
+        const int width = b == row.year ? 70 : 50;
+        b->setGeometry(x, y, width, 24);
+        x += width + 4;
+    }
+    row.time->setGeometry(x + 6, y, 120, 24);
+
+    // Each field proposes a changed entry; setEntry takes it or leaves the field as it was.
+    auto propose = [this, index](auto change) {
+        CivilTime value = m_rows[index].value;
+        change(value);
+        value.day = std::min(value.day, daysInMonth(value.year, value.month));
+        setEntry(index, value);
+    };
+    connect(row.year, &QPushButton::clicked, this, [this, index, propose] {
+        QStringList items;
+        for (int v = kFirstSearchYear; v <= kLastSearchYear; ++v)
+            items << QString::asprintf("%04d", v);
+        m_window.openListPopup(m_rows[index].year, items, 4, 210, [propose](int i) {
+            propose([i](CivilTime& v) { v.year = kFirstSearchYear + i; });
+        });
+    });
+    connect(row.month, &QPushButton::clicked, this, [this, index, propose] {
+        QStringList items;
+        for (int v = 1; v <= 12; ++v)
+            items << QString::asprintf("%02d", v);
+        m_window.openListPopup(m_rows[index].month, items, 1, 50, [propose](int i) {
+            propose([i](CivilTime& v) { v.month = i + 1; });
+        });
+    });
+    connect(row.day, &QPushButton::clicked, this, [this, index, propose] {
+        const CivilTime& v = m_rows[index].value;
+        QStringList items;
+        for (int d = 1; d <= daysInMonth(v.year, v.month); ++d)
+            items << QString::asprintf("%02d", d);
+        m_window.openListPopup(m_rows[index].day, items, 4, 180,
+                               [propose](int i) { propose([i](CivilTime& v) { v.day = i + 1; }); });
+    });
+    connect(row.time, &QPushButton::clicked, this, [this, index, propose] {
+        const CivilTime& v = m_rows[index].value;
+        m_window.openTimePopup(m_rows[index].time, v.hour, v.minute, v.second,
+                               [propose](int h, int m, int s) {
+                                   propose([=](CivilTime& v) {
+                                       v.hour = h;
+                                       v.minute = m;
+                                       v.second = s;
+                                   });
+                               });
+    });
+}
+
+void BackupDateTimePanel::showRow(const Row& row) {
+    row.year->setText(QString::asprintf("%04d.", row.value.year));
+    row.month->setText(QString::asprintf("%02d.", row.value.month));
+    row.day->setText(QString::asprintf("%02d.", row.value.day));
+    row.time->setText(QString::asprintf("%02d : %02d : %02d", row.value.hour, row.value.minute,
+                                        row.value.second));
+}
+
+bool BackupDateTimePanel::setEntry(int index, const CivilTime& entry) {
+    if (index < 0 || index > 1)
+        return false;
+    CivilTime value = entry;
+    value.year = std::clamp(value.year, kFirstSearchYear, kLastSearchYear);
+    value.month = std::clamp(value.month, 1, 12);
+    value.day = std::clamp(value.day, 1, daysInMonth(value.year, value.month));
+    const CivilTime& start = index == 0 ? value : m_rows[0].value;
+    const CivilTime& end = index == 1 ? value : m_rows[1].value;
+    if (!backupPeriodOrdered(start, end)) {
+        showRow(m_rows[index]); // the field keeps its value
+        return false;
+    }
+    m_rows[index].value = value;
+    showRow(m_rows[index]);
+    periodChanged();
+    return true;
+}
+
+void BackupDateTimePanel::periodChanged() {
+    m_size->clear();
+    m_sizedRequest.reset();
+    m_calculate->setEnabled(!m_window.session().backup().requestPending());
+    m_backup->setEnabled(false);
+}
+
+std::optional<BackupRequest> BackupDateTimePanel::request() const {
+    const auto start = encodeOperatorTime(m_rows[0].value, m_window.standardOffsetSeconds());
+    const auto end = encodeOperatorTime(m_rows[1].value, m_window.standardOffsetSeconds());
+    if (!start || !end)
+        return std::nullopt;
+    BackupRequest request;
+    request.channelMask = m_window.searchChannelMask();
+    request.kind = kBackupKindAll;
+    request.start = *start;
+    request.end = *end;
+    return request;
+}
+
+void BackupDateTimePanel::calculate() {
+    const auto req = request();
+    if (!req || !m_window.session().backup().requestSize(*req))
+        return;
+    m_sizedRequest = req;
+    m_calculate->setEnabled(false);
+    m_backup->setEnabled(false);
+}
+
+bool BackupDateTimePanel::spaceEnough(std::uint32_t kbytes) {
+    const DriveSpace drive = driveSpace(m_window.backupFolder());
+    const BackupSpaceCheck space = checkBackupSpace(drive.freeMb, kbytes);
+    if (space.enough)
+        return true;
+    // The size pair is in place before the alert that shows it.
+    m_window.session().backup().setSizePair(space.sizePair);
+    m_window.postNotification(kNotEnoughSpace);
+    m_size->clear();
+    m_calculate->setEnabled(true);
+    m_backup->setEnabled(false);
+    return false;
+}
+
+void BackupDateTimePanel::sizeKnown(std::uint32_t kbytes) {
+    m_sizedKbytes = kbytes;
+    if (!m_sizedRequest || !spaceEnough(kbytes))
+        return;
+    m_size->setText(QString::fromStdString(backupSize(kbytes).text));
+    // An empty period: nothing to back up, another period may be sized.
+    m_calculate->setEnabled(kbytes == 0);
+    m_backup->setEnabled(kbytes != 0 && !m_window.session().backup().transferRunning());
+}
+
+void BackupDateTimePanel::sizeRefused() {
+    m_size->clear();
+    m_calculate->setEnabled(true);
+    m_backup->setEnabled(false);
+}
+
+void BackupDateTimePanel::backup() {
+    if (!m_sizedRequest || m_sizedKbytes == 0 || m_window.session().backup().transferRunning())
+        return;
+    // The drive may have filled since Calculate.
+    if (!spaceEnough(m_sizedKbytes))
+        return;
+    m_backup->setEnabled(false);
+    if (!m_window.session().backup().startTransfer(*m_sizedRequest, m_window.backupFolder(),
+                                                   m_sizedKbytes))
+        return;
+    m_window.backupStarted();
+}
+
+} // namespace kalder
