@@ -78,6 +78,8 @@ AccountRightsPageWidget::AccountRightsPageWidget(SetupWindow& window)
     if (!m_views.empty()) {
         views->addStretch();
         column->addLayout(views);
+    } else {
+        delete views; // no view buttons: the row is not laid out and would belong to no one
     }
 
     // Account view.
