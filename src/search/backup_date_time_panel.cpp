@@ -1,5 +1,6 @@
 #include "search/backup_date_time_panel.h"
 
+#include "search/date_time_panel.h"
 #include "search/search_rules.h"
 #include "search/search_window.h"
 
@@ -73,20 +74,7 @@ void BackupDateTimePanel::buildRow(int index, int y, const QString& caption) {
     row.month = field(QStringLiteral("month"));
     row.day = field(QStringLiteral("day"));
     row.time = field(QStringLiteral("time"));
-    // The date fields in the operator's date order.
-    const unsigned format = m_window.dateFormat();
-    std::array<QPushButton*, 3> order = {row.year, row.month, row.day};
-    if (format == 1)
-        order = {row.month, row.day, row.year};
-    else if (format == 2)
-        order = {row.day, row.month, row.year};
-    int x = 56;
-    for (QPushButton* b : order) {
-        const int width = b == row.year ? 70 : 50;
-        b->setGeometry(x, y, width, 24);
-        x += width + 4;
-    }
-    row.time->setGeometry(x + 6, y, 120, 24);
+    placeDateTimeFields(row.year, row.month, row.day, row.time, m_window.dateFormat(), y);
 
     // Each field proposes a changed entry; setEntry takes it or leaves the field as it was.
     auto propose = [this, index](auto change) {
