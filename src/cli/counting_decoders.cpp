@@ -1,10 +1,13 @@
 #include "cli/counting_decoders.h"
 
+#include "cli/cli_options.h"
+#include "cli/cli_output.h"
 #include "decode/picture_layout.h"
 
 #include <QImage>
 #include <QString>
 
+#include <cstdio>
 #include <cstring>
 
 namespace kalder::cli {
@@ -63,6 +66,37 @@ std::unique_ptr<FrameConsumer> CountingFactory::createConsumer(unsigned channel)
     return std::make_unique<CountingConsumer>(
         std::make_unique<ChannelDecoder>(channel, m_kind, m_library, m_pictures, m_target, m_host),
         m_counts[channel]);
+}
+
+int reportPlayedChannel(CliOutput& output, unsigned channel, const ChannelCounts& counts,
+                        const ChannelPicture& picture, const std::string& snapshotDir,
+                        const std::string& jsonExtra) {
+    const int width = picture.decoded ? picture.size.width : 0;
+    const int height = picture.decoded ? picture.size.height : 0;
+    const std::string title = counts.lastTitle();
+    if (output.json()) {
+        output.line("{\"event\":\"channel\",\"channel\":" + std::to_string(channel + 1) +
+                    ",\"frames\":" + std::to_string(counts.frames) +
+                    ",\"key_frames\":" + std::to_string(counts.keyFrames) + ",\"decoded\":" +
+                    std::to_string(counts.decoded) + ",\"width\":" + std::to_string(width) +
+                    ",\"height\":" + std::to_string(height) + jsonExtra +
+                    ",\"title\":" + jsonString(title) + "}");
+    } else {
+        output.line("channel " + std::to_string(channel + 1) + ": " +
+                    std::to_string(counts.frames) + " frames (" + std::to_string(counts.keyFrames) +
+                    " key), " + std::to_string(counts.decoded) + " decoded, " +
+                    std::to_string(width) + "x" + std::to_string(height) + ", title \"" + title +
+                    "\"");
+    }
+    if (snapshotDir.empty() || !picture.decoded)
+        return 0;
+    char name[16];
+    std::snprintf(name, sizeof name, "ch%02u.png", channel + 1);
+    const std::filesystem::path file = std::filesystem::path(snapshotDir) / name;
+    if (saveSnapshot(file, channel, picture))
+        return 0;
+    output.error("cannot write " + file.string());
+    return kExitUsage;
 }
 
 } // namespace kalder::cli

@@ -99,6 +99,15 @@ private:
     std::array<ChannelCounts, kChannelCount> m_counts;
 };
 
+class CliOutput;
+
+// A played channel's line ({"event":"channel",...} or the text form), with `jsonExtra` (fields
+// with their leading commas) before the title; then its picture saved into `snapshotDir` when
+// one is given. Returns the usage exit status when the picture cannot be written, else 0.
+int reportPlayedChannel(CliOutput& output, unsigned channel, const ChannelCounts& counts,
+                        const ChannelPicture& picture, const std::string& snapshotDir,
+                        const std::string& jsonExtra = {});
+
 inline std::string boolText(bool value) {
     return value ? "true" : "false";
 }

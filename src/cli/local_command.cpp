@@ -191,32 +191,9 @@ int runPlayLocal(const LocalArgs& args, CliOutput& output) {
         const ChannelPicture picture = takePicture(pictures, c);
         frames += counts.frames;
         decoded += counts.decoded;
-        const int width = picture.decoded ? picture.size.width : 0;
-        const int height = picture.decoded ? picture.size.height : 0;
-        const std::string title = counts.lastTitle();
-        if (output.json()) {
-            output.line(
-                "{\"event\":\"channel\",\"channel\":" + std::to_string(c + 1) +
-                ",\"frames\":" + std::to_string(counts.frames) +
-                ",\"key_frames\":" + std::to_string(counts.keyFrames) +
-                ",\"decoded\":" + std::to_string(counts.decoded) +
-                ",\"width\":" + std::to_string(width) + ",\"height\":" + std::to_string(height) +
-                ",\"video_loss\":false,\"hidden\":false,\"title\":" + jsonString(title) + "}");
-        } else {
-            output.line("channel " + std::to_string(c + 1) + ": " + std::to_string(counts.frames) +
-                        " frames (" + std::to_string(counts.keyFrames) + " key), " +
-                        std::to_string(counts.decoded) + " decoded, " + std::to_string(width) +
-                        "x" + std::to_string(height) + ", title \"" + title + "\"");
-        }
-        if (!args.snapshotDir.empty() && picture.decoded) {
-            char name[16];
-            std::snprintf(name, sizeof name, "ch%02u.png", c + 1);
-            const std::filesystem::path file = std::filesystem::path(args.snapshotDir) / name;
-            if (!saveSnapshot(file, c, picture)) {
-                output.error("cannot write " + file.string());
-                status = kExitUsage;
-            }
-        }
+        if (const int failed = reportPlayedChannel(output, c, counts, picture, args.snapshotDir,
+                                                   ",\"video_loss\":false,\"hidden\":false"))
+            status = failed;
     }
     const bool shown = counters.shownFrames > 0;
     auto timeJson = [shown](std::uint32_t t) {
