@@ -99,4 +99,23 @@ int reportPlayedChannel(CliOutput& output, unsigned channel, const ChannelCounts
     return kExitUsage;
 }
 
+bool prepareSnapshotFolder(CliOutput& output, const std::string& snapshotDir) {
+    if (snapshotDir.empty())
+        return true;
+    std::error_code failed;
+    std::filesystem::create_directories(snapshotDir, failed);
+    if (std::filesystem::is_directory(snapshotDir))
+        return true;
+    output.error("cannot create the snapshot folder '" + snapshotDir + "'");
+    return false;
+}
+
+std::unique_ptr<DecoderLibrary> openDecoderLibrary(CliOutput& output) {
+    std::unique_ptr<DecoderLibrary> library = DecoderLibrary::openFromProgramFolder();
+    if (!library)
+        output.error(std::string(DecoderLibrary::kFileName) +
+                     " not found beside the program: nothing is decoded");
+    return library;
+}
+
 } // namespace kalder::cli

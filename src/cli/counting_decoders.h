@@ -108,6 +108,13 @@ int reportPlayedChannel(CliOutput& output, unsigned channel, const ChannelCounts
                         const ChannelPicture& picture, const std::string& snapshotDir,
                         const std::string& jsonExtra = {});
 
+// Creates `snapshotDir` when one is given. False (after an error line) when it cannot be made.
+bool prepareSnapshotFolder(CliOutput& output, const std::string& snapshotDir);
+
+// The decoder module beside the program; without it an error line says that nothing is decoded
+// and the run goes on (frames are still counted).
+std::unique_ptr<DecoderLibrary> openDecoderLibrary(CliOutput& output);
+
 inline std::string boolText(bool value) {
     return value ? "true" : "false";
 }

@@ -134,14 +134,8 @@ private:
 };
 
 int runPlayLocal(const LocalArgs& args, CliOutput& output) {
-    if (!args.snapshotDir.empty()) {
-        std::error_code failed;
-        std::filesystem::create_directories(args.snapshotDir, failed);
-        if (!std::filesystem::is_directory(args.snapshotDir)) {
-            output.error("cannot create the snapshot folder '" + args.snapshotDir + "'");
-            return kExitUsage;
-        }
-    }
+    if (!prepareSnapshotFolder(output, args.snapshotDir))
+        return kExitUsage;
     LocalPlayRequest request;
     request.start = args.from;
     if (args.haveTo) {
@@ -154,10 +148,7 @@ int runPlayLocal(const LocalArgs& args, CliOutput& output) {
     for (std::size_t i = playlist.current; i < playlist.entries.size(); ++i)
         announced |= playlist.entries[i].channels;
 
-    const std::unique_ptr<DecoderLibrary> library = DecoderLibrary::openFromProgramFolder();
-    if (!library)
-        output.error(std::string(DecoderLibrary::kFileName) +
-                     " not found beside the program: nothing is decoded");
+    const std::unique_ptr<DecoderLibrary> library = openDecoderLibrary(output);
     PictureStore pictures;
     CliPictureTarget target;
     LocalDecodeHost host;

@@ -199,19 +199,10 @@ int runPlay(const CliOptions& options, CliOutput& output) {
         output.error(error);
         return kExitUsage;
     }
-    if (!args.snapshotDir.empty()) {
-        std::error_code failed;
-        std::filesystem::create_directories(args.snapshotDir, failed);
-        if (!std::filesystem::is_directory(args.snapshotDir)) {
-            output.error("cannot create the snapshot folder '" + args.snapshotDir + "'");
-            return kExitUsage;
-        }
-    }
+    if (!prepareSnapshotFolder(output, args.snapshotDir))
+        return kExitUsage;
 
-    const std::unique_ptr<DecoderLibrary> library = DecoderLibrary::openFromProgramFolder();
-    if (!library)
-        output.error(std::string(DecoderLibrary::kFileName) +
-                     " not found beside the program: nothing is decoded");
+    const std::unique_ptr<DecoderLibrary> library = openDecoderLibrary(output);
     PictureStore pictures;
     CliPictureTarget target;
     CliDecodeHost host(output);
