@@ -3,7 +3,7 @@
 // Play and the archive password.
 #include "session_fixture.h"
 
-#include "app/search_modes.h"
+#include "search_modes.h"
 #include "search/search_window.h"
 #include "logs/area_change_viewer.h"
 #include "logs/change_grid.h"
