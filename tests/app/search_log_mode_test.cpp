@@ -16,6 +16,7 @@
 #include "resources/resource_library.h"
 #include "wire/log_records.h"
 
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -282,6 +283,19 @@ TEST_F(LogWindows, ListPrintsWhatItShows) {
     const QString pdf = dir.filePath("ops.pdf");
     ASSERT_TRUE(content<LogListWindow>()->printToPdf(pdf));
     EXPECT_EQ(LogListWindow::printLayout(LogList::Operation).documentName, "Remote Log Operation");
+    // Read back: one page of the operation entries, newest first, and nothing of other kinds.
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_EQ(printed.count('\f'), 1);
+    const qsizetype newest = printed.indexOf("00005");
+    ASSERT_GE(newest, 0);
+    EXPECT_LT(newest, printed.indexOf("00004"));
+    EXPECT_LT(printed.indexOf("00004"), printed.indexOf("00003"));
+    EXPECT_FALSE(printed.contains("00001"));
+    EXPECT_FALSE(printed.contains("00007"));
+    EXPECT_TRUE(QString(printed).remove(' ').contains("-1/1-"));
 }
 
 TEST_F(LogWindows, ArchiveNeedsTheFirstAccountARightAndThePassword) {
