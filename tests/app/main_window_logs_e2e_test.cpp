@@ -73,6 +73,7 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
               events->reportList()->cellText(1, 0).toInt());
     // The list stands in the window's panel place.
     EXPECT_EQ(events->mapTo(search, QPoint(0, 0)), QPoint(197, 83));
+    saveScreenshot(*search, "search-log-list.png");
 
     // The Operation list: the details of the newest entry that has them.
     browser->menu()->button(LogList::Operation)->click();
