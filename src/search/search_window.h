@@ -190,7 +190,7 @@ private:
     std::array<QPushButton*, 2> m_backupMenuButtons{};
     QPointer<BackupDateTimePanel> m_backupDateTime;
     std::filesystem::path m_backupFolder;
-    QLabel* m_otherMenu = nullptr; // the backup, log and info menus come with their features
+    QLabel* m_otherMenu = nullptr; // says so when no feature fills the Log or Info mode
     std::array<QPushButton*, 4> m_menuButtons{};
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
