@@ -577,7 +577,6 @@ void MainWindow::dropSession() {
     closeDeviceWindows(true);
     std::unique_ptr<RecorderSession> session = std::move(m_session);
     session->disconnect(); // every decoder of the session has ended when it returns
-    closeRemoteLog();      // it reads the session's log
     m_live.setSession(nullptr);
     m_audio->attach(nullptr);
     m_playback->setSession(nullptr);

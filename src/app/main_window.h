@@ -160,10 +160,8 @@ private:
     void updatePtzMarks();
 
     // main_window_logs.cpp
-    void openRemoteLog();
     void openLocalLog();
     bool forwardLogMessage(const WindowMessageEvent& message);
-    void closeRemoteLog();
     void updatePlaybackButtons(int highlight);
 
     // main_window_media.cpp: snapshots (Save, timer 21027), the image viewer (Load), the web
@@ -224,7 +222,6 @@ private:
     SetupServices setupServices();
     std::unique_ptr<ConfigRecord> m_setupCopy;
     QPointer<SetupWindow> m_setupWindow;
-    QPointer<QWidget> m_logBrowser;     // LogBrowser of the current session
     QPointer<QWidget> m_localLogViewer; // LocalLogViewer
     bool m_shuttingDown = false;
     bool m_shutDown = false;

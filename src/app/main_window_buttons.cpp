@@ -12,6 +12,7 @@
 #include "files/local_log.h"
 #include "session/recorder_session.h"
 #include "session/window_message.h"
+#include "app/search_modes.h"
 #include "info/info_views.h"
 #include "search/search_window.h"
 #include "ui/skin_button.h"
@@ -489,13 +490,6 @@ void MainWindow::openSearchWindow() {
         m_searchWindow->raise();
         return;
     }
-    // After playing from a log entry the operator comes back to the log.
-    if (const SearchResumeContext context = m_session->search().resumeContext();
-        context.active && context.fromLogList) {
-        m_session->search().clearResumeContext();
-        openRemoteLog();
-        return;
-    }
     auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setLocalPlaybackRunning(m_local->active()); // its Play buttons wait for the player
@@ -507,17 +501,11 @@ void MainWindow::openSearchWindow() {
         update(QRect(QPoint(250, 630), QPoint(677, 644)));
         m_playback->play(r.start, r.end, r.channelMask, r.kindSelector);
     });
-    // The recorder's log and its information are shown by windows of their own until they move
-    // into the search window: choosing the Log or Info mode closes the search window and opens
-    // them (the information as its status and system views).
-    connect(window, &SearchWindow::modeChosen, this, [this](SearchWindow::Tab tab) {
-        if (tab == SearchWindow::Tab::Log) {
-            openRemoteLog();
-        } else if (tab == SearchWindow::Tab::Info && m_infoViews) {
-            m_infoViews->openSystemInfo();
-            m_infoViews->openStatusInfo();
-        }
-    });
+    // The Log and Info modes: the recorder's log and its information inside the window (after
+    // playing from a log entry the window opens on the Log mode).
+    installLogMode(*window, *m_session, static_cast<int>(m_settings.dateFormat),
+                   [this] { return m_local->active(); });
+    installInfoMode(*window, *m_infoViews);
     window->open();
 }
 

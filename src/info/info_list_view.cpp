@@ -5,8 +5,9 @@
 
 namespace kalder {
 
-InfoListView::InfoListView(const QString& title, std::vector<int> columnWidths, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_list(new QTreeWidget(this)),
+InfoListView::InfoListView(const QString& title, std::vector<int> columnWidths, QWidget* parent,
+                           bool window)
+    : QWidget(parent, window ? Qt::Window : Qt::Widget), m_list(new QTreeWidget(this)),
       m_columns(static_cast<int>(columnWidths.size())) {
     setWindowTitle(title);
     setAccessibleName(title);

@@ -11,10 +11,12 @@ class QTreeWidget;
 namespace kalder {
 
 // One information view: a list of rows over the whole view, 403 x 417 with the list inset by
-// 2 pixels. The column widths are the view's.
+// 2 pixels. The column widths are the view's. A window of its own, or (`window` false) a panel
+// of its parent.
 class InfoListView : public QWidget {
 public:
-    InfoListView(const QString& title, std::vector<int> columnWidths, QWidget* parent);
+    InfoListView(const QString& title, std::vector<int> columnWidths, QWidget* parent,
+                 bool window = true);
 
     void setRows(const std::vector<InfoRow>& rows);
     QTreeWidget* list() const { return m_list; }

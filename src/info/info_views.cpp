@@ -25,9 +25,20 @@ void InfoViews::setSession(RecorderSession* session) {
     m_session = session;
 }
 
+void InfoViews::setHost(QWidget* host) {
+    closeAll();
+    m_host = host;
+    m_hosted = host != nullptr;
+}
+
 InfoListView* InfoViews::makeView(int titleId, std::vector<int> widths) {
-    auto* view = new InfoListView(resourceText(titleId), std::move(widths), m_parent);
+    if (m_hosted && !m_host)
+        return nullptr;
+    auto* view = new InfoListView(resourceText(titleId), std::move(widths),
+                                  m_hosted ? m_host.data() : m_parent, !m_hosted);
     view->setAttribute(Qt::WA_DeleteOnClose);
+    if (m_hosted)
+        view->move(0, 0);
     return view;
 }
 
@@ -40,6 +51,8 @@ void InfoViews::openSystemInfo() {
         return;
     }
     m_system = makeView(InfoText::SystemTitle, {130, 140, 120});
+    if (!m_system)
+        return;
     m_system->setObjectName(QStringLiteral("systemInfoView"));
     // Filled once, and only while a session exists.
     if (m_session != nullptr) {
@@ -58,6 +71,8 @@ void InfoViews::openStatusInfo() {
         m_status->raise();
         return;
     }
+    if (m_hosted && !m_host)
+        return; // no place to show the answer
     if (m_session != nullptr && m_session->loggedIn())
         m_session->info().requestStatus();
 }
@@ -69,6 +84,8 @@ void InfoViews::statusReplyReady(int outcome) {
     if (outcome != InfoExchange::kReplyReady || !reply || m_status)
         return;
     m_status = makeView(InfoText::StatusTitle, {130, 170});
+    if (!m_status)
+        return; // its window has gone: the reply is dropped
     m_status->setObjectName(QStringLiteral("statusInfoView"));
     m_status->setRows(statusRows(decodeStatusInfo(*reply), m_session->channelNum(), text));
     m_status->show();

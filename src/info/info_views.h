@@ -17,11 +17,15 @@ class RecorderSession;
 // GUI thread. The owner routes StatusInfoReady to statusReplyReady and tells of a new session.
 class InfoViews : public QObject {
 public:
-    // `parent` is the window the views belong to.
+    // `parent` is the window the views belong to while they have no host.
     explicit InfoViews(QWidget* parent);
     ~InfoViews() override;
 
     void setSession(RecorderSession* session);
+    // From now on the views are panels filling `host` (the search window's panel place) and go
+    // with it. Once the host has gone, a status reply is dropped and nothing is opened until a
+    // new host is set.
+    void setHost(QWidget* host);
 
     void openSystemInfo();
     void openStatusInfo();
@@ -36,6 +40,8 @@ private:
     InfoListView* makeView(int titleId, std::vector<int> widths);
 
     QWidget* const m_parent;
+    QPointer<QWidget> m_host;
+    bool m_hosted = false;
     RecorderSession* m_session = nullptr;
     QPointer<InfoListView> m_system;
     QPointer<InfoListView> m_status;

@@ -11,8 +11,6 @@
 
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QMetaMethod>
-#include <QPushButton>
 
 namespace kalder {
 
@@ -30,22 +28,23 @@ std::optional<QString> askPassword(QWidget* parent) {
 
 } // namespace
 
-LogBrowser::LogBrowser(RecorderSession& session, int dateFormat, QWidget* parent)
+LogBrowser::LogBrowser(RecorderSession& session, int dateFormat, QWidget* menuHost, QWidget* parent)
     : QWidget(parent), m_session(session), m_dateFormat(dateFormat) {
     setObjectName(QStringLiteral("logBrowser"));
-    setWindowTitle(resourceText(5520).isEmpty() ? QStringLiteral("Remote Log")
-                                                : resourceText(5520));
-    // The search window's size and Close place: the browser stands in for its Log mode.
-    setFixedSize(618, 546);
+    setAccessibleName(resourceText(5520).isEmpty() ? QStringLiteral("Remote Log")
+                                                   : resourceText(5520));
+    setWindowTitle(accessibleName());
     m_passwordPrompt = [this] { return askPassword(this); };
-    m_menu = new LogMenuPanel(this);
-    m_menu->move(14, 74);
+    m_menu = new LogMenuPanel(menuHost ? menuHost : this);
     connect(m_menu, &LogMenuPanel::listChosen, this, &LogBrowser::chooseList);
-    QPushButton* closeButton = makeDialogButton(QStringLiteral("Close"), this);
-    closeButton->setObjectName(QStringLiteral("closeButton"));
-    closeButton->setAccessibleName(QStringLiteral("Close"));
-    closeButton->setGeometry(518, 508, 90, 26);
-    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    if (menuHost) {
+        m_contentRect = QRect(QPoint(0, 0), kContentRect.size());
+    } else {
+        // Alone: the search window's size, the menu on the left.
+        setFixedSize(618, 546);
+        m_menu->move(14, 74);
+        m_contentRect = kContentRect;
+    }
     applyTheme(*this);
 }
 
@@ -68,7 +67,7 @@ void LogBrowser::chooseList(LogList list) {
         if (m_session.status().userIndex() != 0)
             return;
         if (!m_session.status().maySearch() && !m_session.status().mayBackup()) {
-            close();
+            emit closeRequested();
             return;
         }
         const std::optional<QString> entry = m_passwordPrompt ? m_passwordPrompt() : std::nullopt;
@@ -76,8 +75,15 @@ void LogBrowser::chooseList(LogList list) {
         if (!entry || entry->toStdString() != expected)
             return;
     }
-    if (!m_session.logs().fetched()) {
-        if (!m_pendingList && !m_session.logs().requestPending())
+    // Asked once in the browser's life; back from a playback started in a log list the session's
+    // copy is shown. (A resume context left by another panel's playback does not stand for a
+    // fetched log: the recorder is asked then too.)
+    const SearchResumeContext context = m_session.search().resumeContext();
+    const bool resumed = context.active && context.fromLogList && m_session.logs().fetched();
+    if (!m_holdsLog && !resumed) {
+        if (m_pendingList)
+            return; // one question at a time
+        if (!m_session.logs().requestPending())
             m_session.logs().request();
         m_pendingList = list;
         return;
@@ -90,6 +96,7 @@ void LogBrowser::logReplyComplete(int result) {
         return;
     const LogList list = *m_pendingList;
     m_pendingList.reset();
+    m_holdsLog = true;
     // A refused reply (too large, unknown record size) opens an empty list.
     (void)result;
     showList(list);
@@ -143,8 +150,6 @@ void LogBrowser::play(std::size_t index, LogList from) {
     if (!request)
         return;
     emit playRequested(*request);
-    if (isSignalConnected(QMetaMethod::fromSignal(&LogBrowser::playRequested)))
-        close();
 }
 
 void LogBrowser::setContent(QWidget* widget) {
@@ -155,7 +160,7 @@ void LogBrowser::setContent(QWidget* widget) {
     m_content = widget;
     if (widget) {
         widget->setParent(this);
-        widget->setGeometry(kContentRect);
+        widget->setGeometry(m_contentRect);
         widget->show();
     }
 }

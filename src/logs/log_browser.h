@@ -17,20 +17,25 @@ namespace kalder {
 class LogMenuPanel;
 class RecorderSession;
 
-// The log mode of the recorder search: the log menu on the left and, in its place on the right,
-// one list, detail or change viewer at a time. Fetches the log once per session (the session
-// keeps it) and shows it from the session's copy afterwards. GUI thread; the session must
-// outlive it (the owner closes it when the session ends).
+// The log mode of the recorder search: the log menu in the search window's menu place and, in
+// its panel place, one list, detail or change viewer at a time. The log is fetched once in the
+// browser's life (the session keeps it) and, after a playback started from a log list, shown
+// from the session's copy without asking again. GUI thread; the session must outlive it (the
+// search window holding it goes before the session).
 //
-// The main window forwards the log reply's end (WindowMessage::LogReplyComplete) to
-// logReplyComplete() and closes the window on CloseWindow(RequestWindow).
+// The owner forwards the log reply's end (WindowMessage::LogReplyComplete) to
+// logReplyComplete(), and ends the browser's window on closeRequested.
 class LogBrowser : public QWidget {
     Q_OBJECT
 public:
     // Asks the operator for the archive password; nothing when cancelled.
     using PasswordPrompt = std::function<std::optional<QString>()>;
 
-    LogBrowser(RecorderSession& session, int dateFormat, QWidget* parent = nullptr);
+    // With `menuHost` the menu goes there and the browser is the panel place itself (fill it
+    // with the host's parent's panel rectangle); without, the browser stands alone with the menu
+    // on its left and the panels at kContentRect, as in the search window.
+    LogBrowser(RecorderSession& session, int dateFormat, QWidget* menuHost = nullptr,
+               QWidget* parent = nullptr);
 
     void setPasswordPrompt(PasswordPrompt prompt) { m_passwordPrompt = std::move(prompt); }
     void setLocalPlaybackRunning(std::function<bool()> running) {
@@ -47,13 +52,15 @@ public:
     const std::vector<LogRecord>& records() const { return m_records; }
     bool waitingForReply() const { return m_pendingList.has_value(); }
 
-    // The content's place in the window.
+    // The panel place in the search window.
     static constexpr QRect kContentRect{197, 83, 403, 417};
 
 signals:
-    // Play from an event: the owner starts remote playback with it and keeps the resume
-    // context. The browser closes once the request is taken (a receiver is connected).
-    void playRequested(const LogPlayRequest& request);
+    // Play from an event: the owner starts remote playback with it, keeps the resume context
+    // and closes the window.
+    void playRequested(const kalder::LogPlayRequest& request);
+    // The archive was asked for by an account that may neither search nor back up.
+    void closeRequested();
 
 private:
     void showList(LogList list);
@@ -73,6 +80,8 @@ private:
     QPointer<QWidget> m_content;
     std::vector<LogRecord> m_records; // the session's log as last copied
     std::optional<LogList> m_pendingList;
+    QRect m_contentRect;
+    bool m_holdsLog = false; // this browser fetched the log
 };
 
 } // namespace kalder

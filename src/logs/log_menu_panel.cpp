@@ -8,7 +8,7 @@ namespace kalder {
 
 LogMenuPanel::LogMenuPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("logMenuPanel"));
-    setFixedSize(174, 430);
+    setFixedSize(174, 290);
     const std::pair<LogList, QString> entries[] = {
         {LogList::All, tr("All")},         {LogList::Power, tr("Power")},
         {LogList::Record, tr("Record")},   {LogList::Operation, tr("Operation")},

@@ -18,7 +18,6 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -32,6 +31,7 @@ namespace kalder {
 namespace {
 
 constexpr QRect kPanelArea{197, 83, 403, 417};
+constexpr QRect kMenuArea{10, 83, 180, 417};
 constexpr int kTabText = 2160; // 2160-2163: Search, Backup, Log, Info
 
 std::uint16_t allChannels(unsigned count) {
@@ -156,7 +156,7 @@ bool SearchWindow::tabEnabled(Tab tab) const {
 }
 
 void SearchWindow::selectTab(Tab tab) {
-    if (m_requestPending) {
+    if (m_requestPending || modeBusy()) {
         m_tabs[static_cast<int>(tab)]->setChecked(tab == m_tab);
         return;
     }
@@ -166,17 +166,65 @@ void SearchWindow::selectTab(Tab tab) {
     hidePanels();
     m_searchMenu->setVisible(tab == Tab::Search);
     m_backupMenu->setVisible(tab == Tab::Backup);
-    m_otherMenu->setVisible(tab != Tab::Search && tab != Tab::Backup);
-    if (tab != Tab::Search && tab != Tab::Backup)
+    showMode(tab);
+}
+
+void SearchWindow::showMode(Tab tab) {
+    const bool filled = tab == Tab::Log || tab == Tab::Info;
+    ModeSlot& chosen = m_modes[static_cast<int>(tab)];
+    if (filled && chosen.factory) {
+        // Built on the first choice of the tab; its panels then stay until the window closes.
+        ModeFactory factory = std::move(chosen.factory);
+        chosen.factory = nullptr;
+        chosen.busy = factory(chosen.menuArea, chosen.panelArea);
+    }
+    for (const ModeSlot& mode : m_modes) {
+        const bool shown = &mode == &chosen;
+        if (mode.menuArea)
+            mode.menuArea->setVisible(shown);
+        if (mode.panelArea)
+            mode.panelArea->setVisible(shown);
+    }
+    // A mode nobody fills says so.
+    m_otherMenu->setVisible(filled && !chosen.menuArea);
+    if (filled && !chosen.menuArea)
         m_otherMenu->setText(m_tabs[static_cast<int>(tab)]->text() +
                              QStringLiteral(": not available in this client yet"));
-    // The recorder's log and its information are shown by windows of their own for now: when
-    // someone shows them, this window gives way.
-    if ((tab == Tab::Log || tab == Tab::Info) &&
-        isSignalConnected(QMetaMethod::fromSignal(&SearchWindow::modeChosen))) {
-        closeWindow(false);
-        emit modeChosen(tab);
-    }
+}
+
+void SearchWindow::setModeContent(Tab tab, ModeFactory factory) {
+    if (tab != Tab::Log && tab != Tab::Info)
+        return;
+    ModeSlot& mode = m_modes[static_cast<int>(tab)];
+    if (mode.menuArea)
+        return; // filled once
+    const QString name = m_tabs[static_cast<int>(tab)]->text();
+    mode.menuArea = new QWidget(this);
+    mode.menuArea->setObjectName(name + QStringLiteral("MenuArea"));
+    mode.menuArea->setGeometry(kMenuArea);
+    mode.menuArea->hide();
+    mode.panelArea = new QWidget(this);
+    mode.panelArea->setObjectName(name + QStringLiteral("PanelArea"));
+    mode.panelArea->setGeometry(kPanelArea);
+    mode.panelArea->hide();
+    mode.factory = std::move(factory);
+    if (m_tab == tab)
+        showMode(tab);
+}
+
+QWidget* SearchWindow::modeMenuArea(Tab tab) const {
+    return m_modes[static_cast<int>(tab)].menuArea;
+}
+
+QWidget* SearchWindow::modePanelArea(Tab tab) const {
+    return m_modes[static_cast<int>(tab)].panelArea;
+}
+
+bool SearchWindow::modeBusy() const {
+    for (const ModeSlot& mode : m_modes)
+        if (mode.busy && mode.busy())
+            return true;
+    return false;
 }
 
 void SearchWindow::hidePanels() {
@@ -455,7 +503,6 @@ void SearchWindow::play(const SearchPlayRequest& request, SearchResumeContext co
         return;
     emit playRequested(request);
     context.active = true;
-    context.fromLogList = false;
     context.source = request.source;
     context.start = request.start;
     m_session.search().setResumeContext(std::move(context));

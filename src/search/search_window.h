@@ -36,7 +36,8 @@ class WindowMessageEvent;
 // panels (calendar, day timeline, event list, channel selection, date and time entry). It sends
 // the disk queries through the session and acts on their ready messages, which the main window
 // forwards to it. A Play action of any panel ends in playRequested(); the window then keeps the
-// resume context in the session and closes. GUI thread only; the session must outlive it.
+// resume context in the session and closes. The Log and Info modes are filled by their features
+// through setModeContent(). GUI thread only; the session must outlive it.
 class SearchWindow : public QDialog {
     Q_OBJECT
 public:
@@ -87,8 +88,8 @@ public:
     // `done` receives the chosen index. Opening a pop-up closes the other one.
     void openListPopup(QWidget* field, const QStringList& items, int columns, int width,
                        std::function<void(int)> done);
-    // A panel's Play: emits playRequested, keeps `context` (made active) in the session and
-    // closes the window.
+    // A panel's Play: emits playRequested, keeps `context` (made active; marked as started from
+    // a log list when the log's Play sends it) in the session and closes the window.
     void play(const SearchPlayRequest& request, SearchResumeContext context);
     void postNotification(Notification notification);
 
@@ -103,6 +104,22 @@ public:
     void openBackupDateTime();
     BackupDateTimePanel* backupDateTimePanel() const;
     QPushButton* backupMenuButton(int index) const { return m_backupMenuButtons[index]; }
+
+    // ---- Modes another feature fills (the recorder's log, its information). ----
+    // A factory builds the mode's menu as children of `menuArea` (the left column) and its
+    // panels as children of `panelArea` (the right-hand panel place); both areas belong to this
+    // window, are shown only while the mode's tab is chosen, and go when the window closes. It
+    // returns whether the mode waits for the recorder: while it does, no tab can be chosen.
+    using ModeBusy = std::function<bool()>;
+    using ModeFactory = std::function<ModeBusy(QWidget* menuArea, QWidget* panelArea)>;
+    // Called when the mode's tab is first chosen (at once when it is chosen already: the window
+    // opens on the Log tab after playing from a log entry).
+    void setModeContent(Tab tab, ModeFactory factory);
+    QWidget* modeMenuArea(Tab tab) const;
+    QWidget* modePanelArea(Tab tab) const;
+    // A mode ends the window (a refusal of the archive, say); the resume context goes unless a
+    // playback runs.
+    void closeFromMode() { closeWindow(false); }
 
     // ---- For tests. ----
     Tab currentTab() const { return m_tab; }
@@ -123,9 +140,6 @@ public:
 signals:
     // Remote playback of the period: connected by the main window to the playback feature.
     void playRequested(const kalder::SearchPlayRequest& request);
-    // The operator chose a mode whose content another window shows for now (the recorder's log,
-    // its information); this window has closed, and the receiver opens that window.
-    void modeChosen(kalder::SearchWindow::Tab tab);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -147,6 +161,8 @@ private:
     void openTimeline(int year, int month, int day, std::optional<std::uint32_t> cursor);
     void openEventList(std::optional<int> savedTab);
     void closeWindow(bool cancel);
+    bool modeBusy() const;
+    void showMode(Tab tab);
 
     RecorderSession& m_session;
     QObject* const m_notificationReceiver;
@@ -174,7 +190,7 @@ private:
     std::array<QPushButton*, 2> m_backupMenuButtons{};
     QPointer<BackupDateTimePanel> m_backupDateTime;
     std::filesystem::path m_backupFolder;
-    QLabel* m_otherMenu = nullptr; // the backup, log and info menus come with their features
+    QLabel* m_otherMenu = nullptr; // says so when no feature fills the Log or Info mode
     std::array<QPushButton*, 4> m_menuButtons{};
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
@@ -186,6 +202,16 @@ private:
     QPointer<DateTimePanel> m_dateTime;
     QPointer<TimePopup> m_timePopup;
     QPointer<ListPopup> m_listPopup;
+
+    // The Log and Info modes: their areas, made by setModeContent, and their factories until
+    // the first choice of the tab.
+    struct ModeSlot {
+        ModeFactory factory;
+        ModeBusy busy;
+        QWidget* menuArea = nullptr;
+        QWidget* panelArea = nullptr;
+    };
+    std::array<ModeSlot, 4> m_modes{};
 };
 
 } // namespace kalder

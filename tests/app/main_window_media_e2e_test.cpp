@@ -2,7 +2,9 @@
 // button saves the visible channels' next pictures and comes back when the savers are done, the
 // web export writes each channel's picture, and the viewer shows a saved file.
 #include "decode/image_files.h"
+#include "info/info_menu_panel.h"
 #include "info/info_views.h"
+#include "search/search_window.h"
 #include "session/recorder_session.h"
 #include "main_window_harness.h"
 #include "sim/sim_process.h"
@@ -113,8 +115,16 @@ TEST(MainWindowMedia, StatusAndSystemInformationViews) {
     window.connectTo(request);
     WAIT_UNTIL(window.session() && window.session()->loggedIn(), kTimeoutMs);
 
+    // The views live in the search window's Info mode.
+    WAIT_UNTIL(window.session()->status().maySearch(), kTimeoutMs);
+    QTest::mouseClick(window.button(361), Qt::LeftButton);
+    SearchWindow* search = window.searchWindow();
+    ASSERT_NE(search, nullptr);
+    search->tabButton(SearchWindow::Tab::Info)->click();
+    auto* menu = search->findChild<InfoMenuPanel*>();
+    ASSERT_NE(menu, nullptr);
     InfoViews& info = window.infoViews();
-    info.openStatusInfo();
+    menu->statusButton()->click();
     WAIT_UNTIL(info.statusView() != nullptr, kTimeoutMs);
     InfoListView* status = info.statusView();
     EXPECT_EQ(status->size(), QSize(403, 417));
@@ -126,11 +136,11 @@ TEST(MainWindowMedia, StatusAndSystemInformationViews) {
         status->grab().save(qEnvironmentVariable("KALDER_SCREENSHOT_DIR") + "/status.png");
     }
     // Opened again while it exists: no new request, the same view.
-    info.openStatusInfo();
+    menu->statusButton()->click();
     EXPECT_FALSE(window.session()->info().statusPending());
     EXPECT_EQ(info.statusView(), status);
 
-    info.openSystemInfo();
+    menu->systemButton()->click();
     WAIT_UNTIL(info.statusView() == nullptr, 5000);
     InfoListView* system = info.systemView();
     ASSERT_NE(system, nullptr);

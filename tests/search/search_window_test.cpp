@@ -226,5 +226,44 @@ TEST_F(SearchWindowTest, OnAndOffOfACheckedRowActOnEveryCheckedRow) {
     EXPECT_EQ(w.searchChannelMask(), 0);
 }
 
+// A mode's content is built on the first choice of its tab, once, and shows only on its tab;
+// while it waits for the recorder no tab can be chosen.
+TEST_F(SearchWindowTest, ModeContentIsBuiltOnceAndFollowsItsTab) {
+    SearchWindow w(session, 0, nullptr);
+    w.handleWindowMessage(WindowMessage::RightsChanged, 0, 0);
+    w.show();
+    int built = 0;
+    bool busy = false;
+    QWidget* panel = nullptr;
+    w.setModeContent(SearchWindow::Tab::Log, [&](QWidget* menuArea, QWidget* panelArea) {
+        ++built;
+        new QPushButton(QStringLiteral("All"), menuArea);
+        panel = new QWidget(panelArea);
+        return SearchWindow::ModeBusy([&] { return busy; });
+    });
+    EXPECT_EQ(built, 0);
+    w.tabButton(SearchWindow::Tab::Log)->click();
+    ASSERT_EQ(built, 1);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(w.menuButton(0)->isVisible());
+
+    busy = true;
+    w.tabButton(SearchWindow::Tab::Info)->click();
+    EXPECT_EQ(w.currentTab(), SearchWindow::Tab::Log);
+    EXPECT_FALSE(w.tabButton(SearchWindow::Tab::Info)->isChecked());
+    busy = false;
+    w.tabButton(SearchWindow::Tab::Info)->click();
+    EXPECT_FALSE(panel->isVisible());
+    w.tabButton(SearchWindow::Tab::Search)->click();
+    EXPECT_TRUE(w.menuButton(0)->isVisible());
+    w.tabButton(SearchWindow::Tab::Log)->click();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(built, 1);
+    // Only the backup right left: the mode gives way to the backup menu.
+    w.handleWindowMessage(WindowMessage::RightsChanged, 1, 0);
+    EXPECT_EQ(w.currentTab(), SearchWindow::Tab::Backup);
+    EXPECT_FALSE(panel->isVisible());
+}
+
 } // namespace
 } // namespace kalder

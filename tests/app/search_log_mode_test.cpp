@@ -1,17 +1,22 @@
-// The recorder's log windows over a session and a scripted recorder: one fetch, the lists, the
-// buttons a selection allows, details, the change viewers, Play and the archive password.
+// The recorder's log windows in the search window's Log mode, over a session and a scripted
+// recorder: one fetch, the lists, the buttons a selection allows, details, the change viewers,
+// Play and the archive password.
 #include "session_fixture.h"
 
+#include "search_modes.h"
+#include "search/search_window.h"
 #include "logs/area_change_viewer.h"
 #include "logs/change_grid.h"
 #include "logs/log_browser.h"
 #include "logs/log_detail_window.h"
 #include "logs/log_list_window.h"
+#include "logs/log_menu_panel.h"
 #include "logs/report_list.h"
 #include "logs/schedule_change_viewer.h"
 #include "resources/resource_library.h"
 #include "wire/log_records.h"
 
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,11 +32,52 @@ protected:
         SessionFixture::SetUp();
         ASSERT_TRUE(startSession());
         login();
-        m_browser = std::make_unique<LogBrowser>(*m_session, 0);
+        grantRights(true);
+        openWindow();
     }
     void TearDown() override {
-        m_browser.reset();
+        m_window.reset();
         SessionFixture::TearDown();
+    }
+
+    // Every right for every account (without the search and backup rights when `search` is
+    // false), and the archive password "0000".
+    void grantRights(bool search) {
+        UserRightsTable t;
+        for (auto& right : t.rights)
+            right.fill(1);
+        if (!search) {
+            t.rights[static_cast<std::size_t>(UserRight::Search)].fill(0);
+            t.rights[static_cast<std::size_t>(UserRight::Backup)].fill(0);
+        }
+        t.names = {"admin", "u1", "u2", "u3", "u4", "u5", "u6", "u7"};
+        m_recorder.send(MessageId::RIGHT_CHANGE, encodeUserRightsTable(t));
+        ChannelConfigRecord config;
+        config.archive_pass = "0000";
+        m_recorder.send(MessageId::DB_CHANGE, encodeChannelConfigRecord(config));
+        sync();
+    }
+
+    // A search window with its Log mode filled, on the Log tab.
+    void openWindow() {
+        m_window = std::make_unique<SearchWindow>(*m_session, 0, nullptr);
+        installLogMode(*m_window, *m_session, 0, {});
+        m_window->show();
+        m_window->tabButton(SearchWindow::Tab::Log)->click();
+        m_browser = m_window->findChild<LogBrowser*>();
+        ASSERT_NE(m_browser, nullptr);
+        ASSERT_EQ(m_browser->menu()->parentWidget(),
+                  m_window->modeMenuArea(SearchWindow::Tab::Log));
+    }
+
+    // The log requests the session has sent so far (a search cancel marks the end).
+    std::size_t logRequests() {
+        m_session->search().cancel();
+        EXPECT_TRUE(m_recorder.readUntil(MessageId::CAPA_CAL_CANCEL));
+        std::size_t requests = 0;
+        for (const auto& m : m_recorder.seen())
+            requests += m.header.messageId() == MessageId::LOG_INFO_REQ;
+        return requests;
     }
 
     static LogRecord record(std::uint32_t seq, std::uint32_t kind, int subKind) {
@@ -82,13 +128,17 @@ protected:
         return log;
     }
 
-    std::unique_ptr<LogBrowser> m_browser;
+    std::unique_ptr<SearchWindow> m_window;
+    LogBrowser* m_browser = nullptr; // the window's
 };
 
 TEST_F(LogWindows, FetchesOnceAndListsEachKindNewestFirst) {
-    m_browser->chooseList(LogList::All);
+    m_browser->menu()->button(LogList::All)->click();
     EXPECT_TRUE(m_browser->waitingForReply());
     EXPECT_EQ(m_browser->content(), nullptr);
+    // While the log is being fetched the tabs hold.
+    m_window->tabButton(SearchWindow::Tab::Search)->click();
+    EXPECT_EQ(m_window->currentTab(), SearchWindow::Tab::Log);
     answer(sample());
     auto* all = content<LogListWindow>();
     ASSERT_NE(all, nullptr);
@@ -109,19 +159,29 @@ TEST_F(LogWindows, FetchesOnceAndListsEachKindNewestFirst) {
     m_browser->chooseList(LogList::Power);
     EXPECT_EQ(content<LogListWindow>()->playButton(), nullptr);
     EXPECT_EQ(content<LogListWindow>()->reportList()->rowCount(), 1);
-    sync();
-    std::size_t requests = 0;
-    for (const auto& m : m_recorder.seen())
-        requests += m.header.messageId() == MessageId::LOG_INFO_REQ;
-    EXPECT_EQ(requests, 1u);
+    EXPECT_EQ(logRequests(), 1u);
 
-    // Its own Close ends the browser, as the search window's does.
-    m_browser->show();
-    auto* close = m_browser->findChild<QPushButton*>(QStringLiteral("closeButton"));
-    ASSERT_NE(close, nullptr);
-    EXPECT_FALSE(close->accessibleName().isEmpty());
-    close->click();
+    // The other tabs hide the log; back on the Log tab the same list shows again.
+    QWidget* shown = m_browser->content();
+    m_window->tabButton(SearchWindow::Tab::Search)->click();
     EXPECT_FALSE(m_browser->isVisible());
+    EXPECT_TRUE(m_window->menuButton(0)->isVisible());
+    m_window->tabButton(SearchWindow::Tab::Log)->click();
+    EXPECT_TRUE(m_browser->isVisible());
+    EXPECT_EQ(m_browser->content(), shown);
+
+    // The window's Close ends the log with it; a new window asks the recorder again.
+    QPushButton* close = nullptr;
+    for (auto* b : m_window->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
+        if (b->accessibleName() == QStringLiteral("Close"))
+            close = b;
+    ASSERT_NE(close, nullptr);
+    close->click();
+    EXPECT_FALSE(m_window->isVisible());
+    openWindow();
+    m_browser->chooseList(LogList::Power);
+    EXPECT_TRUE(m_browser->waitingForReply());
+    EXPECT_EQ(logRequests(), 2u);
 }
 
 TEST_F(LogWindows, SelectionDetailsViewersAndBack) {
@@ -173,11 +233,13 @@ TEST_F(LogWindows, SelectionDetailsViewersAndBack) {
     EXPECT_NE(content<LogDetailWindow>(), nullptr); // back to the same entry's details
 }
 
-TEST_F(LogWindows, PlayBuildsTheRequestOfTheSelectedEvent) {
-    m_browser->show();
+TEST_F(LogWindows, PlayBuildsTheRequestOfTheSelectedEventAndReturnsToTheLog) {
     m_browser->chooseList(LogList::All);
     answer(sample());
-    QSignalSpy spy(m_browser.get(), &LogBrowser::playRequested);
+    QSignalSpy spy(m_browser, &LogBrowser::playRequested);
+    std::optional<SearchPlayRequest> played;
+    QObject::connect(m_window.get(), &SearchWindow::playRequested,
+                     [&](const SearchPlayRequest& r) { played = r; });
     auto* all = content<LogListWindow>();
     all->selectRow(5);
     all->playButton()->click();
@@ -188,8 +250,30 @@ TEST_F(LogWindows, PlayBuildsTheRequestOfTheSelectedEvent) {
     EXPECT_EQ(request.start, 1700000001u);
     EXPECT_EQ(request.end, 0u);
     EXPECT_EQ(request.list, LogList::All);
-    // Taken by a receiver: the window closes, as the search window does.
-    EXPECT_FALSE(m_browser->isVisible());
+    // The window plays it as its own Play does, and closes keeping where the operator was.
+    ASSERT_TRUE(played);
+    EXPECT_EQ(played->channelMask, 0x0005);
+    EXPECT_EQ(played->kindSelector, 0u);
+    EXPECT_EQ(played->start, 1700000001u);
+    EXPECT_EQ(played->end, 0u);
+    EXPECT_FALSE(m_window->isVisible());
+    const SearchResumeContext context = m_session->search().resumeContext();
+    EXPECT_TRUE(context.active);
+    EXPECT_TRUE(context.fromLogList);
+    EXPECT_EQ(context.start, 1700000001u);
+
+    // Opened again, the window is on the Log mode and lists the kept log without asking.
+    m_window.reset();
+    m_window = std::make_unique<SearchWindow>(*m_session, 0, nullptr);
+    installLogMode(*m_window, *m_session, 0, {});
+    EXPECT_EQ(m_window->currentTab(), SearchWindow::Tab::Log);
+    m_browser = m_window->findChild<LogBrowser*>();
+    ASSERT_NE(m_browser, nullptr);
+    m_browser->chooseList(LogList::Event);
+    EXPECT_FALSE(m_browser->waitingForReply());
+    ASSERT_NE(content<LogListWindow>(), nullptr);
+    EXPECT_EQ(content<LogListWindow>()->reportList()->rowCount(), 2);
+    EXPECT_EQ(logRequests(), 1u);
 }
 
 TEST_F(LogWindows, ListPrintsWhatItShows) {
@@ -199,36 +283,45 @@ TEST_F(LogWindows, ListPrintsWhatItShows) {
     const QString pdf = dir.filePath("ops.pdf");
     ASSERT_TRUE(content<LogListWindow>()->printToPdf(pdf));
     EXPECT_EQ(LogListWindow::printLayout(LogList::Operation).documentName, "Remote Log Operation");
+    // Read back: one page of the operation entries, newest first, and nothing of other kinds.
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_EQ(printed.count('\f'), 1);
+    const qsizetype newest = printed.indexOf("00005");
+    ASSERT_GE(newest, 0);
+    EXPECT_LT(newest, printed.indexOf("00004"));
+    EXPECT_LT(printed.indexOf("00004"), printed.indexOf("00003"));
+    EXPECT_FALSE(printed.contains("00001"));
+    EXPECT_FALSE(printed.contains("00007"));
+    EXPECT_TRUE(QString(printed).remove(' ').contains("-1/1-"));
 }
 
 TEST_F(LogWindows, ArchiveNeedsTheFirstAccountARightAndThePassword) {
-    // Without the search and backup rights the window closes instead.
-    m_browser->show();
     int prompts = 0;
     m_browser->setPasswordPrompt([&] {
         ++prompts;
         return std::optional<QString>("wrong");
     });
     m_browser->chooseList(LogList::Archive);
-    EXPECT_FALSE(m_browser->isVisible());
-    EXPECT_EQ(prompts, 0);
-
-    UserRightsTable t;
-    for (auto& right : t.rights)
-        right.fill(1);
-    t.names = {"admin", "u1", "u2", "u3", "u4", "u5", "u6", "u7"};
-    m_recorder.send(MessageId::RIGHT_CHANGE, encodeUserRightsTable(t));
-    ChannelConfigRecord config;
-    config.archive_pass = "0000";
-    m_recorder.send(MessageId::DB_CHANGE, encodeChannelConfigRecord(config));
-    sync();
-    m_browser->show();
-    m_browser->chooseList(LogList::Archive);
     EXPECT_EQ(prompts, 1);
     EXPECT_FALSE(m_browser->waitingForReply()); // wrong password: nothing happens
+    EXPECT_TRUE(m_window->isVisible());
     m_browser->setPasswordPrompt([] { return std::optional<QString>("0000"); });
     m_browser->chooseList(LogList::Archive);
     EXPECT_TRUE(m_browser->waitingForReply());
+    answer(sample());
+
+    // Without the search and backup rights the search window closes instead.
+    grantRights(false);
+    m_browser->setPasswordPrompt([&] {
+        ++prompts;
+        return std::optional<QString>("0000");
+    });
+    m_browser->chooseList(LogList::Archive);
+    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_EQ(prompts, 1);
 }
 
 } // namespace
