@@ -18,6 +18,7 @@ const QRect kPanelArea{197, 83, 403, 417};
 constexpr int kTabText = 2160; // Search, (Backup), Log, Info
 constexpr int kVersionText = 5410;
 constexpr int kWindowText = 5964;
+constexpr int kNothingFoundCategory = 17; // the local search found nothing
 
 QString textOr(int id, const char* fallback) {
     const QString text = resourceText(id);
@@ -98,7 +99,15 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
     showPanel(Panel::Calendar);
 }
 
+void LocalSearchWindow::nothingFound() {
+    // Queued: the first panel is made while the window is being built, before anyone listens.
+    QMetaObject::invokeMethod(
+        this, [this] { emit notify(kNothingFoundCategory, 0); }, Qt::QueuedConnection);
+}
+
 void LocalSearchWindow::selectTab(Tab tab) {
+    if (!m_tabs[static_cast<std::size_t>(tab)]->isEnabled())
+        return;
     if (tab == Tab::Log) {
         // The local operation log has a viewer of its own.
         if (!m_removableMode)
@@ -132,17 +141,22 @@ void LocalSearchWindow::showPanel(Panel panel) {
         const std::uint32_t initial = m_data.sets.empty()
                                           ? std::uint32_t(std::time(nullptr))
                                           : m_data.sets.front().summary.earliestStart;
-        m_current = new LocalDateTimePanel(initial, playFn, this);
+        m_current = new LocalDateTimePanel(initial, m_dateFormat, m_popups, playFn, this);
         break;
     }
-    case Panel::Event:
-        m_current = new LocalEventListPanel(m_data, m_dateFormat, playFn, this);
+    case Panel::Event: {
+        auto* events = new LocalEventListPanel(m_data, m_dateFormat, playFn, this);
+        m_current = events;
+        if (!events->anyEvent())
+            nothingFound();
         break;
+    }
     case Panel::Calendar:
     case Panel::Timeline:
         m_panel = Panel::Calendar;
         m_current = new LocalCalendarPanel(
-            m_data, [this](int y, int m, int d) { openDay(y, m, d); }, this);
+            m_data, m_popups, [this](int y, int m, int d) { openDay(y, m, d); },
+            [this] { nothingFound(); }, this);
         break;
     }
     for (int i = 0; i < 3; ++i)
@@ -162,11 +176,37 @@ void LocalSearchWindow::openDay(int year, int month, int day) {
     retire(m_current);
     m_panel = Panel::Timeline;
     m_current = new LocalTimelinePanel(
-        year, month, day, std::move(segments), m_dateFormat,
+        year, month, day, std::move(segments), m_dateFormat, m_popups,
         [this](const LocalPlayRequest& r) { play(r); }, [this] { showPanel(Panel::Calendar); },
         this);
     m_current->setGeometry(kPanelArea);
     m_current->show();
+}
+
+void LocalSearchWindow::rightsChanged(std::uintptr_t wParam) {
+    const auto enabled = localTabsForRights(wParam);
+    if (!enabled)
+        return;
+    for (std::size_t i = 0; i < 3; ++i)
+        m_tabs[i]->setEnabled((*enabled)[i]);
+    const bool search = (*enabled)[0];
+    if (!search) {
+        // Nothing of the search may be used: its menu, panel and pop-ups go away; Close stays.
+        m_popups.closeAll();
+        m_searchMenu->hide();
+        if (m_current)
+            m_current->hide();
+        m_info->hide();
+        for (QPushButton* tab : m_tabs)
+            tab->setChecked(false);
+    } else if (!m_searchMenu->isVisible() && !m_info->isVisible()) {
+        selectTab(Tab::Search);
+    }
+}
+
+void LocalSearchWindow::hideEvent(QHideEvent* event) {
+    m_popups.closeAll();
+    QDialog::hideEvent(event);
 }
 
 void LocalSearchWindow::play(const LocalPlayRequest& request) {
