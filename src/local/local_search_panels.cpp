@@ -74,13 +74,13 @@ void LocalDayButton::paintEvent(QPaintEvent* event) {
     // One small square per recorded kind along the cell's bottom edge, in the timeline's colours.
     static const std::array<QColor, 6> colours = recordingKindColours();
     QPainter p(this);
-    const int size = 5, gap = 2;
-    int x = width() - 3 - static_cast<int>(kinds.size()) * (size + gap) + gap;
+    const int size = 6, gap = 2;
+    int x = width() - 4 - static_cast<int>(kinds.size()) * (size + gap) + gap;
     for (int kind : kinds) {
-        p.fillRect(QRect(x, height() - size - 3, size, size),
-                   colours[static_cast<std::size_t>(kind)]);
-        p.setPen(QColor(255, 255, 255));
-        p.drawRect(QRect(x, height() - size - 3, size - 1, size - 1));
+        const QRect mark(x, height() - size - 3, size, size);
+        p.fillRect(mark, colours[static_cast<std::size_t>(kind)]);
+        p.setPen(QColor(20, 24, 32));
+        p.drawRect(mark.adjusted(0, 0, -1, -1));
         x += size + gap;
     }
 }

@@ -2,9 +2,14 @@
 
 #include "local/local_search_panels.h"
 #include "resources/resource_library.h"
+#include "ui/theme.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -39,8 +44,8 @@ QString versionText() {
 
 LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool removableMode,
                                      unsigned dateFormat, QWidget* parent)
-    : QDialog(parent), m_removableMode(removableMode), m_dateFormat(dateFormat),
-      m_data(loadLocalSearchData(downloadFolder)) {
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), m_removableMode(removableMode),
+      m_dateFormat(dateFormat), m_data(loadLocalSearchData(downloadFolder)) {
     setObjectName("LocalSearchWindow");
     const QString title = textOr(kWindowText, "Local search");
     setWindowTitle(title);
@@ -54,6 +59,7 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
         auto* tab = new QPushButton(caption, this);
         tab->setAccessibleName(caption);
         tab->setCheckable(true);
+        showCheckedLook(tab);
         tab->setAutoDefault(false);
         tab->setGeometry(16 + i * 104, 16, 100, 34);
         connect(tab, &QPushButton::clicked, this, [this, i] { selectTab(static_cast<Tab>(i)); });
@@ -72,6 +78,7 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
         auto* b = new QPushButton(QString::fromLatin1(menu[i]), m_searchMenu);
         b->setAccessibleName(b->text());
         b->setCheckable(true);
+        showCheckedLook(b);
         b->setAutoDefault(false);
         b->setGeometry(0, i * 44, 160, 36);
         connect(b, &QPushButton::clicked, this, [this, p = panels[i]] { showPanel(p); });
@@ -93,10 +100,13 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
     close->setAccessibleName(close->text());
     close->setAutoDefault(false);
     close->setGeometry(500, 506, 97, 26);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(close, &QPushButton::clicked, this, [this] { finish(false); });
 
     selectTab(Tab::Search);
     showPanel(Panel::Calendar);
+    applyTheme(*this);
+    if (QScreen* s = screen())
+        move(s->geometry().center() - rect().center());
 }
 
 void LocalSearchWindow::nothingFound() {
@@ -211,7 +221,56 @@ void LocalSearchWindow::hideEvent(QHideEvent* event) {
 
 void LocalSearchWindow::play(const LocalPlayRequest& request) {
     emit playRequested(request);
-    accept();
+    finish(true);
+}
+
+void LocalSearchWindow::finish(bool played) {
+    m_finishing = true;
+    m_popups.closeAll();
+    done(played ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void LocalSearchWindow::closeEvent(QCloseEvent* event) {
+    // Like the remote search window: Alt+F4 and the window manager's close do nothing; Close
+    // or a Play ends the window.
+    if (!m_finishing) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void LocalSearchWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape are swallowed.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// Dragged by any point of its background.
+void LocalSearchWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void LocalSearchWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragOffset && (event->buttons() & Qt::LeftButton))
+        move(event->globalPosition().toPoint() - *m_dragOffset);
+}
+
+void LocalSearchWindow::mouseReleaseEvent(QMouseEvent*) {
+    m_dragOffset.reset();
+}
+
+void LocalSearchWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    p.setPen(palette().windowText().color());
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    p.drawRect(kPanelArea.adjusted(-1, -1, 0, 0));
 }
 
 } // namespace kalder

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 class QPushButton;
 class QTableWidget;
@@ -50,10 +51,17 @@ signals:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void play(const LocalPlayRequest& request);
     void nothingFound();
+    void finish(bool played);
 
     const bool m_removableMode;
     const unsigned m_dateFormat;
@@ -65,6 +73,8 @@ private:
     std::array<QPushButton*, 3> m_tabs{};
     std::array<QPushButton*, 3> m_menu{};
     DateFieldPopups m_popups{this};
+    bool m_finishing = false;
+    std::optional<QPoint> m_dragOffset;
 };
 
 } // namespace kalder

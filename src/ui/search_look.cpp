@@ -77,6 +77,7 @@ void DateFieldPopups::openList(QWidget* field, const QStringList& items, int col
     closeAll();
     auto* popup = new ListPopup(items, columns, width, m_owner);
     popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->setPalette(m_owner->palette()); // a window of its own: the palette is not inherited
     popup->move(placeUnder(field, width));
     QObject::connect(popup, &ListPopup::chosen, m_owner,
                      [done = std::move(done)](int index) { done(index); });
@@ -89,6 +90,7 @@ void DateFieldPopups::openTime(QWidget* field, int hour, int minute, int second,
     closeAll();
     auto* popup = new TimePopup(hour, minute, second, m_owner);
     popup->setAttribute(Qt::WA_DeleteOnClose);
+    popup->setPalette(m_owner->palette());
     popup->move(placeUnder(field, popup->width()));
     QObject::connect(popup, &TimePopup::chosen, m_owner,
                      [done = std::move(done)](int h, int m, int s) { done(h, m, s); });
