@@ -133,47 +133,53 @@ void LocalSearchWindow::selectTab(Tab tab) {
     m_info->setVisible(tab == Tab::Info);
 }
 
-// The panel that asked for the change may be on the stack (its button's signal): it goes later.
-static void retire(QWidget*& panel) {
-    if (panel) {
-        panel->hide();
-        panel->deleteLater();
-    }
-    panel = nullptr;
+// Leaves the panel on show: a day's timeline goes (later: the panel that asked for the change may
+// be on the stack, in its button's signal); the others stay, hidden, and are shown again as they
+// were left.
+void LocalSearchWindow::leavePanel() {
+    if (!m_current)
+        return;
+    m_current->hide();
+    if (m_panel == Panel::Timeline)
+        m_current->deleteLater();
+    m_current = nullptr;
 }
 
 void LocalSearchWindow::showPanel(Panel panel) {
-    retire(m_current);
+    leavePanel();
+    if (panel == Panel::Timeline)
+        panel = Panel::Calendar;
     m_panel = panel;
-    auto playFn = [this](const LocalPlayRequest& r) { play(r); };
-    switch (panel) {
-    case Panel::DateTime: {
-        const std::uint32_t initial = m_data.sets.empty()
-                                          ? std::uint32_t(std::time(nullptr))
-                                          : m_data.sets.front().summary.earliestStart;
-        m_current = new LocalDateTimePanel(initial, m_dateFormat, m_popups, playFn, this);
-        break;
+    QWidget*& kept = m_kept[static_cast<std::size_t>(panel)];
+    if (!kept) {
+        auto playFn = [this](const LocalPlayRequest& r) { play(r); };
+        switch (panel) {
+        case Panel::DateTime: {
+            const std::uint32_t initial = m_data.sets.empty()
+                                              ? std::uint32_t(std::time(nullptr))
+                                              : m_data.sets.front().summary.earliestStart;
+            kept = new LocalDateTimePanel(initial, m_dateFormat, m_popups, playFn, this);
+            break;
+        }
+        case Panel::Event: {
+            auto* events = new LocalEventListPanel(m_data, m_dateFormat, playFn, this);
+            kept = events;
+            if (!events->anyEvent())
+                nothingFound();
+            break;
+        }
+        case Panel::Calendar:
+        case Panel::Timeline:
+            kept = new LocalCalendarPanel(
+                m_data, m_popups, [this](int y, int m, int d) { openDay(y, m, d); },
+                [this] { nothingFound(); }, this);
+            break;
+        }
+        kept->setGeometry(kPanelArea);
     }
-    case Panel::Event: {
-        auto* events = new LocalEventListPanel(m_data, m_dateFormat, playFn, this);
-        m_current = events;
-        if (!events->anyEvent())
-            nothingFound();
-        break;
-    }
-    case Panel::Calendar:
-    case Panel::Timeline:
-        m_panel = Panel::Calendar;
-        m_current = new LocalCalendarPanel(
-            m_data, m_popups, [this](int y, int m, int d) { openDay(y, m, d); },
-            [this] { nothingFound(); }, this);
-        break;
-    }
+    m_current = kept;
     for (int i = 0; i < 3; ++i)
-        m_menu[static_cast<std::size_t>(i)]->setChecked((i == 0 && m_panel == Panel::DateTime) ||
-                                                        (i == 1 && m_panel == Panel::Event) ||
-                                                        (i == 2 && m_panel == Panel::Calendar));
-    m_current->setGeometry(kPanelArea);
+        m_menu[static_cast<std::size_t>(i)]->setChecked(i == static_cast<int>(m_panel));
     m_current->show();
 }
 
@@ -183,7 +189,7 @@ void LocalSearchWindow::openDay(int year, int month, int day) {
     std::vector<DaySegment> segments;
     if (found != local.segments.end())
         segments = found->second;
-    retire(m_current);
+    leavePanel();
     m_panel = Panel::Timeline;
     m_current = new LocalTimelinePanel(
         year, month, day, std::move(segments), m_dateFormat, m_popups,

@@ -61,6 +61,7 @@ protected:
 private:
     void play(const LocalPlayRequest& request);
     void nothingFound();
+    void leavePanel();
     void finish(bool played);
 
     const bool m_removableMode;
@@ -68,6 +69,7 @@ private:
     const LocalSearchData m_data;
     Panel m_panel = Panel::DateTime;
     QWidget* m_current = nullptr;
+    std::array<QWidget*, 3> m_kept{}; // the date/time, event and calendar panels once made
     QWidget* m_searchMenu = nullptr;
     QTableWidget* m_info = nullptr;
     std::array<QPushButton*, 3> m_tabs{};

@@ -101,9 +101,19 @@ TEST_F(LocalSearchWindowTest, CalendarMarksKindsAndChoosesYearsFromTheList) {
     chooseFromList(w, "2024", 38);
     EXPECT_EQ(calendar->month(), 5);
 
-    // The day opens its timeline, whose time field opens the time pop-up.
+    // The day opens its timeline; Prev shows the same calendar again, as it was left.
     calendar->dayButton(1)->click();
     ASSERT_EQ(w.panel(), LocalSearchWindow::Panel::Timeline);
+    QPushButton* prev = nullptr;
+    for (QPushButton* b : w.panelWidget()->findChildren<QPushButton*>())
+        if (b->text() == "Prev")
+            prev = b;
+    ASSERT_NE(prev, nullptr);
+    prev->click();
+    EXPECT_EQ(w.panelWidget(), calendar);
+    EXPECT_TRUE(calendar->isVisible());
+    calendar->dayButton(1)->click();
+    // The time field opens the time pop-up.
     auto* timeline = qobject_cast<LocalTimelinePanel*>(w.panelWidget());
     ASSERT_NE(timeline, nullptr);
     timeline->timeField()->click();
