@@ -440,6 +440,9 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::BackupRefused:
         if (m_searchWindow)
             m_searchWindow->handleWindowMessage(message.message(), wParam, lParam);
+        // The local search window follows the account's rights as the remote one does.
+        if (message.message() == int(WindowMessage::RightsChanged) && m_local->searchWindow())
+            m_local->searchWindow()->rightsChanged(wParam);
         return;
     case WindowMessage::ClearSearchContext:
         if (m_session)

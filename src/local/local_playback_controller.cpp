@@ -106,6 +106,7 @@ void LocalPlaybackController::openSearchWindow(const QString& dataFolder, unsign
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_window = window;
     connect(window, &LocalSearchWindow::logRequested, this, &LocalPlaybackController::logRequested);
+    connect(window, &LocalSearchWindow::notify, this, &LocalPlaybackController::notify);
     connect(window, &LocalSearchWindow::playRequested, this,
             [this, folder](const LocalPlayRequest& request) {
                 emit stopLiveRequested();

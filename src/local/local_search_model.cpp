@@ -94,4 +94,35 @@ std::vector<EventEntry> localEvents(const LocalSearchData& data) {
     return events;
 }
 
+std::vector<int> dayKindMarks(std::uint32_t kindMask) {
+    std::vector<int> kinds;
+    for (int k = 0; k < 6; ++k)
+        if (kindMask & (1u << k))
+            kinds.push_back(k);
+    return kinds;
+}
+
+LocalPlayRequest dateTimePlayRequest(std::uint32_t start, const std::optional<CivilTime>& endRow,
+                                     std::optional<std::uint32_t> encodedEnd) {
+    constexpr CivilTime kNoEnd{2037, 12, 31, 23, 59, 59};
+    // The no-end row is recognised by its entry as well, since its encoding depends on the
+    // zone's daylight-saving rule.
+    if (!endRow || *endRow == kNoEnd || !encodedEnd || *encodedEnd == kLocalNoEndTime ||
+        *encodedEnd <= start)
+        return {LocalPlayRequest::Kind::StartOnly, start, 0};
+    return {LocalPlayRequest::Kind::StartAndEnd, start, *encodedEnd};
+}
+
+std::optional<std::array<bool, 3>> localTabsForRights(std::uintptr_t wParam) {
+    switch (wParam) {
+    case 0:
+    case 2:
+        return std::array<bool, 3>{true, true, true};
+    case 1:
+        return std::array<bool, 3>{false, false, false};
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace kalder

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "local/backup_set_catalog.h"
+#include "local/local_playlist.h"
+#include "wire/recorder_time.h"
 #include "wire/search_records.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -38,5 +42,20 @@ std::vector<YearAvailability> localYears(const LocalSearchData& data);
 
 // Every segment as an event (type = its recording kind), sets taken by earliest start.
 std::vector<EventEntry> localEvents(const LocalSearchData& data);
+
+// The recording kinds 0-5 a day's kind mask marks on its calendar cell, ascending (the kinds
+// past 5 have no colour and no mark).
+std::vector<int> dayKindMarks(std::uint32_t kindMask);
+
+// The date and time panel's request: from the start on when the end row is absent, could not be
+// encoded, is the end that stands for none (2037-12-31 23:59:59) or is not after the start;
+// otherwise the period.
+LocalPlayRequest dateTimePlayRequest(std::uint32_t start, const std::optional<CivilTime>& endRow,
+                                     std::optional<std::uint32_t> encodedEnd);
+
+// Which of the tabs Search, Log and Info the rights-changed message (wParam 0, 1 or 2) leaves
+// enabled: as on the remote search window, 1 (backup right only) leaves only Backup, which this
+// window does not have; 0 and 2 enable all three. Nothing for any other value.
+std::optional<std::array<bool, 3>> localTabsForRights(std::uintptr_t wParam);
 
 } // namespace kalder

@@ -3,6 +3,7 @@
 #include "local/local_playlist.h"
 #include "local/local_search_model.h"
 
+#include <QPushButton>
 #include <QWidget>
 
 #include <array>
@@ -10,66 +11,97 @@
 #include <memory>
 #include <optional>
 
-class QDateTimeEdit;
-class QCheckBox;
-class QLabel;
-class QPushButton;
 class QTableWidget;
 
 namespace kalder {
 
+class DateFieldPopups;
 struct EventLists;
 
 // The panels of the local search window, built from the sets of the download folder. Each one
-// hands its play request to `play`. GUI thread only; children of the window.
+// hands its play request to `play`; the date fields open the window's list and time pop-ups.
+// GUI thread only; children of the window.
 using LocalPlayFn = std::function<void(const LocalPlayRequest&)>;
 
-// Year, months with recordings and the days of the chosen month; a recorded day opens its
-// timeline through `openDay`.
+// A day of the calendar: a button that marks the recording kinds of its day in their colours.
+class LocalDayButton : public QPushButton {
+    Q_OBJECT
+public:
+    LocalDayButton(int day, QWidget* parent);
+    void setKindMask(std::uint32_t mask);
+    std::uint32_t kindMask() const { return m_kindMask; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::uint32_t m_kindMask = 0;
+};
+
+// The calendar of the recorded days: the year (2000-2037, from the year list), twelve month
+// buttons enabled for the months with recordings, the weekday header and the days of the chosen
+// month, the recorded ones highlighted and marked with their kinds. A recorded day opens its
+// timeline through `openDay`; `noData` is called when no year has any recording.
 class LocalCalendarPanel : public QWidget {
     Q_OBJECT
 public:
-    LocalCalendarPanel(const LocalSearchData& data, std::function<void(int, int, int)> openDay,
+    LocalCalendarPanel(const LocalSearchData& data, DateFieldPopups& popups,
+                       std::function<void(int, int, int)> openDay, std::function<void()> noData,
                        QWidget* parent);
+    // Starts at the latest month with recordings of the current year, else of earlier years
+    // (wrapping from 2000 to 2037).
+    void reload(int currentYear);
     void chooseYear(int year);
     void chooseMonth(int month);
+    void chooseDay(int day);
     int year() const { return m_year; }
     int month() const { return m_month; }
     bool dayRecorded(int day) const;
-    QPushButton* dayButton(int day) const { return m_days[day - 1]; }
+    QPushButton* yearField() const { return m_yearField; }
+    QPushButton* monthButton(int month) const { return m_months[month - 1]; }
+    LocalDayButton* dayButton(int day) const { return m_days[day - 1]; }
 
 private:
+    void showMonths(bool anyEnabled);
     void layoutDays();
     const LocalSearchData& m_data;
+    DateFieldPopups& m_popups;
     std::function<void(int, int, int)> m_openDay;
+    std::function<void()> m_noData;
+    std::vector<YearAvailability> m_years;
     LocalYear m_local;
     int m_year = 0, m_month = 1;
-    QLabel* m_yearLabel = nullptr;
+    QPushButton* m_yearField = nullptr;
     std::array<QPushButton*, 12> m_months{};
-    std::array<QPushButton*, 31> m_days{};
+    std::array<LocalDayButton*, 31> m_days{};
 };
 
-// One day's segments drawn on the 24-hour grid; a click chooses the time, Play plays from it.
+// One day's segments drawn on the 24-hour grid; a click or a drag chooses the time, the time
+// field opens the time pop-up, Play plays from the chosen time.
 class LocalTimelinePanel : public QWidget {
     Q_OBJECT
 public:
     LocalTimelinePanel(int year, int month, int day, std::vector<DaySegment> segments,
-                       unsigned dateFormat, LocalPlayFn play, std::function<void()> prev,
-                       QWidget* parent);
+                       unsigned dateFormat, DateFieldPopups& popups, LocalPlayFn play,
+                       std::function<void()> prev, QWidget* parent);
     void setTime(int hour, int minute, int second);
     void play();
     QPushButton* playButton() const { return m_play; }
+    QPushButton* timeField() const { return m_timeField; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    void chooseAt(QMouseEvent* event);
     const int m_year, m_month, m_day;
     const std::vector<DaySegment> m_segments;
+    DateFieldPopups& m_popups;
     LocalPlayFn m_playFn;
     std::optional<std::array<int, 3>> m_time; // hour, minute, second
-    QLabel* m_timeLabel = nullptr;
+    QPushButton* m_timeField = nullptr;
     QPushButton* m_play = nullptr;
 };
 
@@ -83,29 +115,47 @@ public:
     void play();
     bool anyEvent() const;
     QTableWidget* list() const { return m_list; }
+    QPushButton* playButton() const { return m_play; }
 
 private:
+    void updatePlayEnabled();
     std::shared_ptr<const EventLists> m_lists; // never null
     const unsigned m_dateFormat;
     LocalPlayFn m_playFn;
     int m_tab = 0;
     std::array<QPushButton*, 3> m_tabs{};
     QTableWidget* m_list = nullptr;
+    QPushButton* m_play = nullptr;
 };
 
-// A start and, when ticked, an end; Play plays from the start or the period.
+// A start row and an end row, each with year, month and day fields in the operator's date order
+// (from the list pop-up) and a time field (from the time pop-up). The end row starts at
+// 2037-12-31 23:59:59, which stands for no end: Play plays from the start on, or the period.
 class LocalDateTimePanel : public QWidget {
     Q_OBJECT
 public:
-    LocalDateTimePanel(std::uint32_t initial, LocalPlayFn play, QWidget* parent);
-    void setPeriod(std::uint32_t start, std::optional<std::uint32_t> end);
+    LocalDateTimePanel(std::uint32_t initial, unsigned dateFormat, DateFieldPopups& popups,
+                       LocalPlayFn play, QWidget* parent);
+    void setEntry(int row, const CivilTime& entry);
+    CivilTime entry(int row) const { return m_rows[static_cast<std::size_t>(row)].value; }
     void play();
+    QPushButton* field(int row, int part) const; // part: 0 year, 1 month, 2 day, 3 time
+    QPushButton* playButton() const { return m_play; }
 
 private:
+    struct Row {
+        std::array<QPushButton*, 4> fields{}; // year, month, day, time
+        CivilTime value;
+    };
+    void buildRow(int index, int y, const QString& caption, unsigned dateFormat);
+    // After a change of year or month: a day past the month's end becomes its last day.
+    void clampDay(Row& row);
+    void showRow(const Row& row);
+
+    DateFieldPopups& m_popups;
     LocalPlayFn m_playFn;
-    QDateTimeEdit* m_start = nullptr;
-    QDateTimeEdit* m_end = nullptr;
-    QCheckBox* m_hasEnd = nullptr;
+    std::array<Row, 2> m_rows;
+    QPushButton* m_play = nullptr;
 };
 
 } // namespace kalder

@@ -2,9 +2,14 @@
 
 #include "local/local_search_panels.h"
 #include "resources/resource_library.h"
+#include "ui/theme.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -18,6 +23,7 @@ const QRect kPanelArea{197, 83, 403, 417};
 constexpr int kTabText = 2160; // Search, (Backup), Log, Info
 constexpr int kVersionText = 5410;
 constexpr int kWindowText = 5964;
+constexpr int kNothingFoundCategory = 17; // the local search found nothing
 
 QString textOr(int id, const char* fallback) {
     const QString text = resourceText(id);
@@ -38,8 +44,8 @@ QString versionText() {
 
 LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool removableMode,
                                      unsigned dateFormat, QWidget* parent)
-    : QDialog(parent), m_removableMode(removableMode), m_dateFormat(dateFormat),
-      m_data(loadLocalSearchData(downloadFolder)) {
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), m_removableMode(removableMode),
+      m_dateFormat(dateFormat), m_data(loadLocalSearchData(downloadFolder)) {
     setObjectName("LocalSearchWindow");
     const QString title = textOr(kWindowText, "Local search");
     setWindowTitle(title);
@@ -53,6 +59,7 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
         auto* tab = new QPushButton(caption, this);
         tab->setAccessibleName(caption);
         tab->setCheckable(true);
+        showCheckedLook(tab);
         tab->setAutoDefault(false);
         tab->setGeometry(16 + i * 104, 16, 100, 34);
         connect(tab, &QPushButton::clicked, this, [this, i] { selectTab(static_cast<Tab>(i)); });
@@ -71,6 +78,7 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
         auto* b = new QPushButton(QString::fromLatin1(menu[i]), m_searchMenu);
         b->setAccessibleName(b->text());
         b->setCheckable(true);
+        showCheckedLook(b);
         b->setAutoDefault(false);
         b->setGeometry(0, i * 44, 160, 36);
         connect(b, &QPushButton::clicked, this, [this, p = panels[i]] { showPanel(p); });
@@ -92,13 +100,24 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
     close->setAccessibleName(close->text());
     close->setAutoDefault(false);
     close->setGeometry(500, 506, 97, 26);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(close, &QPushButton::clicked, this, [this] { finish(false); });
 
     selectTab(Tab::Search);
     showPanel(Panel::Calendar);
+    applyTheme(*this);
+    if (QScreen* s = screen())
+        move(s->geometry().center() - rect().center());
+}
+
+void LocalSearchWindow::nothingFound() {
+    // Queued: the first panel is made while the window is being built, before anyone listens.
+    QMetaObject::invokeMethod(
+        this, [this] { emit notify(kNothingFoundCategory, 0); }, Qt::QueuedConnection);
 }
 
 void LocalSearchWindow::selectTab(Tab tab) {
+    if (!m_tabs[static_cast<std::size_t>(tab)]->isEnabled())
+        return;
     if (tab == Tab::Log) {
         // The local operation log has a viewer of its own.
         if (!m_removableMode)
@@ -114,42 +133,53 @@ void LocalSearchWindow::selectTab(Tab tab) {
     m_info->setVisible(tab == Tab::Info);
 }
 
-// The panel that asked for the change may be on the stack (its button's signal): it goes later.
-static void retire(QWidget*& panel) {
-    if (panel) {
-        panel->hide();
-        panel->deleteLater();
-    }
-    panel = nullptr;
+// Leaves the panel on show: a day's timeline goes (later: the panel that asked for the change may
+// be on the stack, in its button's signal); the others stay, hidden, and are shown again as they
+// were left.
+void LocalSearchWindow::leavePanel() {
+    if (!m_current)
+        return;
+    m_current->hide();
+    if (m_panel == Panel::Timeline)
+        m_current->deleteLater();
+    m_current = nullptr;
 }
 
 void LocalSearchWindow::showPanel(Panel panel) {
-    retire(m_current);
+    leavePanel();
+    if (panel == Panel::Timeline)
+        panel = Panel::Calendar;
     m_panel = panel;
-    auto playFn = [this](const LocalPlayRequest& r) { play(r); };
-    switch (panel) {
-    case Panel::DateTime: {
-        const std::uint32_t initial = m_data.sets.empty()
-                                          ? std::uint32_t(std::time(nullptr))
-                                          : m_data.sets.front().summary.earliestStart;
-        m_current = new LocalDateTimePanel(initial, playFn, this);
-        break;
+    QWidget*& kept = m_kept[static_cast<std::size_t>(panel)];
+    if (!kept) {
+        auto playFn = [this](const LocalPlayRequest& r) { play(r); };
+        switch (panel) {
+        case Panel::DateTime: {
+            const std::uint32_t initial = m_data.sets.empty()
+                                              ? std::uint32_t(std::time(nullptr))
+                                              : m_data.sets.front().summary.earliestStart;
+            kept = new LocalDateTimePanel(initial, m_dateFormat, m_popups, playFn, this);
+            break;
+        }
+        case Panel::Event: {
+            auto* events = new LocalEventListPanel(m_data, m_dateFormat, playFn, this);
+            kept = events;
+            if (!events->anyEvent())
+                nothingFound();
+            break;
+        }
+        case Panel::Calendar:
+        case Panel::Timeline:
+            kept = new LocalCalendarPanel(
+                m_data, m_popups, [this](int y, int m, int d) { openDay(y, m, d); },
+                [this] { nothingFound(); }, this);
+            break;
+        }
+        kept->setGeometry(kPanelArea);
     }
-    case Panel::Event:
-        m_current = new LocalEventListPanel(m_data, m_dateFormat, playFn, this);
-        break;
-    case Panel::Calendar:
-    case Panel::Timeline:
-        m_panel = Panel::Calendar;
-        m_current = new LocalCalendarPanel(
-            m_data, [this](int y, int m, int d) { openDay(y, m, d); }, this);
-        break;
-    }
+    m_current = kept;
     for (int i = 0; i < 3; ++i)
-        m_menu[static_cast<std::size_t>(i)]->setChecked((i == 0 && m_panel == Panel::DateTime) ||
-                                                        (i == 1 && m_panel == Panel::Event) ||
-                                                        (i == 2 && m_panel == Panel::Calendar));
-    m_current->setGeometry(kPanelArea);
+        m_menu[static_cast<std::size_t>(i)]->setChecked(i == static_cast<int>(m_panel));
     m_current->show();
 }
 
@@ -159,19 +189,94 @@ void LocalSearchWindow::openDay(int year, int month, int day) {
     std::vector<DaySegment> segments;
     if (found != local.segments.end())
         segments = found->second;
-    retire(m_current);
+    leavePanel();
     m_panel = Panel::Timeline;
     m_current = new LocalTimelinePanel(
-        year, month, day, std::move(segments), m_dateFormat,
+        year, month, day, std::move(segments), m_dateFormat, m_popups,
         [this](const LocalPlayRequest& r) { play(r); }, [this] { showPanel(Panel::Calendar); },
         this);
     m_current->setGeometry(kPanelArea);
     m_current->show();
 }
 
+void LocalSearchWindow::rightsChanged(std::uintptr_t wParam) {
+    const auto enabled = localTabsForRights(wParam);
+    if (!enabled)
+        return;
+    for (std::size_t i = 0; i < 3; ++i)
+        m_tabs[i]->setEnabled((*enabled)[i]);
+    const bool search = (*enabled)[0];
+    if (!search) {
+        // Nothing of the search may be used: its menu, panel and pop-ups go away; Close stays.
+        m_popups.closeAll();
+        m_searchMenu->hide();
+        if (m_current)
+            m_current->hide();
+        m_info->hide();
+        for (QPushButton* tab : m_tabs)
+            tab->setChecked(false);
+    } else if (!m_searchMenu->isVisible() && !m_info->isVisible()) {
+        selectTab(Tab::Search);
+    }
+}
+
+void LocalSearchWindow::hideEvent(QHideEvent* event) {
+    m_popups.closeAll();
+    QDialog::hideEvent(event);
+}
+
 void LocalSearchWindow::play(const LocalPlayRequest& request) {
     emit playRequested(request);
-    accept();
+    finish(true);
+}
+
+void LocalSearchWindow::finish(bool played) {
+    m_finishing = true;
+    m_popups.closeAll();
+    done(played ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void LocalSearchWindow::closeEvent(QCloseEvent* event) {
+    // Like the remote search window: Alt+F4 and the window manager's close do nothing; Close
+    // or a Play ends the window.
+    if (!m_finishing) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void LocalSearchWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter and Escape are swallowed.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// Dragged by any point of its background.
+void LocalSearchWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void LocalSearchWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragOffset && (event->buttons() & Qt::LeftButton))
+        move(event->globalPosition().toPoint() - *m_dragOffset);
+}
+
+void LocalSearchWindow::mouseReleaseEvent(QMouseEvent*) {
+    m_dragOffset.reset();
+}
+
+void LocalSearchWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    p.setPen(palette().windowText().color());
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    p.drawRect(kPanelArea.adjusted(-1, -1, 0, 0));
 }
 
 } // namespace kalder

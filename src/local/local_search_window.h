@@ -2,11 +2,14 @@
 
 #include "local/local_playlist.h"
 #include "local/local_search_model.h"
+#include "ui/search_look.h"
 
 #include <QDialog>
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 
 class QPushButton;
 class QTableWidget;
@@ -31,27 +34,49 @@ public:
     void selectTab(Tab tab);
     void showPanel(Panel panel);
     void openDay(int year, int month, int day);
+    // The rights-changed message (21077): the tabs the logged-in account may use.
+    void rightsChanged(std::uintptr_t wParam);
     Panel panel() const { return m_panel; }
     QWidget* panelWidget() const { return m_current; }
     QPushButton* tabButton(Tab tab) const { return m_tabs[static_cast<std::size_t>(tab)]; }
     const LocalSearchData& data() const { return m_data; }
+    DateFieldPopups& popups() { return m_popups; }
 
 signals:
     void playRequested(const kalder::LocalPlayRequest& request);
     void logRequested();
+    // A notification for the main window: (17, 0) when the downloads hold no recording or no
+    // event.
+    void notify(int category, int detail);
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void play(const LocalPlayRequest& request);
+    void nothingFound();
+    void leavePanel();
+    void finish(bool played);
 
     const bool m_removableMode;
     const unsigned m_dateFormat;
     const LocalSearchData m_data;
     Panel m_panel = Panel::DateTime;
     QWidget* m_current = nullptr;
+    std::array<QWidget*, 3> m_kept{}; // the date/time, event and calendar panels once made
     QWidget* m_searchMenu = nullptr;
     QTableWidget* m_info = nullptr;
     std::array<QPushButton*, 3> m_tabs{};
     std::array<QPushButton*, 3> m_menu{};
+    DateFieldPopups m_popups{this};
+    bool m_finishing = false;
+    std::optional<QPoint> m_dragOffset;
 };
 
 } // namespace kalder

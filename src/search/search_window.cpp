@@ -7,8 +7,8 @@
 #include "search/day_timeline_panel.h"
 #include "search/event_list_panel.h"
 #include "search/checked_look.h"
-#include "search/list_popup.h"
-#include "search/time_popup.h"
+#include "ui/list_popup.h"
+#include "ui/time_popup.h"
 
 #include "resources/resource_library.h"
 #include "session/recorder_session.h"

@@ -11,6 +11,7 @@
 #include "ui/skin_button.h"
 #include "ui/skin_slider.h"
 #include "video/video_window.h"
+#include "session/window_message.h"
 #include "wire/recorder_time.h"
 
 #include <QDir>
@@ -58,6 +59,13 @@ TEST(MainWindowLocal, SearchPlayControlAndStop) {
     LocalSearchWindow* search = local->searchWindow();
     ASSERT_NE(search, nullptr);
     EXPECT_TRUE(search->tabButton(LocalSearchWindow::Tab::Log)->isVisibleTo(search));
+    // The account's rights reach the local search window too.
+    for (std::uintptr_t rights : {1u, 0u}) {
+        QCoreApplication::postEvent(
+            &window, new WindowMessageEvent(WindowMessage::RightsChanged, rights, 0));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(search->tabButton(LocalSearchWindow::Tab::Search)->isEnabled(), rights == 0);
+    }
     auto* calendar = qobject_cast<LocalCalendarPanel*>(search->panelWidget());
     ASSERT_NE(calendar, nullptr);
     EXPECT_EQ(calendar->year(), 2024);

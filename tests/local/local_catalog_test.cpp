@@ -243,5 +243,50 @@ TEST(LocalSearchModel, DaysKindsAndEvents) {
     EXPECT_EQ(events[1].start, 1704063600u);
 }
 
+// The date panel's request: an end row at 2037-12-31 23:59:59, missing, unencodable or not after
+// the start plays from the start on; any other end plays the period.
+TEST(LocalSearchModel, DateTimePanelRequests) {
+    using Kind = LocalPlayRequest::Kind;
+    constexpr std::uint32_t start = 1714557600; // 2024-05-01 10:00:00
+    const CivilTime noEnd{2037, 12, 31, 23, 59, 59};
+    const CivilTime later{2024, 5, 1, 11, 0, 0};
+    struct Case {
+        std::optional<CivilTime> endRow;
+        std::optional<std::uint32_t> encoded;
+        Kind kind;
+        std::uint32_t end;
+    };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt, Kind::StartOnly, 0},
+        {noEnd, kLocalNoEndTime, Kind::StartOnly, 0},
+        {noEnd, kLocalNoEndTime + 3600, Kind::StartOnly, 0}, // shifted by a summer hour
+        {later, std::nullopt, Kind::StartOnly, 0},
+        {later, start, Kind::StartOnly, 0},
+        {later, start - 60, Kind::StartOnly, 0},
+        {later, start + 3600, Kind::StartAndEnd, start + 3600},
+    };
+    for (const Case& c : cases) {
+        const LocalPlayRequest r = dateTimePlayRequest(start, c.endRow, c.encoded);
+        EXPECT_EQ(r.kind, c.kind) << (c.encoded ? *c.encoded : 0);
+        EXPECT_EQ(r.start, start);
+        EXPECT_EQ(r.end, c.end);
+    }
+}
+
+// The rights message's tabs and the calendar's kind marks.
+TEST(LocalSearchModel, RightsTabsAndKindMarks) {
+    using Tabs = std::array<bool, 3>;
+    EXPECT_EQ(localTabsForRights(0), (Tabs{true, true, true}));
+    EXPECT_EQ(localTabsForRights(1), (Tabs{false, false, false}));
+    EXPECT_EQ(localTabsForRights(2), (Tabs{true, true, true}));
+    EXPECT_EQ(localTabsForRights(3), std::nullopt);
+
+    EXPECT_EQ(dayKindMarks(0), std::vector<int>{});
+    EXPECT_EQ(dayKindMarks(1u << 2), std::vector<int>{2});
+    EXPECT_EQ(dayKindMarks((1u << 1) | (1u << 4) | 1u), (std::vector<int>{0, 1, 4}));
+    // Kinds past 5 (byte 50 up to 31) are counted in the mask but have no mark.
+    EXPECT_EQ(dayKindMarks((1u << 6) | (1u << 31) | (1u << 5)), std::vector<int>{5});
+}
+
 } // namespace
 } // namespace kalder

@@ -4,8 +4,8 @@
 #include "search/channel_select_panel.h"
 #include "search/date_time_panel.h"
 #include "search/day_timeline_panel.h"
-#include "search/list_popup.h"
-#include "search/time_popup.h"
+#include "ui/list_popup.h"
+#include "ui/time_popup.h"
 #include "search/search_window.h"
 
 #include "session/recorder_session.h"

@@ -1,4 +1,4 @@
-#include "search/list_popup.h"
+#include "ui/list_popup.h"
 
 #include <QPushButton>
 

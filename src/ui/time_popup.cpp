@@ -1,4 +1,4 @@
-#include "search/time_popup.h"
+#include "ui/time_popup.h"
 
 #include "resources/resource_library.h"
 
