@@ -70,6 +70,14 @@ void LiveLoopFollower::run() {
     }
 }
 
+void LiveLoopFollower::forgetUnused() {
+    // Many settings tried one after another would keep every loop ever built: past the bound,
+    // loops no channel plays and no connection holds are dropped (the disk cache keeps them).
+    if (m_built.size() <= kMaxBuiltLoops)
+        return;
+    std::erase_if(m_built, [](const auto& entry) { return entry.second.use_count() == 1; });
+}
+
 void LiveLoopFollower::follow(const SimConfig& config) {
     const unsigned channels = std::min<unsigned>(config.channelCount, kMaxChannels);
     for (unsigned ch = 0; ch < channels; ++ch) {
@@ -100,6 +108,7 @@ void LiveLoopFollower::follow(const SimConfig& config) {
                 ++m_encoded;
             }
             m_built.emplace(key, loop);
+            forgetUnused();
         }
         m_media.setLiveLoop(ch, loop);
         if (m_verbose)

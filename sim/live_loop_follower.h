@@ -43,6 +43,9 @@ public:
 private:
     void run();
     void follow(const SimConfig& config);
+    void forgetUnused();
+
+    static constexpr std::size_t kMaxBuiltLoops = 64;
 
     RecorderModel& m_model;
     MediaSource& m_media;
