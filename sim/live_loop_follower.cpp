@@ -2,6 +2,7 @@
 
 #include "sim/recorder_model.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kalder::sim {
@@ -10,8 +11,16 @@ LoopParams liveLoopParams(const LoopParams& started, const SimConfig& config, un
     LoopParams p = loopParamsFor(config, channel);
     p.channel = started.channel;
     p.title = started.title;
-    p.bitrateKbps = started.bitrateKbps;
     p.preset = started.preset;
+    // A recorder's encoder spends about as many bits on a picture whatever the rate: the bit rate
+    // scales with the pixels a second, so a slowed or smaller channel sends smaller totals and
+    // not bigger pictures.
+    const std::uint64_t startedPixels =
+        std::uint64_t(started.width) * started.height * std::max(1u, started.framesPerSecond);
+    const std::uint64_t pixels = std::uint64_t(p.width) * p.height * p.framesPerSecond;
+    p.bitrateKbps = static_cast<unsigned>(
+        std::max<std::uint64_t>(kMinLiveKbps, std::uint64_t(started.bitrateKbps) * pixels /
+                                                  std::max<std::uint64_t>(1, startedPixels)));
     return p;
 }
 

@@ -16,9 +16,10 @@ namespace kalder::sim {
 class RecorderModel;
 
 // The loop a channel's live stream needs under `config`: the picture size (resolution and line
-// standard) and rate of the channel's settings, key frames and loop length as at start, and
-// what the recording settings do not decide (channel, title, bit rate, preset) as the start-up
-// loop `started` was encoded.
+// standard) and rate of the channel's settings, key frames and loop length as at start, the bit
+// rate of the start-up loop `started` scaled by the pixels a second (at least kMinLiveKbps), and
+// what the recording settings do not decide (channel, title, preset) as `started` was encoded.
+inline constexpr unsigned kMinLiveKbps = 32;
 LoopParams liveLoopParams(const LoopParams& started, const SimConfig& config, unsigned channel);
 
 // Keeps every channel's live loop on the size and rate its recording settings ask for. When the

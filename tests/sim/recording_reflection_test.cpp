@@ -116,14 +116,16 @@ TEST(SimRecordingReflection, LiveLoopsFollowAcceptedSizesAndRates) {
         ASSERT_EQ(model.configStore().applyUpdate(record->seal(), model, [](std::int32_t) {}), 0);
         follower.waitIdle();
     };
+    // The bit rate follows the pixels a second: 300 kbit/s for 352x240 at 30 to start with.
     struct Case {
         unsigned standard, code, rate;
-        unsigned width, height, fps;
+        unsigned width, height, fps, kbps;
     };
     const Case cases[] = {
-        {0, 1, 5, 704, 240, 5},   // 2CIF, slowed
-        {1, 0, 0, 704, 576, 25},  // PAL 4CIF, rate 0: the standard's full rate
-        {1, 2, 40, 352, 288, 25}, // PAL CIF; a rate above the standard's is held at 25
+        {0, 1, 5, 704, 240, 5, 100},   // 2CIF, slowed
+        {1, 0, 0, 704, 576, 25, 1200}, // PAL 4CIF, rate 0: the standard's full rate
+        {1, 2, 40, 352, 288, 25, 300}, // PAL CIF; a rate above the standard's is held at 25
+        {0, 2, 1, 352, 240, 1, 32},    // one image a second: no less than the floor
     };
     for (const Case& c : cases) {
         edit(c.standard, c.code, c.rate);
@@ -136,7 +138,7 @@ TEST(SimRecordingReflection, LiveLoopsFollowAcceptedSizesAndRates) {
         EXPECT_EQ(live->frames.size(), c.fps) << c.code;
         EXPECT_TRUE(live->frames.front().key);
         EXPECT_EQ(live->params.title, "Gate");
-        EXPECT_EQ(live->params.bitrateKbps, 300u);
+        EXPECT_EQ(live->params.bitrateKbps, c.kbps) << c.code;
         // The recorded material stays as it was recorded.
         EXPECT_EQ(media.loop(0), started);
     }
