@@ -423,7 +423,7 @@ void ClientConnection::sendStatusPushes(unsigned changes) {
 // ---- output thread ------------------------------------------------------------------------
 
 Clock::time_point ClientConnection::dueTime(unsigned channel, std::uint64_t k) const {
-    auto loop = m_media.loop(channel);
+    const auto& loop = m_cursors[channel].loop;
     const unsigned fps = loop ? loop->params.framesPerSecond : 30;
     return m_settings.epoch +
            std::chrono::nanoseconds(static_cast<std::int64_t>(k * 1000000000ull / fps));
@@ -445,7 +445,7 @@ void ClientConnection::sendLiveChannelInfo() {
         ChannelCursor& cursor = m_cursors[c];
         const bool wanted = (mask >> c) & 1;
         if (wanted && !cursor.active) {
-            auto loop = m_media.loop(c);
+            auto loop = m_media.liveLoop(c);
             if (!loop)
                 continue;
             const auto elapsed =
@@ -455,8 +455,14 @@ void ClientConnection::sendLiveChannelInfo() {
                 static_cast<std::uint64_t>(elapsed) * loop->params.framesPerSecond / 1000000000ull +
                 1;
             cursor.audioCredit = 0;
+            // Each channel runs its loop at its own offset so that the channels' key frames are
+            // spread over the key interval, as a recorder's independent encoders are.
+            const unsigned channels = std::max(1u, m_model.channelCount());
+            cursor.shift =
+                static_cast<std::uint64_t>(c) * loop->params.keyIntervalFrames / channels;
+            cursor.loop = std::move(loop);
         }
-        cursor.active = wanted && m_media.loop(c) != nullptr;
+        cursor.active = wanted && cursor.loop != nullptr;
     }
 }
 
@@ -690,8 +696,8 @@ void ClientConnection::sendDueFrames(Clock::time_point now) {
         ChannelCursor& cursor = m_cursors[c];
         if (!cursor.active)
             continue;
-        auto loop = m_media.loop(c);
-        const unsigned fps = loop->params.framesPerSecond;
+        followLiveLoop(c, cursor, now);
+        const unsigned fps = cursor.loop->params.framesPerSecond;
         if (dueTime(c, cursor.frameNumber) + kMaxLag < now) {
             // The client does not keep up: skip to the present instead of bursting.
             const auto elapsed =
@@ -706,19 +712,36 @@ void ClientConnection::sendDueFrames(Clock::time_point now) {
     }
 }
 
+void ClientConnection::followLiveLoop(unsigned channel, ChannelCursor& cursor,
+                                      Clock::time_point now) {
+    auto loop = m_media.liveLoop(channel);
+    if (!loop || loop == cursor.loop)
+        return;
+    // The recording settings changed the channel's size or rate: the new loop joins the shared
+    // timeline at its own rate from the next slot on, starting with a key frame so that the
+    // client's decoder gets the new SPS before any picture that needs it.
+    const unsigned oldFps = cursor.loop->params.framesPerSecond;
+    const unsigned fps = loop->params.framesPerSecond;
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now - m_settings.epoch).count();
+    cursor.frameNumber = static_cast<std::uint64_t>(elapsed) * fps / 1000000000ull + 1;
+    const std::uint64_t interval = std::max(1u, loop->params.keyIntervalFrames);
+    cursor.shift = (interval - cursor.frameNumber % interval) % interval;
+    cursor.audioCredit =
+        static_cast<unsigned>(static_cast<std::uint64_t>(cursor.audioCredit) * fps / oldFps);
+    cursor.loop = std::move(loop);
+    log("channel %u live at %ux%u, %u fps", channel + 1, cursor.loop->params.width,
+        cursor.loop->params.height, fps);
+}
+
 void ClientConnection::sendFrame(unsigned channel, ChannelCursor& cursor) {
-    const auto loop = m_media.loop(channel);
+    const auto& loop = cursor.loop;
     const std::uint16_t lossMask = m_model.videoLossMask();
     if ((lossMask >> channel) & 1)
         return; // no camera signal: nothing to send
     const LoopParams& p = loop->params;
-    const unsigned channels = std::max(1u, m_model.channelCount());
-    // Each channel runs its loop at its own offset so that the channels' key frames are spread
-    // over the key interval, as a recorder's independent encoders are.
-    const std::uint64_t stagger =
-        static_cast<std::uint64_t>(channel) * p.keyIntervalFrames / channels;
     const EncodedFrame& encoded =
-        loop->frames[(cursor.frameNumber + stagger) % loop->frames.size()];
+        loop->frames[(cursor.frameNumber + cursor.shift) % loop->frames.size()];
 
     FrameParts parts;
     parts.channel = static_cast<std::uint8_t>(channel);

@@ -102,7 +102,14 @@ private:
         std::uint64_t frameNumber = 0; // frame k is due at epoch + k / fps
         std::uint64_t audioSamples = 0;
         unsigned audioCredit = 0; // samples owed to the client, times the frame rate
+        // The loop being played and the shift of frame k into it (k + shift): the channel's
+        // stagger at the start, a key frame at the next slot after a change of loop.
+        std::shared_ptr<const VideoLoop> loop;
+        std::uint64_t shift = 0;
     };
+    // Output thread: moves the cursor onto the channel's live loop when that changed.
+    void followLiveLoop(unsigned channel, ChannelCursor& cursor,
+                        std::chrono::steady_clock::time_point now);
 
     void receiveLoop();
     void outputLoop();

@@ -234,6 +234,7 @@ void ConfigStore::applyToModel(const ConfigRecord& r, RecorderModel& model) cons
                 c.archivePassword = r.text(F("archive_pass"), 0);
         },
         ModelChange::Rights | ModelChange::LiveView | ModelChange::Channels);
+    reflectDeviceSettings(r, model);
 }
 
 void ConfigStore::setBadCrc(bool bad) {

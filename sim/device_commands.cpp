@@ -157,8 +157,9 @@ bool DeviceRequests::handle(std::size_t account, const MessageHeader& header,
         break;
     }
 
-    if (auto ptz = m_ptz.handle(header, payload,
-                                [this](unsigned ch) { return m_device.ptzAvailable(ch); })) {
+    if (auto ptz = m_ptz.handle(
+            header, payload, [this](unsigned ch) { return m_device.ptzAvailable(ch); },
+            [this](unsigned ch) { return m_model.ptzMismatch(ch); })) {
         m_device.log(ptz->logLine);
         if (ptz->channelReply) {
             const std::byte reply[4] = {std::byte{*ptz->channelReply}, {}, {}, {}};

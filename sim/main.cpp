@@ -1,5 +1,6 @@
 // kalder-recorder-sim: a recorder of our own for tests, benchmarks and the demo.
 
+#include "sim/live_loop_follower.h"
 #include "sim/media_source.h"
 #include "sim/recorder_model.h"
 #include "sim/sim_config.h"
@@ -79,6 +80,8 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     RecorderModel model(config);
+    // Live streams follow accepted recording settings (size, rate); loops built off-line.
+    LiveLoopFollower liveLoops(model, media, effectiveCacheDir(config), config.verbose);
     SimServer server(config, model, media);
     if (!server.listen(error)) {
         std::fprintf(stderr, "kalder-recorder-sim: cannot listen: %s\n", error.c_str());

@@ -47,6 +47,17 @@ void MediaSource::fillAudioElement(unsigned channel, std::uint64_t firstSample,
     }
 }
 
+std::shared_ptr<const VideoLoop> MediaSource::liveLoop(unsigned channel) const {
+    std::lock_guard lock(m_liveMutex);
+    return channel < m_live.size() ? m_live[channel] : nullptr;
+}
+
+void MediaSource::setLiveLoop(unsigned channel, std::shared_ptr<const VideoLoop> loop) {
+    std::lock_guard lock(m_liveMutex);
+    if (channel < m_live.size())
+        m_live[channel] = std::move(loop);
+}
+
 LoopParams loopParamsFor(const SimConfig& config, unsigned channel) {
     const ChannelSettings& settings = config.channels[channel];
     const FrameSize size = frameSizeFor(settings.resolution, config.pal);
@@ -100,6 +111,10 @@ bool MediaSource::build(const SimConfig& config, unsigned threads, std::string& 
         t.join();
     m_fromCache = fromCache;
     m_encoded = encoded;
+    {
+        std::lock_guard lock(m_liveMutex);
+        m_live = m_loops;
+    }
     if (!firstError.empty()) {
         error = firstError;
         return false;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -18,8 +19,10 @@ inline constexpr unsigned kAudioSampleRate = 8000;
 std::uint8_t linearToMuLaw(std::int16_t sample);
 
 // The recorder's sources: one encoded loop per channel (built or loaded once at start-up and
-// never changed afterwards, so connection threads read them without a lock) and a test signal
-// per channel for the audio.
+// never changed afterwards, so connection threads read them without a lock), the loop each
+// channel's live stream plays now (the start-up loop until the recording settings ask for
+// another size or rate; swapped under a lock of its own) and a test signal per channel for the
+// audio.
 class MediaSource {
 public:
     // Loads or encodes the loops of the first `config.channelCount` channels, using up to
@@ -29,6 +32,9 @@ public:
     std::shared_ptr<const VideoLoop> loop(unsigned channel) const {
         return channel < m_loops.size() ? m_loops[channel] : nullptr;
     }
+    // The loop the channel's live stream plays now. Any thread.
+    std::shared_ptr<const VideoLoop> liveLoop(unsigned channel) const;
+    void setLiveLoop(unsigned channel, std::shared_ptr<const VideoLoop> loop);
     unsigned loopsFromCache() const { return m_fromCache; }
     unsigned loopsEncoded() const { return m_encoded; }
 
@@ -39,6 +45,8 @@ public:
 
 private:
     std::array<std::shared_ptr<const VideoLoop>, kMaxChannels> m_loops;
+    mutable std::mutex m_liveMutex;
+    std::array<std::shared_ptr<const VideoLoop>, kMaxChannels> m_live; // guarded by m_liveMutex
     unsigned m_fromCache = 0;
     unsigned m_encoded = 0;
 };

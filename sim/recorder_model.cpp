@@ -1,11 +1,22 @@
 #include "sim/recorder_model.h"
 
+#include "sim/config_store.h"
+
 #include <chrono>
 #include <ctime>
 
 namespace kalder::sim {
 
-RecorderModel::RecorderModel(const SimConfig& config) : m_config(config), m_configStore(config) {
+RecorderModel::RecorderModel(const SimConfig& config)
+    : m_config(config), m_configStore(config), m_dstTable(buildDstTable()) {
+    // The factory record's time settings stand for the host's clock until an update changes them.
+    // The cameras are set up as the factory record addresses them.
+    const ConfigRecord factory = ConfigRecord::fromRecordBytes(
+        buildFactoryRecord(config, {config.recordMajor, config.recordMinor}, config.recordLength));
+    m_clockSettings = readClockSettings(factory);
+    m_factoryClock = m_clockSettings;
+    m_ptzCameras = readPtzLinks(factory);
+    m_ptzLinks = m_ptzCameras;
     DiskLayout layout;
     layout.days = config.diskDays;
     layout.seed = config.diskSeed;
@@ -135,12 +146,20 @@ unsigned RecorderModel::audioChannel() const {
 
 namespace {
 
-// Local wall clock in milliseconds, read as if the local time were UTC.
-std::int64_t localWallMilliseconds(std::int64_t offsetSeconds) {
+// The wall clock in milliseconds, read as if it were UTC: the host's local time, or, once the
+// recorder's time settings were changed, UTC turned into the recorder's zone and DST.
+std::int64_t localWallMilliseconds(std::int64_t offsetSeconds,
+                                   const std::optional<ClockSettings>& rule,
+                                   std::span<const std::byte> dstTable) {
     const auto now = std::chrono::system_clock::now();
     const std::int64_t ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    const std::int64_t utcSeconds = ms / 1000;
+    if (rule) {
+        if (const auto recorder = recorderSecondsAt(utcSeconds, *rule, dstTable))
+            return ms + (*recorder - utcSeconds + offsetSeconds) * 1000;
+    }
+    const std::time_t seconds = static_cast<std::time_t>(utcSeconds);
     std::tm local{};
     localtime_r(&seconds, &local);
     return ms + (static_cast<std::int64_t>(local.tm_gmtoff) + offsetSeconds) * 1000;
@@ -148,22 +167,23 @@ std::int64_t localWallMilliseconds(std::int64_t offsetSeconds) {
 
 } // namespace
 
-std::uint32_t RecorderModel::recorderTime() const {
+std::int64_t RecorderModel::wallMilliseconds(bool withOffset) const {
     std::int64_t offset;
+    std::optional<ClockSettings> rule;
     {
         std::lock_guard lock(m_mutex);
-        offset = m_config.clockOffsetSeconds;
+        offset = withOffset ? m_config.clockOffsetSeconds : 0;
+        rule = m_clockRule;
     }
-    return static_cast<std::uint32_t>(localWallMilliseconds(offset) / 1000);
+    return localWallMilliseconds(offset, rule, m_dstTable);
+}
+
+std::uint32_t RecorderModel::recorderTime() const {
+    return static_cast<std::uint32_t>(wallMilliseconds(true) / 1000);
 }
 
 void RecorderModel::recorderClock(std::uint32_t& seconds, std::uint16_t& milliseconds) const {
-    std::int64_t offset;
-    {
-        std::lock_guard lock(m_mutex);
-        offset = m_config.clockOffsetSeconds;
-    }
-    const std::int64_t ms = localWallMilliseconds(offset);
+    const std::int64_t ms = wallMilliseconds(true);
     seconds = static_cast<std::uint32_t>(ms / 1000);
     const std::int64_t rest = ms % 1000;
     milliseconds = static_cast<std::uint16_t>(rest < 0 ? rest + 1000 : rest);
@@ -265,7 +285,7 @@ void RecorderModel::setClockOffset(std::int64_t seconds) {
 }
 
 void RecorderModel::setRecorderTime(std::uint32_t time) {
-    const std::int64_t now = localWallMilliseconds(0) / 1000;
+    const std::int64_t now = wallMilliseconds(false) / 1000;
     setClockOffset(static_cast<std::int64_t>(time) - now);
 }
 
@@ -305,6 +325,33 @@ int RecorderModel::addListener(Listener listener) {
 void RecorderModel::removeListener(int id) {
     std::lock_guard lock(m_listenerMutex);
     m_listeners.erase(id);
+}
+
+void RecorderModel::applyClockSettings(const ClockSettings& settings) {
+    std::lock_guard lock(m_mutex);
+    if (m_clockSettings && *m_clockSettings == settings)
+        return;
+    // Turning NTP on synchronises the clock: a time set by hand no longer counts.
+    if (settings.ntp && !(m_clockSettings && m_clockSettings->ntp))
+        m_config.clockOffsetSeconds = 0;
+    m_clockSettings = settings;
+    // The host's clock stands for the factory settings; any others rule the clock.
+    if (settings == m_factoryClock)
+        m_clockRule.reset();
+    else
+        m_clockRule = settings;
+}
+
+void RecorderModel::applyPtzLinks(const PtzLinks& links) {
+    std::lock_guard lock(m_mutex);
+    m_ptzLinks = links;
+}
+
+std::optional<std::string> RecorderModel::ptzMismatch(unsigned channel) const {
+    std::lock_guard lock(m_mutex);
+    if (channel >= kPtzChannels || !m_ptzLinks || !m_ptzCameras)
+        return std::nullopt;
+    return ptzLinkMismatch((*m_ptzLinks)[channel], (*m_ptzCameras)[channel]);
 }
 
 } // namespace kalder::sim

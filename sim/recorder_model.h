@@ -7,6 +7,8 @@
 #include "sim/device_commands.h"
 #include "sim/config_store.h"
 #include "sim/sim_config.h"
+#include "sim/ptz_device.h"
+#include "sim/recorder_clock.h"
 
 #include <array>
 #include <cstdint>
@@ -97,13 +99,31 @@ public:
     // Restart, reset, test mail, PTZ and firmware upload: state and knobs of their own.
     DeviceSim& device() { return m_device; }
 
+    // An accepted record's time settings: while they differ from the factory record's, the
+    // clock follows their zone and DST rule (recorder_clock.h); the factory settings stand for
+    // the host's local time. Turning NTP on drops the offset set by hand.
+    void applyClockSettings(const ClockSettings& settings);
+    // An accepted record's PTZ addresses, protocols and baud rates; the cameras keep those of
+    // the factory record. Why channel `channel`'s camera does not understand the recorder, or
+    // nothing when it does.
+    void applyPtzLinks(const PtzLinks& links);
+    std::optional<std::string> ptzMismatch(unsigned channel) const;
+
     using Listener = std::function<void(unsigned changes)>;
     int addListener(Listener listener);
     void removeListener(int id);
 
 private:
+    std::int64_t wallMilliseconds(bool withOffset) const;
+
     mutable std::mutex m_mutex;
     SimConfig m_config; // guarded by m_mutex
+
+    std::optional<ClockSettings> m_clockSettings; // guarded by m_mutex: the last applied
+    std::optional<ClockSettings> m_clockRule;     // guarded by m_mutex: set once they changed
+    std::optional<ClockSettings> m_factoryClock;  // fixed after construction
+    std::optional<PtzLinks> m_ptzLinks;           // guarded by m_mutex: the recorder's side
+    std::optional<PtzLinks> m_ptzCameras;         // fixed after construction: the cameras' side
 
     std::unique_ptr<RecordedDisk> m_disk;
     std::unique_ptr<SearchService> m_search;
@@ -115,6 +135,7 @@ private:
     DeviceSim m_device; // guarded by its own mutex
 
     ConfigStore m_configStore;
+    const std::array<std::byte, kDstTableSize> m_dstTable; // the regional rules, DST_INFO
 };
 
 // The recorder's fixed tables: languages, PTZ protocols, keyboards and regional DST rules.

@@ -1,5 +1,6 @@
 #include "sim/recording_reflection.h"
 
+#include "sim/recorder_model.h"
 #include "sim/sim_config.h"
 
 #include <algorithm>
@@ -38,6 +39,13 @@ void reflectRecording(const ConfigRecord& record, SimConfig& config) {
             break;
         }
     }
+}
+
+void reflectDeviceSettings(const ConfigRecord& record, RecorderModel& model) {
+    if (const auto clock = readClockSettings(record))
+        model.applyClockSettings(*clock);
+    if (const auto links = readPtzLinks(record))
+        model.applyPtzLinks(*links);
 }
 
 void describeRecording(const SimConfig& config, ConfigRecord& record) {

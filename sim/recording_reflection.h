@@ -5,6 +5,7 @@
 namespace kalder::sim {
 
 struct SimConfig;
+class RecorderModel;
 
 // What the recorder's recording settings make of its channels: the line standard from
 // video_standard, and for each of its channels the picture size and rate of the profile that
@@ -13,6 +14,12 @@ struct SimConfig;
 // past the end of a short record, and codes the recorder does not know, leave the setting as it
 // was. Called with the model's lock held (RecorderModel::editConfig).
 void reflectRecording(const ConfigRecord& record, SimConfig& config);
+
+// The recorder's other settings that change what it does: the time zone, DST rule and NTP
+// switch (the clock every client reads) and the PTZ addresses, protocols and baud rates (which
+// camera commands get through). Fields past the end of a short record change nothing. Called
+// after the record was stored, without the model's lock.
+void reflectDeviceSettings(const ConfigRecord& record, RecorderModel& model);
 
 // The other way, for the factory record: profile A's resolution row and rates as the channels
 // are configured at start, so that the first accepted update changes only what the operator

@@ -1,5 +1,6 @@
 // The Rec tab's pages against the recorder simulator: rates moved within the budget and a
 // general recording choice go back to the recorder with OK, and the next fetch shows them.
+#include "cli/cli_runner.h"
 #include "setup/pages/profile_page_widget.h"
 #include "setup/pages/recording_page_widget.h"
 #include "setup/setup_choosers.h"
@@ -10,6 +11,7 @@
 #include <QSlider>
 
 #include <cstdlib>
+#include <map>
 
 namespace kalder {
 namespace {
@@ -62,6 +64,55 @@ TEST_F(SetupE2E, RecordingProfileEditsReachTheRecorder) {
     ASSERT_NE(recording, nullptr);
     EXPECT_EQ(recording->valueButton(RecordingRow::Channel)->text(), "CH03");
     setup->findChild<QPushButton*>("cancelButton")->click();
+}
+
+// Profile A's picture size and rates reach the recorder's live streams: 2CIF on all four
+// channels (704x240 on NTSC), then channel 1 slowed to 3 images a second while the others keep
+// the default 15. kalder-cli live, a client of its own, decodes what the recorder now sends.
+TEST_F(SetupE2E, ProfileASizeAndRateReachTheLiveStreams) {
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Rec, "Profile A"));
+    auto* page = dynamic_cast<ProfilePageWidget*>(setup->currentPage());
+    ASSERT_NE(page, nullptr);
+    page->resolutionButton(1)->click();
+    page->setView(ProfileView::Rate);
+    EXPECT_EQ(page->slider(1)->value(), 15);
+    page->slider(0)->setValue(3);
+    setup->findChild<QPushButton*>("okButton")->click();
+    WAIT_UNTIL(window->notificationBox() != nullptr, 10000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{10, 0}));
+    window->notificationBox()->accept();
+    WAIT_UNTIL(!window->session()->setup().busy(), 10000);
+
+    // The recorder builds the new loops off its network threads; until they are ready the
+    // channels keep their old size, so look again until the new size shows.
+    std::map<int, QJsonObject> channels;
+    const auto newSizeShows = [&] {
+        const test::CliRun run =
+            test::runCli({"--port", QString::number(sim.port()), "--password", "1234", "--json",
+                          "live", "--seconds", "3", "--channels", "1,2"});
+        EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        channels.clear();
+        for (const QString& line : run.lines) {
+            const QJsonObject o = test::json(line);
+            if (o["event"].toString() == "channel")
+                channels[o["channel"].toInt()] = o;
+        }
+        return channels.count(1) && channels.count(2) && channels[1]["height"].toInt() == 240 &&
+               channels[2]["height"].toInt() == 240;
+    };
+    WAIT_UNTIL(newSizeShows(), 60000);
+    for (int ch : {1, 2}) {
+        EXPECT_EQ(channels[ch]["width"].toInt(), 704) << ch;
+        EXPECT_GT(channels[ch]["decoded"].toInt(), 0) << ch;
+    }
+    // Same run, same period: channel 2 sends five times as many frames as channel 1.
+    const int slow = channels[1]["frames"].toInt();
+    const int fast = channels[2]["frames"].toInt();
+    EXPECT_GT(slow, 0);
+    EXPECT_GT(fast, 3 * slow) << slow << " / " << fast;
+    EXPECT_LT(fast, 7 * slow + 7) << slow << " / " << fast;
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "setup/pages/mail_page_widget.h"
 #include "setup/pages/osd_page_widget.h"
 #include "setup/pages/spot_setting_page_widget.h"
+#include "setup/pages/system_value_page_widgets.h"
+#include "resources/resource_library.h"
 #include "setup/setup_choosers.h"
 #include "setup/setup_window.h"
 #include "tests/setup/page_test_support.h"
@@ -305,6 +307,23 @@ TEST_F(SetupPagesTest, BasicPageLanguagesStandardAndDeinterlace) {
     QTest::mouseClick(sub->panel()->button(3, 0), Qt::LeftButton);
     EXPECT_EQ(m_record.value(configField("deinterlace"), 3), 1u);
     screenshot("deinterlace");
+}
+
+// The Smart value reads in the unit the status view gives the disks' readings (text 6408), and
+// the slider writes what it shows.
+TEST_F(SetupPagesTest, SmartValueUsesTheDiskReadingUnit) {
+    open(5, 0, 16);
+    m_record.setValue(configField("smart_value"), 0, 7);
+    auto* page = openPage<SmartPageWidget>(SetupWindow::Tab::System, "Smart");
+    ASSERT_NE(page, nullptr);
+    const QString library = resourceText(6408);
+    const QString unit = library.isEmpty() ? QStringLiteral("C") : library;
+    EXPECT_EQ(page->valueLabel()->text(), "07 " + unit);
+    page->slider()->setValue(45);
+    EXPECT_EQ(m_record.value(configField("smart_value")), 45u);
+    EXPECT_EQ(page->valueLabel()->text(), "45 " + unit);
+    page->slider()->setValue(0);
+    EXPECT_EQ(page->valueLabel()->text(), "Off");
 }
 
 TEST_F(SetupPagesTest, OsdRowsFollowTheRecordVersion) {

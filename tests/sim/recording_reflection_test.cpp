@@ -1,12 +1,15 @@
 // The simulator takes an accepted record's recording settings into its channel settings: the
 // line standard, and profile A's picture sizes and rates for the recorder's channels.
 #include "sim/config_store.h"
+#include "sim/live_loop_follower.h"
+#include "sim/media_source.h"
 #include "sim/recorder_model.h"
 #include "sim/recording_reflection.h"
 #include "sim/sim_config.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 namespace kalder::sim {
@@ -83,6 +86,66 @@ TEST(SimRecordingReflection, AShortRecordChangesOnlyWhatItHolds) {
     EXPECT_TRUE(config.pal);
     EXPECT_EQ(config.channels[0].framesPerSecond, 12u);
     EXPECT_EQ(config.channels[0].resolution, Resolution::D1);
+}
+
+// Accepted recording settings change the loop a channel's live stream plays: size and rate
+// from the settings, key frames at the configured interval, everything else as at start. Going
+// back to the start-up settings brings back the start-up loop without encoding again.
+TEST(SimRecordingReflection, LiveLoopsFollowAcceptedSizesAndRates) {
+    SimConfig config = defaultConfig();
+    config.channelCount = 4;
+    config.loopSeconds = 1;
+    config.channels[0].resolution = Resolution::Cif;
+    config.channels[0].title = "Gate";
+    config.channels[0].bitrateKbps = 300;
+    config.cacheDir = (std::filesystem::path(KALDER_TEST_CACHE_DIR) / "live-loops").string();
+    MediaSource media;
+    std::string error;
+    ASSERT_TRUE(media.build(config, 2, error)) << error;
+    RecorderModel model(config);
+    LiveLoopFollower follower(model, media, config.cacheDir, false);
+    const auto started = media.liveLoop(0);
+    ASSERT_TRUE(started);
+
+    auto edit = [&](unsigned standard, unsigned code, unsigned rate) {
+        auto record = ConfigRecord::fromTransfer(model.configStore().transferPayload(model));
+        ASSERT_TRUE(record);
+        record->setValue(configField("video_standard"), 0, standard);
+        record->setValue(configField("resolution"), 0, code);
+        record->setValue(configField("profile_a_rate"), 0, rate);
+        ASSERT_EQ(model.configStore().applyUpdate(record->seal(), model, [](std::int32_t) {}), 0);
+        follower.waitIdle();
+    };
+    // The bit rate follows the pixels a second: 300 kbit/s for 352x240 at 30 to start with.
+    struct Case {
+        unsigned standard, code, rate;
+        unsigned width, height, fps, kbps;
+    };
+    const Case cases[] = {
+        {0, 1, 5, 704, 240, 5, 100},   // 2CIF, slowed
+        {1, 0, 0, 704, 576, 25, 1200}, // PAL 4CIF, rate 0: the standard's full rate
+        {1, 2, 40, 352, 288, 25, 300}, // PAL CIF; a rate above the standard's is held at 25
+        {0, 2, 1, 352, 240, 1, 32},    // one image a second: no less than the floor
+    };
+    for (const Case& c : cases) {
+        edit(c.standard, c.code, c.rate);
+        const auto live = media.liveLoop(0);
+        ASSERT_TRUE(live);
+        EXPECT_EQ(live->params.width, c.width) << c.code;
+        EXPECT_EQ(live->params.height, c.height) << c.code;
+        EXPECT_EQ(live->params.framesPerSecond, c.fps) << c.code;
+        EXPECT_EQ(live->params.keyIntervalFrames, c.fps) << c.code;
+        EXPECT_EQ(live->frames.size(), c.fps) << c.code;
+        EXPECT_TRUE(live->frames.front().key);
+        EXPECT_EQ(live->params.title, "Gate");
+        EXPECT_EQ(live->params.bitrateKbps, c.kbps) << c.code;
+        // The recorded material stays as it was recorded.
+        EXPECT_EQ(media.loop(0), started);
+    }
+    const unsigned encoded = follower.loopsEncoded();
+    edit(0, 2, 30);
+    EXPECT_EQ(media.liveLoop(0), started);
+    EXPECT_EQ(follower.loopsEncoded(), encoded);
 }
 
 } // namespace

@@ -322,6 +322,12 @@ bool changeVideoStandard(ConfigRecord& record, const SetupContext& context, std:
     const unsigned n = recChannelCount(context);
     for (unsigned row = 0; row < 6; ++row)
         writeResolutionRow(record, static_cast<RecProfile>(row), n, kRes4Cif);
+    // On a recorder of another channel count (12, say) every profile's rates become 0 on
+    // purpose, not the spread a resolution choice would leave: the rows just became 4CIF under
+    // the other standard's budget, so the old rates may cost up to four times the new budget,
+    // and there is no default spread for such a count to put in their place. Zero is the one
+    // value that is within every budget; the operator sets the rates again on the profile pages
+    // (whose zero-total guard applies to the sliders, not to this reset).
     std::array<unsigned, kRecChannels> rates{};
     if (n == 4 || n == 8 || n == 16)
         rates = defaultDistribution(recBudget(record), kRes4Cif, n);

@@ -37,7 +37,8 @@ BasicPageWidget::BasicPageWidget(SetupWindow& window)
     m_main = new QWidget(this);
     m_column->addWidget(m_main);
     auto* grid = new QGridLayout(m_main);
-    const char* captions[] = {"Language", "Date format", "Video standard", "Option"};
+    // The fourth row's wording is not known: it holds a two-digit number (00 .. 99 or 00 .. 15).
+    const char* captions[] = {"Language", "Date format", "Video standard", "Basic option"};
     for (int r = 0; r < 4; ++r) {
         m_rows[static_cast<std::size_t>(r)] = addValueRow(
             grid, r, QString::fromLatin1(captions[r]), QStringLiteral("basicRow%1").arg(r), m_main);

@@ -12,24 +12,27 @@ namespace kalder {
 namespace {
 
 const char* const kResolutionNames[] = {"4CIF", "2CIF", "CIF"};
-const char* const kChoiceNames[] = {"Type 1", "Type 2", "Type 3"};
+// The recorder's wording for the two switches, the two times and the three-way choice of this
+// page is not known: the captions say what each row holds (an on/off switch, a time in seconds,
+// one of three choices) and where it sits.
+const char* const kChoiceNames[] = {"Choice 1", "Choice 2", "Choice 3"};
 
 QString rowCaption(RecordingRow row) {
     switch (row) {
     case RecordingRow::Flag1:
-        return QStringLiteral("Option 1");
+        return QStringLiteral("Recording switch 1");
     case RecordingRow::Flag2:
-        return QStringLiteral("Option 2");
+        return QStringLiteral("Recording switch 2");
     case RecordingRow::Resolution:
         return QStringLiteral("Resolution");
     case RecordingRow::Rate:
         return QStringLiteral("Rate");
     case RecordingRow::Time1:
-        return QStringLiteral("Time 1");
+        return QStringLiteral("Time 1 (seconds)");
     case RecordingRow::Time2:
-        return QStringLiteral("Time 2");
+        return QStringLiteral("Time 2 (seconds)");
     case RecordingRow::Choice1:
-        return QStringLiteral("Choice");
+        return QStringLiteral("Recording choice");
     case RecordingRow::Channel:
         return QStringLiteral("Channel");
     }

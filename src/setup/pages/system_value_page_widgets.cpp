@@ -1,6 +1,7 @@
 #include "setup/pages/system_value_page_widgets.h"
 
 #include "setup/model/system_value_pages.h"
+#include "resources/resource_library.h"
 #include "setup/setup_window.h"
 
 #include <QGridLayout>
@@ -51,10 +52,20 @@ void AutoDeletePageWidget::refresh() {
     m_value->setText(QStringLiteral("%1 %2").arg(days).arg(tr("days")));
 }
 
+// The Smart value's unit is the unit the status view shows the disks' readings with (the
+// recorder's disk temperature, text 6408), so the limit set here reads like the value shown
+// there.
+QString SmartPageWidget::smartUnit() {
+    constexpr int kDiskUnitText = 6408;
+    const QString fromLibrary = resourceText(kDiskUnitText);
+    return fromLibrary.isEmpty() ? QStringLiteral("C") : fromLibrary;
+}
+
 SmartPageWidget::SmartPageWidget(SetupWindow& window) : m_window(window) {
     setObjectName(QStringLiteral("smartPage"));
     auto* grid = new QGridLayout(this);
-    const char* captions[] = {"Smart 1", "Smart 2"};
+    // The recorder names these two switches nowhere we know of: plain captions by position.
+    const char* captions[] = {"Smart option 1", "Smart option 2"};
     for (std::size_t row = 0; row < 2; ++row) {
         m_flags[row] = addOnOffRow(grid, static_cast<int>(row), QString::fromLatin1(captions[row]),
                                    QStringLiteral("smartFlag%1").arg(row + 1), this);
@@ -91,7 +102,7 @@ void SmartPageWidget::refresh() {
     const QSignalBlocker blocker(m_slider);
     m_slider->setValue(int(std::min(v, kSmartValueMax)));
     m_value->setText(QString::fromStdString(
-        smartValueText(v, tr("hour").toStdString(), tr("Off").toStdString())));
+        smartValueText(v, smartUnit().toStdString(), tr("Off").toStdString())));
 }
 
 QStringList EtcPageWidget::entries(std::size_t row) {
@@ -103,7 +114,7 @@ QStringList EtcPageWidget::entries(std::size_t row) {
 EtcPageWidget::EtcPageWidget(SetupWindow& window) : m_window(window) {
     setObjectName(QStringLiteral("etcPage"));
     auto* grid = new QGridLayout(this);
-    const char* captions[] = {"Option 1", "Option 2"};
+    const char* captions[] = {"ETC. option 1", "ETC. option 2"};
     for (std::size_t row = 0; row < 2; ++row) {
         m_rows[row] = addValueRow(grid, static_cast<int>(row), QString::fromLatin1(captions[row]),
                                   QStringLiteral("etcRow%1").arg(row + 1), this);

@@ -34,6 +34,8 @@ public:
     const OnOffRow& flagRow(std::size_t row) const { return m_flags[row]; }
     QSlider* slider() const { return m_slider; }
     QLabel* valueLabel() const { return m_value; }
+    // The unit the value is shown with: the disks' reading unit of the status view.
+    static QString smartUnit();
 
 private:
     void refresh();
