@@ -33,6 +33,17 @@ struct CalendarMonth {
 std::optional<CalendarMonth> calendarStart(std::span<const YearAvailability> years,
                                            int currentYear);
 
+// The earliest day a calendar offers (the backup end's calendar offers nothing before the
+// chosen start day): earlier years and months are disabled, and earlier days of its month.
+struct CalendarDay {
+    int year = 0, month = 0, day = 0;
+    friend bool operator==(const CalendarDay&, const CalendarDay&) = default;
+};
+std::array<bool, 12> enabledMonths(const YearAvailability* year, std::optional<CalendarDay> floor);
+// A day is offered when it holds recordings and is not before the floor.
+bool dayOffered(const YearAvailability* year, int month, int day,
+                std::optional<CalendarDay> floor);
+
 // Weekday (0 Sunday) of the 1st of `month` in `year`, by the recorder's day-count formula.
 int firstWeekday(int year, int month);
 
