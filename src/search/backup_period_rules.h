@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/backup_period.h"
 #include "search/search_rules.h"
 #include "wire/recorder_time.h"
 
@@ -10,12 +11,6 @@ namespace kalder {
 // The rules of choosing a backup period on the calendar and the timeline, as plain functions.
 // The start is chosen first (a day on the calendar, then a time on that day's timeline); Next
 // turns to the end, which cannot lie before the start.
-
-struct BackupPeriod {
-    CivilTime start;
-    CivilTime end;
-    bool endPhase = false; // the end is being chosen
-};
 
 bool sameDate(const CivilTime& a, const CivilTime& b);
 

@@ -84,6 +84,9 @@ int timelineColumn(int hour, int minute) {
 
 TimeOfDay timeAtColumn(int x) {
     const int seconds = (x - kTimelineLeft) * 300;
+    // The grid's last two columns lie past midnight: they choose the day's last second.
+    if (seconds >= 24 * 3600)
+        return {23, 59, 59};
     return {seconds / 3600, (seconds % 3600) / 60, seconds % 60};
 }
 

@@ -67,7 +67,7 @@ struct TimeOfDay {
     int hour = 0, minute = 0, second = 0;
     friend bool operator==(const TimeOfDay&, const TimeOfDay&) = default;
 };
-// The time a click at column `x` chooses (x inside the grid).
+// The time a click at column `x` chooses (x inside the grid); never past the day's last second.
 TimeOfDay timeAtColumn(int x);
 bool insideTimelineGrid(int x, int y);
 // Top and bottom y of channel `channel`'s (0-based) bar.
