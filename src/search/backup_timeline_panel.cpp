@@ -12,8 +12,8 @@ namespace kalder {
 
 namespace {
 
-// The part of the period on this day, under the bars.
-const QColor kShade(78, 96, 132);
+// The part of the period on this day, under the bars; translucent so that the hour lines show.
+const QColor kShade(120, 150, 210, 110);
 const QColor kStartCursor(0, 255, 255);
 const QColor kEndCursor(255, 255, 0);
 

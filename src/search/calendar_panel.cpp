@@ -163,6 +163,10 @@ void CalendarPanel::layoutDays() {
         b->setStyleSheet(recorded ? QStringLiteral("background-color: rgb(70, 140, 210); "
                                                    "color: white;")
                                   : QString());
+        // A cleared style sheet leaves the palette it saved behind: take the window's again, or
+        // a day highlighted before shows light on the dark panel.
+        if (!recorded)
+            b->setPalette(QPalette());
         b->show();
     }
 }
