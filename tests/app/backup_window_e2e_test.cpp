@@ -304,10 +304,13 @@ TEST_F(BackupWindowE2E, CalendarAndTimelinePickThePeriodThenCalculateAndBackup) 
     EXPECT_TRUE(std::filesystem::exists(downloadFolder() / (result->sets[0] + ".vid")));
 }
 
-// An event's period: the list's tabs, a selected row sized by Calculate.
+// An event's period: the list's tabs, a selected row sized by Calculate. The size goes to the
+// list that asked, not to the date/time panel opened before it.
 TEST_F(BackupWindowE2E, EventListSizesTheSelectedEvent) {
-    SearchWindow* search = openBackupMenu(2);
+    SearchWindow* search = openBackupMenu(0);
     ASSERT_NE(search, nullptr);
+    ASSERT_NE(search->backupDateTimePanel(), nullptr);
+    search->backupMenuButton(2)->click();
     WAIT_UNTIL(search->backupEventListPanel() && search->backupEventListPanel()->isVisible(),
                kWaitMs);
     BackupEventListPanel* events = search->backupEventListPanel();
@@ -321,6 +324,8 @@ TEST_F(BackupWindowE2E, EventListSizesTheSelectedEvent) {
     WAIT_UNTIL(events->backupButton()->isEnabled() || events->calculateButton()->isEnabled(),
                kWaitMs);
     EXPECT_FALSE(events->sizeLabel()->text().isEmpty());
+    EXPECT_TRUE(search->backupDateTimePanel()->sizeLabel()->text().isEmpty());
+    EXPECT_FALSE(search->backupDateTimePanel()->backupButton()->isEnabled());
     screenshot(search, "backup-event-list");
 }
 
