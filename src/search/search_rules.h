@@ -41,8 +41,7 @@ struct CalendarDay {
 };
 std::array<bool, 12> enabledMonths(const YearAvailability* year, std::optional<CalendarDay> floor);
 // A day is offered when it holds recordings and is not before the floor.
-bool dayOffered(const YearAvailability* year, int month, int day,
-                std::optional<CalendarDay> floor);
+bool dayOffered(const YearAvailability* year, int month, int day, std::optional<CalendarDay> floor);
 
 // Weekday (0 Sunday) of the 1st of `month` in `year`, by the recorder's day-count formula.
 int firstWeekday(int year, int month);
