@@ -435,6 +435,8 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
     case WindowMessage::SearchYearsReady:
     case WindowMessage::SearchEventsReady:
     case WindowMessage::SearchDaySegmentsReady:
+    case WindowMessage::BackupYearsReady:
+    case WindowMessage::BackupDaySegmentsReady:
     case WindowMessage::RightsChanged:
     case WindowMessage::BackupSizeKnown:
     case WindowMessage::BackupRefused:

@@ -4,7 +4,6 @@
 #include "search/search_rules.h"
 #include "search/search_window.h"
 
-#include "session/backup_rules.h"
 #include "session/recorder_session.h"
 #include "wire/search_records.h"
 
@@ -17,10 +16,6 @@
 
 namespace kalder {
 
-namespace {
-constexpr Notification kNotEnoughSpace{13, 0};
-} // namespace
-
 bool backupPeriodOrdered(const CivilTime& start, const CivilTime& end) {
     auto key = [](const CivilTime& t) {
         return std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second);
@@ -29,7 +24,7 @@ bool backupPeriodOrdered(const CivilTime& start, const CivilTime& end) {
 }
 
 BackupDateTimePanel::BackupDateTimePanel(SearchWindow& window, QWidget* parent)
-    : QWidget(parent), m_window(window) {
+    : BackupPeriodPanel(window, parent) {
     setObjectName("BackupDateTimePanel");
     buildRow(0, 20, QStringLiteral("Start"));
     buildRow(1, 80, QStringLiteral("End"));
@@ -39,24 +34,7 @@ BackupDateTimePanel::BackupDateTimePanel(SearchWindow& window, QWidget* parent)
     showRow(m_rows[0]);
     showRow(m_rows[1]);
 
-    auto* sizeCaption = new QLabel(QStringLiteral("Size"), this);
-    sizeCaption->setGeometry(4, 140, 50, 24);
-    m_size = new QLabel(this);
-    m_size->setAccessibleName(QStringLiteral("Backup size"));
-    m_size->setGeometry(56, 140, 120, 24);
-
-    m_calculate = new QPushButton(QStringLiteral("Calculate"), this);
-    m_calculate->setAccessibleName(QStringLiteral("Calculate"));
-    m_calculate->setAutoDefault(false);
-    m_calculate->setGeometry(234, 140, 80, 24);
-    connect(m_calculate, &QPushButton::clicked, this, &BackupDateTimePanel::calculate);
-
-    m_backup = new QPushButton(QStringLiteral("Backup"), this);
-    m_backup->setAccessibleName(QStringLiteral("Backup"));
-    m_backup->setAutoDefault(false);
-    m_backup->setGeometry(318, 140, 80, 24);
-    m_backup->setEnabled(false);
-    connect(m_backup, &QPushButton::clicked, this, &BackupDateTimePanel::backup);
+    placeSizeRow(140);
 }
 
 void BackupDateTimePanel::buildRow(int index, int y, const QString& caption) {
@@ -147,13 +125,6 @@ bool BackupDateTimePanel::setEntry(int index, const CivilTime& entry) {
     return true;
 }
 
-void BackupDateTimePanel::periodChanged() {
-    m_size->clear();
-    m_sizedRequest.reset();
-    m_calculate->setEnabled(!m_window.session().backup().requestPending());
-    m_backup->setEnabled(false);
-}
-
 std::optional<BackupRequest> BackupDateTimePanel::request() const {
     const auto start = encodeOperatorTime(m_rows[0].value, m_window.standardOffsetSeconds());
     const auto end = encodeOperatorTime(m_rows[1].value, m_window.standardOffsetSeconds());
@@ -168,55 +139,8 @@ std::optional<BackupRequest> BackupDateTimePanel::request() const {
 }
 
 void BackupDateTimePanel::calculate() {
-    const auto req = request();
-    if (!req || !m_window.session().backup().requestSize(*req))
-        return;
-    m_sizedRequest = req;
-    m_calculate->setEnabled(false);
-    m_backup->setEnabled(false);
-}
-
-bool BackupDateTimePanel::spaceEnough(std::uint32_t kbytes) {
-    const DriveSpace drive = driveSpace(m_window.backupFolder());
-    const BackupSpaceCheck space = checkBackupSpace(drive.freeMb, kbytes);
-    if (space.enough)
-        return true;
-    // The size pair is in place before the alert that shows it.
-    m_window.session().backup().setSizePair(space.sizePair);
-    m_window.postNotification(kNotEnoughSpace);
-    m_size->clear();
-    m_calculate->setEnabled(true);
-    m_backup->setEnabled(false);
-    return false;
-}
-
-void BackupDateTimePanel::sizeKnown(std::uint32_t kbytes) {
-    m_sizedKbytes = kbytes;
-    if (!m_sizedRequest || !spaceEnough(kbytes))
-        return;
-    m_size->setText(QString::fromStdString(backupSize(kbytes).text));
-    // An empty period: nothing to back up, another period may be sized.
-    m_calculate->setEnabled(kbytes == 0);
-    m_backup->setEnabled(kbytes != 0 && !m_window.session().backup().transferRunning());
-}
-
-void BackupDateTimePanel::sizeRefused() {
-    m_size->clear();
-    m_calculate->setEnabled(true);
-    m_backup->setEnabled(false);
-}
-
-void BackupDateTimePanel::backup() {
-    if (!m_sizedRequest || m_sizedKbytes == 0 || m_window.session().backup().transferRunning())
-        return;
-    // The drive may have filled since Calculate.
-    if (!spaceEnough(m_sizedKbytes))
-        return;
-    m_backup->setEnabled(false);
-    if (!m_window.session().backup().startTransfer(*m_sizedRequest, m_window.backupFolder(),
-                                                   m_sizedKbytes))
-        return;
-    m_window.backupStarted();
+    if (const auto req = request())
+        requestSize(*req, *req);
 }
 
 } // namespace kalder

@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace kalder {
 
 namespace {
@@ -32,11 +34,13 @@ CalendarPanel::CalendarPanel(SearchWindow& window, QWidget* parent)
     connect(m_yearField, &QPushButton::clicked, this, [this] {
         if (m_window.requestPending())
             return;
+        const int first = m_floor ? std::clamp(m_floor->year, kFirstSearchYear, kLastSearchYear)
+                                  : kFirstSearchYear;
         QStringList years;
-        for (int y = kFirstSearchYear; y <= kLastSearchYear; ++y)
+        for (int y = first; y <= kLastSearchYear; ++y)
             years << QString::asprintf("%d", y);
         m_window.openListPopup(m_yearField, years, 4, 210,
-                               [this](int index) { chooseYear(kFirstSearchYear + index); });
+                               [this, first](int index) { chooseYear(first + index); });
     });
 
     for (int m = 1; m <= 12; ++m) {
@@ -65,6 +69,7 @@ CalendarPanel::CalendarPanel(SearchWindow& window, QWidget* parent)
 }
 
 void CalendarPanel::reload() {
+    m_floor.reset();
     const int current = QDate::currentDate().year();
     const auto start = calendarStart(m_window.years(), current);
     if (!start) {
@@ -84,6 +89,16 @@ void CalendarPanel::reload() {
     layoutDays();
 }
 
+void CalendarPanel::openAt(int year, int month, std::optional<CalendarDay> floor) {
+    m_floor = floor;
+    m_year = year;
+    m_month = month;
+    m_yearField->setText(QString::asprintf("%d", m_year));
+    const auto months = enabledMonths(findYear(m_window.years(), m_year), m_floor);
+    showMonths(std::find(months.begin(), months.end(), true) != months.end());
+    layoutDays();
+}
+
 void CalendarPanel::chooseYear(int year) {
     if (m_window.requestPending()) {
         m_yearField->setText(QString::asprintf("%d", m_year));
@@ -91,7 +106,7 @@ void CalendarPanel::chooseYear(int year) {
     }
     m_year = year;
     m_yearField->setText(QString::asprintf("%d", year));
-    const auto months = enabledMonths(findYear(m_window.years(), year));
+    const auto months = enabledMonths(findYear(m_window.years(), year), m_floor);
     m_month = 1;
     bool any = false;
     for (int m = 12; m >= 1; --m)
@@ -105,7 +120,7 @@ void CalendarPanel::chooseYear(int year) {
 }
 
 void CalendarPanel::showMonths(bool anyEnabled) {
-    const auto months = enabledMonths(findYear(m_window.years(), m_year));
+    const auto months = enabledMonths(findYear(m_window.years(), m_year), m_floor);
     for (int m = 1; m <= 12; ++m) {
         m_months[m - 1]->setEnabled(anyEnabled && months[m - 1]);
         m_months[m - 1]->setChecked(m == m_month);
@@ -125,8 +140,7 @@ void CalendarPanel::chooseMonth(int month) {
 }
 
 bool CalendarPanel::dayHighlighted(int day) const {
-    const YearAvailability* year = findYear(m_window.years(), m_year);
-    return year && year->dayRecorded(m_month, day);
+    return dayOffered(findYear(m_window.years(), m_year), m_month, day, m_floor);
 }
 
 void CalendarPanel::layoutDays() {
@@ -149,6 +163,10 @@ void CalendarPanel::layoutDays() {
         b->setStyleSheet(recorded ? QStringLiteral("background-color: rgb(70, 140, 210); "
                                                    "color: white;")
                                   : QString());
+        // A cleared style sheet leaves the palette it saved behind: take the window's again, or
+        // a day highlighted before shows light on the dark panel.
+        if (!recorded)
+            b->setPalette(QPalette());
         b->show();
     }
 }
@@ -156,7 +174,11 @@ void CalendarPanel::layoutDays() {
 void CalendarPanel::chooseDay(int day) {
     if (m_window.requestPending() || !dayHighlighted(day))
         return;
-    m_window.requestDay(m_year, m_month, day);
+    dayChosen(m_year, m_month, day);
+}
+
+void CalendarPanel::dayChosen(int year, int month, int day) {
+    m_window.requestDay(year, month, day);
 }
 
 } // namespace kalder

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "search/search_rules.h"
+
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QPushButton;
 
@@ -23,6 +26,9 @@ public:
     // current year, else of earlier years (wrapping from 2000 to 2037); when no year has any,
     // the no-data notification.
     void reload();
+    // Opens at `year` and `month`, offering nothing before `floor` (the backup end's calendar:
+    // its year list begins at the floor's year).
+    void openAt(int year, int month, std::optional<CalendarDay> floor);
     void chooseYear(int year);
     void chooseMonth(int month);
     void chooseDay(int day);
@@ -33,11 +39,17 @@ public:
     QPushButton* dayButton(int day) const { return m_days[day - 1]; }
     bool dayHighlighted(int day) const;
 
+protected:
+    // A day with recordings was chosen: the search asks for its periods.
+    virtual void dayChosen(int year, int month, int day);
+
+    SearchWindow& m_window;
+
 private:
     void layoutDays();
     void showMonths(bool anyEnabled);
 
-    SearchWindow& m_window;
+    std::optional<CalendarDay> m_floor;
     int m_year = 0;
     int m_month = 1;
     QPushButton* m_yearField = nullptr;

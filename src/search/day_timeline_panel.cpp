@@ -32,10 +32,7 @@ DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, in
     setObjectName("DayTimelinePanel");
     setAccessibleName(QStringLiteral("Day timeline"));
     setMouseTracking(true);
-    for (int k = 0; k < 6; ++k) {
-        const QImage picture = resourcePicture(res::kTimelineColourFirst + k);
-        m_colours[k] = picture.isNull() ? kFallbackColours[k] : picture.pixelColor(0, 0);
-    }
+    m_colours = timelineColours();
     m_date = new QLabel(
         QString::fromStdString(formatPanelDate(year, month, day, window.dateFormat())), this);
     m_date->setGeometry(8, 8, 150, 22);
@@ -130,16 +127,24 @@ void DayTimelinePanel::play() {
     m_window.play(request, std::move(context));
 }
 
-QString DayTimelinePanel::legendText(int kind) const {
+std::array<QColor, 6> timelineColours() {
+    std::array<QColor, 6> colours;
+    for (int k = 0; k < 6; ++k) {
+        const QImage picture = resourcePicture(res::kTimelineColourFirst + k);
+        colours[k] = picture.isNull() ? kFallbackColours[k] : picture.pixelColor(0, 0);
+    }
+    return colours;
+}
+
+QString timelineLegendText(int kind, int subProductMajor) {
     int id = kLegendText[kind];
-    if (kind == 0 && (m_window.subProductMajor() == 3 || m_window.subProductMajor() == 4))
+    if (kind == 0 && (subProductMajor == 3 || subProductMajor == 4))
         id = kLegendTextOfKind0OnSubProducts3And4;
     return resourceText(id);
 }
 
-void DayTimelinePanel::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const QColor text = palette().windowText().color();
+void paintTimelineGrid(QPainter& p, const QWidget& panel, std::uint16_t channelMask) {
+    const QColor text = panel.palette().windowText().color();
     // The grid: hour lines every twelve columns.
     p.fillRect(QRect(QPoint(kTimelineLeft, kTimelineTop), QPoint(kTimelineRight, kTimelineBottom)),
                QColor(24, 28, 36));
@@ -149,7 +154,7 @@ void DayTimelinePanel::paintEvent(QPaintEvent*) {
         p.drawLine(x, kTimelineTop, x, kTimelineBottom);
     }
     p.setPen(text);
-    QFont small = font();
+    QFont small = panel.font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     p.setFont(small);
     for (int h = 0; h <= 24; h += 3)
@@ -157,30 +162,50 @@ void DayTimelinePanel::paintEvent(QPaintEvent*) {
                    QString::number(h));
     // Channel labels.
     const QString prefix = resourceText(kChannelText);
-    const std::uint16_t mask = m_window.searchChannelMask();
     for (int n = 0; n < 16; ++n) {
-        p.setPen((mask & (1u << n)) ? text : text.darker(200));
+        p.setPen((channelMask & (1u << n)) ? text : text.darker(200));
         p.drawText(QRect(50, timelineBarTop(n) - 5, 58, 18), Qt::AlignRight | Qt::AlignVCenter,
                    QString::asprintf("%s%02d", prefix.toLatin1().constData(), n + 1));
     }
-    // Bars: one pixel wide when start and end share a column.
-    for (const TimelineBar& bar : timelineBars(m_window.daySegments(), mask))
+}
+
+void paintTimelineBars(QPainter& p, const std::array<QColor, 6>& colours,
+                       std::span<const DaySegment> segments, std::uint16_t channelMask) {
+    // One pixel wide when start and end share a column.
+    for (const TimelineBar& bar : timelineBars(segments, channelMask))
         p.fillRect(QRect(QPoint(bar.x0, timelineBarTop(bar.channel)),
                          QPoint(std::max(bar.x0, bar.x1), timelineBarBottom(bar.channel))),
-                   m_colours[bar.kind]);
-    // Legend in two rows of three.
+                   colours[bar.kind]);
+}
+
+void paintTimelineLegend(QPainter& p, const QWidget& panel, const std::array<QColor, 6>& colours,
+                         int subProductMajor) {
+    // Two rows of three.
     for (int k = 0; k < 6; ++k) {
         const int x = 8 + (k % 3) * 130, y = 384 + (k / 3) * 16;
-        p.fillRect(QRect(x, y + 2, 12, 10), m_colours[k]);
-        p.setPen(text);
-        p.drawText(QRect(x + 16, y, 110, 14), Qt::AlignLeft | Qt::AlignVCenter, legendText(k));
+        p.fillRect(QRect(x, y + 2, 12, 10), colours[k]);
+        p.setPen(panel.palette().windowText().color());
+        p.drawText(QRect(x + 16, y, 110, 14), Qt::AlignLeft | Qt::AlignVCenter,
+                   timelineLegendText(k, subProductMajor));
     }
-    // The time cursor, drawn with XOR so that it shows on every bar.
-    if (m_cursor) {
-        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.setPen(QColor(0, 255, 255));
-        p.drawLine(*m_cursor, kTimelineTop, *m_cursor, kTimelineBottom);
-    }
+}
+
+void paintTimelineCursor(QPainter& p, int x, const QColor& colour) {
+    p.save();
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    p.setPen(colour);
+    p.drawLine(x, kTimelineTop, x, kTimelineBottom);
+    p.restore();
+}
+
+void DayTimelinePanel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const std::uint16_t mask = m_window.searchChannelMask();
+    paintTimelineGrid(p, *this, mask);
+    paintTimelineBars(p, m_colours, m_window.daySegments(), mask);
+    paintTimelineLegend(p, *this, m_colours, m_window.subProductMajor());
+    if (m_cursor)
+        paintTimelineCursor(p, *m_cursor, QColor(0, 255, 255));
 }
 
 } // namespace kalder

@@ -8,13 +8,33 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 class QLabel;
+class QPainter;
 class QPushButton;
 
 namespace kalder {
 
 class SearchWindow;
+
+// The drawing shared by the search's and the backup's day timelines (grid x 113..402,
+// y 70..375, one bar row per channel, one pixel per five minutes).
+// The bar colours of recording kinds 0-5: the resource library's pictures.
+std::array<QColor, 6> timelineColours();
+// The legend text of recording kind `kind` for the recorder's sub-product number.
+QString timelineLegendText(int kind, int subProductMajor);
+// The grid's background and hour lines, the hour numbers above it and the channel labels beside
+// it (dimmed for the channels outside `channelMask`).
+void paintTimelineGrid(QPainter& p, const QWidget& panel, std::uint16_t channelMask);
+// The bars of `segments` for the channels of `channelMask`.
+void paintTimelineBars(QPainter& p, const std::array<QColor, 6>& colours,
+                       std::span<const DaySegment> segments, std::uint16_t channelMask);
+// The six-entry kind legend under the grid.
+void paintTimelineLegend(QPainter& p, const QWidget& panel, const std::array<QColor, 6>& colours,
+                         int subProductMajor);
+// A cursor across the grid at column `x`, drawn with XOR so that it shows on every bar.
+void paintTimelineCursor(QPainter& p, int x, const QColor& colour);
 
 // The 24-hour timeline of one day: one bar row per channel (one pixel per five minutes), bars
 // coloured by recording kind, a time cursor set by clicking or dragging in the grid or by the
@@ -43,7 +63,6 @@ protected:
 
 private:
     void chooseColumn(int x);
-    QString legendText(int kind) const;
 
     SearchWindow& m_window;
     const int m_year, m_month, m_day;

@@ -24,38 +24,65 @@ QString textOr(int id, const char* fallback) {
 
 } // namespace
 
-EventListPanel::EventListPanel(SearchWindow& window, std::optional<int> savedTab, QWidget* parent)
-    : QWidget(parent), m_window(window), m_lists(sortEvents(window.events())) {
-    setObjectName("EventListPanel");
+std::array<QPushButton*, 3> makeEventTabs(QWidget* panel, std::function<void(int)> chosen) {
+    std::array<QPushButton*, 3> tabs{};
     for (int t = 0; t < 3; ++t) {
         const QString caption = textOr(kTabText[t], kTabFallback[t]);
-        auto* b = new QPushButton(caption, this);
+        auto* b = new QPushButton(caption, panel);
         b->setAccessibleName(caption);
         b->setCheckable(true);
         showCheckedLook(b);
         b->setAutoDefault(false);
         b->setGeometry(4 + t * 96, 6, 92, 26);
-        connect(b, &QPushButton::clicked, this, [this, t] { selectTab(t); });
-        m_tabs[t] = b;
+        QObject::connect(b, &QPushButton::clicked, panel, [chosen, t] { chosen(t); });
+        tabs[t] = b;
     }
-    m_list = new QTableWidget(0, 3, this);
-    m_list->setAccessibleName(QStringLiteral("Events"));
-    m_list->setGeometry(4, 38, 395, 340);
-    m_list->setHorizontalHeaderLabels(
+    return tabs;
+}
+
+QTableWidget* makeEventTable(QWidget* panel) {
+    auto* list = new QTableWidget(0, 3, panel);
+    list->setAccessibleName(QStringLiteral("Events"));
+    list->setGeometry(4, 38, 395, 340);
+    list->setHorizontalHeaderLabels(
         {QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Channels")});
-    m_list->verticalHeader()->hide();
-    m_list->verticalHeader()->setDefaultSectionSize(21);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setShowGrid(true);
-    m_list->setColumnWidth(0, 135);
-    m_list->setColumnWidth(1, 135);
-    m_list->horizontalHeader()->setStretchLastSection(true);
-    QPalette listPalette = m_list->palette();
+    list->verticalHeader()->hide();
+    list->verticalHeader()->setDefaultSectionSize(21);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setShowGrid(true);
+    list->setColumnWidth(0, 135);
+    list->setColumnWidth(1, 135);
+    list->horizontalHeader()->setStretchLastSection(true);
+    QPalette listPalette = list->palette();
     listPalette.setColor(QPalette::Text, QColor(60, 60, 120));
     listPalette.setColor(QPalette::Base, Qt::white);
-    m_list->setPalette(listPalette);
+    list->setPalette(listPalette);
+    return list;
+}
+
+void fillEventTable(QTableWidget* table, std::span<const EventEntry> records, unsigned dateFormat) {
+    table->clearContents();
+    table->setRowCount(static_cast<int>(records.size()));
+    for (int row = 0; row < static_cast<int>(records.size()); ++row) {
+        const EventEntry& e = records[row];
+        table->setItem(
+            row, 0,
+            new QTableWidgetItem(QString::fromStdString(formatListTime(e.start, dateFormat))));
+        table->setItem(
+            row, 1,
+            new QTableWidgetItem(QString::fromStdString(formatListTime(e.end, dateFormat))));
+        table->setItem(row, 2,
+                       new QTableWidgetItem(QString::fromStdString(channelColumn(e.channels))));
+    }
+}
+
+EventListPanel::EventListPanel(SearchWindow& window, std::optional<int> savedTab, QWidget* parent)
+    : QWidget(parent), m_window(window), m_lists(sortEvents(window.events())) {
+    setObjectName("EventListPanel");
+    m_tabs = makeEventTabs(this, [this](int t) { selectTab(t); });
+    m_list = makeEventTable(this);
     connect(m_list, &QTableWidget::itemSelectionChanged, this, &EventListPanel::updatePlayEnabled);
     connect(m_list, &QTableWidget::cellDoubleClicked, this, [this] { play(); });
 
@@ -73,19 +100,7 @@ void EventListPanel::selectTab(int tab) {
     m_tab = tab;
     for (int t = 0; t < 3; ++t)
         m_tabs[t]->setChecked(t == tab);
-    const auto& records = m_lists.byTab[tab];
-    m_list->clearContents();
-    m_list->setRowCount(static_cast<int>(records.size()));
-    const unsigned format = m_window.dateFormat();
-    for (int row = 0; row < static_cast<int>(records.size()); ++row) {
-        const EventEntry& e = records[row];
-        m_list->setItem(
-            row, 0, new QTableWidgetItem(QString::fromStdString(formatListTime(e.start, format))));
-        m_list->setItem(
-            row, 1, new QTableWidgetItem(QString::fromStdString(formatListTime(e.end, format))));
-        m_list->setItem(row, 2,
-                        new QTableWidgetItem(QString::fromStdString(channelColumn(e.channels))));
-    }
+    fillEventTable(m_list, m_lists.byTab[tab], m_window.dateFormat());
     updatePlayEnabled();
 }
 

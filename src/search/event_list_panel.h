@@ -5,7 +5,9 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <optional>
+#include <span>
 
 class QPushButton;
 class QTableWidget;
@@ -13,6 +15,14 @@ class QTableWidget;
 namespace kalder {
 
 class SearchWindow;
+
+// The parts shared by the search's and the backup's event lists.
+// The Alarm, Motion and Audio tab buttons along the panel's top; `chosen` gets the tab.
+std::array<QPushButton*, 3> makeEventTabs(QWidget* panel, std::function<void(int)> chosen);
+// The list: start, end and channels, one row selected at a time.
+QTableWidget* makeEventTable(QWidget* panel);
+// Fills the list with `records`, dates in the operator's order.
+void fillEventTable(QTableWidget* table, std::span<const EventEntry> records, unsigned dateFormat);
 
 // The recorder's event list in three tabs (alarm, motion, audio), each listing the events of its
 // type in arrival order with start, end and channels; Play plays the selected event. GUI thread

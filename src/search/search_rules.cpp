@@ -3,6 +3,7 @@
 #include "wire/recorder_time.h"
 
 #include <cstdio>
+#include <tuple>
 
 namespace kalder {
 
@@ -27,6 +28,26 @@ std::array<bool, 12> enabledMonths(const YearAvailability* year) {
     for (int m = 1; m <= 12; ++m)
         months[m - 1] = monthEnabled(year, m);
     return months;
+}
+
+std::array<bool, 12> enabledMonths(const YearAvailability* year, std::optional<CalendarDay> floor) {
+    std::array<bool, 12> months = enabledMonths(year);
+    if (year == nullptr || !floor)
+        return months;
+    for (int m = 1; m <= 12; ++m)
+        if (year->year < floor->year || (year->year == floor->year && m < floor->month))
+            months[m - 1] = false;
+    return months;
+}
+
+bool dayOffered(const YearAvailability* year, int month, int day,
+                std::optional<CalendarDay> floor) {
+    if (year == nullptr || day < 1 || day > daysInMonth(year->year, month) ||
+        !year->dayRecorded(month, day))
+        return false;
+    if (!floor)
+        return true;
+    return std::tie(year->year, month, day) >= std::tie(floor->year, floor->month, floor->day);
 }
 
 std::optional<CalendarMonth> calendarStart(std::span<const YearAvailability> years,
@@ -63,6 +84,9 @@ int timelineColumn(int hour, int minute) {
 
 TimeOfDay timeAtColumn(int x) {
     const int seconds = (x - kTimelineLeft) * 300;
+    // The grid's last two columns lie past midnight: they choose the day's last second.
+    if (seconds >= 24 * 3600)
+        return {23, 59, 59};
     return {seconds / 3600, (seconds % 3600) / 60, seconds % 60};
 }
 

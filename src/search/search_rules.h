@@ -33,6 +33,16 @@ struct CalendarMonth {
 std::optional<CalendarMonth> calendarStart(std::span<const YearAvailability> years,
                                            int currentYear);
 
+// The earliest day a calendar offers (the backup end's calendar offers nothing before the
+// chosen start day): earlier years and months are disabled, and earlier days of its month.
+struct CalendarDay {
+    int year = 0, month = 0, day = 0;
+    friend bool operator==(const CalendarDay&, const CalendarDay&) = default;
+};
+std::array<bool, 12> enabledMonths(const YearAvailability* year, std::optional<CalendarDay> floor);
+// A day is offered when it holds recordings and is not before the floor.
+bool dayOffered(const YearAvailability* year, int month, int day, std::optional<CalendarDay> floor);
+
 // Weekday (0 Sunday) of the 1st of `month` in `year`, by the recorder's day-count formula.
 int firstWeekday(int year, int month);
 
@@ -56,7 +66,7 @@ struct TimeOfDay {
     int hour = 0, minute = 0, second = 0;
     friend bool operator==(const TimeOfDay&, const TimeOfDay&) = default;
 };
-// The time a click at column `x` chooses (x inside the grid).
+// The time a click at column `x` chooses (x inside the grid); never past the day's last second.
 TimeOfDay timeAtColumn(int x);
 bool insideTimelineGrid(int x, int y);
 // Top and bottom y of channel `channel`'s (0-based) bar.

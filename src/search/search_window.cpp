@@ -1,6 +1,9 @@
 #include "search/search_window.h"
 
+#include "search/backup_calendar_panel.h"
 #include "search/backup_date_time_panel.h"
+#include "search/backup_event_list_panel.h"
+#include "search/backup_timeline_panel.h"
 #include "search/calendar_panel.h"
 #include "search/channel_select_panel.h"
 #include "search/date_time_panel.h"
@@ -79,11 +82,12 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
     connect(m_menuButtons[1], &QPushButton::clicked, this, &SearchWindow::openChannelSelect);
     connect(m_menuButtons[2], &QPushButton::clicked, this, &SearchWindow::searchEvents);
     connect(m_menuButtons[3], &QPushButton::clicked, this, &SearchWindow::searchCalendar);
-    // The backup menu: the period by date and time, and the channels (the search's own choice).
+    // The backup menu: the period by date and time, the channels (the search's own choice), the
+    // period by event and by calendar and timeline.
     m_backupMenu = new QWidget(this);
     m_backupMenu->setGeometry(10, 83, 180, 200);
-    const char* backupMenu[] = {"Date/Time", "Select Channel"};
-    for (int i = 0; i < 2; ++i) {
+    const char* backupMenu[] = {"Date/Time", "Select Channel", "Event", "Calendar"};
+    for (int i = 0; i < 4; ++i) {
         auto* b = new QPushButton(QString::fromLatin1(backupMenu[i]), m_backupMenu);
         b->setAccessibleName(QStringLiteral("Backup ") + QString::fromLatin1(backupMenu[i]));
         b->setAutoDefault(false);
@@ -93,6 +97,8 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
     m_backupMenu->hide();
     connect(m_backupMenuButtons[0], &QPushButton::clicked, this, &SearchWindow::openBackupDateTime);
     connect(m_backupMenuButtons[1], &QPushButton::clicked, this, &SearchWindow::openChannelSelect);
+    connect(m_backupMenuButtons[2], &QPushButton::clicked, this, &SearchWindow::backupEvents);
+    connect(m_backupMenuButtons[3], &QPushButton::clicked, this, &SearchWindow::backupCalendar);
     m_otherMenu = new QLabel(this);
     m_otherMenu->setGeometry(10, 83, 180, 60);
     m_otherMenu->setWordWrap(true);
@@ -229,7 +235,8 @@ bool SearchWindow::modeBusy() const {
 
 void SearchWindow::hidePanels() {
     for (QWidget* w : std::initializer_list<QWidget*>{
-             m_calendar, m_timeline, m_eventList, m_channelSelect, m_dateTime, m_backupDateTime})
+             m_calendar, m_timeline, m_eventList, m_channelSelect, m_dateTime, m_backupDateTime,
+             m_backupCalendar, m_backupTimeline, m_backupEventList})
         if (w)
             w->hide();
 }
@@ -247,14 +254,21 @@ void SearchWindow::handleWindowMessage(int message, std::uintptr_t wParam, std::
     case WindowMessage::SearchEventsReady:
         onEventsReady();
         return;
+    case WindowMessage::BackupYearsReady:
+        onBackupYearsReady(wParam, lParam);
+        return;
+    case WindowMessage::BackupDaySegmentsReady:
+        onBackupDaySegmentsReady(wParam);
+        return;
+    // The size goes to the panel that asked for it, wherever the operator has gone since.
     case WindowMessage::BackupSizeKnown:
-        if (m_backupDateTime)
-            m_backupDateTime->sizeKnown(static_cast<std::uint32_t>(wParam));
+        if (m_sizingPanel)
+            m_sizingPanel->sizeKnown(static_cast<std::uint32_t>(wParam));
         return;
     case WindowMessage::BackupRefused:
         // The session has raised the refusal's alert.
-        if (m_backupDateTime)
-            m_backupDateTime->sizeRefused();
+        if (m_sizingPanel)
+            m_sizingPanel->sizeRefused();
         return;
     case WindowMessage::RightsChanged:
         if (wParam == 0) {
@@ -299,7 +313,10 @@ void SearchWindow::onEventsReady() {
     // A refusal leaves the session's list empty: the list opens empty.
     m_requestPending = false;
     m_events = m_session.search().events();
-    openEventList(std::nullopt);
+    if (m_tab == Tab::Backup)
+        openBackupEventList();
+    else
+        openEventList(std::nullopt);
 }
 
 // ---- the search menu ----
@@ -457,6 +474,123 @@ BackupDateTimePanel* SearchWindow::backupDateTimePanel() const {
     return m_backupDateTime;
 }
 
+BackupCalendarPanel* SearchWindow::backupCalendarPanel() const {
+    return m_backupCalendar;
+}
+
+BackupTimelinePanel* SearchWindow::backupTimelinePanel() const {
+    return m_backupTimeline;
+}
+
+BackupEventListPanel* SearchWindow::backupEventListPanel() const {
+    return m_backupEventList;
+}
+
+void SearchWindow::backupEvents() {
+    if (m_requestPending)
+        return;
+    m_requestPending = true;
+    m_session.search().requestEvents();
+}
+
+void SearchWindow::backupCalendar() {
+    if (m_requestPending)
+        return;
+    // A fresh choice: the start first, the recorder asked again.
+    m_backupYearsCached = false;
+    m_backupPeriod.endPhase = false;
+    requestBackupYears();
+}
+
+void SearchWindow::requestBackupYears() {
+    // The end's calendar reuses the years the window holds.
+    if (m_backupYearsCached && !m_years.empty()) {
+        openBackupCalendar();
+        return;
+    }
+    m_requestPending = true;
+    m_session.search().requestBackupYears();
+}
+
+void SearchWindow::onBackupYearsReady(std::uintptr_t wParam, std::intptr_t lParam) {
+    m_requestPending = false;
+    if (static_cast<SearchReplyResult>(wParam) == SearchReplyResult::Refused)
+        return;
+    // No data (83): the calendar shows the years the window already holds.
+    if (lParam != 83)
+        m_years = m_session.search().takeBackupYears();
+    openBackupCalendar();
+}
+
+void SearchWindow::openBackupCalendar() {
+    hidePanels();
+    if (!m_backupCalendar) {
+        m_backupCalendar = new BackupCalendarPanel(*this, this);
+        m_backupCalendar->setGeometry(kPanelArea);
+    }
+    m_backupCalendar->reopen();
+    m_backupCalendar->show();
+}
+
+void SearchWindow::chooseBackupDay(int year, int month, int day) {
+    if (m_requestPending)
+        return;
+    CivilTime& date = m_backupPeriod.endPhase ? m_backupPeriod.end : m_backupPeriod.start;
+    date.year = year;
+    date.month = month;
+    date.day = day;
+    m_requestPending = true;
+    m_segments.clear();
+    m_session.search().requestBackupDaySegments(year, month, day);
+}
+
+void SearchWindow::chooseBackupStartAgain() {
+    if (m_requestPending)
+        return;
+    m_backupPeriod.endPhase = false;
+    const CivilTime& start = m_backupPeriod.start;
+    chooseBackupDay(start.year, start.month, start.day);
+}
+
+void SearchWindow::onBackupDaySegmentsReady(std::uintptr_t wParam) {
+    m_requestPending = false;
+    if (static_cast<SearchReplyResult>(wParam) == SearchReplyResult::Refused)
+        return;
+    m_segments = m_session.search().takeBackupDaySegments();
+    openBackupTimeline();
+}
+
+void SearchWindow::openBackupTimeline() {
+    hidePanels();
+    if (m_backupTimeline)
+        delete m_backupTimeline;
+    m_backupTimeline = new BackupTimelinePanel(*this, this);
+    m_backupTimeline->setGeometry(kPanelArea);
+    m_backupTimeline->show();
+}
+
+void SearchWindow::backupStartChosen(const CivilTime& start) {
+    if (m_requestPending)
+        return;
+    m_backupPeriod.start = start;
+    m_backupPeriod.endPhase = true;
+    m_backupYearsCached = true;
+    requestBackupYears();
+}
+
+void SearchWindow::openBackupEventList() {
+    hidePanels();
+    if (m_backupEventList)
+        delete m_backupEventList;
+    m_backupEventList = new BackupEventListPanel(*this, this);
+    m_backupEventList->setGeometry(kPanelArea);
+    m_backupEventList->show();
+}
+
+void SearchWindow::backupSizeRequested(BackupPeriodPanel* panel) {
+    m_sizingPanel = panel;
+}
+
 void SearchWindow::backupStarted() {
     closeWindow(false);
 }
@@ -471,6 +605,8 @@ void SearchWindow::setSearchChannel(unsigned channel, bool on) {
         static_cast<std::uint16_t>(on ? m_searchChannelMask | bit : m_searchChannelMask & ~bit);
     if (m_timeline)
         m_timeline->update();
+    if (m_backupTimeline)
+        m_backupTimeline->update();
 }
 
 bool SearchWindow::recorderVersion11() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "search/backup_period.h"
 #include "search/search_play_request.h"
 #include "session/search_resume_context.h"
 #include "wire/notification.h"
@@ -21,7 +22,11 @@ class QWidget;
 
 namespace kalder {
 
+class BackupCalendarPanel;
 class BackupDateTimePanel;
+class BackupEventListPanel;
+class BackupPeriodPanel;
+class BackupTimelinePanel;
 class CalendarPanel;
 class ChannelSelectPanel;
 class DateTimePanel;
@@ -100,10 +105,27 @@ public:
     const std::filesystem::path& backupFolder() const { return m_backupFolder; }
     // The transfer started: the window closes (the transfer runs on without it).
     void backupStarted();
-    // Backup menu actions (also the backup menu's buttons).
+    // Backup menu actions (also the backup menu's buttons: Date/Time, Select Channel, Event,
+    // Calendar).
     void openBackupDateTime();
+    void backupEvents();
+    void backupCalendar();
     BackupDateTimePanel* backupDateTimePanel() const;
+    BackupCalendarPanel* backupCalendarPanel() const;
+    BackupTimelinePanel* backupTimelinePanel() const;
+    BackupEventListPanel* backupEventListPanel() const;
     QPushButton* backupMenuButton(int index) const { return m_backupMenuButtons[index]; }
+    // The period chosen on the backup calendar and timeline.
+    const BackupPeriod& backupPeriod() const { return m_backupPeriod; }
+    void setBackupPeriod(const BackupPeriod& period) { m_backupPeriod = period; }
+    // The backup calendar's day: the start's or the end's date per the phase; TRANS_INFO_DAY_REQ.
+    void chooseBackupDay(int year, int month, int day);
+    // The backup calendar's Prev: back to choosing the start on the start's day.
+    void chooseBackupStartAgain();
+    // The timeline's Next: the start is chosen, the calendar opens for the end.
+    void backupStartChosen(const CivilTime& start);
+    // A panel asked for a size: the answer goes to it.
+    void backupSizeRequested(BackupPeriodPanel* panel);
 
     // ---- Modes another feature fills (the recorder's log, its information). ----
     // A factory builds the mode's menu as children of `menuArea` (the left column) and its
@@ -163,6 +185,12 @@ private:
     void closeWindow(bool cancel);
     bool modeBusy() const;
     void showMode(Tab tab);
+    void onBackupYearsReady(std::uintptr_t wParam, std::intptr_t lParam);
+    void onBackupDaySegmentsReady(std::uintptr_t wParam);
+    void requestBackupYears();
+    void openBackupCalendar();
+    void openBackupTimeline();
+    void openBackupEventList();
 
     RecorderSession& m_session;
     QObject* const m_notificationReceiver;
@@ -187,9 +215,18 @@ private:
     std::array<QPushButton*, 4> m_tabs{};
     QWidget* m_searchMenu = nullptr;
     QWidget* m_backupMenu = nullptr;
-    std::array<QPushButton*, 2> m_backupMenuButtons{};
+    std::array<QPushButton*, 4> m_backupMenuButtons{};
     QPointer<BackupDateTimePanel> m_backupDateTime;
     std::filesystem::path m_backupFolder;
+    // Backup by calendar, timeline and event list: the period, whether the window's year records
+    // may serve the end's calendar without asking again, the panels, and the panel whose size
+    // request is answered next.
+    BackupPeriod m_backupPeriod;
+    bool m_backupYearsCached = false;
+    QPointer<BackupCalendarPanel> m_backupCalendar;
+    QPointer<BackupTimelinePanel> m_backupTimeline;
+    QPointer<BackupEventListPanel> m_backupEventList;
+    QPointer<BackupPeriodPanel> m_sizingPanel;
     QLabel* m_otherMenu = nullptr; // says so when no feature fills the Log or Info mode
     std::array<QPushButton*, 4> m_menuButtons{};
     QPushButton* m_ok = nullptr;

@@ -5,6 +5,8 @@
 #include "session/recorder_session.h"
 #include "wire/message_catalogue.h"
 
+#include <utility>
+
 namespace kalder {
 
 SearchExchange::SearchExchange(RecorderSession& session) : m_session(session) {
@@ -20,6 +22,10 @@ SearchExchange::SearchExchange(RecorderSession& session) : m_session(session) {
     bind(PLAY_INFO_DAY_NACK, true, Query::Day);
     bind(EVENT_INFO_ACK, false, Query::Events);
     bind(EVENT_INFO_NACK, true, Query::Events);
+    bind(TRANS_INFO_MONTH_ACK, false, Query::BackupYears);
+    bind(TRANS_INFO_MONTH_NACK, true, Query::BackupYears);
+    bind(TRANS_INFO_DAY_ACK, false, Query::BackupDay);
+    bind(TRANS_INFO_DAY_NACK, true, Query::BackupDay);
 }
 
 void SearchExchange::beginRequest() {
@@ -48,6 +54,37 @@ void SearchExchange::requestEvents() {
     beginRequest();
     trace("Send... EVENT_INFO_REQ...\n");
     m_session.send(makeHeader(MessageId::EVENT_INFO_REQ));
+}
+
+void SearchExchange::requestBackupYears() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_assembler.clear();
+        m_backupYears.clear();
+    }
+    trace("Send... TRANS_INFO_MONTH_REQ...\n");
+    m_session.send(makeHeader(MessageId::TRANS_INFO_MONTH_REQ));
+}
+
+void SearchExchange::requestBackupDaySegments(int year, int month, int day) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_assembler.clear();
+        m_backupSegments.clear();
+    }
+    const auto payload = encodeDayQuery(year, month, day);
+    trace("Send... TRANS_INFO_DAY_REQ... %04d-%02d-%02d\n", year, month, day);
+    m_session.send(makeHeader(MessageId::TRANS_INFO_DAY_REQ, payload.size()), payload);
+}
+
+std::vector<YearAvailability> SearchExchange::takeBackupYears() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_backupYears, {});
+}
+
+std::vector<DaySegment> SearchExchange::takeBackupDaySegments() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_backupSegments, {});
 }
 
 void SearchExchange::cancel() {
@@ -94,9 +131,23 @@ void SearchExchange::forgetRecords() {
 }
 
 void SearchExchange::post(Query query, SearchReplyResult result, std::int32_t code) {
-    const int message = query == Query::Years ? WindowMessage::SearchYearsReady
-                        : query == Query::Day ? WindowMessage::SearchDaySegmentsReady
-                                              : WindowMessage::SearchEventsReady;
+    int message = WindowMessage::SearchEventsReady;
+    switch (query) {
+    case Query::Years:
+        message = WindowMessage::SearchYearsReady;
+        break;
+    case Query::Day:
+        message = WindowMessage::SearchDaySegmentsReady;
+        break;
+    case Query::BackupYears:
+        message = WindowMessage::BackupYearsReady;
+        break;
+    case Query::BackupDay:
+        message = WindowMessage::BackupDaySegmentsReady;
+        break;
+    case Query::Events:
+        break;
+    }
     m_session.post(message, static_cast<std::uintptr_t>(result), code);
 }
 
@@ -118,6 +169,10 @@ bool SearchExchange::RecvFn_SearchAck(const MessageHeader& header, Query query) 
     } else if (query == Query::Day) {
         m_segments = decodeDaySegments(reply);
         m_events.clear();
+    } else if (query == Query::BackupYears) {
+        m_backupYears = decodeYearAvailabilities(reply);
+    } else if (query == Query::BackupDay) {
+        m_backupSegments = decodeDaySegments(reply);
     } else {
         m_events = decodeEventEntries(reply);
         m_segments.clear();
@@ -147,7 +202,7 @@ bool SearchExchange::RecvFn_SearchNack(const MessageHeader& header, Query query)
             m_events.clear();
     }
     // A month query that found nothing opens the calendar with the years already held.
-    if (query == Query::Years && code == 83)
+    if ((query == Query::Years || query == Query::BackupYears) && code == 83)
         post(query, SearchReplyResult::Records, code);
     else
         post(query, SearchReplyResult::Refused, code);

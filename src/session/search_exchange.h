@@ -21,6 +21,10 @@ namespace WindowMessage {
 inline constexpr int SearchYearsReady = 21044;
 inline constexpr int SearchEventsReady = 21045;
 inline constexpr int SearchDaySegmentsReady = 21047;
+// The backup calendar's replies (TRANS_INFO_MONTH_ACK, TRANS_INFO_DAY_ACK) are complete; wParam
+// and lParam as above.
+inline constexpr int BackupYearsReady = 21046;
+inline constexpr int BackupDaySegmentsReady = 21048;
 } // namespace WindowMessage
 
 enum class SearchReplyResult : std::uintptr_t {
@@ -54,6 +58,13 @@ public:
     void requestEvents();
     // CAPA_CAL_CANCEL: the operator cancelled the search window.
     void cancel();
+    // The backup calendar's questions: TRANS_INFO_MONTH_REQ and TRANS_INFO_DAY_REQ, answered in
+    // the same records. Their replies do not replace the search's records: the window takes
+    // them once (takeBackupYears, takeBackupDaySegments), and the session keeps no copy.
+    void requestBackupYears();
+    void requestBackupDaySegments(int year, int month, int day);
+    std::vector<YearAvailability> takeBackupYears();
+    std::vector<DaySegment> takeBackupDaySegments();
 
     // The last decoded records. A day or event reply replaces the other kind (the session keeps
     // one 24-byte record array, whichever search produced it last).
@@ -73,7 +84,7 @@ public:
     void setSearchChannelMask(std::uint16_t mask) { m_searchChannelMask = mask; }
 
 private:
-    enum class Query : std::uint8_t { Years, Day, Events };
+    enum class Query : std::uint8_t { Years, Day, Events, BackupYears, BackupDay };
 
     void beginRequest();
     bool RecvFn_SearchAck(const MessageHeader& header, Query query);
@@ -89,6 +100,8 @@ private:
     std::vector<YearAvailability> m_years;
     std::vector<DaySegment> m_segments;
     std::vector<EventEntry> m_events;
+    std::vector<YearAvailability> m_backupYears;
+    std::vector<DaySegment> m_backupSegments;
     SearchResumeContext m_context;
 };
 

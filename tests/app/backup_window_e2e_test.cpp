@@ -1,10 +1,14 @@
 // The backup mode of the remote search window from the main window against the simulator: a
-// period typed as dates and times, Calculate, Backup, the progress window while the transfer
-// runs, and the backup set in the download folder; a refused size and a Stop.
+// period typed as dates and times, or picked on the backup calendar and timeline, or taken from
+// the event list; Calculate, Backup, the progress window while the transfer runs, and the
+// backup set in the download folder; a refused size and a Stop.
 #include "main_window.h"
 #include "main_window_harness.h"
 
+#include "search/backup_calendar_panel.h"
 #include "search/backup_date_time_panel.h"
+#include "search/backup_event_list_panel.h"
+#include "search/backup_timeline_panel.h"
 #include "search/backup_progress_window.h"
 #include "search/search_window.h"
 #include "session/recorder_session.h"
@@ -18,6 +22,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -70,16 +75,22 @@ protected:
         return {};
     }
 
-    // Opens the search window in backup mode with the date/time panel.
-    BackupDateTimePanel* openBackupDateTime() {
+    // Opens the search window in backup mode and presses the backup menu's button `index`
+    // (0 Date/Time, 1 Select Channel, 2 Event, 3 Calendar).
+    SearchWindow* openBackupMenu(int index) {
         window->button(361)->click();
         QCoreApplication::processEvents();
         SearchWindow* search = window->searchWindow();
         if (!search)
             return nullptr;
         search->tabButton(SearchWindow::Tab::Backup)->click();
-        search->backupMenuButton(0)->click();
-        return search->backupDateTimePanel();
+        search->backupMenuButton(index)->click();
+        return search;
+    }
+    // Opens the search window in backup mode with the date/time panel.
+    BackupDateTimePanel* openBackupDateTime() {
+        SearchWindow* search = openBackupMenu(0);
+        return search ? search->backupDateTimePanel() : nullptr;
     }
     std::filesystem::path downloadFolder() const {
         return std::filesystem::path(QFile::encodeName(harness.dataFolder()).toStdString()) /
@@ -204,6 +215,118 @@ TEST_F(BackupWindowE2E, RefusedSizeRaisesItsAlertAndCalculateComesBack) {
     WAIT_UNTIL(window->notificationBox() != nullptr, kWaitMs);
     EXPECT_EQ(window->notificationBox()->notification(), (Notification{6, 5}));
     EXPECT_EQ(window->session()->backup().sizePair(), (std::array<std::int64_t, 2>{5000, 3000}));
+}
+
+// The period picked on the backup calendar and timeline: the start's day and time, Next, the
+// end's day (nothing before the start offered) and time (never before the start), Calculate
+// with its size text, and Backup into a set.
+TEST_F(BackupWindowE2E, CalendarAndTimelinePickThePeriodThenCalculateAndBackup) {
+    const sim::DiskPeriod period = recordedPeriod();
+    const CivilTime start = decodeRecorderTime(period.start + 2);
+    const CivilTime end = decodeRecorderTime(period.start + 12);
+    ASSERT_EQ(start.day, end.day) << "the test period crosses midnight";
+
+    SearchWindow* search = openBackupMenu(3);
+    ASSERT_NE(search, nullptr);
+    WAIT_UNTIL(search->backupCalendarPanel() && search->backupCalendarPanel()->isVisible(),
+               kWaitMs);
+    BackupCalendarPanel* calendar = search->backupCalendarPanel();
+    EXPECT_EQ(calendar->title()->text(), QStringLiteral("Select the backup start"));
+    EXPECT_FALSE(calendar->prevButton()->isVisible());
+    calendar->chooseYear(start.year);
+    calendar->chooseMonth(start.month);
+    ASSERT_TRUE(calendar->dayHighlighted(start.day));
+    screenshot(search, "backup-calendar-start");
+    calendar->dayButton(start.day)->click();
+    WAIT_UNTIL(search->backupTimelinePanel() && search->backupTimelinePanel()->isVisible(),
+               kWaitMs);
+
+    // Choosing the start: Next, no Calculate, no Backup; the day from its start.
+    BackupTimelinePanel* timeline = search->backupTimelinePanel();
+    EXPECT_TRUE(timeline->nextButton()->isVisible());
+    EXPECT_FALSE(timeline->calculateButton()->isEnabled());
+    EXPECT_FALSE(timeline->backupButton()->isVisible());
+    EXPECT_EQ(timeline->startText(), QStringLiteral("00 : 00 : 00"));
+    const int startColumn = timelineColumn(start.hour, start.minute);
+    QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(startColumn, 200));
+    EXPECT_EQ(timeline->startText(),
+              QString::asprintf("%02d : %02d : 00", start.hour, start.minute / 5 * 5));
+    ASSERT_TRUE(timeline->setTime(start.hour, start.minute, start.second));
+    screenshot(search, "backup-timeline-start");
+    timeline->nextButton()->click();
+
+    // The end's calendar: from the start's month on, earlier days not offered, Prev shown.
+    WAIT_UNTIL(calendar->isVisible(), kWaitMs);
+    EXPECT_EQ(calendar->title()->text(), QStringLiteral("Select the backup end"));
+    EXPECT_TRUE(calendar->prevButton()->isVisible());
+    EXPECT_EQ(calendar->year(), start.year);
+    EXPECT_EQ(calendar->month(), start.month);
+    for (int day = 1; day < start.day; ++day)
+        EXPECT_FALSE(calendar->dayButton(day)->isEnabled()) << day;
+    screenshot(search, "backup-calendar-end");
+    calendar->dayButton(end.day)->click();
+    WAIT_UNTIL(search->backupTimelinePanel() && search->backupTimelinePanel()->period().endPhase &&
+                   search->backupTimelinePanel()->isVisible(),
+               kWaitMs);
+
+    // Choosing the end on the start's date: nothing left of the start, Backup after Calculate.
+    timeline = search->backupTimelinePanel();
+    EXPECT_FALSE(timeline->nextButton()->isVisible());
+    EXPECT_TRUE(timeline->backupButton()->isVisible());
+    EXPECT_EQ(timeline->endText(), QStringLiteral("23 : 59 : 59"));
+    if (startColumn > kTimelineLeft) {
+        QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(startColumn - 1, 200));
+        EXPECT_EQ(timeline->endText(), QStringLiteral("23 : 59 : 59"));
+    }
+    const int startSecond = start.hour * 3600 + start.minute * 60 + start.second;
+    if (startSecond > 0) {
+        const int before = startSecond - 1;
+        EXPECT_FALSE(timeline->setTime(before / 3600, before % 3600 / 60, before % 60));
+    }
+    ASSERT_TRUE(timeline->setTime(end.hour, end.minute, end.second));
+    EXPECT_TRUE(timeline->calculateButton()->isEnabled());
+    EXPECT_FALSE(timeline->backupButton()->isEnabled());
+    timeline->calculateButton()->click();
+    WAIT_UNTIL(timeline->backupButton()->isEnabled(), kWaitMs);
+    EXPECT_FALSE(timeline->sizeLabel()->text().isEmpty());
+    EXPECT_FALSE(timeline->calculateButton()->isEnabled());
+    screenshot(search, "backup-timeline-end");
+
+    timeline->backupButton()->click();
+    WAIT_UNTIL(window->searchWindow() == nullptr, kWaitMs);
+    WAIT_UNTIL(!window->session()->backup().transferRunning() && !window->backupProgressWindow(),
+               kWaitMs);
+    const auto result = window->session()->backup().lastResult();
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->end, BackupWriteResult::End::Done);
+    ASSERT_EQ(result->sets.size(), 1u);
+    EXPECT_GT(result->frames, 0u);
+    EXPECT_TRUE(std::filesystem::exists(downloadFolder() / (result->sets[0] + ".vid")));
+}
+
+// An event's period: the list's tabs, a selected row sized by Calculate. The size goes to the
+// list that asked, not to the date/time panel opened before it.
+TEST_F(BackupWindowE2E, EventListSizesTheSelectedEvent) {
+    SearchWindow* search = openBackupMenu(0);
+    ASSERT_NE(search, nullptr);
+    ASSERT_NE(search->backupDateTimePanel(), nullptr);
+    search->backupMenuButton(2)->click();
+    WAIT_UNTIL(search->backupEventListPanel() && search->backupEventListPanel()->isVisible(),
+               kWaitMs);
+    BackupEventListPanel* events = search->backupEventListPanel();
+    EXPECT_EQ(search->eventListPanel(), nullptr); // the backup's own list, not the search's
+    QTableWidget* list = events->list();
+    ASSERT_GT(list->rowCount(), 0);
+    EXPECT_FALSE(events->calculateButton()->isEnabled()); // no event chosen yet
+    list->selectRow(0);
+    EXPECT_TRUE(events->calculateButton()->isEnabled());
+    events->calculateButton()->click();
+    WAIT_UNTIL(events->backupButton()->isEnabled() || events->calculateButton()->isEnabled(),
+               kWaitMs);
+    EXPECT_FALSE(events->sizeLabel()->text().isEmpty());
+    EXPECT_TRUE(search->backupDateTimePanel()->sizeLabel()->text().isEmpty());
+    EXPECT_FALSE(search->backupDateTimePanel()->backupButton()->isEnabled());
+    screenshot(search, "backup-event-list");
 }
 
 } // namespace

@@ -131,6 +131,8 @@ TEST_P(SearchRefusal, NotifiesPerTheTableAndEndsTheRequest) {
 const int kYears = WindowMessage::SearchYearsReady;
 const int kDay = WindowMessage::SearchDaySegmentsReady;
 const int kEvents = WindowMessage::SearchEventsReady;
+const int kBackupYears = WindowMessage::BackupYearsReady;
+const int kBackupDay = WindowMessage::BackupDaySegmentsReady;
 const SearchReplyResult kRefused = SearchReplyResult::Refused;
 
 INSTANTIATE_TEST_SUITE_P(
@@ -148,7 +150,48 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{MessageId::PLAY_INFO_DAY_NACK, kDay, 98, Notification{6, 6}, kRefused},
         RefusalCase{MessageId::EVENT_INFO_NACK, kEvents, 1, Notification{6, 0}, kRefused},
         RefusalCase{MessageId::EVENT_INFO_NACK, kEvents, 83, Notification{4, 0}, kRefused},
-        RefusalCase{MessageId::EVENT_INFO_NACK, kEvents, 86, std::nullopt, kRefused}));
+        RefusalCase{MessageId::EVENT_INFO_NACK, kEvents, 86, std::nullopt, kRefused},
+        RefusalCase{MessageId::TRANS_INFO_MONTH_NACK, kBackupYears, 53, Notification{6, 4},
+                    kRefused},
+        RefusalCase{MessageId::TRANS_INFO_MONTH_NACK, kBackupYears, 83, std::nullopt,
+                    SearchReplyResult::Records},
+        RefusalCase{MessageId::TRANS_INFO_DAY_NACK, kBackupDay, 83, Notification{4, 0}, kRefused},
+        RefusalCase{MessageId::TRANS_INFO_DAY_NACK, kBackupDay, 86, Notification{6, 3}, kRefused}));
+
+// The backup calendar's replies come under their own ready messages, are taken once by the
+// window, and leave the search's records (and so its resume context) alone.
+TEST_F(Search, BackupRepliesAreTakenOnceAndLeaveTheSearchRecords) {
+    m_session->search().requestYears();
+    m_recorder.send(MessageId::PLAY_INFO_MONTH_ACK,
+                    encodeYearAvailability(YearAvailability{2023, {}}), kFragmentLast);
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(kYears); }));
+
+    m_session->search().requestBackupYears();
+    ASSERT_TRUE(m_recorder.readUntil(MessageId::TRANS_INFO_MONTH_REQ));
+    const auto year = encodeYearAvailability(YearAvailability{2024, {}});
+    m_recorder.send(MessageId::TRANS_INFO_MONTH_ACK, std::span(year).first(100));
+    m_recorder.send(MessageId::TRANS_INFO_MONTH_ACK, std::span(year).subspan(100), kFragmentLast);
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(kBackupYears); }));
+    EXPECT_EQ(m_events.count(kYears), 1u);
+    const auto backupYears = m_session->search().takeBackupYears();
+    ASSERT_EQ(backupYears.size(), 1u);
+    EXPECT_EQ(backupYears[0].year, 2024);
+    EXPECT_TRUE(m_session->search().takeBackupYears().empty());
+    ASSERT_EQ(m_session->search().years().size(), 1u);
+    EXPECT_EQ(m_session->search().years()[0].year, 2023);
+
+    m_session->search().requestBackupDaySegments(2024, 1, 3);
+    const auto request = m_recorder.readUntil(MessageId::TRANS_INFO_DAY_REQ);
+    ASSERT_TRUE(request);
+    const auto query = encodeDayQuery(2024, 1, 3);
+    EXPECT_EQ(request->payload, (std::vector<std::byte>(query.begin(), query.end())));
+    const std::vector<DaySegment> segments{{0x3, 0, 1, 100, 200}};
+    m_recorder.send(MessageId::TRANS_INFO_DAY_ACK, segmentsBytes(segments), kFragmentLast);
+    ASSERT_TRUE(waitUntil([&] { return m_events.has(kBackupDay); }));
+    EXPECT_FALSE(m_events.has(kDay));
+    EXPECT_EQ(m_session->search().takeBackupDaySegments(), segments);
+    EXPECT_TRUE(m_session->search().daySegments().empty());
+}
 
 // A refused event query leaves the event list empty, even after an earlier list.
 TEST_F(Search, RefusedEventQueryEmptiesTheList) {
