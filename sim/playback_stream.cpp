@@ -32,11 +32,20 @@ std::uint64_t allowedFor(std::uint64_t received) {
            (received == 0 ? 0 : kPlayCreditRenewal * ((received - 1) / kPlayCreditRenewal));
 }
 
-} // namespace
-
-bool channelRecordedAt(unsigned /*channel*/, std::uint32_t /*time*/) {
-    return true;
+// Whether any channel of `mask` recorded anything from `start` to `end` (both included).
+bool recordsAnyOf(const RecordedDisk& disk, std::uint32_t mask, std::uint32_t start,
+                  std::uint32_t end) {
+    for (unsigned c = 0; c < kMaxChannels; ++c) {
+        if (!((mask >> c) & 1u))
+            continue;
+        const auto next = disk.nextRecordedTime(c, start);
+        if (next && *next <= end)
+            return true;
+    }
+    return false;
 }
+
+} // namespace
 
 PlaybackStream::PlaybackStream(RecorderModel& model, const MediaSource& media,
                                SendMessage sendMessage, SendWire sendWire,
@@ -130,8 +139,55 @@ void PlaybackStream::restartAt(std::uint32_t second) {
     m_done = false;
 }
 
+bool PlaybackStream::recorded(unsigned channel, std::int64_t frame) const {
+    return frame >= 0 &&
+           m_model.disk()
+               .recordedAt(channel, static_cast<std::uint32_t>(frameMs(channel, frame) / 1000))
+               .has_value();
+}
+
+// With m_mutex held. The disk records whole seconds: forward play goes on with the first frame
+// of the channel's next recorded second; reverse play with the last key frame of its previous
+// recorded second that itself lies in a recorded second.
+void PlaybackStream::skipUnrecorded(unsigned channel, bool backward) {
+    const RecordedDisk& disk = m_model.disk();
+    const std::int64_t fps = fpsOf(channel);
+    std::int64_t& n = m_cursors[channel].frame;
+    if (!backward) {
+        if (n < 0 || frameMs(channel, n) > m_endMs || recorded(channel, n))
+            return;
+        const auto second = static_cast<std::uint32_t>(frameMs(channel, n) / 1000);
+        const auto next = disk.nextRecordedTime(channel, second);
+        if (next && static_cast<std::int64_t>(*next) * 1000 <= m_endMs)
+            n = static_cast<std::int64_t>(*next) * fps;
+        else
+            n = (m_endMs / 1000 + 1) * fps; // past the period's end
+        return;
+    }
+    // Each round moves to an earlier recorded second: a run of key frames in gaps ends.
+    while (n >= 0 && frameMs(channel, n) >= m_startMs &&
+           !(recorded(channel, n) && isKey(channel, n))) {
+        if (!recorded(channel, n)) {
+            const auto second = static_cast<std::uint32_t>(frameMs(channel, n) / 1000);
+            const auto previous = disk.previousRecordedTime(channel, second);
+            if (!previous || static_cast<std::int64_t>(*previous) * 1000 + 999 < m_startMs) {
+                n = -1;
+                return;
+            }
+            n = (static_cast<std::int64_t>(*previous) + 1) * fps - 1;
+        }
+        const std::int64_t oldest = n - static_cast<std::int64_t>(keyIntervalOf(channel));
+        while (n > oldest && n > 0 && !isKey(channel, n))
+            --n;
+        if (!isKey(channel, n)) {
+            n = -1;
+            return;
+        }
+    }
+}
+
 // With m_mutex held.
-std::optional<unsigned> PlaybackStream::nextChannel() const {
+std::optional<unsigned> PlaybackStream::nextChannel() {
     const bool backward = m_movement == Movement::Backward || m_movement == Movement::StepBackward;
     const std::uint16_t mask = m_requestMask & m_shownMask;
     std::optional<unsigned> best;
@@ -139,6 +195,7 @@ std::optional<unsigned> PlaybackStream::nextChannel() const {
     for (unsigned c = 0; c < kMaxChannels; ++c) {
         if (!((mask >> c) & 1))
             continue;
+        skipUnrecorded(c, backward);
         const std::int64_t ms = frameMs(c, m_cursors[c].frame);
         if (backward ? (ms < m_startMs || m_cursors[c].frame < 0) : ms > m_endMs)
             continue;
@@ -200,7 +257,9 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         if (m_refusal)
             refusal = *std::exchange(m_refusal, std::nullopt);
         else if (!request || (request->channelMask & present) == 0 || request->start > now ||
-                 (request->end != 0 && request->end < request->start))
+                 (request->end != 0 && request->end < request->start) ||
+                 !recordsAnyOf(m_model.disk(), request->channelMask & present, request->start,
+                               request->end ? request->end : now))
             refusal = kNoDataCode;
         if (refusal) {
             lock.unlock();
@@ -409,9 +468,6 @@ void PlaybackStream::senderLoop() {
             } else {
                 ++cursor;
             }
-            if (!channelRecordedAt(channel,
-                                   static_cast<std::uint32_t>(frameMs(channel, frame) / 1000)))
-                continue;
             --m_credit;
             creditUsedUp = m_credit == 0;
             ++m_runSent;

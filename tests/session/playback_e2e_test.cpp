@@ -7,6 +7,7 @@
 #include "wire/playback_records.h"
 #include "wire/recorder_time.h"
 #include "session/recorder_session.h"
+#include "sim/recorded_disk.h"
 #include "tests/sim/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,35 @@
 namespace kalder::test {
 namespace {
 
-const std::vector<std::string> kSimArgs = {"--channels",     "4",   "--fps", "30",
-                                           "--max-fragment", "4000"};
+// 2024-01-03 15:00:00, seed 4: the recorded disk the backup tests use too.
+constexpr std::uint32_t kDiskEnd = 1704294000;
+constexpr unsigned kChannels = 4;
+const std::vector<std::string> kSimArgs = {
+    "--channels", std::to_string(kChannels), "--fps",       "30", "--max-fragment", "4000",
+    "--disk-end", std::to_string(kDiskEnd),  "--disk-seed", "4"};
+
+// The simulator's disk, built as it builds it.
+const sim::RecordedDisk& simDisk() {
+    static const sim::RecordedDisk disk([] {
+        sim::DiskLayout layout;
+        layout.end = kDiskEnd;
+        layout.seed = 4;
+        layout.channelCount = kChannels;
+        return layout;
+    }());
+    return disk;
+}
+
+// A moment from which every channel recorded for `seconds` and five seconds before it: the
+// latest such stretch of the disk.
+std::uint32_t recordedStart(std::uint32_t seconds) {
+    const auto& periods = simDisk().periods();
+    for (auto it = periods.rbegin(); it != periods.rend(); ++it)
+        if (it->channels == 0x000F && it->end - it->start >= seconds + 10)
+            return it->start + 5;
+    ADD_FAILURE() << "no period of " << seconds << " s on every channel";
+    return 0;
+}
 
 // "ok runs=1 granted=189 sent=150 over=0 under=0 playing=0 done=1" as numbers by name.
 std::map<std::string, long long> creditReport(SimProcess& sim) {
@@ -76,10 +104,9 @@ protected:
         std::filesystem::remove_all(m_dataFolder);
     }
 
-    // Plays `seconds` of the recorder's past, a minute ago.
+    // Plays `seconds` of the recorder's past that every channel recorded.
     void play(std::uint32_t seconds) {
-        const auto now = static_cast<std::uint32_t>(std::time(nullptr));
-        m_start = now - 60;
+        m_start = recordedStart(seconds);
         ASSERT_TRUE(
             m_session->playback().requestPlayback(m_start, m_start + seconds - 1, 0x000F, 0x3F));
         ASSERT_TRUE(waitUntil([&] { return m_session->playback().playing(); }));
@@ -141,6 +168,55 @@ TEST_F(PlaybackE2e, CreditsAreGrantedExactlyUntilTheEndOfThePeriod) {
     ASSERT_FALSE(frames.empty());
     EXPECT_STREQ(frames.front().descriptor.title.data(), "CH3");
     EXPECT_EQ(frames.front().header.fragmentChannel(), 2u);
+}
+
+// Across a gap between two recordings of different channels: each channel's frames are those
+// of the seconds it recorded, a channel that recorded neither sends nothing, and the end of
+// the period still comes.
+TEST_F(PlaybackE2e, OnlyWhatTheDiskRecordedIsPlayed) {
+    const auto& periods = simDisk().periods();
+    std::size_t i = periods.size() - 1;
+    while (i > 0 && (periods[i - 1].channels == periods[i].channels ||
+                     periods[i].start - periods[i - 1].end < 3))
+        --i;
+    ASSERT_GT(i, 0u) << "no gap between recordings of different channels";
+    const sim::DiskPeriod& before = periods[i - 1];
+    const sim::DiskPeriod& after = periods[i];
+    const std::uint32_t from = before.end - 1, to = after.start + 1;
+    auto credits = creditReport(*s_sim);
+    ASSERT_TRUE(m_session->playback().requestPlayback(from, to, 0x000F, 0x3F));
+    ASSERT_TRUE(waitUntil([&] { return m_session->playback().playing(); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return m_session->playback().counters().done; }, std::chrono::seconds(30)));
+    stopAndWait();
+
+    for (unsigned c = 0; c < kChannels; ++c) {
+        SCOPED_TRACE(c);
+        const auto frames = m_frames.frames(c);
+        const bool recorded = ((before.channels | after.channels) >> c) & 1u;
+        EXPECT_EQ(!frames.empty(), recorded);
+        bool sawBefore = false, sawAfter = false;
+        for (const FrameRecord& frame : frames) {
+            const auto second = static_cast<std::uint32_t>(frameTimeMs(frame.descriptor) / 1000);
+            EXPECT_TRUE(simDisk().recordedAt(c, second).has_value()) << second;
+            sawBefore = sawBefore || second <= before.end;
+            sawAfter = sawAfter || second >= after.start;
+        }
+        EXPECT_EQ(sawBefore, ((before.channels >> c) & 1u) != 0);
+        EXPECT_EQ(sawAfter, ((after.channels >> c) & 1u) != 0);
+    }
+    auto now = creditReport(*s_sim);
+    EXPECT_EQ(now["over"], credits["over"]);
+    EXPECT_EQ(now["under"], credits["under"]);
+
+    // Nothing recorded from the period's start to its end: the recorder has no data.
+    ASSERT_TRUE(
+        m_session->playback().requestPlayback(before.end + 1, after.start - 1, 0x000F, 0x3F));
+    ASSERT_TRUE(waitUntil([&] {
+        pumpEvents();
+        return m_events.hasNotification({4, 0});
+    }));
+    EXPECT_FALSE(m_session->playback().playing());
 }
 
 TEST_F(PlaybackE2e, EndOfPeriodLeavesThePausedStateAndStopFreesEveryDecoder) {
