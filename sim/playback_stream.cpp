@@ -135,6 +135,7 @@ void PlaybackStream::restartAt(std::uint32_t second) {
         while (n > oldest && n > 0 && !isKey(c, n))
             --n;
         m_cursors[c].frame = n;
+        m_cursors[c].lastSent.reset();
     }
     m_done = false;
 }
@@ -276,6 +277,7 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         const std::uint32_t end = request->end ? request->end : now;
         m_endMs = static_cast<std::int64_t>(end) * 1000 + 999;
         m_movement = Movement::Forward;
+        m_cursorsBackward = false;
         m_credit = 0;
         m_firstRun = true;
         m_runSent = 0;
@@ -335,8 +337,9 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         if (!m_playing)
             return true;
         settleFirstRun();
-        const bool wasBackward =
-            m_movement == Movement::Backward || m_movement == Movement::StepBackward;
+        // The way the cursors point: a pause in between keeps it, so that PLAY_PAUSE and a
+        // step the same way go on from the last frame sent.
+        const bool wasBackward = m_cursorsBackward;
         Movement after = Movement::Paused;
         if (id == PLAY_FORWARD)
             after = Movement::Forward;
@@ -353,18 +356,22 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         } else if (after != Movement::Paused && nowBackward != wasBackward) {
             // A turn: continue from the frame after (or the key frame before) the last one sent.
             for (unsigned c = 0; c < kMaxChannels; ++c) {
-                std::int64_t& n = m_cursors[c].frame;
+                Cursor& cursor = m_cursors[c];
+                std::int64_t& n = cursor.frame;
+                const std::int64_t last = cursor.lastSent.value_or(nowBackward ? n : n - 1);
                 if (nowBackward) {
-                    n -= 2;
+                    n = last - 1;
                     const std::int64_t oldest = n - static_cast<std::int64_t>(keyIntervalOf(c));
                     while (n > oldest && n > 0 && !isKey(c, n))
                         --n;
                 } else {
-                    n += 2;
+                    n = last + 1;
                 }
             }
             m_done = false;
         }
+        if (after != Movement::Paused)
+            m_cursorsBackward = nowBackward;
         // Any movement looks again: at the end of the period PLAY_ON_DONE comes again.
         if (after != Movement::Paused)
             m_done = false;
@@ -456,6 +463,7 @@ void PlaybackStream::senderLoop() {
             frame = m_cursors[channel].frame;
             const bool backward =
                 m_movement == Movement::Backward || m_movement == Movement::StepBackward;
+            m_cursors[channel].lastSent = frame;
             std::int64_t& cursor = m_cursors[channel].frame;
             if (backward) {
                 // Reverse play shows key frames only.

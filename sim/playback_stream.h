@@ -92,7 +92,8 @@ public:
 private:
     enum class Movement { Forward, Backward, Paused, StepForward, StepBackward };
     struct Cursor {
-        std::int64_t frame = 0; // absolute frame number of the next frame to send
+        std::int64_t frame = 0;               // absolute frame number of the next frame to send
+        std::optional<std::int64_t> lastSent; // since the last restart
     };
 
     void senderLoop();
@@ -128,6 +129,7 @@ private:
     bool m_playing = false;
     bool m_done = false;
     Movement m_movement = Movement::Forward;
+    bool m_cursorsBackward = false;  // the cursors step backward (the last movement's way)
     std::uint16_t m_requestMask = 0; // channels asked for and present
     std::uint16_t m_shownMask = 0xFFFF;
     std::int64_t m_startMs = 0;

@@ -299,6 +299,38 @@ TEST_F(PlaybackE2e, EveryControlKeepsTheCreditsAndMovesThePicture) {
     EXPECT_EQ(m_frames.alive(), 0u);
 }
 
+// Step backward while holding: the recorder restarts behind the held frame, the client drops
+// frames until it is back at the frame it showed, then steps one key frame back; the seek's
+// grants keep to the credit scheme.
+TEST_F(PlaybackE2e, StepBackwardWhileHoldingShowsTheFrameBeforeTheHeldOne) {
+    auto before = creditReport(*s_sim);
+    play(20);
+    // Four seconds into the period: key frames behind for both steps.
+    ASSERT_TRUE(shownGrowBy(480));
+    auto& playback = m_session->playback();
+    ASSERT_TRUE(playback.control(PlayControl::Pause));
+    ASSERT_EQ(playback.state().seekState, SeekState::Holding);
+    const std::int64_t held = frameTimeMs(playback.state().lastShownFrame);
+
+    ASSERT_TRUE(controlShows(PlayControl::StepBackward, 1));
+    ASSERT_TRUE(waitUntil([&] { return playback.state().seekState == SeekState::Streaming; }));
+    const std::int64_t stepped = frameTimeMs(playback.state().lastShownFrame);
+    EXPECT_LT(stepped, held);
+    EXPECT_GE(stepped, held - 2000) << "one key frame back, not a restart from afar";
+    EXPECT_TRUE(playback.state().paused);
+
+    // And once more: a plain step back from there shows the key frame before it, none skipped
+    // (a key frame a second at 30 frames a second).
+    ASSERT_TRUE(controlShows(PlayControl::StepBackward, 1));
+    EXPECT_LT(frameTimeMs(playback.state().lastShownFrame), stepped);
+    EXPECT_GE(frameTimeMs(playback.state().lastShownFrame), stepped - 1100);
+
+    stopAndWait();
+    auto after = creditReport(*s_sim);
+    EXPECT_EQ(after["over"], before["over"]);
+    EXPECT_EQ(after["under"], before["under"]);
+}
+
 // The check the credit tests rely on: the simulator counts a grant the scheme does not allow,
 // and a stream left without credit.
 TEST_F(PlaybackE2e, TheSimulatorCountsOverAndUnderGrants) {
