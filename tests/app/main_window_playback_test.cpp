@@ -2,7 +2,7 @@
 // search window calls, playback mode with its clock, the playback buttons' rules and the stop.
 #include "main_window_harness.h"
 #include "session/recorder_session.h"
-#include "sim/recorded_disk.h"
+#include "sim/sim_disk.h"
 #include "sim/sim_process.h"
 #include "ui/clock_display.h"
 #include "ui/skin_button.h"
@@ -21,22 +21,6 @@ namespace {
         << "never became true: " #condition
 
 constexpr int kTimeoutMs = 30000;
-// 2024-01-03 15:00:00, seed 4: the recorded disk the backup tests use too.
-constexpr std::uint32_t kDiskEnd = 1704294000;
-
-// A moment from which the simulator's four channels all recorded for `seconds`.
-std::uint32_t recordedStart(std::uint32_t seconds) {
-    sim::DiskLayout layout;
-    layout.end = kDiskEnd;
-    layout.seed = 4;
-    layout.channelCount = 4;
-    const sim::RecordedDisk disk(layout);
-    for (auto it = disk.periods().rbegin(); it != disk.periods().rend(); ++it)
-        if (it->channels == 0x000F && it->end - it->start >= seconds + 10)
-            return it->start + 5;
-    ADD_FAILURE() << "no period of " << seconds << " s on every channel";
-    return 0;
-}
 
 class MainWindowPlayback : public ::testing::Test {
 protected:
@@ -46,9 +30,7 @@ protected:
 
 TEST_F(MainWindowPlayback, PlaysBackWithTheButtonsAndReturnsToLiveMode) {
     ASSERT_TRUE(harness.decoderLoaded());
-    ASSERT_TRUE(
-        sim.start({"--channels", "4", "--disk-end", std::to_string(kDiskEnd), "--disk-seed", "4"}))
-        << sim.lastError();
+    ASSERT_TRUE(sim.start(test::withSimDisk({"--channels", "4"}))) << sim.lastError();
     MainWindow window(harness.config());
     window.show();
     ConnectRequest request;
@@ -63,7 +45,7 @@ TEST_F(MainWindowPlayback, PlaysBackWithTheButtonsAndReturnsToLiveMode) {
         EXPECT_FALSE(window.button(id)->isEnabled()) << id;
 
     // A minute the recorder recorded on every channel, as the search window's Play asks for it.
-    const std::uint32_t start = recordedStart(60);
+    const std::uint32_t start = test::recordedStart(test::simDisk(4), 4, 60);
     ASSERT_TRUE(window.playback()->play(start, start + 60, 0x000F, 0x3F));
     VideoWindow* video = window.videoWindow();
     WAIT_UNTIL(video->mode() == StreamKind::RemotePlayback, kTimeoutMs);

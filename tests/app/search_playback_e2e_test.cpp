@@ -5,7 +5,7 @@
 #include "search/day_timeline_panel.h"
 #include "search/search_window.h"
 #include "session/recorder_session.h"
-#include "sim/recorded_disk.h"
+#include "sim/sim_disk.h"
 #include "sim/sim_process.h"
 #include "ui/clock_display.h"
 #include "ui/skin_button.h"
@@ -24,19 +24,13 @@ namespace {
         << "never became true: " #condition
 
 constexpr int kTimeoutMs = 30000;
-// 2024-01-03 15:00:00, seed 4: the recorded disk the backup tests use too.
-constexpr std::uint32_t kDiskEnd = 1704294000;
 
 // A recorded period of the disk's last day on every channel, at least twenty minutes long.
 sim::DiskPeriod longPeriodOfTheLastDay() {
-    sim::DiskLayout layout;
-    layout.end = kDiskEnd;
-    layout.seed = 4;
-    layout.channelCount = 4;
-    const sim::RecordedDisk disk(layout);
+    const sim::RecordedDisk disk = test::simDisk(4);
     for (auto it = disk.periods().rbegin(); it != disk.periods().rend(); ++it)
         if (it->channels == 0x000F && it->end - it->start >= 20 * 60 &&
-            it->start / 86400 == kDiskEnd / 86400)
+            it->start / 86400 == test::kSimDiskEnd / 86400)
             return *it;
     ADD_FAILURE() << "no long period on every channel on the last day";
     return {};
@@ -53,9 +47,7 @@ protected:
 // clock at that moment; Stop brings the search window back.
 TEST_F(SearchToPlayback, FromTheCalendarAndTimelineToPlaybackAndBack) {
     ASSERT_TRUE(harness.decoderLoaded());
-    ASSERT_TRUE(
-        sim.start({"--channels", "4", "--disk-end", std::to_string(kDiskEnd), "--disk-seed", "4"}))
-        << sim.lastError();
+    ASSERT_TRUE(sim.start(test::withSimDisk({"--channels", "4"}))) << sim.lastError();
     const sim::DiskPeriod period = longPeriodOfTheLastDay();
     MainWindow window(harness.config());
     window.show();

@@ -1,9 +1,9 @@
 // kalder-cli play against a 4-channel kalder-recorder-sim: the period to its end, a run cut by
 // --seconds, a refused request and the usage errors.
 #include "tests/cli/cli_runner.h"
+#include "tests/sim/sim_disk.h"
 #include "tests/sim/sim_process.h"
 
-#include "sim/recorded_disk.h"
 #include "wire/recorder_time.h"
 
 #include <QDateTime>
@@ -43,36 +43,21 @@ QString wallClock(const QDateTime& t) {
     return t.toString("yyyy-MM-dd hh:mm:ss");
 }
 
-// 2024-01-03 15:00:00, seed 4: the recorded disk the backup tests use too.
-constexpr std::uint32_t kDiskEnd = 1704294000;
-
 // A recorder time on the command line and in the output.
 QString recorderTime(std::uint32_t time) {
     return QString::fromStdString(formatRecorderTime(time));
 }
 
-// A moment from which the simulator's four channels all recorded for `seconds` and five
-// seconds before it.
+// A moment from which the simulator's four channels all recorded for `seconds`.
 std::uint32_t recordedStart(std::uint32_t seconds) {
-    sim::DiskLayout layout;
-    layout.end = kDiskEnd;
-    layout.seed = 4;
-    layout.channelCount = 4;
-    const sim::RecordedDisk disk(layout);
-    for (auto it = disk.periods().rbegin(); it != disk.periods().rend(); ++it)
-        if (it->channels == 0x000F && it->end - it->start >= seconds + 10)
-            return it->start + 5;
-    ADD_FAILURE() << "no period of " << seconds << " s on every channel";
-    return 0;
+    return test::recordedStart(simDisk(4), 4, seconds);
 }
 
 class CliPlay : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_sim = new SimProcess;
-        ASSERT_TRUE(s_sim->start(
-            {"--channels", "4", "--disk-end", std::to_string(kDiskEnd), "--disk-seed", "4"}))
-            << s_sim->lastError();
+        ASSERT_TRUE(s_sim->start(withSimDisk({"--channels", "4"}))) << s_sim->lastError();
     }
     static void TearDownTestSuite() {
         delete s_sim;

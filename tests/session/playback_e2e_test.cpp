@@ -7,7 +7,7 @@
 #include "wire/playback_records.h"
 #include "wire/recorder_time.h"
 #include "session/recorder_session.h"
-#include "sim/recorded_disk.h"
+#include "tests/sim/sim_disk.h"
 #include "tests/sim/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -21,34 +21,14 @@
 namespace kalder::test {
 namespace {
 
-// 2024-01-03 15:00:00, seed 4: the recorded disk the backup tests use too.
-constexpr std::uint32_t kDiskEnd = 1704294000;
 constexpr unsigned kChannels = 4;
-const std::vector<std::string> kSimArgs = {
-    "--channels", std::to_string(kChannels), "--fps",       "30", "--max-fragment", "4000",
-    "--disk-end", std::to_string(kDiskEnd),  "--disk-seed", "4"};
+const std::vector<std::string> kSimArgs =
+    withSimDisk({"--channels", std::to_string(kChannels), "--fps", "30", "--max-fragment", "4000"});
 
 // The simulator's disk, built as it builds it.
-const sim::RecordedDisk& simDisk() {
-    static const sim::RecordedDisk disk([] {
-        sim::DiskLayout layout;
-        layout.end = kDiskEnd;
-        layout.seed = 4;
-        layout.channelCount = kChannels;
-        return layout;
-    }());
-    return disk;
-}
-
-// A moment from which every channel recorded for `seconds` and five seconds before it: the
-// latest such stretch of the disk.
-std::uint32_t recordedStart(std::uint32_t seconds) {
-    const auto& periods = simDisk().periods();
-    for (auto it = periods.rbegin(); it != periods.rend(); ++it)
-        if (it->channels == 0x000F && it->end - it->start >= seconds + 10)
-            return it->start + 5;
-    ADD_FAILURE() << "no period of " << seconds << " s on every channel";
-    return 0;
+const sim::RecordedDisk& disk() {
+    static const sim::RecordedDisk recorded = simDisk(kChannels);
+    return recorded;
 }
 
 // "ok runs=1 granted=189 sent=150 over=0 under=0 playing=0 done=1" as numbers by name.
@@ -106,7 +86,7 @@ protected:
 
     // Plays `seconds` of the recorder's past that every channel recorded.
     void play(std::uint32_t seconds) {
-        m_start = recordedStart(seconds);
+        m_start = recordedStart(disk(), kChannels, seconds);
         ASSERT_TRUE(
             m_session->playback().requestPlayback(m_start, m_start + seconds - 1, 0x000F, 0x3F));
         ASSERT_TRUE(waitUntil([&] { return m_session->playback().playing(); }));
@@ -174,7 +154,7 @@ TEST_F(PlaybackE2e, CreditsAreGrantedExactlyUntilTheEndOfThePeriod) {
 // of the seconds it recorded, a channel that recorded neither sends nothing, and the end of
 // the period still comes.
 TEST_F(PlaybackE2e, OnlyWhatTheDiskRecordedIsPlayed) {
-    const auto& periods = simDisk().periods();
+    const auto& periods = disk().periods();
     std::size_t i = periods.size() - 1;
     while (i > 0 && (periods[i - 1].channels == periods[i].channels ||
                      periods[i].start - periods[i - 1].end < 3))
@@ -198,7 +178,7 @@ TEST_F(PlaybackE2e, OnlyWhatTheDiskRecordedIsPlayed) {
         bool sawBefore = false, sawAfter = false;
         for (const FrameRecord& frame : frames) {
             const auto second = static_cast<std::uint32_t>(frameTimeMs(frame.descriptor) / 1000);
-            EXPECT_TRUE(simDisk().recordedAt(c, second).has_value()) << second;
+            EXPECT_TRUE(disk().recordedAt(c, second).has_value()) << second;
             sawBefore = sawBefore || second <= before.end;
             sawAfter = sawAfter || second >= after.start;
         }
