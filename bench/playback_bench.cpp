@@ -2,11 +2,12 @@
 //
 // Starts kalder-recorder-sim (16 channels, D1, 30 frames/s) and runs, one after the other,
 //   kalder-cli --json live --seconds S
-//   kalder-cli --json play --from T --to T+S-1      (a period of S seconds some minutes ago)
+//   kalder-cli --json play --from T --to T+S-1      (S seconds the disk recorded on every channel)
 // and prints each one's CPU per decoded frame and their ratio (goal: playback within 10 % of
 // live), then the pacing of playback: the recorded span shown against the wall-clock time the
 // play run took (connect and disconnect included, measured by the live run's overhead).
 #include "decode/decoder_library.h"
+#include "sim/recorded_disk.h"
 #include "wire/recorder_time.h"
 
 #include <chrono>
@@ -27,6 +28,10 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// 2024-01-03 15:00:00, seed 4: a fixed recorded disk, so that every run plays the same period.
+constexpr std::uint32_t kDiskEnd = 1704294000;
+constexpr unsigned kDiskSeed = 4;
 
 pid_t spawnWithOutput(const std::vector<std::string>& args, int& output) {
     int ends[2];
@@ -136,7 +141,8 @@ int main(int argc, char** argv) {
     const std::string folder = kalder::DecoderLibrary::programFolder().string();
     int simOutput = -1;
     const pid_t sim = spawnWithOutput(
-        {folder + "/kalder-recorder-sim", "--port", "0", "--cache-dir", "bench-sim-cache"},
+        {folder + "/kalder-recorder-sim", "--port", "0", "--cache-dir", "bench-sim-cache",
+         "--disk-end", std::to_string(kDiskEnd), "--disk-seed", std::to_string(kDiskSeed)},
         simOutput);
     if (sim < 0) {
         std::fprintf(stderr, "cannot start kalder-recorder-sim\n");
@@ -149,15 +155,24 @@ int main(int argc, char** argv) {
 
     const Run live =
         runCli({folder + "/kalder-cli", "--port", port, "--json", "live", "--seconds", secondsArg});
-    // The period: S seconds, ten minutes ago, as the recorder's wall clock reads.
-    const std::time_t from = std::time(nullptr) - 600;
-    std::tm local{};
-    ::localtime_r(&from, &local);
-    char fromText[32], toText[32];
-    std::strftime(fromText, sizeof fromText, "%Y-%m-%d %H:%M:%S", &local);
-    const std::time_t to = from + static_cast<std::time_t>(seconds) - 1;
-    ::localtime_r(&to, &local);
-    std::strftime(toText, sizeof toText, "%Y-%m-%d %H:%M:%S", &local);
+    // The period: S seconds that all sixteen channels recorded, the latest such of the disk.
+    kalder::sim::DiskLayout layout;
+    layout.end = kDiskEnd;
+    layout.seed = kDiskSeed;
+    const kalder::sim::RecordedDisk disk(layout);
+    std::uint32_t from = 0;
+    for (auto it = disk.periods().rbegin(); it != disk.periods().rend() && !from; ++it)
+        if (it->channels == 0xFFFF && it->end - it->start >= seconds + 10)
+            from = it->start + 5;
+    if (!from) {
+        std::fprintf(stderr, "the disk holds no %g s of every channel\n", seconds);
+        ::kill(sim, SIGTERM);
+        ::waitpid(sim, nullptr, 0);
+        return 1;
+    }
+    const std::string fromText = kalder::formatRecorderTime(from);
+    const std::string toText =
+        kalder::formatRecorderTime(from + static_cast<std::uint32_t>(seconds) - 1);
     char limit[32];
     std::snprintf(limit, sizeof limit, "%g", seconds * 2 + 30);
     const Run play = runCli({folder + "/kalder-cli", "--port", port, "--json", "play", "--from",

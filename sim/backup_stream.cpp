@@ -112,7 +112,8 @@ std::uint64_t backupPlanBytes(const BackupPlan& plan, const RecordedFrames& fram
         for (const BackupFrameRun& run : plan[c]) {
             const std::int64_t count = run.last - run.first + 1;
             total += static_cast<std::uint64_t>(count) * kFrameOverheadBytes +
-                     static_cast<std::uint64_t>(count / loopLength) * loopBytes;
+                     static_cast<std::uint64_t>(count / loopLength) * loopBytes +
+                     frames.audioFrames(c, run.first, run.last) * kAudioSectionBytes;
             for (std::int64_t n = run.first + count / loopLength * loopLength; n <= run.last; ++n)
                 total += frames.videoBytes(c, n);
         }

@@ -25,7 +25,7 @@ struct BackupReport {
     std::uint32_t kbytes = 0; // the size of the last TRANS_ON_ACK
     std::uint64_t runs = 0;   // TRANS_DATA_REQ started
     std::uint64_t frames = 0; // TRANS_ON_DATA frames sent, all runs
-    std::uint64_t bytes = 0;  // their sizes as the client counts them (192 + block + video)
+    std::uint64_t bytes = 0;  // as the client counts them: 192 + block + video + audio
     std::uint64_t offs = 0;   // TRANS_OFF_REQ received
     std::array<std::uint64_t, kMaxChannels> runFrames{}; // per channel, the last run
     bool done = false;                                   // TRANS_ON_DONE sent for the last run
@@ -47,14 +47,16 @@ using BackupPlan = std::array<std::vector<BackupFrameRun>, kMaxChannels>;
 BackupPlan planBackup(const RecordedDisk& disk, const RecordedFrames& frames,
                       std::uint16_t channelMask, std::uint8_t kindSelector, std::uint32_t start,
                       std::uint32_t end);
-// The bytes the client will count for the plan: per frame 192 + 40 + the access unit.
+// The bytes the client will count for the plan: per frame 192 + 40 + the access unit, and the
+// audio section on the frames that carry sound.
 std::uint64_t backupPlanBytes(const BackupPlan& plan, const RecordedFrames& frames);
 
 // The recorder's side of backup on one connection: TRANS_ON_REQ (the size of a period in
 // kilobytes, or a refusal), TRANS_DATA_REQ (the period's frames of the chosen channels as
-// TRANS_ON_DATA, each a 192-byte recording header, the frame block and the access unit, in time
-// order across the channels and as fast as the socket takes them, then TRANS_ON_DONE) and
-// TRANS_OFF_REQ (the stream stops after the frame on the wire; TRANS_OFF_ACK).
+// TRANS_ON_DATA, each a 192-byte recording header, the frame block, the access unit and the
+// audio section of a frame that carries sound, in time order across the channels and as fast
+// as the socket takes them, then TRANS_ON_DONE) and TRANS_OFF_REQ (the stream stops after the
+// frame on the wire; TRANS_OFF_ACK).
 //
 // Threads: handle() runs on the connection's receive thread; the frames go out from this
 // class's own sender thread; the knobs come from the admin thread. State is guarded by m_mutex.

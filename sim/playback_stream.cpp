@@ -32,11 +32,20 @@ std::uint64_t allowedFor(std::uint64_t received) {
            (received == 0 ? 0 : kPlayCreditRenewal * ((received - 1) / kPlayCreditRenewal));
 }
 
-} // namespace
-
-bool channelRecordedAt(unsigned /*channel*/, std::uint32_t /*time*/) {
-    return true;
+// Whether any channel of `mask` recorded anything from `start` to `end` (both included).
+bool recordsAnyOf(const RecordedDisk& disk, std::uint32_t mask, std::uint32_t start,
+                  std::uint32_t end) {
+    for (unsigned c = 0; c < kMaxChannels; ++c) {
+        if (!((mask >> c) & 1u))
+            continue;
+        const auto next = disk.nextRecordedTime(c, start);
+        if (next && *next <= end)
+            return true;
+    }
+    return false;
 }
+
+} // namespace
 
 PlaybackStream::PlaybackStream(RecorderModel& model, const MediaSource& media,
                                SendMessage sendMessage, SendWire sendWire,
@@ -126,12 +135,60 @@ void PlaybackStream::restartAt(std::uint32_t second) {
         while (n > oldest && n > 0 && !isKey(c, n))
             --n;
         m_cursors[c].frame = n;
+        m_cursors[c].lastSent.reset();
     }
     m_done = false;
 }
 
+bool PlaybackStream::recorded(unsigned channel, std::int64_t frame) const {
+    return frame >= 0 &&
+           m_model.disk()
+               .recordedAt(channel, static_cast<std::uint32_t>(frameMs(channel, frame) / 1000))
+               .has_value();
+}
+
+// With m_mutex held. The disk records whole seconds: forward play goes on with the first frame
+// of the channel's next recorded second; reverse play with the last key frame of its previous
+// recorded second that itself lies in a recorded second.
+void PlaybackStream::skipUnrecorded(unsigned channel, bool backward) {
+    const RecordedDisk& disk = m_model.disk();
+    const std::int64_t fps = fpsOf(channel);
+    std::int64_t& n = m_cursors[channel].frame;
+    if (!backward) {
+        if (n < 0 || frameMs(channel, n) > m_endMs || recorded(channel, n))
+            return;
+        const auto second = static_cast<std::uint32_t>(frameMs(channel, n) / 1000);
+        const auto next = disk.nextRecordedTime(channel, second);
+        if (next && static_cast<std::int64_t>(*next) * 1000 <= m_endMs)
+            n = static_cast<std::int64_t>(*next) * fps;
+        else
+            n = (m_endMs / 1000 + 1) * fps; // past the period's end
+        return;
+    }
+    // Each round moves to an earlier recorded second: a run of key frames in gaps ends.
+    while (n >= 0 && frameMs(channel, n) >= m_startMs &&
+           !(recorded(channel, n) && isKey(channel, n))) {
+        if (!recorded(channel, n)) {
+            const auto second = static_cast<std::uint32_t>(frameMs(channel, n) / 1000);
+            const auto previous = disk.previousRecordedTime(channel, second);
+            if (!previous || static_cast<std::int64_t>(*previous) * 1000 + 999 < m_startMs) {
+                n = -1;
+                return;
+            }
+            n = (static_cast<std::int64_t>(*previous) + 1) * fps - 1;
+        }
+        const std::int64_t oldest = n - static_cast<std::int64_t>(keyIntervalOf(channel));
+        while (n > oldest && n > 0 && !isKey(channel, n))
+            --n;
+        if (!isKey(channel, n)) {
+            n = -1;
+            return;
+        }
+    }
+}
+
 // With m_mutex held.
-std::optional<unsigned> PlaybackStream::nextChannel() const {
+std::optional<unsigned> PlaybackStream::nextChannel() {
     const bool backward = m_movement == Movement::Backward || m_movement == Movement::StepBackward;
     const std::uint16_t mask = m_requestMask & m_shownMask;
     std::optional<unsigned> best;
@@ -139,6 +196,7 @@ std::optional<unsigned> PlaybackStream::nextChannel() const {
     for (unsigned c = 0; c < kMaxChannels; ++c) {
         if (!((mask >> c) & 1))
             continue;
+        skipUnrecorded(c, backward);
         const std::int64_t ms = frameMs(c, m_cursors[c].frame);
         if (backward ? (ms < m_startMs || m_cursors[c].frame < 0) : ms > m_endMs)
             continue;
@@ -200,7 +258,9 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         if (m_refusal)
             refusal = *std::exchange(m_refusal, std::nullopt);
         else if (!request || (request->channelMask & present) == 0 || request->start > now ||
-                 (request->end != 0 && request->end < request->start))
+                 (request->end != 0 && request->end < request->start) ||
+                 !recordsAnyOf(m_model.disk(), request->channelMask & present, request->start,
+                               request->end ? request->end : now))
             refusal = kNoDataCode;
         if (refusal) {
             lock.unlock();
@@ -217,6 +277,7 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         const std::uint32_t end = request->end ? request->end : now;
         m_endMs = static_cast<std::int64_t>(end) * 1000 + 999;
         m_movement = Movement::Forward;
+        m_cursorsBackward = false;
         m_credit = 0;
         m_firstRun = true;
         m_runSent = 0;
@@ -276,8 +337,9 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         if (!m_playing)
             return true;
         settleFirstRun();
-        const bool wasBackward =
-            m_movement == Movement::Backward || m_movement == Movement::StepBackward;
+        // The way the cursors point: a pause in between keeps it, so that PLAY_PAUSE and a
+        // step the same way go on from the last frame sent.
+        const bool wasBackward = m_cursorsBackward;
         Movement after = Movement::Paused;
         if (id == PLAY_FORWARD)
             after = Movement::Forward;
@@ -294,18 +356,22 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         } else if (after != Movement::Paused && nowBackward != wasBackward) {
             // A turn: continue from the frame after (or the key frame before) the last one sent.
             for (unsigned c = 0; c < kMaxChannels; ++c) {
-                std::int64_t& n = m_cursors[c].frame;
+                Cursor& cursor = m_cursors[c];
+                std::int64_t& n = cursor.frame;
+                const std::int64_t last = cursor.lastSent.value_or(nowBackward ? n : n - 1);
                 if (nowBackward) {
-                    n -= 2;
+                    n = last - 1;
                     const std::int64_t oldest = n - static_cast<std::int64_t>(keyIntervalOf(c));
                     while (n > oldest && n > 0 && !isKey(c, n))
                         --n;
                 } else {
-                    n += 2;
+                    n = last + 1;
                 }
             }
             m_done = false;
         }
+        if (after != Movement::Paused)
+            m_cursorsBackward = nowBackward;
         // Any movement looks again: at the end of the period PLAY_ON_DONE comes again.
         if (after != Movement::Paused)
             m_done = false;
@@ -397,6 +463,7 @@ void PlaybackStream::senderLoop() {
             frame = m_cursors[channel].frame;
             const bool backward =
                 m_movement == Movement::Backward || m_movement == Movement::StepBackward;
+            m_cursors[channel].lastSent = frame;
             std::int64_t& cursor = m_cursors[channel].frame;
             if (backward) {
                 // Reverse play shows key frames only.
@@ -409,9 +476,6 @@ void PlaybackStream::senderLoop() {
             } else {
                 ++cursor;
             }
-            if (!channelRecordedAt(channel,
-                                   static_cast<std::uint32_t>(frameMs(channel, frame) / 1000)))
-                continue;
             --m_credit;
             creditUsedUp = m_credit == 0;
             ++m_runSent;

@@ -18,10 +18,6 @@
 
 namespace kalder::sim {
 
-// Whether the disk holds a recording of `channel` (0-15) at `time`. Every channel records all
-// the time until the recorded disk answers this.
-bool channelRecordedAt(unsigned channel, std::uint32_t time);
-
 // What the credit check found so far on one connection (the admin "play-credits" reply).
 struct PlaybackCreditReport {
     std::uint64_t runs = 0;        // PLAY_ON_REQ answered with PLAY_ON_ACK
@@ -40,8 +36,12 @@ struct PlaybackCreditReport {
 //
 // Frames come from the channels' cached loops: channel c's frame n lies at n / fps seconds since
 // 1970 of the recorder's clock and shows loop frame (n + stagger) mod loop length, so any moment
-// yields the same frame. Frames of the requested channels go out in time order (reverse play:
-// key frames only, newest first), each as fast as the credits allow: the client paces.
+// yields the same frame. Only what the recorded disk holds goes out: a channel's frames of the
+// seconds it recorded, skipping its gaps, and PLAY_ON_DONE once no requested channel holds a
+// frame before the period's end (reverse play: before its start). A period in which none of the
+// requested channels recorded is refused with 83. Frames of the requested channels go out in
+// time order (reverse play: key frames only, newest first), each as fast as the credits allow:
+// the client paces.
 //
 // Credits. The client grants 93 frames when playback starts and after each forward or reverse
 // play command, then 48 more whenever it has received 48 frames, except while paused, and one
@@ -92,12 +92,18 @@ public:
 private:
     enum class Movement { Forward, Backward, Paused, StepForward, StepBackward };
     struct Cursor {
-        std::int64_t frame = 0; // absolute frame number of the next frame to send
+        std::int64_t frame = 0;               // absolute frame number of the next frame to send
+        std::optional<std::int64_t> lastSent; // since the last restart
     };
 
     void senderLoop();
     // With m_mutex held: the channel whose next frame goes out, or nothing at the period's end.
-    std::optional<unsigned> nextChannel() const;
+    // Moves the cursors over what the disk does not hold.
+    std::optional<unsigned> nextChannel();
+    // With m_mutex held: moves channel `channel`'s cursor onto a frame the disk holds, in the
+    // direction of play, or out of the period when there is none.
+    void skipUnrecorded(unsigned channel, bool backward);
+    bool recorded(unsigned channel, std::int64_t frame) const;
     void restartAt(std::uint32_t second);
     void grant(std::uint32_t frames);
     void settleFirstRun();
@@ -123,6 +129,7 @@ private:
     bool m_playing = false;
     bool m_done = false;
     Movement m_movement = Movement::Forward;
+    bool m_cursorsBackward = false;  // the cursors step backward (the last movement's way)
     std::uint16_t m_requestMask = 0; // channels asked for and present
     std::uint16_t m_shownMask = 0xFFFF;
     std::int64_t m_startMs = 0;

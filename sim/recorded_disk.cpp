@@ -195,6 +195,21 @@ std::optional<std::uint32_t> RecordedDisk::nextRecordedTime(unsigned channel,
     return std::nullopt;
 }
 
+std::optional<std::uint32_t> RecordedDisk::previousRecordedTime(unsigned channel,
+                                                                std::uint32_t time) const {
+    if (channel >= 16)
+        return std::nullopt;
+    // Periods that start after `time` hold nothing at or before it.
+    auto it = std::upper_bound(m_periods.begin(), m_periods.end(), time,
+                               [](std::uint32_t t, const DiskPeriod& p) { return t < p.start; });
+    while (it != m_periods.begin()) {
+        --it;
+        if (it->channels & (1u << channel))
+            return std::min(time, it->end);
+    }
+    return std::nullopt;
+}
+
 std::vector<DaySegment> RecordedDisk::daySegments(int year, int month, int day) const {
     std::vector<DaySegment> out;
     using namespace std::chrono;

@@ -68,6 +68,8 @@ public:
     // The first recorded second of `channel` at or after `time`, if any (for a player that
     // runs into a gap).
     std::optional<std::uint32_t> nextRecordedTime(unsigned channel, std::uint32_t time) const;
+    // The last recorded second of `channel` at or before `time`, if any (for reverse play).
+    std::optional<std::uint32_t> previousRecordedTime(unsigned channel, std::uint32_t time) const;
 
     // The periods of one day as the recorder reports them.
     std::vector<DaySegment> daySegments(int year, int month, int day) const;

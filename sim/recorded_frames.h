@@ -5,14 +5,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kalder::sim {
 
 // The recorded frames of the disk, as remote playback and backup send them. Channel c's frame n
 // lies at n / fps seconds since 1970 of the recorder's clock and shows loop frame
-// (n + stagger) mod loop length, so any moment yields the same picture. The loops never change
-// after start-up: any thread may ask.
+// (n + stagger) mod loop length, so any moment yields the same picture. The recorder's audio
+// channel (0 for none) stores its sound with its own frames: sample s of its signal lies at
+// s / 8000 s, and a frame carries, as its audio section, the 512-sample element that begins
+// within the frame's time (at most one; below 16 frames a second every frame carries the first
+// that begins in it). The loops never change after start-up: any thread may ask.
 class RecordedFrames {
 public:
     RecordedFrames(const RecorderModel& model, const MediaSource& media)
@@ -29,7 +33,12 @@ public:
     std::size_t loopLength(unsigned channel) const;
     // The access unit of channel `channel`'s frame `frame`; empty without a loop.
     std::size_t videoBytes(unsigned channel, std::int64_t frame) const;
-    // The frame as the recorder stores it: the 40-byte frame block, then the access unit.
+    // The first sample of the audio element frame `frame` of `channel` carries, if any.
+    std::optional<std::uint64_t> audioElementAt(unsigned channel, std::int64_t frame) const;
+    // How many of frames `first`..`last` of `channel` carry an audio element.
+    std::uint64_t audioFrames(unsigned channel, std::int64_t first, std::int64_t last) const;
+    // The frame as the recorder stores it: the 40-byte frame block, the access unit, then the
+    // audio section when the frame carries sound.
     std::vector<std::byte> body(unsigned channel, std::int64_t frame) const;
 
 private:

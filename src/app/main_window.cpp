@@ -84,6 +84,8 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
             [this](int highlight) { updatePlaybackButtons(highlight); });
     connect(m_playback, &PlaybackController::layoutShown, this,
             [this](int cells) { showLayoutPressed(cells); });
+    connect(m_playback, &PlaybackController::searchResumeWanted, this,
+            &MainWindow::openSearchWindow);
     m_local = new LocalPlaybackController(m_decoder, m_removableMode, this);
     m_local->setAudioFactory(m_audio->localPlaybackSound());
     connect(m_local, &LocalPlaybackController::notify, this, [this](int category, int detail) {

@@ -90,6 +90,8 @@ void PlaybackController::press(PlayControl control) {
     if (!repaintMs)
         return;
     emit buttonsUpdated(0);
+    if (control == PlayControl::Stop && m_session->search().resumeContext().active)
+        emit searchResumeWanted();
     // The frames under way have arrived by then.
     if (m_window)
         QTimer::singleShot(*repaintMs, m_window, [window = QPointer<VideoWindow>(m_window)] {

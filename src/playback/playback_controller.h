@@ -82,6 +82,8 @@ signals:
     void buttonsUpdated(int highlight);
     // The layout the video window shows now, for the layout buttons.
     void layoutShown(int cells);
+    // The operator stopped a playback started from the search window: it opens again.
+    void searchResumeWanted();
 
 private:
     QWidget* const m_owner;

@@ -445,7 +445,15 @@ void VideoWindow::setPtzMark(int state, int channel) {
 }
 
 void VideoWindow::setSpeedCode(int code) {
-    m_speedCode.store(code);
+    if (m_speedCode.exchange(code) == code)
+        return;
+    const StreamKind mode = m_mode.load();
+    if (mode != StreamKind::RemotePlayback && mode != StreamKind::LocalPlayback)
+        return; // no cell shows the mark
+    // The mark is part of every cell's overlays: a paused cell gets no new picture to carry the
+    // new one, so its drawn image is stale now.
+    invalidateCells();
+    QMetaObject::invokeMethod(this, &VideoWindow::refresh, Qt::QueuedConnection);
 }
 
 void VideoWindow::setSoundDevice(bool present) {

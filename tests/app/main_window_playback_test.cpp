@@ -2,6 +2,7 @@
 // search window calls, playback mode with its clock, the playback buttons' rules and the stop.
 #include "main_window_harness.h"
 #include "session/recorder_session.h"
+#include "sim/sim_disk.h"
 #include "sim/sim_process.h"
 #include "ui/clock_display.h"
 #include "ui/skin_button.h"
@@ -29,7 +30,7 @@ protected:
 
 TEST_F(MainWindowPlayback, PlaysBackWithTheButtonsAndReturnsToLiveMode) {
     ASSERT_TRUE(harness.decoderLoaded());
-    ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
+    ASSERT_TRUE(sim.start(test::withSimDisk({"--channels", "4"}))) << sim.lastError();
     MainWindow window(harness.config());
     window.show();
     ConnectRequest request;
@@ -43,9 +44,8 @@ TEST_F(MainWindowPlayback, PlaysBackWithTheButtonsAndReturnsToLiveMode) {
     for (int id : {340, 341, 342, 343, 346})
         EXPECT_FALSE(window.button(id)->isEnabled()) << id;
 
-    // A minute of the recorder's past, as the search window's Play asks for it.
-    const auto now = static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch());
-    const std::uint32_t start = now - 600 + QDateTime::currentDateTime().offsetFromUtc();
+    // A minute the recorder recorded on every channel, as the search window's Play asks for it.
+    const std::uint32_t start = test::recordedStart(test::simDisk(4), 4, 60);
     ASSERT_TRUE(window.playback()->play(start, start + 60, 0x000F, 0x3F));
     VideoWindow* video = window.videoWindow();
     WAIT_UNTIL(video->mode() == StreamKind::RemotePlayback, kTimeoutMs);

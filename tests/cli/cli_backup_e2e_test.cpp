@@ -5,6 +5,7 @@
 
 #include "files/backup_set_records.h"
 #include "files/data_file.h"
+#include "sim/media_source.h"
 #include "sim/recorded_disk.h"
 #include "wire/frame_info.h"
 #include "wire/recorder_time.h"
@@ -16,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -89,7 +92,24 @@ struct SetContents {
     std::vector<SegmentEntry> segments;
     std::vector<BackupFrameHeader> frames;
     std::array<std::uint64_t, 16> framesPerChannel{};
+    // Frames stored with an audio section, and those whose sound is not the recorder's signal
+    // of that moment.
+    std::array<std::uint64_t, 16> audioFramesPerChannel{};
+    std::uint64_t wrongSound = 0;
 };
+
+// The 512 samples the simulator's audio channel `channel` recorded with its frame at `ms` (30
+// frames a second): the element that begins within the frame.
+std::array<std::uint8_t, sim::kAudioElementBytes> recordedSound(unsigned channel,
+                                                                std::uint64_t ms) {
+    const std::uint64_t frame = (ms * 30 + 999) / 1000;
+    const std::uint64_t firstSample = frame * sim::kAudioSampleRate / 30;
+    const std::uint64_t element =
+        (firstSample + sim::kAudioElementBytes - 1) / sim::kAudioElementBytes;
+    std::array<std::uint8_t, sim::kAudioElementBytes> out;
+    sim::MediaSource::fillAudioElement(channel, element * sim::kAudioElementBytes, out);
+    return out;
+}
 
 SetContents readSet(const std::filesystem::path& folder, const std::string& base) {
     SetContents set;
@@ -123,7 +143,22 @@ SetContents readSet(const std::filesystem::path& folder, const std::string& base
         if (!block)
             return set;
         set.frames.push_back(*header);
-        ++set.framesPerChannel[block->channel & 0x0F];
+        const unsigned channel = block->channel & 0x0F;
+        ++set.framesPerChannel[channel];
+        if (block->audioLength > 0) {
+            // The element the client plays: the last 512 bytes of the audio section.
+            const std::uint64_t element = header->vidOffset + kFrameInfoBlockSize +
+                                          block->videoLength + block->audioLength -
+                                          sim::kAudioElementBytes;
+            if (block->audioLength < sim::kAudioElementBytes ||
+                element + sim::kAudioElementBytes > vid.size())
+                return set;
+            ++set.audioFramesPerChannel[channel];
+            const auto expected =
+                recordedSound(channel, std::uint64_t(block->infoWord) * 1000 + block->infoHalf);
+            set.wrongSound +=
+                std::memcmp(vid.data() + element, expected.data(), expected.size()) != 0;
+        }
     }
     set.readable = true;
     return set;
@@ -169,6 +204,7 @@ protected:
     void TearDown() override {
         EXPECT_EQ(s_sim->admin("backup-rate 0"), "ok");
         EXPECT_EQ(s_sim->admin("backup-size 0"), "ok");
+        EXPECT_EQ(s_sim->admin("audio-channel 1"), "ok");
     }
     QStringList args(std::uint32_t from, std::uint32_t to, std::uint16_t mask) const {
         QStringList channels;
@@ -246,6 +282,9 @@ SimProcess* CliBackup::s_sim = nullptr;
 TEST_F(CliBackup, BacksUpAPeriodAcrossTwoRecordingsIntoOneClosedSet) {
     const auto [first, second, mask] = adjacentPeriods();
     const std::uint32_t from = first.end - 2, to = second.start + 2;
+    // The recorder's audio on the lowest channel backed up.
+    const unsigned audioChannel = static_cast<unsigned>(std::countr_zero(mask));
+    ASSERT_EQ(s_sim->admin("audio-channel " + std::to_string(audioChannel + 1)), "ok");
     const CliRun run = runCli(args(from, to, mask), "1234");
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString() << run.lines.join('\n').toStdString();
     const BackupReport r = report(run.lines);
@@ -261,12 +300,19 @@ TEST_F(CliBackup, BacksUpAPeriodAcrossTwoRecordingsIntoOneClosedSet) {
 
     const SetContents set = readSet(m_dir, r.done["sets"].toArray()[0].toString().toStdString());
     expectClosedWhole(set);
-    // Three seconds of each recording per chosen channel, as the simulator sent them.
+    // Three seconds of each recording per chosen channel, as the simulator sent them. The
+    // recorder's audio channel stored its sound with its frames: 8000 samples a second in
+    // 512-sample elements, each the signal of its moment.
     for (unsigned c = 0; c < 16; ++c) {
         SCOPED_TRACE(c);
         EXPECT_EQ(set.framesPerChannel[c], sent.channels[c]);
         EXPECT_EQ(set.framesPerChannel[c], ((mask >> c) & 1u) ? 2u * 3u * 30u : 0u);
+        if (c == audioChannel)
+            EXPECT_NEAR(double(set.audioFramesPerChannel[c]), 2 * 3 * 8000.0 / 512, 2);
+        else
+            EXPECT_EQ(set.audioFramesPerChannel[c], 0u);
     }
+    EXPECT_EQ(set.wrongSound, 0u);
     // The segment key changes between the recordings: two segments within the period.
     ASSERT_EQ(set.segments.size(), 2u);
     EXPECT_EQ(set.segments[0].start, from);

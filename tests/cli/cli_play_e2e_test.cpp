@@ -1,7 +1,10 @@
 // kalder-cli play against a 4-channel kalder-recorder-sim: the period to its end, a run cut by
 // --seconds, a refused request and the usage errors.
 #include "tests/cli/cli_runner.h"
+#include "tests/sim/sim_disk.h"
 #include "tests/sim/sim_process.h"
+
+#include "wire/recorder_time.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -40,11 +43,21 @@ QString wallClock(const QDateTime& t) {
     return t.toString("yyyy-MM-dd hh:mm:ss");
 }
 
+// A recorder time on the command line and in the output.
+QString recorderTime(std::uint32_t time) {
+    return QString::fromStdString(formatRecorderTime(time));
+}
+
+// A moment from which the simulator's four channels all recorded for `seconds`.
+std::uint32_t recordedStart(std::uint32_t seconds) {
+    return test::recordedStart(simDisk(4), 4, seconds);
+}
+
 class CliPlay : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_sim = new SimProcess;
-        ASSERT_TRUE(s_sim->start({"--channels", "4"})) << s_sim->lastError();
+        ASSERT_TRUE(s_sim->start(withSimDisk({"--channels", "4"}))) << s_sim->lastError();
     }
     static void TearDownTestSuite() {
         delete s_sim;
@@ -59,10 +72,10 @@ SimProcess* CliPlay::s_sim = nullptr;
 
 TEST_F(CliPlay, PlaysThePeriodToItsEndAndDecodesEveryChannel) {
     ASSERT_EQ(s_sim->admin("title 2 Gate"), "ok");
-    const QDateTime from = QDateTime::currentDateTime().addSecs(-120);
-    const QDateTime to = from.addSecs(2);
-    const CliRun run = runCli(base() << "play"
-                                     << "--from" << wallClock(from) << "--to" << wallClock(to));
+    const std::uint32_t from = recordedStart(3), to = from + 2;
+    const CliRun run =
+        runCli(base() << "play"
+                      << "--from" << recorderTime(from) << "--to" << recorderTime(to));
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
     const PlayReport r = report(run);
     ASSERT_EQ(r.channels.size(), 4u) << run.lines.join('\n').toStdString();
@@ -80,20 +93,18 @@ TEST_F(CliPlay, PlaysThePeriodToItsEndAndDecodesEveryChannel) {
     EXPECT_EQ(r.channels.at(2)["title"].toString(), "Gate");
     EXPECT_TRUE(r.summary["done"].toBool());
     EXPECT_EQ(r.summary["frames"].toInteger(), frames);
-    const QDateTime first =
-        QDateTime::fromString(r.summary["first"].toString(), "yyyy-MM-dd hh:mm:ss");
-    const QDateTime last =
-        QDateTime::fromString(r.summary["last"].toString(), "yyyy-MM-dd hh:mm:ss");
-    ASSERT_TRUE(first.isValid() && last.isValid()) << run.lines.join('\n').toStdString();
-    // Times in the output read as the times entered (both are the recorder's wall clock).
-    EXPECT_LE(std::abs(first.secsTo(QDateTime(from.date(), from.time(), Qt::UTC))), 1);
-    EXPECT_EQ(last.secsTo(QDateTime(to.date(), to.time(), Qt::UTC)), 0);
+    const auto first = parseCivilTime(r.summary["first"].toString().toStdString());
+    const auto last = parseCivilTime(r.summary["last"].toString().toStdString());
+    ASSERT_TRUE(first && last) << run.lines.join('\n').toStdString();
+    // Times in the output read as the times entered (both are the recorder's wall clock); the
+    // first frames are the key frames before the start.
+    EXPECT_LE(std::abs(encodeCivilTime(*first) - std::int64_t(from)), 1);
+    EXPECT_EQ(encodeCivilTime(*last), std::int64_t(to));
 }
 
 TEST_F(CliPlay, SecondsEndARunWithoutEnd) {
-    const QDateTime from = QDateTime::currentDateTime().addSecs(-300);
     const CliRun run = runCli(base() << "play"
-                                     << "--from" << wallClock(from) << "--channels"
+                                     << "--from" << recorderTime(recordedStart(10)) << "--channels"
                                      << "3"
                                      << "--seconds"
                                      << "1.5");

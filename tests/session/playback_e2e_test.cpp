@@ -7,6 +7,7 @@
 #include "wire/playback_records.h"
 #include "wire/recorder_time.h"
 #include "session/recorder_session.h"
+#include "tests/sim/sim_disk.h"
 #include "tests/sim/sim_process.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,15 @@
 namespace kalder::test {
 namespace {
 
-const std::vector<std::string> kSimArgs = {"--channels",     "4",   "--fps", "30",
-                                           "--max-fragment", "4000"};
+constexpr unsigned kChannels = 4;
+const std::vector<std::string> kSimArgs =
+    withSimDisk({"--channels", std::to_string(kChannels), "--fps", "30", "--max-fragment", "4000"});
+
+// The simulator's disk, built as it builds it.
+const sim::RecordedDisk& disk() {
+    static const sim::RecordedDisk recorded = simDisk(kChannels);
+    return recorded;
+}
 
 // "ok runs=1 granted=189 sent=150 over=0 under=0 playing=0 done=1" as numbers by name.
 std::map<std::string, long long> creditReport(SimProcess& sim) {
@@ -76,10 +84,9 @@ protected:
         std::filesystem::remove_all(m_dataFolder);
     }
 
-    // Plays `seconds` of the recorder's past, a minute ago.
+    // Plays `seconds` of the recorder's past that every channel recorded.
     void play(std::uint32_t seconds) {
-        const auto now = static_cast<std::uint32_t>(std::time(nullptr));
-        m_start = now - 60;
+        m_start = recordedStart(disk(), kChannels, seconds);
         ASSERT_TRUE(
             m_session->playback().requestPlayback(m_start, m_start + seconds - 1, 0x000F, 0x3F));
         ASSERT_TRUE(waitUntil([&] { return m_session->playback().playing(); }));
@@ -141,6 +148,55 @@ TEST_F(PlaybackE2e, CreditsAreGrantedExactlyUntilTheEndOfThePeriod) {
     ASSERT_FALSE(frames.empty());
     EXPECT_STREQ(frames.front().descriptor.title.data(), "CH3");
     EXPECT_EQ(frames.front().header.fragmentChannel(), 2u);
+}
+
+// Across a gap between two recordings of different channels: each channel's frames are those
+// of the seconds it recorded, a channel that recorded neither sends nothing, and the end of
+// the period still comes.
+TEST_F(PlaybackE2e, OnlyWhatTheDiskRecordedIsPlayed) {
+    const auto& periods = disk().periods();
+    std::size_t i = periods.size() - 1;
+    while (i > 0 && (periods[i - 1].channels == periods[i].channels ||
+                     periods[i].start - periods[i - 1].end < 3))
+        --i;
+    ASSERT_GT(i, 0u) << "no gap between recordings of different channels";
+    const sim::DiskPeriod& before = periods[i - 1];
+    const sim::DiskPeriod& after = periods[i];
+    const std::uint32_t from = before.end - 1, to = after.start + 1;
+    auto credits = creditReport(*s_sim);
+    ASSERT_TRUE(m_session->playback().requestPlayback(from, to, 0x000F, 0x3F));
+    ASSERT_TRUE(waitUntil([&] { return m_session->playback().playing(); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return m_session->playback().counters().done; }, std::chrono::seconds(30)));
+    stopAndWait();
+
+    for (unsigned c = 0; c < kChannels; ++c) {
+        SCOPED_TRACE(c);
+        const auto frames = m_frames.frames(c);
+        const bool recorded = ((before.channels | after.channels) >> c) & 1u;
+        EXPECT_EQ(!frames.empty(), recorded);
+        bool sawBefore = false, sawAfter = false;
+        for (const FrameRecord& frame : frames) {
+            const auto second = static_cast<std::uint32_t>(frameTimeMs(frame.descriptor) / 1000);
+            EXPECT_TRUE(disk().recordedAt(c, second).has_value()) << second;
+            sawBefore = sawBefore || second <= before.end;
+            sawAfter = sawAfter || second >= after.start;
+        }
+        EXPECT_EQ(sawBefore, ((before.channels >> c) & 1u) != 0);
+        EXPECT_EQ(sawAfter, ((after.channels >> c) & 1u) != 0);
+    }
+    auto now = creditReport(*s_sim);
+    EXPECT_EQ(now["over"], credits["over"]);
+    EXPECT_EQ(now["under"], credits["under"]);
+
+    // Nothing recorded from the period's start to its end: the recorder has no data.
+    ASSERT_TRUE(
+        m_session->playback().requestPlayback(before.end + 1, after.start - 1, 0x000F, 0x3F));
+    ASSERT_TRUE(waitUntil([&] {
+        pumpEvents();
+        return m_events.hasNotification({4, 0});
+    }));
+    EXPECT_FALSE(m_session->playback().playing());
 }
 
 TEST_F(PlaybackE2e, EndOfPeriodLeavesThePausedStateAndStopFreesEveryDecoder) {
@@ -221,6 +277,38 @@ TEST_F(PlaybackE2e, EveryControlKeepsTheCreditsAndMovesThePicture) {
     EXPECT_EQ(after["over"], before["over"]);
     EXPECT_EQ(after["under"], before["under"]);
     EXPECT_EQ(m_frames.alive(), 0u);
+}
+
+// Step backward while holding: the recorder restarts behind the held frame, the client drops
+// frames until it is back at the frame it showed, then steps one key frame back; the seek's
+// grants keep to the credit scheme.
+TEST_F(PlaybackE2e, StepBackwardWhileHoldingShowsTheFrameBeforeTheHeldOne) {
+    auto before = creditReport(*s_sim);
+    play(20);
+    // Four seconds into the period: key frames behind for both steps.
+    ASSERT_TRUE(shownGrowBy(480));
+    auto& playback = m_session->playback();
+    ASSERT_TRUE(playback.control(PlayControl::Pause));
+    ASSERT_EQ(playback.state().seekState, SeekState::Holding);
+    const std::int64_t held = frameTimeMs(playback.state().lastShownFrame);
+
+    ASSERT_TRUE(controlShows(PlayControl::StepBackward, 1));
+    ASSERT_TRUE(waitUntil([&] { return playback.state().seekState == SeekState::Streaming; }));
+    const std::int64_t stepped = frameTimeMs(playback.state().lastShownFrame);
+    EXPECT_LT(stepped, held);
+    EXPECT_GE(stepped, held - 2000) << "one key frame back, not a restart from afar";
+    EXPECT_TRUE(playback.state().paused);
+
+    // And once more: a plain step back from there shows the key frame before it, none skipped
+    // (a key frame a second at 30 frames a second).
+    ASSERT_TRUE(controlShows(PlayControl::StepBackward, 1));
+    EXPECT_LT(frameTimeMs(playback.state().lastShownFrame), stepped);
+    EXPECT_GE(frameTimeMs(playback.state().lastShownFrame), stepped - 1100);
+
+    stopAndWait();
+    auto after = creditReport(*s_sim);
+    EXPECT_EQ(after["over"], before["over"]);
+    EXPECT_EQ(after["under"], before["under"]);
 }
 
 // The check the credit tests rely on: the simulator counts a grant the scheme does not allow,

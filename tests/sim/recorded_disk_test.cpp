@@ -1,5 +1,8 @@
 // The simulator's recorded disk and the disk queries it answers.
+#include "sim/media_source.h"
 #include "sim/recorded_disk.h"
+#include "sim/recorded_frames.h"
+#include "sim/recorder_model.h"
 #include "sim/search_service.h"
 
 #include "wire/byte_reader.h"
@@ -130,6 +133,67 @@ TEST(RecordedDisk, RecordedAtFollowsThePeriodsAndTheirChannels) {
     EXPECT_FALSE(disk.recordedAt(4, p.start)) << "channel beyond the recorder's four";
     EXPECT_EQ(disk.nextRecordedTime(in, p.start), p.start);
     EXPECT_FALSE(disk.nextRecordedTime(in, kEnd + 1));
+}
+
+// Reverse play finds the channel's previous recorded second with it: around every period's
+// edges of the first days it agrees with asking second by second.
+TEST(RecordedDisk, PreviousRecordedTimeAgreesWithRecordedAt) {
+    const RecordedDisk disk(layout(5, 4, 4));
+    const auto bySeconds = [&](unsigned channel,
+                               std::uint32_t time) -> std::optional<std::uint32_t> {
+        for (std::uint32_t t = time; t >= disk.firstTime(); --t)
+            if (disk.recordedAt(channel, t))
+                return t;
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < disk.periods().size() && i < 12; ++i) {
+        const DiskPeriod& p = disk.periods()[i];
+        for (std::uint32_t time : {p.start - 1, p.start, p.start + 1, p.end, p.end + 1, p.end + 90})
+            for (unsigned c = 0; c < 4; ++c)
+                EXPECT_EQ(disk.previousRecordedTime(c, time), bySeconds(c, time))
+                    << "channel " << c << " at " << time;
+    }
+    EXPECT_FALSE(disk.previousRecordedTime(0, disk.firstTime() - 1));
+    EXPECT_FALSE(disk.previousRecordedTime(16, kEnd));
+}
+
+// The audio channel's frames carry its signal in 512-sample elements, each exactly once and in
+// order; the count the backup size uses agrees with the frames; other channels carry none.
+TEST(RecordedFrames, TheAudioChannelCarriesEveryElementOnce) {
+    SimConfig config;
+    config.channelCount = 4;
+    config.audioChannel = 2;
+    config.diskDays = 0;
+    RecorderModel model(config);
+    const MediaSource media; // no loops: 30 frames a second
+    const RecordedFrames frames(model, media);
+    for (const std::int64_t first : {std::int64_t(0), std::int64_t(1704294000) * 30 + 7}) {
+        const std::int64_t last = first + 10 * 30 - 1;
+        std::optional<std::uint64_t> previous;
+        std::uint64_t carried = 0;
+        for (std::int64_t n = first; n <= last; ++n) {
+            EXPECT_FALSE(frames.audioElementAt(0, n));
+            const auto sample = frames.audioElementAt(1, n);
+            if (!sample)
+                continue;
+            ++carried;
+            EXPECT_EQ(*sample % kAudioElementBytes, 0u);
+            if (previous) {
+                EXPECT_EQ(*sample, *previous + kAudioElementBytes) << "frame " << n;
+            }
+            previous = sample;
+            // The element begins within the frame's time (to the millisecond).
+            const std::uint64_t ms = *sample * 1000 / kAudioSampleRate;
+            EXPECT_LE(std::uint64_t(frames.frameMs(1, n)), ms);
+            EXPECT_LE(ms, std::uint64_t(frames.frameMs(1, n + 1)));
+        }
+        EXPECT_EQ(carried, frames.audioFrames(1, first, last));
+        EXPECT_NEAR(double(carried), 10 * 8000.0 / 512, 1);
+        EXPECT_EQ(frames.audioFrames(0, first, last), 0u);
+    }
+    ASSERT_TRUE(model.setAudioChannel(0));
+    EXPECT_FALSE(frames.audioElementAt(1, 0));
+    EXPECT_EQ(frames.audioFrames(1, 0, 300), 0u);
 }
 
 TEST(RecordedDisk, NoDaysIsAnEmptyDisk) {

@@ -1,3 +1,4 @@
+#include "resources/resource_library.h"
 #include "video/cell_renderer.h"
 #include "video/video_window.h"
 
@@ -475,6 +476,44 @@ TEST_F(VideoWindowTest, FrameRateIsHalfTheCountRoundedUp) {
     EXPECT_EQ(window.framesPerSecond(4), 4);
     window.updateFrameRates();
     EXPECT_EQ(window.framesPerSecond(4), 0);
+}
+
+// The speed mark's icons come from the resource library, which the window reads when it is
+// built: the library is loaded before any window of these tests exists.
+class VideoWindowSpeedMark : public VideoWindowTest {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(loadResourceLibrary(KALDER_PROGRAM_DIR)); }
+};
+
+// A paused cell gets no new picture: a changed speed must reach its drawn overlays by itself.
+TEST_F(VideoWindowSpeedMark, ASpeedChangeRepaintsACellThatGetsNoNewPicture) {
+    window.startStream(StreamKind::RemotePlayback, 4);
+    DecodeHost::OverlayFacts facts;
+    facts.kind = StreamKind::RemotePlayback;
+    facts.channel = 0;
+    facts.width = 352;
+    facts.height = 240;
+    facts.cell = window.cellSize(0);
+    ASSERT_GT(facts.cell.width, 190) << "the mark is drawn in cells wider than 190 only";
+    window.composeOverlay(facts, "", "Play", {});
+    decodePicture(0, Qt::black);
+    const CellRect cell = window.layoutModel().cellRect(0);
+    // The bottom line of the cell, where the mark sits.
+    const QRect strip(cell.left, cell.bottom - 24, cell.width(), 24);
+    const auto shown = [&](int speedCode) {
+        window.setSpeedCode(speedCode);
+        QCoreApplication::processEvents();
+        return window.grab().toImage().copy(strip);
+    };
+    const QImage none = shown(99);
+    const QImage paused = shown(0);
+    const QImage forward = shown(1);
+    const QImage fast = shown(3);
+    EXPECT_NE(paused, none) << "the pause mark is drawn";
+    EXPECT_NE(forward, paused);
+    EXPECT_NE(fast, forward);
+    EXPECT_EQ(shown(99), none) << "and taken away again";
+    EXPECT_EQ(shown(0), paused);
 }
 
 } // namespace
