@@ -1,6 +1,6 @@
 #include "local/local_search_model.h"
 
-#include "search/search_rules.h"
+#include "ui/search_rules.h"
 #include "wire/recorder_time.h"
 
 #include <algorithm>

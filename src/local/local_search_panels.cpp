@@ -1,7 +1,7 @@
 #include "local/local_search_panels.h"
 
 #include "resources/resource_library.h"
-#include "search/search_rules.h"
+#include "ui/search_rules.h"
 #include "ui/search_look.h"
 #include "wire/recorder_time.h"
 
@@ -196,7 +196,7 @@ void LocalCalendarPanel::layoutDays() {
             b->hide();
             continue;
         }
-        const CellRect cell = dayCell(weekday, d);
+        const CalendarCell cell = dayCell(weekday, d);
         b->setGeometry(cell.x, cell.y, cell.width, cell.height);
         const bool recorded = dayRecorded(d);
         // Recorded days stand out; the others stay visible but choose nothing.

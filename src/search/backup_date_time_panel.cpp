@@ -1,7 +1,8 @@
 #include "search/backup_date_time_panel.h"
 
 #include "search/date_time_panel.h"
-#include "search/search_rules.h"
+#include "ui/search_look.h"
+#include "ui/search_rules.h"
 #include "search/search_window.h"
 
 #include "session/recorder_session.h"
@@ -52,7 +53,7 @@ void BackupDateTimePanel::buildRow(int index, int y, const QString& caption) {
     row.month = field(QStringLiteral("month"));
     row.day = field(QStringLiteral("day"));
     row.time = field(QStringLiteral("time"));
-    placeDateTimeFields(row.year, row.month, row.day, row.time, m_window.dateFormat(), y);
+    placeDateRowFields(row.year, row.month, row.day, row.time, m_window.dateFormat(), y);
 
     // Each field proposes a changed entry; setEntry takes it or leaves the field as it was.
     auto propose = [this, index](auto change) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "search/backup_period_panel.h"
-#include "search/search_rules.h"
+#include "ui/search_rules.h"
 
 #include <array>
 

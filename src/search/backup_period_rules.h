@@ -1,7 +1,7 @@
 #pragma once
 
 #include "search/backup_period.h"
-#include "search/search_rules.h"
+#include "ui/search_rules.h"
 #include "wire/recorder_time.h"
 
 #include <optional>

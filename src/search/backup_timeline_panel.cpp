@@ -2,6 +2,7 @@
 
 #include "search/day_timeline_panel.h"
 #include "search/search_window.h"
+#include "ui/search_look.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -34,7 +35,7 @@ BackupTimelinePanel::BackupTimelinePanel(SearchWindow& window, QWidget* parent)
     setObjectName("BackupTimelinePanel");
     setAccessibleName(QStringLiteral("Backup timeline"));
     setMouseTracking(true);
-    m_colours = timelineColours();
+    m_colours = recordingKindColours();
     setTimeOfDay(m_period.endPhase ? m_period.end : m_period.start,
                  backupDefaultTime(m_period.endPhase));
     // Without the end's date yet, the end shows nothing.

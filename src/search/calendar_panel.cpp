@@ -1,7 +1,7 @@
 #include "search/calendar_panel.h"
 
-#include "search/search_rules.h"
-#include "search/checked_look.h"
+#include "ui/search_rules.h"
+#include "ui/search_look.h"
 #include "search/search_window.h"
 
 #include <QDate>
@@ -16,7 +16,6 @@ namespace {
 
 const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char* const kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
 } // namespace
 
@@ -53,11 +52,7 @@ CalendarPanel::CalendarPanel(SearchWindow& window, QWidget* parent)
         connect(b, &QPushButton::clicked, this, [this, m] { chooseMonth(m); });
         m_months[m - 1] = b;
     }
-    for (int w = 0; w < 7; ++w) {
-        auto* l = new QLabel(QString::fromLatin1(kWeekdays[w]), this);
-        l->setAlignment(Qt::AlignCenter);
-        l->setGeometry(w * 57 + 4, 92, 52, 14);
-    }
+    addWeekdayHeader(this, 92);
     for (int d = 1; d <= 31; ++d) {
         auto* b = new QPushButton(QString::asprintf("%d", d), this);
         b->setAccessibleName(QString::asprintf("Day %d", d));
@@ -152,7 +147,7 @@ void CalendarPanel::layoutDays() {
             b->hide();
             continue;
         }
-        const CellRect cell = dayCell(weekday, d);
+        const CalendarCell cell = dayCell(weekday, d);
         b->setGeometry(cell.x, cell.y, cell.width, cell.height);
         const bool recorded = dayHighlighted(d);
         // Recorded days stand out; the others stay visible but choose nothing.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/search_rules.h"
+#include "ui/search_rules.h"
 
 #include <QWidget>
 

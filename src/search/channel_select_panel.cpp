@@ -1,6 +1,6 @@
 #include "search/channel_select_panel.h"
 
-#include "search/checked_look.h"
+#include "ui/search_look.h"
 #include "search/search_window.h"
 
 #include "resources/resource_library.h"

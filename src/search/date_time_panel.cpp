@@ -1,6 +1,7 @@
 #include "search/date_time_panel.h"
 
-#include "search/search_rules.h"
+#include "ui/search_look.h"
+#include "ui/search_rules.h"
 #include "search/search_window.h"
 
 #include "resources/resource_library.h"
@@ -38,22 +39,6 @@ DateTimePanel::DateTimePanel(SearchWindow& window, QWidget* parent)
     updatePlayEnabled();
 }
 
-void placeDateTimeFields(QPushButton* year, QPushButton* month, QPushButton* day, QPushButton* time,
-                         unsigned dateFormat, int y) {
-    std::array<QPushButton*, 3> order = {year, month, day};
-    if (dateFormat == 1)
-        order = {month, day, year};
-    else if (dateFormat == 2)
-        order = {day, month, year};
-    int x = 56;
-    for (QPushButton* b : order) {
-        const int width = b == year ? 70 : 50;
-        b->setGeometry(x, y, width, 24);
-        x += width + 4;
-    }
-    time->setGeometry(x + 6, y, 120, 24);
-}
-
 void DateTimePanel::buildRow(int index, int y, const QString& caption) {
     Row& row = m_rows[index];
     auto* label = new QLabel(caption, this);
@@ -68,7 +53,7 @@ void DateTimePanel::buildRow(int index, int y, const QString& caption) {
     row.month = field(QStringLiteral("month"));
     row.day = field(QStringLiteral("day"));
     row.time = field(QStringLiteral("time"));
-    placeDateTimeFields(row.year, row.month, row.day, row.time, m_window.dateFormat(), y);
+    placeDateRowFields(row.year, row.month, row.day, row.time, m_window.dateFormat(), y);
 
     connect(row.year, &QPushButton::clicked, this, [this, index] {
         QStringList items;

@@ -13,11 +13,6 @@ namespace kalder {
 
 class SearchWindow;
 
-// Places one row's fields at height `y`: year, month and day in the operator's date order
-// (`dateFormat` 0 Y-M-D, 1 M-D-Y, 2 D-M-Y), then the time field.
-void placeDateTimeFields(QPushButton* year, QPushButton* month, QPushButton* day, QPushButton* time,
-                         unsigned dateFormat, int y);
-
 // Date and time entry: a start row and, for recorders of version 1.1 or later, an end row, each
 // with year, month and day fields in the operator's date order and a time field; Play plays the
 // entered period (or from the start on older recorders). GUI thread only.

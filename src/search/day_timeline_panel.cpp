@@ -1,6 +1,7 @@
 #include "search/day_timeline_panel.h"
 
 #include "search/search_window.h"
+#include "ui/search_look.h"
 
 #include "resources/resource_ids.h"
 #include "resources/resource_library.h"
@@ -15,10 +16,6 @@ namespace kalder {
 
 namespace {
 
-// Used when the resource library lacks the bar pictures.
-const QColor kFallbackColours[6] = {QColor(40, 170, 60),  QColor(220, 40, 40),
-                                    QColor(240, 200, 20), QColor(150, 90, 200),
-                                    QColor(40, 120, 230), QColor(240, 130, 30)};
 constexpr int kLegendText[6] = {5208, 5130, 5131, 5209, 5132, 5210};
 constexpr int kLegendTextOfKind0OnSubProducts3And4 = 6050;
 constexpr int kChannelText = 5152;
@@ -32,7 +29,7 @@ DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, in
     setObjectName("DayTimelinePanel");
     setAccessibleName(QStringLiteral("Day timeline"));
     setMouseTracking(true);
-    m_colours = timelineColours();
+    m_colours = recordingKindColours();
     m_date = new QLabel(
         QString::fromStdString(formatPanelDate(year, month, day, window.dateFormat())), this);
     m_date->setGeometry(8, 8, 150, 22);
@@ -125,15 +122,6 @@ void DayTimelinePanel::play() {
     context.years = m_window.years();
     context.segments = m_window.daySegments();
     m_window.play(request, std::move(context));
-}
-
-std::array<QColor, 6> timelineColours() {
-    std::array<QColor, 6> colours;
-    for (int k = 0; k < 6; ++k) {
-        const QImage picture = resourcePicture(res::kTimelineColourFirst + k);
-        colours[k] = picture.isNull() ? kFallbackColours[k] : picture.pixelColor(0, 0);
-    }
-    return colours;
 }
 
 QString timelineLegendText(int kind, int subProductMajor) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/search_rules.h"
+#include "ui/search_rules.h"
 
 #include <QColor>
 #include <QWidget>
@@ -20,8 +20,6 @@ class SearchWindow;
 
 // The drawing shared by the search's and the backup's day timelines (grid x 113..402,
 // y 70..375, one bar row per channel, one pixel per five minutes).
-// The bar colours of recording kinds 0-5: the resource library's pictures.
-std::array<QColor, 6> timelineColours();
 // The legend text of recording kind `kind` for the recorder's sub-product number.
 QString timelineLegendText(int kind, int subProductMajor);
 // The grid's background and hour lines, the hour numbers above it and the channel labels beside

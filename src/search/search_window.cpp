@@ -9,7 +9,7 @@
 #include "search/date_time_panel.h"
 #include "search/day_timeline_panel.h"
 #include "search/event_list_panel.h"
-#include "search/checked_look.h"
+#include "ui/search_look.h"
 #include "ui/list_popup.h"
 #include "ui/time_popup.h"
 

@@ -46,12 +46,12 @@ bool dayOffered(const YearAvailability* year, int month, int day, std::optional<
 // Weekday (0 Sunday) of the 1st of `month` in `year`, by the recorder's day-count formula.
 int firstWeekday(int year, int month);
 
-struct CellRect {
+struct CalendarCell {
     int x = 0, y = 0, width = 0, height = 0;
-    friend bool operator==(const CellRect&, const CellRect&) = default;
+    friend bool operator==(const CalendarCell&, const CalendarCell&) = default;
 };
 // The calendar cell of day `day` (1-based) when the month starts on weekday `weekday`.
-CellRect dayCell(int weekday, int day);
+CalendarCell dayCell(int weekday, int day);
 
 // ---- day timeline ----
 

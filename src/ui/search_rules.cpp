@@ -1,4 +1,4 @@
-#include "search/search_rules.h"
+#include "ui/search_rules.h"
 
 #include "wire/recorder_time.h"
 
@@ -73,7 +73,7 @@ int firstWeekday(int year, int month) {
     return static_cast<int>(days % 7);
 }
 
-CellRect dayCell(int weekday, int day) {
+CalendarCell dayCell(int weekday, int day) {
     const int position = weekday + day - 1;
     return {(position % 7) * 57 + 4, (position / 7) * 30 + 107, 52, 25};
 }

@@ -1,5 +1,5 @@
 // The search window's rules: calendar, timeline, event list and dates.
-#include "search/search_rules.h"
+#include "ui/search_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -61,11 +61,11 @@ TEST(Calendar, WeekdayFormulaAgreesWithTheCivilCalendarForEveryMonth) {
 
 TEST(Calendar, DayCellsFollowTheGrid) {
     // 2024-09-01 is a Sunday: day 1 at column 0, day 30 at column 1 of row 4.
-    EXPECT_EQ(dayCell(0, 1), (CellRect{4, 107, 52, 25}));
-    EXPECT_EQ(dayCell(0, 30), (CellRect{61, 227, 52, 25}));
+    EXPECT_EQ(dayCell(0, 1), (CalendarCell{4, 107, 52, 25}));
+    EXPECT_EQ(dayCell(0, 30), (CalendarCell{61, 227, 52, 25}));
     // A month starting on Saturday: day 2 wraps to the second row.
-    EXPECT_EQ(dayCell(6, 1), (CellRect{346, 107, 52, 25}));
-    EXPECT_EQ(dayCell(6, 2), (CellRect{4, 137, 52, 25}));
+    EXPECT_EQ(dayCell(6, 1), (CalendarCell{346, 107, 52, 25}));
+    EXPECT_EQ(dayCell(6, 2), (CalendarCell{4, 137, 52, 25}));
 }
 
 TEST(Timeline, ColumnsAndTheTimeOfAColumn) {
