@@ -235,7 +235,10 @@ TEST_F(ChannelDecoderTest, StoppingWithQueuedFramesFreesThemAndEndsEveryThread) 
         for (auto& decoder : decoders) {
             feed(*decoder, frames, 0, 30, 352, 240, 1, false);
         }
-        ASSERT_TRUE(waitUntil([&] { return decoders[0]->queuedFrames() == 29; }));
+        // Both held threads have taken their first frame (channel 1's count is checked below).
+        ASSERT_TRUE(waitUntil([&] {
+            return decoders[0]->queuedFrames() == 29 && decoders[1]->queuedFrames() == 29;
+        }));
         // The owner's order: discard everywhere, then per decoder drain, stop and destroy.
         for (auto& decoder : decoders) {
             decoder->setDiscardAll();
