@@ -121,13 +121,17 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
 
     QTest::mouseClick(window.button(363), Qt::LeftButton); // local search, then its Log tab
     ASSERT_TRUE(window.localPlayback()->searchWindow());
-    window.localPlayback()->searchWindow()->tabButton(LocalSearchWindow::Tab::Log)->click();
-    auto* local = window.findChild<LocalLogViewer*>();
+    LocalSearchWindow* localSearch = window.localPlayback()->searchWindow();
+    localSearch->tabButton(LocalSearchWindow::Tab::Log)->click();
+    auto* local = localSearch->findChild<LocalLogViewer*>();
     ASSERT_NE(local, nullptr);
+    EXPECT_TRUE(local->isVisible());
+    EXPECT_EQ(local->mapTo(localSearch, QPoint(0, 0)), QPoint(197, 83));
     ASSERT_GE(local->list()->rowCount(), 1);
     EXPECT_EQ(local->list()->cellText(0, 2), resourceText(5362)); // the logon, newest
     EXPECT_EQ(local->list()->cellText(0, 3), "admin");
     EXPECT_EQ(local->list()->cellText(0, 4), "127.0.0.1");
+    saveScreenshot(*localSearch, "local-log.png");
 
     // Disconnecting takes the search window with the session.
     QTest::mouseClick(window.button(361), Qt::LeftButton);
