@@ -1,7 +1,7 @@
 #include "logs/local_log_viewer.h"
 
 #include "logs/local_log_rows.h"
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 #include "resources/resource_library.h"
 #include "ui/theme.h"
 

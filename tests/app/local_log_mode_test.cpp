@@ -6,7 +6,7 @@
 #include "files/local_log.h"
 #include "local/local_search_window.h"
 #include "logs/local_log_viewer.h"
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 #include "resources/resource_library.h"
 
 #include <QPushButton>

@@ -1,7 +1,7 @@
 // The local operation log viewer over a real ring file: order, ordinals, columns and printing.
 #include "logs/local_log_rows.h"
 #include "logs/local_log_viewer.h"
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 
 #include "files/local_log.h"
 #include "resources/resource_library.h"
