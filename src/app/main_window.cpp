@@ -91,7 +91,8 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     connect(m_local, &LocalPlaybackController::notify, this, [this](int category, int detail) {
         showNotification({std::uint16_t(category), std::uint16_t(detail)});
     });
-    connect(m_local, &LocalPlaybackController::logRequested, this, [this] { openLocalLog(); });
+    connect(m_local, &LocalPlaybackController::searchWindowOpened, this,
+            [this](LocalSearchWindow* window) { fillLocalLogTab(*window); });
     connect(m_local, &LocalPlaybackController::stopLiveRequested, this, [this] {
         if (m_session && m_session->live().liveOn())
             m_session->live().stopLive();

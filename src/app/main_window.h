@@ -160,7 +160,7 @@ private:
     void updatePtzMarks();
 
     // main_window_logs.cpp
-    void openLocalLog();
+    void fillLocalLogTab(LocalSearchWindow& window);
     bool forwardLogMessage(const WindowMessageEvent& message);
     void updatePlaybackButtons(int highlight);
 
@@ -222,7 +222,6 @@ private:
     SetupServices setupServices();
     std::unique_ptr<ConfigRecord> m_setupCopy;
     QPointer<SetupWindow> m_setupWindow;
-    QPointer<QWidget> m_localLogViewer; // LocalLogViewer
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 };

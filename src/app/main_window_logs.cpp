@@ -3,7 +3,8 @@
 #include "app/main_window.h"
 
 #include "files/local_log.h"
-#include "logs/local_log_viewer.h"
+#include "app/search_modes.h"
+#include "local/local_search_window.h"
 #include "logs/log_browser.h"
 #include "search/search_window.h"
 #include "session/recorder_session.h"
@@ -11,22 +12,9 @@
 
 namespace kalder {
 
-void MainWindow::openLocalLog() {
-    if (m_removableMode)
-        return; // nothing is logged from removable media, and there is no Log tab
-    if (auto* viewer = qobject_cast<LocalLogViewer*>(m_localLogViewer.data())) {
-        viewer->reload();
-        viewer->show();
-        viewer->raise();
-        viewer->activateWindow();
-        return;
-    }
-    auto* viewer = new LocalLogViewer(localLogFilePath(m_settings.location.toStdString()),
-                                      static_cast<int>(m_settings.dateFormat), this);
-    viewer->setWindowFlag(Qt::Window);
-    viewer->setAttribute(Qt::WA_DeleteOnClose);
-    m_localLogViewer = viewer;
-    viewer->show();
+void MainWindow::fillLocalLogTab(LocalSearchWindow& window) {
+    installLocalLogMode(window, localLogFilePath(m_settings.location.toStdString()),
+                        static_cast<int>(m_settings.dateFormat));
 }
 
 bool MainWindow::forwardLogMessage(const WindowMessageEvent& message) {

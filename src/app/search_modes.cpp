@@ -2,6 +2,8 @@
 
 #include "info/info_menu_panel.h"
 #include "info/info_views.h"
+#include "local/local_search_window.h"
+#include "logs/local_log_viewer.h"
 #include "logs/log_browser.h"
 #include "search/search_window.h"
 
@@ -52,6 +54,22 @@ void installInfoMode(SearchWindow& window, InfoViews& views) {
             QObject::connect(menu, &InfoMenuPanel::statusChosen, info, &InfoViews::openStatusInfo);
             menu->show();
             return {};
+        });
+}
+
+void installLocalLogMode(LocalSearchWindow& window, std::filesystem::path logFile, int dateFormat) {
+    window.setLogContent(
+        [file = std::move(logFile), dateFormat](QWidget* panelArea) -> LocalSearchWindow::LogShown {
+            auto* viewer = new LocalLogViewer(file, dateFormat, panelArea);
+            viewer->setGeometry(panelArea->rect());
+            viewer->show();
+            // The viewer reads the file as it is built; each later choice of the tab reads it
+            // again.
+            return [viewer, fresh = true]() mutable {
+                if (!fresh)
+                    viewer->reload();
+                fresh = false;
+            };
         });
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 
 namespace kalder {
 
 class InfoViews;
+class LocalSearchWindow;
 class RecorderSession;
 class SearchWindow;
 
@@ -18,5 +20,9 @@ void installLogMode(SearchWindow& window, RecorderSession& session, int dateForm
 // Fills the search window's Info mode: the information menu and the system and status views,
 // which live in the window's panel place from then on.
 void installInfoMode(SearchWindow& window, InfoViews& views);
+
+// Fills the local search window's Log tab with the local operation log viewer in the window's
+// panel place; the ring file `logFile` is read each time the tab is chosen.
+void installLocalLogMode(LocalSearchWindow& window, std::filesystem::path logFile, int dateFormat);
 
 } // namespace kalder

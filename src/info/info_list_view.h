@@ -6,26 +6,26 @@
 
 #include <vector>
 
-class QTreeWidget;
-
 namespace kalder {
 
-// One information view: a list of rows over the whole view, 403 x 417 with the list inset by
-// 2 pixels. The column widths are the view's. A window of its own, or (`window` false) a panel
-// of its parent.
+class ReportList;
+
+// One information view: a report list (the log lists' look) over the whole view, 403 x 417
+// with the list inset by 2 pixels. The column widths are the view's. A window of its own, or
+// (`window` false) a panel of its parent.
 class InfoListView : public QWidget {
 public:
     InfoListView(const QString& title, std::vector<int> columnWidths, QWidget* parent,
                  bool window = true);
 
     void setRows(const std::vector<InfoRow>& rows);
-    QTreeWidget* list() const { return m_list; }
+    ReportList* list() const { return m_list; }
     // The text of a cell, for tests.
     QString cell(int row, int column) const;
     int rowCount() const;
 
 private:
-    QTreeWidget* m_list;
+    ReportList* m_list;
     const int m_columns;
 };
 

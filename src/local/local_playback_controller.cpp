@@ -105,13 +105,13 @@ void LocalPlaybackController::openSearchWindow(const QString& dataFolder, unsign
     auto* window = new LocalSearchWindow(folder, m_removableMode, dateFormat, m_owner);
     window->setAttribute(Qt::WA_DeleteOnClose);
     m_window = window;
-    connect(window, &LocalSearchWindow::logRequested, this, &LocalPlaybackController::logRequested);
     connect(window, &LocalSearchWindow::notify, this, &LocalPlaybackController::notify);
     connect(window, &LocalSearchWindow::playRequested, this,
             [this, folder](const LocalPlayRequest& request) {
                 emit stopLiveRequested();
                 play(request, folder);
             });
+    emit searchWindowOpened(window);
     window->open();
 }
 

@@ -83,7 +83,8 @@ public:
 signals:
     // (category, detail) for the main window's notification box.
     void notify(int category, int detail);
-    void logRequested();
+    // A local search window was made and is about to open: the main window fills its Log tab.
+    void searchWindowOpened(kalder::LocalSearchWindow* window);
     // A play request is about to start: live streaming must stop first.
     void stopLiveRequested();
     void layoutShown(int cells);

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <ctime>
 
 namespace kalder {
@@ -118,12 +119,9 @@ void LocalSearchWindow::nothingFound() {
 void LocalSearchWindow::selectTab(Tab tab) {
     if (!m_tabs[static_cast<std::size_t>(tab)]->isEnabled())
         return;
-    if (tab == Tab::Log) {
-        // The local operation log has a viewer of its own.
-        if (!m_removableMode)
-            emit logRequested();
-        tab = Tab::Search;
-    }
+    if (tab == Tab::Log && m_removableMode)
+        return; // nothing is logged from removable media
+    m_tab = tab;
     for (int i = 0; i < 3; ++i)
         m_tabs[static_cast<std::size_t>(i)]->setChecked(i == static_cast<int>(tab));
     const bool search = tab == Tab::Search;
@@ -131,6 +129,30 @@ void LocalSearchWindow::selectTab(Tab tab) {
     if (m_current)
         m_current->setVisible(search);
     m_info->setVisible(tab == Tab::Info);
+    if (m_logArea)
+        m_logArea->setVisible(tab == Tab::Log);
+    if (tab != Tab::Log)
+        return;
+    if (m_logFactory) {
+        // Built on the first choice of the tab; it then stays until the window closes.
+        LogFactory factory = std::move(m_logFactory);
+        m_logFactory = nullptr;
+        m_logShown = factory(m_logArea);
+    }
+    if (m_logShown)
+        m_logShown();
+}
+
+void LocalSearchWindow::setLogContent(LogFactory factory) {
+    if (m_removableMode || m_logArea)
+        return;
+    m_logArea = new QWidget(this);
+    m_logArea->setObjectName(QStringLiteral("LocalLogPanelArea"));
+    m_logArea->setGeometry(kPanelArea);
+    m_logArea->hide();
+    m_logFactory = std::move(factory);
+    if (m_tab == Tab::Log)
+        selectTab(Tab::Log);
 }
 
 // Leaves the panel on show: a day's timeline goes (later: the panel that asked for the change may
@@ -213,9 +235,12 @@ void LocalSearchWindow::rightsChanged(std::uintptr_t wParam) {
         if (m_current)
             m_current->hide();
         m_info->hide();
+        if (m_logArea)
+            m_logArea->hide();
         for (QPushButton* tab : m_tabs)
             tab->setChecked(false);
-    } else if (!m_searchMenu->isVisible() && !m_info->isVisible()) {
+    } else if (std::none_of(m_tabs.begin(), m_tabs.end(),
+                            [](const QPushButton* tab) { return tab->isChecked(); })) {
         selectTab(Tab::Search);
     }
 }

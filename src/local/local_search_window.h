@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 class QPushButton;
@@ -18,8 +19,9 @@ namespace kalder {
 
 // The local search window: the backup sets of the download folder searched without a recorder,
 // by date and time, by event and by calendar and timeline; the Log tab (hidden in removable
-// mode) opens the local operation log, the Info tab shows the client's version. A Play of any
-// panel hands its request on and closes the window. GUI thread only.
+// mode) shows the local operation log in the panel place, filled by the log feature through
+// setLogContent(); the Info tab shows the client's version. A Play of any panel hands its
+// request on and closes the window. GUI thread only.
 class LocalSearchWindow : public QDialog {
     Q_OBJECT
 public:
@@ -41,10 +43,20 @@ public:
     QPushButton* tabButton(Tab tab) const { return m_tabs[static_cast<std::size_t>(tab)]; }
     const LocalSearchData& data() const { return m_data; }
     DateFieldPopups& popups() { return m_popups; }
+    Tab currentTab() const { return m_tab; }
+
+    // ---- The Log tab, filled by the log feature. ----
+    // `factory` builds the log's view as children of `panelArea` (the right-hand panel place,
+    // shown only while the Log tab is chosen) when the tab is first chosen, and returns what
+    // is done each time the tab is chosen, the first time included: the log file is read anew
+    // then. Filled once; nothing in removable mode, which has no Log tab.
+    using LogShown = std::function<void()>;
+    using LogFactory = std::function<LogShown(QWidget* panelArea)>;
+    void setLogContent(LogFactory factory);
+    QWidget* logPanelArea() const { return m_logArea; }
 
 signals:
     void playRequested(const kalder::LocalPlayRequest& request);
-    void logRequested();
     // A notification for the main window: (17, 0) when the downloads hold no recording or no
     // event.
     void notify(int category, int detail);
@@ -72,6 +84,10 @@ private:
     std::array<QWidget*, 3> m_kept{}; // the date/time, event and calendar panels once made
     QWidget* m_searchMenu = nullptr;
     QTableWidget* m_info = nullptr;
+    Tab m_tab = Tab::Search;
+    QWidget* m_logArea = nullptr; // made by setLogContent
+    LogFactory m_logFactory;      // until the Log tab is first chosen
+    LogShown m_logShown;
     std::array<QPushButton*, 3> m_tabs{};
     std::array<QPushButton*, 3> m_menu{};
     DateFieldPopups m_popups{this};

@@ -1,17 +1,16 @@
 #include "logs/local_log_viewer.h"
 
 #include "logs/local_log_rows.h"
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 #include "resources/resource_library.h"
 #include "ui/theme.h"
 
-#include <QKeyEvent>
 #include <QPushButton>
 
 namespace kalder {
 
 LocalLogViewer::LocalLogViewer(std::filesystem::path logFile, int dateFormat, QWidget* parent)
-    : QDialog(parent), m_file(std::move(logFile)), m_dateFormat(dateFormat) {
+    : QWidget(parent), m_file(std::move(logFile)), m_dateFormat(dateFormat) {
     setWindowTitle(resourceText(5527).isEmpty() ? QStringLiteral("Local Log") : resourceText(5527));
     setFixedSize(403, 417);
     m_list = new ReportList({40, 144, 120, 70, 160}, this);
@@ -45,16 +44,6 @@ bool LocalLogViewer::printToPdf(const QString& path) const {
 
 void LocalLogViewer::print() {
     m_printJob.start(localLogPrintLayout(), localLogPrintRows(m_table, m_dateFormat));
-}
-
-void LocalLogViewer::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape do not close the viewer.
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 } // namespace kalder

@@ -3,7 +3,7 @@
 #include "files/local_log.h"
 #include "logs/print_job.h"
 
-#include <QDialog>
+#include <QWidget>
 
 #include <filesystem>
 #include <vector>
@@ -15,10 +15,9 @@ namespace kalder {
 class ReportList;
 
 // The local operation log: every entry of the ring file, newest first, and its Print button.
-// Enter and Escape do not close it. While it is a window of its own (not a tab of the local
-// search window) the window manager's close does, since nothing else would. The owner keeps at
-// most one and raises it when it is asked for again. GUI thread.
-class LocalLogViewer : public QDialog {
+// It lives in the panel place of the local search window's Log tab (one per window), so Enter,
+// Escape and the window manager's close reach the window, which ignores them. GUI thread.
+class LocalLogViewer : public QWidget {
     Q_OBJECT
 public:
     LocalLogViewer(std::filesystem::path logFile, int dateFormat, QWidget* parent = nullptr);
@@ -30,9 +29,6 @@ public:
     QPushButton* printButton() const { return m_print; }
     // The pages the Print button sends to the printer, written to a PDF file instead.
     bool printToPdf(const QString& path) const;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void print();

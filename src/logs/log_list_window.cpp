@@ -1,6 +1,6 @@
 #include "logs/log_list_window.h"
 
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 #include "resources/resource_library.h"
 #include "ui/theme.h"
 

@@ -9,7 +9,7 @@
 #include "logs/log_detail_window.h"
 #include "logs/log_list_window.h"
 #include "logs/log_menu_panel.h"
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 #include "main_window_harness.h"
 #include "logs/schedule_change_viewer.h"
 #include "resources/resource_library.h"
@@ -106,6 +106,9 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
     EXPECT_EQ(status->mapTo(search, QPoint(0, 0)), QPoint(197, 83));
     EXPECT_EQ(status->cell(0, 0), resourceText(InfoText::TotalSpace));
     EXPECT_GE(status->rowCount(), 3 + 1 + 4);
+    // The log lists' look: dark blue text and grid lines.
+    EXPECT_EQ(status->list()->palette().color(QPalette::Text), QColor(60, 60, 120));
+    EXPECT_TRUE(status->list()->showGrid());
     saveScreenshot(*search, "search-info.png");
     // Back on the Log tab the details are where the operator left them.
     search->tabButton(SearchWindow::Tab::Log)->click();
@@ -121,13 +124,17 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
 
     QTest::mouseClick(window.button(363), Qt::LeftButton); // local search, then its Log tab
     ASSERT_TRUE(window.localPlayback()->searchWindow());
-    window.localPlayback()->searchWindow()->tabButton(LocalSearchWindow::Tab::Log)->click();
-    auto* local = window.findChild<LocalLogViewer*>();
+    LocalSearchWindow* localSearch = window.localPlayback()->searchWindow();
+    localSearch->tabButton(LocalSearchWindow::Tab::Log)->click();
+    auto* local = localSearch->findChild<LocalLogViewer*>();
     ASSERT_NE(local, nullptr);
+    EXPECT_TRUE(local->isVisible());
+    EXPECT_EQ(local->mapTo(localSearch, QPoint(0, 0)), QPoint(197, 83));
     ASSERT_GE(local->list()->rowCount(), 1);
     EXPECT_EQ(local->list()->cellText(0, 2), resourceText(5362)); // the logon, newest
     EXPECT_EQ(local->list()->cellText(0, 3), "admin");
     EXPECT_EQ(local->list()->cellText(0, 4), "127.0.0.1");
+    saveScreenshot(*localSearch, "local-log.png");
 
     // Disconnecting takes the search window with the session.
     QTest::mouseClick(window.button(361), Qt::LeftButton);

@@ -11,7 +11,7 @@
 #include "logs/log_detail_window.h"
 #include "logs/log_list_window.h"
 #include "logs/log_menu_panel.h"
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 #include "logs/schedule_change_viewer.h"
 #include "resources/resource_library.h"
 #include "wire/log_records.h"

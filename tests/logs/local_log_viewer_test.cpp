@@ -1,7 +1,7 @@
 // The local operation log viewer over a real ring file: order, ordinals, columns and printing.
 #include "logs/local_log_rows.h"
 #include "logs/local_log_viewer.h"
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 
 #include "files/local_log.h"
 #include "resources/resource_library.h"
@@ -75,11 +75,6 @@ TEST_F(LocalLogViewerTest, ListsNewestFirstWithLogonColumnsOnly) {
     EXPECT_EQ(list.cellText(5, 3), ""); // only logon entries show user and address
     EXPECT_EQ(list.cellText(5, 4), "");
     EXPECT_FALSE(viewer.printButton()->accessibleName().isEmpty());
-
-    // Escape does not close it.
-    viewer.show();
-    QTest::keyClick(&viewer, Qt::Key_Escape);
-    EXPECT_TRUE(viewer.isVisible());
 }
 
 TEST_F(LocalLogViewerTest, ThirtyFourEntriesPrintOnTwoPagesWithSlotNumbers) {

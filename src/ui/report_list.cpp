@@ -1,10 +1,10 @@
-#include "logs/report_list.h"
+#include "ui/report_list.h"
 
 #include <QHeaderView>
 
 namespace kalder {
 
-ReportList::ReportList(std::initializer_list<int> columnWidths, QWidget* parent)
+ReportList::ReportList(const std::vector<int>& columnWidths, QWidget* parent)
     : QTableWidget(parent) {
     setColumnCount(static_cast<int>(columnWidths.size()));
     int c = 0;

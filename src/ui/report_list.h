@@ -4,18 +4,18 @@
 #include <QTableWidget>
 
 #include <array>
-#include <initializer_list>
+#include <vector>
 
 namespace kalder {
 
-// The report list of the log windows: fixed column widths, no header texts, grid lines,
-// whole-row selection, bold 9-point text in the list colour; read-only.
+// The report list of the log windows and the information views: fixed column widths, no header
+// texts, grid lines, whole-row selection, bold 9-point text in the list colour; read-only.
 class ReportList : public QTableWidget {
     Q_OBJECT
 public:
-    ReportList(std::initializer_list<int> columnWidths, QWidget* parent = nullptr);
+    ReportList(const std::vector<int>& columnWidths, QWidget* parent = nullptr);
 
-    // Appends one row of five texts.
+    // Appends one row of up to five texts (those past the list's columns are left out).
     void addRow(const std::array<QString, 5>& texts);
     // The selected row, or -1.
     int selectedRow() const;
