@@ -116,12 +116,13 @@ bool ConnectHistory::record(std::string_view address, std::uint32_t port, std::s
         }
     }
 
-    // A next index past the last slot can only come from a damaged header: the ring is then
-    // treated as full rather than written past its 100 entries.
-    const bool full = c.wrapped != 0 || c.nextIndex >= kConnectHistoryEntries;
+    // Until the ring wraps, the next slot is the first empty one: the one behind the list. A
+    // header whose next index says otherwise is damaged (a cut file keeps its old header): an
+    // entry written there would lie behind an empty entry, out of the list, and be lost.
+    const bool full = c.wrapped != 0 || c.used.size() >= kConnectHistoryEntries;
     if (!full) {
-        const std::size_t k = c.nextIndex;
-        entry.slot = c.nextIndex;
+        const std::size_t k = c.used.size();
+        entry.slot = static_cast<std::uint32_t>(k);
         if (!writeAt(entryOffset(k), encodeEntry(entry)))
             return false;
         std::array<std::byte, kConnectHistoryHeaderSize> header{};

@@ -119,5 +119,31 @@ TEST_F(ConnectHistoryTest, MissingDamagedOrUnwritableFileIsHarmless) {
     EXPECT_TRUE(unwritable.entries().empty());
 }
 
+// Found by fuzzing: a file whose header names a next slot behind an empty entry (a cut file
+// keeps its old header). The new entry goes behind the list, where it is listed, not into the
+// named slot behind the gap.
+TEST_F(ConnectHistoryTest, RecordAfterHeaderPastTheListIsListed) {
+    std::filesystem::create_directories(file().parent_path());
+    {
+        std::ofstream out(file(), std::ios::binary | std::ios::trunc);
+        const unsigned char bytes[9] = {0, 0, 0, 0, 0x0a, 0, 0, 0, 0x7e};
+        out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }
+    ConnectHistory h(file());
+    ASSERT_TRUE(h.entries().empty()); // the first entry is cut off
+    ASSERT_TRUE(h.record("10.0.0.1", 9010, "site", 1234567));
+    const auto list = h.entries();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], (ConnectEntry{"10.0.0.1", 9010, 1234567, 0, "site"}));
+    EXPECT_EQ(header(), std::make_pair(0u, 1u));
+
+    // The same for a file cut after two of three entries.
+    for (std::uint32_t i = 0; i < 3; ++i)
+        ASSERT_TRUE(h.record("h" + std::to_string(i), 2000, "", i));
+    std::filesystem::resize_file(file(), 8 + 2 * 532);
+    ASSERT_TRUE(h.record("late", 2000, "", 50));
+    EXPECT_EQ(h.entries().back().address, "late");
+}
+
 } // namespace
 } // namespace kalder
