@@ -1,7 +1,8 @@
-// Firmware image files as the upgrade window's folder scan reads them: the first byte picks the
-// recorder's firmware names (so that both a boot image and a component image can match), the
-// rest is one file in an otherwise empty folder. The trailer and boot image readers also get
-// the bytes directly.
+// Firmware image files as the upgrade window's folder scan reads them: the first byte's bits
+// 0-3 pick the client's time zone and bit 4 whether the recorder's components are older or newer
+// than any file (kFirmwareNames are their names); the rest is one file in an otherwise empty
+// folder. The trailer and boot image readers also get the bytes directly.
+#include "fuzz_formats.h"
 #include "fuzz_input.h"
 #include "session/firmware_scan.h"
 
@@ -21,11 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)bootImageBuildTime(boot->buildTime, (choices & 0x0F) * 3600 - 12 * 3600);
 
     HelloRecord hello;
-    hello.firmName[0] = "KALDER-BOOT";
-    hello.firmVer[0] = 1;
-    for (std::size_t i = 1; i < kFirmwareEntries; ++i) {
-        hello.firmName[i] = "component-" + std::to_string(i);
-        hello.firmVer[i] = (choices & 0x10) ? 0 : 0x7FFFFFFF;
+    for (std::size_t i = 0; i < fuzz::kFirmwareNames.size(); ++i) {
+        hello.firmName[i] = std::string(fuzz::kFirmwareNames[i]);
+        hello.firmVer[i] = (choices & 0x10) ? 0x7FFFFFFF : 1;
     }
     rearrangeFirmwareSlots(hello);
 

@@ -4,6 +4,8 @@
 #include "files/local_log.h"
 #include "fuzz_input.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 
 using namespace kalder;
@@ -14,13 +16,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::filesystem::path file = fuzz::scratchFolder() / "Log" / "Kalder.log";
     static const bool made = std::filesystem::create_directories(file.parent_path());
     (void)made;
-    // A header past the input's reach is still tried: the rest of the input lands at the slot
-    // the first byte names, the gap reading as zeros.
-    const std::span<const std::byte> head = in.take(kLocalLogHeaderSize);
+    // The header as given when the first byte's top four bits are set; otherwise its next index
+    // is kept below 64, so that most inputs stay small rings that read quickly. The rest of the
+    // input lands at a slot the first byte names (the gap reads as zeros): one of the first
+    // sixteen, or with 0xFF the last ones, where the ring wraps.
+    std::array<std::byte, kLocalLogHeaderSize> head{};
+    const std::span<const std::byte> given = in.take(kLocalLogHeaderSize);
+    std::copy(given.begin(), given.end(), head.begin());
+    if ((pick & 0xF0) != 0xF0) {
+        head[4] &= std::byte{0x3F};
+        std::fill(head.begin() + 5, head.end(), std::byte{0});
+    }
     const std::span<const std::byte> rest = in.rest();
-    const off_t restAt =
-        off_t(kLocalLogHeaderSize + std::size_t(pick & 0x3F) * 40 * kLocalLogRecordSize);
-    fuzz::setFileContents(file, head, rest, restAt);
+    const std::size_t restSlot = pick == 0xFF ? kLocalLogSlotCount - 2 : pick & 0x0F;
+    const off_t restAt = off_t(kLocalLogHeaderSize + restSlot * kLocalLogRecordSize);
+    fuzz::setFileContents(file, std::span<const std::byte>(head).first(given.size()), rest, restAt);
 
     const auto before = readLocalLog(file);
     if (!before || before->size() > kLocalLogSlotCount)
