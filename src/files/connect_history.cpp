@@ -28,12 +28,14 @@ std::array<std::byte, kConnectEntrySize> encodeEntry(const ConnectEntry& e) {
 }
 
 ConnectEntry decodeEntry(ByteReader& r) {
+    // A damaged field without its terminating zero is cut where the writer cuts: a longer
+    // address would never equal the one recorded for it, and the entry would be doubled.
     ConnectEntry e;
-    e.address = r.readText(kTextField);
+    e.address = r.readText(kTextField).substr(0, kTextField - 1);
     e.port = r.readLe32();
     e.lastUsed = r.readLe32();
     e.slot = r.readLe32();
-    e.siteText = r.readText(kTextField);
+    e.siteText = r.readText(kTextField).substr(0, kTextField - 1);
     return e;
 }
 

@@ -145,5 +145,29 @@ TEST_F(ConnectHistoryTest, RecordAfterHeaderPastTheListIsListed) {
     EXPECT_EQ(h.entries().back().address, "late");
 }
 
+// Found by fuzzing: text fields without their terminating zero. They read as the 259 bytes the
+// writer keeps, so that recording the same recorder again refreshes its entry.
+TEST_F(ConnectHistoryTest, UnterminatedTextsReadAsTheWriterKeepsThem) {
+    std::filesystem::create_directories(file().parent_path());
+    std::string bytes(8 + 532, '\0');
+    bytes[0] = 1; // wrapped
+    std::fill_n(bytes.begin() + 8, 260, '\xa0');
+    bytes.replace(8 + 260, 4, "\x2a\x23\0\0", 4); // port 9002
+    std::fill_n(bytes.begin() + 8 + 272, 260, 'E');
+    {
+        std::ofstream out(file(), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    ConnectHistory h(file());
+    const auto before = h.entries();
+    ASSERT_EQ(before.size(), 1u);
+    EXPECT_EQ(before[0].address, std::string(259, '\xa0'));
+    EXPECT_EQ(before[0].siteText, std::string(259, 'E'));
+    ASSERT_TRUE(h.record(before[0].address, 9002, "site", 77));
+    const auto after = h.entries();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].lastUsed, 77u);
+}
+
 } // namespace
 } // namespace kalder

@@ -16,10 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::filesystem::path file = fuzz::scratchFolder() / "Log" / "Kalder.log";
     static const bool made = std::filesystem::create_directories(file.parent_path());
     (void)made;
-    // The header as given when the first byte's top four bits are set; otherwise its next index
-    // is kept below 64, so that most inputs stay small rings that read quickly. The rest of the
-    // input lands at a slot the first byte names (the gap reads as zeros): one of the first
-    // sixteen, or with 0xFF the last ones, where the ring wraps.
+    // The header as given when the first byte's top four bits are set (a next index anywhere,
+    // the ring's end and wrap included); otherwise its next index is kept below 64, so that most
+    // inputs stay small rings that read quickly. The rest of the input lands at the slot the
+    // first byte's bits 0-3 name, the gap reading as zeros.
     std::array<std::byte, kLocalLogHeaderSize> head{};
     const std::span<const std::byte> given = in.take(kLocalLogHeaderSize);
     std::copy(given.begin(), given.end(), head.begin());
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fill(head.begin() + 5, head.end(), std::byte{0});
     }
     const std::span<const std::byte> rest = in.rest();
-    const std::size_t restSlot = pick == 0xFF ? kLocalLogSlotCount - 2 : pick & 0x0F;
+    const std::size_t restSlot = pick & 0x0F;
     const off_t restAt = off_t(kLocalLogHeaderSize + restSlot * kLocalLogRecordSize);
     fuzz::setFileContents(file, std::span<const std::byte>(head).first(given.size()), rest, restAt);
 
