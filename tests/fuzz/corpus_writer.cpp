@@ -188,8 +188,9 @@ void logRecords(const sim::SimConfig& base, std::uint32_t now) {
         sim::SimConfig config = base;
         config.logRecords = 40;
         config.logRecordSize = size;
-        put("log_records", "log-" + std::to_string(size),
-            joinPayloads(sim::answerLogRequest(config, now).wire));
+        const Bytes reply = joinPayloads(sim::answerLogRequest(config, now).wire);
+        put("log_records", "log-" + std::to_string(size), reply);
+        put("log_reply", "log-" + std::to_string(size), reply);
     }
 }
 

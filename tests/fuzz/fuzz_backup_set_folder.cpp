@@ -3,7 +3,9 @@
 // a request (which reads the time records and the frame headers the entries point at).
 //
 // Input: one byte of choices (bit 0: the tag is read from the data file, bits 1-2: the request's
-// kind, bit 3: a second set with the same contents), the request's start and end (big-endian),
+// kind, bit 3: a second set with the same contents, bit 4: the summary's segment count as given,
+// else cut to at most 8 so that most inputs read quickly), the request's start and end
+// (big-endian),
 // three big-endian 16-bit lengths (the index's head, the index's time records, the header file),
 // those bytes, then the data file. The time records land at their place in the index, past the
 // 1,024 segment slots; the gap reads as zeros.
@@ -40,7 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.end = in.u32();
     request.kind = static_cast<LocalPlayRequest::Kind>(((choices >> 1) & 3) % 3);
     const std::uint16_t headLength = in.u16(), timesLength = in.u16(), vihLength = in.u16();
-    const auto idxHead = in.take(headLength);
+    const std::span<const std::byte> head = in.take(headLength);
+    std::vector<std::byte> idxHead(head.begin(), head.end());
+    constexpr std::size_t kCountAt = kSetSummaryOffset + 32; // SetSummary::segmentCount, LE
+    if ((choices & 0x10) == 0 && idxHead.size() >= kCountAt + 4) {
+        idxHead[kCountAt] &= std::byte{0x07};
+        std::fill_n(idxHead.begin() + kCountAt + 1, 3, std::byte{0});
+    }
     const auto idxTimes = in.take(timesLength);
     const auto vih = in.take(vihLength);
     const auto vid = in.rest();

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ConnectHistory history(file);
     const std::vector<ConnectEntry> before = history.entries();
-    if (before.size() > kConnectHistoryEntries || history.newestFirst().size() != before.size())
+    if (before.size() > kConnectHistoryEntries)
         std::abort();
     for (const ConnectEntry& e : before)
         if (e.address.empty() || e.address.size() > 259 || e.siteText.size() > 259)
@@ -38,6 +38,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)history.setSiteText(pick >> 2, std::string(300, 's'));
         break;
     }
-    (void)history.entries();
     return 0;
 }
