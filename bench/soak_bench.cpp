@@ -3,21 +3,25 @@
 // The desktop client's main window, in this process on the display it is given (run it under
 // Xvfb), against a 16-channel simulator for N minutes (default 60): live view, a layout change
 // every few seconds through the layout buttons, and every M minutes (default 3) a disconnect
-// through the connect button and a reconnect. Every S seconds (default 10) it samples its own
-// resident memory, threads and open files from /proc and prints them; at the end the start and
-// end values and each one's slope per 10 minutes, the memory's fitted over the samples after the
-// first 5 minutes (start-up caches settle there).
+// through the connect button and a reconnect, and half-way between reconnects a remote playback
+// of a minute of the recorder's past for 20 s, back to live view after it. Every S seconds (default
+// 10) it samples its own resident memory, threads and open files from /proc and prints them; at the
+// end the start and end values and each one's slope per 10 minutes, the memory's fitted over the
+// samples after the first 5 minutes (start-up caches settle there).
 #include "main_window.h"
 
 #include "resources/resource_library.h"
 #include "decode/decoder_library.h"
 #include "connect/connect_request.h"
+#include "playback/playback_controller.h"
+#include "session/recorder_session.h"
 #include "sim/sim_process.h"
 #include "ui/notification_box.h"
 #include "ui/skin_button.h"
 #include "video/video_window.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -151,8 +155,27 @@ int main(int argc, char** argv) {
     auto elapsedMinutes = [&] {
         return std::chrono::duration<double, std::ratio<60>>(Clock::now() - start).count();
     };
-    double nextSample = 0, nextReconnect = reconnectMinutes;
-    unsigned layoutChanges = 0, reconnects = 0, failures = 0;
+    double nextSample = 0, nextReconnect = reconnectMinutes, nextPlayback = reconnectMinutes / 2;
+    unsigned layoutChanges = 0, reconnects = 0, playbacks = 0, failures = 0;
+    // A minute of the recorder's past as the search window's Play asks for it, 20 s of it shown,
+    // then the stop button and live view again.
+    auto playBack = [&] {
+        const auto now = static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch());
+        const std::uint32_t from = now - 600 + QDateTime::currentDateTime().offsetFromUtc();
+        VideoWindow* video = window.videoWindow();
+        if (!window.playback()->play(from, from + 60, 0xFFFF, 0x3F) ||
+            !waitFor([&] { return video->mode() == StreamKind::RemotePlayback; }, 30000)) {
+            std::fprintf(stderr, "soak: playback did not start\n");
+            return false;
+        }
+        QTest::qWait(20000);
+        window.button(345)->click();
+        if (!waitFor([&] { return video->mode() != StreamKind::RemotePlayback; }, 30000))
+            return false;
+        if (!window.session()->live().liveOn())
+            window.button(369)->click();
+        return waitFor([&] { return window.session()->live().liveOn(); }, 30000);
+    };
     std::printf("%8s %9s %8s %6s\n", "minutes", "rss_mb", "threads", "files");
     while (elapsedMinutes() < minutes) {
         const double now = elapsedMinutes();
@@ -177,6 +200,13 @@ int main(int argc, char** argv) {
             else
                 ++failures;
         }
+        if (now >= nextPlayback) {
+            nextPlayback += reconnectMinutes;
+            if (playBack())
+                ++playbacks;
+            else
+                ++failures;
+        }
         QTest::mouseClick(window.button(layouts[layoutChanges % std::size(layouts)]),
                           Qt::LeftButton);
         ++layoutChanges;
@@ -187,8 +217,9 @@ int main(int argc, char** argv) {
     const Sample& first = samples.front();
     const Sample& last = samples.back();
     const double settle = minutes > 10 ? 5 : 0;
-    std::printf("\nsoak: %.1f minutes, %u layout changes, %u reconnects, %u failed reconnects\n",
-                last.minutes, layoutChanges, reconnects, failures);
+    std::printf("\nsoak: %.1f minutes, %u layout changes, %u reconnects, %u playbacks, %u "
+                "failures\n",
+                last.minutes, layoutChanges, reconnects, playbacks, failures);
     std::printf("%-10s %10s %10s %18s\n", "", "start", "end", "slope per 10 min");
     std::printf("%-10s %10.1f %10.1f %15.2f MB (from minute %.0f)\n", "rss", first.rssMb,
                 last.rssMb, slopePer10(samples, settle, [](const Sample& s) { return s.rssMb; }),
