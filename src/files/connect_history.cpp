@@ -28,12 +28,14 @@ std::array<std::byte, kConnectEntrySize> encodeEntry(const ConnectEntry& e) {
 }
 
 ConnectEntry decodeEntry(ByteReader& r) {
+    // A damaged field without its terminating zero is cut where the writer cuts: a longer
+    // address would never equal the one recorded for it, and the entry would be doubled.
     ConnectEntry e;
-    e.address = r.readText(kTextField);
+    e.address = r.readText(kTextField).substr(0, kTextField - 1);
     e.port = r.readLe32();
     e.lastUsed = r.readLe32();
     e.slot = r.readLe32();
-    e.siteText = r.readText(kTextField);
+    e.siteText = r.readText(kTextField).substr(0, kTextField - 1);
     return e;
 }
 
@@ -116,12 +118,13 @@ bool ConnectHistory::record(std::string_view address, std::uint32_t port, std::s
         }
     }
 
-    // A next index past the last slot can only come from a damaged header: the ring is then
-    // treated as full rather than written past its 100 entries.
-    const bool full = c.wrapped != 0 || c.nextIndex >= kConnectHistoryEntries;
+    // Until the ring wraps, the next slot is the first empty one: the one behind the list. A
+    // header whose next index says otherwise is damaged (a cut file keeps its old header): an
+    // entry written there would lie behind an empty entry, out of the list, and be lost.
+    const bool full = c.wrapped != 0 || c.used.size() >= kConnectHistoryEntries;
     if (!full) {
-        const std::size_t k = c.nextIndex;
-        entry.slot = c.nextIndex;
+        const std::size_t k = c.used.size();
+        entry.slot = static_cast<std::uint32_t>(k);
         if (!writeAt(entryOffset(k), encodeEntry(entry)))
             return false;
         std::array<std::byte, kConnectHistoryHeaderSize> header{};

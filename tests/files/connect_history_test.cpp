@@ -119,5 +119,55 @@ TEST_F(ConnectHistoryTest, MissingDamagedOrUnwritableFileIsHarmless) {
     EXPECT_TRUE(unwritable.entries().empty());
 }
 
+// Found by fuzzing: a file whose header names a next slot behind an empty entry (a cut file
+// keeps its old header). The new entry goes behind the list, where it is listed, not into the
+// named slot behind the gap.
+TEST_F(ConnectHistoryTest, RecordAfterHeaderPastTheListIsListed) {
+    std::filesystem::create_directories(file().parent_path());
+    {
+        std::ofstream out(file(), std::ios::binary | std::ios::trunc);
+        const unsigned char bytes[9] = {0, 0, 0, 0, 0x0a, 0, 0, 0, 0x7e};
+        out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }
+    ConnectHistory h(file());
+    ASSERT_TRUE(h.entries().empty()); // the first entry is cut off
+    ASSERT_TRUE(h.record("10.0.0.1", 9010, "site", 1234567));
+    const auto list = h.entries();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], (ConnectEntry{"10.0.0.1", 9010, 1234567, 0, "site"}));
+    EXPECT_EQ(header(), std::make_pair(0u, 1u));
+
+    // The same for a file cut after two of three entries.
+    for (std::uint32_t i = 0; i < 3; ++i)
+        ASSERT_TRUE(h.record("h" + std::to_string(i), 2000, "", i));
+    std::filesystem::resize_file(file(), 8 + 2 * 532);
+    ASSERT_TRUE(h.record("late", 2000, "", 50));
+    EXPECT_EQ(h.entries().back().address, "late");
+}
+
+// Found by fuzzing: text fields without their terminating zero. They read as the 259 bytes the
+// writer keeps, so that recording the same recorder again refreshes its entry.
+TEST_F(ConnectHistoryTest, UnterminatedTextsReadAsTheWriterKeepsThem) {
+    std::filesystem::create_directories(file().parent_path());
+    std::string bytes(8 + 532, '\0');
+    bytes[0] = 1; // wrapped
+    std::fill_n(bytes.begin() + 8, 260, '\xa0');
+    bytes.replace(8 + 260, 4, "\x2a\x23\0\0", 4); // port 9002
+    std::fill_n(bytes.begin() + 8 + 272, 260, 'E');
+    {
+        std::ofstream out(file(), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    ConnectHistory h(file());
+    const auto before = h.entries();
+    ASSERT_EQ(before.size(), 1u);
+    EXPECT_EQ(before[0].address, std::string(259, '\xa0'));
+    EXPECT_EQ(before[0].siteText, std::string(259, 'E'));
+    ASSERT_TRUE(h.record(before[0].address, 9002, "site", 77));
+    const auto after = h.entries();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].lastUsed, 77u);
+}
+
 } // namespace
 } // namespace kalder
