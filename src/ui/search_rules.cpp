@@ -159,18 +159,7 @@ std::string channelColumn(std::uint32_t mask) {
 }
 
 std::string formatListTime(std::uint32_t time, unsigned dateFormat) {
-    const CivilTime t = decodeRecorderTime(time);
-    char text[48];
-    if (dateFormat == 1)
-        std::snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d:%02d", t.month, t.day, t.year,
-                      t.hour, t.minute, t.second);
-    else if (dateFormat == 2)
-        std::snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d:%02d", t.day, t.month, t.year,
-                      t.hour, t.minute, t.second);
-    else
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second);
-    return text;
+    return formatOperatorDateTime(time, dateFormat);
 }
 
 std::string formatPanelDate(int year, int month, int day, unsigned dateFormat) {

@@ -55,19 +55,8 @@ std::string channelList(std::uint32_t mask, const char* pattern, unsigned first,
 }
 
 std::string dateText(std::uint32_t time, int dateFormat, bool leadingBlank) {
-    const CivilTime t = decodeRecorderTime(time);
-    const char* pattern;
-    int a = t.year, b = t.month, c = t.day;
-    if (dateFormat == 1) {
-        pattern = "%02d-%02d-%04d %02d:%02d:%02d";
-        a = t.month, b = t.day, c = t.year;
-    } else if (dateFormat == 2) {
-        pattern = "%02d-%02d-%04d %02d:%02d:%02d";
-        a = t.day, b = t.month, c = t.year;
-    } else {
-        pattern = "%04d-%02d-%02d %02d:%02d:%02d";
-    }
-    return (leadingBlank ? " " : "") + format(pattern, a, b, c, t.hour, t.minute, t.second);
+    return (leadingBlank ? " " : "") +
+           formatOperatorDateTime(time, static_cast<unsigned>(dateFormat));
 }
 
 LogDetailRow labelled(std::string label, std::string value) {

@@ -40,6 +40,21 @@ std::string formatRecorderTime(std::uint32_t time) {
     return text;
 }
 
+std::string formatOperatorDateTime(std::uint32_t time, unsigned dateFormat, const char* gap) {
+    const CivilTime t = decodeRecorderTime(time);
+    char text[64];
+    if (dateFormat == 1)
+        std::snprintf(text, sizeof text, "%02d-%02d-%04d%s%02d:%02d:%02d", t.month, t.day, t.year,
+                      gap, t.hour, t.minute, t.second);
+    else if (dateFormat == 2)
+        std::snprintf(text, sizeof text, "%02d-%02d-%04d%s%02d:%02d:%02d", t.day, t.month, t.year,
+                      gap, t.hour, t.minute, t.second);
+    else
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d%s%02d:%02d:%02d", t.year, t.month, t.day,
+                      gap, t.hour, t.minute, t.second);
+    return text;
+}
+
 namespace {
 
 // Reads exactly `width` digits at `pos`.

@@ -33,6 +33,10 @@ std::int64_t encodeCivilTime(const CivilTime& time);
 // "YYYY-MM-DD hh:mm:ss".
 std::string formatRecorderTime(std::uint32_t time);
 
+// The date in the operator's order (`dateFormat` 0 "YYYY-MM-DD", 1 "MM-DD-YYYY", 2 "DD-MM-YYYY"),
+// then `gap`, then "hh:mm:ss".
+std::string formatOperatorDateTime(std::uint32_t time, unsigned dateFormat, const char* gap = " ");
+
 // "YYYY-MM-DD hh:mm:ss" or "YYYY-MM-DD" (midnight); nothing for any other text or a date that
 // does not exist.
 std::optional<CivilTime> parseCivilTime(std::string_view text);

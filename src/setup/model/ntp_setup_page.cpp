@@ -112,19 +112,9 @@ std::optional<std::int64_t> previewTime(std::uint32_t unixTime, unsigned zone,
 }
 
 std::string formatPreview(std::int64_t wall, unsigned dateFormat) {
-    const CivilTime t = decodeRecorderTime(
-        static_cast<std::uint32_t>(std::clamp<std::int64_t>(wall, 0, 0xFFFFFFFFll)));
-    char text[40];
-    if (dateFormat == 1)
-        std::snprintf(text, sizeof text, "%02d-%02d-%04d  %02d:%02d:%02d", t.month, t.day, t.year,
-                      t.hour, t.minute, t.second);
-    else if (dateFormat == 2)
-        std::snprintf(text, sizeof text, "%02d-%02d-%04d  %02d:%02d:%02d", t.day, t.month, t.year,
-                      t.hour, t.minute, t.second);
-    else
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d  %02d:%02d:%02d", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second);
-    return text;
+    return formatOperatorDateTime(
+        static_cast<std::uint32_t>(std::clamp<std::int64_t>(wall, 0, 0xFFFFFFFFll)), dateFormat,
+        "  ");
 }
 
 void chooseZone(ConfigRecord& record, unsigned zone) {
