@@ -32,10 +32,6 @@
 namespace kalder {
 namespace {
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
 constexpr int kWaitMs = 30000;
 // 2024-01-03 15:00:00, seed 4: the disk the backup tests of the command line use.
 constexpr std::uint32_t kDiskEnd = 1704294000;
@@ -49,12 +45,7 @@ protected:
             << sim.lastError();
         window = std::make_unique<MainWindow>(harness.config());
         window->show();
-        ConnectRequest request;
-        request.address = "127.0.0.1";
-        request.typedAddress = request.address;
-        request.port = sim.port();
-        request.userId = "admin";
-        request.password = "1234";
+        ConnectRequest request = test::simAdminRequest(sim.port());
         window->connectTo(request);
         WAIT_UNTIL(window->session() && window->session()->loggedIn(), kWaitMs);
         WAIT_UNTIL(window->session()->status().mayBackup(), kWaitMs);

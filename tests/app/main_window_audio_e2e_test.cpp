@@ -22,20 +22,6 @@ namespace {
 
 constexpr int kTimeoutMs = 60000;
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
-ConnectRequest adminRequest(std::uint16_t port) {
-    ConnectRequest request;
-    request.address = "127.0.0.1";
-    request.typedAddress = request.address;
-    request.port = port;
-    request.userId = "admin";
-    request.password = "1234";
-    return request;
-}
-
 bool playerExists(RecorderSession& session) {
     SessionSlots& registry = session.slotRegistry();
     std::lock_guard lock(registry.mutex());
@@ -57,7 +43,7 @@ protected:
         ASSERT_TRUE(sim.start({"--channels", "4", "--audio-channel", "1"})) << sim.lastError();
     }
     void connectLive(MainWindow& window) {
-        window.connectTo(adminRequest(sim.port()));
+        window.connectTo(test::simAdminRequest(sim.port()));
         WAIT_UNTIL(window.liveChannelInfoCount() > 0, kTimeoutMs);
         WAIT_UNTIL(window.session()->live().liveOn(), kTimeoutMs);
     }

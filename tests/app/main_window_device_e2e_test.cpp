@@ -24,20 +24,6 @@
 namespace kalder {
 namespace {
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
-ConnectRequest adminRequest(std::uint16_t port) {
-    ConnectRequest request;
-    request.address = "127.0.0.1";
-    request.typedAddress = request.address;
-    request.port = port;
-    request.userId = "admin";
-    request.password = "1234";
-    return request;
-}
-
 QPushButton* control(QWidget* window, int id) {
     return window ? window->findChild<QPushButton*>(QStringLiteral("control%1").arg(id)) : nullptr;
 }
@@ -57,7 +43,7 @@ protected:
     }
     void connect(MainWindow& window) {
         window.show();
-        window.connectTo(adminRequest(sim.port()));
+        window.connectTo(test::simAdminRequest(sim.port()));
         WAIT_UNTIL(window.session() && window.session()->live().liveOn(), 60000);
     }
     // Whether the simulator's device log holds `line`.

@@ -40,9 +40,6 @@ constexpr int kLiveTimeoutMs = 60000;
 
 // Waits, processing events, until the condition holds; fails the test (and leaves it) when it
 // never does. QTest's own QTRY macros report to QTest, not to GoogleTest.
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
 #define WAIT_EQ(actual, expected, timeoutMs)                                                       \
     do {                                                                                           \
         (void)QTest::qWaitFor([&] { return (actual) == (expected); }, timeoutMs);                  \
@@ -50,12 +47,7 @@ constexpr int kLiveTimeoutMs = 60000;
     } while (false)
 
 ConnectRequest adminRequest(std::uint16_t port) {
-    ConnectRequest request;
-    request.address = "127.0.0.1";
-    request.typedAddress = request.address;
-    request.port = port;
-    request.userId = "admin";
-    request.password = "1234";
+    ConnectRequest request = test::simAdminRequest(port);
     return request;
 }
 

@@ -6,8 +6,17 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <memory>
+
+// Waits for `condition` while the GUI thread's events run; the limit only catches a hang.
+#define WAIT_UNTIL(condition, timeoutMs)                                                           \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
+        << "never became true: " #condition
 
 namespace kalder::test {
 
@@ -36,5 +45,16 @@ private:
     std::unique_ptr<QSettings> m_store;
     std::unique_ptr<DecoderLibrary> m_decoder;
 };
+
+// The simulator's administrator on loopback at `port`, as the connect dialog would fill it.
+inline ConnectRequest simAdminRequest(std::uint16_t port) {
+    ConnectRequest request;
+    request.address = "127.0.0.1";
+    request.typedAddress = request.address;
+    request.port = port;
+    request.userId = "admin";
+    request.password = "1234";
+    return request;
+}
 
 } // namespace kalder::test

@@ -43,12 +43,7 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
         << sim.lastError();
     MainWindow window(harness.config());
     window.show();
-    ConnectRequest request;
-    request.address = "127.0.0.1";
-    request.typedAddress = request.address;
-    request.port = sim.port();
-    request.userId = "admin";
-    request.password = "1234";
+    ConnectRequest request = test::simAdminRequest(sim.port());
     window.connectTo(request);
     // The rights arrive just after the login; the button checks them.
     ASSERT_TRUE(QTest::qWaitFor(

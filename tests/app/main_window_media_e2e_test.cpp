@@ -22,10 +22,6 @@ namespace {
 
 constexpr int kTimeoutMs = 60000;
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
 TEST(MainWindowMedia, SaveWebExportAndViewer) {
     test::MainWindowHarness harness;
     ASSERT_TRUE(harness.decoderLoaded());
@@ -45,12 +41,7 @@ TEST(MainWindowMedia, SaveWebExportAndViewer) {
     window.button(372)->click();
     EXPECT_FALSE(window.media().timerRunning());
 
-    ConnectRequest request;
-    request.address = "127.0.0.1";
-    request.typedAddress = request.address;
-    request.port = sim.port();
-    request.userId = "admin";
-    request.password = "1234";
+    ConnectRequest request = test::simAdminRequest(sim.port());
     window.connectTo(request);
     WAIT_UNTIL((window.videoWindow()->decodedChannels() & 0xF) == 0xF, kTimeoutMs);
 
@@ -105,12 +96,7 @@ TEST(MainWindowMedia, StatusAndSystemInformationViews) {
     ASSERT_TRUE(sim.start({"--channels", "4", "--set", "status.piece_bytes=7"})) << sim.lastError();
     MainWindow window(harness.config());
     window.show();
-    ConnectRequest request;
-    request.address = "127.0.0.1";
-    request.typedAddress = request.address;
-    request.port = sim.port();
-    request.userId = "admin";
-    request.password = "1234";
+    ConnectRequest request = test::simAdminRequest(sim.port());
     request.siteText = "Front shop";
     window.connectTo(request);
     WAIT_UNTIL(window.session() && window.session()->loggedIn(), kTimeoutMs);

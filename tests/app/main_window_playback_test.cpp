@@ -16,10 +16,6 @@
 namespace kalder {
 namespace {
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
 constexpr int kTimeoutMs = 30000;
 
 class MainWindowPlayback : public ::testing::Test {
@@ -33,12 +29,7 @@ TEST_F(MainWindowPlayback, PlaysBackWithTheButtonsAndReturnsToLiveMode) {
     ASSERT_TRUE(sim.start(test::withSimDisk({"--channels", "4"}))) << sim.lastError();
     MainWindow window(harness.config());
     window.show();
-    ConnectRequest request;
-    request.address = "127.0.0.1";
-    request.typedAddress = request.address;
-    request.port = sim.port();
-    request.userId = "admin";
-    request.password = "1234";
+    ConnectRequest request = test::simAdminRequest(sim.port());
     window.connectTo(request);
     WAIT_UNTIL(window.session() && window.session()->live().liveOn(), kTimeoutMs);
     for (int id : {340, 341, 342, 343, 346})

@@ -19,10 +19,6 @@
 namespace kalder {
 namespace {
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
 constexpr int kTimeoutMs = 30000;
 
 // A recorded period of the disk's last day on every channel, at least twenty minutes long.
@@ -51,12 +47,7 @@ TEST_F(SearchToPlayback, FromTheCalendarAndTimelineToPlaybackAndBack) {
     const sim::DiskPeriod period = longPeriodOfTheLastDay();
     MainWindow window(harness.config());
     window.show();
-    ConnectRequest request;
-    request.address = "127.0.0.1";
-    request.typedAddress = request.address;
-    request.port = sim.port();
-    request.userId = "admin";
-    request.password = "1234";
+    ConnectRequest request = test::simAdminRequest(sim.port());
     window.connectTo(request);
     WAIT_UNTIL(window.session() && window.session()->live().liveOn(), kTimeoutMs);
     WAIT_UNTIL(window.session()->status().maySearch(), kTimeoutMs);

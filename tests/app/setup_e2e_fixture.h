@@ -15,10 +15,6 @@
 namespace kalder {
 namespace {
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
 constexpr int kRemoteSetup = 362;
 
 class SetupE2E : public ::testing::Test {
@@ -27,12 +23,7 @@ protected:
         ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
         window = std::make_unique<MainWindow>(harness.config());
         window->show();
-        ConnectRequest request;
-        request.address = "127.0.0.1";
-        request.typedAddress = request.address;
-        request.port = sim.port();
-        request.userId = "admin";
-        request.password = "1234";
+        ConnectRequest request = test::simAdminRequest(sim.port());
         window->connectTo(request);
         WAIT_UNTIL(window->session() && window->session()->loggedIn() &&
                        window->session()->status().maySetup(),

@@ -25,10 +25,6 @@
 namespace kalder {
 namespace {
 
-#define WAIT_UNTIL(condition, timeoutMs)                                                           \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, timeoutMs))          \
-        << "never became true: " #condition
-
 constexpr int kRemoteSetup = 362;
 
 class SetupTimeE2E : public ::testing::Test {
@@ -42,12 +38,7 @@ protected:
         ::setenv("KALDER_TIME_SERVERS", ("127.0.0.1:" + port).c_str(), 1);
         window = std::make_unique<MainWindow>(harness.config());
         window->show();
-        ConnectRequest request;
-        request.address = "127.0.0.1";
-        request.typedAddress = request.address;
-        request.port = sim.port();
-        request.userId = "admin";
-        request.password = "1234";
+        ConnectRequest request = test::simAdminRequest(sim.port());
         window->connectTo(request);
         WAIT_UNTIL(window->session() && window->session()->loggedIn() &&
                        window->session()->status().maySetup() &&
