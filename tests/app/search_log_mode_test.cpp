@@ -21,6 +21,17 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#if defined(__SANITIZE_THREAD__)
+#define KALDER_UNDER_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KALDER_UNDER_THREAD_SANITIZER 1
+#endif
+#endif
+#ifndef KALDER_UNDER_THREAD_SANITIZER
+#define KALDER_UNDER_THREAD_SANITIZER 0
+#endif
+
 namespace kalder::test {
 namespace {
 
@@ -283,6 +294,11 @@ TEST_F(LogWindows, ListPrintsWhatItShows) {
     const QString pdf = dir.filePath("ops.pdf");
     ASSERT_TRUE(content<LogListWindow>()->printToPdf(pdf));
     EXPECT_EQ(LogListWindow::printLayout(LogList::Operation).documentName, "Remote Log Operation");
+#if KALDER_UNDER_THREAD_SANITIZER
+    // The thread sanitizer's runtime aborts when this process forks the reader (a check in its
+    // fork handling); the other builds read the printout back.
+    GTEST_SKIP() << "no child process under the thread sanitizer";
+#endif
     // Read back: one page of the operation entries, newest first, and nothing of other kinds.
     QProcess text;
     text.start("pdftotext", {"-layout", pdf, "-"});
