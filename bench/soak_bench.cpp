@@ -15,6 +15,7 @@
 #include "connect/connect_request.h"
 #include "playback/playback_controller.h"
 #include "session/recorder_session.h"
+#include "sim/recorded_disk.h"
 #include "sim/sim_process.h"
 #include "ui/notification_box.h"
 #include "ui/skin_button.h"
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +90,26 @@ template <typename Condition> bool waitFor(Condition condition, int ms) {
     return QTest::qWaitFor([&] { return static_cast<bool>(condition()); }, ms);
 }
 
+// The simulator's recorded disk: fixed, so that the playback asks for a period it recorded (the
+// recorder refuses a period in which no asked channel recorded).
+constexpr std::uint32_t kDiskEnd = 1704294000; // 2024-01-03 15:00:00
+constexpr std::uint64_t kDiskSeed = 4;
+
+// The latest period of the disk at least 70 s long, on as many channels as any such period has.
+sim::DiskPeriod playbackPeriod() {
+    sim::DiskLayout layout;
+    layout.end = kDiskEnd;
+    layout.seed = kDiskSeed;
+    layout.channelCount = 16;
+    const sim::RecordedDisk disk(layout);
+    sim::DiskPeriod best{};
+    for (auto it = disk.periods().rbegin(); it != disk.periods().rend(); ++it)
+        if (it->end - it->start >= 70 && std::popcount(static_cast<unsigned>(it->channels)) >
+                                             std::popcount(static_cast<unsigned>(best.channels)))
+            best = *it;
+    return best;
+}
+
 double argument(int argc, char** argv, const char* name, double fallback) {
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], name) == 0)
@@ -105,7 +127,8 @@ int main(int argc, char** argv) {
     loadResourceLibrary(QStringLiteral(KALDER_PROGRAM_DIR));
 
     test::SimProcess sim;
-    if (!sim.start({"--channels", "16"})) {
+    if (!sim.start({"--channels", "16", "--disk-end", std::to_string(kDiskEnd), "--disk-seed",
+                    std::to_string(kDiskSeed)})) {
         std::fprintf(stderr, "soak: the simulator did not start: %s\n", sim.lastError().c_str());
         return 1;
     }
@@ -157,13 +180,13 @@ int main(int argc, char** argv) {
     };
     double nextSample = 0, nextReconnect = reconnectMinutes, nextPlayback = reconnectMinutes / 2;
     unsigned layoutChanges = 0, reconnects = 0, playbacks = 0, failures = 0;
+    const sim::DiskPeriod period = playbackPeriod();
     // A minute of the recorder's past as the search window's Play asks for it, 20 s of it shown,
     // then the stop button and live view again.
     auto playBack = [&] {
-        const auto now = static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch());
-        const std::uint32_t from = now - 600 + QDateTime::currentDateTime().offsetFromUtc();
+        const std::uint32_t from = period.start + 5;
         VideoWindow* video = window.videoWindow();
-        if (!window.playback()->play(from, from + 60, 0xFFFF, 0x3F) ||
+        if (!window.playback()->play(from, from + 60, period.channels, 0x3F) ||
             !waitFor([&] { return video->mode() == StreamKind::RemotePlayback; }, 30000)) {
             std::fprintf(stderr, "soak: playback did not start\n");
             return false;
