@@ -147,15 +147,9 @@ void LocalCalendarPanel::chooseYear(int year) {
     m_local = buildLocalYear(m_data, m_year);
     const auto months = enabledMonths(&m_local.availability);
     // The latest month with recordings; month 1 with every month disabled when there is none.
-    m_month = 1;
-    bool any = false;
-    for (int m = 12; m >= 1; --m)
-        if (months[m - 1]) {
-            m_month = m;
-            any = true;
-            break;
-        }
-    showMonths(any);
+    const std::optional<int> latest = latestEnabledMonth(months);
+    m_month = latest.value_or(1);
+    showMonths(latest.has_value());
     layoutDays();
 }
 

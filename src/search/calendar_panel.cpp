@@ -102,15 +102,9 @@ void CalendarPanel::chooseYear(int year) {
     m_year = year;
     m_yearField->setText(QString::asprintf("%d", year));
     const auto months = enabledMonths(findYear(m_window.years(), year), m_floor);
-    m_month = 1;
-    bool any = false;
-    for (int m = 12; m >= 1; --m)
-        if (months[m - 1]) {
-            m_month = m;
-            any = true;
-            break;
-        }
-    showMonths(any);
+    const std::optional<int> latest = latestEnabledMonth(months);
+    m_month = latest.value_or(1);
+    showMonths(latest.has_value());
     layoutDays();
 }
 

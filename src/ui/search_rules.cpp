@@ -65,6 +65,13 @@ std::optional<CalendarMonth> calendarStart(std::span<const YearAvailability> yea
     return std::nullopt;
 }
 
+std::optional<int> latestEnabledMonth(const std::array<bool, 12>& months) {
+    for (int m = 12; m >= 1; --m)
+        if (months[m - 1])
+            return m;
+    return std::nullopt;
+}
+
 int firstWeekday(int year, int month) {
     const long long y = year - 1;
     long long days = 1 + 365 * y + y / 4 - y / 100 + y / 400;

@@ -43,6 +43,9 @@ std::array<bool, 12> enabledMonths(const YearAvailability* year, std::optional<C
 // A day is offered when it holds recordings and is not before the floor.
 bool dayOffered(const YearAvailability* year, int month, int day, std::optional<CalendarDay> floor);
 
+// The latest enabled month (1-12), or nothing when no month is enabled.
+std::optional<int> latestEnabledMonth(const std::array<bool, 12>& months);
+
 // Weekday (0 Sunday) of the 1st of `month` in `year`, by the recorder's day-count formula.
 int firstWeekday(int year, int month);
 
