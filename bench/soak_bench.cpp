@@ -4,7 +4,9 @@
 // Xvfb), against a 16-channel simulator for N minutes (default 60): live view, a layout change
 // every few seconds through the layout buttons, and every M minutes (default 3) a disconnect
 // through the connect button and a reconnect, and half-way between reconnects a remote playback
-// of a minute of the recorder's past for 20 s, back to live view after it. Every S seconds (default
+// of a minute of the recorder's past for 20 s, back to live view after it, then a backup of 10 s of
+// that period on every channel into a scratch folder (the set is checked whole, then removed,
+// while live view goes on). Every S seconds (default
 // 10) it samples its own resident memory, threads and open files from /proc and prints them; at the
 // end the start and end values and each one's slope per 10 minutes, the memory's fitted over the
 // samples after the first 5 minutes (start-up caches settle there).
@@ -14,6 +16,7 @@
 #include "decode/decoder_library.h"
 #include "connect/connect_request.h"
 #include "playback/playback_controller.h"
+#include "session/backup_transfer.h"
 #include "session/recorder_session.h"
 #include "sim/recorded_disk.h"
 #include "sim/sim_process.h"
@@ -179,7 +182,7 @@ int main(int argc, char** argv) {
         return std::chrono::duration<double, std::ratio<60>>(Clock::now() - start).count();
     };
     double nextSample = 0, nextReconnect = reconnectMinutes, nextPlayback = reconnectMinutes / 2;
-    unsigned layoutChanges = 0, reconnects = 0, playbacks = 0, failures = 0;
+    unsigned layoutChanges = 0, reconnects = 0, playbacks = 0, backups = 0, failures = 0;
     const sim::DiskPeriod period = playbackPeriod();
     // A minute of the recorder's past as the search window's Play asks for it, 20 s of it shown,
     // then the stop button and live view again.
@@ -198,6 +201,30 @@ int main(int argc, char** argv) {
         if (!window.session()->live().liveOn())
             window.button(369)->click();
         return waitFor([&] { return window.session()->live().liveOn(); }, 30000);
+    };
+    // Ten seconds of the same period on every channel that recorded it, through the session's
+    // transfer and the main window's progress window; the set's files are removed afterwards.
+    const std::filesystem::path backupFolder = dir.filePath(QStringLiteral("backup")).toStdString();
+    auto backUp = [&] {
+        BackupRequest backup;
+        backup.channelMask = period.channels;
+        backup.start = period.start + 10;
+        backup.end = backup.start + 10;
+        BackupTransfer& transfer = window.session()->backup();
+        if (!transfer.startTransfer(backup, backupFolder, 40 * 1024)) {
+            std::fprintf(stderr, "soak: backup did not start\n");
+            return false;
+        }
+        const bool ended = waitFor(
+            [&] { return !transfer.transferRunning() && !window.backupProgressWindow(); }, 120000);
+        const auto result = transfer.lastResult();
+        const bool whole = ended && result && result->end == BackupWriteResult::End::Done &&
+                           !result->sets.empty() && result->frames > 0;
+        if (!whole)
+            std::fprintf(stderr, "soak: backup did not end whole\n");
+        std::error_code ec;
+        std::filesystem::remove_all(backupFolder, ec);
+        return whole;
     };
     std::printf("%8s %9s %8s %6s\n", "minutes", "rss_mb", "threads", "files");
     while (elapsedMinutes() < minutes) {
@@ -229,6 +256,10 @@ int main(int argc, char** argv) {
                 ++playbacks;
             else
                 ++failures;
+            if (backUp())
+                ++backups;
+            else
+                ++failures;
         }
         QTest::mouseClick(window.button(layouts[layoutChanges % std::size(layouts)]),
                           Qt::LeftButton);
@@ -240,9 +271,9 @@ int main(int argc, char** argv) {
     const Sample& first = samples.front();
     const Sample& last = samples.back();
     const double settle = minutes > 10 ? 5 : 0;
-    std::printf("\nsoak: %.1f minutes, %u layout changes, %u reconnects, %u playbacks, %u "
-                "failures\n",
-                last.minutes, layoutChanges, reconnects, playbacks, failures);
+    std::printf("\nsoak: %.1f minutes, %u layout changes, %u reconnects, %u playbacks, %u backups, "
+                "%u failures\n",
+                last.minutes, layoutChanges, reconnects, playbacks, backups, failures);
     std::printf("%-10s %10s %10s %18s\n", "", "start", "end", "slope per 10 min");
     std::printf("%-10s %10.1f %10.1f %15.2f MB (from minute %.0f)\n", "rss", first.rssMb,
                 last.rssMb, slopePer10(samples, settle, [](const Sample& s) { return s.rssMb; }),
