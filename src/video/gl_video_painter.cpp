@@ -52,7 +52,7 @@ void GlVideoPainter::invalidate(unsigned channel) {
     m_newPictures.fetch_or(bit(channel % kChannelCount));
 }
 
-void GlVideoPainter::paint(QPainter&, const QRect&) {
+void GlVideoPainter::paint(QPainter&, const QRegion&) {
     // The surface covers the window.
 }
 

@@ -35,7 +35,7 @@ public:
     void invalidate(unsigned channel) override;
     // Cells are scaled and overlaid anew on every frame.
     void cellChanged(unsigned) override {}
-    void paint(QPainter& painter, const QRect& exposed) override;
+    void paint(QPainter& painter, const QRegion& exposed) override;
     void repaint() override;
     void repaintChannels(std::uint16_t channels) override;
     void resized() override;

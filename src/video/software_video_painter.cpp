@@ -34,23 +34,29 @@ void SoftwareVideoPainter::repaint() {
 }
 
 void SoftwareVideoPainter::repaintChannels(std::uint16_t channels) {
+    // One rectangle around the cells: a paint clipped to a region of several rectangles makes
+    // Qt draw each cell's image span by span, split over its thread pool, instead of copying its
+    // rows. The cells in between that did not change are copied again, which costs less.
     const VideoLayout& layout = m_scene.cellLayout();
+    QRect bounds;
     for (unsigned ch = 0; ch < kChannelCount; ++ch) {
         if (!((channels >> ch) & 1u))
             continue;
         const int cell = layout.cellOfChannel(static_cast<int>(ch));
         if (layout.cellVisible(cell))
-            m_widget.update(toQRect(layout.cellRect(cell)));
+            bounds |= toQRect(layout.cellRect(cell));
     }
+    if (!bounds.isEmpty())
+        m_widget.update(bounds);
 }
 
-void SoftwareVideoPainter::paint(QPainter& painter, const QRect& exposed) {
+void SoftwareVideoPainter::paint(QPainter& painter, const QRegion& exposed) {
     const VideoLayout& layout = m_scene.cellLayout();
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (!layout.cellVisible(cell))
             continue;
         const QRect rect = toQRect(layout.cellRect(cell));
-        if (rect.intersects(exposed))
+        if (exposed.intersects(rect))
             paintCell(painter, cell, rect);
     }
     m_scene.paintEmptyPositions(painter);

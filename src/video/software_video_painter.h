@@ -30,7 +30,7 @@ public:
     bool pictureArrived(unsigned channel, QSize cellSize) override;
     void invalidate(unsigned channel) override;
     void cellChanged(unsigned channel) override { invalidate(channel); }
-    void paint(QPainter& painter, const QRect& exposed) override;
+    void paint(QPainter& painter, const QRegion& exposed) override;
     void repaint() override;
     void repaintChannels(std::uint16_t channels) override;
 

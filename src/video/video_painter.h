@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <cstdint>
@@ -34,8 +35,9 @@ public:
 
     // ---- GUI thread ----
 
-    // The window's paint event, after the background was filled.
-    virtual void paint(QPainter& painter, const QRect& exposed) = 0;
+    // The window's paint event, after the background was filled around the cells that show a
+    // picture (those cover their rectangles).
+    virtual void paint(QPainter& painter, const QRegion& exposed) = 0;
     // Repaints everything.
     virtual void repaint() = 0;
     // Repaints the cells of the channels in `channels` (bit n channel n).

@@ -274,21 +274,29 @@ void VideoWindow::flushDirtyChannels() {
 
 void VideoWindow::paintEvent(QPaintEvent* event) {
     const auto begin = VideoPaintStats::Clock::now();
+    // The cells that show a picture cover their rectangles; the background is filled around
+    // them only. Filling the whole exposed rectangle first wrote most pixels twice, and Qt
+    // splits a fill that tall over its thread pool, waking two threads at every repaint.
+    std::uint16_t shown = 0;
+    QRegion background = event->region();
+    const bool software = !drawsWithOpenGl();
+    for (int cell = 0; software && cell < kCellCount; ++cell) {
+        const QRect rect = toQRect(m_layout.cellRect(cell));
+        if (!m_layout.cellVisible(cell) || !event->region().intersects(rect))
+            continue;
+        const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
+        if (cellContent(ch) == CellContent::Picture) {
+            shown |= bit(ch);
+            background -= rect;
+        }
+    }
     {
         QPainter painter(this);
-        painter.fillRect(event->rect(), m_background);
-        m_painter.load()->paint(painter, event->rect());
+        for (const QRect& rect : background)
+            painter.fillRect(rect, m_background);
+        m_painter.load()->paint(painter, event->region());
     }
-    if (m_stats && !drawsWithOpenGl()) {
-        std::uint16_t shown = 0;
-        for (int cell = 0; cell < kCellCount; ++cell) {
-            if (!m_layout.cellVisible(cell) ||
-                !event->region().intersects(toQRect(m_layout.cellRect(cell))))
-                continue;
-            const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
-            if (cellContent(ch) == CellContent::Picture)
-                shown |= bit(ch);
-        }
+    if (m_stats && software) {
         const auto end = VideoPaintStats::Clock::now();
         m_stats->painted(shown, end, end - begin);
     }
@@ -323,6 +331,8 @@ void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsig
     const QImage& picture = content == CellContent::Idle ? m_idleLogo : m_videoLossPicture;
     if (!picture.isNull())
         painter.drawImage(rect, picture, cellPictureSource(picture));
+    else
+        painter.fillRect(rect, m_background); // a picture cell that could not be drawn
     if (content == CellContent::VideoLoss)
         m_overlays.paintVideoLoss(painter, m_osdEnabled.load(), ch, rect.left(), rect.top());
 }
