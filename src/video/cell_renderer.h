@@ -65,7 +65,8 @@ private:
     static bool prepareTarget(const std::byte* picture, int width, int height, QSize cell,
                               QImage& target);
     bool scale(int sourceFormat, int sourceWidth, int sourceRows,
-               const std::uint8_t* const planes[4], const int strides[4], QImage& target);
+               const std::uint8_t* const planes[4], const int strides[4], QImage& target,
+               int flags);
 
     struct SwsDeleter {
         void operator()(SwsContext* context) const;
