@@ -14,6 +14,28 @@ QRect toQRect(const CellRect& rect) {
     return QRect(rect.left, rect.top, rect.width(), rect.height());
 }
 
+// Source-over of premultiplied ARGB pixels onto opaque RGB32 ones.
+void blendOverRow(const QRgb* source, QRgb* target, int count) {
+    for (int x = 0; x < count; ++x) {
+        const QRgb s = source[x];
+        const unsigned alpha = qAlpha(s);
+        if (alpha == 0)
+            continue;
+        if (alpha == 255) {
+            target[x] = s;
+            continue;
+        }
+        const QRgb d = target[x];
+        const unsigned keep = 255 - alpha;
+        const auto channel = [&](int shift) {
+            const unsigned value =
+                ((s >> shift) & 0xFF) + (((d >> shift) & 0xFF) * keep + 127) / 255;
+            return std::min(value, 255u) << shift;
+        };
+        target[x] = 0xFF000000u | channel(16) | channel(8) | channel(0);
+    }
+}
+
 } // namespace
 
 SoftwareVideoPainter::SoftwareVideoPainter(VideoScene& scene, QWidget& widget)
@@ -110,10 +132,13 @@ void SoftwareVideoPainter::layOverlays(unsigned ch, QSize size) {
                 state.overlayRows.emplace_back(y, y + 1);
         }
     }
-    QPainter painter(&state.back);
+    // Laid over the picture by hand: a QPainter on the cell image for every picture cost more
+    // than the blending itself (its paint engine state is set up and freed each time).
+    const int width = std::min(state.overlay.width(), state.back.width());
     for (const auto& [first, end] : state.overlayRows) {
-        painter.drawImage(QPoint(0, first), state.overlay,
-                          QRect(0, first, state.overlay.width(), end - first));
+        for (int y = first; y < end && y < state.back.height(); ++y)
+            blendOverRow(reinterpret_cast<const QRgb*>(state.overlay.constScanLine(y)),
+                         reinterpret_cast<QRgb*>(state.back.scanLine(y)), width);
     }
 }
 
