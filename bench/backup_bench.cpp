@@ -10,6 +10,7 @@
 //   TRANS_ON_DATA payload to one file as it arrives (the reference)
 // and prints each one's MB/s and their ratio (goal: at least 0.8). The backup's wall time has the
 // connect, login, size request and disconnect of a `kalder-cli probe` run taken off.
+#include "bench_process.h"
 #include "decode/decoder_library.h"
 #include "net/tcp_connector.h"
 #include "net/transport.h"
@@ -26,86 +27,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <fcntl.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
+using namespace kalder::bench;
 using Clock = std::chrono::steady_clock;
 
 // 2024-01-03 15:00:00: a disk of the past, the same on every machine.
 constexpr std::uint32_t kDiskEnd = 1704294000;
-
-pid_t spawnWithOutput(const std::vector<std::string>& args, int& output) {
-    int ends[2];
-    if (::pipe(ends) != 0)
-        return -1;
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv;
-    for (auto& a : copies)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, ends[0]);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(ends[1]);
-    if (rc != 0) {
-        ::close(ends[0]);
-        return -1;
-    }
-    output = ends[0];
-    return pid;
-}
-
-std::string readLine(int fd) {
-    std::string line;
-    char c;
-    while (::read(fd, &c, 1) == 1 && c != '\n')
-        line += c;
-    return line;
-}
-
-struct Run {
-    bool ok = false;
-    std::string report;
-    double wall = 0;
-};
-
-Run runCli(const std::vector<std::string>& args) {
-    Run run;
-    int output = -1;
-    const auto start = Clock::now();
-    const pid_t pid = spawnWithOutput(args, output);
-    if (pid < 0)
-        return run;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(output, buffer, sizeof buffer)) > 0;)
-        run.report.append(buffer, static_cast<std::size_t>(n));
-    ::close(output);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.wall = std::chrono::duration<double>(Clock::now() - start).count();
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
-
-double number(const std::string& report, const char* closing, const char* key) {
-    const std::size_t line = report.rfind(closing);
-    if (line == std::string::npos)
-        return 0;
-    const std::size_t at = report.find(std::string("\"") + key + "\":", line);
-    return at == std::string::npos ? 0 : std::atof(report.c_str() + at + std::strlen(key) + 3);
-}
 
 // The reference: login, TRANS_DATA_REQ, every TRANS_ON_DATA payload appended to `file` with one
 // write per message, until TRANS_ON_DONE. Returns the bytes written and the seconds from the
@@ -205,7 +139,7 @@ int main(int argc, char** argv) {
     // The client's fixed cost of a run: connect, login and the farewell.
     double overhead = 1e9;
     for (int i = 0; i < 3; ++i) {
-        const Run probe = runCli({folder + "/kalder-cli", "--port", port, "--json", "probe"});
+        const CliRun probe = runCli({folder + "/kalder-cli", "--port", port, "--json", "probe"});
         if (probe.ok)
             overhead = std::min(overhead, probe.wall);
     }
@@ -219,9 +153,9 @@ int main(int argc, char** argv) {
             copyToFile(static_cast<std::uint16_t>(std::atoi(port.c_str())), request, reference);
         std::filesystem::remove(reference);
         std::filesystem::remove_all(dir);
-        const Run backup = runCli({folder + "/kalder-cli", "--port", port, "--json", "backup",
-                                   "--from", kalder::formatRecorderTime(from), "--to",
-                                   kalder::formatRecorderTime(to), "--dir", dir});
+        const CliRun backup = runCli({folder + "/kalder-cli", "--port", port, "--json", "backup",
+                                      "--from", kalder::formatRecorderTime(from), "--to",
+                                      kalder::formatRecorderTime(to), "--dir", dir});
         const double backupBytes = number(backup.report, "{\"event\":\"backup_done\"", "bytes");
         std::filesystem::remove_all(dir);
         if (!backup.ok || bytes == 0 || backupBytes <= 0) {

@@ -18,6 +18,7 @@
 // Without --clip a 704x480 clip is made with the ffmpeg command into the working folder.
 
 #include "bench_clip.h"
+#include "bench_process.h"
 #include "null_picture_target.h"
 #include "decode/channel_decoder.h"
 #include "decode/decoder_library.h"
@@ -31,8 +32,6 @@ extern "C" {
 }
 
 #include <signal.h>
-#include <spawn.h>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -250,82 +249,13 @@ int runLive16(const DecoderLibrary& library, const std::vector<AccessUnit>& unit
     return skipped == 0 ? 0 : 1;
 }
 
-// Starts `args` with its standard output on a pipe; the pid, or -1.
-pid_t spawnWithOutput(const std::vector<std::string>& args, int& output) {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0) {
-        return -1;
-    }
-    std::vector<char*> argv;
-    std::vector<std::string> copies = args;
-    for (auto& a : copies) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeEnds[1]);
-    if (rc != 0) {
-        ::close(pipeEnds[0]);
-        return -1;
-    }
-    output = pipeEnds[0];
-    return pid;
-}
-
-std::string readLine(int fd) {
-    std::string line;
-    char c;
-    while (::read(fd, &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
-    return line;
-}
-
-std::string readAll(int fd) {
-    std::string all;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-        all.append(buffer, static_cast<std::size_t>(n));
-    }
-    return all;
-}
-
-// Starts `args` (looked up in PATH) with standard input, output and error on /dev/null.
-pid_t spawnQuiet(const std::vector<std::string>& args) {
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv;
-    for (auto& a : copies) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
-
-double cpuOf(const rusage& usage) {
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // Runs the commands at once; the CPU seconds of each that ended well (a negative figure for
 // one that could not start or failed).
 std::vector<double> runAll(const std::vector<std::vector<std::string>>& commands) {
     std::vector<pid_t> pids;
     for (const auto& command : commands) {
-        pids.push_back(spawnQuiet(command));
+        pids.push_back(
+            spawnProcess(command, nullptr, {.environment = {}, .quiet = true, .searchPath = true}));
     }
     std::vector<double> cpu;
     for (const pid_t pid : pids) {
@@ -425,35 +355,21 @@ int runSim16(double durationSeconds) {
     ::setenv("KALDER_PASSWORD", "1234", 1);
     char secondsArg[32];
     std::snprintf(secondsArg, sizeof secondsArg, "%g", durationSeconds);
-    int cliOutput = -1;
-    const auto start = Clock::now();
-    const pid_t cli = spawnWithOutput(
-        {folder + "/kalder-cli", "--port", port, "--json", "live", "--seconds", secondsArg},
-        cliOutput);
-    const std::string report = cli > 0 ? readAll(cliOutput) : std::string();
-    int status = 0;
-    rusage usage{};
-    if (cli > 0) {
-        ::wait4(cli, &status, 0, &usage);
-    }
-    const double wall = seconds(Clock::now() - start);
+    const CliRun cli =
+        runCli({folder + "/kalder-cli", "--port", port, "--json", "live", "--seconds", secondsArg});
+    const std::string& report = cli.report;
+    const double wall = cli.wall;
     ::kill(sim, SIGTERM);
     ::waitpid(sim, nullptr, 0);
     ::close(simOutput);
-    if (cli < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (!cli.ok) {
         std::fprintf(stderr, "kalder-cli live failed\n%s", report.c_str());
         return 1;
     }
     // The closing line: {"event":"live",...,"frames":N,"decoded":N,...}
-    const auto number = [&](const char* key) {
-        const std::size_t line = report.rfind("{\"event\":\"live\"");
-        const std::size_t at = report.find(std::string("\"") + key + "\":", line);
-        return at == std::string::npos ? 0.0
-                                       : std::atof(report.c_str() + at + std::strlen(key) + 3);
-    };
-    const double frames = number("frames");
-    const double decoded = number("decoded");
-    const double cpu = cpuOf(usage);
+    const double frames = number(report, "{\"event\":\"live\"", "frames");
+    const double decoded = number(report, "{\"event\":\"live\"", "decoded");
+    const double cpu = cli.cpu;
     const double referenceCpu = decoded / reference;
     std::printf("simulator stream: reference libavcodec loop %.1f frames per CPU second\n",
                 reference);
@@ -463,7 +379,7 @@ int runSim16(double durationSeconds) {
     std::printf("client CPU %.2f s = %.1f %% of the 2-core machine; reference decode cost %.2f s; "
                 "ratio %.3f\n",
                 cpu, 100.0 * cpu / wall / 2, referenceCpu, cpu / referenceCpu);
-    std::printf("client peak RSS %ld KB\n", usage.ru_maxrss);
+    std::printf("client peak RSS %ld KB\n", cli.peakRssKb);
 
     const std::optional<FfmpegReference> ffmpeg = ffmpegSixteen(clip, durationSeconds);
     if (!ffmpeg || decoded <= 0) {

@@ -1,11 +1,10 @@
 #include "desktop_run.h"
 
 #include "bench_clip.h"
+#include "bench_process.h"
 #include "decode/decoder_library.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,75 +21,9 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
-
 namespace kalder::bench {
 
 namespace {
-
-// Starts `args` with `environment` added to this process's environment, standard input on
-// /dev/null, standard output on a pipe (`output`) or /dev/null, standard error on /dev/null.
-pid_t spawn(const std::vector<std::string>& args,
-            const std::map<std::string, std::string>& environment, int* output) {
-    std::vector<std::string> variables;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (environment.count(name) == 0)
-            variables.push_back(entry);
-    }
-    for (const auto& [name, value] : environment)
-        variables.push_back(name + "=" + value);
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv, envp;
-    for (auto& a : copies)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& v : variables)
-        envp.push_back(v.data());
-    envp.push_back(nullptr);
-
-    int pipeEnds[2] = {-1, -1};
-    if (output != nullptr && ::pipe(pipeEnds) != 0)
-        return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (output != nullptr) {
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    }
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (output != nullptr) {
-        ::close(pipeEnds[1]);
-        if (rc != 0)
-            ::close(pipeEnds[0]);
-        else
-            *output = pipeEnds[0];
-    }
-    return rc == 0 ? pid : -1;
-}
-
-std::string readLine(int fd) {
-    std::string line;
-    char c;
-    while (::read(fd, &c, 1) == 1 && c != '\n')
-        line += c;
-    return line;
-}
-
-std::string readAll(int fd) {
-    std::string all;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-        all.append(buffer, static_cast<std::size_t>(n));
-    return all;
-}
 
 // User and system CPU seconds of a running process, from /proc; negative when unknown.
 double processCpu(pid_t pid) {
@@ -235,12 +168,12 @@ std::optional<PathResult> runPath(const std::string& folder, const std::string& 
     std::snprintf(cliSeconds, sizeof cliSeconds, "%.0f",
                   options.warmUpSeconds + options.seconds + 3);
     int cliOutput = -1;
-    const pid_t cli =
-        spawn({folder + "/kalder-cli", "--port", port, "--json", "live", "--seconds", cliSeconds},
-              {{"KALDER_PASSWORD", "1234"}}, &cliOutput);
+    const pid_t cli = spawnProcess(
+        {folder + "/kalder-cli", "--port", port, "--json", "live", "--seconds", cliSeconds},
+        &cliOutput, {.environment = {{"KALDER_PASSWORD", "1234"}}, .quiet = true});
     const pid_t gui =
-        spawn({folder + "/kalder", "--connect", "127.0.0.1:" + port, "--user", "ADMIN"},
-              guiEnvironment, nullptr);
+        spawnProcess({folder + "/kalder", "--connect", "127.0.0.1:" + port, "--user", "ADMIN"},
+                     nullptr, {.environment = guiEnvironment, .quiet = true});
     if (cli < 0 || gui < 0) {
         std::fprintf(stderr, "cannot start kalder-cli or kalder\n");
         if (cli > 0)
@@ -283,17 +216,9 @@ std::optional<PathResult> runPath(const std::string& folder, const std::string& 
     result.wall = wall;
     result.guiCpu = last->cpuSeconds - first->cpuSeconds;
     result.cliCpu = cliLast - cliFirst;
-    const auto number = [&](const char* key) {
-        const std::size_t at = summary == std::string::npos
-                                   ? std::string::npos
-                                   : report.find(std::string("\"") + key + "\":", summary);
-        return at == std::string::npos ? 0.0
-                                       : std::atof(report.c_str() + at + std::strlen(key) + 3);
-    };
-    result.cliDecoded = number("decoded");
-    result.cliFrames = number("frames");
-    result.cliRunCpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    result.cliDecoded = number(report, "{\"event\":\"live\"", "decoded");
+    result.cliFrames = number(report, "{\"event\":\"live\"", "frames");
+    result.cliRunCpu = cpuOf(usage);
     const double received = static_cast<double>(last->received - first->received);
     const double shown = static_cast<double>(last->shown - first->shown);
     // The command's figure is its whole run's CPU over the pictures it decoded (its start-up
@@ -338,9 +263,9 @@ void print(const PathResult& r) {
 int runDesktopAgainstSimulator(const DesktopRunOptions& options) {
     const std::string folder = DecoderLibrary::programFolder().string();
     int simOutput = -1;
-    const pid_t sim =
-        spawn({folder + "/kalder-recorder-sim", "--port", "0", "--cache-dir", "bench-sim-cache"},
-              {}, &simOutput);
+    const pid_t sim = spawnProcess(
+        {folder + "/kalder-recorder-sim", "--port", "0", "--cache-dir", "bench-sim-cache"},
+        &simOutput, {.environment = {}, .quiet = true});
     if (sim < 0) {
         std::fprintf(stderr, "cannot start kalder-recorder-sim\n");
         return 1;

@@ -6,6 +6,7 @@
 // and prints each one's CPU per decoded frame and their ratio (goal: playback within 10 % of
 // live), then the pacing of playback: the recorded span shown against the wall-clock time the
 // play run took (connect and disconnect included, measured by the live run's overhead).
+#include "bench_process.h"
 #include "decode/decoder_library.h"
 #include "sim/recorded_disk.h"
 #include "wire/recorder_time.h"
@@ -16,113 +17,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace kalder::bench;
 
 // 2024-01-03 15:00:00, seed 4: a fixed recorded disk, so that every run plays the same period.
 constexpr std::uint32_t kDiskEnd = 1704294000;
 constexpr unsigned kDiskSeed = 4;
-
-pid_t spawnWithOutput(const std::vector<std::string>& args, int& output) {
-    int ends[2];
-    if (::pipe(ends) != 0)
-        return -1;
-    std::vector<std::string> copies = args;
-    std::vector<char*> argv;
-    for (auto& a : copies)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, ends[0]);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(ends[1]);
-    if (rc != 0) {
-        ::close(ends[0]);
-        return -1;
-    }
-    output = ends[0];
-    return pid;
-}
-
-std::string readLine(int fd) {
-    std::string line;
-    char c;
-    while (::read(fd, &c, 1) == 1 && c != '\n')
-        line += c;
-    return line;
-}
-
-std::string readAll(int fd) {
-    std::string all;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-        all.append(buffer, static_cast<std::size_t>(n));
-    ::close(fd);
-    return all;
-}
-
-double cpuOf(const rusage& u) {
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-struct Run {
-    bool ok = false;
-    std::string report;
-    double cpu = 0;
-    double wall = 0;
-};
-
-Run runCli(const std::vector<std::string>& args) {
-    Run run;
-    int output = -1;
-    const auto start = Clock::now();
-    const pid_t pid = spawnWithOutput(args, output);
-    if (pid < 0)
-        return run;
-    run.report = readAll(output);
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    run.wall = std::chrono::duration<double>(Clock::now() - start).count();
-    run.cpu = cpuOf(usage);
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
-
-// A number of the closing line that starts with `closing`.
-double number(const std::string& report, const char* closing, const char* key) {
-    const std::size_t line = report.rfind(closing);
-    if (line == std::string::npos)
-        return 0;
-    const std::size_t at = report.find(std::string("\"") + key + "\":", line);
-    return at == std::string::npos ? 0 : std::atof(report.c_str() + at + std::strlen(key) + 3);
-}
-
-std::string text(const std::string& report, const char* closing, const char* key) {
-    const std::size_t line = report.rfind(closing);
-    if (line == std::string::npos)
-        return {};
-    const std::size_t at = report.find(std::string("\"") + key + "\":\"", line);
-    if (at == std::string::npos)
-        return {};
-    const std::size_t begin = at + std::strlen(key) + 4;
-    return report.substr(begin, report.find('"', begin) - begin);
-}
 
 } // namespace
 
@@ -153,7 +59,7 @@ int main(int argc, char** argv) {
     char secondsArg[32];
     std::snprintf(secondsArg, sizeof secondsArg, "%g", seconds);
 
-    const Run live =
+    const CliRun live =
         runCli({folder + "/kalder-cli", "--port", port, "--json", "live", "--seconds", secondsArg});
     // The period: S seconds that all sixteen channels recorded, the latest such of the disk.
     kalder::sim::DiskLayout layout;
@@ -175,8 +81,8 @@ int main(int argc, char** argv) {
         kalder::formatRecorderTime(from + static_cast<std::uint32_t>(seconds) - 1);
     char limit[32];
     std::snprintf(limit, sizeof limit, "%g", seconds * 2 + 30);
-    const Run play = runCli({folder + "/kalder-cli", "--port", port, "--json", "play", "--from",
-                             fromText, "--to", toText, "--seconds", limit});
+    const CliRun play = runCli({folder + "/kalder-cli", "--port", port, "--json", "play", "--from",
+                                fromText, "--to", toText, "--seconds", limit});
     ::kill(sim, SIGTERM);
     ::waitpid(sim, nullptr, 0);
     ::close(simOutput);
