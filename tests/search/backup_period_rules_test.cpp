@@ -1,6 +1,7 @@
 // The rules of choosing a backup period: which days the calendar offers in each phase, which
 // times the timeline's clicks and pop-up choose, what it shades and which cursors it draws.
 #include "search/backup_period_rules.h"
+#include "tests/support/year_with.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,7 @@
 namespace kalder {
 namespace {
 
-YearAvailability yearWith(int year, std::initializer_list<std::pair<int, int>> days) {
-    YearAvailability y;
-    y.year = year;
-    for (auto [m, d] : days)
-        y.setDay(m, d, true);
-    return y;
-}
+using test::yearWith;
 
 // Start 2024-03-10 10:07:30; the end on `endDate` at `endTime`.
 BackupPeriod period(bool endPhase, int endYear = 2024, int endMonth = 3, int endDay = 10,

@@ -10,6 +10,7 @@
 
 #include "session/recorder_session.h"
 #include "wire/recorder_time.h"
+#include "tests/support/year_with.h"
 
 #include <QCheckBox>
 #include <QSlider>
@@ -142,13 +143,7 @@ TEST_F(SearchWindowTest, LocalPlaybackDisablesPlay) {
     EXPECT_FALSE(played);
 }
 
-YearAvailability yearWith(int year, std::initializer_list<std::pair<int, int>> days) {
-    YearAvailability y;
-    y.year = year;
-    for (auto [m, d] : days)
-        y.setDay(m, d, true);
-    return y;
-}
+using test::yearWith;
 
 // A timeline resumed from the context, then back to the calendar built from the same years.
 TEST_F(SearchWindowTest, ResumedTimelineAndTheCalendarBehindIt) {

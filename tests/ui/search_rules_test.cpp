@@ -1,5 +1,6 @@
 // The search window's rules: calendar, timeline, event list and dates.
 #include "ui/search_rules.h"
+#include "tests/support/year_with.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +9,7 @@
 namespace kalder {
 namespace {
 
-YearAvailability yearWith(int year, std::initializer_list<std::pair<int, int>> days) {
-    YearAvailability y;
-    y.year = year;
-    for (auto [m, d] : days)
-        y.setDay(m, d, true);
-    return y;
-}
+using test::yearWith;
 
 TEST(Calendar, MonthsAreEnabledByTheirRealDaysOnly) {
     // Flags past the end of February and of April enable nothing.
