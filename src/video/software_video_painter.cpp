@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdint>
 #include <mutex>
 
 namespace kalder {
@@ -14,25 +15,18 @@ QRect toQRect(const CellRect& rect) {
     return QRect(rect.left, rect.top, rect.width(), rect.height());
 }
 
-// Source-over of premultiplied ARGB pixels onto opaque RGB32 ones.
-void blendOverRow(const QRgb* source, QRgb* target, int count) {
+// Source-over of premultiplied ARGB pixels onto opaque RGB32 ones: target = source + target ·
+// (255 - alpha) / 255, two channels per multiplication.
+void blendOver(const QRgb* source, QRgb* target, int count) {
     for (int x = 0; x < count; ++x) {
         const QRgb s = source[x];
-        const unsigned alpha = qAlpha(s);
-        if (alpha == 0)
-            continue;
-        if (alpha == 255) {
-            target[x] = s;
-            continue;
-        }
+        const std::uint32_t keep = 255 - qAlpha(s);
         const QRgb d = target[x];
-        const unsigned keep = 255 - alpha;
-        const auto channel = [&](int shift) {
-            const unsigned value =
-                ((s >> shift) & 0xFF) + (((d >> shift) & 0xFF) * keep + 127) / 255;
-            return std::min(value, 255u) << shift;
-        };
-        target[x] = 0xFF000000u | channel(16) | channel(8) | channel(0);
+        std::uint32_t redBlue = (d & 0xFF00FFu) * keep;
+        redBlue = ((redBlue + ((redBlue >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+        std::uint32_t green = ((d >> 8) & 0xFFu) * keep;
+        green = ((green + (green >> 8) + 0x80u) >> 8) & 0xFFu;
+        target[x] = 0xFF000000u | (s + (redBlue | (green << 8)));
     }
 }
 
@@ -118,27 +112,32 @@ void SoftwareVideoPainter::layOverlays(unsigned ch, QSize size) {
             m_scene.paintOverlayPlan(painter, plan);
         }
         state.overlayPlan = std::move(plan);
-        // Rows that hold anything, as [first, end) ranges.
-        state.overlayRows.clear();
+        // The runs of pixels that hold anything; texts and icons cover a small part of a cell.
+        state.overlaySpans.clear();
         for (int y = 0; y < state.overlay.height(); ++y) {
             const auto* row = reinterpret_cast<const QRgb*>(state.overlay.constScanLine(y));
-            const bool used = std::any_of(row, row + state.overlay.width(),
-                                          [](QRgb pixel) { return qAlpha(pixel) != 0; });
-            if (!used)
-                continue;
-            if (!state.overlayRows.empty() && state.overlayRows.back().second == y)
-                state.overlayRows.back().second = y + 1;
-            else
-                state.overlayRows.emplace_back(y, y + 1);
+            for (int x = 0; x < state.overlay.width();) {
+                if (qAlpha(row[x]) == 0) {
+                    ++x;
+                    continue;
+                }
+                const int start = x;
+                while (x < state.overlay.width() && qAlpha(row[x]) != 0)
+                    ++x;
+                state.overlaySpans.push_back({y, start, x});
+            }
         }
     }
-    // Laid over the picture by hand: a QPainter on the cell image for every picture cost more
-    // than the blending itself (its paint engine state is set up and freed each time).
-    const int width = std::min(state.overlay.width(), state.back.width());
-    for (const auto& [first, end] : state.overlayRows) {
-        for (int y = first; y < end && y < state.back.height(); ++y)
-            blendOverRow(reinterpret_cast<const QRgb*>(state.overlay.constScanLine(y)),
-                         reinterpret_cast<QRgb*>(state.back.scanLine(y)), width);
+    // Laid over the picture by hand, run by run: a QPainter on the cell image for every picture
+    // cost more than the blending itself (its paint engine state is set up and freed each time).
+    const QSize bounds = state.back.size().boundedTo(state.overlay.size());
+    for (const OverlaySpan& span : state.overlaySpans) {
+        if (span.y >= bounds.height() || span.begin >= bounds.width())
+            continue;
+        const auto* source = reinterpret_cast<const QRgb*>(state.overlay.constScanLine(span.y));
+        blendOver(source + span.begin,
+                  reinterpret_cast<QRgb*>(state.back.scanLine(span.y)) + span.begin,
+                  std::min(span.end, bounds.width()) - span.begin);
     }
 }
 

@@ -35,6 +35,12 @@ public:
     void repaintChannels(std::uint16_t channels) override;
 
 private:
+    // Pixels [begin, end) of overlay row y.
+    struct OverlaySpan {
+        int y;
+        int begin;
+        int end;
+    };
     struct Cell {
         CellRenderer renderer; // guarded by the picture lock
         QImage back;           // guarded by the picture lock: the next image being drawn
@@ -43,7 +49,7 @@ private:
         // second), laid over each picture otherwise. Guarded by the picture lock.
         QImage overlay;
         OverlayPlan overlayPlan;
-        std::vector<std::pair<int, int>> overlayRows;
+        std::vector<OverlaySpan> overlaySpans; // the overlay's pixels that are not transparent
         std::mutex lock;
         QImage image;       // guarded by lock; may be a column wider than the cell
         QSize size;         // guarded by lock: the cell the image was drawn for
