@@ -324,6 +324,15 @@ void backupSets(const fs::path& scratch, std::uint32_t t0) {
             concat({byte(std::uint8_t(choices)), be32(start), be32(end), be16(head.size()),
                     be16(times.size()), be16(vih.size()), head, times, vih, vid}));
     }
+    // The player reads the same inputs; bits 5-7 of the choices pick its speed.
+    for (const auto& [name, choices, start, end] :
+         {std::tuple{"forward-from-start", 0, t0, 0u},
+          std::tuple{"fast-period", 0x20 | 4, t0 + 1, t0 + 4},
+          std::tuple{"reverse-two-sets", 0x80 | 8 | 1, t0, 0u}}) {
+        put("local_player_reads", name,
+            concat({byte(std::uint8_t(choices)), be32(start), be32(end), be16(head.size()),
+                    be16(times.size()), be16(vih.size()), head, times, vih, vid}));
+    }
 }
 
 void clientFiles(const fs::path& scratch) {
