@@ -369,7 +369,11 @@ void clientFiles(const fs::path& scratch) {
         saveSettings(store,
                      defaultLocalSettings(ClientCustomisation(), QStringLiteral("/home/op")));
     }
-    put("client_files", "settings", concat({byte(1), readAll(ini)}));
+    // Through the INI file (bits 1-3 set), and as the values in the order they are read.
+    put("client_files", "settings", concat({byte(0x0F), readAll(ini)}));
+    put("client_files", "settings-values",
+        concat({byte(1), text("1\n2\n0\n/home/op/Kalder\n255\n128\n0\n\n\n\n\n\n\n10\n20\n"
+                              "30\n1\n640\n480\n320\n240\n5\n\x01/srv/web,x\n")}));
 }
 
 } // namespace
