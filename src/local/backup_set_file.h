@@ -18,8 +18,11 @@ namespace kalder {
 class BackupSetFile {
 public:
     static std::optional<BackupSetFile> open(const std::filesystem::path& file);
-    // The same reads over bytes in memory; `bytes` must outlive the file.
-    static BackupSetFile fromBytes(std::span<const std::byte> bytes);
+    // The same reads over bytes in memory: `bytes`, then (when `tail` is not empty) zeros up to
+    // `tailOffset` and `tail` there, as a sparse file reads. The bytes must outlive the file.
+    static BackupSetFile fromBytes(std::span<const std::byte> bytes,
+                                   std::span<const std::byte> tail = {},
+                                   std::uint64_t tailOffset = 0);
 
     std::uint64_t size() const { return m_size; }
     // True when [offset, offset + length) lies inside the file.
@@ -30,11 +33,11 @@ public:
     bool read(std::uint64_t offset, std::span<std::byte> out) const;
 
 private:
-    BackupSetFile(std::optional<DataFile> file, std::span<const std::byte> bytes,
-                  std::uint64_t size)
-        : m_file(std::move(file)), m_bytes(bytes), m_size(size) {}
+    BackupSetFile(std::optional<DataFile> file, std::uint64_t size)
+        : m_file(std::move(file)), m_size(size) {}
     std::optional<DataFile> m_file; // none: the bytes are in memory
-    std::span<const std::byte> m_bytes;
+    std::span<const std::byte> m_bytes, m_tail;
+    std::uint64_t m_tailOffset = 0;
     std::uint64_t m_size = 0;
 };
 
@@ -53,10 +56,15 @@ public:
     static const BackupSetSource& fileSystem();
 };
 
-// Files in memory: `files` maps each path to its bytes.
+// Files in memory: `files` maps each path to its contents.
 class MemoryBackupSetSource final : public BackupSetSource {
 public:
-    std::map<std::filesystem::path, std::vector<std::byte>> files;
+    struct File {
+        std::vector<std::byte> bytes;
+        std::vector<std::byte> tail; // at tailOffset, zeros between (BackupSetFile::fromBytes)
+        std::uint64_t tailOffset = 0;
+    };
+    std::map<std::filesystem::path, File> files;
 
     std::vector<std::filesystem::path> list(const std::filesystem::path& folder,
                                             const std::filesystem::path& extension,

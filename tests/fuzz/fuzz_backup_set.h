@@ -26,19 +26,15 @@ inline void putSet(MemoryBackupSetSource& source, std::uint32_t base,
                    std::span<const std::byte> idxHead, std::span<const std::byte> idxTimes,
                    std::span<const std::byte> vih, std::span<const std::byte> vid) {
     const BackupSetFiles files = backupSetFiles("/download", base);
-    std::vector<std::byte>& idx = source.files[files.idx];
-    idx.assign(idxHead.begin(), idxHead.end());
-    if (!idxTimes.empty()) {
-        idx.resize(std::max<std::size_t>(idx.size(), kTimeRecordsOffset + idxTimes.size()));
-        std::copy(idxTimes.begin(), idxTimes.end(), idx.begin() + kTimeRecordsOffset);
-    }
-    source.files[files.vih].assign(vih.begin(), vih.end());
-    source.files[files.vid].assign(vid.begin(), vid.end());
+    MemoryBackupSetSource::File& idx = source.files[files.idx];
+    idx.bytes.assign(idxHead.begin(), idxHead.end());
+    idx.tail.assign(idxTimes.begin(), idxTimes.end());
+    idx.tailOffset = kTimeRecordsOffset;
+    source.files[files.vih].bytes.assign(vih.begin(), vih.end());
+    source.files[files.vid].bytes.assign(vid.begin(), vid.end());
 }
 
-// Lays the input's sets into `source` (emptied first) and discovers them as local play does.
-// The files' buffers are kept from input to input (a fresh quarter megabyte of index each time
-// would cost more than reading it).
+// The files' buffers are kept from input to input.
 inline BackupSetInput readBackupSetInput(Input& in, MemoryBackupSetSource& source) {
     BackupSetInput out;
     out.choices = in.u8();

@@ -193,10 +193,27 @@ TEST_F(LocalCatalogTest, MemorySourceAndThePlayersReadingStep) {
     for (const auto& f : {files.idx, files.vih, files.vid}) {
         std::ifstream in(f, std::ios::binary);
         std::vector<char> chars((std::istreambuf_iterator<char>(in)), {});
-        auto& bytes = memory.files[f];
+        auto& bytes = memory.files[f].bytes;
         for (char c : chars)
             bytes.push_back(std::byte(static_cast<unsigned char>(c)));
     }
+    // The index as a sparse file: its head, then zeros, then the time records at their place.
+    const std::vector<std::byte>& dense = memory.files[files.idx].bytes;
+    const std::size_t headEnd = segmentSlotOffset(3);
+    const BackupSetFile sparse =
+        BackupSetFile::fromBytes(std::span(dense).first(headEnd),
+                                 std::span(dense).subspan(kTimeRecordsOffset), kTimeRecordsOffset);
+    ASSERT_EQ(sparse.size(), dense.size());
+    for (std::uint64_t at :
+         {std::uint64_t(0), headEnd - 8, kTimeRecordsOffset - 8, dense.size() - 16}) {
+        std::array<std::byte, 16> a{}, b{};
+        ASSERT_TRUE(sparse.read(at, a));
+        ASSERT_TRUE(BackupSetFile::fromBytes(dense).read(at, b));
+        EXPECT_EQ(a, b) << at;
+    }
+    std::array<std::byte, 16> pastEnd{};
+    EXPECT_FALSE(sparse.read(dense.size() - 8, pastEnd));
+
     const auto sets = discoverBackupSets(m_dir, SetTagSource::Data);
     const auto memorySets = discoverBackupSets(m_dir, SetTagSource::Data, memory);
     EXPECT_EQ(ids(memorySets), ids(sets));
@@ -212,7 +229,7 @@ TEST_F(LocalCatalogTest, MemorySourceAndThePlayersReadingStep) {
     }
 
     const PlaylistEntry& e = p.entries[0];
-    std::vector<std::byte>& vidBytes = memory.files[files.vid];
+    std::vector<std::byte>& vidBytes = memory.files[files.vid].bytes;
     vidBytes.resize(vidBytes.size() - kFileTrailerSize - 10); // into the last frame
     const auto idx = memory.open(files.idx), vih = memory.open(files.vih),
                vid = memory.open(files.vid);
@@ -237,7 +254,7 @@ TEST_F(LocalCatalogTest, MemorySourceAndThePlayersReadingStep) {
     EXPECT_EQ(localSeekPosition(*idx, *vih, e, 9000), e.readBegin());
     EXPECT_EQ(localSeekPosition(*idx, *vih, e, 10050), e.stopOffset);
     // A time record pointing off the header grid: the walk starts at the entry's first header.
-    std::vector<std::byte>& idxBytes = memory.files[files.idx];
+    std::vector<std::byte>& idxBytes = memory.files[files.idx].bytes;
     idxBytes[e.timeRecordOffset + 4 * kTimeRecordSize] ^= std::byte{1};
     const auto damagedIdx = memory.open(files.idx);
     EXPECT_EQ(localSeekPosition(*damagedIdx, *vih, e, 10004), 64u + 4 * 192 * 4);
