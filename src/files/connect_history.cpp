@@ -46,11 +46,17 @@ std::uint64_t entryOffset(std::size_t index) {
 } // namespace
 
 std::optional<ConnectHistory::Contents> ConnectHistory::read() const {
-    const std::optional<std::vector<std::byte>> read =
-        readDataFile(m_file, kConnectHistoryFileSize);
-    if (!read)
-        return std::nullopt;
-    const std::vector<std::byte>& bytes = *read;
+    std::optional<std::vector<std::byte>> read;
+    std::span<const std::byte> bytes;
+    if (m_memory) {
+        bytes = m_memory->bytes;
+        bytes = bytes.first(std::min(bytes.size(), kConnectHistoryFileSize));
+    } else {
+        read = readDataFile(m_file, kConnectHistoryFileSize);
+        if (!read)
+            return std::nullopt;
+        bytes = *read;
+    }
 
     Contents c;
     ByteReader header(bytes);
@@ -62,7 +68,7 @@ std::optional<ConnectHistory::Contents> ConnectHistory::read() const {
         const std::uint64_t offset = entryOffset(k);
         if (offset + kConnectEntrySize > bytes.size())
             break; // a short file ends the list; nothing past its end is read
-        ByteReader r(std::span<const std::byte>(bytes).subspan(offset, kConnectEntrySize));
+        ByteReader r(bytes.subspan(offset, kConnectEntrySize));
         ConnectEntry e = decodeEntry(r);
         if (e.address.empty())
             break;
@@ -94,6 +100,13 @@ std::optional<ConnectEntry> ConnectHistory::find(std::string_view address,
 }
 
 bool ConnectHistory::writeAt(std::uint64_t offset, std::span<const std::byte> bytes) const {
+    if (m_memory) {
+        std::vector<std::byte>& all = m_memory->bytes;
+        if (all.size() < offset + bytes.size())
+            all.resize(offset + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), all.begin() + std::ptrdiff_t(offset));
+        return true;
+    }
     std::error_code ec;
     std::filesystem::create_directories(m_file.parent_path(), ec);
     int error = 0;
@@ -163,6 +176,14 @@ bool ConnectHistory::rewrite(const std::vector<ConnectEntry>& used) const {
     }
     // The empty entry that ends the list is all zeros already. The whole file is replaced at once,
     // so a failure leaves the old history as it was.
+    return replace(bytes);
+}
+
+bool ConnectHistory::replace(std::span<const std::byte> bytes) const {
+    if (m_memory) {
+        m_memory->bytes.assign(bytes.begin(), bytes.end());
+        return true;
+    }
     return replaceDataFile(m_file, bytes);
 }
 

@@ -27,12 +27,20 @@ struct ConnectEntry {
     bool operator==(const ConnectEntry&) const = default;
 };
 
+// The history's bytes kept in memory instead of the file (tests and fuzzing): reads give
+// `bytes` (at most the full file's size), a write past the end extends it with zeros.
+struct ConnectHistoryMemory {
+    std::vector<std::byte> bytes;
+};
+
 // The history of up to 100 recorders the operator connected to. The file is the only state: each
 // operation reads it, changes it and writes it back. Every operation fails quietly (returns
 // false or nothing) when the file cannot be read or written; connecting never depends on it.
 class ConnectHistory {
 public:
     explicit ConnectHistory(std::filesystem::path file) : m_file(std::move(file)) {}
+    // The same operations on bytes in memory; `memory` must outlive the history.
+    explicit ConnectHistory(ConnectHistoryMemory& memory) : m_memory(&memory) {}
 
     const std::filesystem::path& file() const { return m_file; }
 
@@ -64,8 +72,10 @@ private:
     // used; the header names that empty slot as the next one, or is wrapped when all are used.
     bool rewrite(const std::vector<ConnectEntry>& used) const;
     bool writeAt(std::uint64_t offset, std::span<const std::byte> bytes) const;
+    bool replace(std::span<const std::byte> bytes) const;
 
     std::filesystem::path m_file;
+    ConnectHistoryMemory* m_memory = nullptr;
 };
 
 } // namespace kalder

@@ -38,22 +38,44 @@ std::mutex g_writeMutex;
 // slot 0, so no write ever lands outside the 2,500 slots; a file that already holds every slot
 // stays marked as wrapped, so that readers still put the restarted entries last.
 LocalLogHeader ringPosition(const DataFile& file, off_t fileSize) {
-    const LocalLogHeader restart{fileSize >= off_t(kLocalLogMaxFileSize) ? 1u : 0u, 0};
     LocalLogHeaderBytes bytes{};
     std::size_t got = 0;
-    if (fileSize < off_t(kLocalLogHeaderSize) || !file.readAt(bytes, 0, got) ||
-        got < kLocalLogHeaderSize)
+    if (fileSize < off_t(kLocalLogHeaderSize) || !file.readAt(bytes, 0, got))
+        got = 0;
+    return localLogRingPosition(std::span<const std::byte>(bytes).first(got), std::uint64_t(fileSize));
+}
+
+} // namespace
+
+LocalLogHeader localLogRingPosition(std::span<const std::byte> headerBytes, std::uint64_t fileSize) {
+    const LocalLogHeader restart{fileSize >= kLocalLogMaxFileSize ? 1u : 0u, 0};
+    if (fileSize < kLocalLogHeaderSize || headerBytes.size() < kLocalLogHeaderSize)
         return restart;
-    const auto header = decodeLocalLogHeader(bytes);
+    const auto header = decodeLocalLogHeader(headerBytes.first(kLocalLogHeaderSize));
     if (!header || header->nextIndex >= kLocalLogSlotCount)
         return restart;
-    const off_t slotStart = off_t(kLocalLogHeaderSize + header->nextIndex * kLocalLogRecordSize);
+    const std::uint64_t slotStart = kLocalLogHeaderSize + header->nextIndex * kLocalLogRecordSize;
     if (slotStart > fileSize)
         return restart;
     return {header->wrapped != 0 ? 1u : 0u, header->nextIndex};
 }
 
-} // namespace
+LocalLogAppend planLocalLogAppend(const LocalLogHeader& position, LocalLogRecord record) {
+    LocalLogAppend plan;
+    record.slot = position.nextIndex;
+    record.recordSize = kLocalLogRecordSize;
+    plan.record = encodeLocalLogRecord(record);
+    plan.recordOffset = kLocalLogHeaderSize + std::uint64_t(position.nextIndex) * kLocalLogRecordSize;
+    LocalLogHeader after = position;
+    if (after.nextIndex >= kLocalLogSlotCount - 1) {
+        after.wrapped = 1;
+        after.nextIndex = 0;
+    } else {
+        ++after.nextIndex;
+    }
+    plan.header = encodeLocalLogHeader(after);
+    return plan;
+}
 
 LocalLogRecordBytes encodeLocalLogRecord(const LocalLogRecord& record) {
     LocalLogRecordBytes bytes{};
@@ -136,21 +158,10 @@ bool appendLocalLogRecord(const std::filesystem::path& file, LocalLogRecord reco
     if (size < 0)
         return false;
 
-    LocalLogHeader header = ringPosition(*f, size);
-    record.slot = header.nextIndex;
-    record.recordSize = kLocalLogRecordSize;
-    const auto recordBytes = encodeLocalLogRecord(record);
-    const off_t slotOffset = off_t(kLocalLogHeaderSize + header.nextIndex * kLocalLogRecordSize);
-    if (!f->writeAt(recordBytes, slotOffset))
+    const LocalLogAppend plan = planLocalLogAppend(ringPosition(*f, size), std::move(record));
+    if (!f->writeAt(plan.record, off_t(plan.recordOffset)))
         return false;
-
-    if (header.nextIndex >= kLocalLogSlotCount - 1) {
-        header.wrapped = 1;
-        header.nextIndex = 0;
-    } else {
-        ++header.nextIndex;
-    }
-    if (!f->writeAt(encodeLocalLogHeader(header), 0))
+    if (!f->writeAt(plan.header, 0))
         return false;
     // The lock goes with the descriptor; a failed close may have lost the entry.
     return f->close();
@@ -160,7 +171,11 @@ std::optional<std::vector<LocalLogRecord>> readLocalLog(const std::filesystem::p
     const std::optional<std::vector<std::byte>> bytes = readDataFile(file, kLocalLogMaxFileSize);
     if (!bytes)
         return std::nullopt;
-    const std::span<const std::byte> all(*bytes);
+    return parseLocalLog(*bytes);
+}
+
+std::vector<LocalLogRecord> parseLocalLog(std::span<const std::byte> all) {
+    all = all.first(std::min(all.size(), kLocalLogMaxFileSize));
     std::vector<LocalLogRecord> records;
     const std::optional<LocalLogHeader> header =
         all.size() >= kLocalLogHeaderSize ? decodeLocalLogHeader(all.first(kLocalLogHeaderSize))
@@ -169,18 +184,18 @@ std::optional<std::vector<LocalLogRecord>> readLocalLog(const std::filesystem::p
         return records; // an empty or cut file holds no entries
     const std::size_t slotsInFile = (all.size() - kLocalLogHeaderSize) / kLocalLogRecordSize;
     const std::size_t next = std::min<std::size_t>(header->nextIndex, kLocalLogSlotCount);
+    // Slots past the file's end hold nothing: the loops stop at the last whole slot.
+    const std::size_t last = std::min(slotsInFile, kLocalLogSlotCount);
     auto take = [&](std::size_t slot) {
-        if (slot >= slotsInFile)
-            return;
         const std::size_t at = kLocalLogHeaderSize + slot * kLocalLogRecordSize;
         if (auto record = decodeLocalLogRecord(all.subspan(at, kLocalLogRecordSize)))
             records.push_back(std::move(*record));
     };
     // Oldest first: after a wrap the slots from the next index to the end come before the rest.
     if (header->wrapped != 0)
-        for (std::size_t slot = next; slot < kLocalLogSlotCount; ++slot)
+        for (std::size_t slot = next; slot < last; ++slot)
             take(slot);
-    for (std::size_t slot = 0; slot < next; ++slot)
+    for (std::size_t slot = 0; slot < std::min(next, last); ++slot)
         take(slot);
     return records;
 }

@@ -62,6 +62,20 @@ std::optional<LocalLogRecord> decodeLocalLogRecord(std::span<const std::byte> by
 LocalLogHeaderBytes encodeLocalLogHeader(const LocalLogHeader& header);
 std::optional<LocalLogHeader> decodeLocalLogHeader(std::span<const std::byte> bytes);
 
+// Where the next entry goes in a ring file of `fileSize` bytes whose first bytes are
+// `headerBytes`: the header's next index, or slot 0 when the header is missing, damaged or names a
+// slot past the file's end (wrapped when the file is already full size).
+LocalLogHeader localLogRingPosition(std::span<const std::byte> headerBytes, std::uint64_t fileSize);
+
+// The two writes of one append at `position`: the record (its slot field set) at its slot's
+// offset, then the advanced header at offset 0.
+struct LocalLogAppend {
+    LocalLogRecordBytes record{};
+    std::uint64_t recordOffset = 0;
+    LocalLogHeaderBytes header{};
+};
+LocalLogAppend planLocalLogAppend(const LocalLogHeader& position, LocalLogRecord record);
+
 // Replaces the settings used by localLog. Thread-safe; the default is $HOME/H264, not
 // removable, offset 0.
 void configureLocalLog(const LocalLogSettings& settings);
@@ -86,5 +100,7 @@ bool appendLocalLogRecord(const std::filesystem::path& file, LocalLogRecord reco
 // Every entry of the ring file, oldest first (after a wrap, the slots from the next index on come
 // first). Nothing when the file cannot be read; an empty or cut file gives what it holds.
 std::optional<std::vector<LocalLogRecord>> readLocalLog(const std::filesystem::path& file);
+// The same from the file's bytes (bytes past the full ring's size are ignored).
+std::vector<LocalLogRecord> parseLocalLog(std::span<const std::byte> bytes);
 
 } // namespace kalder

@@ -4,14 +4,14 @@
 
 #include <algorithm>
 #include <array>
-#include <system_error>
 
 namespace kalder {
 
 namespace {
 
 // Reads the links and the summary of one set; false when it is not a valid set.
-bool readSet(const std::filesystem::path& idxPath, SetTagSource tagSource, BackupSetInfo& set) {
+bool readSet(const BackupSetSource& source, const std::filesystem::path& idxPath,
+             SetTagSource tagSource, BackupSetInfo& set) {
     const std::string name = idxPath.filename().string();
     const std::optional<std::uint32_t> id = backupSetId(name);
     if (!id)
@@ -23,7 +23,7 @@ bool readSet(const std::filesystem::path& idxPath, SetTagSource tagSource, Backu
     set.vid = idxPath;
     set.vid.replace_extension(".vid");
 
-    const std::optional<BackupSetFile> idx = BackupSetFile::open(set.idx);
+    const std::optional<BackupSetFile> idx = source.open(set.idx);
     if (!idx)
         return false;
     std::array<std::byte, kFileHeaderSize> header{};
@@ -35,7 +35,7 @@ bool readSet(const std::filesystem::path& idxPath, SetTagSource tagSource, Backu
         if (!backupTagValid(std::span(header).first(kBackupTagSize)))
             return false;
     } else {
-        const std::optional<BackupSetFile> vid = BackupSetFile::open(set.vid);
+        const std::optional<BackupSetFile> vid = source.open(set.vid);
         std::array<std::byte, kBackupTagSize> tag{};
         if (!vid || !vid->read(0, tag) || !backupTagValid(tag))
             return false;
@@ -65,25 +65,16 @@ bool readSet(const std::filesystem::path& idxPath, SetTagSource tagSource, Backu
 } // namespace
 
 std::vector<BackupSetInfo> discoverBackupSets(const std::filesystem::path& folder,
-                                              SetTagSource tagSource) {
-    std::vector<std::filesystem::path> indexes;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::filesystem::path& path = it->path();
-        if (path.extension() != ".idx")
-            continue;
-        indexes.push_back(path);
-        if (indexes.size() >= kMaxBackupSets)
-            break;
-    }
+                                              SetTagSource tagSource,
+                                              const BackupSetSource& source) {
+    std::vector<std::filesystem::path> indexes = source.list(folder, ".idx", kMaxBackupSets);
     // The folder's listing order is the file system's: sort by name so that sets with equal
     // starts keep one order from run to run.
     std::sort(indexes.begin(), indexes.end());
     std::vector<BackupSetInfo> sets;
     for (const std::filesystem::path& path : indexes) {
         BackupSetInfo set;
-        if (readSet(path, tagSource, set))
+        if (readSet(source, path, tagSource, set))
             sets.push_back(std::move(set));
     }
     orderBackupSets(sets);
@@ -120,12 +111,18 @@ void orderBackupSets(std::vector<BackupSetInfo>& sets) {
     }
 }
 
-std::vector<SegmentEntry> readSegmentEntries(const BackupSetInfo& set) {
+std::vector<SegmentEntry> readSegmentEntries(const BackupSetInfo& set,
+                                             const BackupSetSource& source) {
     std::vector<SegmentEntry> entries;
-    const std::optional<BackupSetFile> idx = BackupSetFile::open(set.idx);
+    const std::optional<BackupSetFile> idx = source.open(set.idx);
     if (!idx)
         return entries;
     const std::size_t count = std::min<std::size_t>(set.summary.segmentCount, kMaxSetSegments);
+    // At most the slots the file holds: the count is the file's word, the size is not.
+    const std::uint64_t slotsInFile =
+        idx->size() > kSegmentSlotsOffset ? (idx->size() - kSegmentSlotsOffset) / kSegmentEntrySize
+                                          : 0;
+    entries.reserve(std::min<std::uint64_t>(count, slotsInFile));
     std::array<std::byte, kSegmentEntrySize> bytes{};
     for (std::size_t n = 0; n < count; ++n) {
         if (!idx->read(segmentSlotOffset(n), bytes))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/backup_set_records.h"
+#include "local/backup_set_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,8 +32,9 @@ inline constexpr std::size_t kMaxBackupSets = 100000;
 
 // Lists "*.idx" in `folder` and reads each valid set's links and summary, then orders them
 // (orderBackupSets). A set whose files cannot be read is left out; nothing fails.
-std::vector<BackupSetInfo> discoverBackupSets(const std::filesystem::path& folder,
-                                              SetTagSource tagSource);
+std::vector<BackupSetInfo>
+discoverBackupSets(const std::filesystem::path& folder, SetTagSource tagSource,
+                   const BackupSetSource& source = BackupSetSource::fileSystem());
 
 // Play order: by earliest start, then every set whose next-set link is non-zero gets the set
 // whose continuation link equals it moved directly behind it, so that the sets of one long
@@ -41,6 +43,8 @@ void orderBackupSets(std::vector<BackupSetInfo>& sets);
 
 // The segment entries of a set's summary, read from its .idx: at most the summary's count and
 // never past the slots; an entry whose bytes are not all there ends the list.
-std::vector<SegmentEntry> readSegmentEntries(const BackupSetInfo& set);
+std::vector<SegmentEntry>
+readSegmentEntries(const BackupSetInfo& set,
+                   const BackupSetSource& source = BackupSetSource::fileSystem());
 
 } // namespace kalder

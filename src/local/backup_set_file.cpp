@@ -1,6 +1,8 @@
 #include "local/backup_set_file.h"
 
+#include <algorithm>
 #include <fcntl.h>
+#include <system_error>
 
 namespace kalder {
 
@@ -12,14 +14,79 @@ std::optional<BackupSetFile> BackupSetFile::open(const std::filesystem::path& fi
     const off_t size = opened->size();
     if (size < 0)
         return std::nullopt;
-    return BackupSetFile(std::move(*opened), static_cast<std::uint64_t>(size));
+    return BackupSetFile(std::move(opened), static_cast<std::uint64_t>(size));
+}
+
+BackupSetFile BackupSetFile::fromBytes(std::span<const std::byte> bytes,
+                                       std::span<const std::byte> tail, std::uint64_t tailOffset) {
+    BackupSetFile file(std::nullopt, bytes.size());
+    file.m_bytes = bytes;
+    if (!tail.empty()) {
+        file.m_tail = tail;
+        file.m_tailOffset = tailOffset;
+        file.m_size = std::max<std::uint64_t>(bytes.size(), tailOffset + tail.size());
+    }
+    return file;
 }
 
 bool BackupSetFile::read(std::uint64_t offset, std::span<std::byte> out) const {
     if (!holds(offset, out.size()))
         return false;
+    if (!m_file) {
+        // Zeros, then what the bytes and the tail hold of the range (the tail wins where both do).
+        std::fill(out.begin(), out.end(), std::byte{0});
+        auto copy = [&](std::span<const std::byte> from, std::uint64_t at) {
+            const std::uint64_t begin = std::max(offset, at);
+            const std::uint64_t end = std::min(offset + out.size(), at + from.size());
+            if (begin < end)
+                std::copy_n(from.begin() + std::ptrdiff_t(begin - at), end - begin,
+                            out.begin() + std::ptrdiff_t(begin - offset));
+        };
+        copy(m_bytes, 0);
+        copy(m_tail, m_tailOffset);
+        return true;
+    }
     std::size_t got = 0;
-    return m_file.readAt(out, static_cast<off_t>(offset), got) && got == out.size();
+    return m_file->readAt(out, static_cast<off_t>(offset), got) && got == out.size();
+}
+
+std::vector<std::filesystem::path> BackupSetSource::list(const std::filesystem::path& folder,
+                                                         const std::filesystem::path& extension,
+                                                         std::size_t limit) const {
+    std::vector<std::filesystem::path> paths;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end;
+         !error && it != end && paths.size() < limit; it.increment(error))
+        if (it->path().extension() == extension)
+            paths.push_back(it->path());
+    return paths;
+}
+
+std::optional<BackupSetFile> BackupSetSource::open(const std::filesystem::path& file) const {
+    return BackupSetFile::open(file);
+}
+
+const BackupSetSource& BackupSetSource::fileSystem() {
+    static const BackupSetSource source;
+    return source;
+}
+
+std::vector<std::filesystem::path>
+MemoryBackupSetSource::list(const std::filesystem::path& folder,
+                            const std::filesystem::path& extension, std::size_t limit) const {
+    std::vector<std::filesystem::path> paths;
+    for (const auto& [path, bytes] : files)
+        if (path.parent_path() == folder && path.extension() == extension && paths.size() < limit)
+            paths.push_back(path);
+    return paths;
+}
+
+std::optional<BackupSetFile> MemoryBackupSetSource::open(const std::filesystem::path& file) const {
+    const auto found = files.find(file);
+    if (found == files.end())
+        return std::nullopt;
+    return BackupSetFile::fromBytes(found->second.bytes, found->second.tail,
+                                    found->second.tailOffset);
 }
 
 } // namespace kalder

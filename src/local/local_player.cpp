@@ -3,6 +3,7 @@
 #include "files/backup_set_records.h"
 #include "files/local_log.h"
 #include "local/backup_set_file.h"
+#include "local/local_frame_reader.h"
 #include "wire/message_header.h"
 
 #include <algorithm>
@@ -230,16 +231,6 @@ void LocalPlayer::run() {
             r.runOpen = false;
         return true;
     };
-    auto readHeader = [&](std::uint64_t offset, BackupFrameHeader& header) {
-        std::array<std::byte, kBackupFrameHeaderSize> bytes{};
-        if (!r.vih->read(offset, bytes))
-            return false;
-        const std::optional<BackupFrameHeader> decoded = decodeBackupFrameHeader(bytes);
-        if (!decoded)
-            return false;
-        header = *decoded;
-        return true;
-    };
     // Seeks to m_seekTarget: along the playlist, then through the entry's time records, then
     // forward over the headers until one reaches the target. False when a file failed.
     auto doSeek = [&]() {
@@ -256,27 +247,7 @@ void LocalPlayer::run() {
         std::optional<BackupSetFile> idx = BackupSetFile::open(e.idxPath);
         if (!idx)
             return false;
-        // The record of the target second, clamped to the entry's records.
-        std::uint64_t second = target > e.start ? target - e.start : 0;
-        if (e.timeRecordsEnd < e.timeRecordOffset + kTimeRecordSize)
-            second = 0;
-        else
-            second = std::min<std::uint64_t>(
-                second, (e.timeRecordsEnd - e.timeRecordOffset) / kTimeRecordSize - 1);
-        std::uint64_t pos = e.readBegin();
-        std::array<std::byte, kTimeRecordSize> bytes{};
-        if (idx->read(e.timeRecordOffset + second * kTimeRecordSize, bytes)) {
-            if (const std::optional<TimeRecord> record = decodeTimeRecord(bytes))
-                pos = record->frameHeaderOffset;
-        }
-        // A record outside the entry or off the header grid is not trusted.
-        if (pos < e.readBegin() || pos >= e.stopOffset ||
-            (pos - kFirstFrameOffset) % kBackupFrameHeaderSize != 0)
-            pos = e.readBegin();
-        BackupFrameHeader header;
-        while (pos + kBackupFrameHeaderSize <= e.stopOffset && readHeader(pos, header) &&
-               header.frameTime < target)
-            pos += kBackupFrameHeaderSize;
+        const std::uint64_t pos = localSeekPosition(*idx, *r.vih, e, target);
         r.pos = pos;
         r.lastHeaderTime = std::max(target, e.start);
         startRun(r.entry);
@@ -342,32 +313,24 @@ void LocalPlayer::run() {
             }
             at = r.pos - kBackupFrameHeaderSize;
         }
-        BackupFrameHeader header;
-        if (!readHeader(at, header)) {
+        const LocalFrame frame =
+            readLocalFrame(*r.vih, *r.vid, at, m_restarts.load(), r.buffer.size());
+        if (frame.status == LocalFrame::Status::NoHeader) {
             // The .vih ends early: nothing more in this entry.
             r.pos = forward ? e.stopOffset : e.readBegin();
             continue;
         }
+        const BackupFrameHeader& header = frame.header;
         // Moved past this header; undone when a step ends on it.
         r.pos = forward ? at + kBackupFrameHeaderSize : at;
         r.lastHeaderTime = header.frameTime;
-
-        std::array<std::byte, kFrameInfoBlockSize> blockBytes{};
-        std::optional<FrameInfoBlock> block;
-        if (r.vid->read(header.vidOffset, blockBytes))
-            block = decodeFrameInfoBlock(blockBytes);
-        const std::uint64_t frameBytes =
-            block ? std::uint64_t(kFrameInfoBlockSize) + block->videoLength + block->audioLength
-                  : 0;
-        FrameDescriptor d;
-        if (block)
-            d = makeFrameDescriptor(*block, m_restarts.load());
-        if (!block || !d.usable() || d.channel >= kChannelCount || frameBytes > r.buffer.size() ||
-            !r.vid->holds(header.vidOffset, frameBytes)) {
+        if (frame.status == LocalFrame::Status::Damaged) {
             std::lock_guard lock(m_countersMutex);
             ++m_counters.skippedFrames;
             continue;
         }
+        FrameDescriptor d = frame.descriptor;
+        const std::uint64_t frameBytes = frame.frameBytes;
 
         const unsigned channel = d.channel;
         const int speed = m_speed.load();
@@ -420,7 +383,7 @@ void LocalPlayer::run() {
         } else {
             std::snprintf(d.title.data(), d.title.size(), "CH%u", channel + 1);
         }
-        if (!r.vid->read(header.vidOffset, std::span(r.buffer).first(frameBytes))) {
+        if (!readLocalFrameBytes(*r.vid, frame, r.buffer)) {
             std::lock_guard lock(m_countersMutex);
             ++m_counters.skippedFrames;
             continue;

@@ -88,7 +88,8 @@ Found findFrame(const BackupSetFile& idx, const BackupSetFile& vih, const SetBou
 
 } // namespace
 
-Playlist buildPlaylist(const std::vector<BackupSetInfo>& sets, const LocalPlayRequest& request) {
+Playlist buildPlaylist(const std::vector<BackupSetInfo>& sets, const LocalPlayRequest& request,
+                       const BackupSetSource& source) {
     using Kind = LocalPlayRequest::Kind;
     Playlist playlist;
     bool startSearched = false;
@@ -96,13 +97,13 @@ Playlist buildPlaylist(const std::vector<BackupSetInfo>& sets, const LocalPlayRe
         const BackupSetInfo& set = sets[si];
         if (!set.openMagicValid)
             continue;
-        const std::optional<BackupSetFile> idx = BackupSetFile::open(set.idx);
-        const std::optional<BackupSetFile> vih = BackupSetFile::open(set.vih);
-        const std::optional<BackupSetFile> vid = BackupSetFile::open(set.vid);
+        const std::optional<BackupSetFile> idx = source.open(set.idx);
+        const std::optional<BackupSetFile> vih = source.open(set.vih);
+        const std::optional<BackupSetFile> vid = source.open(set.vid);
         if (!idx || !vih || !vid)
             continue;
         const SetBounds bounds = setBounds(*idx, *vih);
-        const std::vector<SegmentEntry> segments = readSegmentEntries(set);
+        const std::vector<SegmentEntry> segments = readSegmentEntries(set, source);
 
         // Each segment's first frame from its first time record; a segment whose record or
         // frame lies outside the files is left out.

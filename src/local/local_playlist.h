@@ -61,7 +61,8 @@ struct Playlist {
 // Builds the playlist of a request over the sets in play order (discoverBackupSets with the
 // data tag). A set whose .idx lacks the open magic, or whose files cannot be opened, is skipped;
 // a segment whose time record or offsets point outside its files is left out.
-Playlist buildPlaylist(const std::vector<BackupSetInfo>& sets, const LocalPlayRequest& request);
+Playlist buildPlaylist(const std::vector<BackupSetInfo>& sets, const LocalPlayRequest& request,
+                       const BackupSetSource& source = BackupSetSource::fileSystem());
 
 // The run of joined entries around `index`: earliest start and latest end, following the joins
 // back and forth.

@@ -13,18 +13,12 @@ namespace kalder {
 
 namespace {
 
-// The first bytes of a file and, when its trailer sits at the end, its last 64 bytes.
-struct ImageHead {
-    std::vector<std::byte> head;
-    std::vector<std::byte> trailer;
-};
-
-bool readAt(int fd, std::vector<std::byte>& into, std::size_t count, off_t offset) {
+bool readAt(int fd, std::vector<std::byte>& into, std::size_t count, std::uint64_t offset) {
     into.resize(count);
     std::size_t done = 0;
     while (done < count) {
         const ssize_t n =
-            ::pread(fd, into.data() + done, count - done, offset + static_cast<off_t>(done));
+            ::pread(fd, into.data() + done, count - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -35,29 +29,39 @@ bool readAt(int fd, std::vector<std::byte>& into, std::size_t count, off_t offse
     return true;
 }
 
-std::optional<ImageHead> readImage(const std::filesystem::path& path) {
+std::optional<FirmwareImageBytes> readImage(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     struct stat st {};
-    ImageHead image;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok)
-        ok = readAt(fd, image.head, std::min<std::size_t>(kFwImageHeadSize, st.st_size), 0);
-    if (ok && trailerAtEnd(image.head)) {
-        ok = st.st_size >= static_cast<off_t>(kFwTrailerSize) &&
-             readAt(fd, image.trailer, kFwTrailerSize, st.st_size - kFwTrailerSize) &&
-             image.trailer.size() == kFwTrailerSize;
-    } else if (ok && image.head.size() >= kFwTrailerSize) {
-        image.trailer.assign(image.head.begin(), image.head.begin() + kFwTrailerSize);
-    }
+    std::optional<FirmwareImageBytes> image;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        image = readFirmwareImage(
+            static_cast<std::uint64_t>(st.st_size),
+            [fd](std::vector<std::byte>& into, std::size_t count, std::uint64_t offset) {
+                return readAt(fd, into, count, offset);
+            });
     ::close(fd);
-    if (!ok)
-        return std::nullopt;
     return image;
 }
 
 } // namespace
+
+std::optional<FirmwareImageBytes> readFirmwareImage(std::uint64_t size,
+                                                    const FirmwareImageRead& readAt) {
+    FirmwareImageBytes image;
+    if (!readAt(image.head, std::min<std::uint64_t>(kFwImageHeadSize, size), 0))
+        return std::nullopt;
+    if (trailerAtEnd(image.head)) {
+        if (size < kFwTrailerSize ||
+            !readAt(image.trailer, kFwTrailerSize, size - kFwTrailerSize) ||
+            image.trailer.size() != kFwTrailerSize)
+            return std::nullopt;
+    } else if (image.head.size() >= kFwTrailerSize) {
+        image.trailer.assign(image.head.begin(), image.head.begin() + kFwTrailerSize);
+    }
+    return image;
+}
 
 bool FirmwareScanResult::anySelected() const {
     for (const UpgradeCandidate& c : rows)
@@ -93,47 +97,51 @@ FirmwareScanResult scanUpgradeFolder(const std::filesystem::path& folder, const 
     if (error)
         return result;
     for (const auto& entry : it) {
-        const auto image = readImage(entry.path());
-        if (!image)
-            continue;
-        int slot = -1;
-        std::uint32_t buildTime = 0;
-        std::string name;
-        if (isBootImage(image->head)) {
-            const auto boot = decodeBootImageHead(image->head);
-            if (!boot || boot->idText != hello.firmName[0].substr(0, 11))
-                continue;
-            const auto time = bootImageBuildTime(boot->buildTime, timeZoneOffsetSeconds);
-            if (!time)
-                continue;
-            slot = 0;
-            buildTime = *time;
-            name = boot->sentName;
-        } else {
-            const auto trailer = decodeFirmwareTrailer(image->trailer);
-            if (!trailer)
-                continue;
-            for (std::size_t i = 0; i < kFirmwareEntries && slot < 0; ++i)
-                if (hello.firmName[i] == trailer->componentName)
-                    slot = static_cast<int>(i);
-            buildTime = trailer->buildTime;
-            name = trailer->componentName;
-        }
-        const int row = GetTypeToIdx(slot);
-        if (row < 0)
-            continue;
-        UpgradeCandidate& candidate = result.rows[static_cast<std::size_t>(row)];
-        if (buildTime <= hello.firmVer[static_cast<std::size_t>(slot)] ||
-            buildTime <= candidate.buildTime)
-            continue;
-        candidate.selected = true;
-        candidate.path = entry.path().string();
-        candidate.buildTime = buildTime;
-        candidate.componentType = static_cast<std::uint8_t>(slot);
-        candidate.componentName = name;
-        ++result.taken;
+        if (const auto image = readImage(entry.path()))
+            offerUpgradeImage(result, entry.path().string(), *image, hello, timeZoneOffsetSeconds);
     }
     return result;
+}
+
+void offerUpgradeImage(FirmwareScanResult& result, const std::string& path,
+                       const FirmwareImageBytes& image, const HelloRecord& hello,
+                       int timeZoneOffsetSeconds) {
+    int slot = -1;
+    std::uint32_t buildTime = 0;
+    std::string name;
+    if (isBootImage(image.head)) {
+        const auto boot = decodeBootImageHead(image.head);
+        if (!boot || boot->idText != hello.firmName[0].substr(0, 11))
+            return;
+        const auto time = bootImageBuildTime(boot->buildTime, timeZoneOffsetSeconds);
+        if (!time)
+            return;
+        slot = 0;
+        buildTime = *time;
+        name = boot->sentName;
+    } else {
+        const auto trailer = decodeFirmwareTrailer(image.trailer);
+        if (!trailer)
+            return;
+        for (std::size_t i = 0; i < kFirmwareEntries && slot < 0; ++i)
+            if (hello.firmName[i] == trailer->componentName)
+                slot = static_cast<int>(i);
+        buildTime = trailer->buildTime;
+        name = trailer->componentName;
+    }
+    const int row = GetTypeToIdx(slot);
+    if (row < 0)
+        return;
+    UpgradeCandidate& candidate = result.rows[static_cast<std::size_t>(row)];
+    if (buildTime <= hello.firmVer[static_cast<std::size_t>(slot)] ||
+        buildTime <= candidate.buildTime)
+        return;
+    candidate.selected = true;
+    candidate.path = path;
+    candidate.buildTime = buildTime;
+    candidate.componentType = static_cast<std::uint8_t>(slot);
+    candidate.componentName = name;
+    ++result.taken;
 }
 
 } // namespace kalder

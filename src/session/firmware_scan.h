@@ -6,8 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kalder {
 
@@ -38,5 +40,24 @@ std::optional<std::uint32_t> bootImageBuildTime(const BootImageTime& written,
 // name picks its slot among all twenty entries, and slots without a row are never offered.
 FirmwareScanResult scanUpgradeFolder(const std::filesystem::path& folder, const HelloRecord& hello,
                                      int timeZoneOffsetSeconds);
+
+// What the scan reads of an image file: its first bytes and, when its trailer sits at the end,
+// its last 64 bytes (else the head's first 64).
+struct FirmwareImageBytes {
+    std::vector<std::byte> head;
+    std::vector<std::byte> trailer;
+};
+// Reads `count` bytes at `offset` into `into` (fewer at the end of the file); false on an error.
+using FirmwareImageRead =
+    std::function<bool(std::vector<std::byte>& into, std::size_t count, std::uint64_t offset)>;
+// Those bytes of a file of `size` bytes; nothing when a read fails or a trailer said to be at the
+// end is not all there.
+std::optional<FirmwareImageBytes> readFirmwareImage(std::uint64_t size,
+                                                    const FirmwareImageRead& readAt);
+// The scan's step for one file at `path`: offered to its row when it is newer than the
+// recorder's component and the row's file so far.
+void offerUpgradeImage(FirmwareScanResult& result, const std::string& path,
+                       const FirmwareImageBytes& image, const HelloRecord& hello,
+                       int timeZoneOffsetSeconds);
 
 } // namespace kalder

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -72,14 +73,10 @@ public:
     }
     // A fixed-width, zero-padded text field: the bytes up to the first zero.
     std::string readText(std::size_t width) {
-        auto field = readBytes(width);
-        std::string text;
-        for (std::byte b : field) {
-            if (b == std::byte{0})
-                break;
-            text.push_back(static_cast<char>(b));
-        }
-        return text;
+        const auto field = readBytes(width);
+        const auto end = std::find(field.begin(), field.end(), std::byte{0});
+        return std::string(reinterpret_cast<const char*>(field.data()),
+                           static_cast<std::size_t>(end - field.begin()));
     }
 
 private:

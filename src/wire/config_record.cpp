@@ -115,15 +115,21 @@ std::vector<std::byte> ConfigRecord::seal() const {
 std::uint32_t ConfigRecord::value(const ConfigField& field, std::size_t index) const {
     if (index >= field.count || field.end() > m_bytes.size())
         return 0;
-    ByteReader reader(m_bytes);
-    reader.seek(field.offset + index * field.width);
+    // Read in place; an element running past the record reads as 0.
+    const std::size_t at = field.offset + index * field.width;
+    const std::size_t length = field.kind == FieldClass::Be32   ? 4
+                               : field.kind == FieldClass::Be16 ? 2
+                                                                : 1;
+    if (at + length > m_bytes.size())
+        return 0;
     switch (field.kind) {
     case FieldClass::Byte:
-        return reader.readU8();
+        return byteAt(at);
     case FieldClass::Be16:
-        return reader.readBe16();
+        return std::uint32_t(byteAt(at)) << 8 | byteAt(at + 1);
     case FieldClass::Be32:
-        return reader.readBe32();
+        return std::uint32_t(byteAt(at)) << 24 | std::uint32_t(byteAt(at + 1)) << 16 |
+               std::uint32_t(byteAt(at + 2)) << 8 | byteAt(at + 3);
     case FieldClass::Text:
         break;
     }

@@ -4,6 +4,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -265,7 +266,10 @@ public:
     bool right(std::size_t account, std::size_t permission) const;
     bool setRight(std::size_t account, std::size_t permission, bool granted);
 
-    bool operator==(const ConfigRecord&) const = default;
+    bool operator==(const ConfigRecord& other) const {
+        return m_transferLength == other.m_transferLength && m_tail == other.m_tail &&
+               std::memcmp(m_bytes.data(), other.m_bytes.data(), m_bytes.size()) == 0;
+    }
 
 private:
     std::uint8_t byteAt(std::size_t offset) const {

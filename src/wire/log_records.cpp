@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 namespace kalder {
 
@@ -38,8 +39,8 @@ template <std::size_t N>
 void copyAt(std::span<const std::byte> record, std::size_t offset, std::size_t width,
             std::array<std::uint8_t, N>& out) {
     const auto bytes = field(record, offset, std::min(width, N));
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        out[i] = std::to_integer<std::uint8_t>(bytes[i]);
+    if (!bytes.empty())
+        std::memcpy(out.data(), bytes.data(), bytes.size());
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 #include <unistd.h>
 
 namespace kalder {
@@ -167,6 +169,43 @@ TEST_F(ConnectHistoryTest, UnterminatedTextsReadAsTheWriterKeepsThem) {
     const auto after = h.entries();
     ASSERT_EQ(after.size(), 1u);
     EXPECT_EQ(after[0].lastUsed, 77u);
+}
+
+// The history in memory, as the fuzz target drives it, reads and writes the same bytes as the
+// file, from a damaged start through every operation.
+TEST_F(ConnectHistoryTest, MemoryKeepsTheFilesBytes) {
+    std::vector<std::byte> start(kConnectHistoryHeaderSize + kConnectEntrySize + 100);
+    start[0] = std::byte{9};                           // a damaged wrapped flag
+    start[kConnectHistoryHeaderSize] = std::byte{'x'}; // one entry, then a cut one
+    std::filesystem::create_directories(file().parent_path());
+    {
+        std::ofstream out(file(), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(start.data()), std::streamsize(start.size()));
+    }
+    ConnectHistoryMemory memory{start};
+    ConnectHistory inMemory(memory), onDisk(file());
+    auto same = [&] {
+        std::ifstream in(file(), std::ios::binary);
+        std::vector<char> chars((std::istreambuf_iterator<char>(in)), {});
+        ASSERT_EQ(chars.size(), memory.bytes.size());
+        EXPECT_EQ(std::memcmp(chars.data(), memory.bytes.data(), chars.size()), 0);
+        EXPECT_EQ(inMemory.entries(), onDisk.entries());
+    };
+    same();
+    for (ConnectHistory* h : {&inMemory, &onDisk}) {
+        EXPECT_TRUE(h->record("10.0.0.2", 9010, "Lobby", 50));
+        EXPECT_TRUE(h->record("x", 0, "", 60));
+    }
+    same();
+    for (ConnectHistory* h : {&inMemory, &onDisk}) {
+        // The damaged flag says the history is full: each record replaced the only entry.
+        ASSERT_EQ(h->entries().size(), 1u);
+        EXPECT_TRUE(h->setSiteText(0, "Yard"));
+        EXPECT_TRUE(h->remove(0));
+        EXPECT_FALSE(h->remove(5));
+    }
+    same();
+    EXPECT_TRUE(inMemory.entries().empty());
 }
 
 } // namespace

@@ -282,3 +282,51 @@ TEST_F(LocalLogTest, ConcurrentWritersOfOneProcessKeepEveryEntry) {
     for (int t = 0; t < kThreads; ++t)
         EXPECT_EQ(perThread[t], kEach);
 }
+
+// The byte seam the fuzz target drives must read and append exactly as the file functions do,
+// damaged rings included.
+TEST_F(LocalLogTest, BytesReadAndAppendAsTheFile) {
+    std::vector<std::byte> wrappedRing(kLocalLogMaxFileSize);
+    for (std::size_t s = 0; s < kLocalLogSlotCount; ++s) {
+        LocalLogRecord r;
+        r.slot = std::uint32_t(s);
+        r.time = std::uint32_t(1000 + s);
+        const auto bytes = encodeLocalLogRecord(r);
+        std::copy(bytes.begin(), bytes.end(),
+                  wrappedRing.begin() +
+                      std::ptrdiff_t(kLocalLogHeaderSize + s * kLocalLogRecordSize));
+    }
+    const auto h = headerBytes(1, 7);
+    std::copy(h.begin(), h.end(), wrappedRing.begin());
+    std::vector<std::byte> longFile = wrappedRing;
+    longFile.resize(kLocalLogMaxFileSize + 500); // bytes past the ring are not slots
+
+    const std::vector<std::vector<std::byte>> contents = {{},
+                                                          {std::byte{1}, std::byte{0}},
+                                                          headerBytes(0, 40),
+                                                          headerBytes(0, 0xFFFFFFFF),
+                                                          wrappedRing,
+                                                          longFile};
+    for (const std::vector<std::byte>& c : contents) {
+        SCOPED_TRACE(c.size());
+        writeRaw(c);
+        const auto fromFile = readLocalLog(m_file);
+        const std::vector<LocalLogRecord> fromBytes = parseLocalLog(c);
+        ASSERT_TRUE(fromFile);
+        ASSERT_EQ(fromBytes.size(), fromFile->size());
+        for (std::size_t i = 0; i < fromBytes.size(); ++i)
+            EXPECT_EQ(fromBytes[i].time, (*fromFile)[i].time);
+
+        ASSERT_TRUE(append(77));
+        std::vector<std::byte> ring = c;
+        LocalLogRecord r;
+        r.kind = kLogKindProgram;
+        r.event = 77;
+        const LocalLogAppend plan = planLocalLogAppend(localLogRingPosition(ring, ring.size()), r);
+        ring.resize(std::max<std::size_t>(ring.size(), plan.recordOffset + kLocalLogRecordSize));
+        std::copy(plan.record.begin(), plan.record.end(),
+                  ring.begin() + std::ptrdiff_t(plan.recordOffset));
+        std::copy(plan.header.begin(), plan.header.end(), ring.begin());
+        EXPECT_EQ(ring, fileBytes());
+    }
+}

@@ -324,6 +324,15 @@ void backupSets(const fs::path& scratch, std::uint32_t t0) {
             concat({byte(std::uint8_t(choices)), be32(start), be32(end), be16(head.size()),
                     be16(times.size()), be16(vih.size()), head, times, vih, vid}));
     }
+    // The player reads the same inputs; bits 5-7 of the choices pick its speed.
+    for (const auto& [name, choices, start, end] :
+         {std::tuple{"forward-from-start", 0, t0, 0u},
+          std::tuple{"fast-period", 0x20 | 4, t0 + 1, t0 + 4},
+          std::tuple{"reverse-two-sets", 0x80 | 8 | 1, t0, 0u}}) {
+        put("local_player_reads", name,
+            concat({byte(std::uint8_t(choices)), be32(start), be32(end), be16(head.size()),
+                    be16(times.size()), be16(vih.size()), head, times, vih, vid}));
+    }
 }
 
 void clientFiles(const fs::path& scratch) {
@@ -360,7 +369,11 @@ void clientFiles(const fs::path& scratch) {
         saveSettings(store,
                      defaultLocalSettings(ClientCustomisation(), QStringLiteral("/home/op")));
     }
-    put("client_files", "settings", concat({byte(1), readAll(ini)}));
+    // Through the INI file (bits 1-3 set), and as the values in the order they are read.
+    put("client_files", "settings", concat({byte(0x0F), readAll(ini)}));
+    put("client_files", "settings-values",
+        concat({byte(1), text("1\n2\n0\n/home/op/Kalder\n255\n128\n0\n\n\n\n\n\n\n10\n20\n"
+                              "30\n1\n640\n480\n320\n240\n5\n\x01/srv/web,x\n")}));
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 #include "setup/model/recording_page.h"
 #include "setup/model/spot_setting_page.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace kalder;
@@ -87,15 +88,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetupContext context;
     context.channelNum = (choices & 6) == 0 ? 4 : (choices & 6) == 2 ? 8 : 16;
     context.userIndex = (choices >> 4) & 3;
-    context.tables.sysEtcInfo = copy(in.take(etcLength));
-    context.tables.sysEtcInfoEx = copy(in.take(exLength));
+    // The tables' places all lie in their first 4 KB, and the record with the longest tail a
+    // transfer may carry in 16 KB: longer inputs only cost time.
+    constexpr std::size_t kTableLimit = 4096, kPayloadLimit = 16384;
+    context.tables.sysEtcInfo = copy(in.take(std::min<std::size_t>(etcLength, kTableLimit)));
+    context.tables.sysEtcInfoEx = copy(in.take(std::min<std::size_t>(exLength, kTableLimit)));
     context.tables.sysEtcInfoExPresent = (choices & 8) != 0;
-    context.tables.dstTable = copy(in.take(dstLength));
+    context.tables.dstTable = copy(in.take(std::min<std::size_t>(dstLength, kTableLimit)));
     (void)serialTypeEntries(serialDeviceTypes(context.tables, SerialTable::PtzProtocols));
     (void)serialTypeEntries(serialDeviceTypes(context.tables, SerialTable::Keyboards));
     (void)dstModeEntries(regionalDstRules(context.tables));
 
-    const std::span<const std::byte> payload = in.rest();
+    const std::span<const std::byte> payload = in.take(kPayloadLimit);
     std::optional<ConfigRecord> record;
     if (choices & 1) {
         record = ConfigRecord::fromRecordBytes(payload);

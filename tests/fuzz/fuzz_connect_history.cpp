@@ -1,6 +1,7 @@
 // The connect history file "ConnectInfo100.log" of arbitrary contents: listed as the connect
 // dialog lists it, then changed by one operation (the first byte picks it) and listed again.
-// A connect that was recorded must then be found.
+// A connect that was recorded must then be found. The file's bytes are kept in memory: the
+// history reads and writes them as it does the file.
 #include "files/connect_history.h"
 #include "fuzz_input.h"
 
@@ -11,10 +12,9 @@ using namespace kalder;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Input in(data, size);
     const std::uint8_t pick = in.u8();
-    static const std::filesystem::path file = fuzz::scratchFolder() / "ConnectInfo100.log";
-    fuzz::setFileContents(file, in.rest());
-
-    ConnectHistory history(file);
+    const std::span<const std::byte> contents = in.rest();
+    ConnectHistoryMemory memory{{contents.begin(), contents.end()}};
+    ConnectHistory history(memory);
     const std::vector<ConnectEntry> before = history.entries();
     if (before.size() > kConnectHistoryEntries)
         std::abort();

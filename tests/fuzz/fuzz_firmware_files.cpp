@@ -1,11 +1,13 @@
 // Firmware image files as the upgrade window's folder scan reads them: the first byte's bits
 // 0-3 pick the client's time zone and bit 4 whether the recorder's components are older or newer
-// than any file (kFirmwareNames are their names); the rest is one file in an otherwise empty
-// folder. The trailer and boot image readers also get the bytes directly.
+// than any file (kFirmwareNames are their names); the rest is one image file, read as the upgrade
+// folder's scan reads each file (from memory here). The trailer and boot image readers also get
+// the bytes directly.
 #include "fuzz_formats.h"
 #include "fuzz_input.h"
 #include "session/firmware_scan.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace kalder;
@@ -28,11 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     rearrangeFirmwareSlots(hello);
 
-    static const std::filesystem::path folder = fuzz::scratchFolder() / "firmware";
-    static const bool made = std::filesystem::create_directories(folder);
-    (void)made;
-    fuzz::setFileContents(folder / "image.bin", file);
-    const FirmwareScanResult result = scanUpgradeFolder(folder, hello, 0);
+    // The scan's reading of the file, from memory, then its step for that file.
+    const auto image = readFirmwareImage(
+        file.size(), [&](std::vector<std::byte>& into, std::size_t count, std::uint64_t offset) {
+            const auto part = file.subspan(std::min<std::uint64_t>(offset, file.size()));
+            into.assign(part.begin(), part.begin() + std::ptrdiff_t(std::min(count, part.size())));
+            return true;
+        });
+    FirmwareScanResult result;
+    if (image)
+        offerUpgradeImage(result, "image.bin", *image, hello, 0);
     for (const UpgradeCandidate& row : result.rows)
         if (row.selected && row.path.empty())
             std::abort();

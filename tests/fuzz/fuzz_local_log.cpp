@@ -1,21 +1,19 @@
 // The local operation log ring of arbitrary contents: read as the local log viewer reads it,
-// then one entry appended as the client appends one. An appended entry must read back as the
-// newest.
+// then one entry appended as the client appends one (its two writes applied to the bytes in
+// memory, as the file would take them). An appended entry must read back as the newest.
 #include "files/local_log.h"
 #include "fuzz_input.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <vector>
 
 using namespace kalder;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Input in(data, size);
     const std::uint8_t pick = in.u8();
-    static const std::filesystem::path file = fuzz::scratchFolder() / "Log" / "Kalder.log";
-    static const bool made = std::filesystem::create_directories(file.parent_path());
-    (void)made;
     // The header as given when the first byte's top four bits are set (a next index anywhere,
     // the ring's end and wrap included); otherwise its next index is kept below 64, so that most
     // inputs stay small rings that read quickly. The rest of the input lands at the slot the
@@ -27,15 +25,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         head[4] &= std::byte{0x3F};
         std::fill(head.begin() + 5, head.end(), std::byte{0});
     }
-    const std::span<const std::byte> rest = in.rest();
+    // Sixteen slots of records cover every record's form; more only repeat them.
+    const std::span<const std::byte> rest = in.take(16 * kLocalLogRecordSize);
     const std::size_t restSlot = pick & 0x0F;
     const off_t restAt = off_t(kLocalLogHeaderSize + restSlot * kLocalLogRecordSize);
-    fuzz::setFileContents(file, std::span<const std::byte>(head).first(given.size()), rest, restAt);
+    std::vector<std::byte> ring(head.begin(), head.begin() + std::ptrdiff_t(given.size()));
+    if (!rest.empty()) {
+        ring.resize(std::size_t(restAt));
+        ring.insert(ring.end(), rest.begin(), rest.end());
+    }
 
-    const auto before = readLocalLog(file);
-    if (!before || before->size() > kLocalLogSlotCount)
+    const std::vector<LocalLogRecord> before = parseLocalLog(ring);
+    if (before.size() > kLocalLogSlotCount)
         std::abort();
-    for (const LocalLogRecord& r : *before)
+    for (const LocalLogRecord& r : before)
         if (r.address.size() > kLocalLogAddressWidth || r.userId.size() > kLocalLogUserIdWidth)
             std::abort();
 
@@ -45,11 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     entry.time = 0x5A5A5A5A;
     entry.address = "recorder.example";
     entry.userId = "admin";
-    if (appendLocalLogRecord(file, entry)) {
-        const auto after = readLocalLog(file);
-        if (!after || after->empty() || after->back().time != entry.time ||
-            after->back().address != entry.address || after->back().slot >= kLocalLogSlotCount)
-            std::abort();
-    }
+    const LocalLogAppend plan = planLocalLogAppend(localLogRingPosition(ring, ring.size()), entry);
+    auto writeAt = [&](std::span<const std::byte> bytes, std::size_t at) {
+        if (ring.size() < at + bytes.size())
+            ring.resize(at + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), ring.begin() + std::ptrdiff_t(at));
+    };
+    writeAt(plan.record, plan.recordOffset);
+    writeAt(plan.header, 0);
+    const std::vector<LocalLogRecord> after = parseLocalLog(ring);
+    if (after.empty() || after.back().time != entry.time || after.back().address != entry.address ||
+        after.back().slot >= kLocalLogSlotCount)
+        std::abort();
     return 0;
 }

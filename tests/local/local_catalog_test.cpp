@@ -1,6 +1,7 @@
 // Set discovery and ordering, and the playlists of the three kinds of request.
 #include "backup_set_builder.h"
 #include "local/backup_set_catalog.h"
+#include "local/local_frame_reader.h"
 #include "local/local_playlist.h"
 #include "local/local_search_model.h"
 
@@ -180,6 +181,83 @@ TEST_F(LocalCatalogTest, TruncatedFilesGiveShorterPlaylistsNotCrashes) {
     test::truncateFile(files.idx, 1000);
     p = buildPlaylist(discoverBackupSets(m_dir, SetTagSource::Data), {{}, 10000, 0});
     EXPECT_TRUE(p.empty());
+}
+
+// The same folder read from memory gives the same sets and playlist; the player's reading step
+// takes the frames the set holds, skips a frame cut off by the data file's end, stops at the
+// index's end, and seeks through the time records (an untrusted record falls back to the
+// entry's first header).
+TEST_F(LocalCatalogTest, MemorySourceAndThePlayersReadingStep) {
+    const auto files = writeBackupSet(m_dir, 0x10, threeSegments(10000));
+    MemoryBackupSetSource memory;
+    for (const auto& f : {files.idx, files.vih, files.vid}) {
+        std::ifstream in(f, std::ios::binary);
+        std::vector<char> chars((std::istreambuf_iterator<char>(in)), {});
+        auto& bytes = memory.files[f].bytes;
+        for (char c : chars)
+            bytes.push_back(std::byte(static_cast<unsigned char>(c)));
+    }
+    // The index as a sparse file: its head, then zeros, then the time records at their place.
+    const std::vector<std::byte>& dense = memory.files[files.idx].bytes;
+    const std::size_t headEnd = segmentSlotOffset(3);
+    const BackupSetFile sparse =
+        BackupSetFile::fromBytes(std::span(dense).first(headEnd),
+                                 std::span(dense).subspan(kTimeRecordsOffset), kTimeRecordsOffset);
+    ASSERT_EQ(sparse.size(), dense.size());
+    for (std::uint64_t at :
+         {std::uint64_t(0), headEnd - 8, kTimeRecordsOffset - 8, dense.size() - 16}) {
+        std::array<std::byte, 16> a{}, b{};
+        ASSERT_TRUE(sparse.read(at, a));
+        ASSERT_TRUE(BackupSetFile::fromBytes(dense).read(at, b));
+        EXPECT_EQ(a, b) << at;
+    }
+    std::array<std::byte, 16> pastEnd{};
+    EXPECT_FALSE(sparse.read(dense.size() - 8, pastEnd));
+
+    const auto sets = discoverBackupSets(m_dir, SetTagSource::Data);
+    const auto memorySets = discoverBackupSets(m_dir, SetTagSource::Data, memory);
+    EXPECT_EQ(ids(memorySets), ids(sets));
+    const LocalPlayRequest request{{}, 10000, 0};
+    const Playlist fromFiles = buildPlaylist(sets, request);
+    const Playlist p = buildPlaylist(memorySets, request, memory);
+    ASSERT_EQ(p.entries.size(), 3u);
+    ASSERT_EQ(fromFiles.entries.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(p.entries[i].firstOffset, fromFiles.entries[i].firstOffset);
+        EXPECT_EQ(p.entries[i].stopOffset, fromFiles.entries[i].stopOffset);
+        EXPECT_EQ(p.entries[i].end, fromFiles.entries[i].end);
+    }
+
+    const PlaylistEntry& e = p.entries[0];
+    std::vector<std::byte>& vidBytes = memory.files[files.vid].bytes;
+    vidBytes.resize(vidBytes.size() - kFileTrailerSize - 10); // into the last frame
+    const auto idx = memory.open(files.idx), vih = memory.open(files.vih),
+               vid = memory.open(files.vid);
+    std::vector<std::byte> buffer(kFrameAssemblySize);
+    int usable = 0;
+    for (std::uint64_t at = e.readBegin(); at < e.stopOffset; at += kBackupFrameHeaderSize) {
+        const LocalFrame frame = readLocalFrame(*vih, *vid, at, 0, buffer.size());
+        ASSERT_EQ(frame.status, LocalFrame::Status::Usable);
+        EXPECT_EQ(frame.descriptor.channel, usable % 2);
+        EXPECT_TRUE(readLocalFrameBytes(*vid, frame, buffer));
+        ++usable;
+    }
+    EXPECT_EQ(usable, 4 * 10);
+    const std::uint64_t last = vih->size() - kFileTrailerSize - kBackupFrameHeaderSize;
+    EXPECT_EQ(readLocalFrame(*vih, *vid, last, 0, buffer.size()).status,
+              LocalFrame::Status::Damaged);
+    EXPECT_EQ(readLocalFrame(*vih, *vid, last, 0, 16).status, LocalFrame::Status::Damaged);
+    EXPECT_EQ(readLocalFrame(*vih, *vid, vih->size() - 100, 0, buffer.size()).status,
+              LocalFrame::Status::NoHeader);
+
+    EXPECT_EQ(localSeekPosition(*idx, *vih, e, 10004), 64u + 4 * 192 * 4);
+    EXPECT_EQ(localSeekPosition(*idx, *vih, e, 9000), e.readBegin());
+    EXPECT_EQ(localSeekPosition(*idx, *vih, e, 10050), e.stopOffset);
+    // A time record pointing off the header grid: the walk starts at the entry's first header.
+    std::vector<std::byte>& idxBytes = memory.files[files.idx].bytes;
+    idxBytes[e.timeRecordOffset + 4 * kTimeRecordSize] ^= std::byte{1};
+    const auto damagedIdx = memory.open(files.idx);
+    EXPECT_EQ(localSeekPosition(*damagedIdx, *vih, e, 10004), 64u + 4 * 192 * 4);
 }
 
 } // namespace

@@ -26,20 +26,22 @@ QString numberedPath(const char* group, const char* name, int index) {
     return QStringLiteral("%1/%2/%3/%3").arg(QLatin1String(group), QLatin1String(name), number);
 }
 
-std::uint32_t readDword(QSettings& s, const char* group, const char* name, std::uint32_t fallback) {
-    const QVariant v = s.value(valuePath(group, QLatin1String(name)));
+std::uint32_t readDword(const SettingsValue& value, const char* group, const char* name,
+                        std::uint32_t fallback) {
+    const QVariant v = value(valuePath(group, QLatin1String(name)));
     bool ok = false;
     const qulonglong n = v.toULongLong(&ok);
     return ok ? static_cast<std::uint32_t>(n) : fallback;
 }
-std::uint8_t readByte(QSettings& s, const QString& path, std::uint8_t fallback) {
-    const QVariant v = s.value(path);
+std::uint8_t readByte(const SettingsValue& value, const QString& path, std::uint8_t fallback) {
+    const QVariant v = value(path);
     bool ok = false;
     const uint n = v.toUInt(&ok);
     return ok && n <= 255 ? static_cast<std::uint8_t>(n) : fallback;
 }
-QString readText(QSettings& s, const char* group, const char* name, const QString& fallback) {
-    const QVariant v = s.value(valuePath(group, QLatin1String(name)));
+QString readText(const SettingsValue& value, const char* group, const char* name,
+                 const QString& fallback) {
+    const QVariant v = value(valuePath(group, QLatin1String(name)));
     return v.isValid() ? v.toString().left(kMaxFolderLength) : fallback;
 }
 
@@ -54,6 +56,12 @@ LocalSettings defaultLocalSettings(const ClientCustomisation& custom, const QStr
 }
 
 LocalSettings loadSettings(QSettings& store, const ClientCustomisation& custom,
+                           const QString& homeFolder) {
+    return loadSettings([&store](const QString& key) { return store.value(key); }, custom,
+                        homeFolder);
+}
+
+LocalSettings loadSettings(const SettingsValue& store, const ClientCustomisation& custom,
                            const QString& homeFolder) {
     const LocalSettings d = defaultLocalSettings(custom, homeFolder);
     LocalSettings s = d;

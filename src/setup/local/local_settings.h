@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -60,6 +62,11 @@ LocalSettings defaultLocalSettings(const ClientCustomisation& custom, const QStr
 
 // Reads every value; a missing one gives its default.
 LocalSettings loadSettings(QSettings& store, const ClientCustomisation& custom,
+                           const QString& homeFolder);
+// The same from any store: `value` gives the stored value of a key ("LocalSetup/DrawMode/
+// DrawMode"), an invalid QVariant when there is none.
+using SettingsValue = std::function<QVariant(const QString& key)>;
+LocalSettings loadSettings(const SettingsValue& value, const ClientCustomisation& custom,
                            const QString& homeFolder);
 // Writes every value (errors are ignored, as the store does).
 void saveSettings(QSettings& store, const LocalSettings& settings);

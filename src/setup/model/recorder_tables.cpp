@@ -18,14 +18,12 @@ std::uint8_t byteAt(const std::vector<std::byte>& bytes, std::size_t offset) {
 }
 
 std::string textAt(const std::vector<std::byte>& bytes, std::size_t offset, std::size_t width) {
-    std::string text;
-    for (std::size_t i = 0; i < width && offset + i < bytes.size(); ++i) {
-        const char c = static_cast<char>(bytes[offset + i]);
-        if (c == '\0')
-            break;
-        text.push_back(c);
-    }
-    return text;
+    if (offset >= bytes.size())
+        return {};
+    const auto begin = bytes.begin() + std::ptrdiff_t(offset);
+    const auto end = begin + std::ptrdiff_t(std::min(width, bytes.size() - offset));
+    const auto nul = std::find(begin, end, std::byte{0});
+    return std::string(reinterpret_cast<const char*>(&*begin), std::size_t(nul - begin));
 }
 
 } // namespace
@@ -33,6 +31,7 @@ std::string textAt(const std::vector<std::byte>& bytes, std::size_t offset, std:
 std::vector<SerialDeviceType> serialDeviceTypes(const SetupTables& tables, SerialTable which) {
     const bool ptz = which == SerialTable::PtzProtocols;
     std::vector<SerialDeviceType> types;
+    types.reserve(kSerialTablePlaces);
     for (std::size_t i = 0; i < kSerialTablePlaces; ++i) {
         SerialDeviceType type;
         if (tables.sysEtcInfoExPresent) {
