@@ -419,7 +419,7 @@ int main(int argc, char** argv) {
             planar = false;
         } else {
             std::fprintf(stderr,
-                         "usage: %s pipeline|live16 [--clip FILE] [--repeat N] [--rounds N] "
+                         "usage: %s pipeline|live16|sim16 [--clip FILE] [--repeat N] [--rounds N] "
                          "[--seconds S] [--rgb]\n",
                          argv[0]);
             return 2;
@@ -441,9 +441,6 @@ int main(int argc, char** argv) {
     if (units.empty()) {
         std::fprintf(stderr, "no frames in %s\n", clip.c_str());
         return 1;
-    }
-    if (mode == "sim16") {
-        return runSim16(durationSeconds);
     }
     if (mode == "live16") {
         return runLive16(*library, units, durationSeconds, planar);
