@@ -8,6 +8,13 @@
 
 namespace kalder {
 
+// A zero-padded text field's text: its bytes up to the first zero (all of them when none is).
+inline std::string zeroPaddedText(std::span<const std::byte> field) {
+    const auto end = std::find(field.begin(), field.end(), std::byte{0});
+    return std::string(reinterpret_cast<const char*>(field.data()),
+                       static_cast<std::size_t>(end - field.begin()));
+}
+
 // Bounds-checked reader over untrusted bytes. Every accessor names its byte order. A read past
 // the end returns zero and sets a sticky failure flag, so a decoder reads its whole record and
 // checks ok() once at the end.
@@ -72,12 +79,7 @@ public:
         return view;
     }
     // A fixed-width, zero-padded text field: the bytes up to the first zero.
-    std::string readText(std::size_t width) {
-        const auto field = readBytes(width);
-        const auto end = std::find(field.begin(), field.end(), std::byte{0});
-        return std::string(reinterpret_cast<const char*>(field.data()),
-                           static_cast<std::size_t>(end - field.begin()));
-    }
+    std::string readText(std::size_t width) { return zeroPaddedText(readBytes(width)); }
 
 private:
     bool need(std::size_t count) {

@@ -20,10 +20,7 @@ std::uint8_t byteAt(const std::vector<std::byte>& bytes, std::size_t offset) {
 std::string textAt(const std::vector<std::byte>& bytes, std::size_t offset, std::size_t width) {
     if (offset >= bytes.size())
         return {};
-    const auto begin = bytes.begin() + std::ptrdiff_t(offset);
-    const auto end = begin + std::ptrdiff_t(std::min(width, bytes.size() - offset));
-    const auto nul = std::find(begin, end, std::byte{0});
-    return std::string(reinterpret_cast<const char*>(&*begin), std::size_t(nul - begin));
+    return zeroPaddedText(std::span(bytes).subspan(offset, std::min(width, bytes.size() - offset)));
 }
 
 } // namespace
