@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 namespace kalder {
 
@@ -13,6 +14,13 @@ namespace {
 // The tag keeps at least one terminating zero inside its 16 bytes.
 void writeTag(ByteWriter& w, const std::string& tag) {
     w.writeText(std::string_view(tag).substr(0, kBackupTagSize - 1), kBackupTagSize);
+}
+
+// The four recording-parameter bytes, as they lie.
+void readParams(ByteReader& r, std::array<std::uint8_t, 4>& params) {
+    const std::span<const std::byte> bytes = r.readBytes(params.size());
+    if (!bytes.empty())
+        std::memcpy(params.data(), bytes.data(), params.size());
 }
 
 } // namespace
@@ -125,8 +133,7 @@ bool encodeSegmentEntry(const SegmentEntry& entry, std::span<std::byte> out) {
     w.writeLe32(entry.channelMask);
     w.writeLe32(entry.flag);
     w.writeLe32(entry.channelMaskCopy);
-    for (std::uint8_t b : entry.params)
-        w.writeU8(b);
+    w.writeBytes(std::as_bytes(std::span(entry.params)));
     w.writeZeros(2);
     w.writeLe16(entry.changeMask);
     w.writeZeros(4);
@@ -152,8 +159,7 @@ std::optional<SegmentEntry> decodeSegmentEntry(std::span<const std::byte> bytes)
     entry.channelMask = r.readLe32();
     entry.flag = r.readLe32();
     entry.channelMaskCopy = r.readLe32();
-    for (std::uint8_t& b : entry.params)
-        b = r.readU8();
+    readParams(r, entry.params);
     r.skip(2);
     entry.changeMask = r.readLe16();
     r.skip(4);
@@ -199,8 +205,7 @@ bool encodeBackupFrameHeader(const BackupFrameHeader& header, std::span<std::byt
     w.writeZeros(4);
     w.writeLe32(header.segmentKey);
     w.writeLe32(header.vidOffset);
-    for (std::uint8_t b : header.params)
-        w.writeU8(b);
+    w.writeBytes(std::as_bytes(std::span(header.params)));
     w.writeZeros(44);
     w.writeText(header.title, kBackupTitleSize);
     w.writeZeros(64);
@@ -221,8 +226,7 @@ std::optional<BackupFrameHeader> decodeBackupFrameHeader(std::span<const std::by
     r.skip(4);
     header.segmentKey = r.readLe32();
     header.vidOffset = r.readLe32();
-    for (std::uint8_t& b : header.params)
-        b = r.readU8();
+    readParams(r, header.params);
     r.seek(96);
     header.title = r.readText(kBackupTitleSize);
     if (!r.ok())

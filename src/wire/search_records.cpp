@@ -4,6 +4,7 @@
 #include "wire/byte_writer.h"
 
 #include <chrono>
+#include <cstring>
 
 namespace kalder {
 
@@ -53,8 +54,7 @@ std::array<std::byte, kYearAvailabilitySize> encodeYearAvailability(const YearAv
     std::array<std::byte, kYearAvailabilitySize> out{};
     ByteWriter w(out);
     w.writeBe32(static_cast<std::uint32_t>(y.year));
-    for (std::uint8_t flag : y.dayFlags)
-        w.writeU8(flag);
+    w.writeBytes(std::as_bytes(std::span(y.dayFlags)));
     return out;
 }
 
@@ -62,10 +62,10 @@ std::optional<YearAvailability> decodeYearAvailability(std::span<const std::byte
     ByteReader r(bytes);
     YearAvailability y;
     y.year = static_cast<std::int32_t>(r.readBe32());
-    for (std::uint8_t& flag : y.dayFlags)
-        flag = r.readU8();
+    const std::span<const std::byte> flags = r.readBytes(kDayFlagCount);
     if (!r.ok())
         return std::nullopt;
+    std::memcpy(y.dayFlags.data(), flags.data(), kDayFlagCount);
     return y;
 }
 
