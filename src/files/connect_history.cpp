@@ -27,15 +27,21 @@ std::array<std::byte, kConnectEntrySize> encodeEntry(const ConnectEntry& e) {
     return bytes;
 }
 
+// A text field's text, cut to the 259 characters a field can hold with its terminating zero.
+std::string readTextField(ByteReader& r) {
+    const std::span<const std::byte> field = r.readBytes(kTextField);
+    return zeroPaddedText(field.first(std::min(field.size(), kTextField - 1)));
+}
+
 ConnectEntry decodeEntry(ByteReader& r) {
     // A damaged field without its terminating zero is cut where the writer cuts: a longer
     // address would never equal the one recorded for it, and the entry would be doubled.
     ConnectEntry e;
-    e.address = r.readText(kTextField).substr(0, kTextField - 1);
+    e.address = readTextField(r);
     e.port = r.readLe32();
     e.lastUsed = r.readLe32();
     e.slot = r.readLe32();
-    e.siteText = r.readText(kTextField).substr(0, kTextField - 1);
+    e.siteText = readTextField(r);
     return e;
 }
 
@@ -64,6 +70,7 @@ std::optional<ConnectHistory::Contents> ConnectHistory::read() const {
     c.nextIndex = header.readLe32();
     if (!header.ok())
         return c; // an empty or cut header: an empty history
+    c.used.reserve(std::min(kConnectHistoryEntries, bytes.size() / kConnectEntrySize));
     for (std::size_t k = 0; k < kConnectHistoryEntries; ++k) {
         const std::uint64_t offset = entryOffset(k);
         if (offset + kConnectEntrySize > bytes.size())
@@ -79,7 +86,7 @@ std::optional<ConnectHistory::Contents> ConnectHistory::read() const {
 
 std::vector<ConnectEntry> ConnectHistory::entries() const {
     auto c = read();
-    return c ? c->used : std::vector<ConnectEntry>{};
+    return c ? std::move(c->used) : std::vector<ConnectEntry>{};
 }
 
 std::vector<ConnectEntry> ConnectHistory::newestFirst() const {
