@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <string_view>
 #include <system_error>
 
 namespace kalder {
@@ -74,10 +75,19 @@ const BackupSetSource& BackupSetSource::fileSystem() {
 std::vector<std::filesystem::path>
 MemoryBackupSetSource::list(const std::filesystem::path& folder,
                             const std::filesystem::path& extension, std::size_t limit) const {
+    // By the paths' text, as they are ordered: the folder, a separator, a name ending in the
+    // extension.
+    const std::string_view within = folder.native(), ending = extension.native();
     std::vector<std::filesystem::path> paths;
-    for (const auto& [path, bytes] : files)
-        if (path.parent_path() == folder && path.extension() == extension && paths.size() < limit)
+    for (const auto& [path, bytes] : files) {
+        const std::string_view text = path.native();
+        const std::size_t slash = text.rfind('/');
+        if (slash == std::string_view::npos || text.substr(0, slash) != within)
+            continue;
+        const std::string_view name = text.substr(slash + 1);
+        if (name.size() > ending.size() && name.ends_with(ending) && paths.size() < limit)
             paths.push_back(path);
+    }
     return paths;
 }
 

@@ -64,7 +64,14 @@ public:
         std::vector<std::byte> tail; // at tailOffset, zeros between (BackupSetFile::fromBytes)
         std::uint64_t tailOffset = 0;
     };
-    std::map<std::filesystem::path, File> files;
+    // Ordered by the paths' text: the sources' paths are made one way, and comparing paths
+    // part by part would cost more than reading a short set.
+    struct ByText {
+        bool operator()(const std::filesystem::path& a, const std::filesystem::path& b) const {
+            return a.native() < b.native();
+        }
+    };
+    std::map<std::filesystem::path, File, ByText> files;
 
     std::vector<std::filesystem::path> list(const std::filesystem::path& folder,
                                             const std::filesystem::path& extension,
