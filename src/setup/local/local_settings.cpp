@@ -18,12 +18,23 @@ constexpr int kMaxFolderLength = 259;
 constexpr long kIso9660Magic = 0x9660;
 constexpr long kUdfMagic = 0x15013346;
 
-QString valuePath(const char* group, const QString& name) {
-    return QStringLiteral("%1/%2/%2").arg(QLatin1String(group), name);
+// "group/name/name" and "group/name/NN/NN": each value sits in a key of its own name, as the
+// client has always stored them. Built in one string (formatting with arguments cost more than
+// the lookup itself).
+QString valuePath(const char* group, QLatin1StringView name) {
+    const QLatin1StringView g(group);
+    QString path;
+    path.reserve(g.size() + 2 * name.size() + 2);
+    path.append(g).append(u'/').append(name).append(u'/').append(name);
+    return path;
 }
 QString numberedPath(const char* group, const char* name, int index) {
-    const QString number = QStringLiteral("%1").arg(index, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1/%2/%3/%3").arg(QLatin1String(group), QLatin1String(name), number);
+    const char digits[] = {char('0' + index / 10 % 10), char('0' + index % 10)};
+    const QLatin1StringView g(group), n(name), number(digits, 2);
+    QString path;
+    path.reserve(g.size() + n.size() + 7);
+    path.append(g).append(u'/').append(n).append(u'/').append(number).append(u'/').append(number);
+    return path;
 }
 
 std::uint32_t readDword(const SettingsValue& value, const char* group, const char* name,
