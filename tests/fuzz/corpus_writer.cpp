@@ -204,8 +204,12 @@ void configRecord(const sim::SimConfig& base) {
         const Bytes record = sim::buildFactoryRecord(
             base, {std::uint8_t(major), std::uint8_t(minor)}, std::size_t(length));
         const Bytes payload = sealConfigTransfer(record, record.size() + kConfigCrcSize);
-        put("config_record", "record-" + std::to_string(major) + "." + std::to_string(minor),
-            concat({byte(0x0E), lengths, tables, payload}));
+        const std::string name = "record-" + std::to_string(major) + "." + std::to_string(minor);
+        // Choices bits 6-7: every field, or one of the three groups of pages.
+        put("config_record", name, concat({byte(0x0E), lengths, tables, payload}));
+        for (int group = 1; group <= 3; ++group)
+            put("config_record", name + "-pages-" + std::to_string(group),
+                concat({byte(std::uint8_t(0x0E | group << 6)), lengths, tables, payload}));
     }
     // A short record without tables, as bare bytes.
     put("config_record", "bare-short",
@@ -341,8 +345,13 @@ void clientFiles(const fs::path& scratch) {
     history.record("dvr.example", 9010, "Home", 1700000100);
     history.record("10.0.0.7", 9011, "", 1700000200);
     const Bytes historyBytes = readAll(history.file());
-    put("connect_history", "three", concat({byte(0), historyBytes}));
-    put("connect_history", "three-remove", concat({byte(1 | 4), historyBytes}));
+    // The pick (its remainder by 3: record, remove, site text), the fill, the file.
+    put("connect_history", "three", concat({byte(0), byte(0), historyBytes}));
+    put("connect_history", "three-remove", concat({byte(4), byte(0), historyBytes})); // entry 1
+    // Three entries over a full history of generated ones: a connect to a new port replaces
+    // the least recently used entry; a new site text rewrites all 100.
+    put("connect_history", "full-record", concat({byte(0x81), byte(0x80 | 100), historyBytes}));
+    put("connect_history", "full-site", concat({byte(2), byte(0x80 | 100), historyBytes}));
 
     const fs::path logFile = scratch / "Kalder.log";
     for (int i = 0; i < 4; ++i) {

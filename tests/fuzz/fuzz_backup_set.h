@@ -2,7 +2,7 @@
 
 // The input layout of the backup set targets (backup_set_folder, local_player_reads): one byte
 // of choices (bit 0: the tag is read from the data file, bits 1-2: the request's kind, bit 3: a
-// second set with the same contents, bit 4: the summary's segment count cut to at most 40, else
+// second set with the same contents, bit 4: the summary's segment count cut to at most 16, else
 // to at most 7 so that most inputs read quickly; bits 5-7 are the target's own), the request's
 // start and end (big-endian), three big-endian 16-bit lengths (the index's head, the index's time
 // records, the header file), those bytes, then the data file. The time records land at their
@@ -22,10 +22,19 @@ struct BackupSetInput {
     std::vector<BackupSetInfo> sets;
 };
 
-inline void putSet(MemoryBackupSetSource& source, std::uint32_t base,
+// The two sets' files (named once: building paths costs more than reading a short set).
+inline const BackupSetFiles& firstSetFiles() {
+    static const BackupSetFiles files = backupSetFiles("/download", 0x1a);
+    return files;
+}
+inline const BackupSetFiles& secondSetFiles() {
+    static const BackupSetFiles files = backupSetFiles("/download", 0x2b);
+    return files;
+}
+
+inline void putSet(MemoryBackupSetSource& source, const BackupSetFiles& files,
                    std::span<const std::byte> idxHead, std::span<const std::byte> idxTimes,
                    std::span<const std::byte> vih, std::span<const std::byte> vid) {
-    const BackupSetFiles files = backupSetFiles("/download", base);
     MemoryBackupSetSource::File& idx = source.files[files.idx];
     idx.bytes.assign(idxHead.begin(), idxHead.end());
     idx.tail.assign(idxTimes.begin(), idxTimes.end());
@@ -43,26 +52,27 @@ inline BackupSetInput readBackupSetInput(Input& in, MemoryBackupSetSource& sourc
     out.request.kind = static_cast<LocalPlayRequest::Kind>(((out.choices >> 1) & 3) % 3);
     const std::uint16_t headLength = in.u16(), timesLength = in.u16(), vihLength = in.u16();
     const std::span<const std::byte> head = in.take(headLength);
-    std::vector<std::byte> idxHead(head.begin(), head.end());
+    static std::vector<std::byte> idxHead;
+    idxHead.assign(head.begin(), head.end());
     constexpr std::size_t kCountAt = kSetSummaryOffset + 32; // SetSummary::segmentCount, LE
     const auto idxTimes = in.take(timesLength);
     if (idxHead.size() >= kCountAt + 4) {
-        // Every segment entry is read twice (the catalog, the playlist): a few dozen show every
-        // path through them, a thousand only repeat them.
+        // Every segment entry is read twice (the catalog, the playlist): a dozen show every path
+        // through them, a thousand only repeat them.
         std::uint32_t count = 0;
         for (int k = 3; k >= 0; --k)
             count = count << 8 | std::to_integer<std::uint32_t>(idxHead[kCountAt + k]);
-        count = (out.choices & 0x10) ? std::min<std::uint32_t>(count, 40) : count & 7;
+        count = (out.choices & 0x10) ? std::min<std::uint32_t>(count, 16) : count & 7;
         for (int k = 0; k < 4; ++k)
             idxHead[kCountAt + k] = std::byte(count >> (8 * k));
     }
     const auto vih = in.take(vihLength);
     const auto vid = in.rest();
-    putSet(source, 0x1a, idxHead, idxTimes, vih, vid);
+    putSet(source, firstSetFiles(), idxHead, idxTimes, vih, vid);
     if (out.choices & 8)
-        putSet(source, 0x2b, idxHead, idxTimes, vih, vid);
+        putSet(source, secondSetFiles(), idxHead, idxTimes, vih, vid);
     else
-        source.files.erase(backupSetFiles("/download", 0x2b).idx);
+        source.files.erase(secondSetFiles().idx);
     out.sets = discoverBackupSets(
         "/download", (out.choices & 1) ? SetTagSource::Data : SetTagSource::Index, source);
     return out;

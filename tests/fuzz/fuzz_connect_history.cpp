@@ -2,18 +2,61 @@
 // dialog lists it, then changed by one operation (the first byte picks it) and listed again.
 // A connect that was recorded must then be found. The file's bytes are kept in memory: the
 // history reads and writes them as it does the file.
+//
+// Input: the pick, one byte of fill, then the file's bytes. When the fill's top bit is set, the
+// file first holds `fill & 0x7F` generated entries (at most 100; short texts, each its own
+// address and port, mixed times) and the input's bytes lie over its start: a full history of
+// 53 KB needs no more than a few hundred bytes of input.
 #include "files/connect_history.h"
 #include "fuzz_input.h"
+#include "wire/byte_writer.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 
 using namespace kalder;
 
+namespace {
+
+const std::vector<std::byte>& generatedHistory() {
+    static const std::vector<std::byte> bytes = [] {
+        std::vector<std::byte> out(kConnectHistoryFileSize);
+        ByteWriter w(out);
+        w.writeLe32(0);
+        w.writeLe32(0);
+        for (std::uint32_t slot = 0; slot < kConnectHistoryEntries; ++slot) {
+            std::array<char, 16> address{};
+            std::snprintf(address.data(), address.size(), "10.9.0.%u", slot);
+            w.writeText(address.data(), 260);
+            w.writeLe32(9000 + slot);
+            w.writeLe32(1700000000 + (slot * 37) % 101); // not in slot order
+            w.writeLe32(slot);
+            w.writeText("", 260);
+        }
+        return out;
+    }();
+    return bytes;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static ConnectHistoryMemory memory;
     fuzz::Input in(data, size);
     const std::uint8_t pick = in.u8();
+    const std::uint8_t fill = in.u8();
     const std::span<const std::byte> contents = in.rest();
-    ConnectHistoryMemory memory{{contents.begin(), contents.end()}};
+    memory.bytes.assign(contents.begin(), contents.end());
+    if (fill & 0x80) {
+        const std::size_t generated = std::min<std::size_t>(fill & 0x7F, kConnectHistoryEntries);
+        const std::size_t length = kConnectHistoryHeaderSize + generated * kConnectEntrySize;
+        if (memory.bytes.size() < length)
+            memory.bytes.insert(memory.bytes.end(),
+                                generatedHistory().begin() + std::ptrdiff_t(memory.bytes.size()),
+                                generatedHistory().begin() + std::ptrdiff_t(length));
+    }
     ConnectHistory history(memory);
     const std::vector<ConnectEntry> before = history.entries();
     if (before.size() > kConnectHistoryEntries)

@@ -17,7 +17,7 @@ namespace {
 
 // Enough headers per entry and direction to pass every kind of frame a set holds (the fuzzer
 // brings any frame to an entry's ends).
-constexpr int kHeadersPerWalk = 16;
+constexpr int kHeadersPerWalk = 8;
 
 void checkFrame(const BackupSetFile& vid, const LocalFrame& frame, std::span<std::byte> buffer) {
     if (frame.status != LocalFrame::Status::Usable)
