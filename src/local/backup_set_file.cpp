@@ -1,6 +1,10 @@
 #include "local/backup_set_file.h"
 
+#include "files/backup_set_records.h"
+#include "wire/byte_reader.h"
+
 #include <algorithm>
+#include <array>
 #include <fcntl.h>
 #include <string_view>
 #include <system_error>
@@ -49,6 +53,14 @@ bool BackupSetFile::read(std::uint64_t offset, std::span<std::byte> out) const {
     }
     std::size_t got = 0;
     return m_file->readAt(out, static_cast<off_t>(offset), got) && got == out.size();
+}
+
+std::optional<std::uint32_t> readFrameTime(const BackupSetFile& vih, std::uint64_t offset) {
+    std::array<std::byte, 4> bytes{};
+    if (!vih.holds(offset, kBackupFrameHeaderSize) ||
+        !vih.read(offset + kFrameHeaderTimeOffset, bytes))
+        return std::nullopt;
+    return ByteReader(bytes).readLe32();
 }
 
 std::vector<std::filesystem::path> BackupSetSource::list(const std::filesystem::path& folder,

@@ -41,6 +41,11 @@ private:
     std::uint64_t m_size = 0;
 };
 
+// The frame time of the whole frame header at `offset` of a .vih, read alone: seeks and
+// playlists pass many headers and need nothing else of them. None when the header is not all
+// there.
+std::optional<std::uint32_t> readFrameTime(const BackupSetFile& vih, std::uint64_t offset);
+
 // Where the files of backup sets are found: the file system, or (MemoryBackupSetSource) bytes in
 // memory named by their paths. The catalog and the playlist read through one.
 class BackupSetSource {

@@ -72,8 +72,8 @@ std::uint64_t localSeekPosition(const BackupSetFile& idx, const BackupSetFile& v
         (pos - kFirstFrameOffset) % kBackupFrameHeaderSize != 0)
         pos = e.readBegin();
     while (pos + kBackupFrameHeaderSize <= e.stopOffset) {
-        const std::optional<BackupFrameHeader> header = readHeader(vih, pos);
-        if (!header || header->frameTime >= target)
+        const std::optional<std::uint32_t> frameTime = readFrameTime(vih, pos);
+        if (!frameTime || *frameTime >= target)
             break;
         pos += kBackupFrameHeaderSize;
     }

@@ -49,16 +49,6 @@ std::optional<std::uint32_t> readTimeRecord(const BackupSetFile& idx, const SetB
     return record->frameHeaderOffset;
 }
 
-std::optional<std::uint32_t> readFrameTime(const BackupSetFile& vih, std::uint64_t offset) {
-    std::array<std::byte, kBackupFrameHeaderSize> bytes{};
-    if (!vih.read(offset, bytes))
-        return std::nullopt;
-    const std::optional<BackupFrameHeader> header = decodeBackupFrameHeader(bytes);
-    if (!header)
-        return std::nullopt;
-    return header->frameTime;
-}
-
 // The first frame of the entry at or after `time`, through the time records from the entry's
 // first one; the last frame the records reach inside the entry when none is that late.
 struct Found {
