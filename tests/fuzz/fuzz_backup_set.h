@@ -56,7 +56,10 @@ inline BackupSetInput readBackupSetInput(Input& in, MemoryBackupSetSource& sourc
     idxHead.assign(head.begin(), head.end());
     constexpr std::size_t kCountAt = kSetSummaryOffset + 32; // SetSummary::segmentCount, LE
     const auto idxTimes = in.take(timesLength);
-    if (idxHead.size() >= kCountAt + 4) {
+    if (idxHead.size() > kCountAt) {
+        // A head that ends inside the count is completed with the zeros the file reads there,
+        // so that its count is cut too.
+        idxHead.resize(std::max<std::size_t>(idxHead.size(), kCountAt + 4));
         // Every segment entry is read twice (the catalog, the playlist): a dozen show every path
         // through them, a thousand only repeat them.
         std::uint32_t count = 0;
