@@ -12,6 +12,8 @@
 #include <QSettings>
 #include <QStringList>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace kalder;
 
@@ -41,6 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((pick & 0x0E) == 0x0E) {
         static const std::filesystem::path file = fuzz::scratchFolder() / "settings.ini";
         fuzz::setFileContents(file, rest);
+        // QSettings reads a file again only when its size or modification time changed: each
+        // input's file gets a time of its own, or an input of the last one's size could be
+        // checked against the last one's values.
+        static std::int64_t stamp = 1000000000;
+        const timespec times[2] = {{0, UTIME_OMIT}, {++stamp, 0}};
+        if (::utimensat(AT_FDCWD, file.c_str(), times, 0) != 0)
+            std::abort();
         QSettings store(QString::fromStdString(file.string()), QSettings::IniFormat);
         checkSettings(loadSettings(store, ClientCustomisation(), home));
         return 0;
