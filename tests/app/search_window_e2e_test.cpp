@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 
 namespace kalder {
@@ -30,7 +31,15 @@ constexpr int kWaitMs = 30000;
 class SearchWindowE2E : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sim.start({"--channels", "4", "--disk-seed", "9"})) << sim.lastError();
+        // The day test plays from 09:30 of the disk's last day, so that day must hold it at
+        // whatever hour the test runs: before noon the disk ends at noon (its last thirty days
+        // otherwise end now).
+        const std::time_t t = std::time(nullptr);
+        const auto now = static_cast<std::uint32_t>(t + standardTimeZoneOffsetSeconds(t));
+        const std::uint32_t noon = now - now % 86400 + 12 * 3600;
+        ASSERT_TRUE(sim.start({"--channels", "4", "--disk-seed", "9", "--disk-end",
+                               std::to_string(std::max(now, noon))}))
+            << sim.lastError();
         window = std::make_unique<MainWindow>(harness.config());
         window->show();
         ConnectRequest request = test::simAdminRequest(sim.port());
