@@ -29,6 +29,8 @@ protected:
         m_session->setPassword("1234");
         m_session->start();
         ASSERT_TRUE(waitUntil([&] { return m_events.has(WindowMessage::LoggedIn); }));
+        // The rights table follows the login: until it is in, a restart is refused.
+        ASSERT_TRUE(waitUntil([&] { return m_session->status().mayRestart(); }));
     }
     void TearDown() override {
         if (m_session)
