@@ -9,33 +9,26 @@
 // 53 KB needs no more than a few hundred bytes of input.
 #include "files/connect_history.h"
 #include "fuzz_input.h"
-#include "wire/byte_writer.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 using namespace kalder;
 
 namespace {
 
+// A full history written by the history itself: entries with short texts, each its own address
+// and port, used at times out of slot order.
 const std::vector<std::byte>& generatedHistory() {
     static const std::vector<std::byte> bytes = [] {
-        std::vector<std::byte> out(kConnectHistoryFileSize);
-        ByteWriter w(out);
-        w.writeLe32(0);
-        w.writeLe32(0);
-        for (std::uint32_t slot = 0; slot < kConnectHistoryEntries; ++slot) {
-            std::array<char, 16> address{};
-            std::snprintf(address.data(), address.size(), "10.9.0.%u", slot);
-            w.writeText(address.data(), 260);
-            w.writeLe32(9000 + slot);
-            w.writeLe32(1700000000 + (slot * 37) % 101); // not in slot order
-            w.writeLe32(slot);
-            w.writeText("", 260);
-        }
-        return out;
+        ConnectHistoryMemory full;
+        ConnectHistory history(full);
+        for (std::uint32_t slot = 0; slot < kConnectHistoryEntries; ++slot)
+            history.record("10.9.0." + std::to_string(slot), 9000 + slot, "",
+                           1700000000 + (slot * 37) % 101);
+        full.bytes.resize(kConnectHistoryFileSize);
+        return full.bytes;
     }();
     return bytes;
 }
