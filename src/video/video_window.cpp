@@ -19,7 +19,9 @@ namespace kalder {
 
 namespace {
 
-constexpr int kFrameRatePeriodMs = 2000;
+// Frame rates are measured over the last 2 seconds and updated every half second.
+constexpr int kFrameRateWindowMs = 2000;
+constexpr int kFrameRateStepMs = 500;
 
 std::uint16_t bit(unsigned channel) {
     return static_cast<std::uint16_t>(1u << channel);
@@ -49,8 +51,11 @@ VideoWindow::VideoWindow(QWidget* parent)
     m_videoLossPicture = cellPictureFile(QStringLiteral("VdoLoss.bmp"));
 
     m_frameRateTimer = new QTimer(this);
-    m_frameRateTimer->setInterval(kFrameRatePeriodMs);
-    connect(m_frameRateTimer, &QTimer::timeout, this, &VideoWindow::updateFrameRates);
+    m_rateStartMs.fill(-1);
+    m_frameRateTimer->setInterval(kFrameRateStepMs);
+    m_frameRateClock.start();
+    connect(m_frameRateTimer, &QTimer::timeout, this,
+            [this] { updateFrameRates(m_frameRateClock.elapsed()); });
     m_frameRateTimer->start();
 
     m_flushTimer = new QTimer(this);
@@ -95,13 +100,16 @@ void VideoWindow::resizeEvent(QResizeEvent* event) {
     publishGeometry();
 }
 
+// The recorder streams only the channels of the visible cells, so the channels that stream now
+// cannot tell which pages have something to show: a page is skipped only when none of its cells
+// shows a channel the stream carries.
 void VideoWindow::selectLayout(int layoutCells) {
-    m_layout.selectLayout(layoutCells, m_present.load());
+    m_layout.selectLayout(layoutCells, pageChannels());
     afterViewChange();
 }
 
 void VideoWindow::showChannel(int channel) {
-    if (m_layout.showChannel(channel, m_present.load()))
+    if (m_layout.showChannel(channel, pageChannels()))
         afterViewChange();
 }
 
@@ -194,6 +202,8 @@ void VideoWindow::startStream(StreamKind kind, int channelCount) {
     m_mode.store(kind);
     m_pictures.forgetDecoded();
     setPresentChannels(0, true);
+    const int count = std::clamp(channelCount, 0, static_cast<int>(kChannelCount));
+    m_streamChannels.store(static_cast<std::uint16_t>((1u << count) - 1));
     m_layout.setPageTable(channelCount);
     m_layout.resetTo(layoutForChannelCount(channelCount));
     afterViewChange(false);
@@ -201,6 +211,7 @@ void VideoWindow::startStream(StreamKind kind, int channelCount) {
 
 void VideoWindow::stopStream() {
     m_mode.store(StreamKind::Idle);
+    m_streamChannels.store(0);
     setPresentChannels(0, true);
     m_layout.restorePageTable();
     m_layout.resetTo(16);
@@ -217,15 +228,40 @@ bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement) 
     return changed;
 }
 
+void VideoWindow::setStreamChannels(std::uint16_t mask) {
+    m_streamChannels.store(mask);
+}
+
 void VideoWindow::setCellPictures(const QImage& idleLogo, const QImage& videoLoss) {
     m_idleLogo = idleLogo;
     m_videoLossPicture = videoLoss;
     refresh();
 }
 
-void VideoWindow::updateFrameRates() {
-    for (unsigned ch = 0; ch < kChannelCount; ++ch)
-        m_framesPerSecond[ch].store((m_frameCounts[ch].exchange(0) + 1) / 2);
+// The rate is the pictures of the last 2 seconds over the time they cover, rounded up: a
+// channel that has streamed for 2 seconds shows half its count, as a 2-second period would, and
+// a channel that has just started (a new page or layout asked for it) shows its rate after half
+// a second instead of "00" for a whole period. Its first step counts as half covered: its first
+// picture came at some moment within it.
+void VideoWindow::updateFrameRates(std::int64_t nowMs) {
+    m_rateStep = (m_rateStep + 1) % kRateSteps;
+    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
+        auto& steps = m_rateCounts[ch];
+        steps[static_cast<std::size_t>(m_rateStep)] = m_frameCounts[ch].exchange(0);
+        std::int64_t sum = 0;
+        for (int count : steps)
+            sum += count;
+        if (sum == 0) {
+            m_rateStartMs[ch] = -1;
+            m_framesPerSecond[ch].store(0);
+            continue;
+        }
+        if (m_rateStartMs[ch] < 0)
+            m_rateStartMs[ch] = nowMs - kFrameRateStepMs / 2;
+        const std::int64_t covered = std::clamp<std::int64_t>(
+            nowMs - m_rateStartMs[ch], kFrameRateStepMs / 2, kFrameRateWindowMs);
+        m_framesPerSecond[ch].store(static_cast<int>((sum * 1000 + covered - 1) / covered));
+    }
 }
 
 int VideoWindow::framesPerSecond(unsigned channel) const {
@@ -404,7 +440,7 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || m_ptzMouseControl)
         return;
     m_drag.cancel();
-    if (m_zoom.toggle(m_layout, m_present.load()))
+    if (m_zoom.toggle(m_layout, pageChannels()))
         afterViewChange();
 }
 

@@ -15,6 +15,7 @@
 #include "video/video_paint_stats.h"
 #include "video/video_scene.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
 
@@ -101,6 +102,11 @@ public:
     // Sets the present and drawable channels; with `resetArrangement` and an empty mask the
     // cells show their own channels again. True when the mask changed.
     bool setPresentChannels(std::uint16_t mask, bool resetArrangement);
+    // Channels the stream carries, shown or not: the recorder's channels in live view, the
+    // channels asked for in a playback. startStream sets the recorder's or recording's first
+    // `channelCount` channels; a player may narrow them.
+    void setStreamChannels(std::uint16_t mask);
+    std::uint16_t streamChannels() const { return m_streamChannels.load(); }
 
     std::uint16_t visibleChannelMask() const { return m_layout.visibleChannelMask(); }
     const VideoLayout& layoutModel() const { return m_layout; }
@@ -114,8 +120,9 @@ public:
     void setCellPictures(const QImage& idleLogo, const QImage& videoLoss);
     void setOverlayIcons(IconPictureSet icons) { m_overlays.setIcons(std::move(icons)); }
 
-    // Frame-rate period (every 2 seconds): the rate shown is half the count, rounded up.
-    void updateFrameRates();
+    // Frame rates, every half second (`nowMs` on a steady clock): the pictures of the last
+    // 2 seconds per second of that time, rounded up.
+    void updateFrameRates(std::int64_t nowMs);
     int framesPerSecond(unsigned channel) const;
 
     // ---- any thread ----
@@ -188,6 +195,9 @@ private:
     // Chooses the OpenGL painter when planar drawing is on and OpenGL works, else software.
     void choosePainter();
     void openGlFailed();
+    // Channels the pages, the channel buttons and the zoom may turn to: those the stream carries
+    // and those that have sent pictures.
+    std::uint16_t pageChannels() const { return m_present.load() | m_streamChannels.load(); }
     // Part of an idle, video-loss or covert picture stretched over a cell.
     QRect cellPictureSource(const QImage& picture) const;
 
@@ -219,6 +229,7 @@ private:
 
     std::atomic<StreamKind> m_mode{StreamKind::Idle};
     std::atomic<std::uint16_t> m_present{0};
+    std::atomic<std::uint16_t> m_streamChannels{0};
     std::atomic<std::uint16_t> m_drawable{0};
     std::atomic<std::uint16_t> m_hidden{0};
     std::atomic<std::uint16_t> m_videoLoss{0};
@@ -231,6 +242,13 @@ private:
     std::atomic<bool> m_soundDevice{true};
     std::array<std::atomic<int>, kChannelCount> m_frameCounts{};
     std::array<std::atomic<int>, kChannelCount> m_framesPerSecond{};
+    // Counts of the last four half-second steps and when each channel began to stream (-1: it
+    // sent nothing in the last 2 seconds); GUI thread.
+    static constexpr int kRateSteps = 4;
+    std::array<std::array<int, kRateSteps>, kChannelCount> m_rateCounts{};
+    std::array<std::int64_t, kChannelCount> m_rateStartMs{}; // filled with -1 at creation
+    int m_rateStep = 0;
+    QElapsedTimer m_frameRateClock;
 
     mutable std::mutex m_geometryLock;
     std::array<QRect, kChannelCount> m_channelRects; // guarded by m_geometryLock

@@ -226,18 +226,61 @@ TEST_F(VideoWindowTest, StreamStartChoosesTheLayoutAndSkipsEmptyPages) {
     EXPECT_EQ(window.layoutModel().layout(), 16);
     EXPECT_EQ(masks.count(), 0) << "the stream's starter makes its own request";
 
-    // Only channels 9-12 stream: the 4-cell layout goes straight to their page.
-    window.setPresentChannels(0x0F00, false);
-    window.selectLayout(4);
-    ASSERT_EQ(masks.count(), 1);
-    EXPECT_EQ(masks[0][0].value<quint16>(), 0x0F00);
-
     window.stopStream();
     EXPECT_EQ(window.layoutModel().layout(), 16);
     EXPECT_EQ(window.presentChannels(), 0);
     window.startStream(StreamKind::Live, 4);
     EXPECT_EQ(window.layoutModel().layout(), 4);
     EXPECT_EQ(window.layoutModel().pageCount(4), 1);
+}
+
+// The recorder streams only the channels of the visible cells: every press of the current
+// layout must still turn its page, over every channel of the recorder.
+TEST_F(VideoWindowTest, PressingTheLayoutAgainPagesThroughChannelsThatDoNotStreamYet) {
+    window.startStream(StreamKind::Live, 16);
+    const struct {
+        int layout;
+        std::vector<quint16> masks;
+    } cases[] = {
+        {1, {0x0002, 0x0004, 0x0008}}, {4, {0x00F0, 0x0F00, 0xF000, 0x000F, 0x00F0}},
+        {6, {0x0FC0, 0xF000, 0x003F}}, {7, {0x3F80, 0xC000, 0x007F}},
+        {13, {0xE000, 0x1FFF}},
+    };
+    for (const auto& c : cases) {
+        window.selectLayout(c.layout);
+        // What the recorder answers to the request: the channels shown stream.
+        window.setPresentChannels(window.visibleChannelMask(), false);
+        QSignalSpy masks(&window, &VideoWindow::visibleChannelsChanged);
+        for (quint16 expected : c.masks) {
+            window.selectLayout(c.layout);
+            window.setPresentChannels(window.visibleChannelMask(), false);
+            ASSERT_EQ(masks.takeLast()[0].value<quint16>(), expected) << c.layout << " cells";
+        }
+    }
+
+    // A channel button shows a channel that does not stream yet.
+    window.selectLayout(1);
+    window.setPresentChannels(window.visibleChannelMask(), false);
+    window.showChannel(9);
+    EXPECT_EQ(window.visibleChannelMask(), 0x0200);
+    window.showChannel(15);
+    EXPECT_EQ(window.visibleChannelMask(), 0x8000);
+}
+
+// A playback of only some channels skips the pages where none of them would show, and the
+// channel buttons refuse the others.
+TEST_F(VideoWindowTest, APlaybackOfSomeChannelsSkipsThePagesWithoutThem) {
+    QSignalSpy masks(&window, &VideoWindow::visibleChannelsChanged);
+    window.startStream(StreamKind::RemotePlayback, 12);
+    window.setStreamChannels(0x0F00);
+    window.selectLayout(4);
+    ASSERT_EQ(masks.count(), 1);
+    EXPECT_EQ(masks[0][0].value<quint16>(), 0x0F00) << "straight to the page of channels 9-12";
+    window.selectLayout(4);
+    EXPECT_EQ(masks.last()[0].value<quint16>(), 0x0F00) << "the only page with a channel";
+    window.selectLayout(1);
+    window.showChannel(2);
+    EXPECT_EQ(window.visibleChannelMask(), 0x0100) << "channel 3 is not in the playback";
 }
 
 TEST_F(VideoWindowTest, DragCellZeroOntoCellFiveSwapsUntilArrange) {
@@ -469,13 +512,41 @@ TEST(VideoPaintStats, EachPictureIsShownOnceWithItsDelay) {
     EXPECT_EQ(steps, " 2:1 5:1 22:1 " + std::to_string(VideoPaintStats::kDelaySteps - 1) + ":1");
 }
 
-TEST_F(VideoWindowTest, FrameRateIsHalfTheCountRoundedUp) {
-    for (int i = 0; i < 7; ++i)
-        window.countFrame(4);
-    window.updateFrameRates();
+// Half-second steps of a steady clock; `perStep` pictures of channel 4 in each.
+static void countSteps(VideoWindow& window, std::int64_t& nowMs, int steps, int perStep) {
+    for (int s = 0; s < steps; ++s) {
+        for (int i = 0; i < perStep; ++i)
+            window.countFrame(4);
+        nowMs += 500;
+        window.updateFrameRates(nowMs);
+    }
+}
+
+TEST_F(VideoWindowTest, FrameRateIsTheLastTwoSecondsPerSecondRoundedUp) {
+    std::int64_t now = 10000;
+    // Steady 15 pictures a second: 7 and 8 in alternate half seconds.
+    for (int s = 0; s < 8; ++s)
+        countSteps(window, now, 1, s % 2 ? 8 : 7);
+    EXPECT_EQ(window.framesPerSecond(4), 15);
+    // 7 pictures in two seconds: half the count, rounded up.
+    countSteps(window, now, 3, 0);
+    countSteps(window, now, 1, 7);
     EXPECT_EQ(window.framesPerSecond(4), 4);
-    window.updateFrameRates();
+    countSteps(window, now, 4, 0);
     EXPECT_EQ(window.framesPerSecond(4), 0);
+    EXPECT_EQ(window.framesPerSecond(5), 0);
+}
+
+// A page turn asks for channels that were not streaming: their rate shows within half a
+// second instead of "00" for a whole period.
+TEST_F(VideoWindowTest, AChannelThatStartsStreamingShowsItsRateAtOnce) {
+    std::int64_t now = 10000;
+    countSteps(window, now, 4, 0);
+    countSteps(window, now, 1, 8); // 30 a second, from somewhere within the step
+    EXPECT_GE(window.framesPerSecond(4), 25);
+    EXPECT_LE(window.framesPerSecond(4), 35);
+    countSteps(window, now, 5, 15);
+    EXPECT_EQ(window.framesPerSecond(4), 30);
 }
 
 // The speed mark's icons come from the resource library, which the window reads when it is
