@@ -1,6 +1,7 @@
 #include "video/full_screen_bar.h"
 
 #include "ui/skin_button.h"
+#include "video/video_layout.h"
 
 #include <QTimer>
 
@@ -31,6 +32,9 @@ FullScreenBar::FullScreenBar(const QRect& screenRect, QWidget* parent)
     for (int i = 0; i < 10; ++i) {
         auto* button = new SkinButton(kFirstButtonId + i, 0, 0, this);
         button->setText(QString::fromLatin1(kCaptions[i]));
+        button->setToolTip(
+            i < kLayoutCount ? tr("Show %1 cells; press again for the next page").arg(kCaptions[i])
+                             : tr("Leave full screen (Escape)"));
         button->setGeometry(4 + kButtonSize * i, 4, kButtonSize, kButtonSize);
         const int id = kFirstButtonId + i;
         connect(button, &SkinButton::clicked, this, [this, id] { emit command(id); });
@@ -51,6 +55,12 @@ void FullScreenBar::showForAWhile() {
     show();
     raise();
     m_hideTimer->start();
+}
+
+void FullScreenBar::showLayout(int layoutCells) {
+    const int index = layoutIndex(layoutCells);
+    for (SkinButton* button : findChildren<SkinButton*>())
+        button->setPressedLook(button->controlId() - kFirstButtonId == index);
 }
 
 } // namespace kalder

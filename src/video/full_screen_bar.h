@@ -26,6 +26,8 @@ public:
 
     // Shows the bar and restarts its 4-second hiding time.
     void showForAWhile();
+    // Shows the button of the layout of `layoutCells` pressed and the others released.
+    void showLayout(int layoutCells);
 
 signals:
     // A bar button was pressed: 400-408 a layout, 409 leave.

@@ -25,12 +25,16 @@ void FullScreenMode::enter(const QRect& screenRect) {
     m_screenRect = screenRect;
     m_bar = new FullScreenBar(screenRect, &m_window);
     VideoWindow* window = &m_window;
-    QObject::connect(m_bar, &FullScreenBar::command, window, [window](int id) {
+    FullScreenBar* bar = m_bar;
+    bar->showLayout(m_window.layoutModel().layout());
+    QObject::connect(m_bar, &FullScreenBar::command, window, [window, bar](int id) {
         const int index = id - FullScreenBar::kFirstButtonId;
-        if (index >= 0 && index < kLayoutCount)
+        if (index >= 0 && index < kLayoutCount) {
             window->selectLayout(kLayoutCells[static_cast<std::size_t>(index)]);
-        else
+            bar->showLayout(window->layoutModel().layout());
+        } else {
             window->leaveFullScreen();
+        }
     });
     m_active = true;
     m_window.setMouseTracking(true);
