@@ -149,10 +149,14 @@ bool LocalPlaybackController::play(const LocalPlayRequest& request,
             updateSlider();
         });
     };
-    events.layout = [this, queued](int cells) {
-        queued([this, cells] {
+    events.layout = [this, queued](int cells, std::uint16_t channels) {
+        queued([this, cells, channels] {
             if (m_video) {
-                m_video->selectLayout(cells);
+                // The pages turn over the run's channels; a run with the layout already shown
+                // keeps the page the operator is on.
+                m_video->setStreamChannels(channels);
+                if (m_video->layoutModel().layout() != cells)
+                    m_video->selectLayout(cells);
                 emit layoutShown(m_video->layoutModel().layout());
             }
         });

@@ -214,7 +214,8 @@ void LocalPlayer::run() {
         r.selector.reset();
         r.runOpen = true;
         if (m_events.layout)
-            m_events.layout(localLayoutForChannels(entries[index].channels));
+            m_events.layout(localLayoutForChannels(entries[index].channels),
+                            static_cast<std::uint16_t>(entries[index].channels & 0xFFFF));
     };
     // Moves to the neighbouring entry in the direction of play; false when there is none.
     auto moveEntry = [&](bool forward, bool joinedOnly) {

@@ -21,9 +21,10 @@ namespace kalder {
 // be empty. The owner trampolines them to its own thread.
 struct LocalPlayerEvents {
     std::function<void(std::uint32_t frameTime)> clock; // a frame is shown
-    std::function<void(int cells)> layout;              // a new run chose its layout
-    std::function<void()> paused;                       // the end of the data, or a step done
-    std::function<void()> ended;                        // the thread ends by itself (a file failed)
+    // A new run chose its layout; `channels`: the channels it has video of.
+    std::function<void(int cells, std::uint16_t channels)> layout;
+    std::function<void()> paused; // the end of the data, or a step done
+    std::function<void()> ended;  // the thread ends by itself (a file failed)
 };
 
 // What the player has shown, for the command-line front end and the tests.

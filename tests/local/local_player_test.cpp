@@ -167,7 +167,7 @@ TEST_F(LocalPlayerTest, ChainedSetsReplayAsOneRunThenPause) {
     RecordingFactory factory;
     std::atomic<int> layouts{0}, paused{0};
     LocalPlayerEvents events;
-    events.layout = [&](int cells) {
+    events.layout = [&](int cells, std::uint16_t) {
         EXPECT_EQ(cells, 9);
         ++layouts;
     };
