@@ -73,6 +73,12 @@ std::string runPlaybackAdminCommand(SimServer& server, const std::vector<std::st
         const auto code = static_cast<unsigned>(value);
         return toClients([&](PlaybackStream& p) { p.setForwardSpeedCode(code); });
     }
+    if (cmd == "play-reverse-speed") {
+        if (argc < 1 || !toNumber(words[1], value) || value < 0 || value > 63)
+            return "error usage: play-reverse-speed CODE";
+        const auto code = static_cast<unsigned>(value);
+        return toClients([&](PlaybackStream& p) { p.setReverseSpeedCode(code); });
+    }
     return "error unknown command '" + cmd + "'";
 }
 

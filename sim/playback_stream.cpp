@@ -13,16 +13,10 @@ namespace kalder::sim {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // A stream without credit in forward or reverse play counts an under-grant after this long; the
 // client's pacing holds a frame for three seconds at most.
 constexpr std::chrono::seconds kStarvedLimit{5};
-// The most frames a client following the credit scheme can leave outstanding after any grant
-// once a movement has restarted its count.
-constexpr std::int64_t kMostOutstanding = kPlayInitialCredit + kPlayCreditRenewal;
 constexpr std::int32_t kNoDataCode = 83;
-constexpr unsigned kReverseCode = 9;
 constexpr unsigned kStepCode = 0;
 
 // Frames a client following the credit scheme has granted once it has received `received`
@@ -49,11 +43,11 @@ bool recordsAnyOf(const RecordedDisk& disk, std::uint32_t mask, std::uint32_t st
 
 PlaybackStream::PlaybackStream(RecorderModel& model, const MediaSource& media,
                                SendMessage sendMessage, SendWire sendWire,
-                               std::size_t maxFragmentBytes, Log log)
+                               std::size_t maxFragmentBytes, Log log, PacingClock& clock)
     : m_model(model), m_media(media), m_sendMessage(std::move(sendMessage)),
       m_sendWire(std::move(sendWire)),
       m_maxFragment(std::clamp<std::size_t>(maxFragmentBytes, 1, kMaxPayloadLength)),
-      m_log(std::move(log)), m_frames(model, media) {}
+      m_log(std::move(log)), m_frames(model, media), m_clock(clock) {}
 
 PlaybackStream::~PlaybackStream() {
     stop();
@@ -97,6 +91,24 @@ void PlaybackStream::setRecordingHeader(bool on) {
 void PlaybackStream::setForwardSpeedCode(unsigned code) {
     std::lock_guard lock(m_mutex);
     m_forwardCode = code & kFragmentSpeedMask;
+    m_wake.notify_all();
+}
+
+void PlaybackStream::setReverseSpeedCode(unsigned code) {
+    std::lock_guard lock(m_mutex);
+    m_reverseCode = code & kFragmentSpeedMask;
+    m_wake.notify_all();
+}
+
+unsigned PlaybackStream::speedCodeNow() const {
+    switch (m_movement) {
+    case Movement::Forward:
+        return m_forwardCode;
+    case Movement::Backward:
+        return m_reverseCode;
+    default:
+        return kStepCode;
+    }
 }
 
 PlaybackCreditReport PlaybackStream::report() const {
@@ -149,13 +161,17 @@ bool PlaybackStream::recorded(unsigned channel, std::int64_t frame) const {
 
 // With m_mutex held. The disk records whole seconds: forward play goes on with the first frame
 // of the channel's next recorded second; reverse play with the last key frame of its previous
-// recorded second that itself lies in a recorded second.
+// recorded second that itself lies in a recorded second. Forward play never starts before the
+// period: a cursor that reverse play took past the start (a channel that recorded nothing
+// there) comes back to the period's first frame, and goes on from what the channel recorded
+// after it, not from the disk's oldest recording.
 void PlaybackStream::skipUnrecorded(unsigned channel, bool backward) {
     const RecordedDisk& disk = m_model.disk();
     const std::int64_t fps = fpsOf(channel);
     std::int64_t& n = m_cursors[channel].frame;
     if (!backward) {
-        if (n < 0 || frameMs(channel, n) > m_endMs || recorded(channel, n))
+        n = std::max(n, m_firstFrame[channel]);
+        if (frameMs(channel, n) > m_endMs || recorded(channel, n))
             return;
         const auto second = static_cast<std::uint32_t>(frameMs(channel, n) / 1000);
         const auto next = disk.nextRecordedTime(channel, second);
@@ -222,9 +238,18 @@ void PlaybackStream::grant(std::uint32_t frames) {
         m_log("over-grant: " + std::to_string(m_runGranted) + " frames granted after " +
               std::to_string(m_runSent) + " sent");
     }
-    if (m_credit > kMostOutstanding) {
-        ++m_report.overGrants;
-        m_log("over-grant: " + std::to_string(m_credit) + " frames outstanding");
+    // The client counts every frame it receives while not paused, across movements: also the
+    // frames still under way when it sent a movement, which this stream sent under the credit
+    // the movement cleared. So after a movement a renewal may leave more than 93 + 48 frames
+    // outstanding; what no client can do is renew for more frames than were sent since
+    // PLAY_ON_ACK: the 48 of renewal r come at its (48 r + 1)th frame.
+    if (frames == kPlayCreditRenewal) {
+        ++m_renewals;
+        if (m_playSent < kPlayCreditRenewal * m_renewals + 1) {
+            ++m_report.overGrants;
+            m_log("over-grant: renewal " + std::to_string(m_renewals) + " after " +
+                  std::to_string(m_playSent) + " frames sent");
+        }
     }
 }
 
@@ -282,13 +307,18 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         m_firstRun = true;
         m_runSent = 0;
         m_runGranted = 0;
+        m_playSent = 0;
+        m_renewals = 0;
         m_starvedSince = {};
         m_starvedCounted = false;
         restartAt(request->start);
+        m_pacer.reset();
         // The period begins with the key frames at or before its start: reverse play ends there.
-        for (unsigned c = 0; c < kMaxChannels; ++c)
+        for (unsigned c = 0; c < kMaxChannels; ++c) {
+            m_firstFrame[c] = m_cursors[c].frame;
             if ((m_requestMask >> c) & 1)
                 m_startMs = std::min(m_startMs, frameMs(c, m_cursors[c].frame));
+        }
         ++m_report.runs;
         // Answered before the sender may start: PLAY_ON_ACK, then the channels.
         m_sendMessage(PLAY_ON_ACK, {});
@@ -377,6 +407,7 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
             m_done = false;
         m_movement = after;
         m_credit = 0;
+        m_pacer.reset();
         m_log("movement " + std::to_string(id) +
               (position ? " from " + std::to_string(position->position) : std::string()));
         m_starvedSince = {};
@@ -440,14 +471,24 @@ void PlaybackStream::senderLoop() {
                     lock.lock();
                     continue;
                 }
-                if (next >= 0 && m_credit > 0)
-                    break;
-                auto wake = Clock::now() + std::chrono::milliseconds(500);
+                const PacingClock::TimePoint now = m_clock.now();
+                PacingClock::TimePoint wake = now + std::chrono::milliseconds(500);
+                if (next >= 0 && m_credit > 0) {
+                    // Within the credits, each frame goes out when its time has come at the
+                    // speed the stream reports.
+                    const PacingClock::TimePoint due =
+                        m_pacer.dueAt(frameMs(static_cast<unsigned>(next),
+                                              m_cursors[static_cast<unsigned>(next)].frame),
+                                      speedCodeNow(), now);
+                    if (due <= now)
+                        break;
+                    m_clock.waitUntil(m_wake, lock, std::min(wake, due));
+                    continue;
+                }
                 const bool streaming =
                     m_movement == Movement::Forward || m_movement == Movement::Backward;
                 if (next >= 0 && streaming) {
-                    const auto now = Clock::now();
-                    if (m_starvedSince == Clock::time_point{})
+                    if (m_starvedSince == PacingClock::TimePoint{})
                         m_starvedSince = now;
                     else if (!m_starvedCounted && now - m_starvedSince >= kStarvedLimit) {
                         m_starvedCounted = true;
@@ -457,7 +498,7 @@ void PlaybackStream::senderLoop() {
                               std::to_string(m_runSent) + " frames");
                     }
                 }
-                m_wake.wait_until(lock, wake);
+                m_clock.waitUntil(m_wake, lock, wake);
             }
             channel = static_cast<unsigned>(next);
             frame = m_cursors[channel].frame;
@@ -479,19 +520,10 @@ void PlaybackStream::senderLoop() {
             --m_credit;
             creditUsedUp = m_credit == 0;
             ++m_runSent;
+            ++m_playSent;
             ++m_report.sent;
             m_starvedSince = {};
-            switch (m_movement) {
-            case Movement::Forward:
-                speedCode = m_forwardCode;
-                break;
-            case Movement::Backward:
-                speedCode = kReverseCode;
-                break;
-            default:
-                speedCode = kStepCode;
-                break;
-            }
+            speedCode = speedCodeNow();
             withHeader = m_withHeader;
             title = m_titles[channel];
         }

@@ -2,6 +2,7 @@
 
 #include "wire/message_header.h"
 #include "sim/media_source.h"
+#include "sim/playback_pacer.h"
 #include "sim/recorded_frames.h"
 #include "sim/recorder_model.h"
 
@@ -40,8 +41,10 @@ struct PlaybackCreditReport {
 // seconds it recorded, skipping its gaps, and PLAY_ON_DONE once no requested channel holds a
 // frame before the period's end (reverse play: before its start). A period in which none of the
 // requested channels recorded is refused with 83. Frames of the requested channels go out in
-// time order (reverse play: key frames only, newest first), each as fast as the credits allow:
-// the client paces.
+// time order (reverse play: key frames only, newest first). Normal-speed forward play goes out
+// as fast as the credits allow: the client paces it. Every other speed (reverse play, fast
+// forward play) the recorder paces itself, at the speed its frames' speed code reports
+// (PlaybackPacer), and never beyond the credits.
 //
 // Credits. The client grants 93 frames when playback starts and after each forward or reverse
 // play command, then 48 more whenever it has received 48 frames, except while paused, and one
@@ -49,10 +52,11 @@ struct PlaybackCreditReport {
 // not allow. In the first run (from PLAY_ON_ACK to the first movement, where the client's count
 // starts at zero) a grant beyond what the frames sent so far can have earned is an over-grant,
 // and the client's first message after PLAY_ON_DONE settles the run exactly: it must have
-// granted 93 + 48 x floor((frames - 1) / 48), more is an over-grant, fewer an under-grant. In
-// any run, a grant that leaves more than 93 + 48 frames outstanding is an over-grant, and
-// forward or reverse play left without credit, with frames to send, for five seconds is an
-// under-grant.
+// granted 93 + 48 x floor((frames - 1) / 48), more is an over-grant, fewer an under-grant. The
+// client's count goes on across movements, and frames still under way when it sent a movement
+// count too, so later runs are checked over the whole playback: the r-th renewal of 48 before
+// the (48 r + 1)th frame sent since PLAY_ON_ACK is an over-grant. In any run, forward or
+// reverse play left without credit, with frames to send, for five seconds is an under-grant.
 //
 // Threads: handle() runs on the connection's receive thread; the frames go out from this
 // class's own sender thread; the knobs come from the admin thread. All state below is guarded
@@ -65,8 +69,11 @@ public:
     using SendWire = std::function<bool(std::span<const std::byte>)>;
     using Log = std::function<void(const std::string&)>;
 
+    // `clock` paces the sender (the steady clock unless a test brings its own); it outlives
+    // the stream.
     PlaybackStream(RecorderModel& model, const MediaSource& media, SendMessage sendMessage,
-                   SendWire sendWire, std::size_t maxFragmentBytes, Log log);
+                   SendWire sendWire, std::size_t maxFragmentBytes, Log log,
+                   PacingClock& clock = steadyPacingClock());
     ~PlaybackStream();
     PlaybackStream(const PlaybackStream&) = delete;
     PlaybackStream& operator=(const PlaybackStream&) = delete;
@@ -86,6 +93,8 @@ public:
     void setRecordingHeader(bool on);
     // Speed code of forward play (11: normal speed; 12-14 fast).
     void setForwardSpeedCode(unsigned code);
+    // Speed code of reverse play (9: normal speed; 8-6 fast).
+    void setReverseSpeedCode(unsigned code);
 
     PlaybackCreditReport report() const;
 
@@ -97,6 +106,8 @@ private:
     };
 
     void senderLoop();
+    // With m_mutex held: the speed code the frames of the current movement carry.
+    unsigned speedCodeNow() const;
     // With m_mutex held: the channel whose next frame goes out, or nothing at the period's end.
     // Moves the cursors over what the disk does not hold.
     std::optional<unsigned> nextChannel();
@@ -122,6 +133,7 @@ private:
     const std::size_t m_maxFragment;
     const Log m_log;
     const RecordedFrames m_frames;
+    PacingClock& m_clock;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -135,16 +147,23 @@ private:
     std::int64_t m_startMs = 0;
     std::int64_t m_endMs = 0;
     std::array<Cursor, kMaxChannels> m_cursors{};
+    // Per channel: the key frame at or before the period's start, where forward play begins and
+    // reverse play ends.
+    std::array<std::int64_t, kMaxChannels> m_firstFrame{};
     std::array<std::string, kMaxChannels> m_titles; // the channels' titles when asked
     std::int64_t m_credit = 0;                      // frames granted and not yet sent
     bool m_firstRun = false; // no movement since PLAY_ON_ACK: the client's count starts at 0
     std::uint64_t m_runSent = 0;
     std::uint64_t m_runGranted = 0;
+    std::uint64_t m_playSent = 0; // frames sent since PLAY_ON_ACK, all runs
+    std::uint64_t m_renewals = 0; // grants of 48 since PLAY_ON_ACK
     std::chrono::steady_clock::time_point m_starvedSince{};
     bool m_starvedCounted = false;
     std::optional<std::int32_t> m_refusal;
     bool m_withHeader = true;
-    unsigned m_forwardCode = 11;
+    unsigned m_forwardCode = kNormalForwardCode;
+    unsigned m_reverseCode = kNormalReverseCode;
+    PlaybackPacer m_pacer;
     PlaybackCreditReport m_report;
 
     std::thread m_sender;

@@ -257,8 +257,11 @@ void MainWindow::createVideoWindow() {
     m_videoWindow->selectLayout(16);
     // Every change of the shown channels (buttons, double-click, pages, the full-screen bar)
     // lets the open PTZ panel choose its channel again; a cell dropped on itself names it.
-    connect(m_videoWindow, &VideoWindow::visibleChannelsChanged, this,
-            [this](quint16) { ptzShownChannelsChanged(); });
+    // The layout buttons follow every change, the full-screen bar's included.
+    connect(m_videoWindow, &VideoWindow::visibleChannelsChanged, this, [this](quint16) {
+        showLayoutPressed(m_videoWindow->layoutModel().layout());
+        ptzShownChannelsChanged();
+    });
     connect(m_videoWindow, &VideoWindow::channelDroppedOnItself, this, [this](int channel) {
         if (m_ptz)
             m_ptz->channelChosen(channel);

@@ -254,11 +254,11 @@ TEST_F(PlaybackE2e, EveryControlKeepsTheCreditsAndMovesThePicture) {
     ASSERT_TRUE(controlShows(PlayControl::StepBackward, 1));
     EXPECT_LT(frameTimeMs(playback.state().lastShownFrame), stepped);
 
-    // Reverse play is not paced: it runs back to the start of the period at once, showing ever
-    // earlier key frames, and the end of the period pauses it.
+    // Reverse play, paced by the recorder at normal speed: it runs back to the start of the
+    // period, showing ever earlier key frames, and the end of the period pauses it.
     const std::uint64_t beforeReverse = shown();
     ASSERT_TRUE(controlShows(PlayControl::Reverse, 3));
-    ASSERT_TRUE(waitUntil([&] { return playback.state().paused; }));
+    ASSERT_TRUE(waitUntil([&] { return playback.state().paused; }, std::chrono::seconds(60)));
     EXPECT_LT(frameTimeMs(playback.state().lastShownFrame), stepped - 1000);
     EXPECT_GE(shown(), beforeReverse + 3);
 
@@ -305,6 +305,59 @@ TEST_F(PlaybackE2e, StepBackwardWhileHoldingShowsTheFrameBeforeTheHeldOne) {
     EXPECT_LT(frameTimeMs(playback.state().lastShownFrame), stepped);
     EXPECT_GE(frameTimeMs(playback.state().lastShownFrame), stepped - 1100);
 
+    stopAndWait();
+    auto after = creditReport(*s_sim);
+    EXPECT_EQ(after["over"], before["over"]);
+    EXPECT_EQ(after["under"], before["under"]);
+}
+
+// A period that only some of the requested channels recorded, with a channel that recorded
+// nothing in it: reverse play runs back to the start and pauses there, and forward play from
+// there goes on with the period's own frames, the recorded channels moving, the credits kept.
+TEST_F(PlaybackE2e, ForwardAfterReverseToTheStartStaysInAPartlyRecordedPeriod) {
+    const sim::DiskPeriod* period = nullptr;
+    for (auto it = disk().periods().rbegin(); it != disk().periods().rend(); ++it)
+        if ((it->channels & 0x000F) != 0 && (it->channels & 0x000F) != 0x000F &&
+            it->end - it->start >= 40) {
+            period = &*it;
+            break;
+        }
+    ASSERT_NE(period, nullptr) << "no long period that only some channels recorded";
+    const std::uint32_t from = period->start + 5, to = period->start + 35;
+    auto before = creditReport(*s_sim);
+    ASSERT_TRUE(m_session->playback().requestPlayback(from, to, 0x000F, 0x3F));
+    ASSERT_TRUE(waitUntil([&] { return m_session->playback().playing(); }));
+    auto& playback = m_session->playback();
+    // Reverse straight from forward play, with forward frames still under way.
+    ASSERT_TRUE(shownGrowBy(60));
+    ASSERT_TRUE(playback.control(PlayControl::Reverse));
+    ASSERT_TRUE(waitUntil([&] { return playback.state().paused; }, std::chrono::seconds(60)));
+    EXPECT_LE(playback.position(), from);
+
+    ASSERT_TRUE(controlShows(PlayControl::Forward, 60));
+    const std::uint64_t recordedBefore = [&] {
+        std::uint64_t n = 0;
+        for (unsigned c = 0; c < kChannels; ++c)
+            if ((period->channels >> c) & 1u)
+                n += m_frames.frames(c).size();
+        return n;
+    }();
+    ASSERT_TRUE(shownGrowBy(60));
+    std::uint64_t recordedAfter = 0;
+    for (unsigned c = 0; c < kChannels; ++c) {
+        SCOPED_TRACE(c);
+        const auto frames = m_frames.frames(c);
+        EXPECT_EQ(frames.empty(), ((period->channels >> c) & 1u) == 0);
+        if ((period->channels >> c) & 1u)
+            recordedAfter += frames.size();
+        for (const FrameRecord& frame : frames) {
+            EXPECT_GE(frame.descriptor.infoWord + 2, from);
+            EXPECT_LE(frame.descriptor.infoWord, to);
+        }
+    }
+    EXPECT_GT(recordedAfter, recordedBefore);
+    EXPECT_GE(playback.position() + 2, from);
+    EXPECT_LE(playback.position(), to);
     stopAndWait();
     auto after = creditReport(*s_sim);
     EXPECT_EQ(after["over"], before["over"]);
