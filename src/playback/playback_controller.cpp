@@ -103,6 +103,12 @@ void PlaybackController::press(PlayControl control) {
 void PlaybackController::started(int channels) {
     if (m_window) {
         m_window->startStream(StreamKind::RemotePlayback, channels);
+        // The pages turn over the channels asked for, wherever their cells lie.
+        if (m_session) {
+            const std::uint16_t asked = m_session->playback().playbackChannelMask();
+            m_window->setStreamChannels(
+                static_cast<std::uint16_t>(asked & m_window->streamChannels()));
+        }
         emit layoutShown(m_window->layoutModel().layout());
     }
     if (!m_clock) {

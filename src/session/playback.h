@@ -64,6 +64,7 @@ public:
     // The channels whose recordings restart from a position (the search window's channel
     // mask when it closed); the request's mask until set.
     void setPlaybackChannelMask(std::uint16_t mask) { m_playbackMask = mask; }
+    std::uint16_t playbackChannelMask() const { return m_playbackMask.load(); }
 
     // State (any thread).
     bool playing() const { return m_playing; }

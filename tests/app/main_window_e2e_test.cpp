@@ -181,6 +181,31 @@ TEST_F(MainWindowE2E, LiveRequestFollowsEveryLayoutChange) {
     EXPECT_EQ(video->layoutModel().layout(), 16);
 }
 
+// The recorder streams only the channels shown: pressing the current layout again must still
+// turn to the next page, each page's channels must stream and appear, and a channel button
+// shows a channel that was not streaming.
+TEST_F(MainWindowE2E, PressingALayoutAgainTurnsItsPagesOverEveryChannel) {
+    startSim(16);
+    MainWindow window(harness.config());
+    window.show();
+    ASSERT_NO_FATAL_FAILURE(connectAndWaitForPictures(window, 0x0001));
+    VideoWindow* video = window.videoWindow();
+    const struct {
+        int button;
+        int mask;
+    } presses[] = {{321, 0x000F}, {321, 0x00F0}, {321, 0x0F00}, {321, 0xF000}, {321, 0x000F},
+                   {322, 0x003F}, {322, 0x0FC0}, {322, 0xF000}, {320, 0x0001}, {320, 0x0002},
+                   {312, 0x1000}, {327, 0x1FFF}, {327, 0xE000}};
+    for (const auto& press : presses) {
+        SCOPED_TRACE(press.button);
+        QTest::mouseClick(window.button(press.button), Qt::LeftButton);
+        EXPECT_EQ(video->visibleChannelMask(), press.mask);
+        WAIT_EQ(simLiveMask(sim), press.mask, 10000);
+        const auto streamed = static_cast<std::uint16_t>(press.mask);
+        WAIT_EQ(video->decodedChannels() & streamed, streamed, kLiveTimeoutMs);
+    }
+}
+
 TEST_F(MainWindowE2E, LiveButtonStopsAndRestartsAndTitlesFollowTheRecorder) {
     startSim(4);
     MainWindow window(harness.config());
