@@ -24,7 +24,8 @@ namespace {
 
 // Bump when the scene, the encoder settings or the file layout change: old cache files then
 // stop matching and are encoded anew.
-constexpr std::uint32_t kLoopFormatVersion = 2;
+// 3: the labels moved from the corners to the lower middle, clear of the client's overlays.
+constexpr std::uint32_t kLoopFormatVersion = 3;
 constexpr char kLoopMagic[8] = {'K', 'S', 'I', 'M', 'L', 'O', 'O', 'P'};
 
 struct CodecContextFree {
@@ -101,37 +102,71 @@ void drawScene(const LoopParams& p, unsigned index, std::uint8_t* yPlane, int yS
         std::fill_n(vPlane + y * vStride, w / 2, tintV);
     }
 
-    const int scale = std::max(2, h / 30); // 16 at 480 lines, 8 at 240
-    const int small = std::max(1, scale / 4);
-    const int titleY = h - (BitmapFont::kGlyphHeight + 3) * small * 2;
-    const int plateTop = titleY - small * 2;
-    // The moving element: a box bouncing across the picture once per loop, above the title
-    // plate (which covers only the luma).
-    const int box = scale * 5;
+    // The moving element: a box bouncing across the picture once per loop, above the labels
+    // (their plates cover only the luma).
+    const SceneLabelLayout labels = sceneLabelLayout(p);
+    const int box = labels.numberScale * 5;
+    const int boxTop = h / 6;
     const int bx = triangle(index, p.frameCount, w - box) & ~1;
     const int by =
-        (h / 2 + triangle(index * 2, p.frameCount, std::max(0, plateTop - h / 2 - box))) & ~1;
+        (boxTop + triangle(index * 2, p.frameCount, std::max(0, labels.area.y - boxTop - box))) &
+        ~1;
     fillRect(yPlane, yStride, w, h, bx, by, box, box, 225);
     fillRect(uPlane, uStride, w / 2, h / 2, bx / 2, by / 2, box / 2, box / 2, 40);
     fillRect(vPlane, vStride, w / 2, h / 2, bx / 2, by / 2, box / 2, box / 2, 220);
 
-    // The channel number, large, on a dark plate.
-    const std::string number = std::to_string(p.channel + 1);
-    const int nx = scale * 2;
-    const int ny = scale;
-    fillRect(yPlane, yStride, w, h, nx - scale, ny - scale / 2,
-             BitmapFont::textWidth(number, scale) + scale, BitmapFont::kGlyphHeight * scale + scale,
-             24);
-    BitmapFont::drawText(yPlane, yStride, w, h, nx, ny, scale, number, 235);
+    drawSceneLabels(p, index, yPlane, yStride);
+}
 
-    // The title and the frame number inside the loop, smaller.
-    fillRect(yPlane, yStride, w, h, 0, plateTop, w, (BitmapFont::kGlyphHeight + 4) * small * 2, 32);
-    BitmapFont::drawText(yPlane, yStride, w, h, small * 4, titleY, small * 2, p.title, 230);
+SceneLabelLayout sceneLabelLayout(const LoopParams& p) {
+    const int w = static_cast<int>(p.width);
+    const int h = static_cast<int>(p.height);
+    SceneLabelLayout l;
+    l.numberScale = std::max(2, h / 40); // 12 at 480 lines, 6 at 240
+    l.textScale = std::max(1, h / 120);  // 4 at 480 lines, 2 at 240
+    const std::string number = std::to_string(p.channel + 1);
+    const int numberWidth = BitmapFont::textWidth(number, l.numberScale);
+    // The number's plate: half a glyph scale of margin around it.
+    const int numberPlateHeight = (BitmapFont::kGlyphHeight + 1) * l.numberScale;
+    const int numberPlateWidth = numberWidth + l.numberScale;
+    l.numberPlate = {(w - numberPlateWidth) / 2, h * 2 / 5, numberPlateWidth, numberPlateHeight};
+    l.numberX = l.numberPlate.x + l.numberScale / 2;
+    l.numberY = l.numberPlate.y + l.numberScale / 2;
+    // The title and the position in the loop, on one plate across the picture below the number.
+    const int textPlateHeight = (BitmapFont::kGlyphHeight + 4) * l.textScale;
+    l.textPlate = {0, l.numberPlate.y + numberPlateHeight + l.textScale * 2, w, textPlateHeight};
+    l.textY = l.textPlate.y + 2 * l.textScale;
+    const int top = l.numberPlate.y;
+    l.area = {0, top, w, l.textPlate.y + textPlateHeight - top};
+    return l;
+}
+
+SceneRect sceneLabelArea(const LoopParams& params) {
+    return sceneLabelLayout(params).area;
+}
+
+void drawSceneLabels(const LoopParams& p, unsigned index, std::uint8_t* yPlane, int yStride) {
+    const int w = static_cast<int>(p.width);
+    const int h = static_cast<int>(p.height);
+    const SceneLabelLayout l = sceneLabelLayout(p);
+    auto plate = [&](const SceneRect& r, std::uint8_t value) {
+        fillRect(yPlane, yStride, w, h, r.x, r.y, r.width, r.height, value);
+    };
+    // The channel number, large, on a dark plate.
+    plate(l.numberPlate, 24);
+    BitmapFont::drawText(yPlane, yStride, w, h, l.numberX, l.numberY, l.numberScale,
+                         std::to_string(p.channel + 1), 235);
+    // The title and the position in the loop (seconds:frame), smaller, centred together.
     char counter[32];
-    std::snprintf(counter, sizeof counter, "%02u:%02u", index / p.framesPerSecond,
-                  index % p.framesPerSecond);
-    const int counterX = w - BitmapFont::textWidth(counter, small * 2) - small * 4;
-    BitmapFont::drawText(yPlane, yStride, w, h, counterX, titleY, small * 2, counter, 200);
+    const unsigned fps = p.framesPerSecond ? p.framesPerSecond : 1;
+    std::snprintf(counter, sizeof counter, "%02u:%02u", index / fps, index % fps);
+    const std::string gap = p.title.empty() ? std::string() : "  ";
+    const int lineWidth = BitmapFont::textWidth(p.title + gap + counter, l.textScale);
+    const int titleX = std::max(l.textScale * 2, (w - lineWidth) / 2);
+    const int counterX = titleX + BitmapFont::textWidth(p.title + gap, l.textScale);
+    plate(l.textPlate, 32);
+    BitmapFont::drawText(yPlane, yStride, w, h, titleX, l.textY, l.textScale, p.title, 230);
+    BitmapFont::drawText(yPlane, yStride, w, h, counterX, l.textY, l.textScale, counter, 200);
 }
 
 std::optional<VideoLoop> encodeVideoLoop(const LoopParams& params, std::string& error) {

@@ -37,10 +37,38 @@ struct VideoLoop {
 };
 
 // Draws frame `index` of the synthetic scene into the three planes of a 4:2:0 picture: a moving
-// textured background with film grain (so the encoder spends a realistic number of bits), the
-// channel number large, the title, a bouncing box and the frame number inside the loop.
+// textured background with film grain (so the encoder spends a realistic number of bits), a
+// bouncing box, and the labels (drawSceneLabels).
 void drawScene(const LoopParams& params, unsigned index, std::uint8_t* y, int yStride,
                std::uint8_t* u, int uStride, std::uint8_t* v, int vStride);
+
+// A rectangle of a picture in pixels: columns [x, x + width), rows [y, y + height).
+struct SceneRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Where the scene's labels go. The client draws its own texts over every cell, a line at the
+// top (title and picture size) and a line with icons at the bottom (mode label, frame rate,
+// audio, PTZ and speed marks), so the labels keep to the lower middle of the picture, between
+// those lines even in the smallest cell.
+struct SceneLabelLayout {
+    int numberScale = 1; // glyph scale of the channel number
+    int textScale = 1;   // of the title and the position in the loop
+    SceneRect numberPlate;
+    int numberX = 0, numberY = 0;
+    SceneRect textPlate; // across the picture
+    int textY = 0;
+    SceneRect area; // everything the labels draw
+};
+SceneLabelLayout sceneLabelLayout(const LoopParams& params);
+SceneRect sceneLabelArea(const LoopParams& params);
+
+// Draws the labels into the luma plane: the channel number large on a dark plate and, below it,
+// the title and the position in the loop (seconds:frame) on a plate across the picture.
+void drawSceneLabels(const LoopParams& params, unsigned index, std::uint8_t* y, int yStride);
 
 // Encodes a loop with libx264 (baseline profile, key frame every keyIntervalFrames, one thread).
 std::optional<VideoLoop> encodeVideoLoop(const LoopParams& params, std::string& error);
