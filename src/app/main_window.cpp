@@ -475,7 +475,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
 
 // ---- notifications ------------------------------------------------------------------------
 
-void MainWindow::showNotification(Notification notification) {
+void MainWindow::showNotification(Notification notification, const QString& detail) {
     if (m_shuttingDown)
         return;
     // The connection is gone: drop the session first, even while a box is open.
@@ -496,7 +496,7 @@ void MainWindow::showNotification(Notification notification) {
         entry.buttons = NotificationButtons::OkCancel;
     }
     auto* box =
-        new NotificationBox(entry, m_settings.opacityOf(OpacityKind::NotificationBox), this);
+        new NotificationBox(entry, m_settings.opacityOf(OpacityKind::NotificationBox), this, detail);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_notificationBox = box;
     connect(box, &QDialog::finished, this, [this, box, offersResume](int result) {

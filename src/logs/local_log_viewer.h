@@ -38,7 +38,7 @@ private:
     std::vector<LocalLogRecord> m_table; // oldest first
     ReportList* m_list = nullptr;
     QPushButton* m_print = nullptr;
-    PrintJob m_printJob;
+    PrintJob m_printJob{*this};
 };
 
 } // namespace kalder

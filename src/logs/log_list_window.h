@@ -55,7 +55,7 @@ private:
     QPushButton* m_print = nullptr;
     QPushButton* m_details = nullptr;
     QPushButton* m_play = nullptr;
-    PrintJob m_printJob;
+    PrintJob m_printJob{*this};
 };
 
 } // namespace kalder

@@ -3,6 +3,7 @@
 #include "resources/resource_ids.h"
 #include "resources/resource_library.h"
 #include "ui/skin_button.h"
+#include "ui/theme.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -68,7 +69,7 @@ NotificationButtonPlaces notificationButtonPlaces(NotificationButtons buttons) {
 }
 
 NotificationBox::NotificationBox(const NotificationEntry& entry, std::uint8_t opacity,
-                                 QWidget* parent)
+                                 QWidget* parent, const QString& detail)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_entry(entry) {
     setObjectName(QStringLiteral("notificationBox"));
@@ -80,13 +81,18 @@ NotificationBox::NotificationBox(const NotificationEntry& entry, std::uint8_t op
     const double factor = notificationWidthFactor(QLocale::system().language());
     for (std::uint16_t id : notificationLines(m_entry))
         m_lines << resourceText(id);
+    const int widest = kNotificationBoxWidth - 2 * kNotificationMargin;
+    if (!detail.isEmpty() && m_lines.size() < 3) {
+        m_lines << QFontMetrics(font).elidedText(detail, Qt::ElideMiddle,
+                                                 static_cast<int>(widest / factor));
+        setToolTip(detail);
+    }
     const std::vector<int> tops = notificationLineTops(static_cast<int>(m_lines.size()));
     for (std::size_t i = 0; i < tops.size(); ++i) {
         auto* label = new QLabel(m_lines[static_cast<qsizetype>(i)], this);
         label->setObjectName(QStringLiteral("line%1").arg(i));
         // A line wider than the box is drawn a little smaller rather than cut off.
         QFont lineFont = font;
-        const int widest = kNotificationBoxWidth - 2 * kNotificationMargin;
         while (QFontMetrics(lineFont).horizontalAdvance(label->text()) > widest &&
                lineFont.pointSizeF() > kSmallestPoints)
             lineFont.setPointSizeF(lineFont.pointSizeF() - 0.5);
@@ -134,6 +140,17 @@ void NotificationBox::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), QColor(40, 60, 100));
     else
         painter.drawImage(rect(), m_background);
+}
+
+QMessageBox* showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                            const QString& text) {
+    auto* box = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
+    box->setObjectName(QStringLiteral("messageBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    applyTheme(*box);
+    box->open();
+    return box;
 }
 
 } // namespace kalder

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QLocale>
+#include <QMessageBox>
 #include <QStringList>
 
 #include <cstdint>
@@ -46,7 +47,10 @@ NotificationButtonPlaces notificationButtonPlaces(NotificationButtons buttons);
 class NotificationBox : public QDialog {
     Q_OBJECT
 public:
-    NotificationBox(const NotificationEntry& entry, std::uint8_t opacity, QWidget* parent);
+    // `detail`, when given, is one more line under the entry's (the right that is missing, the
+    // folder that was searched), shortened in its middle when it is wider than the box.
+    NotificationBox(const NotificationEntry& entry, std::uint8_t opacity, QWidget* parent,
+                    const QString& detail = QString());
 
     Notification notification() const { return m_entry.notification; }
     const NotificationEntry& entry() const { return m_entry; }
@@ -63,5 +67,11 @@ private:
     QStringList m_lines;
     QImage m_background;
 };
+
+// Tells the operator how an action of theirs ended (where its result went, or why it failed): a
+// message over `parent` in the dialogs' theme with an OK button, window-modal, not waited for,
+// deleted when closed. Its object name is "messageBox". GUI thread only.
+QMessageBox* showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                            const QString& text);
 
 } // namespace kalder

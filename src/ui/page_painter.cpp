@@ -91,6 +91,12 @@ bool PagePainter::printToDefaultPrinter(const std::vector<PrintRow>& rows) const
     if (info.isNull() || rows.empty())
         return false;
     QPrinter printer(info, QPrinter::HighResolution);
+    return print(printer, rows);
+}
+
+bool PagePainter::print(QPrinter& printer, const std::vector<PrintRow>& rows) const {
+    if (rows.empty())
+        return false;
     printer.setDocName(m_layout.documentName);
     printer.setFullPage(false);
     return paint(printer, rows);

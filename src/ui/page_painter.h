@@ -7,6 +7,7 @@
 #include <vector>
 
 class QPagedPaintDevice;
+class QPrinter;
 
 namespace kalder {
 
@@ -44,6 +45,10 @@ public:
     // Paints every page onto `device`, already set up (page size, resolution). False when a
     // page could not be started or painting failed; nothing is painted for no rows.
     bool paint(QPagedPaintDevice& device, const std::vector<PrintRow>& rows) const;
+
+    // `printer` as it is set up (a printer or a PDF file), with the list's document name. Blocks
+    // while the job is spooled: call it off the GUI thread.
+    bool print(QPrinter& printer, const std::vector<PrintRow>& rows) const;
 
     // The system's default printer, without a dialog. False, with nothing printed, when there
     // is no default printer or no rows. Blocks while the job is spooled: call it off the GUI

@@ -6,6 +6,11 @@
 #include "files/local_log.h"
 #include "resources/resource_library.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -114,6 +119,73 @@ TEST_F(LocalLogViewerTest, MissingFileListsAndPrintsNothing) {
     LocalLogViewer viewer(m_file, 0);
     EXPECT_EQ(viewer.list()->rowCount(), 0);
     EXPECT_FALSE(viewer.printToPdf(m_dir.filePath("none.pdf")));
+}
+
+// The message a finished or refused print leaves over the viewer, or null.
+QMessageBox* printMessage() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w);
+            box && box->isVisible() && box->objectName() == QStringLiteral("messageBox"))
+            return box;
+    return nullptr;
+}
+
+// Print with no printer on the system (the offscreen platform has none): Qt's print dialog
+// opens, and what is chosen in it (here a PDF file) receives the pages; cancelled, the operator
+// is told nothing was printed.
+class LocalLogPrintDialogTest : public LocalLogViewerTest {
+protected:
+    void SetUp() override {
+        LocalLogViewerTest::SetUp();
+        if (!QPrinterInfo::defaultPrinter().isNull())
+            GTEST_SKIP() << "this machine has a default printer";
+        append(kLogKindProgram, kLogEventProgramStart, 1700000000);
+        append(kLogKindLogon, kLogEventLogon, 1700000060, "Admin", "10.0.0.5");
+    }
+    QPrintDialog* pressPrint(LocalLogViewer& viewer) {
+        viewer.show();
+        QTest::mouseClick(viewer.printButton(), Qt::LeftButton);
+        QPrintDialog* dialog = nullptr;
+        // The dialog is window-modal over the viewer and does not block the GUI thread.
+        const bool opened = QTest::qWaitFor(
+            [&] {
+                return (dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()));
+            },
+            10000);
+        return opened ? dialog : nullptr;
+    }
+};
+
+TEST_F(LocalLogPrintDialogTest, PdfChosenInTheDialogReceivesThePages) {
+    LocalLogViewer viewer(m_file, 0);
+    QPrintDialog* dialog = pressPrint(viewer);
+    ASSERT_NE(dialog, nullptr) << "no print dialog";
+    auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+    ASSERT_NE(fileName, nullptr);
+    const QString pdf = m_dir.filePath("chosen.pdf");
+    fileName->setText(pdf);
+    dialog->accept();
+
+    QMessageBox* told = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (told = printMessage()); }, 30000));
+    EXPECT_TRUE(told->text().contains(QStringLiteral("chosen.pdf"))) << told->text().toStdString();
+    const QStringList pages = pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_TRUE(pages[0].contains(resourceText(5360))) << pages[0].toStdString();
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("10.0.0.5")));
+    told->close();
+}
+
+TEST_F(LocalLogPrintDialogTest, CancelledDialogSaysNothingWasPrinted) {
+    LocalLogViewer viewer(m_file, 0);
+    QPrintDialog* dialog = pressPrint(viewer);
+    ASSERT_NE(dialog, nullptr) << "no print dialog";
+    dialog->reject();
+    QMessageBox* told = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (told = printMessage()); }, 10000));
+    EXPECT_TRUE(told->text().contains(QStringLiteral("Nothing was printed")));
+    EXPECT_TRUE(told->text().contains(QStringLiteral("no default printer")));
+    told->close();
 }
 
 } // namespace
