@@ -1,6 +1,9 @@
 #include "ptz/ptz_controller.h"
 
+#include "ptz/ptz_placement.h"
 #include "session/recorder_session.h"
+
+#include <QScreen>
 
 namespace kalder {
 
@@ -19,7 +22,10 @@ void PtzController::panZoomButton(int mode) {
         return;
     if (!session->status().mayPtz()) {
         closePtzPanel();
-        session->notify({15, 0});
+        if (m_host.refuse)
+            m_host.refuse();
+        else
+            session->notify({15, 0});
         return;
     }
     if (m_panel) {
@@ -50,8 +56,7 @@ void PtzController::openPtzPanel(int mode) {
             openPtzPanel(m);
     });
     connect(m_panel, &PtzPanel::closeRequested, this, &PtzController::closePtzPanel);
-    m_panel->move(m_host.window->mapToGlobal(QPoint(730, 550)));
-    m_panel->show();
+    showPlaced(m_panel);
     selectPtzChannel();
     m_host.stateChanged();
 }
@@ -144,9 +149,7 @@ void PtzController::openKeypad() {
         openDomeMenu();
     });
     connect(m_keypad, &PtzKeypadWindow::closeRequested, this, &PtzController::closeKeypad);
-    const QWidget* w = m_host.window;
-    m_keypad->move(w->mapToGlobal(QPoint(0, w->height() - 261)));
-    m_keypad->show();
+    showPlaced(m_keypad);
 }
 
 void PtzController::openDomeMenu() {
@@ -167,10 +170,46 @@ void PtzController::openDomeMenu() {
         send(PtzCommandNumber::DomeMenuLeave);
         closeDomeMenu();
     });
-    const QWidget* w = m_host.window;
-    m_domeMenu->move(w->mapToGlobal(QPoint(w->width() - 201, w->height() - 200)));
-    m_domeMenu->show();
+    showPlaced(m_domeMenu);
     m_host.stateChanged();
+}
+
+// The recorder's own layout puts the panel over the main window's Pan and Zoom buttons, the
+// keypad over the main window's left edge and the dome menu over the panel's Left button, which
+// the dome's menu is walked with. Here every window stays clear of the controls used while it is
+// open.
+void PtzController::placeWindows() {
+    QWidget* main = m_host.window;
+    const QScreen* screen = main->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    if (m_panel) {
+        QRect buttons;
+        if (m_host.modeButtons)
+            for (const QWidget* b : m_host.modeButtons())
+                if (b)
+                    buttons |= QRect(b->mapToGlobal(QPoint(0, 0)), b->size());
+        if (buttons.isEmpty())
+            m_panel->move(keptOnScreen(main->mapToGlobal(QPoint(730, 550)),
+                                       m_panel->frameGeometry().size(), area));
+        else
+            m_panel->move(ptzPanelPlace(buttons, m_panel->frameGeometry().size(), area));
+    }
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_keypad.data()), static_cast<QWidget*>(m_domeMenu.data())}) {
+        if (!w)
+            continue;
+        if (m_panel)
+            w->move(ptzBesidePanelPlace(m_panel->frameGeometry(), w->frameGeometry().size(), area));
+        else
+            w->move(keptOnScreen(w->pos(), w->frameGeometry().size(), area));
+    }
+}
+
+// Placed before it is shown, and again once shown: the window manager's frame is known then.
+void PtzController::showPlaced(QWidget* window) {
+    placeWindows();
+    window->show();
+    placeWindows();
 }
 
 void PtzController::endLearning() {

@@ -17,10 +17,16 @@ class RecorderSession;
 
 // What the PTZ windows need of the main window.
 struct PtzHost {
-    QWidget* window = nullptr;                      // the main window: placement and receiver
-    std::function<RecorderSession*()> session;      // the logged-in session, or null
-    std::function<bool()> liveOn;                   // live view runs
-    std::function<void(int mode)> showModeButtons;  // main window's Pan/Zoom: 0, 1, -1 none
+    QWidget* window = nullptr;                     // the main window: placement and receiver
+    std::function<RecorderSession*()> session;     // the logged-in session, or null
+    std::function<bool()> liveOn;                  // live view runs
+    std::function<void(int mode)> showModeButtons; // main window's Pan/Zoom: 0, 1, -1 none
+    // The main window's Pan and Zoom buttons: they switch and close the panel, so no PTZ window
+    // covers them. Empty: the panel keeps its place on the main window.
+    std::function<std::vector<QWidget*>()> modeButtons;
+    // The account lacks the PTZ right: the main window says so, naming it. Empty: the session's
+    // plain rights notification.
+    std::function<void()> refuse;
     std::function<std::vector<int>()> paneChannels; // channel of each shown pane, -1 empty
     std::function<std::uint16_t()> videoLossMask;
     // The panel, its camera answer or the dome menu changed (the video window's PTZ mark and
@@ -66,6 +72,10 @@ private:
     void openKeypad();
     void openDomeMenu();
     void endLearning();
+    // Puts the panel above the main window's Pan and Zoom buttons and the keypad and the dome
+    // menu beside the panel, all on the main window's screen.
+    void placeWindows();
+    void showPlaced(QWidget* window);
 
     PtzHost m_host;
     QPointer<PtzPanel> m_panel;          // slot 23

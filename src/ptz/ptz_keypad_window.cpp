@@ -24,21 +24,30 @@ PtzKeypadWindow::PtzKeypadWindow(QObject* receiver, std::uint8_t account, QWidge
 
     // Digits in a telephone block on the left, the kinds and actions on the right.
     for (int d = 1; d <= 9; ++d)
-        makeButton(FirstDigit + d - 1, QString::number(d), 10 + ((d - 1) % 3) * 52,
-                   48 + ((d - 1) / 3) * 36, 48, 32);
-    makeButton(FirstDigit + 9, QStringLiteral("0"), 62, 156, 48, 32);
-    makeButton(TourKey, QStringLiteral("Tour"), 114, 156, 48, 32);
+        makeButton(FirstDigit + d - 1, QString::number(d),
+                   QStringLiteral("Type the digit %1 of the number").arg(d),
+                   10 + ((d - 1) % 3) * 52, 48 + ((d - 1) / 3) * 36, 48, 32);
+    makeButton(FirstDigit + 9, QStringLiteral("0"),
+               QStringLiteral("Type the digit 0 of the number"), 62, 156, 48, 32);
+    makeButton(TourKey, QStringLiteral("Tour"), QStringLiteral("OK runs the tour of the number"),
+               114, 156, 48, 32);
     struct Spec {
         int id;
         const char* caption;
+        const char* toolTip;
         int x, y;
     };
-    const Spec specs[] = {{PresetKey, "Preset", 176, 10}, {LearnKey, "Learn", 246, 10},
-                          {SetKey, "Set", 176, 48},       {CallKey, "Call", 246, 48},
-                          {DomeKey, "Dome", 176, 86},     {OkKey, "OK", 246, 86},
-                          {CloseX, "X", 246, 156}};
+    const Spec specs[] = {
+        {PresetKey, "Preset", "The number names a preset position", 176, 10},
+        {LearnKey, "Learn", "The number names a path to learn", 246, 10},
+        {SetKey, "Set", "OK stores the camera's position under the number", 176, 48},
+        {CallKey, "Call", "OK moves the camera to the number's preset", 246, 48},
+        {DomeKey, "Dome", "Open the dome camera's own menu", 176, 86},
+        {OkKey, "OK", "Send the number to the camera", 246, 86},
+        {CloseX, "X", "Close the keypad", 246, 156}};
     for (const Spec& s : specs)
-        makeButton(s.id, QString::fromLatin1(s.caption), s.x, s.y, 64, 32);
+        makeButton(s.id, QString::fromLatin1(s.caption), QString::fromLatin1(s.toolTip), s.x, s.y,
+                   64, 32);
     for (QPushButton* b : findChildren<QPushButton*>()) {
         const int id = b->objectName().mid(7).toInt();
         connect(b, &QPushButton::clicked, this, [this, id] { press(id); });

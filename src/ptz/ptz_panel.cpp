@@ -15,21 +15,25 @@ PtzPanel::PtzPanel(QObject* receiver, QWidget* parent)
     struct Spec {
         int id;
         const char* caption;
+        const char* toolTip;
         int x, y, w, h;
     };
     const Spec specs[] = {
-        {Up, "Up", 52, 8, 44, 30},
-        {Left, "Left", 6, 42, 44, 30},
-        {Right, "Right", 98, 42, 44, 30},
-        {Down, "Down", 52, 76, 44, 30},
-        {Pan, "Pan", 6, 112, 66, 24},
-        {Zoom, "Zoom", 76, 112, 66, 24},
-        {PresetPan, "Preset P", 6, 140, 66, 24},
-        {PresetZoom, "Preset Z", 76, 140, 66, 24},
-        {CloseX, "X", 118, 4, 24, 20},
+        {Up, "Up", "Hold to tilt the camera up (Pan) or zoom in (Zoom)", 52, 8, 44, 30},
+        {Left, "Left", "Hold to pan the camera left (Pan) or focus near (Zoom)", 6, 42, 44, 30},
+        {Right, "Right", "Hold to pan the camera right (Pan) or focus far (Zoom)", 98, 42, 44, 30},
+        {Down, "Down", "Hold to tilt the camera down (Pan) or zoom out (Zoom)", 52, 76, 44, 30},
+        {Pan, "Pan", "The arrows pan and tilt the camera", 6, 112, 66, 24},
+        {Zoom, "Zoom", "The arrows zoom and focus the camera", 76, 112, 66, 24},
+        {PresetPan, "Preset P", "Open the preset keypad, or end the path being learned", 6, 140, 66,
+         24},
+        {PresetZoom, "Preset Z", "Open the preset keypad, or end the path being learned", 76, 140,
+         66, 24},
+        {CloseX, "X", "Close the PTZ panel", 118, 4, 24, 20},
     };
     for (const Spec& s : specs) {
-        QPushButton* b = makeButton(s.id, QString::fromLatin1(s.caption), s.x, s.y, s.w, s.h);
+        QPushButton* b = makeButton(s.id, QString::fromLatin1(s.caption),
+                                    QString::fromLatin1(s.toolTip), s.x, s.y, s.w, s.h);
         const int id = s.id;
         if (id >= Up && id <= Right) {
             const int direction = id - Up;

@@ -1,5 +1,7 @@
 #include "ptz/ptz_window_base.h"
 
+#include "ui/theme.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -8,12 +10,18 @@ namespace kalder {
 
 PtzWindowBase::PtzWindowBase(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The controls made later inherit the palette.
+    applyTheme(*this);
 }
 
-QPushButton* PtzWindowBase::makeButton(int id, const QString& caption, int x, int y, int w, int h) {
-    auto* button = new QPushButton(caption, this);
+QPushButton* PtzWindowBase::makeButton(int id, const QString& caption, const QString& toolTip,
+                                       int x, int y, int w, int h) {
+    // The dialogs' skinned face: a held mode or kind shows the pressed picture, as on the main
+    // window's buttons.
+    QPushButton* button = makeDialogButton(caption, this);
     button->setObjectName(QStringLiteral("control%1").arg(id));
     button->setAccessibleName(caption);
+    button->setToolTip(toolTip);
     button->setAutoDefault(false);
     button->setFocusPolicy(Qt::NoFocus);
     button->setGeometry(x, y, w, h);

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -146,6 +147,44 @@ TEST_F(DeviceE2E, PanelKeypadAndDomeMenuDriveTheCamera) {
     QTest::mouseClick(window.button(356), Qt::LeftButton);
     WAIT_UNTIL(!ptz->panel(), 5000);
     EXPECT_FALSE(window.button(356)->pressedLook());
+}
+
+QRect globalRect(const QWidget* w) {
+    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+}
+
+// No PTZ window hides a control used while it is open: the panel leaves the main window's Pan
+// and Zoom free, the keypad and the dome menu leave the panel (its arrows walk the dome's menu)
+// and Pan and Zoom free; all stay on the screen.
+TEST_F(DeviceE2E, PtzWindowsLeaveTheControlsInUseFree) {
+    MainWindow window(harness.config());
+    ASSERT_NO_FATAL_FAILURE(connect(window));
+    QTest::mouseClick(window.button(355), Qt::LeftButton);
+    PtzController* ptz = window.ptzController();
+    WAIT_UNTIL(ptz->panel() && ptz->panel()->cameraAvailable(), 5000);
+    const QRect screen = window.screen()->availableGeometry();
+    const QRect pan = globalRect(window.button(355));
+    const QRect zoom = globalRect(window.button(356));
+    auto checkClear = [&](const QWidget* w, const char* name) {
+        const QRect frame = w->frameGeometry();
+        EXPECT_FALSE(frame.intersects(pan)) << name << " covers Pan";
+        EXPECT_FALSE(frame.intersects(zoom)) << name << " covers Zoom";
+        EXPECT_TRUE(screen.contains(frame)) << name << " leaves the screen";
+    };
+    checkClear(ptz->panel(), "the panel");
+
+    QTest::mouseClick(control(ptz->panel(), 447), Qt::LeftButton);
+    WAIT_UNTIL(ptz->keypad() && ptz->keypad()->isVisible(), 5000);
+    checkClear(ptz->keypad(), "the keypad");
+    EXPECT_FALSE(ptz->keypad()->frameGeometry().intersects(ptz->panel()->frameGeometry()));
+
+    QTest::mouseClick(control(ptz->keypad(), 552), Qt::LeftButton); // Dome
+    WAIT_UNTIL(ptz->domeMenu() && ptz->domeMenu()->isVisible(), 5000);
+    checkClear(ptz->domeMenu(), "the dome menu");
+    EXPECT_FALSE(ptz->domeMenu()->frameGeometry().intersects(ptz->panel()->frameGeometry()));
+    EXPECT_FALSE(
+        ptz->domeMenu()->frameGeometry().intersects(globalRect(control(ptz->panel(), 442))))
+        << "the dome menu covers the panel's Left";
 }
 
 TEST_F(DeviceE2E, RecordButtonStopsRecordingAfterThePassword) {
