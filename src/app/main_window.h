@@ -125,7 +125,8 @@ private:
     void createVideoWindow();
     void destroyVideoWindow();
     void handleWindowMessage(const WindowMessageEvent& message);
-    void showNotification(Notification notification);
+    // `detail`: one more line for the box (the missing right, the folder searched).
+    void showNotification(Notification notification, const QString& detail = QString());
     void runNotificationAction(const NotificationBox& box);
     void dropSession();
     void resetConnectControls();

@@ -108,6 +108,17 @@ constexpr int kVolumeSlider = 421;
 // The rights notification.
 constexpr Notification kNoRight{15, 0};
 
+// What a button does, from the resource library: 7000 + its id - 300; the channel and layout
+// buttons share one text each, with the channel or the number of cells put in.
+QString buttonToolTip(int controlId) {
+    if (controlId >= Control::FirstChannel && controlId < Control::FirstChannel + 16)
+        return resourceText(7000).arg(controlId - Control::FirstChannel + 1);
+    if (controlId >= Control::FirstLayout && controlId < Control::FirstLayout + kLayoutCount)
+        return resourceText(7020).arg(
+            kLayoutCells[static_cast<std::size_t>(controlId - Control::FirstLayout)]);
+    return resourceText(7000 + controlId - 300);
+}
+
 } // namespace
 
 void MainWindow::createButtons() {
@@ -118,7 +129,7 @@ void MainWindow::createButtons() {
         button->setObjectName(QStringLiteral("button%1").arg(id));
         const QString caption = QString::fromLatin1(place.caption);
         button->setAccessibleName(caption);
-        button->setToolTip(caption);
+        button->setToolTip(buttonToolTip(id));
         const QImage face = resourcePicture(res::mainButtonSkin(id, false));
         if (face.isNull()) {
             // Without the skin the caption is drawn over a plain face.
@@ -139,20 +150,22 @@ void MainWindow::createSliders() {
     struct SliderPlace {
         int controlId;
         const char* caption;
+        int toolTipId;
         int groove;
         int thumb;
         QRect rect;
     };
     const SliderPlace sliders[] = {
-        {420, "Slider1", res::kPositionSliderGroove, res::kPositionSliderThumb,
+        {420, "Slider1", 7120, res::kPositionSliderGroove, res::kPositionSliderThumb,
          QRect(514, 678, 208, 16)},
-        {421, "Slider2", res::kVolumeSliderGroove, res::kVolumeSliderThumb,
+        {421, "Slider2", 7121, res::kVolumeSliderGroove, res::kVolumeSliderThumb,
          QRect(730, 678, 90, 16)},
     };
     for (const SliderPlace& place : sliders) {
         auto* slider = new SkinSlider(place.controlId, place.groove, place.thumb, this);
         slider->setObjectName(QStringLiteral("slider%1").arg(place.controlId));
         slider->setAccessibleName(QString::fromLatin1(place.caption));
+        slider->setToolTip(resourceText(place.toolTipId));
         slider->setGeometry(place.rect);
         slider->setEnabled(false);
         if (place.controlId != kVolumeSlider)
@@ -372,7 +385,7 @@ void MainWindow::onRemoteSetupButton() {
     if (m_shuttingDown || !m_session || !m_session->loggedIn())
         return;
     if (!m_session->status().maySetup()) {
-        showNotification(kNoRight);
+        showNotification(kNoRight, resourceText(RightText::RemoteSetup));
         return;
     }
     m_session->setup().RequestConfig(); // nothing while an exchange is in progress
@@ -481,7 +494,7 @@ void MainWindow::openSearchWindow() {
     const bool search = m_session->status().maySearch();
     const bool backup = m_session->status().mayBackup();
     if (!search && !backup) {
-        showNotification(kNoRight);
+        showNotification(kNoRight, resourceText(RightText::SearchOrBackup));
         return;
     }
     if (!search && m_session->backupOn())

@@ -39,4 +39,17 @@ enum : int {
 };
 } // namespace Control
 
+// The texts that name a refused right under the rights box (15,0).
+namespace RightText {
+enum : int {
+    RemoteSetup = 7300,
+    SearchOrBackup = 7301,
+    StopRecording = 7302,
+    Restart = 7303,
+    Ptz = 7304,
+    FirmwareUpgrade = 7305,
+    FolderSearched = 7306, // "%1": the firmware search's folder, under (11,1)
+};
+} // namespace RightText
+
 } // namespace kalder

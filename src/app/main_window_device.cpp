@@ -5,6 +5,8 @@
 
 #include "app/main_window_controls.h"
 #include "firmware/firmware_upgrade_window.h"
+#include "resources/resource_library.h"
+#include "ui/skin_button.h"
 #include "ptz/ptz_controller.h"
 #include "session/recorder_session.h"
 #include "session/window_message.h"
@@ -44,6 +46,10 @@ void MainWindow::createDeviceControls() {
         setButtonLook(Control::Zoom,
                       static_cast<int>(mode == 1 ? ButtonLook::Pressed : ButtonLook::Released));
     };
+    host.modeButtons = [this] {
+        return std::vector<QWidget*>{button(Control::Pan), button(Control::Zoom)};
+    };
+    host.refuse = [this] { showNotification(kNoRight, resourceText(RightText::Ptz)); };
     host.paneChannels = [this] { return ptzPaneChannels(); };
     host.videoLossMask = [this]() -> std::uint16_t {
         return m_session ? m_session->live().videoLossMask() : 0;
@@ -114,7 +120,10 @@ void MainWindow::onDeviceButton(int controlId) {
 void MainWindow::onRecordButton() {
     if (!m_session || m_recordPrompt)
         return;
-    if (m_session->device().pressRecord() != RecordPress::AskPassword)
+    const RecordPress press = m_session->device().pressRecord();
+    if (press == RecordPress::NoRight)
+        showNotification(kNoRight, resourceText(RightText::StopRecording));
+    if (press != RecordPress::AskPassword)
         return;
     // The password prompt: one password field, OK and Cancel.
     auto* prompt = new QDialog(this);
@@ -136,8 +145,9 @@ void MainWindow::onRecordButton() {
     connect(buttons, &QDialogButtonBox::rejected, prompt, &QDialog::reject);
     connect(prompt, &QDialog::accepted, this, [this, field] {
         // A wrong password sends nothing and shows nothing; a lost right shows (15,0).
-        if (m_session)
-            m_session->device().answerRecordOffPrompt(field->text().toStdString());
+        if (m_session && m_session->device().answerRecordOffPrompt(field->text().toStdString()) ==
+                             RecordOffAnswer::RightLost)
+            showNotification(kNoRight, resourceText(RightText::StopRecording));
     });
     m_recordPrompt = prompt;
     prompt->open();
@@ -147,7 +157,7 @@ void MainWindow::onFirmUpButton() {
     if (!m_session || !m_session->loggedIn())
         return;
     if (m_session->hello().account != 0) {
-        showNotification(kNoRight);
+        showNotification(kNoRight, resourceText(RightText::FirmwareUpgrade));
         return;
     }
     if (m_firmwareWindow || m_session->configRequestPending())
@@ -155,7 +165,12 @@ void MainWindow::onFirmUpButton() {
     const auto folder = std::filesystem::path(m_settings.location.toStdString()) / "Upgrade";
     m_firmwareScan = std::make_shared<FirmwareScanResult>(scanUpgradeFolder(
         folder, m_session->hello(), standardTimeZoneOffsetSeconds(std::time(nullptr))));
-    showNotification({11, static_cast<std::uint16_t>(m_firmwareScan->anySelected() ? 0 : 1)});
+    if (m_firmwareScan->anySelected())
+        showNotification({11, 0});
+    else
+        showNotification(
+            {11, 1},
+            resourceText(RightText::FolderSearched).arg(QString::fromStdString(folder.string())));
 }
 
 void MainWindow::showUpgradeWindow() {
@@ -176,8 +191,9 @@ void MainWindow::showUpgradeWindow() {
 }
 
 void MainWindow::restartAfterUpgrade() {
-    if (m_session && m_session->loggedIn())
-        m_session->device().requestReboot();
+    // The session posts the rights box as well; the one shown first, naming the right, stays.
+    if (m_session && m_session->loggedIn() && !m_session->device().requestReboot())
+        showNotification(kNoRight, resourceText(RightText::Restart));
 }
 
 void MainWindow::resetConfiguration() {

@@ -3,6 +3,7 @@
 #include "app/main_window_controls.h"
 #include "files/local_log.h"
 #include "ui/skin_button.h"
+#include "ui/transient_notice.h"
 #include "video/video_window.h"
 
 namespace kalder {
@@ -14,6 +15,10 @@ void MainWindow::setUpMedia() {
         if (SkinButton* save = button(Control::Save))
             save->setEnabled(enabled);
     });
+    // Where a Save's pictures went, over the foot of the video area for a few seconds.
+    auto* notice = new TransientNotice(this);
+    notice->setGeometry(53, 598, 815, 22);
+    connect(&m_media, &SnapshotController::noticeReady, notice, &TransientNotice::tell);
     applyMediaSettings();
 }
 

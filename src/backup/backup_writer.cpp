@@ -97,6 +97,7 @@ void BackupWriter::run() {
     BackupWriteResult result;
     result.end = end;
     result.sets = sets.sets();
+    result.folder = m_folder;
     result.frames = sets.frames();
     result.bytes = sets.bytes();
     result.dropped = sets.dropped();

@@ -32,6 +32,7 @@ struct BackupWriteResult {
     enum class End { Done, Failed, Stopped, FileError };
     End end = End::Done;
     std::vector<std::string> sets; // base names (lower-case hex) of the sets written, in order
+    std::filesystem::path folder;  // where the sets were written
     std::uint64_t frames = 0;
     std::uint64_t bytes = 0;   // the 64-bit byte total of the frames written
     std::string error;         // for FileError: what failed, for the notification

@@ -1,6 +1,7 @@
 #include "firmware/firmware_upgrade_window.h"
 
 #include "session/window_message.h"
+#include "ui/theme.h"
 #include "wire/recorder_time.h"
 
 #include <QCheckBox>
@@ -65,9 +66,12 @@ FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, QWidget* 
             updateWidgets();
         });
     }
-    m_start = new QPushButton(QStringLiteral("Start"));
-    m_stop = new QPushButton(QStringLiteral("Stop"));
-    m_close = new QPushButton(QStringLiteral("Close"));
+    m_start = makeDialogButton(QStringLiteral("Start"), this);
+    m_stop = makeDialogButton(QStringLiteral("Stop"), this);
+    m_close = makeDialogButton(QStringLiteral("Close"), this);
+    m_start->setToolTip(QStringLiteral("Send the checked firmware to the recorder"));
+    m_stop->setToolTip(QStringLiteral("Stop the upgrade after the part being sent"));
+    m_close->setToolTip(QStringLiteral("Close the window"));
     m_start->setObjectName(QStringLiteral("control%1").arg(StartId));
     m_stop->setObjectName(QStringLiteral("control%1").arg(StopId));
     m_close->setObjectName(QStringLiteral("control%1").arg(CloseId));
@@ -87,6 +91,7 @@ FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, QWidget* 
 
     m_poll.setInterval(100);
     connect(&m_poll, &QTimer::timeout, this, &FirmwareUpgradeWindow::updateWidgets);
+    applyTheme(*this);
     updateWidgets();
 }
 

@@ -1,6 +1,8 @@
 #include "info/info_list_view.h"
 
+#include "resources/resource_library.h"
 #include "ui/report_list.h"
+#include "ui/theme.h"
 
 namespace kalder {
 
@@ -13,6 +15,11 @@ InfoListView::InfoListView(const QString& title, std::vector<int> columnWidths, 
     setFixedSize(403, 417);
     m_list->setGeometry(2, 2, 399, 413);
     m_list->setAccessibleName(title);
+    const QStringList headers{resourceText(7207), resourceText(7208), resourceText(7209)};
+    m_list->setHeaders(headers.mid(0, m_columns));
+    // A view of its own takes the theme itself; a panel inherits its window's.
+    if (window)
+        applyTheme(*this);
 }
 
 void InfoListView::setRows(const std::vector<InfoRow>& rows) {

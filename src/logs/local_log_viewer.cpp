@@ -17,6 +17,8 @@ LocalLogViewer::LocalLogViewer(std::filesystem::path logFile, int dateFormat, QW
     m_list->setObjectName(QStringLiteral("localLogList"));
     m_list->setAccessibleName(windowTitle());
     m_list->setGeometry(2, 2, 399, 389);
+    m_list->setHeaders({resourceText(7200), resourceText(7201), resourceText(7202),
+                        resourceText(7205), resourceText(7206)});
     m_print = makeDialogButton(resourceText(5604), this);
     m_print->setObjectName(QStringLiteral("printButton"));
     m_print->setAccessibleName(resourceText(5604));

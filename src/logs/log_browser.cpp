@@ -17,13 +17,15 @@ namespace kalder {
 namespace {
 
 std::optional<QString> askPassword(QWidget* parent) {
-    bool ok = false;
-    const QString entry =
-        QInputDialog::getText(parent, QObject::tr("Archive"), QObject::tr("Password"),
-                              QLineEdit::Password, QString(), &ok);
-    if (!ok)
+    QInputDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("archivePasswordDialog"));
+    dialog.setWindowTitle(QObject::tr("Archive"));
+    dialog.setLabelText(QObject::tr("Password"));
+    dialog.setTextEchoMode(QLineEdit::Password);
+    applyTheme(dialog);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return entry;
+    return dialog.textValue();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "resources/resource_library.h"
 #include "ui/theme.h"
 
+#include <QHeaderView>
 #include <QPushButton>
 
 namespace kalder {
@@ -16,6 +17,9 @@ LogDetailWindow::LogDetailWindow(const LogRecord& record, const LogNaming& namin
     m_report->setObjectName(QStringLiteral("logDetailList"));
     m_report->setAccessibleName(resourceText(5892));
     m_report->setGeometry(2, 2, 399, 389);
+    // The detail rows' columns change meaning from row to row (a heading row, then values):
+    // no header names them all.
+    m_report->horizontalHeader()->hide();
     const LogDetails details = logDetailRows(record, naming);
     for (const LogDetailRow& row : details.rows)
         m_report->addRow({QString::fromStdString(row.c1), QString::fromStdString(row.c2),

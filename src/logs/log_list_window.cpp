@@ -38,6 +38,8 @@ LogListWindow::LogListWindow(LogList list, const std::vector<LogRecord>& records
     m_report->setObjectName(QStringLiteral("logList"));
     m_report->setAccessibleName(printLayout(list).documentName);
     m_report->setGeometry(2, 2, 399, 389);
+    m_report->setHeaders({resourceText(7200), resourceText(7201), resourceText(7202),
+                          resourceText(7203), resourceText(7204)});
     for (std::size_t i : m_rows) {
         const LogRow row = logRow(records[i], naming);
         m_report->addRow({fromRecorder(row.sequence), fromRecorder(row.time),

@@ -5,9 +5,14 @@
 #include "session/window_message.h"
 #include "ui/theme.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <limits>
@@ -75,6 +80,70 @@ void BackupProgressWindow::stop() {
         close();
 }
 
+BackupResultBox::BackupResultBox(const BackupWriteResult& result, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("backupResultBox"));
+    setWindowTitle(QStringLiteral("Backup"));
+    m_text = new QLabel(describe(result), this);
+    m_text->setObjectName(QStringLiteral("backupResultText"));
+    m_text->setWordWrap(true);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_text->setMinimumWidth(360);
+    m_open = makeDialogButton(QStringLiteral("Open Folder"), this);
+    m_open->setObjectName(QStringLiteral("openFolderButton"));
+    m_open->setToolTip(QStringLiteral("Show the backup folder in the file manager"));
+    QPushButton* ok = makeDialogButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    const QString folder = QString::fromStdString(result.folder.string());
+    connect(m_open, &QPushButton::clicked, this, [this, folder] {
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+            m_text->setText(m_text->text() +
+                            QStringLiteral("\n\nThe folder could not be opened: ") +
+                            QDir::toNativeSeparators(folder));
+    });
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    m_open->setEnabled(!folder.isEmpty());
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_open);
+    buttons->addWidget(ok);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_text);
+    layout->addLayout(buttons);
+    applyTheme(*this);
+}
+
+QString BackupResultBox::text() const {
+    return m_text->text();
+}
+
+QString BackupResultBox::describe(const BackupWriteResult& result) {
+    using End = BackupWriteResult::End;
+    const QString folder = QDir::toNativeSeparators(QString::fromStdString(result.folder.string()));
+    QStringList sets;
+    for (const std::string& s : result.sets)
+        sets << QString::fromStdString(s);
+    const QString written = sets.isEmpty()
+                                ? QStringLiteral("No set was written.")
+                                : QStringLiteral("Set%1 %2 in %3.")
+                                      .arg(sets.size() == 1 ? QString() : QStringLiteral("s"),
+                                           sets.join(QStringLiteral(", ")), folder);
+    switch (result.end) {
+    case End::Done:
+        return QStringLiteral("The backup is complete.\n") + written;
+    case End::Stopped:
+        return QStringLiteral("The backup was stopped; what arrived before is kept.\n") + written;
+    case End::Failed:
+        return QStringLiteral("The recorder ended the backup early.\n") + written;
+    case End::FileError:
+        return QStringLiteral("The backup could not be written in %1: %2\n")
+                   .arg(folder, QString::fromStdString(result.error)) +
+               written;
+    }
+    return written;
+}
+
 bool routeBackupMessage(const WindowMessageEvent& message, RecorderSession* session,
                         QPointer<BackupProgressWindow>& window, QWidget* parent) {
     switch (message.message()) {
@@ -92,8 +161,16 @@ bool routeBackupMessage(const WindowMessageEvent& message, RecorderSession* sess
             window->setPosition(static_cast<std::uint64_t>(message.wParam()));
         return true;
     case WindowMessage::BackupProgressClose:
-        if (window)
+        // A transfer that opened its window ended: say how, and where the sets are.
+        if (window) {
             window->close();
+            if (session)
+                if (const auto result = session->backup().lastResult()) {
+                    auto* box = new BackupResultBox(*result, parent);
+                    box->setAttribute(Qt::WA_DeleteOnClose);
+                    box->show();
+                }
+        }
         return true;
     case WindowMessage::BackupWriterEnded:
         if (session)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backup/backup_writer.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -42,9 +44,27 @@ private:
     QPushButton* m_stop = nullptr;
 };
 
+// What a backup ended in, told once its progress window closes: how it ended, the sets written
+// and their folder, with OK and Open Folder (the desktop's file manager there). Not modal: the
+// search window stays usable. Object name "backupResultBox". GUI thread only.
+class BackupResultBox : public QDialog {
+    Q_OBJECT
+public:
+    BackupResultBox(const BackupWriteResult& result, QWidget* parent);
+
+    static QString describe(const BackupWriteResult& result);
+    QString text() const;
+    QPushButton* openFolderButton() const { return m_open; }
+
+private:
+    QLabel* m_text = nullptr;
+    QPushButton* m_open = nullptr;
+};
+
 // The main window's routing of the backup messages: BackupProgressOpen (re)creates `window`
-// (range 0..total, position 0), BackupProgressPosition moves it, BackupProgressClose closes it,
-// BackupWriterEnded ends the transfer after a file error. False for any other message.
+// (range 0..total, position 0), BackupProgressPosition moves it, BackupProgressClose closes it
+// and shows the transfer's result in a BackupResultBox, BackupWriterEnded ends the transfer
+// after a file error. False for any other message.
 bool routeBackupMessage(const WindowMessageEvent& message, RecorderSession* session,
                         QPointer<BackupProgressWindow>& window, QWidget* parent);
 

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QWidget>
 
@@ -75,6 +76,11 @@ bool applyTheme(QWidget& window) {
     for (QComboBox* combo : window.findChildren<QComboBox*>())
         combo->view()->setPalette(palette);
     return true;
+}
+
+void applyFileDialogTheme(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    applyTheme(dialog);
 }
 
 QPushButton* makeDialogButton(const QString& caption, QWidget* parent) {

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPalette>
 
+class QFileDialog;
 class QPushButton;
 class QString;
 class QWidget;
@@ -21,9 +22,14 @@ QPalette kalderPalette();
 bool skinAvailable();
 
 // Gives `window` the skin's palette, which its child widgets inherit, and the lists of its
-// drop-down boxes, which do not: call it once the window's controls are made. Without the skin
-// nothing changes. True when it was applied.
+// drop-down boxes, which do not: call it once the window's controls are made. A window of its
+// own does not inherit its parent's palette, so every window calls it. Without the skin nothing
+// changes. True when it was applied.
 bool applyTheme(QWidget& window);
+
+// Qt's own file dialog (never the desktop's, which would not take the theme) in the theme.
+// Call it before the dialog is shown.
+void applyFileDialogTheme(QFileDialog& dialog);
 
 // A command button of a dialog showing `caption` (also its accessible name): a SkinButton on the
 // library's dialog button face when the library has that face, else a plain QPushButton. Either

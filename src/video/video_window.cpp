@@ -51,11 +51,10 @@ VideoWindow::VideoWindow(QWidget* parent)
     m_videoLossPicture = cellPictureFile(QStringLiteral("VdoLoss.bmp"));
 
     m_frameRateTimer = new QTimer(this);
-    m_rateStartMs.fill(-1);
+    for (auto& start : m_rateStartMs)
+        start.store(-1);
     m_frameRateTimer->setInterval(kFrameRateStepMs);
-    m_frameRateClock.start();
-    connect(m_frameRateTimer, &QTimer::timeout, this,
-            [this] { updateFrameRates(m_frameRateClock.elapsed()); });
+    connect(m_frameRateTimer, &QTimer::timeout, this, &VideoWindow::updateFrameRates);
     m_frameRateTimer->start();
 
     m_flushTimer = new QTimer(this);
@@ -241,9 +240,11 @@ void VideoWindow::setCellPictures(const QImage& idleLogo, const QImage& videoLos
 // The rate is the pictures of the last 2 seconds over the time they cover, rounded up: a
 // channel that has streamed for 2 seconds shows half its count, as a 2-second period would, and
 // a channel that has just started (a new page or layout asked for it) shows its rate after half
-// a second instead of "00" for a whole period. Its first step counts as half covered: its first
-// picture came at some moment within it.
-void VideoWindow::updateFrameRates(std::int64_t nowMs) {
+// a second instead of "00" for a whole period. The time covered starts at the channel's first
+// picture, and is taken as at least a quarter of a second so that one early picture does not
+// read as a high rate.
+void VideoWindow::updateFrameRates() {
+    const std::int64_t nowMs = m_rateClock();
     m_rateStep = (m_rateStep + 1) % kRateSteps;
     for (unsigned ch = 0; ch < kChannelCount; ++ch) {
         auto& steps = m_rateCounts[ch];
@@ -251,17 +252,22 @@ void VideoWindow::updateFrameRates(std::int64_t nowMs) {
         std::int64_t sum = 0;
         for (int count : steps)
             sum += count;
-        if (sum == 0) {
-            m_rateStartMs[ch] = -1;
+        const std::int64_t start = m_rateStartMs[ch].load();
+        if (sum == 0 || start < 0) {
+            // Idle for 2 seconds: the next picture starts a new measure.
+            if (sum == 0)
+                m_rateStartMs[ch].store(-1);
             m_framesPerSecond[ch].store(0);
             continue;
         }
-        if (m_rateStartMs[ch] < 0)
-            m_rateStartMs[ch] = nowMs - kFrameRateStepMs / 2;
-        const std::int64_t covered = std::clamp<std::int64_t>(
-            nowMs - m_rateStartMs[ch], kFrameRateStepMs / 2, kFrameRateWindowMs);
+        const std::int64_t covered =
+            std::clamp<std::int64_t>(nowMs - start, kFrameRateStepMs / 2, kFrameRateWindowMs);
         m_framesPerSecond[ch].store(static_cast<int>((sum * 1000 + covered - 1) / covered));
     }
+}
+
+void VideoWindow::setFrameRateClock(std::function<std::int64_t()> nowMs) {
+    m_rateClock = std::move(nowMs);
 }
 
 int VideoWindow::framesPerSecond(unsigned channel) const {
@@ -548,7 +554,12 @@ CellSize VideoWindow::cellSize(unsigned channel) const {
 }
 
 void VideoWindow::countFrame(unsigned channel) {
-    m_frameCounts[channel % kChannelCount].fetch_add(1);
+    channel %= kChannelCount;
+    m_frameCounts[channel].fetch_add(1);
+    if (m_rateStartMs[channel].load(std::memory_order_relaxed) < 0) {
+        std::int64_t idle = -1;
+        m_rateStartMs[channel].compare_exchange_strong(idle, m_rateClock());
+    }
 }
 
 } // namespace kalder

@@ -15,7 +15,6 @@
 #include "video/video_paint_stats.h"
 #include "video/video_scene.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
 
@@ -23,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -120,9 +120,12 @@ public:
     void setCellPictures(const QImage& idleLogo, const QImage& videoLoss);
     void setOverlayIcons(IconPictureSet icons) { m_overlays.setIcons(std::move(icons)); }
 
-    // Frame rates, every half second (`nowMs` on a steady clock): the pictures of the last
-    // 2 seconds per second of that time, rounded up.
-    void updateFrameRates(std::int64_t nowMs);
+    // Frame rates, every half second: the pictures of the last 2 seconds per second of the
+    // time they cover, rounded up.
+    void updateFrameRates();
+    // The steady clock (milliseconds) the rates are measured on; tests set their own before any
+    // picture is counted.
+    void setFrameRateClock(std::function<std::int64_t()> nowMs);
     int framesPerSecond(unsigned channel) const;
 
     // ---- any thread ----
@@ -242,13 +245,18 @@ private:
     std::atomic<bool> m_soundDevice{true};
     std::array<std::atomic<int>, kChannelCount> m_frameCounts{};
     std::array<std::atomic<int>, kChannelCount> m_framesPerSecond{};
-    // Counts of the last four half-second steps and when each channel began to stream (-1: it
-    // sent nothing in the last 2 seconds); GUI thread.
+    // Counts of the last four half-second steps (GUI thread), and when each channel's first
+    // picture after 2 idle seconds was counted (-1: none yet; set by its decode thread, reset by
+    // the GUI thread).
     static constexpr int kRateSteps = 4;
     std::array<std::array<int, kRateSteps>, kChannelCount> m_rateCounts{};
-    std::array<std::int64_t, kChannelCount> m_rateStartMs{}; // filled with -1 at creation
+    std::array<std::atomic<std::int64_t>, kChannelCount> m_rateStartMs{};
     int m_rateStep = 0;
-    QElapsedTimer m_frameRateClock;
+    std::function<std::int64_t()> m_rateClock = [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    };
 
     mutable std::mutex m_geometryLock;
     std::array<QRect, kChannelCount> m_channelRects; // guarded by m_geometryLock

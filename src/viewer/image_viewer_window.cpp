@@ -1,7 +1,10 @@
 #include "viewer/image_viewer_window.h"
 
 #include "decode/image_files.h"
+#include "ui/notification_box.h"
+#include "ui/theme.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
@@ -24,18 +27,24 @@ QImage loadPicture(const QString& file) {
 } // namespace
 
 ImageViewerWindow::ImageViewerWindow(const QString& file, QWidget* parent)
-    : QDialog(parent), m_picture(loadPicture(file)) {
+    : QDialog(parent), m_file(file), m_picture(loadPicture(file)) {
     setObjectName(QStringLiteral("imageViewerWindow"));
     setWindowTitle(QFileInfo(file).fileName());
     setAccessibleName(QFileInfo(file).fileName());
     if (!m_picture.isNull())
         setFixedSize(m_picture.width() + 44, m_picture.height() + 76);
+    applyTheme(*this);
 }
 
 void ImageViewerWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (m_picture.isNull())
+    if (m_picture.isNull()) {
+        // Nothing to show: the operator hears why instead of seeing the viewer vanish.
+        showMessageBox(parentWidget(), QMessageBox::Warning, QStringLiteral("Load"),
+                       QStringLiteral("The picture could not be read: %1")
+                           .arg(QDir::toNativeSeparators(m_file)));
         QTimer::singleShot(0, this, &QDialog::reject);
+    }
 }
 
 void ImageViewerWindow::paintEvent(QPaintEvent*) {

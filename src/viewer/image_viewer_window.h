@@ -14,7 +14,7 @@ namespace kalder {
 class ImageViewerWindow : public QDialog {
 public:
     // Reads the file; a window whose file cannot be read has no picture (see hasPicture) and
-    // closes itself when shown.
+    // closes itself when shown, saying so in a message over its parent.
     ImageViewerWindow(const QString& file, QWidget* parent);
 
     bool hasPicture() const { return !m_picture.isNull(); }
@@ -28,6 +28,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    QString m_file;
     QImage m_picture;
     std::optional<QPoint> m_dragOffset;
 };

@@ -1,5 +1,6 @@
 #include "viewer/snapshot_controller.h"
 
+#include "ui/theme.h"
 #include "viewer/image_viewer_window.h"
 
 #include <QDir>
@@ -27,19 +28,41 @@ void SnapshotController::requestSnapshots(std::uint16_t visibleMask) {
 }
 
 void SnapshotController::collect() {
-    // A failed save drops its picture without a message to the operator; it is counted.
     for (const SnapshotResult& result : m_snapshots.collectFinished()) {
         if (result.saved) {
             ++m_saved;
+            ++m_roundSaved;
             m_lastFile = QString::fromStdString(result.file.string());
         } else {
             ++m_failed;
+            ++m_roundFailed;
         }
     }
     if (m_snapshots.savers() == 0) {
         m_timer.stop();
         emit saveEnabledChanged(true);
+        emit noticeReady(roundNotice(m_roundSaved, m_roundFailed, m_lastFile, m_savedFolder));
+        m_roundSaved = m_roundFailed = 0;
     }
+}
+
+QString SnapshotController::roundNotice(int saved, int failed, const QString& lastFile,
+                                        const QString& folder) {
+    const QString where = QDir::toNativeSeparators(saved == 1 ? lastFile : folder);
+    QString text;
+    if (saved == 1)
+        text = QStringLiteral("Snapshot saved: %1").arg(where);
+    else if (saved > 1)
+        text = QStringLiteral("%1 snapshots saved in %2").arg(saved).arg(where);
+    if (failed > 0) {
+        const QString lost = QStringLiteral("%1 snapshot(s) could not be saved in %2")
+                                 .arg(failed)
+                                 .arg(QDir::toNativeSeparators(folder));
+        text = text.isEmpty() ? lost : text + QStringLiteral("; ") + lost;
+    }
+    if (text.isEmpty())
+        text = QStringLiteral("No snapshot was saved: no channel sent a picture");
+    return text;
 }
 
 void SnapshotController::openImage(QWidget* parent) {
@@ -52,7 +75,7 @@ void SnapshotController::openImage(QWidget* parent) {
                                        "(*.jpg *.bmp *.tif)"));
     dialog->setObjectName(QStringLiteral("openImageDialog"));
     dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    applyFileDialogTheme(*dialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this,
             [this, parent](const QString& file) { showImage(file, parent); });

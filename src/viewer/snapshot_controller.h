@@ -48,8 +48,16 @@ public:
     int failedCount() const { return m_failed; }
     QString lastFile() const { return m_lastFile; }
 
+    // What a Save ended in, for the operator: the file (one snapshot) or the folder (several),
+    // and how many could not be saved.
+    static QString roundNotice(int saved, int failed, const QString& lastFile,
+                               const QString& folder);
+
 signals:
     void saveEnabledChanged(bool enabled);
+    // A Save has ended (every saver is done): the text says where the pictures went. The main
+    // window shows it briefly, without a box to click away.
+    void noticeReady(const QString& text);
 
 private:
     void collect();
@@ -62,6 +70,8 @@ private:
     QPointer<ImageViewerWindow> m_viewer;
     int m_saved = 0;
     int m_failed = 0;
+    int m_roundSaved = 0; // of the Save being collected
+    int m_roundFailed = 0;
     QString m_lastFile;
 };
 

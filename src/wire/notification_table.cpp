@@ -62,11 +62,11 @@ constexpr NotificationEntry kTable[] = {
     row(9, 0, {5050}),
     row(10, 0, {5076}),
     row(11, 0, {5067}, B::OkCancel, A::ShowUpgradeWindow),
-    row(11, 1, {5068}, B::Cancel),
+    row(11, 1, {5068}),
     row(12, 0, {5085}),
     row(12, 1, {5086}),
     withSizePair(row(13, 0, {5061})),
-    row(15, 0, {5093}, B::Cancel),
+    row(15, 0, {5093}),
     row(16, 0, {5821, 5822, 5823}, B::OkCancel, A::ResetConfiguration),
     row(17, 0, {5069}),
 };

@@ -157,7 +157,7 @@ TEST(NotificationBoxWidget, BuildsTheTableRow) {
     const Case cases[] = {
         {{1, 1}, {45}, 111, -1},
         {{3, 3}, {22, 45}, 111, -1},
-        {{15, 0}, {45}, -1, 111},
+        {{15, 0}, {45}, 111, -1},
         {{7, 0}, {22, 45, 68}, 50, 158},
     };
     for (const Case& c : cases) {

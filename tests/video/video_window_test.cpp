@@ -512,40 +512,56 @@ TEST(VideoPaintStats, EachPictureIsShownOnceWithItsDelay) {
     EXPECT_EQ(steps, " 2:1 5:1 22:1 " + std::to_string(VideoPaintStats::kDelaySteps - 1) + ":1");
 }
 
-// Half-second steps of a steady clock; `perStep` pictures of channel 4 in each.
-static void countSteps(VideoWindow& window, std::int64_t& nowMs, int steps, int perStep) {
-    for (int s = 0; s < steps; ++s) {
-        for (int i = 0; i < perStep; ++i)
-            window.countFrame(4);
-        nowMs += 500;
-        window.updateFrameRates(nowMs);
+// Frame rates on a clock of the test's own: `perStep` pictures of channel 4 spread over each
+// half-second step.
+class VideoWindowFrameRate : public VideoWindowTest {
+protected:
+    void SetUp() override {
+        VideoWindowTest::SetUp();
+        window.setFrameRateClock([this] { return nowMs; });
     }
-}
+    void countSteps(int steps, int perStep) {
+        for (int s = 0; s < steps; ++s) {
+            for (int i = 0; i < perStep; ++i) {
+                nowMs += 500 / perStep;
+                window.countFrame(4);
+            }
+            nowMs = (nowMs / 500 + 1) * 500;
+            window.updateFrameRates();
+        }
+    }
+    std::int64_t nowMs = 10000;
+};
 
-TEST_F(VideoWindowTest, FrameRateIsTheLastTwoSecondsPerSecondRoundedUp) {
-    std::int64_t now = 10000;
+TEST_F(VideoWindowFrameRate, IsTheLastTwoSecondsPerSecondRoundedUp) {
     // Steady 15 pictures a second: 7 and 8 in alternate half seconds.
     for (int s = 0; s < 8; ++s)
-        countSteps(window, now, 1, s % 2 ? 8 : 7);
+        countSteps(1, s % 2 ? 8 : 7);
     EXPECT_EQ(window.framesPerSecond(4), 15);
     // 7 pictures in two seconds: half the count, rounded up.
-    countSteps(window, now, 3, 0);
-    countSteps(window, now, 1, 7);
+    countSteps(3, 0);
+    countSteps(1, 7);
     EXPECT_EQ(window.framesPerSecond(4), 4);
-    countSteps(window, now, 4, 0);
+    countSteps(4, 0);
     EXPECT_EQ(window.framesPerSecond(4), 0);
     EXPECT_EQ(window.framesPerSecond(5), 0);
 }
 
 // A page turn asks for channels that were not streaming: their rate shows within half a
-// second instead of "00" for a whole period.
-TEST_F(VideoWindowTest, AChannelThatStartsStreamingShowsItsRateAtOnce) {
-    std::int64_t now = 10000;
-    countSteps(window, now, 4, 0);
-    countSteps(window, now, 1, 8); // 30 a second, from somewhere within the step
-    EXPECT_GE(window.framesPerSecond(4), 25);
-    EXPECT_LE(window.framesPerSecond(4), 35);
-    countSteps(window, now, 5, 15);
+// second instead of "00" for a whole period, and never above what they send.
+TEST_F(VideoWindowFrameRate, AChannelThatStartsStreamingShowsItsRateAtOnce) {
+    countSteps(4, 0);
+    nowMs += 200; // the first picture comes 200 ms into a step
+    window.countFrame(4);
+    for (int i = 0; i < 8; ++i) {
+        nowMs += 33;
+        window.countFrame(4);
+    }
+    nowMs = 10000 + 5 * 500;
+    window.updateFrameRates();
+    EXPECT_GE(window.framesPerSecond(4), 27);
+    EXPECT_LE(window.framesPerSecond(4), 33);
+    countSteps(5, 15);
     EXPECT_EQ(window.framesPerSecond(4), 30);
 }
 

@@ -25,16 +25,23 @@ LocalSetupSliderPage::LocalSetupSliderPage(const QStringList& rowLabels,
     auto* grid = new QGridLayout;
     for (std::size_t row = 0; row < m_rows; ++row) {
         const QString suffix = QString::number(row);
-        auto* check = new QCheckBox(
-            row < std::size_t(rowLabels.size()) ? rowLabels[int(row)] : QString(), this);
+        const QString label = row < std::size_t(rowLabels.size()) ? rowLabels[int(row)] : QString();
+        auto* check = new QCheckBox(label, this);
         check->setObjectName(QStringLiteral("check") + suffix);
         auto* slider = new QSlider(Qt::Horizontal, this);
         slider->setObjectName(QStringLiteral("slider") + suffix);
         slider->setRange(minimum, maximum);
+        // The row's check box is its label: assistive tools and tests find the slider by it.
+        slider->setAccessibleName(label);
+        slider->setToolTip(QStringLiteral("%1: %2 to %3; releasing it moves every checked row")
+                               .arg(label)
+                               .arg(minimum)
+                               .arg(maximum));
         auto* value = new QLabel(this);
         value->setObjectName(QStringLiteral("value") + suffix);
         value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("0000")));
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setAccessibleName(label + QStringLiteral(" value"));
         grid->addWidget(check, int(row), 0);
         grid->addWidget(slider, int(row), 1);
         grid->addWidget(value, int(row), 2);
