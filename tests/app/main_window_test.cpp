@@ -10,6 +10,7 @@
 #include "session/recorder_session.h"
 #include "session/window_message.h"
 #include "ui/skin_button.h"
+#include "video/full_screen_bar.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -252,8 +253,23 @@ TEST(MainWindowFrame, SizeButtonsShapeAndStartEntry) {
         QTest::mouseClick(window.button(329), Qt::LeftButton);
         ASSERT_TRUE(window.videoWindow()->fullScreen());
         EXPECT_EQ(window.videoWindow()->geometry(), QGuiApplication::primaryScreen()->geometry());
+        // The bar's 9 chooses the 9-cell layout, and the frame's 9 shows it when full screen
+        // ends.
+        FullScreenBar* bar = window.videoWindow()->fullScreenBar();
+        ASSERT_NE(bar, nullptr);
+        SkinButton* nine = nullptr;
+        for (SkinButton* b : bar->findChildren<SkinButton*>())
+            if (b->controlId() == FullScreenBar::kFirstButtonId + 5)
+                nine = b;
+        ASSERT_NE(nine, nullptr);
+        bar->show();
+        QTest::mouseClick(nine, Qt::LeftButton);
+        EXPECT_EQ(window.videoWindow()->layoutModel().layout(), 9);
+        EXPECT_TRUE(nine->pressedLook());
         window.videoWindow()->leaveFullScreen();
         EXPECT_FALSE(window.videoWindow()->fullScreen());
+        EXPECT_TRUE(window.button(325)->pressedLook()) << "the 9-cell button";
+        EXPECT_FALSE(window.button(321)->pressedLook());
         EXPECT_EQ(window.videoWindow()->parentWidget(), &window);
         EXPECT_EQ(window.videoWindow()->geometry(), QRect(53, 72, 815, 548));
     }
