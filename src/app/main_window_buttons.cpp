@@ -156,9 +156,10 @@ void MainWindow::createSliders() {
         QRect rect;
     };
     const SliderPlace sliders[] = {
-        {420, "Slider1", 7120, res::kPositionSliderGroove, res::kPositionSliderThumb,
+        // The frame names these two "Slider1" and "Slider2"; a screen reader says what they move.
+        {420, "Playback position", 7120, res::kPositionSliderGroove, res::kPositionSliderThumb,
          QRect(514, 678, 208, 16)},
-        {421, "Slider2", 7121, res::kVolumeSliderGroove, res::kVolumeSliderThumb,
+        {421, "Volume", 7121, res::kVolumeSliderGroove, res::kVolumeSliderThumb,
          QRect(730, 678, 90, 16)},
     };
     for (const SliderPlace& place : sliders) {

@@ -218,6 +218,8 @@ TEST(MainWindowFrame, SizeButtonsShapeAndStartEntry) {
         for (int id : {420, 421}) {
             const auto* slider = window.findChild<QWidget*>(QStringLiteral("slider%1").arg(id));
             ASSERT_NE(slider, nullptr) << id;
+            EXPECT_EQ(slider->accessibleName(),
+                      QLatin1String(id == 420 ? "Playback position" : "Volume"));
             // The volume slider works when the PC has a sound output.
             const bool usable = id == 421 && window.audio().soundDeviceAvailable();
             EXPECT_EQ(slider->isEnabled(), usable) << id;
