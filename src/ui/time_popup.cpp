@@ -3,6 +3,8 @@
 #include "resources/resource_library.h"
 
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QSlider>
 
 namespace kalder {
@@ -16,7 +18,7 @@ constexpr int kPartMaximum[3] = {23, 59, 59};
 TimePopup::TimePopup(int hour, int minute, int second, QWidget* parent)
     : QDialog(parent, Qt::Popup) {
     setObjectName("TimePopup");
-    setFixedSize(220, 3 * 21 + 12);
+    setFixedSize(220, 3 * 21 + 12 + 26);
     const int values[3] = {hour, minute, second};
     for (int part = 0; part < 3; ++part) {
         QString name = resourceText(kPartText[part]);
@@ -37,6 +39,24 @@ TimePopup::TimePopup(int hour, int minute, int second, QWidget* parent)
         m_sliders[part] = slider;
         m_values[part] = value;
     }
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setObjectName(QStringLiteral("timePopupOk"));
+    m_ok->setAccessibleName(QStringLiteral("OK"));
+    m_ok->setDefault(true); // Enter anywhere in the pop-up
+    m_ok->setGeometry(220 - 6 - 60, 6 + 3 * 21 + 2, 60, 22);
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TimePopup::reject() {
+    m_reported = true; // Escape: the time stays as it was
+    QDialog::reject();
+}
+
+void TimePopup::mousePressEvent(QMouseEvent* event) {
+    // A pop-up sees the press that lands outside it and closes on it: that closes it unchanged.
+    if (!rect().contains(event->position().toPoint()))
+        m_reported = true;
+    QDialog::mousePressEvent(event);
 }
 
 void TimePopup::hideEvent(QHideEvent* event) {

@@ -5,29 +5,39 @@
 #include <array>
 
 class QLabel;
+class QMouseEvent;
+class QPushButton;
 class QSlider;
 
 namespace kalder {
 
 // The time pop-up: one slider each for hours (0-23), minutes and seconds (0-59) with the value
-// beside it. It reports the time when it closes. GUI thread only.
+// beside it, and an OK button. OK (or Enter) reports the time and closes it; so does closing it
+// from its owner (close()). Escape and a click outside close it and report nothing: the time
+// stays as it was. GUI thread only.
 class TimePopup : public QDialog {
     Q_OBJECT
 public:
     TimePopup(int hour, int minute, int second, QWidget* parent);
 
     QSlider* slider(int part) const { return m_sliders[part]; }
+    QPushButton* okButton() const { return m_ok; }
 
 signals:
     void chosen(int hour, int minute, int second);
 
+public slots:
+    void reject() override;
+
 protected:
     void hideEvent(QHideEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     std::array<QSlider*, 3> m_sliders{};
     std::array<QLabel*, 3> m_values{};
-    bool m_reported = false;
+    QPushButton* m_ok = nullptr;
+    bool m_reported = false; // reported, or dismissed: nothing more is reported
 };
 
 } // namespace kalder
