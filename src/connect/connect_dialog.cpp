@@ -5,6 +5,7 @@
 #include "connect/connect_history_window.h"
 #include "files/connect_history.h"
 #include "net/name_resolver.h"
+#include "ui/ipv4_address_edit.h"
 #include "ui/theme.h"
 
 #include <QFile>
@@ -31,6 +32,11 @@ std::uint32_t systemSeconds() {
 
 std::string toBytes(const QString& text) {
     return text.toUtf8().toStdString();
+}
+
+QString addressHint() {
+    return ConnectDialog::tr("The recorder's IPv4 address (four numbers from 0 to 255 separated "
+                             "by dots) or its host name");
 }
 
 QString limitHint() {
@@ -85,6 +91,11 @@ void ConnectDialog::buildWidgets() {
         return e;
     };
     m_address = edit("address", kConnectTextLength);
+    m_address->setToolTip(addressHint());
+    // Digits and dots alone make an IPv4 address: a part over 255 is marked as it is typed.
+    connect(m_address, &QLineEdit::textEdited, this, [this](const QString& text) {
+        markFieldProblem(*m_address, dottedAddressProblem(toBytes(text)), addressHint());
+    });
     m_port = edit("port", 5);
     m_port->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), m_port));
@@ -116,25 +127,32 @@ void ConnectDialog::buildWidgets() {
     m_message->setWordWrap(true);
     m_message->hide();
 
+    // Each edit is named by its label (its buddy), for assistive technology and tests alike.
+    auto buddyLabel = [this](const QString& caption, QLineEdit* field) {
+        auto* label = new QLabel(caption, this);
+        label->setBuddy(field);
+        field->setAccessibleName(caption);
+        return label;
+    };
     auto* grid = new QGridLayout;
     int row = 0;
-    grid->addWidget(new QLabel(tr("Address"), this), row, 0);
+    grid->addWidget(buddyLabel(tr("Address"), m_address), row, 0);
     grid->addWidget(m_address, row, 1, 1, 3);
     ++row;
-    grid->addWidget(new QLabel(tr("Port"), this), row, 0);
+    grid->addWidget(buddyLabel(tr("Port"), m_port), row, 0);
     grid->addWidget(m_port, row, 1);
     grid->addWidget(m_defaultButton, row, 2);
     grid->addWidget(m_modifyButton, row, 3);
     ++row;
-    grid->addWidget(new QLabel(tr("User ID"), this), row, 0);
+    grid->addWidget(buddyLabel(tr("User ID"), m_userId), row, 0);
     grid->addWidget(m_userId, row, 1);
     grid->addWidget(new QLabel(limitHint(), this), row, 2, 1, 2);
     ++row;
-    grid->addWidget(new QLabel(tr("Password"), this), row, 0);
+    grid->addWidget(buddyLabel(tr("Password"), m_password), row, 0);
     grid->addWidget(m_password, row, 1);
     grid->addWidget(new QLabel(limitHint(), this), row, 2, 1, 2);
     ++row;
-    grid->addWidget(new QLabel(tr("Site"), this), row, 0);
+    grid->addWidget(buddyLabel(tr("Site"), m_siteText), row, 0);
     grid->addWidget(m_siteText, row, 1, 1, 2);
     grid->addWidget(m_historyButton, row, 3);
 
@@ -247,6 +265,11 @@ void ConnectDialog::tryAccept() {
         return;
     }
     const std::string typedAddress = toBytes(m_address->text().left(kConnectTextLength));
+    if (const QString problem = dottedAddressProblem(typedAddress); !problem.isEmpty()) {
+        markFieldProblem(*m_address, problem, addressHint());
+        refuse(m_address, problem, false);
+        return;
+    }
     const std::string userId = toBytes(m_userId->text());
     const std::string password = toBytes(m_password->text());
     if (!fitsSessionField(userId)) {

@@ -169,6 +169,28 @@ TEST_F(ConnectDialogTest, UnresolvableNameGivesEmptyAddressButIsStillRecorded) {
     EXPECT_EQ(ConnectHistory(m_historyFile).entries().size(), 1u);
 }
 
+// Digits and dots alone are an IPv4 address: a part over 255 is marked as typed and OK refuses
+// it with the reason; a host name is left to the resolver.
+TEST_F(ConnectDialogTest, DottedAddressWithAPartOver255IsRefusedVisibly) {
+    auto d = makeDialog();
+    d->show();
+    auto* address = child<QLineEdit>(*d, "address");
+    address->clear();
+    QTest::keyClicks(address, "10.0.0.999");
+    EXPECT_FALSE(address->styleSheet().isEmpty()); // the red frame
+    EXPECT_TRUE(address->toolTip().contains("255"));
+    EXPECT_FALSE(pressOk(*d));
+    auto* message = child<QLabel>(*d, "message");
+    EXPECT_TRUE(message->isVisible());
+    EXPECT_TRUE(message->text().contains("255")) << message->text().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(m_historyFile)); // nothing recorded
+    address->selectAll();
+    QTest::keyClicks(address, "10.0.0.99");
+    EXPECT_TRUE(address->styleSheet().isEmpty());
+    EXPECT_TRUE(pressOk(*d));
+    EXPECT_EQ(d->request().address, "10.0.0.99");
+}
+
 TEST_F(ConnectDialogTest, EmptyAddressIsNotRecorded) {
     ASSERT_TRUE(ConnectHistory(m_historyFile).record("10.0.0.1", 2000, "", 10));
     auto d = makeDialog();

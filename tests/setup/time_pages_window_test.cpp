@@ -9,8 +9,10 @@
 #include "setup/setup_choosers.h"
 #include "setup/setup_window.h"
 #include "tests/support/accessible_name.h"
+#include "ui/ipv4_address_edit.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
@@ -89,6 +91,50 @@ TEST_F(TimePagesWindowTest, EveryPageOpensFromTheSystemMenuWithNamedControls) {
     EXPECT_EQ(zones->entryCount(), 25);
     screenshot("setup-ntp-zones");
     m_window->closeChooser();
+}
+
+// The time server's address is typed as people type addresses: a dot moves to the next part;
+// a part over 255 is refused on screen and nothing of it reaches the record.
+TEST_F(TimePagesWindowTest, NtpAddressTakesDigitsAndDots) {
+    auto* page = dynamic_cast<NtpSetupPageWidget*>(openSystemPage("NTP Setup"));
+    ASSERT_NE(page, nullptr);
+    page->showView(NtpSetupPageWidget::View::TimeServer);
+    page->chooseEnabled(1);
+    page->chooseServer(2);
+    Ipv4AddressEdit* edit = page->addressEdit();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(edit->isVisibleTo(page));
+    EXPECT_EQ(test::accessibleNameOf(edit), "Time server address");
+    const ConfigField& field = configField("ntp_address");
+    auto stored = [&] {
+        return std::vector<unsigned>{m_record.value(field, 0), m_record.value(field, 1),
+                                     m_record.value(field, 2), m_record.value(field, 3)};
+    };
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "10.1.2.3");
+    EXPECT_EQ(stored(), (std::vector<unsigned>{10, 1, 2, 3}));
+    EXPECT_FALSE(edit->showsProblem());
+
+    edit->selectAll();
+    QTest::keyClicks(edit, "192.168.0.999");
+    EXPECT_EQ(edit->text(), "192.168.0.999"); // the digit is not dropped silently
+    EXPECT_TRUE(edit->showsProblem());
+    EXPECT_FALSE(edit->styleSheet().isEmpty()); // the red frame
+    EXPECT_TRUE(page->addressStatus()->text().contains("255"));
+    EXPECT_EQ(edit->toolTip(), edit->problem());
+    // 192.168.0.99 was whole on the way and stored; the refused part changed nothing after it.
+    EXPECT_EQ(stored(), (std::vector<unsigned>{192, 168, 0, 99}));
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_FALSE(edit->showsProblem());
+    EXPECT_TRUE(page->addressStatus()->text().isEmpty());
+
+    // Half an address is marked when the operator leaves the field, and not stored.
+    edit->selectAll();
+    QTest::keyClicks(edit, "172.16");
+    emit edit->editingFinished();
+    EXPECT_TRUE(edit->showsProblem());
+    EXPECT_EQ(stored(), (std::vector<unsigned>{192, 168, 0, 99}));
 }
 
 TEST_F(TimePagesWindowTest, ControllerListsFollowTheKeyboardTable) {

@@ -2,14 +2,14 @@
 
 #include "setup/pages/serial_page_controls.h"
 #include "setup/setup_window.h"
+#include "ui/ipv4_address_edit.h"
 #include "ui/theme.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
-#include <QSpinBox>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <ctime>
 
@@ -99,23 +99,24 @@ NtpSetupPageWidget::NtpSetupPageWidget(SetupWindow& window)
         setNtpServerName(m_window.record(), text.toLatin1().toStdString());
     });
     m_addressRow = new QWidget(this);
-    m_addressRow->setGeometry(120, 116, 270, 26);
-    auto* row = new QHBoxLayout(m_addressRow);
+    m_addressRow->setGeometry(120, 116, 270, 60);
+    auto* row = new QVBoxLayout(m_addressRow);
     row->setContentsMargins(0, 0, 0, 0);
-    for (std::size_t i = 0; i < 4; ++i) {
-        auto* part = new QSpinBox(m_addressRow);
-        part->setObjectName(QStringLiteral("address%1").arg(i));
-        part->setAccessibleName(tr("Time server address, part %1").arg(i + 1));
-        part->setRange(0, 255);
-        connect(part, &QSpinBox::valueChanged, this, [this] {
-            std::array<std::uint8_t, 4> bytes{};
-            for (std::size_t k = 0; k < 4; ++k)
-                bytes[k] = static_cast<std::uint8_t>(m_address[k]->value());
-            setNtpAddress(m_window.record(), bytes);
-        });
-        row->addWidget(part);
-        m_address[i] = part;
-    }
+    row->setSpacing(2);
+    m_address = new Ipv4AddressEdit(tr("Time server address"), m_addressRow);
+    m_address->setObjectName(QStringLiteral("serverAddress"));
+    m_addressStatus = new QLabel(m_addressRow);
+    m_addressStatus->setObjectName(QStringLiteral("serverAddressStatus"));
+    m_addressStatus->setWordWrap(true);
+    m_addressStatus->setAccessibleName(tr("Time server address check"));
+    m_address->setStatusLabel(m_addressStatus);
+    connect(m_address, &Ipv4AddressEdit::addressEdited, this,
+            [this](const std::array<std::uint8_t, 4>& bytes) {
+                setNtpAddress(m_window.record(), bytes);
+            });
+    row->addWidget(m_address);
+    row->addWidget(m_addressStatus);
+    serverLabel->setBuddy(m_address);
     m_serverRows = {choiceLabel, m_choice, serverLabel};
     m_serverView = {enableLabel, m_enable,  choiceLabel, m_choice,
                     serverLabel, m_default, m_name,      m_addressRow};
@@ -211,10 +212,7 @@ void NtpSetupPageWidget::refresh() {
     m_default->setText(QString::fromLatin1(s.defaultServer.c_str()));
     if (m_name->text() != QString::fromLatin1(s.server.c_str()))
         m_name->setText(QString::fromLatin1(s.server.c_str()));
-    for (std::size_t i = 0; i < 4; ++i) {
-        const QSignalBlocker quiet(m_address[i]);
-        m_address[i]->setValue(s.address[i]);
-    }
+    m_address->setAddress(s.address);
     if (!zoneView) {
         // With NTP off the server rows hide; otherwise the row of the chosen server shows.
         for (QWidget* w : m_serverRows)

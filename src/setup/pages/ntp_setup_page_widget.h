@@ -13,11 +13,11 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSpinBox;
 class QTimer;
 
 namespace kalder {
 
+class Ipv4AddressEdit;
 class SetupWindow;
 class ValueButton;
 
@@ -46,7 +46,8 @@ public:
     Base base() const { return m_baseKind; }
     bool asking() const { return m_query.running(); }
     QLineEdit* serverNameEdit() const { return m_name; }
-    QSpinBox* addressPart(int i) const { return m_address[static_cast<std::size_t>(i)]; }
+    Ipv4AddressEdit* addressEdit() const { return m_address; }
+    QLabel* addressStatus() const { return m_addressStatus; }
 
 private:
     void askTimeServer();
@@ -74,7 +75,8 @@ private:
     QLineEdit* m_default = nullptr;
     QLineEdit* m_name = nullptr;
     QWidget* m_addressRow = nullptr;
-    std::array<QSpinBox*, 4> m_address{};
+    Ipv4AddressEdit* m_address = nullptr;
+    QLabel* m_addressStatus = nullptr;
 };
 
 } // namespace kalder
