@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -26,6 +27,7 @@ ListChooser::ListChooser(const QStringList& entries, int width, bool fourColumns
     for (int i = 0; i < m_count; ++i) {
         auto* b = new QPushButton(entries[i], this);
         b->setObjectName(QStringLiteral("choice%1").arg(i));
+        b->setAccessibleName(entries[i]);
         b->setFixedHeight(kRowHeight);
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, [this, i, chosen] {
@@ -38,6 +40,17 @@ ListChooser::ListChooser(const QStringList& entries, int width, bool fourColumns
     }
     const int rows = (m_count + columns - 1) / columns;
     setFixedSize(width, rows * kRowHeight + 2);
+}
+
+void ListChooser::keyPressEvent(QKeyEvent* event) {
+    // Enter picks the entry that has the focus, as Space does.
+    auto* entry = qobject_cast<QPushButton*>(focusWidget());
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && entry &&
+        isAncestorOf(entry)) {
+        entry->click();
+        return;
+    }
+    QFrame::keyPressEvent(event);
 }
 
 NumberChooser::NumberChooser(int value, int minimum, int maximum,
@@ -100,7 +113,9 @@ void NumberChooser::build(const std::vector<std::array<int, 3>>& sliders, const 
     }
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("chooserOk"));
+    ok->setAccessibleName(QStringLiteral("OK"));
     ok->setAutoDefault(false);
+    m_ok = ok;
     connect(ok, &QPushButton::clicked, this, [this, chosen] {
         const int a = value(0), b = value(1), c = value(2);
         hide();
@@ -117,6 +132,14 @@ int NumberChooser::value(int slider) const {
     return slider >= 0 && static_cast<std::size_t>(slider) < m_sliders.size()
                ? m_sliders[static_cast<std::size_t>(slider)]->value()
                : 0;
+}
+
+void NumberChooser::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_ok->click();
+        return;
+    }
+    QFrame::keyPressEvent(event);
 }
 
 void NumberChooser::step(int delta) {

@@ -1,5 +1,6 @@
 #include "setup/setup_window.h"
 
+#include "setup/model/assignment_page.h"
 #include "setup/pages/account_rights_page_widget.h"
 #include "setup/pages/basic_page_widget.h"
 #include "setup/pages/camera_name_page_widget.h"
@@ -21,6 +22,7 @@
 #include "net/trace.h"
 #include "ui/theme.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -38,9 +40,15 @@ QStringList menuOf(SetupWindow::Tab tab, const SetupContext& context) {
     switch (tab) {
     case SetupWindow::Tab::Display:
         return {"Camera Setting", "Camera Covert", "Camera Name", "Spot Setting", "OSD On/Off"};
-    case SetupWindow::Tab::Rec:
-        return {"Recording", "Profile A", "Profile B", "Profile C",
-                "Profile D", "Profile E", "Profile F", "Assignment"};
+    case SetupWindow::Tab::Rec: {
+        // Items 1 .. 6 are the recording profiles A .. F, under the names the Assignment page
+        // shows for them.
+        QStringList items = {"Recording"};
+        for (unsigned profile = 0; profile < 6; ++profile)
+            items << QString::fromStdString(recProfileName(context, profile));
+        items << "Assignment";
+        return items;
+    }
     case SetupWindow::Tab::System: {
         QStringList items = {"Basic",     "Client Account", "Sensor",    "Auto Delete Mode",
                              "PTZ Setup", "PTZ Controller", "DST Setup", "NTP Setup"};
@@ -50,7 +58,9 @@ QStringList menuOf(SetupWindow::Tab tab, const SetupContext& context) {
         return items;
     }
     case SetupWindow::Tab::Event:
-        return {"E-mail", "Event Action A", "Event Action B", "Event Action C"};
+        // The three event-action pages, by the event they answer: a sensor's alarm (with the
+        // channels it concerns), motion, and the loss of a camera's picture.
+        return {"E-mail", "Sensor Event", "Motion Event", "Video Loss Event"};
     }
     return {};
 }
@@ -66,6 +76,9 @@ SetupWindow::SetupWindow(ConfigRecord& workingCopy, SetupContext context, QWidge
     buildFrame();
     applyTheme(*this);
     showTab(Tab::Display);
+    // Sees the window's key presses and clicks before their targets do, so that an open
+    // chooser closes on Escape and on a click outside it (eventFilter).
+    qApp->installEventFilter(this);
 }
 
 void SetupWindow::buildFrame() {
@@ -178,12 +191,8 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new OsdPageWidget(*this);
     if (tab == Tab::Event && caption == QLatin1String("E-mail"))
         return new MailPageWidget(*this);
-    if (tab == Tab::Event && caption == QLatin1String("Event Action A"))
-        return new EventActionPageWidget(*this, EventActionPage::A);
-    if (tab == Tab::Event && caption == QLatin1String("Event Action B"))
-        return new EventActionPageWidget(*this, EventActionPage::B);
-    if (tab == Tab::Event && caption == QLatin1String("Event Action C"))
-        return new EventActionPageWidget(*this, EventActionPage::C);
+    if (tab == Tab::Event && item >= 1 && item <= 3)
+        return new EventActionPageWidget(*this, EventActionPage(item - 1));
     if (tab == Tab::System && caption == QLatin1String("Sensor"))
         return makeSensorPage(*this);
     if (tab == Tab::System && caption == QLatin1String("Basic"))
@@ -196,8 +205,8 @@ QWidget* SetupWindow::makePage(Tab tab, int item) {
         return new EtcPageWidget(*this);
     if (tab == Tab::Rec && caption == QLatin1String("Recording"))
         return new RecordingPageWidget(*this);
-    if (tab == Tab::Rec && caption.startsWith(QLatin1String("Profile ")) && caption.size() == 9)
-        return new ProfilePageWidget(*this, RecProfile(caption.back().unicode() - u'A'));
+    if (tab == Tab::Rec && item >= 1 && item <= 6)
+        return new ProfilePageWidget(*this, RecProfile(item - 1));
     if (tab == Tab::Rec && caption == QLatin1String("Assignment"))
         return new AssignmentPageWidget(*this);
     if (tab == Tab::System && caption == QLatin1String("PTZ Setup"))
@@ -224,6 +233,13 @@ void SetupWindow::placeChooser(QWidget* chooser, QWidget* anchor) {
     chooser->show();
     chooser->raise();
     m_chooser = chooser;
+    m_chooserAnchor = anchor;
+    // Keyboard first: the chooser's first entry or slider takes the focus.
+    for (QWidget* child : chooser->findChildren<QWidget*>())
+        if (child->focusPolicy() & Qt::TabFocus) {
+            child->setFocus(Qt::PopupFocusReason);
+            break;
+        }
 }
 
 void SetupWindow::openListChooser(QWidget* anchor, const QStringList& entries, int width,
@@ -275,6 +291,38 @@ void SetupWindow::closeChooser() {
     }
 }
 
+void SetupWindow::dismissChooser() {
+    const QPointer<QWidget> anchor = m_chooserAnchor;
+    closeChooser();
+    if (anchor)
+        anchor->setFocus(Qt::PopupFocusReason);
+}
+
+bool SetupWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (!m_chooser || !m_chooser->isVisible())
+        return false;
+    auto* target = qobject_cast<QWidget*>(watched);
+    if (!target || target->window() != this)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (target == m_chooser || m_chooser->isAncestorOf(target))
+            return false;
+        // The click only closes the chooser, as a pop-up menu's does: the control under it
+        // (another row, OK) is not pressed by the same click.
+        dismissChooser();
+        return true;
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+            return false;
+        dismissChooser();
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The open page settles what it must ask before it goes. Its question runs a modal box: when
 // the window has ended (or gone) meanwhile, the caller does nothing more.
 bool SetupWindow::settleLeavingPage() {
@@ -291,11 +339,24 @@ void SetupWindow::recorderTimeArrived(std::uint32_t time) {
         page->recorderTimeArrived(time);
 }
 
+void SetupWindow::testMailAnswered(bool sent, const QString& reason) {
+    if (auto* page = dynamic_cast<SetupPageLeaving*>(m_page.data()))
+        page->testMailAnswered(sent, reason);
+}
+
 void SetupWindow::requestClose() {
     finishWith(QDialog::Rejected);
 }
 
 void SetupWindow::finishWith(int result) {
+    // OK while a chooser is open (reached with the keyboard: a click outside the chooser only
+    // closes it) closes the chooser first, its pending value unapplied, and the window stays
+    // open: a value moved in a chooser counts once the chooser's own OK took it, and what the
+    // page shows after this first OK is what a second OK saves. Nothing is dropped unseen.
+    if (result == QDialog::Accepted && m_chooser && m_chooser->isVisible()) {
+        dismissChooser();
+        return;
+    }
     if (result == QDialog::Accepted && !settleLeavingPage())
         return;
     // OK closes every page first: a page writes nothing after the window's result is known.

@@ -23,6 +23,8 @@ public:
     virtual void pageLeaving() = 0;
     // The recorder's clock arrived (DVR_TIME_ACK).
     virtual void recorderTimeArrived(std::uint32_t) {}
+    // The recorder answered a test mail: sent, or not and why (SEND_TEST_MAIL_ACK / _NACK).
+    virtual void testMailAnswered(bool, const QString&) {}
 };
 
 // The recorder's setup window: four tabs (Display, Rec, System, Event), each a menu of page
@@ -64,15 +66,21 @@ public:
                          std::function<void(int, int, int)> chosen);
     QWidget* chooser() const { return m_chooser; }
     void closeChooser();
+    // Escape or a click outside: the chooser closes, nothing is reported, and the focus goes
+    // back to the control that opened it.
+    void dismissChooser();
 
     // DVR_TIME_ACK's time (21076), for the page that asked.
     void recorderTimeArrived(std::uint32_t time);
+    // The answer to the e-mail page's test mail, for the page that asked (shown on the page).
+    void testMailAnswered(bool sent, const QString& reason);
 
     // The session's close request (factory reset, setup right withdrawn, disconnect): ends the
     // window as Cancel does.
     void requestClose();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -92,6 +100,7 @@ private:
     std::array<QPushButton*, 4> m_tabButtons{};
     QPointer<QWidget> m_page;
     QPointer<QWidget> m_chooser;
+    QPointer<QWidget> m_chooserAnchor;
     bool m_ending = false;
 };
 

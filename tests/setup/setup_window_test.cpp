@@ -6,6 +6,7 @@
 #include "setup/setup_window.h"
 #include "tests/support/accessible_name.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPointer>
@@ -175,6 +176,65 @@ TEST_F(SetupWindowTest, ChoosersAreOneAtATimeAndKeepTheirLimits) {
     m_window->openPage(0);
     EXPECT_FALSE(time);
     EXPECT_EQ(late, -1);
+}
+
+// Escape and a click outside close a chooser and report nothing; the click does not press the
+// control under it. OK with a chooser open closes the chooser first, its pending value unapplied.
+TEST_F(SetupWindowTest, ChoosersCloseOnEscapeAndOnAClickOutsideUnchanged) {
+    openPage(SetupWindow::Tab::System, "ETC.");
+    QPushButton* row = button(*m_window, "etcRow1");
+    ASSERT_NE(row, nullptr);
+    const unsigned before = m_record.value(configField("etc_choice_1"));
+
+    QTest::mouseClick(row, Qt::LeftButton);
+    QPointer<QWidget> list = m_window->chooser();
+    ASSERT_TRUE(list && list->isVisible());
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_window.get(),
+                    Qt::Key_Escape);
+    EXPECT_TRUE(list.isNull() || !list->isVisible());
+    EXPECT_EQ(m_record.value(configField("etc_choice_1")), before);
+    EXPECT_TRUE(m_window->isVisible()); // Escape ended neither the chooser's page nor the window
+
+    // A click on the other row only closes the chooser: no second chooser opens.
+    QTest::mouseClick(row, Qt::LeftButton);
+    list = m_window->chooser();
+    ASSERT_TRUE(list && list->isVisible());
+    QTest::mouseClick(button(*m_window, "etcRow2"), Qt::LeftButton);
+    EXPECT_TRUE(list.isNull() || !list->isVisible());
+    EXPECT_TRUE(m_window->chooser() == nullptr || !m_window->chooser()->isVisible());
+    EXPECT_EQ(m_record.value(configField("etc_choice_1")), before);
+
+    // A number moved but not taken: Escape, a click outside and OK all leave it unapplied.
+    int taken = -1;
+    m_window->openNumberChooser(row, 20, 10, 240, [&](int v) { taken = v; });
+    auto* numbers = dynamic_cast<NumberChooser*>(m_window->chooser());
+    ASSERT_NE(numbers, nullptr);
+    numbers->step(5);
+    QTest::keyClick(numbers, Qt::Key_Escape);
+    EXPECT_EQ(taken, -1);
+    m_window->openTimeChooser(row, 1, 2, 3, [&](int h, int, int) { taken = h; });
+    QPointer<QWidget> time = m_window->chooser();
+    QTest::mouseClick(button(*m_window, "okButton"), Qt::LeftButton);
+    EXPECT_EQ(taken, -1);
+    EXPECT_TRUE(time.isNull() || !time->isVisible());
+    EXPECT_TRUE(m_window->isVisible()); // the click closed the chooser, not the window
+    m_window->openNumberChooser(row, 20, 10, 240, [&](int v) { taken = v; });
+    QPointer<QWidget> number = m_window->chooser();
+    button(*m_window, "okButton")->click(); // OK reached with the keyboard
+    EXPECT_EQ(taken, -1);
+    EXPECT_TRUE(number.isNull() || !number->isVisible());
+    EXPECT_TRUE(m_window->isVisible());
+    // Enter in the number chooser takes its value.
+    m_window->openNumberChooser(row, 20, 10, 240, [&](int v) { taken = v; });
+    numbers = dynamic_cast<NumberChooser*>(m_window->chooser());
+    ASSERT_NE(numbers, nullptr);
+    numbers->step(1);
+    QTest::keyClick(numbers, Qt::Key_Return);
+    EXPECT_EQ(taken, 21);
+    // With no chooser open OK ends the window.
+    button(*m_window, "okButton")->click();
+    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_EQ(m_window->result(), QDialog::Accepted);
 }
 
 TEST_F(SetupWindowTest, OnlyTheButtonsEndTheWindow) {
