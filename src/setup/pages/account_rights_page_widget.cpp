@@ -173,6 +173,10 @@ AccountRightsPageWidget::AccountRightsPageWidget(SetupWindow& window)
     }
     column->addWidget(account);
     m_viewPanels[0] = account;
+    m_status = new QLabel(m_main);
+    m_status->setObjectName(QStringLiteral("accountStatus"));
+    m_status->setAccessibleName(tr("Account status"));
+    m_status->setWordWrap(true);
 
     // Auto Log-out view.
     auto* logout = new QWidget(m_main);
@@ -180,7 +184,8 @@ AccountRightsPageWidget::AccountRightsPageWidget(SetupWindow& window)
     auto* logoutGrid = new QGridLayout(logout);
     for (std::size_t which = 0; which < 2; ++which) {
         m_logout[which] = addValueRow(logoutGrid, static_cast<int>(which),
-                                      which == 0 ? tr("Log-out time 1") : tr("Log-out time 2"),
+                                      which == 0 ? tr("Auto log-out at the recorder")
+                                                 : tr("Auto log-out over the network"),
                                       QStringLiteral("logout%1").arg(which + 1), logout)
                               .button;
         connect(m_logout[which], &QPushButton::clicked, this, [this, which] {
@@ -215,6 +220,7 @@ AccountRightsPageWidget::AccountRightsPageWidget(SetupWindow& window)
     archiveGrid->setRowStretch(3, 1);
     column->addWidget(archive);
     m_viewPanels[2] = archive;
+    column->addWidget(m_status);
     column->addStretch();
 
     enableEdits(false);
@@ -248,6 +254,7 @@ void AccountRightsPageWidget::selectAccount(std::size_t account) {
     if (std::find(accounts.begin(), accounts.end(), account) == accounts.end())
         return;
     m_account = account;
+    m_status->clear(); // it spoke of the account shown before
     for (std::size_t e = 0; e < 3; ++e)
         m_edits[e]->clear();
     enableEdits(false);
@@ -309,20 +316,35 @@ void AccountRightsPageWidget::store() {
     case AccountStore::DuplicateName:
         m_edits[0]->setFocus();
         m_edits[0]->selectAll();
+        showStatus(tr("Another account is already called %1: choose another name. Nothing was "
+                      "stored.")
+                       .arg(m_edits[0]->text()));
         return;
     case AccountStore::DuplicatePassword:
         m_edits[1]->setFocus();
         m_edits[1]->selectAll();
+        showStatus(tr("Another account already uses this password: choose another one. Nothing "
+                      "was stored."));
         return;
     case AccountStore::Refused:
+        showStatus(tr("The logged-in account may not change the name or password of %1: nothing "
+                      "was stored.")
+                       .arg(label(m_account)));
         return;
     case AccountStore::Stored:
         break;
     }
+    const QString name = m_edits[0]->text();
     for (std::size_t e = 0; e < 3; ++e)
         m_edits[e]->clear();
     enableEdits(false);
     refresh();
+    showStatus(tr("Name %1 and its password stored for %2; OK sends them to the recorder.")
+                   .arg(name, label(m_account)));
+}
+
+void AccountRightsPageWidget::showStatus(const QString& text) {
+    m_status->setText(text);
 }
 
 void AccountRightsPageWidget::storeArchive() {
@@ -330,6 +352,10 @@ void AccountRightsPageWidget::storeArchive() {
                              m_edits[4]->text().toStdString())) {
         m_edits[3]->clear();
         m_edits[4]->clear();
+        showStatus(tr("Archive password stored; OK sends it to the recorder."));
+    } else {
+        showStatus(tr("The archive password was not stored: the logged-in account may not "
+                      "change it, or the confirmation differs."));
     }
     updateStoreButtons();
 }

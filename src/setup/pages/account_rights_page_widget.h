@@ -8,6 +8,7 @@
 #include <array>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
@@ -58,6 +59,7 @@ private:
     void updateStoreButtons();
     void store();
     void storeArchive();
+    void showStatus(const QString& text);
     void enableEdits(bool on);
     void openLiveChannels();
     void closeLiveChannels();
@@ -79,6 +81,7 @@ private:
     std::array<QCheckBox*, kSetupPermissions> m_boxes{};
     std::array<QPushButton*, 2> m_logout{};
     QPushButton* m_liveButton = nullptr;
+    QLabel* m_status = nullptr; // what the last store did, or why it was refused
     QPointer<QWidget> m_livePage;
 };
 

@@ -2,6 +2,7 @@
 
 #include "net/trace.h"
 #include "setup/setup_window.h"
+#include "ui/ipv4_address_edit.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -23,6 +24,26 @@ QStringList weekdayEntries() {
             QObject::tr("Saturday")};
 }
 
+constexpr std::size_t kServerText = 0;
+constexpr std::size_t kRecipientText = 2;
+
+QString serverTip() {
+    return QObject::tr("The mail server the recorder sends through: a host name or an IPv4 "
+                       "address");
+}
+
+// What a time of the e-mail time page sets, by mail choice: a daily mail at two times of day,
+// an hourly one at an interval, a weekly one on a day at a time.
+QString mailTimeCaption(unsigned choice, const MailTimeRow& row, int position) {
+    if (row.kind == MailTimeRow::Kind::List)
+        return QObject::tr("Day of the week");
+    if (choice == 0)
+        return position == 0 ? QObject::tr("First mail at") : QObject::tr("Second mail at");
+    if (choice == 1)
+        return QObject::tr("Interval between mails");
+    return QObject::tr("Mail at");
+}
+
 } // namespace
 
 MailPageWidget::MailPageWidget(SetupWindow& window) : m_window(window) {
@@ -42,6 +63,16 @@ MailPageWidget::MailPageWidget(SetupWindow& window) : m_window(window) {
         label->setBuddy(edit);
         connect(edit, &QLineEdit::textEdited, this,
                 [this, i](const QString& text) { textEdited(i, text); });
+        if (i == kServerText) {
+            edit->setToolTip(serverTip());
+            // An address left half-typed is marked when the operator leaves the field.
+            connect(edit, &QLineEdit::editingFinished, this, [this, edit] {
+                const QString problem = dottedAddressProblem(edit->text().toStdString());
+                markFieldProblem(*edit, problem, serverTip());
+                if (!problem.isEmpty())
+                    m_status->setText(problem);
+            });
+        }
         grid->addWidget(label, static_cast<int>(2 * i), 0, 1, 3);
         grid->addWidget(edit, static_cast<int>(2 * i + 1), 0, 1, 3);
         m_edits[i] = edit;
@@ -60,7 +91,12 @@ MailPageWidget::MailPageWidget(SetupWindow& window) : m_window(window) {
     connect(m_testMail, &QPushButton::clicked, this, [this] { sendTestMail(); });
     grid->addWidget(m_timeButton, 9, 0);
     grid->addWidget(m_testMail, 9, 1, 1, 2);
-    grid->setRowStretch(10, 1);
+    m_status = new QLabel(m_main);
+    m_status->setObjectName(QStringLiteral("mailStatus"));
+    m_status->setAccessibleName(tr("E-mail status"));
+    m_status->setWordWrap(true);
+    grid->addWidget(m_status, 10, 0, 1, 3);
+    grid->setRowStretch(11, 1);
     refresh();
 }
 
@@ -77,17 +113,49 @@ void MailPageWidget::textEdited(std::size_t index, const QString& text) {
     const QString shown = QString::fromLatin1(kept.c_str());
     if (shown != text)
         m_edits[index]->setText(shown);
+    if (index == kServerText) {
+        // Digits and dots alone are an IPv4 address: stored once whole, a wrong part refused.
+        const Ipv4Reading reading = readIpv4Text(kept);
+        const QString problem = dottedAddressProblem(kept);
+        const bool wrong = !problem.isEmpty() && reading.state == Ipv4Reading::State::Wrong;
+        markFieldProblem(*m_edits[index], wrong ? problem : QString(), serverTip());
+        m_status->setText(wrong ? problem : QString());
+        if (!problem.isEmpty())
+            return;
+    }
     writeMailText(m_window.record(), index, kept);
 }
 
 void MailPageWidget::sendTestMail() {
     const SetupServices& services = m_window.services();
-    // Without a connection the button does nothing.
-    if (!services.connected || !services.connected() || !services.sendTestMail)
+    // Without a connection nothing is sent; the page says so.
+    if (!services.connected || !services.connected() || !services.sendTestMail) {
+        m_status->setText(tr("No recorder is connected: the test mail was not sent."));
         return;
+    }
+    const QString server = m_edits[kServerText]->text().trimmed();
+    const QString recipient = m_edits[kRecipientText]->text().trimmed();
+    if (server.isEmpty() || recipient.isEmpty()) {
+        m_status->setText(tr("The test mail was not sent: enter the %1 first.")
+                              .arg(server.isEmpty() ? tr("SMTP server") : tr("recipient")));
+        return;
+    }
+    if (const QString problem = dottedAddressProblem(server.toStdString()); !problem.isEmpty()) {
+        m_status->setText(tr("The test mail was not sent: %1").arg(problem));
+        return;
+    }
     const auto payload = testMailPayload(m_window.record());
     services.sendTestMail(payload);
     trace("Send... SEND_TEST_MAIL_REQ...\n");
+    m_status->setText(tr("Test mail to %1 asked of the recorder (through %2); waiting for its "
+                         "answer. A refusal also shows in the main window.")
+                          .arg(recipient, server));
+}
+
+void MailPageWidget::testMailAnswered(bool sent, const QString& reason) {
+    const QString recipient = m_edits[kRecipientText]->text().trimmed();
+    m_status->setText(sent ? tr("The recorder sent the test mail to %1.").arg(recipient)
+                           : tr("The recorder could not send the test mail: %1").arg(reason));
 }
 
 void MailPageWidget::openTimePage() {
@@ -99,9 +167,8 @@ void MailPageWidget::openTimePage() {
     const std::vector<MailTimeRow> rows = mailTimeRows(choice);
     int r = 0;
     for (const MailTimeRow& row : rows) {
-        ValueRow value = addValueRow(
-            grid, r, row.kind == MailTimeRow::Kind::List ? tr("Day") : tr("Time %1").arg(r + 1),
-            QStringLiteral("mailTimeRow%1").arg(r), page);
+        ValueRow value = addValueRow(grid, r, mailTimeCaption(choice, row, r),
+                                     QStringLiteral("mailTimeRow%1").arg(r), page);
         QPushButton* button = value.button;
         const std::size_t index = row.index;
         const auto show = [this, button, row] {

@@ -2,12 +2,14 @@
 
 #include "setup/model/mail_page.h"
 #include "setup/pages/page_controls.h"
+#include "setup/setup_window.h"
 
 #include <QPointer>
 #include <QWidget>
 
 #include <array>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
@@ -18,8 +20,11 @@ class SetupWindow;
 
 // The e-mail page: four texts written on every change, the mail choice, the button to the
 // time sub-page (records of major version 5 on) and Send Test Mail, which sends the mail block
-// as it stands when the session is connected. GUI thread only.
-class MailPageWidget : public QWidget {
+// as it stands when the session is connected. The status line below says what became of the
+// test mail (not sent and why, asked of the recorder, the recorder's answer) and why a server
+// address is refused. The server field takes a host name or an IPv4 address; text of digits
+// and dots alone is only written once it is a whole address. GUI thread only.
+class MailPageWidget : public QWidget, public SetupPageLeaving {
 public:
     explicit MailPageWidget(SetupWindow& window);
 
@@ -28,6 +33,10 @@ public:
     QPushButton* timeButton() const { return m_timeButton; }
     QPushButton* testMailButton() const { return m_testMail; }
     QWidget* timePage() const { return m_timePage; }
+    QLabel* statusLabel() const { return m_status; }
+
+    void pageLeaving() override {}
+    void testMailAnswered(bool sent, const QString& reason) override;
 
 private:
     void refresh();
@@ -43,6 +52,7 @@ private:
     ValueRow m_choice;
     QPushButton* m_timeButton = nullptr;
     QPushButton* m_testMail = nullptr;
+    QLabel* m_status = nullptr;
     QPointer<QWidget> m_timePage;
 };
 
