@@ -19,7 +19,7 @@ namespace {
 TEST_F(SetupE2E, RecordingProfileEditsReachTheRecorder) {
     SetupWindow* setup = pressRemoteSetup();
     ASSERT_NE(setup, nullptr);
-    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Rec, "Profile A"));
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Rec, "Continuous"));
     auto* page = dynamic_cast<ProfilePageWidget*>(setup->currentPage());
     ASSERT_NE(page, nullptr);
     // 4CIF on an NTSC four-channel recorder: 30 images a second shared out as 8, 8, 7, 7.
@@ -51,7 +51,7 @@ TEST_F(SetupE2E, RecordingProfileEditsReachTheRecorder) {
     // The recorder's record now holds them.
     setup = pressRemoteSetup();
     ASSERT_NE(setup, nullptr);
-    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Rec, "Profile A"));
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Rec, "Continuous"));
     page = dynamic_cast<ProfilePageWidget*>(setup->currentPage());
     ASSERT_NE(page, nullptr);
     EXPECT_TRUE(page->resolutionButton(0)->isChecked());
@@ -72,7 +72,7 @@ TEST_F(SetupE2E, RecordingProfileEditsReachTheRecorder) {
 TEST_F(SetupE2E, ProfileASizeAndRateReachTheLiveStreams) {
     SetupWindow* setup = pressRemoteSetup();
     ASSERT_NE(setup, nullptr);
-    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Rec, "Profile A"));
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Rec, "Continuous"));
     auto* page = dynamic_cast<ProfilePageWidget*>(setup->currentPage());
     ASSERT_NE(page, nullptr);
     page->resolutionButton(1)->click();

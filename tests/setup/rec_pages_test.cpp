@@ -187,6 +187,56 @@ TEST(RecBudget, RateZeroTurnsAudioOffAndAudioNeedsARate) {
     EXPECT_EQ(r.value(configField("profile_b_audio"), 2), 0u);
 }
 
+// What the page shows of the budget: the cost of the shown channels against it, and why a
+// move stored less than the slider asked.
+TEST(RecBudget, BudgetUseAndWhyARateWasCut) {
+    ConfigRecord r = patterned();
+    setProfile(r, RecProfile::A, kNtsc, {0}, {10, 10, 10, 10}); // 4CIF: 4 units an image
+    const SetupContext ctx = contextOf(4);
+    for (unsigned ch = 0; ch < 4; ++ch)
+        r.setValue(configField("profile_a_audio"), ch, 1);
+    BudgetUse use = profileBudgetUse(r, ctx, RecProfile::A);
+    EXPECT_EQ(use.used, 160u);
+    EXPECT_EQ(use.budget, 120u);
+    EXPECT_TRUE(use.over());
+
+    // The others use 120 of 120: channel 1 drops to 0, loses its audio, and the page says so.
+    RateChange got = changeRate(r, ctx, RecProfile::A, 0, 12, 0);
+    EXPECT_EQ(got.rate, 0u);
+    EXPECT_EQ(got.requested, 12u);
+    EXPECT_EQ(got.limit, RateLimit::Budget);
+    EXPECT_EQ(got.othersUse, 120u);
+    EXPECT_TRUE(got.audioCleared);
+    std::string note = rateChangeNote(got, 0);
+    EXPECT_NE(note.find("CH01 set to 0 instead of 12"), std::string::npos) << note;
+    EXPECT_NE(note.find("120 of the 120"), std::string::npos) << note;
+    EXPECT_NE(note.find("audio recording was turned off"), std::string::npos) << note;
+    use = profileBudgetUse(r, ctx, RecProfile::A);
+    EXPECT_EQ(use.used, 120u);
+    EXPECT_FALSE(use.over());
+
+    // Room for 5: asked 12, given 5; asked 3, given 3 and nothing to say.
+    r.setValue(configField("profile_a_rate"), 1, 5);
+    got = changeRate(r, ctx, RecProfile::A, 0, 12, 0);
+    EXPECT_EQ(got.rate, 5u);
+    EXPECT_EQ(got.limit, RateLimit::Budget);
+    EXPECT_FALSE(got.audioCleared);
+    got = changeRate(r, ctx, RecProfile::A, 0, 3, 0);
+    EXPECT_EQ(got.limit, RateLimit::None);
+    EXPECT_TRUE(rateChangeNote(got, 0).empty());
+    // Above one channel's highest rate.
+    setProfile(r, RecProfile::A, kNtsc, {2}, {1, 1, 1, 1});
+    got = changeRate(r, ctx, RecProfile::A, 2, 40, 0);
+    EXPECT_EQ(got.rate, 30u);
+    EXPECT_EQ(got.limit, RateLimit::ChannelMax);
+    // The last recording channel is kept at 1.
+    setProfile(r, RecProfile::A, kNtsc, {2}, {0, 0, 0, 1});
+    got = changeRate(r, ctx, RecProfile::A, 3, 0, 0);
+    EXPECT_EQ(got.rate, 1u);
+    EXPECT_EQ(got.limit, RateLimit::KeepOneImage);
+    EXPECT_NE(rateChangeNote(got, 3).find("at least one image"), std::string::npos);
+}
+
 TEST(RecBudget, ResolutionChoiceSharesOutTheDefaultDistribution) {
     struct Case {
         bool pal;
@@ -437,8 +487,8 @@ TEST(RecGrids, ScheduleOrdinaryAndByProfile) {
     }
     ASSERT_TRUE(paintScheduleCells(r, byProfile, {0, 6, 0, 0}, 2));
     EXPECT_EQ(scheduleCell(r, 6, 0), 2u);
-    EXPECT_EQ(scheduleValueName(byProfile, 3), "C+A");
-    EXPECT_EQ(scheduleValueName(contextOf(4, 3), 3), "B+C");
+    EXPECT_EQ(scheduleValueName(byProfile, 3), "Motion+Normal");
+    EXPECT_EQ(scheduleValueName(contextOf(4, 3), 3), "Alarm+Motion");
 }
 
 TEST(LinkPage, SourcesFlagsAndValues) {
@@ -464,7 +514,7 @@ TEST(LinkPage, SourcesFlagsAndValues) {
     const auto links = readLinks(r, 7);
     EXPECT_EQ(links[0].source, 3u);
     EXPECT_EQ(links[3].flag, 1u);
-    EXPECT_EQ(linkSourceLabel(3), "Source 3");
+    EXPECT_EQ(linkSourceLabel(3), "Sensor 3");
     std::set<std::size_t> owned = bytesOf(configField("link_source"), 28, 4);
     owned.merge(bytesOf(configField("link_flag"), 28, 4));
     owned.merge(bytesOf(configField("link_value"), 28, 4));
@@ -487,7 +537,7 @@ TEST(AssignmentPage, EachProfileInOneRowAtMost) {
     EXPECT_EQ(readAssignment(r), (std::array<unsigned, 5>{6, 6, 6, 1, 4}));
     EXPECT_TRUE(changedOutside(before, r, bytesOf(configField("output_assign"), 0, 5)).empty());
     EXPECT_EQ(recProfileName(contextOf(4, 3), 0), "Normal");
-    EXPECT_EQ(recProfileName(contextOf(4), 5), "Profile F");
+    EXPECT_EQ(recProfileName(contextOf(4), 5), "Archive");
     EXPECT_EQ(recProfileName(contextOf(4), 6), "None");
 }
 

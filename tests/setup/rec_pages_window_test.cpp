@@ -84,13 +84,21 @@ TEST_F(RecPagesWindowTest, RateSlidersKeepTheBudgetAndAudioFollowsTheRate) {
     for (unsigned ch = 0; ch < 4; ++ch)
         m_record.setValue(configField("profile_a_audio"), ch, 1);
     open(4);
-    auto* page = openPage<ProfilePageWidget>("Profile A");
+    auto* page = openPage<ProfilePageWidget>("Continuous");
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->view(), ProfileView::Resolution);
     page->viewButton(ProfileView::Rate)->click();
+    // The budget line: 100 PAL units, 25 images of 4CIF in use, all of it.
+    ASSERT_NE(page->budgetLabel(), nullptr);
+    EXPECT_TRUE(page->budgetLabel()->isVisible());
+    EXPECT_TRUE(page->budgetLabel()->text().startsWith("Used 100 of 100"))
+        << page->budgetLabel()->text().toStdString();
     page->slider(0)->setValue(25);
     EXPECT_EQ(page->slider(0)->value(), 7);
     EXPECT_EQ(page->valueLabel(0)->text(), "7 IPS");
+    // The cut is explained on the page.
+    EXPECT_TRUE(page->budgetLabel()->text().contains("CH01 set to 7 instead of 25"))
+        << page->budgetLabel()->text().toStdString();
     page->checkBox(0)->click();
     page->checkBox(1)->click();
     page->slider(0)->setValue(25);
@@ -103,6 +111,7 @@ TEST_F(RecPagesWindowTest, RateSlidersKeepTheBudgetAndAudioFollowsTheRate) {
     page->viewButton(ProfileView::Audio)->click();
     EXPECT_FALSE(page->checkBox(0)->isChecked());
     page->viewButton(ProfileView::Rate)->click();
+    EXPECT_FALSE(page->budgetLabel()->text().contains("instead of")); // gone with the switch
     page->slider(2)->setValue(0);
     EXPECT_EQ(m_record.value(configField("profile_a_audio"), 2), 0u);
     page->viewButton(ProfileView::Audio)->click();
@@ -126,7 +135,7 @@ TEST_F(RecPagesWindowTest, GroupedModeHidesTheBoxesOfTheRateView) {
         m_record.setValue(configField("resolution"), 16 * 4 + ch, 2); // profile E: CIF
     setRates("profile_e_rate", {10, 10, 10, 10, 10, 10, 10, 10});
     open(8, 0, 0);
-    auto* page = openPage<ProfilePageWidget>("Profile E");
+    auto* page = openPage<ProfilePageWidget>("Motion + Alarm");
     ASSERT_NE(page, nullptr);
     page->setView(ProfileView::Rate);
     EXPECT_FALSE(page->checkBox(0)->isVisible());
@@ -148,7 +157,7 @@ TEST_F(RecPagesWindowTest, GroupedModeHidesTheBoxesOfTheRateView) {
 
 TEST_F(RecPagesWindowTest, ScheduleAndMotionAreaAreSubPagesWithRubberBands) {
     open(4);
-    auto* d = openPage<ProfilePageWidget>("Profile D");
+    auto* d = openPage<ProfilePageWidget>("Schedule");
     ASSERT_NE(d, nullptr);
     d->extraButton()->click();
     auto* schedule = dynamic_cast<SchedulePageWidget*>(d->subPage());
@@ -168,7 +177,7 @@ TEST_F(RecPagesWindowTest, ScheduleAndMotionAreaAreSubPagesWithRubberBands) {
     QTest::qWait(0);
     EXPECT_EQ(d->subPage(), nullptr);
 
-    auto* c = openPage<ProfilePageWidget>("Profile C");
+    auto* c = openPage<ProfilePageWidget>("Motion");
     ASSERT_NE(c, nullptr);
     c->extraButton()->click();
     auto* motion = dynamic_cast<MotionAreaPageWidget*>(c->subPage());
@@ -191,7 +200,7 @@ TEST_F(RecPagesWindowTest, PageCSwitchesBetweenCAndERates) {
     setRates("profile_c_rate", {3, 3, 3, 3});
     setRates("profile_e_rate", {5, 5, 5, 5});
     open(4, 4);
-    auto* c = openPage<ProfilePageWidget>("Profile C");
+    auto* c = openPage<ProfilePageWidget>("Motion");
     ASSERT_NE(c, nullptr);
     c->setView(ProfileView::Rate);
     EXPECT_EQ(c->slider(0)->value(), 3);
@@ -211,12 +220,12 @@ TEST_F(RecPagesWindowTest, PageCSwitchesBetweenCAndERates) {
 TEST_F(RecPagesWindowTest, ProfileScheduleOpensFromTheMenu) {
     m_record.setValue(configField("schedule"), 3, 7);
     open(4, 4);
-    auto* d = openPage<ProfilePageWidget>("Profile D");
+    auto* d = openPage<ProfilePageWidget>("Schedule");
     ASSERT_NE(d, nullptr);
     auto* schedule = dynamic_cast<SchedulePageWidget*>(d->subPage());
     ASSERT_NE(schedule, nullptr);
     EXPECT_EQ(scheduleCell(m_record, 0, 3), 3u); // brought within range on opening
-    EXPECT_EQ(schedule->findChild<QPushButton*>("button483")->text(), "C+A");
+    EXPECT_EQ(schedule->findChild<QPushButton*>("button483")->text(), "Motion+Normal");
     schedule->findChild<QPushButton*>("button482")->click();
     schedule->grid()->press({10, 10});
     schedule->grid()->drag({340, 10});
@@ -281,7 +290,7 @@ TEST_F(RecPagesWindowTest, LinkAndAssignmentPagesWriteThroughTheirChoosers) {
     m_record.setValue(configField("record_major_ver"), 0, 4);
     m_record.setValue(configField("record_minor_ver"), 0, 1);
     open(4);
-    auto* b = openPage<ProfilePageWidget>("Profile B");
+    auto* b = openPage<ProfilePageWidget>("Alarm");
     ASSERT_NE(b, nullptr);
     ASSERT_NE(b->extraButton(), nullptr);
     b->extraButton()->click();
@@ -291,7 +300,7 @@ TEST_F(RecPagesWindowTest, LinkAndAssignmentPagesWriteThroughTheirChoosers) {
     choose(5);
     links->sourceButton(1)->click();
     choose(5); // held by link 1: nothing changes
-    EXPECT_EQ(links->sourceButton(0)->text(), "Source 5");
+    EXPECT_EQ(links->sourceButton(0)->text(), "Sensor 5");
     EXPECT_EQ(links->sourceButton(1)->text(), "None");
     links->valueEdit(2)->clear();
     QTest::keyClicks(links->valueEdit(2), "15");
@@ -310,14 +319,14 @@ TEST_F(RecPagesWindowTest, LinkAndAssignmentPagesWriteThroughTheirChoosers) {
     assign->rowButton(2)->click();
     choose(0); // profile A, which row 1 held
     EXPECT_EQ(assign->rowButton(0)->text(), "None");
-    EXPECT_EQ(assign->rowButton(2)->text(), "Profile A");
+    EXPECT_EQ(assign->rowButton(2)->text(), "Continuous");
     expectAccessibleNames();
     screenshot("rec-assignment");
 
     // Record version 4.0: no link page.
     m_record.setValue(configField("record_minor_ver"), 0, 0);
     open(4);
-    b = openPage<ProfilePageWidget>("Profile B");
+    b = openPage<ProfilePageWidget>("Alarm");
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->extraButton(), nullptr);
 }
@@ -326,7 +335,7 @@ TEST_F(RecPagesWindowTest, ProfileFViewsAndDays) {
     for (unsigned ch = 0; ch < 4; ++ch)
         m_record.setValue(configField("block_f_on_1"), ch, ch == 0 ? 1 : 0);
     open(4);
-    auto* f = openPage<ProfilePageWidget>("Profile F");
+    auto* f = openPage<ProfilePageWidget>("Archive");
     ASSERT_NE(f, nullptr);
     f->setView(ProfileView::SecondOnOff);
     EXPECT_TRUE(f->onButton(0)->isEnabled());

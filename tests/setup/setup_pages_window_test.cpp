@@ -4,6 +4,7 @@
 #include "setup/pages/account_rights_page_widget.h"
 #include "setup/pages/basic_page_widget.h"
 #include "setup/pages/channel_switch_page_widget.h"
+#include "setup/pages/profile_page_widget.h"
 #include "setup/pages/event_action_page_widget.h"
 #include "setup/pages/mail_page_widget.h"
 #include "setup/pages/osd_page_widget.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTest>
 
@@ -168,9 +170,77 @@ TEST_F(SetupPagesTest, TestMailSendsTheTypedBlockOnlyWhenConnected) {
     screenshot("mail-time");
 }
 
+// Every press of Send Test Mail ends visibly on the page: not sent and why, asked of the
+// recorder, and the recorder's answer; a server address with a part over 255 is refused.
+TEST_F(SetupPagesTest, TestMailAndServerAddressAnswerOnThePage) {
+    open(5, 0, 4);
+    auto* page = openPage<MailPageWidget>(SetupWindow::Tab::Event, "E-mail");
+    ASSERT_NE(page, nullptr);
+    QLabel* status = page->statusLabel();
+    ASSERT_NE(status, nullptr);
+    page->textEdit(0)->selectAll();
+    QTest::keyClick(page->textEdit(0), Qt::Key_Delete);
+    QTest::mouseClick(page->testMailButton(), Qt::LeftButton);
+    EXPECT_TRUE(m_sent.empty());
+    EXPECT_TRUE(status->text().contains("SMTP server")) << status->text().toStdString();
+
+    QTest::keyClicks(page->textEdit(0), "10.0.0.300");
+    EXPECT_TRUE(status->text().contains("255")) << status->text().toStdString();
+    EXPECT_FALSE(page->textEdit(0)->styleSheet().isEmpty());
+    EXPECT_EQ(m_record.text(configField("mail_text_1")), "10.0.0.30"); // the last whole one
+    page->textEdit(0)->selectAll();
+    QTest::keyClicks(page->textEdit(0), "mail.example.org");
+    EXPECT_EQ(m_record.text(configField("mail_text_1")), "mail.example.org");
+    page->textEdit(2)->selectAll();
+    QTest::keyClicks(page->textEdit(2), "night@example.org");
+
+    m_connected = false;
+    QTest::mouseClick(page->testMailButton(), Qt::LeftButton);
+    EXPECT_TRUE(m_sent.empty());
+    EXPECT_TRUE(status->text().contains("not sent")) << status->text().toStdString();
+    m_connected = true;
+    QTest::mouseClick(page->testMailButton(), Qt::LeftButton);
+    EXPECT_EQ(m_sent.size(), kMailBlockSize);
+    EXPECT_TRUE(status->text().contains("night@example.org")) << status->text().toStdString();
+    m_window->testMailAnswered(false, "the mail server did not answer");
+    EXPECT_TRUE(status->text().contains("the mail server did not answer"));
+    m_window->testMailAnswered(true, {});
+    EXPECT_TRUE(status->text().contains("sent the test mail")) << status->text().toStdString();
+}
+
+// A duplicate name or password is refused with its reason on the page, nothing stored.
+TEST_F(SetupPagesTest, AccountStoreSaysWhatItDidOrWhyNot) {
+    open(5, 0, 8, 0);
+    auto* page = openPage<AccountRightsPageWidget>(SetupWindow::Tab::System, "Client Account");
+    ASSERT_NE(page, nullptr);
+    auto* status = page->findChild<QLabel*>("accountStatus");
+    ASSERT_NE(status, nullptr);
+    QTest::mouseClick(page->accountButton(), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(chooseEntry(3)); // account 3 (NIGHT)
+    QTest::mouseClick(page->nameButton(), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(chooseEntry(0)); // Change
+    page->nameEdit()->clear();
+    QTest::keyClicks(page->nameEdit(), "yard");
+    QTest::keyClicks(page->passwordEdit(), "2222"); // account 1's password
+    QTest::keyClicks(page->confirmEdit(), "2222");
+    ASSERT_TRUE(page->storeButton()->isEnabled());
+    QTest::mouseClick(page->storeButton(), Qt::LeftButton);
+    EXPECT_EQ(m_record.text(configField("account_name"), 3), "NIGHT");
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_TRUE(status->text().contains("password")) << status->text().toStdString();
+    EXPECT_TRUE(status->text().contains("Nothing was stored")) << status->text().toStdString();
+    page->passwordEdit()->clear();
+    page->confirmEdit()->clear();
+    QTest::keyClicks(page->passwordEdit(), "4321");
+    QTest::keyClicks(page->confirmEdit(), "4321");
+    QTest::mouseClick(page->storeButton(), Qt::LeftButton);
+    EXPECT_EQ(m_record.text(configField("account_name"), 3), "YARD");
+    EXPECT_TRUE(status->text().contains("YARD")) << status->text().toStdString();
+}
+
 TEST_F(SetupPagesTest, EventActionRowsDurationAndChannelPage) {
     open(4, 6, 8);
-    auto* b = openPage<EventActionPageWidget>(SetupWindow::Tab::Event, "Event Action B");
+    auto* b = openPage<EventActionPageWidget>(SetupWindow::Tab::Event, "Motion Event");
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->row(4).on, nullptr); // 4.6: no fifth row
     QTest::mouseClick(b->presetButton(), Qt::LeftButton);
@@ -185,7 +255,7 @@ TEST_F(SetupPagesTest, EventActionRowsDurationAndChannelPage) {
     EXPECT_EQ(b->channelPageButton(), nullptr);
 
     open(5, 0, 8);
-    auto* a = openPage<EventActionPageWidget>(SetupWindow::Tab::Event, "Event Action A");
+    auto* a = openPage<EventActionPageWidget>(SetupWindow::Tab::Event, "Sensor Event");
     ASSERT_NE(a, nullptr);
     ASSERT_NE(a->row(4).on, nullptr);
     ASSERT_NE(a->channelPageButton(), nullptr);
@@ -317,7 +387,9 @@ TEST_F(SetupPagesTest, SmartValueUsesTheDiskReadingUnit) {
     auto* page = openPage<SmartPageWidget>(SetupWindow::Tab::System, "Smart");
     ASSERT_NE(page, nullptr);
     const QString library = resourceText(6408);
-    const QString unit = library.isEmpty() ? QStringLiteral("C") : library;
+    const QString unit = library.isEmpty() || library == QLatin1String("C")
+                             ? QStringLiteral("\u00B0C")
+                             : library;
     EXPECT_EQ(page->valueLabel()->text(), "07 " + unit);
     page->slider()->setValue(45);
     EXPECT_EQ(m_record.value(configField("smart_value")), 45u);
@@ -346,6 +418,103 @@ TEST_F(SetupPagesTest, OsdRowsFollowTheRecordVersion) {
     EXPECT_EQ(m_record.value(configField("osd_flag_1")), 1u);
     EXPECT_EQ(m_record.value(configField("osd_flag_2")), 1u);
     EXPECT_TRUE(page->flagRow(0).on->isChecked());
+}
+
+} // namespace
+} // namespace kalder
+
+namespace kalder {
+namespace {
+
+// A caption standing in for a name: a word of the kind a field has ("option", "switch",
+// "profile" ...) and a bare number or letter, or a flag named by its state.
+bool placeholder(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral(
+        "\\b(?i:option|choice|switch|source|profile|time|on/off|event action)\\s?[0-9A-F]\\b|"
+        "\\bFlag[: ]"));
+    return pattern.match(text).hasMatch();
+}
+
+// Only digits, or one letter: a number or letter where a name belongs.
+bool bare(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^\\s*([0-9]+|[A-Za-z])\\s*$"));
+    return pattern.match(text).hasMatch();
+}
+
+// Every caption, name and tooltip the operator (or a screen reader) meets on `page` as shown.
+void expectNamedCaptions(QWidget& page, const std::string& where) {
+    for (QWidget* w : page.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&page))
+            continue;
+        const std::string what =
+            where + ": " + w->metaObject()->className() + " " + w->objectName().toStdString() + " ";
+        const QString name = test::accessibleNameOf(w);
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_FALSE(placeholder(label->text())) << what << label->text().toStdString();
+            if (label->buddy()) {
+                EXPECT_FALSE(bare(label->text())) << what << label->text().toStdString();
+            }
+            continue;
+        }
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                             qobject_cast<QSlider*>(w);
+        if (!control)
+            continue;
+        EXPECT_FALSE(name.isEmpty()) << what;
+        EXPECT_FALSE(placeholder(name)) << what << name.toStdString();
+        EXPECT_FALSE(bare(name)) << what << name.toStdString();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_FALSE(placeholder(b->text())) << what << b->text().toStdString();
+        }
+        if (!w->toolTip().isEmpty()) {
+            EXPECT_NE(w->toolTip(), name) << what << "the tooltip repeats the caption";
+        }
+    }
+}
+
+class SetupCaptionsTest : public ::testing::Test {
+protected:
+    void walkEveryPage(std::uint8_t major, std::uint8_t minor) {
+        ConfigRecord record = test::patternRecord(major, minor);
+        SetupContext context;
+        context.version = record.version();
+        context.channelNum = 8;
+        context.featureBit0 = context.featureBit1 = true;
+        SetupWindow window(record, context);
+        window.show();
+        const std::string version = std::to_string(major) + "." + std::to_string(minor);
+        expectNamedCaptions(window, version + " frame");
+        for (auto tab : {SetupWindow::Tab::Display, SetupWindow::Tab::Rec, SetupWindow::Tab::System,
+                         SetupWindow::Tab::Event}) {
+            window.showTab(tab);
+            const QStringList items = window.menuItems(tab);
+            for (int i = 0; i < items.size(); ++i) {
+                EXPECT_FALSE(placeholder(items[i]) || bare(items[i])) << items[i].toStdString();
+                window.showTab(tab);
+                window.openPage(i);
+                QWidget* page = window.currentPage();
+                ASSERT_NE(page, nullptr);
+                const std::string where = version + " " + items[i].toStdString();
+                expectNamedCaptions(*page, where);
+                // Every view of the page: its checkable view buttons, one after another.
+                for (QPushButton* view : page->findChildren<QPushButton*>()) {
+                    const QString id = view->objectName();
+                    const bool viewButton =
+                        id.startsWith(QLatin1String("view")) ||
+                        (id.startsWith(QLatin1String("button47")) && id.size() == 9);
+                    if (!viewButton || !view->isVisibleTo(page) || !view->isEnabled())
+                        continue;
+                    view->click();
+                    expectNamedCaptions(*page, where + " / " + view->text().toStdString());
+                }
+            }
+        }
+    }
+};
+
+TEST_F(SetupCaptionsTest, EveryPageNamesWhatItsFieldsDo) {
+    walkEveryPage(4, 2); // the general recording page's eight rows
+    walkEveryPage(5, 0); // the sub-page buttons and the extended account views
 }
 
 } // namespace

@@ -37,10 +37,16 @@ bool chooseAssignment(ConfigRecord& record, unsigned row, unsigned value) {
 }
 
 std::string recProfileName(const SetupContext& context, unsigned value) {
+    // Each profile is named after what makes the recorder record with it: A all the time (on
+    // recorders whose schedule names the profile of each hour, the normal recording of an
+    // hour), B an alarm of a linked sensor, C motion, D the weekly schedule, E motion together
+    // with an alarm; F is the archive (the channels kept, locked, for a number of days).
+    static const char* const kNames[] = {"Continuous", "Alarm",          "Motion",
+                                         "Schedule",   "Motion + Alarm", "Archive"};
     if (value == 0 && (context.subProductMajor == 3 || context.subProductMajor == 4))
         return "Normal";
     if (value <= 5)
-        return std::string("Profile ") + static_cast<char>('A' + value);
+        return kNames[value];
     if (value == kAssignmentNone)
         return "None";
     return "Unknown (" + std::to_string(value) + ")";

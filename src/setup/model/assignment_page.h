@@ -24,8 +24,8 @@ std::array<unsigned, kAssignmentRows> readAssignment(const ConfigRecord& record)
 // (nothing written) for a value the row does not offer.
 bool chooseAssignment(ConfigRecord& record, unsigned row, unsigned value);
 
-// The names of the profiles as the Rec menu shows them; "None" for 6. Profile A has another
-// name on recorders whose sub_product_num_major is 3 or 4.
+// The names of the profiles (0 .. 5 for A .. F) as the Rec menu shows them; "None" for 6.
+// Profile A has another name on recorders whose sub_product_num_major is 3 or 4.
 std::string recProfileName(const SetupContext& context, unsigned value);
 
 } // namespace kalder

@@ -65,7 +65,7 @@ bool setLinkValue(ConfigRecord& record, const SetupContext& context, unsigned ch
 std::string linkSourceLabel(unsigned source) {
     if (source == 0)
         return "None";
-    return "Source " + std::to_string(source);
+    return "Sensor " + std::to_string(source);
 }
 
 } // namespace kalder

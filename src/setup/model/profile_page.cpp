@@ -158,15 +158,28 @@ RateChange changeRate(ConfigRecord& record, const SetupContext& context, RecProf
     // Channels that already use the whole budget leave nothing: the changed ones get 0 (and
     // then 1 if nothing else records).
     const unsigned limit = used < budget ? (budget - used) / cost : 0;
+    RateChange result;
+    result.changed = changed;
+    result.requested = position;
+    result.othersUse = used;
+    result.budget = budget;
     unsigned rate = std::min(position, recMaxRate(record));
-    if (rate >= limit)
+    if (rate < position)
+        result.limit = RateLimit::ChannelMax;
+    if (rate >= limit) {
+        if (rate > limit)
+            result.limit = RateLimit::Budget;
         rate = limit;
+    }
 
     unsigned total = 0;
     for (unsigned j = 0; j < n; ++j)
         total += inSet(changed, j) ? rate : record.value(*f.rate, j);
-    if (total == 0)
+    if (total == 0) {
         rate = 1;
+        if (position != 1)
+            result.limit = RateLimit::KeepOneImage;
+    }
 
     // A channel that records nothing records no sound: on the combined page that is profile
     // C's audio whichever rates are shown.
@@ -175,10 +188,69 @@ RateChange changeRate(ConfigRecord& record, const SetupContext& context, RecProf
         if (!inSet(changed, j))
             continue;
         record.setValue(*f.rate, j, rate);
-        if (rate == 0)
+        if (rate == 0) {
+            result.audioCleared = result.audioCleared || record.value(audio, j) != 0;
             record.setValue(audio, j, 0);
+        }
     }
-    return {changed, rate};
+    result.rate = rate;
+    return result;
+}
+
+BudgetUse profileBudgetUse(const ConfigRecord& record, const SetupContext& context, RecProfile page,
+                           bool showingE) {
+    BudgetUse use;
+    use.budget = recBudget(record);
+    if (page == RecProfile::F)
+        return use;
+    const unsigned n = recChannelCount(context);
+    const bool combined = combinedMotionRates(context, page);
+    const RecProfile shown = combined && showingE ? RecProfile::E : page;
+    const ProfileFields f = fieldsOf(shown);
+    const RecProfile costProfile = combined ? RecProfile::C : shown;
+    for (unsigned j = 0; j < n; ++j) {
+        const unsigned rate = combined ? std::max(record.value(configField("profile_c_rate"), j),
+                                                  record.value(configField("profile_e_rate"), j))
+                                       : record.value(*f.rate, j);
+        use.used += rate * resolutionCost(profileResolution(record, costProfile, j));
+    }
+    return use;
+}
+
+std::string rateChangeNote(const RateChange& change, unsigned firstChannel) {
+    if (change.limit == RateLimit::None || change.changed == 0)
+        return {};
+    auto two = [](unsigned v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    const unsigned others = static_cast<unsigned>(std::popcount(change.changed)) - 1;
+    std::string who = "CH" + two(firstChannel + 1);
+    if (others > 0)
+        who +=
+            " and " + std::to_string(others) + (others == 1 ? " other channel" : " other channels");
+    const std::string asked = std::to_string(change.requested);
+    const std::string got = std::to_string(change.rate);
+    std::string note;
+    switch (change.limit) {
+    case RateLimit::ChannelMax:
+        note = who + " set to " + got + " instead of " + asked +
+               " images a second: one channel records at most " + got + ".";
+        break;
+    case RateLimit::Budget:
+        note = who + " set to " + got + " instead of " + asked + " images a second: the other " +
+               "channels use " + std::to_string(change.othersUse) + " of the " +
+               std::to_string(change.budget) + " CIF images a second the recorder can record";
+        note += change.rate == 0 ? "; lower another channel first." : ".";
+        break;
+    case RateLimit::KeepOneImage:
+        note = who + " set to 1 instead of " + asked +
+               " images a second: a profile records at least one image a second.";
+        break;
+    case RateLimit::None:
+        break;
+    }
+    if (change.audioCleared)
+        note += " Its audio recording was turned off: a channel that records no images records no "
+                "sound.";
+    return note;
 }
 
 std::array<unsigned, kRecChannels> defaultDistribution(unsigned budget, unsigned code,

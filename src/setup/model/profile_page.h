@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace kalder {
 
@@ -65,9 +66,22 @@ ProfileState readProfile(const ConfigRecord& record, const SetupContext& context
 // page shows; none for a channel beyond them.
 ChannelSet changedChannels(unsigned channel, ChannelSet checked, bool grouped, unsigned channels);
 
+// Why a rate change stored less (or more) than the slider asked for.
+enum class RateLimit : std::uint8_t {
+    None,         // stored as asked
+    ChannelMax,   // above the highest rate of one channel (25 PAL, 30 NTSC)
+    Budget,       // the channels that do not change leave only this much of the budget
+    KeepOneImage, // every rate of the profile would be 0: it records 1 image a second
+};
+
 struct RateChange {
     ChannelSet changed = 0;
-    unsigned rate = 0; // what every changed channel now records
+    unsigned rate = 0;      // what every changed channel now records
+    unsigned requested = 0; // the slider's position
+    RateLimit limit = RateLimit::None;
+    unsigned othersUse = 0;    // CIF units a second of the channels that do not change
+    unsigned budget = 0;       // CIF units a second the encoder records in all
+    bool audioCleared = false; // a changed channel had audio and records nothing now
 };
 
 // The operator moved channel `channel`'s rate slider to `position` on page `page`. `showingE`
@@ -77,6 +91,21 @@ struct RateChange {
 RateChange changeRate(ConfigRecord& record, const SetupContext& context, RecProfile page,
                       unsigned channel, unsigned position, ChannelSet checked,
                       bool showingE = false);
+
+// What the rates of a profile page cost: CIF units a second used of the recorder's budget,
+// over the channels the page shows (on page C of a sub-product-4 recorder the larger of each
+// channel's C and E rates at its profile C resolution, as changeRate counts them).
+struct BudgetUse {
+    unsigned used = 0;
+    unsigned budget = 0;
+    bool over() const { return used > budget; }
+};
+BudgetUse profileBudgetUse(const ConfigRecord& record, const SetupContext& context, RecProfile page,
+                           bool showingE = false);
+
+// What the page says after a rate change that stored another value than asked for; empty when
+// it stored the slider's position. `firstChannel` is the row whose slider moved.
+std::string rateChangeNote(const RateChange& change, unsigned firstChannel);
 
 // The rates a resolution choice gives: T = budget / cost shared out over `channels`, the first
 // T mod channels one more.

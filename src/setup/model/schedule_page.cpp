@@ -1,5 +1,7 @@
 #include "setup/model/schedule_page.h"
 
+#include "setup/model/assignment_page.h"
+
 namespace kalder {
 
 namespace {
@@ -60,15 +62,16 @@ bool fillSchedule(ConfigRecord& record, const SetupContext& context, unsigned va
 }
 
 std::string scheduleValueName(const SetupContext& context, unsigned value) {
+    // The profiles' own names, as the Rec menu shows them; value 3 joins two of them.
     switch (value) {
     case 0:
-        return "A";
     case 1:
-        return "B";
     case 2:
-        return "C";
+        return recProfileName(context, value);
     case 3:
-        return context.subProductMajor == 4 ? "C+A" : "B+C";
+        return context.subProductMajor == 4
+                   ? recProfileName(context, 2) + "+" + recProfileName(context, 0)
+                   : recProfileName(context, 1) + "+" + recProfileName(context, 2);
     default:
         return {};
     }

@@ -38,7 +38,7 @@ BasicPageWidget::BasicPageWidget(SetupWindow& window)
     m_column->addWidget(m_main);
     auto* grid = new QGridLayout(m_main);
     // The fourth row's wording is not known: it holds a two-digit number (00 .. 99 or 00 .. 15).
-    const char* captions[] = {"Language", "Date format", "Video standard", "Basic option"};
+    const char* captions[] = {"Language", "Date format", "Video standard", "Recorder ID"};
     for (int r = 0; r < 4; ++r) {
         m_rows[static_cast<std::size_t>(r)] = addValueRow(
             grid, r, QString::fromLatin1(captions[r]), QStringLiteral("basicRow%1").arg(r), m_main);

@@ -11,7 +11,9 @@
 namespace kalder {
 
 namespace {
-const char* const kFlagTexts[] = {"Normal", "Reverse"};
+// A link ties the channel's alarm recording to a sensor input: the input's contact type and
+// the seconds recorded after it trips.
+const char* const kFlagTexts[] = {"Normally open", "Normally closed"};
 } // namespace
 
 LinkPageWidget::LinkPageWidget(SetupWindow& window, std::function<void()> back, QWidget* parent)
@@ -20,7 +22,8 @@ LinkPageWidget::LinkPageWidget(SetupWindow& window, std::function<void()> back, 
     const unsigned n = recChannelCount(window.context());
     m_channelButtons =
         makeChannelButtons(this, n, 2, 2, 25, [this](unsigned ch) { selectChannel(ch); });
-    for (const auto& [text, x] : {std::pair{"Source", 70}, {"Flag", 190}, {"Value", 300}}) {
+    for (const auto& [text, x] :
+         {std::pair{"Sensor input", 70}, {"Contact", 190}, {"Seconds", 300}}) {
         auto* header = new QLabel(tr(text), this);
         header->setGeometry(x, 40, 100, 20);
     }
@@ -44,14 +47,14 @@ LinkPageWidget::LinkPageWidget(SetupWindow& window, std::function<void()> back, 
         m_flag[k]->setObjectName(QStringLiteral("linkFlag%1").arg(k + 1));
         connect(m_flag[k], &QPushButton::clicked, this, [this, k] {
             m_window.openListChooser(
-                m_flag[k], {tr(kFlagTexts[0]), tr(kFlagTexts[1])}, 100, false, [this, k](int i) {
+                m_flag[k], {tr(kFlagTexts[0]), tr(kFlagTexts[1])}, 130, false, [this, k](int i) {
                     setLinkFlag(m_window.record(), m_window.context(), m_channel, k, i == 1);
                     refresh();
                 });
         });
         m_value[k] = new QLineEdit(this);
         m_value[k]->setObjectName(QStringLiteral("edit%1").arg(530 + k));
-        m_value[k]->setAccessibleName(tr("Value of link %1").arg(k + 1));
+        m_value[k]->setAccessibleName(tr("Seconds recorded after link %1").arg(k + 1));
         m_value[k]->setValidator(new QIntValidator(0, 9999, m_value[k]));
         m_value[k]->setMaxLength(4);
         m_value[k]->setGeometry(300, y, 80, 26);
@@ -84,10 +87,10 @@ void LinkPageWidget::refresh() {
     for (unsigned k = 0; k < kLinksPerChannel; ++k) {
         const QString source = QString::fromStdString(linkSourceLabel(links[k].source));
         m_source[k]->setText(source);
-        m_source[k]->setAccessibleName(tr("Source of link %1: %2").arg(k + 1).arg(source));
+        m_source[k]->setAccessibleName(tr("Sensor input of link %1: %2").arg(k + 1).arg(source));
         const QString flag = tr(kFlagTexts[links[k].flag ? 1 : 0]);
         m_flag[k]->setText(flag);
-        m_flag[k]->setAccessibleName(tr("Flag of link %1: %2").arg(k + 1).arg(flag));
+        m_flag[k]->setAccessibleName(tr("Contact of link %1: %2").arg(k + 1).arg(flag));
         m_value[k]->setText(QString::number(links[k].value));
     }
 }

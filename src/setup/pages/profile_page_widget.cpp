@@ -1,5 +1,6 @@
 #include "setup/pages/profile_page_widget.h"
 
+#include "setup/model/assignment_page.h"
 #include "setup/model/link_page.h"
 #include "setup/model/schedule_page.h"
 #include "setup/pages/link_page_widget.h"
@@ -7,6 +8,7 @@
 #include "setup/pages/rec_page_parts.h"
 #include "setup/pages/schedule_page_widget.h"
 #include "setup/setup_window.h"
+#include "ui/theme.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -21,7 +23,7 @@ namespace {
 constexpr int kPageWidth = 403;
 constexpr int kPageHeight = 417;
 constexpr int kRowsTop = 34;
-constexpr int kRowsBottom = 380;
+constexpr int kRowsBottom = 348; // below the rows: the budget line of the Rate view
 constexpr int kControlsX = 72;
 
 const char* const kResolutionNames[] = {"4CIF", "2CIF", "CIF"};
@@ -40,12 +42,14 @@ QString viewCaption(ProfileView view) {
         return QStringLiteral("Audio");
     case ProfileView::Sensitivity:
         return QStringLiteral("Sensitivity");
+    // The archive's views: which channels it keeps, which of those it locks against deletion
+    // (only a kept channel can be locked), and for how many days.
     case ProfileView::FirstOnOff:
-        return QStringLiteral("On/Off 1");
+        return QStringLiteral("Archive");
     case ProfileView::SecondOnOff:
-        return QStringLiteral("On/Off 2");
+        return QStringLiteral("Lock");
     case ProfileView::Days:
-        return QStringLiteral("Days");
+        return QStringLiteral("Days kept");
     }
     return {};
 }
@@ -128,6 +132,15 @@ void ProfilePageWidget::buildViews() {
     m_ratesOf->setObjectName(QStringLiteral("ratesOf"));
     m_ratesOf->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_ratesOf->setGeometry(kPageWidth - 160, kPageHeight - 30, 154, 26);
+    m_budget = new QLabel(m_main);
+    m_budget->setObjectName(QStringLiteral("budget"));
+    m_budget->setAccessibleName(tr("Recording budget"));
+    m_budget->setWordWrap(true);
+    m_budget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_budget->setGeometry(4, kRowsBottom + 1, kPageWidth - 8, kPageHeight - 32 - kRowsBottom);
+    QFont small = m_budget->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    m_budget->setFont(small);
     m_allCheck =
         makePageButton(QStringLiteral("All Check"), m_main, QRect(4, kPageHeight - 30, 100, 26));
     m_allCheck->setObjectName(QStringLiteral("button480"));
@@ -231,6 +244,7 @@ void ProfilePageWidget::setView(ProfileView view) {
     m_window.closeChooser();
     m_view = view;
     m_checked = 0;
+    m_rateNote.clear();
     // Any other view returns page C's switch to profile C.
     if (view != ProfileView::Rate)
         m_showingE = false;
@@ -259,16 +273,38 @@ void ProfilePageWidget::refresh() {
         b->setChecked(v == m_view);
     if (m_extra) {
         const bool switchesRates = rate && combinedMotionRates(context, m_profile);
-        m_extra->setText(switchesRates ? (m_showingE ? tr("Show C") : tr("Show E"))
+        m_extra->setText(switchesRates ? tr("Other rates")
                                        : (m_profile == RecProfile::C   ? tr("Area")
                                           : m_profile == RecProfile::B ? tr("Link")
                                                                        : tr("Set")));
     }
     const bool switched = rate && combinedMotionRates(context, m_profile);
     m_ratesOf->setVisible(switched);
-    m_ratesOf->setText(m_showingE ? tr("Profile E rates") : tr("Profile C rates"));
+    m_ratesOf->setText(
+        tr("%1 rates")
+            .arg(QString::fromStdString(recProfileName(
+                m_window.context(),
+                static_cast<unsigned>(m_showingE ? RecProfile::E : RecProfile::C)))));
     m_allCheck->setVisible(boxes);
     m_clearAll->setVisible(boxes);
+    m_budget->setVisible(rate);
+    if (rate) {
+        // What the rates cost of the encoder's budget, and what the last move had to give up.
+        const BudgetUse use = profileBudgetUse(record, context, m_profile, m_showingE);
+        QString text = tr("Used %1 of %2 CIF images a second (2CIF counts 2, 4CIF 4).")
+                           .arg(use.used)
+                           .arg(use.budget);
+        if (use.over())
+            text += tr(" Over the recorder's budget: lower some channels.");
+        if (!m_rateNote.isEmpty())
+            text += QLatin1Char('\n') + m_rateNote;
+        m_budget->setText(text);
+        QPalette palette = m_budget->palette();
+        palette.setColor(QPalette::WindowText, use.over() || !m_rateNote.isEmpty()
+                                                   ? warningColour(*this)
+                                                   : this->palette().color(QPalette::WindowText));
+        m_budget->setPalette(palette);
+    }
     for (unsigned code = 0; code < 3; ++code) {
         m_resolution[code]->setVisible(m_view == ProfileView::Resolution);
         m_resolution[code]->setChecked(state.resolution[0] == code);
@@ -338,8 +374,10 @@ void ProfilePageWidget::sliderMoved(unsigned channel, int position) {
         return;
     const unsigned p = static_cast<unsigned>(std::max(position, 0));
     if (m_view == ProfileView::Rate)
-        changeRate(m_window.record(), m_window.context(), m_profile, channel, p, m_checked,
-                   m_showingE);
+        m_rateNote = QString::fromStdString(
+            rateChangeNote(changeRate(m_window.record(), m_window.context(), m_profile, channel, p,
+                                      m_checked, m_showingE),
+                           channel));
     else if (m_view == ProfileView::Sensitivity)
         setSensitivity(m_window.record(), m_window.context(), m_profile, channel, p, m_checked);
     refresh();

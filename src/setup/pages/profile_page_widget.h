@@ -48,6 +48,8 @@ public:
     QPushButton* allCheckButton() const { return m_allCheck; }
     QPushButton* clearAllButton() const { return m_clearAll; }
     QSlider* daysSlider() const { return m_days; }
+    // The Rate view's budget line: used of available, and why the last move stored less.
+    QLabel* budgetLabel() const { return m_budget; }
     // The open sub-page (link, motion area or schedule), if any.
     QWidget* subPage() const { return m_sub; }
 
@@ -94,6 +96,8 @@ private:
     QPushButton* m_clearAll = nullptr;
     QSlider* m_days = nullptr;
     QLabel* m_daysValue = nullptr;
+    QLabel* m_budget = nullptr;
+    QString m_rateNote; // what the last rate change gave up; cleared by a view switch
 };
 
 } // namespace kalder

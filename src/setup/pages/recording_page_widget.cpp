@@ -12,29 +12,30 @@ namespace kalder {
 namespace {
 
 const char* const kResolutionNames[] = {"4CIF", "2CIF", "CIF"};
-// The recorder's wording for the two switches, the two times and the three-way choice of this
-// page is not known: the captions say what each row holds (an on/off switch, a time in seconds,
-// one of three choices) and where it sits.
-const char* const kChoiceNames[] = {"Choice 1", "Choice 2", "Choice 3"};
+// The general recording settings, named by what each row sets: the first switch lets the
+// recorder write over its oldest recordings when the disk is full, the second records sound;
+// the first time (0 .. 20 s) is kept from before an event, the second (10 .. 240 s) is recorded
+// after it; the three-way choice is the picture quality of the recordings.
+const char* const kChoiceNames[] = {"Low quality", "Standard quality", "High quality"};
 
 QString rowCaption(RecordingRow row) {
     switch (row) {
     case RecordingRow::Flag1:
-        return QStringLiteral("Recording switch 1");
+        return QStringLiteral("Overwrite when disk full");
     case RecordingRow::Flag2:
-        return QStringLiteral("Recording switch 2");
+        return QStringLiteral("Audio recording");
     case RecordingRow::Resolution:
         return QStringLiteral("Resolution");
     case RecordingRow::Rate:
-        return QStringLiteral("Rate");
+        return QStringLiteral("Images per second");
     case RecordingRow::Time1:
-        return QStringLiteral("Time 1 (seconds)");
+        return QStringLiteral("Pre-event recording");
     case RecordingRow::Time2:
-        return QStringLiteral("Time 2 (seconds)");
+        return QStringLiteral("Post-event recording");
     case RecordingRow::Choice1:
-        return QStringLiteral("Recording choice");
+        return QStringLiteral("Recording quality");
     case RecordingRow::Channel:
-        return QStringLiteral("Channel");
+        return QStringLiteral("Recording channel");
     }
     return {};
 }

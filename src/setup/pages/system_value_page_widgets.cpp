@@ -57,15 +57,21 @@ void AutoDeletePageWidget::refresh() {
 // there.
 QString SmartPageWidget::smartUnit() {
     constexpr int kDiskUnitText = 6408;
-    const QString fromLibrary = resourceText(kDiskUnitText);
-    return fromLibrary.isEmpty() ? QStringLiteral("C") : fromLibrary;
+    // The library's texts are plain ASCII: a bare "C" is degrees Celsius, shown with its sign
+    // so that "20 C" does not read as a letter.
+    QString unit = resourceText(kDiskUnitText);
+    if (unit.isEmpty() || unit == QLatin1String("C"))
+        unit = QStringLiteral("\u00B0C");
+    return unit;
 }
 
 SmartPageWidget::SmartPageWidget(SetupWindow& window) : m_window(window) {
     setObjectName(QStringLiteral("smartPage"));
     auto* grid = new QGridLayout(this);
-    // The recorder names these two switches nowhere we know of: plain captions by position.
-    const char* captions[] = {"Smart option 1", "Smart option 2"};
+    // The disks' self-check: the first switch turns the recorder's health check of its disks
+    // on, the second lets it warn when a disk reports errors; the value below is the disk
+    // temperature that raises the alarm.
+    const char* captions[] = {"Disk health check", "Warn on disk errors"};
     for (std::size_t row = 0; row < 2; ++row) {
         m_flags[row] = addOnOffRow(grid, static_cast<int>(row), QString::fromLatin1(captions[row]),
                                    QStringLiteral("smartFlag%1").arg(row + 1), this);
@@ -76,9 +82,9 @@ SmartPageWidget::SmartPageWidget(SetupWindow& window) : m_window(window) {
                         refresh();
                     });
     }
-    auto* label = new QLabel(tr("Smart value"), this);
-    m_slider =
-        pageSlider(QStringLiteral("smartValue"), tr("Smart value"), int(kSmartValueMax), this);
+    auto* label = new QLabel(tr("Disk temperature alarm"), this);
+    m_slider = pageSlider(QStringLiteral("smartValue"), tr("Disk temperature alarm"),
+                          int(kSmartValueMax), this);
     label->setBuddy(m_slider);
     m_value = new QLabel(this);
     m_value->setObjectName(QStringLiteral("smartValueText"));
@@ -106,15 +112,17 @@ void SmartPageWidget::refresh() {
 }
 
 QStringList EtcPageWidget::entries(std::size_t row) {
+    // Row 0 is the key tone of the recorder's front panel; row 1 the monitor output the
+    // recorder's own menu appears on.
     if (row == 0)
         return {QObject::tr("Off"), QObject::tr("On")};
-    return {QStringLiteral("1"), QStringLiteral("2")};
+    return {QObject::tr("Monitor output 1"), QObject::tr("Monitor output 2")};
 }
 
 EtcPageWidget::EtcPageWidget(SetupWindow& window) : m_window(window) {
     setObjectName(QStringLiteral("etcPage"));
     auto* grid = new QGridLayout(this);
-    const char* captions[] = {"ETC. option 1", "ETC. option 2"};
+    const char* captions[] = {"Key tone", "Menu on monitor"};
     for (std::size_t row = 0; row < 2; ++row) {
         m_rows[row] = addValueRow(grid, static_cast<int>(row), QString::fromLatin1(captions[row]),
                                   QStringLiteral("etcRow%1").arg(row + 1), this);
