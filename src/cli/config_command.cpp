@@ -8,6 +8,7 @@
 #include "wire/config_record.h"
 #include "wire/message_header.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,13 +28,20 @@ std::string versionText(std::span<const std::byte> payload) {
            std::to_string(std::to_integer<unsigned>(payload[5]));
 }
 
-// Every element of every field the record holds (a short record lacks the fields past its
-// end), one line each.
+// How many whole elements of `field` a record of `length` bytes holds: all of them, none, or,
+// for a record that ends inside the field, the ones before its end.
+std::size_t heldElements(const ConfigField& field, std::size_t length) {
+    if (field.offset >= length || field.width == 0)
+        return 0;
+    return std::min<std::size_t>(field.count, (length - field.offset) / field.width);
+}
+
+// Every element of every field the record holds, one line each. A short record lacks the
+// fields past its end; a field it ends inside shows the elements before that end.
 void printFields(const ConfigRecord& record, CliOutput& output) {
     for (const ConfigField& f : configFields()) {
-        if (f.end() > record.recordLength())
-            continue;
-        for (std::size_t i = 0; i < f.count; ++i) {
+        const std::size_t held = heldElements(f, record.recordLength());
+        for (std::size_t i = 0; i < held; ++i) {
             const bool text = f.kind == FieldClass::Text;
             const std::string value =
                 text ? jsonString(record.text(f, i)) : std::to_string(record.value(f, i));

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace kalder::test {
 namespace {
@@ -191,6 +193,58 @@ TEST(CliConfigFormats, OlderVersionAndLongerRecord) {
     run = runCli(QStringList(base) << "config"
                                    << "put" << file);
     EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+}
+
+// Elements of field `name` that `config show --json` lists, in order.
+std::vector<int> shownIndexes(const QStringList& lines, const QString& name) {
+    std::vector<int> indexes;
+    for (const QString& line : lines) {
+        const QJsonObject o = json(line);
+        if (o["event"] == "config_field" && o["name"] == name)
+            indexes.push_back(o["index"].toInt());
+    }
+    return indexes;
+}
+
+// A record that ends inside an array shows the elements it holds of it, and nothing past its
+// end: 6768 bytes end after eight of the sixteen notify_a_channel bytes, 700 bytes after twelve
+// of profile_b_rate's.
+TEST(CliConfigFormats, ShortRecordShowsTheElementsOfTheArrayItEndsIn) {
+    const struct {
+        const char* length;
+        const char* field;
+        int held;
+        const char* after; // the next field, not held at all
+    } cases[] = {{"6768", "notify_a_channel", 8, nullptr},
+                 {"700", "profile_b_rate", 12, "profile_b_audio"}};
+    for (const auto& c : cases) {
+        SimProcess sim;
+        ASSERT_TRUE(sim.start({"--record-length", c.length})) << sim.lastError();
+        const QString file = tempFile("partial.bin");
+        CliRun run = runCli({"--port", QString::number(sim.port()), "--password", "1234", "--json",
+                             "config", "get", "--out", file});
+        ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        run = runCli({"--json", "config", "show", file});
+        ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        std::vector<int> expected(static_cast<std::size_t>(c.held));
+        for (int i = 0; i < c.held; ++i)
+            expected[static_cast<std::size_t>(i)] = i;
+        EXPECT_EQ(shownIndexes(run.lines, c.field), expected) << c.length;
+        if (c.after) {
+            EXPECT_TRUE(shownIndexes(run.lines, c.after).empty()) << c.length;
+        }
+        // The plain output keeps its "name[i] = value" lines for the same elements.
+        run = runCli({"config", "show", file});
+        ASSERT_EQ(run.exitCode, 0);
+        const QString last = QStringLiteral("%1[%2] = ").arg(c.field).arg(c.held - 1);
+        const QString past = QStringLiteral("%1[%2] = ").arg(c.field).arg(c.held);
+        EXPECT_TRUE(std::any_of(run.lines.begin(), run.lines.end(), [&](const QString& l) {
+            return l.startsWith(last);
+        })) << c.length;
+        EXPECT_FALSE(std::any_of(run.lines.begin(), run.lines.end(), [&](const QString& l) {
+            return l.startsWith(past);
+        })) << c.length;
+    }
 }
 
 } // namespace
