@@ -4,6 +4,7 @@
 // by all contexts and guarded by g_decodersLock.
 
 #include "decoder/h264_d1_api.h"
+#include "decoder/parameter_sets.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,6 +51,10 @@ struct StreamDecoder {
     // (the old pool goes once its last buffer is back).
     AVBufferPool* packetPool = nullptr;
     std::size_t packetPoolSize = 0;
+    // The last sequence parameter set seen announced a picture larger than the client draws:
+    // that set and the frames after it never reach libavcodec, until a set of a usable size
+    // comes (the recorders send one in front of every key frame).
+    bool refusingStream = false;
 
     ~StreamDecoder() {
         av_buffer_pool_uninit(&packetPool);
@@ -349,6 +354,18 @@ KALDER_EXPORT int PT_H264dec_GetOneFrame(std::uint32_t* context, const std::uint
     }
     if (video == nullptr || picture == nullptr || videoLength <= 0) {
         return kH264BadFrame;
+    }
+    // The size check comes before libavcodec sees the frame: it would allocate its tables for
+    // the announced size first (max_pixels below only refuses the picture itself). The coded
+    // size is compared, so a set whose cropping would bring it under the limit is refused too;
+    // every picture the client draws is a whole number of macroblocks.
+    const auto announced =
+        kalder::h264::largestAnnouncedPicture({video, static_cast<std::size_t>(videoLength)});
+    if (announced) {
+        decoder->refusingStream = *announced > kLargestPicturePixels;
+    }
+    if (decoder->refusingStream) {
+        return kH264TooLarge;
     }
     AVPacket* packet = decoder->packet.get();
     if (!fillPacket(*decoder, packet, video, videoLength)) {
