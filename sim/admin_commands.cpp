@@ -1,5 +1,6 @@
 #include "sim/sim_server.h"
 #include "sim/talk_store.h"
+#include "wire/message_catalogue.h"
 
 #include <charconv>
 #include <sstream>
@@ -211,6 +212,23 @@ std::string runAdminCommand(SimServer& server, const std::string& line) {
         if (!number(0, -2147483648LL, 2147483647LL, a))
             return "error usage: config-nack CODE (0: accept updates)";
         model.configStore().setUpdateNack(static_cast<std::int32_t>(a));
+        return "ok";
+    }
+    if (cmd == "mute") {
+        // A message by its catalogue name or its id: the recorder leaves that request
+        // unanswered, or never sends that record or reply.
+        bool on = true;
+        if (argc < 1 || argc > 2 || (argc == 2 && !toOnOff(arg(1), on)))
+            return "error usage: mute MESSAGE|ID [on|off]";
+        std::optional<std::uint16_t> id;
+        for (const MessageInfo& m : messageCatalogue())
+            if (arg(0) == m.name)
+                id = m.id;
+        if (!id && number(0, 0, 0xFFFF, a))
+            id = static_cast<std::uint16_t>(a);
+        if (!id)
+            return "error unknown message '" + arg(0) + "'";
+        setMessageMuted(model, *id, on);
         return "ok";
     }
     if (cmd == "product") {

@@ -35,6 +35,17 @@ std::int64_t steadyMs() {
         .count();
 }
 
+// The muted message ids of every recorder model of the process.
+struct MutedMessages {
+    std::mutex mutex; // guards `ids`
+    std::vector<std::pair<const RecorderModel*, std::uint16_t>> ids;
+};
+
+MutedMessages& mutedMessages() {
+    static MutedMessages muted;
+    return muted;
+}
+
 std::array<std::byte, 4> be32(std::uint32_t v) {
     std::array<std::byte, 4> out;
     ByteWriter w(out);
@@ -43,6 +54,21 @@ std::array<std::byte, 4> be32(std::uint32_t v) {
 }
 
 } // namespace
+
+void setMessageMuted(const RecorderModel& model, std::uint16_t id, bool muted) {
+    MutedMessages& m = mutedMessages();
+    std::lock_guard lock(m.mutex);
+    const std::pair<const RecorderModel*, std::uint16_t> entry{&model, id};
+    std::erase(m.ids, entry);
+    if (muted)
+        m.ids.push_back(entry);
+}
+
+bool messageMuted(const RecorderModel& model, std::uint16_t id) {
+    MutedMessages& m = mutedMessages();
+    std::lock_guard lock(m.mutex);
+    return std::find(m.ids.begin(), m.ids.end(), std::pair{&model, id}) != m.ids.end();
+}
 
 ClientConnection::ClientConnection(int fd, int id, std::string peer, RecorderModel& model,
                                    const MediaSource& media, ConnectionSettings settings)
@@ -161,7 +187,7 @@ void ClientConnection::log(const char* format, ...) const {
 }
 
 void ClientConnection::send(std::uint16_t id, std::span<const std::byte> payload) {
-    if (m_stalled)
+    if (m_stalled || messageMuted(m_model, id))
         return;
     MessageHeader header = makeHeader(id, static_cast<std::uint16_t>(payload.size()));
     if (m_audioOn)
@@ -253,6 +279,10 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
             return handleHello(payload);
         return true; // nothing but HELLO counts before login
     }
+    if (messageMuted(m_model, id)) {
+        log("request id %u muted: not answered", id);
+        return true;
+    }
     if (m_playback->handle(header, payload))
         return true;
     if (m_backup->handle(header, payload))
@@ -315,17 +345,18 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
     case MessageId::CAPA_CAL_CANCEL:
     case MessageId::TRANS_INFO_MONTH_REQ:
     case MessageId::TRANS_INFO_DAY_REQ:
-        m_model.search().serve(id, payload, [this](std::uint16_t replyId,
-                                                   std::span<const std::byte> bytes, bool last) {
-            if (m_stalled)
-                return;
-            MessageHeader reply = makeHeader(replyId, static_cast<std::uint16_t>(bytes.size()));
-            if (last)
-                reply.fragmentFlags |= kFragmentLast;
-            if (m_audioOn)
-                reply.code |= kCodeAudioFlag;
-            sendMessage(m_socket, reply, bytes);
-        });
+        m_model.search().serve(
+            id, payload,
+            [this](std::uint16_t replyId, std::span<const std::byte> bytes, bool last) {
+                if (m_stalled)
+                    return;
+                MessageHeader reply = makeHeader(replyId, static_cast<std::uint16_t>(bytes.size()));
+                if (last)
+                    reply.fragmentFlags |= kFragmentLast;
+                if (m_audioOn)
+                    reply.code |= kCodeAudioFlag;
+                sendMessage(m_socket, reply, bytes);
+            });
         return true;
     case MessageId::A_LISTEN_REQ:
     case MessageId::A_LISTEN_STOP_REQ:

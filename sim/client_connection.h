@@ -54,6 +54,13 @@ struct ConnectionAction {
     unsigned height = 0;
 };
 
+// The messages a recorder keeps silent about (the admin's `mute` knob): a request of such an id
+// is read and never answered, a record or reply of such an id is never sent. Kept per recorder
+// model, so that two simulators in one process keep their own; read by every connection of
+// that recorder on each message. Any thread.
+void setMessageMuted(const RecorderModel& model, std::uint16_t id, bool muted);
+bool messageMuted(const RecorderModel& model, std::uint16_t id);
+
 // Settings a connection takes at start and keeps.
 struct ConnectionSettings {
     unsigned idleTimeoutSeconds = 60;
