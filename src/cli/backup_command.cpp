@@ -151,7 +151,9 @@ protected:
         if (!session().backup().requestSize(m_request)) {
             output().error("backup: the request could not be sent");
             finish(kExitConnectionLost);
+            return;
         }
+        awaitReply("TRANS_ON_ACK or TRANS_ON_NACK, the answer to TRANS_ON_REQ");
     }
 
     void onNotification(Notification) override {
@@ -162,10 +164,12 @@ protected:
     void onWindowMessage(const WindowMessageEvent& message) override {
         switch (message.message()) {
         case WindowMessage::BackupSizeKnown:
+            replyArrived();
             sizeKnown(static_cast<std::uint32_t>(message.wParam()));
             return;
         case WindowMessage::BackupRefused:
             // The recorder's refusal: its notification is printed already.
+            replyArrived();
             finish(kExitRefused);
             return;
         case WindowMessage::BackupProgressPosition:
@@ -213,10 +217,18 @@ private:
         if (!session().backup().startTransfer(m_request, m_args.dir, kbytes)) {
             output().error("backup: the transfer could not be started");
             finish(kExitConnectionLost);
+            return;
         }
+        awaitData();
+    }
+
+    // A transfer under way waits for its next data; every piece that arrives restarts the wait.
+    void awaitData() {
+        awaitReply("more of the backup (TRANS_DATA), the answer to TRANS_DATA_REQ");
     }
 
     void progress(std::uint64_t kbytes) {
+        awaitData();
         const auto now = std::chrono::steady_clock::now();
         if (m_printedProgress && now - m_lastProgress < kProgressInterval)
             return;
@@ -230,6 +242,7 @@ private:
     }
 
     void transferEnded() {
+        replyArrived();
         const BackupWriteResult result =
             session().backup().lastResult().value_or(BackupWriteResult{});
         if (output().json()) {

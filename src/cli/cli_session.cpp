@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace kalder::cli {
@@ -12,6 +13,11 @@ namespace {
 
 // A recorder that accepts the connection but never answers the login.
 constexpr int kLoginLimitMs = 60000;
+// A recorder that logged the user in but leaves a request unanswered.
+constexpr int kDefaultReplyLimitMs = 60000;
+// Tests shorten the reply limit with this variable; it is not part of the command-line
+// contract, which has no option for it.
+constexpr const char* kReplyLimitVariable = "KALDER_CLI_REPLY_TIMEOUT_MS";
 
 } // namespace
 
@@ -19,9 +25,67 @@ CliSession::CliSession(const CliOptions& options, CliOutput& output)
     : m_options(options), m_output(output) {
     m_loginTimer.setSingleShot(true);
     QObject::connect(&m_loginTimer, &QTimer::timeout, this, [this] {
-        m_output.error("the recorder did not answer the login");
+        m_output.error("the recorder did not answer the login (no HELLO48_ACK within " +
+                       std::to_string(kLoginLimitMs) + " ms)");
         finish(kExitConnectionLost);
     });
+    m_replyTimer.setSingleShot(true);
+    QObject::connect(&m_replyTimer, &QTimer::timeout, this, [this] {
+        m_output.error("the recorder did not send " + m_awaited + " (waited " +
+                       std::to_string(m_awaitedMs) + " ms)");
+        finish(kExitConnectionLost);
+    });
+}
+
+int CliSession::replyLimitMs() {
+    const char* text = std::getenv(kReplyLimitVariable);
+    if (text == nullptr || *text == '\0')
+        return kDefaultReplyLimitMs;
+    char* rest = nullptr;
+    const long value = std::strtol(text, &rest, 10);
+    if (*rest != '\0' || value <= 0 || value > 24L * 3600 * 1000)
+        return kDefaultReplyLimitMs;
+    return static_cast<int>(value);
+}
+
+std::string CliSession::describeMissing(unsigned records) {
+    std::string text;
+    if (records & kRights)
+        text = "RIGHT_CHANGE (the user's rights)";
+    if (records & kRecordingState)
+        text += std::string(text.empty() ? "" : " and ") + "REC_STATUS (the recording state)";
+    return text + ", which follow the login";
+}
+
+void CliSession::awaitReply(std::string what, int limitMs) {
+    if (m_finishing)
+        return;
+    m_awaited = std::move(what);
+    m_awaitedMs = limitMs > 0 ? limitMs : replyLimitMs();
+    m_replyTimer.start(m_awaitedMs);
+}
+
+void CliSession::replyArrived() {
+    m_replyTimer.stop();
+}
+
+void CliSession::afterLoginRecords(unsigned needed, std::function<void()> then) {
+    m_neededRecords = needed;
+    m_afterLoginRecords = std::move(then);
+    if ((m_loginRecords & needed) != needed)
+        awaitReply(describeMissing(needed & ~m_loginRecords));
+    loginRecordArrived(0);
+}
+
+void CliSession::loginRecordArrived(unsigned record) {
+    m_loginRecords |= record;
+    if (!m_afterLoginRecords || (m_loginRecords & m_neededRecords) != m_neededRecords)
+        return;
+    replyArrived();
+    // Taken out first: `then` may wait for something of its own.
+    std::function<void()> then = std::move(m_afterLoginRecords);
+    m_afterLoginRecords = nullptr;
+    then();
 }
 
 CliSession::~CliSession() {
@@ -51,6 +115,7 @@ void CliSession::finish(int status) {
         return;
     m_finishing = true;
     m_loginTimer.stop();
+    m_replyTimer.stop();
     if (m_session)
         m_session->disconnect();
     QCoreApplication::exit(status);
@@ -96,6 +161,14 @@ void CliSession::handle(const WindowMessageEvent& message) {
         m_loggedIn = true;
         m_loginTimer.stop();
         onLoggedIn();
+        return;
+    case WindowMessage::RightsArrived:
+        loginRecordArrived(kRights);
+        return;
+    case WindowMessage::RecordButton:
+        // Before a command asks for anything, only REC_STATUS shows the record button.
+        loginRecordArrived(kRecordingState);
+        onWindowMessage(message);
         return;
     default:
         onWindowMessage(message);

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +39,26 @@ protected:
     // Window messages the base does not consume.
     virtual void onWindowMessage(const WindowMessageEvent&) {}
 
+    // Records the recorder sends after the login, which a command may need before it acts.
+    enum LoginRecord : unsigned {
+        kRights = 1,         // RIGHT_CHANGE: the user's rights
+        kRecordingState = 2, // REC_STATUS: whether the recorder records
+    };
+    // Runs `then` once every record of `needed` has arrived (at once when they have). Without
+    // them within the reply limit the run ends as a lost connection, naming what is missing.
+    void afterLoginRecords(unsigned needed, std::function<void()> then);
+
+    // Waits at most `limitMs` (0: the reply limit) for `what`, a reply named as the protocol
+    // names it together with its request ("DVR_TIME_ACK, the answer to DVR_TIME_REQ"). When
+    // replyArrived() does not end the wait in time, the run ends with exit 6 and a line on
+    // standard error that names it. One wait at a time: a new one replaces the last; finish()
+    // ends it.
+    void awaitReply(std::string what, int limitMs = 0);
+    void replyArrived();
+    // How long a command waits for one reply: KALDER_CLI_REPLY_TIMEOUT_MS when it is set to a
+    // positive number of milliseconds, otherwise 60 seconds.
+    static int replyLimitMs();
+
     RecorderSession& session() { return *m_session; }
     CliOutput& output() { return m_output; }
     const CliOptions& options() const { return m_options; }
@@ -46,11 +67,19 @@ protected:
 
 private:
     void handle(const WindowMessageEvent& message);
+    void loginRecordArrived(unsigned record);
+    static std::string describeMissing(unsigned records);
 
     const CliOptions& m_options;
     CliOutput& m_output;
     std::unique_ptr<RecorderSession> m_session;
     QTimer m_loginTimer;
+    QTimer m_replyTimer;
+    std::string m_awaited;       // what m_replyTimer waits for
+    int m_awaitedMs = 0;         // for how long
+    unsigned m_loginRecords = 0; // LoginRecord bits that have arrived
+    unsigned m_neededRecords = 0;
+    std::function<void()> m_afterLoginRecords;
     bool m_loggedIn = false;
     bool m_finishing = false;
 };

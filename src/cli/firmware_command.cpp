@@ -6,11 +6,16 @@
 #include "session/firmware_scan.h"
 #include "wire/recorder_time.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace kalder::cli {
 
 namespace {
+
+// Between the last FW_DATA and FW_UPDATE_DONE the recorder writes its flash; the desktop waits
+// for that without a limit, the command-line client for at least ten minutes.
+constexpr int kFlashLimitMs = 600000;
 
 class Firmware : public CliSession {
 public:
@@ -55,6 +60,12 @@ protected:
         switch (message.message()) {
         case WindowMessage::FirmwareUpdateAck:
             upgrade.startUpload();
+            // The upload runs at the socket's pace; the recorder answers the whole file.
+            awaitReply("FW_DATA_RX_DONE or FW_DATA_RX_FAIL, the answer to the FW_DATA upload");
+            return;
+        case WindowMessage::FirmwareDataRxDone:
+            awaitReply("FW_UPDATE_DONE or FW_UPDATE_FAIL, the end of flashing",
+                       std::max(kFlashLimitMs, replyLimitMs()));
             return;
         case WindowMessage::FirmwareUpdateNack:
             result("refused", code);
@@ -91,8 +102,11 @@ private:
     }
 
     void next() {
-        if (session().firmware().requestNext() < 0)
+        if (session().firmware().requestNext() < 0) {
             finish(m_allDone ? kExitOk : kExitRefused);
+            return;
+        }
+        awaitReply("FW_UPDATE_ACK or FW_UPDATE_NACK, the answer to FW_UPDATE_REQ");
     }
 
     const std::string m_dir;

@@ -35,7 +35,10 @@ public:
     using CliSession::CliSession;
 
 protected:
-    void onLoggedIn() override { session().info().requestStatus(); }
+    void onLoggedIn() override {
+        session().info().requestStatus();
+        awaitReply("STATUS_INFO_ACK or STATUS_INFO_NACK, the answer to STATUS_INFO_REQ");
+    }
 
     void onWindowMessage(const WindowMessageEvent& message) override {
         if (message.message() != WindowMessage::StatusInfoReady)

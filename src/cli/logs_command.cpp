@@ -20,7 +20,10 @@ public:
         : CliSession(options, output), m_list(list) {}
 
 protected:
-    void onLoggedIn() override { session().logs().request(); }
+    void onLoggedIn() override {
+        session().logs().request();
+        awaitReply("LOG_INFO_ACK or LOG_INFO_NACK, the answer to LOG_INFO_REQ");
+    }
 
     void onWindowMessage(const WindowMessageEvent& message) override {
         if (message.message() == WindowMessage::CloseWindow &&

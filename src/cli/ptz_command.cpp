@@ -131,34 +131,29 @@ public:
 
 protected:
     void onLoggedIn() override {
-        // The rights arrive right after the greeting; the clock's answer comes after them.
-        session().device().requestRecorderTime();
+        // The PTZ right is the one the recorder sends after the login.
+        afterLoginRecords(kRights, [this] { select(); });
     }
 
     void onWindowMessage(const WindowMessageEvent& message) override {
-        switch (message.message()) {
-        case WindowMessage::RecorderTimeToTimePage:
-            if (m_selected)
-                return;
-            m_selected = true;
-            if (!session().status().mayPtz()) {
-                session().notify({15, 0}); // the base ends the run as refused
-                return;
-            }
-            session().ptz().selectPtzChannel(m_args.channel, m_args.mode);
-            return;
-        case WindowMessage::PtzAvailability:
-            if (m_selected && !m_answered) {
-                m_answered = true;
-                answered(message.wParam() != 0);
-            }
-            return;
-        default:
-            return;
+        if (message.message() == WindowMessage::PtzAvailability && m_selected && !m_answered) {
+            m_answered = true;
+            replyArrived();
+            answered(message.wParam() != 0);
         }
     }
 
 private:
+    void select() {
+        m_selected = true;
+        if (!session().status().mayPtz()) {
+            session().notify({15, 0}); // the base ends the run as refused
+            return;
+        }
+        session().ptz().selectPtzChannel(m_args.channel, m_args.mode);
+        awaitReply("PTZ_CHANNEL_ACK, the answer to PTZ_CHANNEL_REQ");
+    }
+
     void answered(bool available) {
         output().line(output().json() ? std::string("{\"event\":\"ptz\",\"available\":") +
                                             (available ? "true" : "false") + "}"

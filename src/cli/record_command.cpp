@@ -15,17 +15,13 @@ public:
 
 protected:
     void onLoggedIn() override {
-        // The recorder sends the rights and the recording state right after the greeting; the
-        // clock's answer comes after them, so the command acts on the rights that hold.
-        session().device().requestRecorderTime();
+        // The command acts on the rights and the recording state the recorder sends after the
+        // login: the refusals name them and report the state that holds.
+        afterLoginRecords(kRights | kRecordingState, [this] { ask(); });
     }
 
     void onWindowMessage(const WindowMessageEvent& message) override {
         switch (message.message()) {
-        case WindowMessage::RecorderTimeToTimePage:
-            if (!m_asked)
-                ask();
-            return;
         case WindowMessage::RecordReply:
             report(message.wParam() != 0);
             finish(kExitOk);
@@ -48,10 +44,12 @@ private:
         m_asked = true;
         if (m_on) {
             session().device().requestRecordOn();
+            awaitReply("REC_ON_ACK or REC_ON_NACK, the answer to REC_ON_REQ");
             return;
         }
         switch (session().device().answerRecordOffPrompt(options().password)) {
         case RecordOffAnswer::Sent:
+            awaitReply("REC_OFF_ACK or REC_OFF_NACK, the answer to REC_OFF_REQ");
             return;
         case RecordOffAnswer::WrongPassword:
             output().error("record off: the password does not match");

@@ -6,44 +6,36 @@
 #include "session/search_exchange.h"
 #include "wire/recorder_time.h"
 
-#include <QTimer>
-
 #include <string>
 
 namespace kalder::cli {
 
 namespace {
 
-// A recorder that never answers the query.
-constexpr int kReplyLimitMs = 120000;
-
 enum class Query { Years, Day, Events };
 
 class SearchRun : public CliSession {
 public:
     SearchRun(const CliOptions& options, CliOutput& output, Query query, CivilTime day)
-        : CliSession(options, output), m_query(query), m_day(day) {
-        m_replyTimer.setSingleShot(true);
-        QObject::connect(&m_replyTimer, &QTimer::timeout, this, [this] {
-            this->output().error("the recorder did not answer the query");
-            finish(kExitConnectionLost);
-        });
-    }
+        : CliSession(options, output), m_query(query), m_day(day) {}
 
 protected:
     void onLoggedIn() override {
         SearchExchange& search = session().search();
         search.setWindowOpen(true); // the replies are awaited here
-        m_replyTimer.start(kReplyLimitMs);
         switch (m_query) {
         case Query::Years:
             search.requestYears();
+            awaitReply("PLAY_INFO_MONTH_ACK or PLAY_INFO_MONTH_NACK, the answer to "
+                       "PLAY_INFO_MONTH_REQ");
             break;
         case Query::Day:
             search.requestDaySegments(m_day.year, m_day.month, m_day.day);
+            awaitReply("PLAY_INFO_DAY_ACK or PLAY_INFO_DAY_NACK, the answer to PLAY_INFO_DAY_REQ");
             break;
         case Query::Events:
             search.requestEvents();
+            awaitReply("EVENT_INFO_ACK or EVENT_INFO_NACK, the answer to EVENT_INFO_REQ");
             break;
         }
     }
@@ -54,7 +46,7 @@ protected:
                                                      : WindowMessage::SearchEventsReady;
         if (message.message() != expected)
             return;
-        m_replyTimer.stop();
+        replyArrived();
         const auto result = static_cast<SearchReplyResult>(message.wParam());
         const auto code = static_cast<std::int32_t>(message.lParam());
         if (result == SearchReplyResult::Oversized) {
@@ -93,7 +85,6 @@ protected:
 private:
     const Query m_query;
     const CivilTime m_day;
-    QTimer m_replyTimer;
 };
 
 } // namespace

@@ -151,7 +151,11 @@ protected:
         m_host.setSession(&session);
     }
 
-    void onLoggedIn() override {}
+    // The session asks for live video at the login; the recorder answers with the channels.
+    void onLoggedIn() override {
+        if (!m_started)
+            awaitReply("LIVE_CHANNEL_INFO, the answer to LIVE_REQ");
+    }
 
     void onWindowMessage(const WindowMessageEvent& message) override {
         if (message.message() != WindowMessage::LiveChannels || m_started)
@@ -162,6 +166,7 @@ protected:
         const auto lost = static_cast<std::uint16_t>(message.lParam());
         m_wanted = static_cast<std::uint16_t>(m_args.mask & streaming & ~lost);
         m_started = true;
+        replyArrived();
         if (m_wanted == 0) {
             output().error("none of the channels asked for shows live video");
             finish(kExitOk);

@@ -89,11 +89,13 @@ protected:
         if (m_args.seconds > 0)
             m_limit.start(static_cast<int>(std::lround(m_args.seconds * 1000)));
         session().talk().toggleTalk();
+        awaitReply("A_LISTEN_ACK or A_LISTEN_NACK, the answer to A_LISTEN_REQ");
     }
 
     void onWindowMessage(const WindowMessageEvent& message) override {
         switch (message.message()) {
         case WindowMessage::ListenAccepted: {
+            replyArrived();
             if (m_sender)
                 return;
             RecorderSession* s = &session();
@@ -110,6 +112,7 @@ protected:
             session().talk().dropSender();
             return;
         case WindowMessage::TalkRefused:
+            replyArrived();
             m_refused = true;
             end();
             return;

@@ -13,7 +13,10 @@ public:
     using CliSession::CliSession;
 
 protected:
-    void onLoggedIn() override { session().device().requestRecorderTime(); }
+    void onLoggedIn() override {
+        session().device().requestRecorderTime();
+        awaitReply("DVR_TIME_ACK, the answer to DVR_TIME_REQ");
+    }
 
     void onWindowMessage(const WindowMessageEvent& message) override {
         if (message.message() != WindowMessage::RecorderTimeToTimePage)

@@ -249,6 +249,8 @@ bool RecorderStatus::RecvFn_RightChange(const MessageHeader& header) {
             m_session.post(WindowMessage::VideoWindowReset, 0);
         }
     }
+    // Whoever waits for the rights before acting learns that they hold now (kalder-cli).
+    m_session.postLatest(WindowMessage::RightsArrived);
     return true;
 }
 

@@ -68,11 +68,11 @@ enum : int {
     AudioChannel = 21113,          // wParam = the recorder's audio channel (DB_CHANGE byte 540)
     CloseWindow = 21114,           // wParam: CloseTarget; close that window when it is open
     LeaveFullScreen = 21115,       // return the video window from full-screen view
-    ChannelInfoFile = 21116,    // wParam = channel mask to record in the channel information file
-                                // when the local settings ask for it; 0 when live view stops
-    ClearSearchContext = 21117, // the search right was withdrawn: clear the search resume context
-    TalkRefused = 21118,        // A_LISTEN_NACK, whatever its code; wParam = the code (the
-                                // desktop acts on 21054 and the notification instead)
+    ChannelInfoFile = 21116,     // wParam = channel mask to record in the channel information file
+                                 // when the local settings ask for it; 0 when live view stops
+    ClearSearchContext = 21117,  // the search right was withdrawn: clear the search resume context
+    TalkRefused = 21118,         // A_LISTEN_NACK, whatever its code; wParam = the code (the
+                                 // desktop acts on 21054 and the notification instead)
     ConfigExchangeEnded = 21124, // wParam: ConfigExchangeEnd (setup_exchange.h), lParam: the
                                  // recorder's reply code (front ends that wait for the exchange)
     // Backup transfer (session/backup_transfer.h).
@@ -88,6 +88,7 @@ enum : int {
     // and pushes them to whoever draws (the decode threads never pull them per picture).
     ChannelTitlesChanged = 21140, // DB_CHANGE brought other channel titles
     AudioFactsChanged = 21141,    // the channel that carries the live audio changed
+    RightsArrived = 21142,        // a RIGHT_CHANGE was applied: the user's rights are known
     // Device commands and PTZ.
     RecordReply = 21134,     // REC_ON_ACK or REC_OFF_ACK handled; wParam 1 = recording
     PtzAvailability = 21135, // PTZ_CHANNEL_ACK: wParam 1 = the channel has a camera
@@ -97,14 +98,14 @@ enum : int {
 // The messages that carry state the recorder can push again and again: the session posts them
 // coalesced (RecorderSession::postLatest); the receiver sees the newest values.
 inline constexpr int kLatestMessages[] = {
-    WindowMessage::LiveChannels,       WindowMessage::ChannelInfoFile,
-    WindowMessage::RecorderClock,      WindowMessage::HiddenChannelsChanged,
-    WindowMessage::AudioChannel,       WindowMessage::RightsChanged,
-    WindowMessage::ClearSearchContext, WindowMessage::RecorderTimeToTimePage,
-    WindowMessage::RecordButton,       WindowMessage::ChannelTitlesChanged,
-    WindowMessage::AudioFactsChanged,  WindowMessage::RecordReply,
-    WindowMessage::PtzAvailability,    WindowMessage::PlaybackPosition,
-    WindowMessage::BackupProgressPosition,
+    WindowMessage::LiveChannels,           WindowMessage::ChannelInfoFile,
+    WindowMessage::RecorderClock,          WindowMessage::HiddenChannelsChanged,
+    WindowMessage::AudioChannel,           WindowMessage::RightsChanged,
+    WindowMessage::ClearSearchContext,     WindowMessage::RecorderTimeToTimePage,
+    WindowMessage::RecordButton,           WindowMessage::ChannelTitlesChanged,
+    WindowMessage::AudioFactsChanged,      WindowMessage::RecordReply,
+    WindowMessage::PtzAvailability,        WindowMessage::PlaybackPosition,
+    WindowMessage::BackupProgressPosition, WindowMessage::RightsArrived,
 };
 
 enum class ButtonLook : int { Released = 0, Pressed = 1, Usable = 2 };

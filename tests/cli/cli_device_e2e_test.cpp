@@ -33,8 +33,10 @@ protected:
         s_sim = nullptr;
     }
     void SetUp() override {
-        for (const char* knob : {"fw-update-nack 0", "fw-data-fail 0", "fw-update-fail 0",
-                                 "ptz-camera 3 1", "device-log-clear", "record on"})
+        for (const char* knob :
+             {"fw-update-nack 0", "fw-data-fail 0", "fw-update-fail 0", "ptz-camera 3 1",
+              "device-log-clear", "record on", "mute DVR_TIME_REQ off", "mute REC_ON_REQ off",
+              "mute PTZ_CHANNEL_REQ off", "mute RIGHT_CHANGE off", "mute REC_STATUS off"})
             ASSERT_EQ(s_sim->admin(knob), "ok") << knob;
     }
     static QStringList base(const char* user = "admin") {
@@ -184,6 +186,56 @@ TEST_F(CliDevice, PtzRefusalsSendNothing) {
           QStringList{"--channel", "17", "--move", "up"}})
         EXPECT_EQ(runCli(base() << "ptz" << args, "1234").exitCode, 2)
             << args.join(' ').toStdString();
+}
+
+// A recorder that leaves a request unanswered, or keeps back a record that follows the login:
+// the command ends as a lost connection (6) and names what it waited for.
+TEST_F(CliDevice, EveryWaitForTheRecorderEndsAndNamesWhatItWaitedFor) {
+    QProcessEnvironment shortWait;
+    shortWait.insert("KALDER_CLI_REPLY_TIMEOUT_MS", "3000");
+    const QStringList record = QStringList{"record", "on"};
+    const QStringList ptz = QStringList{"ptz", "--channel", "1", "--move", "up", "--ms", "0"};
+
+    // Record and PTZ act on what the recorder sends after the login, not on the clock's
+    // answer.
+    ASSERT_EQ(s_sim->admin("mute DVR_TIME_REQ"), "ok");
+    CliRun run = runCli(base() << "time", "1234", shortWait);
+    EXPECT_EQ(run.exitCode, 6);
+    EXPECT_TRUE(run.errors.contains("DVR_TIME_ACK, the answer to DVR_TIME_REQ"))
+        << run.errors.toStdString();
+    run = runCli(base() << record, "1234", shortWait);
+    EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    run = runCli(base() << ptz, "1234", shortWait);
+    EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_EQ(s_sim->admin("mute DVR_TIME_REQ off"), "ok");
+
+    const struct {
+        const char* muted;
+        QStringList args;
+        const char* named;
+    } cases[] = {
+        {"REC_ON_REQ", record, "REC_ON_ACK or REC_ON_NACK, the answer to REC_ON_REQ"},
+        {"PTZ_CHANNEL_REQ", ptz, "PTZ_CHANNEL_ACK, the answer to PTZ_CHANNEL_REQ"},
+        {"RIGHT_CHANGE", ptz, "RIGHT_CHANGE (the user's rights), which follow the login"},
+        {"RIGHT_CHANGE", record, "RIGHT_CHANGE (the user's rights)"},
+        {"REC_STATUS", record, "REC_STATUS (the recording state), which follow the login"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.muted) + ": " + c.args.join(' ').toStdString());
+        ASSERT_EQ(s_sim->admin(std::string("mute ") + c.muted), "ok");
+        run = runCli(base() << c.args, "1234", shortWait);
+        EXPECT_EQ(run.exitCode, 6);
+        EXPECT_TRUE(run.errors.contains(c.named)) << run.errors.toStdString();
+        // Nothing of the command went out.
+        EXPECT_TRUE(run.lines.isEmpty()) << run.lines.join('\n').toStdString();
+        ASSERT_EQ(s_sim->admin(std::string("mute ") + c.muted + " off"), "ok");
+    }
+    // The one PTZ command that ran is the one whose answer came; the others sent nothing to
+    // the recorder's devices.
+    const std::vector<std::string> log = deviceLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "ptz-channel 0 mode 0 available 1");
+    EXPECT_EQ(s_sim->admin("mute NO_SUCH_MESSAGE"), "error unknown message 'NO_SUCH_MESSAGE'");
 }
 
 class CliFirmware : public CliDevice {

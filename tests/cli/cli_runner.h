@@ -20,10 +20,13 @@ struct CliRun {
     QString errors;
 };
 
-// A null password leaves KALDER_PASSWORD unset.
-inline CliRun runCli(const QStringList& args, const QString& password = {}) {
+// A null password leaves KALDER_PASSWORD unset. `extraEnv` holds more variables for the run.
+inline CliRun runCli(const QStringList& args, const QString& password = {},
+                     const QProcessEnvironment& extraEnv = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : extraEnv.keys())
+        env.insert(name, extraEnv.value(name));
     const auto home = std::filesystem::path(KALDER_TEST_CACHE_DIR) / "cli-home";
     std::filesystem::create_directories(home);
     env.insert("HOME", QString::fromStdString(home.string()));
