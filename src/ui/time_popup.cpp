@@ -48,8 +48,17 @@ TimePopup::TimePopup(int hour, int minute, int second, QWidget* parent)
 }
 
 void TimePopup::reject() {
-    m_reported = true; // Escape: the time stays as it was
+    // Escape: the time stays as it was. A close() from the owner also arrives here (QDialog
+    // closes by rejecting) and still reports.
+    if (!m_closing)
+        m_reported = true;
     QDialog::reject();
+}
+
+void TimePopup::closeEvent(QCloseEvent* event) {
+    m_closing = true;
+    QDialog::closeEvent(event);
+    m_closing = false;
 }
 
 void TimePopup::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <array>
 
+class QCloseEvent;
 class QLabel;
 class QMouseEvent;
 class QPushButton;
@@ -30,6 +31,7 @@ public slots:
     void reject() override;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
@@ -38,6 +40,7 @@ private:
     std::array<QLabel*, 3> m_values{};
     QPushButton* m_ok = nullptr;
     bool m_reported = false; // reported, or dismissed: nothing more is reported
+    bool m_closing = false;  // inside close(), which QDialog turns into reject()
 };
 
 } // namespace kalder
