@@ -350,6 +350,13 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         if (m_setupWindow)
             m_setupWindow->recorderTimeArrived(static_cast<std::uint32_t>(wParam));
         return;
+    case WindowMessage::TestMailAnswer:
+        if (m_setupWindow)
+            m_setupWindow->testMailAnswered(
+                wParam != 0, wParam != 0 ? QString()
+                                         : tr("the recorder refused it (reply code %1)")
+                                               .arg(static_cast<long long>(message.lParam())));
+        return;
     case WindowMessage::CloseWindow:
         // Each feature closes the windows it owns; a target without a window is ignored.
         if (wParam == static_cast<std::uintptr_t>(CloseTarget::RemoteSetup) && m_setupWindow)
@@ -495,8 +502,8 @@ void MainWindow::showNotification(Notification notification, const QString& deta
         entry.lines = kSearchResumeLines;
         entry.buttons = NotificationButtons::OkCancel;
     }
-    auto* box =
-        new NotificationBox(entry, m_settings.opacityOf(OpacityKind::NotificationBox), this, detail);
+    auto* box = new NotificationBox(entry, m_settings.opacityOf(OpacityKind::NotificationBox), this,
+                                    detail);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_notificationBox = box;
     connect(box, &QDialog::finished, this, [this, box, offersResume](int result) {

@@ -63,11 +63,17 @@ void RecorderStatus::registerDeviceReplies() {
             if (code == kNackReadFailed)
                 return false;
             m_session.notifyNack(id, code);
+            if (id == SEND_TEST_MAIL_NACK)
+                m_session.post(WindowMessage::TestMailAnswer, 0, code);
             return true;
         });
     }
-    for (std::uint16_t id : {REBOOT_ACK, POWEROFF_ACK, DB_INIT_ACK, SEND_TEST_MAIL_ACK})
+    for (std::uint16_t id : {REBOOT_ACK, POWEROFF_ACK, DB_INIT_ACK})
         m_session.registerEmptyReplyHandler(id, [](const MessageHeader&) {});
+    // The e-mail page that asked says that the recorder sent the mail.
+    m_session.registerEmptyReplyHandler(SEND_TEST_MAIL_ACK, [this](const MessageHeader&) {
+        m_session.post(WindowMessage::TestMailAnswer, 1);
+    });
     // Three words nobody uses: read and dropped.
     m_session.registerHandler(NOTICE_257, [this](const MessageHeader& h) {
         return discardPayload(m_session.socket(), h);

@@ -92,6 +92,8 @@ enum : int {
     // Device commands and PTZ.
     RecordReply = 21134,     // REC_ON_ACK or REC_OFF_ACK handled; wParam 1 = recording
     PtzAvailability = 21135, // PTZ_CHANNEL_ACK: wParam 1 = the channel has a camera
+    TestMailAnswer = 21136,  // SEND_TEST_MAIL_ACK (wParam 1) or _NACK (wParam 0, lParam = its
+                             // reply code), for the setup window's e-mail page
 };
 } // namespace WindowMessage
 

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QLabel>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -181,6 +182,8 @@ TEST_F(SetupE2E, TestMailAndInitializeFromThePages) {
     QTest::keyClicks(mail->textEdit(0), "mail.example.org");
     QTest::mouseClick(mail->testMailButton(), Qt::LeftButton);
     WAIT_UNTIL(sim.admin("device-log").find("test-mail 516") != std::string::npos, 10000);
+    // The recorder's answer shows on the page that asked.
+    WAIT_UNTIL(mail->statusLabel()->text().startsWith("The recorder sent the test mail"), 10000);
 
     ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::System, "Basic"));
     auto* basic = dynamic_cast<BasicPageWidget*>(setup->currentPage());
@@ -193,6 +196,21 @@ TEST_F(SetupE2E, TestMailAndInitializeFromThePages) {
     WAIT_UNTIL(sim.admin("device-log").find("db-init") != std::string::npos, 10000);
     WAIT_UNTIL(window->setupWindow() == nullptr, 10000);
     EXPECT_FALSE(window->session()->setup().busy());
+}
+
+// A test mail the recorder refuses: the page says so as well as the notification box.
+TEST_F(SetupE2E, ARefusedTestMailSaysSoOnThePage) {
+    ASSERT_EQ(sim.admin("test-mail-nack 1"), "ok");
+    SetupWindow* setup = pressRemoteSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openPage(*setup, SetupWindow::Tab::Event, "E-mail"));
+    auto* mail = dynamic_cast<MailPageWidget*>(setup->currentPage());
+    ASSERT_NE(mail, nullptr);
+    QTest::mouseClick(mail->testMailButton(), Qt::LeftButton);
+    WAIT_UNTIL(mail->statusLabel()->text().startsWith("The recorder could not send"), 10000);
+    WAIT_UNTIL(window->notificationBox() != nullptr, 5000);
+    EXPECT_EQ(window->notificationBox()->entry().notification, (Notification{6, 0}));
+    ASSERT_EQ(sim.admin("test-mail-nack 0"), "ok");
 }
 
 } // namespace
