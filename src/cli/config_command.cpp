@@ -64,6 +64,8 @@ protected:
     void onLoggedIn() override {
         if (!session().setup().RequestConfig())
             finish(kExitConnectionLost);
+        else
+            awaitReply("DB_INFO_ACK with the whole record, the answer to DB_INFO_REQ");
     }
     void onWindowMessage(const WindowMessageEvent& message) override {
         if (message.message() != WindowMessage::ConfigExchangeEnded)
@@ -115,6 +117,8 @@ protected:
     void onLoggedIn() override {
         if (!session().setup().sendUpdatePayload(m_payload))
             finish(kExitConnectionLost);
+        else
+            awaitReply("DB_UPDATE_ACK or DB_UPDATE_NACK, the answer to DB_UPDATE_REQ");
     }
     void onWindowMessage(const WindowMessageEvent& message) override {
         if (message.message() != WindowMessage::ConfigExchangeEnded)

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QJsonObject>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -176,6 +177,36 @@ TEST_F(CliConfig, RefusalsAndIntegrityFailures) {
 }
 
 // Older formats and records longer than the working copy come and go at their own length.
+// A recorder that never answers the fetch or the update: the command ends as a lost
+// connection and names the answer it waited for.
+TEST_F(CliConfig, AnUnansweredFetchOrUpdateEndsAndSaysWhatItWaitedFor) {
+    QProcessEnvironment shortWait;
+    shortWait.insert("KALDER_CLI_REPLY_TIMEOUT_MS", "3000");
+    const QString file = tempFile("unanswered.bin");
+    ASSERT_EQ(runCli(base() << "config"
+                            << "get"
+                            << "--out" << file)
+                  .exitCode,
+              0);
+
+    ASSERT_EQ(s_sim->admin("mute DB_INFO_REQ"), "ok");
+    CliRun run = runCli(base() << "config"
+                               << "show"
+                               << "--recorder",
+                        {}, shortWait);
+    ASSERT_EQ(s_sim->admin("mute DB_INFO_REQ off"), "ok");
+    EXPECT_EQ(run.exitCode, 6);
+    EXPECT_TRUE(run.errors.contains("the answer to DB_INFO_REQ")) << run.errors.toStdString();
+
+    ASSERT_EQ(s_sim->admin("mute DB_UPDATE_REQ"), "ok");
+    run = runCli(base() << "config"
+                        << "put" << file,
+                 {}, shortWait);
+    ASSERT_EQ(s_sim->admin("mute DB_UPDATE_REQ off"), "ok");
+    EXPECT_EQ(run.exitCode, 6);
+    EXPECT_TRUE(run.errors.contains("the answer to DB_UPDATE_REQ")) << run.errors.toStdString();
+}
+
 TEST(CliConfigFormats, OlderVersionAndLongerRecord) {
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--record-version", "4.6", "--record-length", "9000"}))
