@@ -28,7 +28,7 @@ void FrameAssembler::reset() {
     m_skipping = false;
 }
 
-FrameAssembler::Fragment FrameAssembler::readFragment(MessageSocket& socket,
+FrameAssembler::Fragment FrameAssembler::readFragment(ReceiveSource& source,
                                                       const MessageHeader& header,
                                                       const std::atomic<bool>& keep,
                                                       const char* what) {
@@ -38,12 +38,12 @@ FrameAssembler::Fragment FrameAssembler::readFragment(MessageSocket& socket,
         // Part of an item larger than the assembly buffer: read and dropped, never stored.
         if (!m_skipping)
             trace("%s larger than %zu bytes dropped\n", what, capacity());
-        if (!discardPayload(socket, header))
+        if (!discardPayload(source, header))
             return Fragment::Failed;
         dropFragment(header.lastFragment());
         return Fragment::Pending;
     }
-    if (!LoopReceive(socket, space))
+    if (!LoopReceive(source, space))
         return Fragment::Failed;
     if (!keep) {
         reset();

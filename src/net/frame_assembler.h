@@ -10,7 +10,7 @@
 
 namespace kalder {
 
-class MessageSocket;
+class ReceiveSource;
 
 // The receive thread's assembly buffer for a frame that arrives in fragments: 1,244,160 bytes
 // allocated once, filled at a running count. A fragment that would not fit is never written:
@@ -42,10 +42,10 @@ public:
         Pending, // taken, dropped or skipped; wait for the next fragment
         Whole,   // the last fragment arrived: the caller takes frame(), then reset()
     };
-    // Reads the payload of `header`, one fragment of an item, from `socket`. A fragment that does
+    // Reads the payload of `header`, one fragment of an item, from `source`. A fragment that does
     // not fit is read and dropped, with a trace naming the item (`what`) once per item. `keep`
     // is read once the payload is in: while it is false the item so far is dropped.
-    Fragment readFragment(MessageSocket& socket, const MessageHeader& header,
+    Fragment readFragment(ReceiveSource& source, const MessageHeader& header,
                           const std::atomic<bool>& keep, const char* what);
 
 private:

@@ -14,7 +14,7 @@ void MessageDispatcher::setHandler(std::uint16_t id, Handler handler) {
 void MessageDispatcher::setEmptyReplyHandler(std::uint16_t id,
                                              std::function<void(const MessageHeader&)> handler) {
     setHandler(id, [this, handler = std::move(handler)](const MessageHeader& header) {
-        if (header.payloadLength != 0 && !discardPayload(m_socket, header))
+        if (header.payloadLength != 0 && !discardPayload(m_source, header))
             return false;
         handler(header);
         return true;
@@ -37,7 +37,7 @@ bool MessageDispatcher::dispatch(const MessageHeader& header) {
         return handler(header);
     if (header.code < kKeepAliveCode)
         trace("Unknown message...0x%x\n", id);
-    return discardPayload(m_socket, header);
+    return discardPayload(m_source, header);
 }
 
 } // namespace kalder

@@ -8,7 +8,7 @@
 
 namespace kalder {
 
-class MessageSocket;
+class ReceiveSource;
 
 // Selects the receive handler of an incoming header by its message id (the low 7 bits of the
 // code word play no part in the choice). A handler reads exactly `payloadLength` bytes itself
@@ -17,7 +17,7 @@ class MessageDispatcher {
 public:
     using Handler = std::function<bool(const MessageHeader&)>;
 
-    explicit MessageDispatcher(MessageSocket& socket) : m_socket(socket) {}
+    explicit MessageDispatcher(ReceiveSource& source) : m_source(source) {}
 
     void setHandler(std::uint16_t id, Handler handler);
     // For replies that carry nothing: any payload the recorder sends anyway is read and dropped
@@ -31,7 +31,7 @@ public:
     bool dispatch(const MessageHeader& header);
 
 private:
-    MessageSocket& m_socket;
+    ReceiveSource& m_source;
     std::array<Handler, 512> m_handlers;
 };
 

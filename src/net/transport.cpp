@@ -3,6 +3,7 @@
 #include "net/trace.h"
 #include "wire/message_catalogue.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -19,14 +20,14 @@ namespace {
 // flag are checked again.
 constexpr int kPollSliceMs = 100;
 
-bool stopRequested(const MessageSocket& socket) {
-    const std::atomic<bool>* stop = socket.stopFlag();
+bool stopRequested(const ReceiveSource& source) {
+    const std::atomic<bool>* stop = source.stopFlag();
     return stop && stop->load();
 }
 
 } // namespace
 
-const ReceiveClock MessageSocket::s_steadyClock;
+const ReceiveClock ReceiveSource::s_steadyClock;
 
 MessageSocket::~MessageSocket() {
     reset();
@@ -100,8 +101,51 @@ bool sendAll(MessageSocket& socket, std::span<const std::byte> bytes) {
     return true;
 }
 
-bool LoopReceive(MessageSocket& socket, std::span<std::byte> buffer) {
-    const ReceiveClock& clock = socket.clock();
+ReceiveSource::Taken MessageSocket::takeAvailable(std::span<std::byte> buffer) {
+    const int fd = m_fd.load();
+    if (fd < 0)
+        return {Status::Failed};
+    const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    if (n > 0)
+        return {Status::Bytes, static_cast<std::size_t>(n)};
+    if (n == 0)
+        return {Status::Closed};
+    if (errno == EINTR)
+        return {Status::Retry};
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        trace("nErr : %d... receive error...socket closed\n", errno);
+        return {Status::Failed};
+    }
+    return {Status::None};
+}
+
+bool MessageSocket::waitForBytes(std::chrono::milliseconds slice) {
+    const int fd = m_fd.load();
+    if (fd < 0)
+        return false;
+    pollfd pfd{fd, POLLIN, 0};
+    if (::poll(&pfd, 1, static_cast<int>(slice.count())) < 0 && errno != EINTR) {
+        trace("nErr : %d... receive error...socket closed\n", errno);
+        return false;
+    }
+    return true;
+}
+
+void MessageSocket::pauseAfterDroppedMessage() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+ReceiveSource::Taken MemorySource::takeAvailable(std::span<std::byte> buffer) {
+    const std::size_t n = std::min(buffer.size(), remaining());
+    if (n == 0)
+        return {Status::Closed};
+    std::memcpy(buffer.data(), m_bytes.data() + m_pos, n);
+    m_pos += n;
+    return {Status::Bytes, n};
+}
+
+bool LoopReceive(ReceiveSource& source, std::span<std::byte> buffer) {
+    const ReceiveClock& clock = source.clock();
     const auto start = clock.now();
     std::size_t filled = 0;
     while (filled < buffer.size()) {
@@ -109,52 +153,45 @@ bool LoopReceive(MessageSocket& socket, std::span<std::byte> buffer) {
             trace("receive limit reached...socket closed\n");
             return false;
         }
-        if (stopRequested(socket))
-            return false;
-        const int fd = socket.fd();
-        if (fd < 0)
+        if (stopRequested(source))
             return false;
         // Bytes already there are taken at once; the wait (in slices, so that a stop is
         // noticed) only when there are none. Live video mostly finds its bytes waiting.
-        const ssize_t n = ::recv(fd, buffer.data() + filled, buffer.size() - filled, MSG_DONTWAIT);
-        if (n > 0) {
-            filled += static_cast<std::size_t>(n);
+        const ReceiveSource::Taken taken = source.takeAvailable(buffer.subspan(filled));
+        switch (taken.status) {
+        case ReceiveSource::Status::Bytes:
+            filled += taken.count;
             continue;
-        }
-        if (n == 0) {
-            // The peer has closed: no more bytes will ever come.
+        case ReceiveSource::Status::Closed:
             trace("receive...peer closed\n");
             return false;
-        }
-        if (errno == EINTR)
+        case ReceiveSource::Status::Failed:
+            return false;
+        case ReceiveSource::Status::Retry:
             continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            trace("nErr : %d... receive error...socket closed\n", errno);
-            return false;
+        case ReceiveSource::Status::None:
+            break;
         }
-        pollfd pfd{fd, POLLIN, 0};
-        if (::poll(&pfd, 1, kPollSliceMs) < 0 && errno != EINTR) {
-            trace("nErr : %d... receive error...socket closed\n", errno);
+        if (!source.waitForBytes(std::chrono::milliseconds(kPollSliceMs)))
             return false;
-        }
     }
     return true;
 }
 
-bool receiveHeader(MessageSocket& socket, MessageHeader& header) {
+bool receiveHeader(ReceiveSource& source, MessageHeader& header) {
     std::array<std::byte, kHeaderSize> bytes;
-    if (!LoopReceive(socket, bytes))
+    if (!LoopReceive(source, bytes))
         return false;
     header = decodeHeader(bytes);
     return true;
 }
 
-std::int32_t readNackCode(MessageSocket& socket, const MessageHeader& header,
+std::int32_t readNackCode(ReceiveSource& source, const MessageHeader& header,
                           std::array<std::uint32_t, 2>* detail) {
     if (header.payloadLength == 0)
         return kNackEmpty;
     std::vector<std::byte> payload(header.payloadLength);
-    if (!LoopReceive(socket, payload))
+    if (!LoopReceive(source, payload))
         return kNackReadFailed;
     const auto nack = decodeNackPayload(payload);
     if (!nack)
@@ -164,19 +201,16 @@ std::int32_t readNackCode(MessageSocket& socket, const MessageHeader& header,
     return nack->errorCode;
 }
 
-bool discardPayload(MessageSocket& socket, const MessageHeader& header) {
+bool discardPayload(ReceiveSource& source, const MessageHeader& header) {
     std::array<std::byte, 4096> sink;
     std::size_t left = header.payloadLength;
     while (left > 0) {
         const std::size_t n = left < sink.size() ? left : sink.size();
-        if (!LoopReceive(socket, std::span(sink).first(n)))
+        if (!LoopReceive(source, std::span(sink).first(n)))
             return false;
         left -= n;
     }
-    // A deliberate pause, not a wait for a condition: messages that nothing handles (unknown
-    // ids, the recorder's keep-alives, garbage) cost the receive thread at least 1 ms each, so
-    // a recorder that floods them cannot keep it spinning at full speed.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    source.pauseAfterDroppedMessage();
     return true;
 }
 

@@ -21,14 +21,54 @@ public:
     }
 };
 
+// Where the receive path takes its bytes from: the connected socket in the client and the
+// simulator, bytes held in memory in the fuzz targets. LoopReceive keeps the rules (the buffer
+// filled whole, the whole-call limit on the source's clock, the stop flag); a source only says
+// what it has and waits for more. Read by one thread only (the receive thread).
+class ReceiveSource {
+public:
+    virtual ~ReceiveSource() = default;
+
+    enum class Status {
+        Bytes,  // `count` bytes were taken
+        None,   // nothing waiting now; more may come
+        Closed, // the peer has closed: no more bytes will ever come
+        Failed, // an error: the connection is unusable
+        Retry,  // interrupted before anything was taken: ask again at once
+    };
+    struct Taken {
+        Status status = Status::None;
+        std::size_t count = 0;
+    };
+    // Takes bytes already waiting, up to `buffer.size()`, without waiting for any.
+    virtual Taken takeAvailable(std::span<std::byte> buffer) = 0;
+    // Waits at most `slice` for bytes to arrive; false on an error.
+    virtual bool waitForBytes(std::chrono::milliseconds slice) = 0;
+    // After the payload of a message that nothing handles has been dropped.
+    virtual void pauseAfterDroppedMessage() = 0;
+
+    // Replaces the clock used by LoopReceive; null restores the steady clock. Not owned.
+    void setClock(const ReceiveClock* clock) { m_clock = clock ? clock : &s_steadyClock; }
+    const ReceiveClock& clock() const { return *m_clock; }
+
+    // When set, LoopReceive also gives up as soon as the flag becomes true (not owned).
+    void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
+    const std::atomic<bool>* stopFlag() const { return m_stop; }
+
+private:
+    static const ReceiveClock s_steadyClock;
+    const ReceiveClock* m_clock = &s_steadyClock;
+    const std::atomic<bool>* m_stop = nullptr;
+};
+
 // One connected stream socket. Owns the descriptor; sends are serialised by a mutex so that
 // messages from several threads (GUI, keep-alive, talk sender, firmware upload) never
 // interleave on the wire. Reads happen on one thread only (the receive thread).
-class MessageSocket {
+class MessageSocket final : public ReceiveSource {
 public:
     MessageSocket() = default;
     explicit MessageSocket(int fd) : m_fd(fd) {}
-    ~MessageSocket();
+    ~MessageSocket() override;
     MessageSocket(const MessageSocket&) = delete;
     MessageSocket& operator=(const MessageSocket&) = delete;
 
@@ -41,22 +81,42 @@ public:
     // Shuts both directions: a blocked reader or writer returns at once.
     void shutdownBoth();
 
-    // Replaces the clock used by LoopReceive; null restores the steady clock. Not owned.
-    void setClock(const ReceiveClock* clock) { m_clock = clock ? clock : &s_steadyClock; }
-    const ReceiveClock& clock() const { return *m_clock; }
-
-    // When set, LoopReceive also gives up as soon as the flag becomes true (not owned).
-    void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
-    const std::atomic<bool>* stopFlag() const { return m_stop; }
-
     std::mutex& sendMutex() { return m_sendMutex; }
 
+    // A non-blocking recv; a closed descriptor (fd -1) counts as failed.
+    Taken takeAvailable(std::span<std::byte> buffer) override;
+    // poll for input, in slices so that the caller notices a stop or the limit.
+    bool waitForBytes(std::chrono::milliseconds slice) override;
+    // A deliberate pause of 1 ms: messages that nothing handles (unknown ids, the recorder's
+    // keep-alives, garbage) cost the receive thread at least that much each, so a recorder that
+    // floods them cannot keep it spinning at full speed.
+    void pauseAfterDroppedMessage() override;
+
 private:
-    static const ReceiveClock s_steadyClock;
     std::atomic<int> m_fd{-1};
     std::mutex m_sendMutex;
-    const ReceiveClock* m_clock = &s_steadyClock;
-    const std::atomic<bool>* m_stop = nullptr;
+};
+
+// Bytes held in memory, read front to back; at their end the peer counts as closed. Nothing to
+// flood: a dropped message costs no pause. For the fuzz targets and tests of the receive path.
+class MemorySource final : public ReceiveSource {
+public:
+    explicit MemorySource(std::span<const std::byte> bytes) : m_bytes(bytes) {}
+
+    Taken takeAvailable(std::span<std::byte> buffer) override;
+    bool waitForBytes(std::chrono::milliseconds) override { return true; }
+    void pauseAfterDroppedMessage() override {}
+
+    std::size_t remaining() const { return m_bytes.size() - m_pos; }
+    // Reads `bytes` from their start next (a fuzz target's next input).
+    void reset(std::span<const std::byte> bytes) {
+        m_bytes = bytes;
+        m_pos = 0;
+    }
+
+private:
+    std::span<const std::byte> m_bytes;
+    std::size_t m_pos = 0;
 };
 
 // The whole-call limit of one LoopReceive.
@@ -76,10 +136,10 @@ bool sendAll(MessageSocket& socket, std::span<const std::byte> bytes);
 
 // Fills `buffer` exactly or fails: on a socket error, when the peer has closed the connection,
 // when the socket's stop flag rises, or when the whole call has taken kReceiveLimit or longer.
-bool LoopReceive(MessageSocket& socket, std::span<std::byte> buffer);
+bool LoopReceive(ReceiveSource& source, std::span<std::byte> buffer);
 
 // Reads the 16-byte header of the next message.
-bool receiveHeader(MessageSocket& socket, MessageHeader& header);
+bool receiveHeader(ReceiveSource& source, MessageHeader& header);
 
 inline constexpr std::int32_t kNackEmpty = -100;
 inline constexpr std::int32_t kNackReadFailed = -99;
@@ -87,10 +147,11 @@ inline constexpr std::int32_t kNackReadFailed = -99;
 // Consumes the payload of a negative reply whose header has just been read and returns its code:
 // -100 for an empty payload, -99 when the read failed. With a 12-byte payload and a detail area,
 // the two detail words are stored there (converted to host order).
-std::int32_t readNackCode(MessageSocket& socket, const MessageHeader& header,
+std::int32_t readNackCode(ReceiveSource& source, const MessageHeader& header,
                           std::array<std::uint32_t, 2>* detail = nullptr);
 
-// Reads and drops the payload of `header`, then sleeps 1 ms. False only when the read fails.
-bool discardPayload(MessageSocket& socket, const MessageHeader& header);
+// Reads and drops the payload of `header`, then lets the source pause (a socket sleeps 1 ms).
+// False only when the read fails.
+bool discardPayload(ReceiveSource& source, const MessageHeader& header);
 
 } // namespace kalder

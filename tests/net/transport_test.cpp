@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -170,6 +171,174 @@ TEST(Transport, StopFlagEndsAWaitingReceive) {
     });
     MessageHeader h;
     EXPECT_FALSE(receiveHeader(s.client, h));
+}
+
+// A source that answers from a script: runs of bytes (handed out no faster than the reader asks),
+// nothing waiting, interruptions, failures; past the script's end the peer has closed. Counts
+// the waits and the pauses it is asked for.
+class ScriptedSource : public ReceiveSource {
+public:
+    struct Step {
+        Status status;
+        std::vector<std::byte> bytes = {};
+    };
+    explicit ScriptedSource(std::vector<Step> steps) : m_steps(std::move(steps)) {}
+
+    Taken takeAvailable(std::span<std::byte> buffer) override {
+        if (m_next >= m_steps.size())
+            return {Status::Closed};
+        Step& step = m_steps[m_next];
+        if (step.status != Status::Bytes) {
+            ++m_next;
+            return {step.status};
+        }
+        const std::size_t n = std::min(buffer.size(), step.bytes.size());
+        std::copy_n(step.bytes.begin(), n, buffer.begin());
+        step.bytes.erase(step.bytes.begin(), step.bytes.begin() + std::ptrdiff_t(n));
+        if (step.bytes.empty())
+            ++m_next;
+        return {Status::Bytes, n};
+    }
+    bool waitForBytes(std::chrono::milliseconds slice) override {
+        ++waits;
+        EXPECT_EQ(slice, std::chrono::milliseconds(100));
+        if (onWait)
+            onWait();
+        return waitSucceeds;
+    }
+    void pauseAfterDroppedMessage() override { ++pauses; }
+
+    int waits = 0;
+    int pauses = 0;
+    bool waitSucceeds = true;
+    std::function<void()> onWait;
+
+private:
+    std::vector<Step> m_steps;
+    std::size_t m_next = 0;
+};
+
+std::vector<std::byte> bytes(std::initializer_list<int> values) {
+    std::vector<std::byte> out;
+    for (int v : values)
+        out.push_back(std::byte(v));
+    return out;
+}
+
+using Status = ReceiveSource::Status;
+
+TEST(ReceiveLoop, FillsTheBufferAcrossPiecesWaitsAndInterruptions) {
+    ScriptedSource source({{Status::Bytes, bytes({1, 2})},
+                           {Status::None},
+                           {Status::Retry},
+                           {Status::Bytes, bytes({3})},
+                           {Status::None},
+                           {Status::Bytes, bytes({4, 5, 6, 7})}});
+    FrozenClock frozen;
+    source.setClock(&frozen);
+    std::array<std::byte, 6> buffer{};
+    ASSERT_TRUE(LoopReceive(source, buffer));
+    EXPECT_EQ(std::vector(buffer.begin(), buffer.end()), bytes({1, 2, 3, 4, 5, 6}));
+    // A wait only where nothing was waiting; an interruption asks again without one.
+    EXPECT_EQ(source.waits, 2);
+    // The byte beyond the buffer is the next read's.
+    std::array<std::byte, 1> next{};
+    ASSERT_TRUE(LoopReceive(source, next));
+    EXPECT_EQ(next[0], std::byte{7});
+    EXPECT_FALSE(LoopReceive(source, next));
+}
+
+TEST(ReceiveLoop, AFailedClosedOrUnwaitableSourceEndsTheCallAtOnce) {
+    // The frozen clock never reaches the limit: only the source's answer can end each call.
+    FrozenClock frozen;
+    std::array<std::byte, 4> buffer{};
+    ScriptedSource failed({{Status::Bytes, bytes({1})}, {Status::Failed}});
+    failed.setClock(&frozen);
+    EXPECT_FALSE(LoopReceive(failed, buffer));
+    ScriptedSource closed({{Status::Bytes, bytes({1, 2})}});
+    closed.setClock(&frozen);
+    EXPECT_FALSE(LoopReceive(closed, buffer));
+    ScriptedSource unwaitable({{Status::None}, {Status::Bytes, bytes({1, 2, 3, 4})}});
+    unwaitable.setClock(&frozen);
+    unwaitable.waitSucceeds = false;
+    EXPECT_FALSE(LoopReceive(unwaitable, buffer));
+    EXPECT_EQ(unwaitable.waits, 1);
+}
+
+TEST(ReceiveLoop, ASourceThatNeverDeliversEndsAtTheLimitOrTheStopFlag) {
+    std::vector<ScriptedSource::Step> nothing(10, {Status::None});
+    std::array<std::byte, 4> buffer{};
+    ScriptedSource stalled(nothing);
+    JumpingClock clock;
+    stalled.setClock(&clock);
+    EXPECT_FALSE(LoopReceive(stalled, buffer));
+    // Start, 60 and 120 s (a wait after each), then 180 s: the limit.
+    EXPECT_EQ(clock.m_reads, 4);
+    EXPECT_EQ(stalled.waits, 2);
+
+    ScriptedSource stopped(nothing);
+    FrozenClock frozen;
+    stopped.setClock(&frozen);
+    std::atomic<bool> stop{false};
+    stopped.setStopFlag(&stop);
+    stopped.onWait = [&] { stop = true; };
+    EXPECT_FALSE(LoopReceive(stopped, buffer));
+    EXPECT_EQ(stopped.waits, 1);
+}
+
+// The receive path over bytes in memory (what the fuzz target feeds): the same messages as on a
+// socket, an unknown one dropped whole without the socket's pause, and the end of the bytes read
+// as the peer's close.
+TEST(ReceiveLoop, TheDispatcherReadsMessagesFromMemory) {
+    std::vector<std::byte> wire;
+    const auto append = [&wire](const MessageHeader& h, std::span<const std::byte> payload) {
+        const auto head = encodeHeader(h);
+        wire.insert(wire.end(), head.begin(), head.end());
+        wire.insert(wire.end(), payload.begin(), payload.end());
+    };
+    const std::vector<std::byte> junk(5000, std::byte{0xAB}); // more than one discard piece
+    append(makeHeader(99, 5000), junk);
+    append(makeHeader(MessageId::LIVE_CHANNEL_INFO, 4), be32(0x0001000F));
+    append(makeHeader(MessageId::LIVE_NACK, 12), std::span(junk).first(10));
+
+    MemorySource source(wire);
+    MessageDispatcher dispatcher(source);
+    std::vector<std::byte> info;
+    dispatcher.setHandler(MessageId::LIVE_CHANNEL_INFO, [&](const MessageHeader& h) {
+        info.resize(h.payloadLength);
+        return LoopReceive(source, info);
+    });
+    dispatcher.setHandler(MessageId::LIVE_NACK, [&](const MessageHeader& h) {
+        return readNackCode(source, h) != kNackReadFailed;
+    });
+    MessageHeader h;
+    ASSERT_TRUE(receiveHeader(source, h));
+    ASSERT_TRUE(dispatcher.dispatch(h));
+    ASSERT_TRUE(receiveHeader(source, h));
+    ASSERT_TRUE(dispatcher.dispatch(h));
+    EXPECT_EQ(info, be32(0x0001000F));
+    // The negative reply's payload ends two bytes short: the read fails, as when the recorder
+    // closes in the middle of it.
+    ASSERT_TRUE(receiveHeader(source, h));
+    EXPECT_FALSE(dispatcher.dispatch(h));
+    EXPECT_EQ(source.remaining(), 0u);
+    EXPECT_FALSE(receiveHeader(source, h));
+}
+
+TEST(ReceiveLoop, OnlyADroppedMessagePausesTheSource) {
+    ScriptedSource source({{Status::Bytes, bytes({1, 2, 3})}});
+    MessageDispatcher dispatcher(source);
+    dispatcher.setHandler(MessageId::DB_CHANGE, [&](const MessageHeader& h) {
+        std::vector<std::byte> payload(h.payloadLength);
+        return LoopReceive(source, payload);
+    });
+    EXPECT_TRUE(dispatcher.dispatch(makeHeader(MessageId::DB_CHANGE, 1)));
+    EXPECT_EQ(source.pauses, 0);
+    EXPECT_TRUE(dispatcher.dispatch(makeHeader(300, 2)));
+    EXPECT_EQ(source.pauses, 1);
+    // A payload that cannot be read ends the connection without a pause.
+    EXPECT_FALSE(dispatcher.dispatch(makeHeader(300, 2)));
+    EXPECT_EQ(source.pauses, 1);
 }
 
 TEST(Transport, ReadNackCodeResults) {
