@@ -20,6 +20,12 @@ constexpr int kConnectPollMs = 100;
 
 TcpConnectResult connectTcp(const std::string& address, std::uint16_t port,
                             const std::atomic<bool>* abort) {
+    return connectTcp(address, port, abort, {});
+}
+
+TcpConnectResult connectTcp(const std::string& address, std::uint16_t port,
+                            const std::atomic<bool>* abort,
+                            const std::function<void()>& stillWaiting) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0)
         return {-1, errno, true};
@@ -50,6 +56,8 @@ TcpConnectResult connectTcp(const std::string& address, std::uint16_t port,
                         socklen_t len = sizeof error;
                         if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
                             error = errno;
+                    } else if (stillWaiting) {
+                        stillWaiting();
                     }
                 }
             }

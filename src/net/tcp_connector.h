@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kalder {
@@ -23,5 +24,12 @@ struct TcpConnectResult {
 // ECANCELED. An address that is not a dotted quad gives EINVAL. Blocks the calling thread.
 TcpConnectResult connectTcp(const std::string& address, std::uint16_t port,
                             const std::atomic<bool>* abort);
+
+// The same, calling `stillWaiting` (on the calling thread) each time a wait slice ends with the
+// connect still in progress, before the abort flag is looked at again: a caller, or a test, can
+// tell a connect under way from one not yet begun.
+TcpConnectResult connectTcp(const std::string& address, std::uint16_t port,
+                            const std::atomic<bool>* abort,
+                            const std::function<void()>& stillWaiting);
 
 } // namespace kalder
