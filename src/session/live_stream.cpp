@@ -51,7 +51,11 @@ LiveStream::LiveStream(RecorderSession& session) : m_session(session) {
 
 // GUI thread (Live button) or receive thread (after login).
 void LiveStream::startLive() {
-    std::lock_guard lock(m_controlMutex);
+    std::unique_lock lock(m_controlMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        m_startsHeldBack.fetch_add(1);
+        lock.lock();
+    }
     startLiveLocked();
 }
 
@@ -300,6 +304,7 @@ void LiveStream::liveAudio(const FrameDescriptor& descriptor, std::span<const st
             stopPlayer();
             m_audioStoppedByView = true;
         }
+        m_audioFramesUnheard.fetch_add(1);
         return;
     }
     if (m_audioStoppedByView) {

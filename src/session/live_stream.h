@@ -68,6 +68,11 @@ public:
     std::uint32_t recorderClock() const { return m_recorderClock; }
     int audioChannel() const { return m_audioChannel; } // -1: none
     std::uint16_t audioChannelMask() const { return m_audioChannelMask; }
+    // Counts that show what did not happen, and why (any thread): starts that found the live
+    // control lock held (by restartAround) and waited for it; live frames whose sound went
+    // unheard because their channel is not the one shown alone.
+    std::uint64_t startsHeldBack() const { return m_startsHeldBack; }
+    std::uint64_t audioFramesUnheard() const { return m_audioFramesUnheard; }
 
     // For the session core and the other feature classes.
     // Receive thread, from the session's audio-flag hook: the recorder's audio flag rose (start
@@ -116,6 +121,8 @@ private:
     std::atomic<int> m_audioChannel{-1};
     std::atomic<std::uint16_t> m_audioChannelMask{0};
     std::atomic<int> m_singleViewChannel{-1};
+    std::atomic<std::uint64_t> m_startsHeldBack{0};
+    std::atomic<std::uint64_t> m_audioFramesUnheard{0};
 
     // Receive thread only.
     FrameAssembler m_assembly;
