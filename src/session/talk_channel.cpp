@@ -50,12 +50,15 @@ void TalkChannel::toggleTalk() {
 bool TalkChannel::requestTalk() {
     if (!m_session.loggedIn() || !m_soundDeviceAvailable)
         return false;
-    const auto now = std::chrono::steady_clock::now();
-    if (m_lastRequest && now - *m_lastRequest < kRequestSpacing)
+    if (!requestSpacingPassed())
         return false;
-    m_lastRequest = now;
+    m_lastRequest = std::chrono::steady_clock::now();
     m_session.send(makeHeader(MessageId::A_LISTEN_REQ));
     return true;
+}
+
+bool TalkChannel::requestSpacingPassed() const {
+    return !m_lastRequest || std::chrono::steady_clock::now() - *m_lastRequest >= kRequestSpacing;
 }
 
 void TalkChannel::stopTalk() {

@@ -37,6 +37,8 @@ public:
     // A_LISTEN_REQ when connected, a sound device exists and the last request is two seconds
     // old; false when nothing was sent.
     bool requestTalk();
+    // The last A_LISTEN_REQ is two seconds old (or none went yet): a Mike press now asks.
+    bool requestSpacingPassed() const;
     // A_LISTEN_STOP_REQ when a sender exists, then the sender goes; the Mike button shows
     // released and listening is off.
     void stopTalk();

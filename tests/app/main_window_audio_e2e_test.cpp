@@ -3,7 +3,9 @@
 // single view of its channel, talking with the Mike button, and a PC without sound output.
 #include "audio/mixer_control.h"
 #include "main_window_harness.h"
+#include "recorder_round_trip.h"
 #include "session/recorder_session.h"
+#include "session/talk_channel.h"
 #include "sim/sim_process.h"
 #include "ui/skin_button.h"
 #include "ui/skin_slider.h"
@@ -95,8 +97,10 @@ TEST_F(MainWindowAudioE2E, SoundIsHeardOnlyInTheSingleViewOfTheAudioChannel) {
         window.button(301)->click();
         ASSERT_EQ(window.videoWindow()->layoutModel().layout(), 1);
         WAIT_UNTIL(sim.admin("clients").find("live=0x0002") != std::string::npos, 10000);
-        // The audio still arrives (riding on channel 2's frames) and starts nothing.
-        QTest::qWait(1000);
+        // The audio still arrives (riding on channel 2's frames) and starts nothing: frames
+        // with sound come in after the switch and go unheard.
+        const std::uint64_t unheard = session.live().audioFramesUnheard();
+        WAIT_UNTIL(session.live().audioFramesUnheard() >= unheard + 3, 10000);
         EXPECT_FALSE(playerExists(session));
         window.button(321)->click();
         WAIT_UNTIL(sim.admin("clients").find("live=0x000f") != std::string::npos, 10000);
@@ -150,7 +154,8 @@ TEST_F(MainWindowAudioE2E, MikeTalksToTheRecorderUntilPressedAgain) {
 
     // A refusal that ends talking: 21054 releases Mike; the notification box shows.
     ASSERT_EQ(sim.admin("talk-refuse 98"), "ok");
-    QTest::qWait(2100); // the next request may go only two seconds after the last
+    // The next request may go only two seconds after the last.
+    WAIT_UNTIL(window.session()->talk().requestSpacingPassed(), 10000);
     window.button(376)->click();
     WAIT_UNTIL(window.notificationBox() != nullptr, 10000);
     EXPECT_FALSE(window.button(376)->pressedLook());
@@ -168,8 +173,8 @@ TEST_F(MainWindowAudioE2E, WithoutSoundOutputNothingIsAskedAndTheSliderStaysOff)
     connectLive(window);
     window.button(378)->click();
     window.button(376)->click();
-    // Nothing is sent, so nothing can be waited for: the recorder is asked a moment later.
-    QTest::qWait(500);
+    // Nothing is sent: the recorder has seen everything sent before the round trip's answer.
+    ASSERT_TRUE(test::recorderRoundTrip(window));
     EXPECT_FALSE(simAudioOn(sim));
     EXPECT_TRUE(has(sim.admin("talk-status"), "listening=0"));
     EXPECT_FALSE(window.session()->listenOn());

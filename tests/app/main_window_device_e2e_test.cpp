@@ -4,6 +4,7 @@
 #include "firmware/firmware_upgrade_window.h"
 #include "main_window_harness.h"
 #include "ptz/ptz_controller.h"
+#include "recorder_round_trip.h"
 #include "session/recorder_session.h"
 #include "sim/sim_process.h"
 #include "ui/notification_box.h"
@@ -125,9 +126,10 @@ TEST_F(DeviceE2E, PanelKeypadAndDomeMenuDriveTheCamera) {
     EXPECT_TRUE(window.session()->ptz().learnActive());
     QTest::mousePress(control(ptz->panel(), 447), Qt::LeftButton);
     QTest::mouseRelease(control(ptz->panel(), 447), Qt::LeftButton);
+    // Command 11 comes from the press itself, which either ends the learning or opens the
+    // keypad: once the recorder has it, the press was handled.
     WAIT_UNTIL(logged("ptz-move 11 7 ch 0"), 5000);
     EXPECT_FALSE(window.session()->ptz().learnActive());
-    QTest::qWait(100);
     EXPECT_FALSE(ptz->keypad());
 
     // A cell dropped back on itself names the PTZ channel; a channel shown alone becomes it.
@@ -197,7 +199,7 @@ TEST_F(DeviceE2E, RecordButtonStopsRecordingAfterThePassword) {
     // A wrong password sends nothing.
     prompt->findChild<QLineEdit*>(QStringLiteral("control383"))->setText(QStringLiteral("999"));
     prompt->accept();
-    QTest::qWait(300);
+    ASSERT_TRUE(test::recorderRoundTrip(window));
     EXPECT_TRUE(window.session()->status().recordingOn());
 
     QTest::mouseClick(window.button(344), Qt::LeftButton);
