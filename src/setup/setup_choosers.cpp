@@ -85,9 +85,9 @@ void NumberChooser::build(const std::vector<std::array<int, 3>>& sliders, const 
         slider->setAccessibleName(name);
         slider->setRange(low, high);
         slider->setValue(std::clamp(value, low, high));
-        shown->setNum(slider->value());
+        shown->setObjectName(QStringLiteral("shown%1").arg(i));
         shown->setMinimumWidth(30);
-        connect(slider, &QSlider::valueChanged, shown, qOverload<int>(&QLabel::setNum));
+        connect(slider, &QSlider::valueChanged, this, [this] { showValues(); });
         if (!labels[static_cast<int>(i)].isEmpty())
             row->addWidget(new QLabel(labels[static_cast<int>(i)], this));
         if (steps) {
@@ -110,7 +110,9 @@ void NumberChooser::build(const std::vector<std::array<int, 3>>& sliders, const 
         row->addWidget(shown);
         column->addLayout(row);
         m_sliders.push_back(slider);
+        m_shown.push_back(shown);
     }
+    showValues();
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("chooserOk"));
     ok->setAccessibleName(QStringLiteral("OK"));
@@ -132,6 +134,18 @@ int NumberChooser::value(int slider) const {
     return slider >= 0 && static_cast<std::size_t>(slider) < m_sliders.size()
                ? m_sliders[static_cast<std::size_t>(slider)]->value()
                : 0;
+}
+
+void NumberChooser::setUnit(const QString& unit) {
+    m_unit = unit;
+    showValues();
+}
+
+void NumberChooser::showValues() {
+    for (std::size_t i = 0; i < m_sliders.size(); ++i) {
+        const QString number = QString::number(m_sliders[i]->value());
+        m_shown[i]->setText(m_unit.isEmpty() ? number : number + QLatin1Char(' ') + m_unit);
+    }
 }
 
 void NumberChooser::keyPressEvent(QKeyEvent* event) {

@@ -49,6 +49,8 @@ public:
     NumberChooser(int hour, int minute, int second, std::function<void(int, int, int)> chosen,
                   QWidget* parent, bool time);
     int value(int slider = 0) const;
+    // The unit shown after a number ("sec"); none by default.
+    void setUnit(const QString& unit);
     void step(int delta); // the "-" and "+" buttons: one step, kept within the range
 
 protected:
@@ -58,7 +60,11 @@ private:
     void build(const std::vector<std::array<int, 3>>& sliders, const QStringList& labels,
                bool steps, std::function<void(int, int, int)> chosen);
 
+    void showValues();
+
     std::vector<QSlider*> m_sliders;
+    std::vector<QLabel*> m_shown;
+    QString m_unit;
     QPushButton* m_ok = nullptr;
 };
 

@@ -110,6 +110,12 @@ void SetupWindow::buildFrame() {
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(pageRect().adjusted(-2, -2, 2, 2));
     frame->lower();
+    // Until a page is chosen the frame says where the pages are.
+    m_pageHint = new QLabel(tr("Choose a tab above and a page on the left"), frame);
+    m_pageHint->setObjectName(QStringLiteral("pageHint"));
+    m_pageHint->setAlignment(Qt::AlignCenter);
+    m_pageHint->setWordWrap(true);
+    m_pageHint->setGeometry(frame->rect().adjusted(12, 12, -12, -12));
 }
 
 QStringList SetupWindow::menuItems(Tab tab) const {
@@ -173,6 +179,7 @@ void SetupWindow::openPage(int item) {
     m_page->setParent(this);
     m_page->setGeometry(pageRect());
     m_page->show();
+    m_pageHint->hide();
 }
 
 QWidget* SetupWindow::makePage(Tab tab, int item) {
@@ -257,17 +264,18 @@ void SetupWindow::openListChooser(QWidget* anchor, const QStringList& entries, i
 }
 
 void SetupWindow::openNumberChooser(QWidget* anchor, int value, int minimum, int maximum,
-                                    std::function<void(int)> chosen) {
+                                    std::function<void(int)> chosen, const QString& unit) {
     closeChooser();
     QPointer<QWidget> page = m_page;
-    placeChooser(new NumberChooser(
-                     value, minimum, maximum,
-                     [page, chosen](int v, int, int) {
-                         if (page && chosen)
-                             chosen(v);
-                     },
-                     this),
-                 anchor);
+    auto* chooser = new NumberChooser(
+        value, minimum, maximum,
+        [page, chosen](int v, int, int) {
+            if (page && chosen)
+                chosen(v);
+        },
+        this);
+    chooser->setUnit(unit);
+    placeChooser(chooser, anchor);
 }
 
 void SetupWindow::openTimeChooser(QWidget* anchor, int hour, int minute, int second,

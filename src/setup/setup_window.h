@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 
+class QLabel;
 class QPushButton;
 class QVBoxLayout;
 
@@ -60,8 +61,9 @@ public:
     // value goes to `chosen` unless the page has gone by then.
     void openListChooser(QWidget* anchor, const QStringList& entries, int width, bool fourColumns,
                          std::function<void(int)> chosen);
+    // `unit`, when given, is shown after the number ("sec").
     void openNumberChooser(QWidget* anchor, int value, int minimum, int maximum,
-                           std::function<void(int)> chosen);
+                           std::function<void(int)> chosen, const QString& unit = QString());
     void openTimeChooser(QWidget* anchor, int hour, int minute, int second,
                          std::function<void(int, int, int)> chosen);
     QWidget* chooser() const { return m_chooser; }
@@ -99,6 +101,7 @@ private:
     std::array<QWidget*, 4> m_menus{};
     std::array<QPushButton*, 4> m_tabButtons{};
     QPointer<QWidget> m_page;
+    QLabel* m_pageHint = nullptr; // shown in the empty frame until a page opens
     QPointer<QWidget> m_chooser;
     QPointer<QWidget> m_chooserAnchor;
     bool m_ending = false;

@@ -138,6 +138,26 @@ TEST_F(SetupPagesTest, SpotModeChoiceGroupsTheDwellSliders) {
     EXPECT_EQ(dwell->findChild<QLabel*>("value5")->text(), "45 sec");
     screenshot("spot-dwell");
 
+    // The mode view shows, beside each mode, what it does with the stored values: the quad
+    // sequence's dwell range over its groups, the event modes' channel count.
+    page->showView(SpotSettingPageWidget::View::Mode);
+    auto* quadValue = page->content()->findChild<QPushButton*>("modeExtra1");
+    ASSERT_NE(quadValue, nullptr);
+    unsigned low = 240, high = 0;
+    for (unsigned ch : {0u, 4u, 8u, 12u}) {
+        low = std::min(low, m_record.value(configField("spot_dwell"), ch));
+        high = std::max(high, m_record.value(configField("spot_dwell"), ch));
+    }
+    ASSERT_LT(low, high);
+    EXPECT_EQ(quadValue->text(), QStringLiteral("Dwell %1-%2 sec").arg(low).arg(high));
+    EXPECT_EQ(page->content()->findChild<QPushButton*>("modeExtra3")->text(),
+              "All channels at once");
+    for (unsigned ch = 0; ch < 16; ++ch)
+        m_record.setValue(configField("spot_enable"), ch, ch < 3 ? 1 : 0);
+    page->showView(SpotSettingPageWidget::View::Mode);
+    EXPECT_EQ(page->content()->findChild<QPushButton*>("modeExtra4")->text(),
+              "3 of 16 channels on");
+
     // An event-driven mode: the enable view replaces the dwell view.
     page->showView(SpotSettingPageWidget::View::Mode);
     QTest::mouseClick(page->content()->findChild<QPushButton*>("mode5"), Qt::LeftButton);
@@ -387,9 +407,8 @@ TEST_F(SetupPagesTest, SmartValueUsesTheDiskReadingUnit) {
     auto* page = openPage<SmartPageWidget>(SetupWindow::Tab::System, "Smart");
     ASSERT_NE(page, nullptr);
     const QString library = resourceText(6408);
-    const QString unit = library.isEmpty() || library == QLatin1String("C")
-                             ? QStringLiteral("\u00B0C")
-                             : library;
+    const QString unit =
+        library.isEmpty() || library == QLatin1String("C") ? QStringLiteral("\u00B0C") : library;
     EXPECT_EQ(page->valueLabel()->text(), "07 " + unit);
     page->slider()->setValue(45);
     EXPECT_EQ(m_record.value(configField("smart_value")), 45u);
@@ -420,6 +439,61 @@ TEST_F(SetupPagesTest, OsdRowsFollowTheRecordVersion) {
     EXPECT_TRUE(page->flagRow(0).on->isChecked());
 }
 
+// Values read as what they are: a position, a level, the mail times' own row, the unit of a
+// number being chosen; a channel row's box under its "Select" header.
+TEST_F(SetupPagesTest, ValuesSayWhatTheyAre) {
+    open(5, 0, 8);
+    auto* osd = openPage<OsdPageWidget>(SetupWindow::Tab::Display, "OSD On/Off");
+    ASSERT_NE(osd, nullptr);
+    m_record.setValue(configField("osd_choice_2"), 0, 2);
+    QTest::mouseClick(osd->choiceRow(1).button, Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(chooseEntry(2));
+    EXPECT_EQ(osd->choiceRow(1).button->text(), "Position 2");
+    EXPECT_EQ(osd->flagBox(0)->text(), "Status display");
+    EXPECT_EQ(osd->flagBox(1)->text(), "Camera title");
+
+    auto* mail = openPage<MailPageWidget>(SetupWindow::Tab::Event, "E-mail");
+    ASSERT_NE(mail, nullptr);
+    EXPECT_EQ(mail->timeButton()->text(), "Set...");
+    EXPECT_EQ(test::accessibleNameOf(mail->timeButton()), "Mail times");
+
+    m_record.setValue(configField("account_level"), 0, 1);
+    auto* account = openPage<AccountRightsPageWidget>(SetupWindow::Tab::System, "Client Account");
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(account->levelButton()->text(), "Level 1 (may log in)");
+
+    auto* cameras = openPage<ChannelSwitchPageWidget>(SetupWindow::Tab::Display, "Camera Covert");
+    ASSERT_NE(cameras, nullptr);
+    auto* header = cameras->findChild<QLabel*>("selectHeader");
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->text(), "Select");
+    auto* box = cameras->findChild<QCheckBox*>("select3");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(test::accessibleNameOf(box), "Select CH03");
+    EXPECT_LT(header->geometry().bottom(), box->geometry().top());
+    EXPECT_EQ(header->geometry().left(), box->geometry().left());
+
+    auto* motion = openPage<EventActionPageWidget>(SetupWindow::Tab::Event, "Motion Event");
+    ASSERT_NE(motion, nullptr);
+    QTest::mouseClick(motion->durationButton(), Qt::LeftButton);
+    auto* number = dynamic_cast<NumberChooser*>(m_window->chooser());
+    ASSERT_NE(number, nullptr);
+    auto* shown = number->findChild<QLabel*>("shown0");
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->text().endsWith(QStringLiteral(" sec"))) << shown->text().toStdString();
+}
+
+// Before a page is chosen the empty frame says what to do; a page replaces the hint.
+TEST_F(SetupPagesTest, EmptyFrameSaysWhereThePagesAre) {
+    open(5, 0, 8);
+    auto* hint = m_window->findChild<QLabel*>("pageHint");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisibleTo(m_window.get()));
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("page on the left")));
+    openPage<OsdPageWidget>(SetupWindow::Tab::Display, "OSD On/Off");
+    EXPECT_FALSE(hint->isVisibleTo(m_window.get()));
+}
+
 } // namespace
 } // namespace kalder
 
@@ -429,9 +503,11 @@ namespace {
 // A caption standing in for a name: a word of the kind a field has ("option", "switch",
 // "profile" ...) and a bare number or letter, or a flag named by its state.
 bool placeholder(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral(
-        "\\b(?i:option|choice|switch|source|profile|time|on/off|event action)\\s?[0-9A-F]\\b|"
-        "\\bFlag[: ]"));
+    static const QRegularExpression pattern(
+        QStringLiteral("\\b(?i:option|choice|switch|source|profile|time|on/off|event "
+                       "action)\\s?[0-9A-F]\\b|"
+                       "^(?i:output)\\s?[0-9]\\b|" // a row named by its number alone
+                       "\\bFlag[: ]"));
     return pattern.match(text).hasMatch();
 }
 
@@ -465,6 +541,12 @@ void expectNamedCaptions(QWidget& page, const std::string& where) {
         EXPECT_FALSE(bare(name)) << what << name.toStdString();
         if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             EXPECT_FALSE(placeholder(b->text())) << what << b->text().toStdString();
+            // Dots stand in for a value or a caption the button does not show.
+            EXPECT_NE(b->text().trimmed(), QStringLiteral("...")) << what;
+        }
+        // A box without a caption of its own says what checking it does.
+        if (auto* box = qobject_cast<QCheckBox*>(w); box && box->text().isEmpty()) {
+            EXPECT_FALSE(box->toolTip().isEmpty()) << what << "a box with no caption";
         }
         if (!w->toolTip().isEmpty()) {
             EXPECT_NE(w->toolTip(), name) << what << "the tooltip repeats the caption";

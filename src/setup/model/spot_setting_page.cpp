@@ -45,6 +45,28 @@ int spotDwellPosition(unsigned seconds) {
     return static_cast<int>(std::min(seconds / kSpotDwellStep, kSpotDwellPositions));
 }
 
+SpotModeSummary spotModeSummary(const SpotSettingState& state, unsigned mode) {
+    SpotModeSummary summary;
+    summary.channels = state.channels;
+    if (!spotModeIsSequence(mode)) {
+        summary.kind = SpotModeSummary::Kind::Channels;
+        for (unsigned ch = 0; ch < state.channels; ++ch)
+            summary.enabled += state.enable[ch] != 0 ? 1u : 0u;
+        return summary;
+    }
+    if (!spotDwellViewOpens(mode, state.channels))
+        return summary;
+    summary.kind = SpotModeSummary::Kind::Dwell;
+    bool first = true;
+    for (unsigned ch = 0; ch < state.channels; ch += spotDwellGroupSize(mode)) {
+        const unsigned s = state.dwell[ch];
+        summary.lowSeconds = first ? s : std::min(summary.lowSeconds, s);
+        summary.highSeconds = first ? s : std::max(summary.highSeconds, s);
+        first = false;
+    }
+    return summary;
+}
+
 bool chooseSpotMode(ConfigRecord& record, unsigned channels, unsigned mode) {
     if (mode >= kSpotModes)
         return false;

@@ -40,6 +40,19 @@ unsigned spotDwellGroupSize(unsigned mode);
 unsigned spotDwellSeconds(int position);
 int spotDwellPosition(unsigned seconds);
 
+// What the mode view shows beside a mode: a sequence that cycles shows the lowest and highest
+// dwell of its rows (one per group); the sixteen-way split, and a split the recorder's channels
+// fill at once, shows all channels together; an event-driven mode counts the channels it may
+// switch to.
+struct SpotModeSummary {
+    enum class Kind { Dwell, AllAtOnce, Channels } kind = Kind::AllAtOnce;
+    unsigned lowSeconds = 0;
+    unsigned highSeconds = 0;
+    unsigned enabled = 0;
+    unsigned channels = 0;
+};
+SpotModeSummary spotModeSummary(const SpotSettingState& state, unsigned mode);
+
 // Chooses mode `mode`: stores it, and in the split modes makes every group share the dwell of
 // its first channel. Only shown channels are touched. False for a mode out of range.
 bool chooseSpotMode(ConfigRecord& record, unsigned channels, unsigned mode);

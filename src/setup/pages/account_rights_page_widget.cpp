@@ -22,8 +22,9 @@ namespace {
 const char* const kBoxCaptions[] = {"Stop recording", "Covert view", "Remote setup", "Login",
                                     "Search",         "Restart",     "PTZ control",  "Backup"};
 
+// Level 0 keeps the account from logging in; level 1 lets it log in with its permissions.
 QStringList levelNames() {
-    return {QObject::tr("Disabled"), QObject::tr("Enabled")};
+    return {QObject::tr("Level 0 (no log-in)"), QObject::tr("Level 1 (may log in)")};
 }
 
 QStringList logoutNames() {
@@ -168,6 +169,7 @@ AccountRightsPageWidget::AccountRightsPageWidget(SetupWindow& window)
     if (window.context().version.major >= 5) {
         m_liveButton =
             pageButton(QStringLiteral("Live CH"), QStringLiteral("liveChannels"), account);
+        m_liveButton->setToolTip(tr("Opens the channels this account may watch live"));
         connect(m_liveButton, &QPushButton::clicked, this, [this] { openLiveChannels(); });
         grid->addWidget(m_liveButton, 7, 2);
     }
@@ -273,7 +275,9 @@ void AccountRightsPageWidget::refresh() {
     m_accountButton->setAccessibleName(tr("Account") + QLatin1Char(' ') + text);
     m_nameButton->setText(
         QString::fromLatin1(shownAccountName(m_state, m_account, text.toStdString()).c_str()));
-    m_levelButton->setText(listText(levelNames(), m_state.levels[m_account]));
+    const unsigned level = m_state.levels[m_account];
+    m_levelButton->setText(level < kAccountLevels ? listText(levelNames(), level)
+                                                  : tr("Level %1").arg(level));
     for (std::size_t b = 0; b < kSetupPermissions; ++b)
         m_boxes[b]->setChecked(m_state.rights.permissions[m_account][kPermissionOfBox[b]]);
     for (std::size_t which = 0; which < 2; ++which)

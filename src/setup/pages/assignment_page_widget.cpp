@@ -7,15 +7,29 @@
 
 namespace kalder {
 
+namespace {
+
+// The five rows are five places a recording profile is assigned to, each profile to one place
+// at most; they are named by their order.
+QString rowCaption(unsigned row) {
+    static const char* const kOrdinals[kAssignmentRows] = {"First", "Second", "Third", "Fourth",
+                                                           "Fifth"};
+    return QObject::tr("%1 profile").arg(QString::fromLatin1(kOrdinals[row]));
+}
+
+} // namespace
+
 AssignmentPageWidget::AssignmentPageWidget(SetupWindow& window) : m_window(window) {
     setObjectName(QStringLiteral("assignmentPage"));
     for (unsigned row = 0; row < kAssignmentRows; ++row) {
         const int y = 16 + static_cast<int>(row) * 40;
-        auto* label = new QLabel(tr("Output %1").arg(row + 1), this);
+        auto* label = new QLabel(rowCaption(row), this);
         label->setGeometry(16, y, 120, 28);
         QPushButton* b = makePageButton(QString(), this, QRect(150, y, 160, 28));
         b->setObjectName(QStringLiteral("assign%1").arg(row + 1));
         label->setBuddy(b);
+        b->setToolTip(tr("The recording profile in this place; a profile chosen here leaves "
+                         "any other place it held"));
         connect(b, &QPushButton::clicked, this, [this, row] {
             const std::vector<unsigned> values = assignmentChoices(row);
             QStringList entries;
@@ -38,7 +52,7 @@ void AssignmentPageWidget::refresh() {
         const QString name =
             QString::fromStdString(recProfileName(m_window.context(), values[row]));
         m_rows[row]->setText(name);
-        m_rows[row]->setAccessibleName(tr("Output %1: %2").arg(row + 1).arg(name));
+        m_rows[row]->setAccessibleName(rowCaption(row) + QStringLiteral(": ") + name);
     }
 }
 

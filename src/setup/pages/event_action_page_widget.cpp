@@ -56,11 +56,13 @@ EventActionPageWidget::EventActionPageWidget(SetupWindow& window, EventActionPag
                 readEventAction(m_window.record(), m_window.context(), m_page).duration;
             const int start = static_cast<int>(
                 std::clamp<std::uint32_t>(now, kEventDurationMin, kEventDurationMax));
-            m_window.openNumberChooser(m_duration, start, int(kEventDurationMin),
-                                       int(kEventDurationMax), [this](int seconds) {
-                                           setEventDuration(m_window.record(), m_page, seconds);
-                                           refresh();
-                                       });
+            m_window.openNumberChooser(
+                m_duration, start, int(kEventDurationMin), int(kEventDurationMax),
+                [this](int seconds) {
+                    setEventDuration(m_window.record(), m_page, seconds);
+                    refresh();
+                },
+                tr("sec"));
         });
         connect(m_presets, &QPushButton::clicked, this, [this] {
             QStringList entries;

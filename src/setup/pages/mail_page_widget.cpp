@@ -84,19 +84,26 @@ MailPageWidget::MailPageWidget(SetupWindow& window) : m_window(window) {
             refresh();
         });
     });
-    m_timeButton = pageButton(tr("Time"), QStringLiteral("mailTime"), m_main);
+    // The times of day the recorder mails at, on their own page.
+    auto* timesLabel = new QLabel(tr("Mail times"), m_main);
+    m_timeButton = pageButton(tr("Set..."), QStringLiteral("mailTime"), m_main);
+    m_timeButton->setAccessibleName(tr("Mail times"));
+    m_timeButton->setToolTip(tr("Opens the times of day the recorder sends its mail"));
+    timesLabel->setBuddy(m_timeButton);
+    timesLabel->setVisible(state.timePageButton);
     m_timeButton->setVisible(state.timePageButton);
     connect(m_timeButton, &QPushButton::clicked, this, [this] { openTimePage(); });
     m_testMail = pageButton(tr("Send Test Mail"), QStringLiteral("sendTestMail"), m_main);
     connect(m_testMail, &QPushButton::clicked, this, [this] { sendTestMail(); });
-    grid->addWidget(m_timeButton, 9, 0);
-    grid->addWidget(m_testMail, 9, 1, 1, 2);
+    grid->addWidget(timesLabel, 9, 0);
+    grid->addWidget(m_timeButton, 9, 1, 1, 2);
+    grid->addWidget(m_testMail, 10, 1, 1, 2);
     m_status = new QLabel(m_main);
     m_status->setObjectName(QStringLiteral("mailStatus"));
     m_status->setAccessibleName(tr("E-mail status"));
     m_status->setWordWrap(true);
-    grid->addWidget(m_status, 10, 0, 1, 3);
-    grid->setRowStretch(11, 1);
+    grid->addWidget(m_status, 11, 0, 1, 3);
+    grid->setRowStretch(12, 1);
     refresh();
 }
 

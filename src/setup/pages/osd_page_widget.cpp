@@ -37,14 +37,19 @@ OsdPageWidget::OsdPageWidget(SetupWindow& window) : m_window(window) {
     auto* grid = new QGridLayout(this);
     const char* flagCaptions[] = {"Status display", "Camera title"};
     for (std::size_t row = 0; row < 2; ++row) {
-        auto* box = new QCheckBox(this);
+        // The row's box carries its caption: a checked row passes its On or Off to the other
+        // checked row.
+        const QString caption = QString::fromLatin1(flagCaptions[row]);
+        auto* box = new QCheckBox(caption, this);
         box->setObjectName(QStringLiteral("osdSelect%1").arg(row + 1));
-        box->setAccessibleName(tr("Select %1").arg(QString::fromLatin1(flagCaptions[row])));
+        box->setAccessibleName(caption);
+        box->setToolTip(tr("Check both rows to switch them together"));
         grid->addWidget(box, static_cast<int>(row), 0);
         m_boxes[row] = box;
         auto* rowGrid = new QGridLayout;
-        m_flags[row] = addOnOffRow(rowGrid, 0, QString::fromLatin1(flagCaptions[row]),
-                                   QStringLiteral("osdFlag%1").arg(row + 1), this);
+        m_flags[row] =
+            addOnOffRow(rowGrid, 0, caption, QStringLiteral("osdFlag%1").arg(row + 1), this);
+        m_flags[row].label->hide();
         grid->addLayout(rowGrid, static_cast<int>(row), 1);
         connect(m_flags[row].on, &QPushButton::clicked, this,
                 [this, row] { flagClicked(row, true); });
@@ -57,6 +62,9 @@ OsdPageWidget::OsdPageWidget(SetupWindow& window) : m_window(window) {
     for (std::size_t k = 0; k < kOsdChoices; ++k) {
         m_choices[k] = addValueRow(lists, static_cast<int>(k), QString::fromLatin1(listCaptions[k]),
                                    QStringLiteral("osdChoice%1").arg(k + 1), this);
+        if (k == 1)
+            m_choices[k].button->setToolTip(
+                tr("Where the recorder places its on-screen text: one of its places 0 to 6"));
         connect(m_choices[k].button, &QPushButton::clicked, this, [this, k] {
             m_window.openListChooser(m_choices[k].button, choiceEntries(k), 150, false,
                                      [this, k](int entry) {
@@ -88,7 +96,12 @@ void OsdPageWidget::refresh() {
         const QStringList entries = choiceEntries(k);
         const unsigned v = state.choices[k];
         // A value the list does not have is shown as the number it is.
-        m_choices[k].button->setText(v < entries.size() ? entries[int(v)] : QString::number(v));
+        QString text = v < entries.size() ? entries[int(v)] : QString::number(v);
+        // The position list offers the recorder's numbered places for its on-screen text;
+        // the button says the number is a position rather than a count.
+        if (k == 1)
+            text = tr("Position %1").arg(text);
+        m_choices[k].button->setText(text);
     }
 }
 

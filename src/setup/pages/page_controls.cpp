@@ -34,25 +34,33 @@ ChannelRowsPanel::ChannelRowsPanel(const std::vector<unsigned>& rows, unsigned c
     m_grid->setHorizontalSpacing(6);
     column->addLayout(m_grid);
     m_boxHandler = [this](unsigned ch, bool on) { m_selection.checked[ch] = on; };
+    // The boxes' column says what a checked box does: a change in one checked row reaches
+    // every checked row. The header takes grid row 0; the channel rows follow it.
+    m_header = new QLabel(tr("Select"), this);
+    m_header->setObjectName(QStringLiteral("selectHeader"));
+    m_header->setToolTip(tr("A change in a checked row applies to every checked row"));
+    m_grid->addWidget(m_header, 0, 0);
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
         const unsigned ch = m_rows[i];
         if (ch >= m_selection.channels)
             continue;
         auto* box = new QCheckBox(QStringLiteral("CH%1").arg(ch + 1), this);
         box->setObjectName(QStringLiteral("select%1").arg(ch + 1));
-        box->setAccessibleName(QStringLiteral("Select channel %1").arg(ch + 1));
+        box->setAccessibleName(QStringLiteral("Select CH%1").arg(ch + 1, 2, 10, QLatin1Char('0')));
         box->setFixedHeight(20);
         connect(box, &QCheckBox::clicked, this, [this, ch](bool on) {
             m_boxHandler(ch, on);
             syncBoxes();
         });
-        m_grid->addWidget(box, static_cast<int>(i), 0);
+        m_grid->addWidget(box, static_cast<int>(i) + 1, 0);
         m_boxes[ch] = box;
     }
     column->addStretch();
     auto* buttons = new QHBoxLayout;
     m_allCheck = pageButton(QStringLiteral("All Check"), QStringLiteral("allCheck"), this);
     m_returnAll = pageButton(QStringLiteral("Beturn All"), QStringLiteral("returnAll"), this);
+    m_allCheck->setToolTip(tr("Checks every channel row"));
+    m_returnAll->setToolTip(tr("Clears every channel row's check"));
     connect(m_allCheck, &QPushButton::clicked, this, [this] {
         m_selection.checkAll();
         syncBoxes();
@@ -70,7 +78,7 @@ ChannelRowsPanel::ChannelRowsPanel(const std::vector<unsigned>& rows, unsigned c
 
 int ChannelRowsPanel::gridRow(unsigned channel) const {
     const auto it = std::find(m_rows.begin(), m_rows.end(), channel);
-    return it == m_rows.end() ? -1 : static_cast<int>(it - m_rows.begin());
+    return it == m_rows.end() ? -1 : static_cast<int>(it - m_rows.begin()) + 1;
 }
 
 QCheckBox* ChannelRowsPanel::selectionBox(unsigned channel) const {

@@ -45,11 +45,14 @@ public:
     QPushButton* returnAllButton() const { return m_returnAll; }
     // The row of "All Check" and "Beturn All", for a page's own buttons beside them.
     QHBoxLayout* buttonRow() const { return m_buttonRow; }
+    // The "Select" header above the boxes.
+    QLabel* selectHeader() const { return m_header; }
 
 private:
     ChannelSelection m_selection;
     std::vector<unsigned> m_rows;
     QGridLayout* m_grid = nullptr;
+    QLabel* m_header = nullptr;
     std::array<QCheckBox*, 16> m_boxes{};
     QPushButton* m_allCheck = nullptr;
     QPushButton* m_returnAll = nullptr;

@@ -168,6 +168,7 @@ void ProfilePageWidget::buildRows() {
         row.check = new QCheckBox(m_main);
         row.check->setObjectName(QStringLiteral("select%1").arg(ch + 1));
         row.check->setAccessibleName(tr("Select %1").arg(channel));
+        row.check->setToolTip(tr("A change in a checked row applies to every checked row"));
         row.check->setGeometry(4, y, 20, controlHeight);
         row.name = new QLabel(channel, m_main);
         row.name->setGeometry(26, y, 42, controlHeight);

@@ -19,6 +19,20 @@ const char* const kModeNames[kSpotModes] = {"Single", "Quad",   "9 Split", "16 S
 
 } // namespace
 
+QString SpotSettingPageWidget::modeSummaryText(const SpotModeSummary& summary) {
+    switch (summary.kind) {
+    case SpotModeSummary::Kind::Dwell:
+        if (summary.lowSeconds == summary.highSeconds)
+            return tr("Dwell %1 sec").arg(summary.lowSeconds);
+        return tr("Dwell %1-%2 sec").arg(summary.lowSeconds).arg(summary.highSeconds);
+    case SpotModeSummary::Kind::AllAtOnce:
+        return tr("All channels at once");
+    case SpotModeSummary::Kind::Channels:
+        return tr("%1 of %2 channels on").arg(summary.enabled).arg(summary.channels);
+    }
+    return {};
+}
+
 SpotSettingPageWidget::SpotSettingPageWidget(SetupWindow& window) : m_window(window) {
     setObjectName(QStringLiteral("spotSettingPage"));
     m_column = new QVBoxLayout(this);
@@ -83,16 +97,19 @@ QWidget* SpotSettingPageWidget::makeModeView() {
     auto* view = new QWidget(this);
     view->setObjectName(QStringLiteral("modeView"));
     auto* grid = new QGridLayout(view);
-    const unsigned stored = readSpotSetting(m_window.record(), m_window.context()).mode;
+    const SpotSettingState state = readSpotSetting(m_window.record(), m_window.context());
+    const unsigned stored = state.mode;
     for (unsigned m = 0; m < kSpotModes; ++m) {
         QPushButton* select = pageButton(QString::fromLatin1(kModeNames[m]),
                                          QStringLiteral("mode%1").arg(m), view, true);
         select->setChecked(m == stored);
         connect(select, &QPushButton::clicked, this, [this, m] { chooseMode(m); });
-        // The row's second button has no action on this recorder.
-        QPushButton* other =
-            pageButton(QStringLiteral("..."), QStringLiteral("modeExtra%1").arg(m), view);
-        other->setAccessibleName(QString::fromLatin1(kModeNames[m]) + tr(" options"));
+        // The row's second button has no action on this recorder: it shows what the mode
+        // would do with the stored dwell times and enable flags.
+        const QString summary = modeSummaryText(spotModeSummary(state, m));
+        QPushButton* other = pageButton(summary, QStringLiteral("modeExtra%1").arg(m), view);
+        other->setAccessibleName(QString::fromLatin1(kModeNames[m]) + QStringLiteral(": ") +
+                                 summary);
         grid->addWidget(select, static_cast<int>(m), 0);
         grid->addWidget(other, static_cast<int>(m), 1);
     }

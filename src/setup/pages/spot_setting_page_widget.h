@@ -26,6 +26,8 @@ public:
     View view() const { return m_view; }
     QPushButton* viewButton(View view) const { return m_viewButtons[static_cast<int>(view)]; }
     QWidget* content() const { return m_content; }
+    // The text of a mode row's second button.
+    static QString modeSummaryText(const SpotModeSummary& summary);
 
 private:
     void chooseMode(unsigned mode);
