@@ -14,7 +14,8 @@ PtzKeypadWindow::PtzKeypadWindow(QObject* receiver, std::uint8_t account, QWidge
     setFixedSize(kWidth, kHeight);
     m_number = new QLabel(this);
     m_number->setObjectName(QStringLiteral("keypadNumber"));
-    m_number->setAccessibleName(QStringLiteral("Number"));
+    m_number->setAccessibleName(QStringLiteral("Preset or path number"));
+    m_number->setToolTip(QStringLiteral("The number typed on the digits, which OK sends"));
     m_number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_number->setFrameShape(QFrame::Panel);
     m_number->setGeometry(10, 10, 150, 30);
@@ -29,8 +30,9 @@ PtzKeypadWindow::PtzKeypadWindow(QObject* receiver, std::uint8_t account, QWidge
                    10 + ((d - 1) % 3) * 52, 48 + ((d - 1) / 3) * 36, 48, 32);
     makeButton(FirstDigit + 9, QStringLiteral("0"),
                QStringLiteral("Type the digit 0 of the number"), 62, 156, 48, 32);
-    makeButton(TourKey, QStringLiteral("Tour"), QStringLiteral("OK runs the tour of the number"),
-               114, 156, 48, 32);
+    makeButton(TourKey, QStringLiteral("Tour"),
+               QStringLiteral("Tour: OK runs the camera through the presets of the number's tour"),
+               114, 156, 48, 32, QStringLiteral("Tour of presets"));
     struct Spec {
         int id;
         const char* caption;
@@ -44,10 +46,10 @@ PtzKeypadWindow::PtzKeypadWindow(QObject* receiver, std::uint8_t account, QWidge
         {CallKey, "Call", "OK moves the camera to the number's preset", 246, 48},
         {DomeKey, "Dome", "Open the dome camera's own menu", 176, 86},
         {OkKey, "OK", "Send the number to the camera", 246, 86},
-        {CloseX, "X", "Close the keypad", 246, 156}};
+        {CloseX, "X", "Close the preset keypad (the PTZ panel stays open)", 246, 156}};
     for (const Spec& s : specs)
         makeButton(s.id, QString::fromLatin1(s.caption), QString::fromLatin1(s.toolTip), s.x, s.y,
-                   64, 32);
+                   64, 32, s.id == CloseX ? QStringLiteral("Close keypad") : QString());
     for (QPushButton* b : findChildren<QPushButton*>()) {
         const int id = b->objectName().mid(7).toInt();
         connect(b, &QPushButton::clicked, this, [this, id] { press(id); });

@@ -17,6 +17,7 @@ PtzPanel::PtzPanel(QObject* receiver, QWidget* parent)
         const char* caption;
         const char* toolTip;
         int x, y, w, h;
+        const char* name = nullptr; // when the caption is a short form
     };
     const Spec specs[] = {
         {Up, "Up", "Hold to tilt the camera up (Pan) or zoom in (Zoom)", 52, 8, 44, 30},
@@ -25,15 +26,17 @@ PtzPanel::PtzPanel(QObject* receiver, QWidget* parent)
         {Down, "Down", "Hold to tilt the camera down (Pan) or zoom out (Zoom)", 52, 76, 44, 30},
         {Pan, "Pan", "The arrows pan and tilt the camera", 6, 112, 66, 24},
         {Zoom, "Zoom", "The arrows zoom and focus the camera", 76, 112, 66, 24},
-        {PresetPan, "Preset P", "Open the preset keypad, or end the path being learned", 6, 140, 66,
-         24},
-        {PresetZoom, "Preset Z", "Open the preset keypad, or end the path being learned", 76, 140,
-         66, 24},
-        {CloseX, "X", "Close the PTZ panel", 118, 4, 24, 20},
+        {PresetPan, "Preset P", "Preset Pan: open the preset keypad, or end the path being learned",
+         6, 140, 66, 24, "Preset Pan"},
+        {PresetZoom, "Preset Z",
+         "Preset Zoom: open the preset keypad, or end the path being learned", 76, 140, 66, 24,
+         "Preset Zoom"},
+        {CloseX, "X", "Close the PTZ panel", 118, 4, 24, 20, "Close"},
     };
     for (const Spec& s : specs) {
-        QPushButton* b = makeButton(s.id, QString::fromLatin1(s.caption),
-                                    QString::fromLatin1(s.toolTip), s.x, s.y, s.w, s.h);
+        QPushButton* b =
+            makeButton(s.id, QString::fromLatin1(s.caption), QString::fromLatin1(s.toolTip), s.x,
+                       s.y, s.w, s.h, s.name ? QString::fromLatin1(s.name) : QString());
         const int id = s.id;
         if (id >= Up && id <= Right) {
             const int direction = id - Up;

@@ -15,12 +15,17 @@ PtzWindowBase::PtzWindowBase(QWidget* parent) : QWidget(parent, Qt::Tool) {
 }
 
 QPushButton* PtzWindowBase::makeButton(int id, const QString& caption, const QString& toolTip,
-                                       int x, int y, int w, int h) {
+                                       int x, int y, int w, int h, const QString& name) {
     // The dialogs' skinned face: a held mode or kind shows the pressed picture, as on the main
     // window's buttons.
     QPushButton* button = makeDialogButton(caption, this);
     button->setObjectName(QStringLiteral("control%1").arg(id));
-    button->setAccessibleName(caption);
+    const QString fullName = name.isEmpty() ? caption : name;
+    // A few pixels of the face's border stay clear on either side of the text.
+    constexpr int kTextPadding = 8;
+    if (button->fontMetrics().horizontalAdvance(fullName) <= w - 2 * kTextPadding)
+        button->setText(fullName);
+    button->setAccessibleName(fullName);
     button->setToolTip(toolTip);
     button->setAutoDefault(false);
     button->setFocusPolicy(Qt::NoFocus);

@@ -14,10 +14,11 @@ class PtzWindowBase : public QWidget {
 public:
     explicit PtzWindowBase(QWidget* parent);
 
-    // A button with its caption as accessible name, `toolTip` saying what it does and
-    // "control<id>" as object name.
+    // A button with `toolTip` saying what it does and "control<id>" as object name. `name` is
+    // what the button is (its accessible name): shown as the caption when it fits the button,
+    // else the short `caption` is shown. Without `name` the caption is the name.
     QPushButton* makeButton(int id, const QString& caption, const QString& toolTip, int x, int y,
-                            int w, int h);
+                            int w, int h, const QString& name = QString());
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
