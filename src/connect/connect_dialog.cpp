@@ -117,7 +117,9 @@ void ConnectDialog::buildWidgets() {
     m_defaultButton->setCheckable(true); // shown pressed in default-port mode
     m_modifyButton = button("modifyButton", tr("Modify"));
     m_historyButton = button("historyButton", QStringLiteral(">"));
-    m_historyButton->setToolTip(tr("Recorders connected before"));
+    // The caption is the arrow the operator knows; the name says what it opens.
+    m_historyButton->setAccessibleName(tr("Connection history"));
+    m_historyButton->setToolTip(tr("Connection history: choose a recorder connected before"));
     m_okButton = button("okButton", tr("OK"));
     m_okButton->setDefault(true);
     m_cancelButton = button("cancelButton", tr("Cancel"));

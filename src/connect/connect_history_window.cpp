@@ -5,6 +5,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -47,9 +48,14 @@ void ConnectHistoryWindow::buildWidgets() {
     m_siteEdit = new QLineEdit(this);
     m_siteEdit->setObjectName(QStringLiteral("siteEdit"));
     m_siteEdit->setMaxLength(kConnectTextLength);
+    m_siteEdit->setToolTip(tr("Edit opens the chosen recorder's site name here; Save keeps it"));
+    auto* siteLabel = new QLabel(tr("Site name"), this);
+    siteLabel->setBuddy(m_siteEdit);
+    m_siteEdit->setAccessibleName(siteLabel->text());
 
     auto* editRow = new QHBoxLayout;
     editRow->addWidget(m_deleteButton);
+    editRow->addWidget(siteLabel);
     editRow->addWidget(m_siteEdit, 1);
     editRow->addWidget(m_editButton);
     editRow->addWidget(m_saveButton);
