@@ -16,10 +16,6 @@ namespace kalder {
 
 namespace {
 
-// Lines are centred on a 309-pixel span.
-constexpr int kCentreSpan = 309;
-constexpr double kSmallestPoints = 6.0;
-
 QFont notificationFont() {
     QFont font(QStringLiteral("Arial"), 9);
     font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
@@ -28,19 +24,37 @@ QFont notificationFont() {
     return font;
 }
 
-} // namespace
-
-double notificationWidthFactor(QLocale::Language language) {
-    if (language == QLocale::Japanese)
-        return 0.9;
-    if (language == QLocale::Korean)
-        return 1.0;
-    return 1.2;
+// The height each label takes at `width` with its words wrapped.
+std::vector<int> lineHeights(const QList<QLabel*>& labels, int width) {
+    std::vector<int> heights;
+    for (const QLabel* label : labels)
+        heights.push_back(label->heightForWidth(width));
+    return heights;
 }
 
-int notificationLineLeft(int measuredWidth, double factor) {
-    const int scaled = static_cast<int>(measuredWidth * factor);
-    return std::max(kNotificationMargin, (kCentreSpan - scaled) / 2);
+} // namespace
+
+std::vector<int> notificationLinePlaces(const std::vector<int>& heights, int textBottom) {
+    const int count = static_cast<int>(heights.size());
+    std::vector<int> tops = notificationLineTops(count);
+    if (tops.size() != heights.size())
+        return tops;
+    bool oneLineEach = true;
+    int total = 0;
+    for (int h : heights) {
+        oneLineEach = oneLineEach && h <= kNotificationLineHeight;
+        total += h;
+    }
+    if (oneLineEach)
+        return tops;
+    // A wrapped line: the lines stacked without a gap, the block centred above the buttons
+    // (from the top edge when it is taller).
+    int top = std::max(kNotificationMargin, (textBottom - total) / 2);
+    for (std::size_t i = 0; i < heights.size(); ++i) {
+        tops[i] = top;
+        top += heights[i];
+    }
+    return tops;
 }
 
 std::vector<int> notificationLineTops(int lineCount) {
@@ -78,30 +92,36 @@ NotificationBox::NotificationBox(const NotificationEntry& entry, std::uint8_t op
     m_background = resourcePicture(res::kNotificationBackground);
 
     const QFont font = notificationFont();
-    const double factor = notificationWidthFactor(QLocale::system().language());
     for (std::uint16_t id : notificationLines(m_entry))
         m_lines << resourceText(id);
     const int widest = kNotificationBoxWidth - 2 * kNotificationMargin;
     if (!detail.isEmpty() && m_lines.size() < 3) {
-        m_lines << QFontMetrics(font).elidedText(detail, Qt::ElideMiddle,
-                                                 static_cast<int>(widest / factor));
+        m_lines << QFontMetrics(font).elidedText(detail, Qt::ElideMiddle, widest);
         setToolTip(detail);
     }
-    const std::vector<int> tops = notificationLineTops(static_cast<int>(m_lines.size()));
-    for (std::size_t i = 0; i < tops.size(); ++i) {
-        auto* label = new QLabel(m_lines[static_cast<qsizetype>(i)], this);
-        label->setObjectName(QStringLiteral("line%1").arg(i));
-        // A line wider than the box is drawn a little smaller rather than cut off.
-        QFont lineFont = font;
-        while (QFontMetrics(lineFont).horizontalAdvance(label->text()) > widest &&
-               lineFont.pointSizeF() > kSmallestPoints)
-            lineFont.setPointSizeF(lineFont.pointSizeF() - 0.5);
-        label->setFont(lineFont);
+    // Each line is centred between the margins and wraps there rather than running over the
+    // box's edges; while every line fits on one, they stand at the recorder's line tops.
+    QList<QLabel*> labels;
+    for (const QString& line : std::as_const(m_lines)) {
+        auto* label = new QLabel(line, this);
+        label->setObjectName(QStringLiteral("line%1").arg(labels.size()));
+        label->setFont(font);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-        const int width = QFontMetrics(lineFont).horizontalAdvance(label->text());
-        const int left = notificationLineLeft(width, factor);
-        label->setGeometry(left, tops[i], std::max(width + 4, kNotificationBoxWidth - left),
-                           kNotificationLineHeight);
+        labels << label;
+    }
+    // The title is what a screen reader announces of the box: its first line.
+    setWindowTitle(m_lines.isEmpty() ? QStringLiteral("Notice") : m_lines.first());
+    setAccessibleDescription(m_lines.join(QLatin1Char(' ')));
+    const std::vector<int> tops =
+        notificationLinePlaces(lineHeights(labels, widest), kNotificationTextBottom);
+    for (qsizetype i = 0; i < labels.size() && static_cast<std::size_t>(i) < tops.size(); ++i) {
+        const int top = tops[static_cast<std::size_t>(i)];
+        const int bottom =
+            i + 1 < labels.size() ? tops[static_cast<std::size_t>(i) + 1] : kNotificationTextBottom;
+        labels[i]->setGeometry(kNotificationMargin, top, widest,
+                               std::max(kNotificationLineHeight, bottom - top));
     }
 
     const NotificationButtonPlaces places = notificationButtonPlaces(m_entry.buttons);

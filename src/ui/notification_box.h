@@ -4,7 +4,6 @@
 #include "wire/notification_table.h"
 
 #include <QDialog>
-#include <QLocale>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -23,16 +22,15 @@ inline constexpr int kNotificationButtonWidth = 100;
 inline constexpr int kNotificationButtonHeight = 27;
 inline constexpr int kNotificationButtonY = 103;
 
-// The measured text width is scaled by the language before centring: Japanese 0.9, Korean 1.0,
-// every other language 1.2.
-double notificationWidthFactor(QLocale::Language language);
-// Left edge of a line: (309 - w) / 2 with w the scaled width truncated to whole pixels, but never
-// left of kNotificationMargin: the scaling moves a long line leftwards, and it must not lose its
-// first letters off the box's edge.
-inline constexpr int kNotificationMargin = 4;
-int notificationLineLeft(int measuredWidth, double factor);
+// Text keeps this far from the box's left and right edges; it wraps there.
+inline constexpr int kNotificationMargin = 14;
+// The text stays above this line (the separator over the buttons).
+inline constexpr int kNotificationTextBottom = 92;
 // Tops of one, two or three lines.
 std::vector<int> notificationLineTops(int lineCount);
+// Tops of lines whose wrapped texts are `heights` high: the tops above while each is one line
+// high, else the lines stacked and centred in the space above `textBottom`.
+std::vector<int> notificationLinePlaces(const std::vector<int>& heights, int textBottom);
 // Left edges of the buttons, -1 for a button the box does not show.
 struct NotificationButtonPlaces {
     int okX = -1;

@@ -125,21 +125,14 @@ TEST(ProgramStart, TimeZoneOffsetIsLocalMinusUtc) {
 }
 
 TEST(NotificationLayout, LinesAndButtons) {
-    EXPECT_DOUBLE_EQ(notificationWidthFactor(QLocale::Japanese), 0.9);
-    EXPECT_DOUBLE_EQ(notificationWidthFactor(QLocale::Korean), 1.0);
-    EXPECT_DOUBLE_EQ(notificationWidthFactor(QLocale::English), 1.2);
-    // (309 - trunc(w * factor)) / 2
-    EXPECT_EQ(notificationLineLeft(100, 1.2), 94);
-    EXPECT_EQ(notificationLineLeft(101, 1.2), 94); // 121.2 is cut to 121 before halving
-    EXPECT_EQ(notificationLineLeft(102, 1.2), 93);
-    EXPECT_EQ(notificationLineLeft(100, 0.9), 109);
-    EXPECT_EQ(notificationLineLeft(100, 1.0), 104);
-    // A long line stays inside the box instead of losing its first letters.
-    EXPECT_EQ(notificationLineLeft(250, 1.2), 4);
-    EXPECT_EQ(notificationLineLeft(300, 1.0), 4);
     EXPECT_EQ(notificationLineTops(1), std::vector<int>({45}));
     EXPECT_EQ(notificationLineTops(2), std::vector<int>({22, 45}));
     EXPECT_EQ(notificationLineTops(3), std::vector<int>({22, 45, 68}));
+    // Lines of one line each keep those tops; a wrapped line pushes the rest down, the block
+    // centred above the buttons' separator.
+    EXPECT_EQ(notificationLinePlaces({17, 17}, 92), std::vector<int>({22, 45}));
+    EXPECT_EQ(notificationLinePlaces({34, 17}, 92), std::vector<int>({20, 54}));
+    EXPECT_EQ(notificationLinePlaces({34, 34, 34}, 92), std::vector<int>({14, 48, 82}));
     EXPECT_EQ(notificationButtonPlaces(NotificationButtons::Ok),
               (NotificationButtonPlaces{111, -1}));
     EXPECT_EQ(notificationButtonPlaces(NotificationButtons::Cancel),
@@ -148,18 +141,46 @@ TEST(NotificationLayout, LinesAndButtons) {
               (NotificationButtonPlaces{50, 158}));
 }
 
+// Every box of the table: its lines inside the box, clear of its edges, wrapped rather than
+// cut, one under the other and above the buttons.
+TEST(NotificationBoxWidget, EveryBoxKeepsItsTextInside) {
+    constexpr int kClear = 10; // pixels of the box's face left free at each side
+    for (const NotificationEntry& entry : notificationTable()) {
+        SCOPED_TRACE(std::to_string(entry.notification.category) + "," +
+                     std::to_string(entry.notification.detail));
+        NotificationBox box(entry, 255, nullptr,
+                            QStringLiteral("A detail line long enough to be shortened in its "
+                                           "middle: /a/folder/deep/down/in/the/data/folder"));
+        ASSERT_EQ(box.size(), QSize(308, 136));
+        int previousBottom = 0;
+        for (int i = 0; i < box.lines().size(); ++i) {
+            const auto* label = box.findChild<QLabel*>(QStringLiteral("line%1").arg(i));
+            ASSERT_NE(label, nullptr);
+            const QRect r = label->geometry();
+            EXPECT_GE(r.left(), kClear);
+            EXPECT_LE(r.right(), 308 - kClear);
+            EXPECT_TRUE(label->wordWrap());
+            EXPECT_GE(r.height(), label->heightForWidth(r.width()))
+                << "a wrapped line is shown whole: " << label->text().toStdString();
+            EXPECT_GE(r.top(), previousBottom) << "lines do not overlap";
+            EXPECT_LE(r.top() + label->heightForWidth(r.width()), 103) << "text above the buttons";
+            previousBottom = r.top() + label->heightForWidth(r.width());
+        }
+    }
+}
+
 TEST(NotificationBoxWidget, BuildsTheTableRow) {
     struct Case {
         Notification notification;
-        std::vector<int> tops;
+        std::size_t lines;
         int okX;
         int cancelX;
     };
     const Case cases[] = {
-        {{1, 1}, {45}, 111, -1},
-        {{3, 3}, {22, 45}, 111, -1},
-        {{15, 0}, {45}, 111, -1},
-        {{7, 0}, {22, 45, 68}, 50, 158},
+        {{1, 1}, 1, 111, -1},
+        {{3, 3}, 2, 111, -1},
+        {{15, 0}, 1, 111, -1},
+        {{7, 0}, 3, 50, 158},
     };
     for (const Case& c : cases) {
         const NotificationEntry* entry = findNotificationEntry(c.notification);
@@ -167,17 +188,12 @@ TEST(NotificationBoxWidget, BuildsTheTableRow) {
         NotificationBox box(*entry, 255, nullptr);
         EXPECT_EQ(box.size(), QSize(308, 136));
         const QList<QLabel*> labels = box.findChildren<QLabel*>();
-        ASSERT_EQ(labels.size(), static_cast<qsizetype>(c.tops.size()));
-        for (std::size_t i = 0; i < c.tops.size(); ++i) {
+        ASSERT_EQ(labels.size(), static_cast<qsizetype>(c.lines));
+        for (std::size_t i = 0; i < c.lines; ++i) {
             const auto* label = box.findChild<QLabel*>(QStringLiteral("line%1").arg(i));
             ASSERT_NE(label, nullptr);
-            EXPECT_EQ(label->y(), c.tops[i]);
             EXPECT_EQ(label->text(), resourceText(notificationLines(*entry)[i]));
             EXPECT_FALSE(label->text().isEmpty());
-            EXPECT_GE(label->x(), kNotificationMargin);
-            EXPECT_LE(label->x() + QFontMetrics(label->font()).horizontalAdvance(label->text()),
-                      308)
-                << label->text().toStdString();
         }
         auto* ok = box.findChild<SkinButton*>(QStringLiteral("okButton"));
         auto* cancel = box.findChild<SkinButton*>(QStringLiteral("cancelButton"));
