@@ -69,6 +69,26 @@ void SnapshotBoard::setClock(SnapshotSaver::Clock clock) {
     m_clock = std::move(clock);
 }
 
+void SnapshotBoard::request(std::uint16_t mask) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_outstanding |= mask; // before the request is seen, so a saver never precedes it
+    }
+    m_requests.fetch_or(mask);
+}
+
+std::uint16_t SnapshotBoard::outstanding() const {
+    std::lock_guard lock(m_mutex);
+    return m_outstanding;
+}
+
+std::uint16_t SnapshotBoard::withdrawRequests() {
+    std::lock_guard lock(m_mutex);
+    const std::uint16_t dropped = m_requests.exchange(0);
+    m_outstanding = static_cast<std::uint16_t>(m_outstanding & ~dropped);
+    return dropped;
+}
+
 bool SnapshotBoard::takeRequest(unsigned channel) {
     const auto bit = static_cast<std::uint16_t>(1u << (channel % 16));
     return (m_requests.fetch_and(static_cast<std::uint16_t>(~bit)) & bit) != 0;
@@ -86,6 +106,8 @@ std::vector<SnapshotResult> SnapshotBoard::collectFinished() {
         std::lock_guard lock(m_mutex);
         for (auto it = m_savers.begin(); it != m_savers.end();) {
             if ((*it)->done()) {
+                m_outstanding =
+                    static_cast<std::uint16_t>(m_outstanding & ~(1u << ((*it)->channel() % 16)));
                 finished.push_back(std::move(*it));
                 it = m_savers.erase(it);
             } else {

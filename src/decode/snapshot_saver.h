@@ -91,8 +91,14 @@ public:
     void setClock(SnapshotSaver::Clock clock);
 
     // Adds the channels of `mask` to the pending requests.
-    void request(std::uint16_t mask) { m_requests.fetch_or(mask); }
+    void request(std::uint16_t mask);
     std::uint16_t pendingRequests() const { return m_requests.load(); }
+    // The channels requested whose snapshot has not been collected yet: a request not yet
+    // taken, a saver not yet started (between takeRequest and start) or not yet collected.
+    std::uint16_t outstanding() const;
+    // Front end: drops the requests no decode thread has taken (a channel that sent no picture)
+    // and returns their channels; a request taken meanwhile still ends in a saver.
+    std::uint16_t withdrawRequests();
     // Decode thread: true once per request of the channel, which is cleared.
     bool takeRequest(unsigned channel);
     // Decode thread: starts a saver for the picture.
@@ -110,6 +116,7 @@ private:
     ImageFormat m_format = ImageFormat::Jpeg;             // guarded by m_mutex
     SnapshotSaver::Clock m_clock = localTimeNow;          // guarded by m_mutex
     std::vector<std::unique_ptr<SnapshotSaver>> m_savers; // guarded by m_mutex
+    std::uint16_t m_outstanding = 0;                      // guarded by m_mutex
 };
 
 } // namespace kalder

@@ -18,10 +18,11 @@ TransientNotice::TransientNotice(QWidget* parent) : QLabel(parent) {
     connect(&m_hide, &QTimer::timeout, this, &QWidget::hide);
 }
 
-void TransientNotice::tell(const QString& text) {
+void TransientNotice::tell(const QString& text, const QString& toolTip) {
     setText(text);
     setAccessibleName(text);
-    setToolTip(text);
+    setToolTip(toolTip.isEmpty() ? text : toolTip);
+    setAccessibleDescription(toolTip);
     show();
     raise();
     m_hide.start();

@@ -15,8 +15,9 @@ public:
 
     explicit TransientNotice(QWidget* parent);
 
-    // Shows `text` (replacing what is shown) for kShownMs.
-    void tell(const QString& text);
+    // Shows `text` (replacing what is shown) for kShownMs; `toolTip` (the text when empty) is
+    // also its accessible description, for the full form of what the line shortens.
+    void tell(const QString& text, const QString& toolTip = QString());
 
 private:
     QTimer m_hide;

@@ -17,12 +17,14 @@ SnapshotController::SnapshotController(QObject* parent) : QObject(parent) {
 SnapshotController::~SnapshotController() = default;
 
 void SnapshotController::setSaveTarget(const QString& location, unsigned saveFormat) {
+    m_dataFolder = location;
     m_savedFolder = QDir(location).filePath(QStringLiteral("Saved"));
     m_snapshots.setTarget(m_savedFolder.toStdString(), imageFormatFromSetting(saveFormat));
 }
 
 void SnapshotController::requestSnapshots(std::uint16_t visibleMask) {
     m_snapshots.request(visibleMask);
+    m_roundTicks = 0;
     m_timer.start();
     emit saveEnabledChanged(false);
 }
@@ -31,38 +33,82 @@ void SnapshotController::collect() {
     for (const SnapshotResult& result : m_snapshots.collectFinished()) {
         if (result.saved) {
             ++m_saved;
-            ++m_roundSaved;
+            ++m_round.saved;
             m_lastFile = QString::fromStdString(result.file.string());
+            m_round.lastFile = m_lastFile;
         } else {
             ++m_failed;
-            ++m_roundFailed;
+            m_round.failed.emplace_back(result.channel, QString::fromStdString(result.error));
         }
     }
-    if (m_snapshots.savers() == 0) {
-        m_timer.stop();
-        emit saveEnabledChanged(true);
-        emit noticeReady(roundNotice(m_roundSaved, m_roundFailed, m_lastFile, m_savedFolder));
-        m_roundSaved = m_roundFailed = 0;
-    }
+    // The Save ends when every channel asked for is accounted for: not when the savers started
+    // so far are done, since a channel whose next picture is late starts its saver later.
+    if (m_snapshots.outstanding() != 0 && ++m_roundTicks >= kWaitSeconds)
+        m_round.skipped |= m_snapshots.withdrawRequests();
+    if (m_snapshots.outstanding() == 0)
+        endRound();
 }
 
-QString SnapshotController::roundNotice(int saved, int failed, const QString& lastFile,
-                                        const QString& folder) {
-    const QString where = QDir::toNativeSeparators(saved == 1 ? lastFile : folder);
-    QString text;
-    if (saved == 1)
-        text = QStringLiteral("Snapshot saved: %1").arg(where);
-    else if (saved > 1)
-        text = QStringLiteral("%1 snapshots saved in %2").arg(saved).arg(where);
-    if (failed > 0) {
-        const QString lost = QStringLiteral("%1 snapshot(s) could not be saved in %2")
-                                 .arg(failed)
-                                 .arg(QDir::toNativeSeparators(folder));
-        text = text.isEmpty() ? lost : text + QStringLiteral("; ") + lost;
-    }
-    if (text.isEmpty())
-        text = QStringLiteral("No snapshot was saved: no channel sent a picture");
-    return text;
+void SnapshotController::endRound() {
+    m_timer.stop();
+    emit saveEnabledChanged(true);
+    const QString where = m_round.saved == 1 ? m_round.lastFile : m_savedFolder;
+    emit noticeReady(roundNotice(m_round, m_savedFolder, m_dataFolder, QDir::homePath()),
+                     QDir::toNativeSeparators(where));
+    m_round = {};
+}
+
+QString SnapshotController::shortPath(const QString& path, const QString& dataFolder,
+                                      const QString& home) {
+    const QString clean = QDir::cleanPath(path);
+    const auto inside = [&clean](const QString& folder) {
+        const QString base = QDir::cleanPath(folder);
+        return !folder.isEmpty() && clean.startsWith(base + QLatin1Char('/'));
+    };
+    if (inside(dataFolder))
+        return QDir::toNativeSeparators(QDir(dataFolder).relativeFilePath(clean));
+    if (inside(home))
+        return QDir::toNativeSeparators(QStringLiteral("~/") + QDir(home).relativeFilePath(clean));
+    return QDir::toNativeSeparators(clean);
+}
+
+namespace {
+
+QString channelList(const std::vector<unsigned>& channels) {
+    QStringList numbers;
+    for (unsigned ch : channels)
+        numbers << QString::number(ch + 1);
+    return (channels.size() == 1 ? QStringLiteral("channel %1") : QStringLiteral("channels %1"))
+        .arg(numbers.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+QString SnapshotController::roundNotice(const Round& round, const QString& folder,
+                                        const QString& dataFolder, const QString& home) {
+    QStringList parts;
+    if (round.saved == 1)
+        parts << QStringLiteral("Snapshot saved: %1")
+                     .arg(shortPath(round.lastFile, dataFolder, home));
+    else if (round.saved > 1)
+        parts << QStringLiteral("%1 snapshots saved in %2")
+                     .arg(round.saved)
+                     .arg(shortPath(folder, dataFolder, home));
+    for (const auto& [channel, why] : round.failed)
+        parts << QStringLiteral("%1 not saved (%2)")
+                     .arg(channelList({channel}),
+                          why.isEmpty() ? QStringLiteral("the file could not be written") : why);
+    std::vector<unsigned> skipped;
+    for (unsigned ch = 0; ch < 16; ++ch)
+        if (round.skipped & (1u << ch))
+            skipped.push_back(ch);
+    if (!skipped.empty())
+        parts << QStringLiteral("%1 not saved: no picture came within %2 s")
+                     .arg(channelList(skipped))
+                     .arg(kWaitSeconds);
+    if (parts.isEmpty())
+        return QStringLiteral("No snapshot was saved: no channel was shown");
+    return parts.join(QStringLiteral("; "));
 }
 
 void SnapshotController::openImage(QWidget* parent) {
@@ -70,7 +116,7 @@ void SnapshotController::openImage(QWidget* parent) {
         return;
     // One filter for the three kinds, as the operator knows it.
     auto* dialog =
-        new QFileDialog(parent, QString(), m_savedFolder,
+        new QFileDialog(parent, QStringLiteral("Load snapshot"), m_savedFolder,
                         QStringLiteral("JPEG files(*.jpg), BMP files(*.bmp), TIFF files(*.tif) "
                                        "(*.jpg *.bmp *.tif)"));
     dialog->setObjectName(QStringLiteral("openImageDialog"));

@@ -10,6 +10,10 @@
 #include <QString>
 #include <QTimer>
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 namespace kalder {
 
 // The main window's snapshots and web export: the Save button's requests and the savers the
@@ -48,19 +52,35 @@ public:
     int failedCount() const { return m_failed; }
     QString lastFile() const { return m_lastFile; }
 
+    // How one Save ended.
+    struct Round {
+        int saved = 0;
+        QString lastFile;                                 // the last file written
+        std::vector<std::pair<unsigned, QString>> failed; // channel, why its file is missing
+        std::uint16_t skipped = 0; // channels that sent no picture while the Save waited
+    };
+    // A Save waits this long for the requested channels' pictures; a channel whose picture has
+    // not come by then is skipped and named.
+    static constexpr int kWaitSeconds = 5;
+
     // What a Save ended in, for the operator: the file (one snapshot) or the folder (several),
-    // and how many could not be saved.
-    static QString roundNotice(int saved, int failed, const QString& lastFile,
-                               const QString& folder);
+    // each channel not saved and why. Paths are shown short (shortPath).
+    static QString roundNotice(const Round& round, const QString& folder, const QString& dataFolder,
+                               const QString& home);
+    // `path` for a one-line notice: relative to the data folder when inside it, else with "~"
+    // for the home folder; as it is otherwise.
+    static QString shortPath(const QString& path, const QString& dataFolder, const QString& home);
 
 signals:
     void saveEnabledChanged(bool enabled);
-    // A Save has ended (every saver is done): the text says where the pictures went. The main
-    // window shows it briefly, without a box to click away.
-    void noticeReady(const QString& text);
+    // A Save has ended (every channel asked for is saved, failed or skipped): the text says
+    // where the pictures went, the tip the full path. The main window shows it briefly,
+    // without a box to click away.
+    void noticeReady(const QString& text, const QString& toolTip);
 
 private:
     void collect();
+    void endRound();
 
     SnapshotBoard m_snapshots;
     WebExportBoard m_webExport;
@@ -70,8 +90,9 @@ private:
     QPointer<ImageViewerWindow> m_viewer;
     int m_saved = 0;
     int m_failed = 0;
-    int m_roundSaved = 0; // of the Save being collected
-    int m_roundFailed = 0;
+    Round m_round; // of the Save being collected
+    int m_roundTicks = 0;
+    QString m_dataFolder;
     QString m_lastFile;
 };
 

@@ -174,15 +174,6 @@ TEST(MainWindowLook, NoBoxHasCancelAlone) {
     EXPECT_EQ(box.lines()[1], QStringLiteral("Missing right: Remote setup"));
 }
 
-TEST(MainWindowLook, SnapshotNoticeSaysWhere) {
-    EXPECT_EQ(SnapshotController::roundNotice(1, 0, "/d/Saved/a.jpg", "/d/Saved"),
-              QStringLiteral("Snapshot saved: /d/Saved/a.jpg"));
-    EXPECT_EQ(SnapshotController::roundNotice(3, 1, "/d/Saved/c.jpg", "/d/Saved"),
-              QStringLiteral("3 snapshots saved in /d/Saved; 1 snapshot(s) could not be saved in "
-                             "/d/Saved"));
-    EXPECT_FALSE(SnapshotController::roundNotice(0, 0, {}, "/d/Saved").isEmpty());
-}
-
 } // namespace
 } // namespace kalder
 
