@@ -8,7 +8,10 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace kalder {
 
@@ -29,10 +32,18 @@ QImage loadPicture(const QString& file) {
 ImageViewerWindow::ImageViewerWindow(const QString& file, QWidget* parent)
     : QDialog(parent), m_file(file), m_picture(loadPicture(file)) {
     setObjectName(QStringLiteral("imageViewerWindow"));
-    setWindowTitle(QFileInfo(file).fileName());
-    setAccessibleName(QFileInfo(file).fileName());
+    const QString name = QFileInfo(file).fileName();
+    setWindowTitle(QStringLiteral("Image viewer - %1").arg(name));
+    setAccessibleName(windowTitle());
+    setToolTip(QDir::toNativeSeparators(file));
     if (!m_picture.isNull())
         setFixedSize(m_picture.width() + 44, m_picture.height() + 76);
+    // Escape closes the window too (QDialog's reject); Close is the way the mouse sees.
+    m_close = makeDialogButton(QStringLiteral("Close"), this);
+    m_close->setObjectName(QStringLiteral("closeButton"));
+    m_close->setToolTip(QStringLiteral("Close the image viewer (Escape)"));
+    m_close->setAutoDefault(false);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
     applyTheme(*this);
 }
 
@@ -47,10 +58,22 @@ void ImageViewerWindow::showEvent(QShowEvent* event) {
     }
 }
 
+void ImageViewerWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const QSize button(90, 26);
+    m_close->setGeometry(width() - button.width() - 8, height() - button.height() - 7,
+                         button.width(), button.height());
+}
+
+QRect ImageViewerWindow::pictureRect() const {
+    // The picture over the window, less the strip of the Close button at its foot.
+    return QRect(0, 0, width(), std::max(0, height() - kButtonStrip));
+}
+
 void ImageViewerWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (!m_picture.isNull())
-        painter.drawImage(rect(), m_picture);
+        painter.drawImage(pictureRect(), m_picture);
 }
 
 void ImageViewerWindow::mousePressEvent(QMouseEvent* event) {
