@@ -33,6 +33,16 @@ QString InfoListView::cell(int row, int column) const {
     return m_list->cellText(row, column);
 }
 
+void InfoListView::setCellToolTip(int row, int column, const QString& tip) {
+    if (QTableWidgetItem* item = m_list->item(row, column))
+        item->setToolTip(tip);
+}
+
+QString InfoListView::cellToolTip(int row, int column) const {
+    const QTableWidgetItem* item = m_list->item(row, column);
+    return item ? item->toolTip() : QString();
+}
+
 int InfoListView::rowCount() const {
     return m_list->rowCount();
 }

@@ -22,6 +22,9 @@ public:
     ReportList* list() const { return m_list; }
     // The text of a cell, for tests.
     QString cell(int row, int column) const;
+    // The tip of one cell (a value said in other words); nothing for a cell not there.
+    void setCellToolTip(int row, int column, const QString& tip);
+    QString cellToolTip(int row, int column) const;
     int rowCount() const;
 
 private:

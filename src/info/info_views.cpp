@@ -5,6 +5,12 @@
 #include "session/recorder_session.h"
 #include "wire/status_info_record.h"
 
+#include <QDateTime>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <iterator>
+
 namespace kalder {
 
 namespace {
@@ -12,6 +18,11 @@ namespace {
 std::string text(int id) {
     return resourceText(id).toStdString();
 }
+
+// The slots of the view's five firmware rows, in their order.
+constexpr std::size_t kViewFirmwareSlots[] = {0, 3, 4, 5, 6};
+// Said for a value the recorder or the connection left empty.
+constexpr int kTextNotSet = 7307;
 
 } // namespace
 
@@ -42,6 +53,23 @@ InfoListView* InfoViews::makeView(int titleId, std::vector<int> widths) {
     return view;
 }
 
+std::vector<InfoRow> InfoViews::systemViewRows(const SystemFacts& facts) {
+    std::vector<InfoRow> rows = systemRows(facts, text);
+    // An empty cell reads as a fault; a recorder reached without a site name says so.
+    for (InfoRow& row : rows)
+        if (row.label == text(InfoText::Name) && row.value.empty())
+            row.value = resourceText(kTextNotSet).toStdString();
+    return rows;
+}
+
+QString InfoViews::buildTimeToolTip(std::uint32_t buildTime) {
+    // As the row does: a negative count is 0, the time is UTC.
+    const qint64 seconds = std::max<qint64>(static_cast<std::int32_t>(buildTime), 0);
+    return QStringLiteral("Built %1 UTC")
+        .arg(QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc())
+                 .toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+}
+
 void InfoViews::openSystemInfo() {
     if (m_status)
         m_status->close();
@@ -58,7 +86,14 @@ void InfoViews::openSystemInfo() {
     if (m_session != nullptr) {
         const SystemFacts facts{m_session->address(), m_session->port(), m_session->siteText(),
                                 m_session->hello()};
-        m_system->setRows(systemRows(facts, text));
+        const std::vector<InfoRow> rows = systemViewRows(facts);
+        m_system->setRows(rows);
+        // The build times keep the recorder's "YYYY  MMDD  hhmm" columns; each one's tip reads
+        // it as a date.
+        const std::size_t firstFirmware = rows.size() - std::size(kViewFirmwareSlots);
+        for (std::size_t i = 0; i < std::size(kViewFirmwareSlots); ++i)
+            m_system->setCellToolTip(static_cast<int>(firstFirmware + i), 1,
+                                     buildTimeToolTip(facts.hello.firmVer[kViewFirmwareSlots[i]]));
     }
     m_system->show();
 }

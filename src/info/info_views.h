@@ -1,6 +1,7 @@
 #pragma once
 
 #include "info/info_list_view.h"
+#include "session/info_rows.h"
 
 #include <QObject>
 #include <QPointer>
@@ -35,6 +36,11 @@ public:
 
     InfoListView* systemView() const { return m_system; }
     InfoListView* statusView() const { return m_status; }
+
+    // The system view's rows: the recorder's, with an empty site name said as "(not set)".
+    static std::vector<InfoRow> systemViewRows(const SystemFacts& facts);
+    // A firmware row's tip: its build time as a date ("Built 2024-06-01 00:00 UTC").
+    static QString buildTimeToolTip(std::uint32_t buildTime);
 
 private:
     InfoListView* makeView(int titleId, std::vector<int> widths);
