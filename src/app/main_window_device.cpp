@@ -133,9 +133,13 @@ void MainWindow::onRecordButton() {
     auto* field = new QLineEdit(prompt);
     field->setObjectName(QStringLiteral("control383"));
     field->setEchoMode(QLineEdit::Password);
-    auto* label = new QLabel(QStringLiteral("Password"), prompt);
+    // The prompt says what the password is for: recording stops once it is accepted.
+    auto* label = new QLabel(
+        QStringLiteral("Recording on the recorder stops after this password.\nPassword:"), prompt);
+    label->setObjectName(QStringLiteral("RecordOffPromptText"));
     label->setBuddy(field);
-    field->setAccessibleName(QStringLiteral("Password"));
+    field->setAccessibleName(QStringLiteral("Password to stop recording"));
+    field->setToolTip(QStringLiteral("The recorder's password for stopping the recording"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, prompt);
     auto* layout = new QVBoxLayout(prompt);
     layout->addWidget(label);
@@ -178,7 +182,7 @@ void MainWindow::showUpgradeWindow() {
         m_firmwareWindow || !m_firmwareScan || !m_firmwareScan->anySelected())
         return;
     m_session->firmware().setCandidates(*m_firmwareScan);
-    auto* window = new FirmwareUpgradeWindow(m_session->firmware(), this);
+    auto* window = new FirmwareUpgradeWindow(m_session->firmware(), m_session->hello(), this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setModal(true);
     connect(window, &QDialog::finished, this, [this, window] {

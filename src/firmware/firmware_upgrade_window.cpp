@@ -2,6 +2,7 @@
 
 #include "session/window_message.h"
 #include "ui/theme.h"
+#include "wire/firmware_records.h"
 #include "wire/recorder_time.h"
 
 #include <QCheckBox>
@@ -25,9 +26,32 @@ QString nameOf(const UpgradeCandidate& c) {
     return QString::fromLatin1(text.c_str());
 }
 
+// The name the recorder gave the row's component slot at login; empty when it has none.
+QString recorderComponentName(const HelloRecord& hello, int row) {
+    const int slot = GetIdxToType(row);
+    if (slot < 0 || static_cast<std::size_t>(slot) >= hello.firmName.size())
+        return {};
+    UpgradeCandidate named;
+    named.componentName = hello.firmName[static_cast<std::size_t>(slot)];
+    return nameOf(named);
+}
+
 } // namespace
 
-FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, QWidget* parent)
+QString FirmwareUpgradeWindow::rowCaption(const HelloRecord& hello, int row) {
+    const QString name = recorderComponentName(hello, row);
+    if (!name.isEmpty())
+        return name;
+    return QStringLiteral("Slot %1 (none on the recorder)").arg(GetIdxToType(row));
+}
+
+QString FirmwareUpgradeWindow::notOfferedText(bool recorderHasComponent) {
+    return recorderHasComponent ? QStringLiteral("No newer image in the Upgrade folder")
+                                : QStringLiteral("The recorder has no such component");
+}
+
+FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, const HelloRecord& hello,
+                                             QWidget* parent)
     : QDialog(parent), m_upgrade(upgrade) {
     setWindowTitle(QStringLiteral("Firmware upgrade"));
     setObjectName(QStringLiteral("FirmwareUpgradeWindow"));
@@ -35,11 +59,10 @@ FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, QWidget* 
     const char* headings[] = {"Component", "Build date", "Progress", "Status"};
     for (int column = 0; column < 4; ++column)
         grid->addWidget(new QLabel(QString::fromLatin1(headings[column])), 0, column);
-    static constexpr const char* kRowNames[kUpgradeRows] = {"Boot", "Component 3", "Component 4",
-                                                            "Component 5", "Component 6"};
     for (int row = 0; row < static_cast<int>(kUpgradeRows); ++row) {
         const UpgradeCandidate c = m_upgrade.candidate(row);
-        auto* box = new QCheckBox(c.selected ? nameOf(c) : QString::fromLatin1(kRowNames[row]));
+        m_recorderHas[static_cast<std::size_t>(row)] = !recorderComponentName(hello, row).isEmpty();
+        auto* box = new QCheckBox(c.selected ? nameOf(c) : rowCaption(hello, row));
         box->setObjectName(QStringLiteral("control%1").arg(FirstBox + row));
         auto* date = new QLabel(c.selected ? QString::fromStdString(formatRecorderTime(c.buildTime))
                                            : QString());
@@ -194,7 +217,9 @@ void FirmwareUpgradeWindow::updateWidgets() {
         const bool refusedSilently = state == UpgradeRowState::Refused &&
                                      m_upgrade.rowCode(row) != 1 && m_upgrade.rowCode(row) != 17 &&
                                      m_upgrade.rowCode(row) != 18;
-        if (!refusedSilently)
+        if (state == UpgradeRowState::Idle && !c.selected)
+            m_status[r]->setText(notOfferedText(m_recorderHas[r])); // why the row is grey
+        else if (!refusedSilently)
             m_status[r]->setText(statusText(state, m_upgrade.rowCode(row)));
         m_progress[r]->setValue(m_upgrade.rowProgress(row));
     }

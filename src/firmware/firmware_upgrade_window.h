@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/firmware_upgrade.h"
+#include "wire/hello_record.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -26,7 +27,10 @@ public:
     enum : int { FirstBox = 490, FirstName = 790, FirstDate = 796, FirstStatus = 802 };
     enum : int { StartId = 910, StopId = 911, CloseId = 912 };
 
-    explicit FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, QWidget* parent = nullptr);
+    // `hello` is the recorder's greeting, its firmware table in the client's slots: it names
+    // the rows.
+    FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, const HelloRecord& hello,
+                          QWidget* parent = nullptr);
     ~FirmwareUpgradeWindow() override;
 
     // The recorder's replies 21034-21039 (wParam = the code of a negative one).
@@ -36,6 +40,11 @@ public:
 
     // The text of a row's state, as the status column shows it.
     static QString statusText(UpgradeRowState state, std::int32_t code);
+    // A row's caption: the name of its component slot in the recorder's firmware table, or the
+    // slot's number when the recorder has no component there.
+    static QString rowCaption(const HelloRecord& hello, int row);
+    // Why a row is not offered (grey): no newer file, or no such component on the recorder.
+    static QString notOfferedText(bool recorderHasComponent);
 
     void reject() override; // Escape and the title bar's close act as Close, when it is enabled
 
@@ -50,6 +59,7 @@ private:
     std::array<QLabel*, kUpgradeRows> m_dates{};
     std::array<QProgressBar*, kUpgradeRows> m_progress{};
     std::array<QLabel*, kUpgradeRows> m_status{};
+    std::array<bool, kUpgradeRows> m_recorderHas{}; // the recorder named the row's slot
     QPushButton* m_start = nullptr;
     QPushButton* m_stop = nullptr;
     QPushButton* m_close = nullptr;
