@@ -7,6 +7,7 @@
 #include "logs/schedule_change_viewer.h"
 #include "resources/resource_library.h"
 #include "session/recorder_session.h"
+#include "ui/notification_box.h"
 #include "ui/theme.h"
 
 #include <QInputDialog>
@@ -19,8 +20,9 @@ namespace {
 std::optional<QString> askPassword(QWidget* parent) {
     QInputDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("archivePasswordDialog"));
-    dialog.setWindowTitle(QObject::tr("Archive"));
-    dialog.setLabelText(QObject::tr("Password"));
+    dialog.setWindowTitle(QObject::tr("Archive log password"));
+    dialog.setLabelText(QObject::tr(
+        "The archive log is locked. Enter the recorder's archive password to open it:"));
     dialog.setTextEchoMode(QLineEdit::Password);
     applyTheme(dialog);
     if (dialog.exec() != QDialog::Accepted)
@@ -74,8 +76,13 @@ void LogBrowser::chooseList(LogList list) {
         }
         const std::optional<QString> entry = m_passwordPrompt ? m_passwordPrompt() : std::nullopt;
         const std::string expected = m_session.status().archivePassword().substr(0, 8);
-        if (!entry || entry->toStdString() != expected)
+        if (!entry)
+            return; // cancelled: the operator knows
+        if (entry->toStdString() != expected) {
+            showMessageBox(this, QMessageBox::Warning, QObject::tr("Archive log password"),
+                           QObject::tr("Wrong archive password: the archive log stays locked."));
             return;
+        }
     }
     // Asked once in the browser's life; back from a playback started in a log list the session's
     // copy is shown. (A resume context left by another panel's playback does not stand for a

@@ -16,6 +16,7 @@
 #include "resources/resource_library.h"
 #include "wire/log_records.h"
 
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -322,8 +323,16 @@ TEST_F(LogWindows, ArchiveNeedsTheFirstAccountARightAndThePassword) {
     });
     m_browser->chooseList(LogList::Archive);
     EXPECT_EQ(prompts, 1);
-    EXPECT_FALSE(m_browser->waitingForReply()); // wrong password: nothing happens
+    EXPECT_FALSE(m_browser->waitingForReply()); // wrong password: nothing is asked
     EXPECT_TRUE(m_window->isVisible());
+    // ... and the operator is told so.
+    auto* refusal = m_browser->findChild<QMessageBox*>(QStringLiteral("messageBox"));
+    ASSERT_NE(refusal, nullptr);
+    EXPECT_TRUE(refusal->isVisible());
+    EXPECT_TRUE(refusal->text().contains(QStringLiteral("Wrong archive password")))
+        << refusal->text().toStdString();
+    EXPECT_FALSE(refusal->windowTitle().isEmpty());
+    refusal->accept();
     m_browser->setPasswordPrompt([] { return std::optional<QString>("0000"); });
     m_browser->chooseList(LogList::Archive);
     EXPECT_TRUE(m_browser->waitingForReply());
