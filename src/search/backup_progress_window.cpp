@@ -38,7 +38,7 @@ BackupProgressWindow::BackupProgressWindow(RecorderSession& session, std::uint32
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint),
       m_session(session), m_total(totalKbytes) {
     setObjectName("BackupProgressWindow");
-    setWindowTitle(QStringLiteral("Backup"));
+    setWindowTitle(QStringLiteral("Backup progress"));
     setAccessibleName(QStringLiteral("Backup progress window"));
     setFixedSize(320, 100);
 
@@ -83,7 +83,7 @@ void BackupProgressWindow::stop() {
 BackupResultBox::BackupResultBox(const BackupWriteResult& result, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("backupResultBox"));
-    setWindowTitle(QStringLiteral("Backup"));
+    setWindowTitle(QStringLiteral("Backup result"));
     m_text = new QLabel(describe(result), this);
     m_text->setObjectName(QStringLiteral("backupResultText"));
     m_text->setWordWrap(true);

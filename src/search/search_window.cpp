@@ -51,6 +51,7 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
       m_standardOffset(standardTimeZoneOffsetSeconds(std::time(nullptr))) {
     setObjectName("SearchWindow");
     setAccessibleName(QStringLiteral("Remote search"));
+    setWindowTitle(accessibleName());
     setFixedSize(kWidth, kHeight);
     m_searchChannelMask = allChannels(m_channelCount);
 

@@ -25,6 +25,7 @@ QRect fullScreenBarRect(const QRect& screenRect) {
 FullScreenBar::FullScreenBar(const QRect& screenRect, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QStringLiteral("Full screen layouts"));
     // Only the buttons are seen; the gaps between them show what lies below.
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowOpacity(kOpacity);
