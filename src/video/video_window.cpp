@@ -47,6 +47,7 @@ VideoWindow::VideoWindow(QWidget* parent)
       m_drag(*this), m_fullScreen(*this) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
+    setAccessibleName(tr("Video"));
     m_idleLogo = cellPictureFile(QStringLiteral("ComMark.bmp"));
     m_videoLossPicture = cellPictureFile(QStringLiteral("VdoLoss.bmp"));
 
@@ -113,12 +114,29 @@ void VideoWindow::showChannel(int channel) {
 }
 
 void VideoWindow::afterViewChange(bool announce) {
+    describeView();
     m_drawable.store(0);
     invalidateCells();
     publishGeometry();
     refresh();
     if (announce)
         emit visibleChannelsChanged(m_layout.visibleChannelMask());
+}
+
+// What a screen reader says of the window: the layout, the page and the channels shown.
+void VideoWindow::describeView() {
+    const int cells = m_layout.layout();
+    const int pages = m_layout.pageCount(cells);
+    QStringList channels;
+    const std::uint16_t mask = m_layout.visibleChannelMask();
+    for (unsigned ch = 0; ch < kChannelCount; ++ch)
+        if (mask & bit(ch))
+            channels << QString::number(ch + 1);
+    setAccessibleDescription(tr("%1 cells, page %2 of %3, channels %4")
+                                 .arg(cells)
+                                 .arg(m_layout.page() + 1)
+                                 .arg(std::max(pages, 1))
+                                 .arg(channels.join(QStringLiteral(", "))));
 }
 
 template <typename Change> void VideoWindow::changeCells(Change change) {

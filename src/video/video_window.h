@@ -185,6 +185,7 @@ private:
     // GUI thread.
     // `announce`: tell the owner of the new visible-channel mask.
     void afterViewChange(bool announce = true);
+    void describeView();
     void publishGeometry();
     // Repaints the whole window, or the OpenGL surface over it.
     void refresh();

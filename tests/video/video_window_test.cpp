@@ -258,6 +258,13 @@ TEST_F(VideoWindowTest, PressingTheLayoutAgainPagesThroughChannelsThatDoNotStrea
         }
     }
 
+    // A screen reader hears what the window shows.
+    EXPECT_EQ(window.accessibleName(), QStringLiteral("Video"));
+    window.selectLayout(4);
+    window.selectLayout(4);
+    EXPECT_EQ(window.accessibleDescription(),
+              QStringLiteral("4 cells, page 2 of 4, channels 5, 6, 7, 8"));
+
     // A channel button shows a channel that does not stream yet.
     window.selectLayout(1);
     window.setPresentChannels(window.visibleChannelMask(), false);
