@@ -80,6 +80,13 @@ bool Camera::shot(const QString& slug, const QString& caption, QWidget* window,
     for (QWidget* extra : extras)
         if (extra && extra->isVisible())
             area |= extra->window()->frameGeometry();
+    QList<QWidget*> audited{top};
+    for (QWidget* extra : extras)
+        if (extra && extra->isVisible() && !audited.contains(extra->window()))
+            audited << extra->window();
+    for (QWidget* w : audited)
+        for (const QString& problem : auditWindow(w))
+            m_audit << QStringLiteral("%1\t%2").arg(slug, problem);
     QScreen* screen = top->screen();
     const QRect screenRect = screen->geometry();
     area &= screenRect;
@@ -112,7 +119,19 @@ bool Camera::writeList() const {
     QTextStream out(&file);
     for (const GalleryEntry& e : m_entries)
         out << e.file << '\t' << oneLine(e.caption) << '\t' << oneLine(e.note) << '\n';
-    return out.status() == QTextStream::Ok;
+    if (out.status() != QTextStream::Ok)
+        return false;
+    QFile auditFile(m_folder.filePath(QStringLiteral("accessibility.tsv")));
+    if (!auditFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return false;
+    QTextStream audit(&auditFile);
+    QStringList lines = m_audit;
+    lines.removeDuplicates();
+    for (const QString& line : lines)
+        audit << line << '\n';
+    std::printf("gallery: %lld accessibility findings in accessibility.tsv\n",
+                static_cast<long long>(lines.size()));
+    return audit.status() == QTextStream::Ok;
 }
 
 int Camera::pictures() const {

@@ -54,7 +54,12 @@ private:
     QDir m_folder;
     int m_count = 0;
     std::vector<GalleryEntry> m_entries;
+    // "<picture>\t<problem>" for every window shown (accessibility.tsv).
+    QStringList m_audit;
 };
+
+// What a screen reader would miss in `top` and its controls, one line each (audit.cpp).
+QStringList auditWindow(QWidget* top);
 
 // The simulator's admin port: one command, its one-line reply ("" when unreachable).
 std::string simAdmin(std::uint16_t adminPort, const std::string& command);
