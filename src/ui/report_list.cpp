@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -84,6 +85,17 @@ void ReportList::fitColumns() {
     std::vector<int> least(static_cast<std::size_t>(columns));
     std::vector<int> wanted(static_cast<std::size_t>(columns));
     QHeaderView* header = horizontalHeader();
+    // A cell's text plus the delegate's margins on both sides and the grid line: the width at
+    // which it shows whole. Every row counts, not only those in view.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const QFontMetrics cellMetrics(font());
+    std::vector<int> textWidths(static_cast<std::size_t>(columns), 0);
+    for (int r = 0; r < rowCount(); ++r)
+        for (int c = 0; c < columns; ++c)
+            if (const QTableWidgetItem* cell = item(r, c))
+                textWidths[static_cast<std::size_t>(c)] =
+                    std::max(textWidths[static_cast<std::size_t>(c)],
+                             cellMetrics.horizontalAdvance(cell->text()) + 2 * margin + 2);
     for (int c = 0; c < columns; ++c) {
         const auto i = static_cast<std::size_t>(c);
         // A column never gets narrower than its header's text.
@@ -94,14 +106,24 @@ void ReportList::fitColumns() {
         least[i] = std::max(headerWidth, 12);
         // An empty list keeps the widths it was made with (its headers still show).
         const int given = i < m_leastWidths.size() ? m_leastWidths[i] : 0;
-        wanted[i] = std::max(least[i], rowCount() == 0 ? std::min(given, room / columns)
-                                                       : sizeHintForColumn(c));
+        wanted[i] =
+            std::max(least[i], rowCount() == 0 ? std::min(given, room / columns)
+                                               : std::max(textWidths[i], sizeHintForColumn(c)));
     }
+    const auto free = static_cast<std::size_t>(
+        m_freeColumn >= 0 && m_freeColumn < columns ? m_freeColumn : columns - 1);
+    int fixedSum = 0;
+    for (std::size_t i = 0; i < wanted.size(); ++i)
+        fixedSum += i == free ? 0 : wanted[i];
     const int wantedSum = std::accumulate(wanted.begin(), wanted.end(), 0);
     const int leastSum = std::accumulate(least.begin(), least.end(), 0);
     std::vector<int> widths = wanted;
     if (wantedSum <= room) {
-        widths.back() += room - wantedSum; // the last column takes what is left
+        widths[free] += room - wantedSum; // the free-text column takes what is left
+    } else if (fixedSum + least[free] <= room) {
+        // The free text (a log entry's details, an event's text) alone gives way: every other
+        // column shows its widest text whole.
+        widths[free] = room - fixedSum;
     } else if (const auto widest = static_cast<std::size_t>(
                    std::distance(wanted.begin(), std::max_element(wanted.begin(), wanted.end())));
                wantedSum - wanted[widest] + least[widest] <= room) {
@@ -138,6 +160,11 @@ void ReportList::fitColumns() {
     }
     for (int c = 0; c < columns; ++c)
         setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+}
+
+void ReportList::setFreeColumn(int column) {
+    m_freeColumn = column;
+    scheduleFit();
 }
 
 int ReportList::selectedRow() const {
