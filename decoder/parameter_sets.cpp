@@ -103,11 +103,12 @@ bool hasChromaFields(std::uint32_t profile) {
 }
 
 void skipScalingList(BitReader& reader, int size) {
-    std::int32_t last = 8;
-    std::int32_t next = 8;
+    std::int64_t last = 8;
+    std::int64_t next = 8;
     for (int j = 0; j < size && !reader.failed(); ++j) {
+        // Scales wrap modulo 256; a delta outside -128..127 (a damaged set) wraps as well.
         if (next != 0)
-            next = (last + reader.se() + 256) % 256;
+            next = (last + reader.se()) & 0xFF;
         if (next != 0)
             last = next;
     }
@@ -153,8 +154,11 @@ std::optional<CodedSize> parseSpsCodedSize(std::span<const std::uint8_t> payload
     }
     r.ue();  // reference frames
     r.bit(); // gaps allowed
-    const std::int64_t widthMbs = std::int64_t{r.ue()} + 1;
-    const std::int64_t heightMapUnits = std::int64_t{r.ue()} + 1;
+    // Counts far beyond any picture (libavcodec refuses them) are held at a bound, so that
+    // the pixel count of a hostile set stays a number instead of overflowing.
+    constexpr std::int64_t kMostUnits = std::int64_t{1} << 20;
+    const std::int64_t widthMbs = std::min(std::int64_t{r.ue()} + 1, kMostUnits);
+    const std::int64_t heightMapUnits = std::min(std::int64_t{r.ue()} + 1, kMostUnits);
     const bool framesOnly = r.bit() != 0;
     if (r.failed())
         return std::nullopt;

@@ -31,7 +31,8 @@ public:
         return *this;
     }
     SpsWriter& se(std::int32_t value) {
-        return ue(value > 0 ? std::uint32_t(2 * value - 1) : std::uint32_t(-2 * value));
+        const std::int64_t v = value;
+        return ue(static_cast<std::uint32_t>(v > 0 ? 2 * v - 1 : -2 * v));
     }
     std::vector<std::uint8_t> escaped() const {
         std::vector<std::uint8_t> raw((m_bits.size() + 1 + 7) / 8, 0);
@@ -134,6 +135,35 @@ TEST(SpsCodedSize, ReadsTheSizeThroughEveryBranchOfTheLayout) {
         EXPECT_EQ(size->width, c.width) << c.name;
         EXPECT_EQ(size->height, c.height) << c.name;
     }
+}
+
+// Found by the fuzz target: the largest counts an Exp-Golomb code holds overflowed the pixel count.
+TEST(SpsCodedSize, TheLargestCountsGiveAHugeSizeNotAnOverflow) {
+    const auto sps = writeSps({77, 1, false, 2, 0xFFFFFFFFu, 0xFFFFFFFFu, false});
+    const auto size = parseSpsCodedSize(sps);
+    ASSERT_TRUE(size);
+    EXPECT_GT(size->pixels(), std::int64_t{8192} * 4320);
+    const std::vector<std::uint8_t> unit = [&] {
+        std::vector<std::uint8_t> u = {0, 0, 1, 0x67};
+        u.insert(u.end(), sps.begin(), sps.end());
+        return u;
+    }();
+    EXPECT_GT(largestAnnouncedPicture(unit).value_or(0), std::int64_t{8192} * 4320);
+}
+
+// Found by the fuzz target as well: a scaling delta far outside -128..127 overflowed the scale.
+TEST(SpsCodedSize, AScalingDeltaOfAnySizeWrapsLikeTheScale) {
+    SpsWriter w;
+    w.bits(100, 8).bits(0, 8).bits(40, 8).ue(0).ue(1).ue(0).ue(0).bits(0, 1).bits(1, 1);
+    w.bits(1, 1).se(2147483647); // the first list: 8 + 2^31 - 1 wraps to 7, not 0
+    for (int j = 1; j < 16; ++j)
+        w.se(0);
+    w.bits(0, 7); // the other seven lists absent
+    w.ue(0).ue(2).ue(1).bits(0, 1).ue(44 - 1).ue(30 - 1).bits(1, 1).bits(1, 1).bits(0, 2);
+    const auto size = parseSpsCodedSize(w.escaped());
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->width, 704);
+    EXPECT_EQ(size->height, 480);
 }
 
 TEST(SpsCodedSize, ASetCutShortOrWithOverlongCodesHasNoSize) {
