@@ -104,6 +104,12 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
     m_otherMenu->setGeometry(10, 83, 180, 60);
     m_otherMenu->setWordWrap(true);
     m_otherMenu->hide();
+    m_panelHint = new QLabel(this);
+    m_panelHint->setObjectName(QStringLiteral("panelHint"));
+    m_panelHint->setGeometry(kPanelArea.adjusted(24, 24, -24, -24));
+    m_panelHint->setAlignment(Qt::AlignCenter);
+    m_panelHint->setWordWrap(true);
+    m_panelHint->hide();
 
     const char* bottom[] = {"OK", "Cancel", "Close"};
     std::array<QPushButton*, 3> buttons{};
@@ -174,6 +180,23 @@ void SearchWindow::selectTab(Tab tab) {
     m_searchMenu->setVisible(tab == Tab::Search);
     m_backupMenu->setVisible(tab == Tab::Backup);
     showMode(tab);
+    // Until a panel opens the empty panel says what to press; opening one hides the hint.
+    switch (tab) {
+    case Tab::Search:
+        m_panelHint->setText(tr("Choose on the left how to find the recording to play: by date "
+                                "and time, by event, or in the calendar"));
+        break;
+    case Tab::Backup:
+        m_panelHint->setText(tr("Choose on the left the channels and the period to back up"));
+        break;
+    case Tab::Log:
+        m_panelHint->setText(tr("Choose a log on the left to list its entries"));
+        break;
+    default:
+        m_panelHint->setText(QString());
+        break;
+    }
+    m_panelHint->setVisible(!m_panelHint->text().isEmpty());
 }
 
 void SearchWindow::showMode(Tab tab) {
@@ -235,6 +258,7 @@ bool SearchWindow::modeBusy() const {
 }
 
 void SearchWindow::hidePanels() {
+    m_panelHint->hide();
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_calendar, m_timeline, m_eventList, m_channelSelect, m_dateTime, m_backupDateTime,
              m_backupCalendar, m_backupTimeline, m_backupEventList})

@@ -228,6 +228,7 @@ private:
     QPointer<BackupEventListPanel> m_backupEventList;
     QPointer<BackupPeriodPanel> m_sizingPanel;
     QLabel* m_otherMenu = nullptr; // says so when no feature fills the Log or Info mode
+    QLabel* m_panelHint = nullptr; // in the empty panel: what to press on the left
     std::array<QPushButton*, 4> m_menuButtons{};
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;

@@ -13,6 +13,7 @@
 #include "tests/support/year_with.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QSlider>
 #include <QPushButton>
 #include <QTest>
@@ -223,6 +224,24 @@ TEST_F(SearchWindowTest, OnAndOffOfACheckedRowActOnEveryCheckedRow) {
 
 // A mode's content is built on the first choice of its tab, once, and shows only on its tab;
 // while it waits for the recorder no tab can be chosen.
+// The empty panel of each tab says what to press; a panel that opens takes its place.
+TEST_F(SearchWindowTest, EmptyPanelSaysWhatToPress) {
+    SearchWindow w(session, 0, nullptr);
+    w.handleWindowMessage(WindowMessage::RightsChanged, 0, 0);
+    w.show();
+    auto* hint = w.findChild<QLabel*>("panelHint");
+    ASSERT_NE(hint, nullptr);
+    w.tabButton(SearchWindow::Tab::Search)->click();
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("on the left")));
+    w.tabButton(SearchWindow::Tab::Log)->click();
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->text().contains(QStringLiteral("log")));
+    w.tabButton(SearchWindow::Tab::Search)->click();
+    w.menuButton(0)->click();
+    EXPECT_FALSE(hint->isVisible());
+}
+
 TEST_F(SearchWindowTest, ModeContentIsBuiltOnceAndFollowsItsTab) {
     SearchWindow w(session, 0, nullptr);
     w.handleWindowMessage(WindowMessage::RightsChanged, 0, 0);
