@@ -42,7 +42,10 @@ void BackupPeriodPanel::placeSizeRow(int y) {
 void BackupPeriodPanel::periodChanged() {
     m_size->clear();
     m_dataRequest.reset();
-    m_calculate->setEnabled(!m_window.session().backup().requestPending());
+    const bool pending = m_window.session().backup().requestPending();
+    m_calculate->setEnabled(!pending);
+    m_calculate->setToolTip(pending ? tr("Waiting for the recorder's answer to the last request")
+                                    : tr("Asks the recorder the size of this period"));
     m_backup->setEnabled(false);
 }
 
@@ -50,6 +53,7 @@ void BackupPeriodPanel::periodCleared() {
     m_size->clear();
     m_dataRequest.reset();
     m_calculate->setEnabled(false);
+    m_calculate->setToolTip(tr("Choose the start and the end of the period first"));
     m_backup->setEnabled(false);
 }
 
@@ -61,6 +65,7 @@ bool BackupPeriodPanel::requestSize(const BackupRequest& sizeRequest,
     m_dataRequest = dataRequest;
     m_sizedKbytes = 0;
     m_calculate->setEnabled(false);
+    m_calculate->setToolTip(tr("The recorder is measuring the period"));
     m_backup->setEnabled(false);
     return true;
 }
