@@ -317,6 +317,15 @@ void shootRemoteLogs(Gallery& g) {
         acceptAnyBox(g.window);
     }
 
+    // The log mode's content may have been made again meanwhile (the search window rebuilds a
+    // mode's panels when it is chosen again): the browser is looked up afresh.
+    browser = s->findChild<LogBrowser*>();
+    if (browser == nullptr) {
+        g.camera.missing(QStringLiteral("Recorder log: the archive's password prompt"),
+                         QStringLiteral("the log mode was gone after printing"));
+        closeSearch(g);
+        return;
+    }
     // The archive asks for the password first.
     const bool prompted =
         duringModal([&] { browser->menu()->button(LogList::Archive)->click(); },
