@@ -11,6 +11,7 @@
 #include "logs/log_menu_panel.h"
 #include "ui/report_list.h"
 #include "main_window_harness.h"
+#include "ui/theme.h"
 #include "logs/schedule_change_viewer.h"
 #include "resources/resource_library.h"
 #include "search/search_window.h"
@@ -101,8 +102,9 @@ TEST(MainWindowLogsE2E, RecorderLogAndLocalLogOpenFromTheMainWindow) {
     EXPECT_EQ(status->mapTo(search, QPoint(0, 0)), QPoint(197, 83));
     EXPECT_EQ(status->cell(0, 0), resourceText(InfoText::TotalSpace));
     EXPECT_GE(status->rowCount(), 3 + 1 + 4);
-    // The log lists' look: dark blue text and grid lines.
-    EXPECT_EQ(status->list()->palette().color(QPalette::Text), QColor(60, 60, 120));
+    // The lists take the dark theme's text, with grid lines.
+    EXPECT_EQ(status->list()->palette().color(QPalette::Text),
+              kalderPalette().color(QPalette::Text));
     EXPECT_TRUE(status->list()->showGrid());
     saveScreenshot(*search, "search-info.png");
     // Back on the Log tab the details are where the operator left them.

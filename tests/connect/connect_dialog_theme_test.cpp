@@ -43,7 +43,11 @@ void expectSkinnedAndNamed(QWidget& window) {
     for (QPushButton* b : buttons) {
         EXPECT_NE(qobject_cast<SkinButton*>(b), nullptr) << b->objectName().toStdString();
         EXPECT_FALSE(b->text().isEmpty()) << b->objectName().toStdString();
-        EXPECT_EQ(test::accessibleNameOf(b), b->text()) << b->objectName().toStdString();
+        // A caption of one sign (the history button's ">") is named for what it does.
+        if (b->text().size() == 1)
+            EXPECT_GT(test::accessibleNameOf(b).size(), 1) << b->objectName().toStdString();
+        else
+            EXPECT_EQ(test::accessibleNameOf(b), b->text()) << b->objectName().toStdString();
     }
 }
 

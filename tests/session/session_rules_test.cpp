@@ -100,8 +100,9 @@ TEST(NotificationTable, RowsGiveLinesButtonsAndActions) {
          {5064, 5077},
          NotificationButtons::OkCancel,
          NotificationAction::RestartAfterUpgrade},
-        {{11, 1}, {5068}, NotificationButtons::Cancel, NotificationAction::None},
-        {{15, 0}, {5093}, NotificationButtons::Cancel, NotificationAction::None},
+        // A box whose only button said "Cancel" offers OK: there is nothing to cancel.
+        {{11, 1}, {5068}, NotificationButtons::Ok, NotificationAction::None},
+        {{15, 0}, {5093}, NotificationButtons::Ok, NotificationAction::None},
         {{16, 0},
          {5821, 5822, 5823},
          NotificationButtons::OkCancel,
