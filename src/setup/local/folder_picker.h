@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QLineEdit;
 class QWidget;
 
 namespace kalder {
@@ -13,5 +14,9 @@ namespace kalder {
 using FolderPicker = std::function<QString(QWidget* parent, const QString& start)>;
 
 FolderPicker systemFolderPicker();
+
+// Shows `folder` in a read-only edit from its start (the end of a long path is the part that
+// gives way) with the whole path as the edit's tool tip.
+void showFolder(QLineEdit* edit, const QString& folder);
 
 } // namespace kalder

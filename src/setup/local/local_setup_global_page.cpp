@@ -1,5 +1,6 @@
 #include "setup/local/local_setup_global_page.h"
 
+#include "setup/local/folder_picker.h"
 #include "setup/local/local_settings.h"
 #include "setup/local/local_setup_rules.h"
 #include "setup/local/local_setup_texts.h"
@@ -68,8 +69,13 @@ LocalSetupGlobalPage::LocalSetupGlobalPage(LocalSettings& working, bool removabl
     m_dataFolder = new QLineEdit(working.location, this);
     m_dataFolder->setObjectName(QStringLiteral("dataFolder"));
     m_dataFolder->setReadOnly(true);
+    m_dataFolder->setAccessibleName(text(kDataFolder));
+    showFolder(m_dataFolder, working.location);
     QPushButton* browseButton = makeDialogButton(QStringLiteral("..."), this);
     browseButton->setObjectName(QStringLiteral("dataFolderBrowse"));
+    browseButton->setAccessibleName(tr("Choose the data folder"));
+    browseButton->setToolTip(tr("Choose the folder that keeps snapshots, downloads, logs and "
+                                "firmware"));
     auto* row = new QHBoxLayout;
     row->addWidget(m_dataFolder, 1);
     row->addWidget(browseButton);
@@ -84,7 +90,7 @@ void LocalSetupGlobalPage::browse() {
     if (folder.isEmpty())
         return; // cancelled
     m_working.location = folder.left(kMaxFolderLength);
-    m_dataFolder->setText(m_working.location);
+    showFolder(m_dataFolder, m_working.location);
 }
 
 } // namespace kalder

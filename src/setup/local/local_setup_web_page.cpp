@@ -1,5 +1,6 @@
 #include "setup/local/local_setup_web_page.h"
 
+#include "setup/local/folder_picker.h"
 #include "setup/local/local_settings.h"
 #include "setup/local/local_setup_rules.h"
 #include "setup/local/local_setup_texts.h"
@@ -48,8 +49,11 @@ LocalSetupWebPage::LocalSetupWebPage(LocalSettings& working, FolderPicker picker
     m_webLocation = new QLineEdit(working.webLocation, this);
     m_webLocation->setObjectName(QStringLiteral("webLocation"));
     m_webLocation->setReadOnly(true);
+    showFolder(m_webLocation, working.webLocation);
     QPushButton* browseButton = makeDialogButton(QStringLiteral("..."), this);
     browseButton->setObjectName(QStringLiteral("webLocationBrowse"));
+    browseButton->setAccessibleName(tr("Choose the web export folder"));
+    browseButton->setToolTip(tr("Choose the folder the web export writes its pictures to"));
     connect(browseButton, &QPushButton::clicked, this, &LocalSetupWebPage::browse);
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(m_webLocation, 1);
@@ -65,6 +69,7 @@ LocalSetupWebPage::LocalSetupWebPage(LocalSettings& working, FolderPicker picker
     form->addRow(text(kHeight) + web, makeSizeEdit("webHeightWeb", m_working.webHeightWeb));
     form->addRow(text(kInterval), interval);
     form->addRow(text(kWebFolder), folderRow);
+    m_webLocation->setAccessibleName(text(kWebFolder));
 }
 
 QLineEdit* LocalSetupWebPage::makeSizeEdit(const char* name, std::uint32_t& value) {
@@ -89,7 +94,7 @@ void LocalSetupWebPage::browse() {
     if (folder.isEmpty())
         return; // cancelled
     m_working.webLocation = folder.left(kMaxFolderLength);
-    m_webLocation->setText(m_working.webLocation);
+    showFolder(m_webLocation, m_working.webLocation);
 }
 
 } // namespace kalder

@@ -112,7 +112,14 @@ TEST_F(LocalSetupWindowTest, OkWritesSettingsCreatesUpgradeFolderAndLogs) {
     child<QComboBox>(*w, QStringLiteral("drawMode"))->setCurrentIndex(1);
     child<QComboBox>(*w, QStringLiteral("saveFormat"))->setCurrentIndex(2);
     child<QPushButton>(*w, QStringLiteral("dataFolderBrowse"))->click();
-    EXPECT_EQ(child<QLineEdit>(*w, QStringLiteral("dataFolder"))->text(), m_pickedFolder);
+    auto* folder = child<QLineEdit>(*w, QStringLiteral("dataFolder"));
+    EXPECT_EQ(folder->text(), m_pickedFolder);
+    // A long path shows from its start, whole in the tool tip; the edit and the button are named.
+    EXPECT_EQ(folder->cursorPosition(), 0);
+    EXPECT_EQ(folder->toolTip(), m_pickedFolder);
+    EXPECT_FALSE(folder->accessibleName().isEmpty());
+    EXPECT_EQ(child<QPushButton>(*w, QStringLiteral("dataFolderBrowse"))->accessibleName(),
+              QStringLiteral("Choose the data folder"));
     child<QPushButton>(*w, QStringLiteral("setButton"))->click();
     EXPECT_EQ(w->currentPage(), LocalSetupWindow::Page::Menu);
 
