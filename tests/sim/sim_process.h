@@ -31,6 +31,38 @@ extern char** environ;
 
 namespace kalder::test {
 
+// One command to a simulator's admin port on loopback: its one-line reply without the line end,
+// or an empty text when the port cannot be reached or says nothing within `timeout`.
+inline std::string simAdminCommand(std::uint16_t adminPort, const std::string& command,
+                                   std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return {};
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(adminPort);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string reply;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        const std::string line = command + "\n";
+        if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(line.size())) {
+            const auto deadline = std::chrono::steady_clock::now() + timeout;
+            char c;
+            while (std::chrono::steady_clock::now() < deadline) {
+                pollfd pfd{fd, POLLIN, 0};
+                if (::poll(&pfd, 1, 50) <= 0)
+                    continue;
+                if (::recv(fd, &c, 1, 0) != 1 || c == '\n')
+                    break;
+                reply.push_back(c);
+            }
+        }
+    }
+    ::close(fd);
+    return reply;
+}
+
 class SimProcess {
 public:
     SimProcess() = default;
@@ -125,34 +157,7 @@ public:
     // "error ..."), or an empty text when the admin port cannot be reached.
     std::string admin(const std::string& command,
                       std::chrono::milliseconds timeout = std::chrono::milliseconds(10000)) {
-        if (m_adminPort == 0)
-            return {};
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0)
-            return {};
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(m_adminPort);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        std::string reply;
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-            const std::string line = command + "\n";
-            if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) ==
-                static_cast<ssize_t>(line.size())) {
-                const auto deadline = std::chrono::steady_clock::now() + timeout;
-                char c;
-                while (std::chrono::steady_clock::now() < deadline) {
-                    pollfd pfd{fd, POLLIN, 0};
-                    if (::poll(&pfd, 1, 50) <= 0)
-                        continue;
-                    if (::recv(fd, &c, 1, 0) != 1 || c == '\n')
-                        break;
-                    reply.push_back(c);
-                }
-            }
-        }
-        ::close(fd);
-        return reply;
+        return m_adminPort == 0 ? std::string() : simAdminCommand(m_adminPort, command, timeout);
     }
 
     // Polls "logged-in" until at least `count` clients are logged in.

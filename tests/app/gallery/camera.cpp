@@ -1,6 +1,10 @@
 // The gallery's camera and the small helpers every step uses.
 #include "gallery.h"
 
+#include "sim/sim_process.h"
+#include "ui/skin_button.h"
+#include "ui/notification_box.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
@@ -145,33 +149,18 @@ int Camera::missingCount() const {
     return static_cast<int>(m_entries.size()) - pictures();
 }
 
-std::string simAdmin(std::uint16_t adminPort, const std::string& command) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return {};
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(adminPort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string reply;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string line = command + "\n";
-        if (::send(fd, line.data(), line.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(line.size())) {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            char c = 0;
-            while (std::chrono::steady_clock::now() < deadline) {
-                pollfd p{fd, POLLIN, 0};
-                if (::poll(&p, 1, 50) <= 0)
-                    continue;
-                if (::recv(fd, &c, 1, 0) != 1 || c == '\n')
-                    break;
-                reply.push_back(c);
-            }
-        }
+void acceptAnyBox(MainWindow& w) {
+    if (NotificationBox* box = w.notificationBox()) {
+        if (auto* ok = box->findChild<SkinButton*>(QStringLiteral("okButton")))
+            ok->click();
+        else
+            box->reject();
+        (void)waitFor([&] { return w.notificationBox() == nullptr; }, 5000);
     }
-    ::close(fd);
-    return reply;
+}
+
+std::string simAdmin(std::uint16_t adminPort, const std::string& command) {
+    return test::simAdminCommand(adminPort, command);
 }
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs) {

@@ -61,6 +61,9 @@ private:
 // What a screen reader would miss in `top` and its controls, one line each (audit.cpp).
 QStringList auditWindow(QWidget* top);
 
+// Ends the main window's notification box, if one is open, with its OK (else unchanged).
+void acceptAnyBox(MainWindow& w);
+
 // The simulator's admin port: one command, its one-line reply ("" when unreachable).
 std::string simAdmin(std::uint16_t adminPort, const std::string& command);
 

@@ -59,16 +59,6 @@ QPoint cellCentre(const VideoWindow& video, int cell) {
     return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
-void acceptBox(MainWindow& window) {
-    if (NotificationBox* box = window.notificationBox()) {
-        if (auto* ok = box->findChild<SkinButton*>(QStringLiteral("okButton")))
-            ok->click();
-        else
-            box->accept();
-        (void)waitFor([&] { return window.notificationBox() == nullptr; }, 5000);
-    }
-}
-
 } // namespace
 
 bool waitForLivePictures(Gallery& g) {
@@ -288,7 +278,7 @@ void shootDevices(Gallery& g) {
         g.camera.shot(QStringLiteral("firmware-question"),
                       QStringLiteral("FirmUp: the notification before the upgrade window"),
                       w.notificationBox(), {&w});
-        acceptBox(w);
+        acceptAnyBox(w);
     }
     FirmwareUpgradeWindow* firmware = nullptr;
     if (waitFor([&] { return (firmware = w.firmwareWindow()) && firmware->isVisible(); }, 5000)) {
@@ -301,7 +291,7 @@ void shootDevices(Gallery& g) {
         g.camera.missing(QStringLiteral("Firmware upgrade window"),
                          QStringLiteral("FirmUp opened no upgrade window"));
     }
-    acceptBox(w);
+    acceptAnyBox(w);
 }
 
 } // namespace kalder::gallery

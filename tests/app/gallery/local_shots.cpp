@@ -26,16 +26,6 @@ namespace {
 
 constexpr int kLiveMs = 60000;
 
-void acceptBox(MainWindow& w) {
-    if (NotificationBox* box = w.notificationBox()) {
-        if (auto* ok = box->findChild<SkinButton*>(QStringLiteral("okButton")))
-            ok->click();
-        else
-            box->reject();
-        (void)waitFor([&] { return w.notificationBox() == nullptr; }, 5000);
-    }
-}
-
 // Waits for the next notification box and shoots it over the main window.
 bool shootBox(Gallery& g, const QString& slug, const QString& caption) {
     MainWindow& w = g.window;
@@ -46,7 +36,7 @@ bool shootBox(Gallery& g, const QString& slug, const QString& caption) {
     const Notification n = w.notificationBox()->notification();
     g.camera.shot(slug, caption + QStringLiteral(" (box %1,%2)").arg(n.category).arg(n.detail),
                   w.notificationBox(), {&w});
-    acceptBox(w);
+    acceptAnyBox(w);
     return true;
 }
 
@@ -92,7 +82,7 @@ void shootLocalSearch(Gallery& g) {
     if (!waitFor([&] { return (l = local->searchWindow()) && l->isVisible(); }, 5000)) {
         g.camera.missing(QStringLiteral("Local search window"),
                          QStringLiteral("LSearch opened no window"));
-        acceptBox(w);
+        acceptAnyBox(w);
         return;
     }
     g.camera.shot(QStringLiteral("local-search"), QStringLiteral("Local search window as it opens"),
@@ -159,7 +149,7 @@ void shootLocalSearch(Gallery& g) {
         } else {
             g.camera.missing(playCaption, QStringLiteral("no picture was played"));
         }
-        acceptBox(w);
+        acceptAnyBox(w);
         if (local->active())
             QTest::mouseClick(w.button(Control::PlayStop), Qt::LeftButton);
         (void)waitFor([&] { return !local->active(); }, 10000);
@@ -170,7 +160,7 @@ void shootLocalSearch(Gallery& g) {
         local->searchWindow()->reject();
         (void)waitFor([&] { return local->searchWindow() == nullptr; }, 5000);
     }
-    acceptBox(w);
+    acceptAnyBox(w);
     backToLive(w);
 }
 

@@ -65,16 +65,6 @@ void closeSearch(Gallery& g) {
     (void)waitFor([&] { return g.window.searchWindow() == nullptr; }, 5000);
 }
 
-void acceptAnyBox(MainWindow& w) {
-    if (NotificationBox* box = w.notificationBox()) {
-        if (auto* ok = box->findChild<SkinButton*>(QStringLiteral("okButton")))
-            ok->click();
-        else
-            box->reject();
-        (void)waitFor([&] { return w.notificationBox() == nullptr; }, 5000);
-    }
-}
-
 template <typename Popup> Popup* visiblePopup(QWidget* owner) {
     for (Popup* p : owner->findChildren<Popup*>())
         if (p->isVisible())
