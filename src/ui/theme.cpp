@@ -5,6 +5,7 @@
 #include "resources/skin_colours.h"
 #include "ui/skin_button.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileDialog>
@@ -103,6 +104,19 @@ QPushButton* makeDialogButton(const QString& caption, QWidget* parent) {
 QColor warningColour(const QWidget& widget) {
     const bool dark = widget.palette().color(QPalette::Window).lightness() < kDarkWindowLightness;
     return dark ? skin(res::kSkinAlert) : QColor(0xc0, 0x00, 0x00);
+}
+
+void showCheckedLikeTheSkin(QAbstractButton* button) {
+    const auto follow = [button](bool on) {
+        QPalette palette = button->palette();
+        const QColor caption =
+            on ? skin(res::kSkinCaptionPressed) : kalderPalette().color(QPalette::ButtonText);
+        palette.setColor(QPalette::Active, QPalette::ButtonText, caption);
+        palette.setColor(QPalette::Inactive, QPalette::ButtonText, caption);
+        button->setPalette(palette);
+    };
+    QObject::connect(button, &QAbstractButton::toggled, button, follow);
+    follow(button->isChecked());
 }
 
 } // namespace kalder

@@ -6,6 +6,7 @@
 class QFileDialog;
 class QPushButton;
 class QString;
+class QAbstractButton;
 class QWidget;
 
 namespace kalder {
@@ -39,5 +40,10 @@ QPushButton* makeDialogButton(const QString& caption, QWidget* parent);
 // The colour for a text that warns (why an input was refused), readable on `widget`'s
 // background: light on the skin's dark frame, dark red on a light window.
 QColor warningColour(const QWidget& widget);
+
+// A checkable button that is not skinned shows its checked state as a skinned button shows its
+// pressed one: the caption in the pressed caption's colour (over the style's sunken face), so
+// that a chosen tab, page, view or value looks the same in every window.
+void showCheckedLikeTheSkin(QAbstractButton* button);
 
 } // namespace kalder

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -103,6 +104,24 @@ TEST_F(ThemeTest, DialogButtonIsSkinnedNamedByCaptionAndCanBeTheDefault) {
 }
 
 // A caption or a layout widens a dialog button beyond its face: the corners stay as drawn.
+// A chosen page, view or value is drawn as a chosen tab is: the pressed caption's colour.
+TEST_F(ThemeTest, ACheckedPlainButtonTakesThePressedCaptionColour) {
+    QWidget window;
+    applyTheme(window);
+    auto* button = new QPushButton(QStringLiteral("Rate"), &window);
+    button->setCheckable(true);
+    showCheckedLikeTheSkin(button);
+    const QColor plain = kalderPalette().color(QPalette::ButtonText);
+    EXPECT_EQ(button->palette().color(QPalette::Active, QPalette::ButtonText), plain);
+    button->setChecked(true);
+    EXPECT_EQ(button->palette().color(QPalette::Active, QPalette::ButtonText),
+              QColor(255, 204, 96));
+    button->setChecked(false);
+    EXPECT_EQ(button->palette().color(QPalette::Active, QPalette::ButtonText), plain);
+    // The rest of the palette still follows the window's.
+    EXPECT_EQ(button->palette().color(QPalette::Button), window.palette().color(QPalette::Button));
+}
+
 TEST_F(ThemeTest, StretchedFaceKeepsItsCorners) {
     QDialog dialog;
     QPushButton* button = makeDialogButton(QString(), &dialog);

@@ -1,5 +1,7 @@
 #include "setup/pages/page_controls.h"
 
+#include "ui/theme.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,6 +21,7 @@ QPushButton* pageButton(const QString& caption, const QString& objectName, QWidg
     b->setAccessibleName(caption);
     b->setAutoDefault(false);
     b->setCheckable(checkable);
+    showCheckedLikeTheSkin(b);
     return b;
 }
 

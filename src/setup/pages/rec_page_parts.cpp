@@ -1,5 +1,7 @@
 #include "setup/pages/rec_page_parts.h"
 
+#include "ui/theme.h"
+
 #include <QButtonGroup>
 #include <QWidget>
 
@@ -12,13 +14,9 @@ QPushButton* makePageButton(const QString& caption, QWidget* parent, const QRect
     b->setGeometry(geometry);
     if (!accessibleName.isEmpty())
         b->setAccessibleName(accessibleName);
-    // A checked button (the current view, the chosen resolution, On or Off) shows it in its
-    // caption too: the skin's pressed face differs little from the plain one.
-    QObject::connect(b, &QAbstractButton::toggled, b, [b](bool on) {
-        QFont font = b->font();
-        font.setBold(on);
-        b->setFont(font);
-    });
+    // A checked button (the current view, the chosen resolution, On or Off) looks as a chosen
+    // tab or page does.
+    showCheckedLikeTheSkin(b);
     return b;
 }
 
