@@ -33,13 +33,13 @@ PtzKeypadWindow::PtzKeypadWindow(QObject* receiver, std::uint8_t account, QWidge
     makeButton(TourKey, QStringLiteral("Tour"),
                QStringLiteral("Tour: OK runs the camera through the presets of the number's tour"),
                114, 156, 48, 32, QStringLiteral("Tour of presets"));
-    struct Spec {
+    struct ButtonPlace {
         int id;
         const char* caption;
         const char* toolTip;
         int x, y;
     };
-    const Spec specs[] = {
+    const ButtonPlace places[] = {
         {PresetKey, "Preset", "The number names a preset position", 176, 10},
         {LearnKey, "Learn", "The number names a path to learn", 246, 10},
         {SetKey, "Set", "OK stores the camera's position under the number", 176, 48},
@@ -47,7 +47,7 @@ PtzKeypadWindow::PtzKeypadWindow(QObject* receiver, std::uint8_t account, QWidge
         {DomeKey, "Dome", "Open the dome camera's own menu", 176, 86},
         {OkKey, "OK", "Send the number to the camera", 246, 86},
         {CloseX, "X", "Close the preset keypad (the PTZ panel stays open)", 246, 156}};
-    for (const Spec& s : specs)
+    for (const ButtonPlace& s : places)
         makeButton(s.id, QString::fromLatin1(s.caption), QString::fromLatin1(s.toolTip), s.x, s.y,
                    64, 32, s.id == CloseX ? QStringLiteral("Close keypad") : QString());
     for (QPushButton* b : findChildren<QPushButton*>()) {

@@ -12,14 +12,14 @@ PtzPanel::PtzPanel(QObject* receiver, QWidget* parent)
     setWindowTitle(QStringLiteral("PTZ"));
     setFixedSize(kWidth, kHeight);
     // Arrows in a cross, the mode buttons beneath, the preset buttons at the bottom.
-    struct Spec {
+    struct ButtonPlace {
         int id;
         const char* caption;
         const char* toolTip;
         int x, y, w, h;
         const char* name = nullptr; // when the caption is a short form
     };
-    const Spec specs[] = {
+    const ButtonPlace places[] = {
         {Up, "Up", "Hold to tilt the camera up (Pan) or zoom in (Zoom)", 52, 8, 44, 30},
         {Left, "Left", "Hold to pan the camera left (Pan) or focus near (Zoom)", 6, 42, 44, 30},
         {Right, "Right", "Hold to pan the camera right (Pan) or focus far (Zoom)", 98, 42, 44, 30},
@@ -33,7 +33,7 @@ PtzPanel::PtzPanel(QObject* receiver, QWidget* parent)
          "Preset Zoom"},
         {CloseX, "X", "Close the PTZ panel", 118, 4, 24, 20, "Close"},
     };
-    for (const Spec& s : specs) {
+    for (const ButtonPlace& s : places) {
         QPushButton* b =
             makeButton(s.id, QString::fromLatin1(s.caption), QString::fromLatin1(s.toolTip), s.x,
                        s.y, s.w, s.h, s.name ? QString::fromLatin1(s.name) : QString());
