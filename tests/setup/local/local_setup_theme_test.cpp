@@ -39,7 +39,12 @@ TEST(LocalSetupTheme, PagesAreThemedAndButtonsSkinnedAndNamed) {
 
     for (QPushButton* b : window.findChildren<QPushButton*>()) {
         EXPECT_NE(qobject_cast<SkinButton*>(b), nullptr) << b->objectName().toStdString();
-        EXPECT_EQ(test::accessibleNameOf(b), b->text()) << b->objectName().toStdString();
+        // A caption of signs only (the folder buttons' "...") is named for what it does.
+        if (b->text() == QStringLiteral("..."))
+            EXPECT_TRUE(test::accessibleNameOf(b).startsWith(QStringLiteral("Choose the")))
+                << b->objectName().toStdString();
+        else
+            EXPECT_EQ(test::accessibleNameOf(b), b->text()) << b->objectName().toStdString();
     }
 
     // The menu's captions come from the library; the menu is used by them.
