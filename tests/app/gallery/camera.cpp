@@ -206,8 +206,9 @@ QWidget* newWindow(const QList<QWidget*>& before, int timeoutMs) {
     QWidget* found = nullptr;
     (void)waitFor(
         [&] {
+            // The main window is never a new window, whether `before` lists it or not.
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible() && !before.contains(w))
+                if (w->isVisible() && !before.contains(w) && !qobject_cast<MainWindow*>(w))
                     found = w;
             return found != nullptr;
         },
