@@ -26,6 +26,7 @@ ConnectHistoryWindow::ConnectHistoryWindow(std::filesystem::path historyFile, st
 void ConnectHistoryWindow::buildWidgets() {
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("historyList"));
+    m_list->setAccessibleName(tr("Recorders connected to before"));
     m_list->setColumnCount(3);
     m_list->setHeaderLabels({tr("Address"), tr("Port"), tr("Site")});
     m_list->setRootIsDecorated(false);
