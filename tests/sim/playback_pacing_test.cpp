@@ -7,6 +7,7 @@
 #include "wire/message_header.h"
 #include "wire/playback_records.h"
 #include "sim/media_source.h"
+#include "small_recorder_config.h"
 #include "sim/playback_pacer.h"
 #include "sim/playback_stream.h"
 #include "sim/recorder_model.h"
@@ -99,15 +100,7 @@ struct SentFrame {
 class PacedStream : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_config = new SimConfig(defaultConfig());
-        s_config->channelCount = 2;
-        for (auto& channel : s_config->channels) {
-            channel.resolution = Resolution::Cif;
-            channel.framesPerSecond = 10;
-            channel.bitrateKbps = 256;
-        }
-        s_config->loopSeconds = 1;
-        s_config->cacheDir = std::string(KALDER_TEST_CACHE_DIR) + "/sim-parts";
+        s_config = new SimConfig(smallRecorderConfig(2));
         // 2024-01-03 15:00:00: a disk in the past of any clock.
         s_config->diskEnd = 1704294000;
         s_config->diskSeed = 4;

@@ -6,6 +6,7 @@
 #include "raw_client.h"
 #include "sim/client_connection.h"
 #include "sim/media_source.h"
+#include "small_recorder_config.h"
 #include "sim/recorder_model.h"
 
 #include <gtest/gtest.h>
@@ -24,15 +25,7 @@ using test::RawMessage;
 class ConnectionInProcess : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_config = new SimConfig(defaultConfig());
-        s_config->channelCount = 4;
-        for (auto& channel : s_config->channels) {
-            channel.resolution = Resolution::Cif;
-            channel.framesPerSecond = 10;
-            channel.bitrateKbps = 256;
-        }
-        s_config->loopSeconds = 1;
-        s_config->cacheDir = std::string(KALDER_TEST_CACHE_DIR) + "/sim-parts";
+        s_config = new SimConfig(smallRecorderConfig(4));
         s_media = new MediaSource;
         std::string error;
         ASSERT_TRUE(s_media->build(*s_config, 2, error)) << error;
