@@ -8,7 +8,7 @@
 // list into an HTML page. Exits 1 only when the main window itself cannot be shown.
 #include "gallery.h"
 
-#include "app/program_start.h"
+#include "program_start.h"
 #include "decode/decoder_library.h"
 #include "resources/resource_library.h"
 #include "setup/local/local_settings.h"

@@ -2,7 +2,7 @@
 // device windows (PTZ panel, keypad, dome menu, record prompt, firmware upgrade).
 #include "gallery.h"
 
-#include "app/main_window_controls.h"
+#include "main_window_controls.h"
 #include "firmware/firmware_upgrade_window.h"
 #include "ptz/dome_menu_window.h"
 #include "ptz/ptz_controller.h"

@@ -3,7 +3,7 @@
 // the recorder's farewell.
 #include "gallery.h"
 
-#include "app/main_window_controls.h"
+#include "main_window_controls.h"
 #include "connect/connect_dialog.h"
 #include "local/local_playback_controller.h"
 #include "local/local_player.h"

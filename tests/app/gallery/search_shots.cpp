@@ -2,7 +2,7 @@
 // playback from an event, and the Backup mode with a backup and its progress window.
 #include "gallery.h"
 
-#include "app/main_window_controls.h"
+#include "main_window_controls.h"
 #include "info/info_list_view.h"
 #include "info/info_menu_panel.h"
 #include "info/info_views.h"

@@ -2,7 +2,7 @@
 // of chooser, and the local setup window with every page.
 #include "gallery.h"
 
-#include "app/main_window_controls.h"
+#include "main_window_controls.h"
 #include "session/recorder_session.h"
 #include "setup/local/local_setup_window.h"
 #include "setup/setup_choosers.h"
