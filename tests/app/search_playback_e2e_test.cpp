@@ -74,8 +74,10 @@ TEST_F(SearchToPlayback, FromTheCalendarAndTimelineToPlaybackAndBack) {
     timeline->playButton()->click();
     WAIT_UNTIL(window.searchWindow() == nullptr, kTimeoutMs);
 
-    WAIT_UNTIL(window.session()->playback().playing(), kTimeoutMs);
-    ASSERT_NE(window.playback()->clock(), nullptr);
+    // The clock comes with the window's start of the stream, a queued step after the
+    // session knows it plays.
+    WAIT_UNTIL(window.playback()->clock() != nullptr, kTimeoutMs);
+    ASSERT_TRUE(window.session()->playback().playing());
     EXPECT_EQ(window.playback()->clock()->variant(), ClockVariant::Playback);
     const std::uint32_t start = period.start - period.start % 86400 + second;
     WAIT_UNTIL(window.playback()->clock()->playbackTime() >= start, kTimeoutMs);
