@@ -29,7 +29,7 @@ bool ClientConnection::handleConfigRequest(std::uint16_t id, std::span<const std
         log("DB_INFO_REQ: %zu bytes", transfer.size());
         std::size_t offset = 0;
         do {
-            if (m_stalled)
+            if (m_faults.stalled())
                 return true;
             const std::size_t n = std::min(kConfigPieceBytes, transfer.size() - offset);
             MessageHeader header =

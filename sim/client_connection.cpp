@@ -27,23 +27,10 @@ constexpr std::int32_t kRecordingOffState = 50;
 constexpr std::chrono::milliseconds kCloseGrace{2000};
 // A paced channel that falls this far behind (slow client) skips ahead instead of bursting.
 constexpr std::chrono::milliseconds kMaxLag{1000};
-// Size of the oversized-frame fault: larger than the client's 1,244,160-byte assembly buffer.
-constexpr std::size_t kOversizedFrameBytes = 1300000;
 
 std::int64_t steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
         .count();
-}
-
-// The muted message ids of every recorder model of the process.
-struct MutedMessages {
-    std::mutex mutex; // guards `ids`
-    std::vector<std::pair<const RecorderModel*, std::uint16_t>> ids;
-};
-
-MutedMessages& mutedMessages() {
-    static MutedMessages muted;
-    return muted;
 }
 
 std::array<std::byte, 4> be32(std::uint32_t v) {
@@ -55,31 +42,19 @@ std::array<std::byte, 4> be32(std::uint32_t v) {
 
 } // namespace
 
-void setMessageMuted(const RecorderModel& model, std::uint16_t id, bool muted) {
-    MutedMessages& m = mutedMessages();
-    std::lock_guard lock(m.mutex);
-    const std::pair<const RecorderModel*, std::uint16_t> entry{&model, id};
-    std::erase(m.ids, entry);
-    if (muted)
-        m.ids.push_back(entry);
-}
-
-bool messageMuted(const RecorderModel& model, std::uint16_t id) {
-    MutedMessages& m = mutedMessages();
-    std::lock_guard lock(m.mutex);
-    return std::find(m.ids.begin(), m.ids.end(), std::pair{&model, id}) != m.ids.end();
-}
-
 ClientConnection::ClientConnection(int fd, int id, std::string peer, RecorderModel& model,
                                    const MediaSource& media, ConnectionSettings settings)
     : m_id(id), m_peer(std::move(peer)), m_model(model), m_media(media),
-      m_settings(std::move(settings)), m_socket(fd), m_device(model.device(), model) {
+      m_settings(std::move(settings)), m_socket(fd),
+      m_faults(model, media, m_socket, m_stop, m_settings.maxFragmentBytes,
+               m_settings.byeAfterLogin, faultConnection()),
+      m_device(model.device(), model) {
     m_socket.setStopFlag(&m_stop);
     m_playback = std::make_unique<PlaybackStream>(
         m_model, m_media,
         [this](std::uint16_t id, std::span<const std::byte> payload) { send(id, payload); },
         [this](std::span<const std::byte> wire) {
-            if (m_stalled)
+            if (m_faults.stalled())
                 return true;
             std::lock_guard lock(m_socket.sendMutex());
             return sendAll(m_socket, wire);
@@ -89,7 +64,7 @@ ClientConnection::ClientConnection(int fd, int id, std::string peer, RecorderMod
         m_model, m_media,
         [this](std::uint16_t id, std::span<const std::byte> payload) { send(id, payload); },
         [this](std::span<const std::byte> wire) {
-            if (m_stalled)
+            if (m_faults.stalled())
                 return true;
             std::lock_guard lock(m_socket.sendMutex());
             return sendAll(m_socket, wire);
@@ -101,15 +76,17 @@ ClientConnection::~ClientConnection() {
     stop();
 }
 
-namespace {
-
-// The frame block's picture fields for a loop's picture size.
-void describePicture(FrameParts& parts, const LoopParams& p) {
-    parts.resolutionCode = p.width == 352 ? 0 : (p.height <= 288 ? 5 : 1);
-    parts.pal = p.height == 288 || p.height == 576;
+FaultInjector::Connection ClientConnection::faultConnection() {
+    return {
+        .send = [this](std::uint16_t id, std::span<const std::byte> payload) { send(id, payload); },
+        .closeGracefully = [this] { closeGracefully(); },
+        .sendStatusPushes = [this](unsigned changes) { sendStatusPushes(changes); },
+        .sendLiveChannelInfo = [this] { sendLiveChannelInfo(); },
+        .stopLive = [this] { stopLive(); },
+        .account = [this] { return m_account.load(); },
+        .log = [this](const std::string& text) { log("%s", text.c_str()); },
+    };
 }
-
-} // namespace
 
 void ClientConnection::start() {
     m_listenerId = m_model.addListener([this](unsigned changes) {
@@ -171,7 +148,7 @@ void ClientConnection::post(const ConnectionAction& action) {
 
 void ClientConnection::setStalled(bool stalled) {
     std::lock_guard lock(m_mutex);
-    m_stalled = stalled;
+    m_faults.setStalled(stalled);
     m_wake.notify_all();
 }
 
@@ -187,7 +164,7 @@ void ClientConnection::log(const char* format, ...) const {
 }
 
 void ClientConnection::send(std::uint16_t id, std::span<const std::byte> payload) {
-    if (m_stalled || messageMuted(m_model, id))
+    if (m_faults.stalled() || m_faults.muted(id))
         return;
     MessageHeader header = makeHeader(id, static_cast<std::uint16_t>(payload.size()));
     if (m_audioOn)
@@ -196,7 +173,7 @@ void ClientConnection::send(std::uint16_t id, std::span<const std::byte> payload
 }
 
 void ClientConnection::sendStatusInfo() {
-    if (m_stalled)
+    if (m_faults.stalled())
         return;
     const std::vector<std::byte> wire =
         statusInfoAnswer(m_model.config().statusInfo, m_model.channelCount(), m_model.recording(),
@@ -279,7 +256,7 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
             return handleHello(payload);
         return true; // nothing but HELLO counts before login
     }
-    if (messageMuted(m_model, id)) {
+    if (m_faults.muted(id)) {
         log("request id %u muted: not answered", id);
         return true;
     }
@@ -348,7 +325,7 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         m_model.search().serve(
             id, payload,
             [this](std::uint16_t replyId, std::span<const std::byte> bytes, bool last) {
-                if (m_stalled)
+                if (m_faults.stalled())
                     return;
                 MessageHeader reply = makeHeader(replyId, static_cast<std::uint16_t>(bytes.size()));
                 if (last)
@@ -370,7 +347,7 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         log("LOG_INFO_REQ: %zu bytes%s", answer.wire.size(), answer.refusal ? ", refused" : "");
         if (answer.refusal) {
             sendNack(MessageId::LOG_INFO_NACK, *answer.refusal);
-        } else if (!m_stalled) {
+        } else if (!m_faults.stalled()) {
             std::lock_guard lock(m_socket.sendMutex());
             sendAll(m_socket, answer.wire);
         }
@@ -423,8 +400,8 @@ bool ClientConnection::handleHello(std::span<const std::byte> payload) {
     send(MessageId::HELLO48_ACK, record);
     m_loggedIn = true;
     sendStatusPushes(kAllStatusPushes);
-    if (m_settings.byeAfterLogin) {
-        sendNack(MessageId::BYE48, *m_settings.byeAfterLogin);
+    if (const auto reason = m_faults.byeAfterLogin()) {
+        sendNack(MessageId::BYE48, *reason);
         closeGracefully();
     }
     return true;
@@ -506,18 +483,19 @@ void ClientConnection::outputLoop() {
         {
             std::unique_lock lock(m_mutex);
             auto wake = Clock::now() + std::chrono::seconds(1);
-            if (m_liveOn && !m_stalled) {
+            if (m_liveOn && !m_faults.stalled()) {
                 for (unsigned c = 0; c < kMaxChannels; ++c)
                     if (m_cursors[c].active)
                         wake = std::min(wake, dueTime(c, m_cursors[c].frameNumber));
             }
             m_wake.wait_until(lock, wake, [&] {
-                return m_stop.load() || (!m_stalled && (m_pendingPushes || m_channelInfoPending ||
-                                                        m_stopAckPending || !m_actions.empty()));
+                return m_stop.load() ||
+                       (!m_faults.stalled() && (m_pendingPushes || m_channelInfoPending ||
+                                                m_stopAckPending || !m_actions.empty()));
             });
             if (m_stop)
                 return;
-            if (m_stalled)
+            if (m_faults.stalled())
                 continue;
             // Before login the pushes go out with the login answer anyway.
             pushes = std::exchange(m_pendingPushes, 0);
@@ -531,7 +509,7 @@ void ClientConnection::outputLoop() {
                     cursor.active = false;
         }
         for (const ConnectionAction& action : actions)
-            runAction(action);
+            m_faults.run(action);
         if (pushes)
             sendStatusPushes(pushes);
         if (stopAck) {
@@ -544,182 +522,16 @@ void ClientConnection::outputLoop() {
     }
 }
 
-void ClientConnection::runAction(const ConnectionAction& action) {
-    using Kind = ConnectionAction::Kind;
-    switch (action.kind) {
-    case Kind::Bye:
-        sendNack(MessageId::BYE48, action.value);
-        closeGracefully();
-        break;
-    case Kind::Drop:
-        m_socket.shutdownBoth();
-        break;
-    case Kind::CloseMidFragment:
-        m_armCloseMidFragment = true;
-        break;
-    case Kind::BadMagic:
-        m_armBadMagic = true;
-        break;
-    case Kind::Oversized:
-        m_armOversized = true;
-        break;
-    case Kind::UnknownId: {
-        std::vector<std::byte> payload(std::min<std::uint32_t>(action.length, kMaxPayloadLength));
-        for (std::size_t i = 0; i < payload.size(); ++i)
-            payload[i] = static_cast<std::byte>(i * 7 + 3);
-        send(action.id, payload);
-        break;
+void ClientConnection::stopLive() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_liveOn = false;
+        m_liveMask = 0;
+        m_channelInfoPending = false;
     }
-    case Kind::CodeFFFF: {
-        if (m_stalled)
-            break;
-        MessageHeader header = makeHeader(0, 8);
-        header.code = 0xFFFF;
-        const std::array<std::byte, 8> payload{};
-        sendMessage(m_socket, header, payload);
-        break;
-    }
-    case Kind::Notice257: {
-        std::array<std::byte, 12> payload{};
-        ByteWriter w(payload);
-        w.writeBe32(1);
-        w.writeBe32(m_model.recorderTime());
-        w.writeBe32(0);
-        send(MessageId::NOTICE_257, payload);
-        break;
-    }
-    case Kind::LiveNack: {
-        {
-            std::lock_guard lock(m_mutex);
-            m_liveOn = false;
-            m_liveMask = 0;
-            m_channelInfoPending = false;
-        }
-        for (auto& cursor : m_cursors)
-            cursor.active = false;
-        m_liveMaskShown = 0;
-        sendNack(MessageId::LIVE_NACK, action.value);
-        break;
-    }
-    case Kind::Push:
-        sendStatusPushes(static_cast<unsigned>(action.value));
-        break;
-    case Kind::FloodBye:
-        for (std::uint32_t i = 0; i < action.count && !m_stop; ++i)
-            sendNack(MessageId::BYE48, action.value);
-        break;
-    case Kind::FloodHelloAck: {
-        if (m_account < 0)
-            break;
-        const auto record =
-            encodeHelloRecord(m_model.helloRecord(static_cast<std::size_t>(m_account)));
-        for (std::uint32_t i = 0; i < action.count && !m_stop; ++i)
-            send(MessageId::HELLO48_ACK, record);
-        break;
-    }
-    case Kind::FloodChannelInfo:
-        for (std::uint32_t i = 0; i < action.count && !m_stop; ++i)
-            sendLiveChannelInfo();
-        break;
-    case Kind::KeyFrameFlood:
-        floodKeyFrames(static_cast<unsigned>(action.value), action.length,
-                       std::chrono::seconds(action.count));
-        break;
-    case Kind::HugePicture:
-        sendHugePictures(static_cast<unsigned>(action.value), action.width, action.height,
-                         action.count);
-        break;
-    }
-}
-
-// Output thread: `count` key frames of a picture far larger than any recorder sends, encoded
-// here once, in the channel's stream between its usual frames. The frame block announces the
-// channel's usual size, as a broken or hostile recorder would.
-void ClientConnection::sendHugePictures(unsigned channel, unsigned width, unsigned height,
-                                        unsigned count) {
-    const auto loop = m_media.loop(channel);
-    if (!loop)
-        return;
-    LoopParams params = loop->params;
-    params.width = width;
-    params.height = height;
-    params.framesPerSecond = 1;
-    params.keyIntervalFrames = 1;
-    params.frameCount = 1;
-    std::string error;
-    const auto huge = encodeVideoLoop(params, error);
-    if (!huge || huge->frames.empty()) {
-        log("huge picture on channel %u: %s", channel + 1, error.c_str());
-        return;
-    }
-    FrameParts parts;
-    parts.channel = static_cast<std::uint8_t>(channel);
-    describePicture(parts, loop->params);
-    parts.key = true;
-    parts.video = huge->frames.front().data;
-    log("%u key frames of %ux%u on channel %u", count, width, height, channel + 1);
-    for (unsigned i = 0; i < count && !m_stop; ++i) {
-        m_model.recorderClock(parts.timeSeconds, parts.milliseconds);
-        const std::vector<std::byte> wire =
-            buildFragmentedMessages(buildFrame(parts), MessageId::LIVE_DATA, 0, channel,
-                                    parts.timeSeconds, m_settings.maxFragmentBytes);
-        std::lock_guard lock(m_socket.sendMutex());
-        if (!sendAll(m_socket, wire))
-            break;
-    }
-}
-
-// Output thread: the channel's first key frame, padded with a filler unit of noise to `bytes`,
-// sent back to back until `duration` has passed. The socket's back-pressure is the only pace.
-void ClientConnection::floodKeyFrames(unsigned channel, std::size_t bytes,
-                                      std::chrono::steady_clock::duration duration) {
-    const auto loop = m_media.loop(channel);
-    if (!loop)
-        return;
-    const EncodedFrame* key = nullptr;
-    for (const EncodedFrame& f : loop->frames) {
-        if (f.key) {
-            key = &f;
-            break;
-        }
-    }
-    if (!key)
-        return;
-    std::vector<std::byte> video(key->data.begin(), key->data.end());
-    if (bytes > video.size() + 6) {
-        // Filler data (NAL type 12): start code, header, noise without zero bytes so that no
-        // start code appears inside, and the stop bit.
-        const std::byte filler[] = {std::byte{0}, std::byte{0}, std::byte{0}, std::byte{1},
-                                    std::byte{0x0C}};
-        video.insert(video.end(), std::begin(filler), std::end(filler));
-        std::uint32_t noise = 0x2545F491u;
-        while (video.size() + 1 < bytes) {
-            noise = noise * 1664525u + 1013904223u;
-            video.push_back(std::byte{static_cast<std::uint8_t>((noise >> 24) | 1)});
-        }
-        video.push_back(std::byte{0x80});
-    }
-    const LoopParams& p = loop->params;
-    FrameParts parts;
-    parts.channel = static_cast<std::uint8_t>(channel);
-    describePicture(parts, p);
-    parts.key = true;
-    parts.video = video;
-    log("key-frame flood on channel %u: %zu-byte frames", channel + 1, video.size());
-    const auto end = Clock::now() + duration;
-    std::uint64_t sent = 0;
-    while (Clock::now() < end && !m_stop) {
-        m_model.recorderClock(parts.timeSeconds, parts.milliseconds);
-        const std::vector<std::byte> frame = buildFrame(parts);
-        const std::vector<std::byte> wire =
-            buildFragmentedMessages(frame, MessageId::LIVE_DATA, 0, channel, parts.timeSeconds,
-                                    m_settings.maxFragmentBytes);
-        std::lock_guard lock(m_socket.sendMutex());
-        if (!sendAll(m_socket, wire))
-            break;
-        ++sent;
-    }
-    log("key-frame flood ended after %llu frames", static_cast<unsigned long long>(sent));
+    for (auto& cursor : m_cursors)
+        cursor.active = false;
+    m_liveMaskShown = 0;
 }
 
 void ClientConnection::sendDueFrames(Clock::time_point now) {
@@ -776,7 +588,7 @@ void ClientConnection::sendFrame(unsigned channel, ChannelCursor& cursor) {
 
     FrameParts parts;
     parts.channel = static_cast<std::uint8_t>(channel);
-    describePicture(parts, p);
+    describeLoopPicture(parts, p);
     m_model.recorderClock(parts.timeSeconds, parts.milliseconds);
     parts.key = encoded.key;
     parts.video = encoded.data;
@@ -806,23 +618,17 @@ void ClientConnection::sendFrame(unsigned channel, ChannelCursor& cursor) {
             parts.audioChannel = static_cast<std::uint8_t>(audioChannel - 1);
         }
     }
-    if (std::exchange(m_armBadMagic, false))
-        parts.badMagic = true;
-    if (std::exchange(m_armOversized, false))
-        parts.padToBytes = kOversizedFrameBytes;
+    m_faults.shapeNextFrame(parts);
 
     const std::vector<std::byte> frame = buildFrame(parts);
     const std::vector<std::byte> wire =
         buildFragmentedMessages(frame, MessageId::LIVE_DATA, audioOn ? kCodeAudioFlag : 0, channel,
                                 parts.timeSeconds, m_settings.maxFragmentBytes);
-    if (m_stalled)
+    if (m_faults.stalled())
         return;
     std::lock_guard lock(m_socket.sendMutex());
-    if (std::exchange(m_armCloseMidFragment, false)) {
-        // Header and half of the first fragment's payload, then the connection ends.
-        const std::size_t firstPayload = std::min(frame.size(), m_settings.maxFragmentBytes);
-        const std::size_t cut = kHeaderSize + firstPayload / 2;
-        sendAll(m_socket, std::span(wire).first(cut));
+    if (const auto cut = m_faults.takeFrameCut(frame.size())) {
+        sendAll(m_socket, std::span(wire).first(*cut));
         log("closed in the middle of a fragment");
         m_socket.shutdownBoth();
         return;

@@ -4,6 +4,7 @@
 #include "net/transport.h"
 #include "sim/backup_stream.h"
 #include "sim/device_commands.h"
+#include "sim/fault_injector.h"
 #include "sim/media_source.h"
 #include "sim/playback_stream.h"
 #include "sim/recorder_model.h"
@@ -24,43 +25,6 @@
 
 namespace kalder::sim {
 
-// Something the admin interface asks a connection to do, carried out on its output thread.
-struct ConnectionAction {
-    enum class Kind {
-        Bye,              // BYE48 with `value` as reason, then close
-        Drop,             // close at once
-        CloseMidFragment, // the next frame stops in the middle of a message, then close
-        BadMagic,         // the next frame has a wrong magic
-        Oversized,        // the next frame is larger than any client assembly buffer
-        UnknownId,        // message `id` with `length` payload bytes
-        CodeFFFF,         // a message with code word 0xFFFF and 8 payload bytes
-        Notice257,        // NOTICE_257 with 12 bytes
-        LiveNack,         // LIVE_NACK with `value` as code; live streaming stops
-        Push,             // status records named by `value` (ModelChange bits)
-        FloodBye,         // `count` BYE48 with `value` as reason; the connection stays
-        FloodHelloAck,    // `count` more HELLO48_ACK of the logged-in account
-        FloodChannelInfo, // `count` LIVE_CHANNEL_INFO of the current live set
-        KeyFrameFlood,    // key frames of channel `value` padded to `length` bytes, as fast as
-                          // the socket takes them, for `count` seconds
-        HugePicture,      // `count` key frames of channel `value` whose bitstream announces a
-                          // `width` x `height` picture; the block still says the usual size
-    };
-    Kind kind = Kind::Drop;
-    std::int32_t value = 0;
-    std::uint16_t id = 0;
-    std::uint32_t length = 0;
-    std::uint32_t count = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-};
-
-// The messages a recorder keeps silent about (the admin's `mute` knob): a request of such an id
-// is read and never answered, a record or reply of such an id is never sent. Kept per recorder
-// model, so that two simulators in one process keep their own; read by every connection of
-// that recorder on each message. Any thread.
-void setMessageMuted(const RecorderModel& model, std::uint16_t id, bool muted);
-bool messageMuted(const RecorderModel& model, std::uint16_t id);
-
 // Settings a connection takes at start and keeps.
 struct ConnectionSettings {
     unsigned idleTimeoutSeconds = 60;
@@ -72,8 +36,9 @@ struct ConnectionSettings {
 };
 
 // One client of the recorder. The receive thread reads and answers requests; the output thread
-// paces live frames and sends status pushes, live answers and admin-requested faults. Both send
-// through the socket's send lock, one whole message (or one whole frame) at a time.
+// paces live frames and sends status pushes, live answers and admin-requested faults (carried
+// out by its FaultInjector). Both send through the socket's send lock, one whole message (or one
+// whole frame) at a time.
 class ClientConnection {
 public:
     ClientConnection(int fd, int id, std::string peer, RecorderModel& model,
@@ -129,12 +94,12 @@ private:
     bool handleConfigRequest(std::uint16_t id, std::span<const std::byte> payload);
     void sendStatusPushes(unsigned changes);
     void sendLiveChannelInfo();
-    void runAction(const ConnectionAction& action);
     void sendDueFrames(std::chrono::steady_clock::time_point now);
     void sendFrame(unsigned channel, ChannelCursor& cursor);
-    void sendHugePictures(unsigned channel, unsigned width, unsigned height, unsigned count);
-    void floodKeyFrames(unsigned channel, std::size_t bytes,
-                        std::chrono::steady_clock::duration duration);
+    // Output thread: live streaming ends without LIVE_STOP_ACK (the LIVE_NACK fault).
+    void stopLive();
+    // What the faults do through this connection.
+    FaultInjector::Connection faultConnection();
     void closeGracefully();
     std::chrono::steady_clock::time_point dueTime(unsigned channel, std::uint64_t k) const;
 
@@ -155,7 +120,6 @@ private:
     std::atomic<bool> m_ended{false};
     std::atomic<bool> m_loggedIn{false};
     std::atomic<bool> m_audioOn{false};
-    std::atomic<bool> m_stalled{false};
     std::atomic<std::int64_t> m_closeDeadlineMs{0}; // steady ms; 0: not closing
     std::atomic<int> m_account{-1};
     std::atomic<bool> m_talkAccepted{false}; // A_LISTEN_REQ accepted, not stopped
@@ -173,9 +137,8 @@ private:
 
     // Output thread only.
     std::array<ChannelCursor, kMaxChannels> m_cursors{};
-    bool m_armCloseMidFragment = false;
-    bool m_armBadMagic = false;
-    bool m_armOversized = false;
+
+    FaultInjector m_faults;
 
     DeviceRequests m_device; // receive thread only
 
