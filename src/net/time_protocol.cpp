@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
@@ -11,8 +12,8 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace kalder {
 
@@ -70,10 +71,15 @@ std::optional<std::uint32_t> ask(const sockaddr_in& address, int timeoutMs) {
         socklen_t length = sizeof error;
         connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
     }
+    // The read as a whole waits at most timeoutMs: a server that sends a byte at a time
+    // cannot stretch it.
+    const auto readEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     unsigned char bytes[4];
     std::size_t got = 0;
     while (connected && got < sizeof bytes) {
-        if (!waitFor(fd, POLLIN, timeoutMs))
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            readEnd - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !waitFor(fd, POLLIN, static_cast<int>(left.count())))
             break;
         const ssize_t n = ::recv(fd, bytes + got, sizeof bytes - got, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
@@ -137,45 +143,75 @@ std::optional<std::uint32_t> queryTimeServers(const std::vector<TimeServerAddres
     return std::nullopt;
 }
 
-struct TimeServerQuery::Slot {
-    std::mutex mutex;
-    std::uint64_t newest = 0;            // guarded by mutex
-    bool running = false;                // guarded by mutex
-    std::optional<std::uint32_t> answer; // guarded by mutex: the newest query's answer
-};
+TimeServerQuery::TimeServerQuery(Ended ended, Asker asker)
+    : m_ended(std::move(ended)), m_asker(asker ? std::move(asker) : Asker(queryTimeServers)) {}
 
-TimeServerQuery::TimeServerQuery() : m_slot(std::make_shared<Slot>()) {}
-
-TimeServerQuery::~TimeServerQuery() = default;
-
-void TimeServerQuery::start(std::vector<TimeServerAddress> servers, int timeoutMs) {
-    std::uint64_t ticket;
+TimeServerQuery::~TimeServerQuery() {
     {
-        std::lock_guard lock(m_slot->mutex);
-        ticket = ++m_slot->newest;
-        m_slot->running = true;
-        m_slot->answer.reset();
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_request.reset();
     }
-    std::thread([slot = m_slot, ticket, servers = std::move(servers), timeoutMs] {
-        const std::optional<std::uint32_t> time = queryTimeServers(servers, timeoutMs);
-        std::lock_guard lock(slot->mutex);
-        if (slot->newest != ticket)
-            return; // a newer query replaced this one
-        slot->running = false;
-        slot->answer = time.value_or(0);
-    }).detach();
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
-std::optional<std::uint32_t> TimeServerQuery::take() {
-    std::lock_guard lock(m_slot->mutex);
-    std::optional<std::uint32_t> answer = m_slot->answer;
-    m_slot->answer.reset();
-    return answer;
+std::uint64_t TimeServerQuery::start(std::vector<TimeServerAddress> servers, int timeoutMs) {
+    std::uint64_t ticket;
+    {
+        std::lock_guard lock(m_mutex);
+        ticket = ++m_newest;
+        m_request = Request{std::move(servers), timeoutMs};
+        m_answer.reset();
+    }
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
+    m_wake.notify_one();
+    return ticket;
+}
+
+std::optional<std::uint32_t> TimeServerQuery::take(std::uint64_t ticket) {
+    std::lock_guard lock(m_mutex);
+    if (ticket != m_newest || ticket != m_answered)
+        return std::nullopt;
+    return std::exchange(m_answer, std::nullopt);
 }
 
 bool TimeServerQuery::running() const {
-    std::lock_guard lock(m_slot->mutex);
-    return m_slot->running;
+    std::lock_guard lock(m_mutex);
+    return m_newest != m_answered;
+}
+
+bool TimeServerQuery::busy() const {
+    std::lock_guard lock(m_mutex);
+    return m_calling || m_request.has_value();
+}
+
+// Query thread.
+void TimeServerQuery::run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || m_request; });
+        if (m_stop)
+            return;
+        const Request request = std::move(*m_request);
+        m_request.reset();
+        const std::uint64_t ticket = m_newest;
+        m_calling = true;
+        lock.unlock();
+        const std::optional<std::uint32_t> time = m_asker(request.servers, request.timeoutMs);
+        lock.lock();
+        m_calling = false;
+        // The answer of a query that a newer one replaced goes nowhere.
+        if (m_stop || ticket != m_newest)
+            continue;
+        m_answered = ticket;
+        m_answer = time.value_or(0);
+        lock.unlock();
+        m_ended(ticket);
+        lock.lock();
+    }
 }
 
 } // namespace kalder

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
-#include <memory>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace kalder {
@@ -37,27 +40,56 @@ std::vector<TimeServerAddress> parseTimeServers(std::string_view text);
 std::optional<std::uint32_t> queryTimeServers(const std::vector<TimeServerAddress>& servers,
                                               int timeoutMs = 3000);
 
-// One query on a thread of its own, so that a slow name server or a dead time server never
-// freezes the page that asked. The owner polls take() from its own thread. The thread is
-// detached and keeps only a shared answer slot: an owner that goes away leaves nothing behind
-// but a thread that ends after its time-outs (the system resolver cannot be interrupted).
+// Queries on a thread of their own, so that a slow name server or a dead time server never
+// freezes the page that asked. One query runs at a time: a newer one waits for the call under way
+// (the system resolver cannot be interrupted) and replaces one that has not started; only the
+// newest query's answer is kept.
+//
+// Threads: start(), take(), running() and busy() from the owner's thread; `ended` runs on the
+// query thread with the ticket of the newest query once its answer is in the slot, and must only
+// hand that over (post it to the owner's thread, which then calls take()). The thread starts with
+// the first query; the destructor stops it and joins it, waiting for a call under way (a
+// resolver call, then a connect and a read of at most `timeoutMs` each).
 class TimeServerQuery {
 public:
-    TimeServerQuery();
+    using Ended = std::function<void(std::uint64_t ticket)>;
+    // Asks the servers; queryTimeServers unless the owner brings its own. Query thread.
+    using Asker = std::function<std::optional<std::uint32_t>(
+        const std::vector<TimeServerAddress>& servers, int timeoutMs)>;
+
+    explicit TimeServerQuery(Ended ended, Asker asker = {});
     ~TimeServerQuery();
     TimeServerQuery(const TimeServerQuery&) = delete;
     TimeServerQuery& operator=(const TimeServerQuery&) = delete;
 
-    // Starts a query; the answer of an earlier one that has not been taken is dropped.
-    void start(std::vector<TimeServerAddress> servers, int timeoutMs = 3000);
-    // The answer once the newest query has ended: the UNIX time, or 0 when it failed. Nothing
-    // while it runs (or when none was started); the answer is handed out once.
-    std::optional<std::uint32_t> take();
+    // Starts a query and returns the ticket its `ended` call carries.
+    std::uint64_t start(std::vector<TimeServerAddress> servers, int timeoutMs = 3000);
+    // The answer of query `ticket` once it has ended, if it is still the newest: the UNIX time,
+    // or 0 when it failed. Handed out once.
+    std::optional<std::uint32_t> take(std::uint64_t ticket);
+    // The newest query has not ended.
     bool running() const;
+    // A call is under way or waits to start (also for a query that a newer one replaced).
+    bool busy() const;
 
 private:
-    struct Slot;
-    std::shared_ptr<Slot> m_slot;
+    struct Request {
+        std::vector<TimeServerAddress> servers;
+        int timeoutMs = 0;
+    };
+    void run();
+
+    const Ended m_ended;
+    const Asker m_asker;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::optional<Request> m_request;      // guarded by m_mutex
+    std::uint64_t m_newest = 0;            // guarded by m_mutex: the newest query's ticket
+    std::uint64_t m_answered = 0;          // guarded by m_mutex: the ticket of m_answer
+    std::optional<std::uint32_t> m_answer; // guarded by m_mutex
+    bool m_calling = false;                // guarded by m_mutex
+    bool m_stop = false;                   // guarded by m_mutex
+    std::thread m_thread;                  // started by the first start()
 };
 
 } // namespace kalder

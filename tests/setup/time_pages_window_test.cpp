@@ -6,6 +6,7 @@
 #include "setup/pages/ptz_controller_page_widget.h"
 #include "setup/pages/ptz_setup_page_widget.h"
 #include "setup/pages/serial_page_controls.h"
+#include "setup/pages/time_server_ask.h"
 #include "setup/setup_choosers.h"
 #include "setup/setup_window.h"
 #include "tests/support/accessible_name.h"
@@ -14,14 +15,17 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace kalder {
@@ -91,6 +95,62 @@ TEST_F(TimePagesWindowTest, EveryPageOpensFromTheSystemMenuWithNamedControls) {
     EXPECT_EQ(zones->entryCount(), 25);
     screenshot("setup-ntp-zones");
     m_window->closeChooser();
+}
+
+// A query's answer comes back as one posted message: the answer of a query that a newer one
+// replaced is never shown, and an asker whose page went while its call hangs deletes itself once
+// the call has ended, so the page's end never waits for the resolver.
+TEST(TimeServerAskTest, ShowsOnlyTheNewestAnswerAndOutlivesItsPage) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int calls = 0;
+    bool release = false;
+    // The port stands for the answer; "slow" hangs until the test releases it.
+    auto asker = [&](const std::vector<TimeServerAddress>& servers,
+                     int) -> std::optional<std::uint32_t> {
+        std::unique_lock lock(mutex);
+        ++calls;
+        changed.notify_all();
+        if (servers.front().host == "slow")
+            changed.wait(lock, [&] { return release; });
+        return servers.front().port;
+    };
+    auto waitForCalls = [&](int n) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return calls == n; });
+    };
+    auto setRelease = [&](bool value) {
+        std::lock_guard lock(mutex);
+        release = value;
+        changed.notify_all();
+    };
+    QObject keeper;
+    auto* page = new QObject;
+    QPointer<TimeServerAsk> ask = new TimeServerAsk(page, asker);
+    std::vector<std::uint32_t> answers;
+    QObject::connect(ask, &TimeServerAsk::answered,
+                     [&](std::uint32_t time) { answers.push_back(time); });
+
+    ask->start({{"slow", 1}});
+    waitForCalls(1);
+    ask->start({{"fast", 2}});
+    EXPECT_TRUE(ask->running());
+    setRelease(true);
+    // Posted messages arrive in order: the first answer shown is the last there can be.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.empty(); }, 10000));
+    EXPECT_EQ(answers, std::vector<std::uint32_t>{2});
+    EXPECT_FALSE(ask->running());
+
+    setRelease(false);
+    ask->start({{"slow", 3}});
+    waitForCalls(3);
+    ASSERT_TRUE(ask->busy());
+    ask->outliveOwner(&keeper);
+    delete page; // does not wait for the hanging call
+    ASSERT_FALSE(ask.isNull());
+    setRelease(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ask.isNull(); }, 10000));
+    EXPECT_EQ(answers, std::vector<std::uint32_t>{2}); // an orphan answers nobody
 }
 
 // The time server's address is typed as people type addresses: a dot moves to the next part;

@@ -1,10 +1,12 @@
 #include "setup/pages/ntp_setup_page_widget.h"
 
 #include "setup/pages/serial_page_controls.h"
+#include "setup/pages/time_server_ask.h"
 #include "setup/setup_window.h"
 #include "ui/ipv4_address_edit.h"
 #include "ui/theme.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -124,10 +126,20 @@ NtpSetupPageWidget::NtpSetupPageWidget(SetupWindow& window)
     auto* tick = new QTimer(this);
     connect(tick, &QTimer::timeout, this, [this] { showPreview(); });
     tick->start(1000);
-    m_poll = new QTimer(this);
-    m_poll->setInterval(100);
-    connect(m_poll, &QTimer::timeout, this, [this] { takeAnswer(); });
+    m_ask = new TimeServerAsk(this);
+    connect(m_ask, &TimeServerAsk::answered, this, &NtpSetupPageWidget::takeAnswer);
     showView(View::TimeZone);
+}
+
+NtpSetupPageWidget::~NtpSetupPageWidget() {
+    // A query still under way would make the page's end wait for the resolver: the application
+    // keeps it until its call has ended.
+    if (m_ask->busy())
+        m_ask->outliveOwner(QCoreApplication::instance());
+}
+
+bool NtpSetupPageWidget::asking() const {
+    return m_ask->running();
 }
 
 void NtpSetupPageWidget::showView(View view) {
@@ -168,17 +180,12 @@ void NtpSetupPageWidget::askTimeServer() {
     m_since.restart();
     m_baseKind = Base::LocalClock;
     m_source->setText(tr("Asking the time server..."));
-    m_query.start(defaultTimeServers());
-    m_poll->start();
+    m_ask->start(defaultTimeServers());
 }
 
-void NtpSetupPageWidget::takeAnswer() {
-    const std::optional<std::uint32_t> answer = m_query.take();
-    if (!answer)
-        return;
-    m_poll->stop();
-    m_baseKind = *answer != 0 ? Base::TimeServer : Base::LocalClock;
-    m_base = *answer != 0 ? *answer : static_cast<std::uint32_t>(std::time(nullptr));
+void NtpSetupPageWidget::takeAnswer(std::uint32_t answer) {
+    m_baseKind = answer != 0 ? Base::TimeServer : Base::LocalClock;
+    m_base = answer != 0 ? answer : static_cast<std::uint32_t>(std::time(nullptr));
     m_since.restart();
     m_source->setText(m_baseKind == Base::TimeServer ? tr("Time server")
                                                      : tr("Local clock (no time server)"));
