@@ -13,6 +13,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <functional>
+#include <utility>
+
 namespace kalder {
 
 namespace {
@@ -35,6 +38,22 @@ QString recorderComponentName(const HelloRecord& hello, int row) {
     named.componentName = hello.firmName[static_cast<std::size_t>(slot)];
     return nameOf(named);
 }
+
+// The only object the upload thread posts to: a plain object of the GUI thread that hands the
+// ticket on to the window, so that the thread holds no widget.
+class FirmwareUploadNoticeReceiver final : public QObject {
+public:
+    explicit FirmwareUploadNoticeReceiver(std::function<void(std::uint64_t)> take)
+        : m_take(std::move(take)) {}
+    // Any thread.
+    void post(std::uint64_t ticket) {
+        QMetaObject::invokeMethod(
+            this, [this, ticket] { m_take(ticket); }, Qt::QueuedConnection);
+    }
+
+private:
+    const std::function<void(std::uint64_t)> m_take;
+};
 
 } // namespace
 
@@ -112,8 +131,12 @@ FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, const Hel
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
-    m_poll.setInterval(100);
-    connect(&m_poll, &QTimer::timeout, this, &FirmwareUpgradeWindow::updateWidgets);
+    // Upload thread: only posts the ticket to the receiver. What is still queued for it when
+    // the window goes is dropped with it.
+    auto receiver = std::make_unique<FirmwareUploadNoticeReceiver>(
+        [this](std::uint64_t ticket) { takeUploadNotice(ticket); });
+    m_upgrade.setUploadNotice([to = receiver.get()](std::uint64_t ticket) { to->post(ticket); });
+    m_uploadNotices = std::move(receiver);
     applyTheme(*this);
     updateWidgets();
 }
@@ -121,6 +144,12 @@ FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, const Hel
 FirmwareUpgradeWindow::~FirmwareUpgradeWindow() {
     // Closing ends the upload; a reply that comes later is dropped by the session.
     m_upgrade.stopUpload();
+    m_upgrade.setUploadNotice({});
+}
+
+void FirmwareUpgradeWindow::takeUploadNotice(std::uint64_t ticket) {
+    if (m_upgrade.takeUploadNotice(ticket))
+        updateWidgets();
 }
 
 QString FirmwareUpgradeWindow::statusText(UpgradeRowState state, std::int32_t code) {
@@ -161,10 +190,6 @@ void FirmwareUpgradeWindow::start() {
 
 void FirmwareUpgradeWindow::next() {
     m_running = m_upgrade.requestNext() >= 0;
-    if (m_running)
-        m_poll.start();
-    else
-        m_poll.stop();
     updateWidgets();
 }
 
@@ -172,7 +197,6 @@ void FirmwareUpgradeWindow::stop() {
     m_upgrade.stopByOperator();
     m_stoppedByOperator = true;
     m_running = false;
-    m_poll.stop();
     updateWidgets();
 }
 

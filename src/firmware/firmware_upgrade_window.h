@@ -4,10 +4,10 @@
 #include "wire/hello_record.h"
 
 #include <QDialog>
-#include <QTimer>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -19,7 +19,9 @@ namespace kalder {
 // The upgrade window: one row per component (check box, name, build date, progress, status),
 // Start, Stop and Close. It drives the session's FirmwareUpgrade: Start requests the first
 // checked row, the recorder's replies (forwarded by the main window) start the upload or move
-// on to the next checked row. Shown modally by the main window; GUI thread only.
+// on to the next checked row. The upload thread's progress and end come as notices posted to a
+// plain receiver object of the window, which then reads the upgrade's state. Shown modally by
+// the main window; GUI thread only.
 class FirmwareUpgradeWindow : public QDialog {
     Q_OBJECT
 public:
@@ -52,6 +54,7 @@ private:
     void start();
     void stop();
     void next();
+    void takeUploadNotice(std::uint64_t ticket);
     void updateWidgets();
 
     FirmwareUpgrade& m_upgrade;
@@ -65,7 +68,8 @@ private:
     QPushButton* m_close = nullptr;
     bool m_running = false; // a row is requested, uploading or waiting for its result
     bool m_stoppedByOperator = false;
-    QTimer m_poll; // progress of the upload thread
+    // The only object the upload thread posts to (never the window itself).
+    std::unique_ptr<QObject> m_uploadNotices;
 };
 
 } // namespace kalder

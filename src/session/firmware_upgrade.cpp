@@ -140,9 +140,34 @@ bool FirmwareUpgrade::startUpload() {
         m_uploadThread.join();
     m_uploadStop = false;
     m_uploadRunning = true;
-    m_uploadThread =
-        std::jthread([this, path = std::move(path), row] { Thread_FwUpgrade(path, row); });
+    const std::uint64_t ticket = ++m_uploadTicket;
+    m_noticeWaiting = false; // a notice of the upload before is dropped by its ticket
+    m_uploadThread = std::jthread(
+        [this, path = std::move(path), row, ticket] { Thread_FwUpgrade(path, row, ticket); });
     return true;
+}
+
+void FirmwareUpgrade::setUploadNotice(UploadNotice notice) {
+    std::lock_guard lock(m_noticeMutex);
+    m_notice = std::move(notice);
+}
+
+bool FirmwareUpgrade::takeUploadNotice(std::uint64_t ticket) {
+    // Cleared before the owner reads the state, so a change made after this read is noticed
+    // again.
+    m_noticeWaiting = false;
+    return ticket == m_uploadTicket;
+}
+
+// Upload thread: the state it tells of is written before it is told.
+void FirmwareUpgrade::notifyUpload(std::uint64_t ticket) {
+    if (m_noticeWaiting.exchange(true))
+        return; // the owner has not read the state since the last notice: it reads this too
+    std::lock_guard lock(m_noticeMutex);
+    if (m_notice)
+        m_notice(ticket);
+    else
+        m_noticeWaiting = false;
 }
 
 void FirmwareUpgrade::stopUpload() {
@@ -170,8 +195,9 @@ std::size_t FirmwareUpgrade::chunkLength(std::uint64_t remaining) {
 
 // Upload thread: streams the row's file as FW_DATA without waiting for any reply; the replies
 // arrive on the receive thread. Ends on `uploadStop` (polled once per chunk), at the end of the
-// file, when the file cannot be read, or when the connection has ended.
-void FirmwareUpgrade::Thread_FwUpgrade(std::string path, int row) {
+// file, when the file cannot be read, or when the connection has ended. Tells the owner of each
+// whole percent sent and of its end.
+void FirmwareUpgrade::Thread_FwUpgrade(std::string path, int row, std::uint64_t ticket) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -180,6 +206,7 @@ void FirmwareUpgrade::Thread_FwUpgrade(std::string path, int row) {
             ::close(fd);
         trace("Thread_FwUpgrade... cannot open %s\n", path.c_str());
         m_uploadRunning = false;
+        notifyUpload(ticket);
         return;
     }
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
@@ -208,12 +235,15 @@ void FirmwareUpgrade::Thread_FwUpgrade(std::string path, int row) {
         m_session.send(makeFwDataHeader(static_cast<std::uint16_t>(got), last),
                        std::span(buffer.data(), got));
         sent += got;
-        progress = last ? 100 : static_cast<int>(sent * 100 / size);
+        const int percent = last ? 100 : static_cast<int>(sent * 100 / size);
+        if (percent != progress.exchange(percent))
+            notifyUpload(ticket);
         std::this_thread::yield();
     }
     ::close(fd);
     m_uploadStop = true;
     m_uploadRunning = false;
+    notifyUpload(ticket);
 }
 
 void FirmwareUpgrade::onUpdateAck() {

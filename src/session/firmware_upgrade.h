@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -34,7 +35,8 @@ enum class UpgradeRowState : std::uint8_t {
 // thread runs the reply handlers, which record the row's state and post the window messages
 // 21034-21039 to the receiver, which answers them with startUpload() or finishRow(). A reply
 // that does not belong to the row in progress is read and dropped, so the recorder cannot make
-// the client post one message per reply it repeats.
+// the client post one message per reply it repeats. The upload thread's progress reaches the
+// owner the same way: a tagged notice, then the owner reads rowProgress() and uploadRunning().
 class FirmwareUpgrade {
 public:
     explicit FirmwareUpgrade(RecorderSession& session);
@@ -61,6 +63,17 @@ public:
     // Stop: the upload ends and the row in progress shows as stopped.
     void stopByOperator();
 
+    // The upload thread tells its owner when to look again: `notice` runs on the upload thread
+    // with the upload's ticket when the row's progress has grown by a whole percent and when the
+    // thread ends, at most one notice waiting to be taken at a time; it must only post. The
+    // owner answers each with takeUploadNotice() on its own thread and then reads the state.
+    // Set and cleared on the GUI thread (the command line leaves it empty).
+    using UploadNotice = std::function<void(std::uint64_t ticket)>;
+    void setUploadNotice(UploadNotice notice);
+    // The notice of `ticket` arrived: true when it belongs to the newest upload (a notice of an
+    // upload before it is dropped). Lets the upload thread post its next one.
+    bool takeUploadNotice(std::uint64_t ticket);
+
     bool uploadRunning() const { return m_uploadRunning; }
     int currentRow() const { return m_currentRow; }
     int upgradedCount() const { return m_upgradedCount; }
@@ -81,7 +94,8 @@ private:
         bool receivedPosted = false;
     };
 
-    void Thread_FwUpgrade(std::string path, int row);
+    void Thread_FwUpgrade(std::string path, int row, std::uint64_t ticket);
+    void notifyUpload(std::uint64_t ticket); // upload thread
     // Receive thread: the reply handlers.
     void onUpdateAck();
     bool onNack(const MessageHeader& header, UpgradeRowState state, int message);
@@ -99,8 +113,12 @@ private:
     std::atomic<int> m_upgradedCount{0};
     std::array<std::atomic<int>, kUpgradeRows> m_progress{};
     std::atomic<bool> m_uploadStop{true};
-    std::atomic<bool> m_uploadRunning{false}; // `uploadThreadId`: false once the thread ends
-    std::jthread m_uploadThread;              // started and joined by the GUI thread
+    std::atomic<bool> m_uploadRunning{false};     // `uploadThreadId`: false once the thread ends
+    std::atomic<std::uint64_t> m_uploadTicket{0}; // the newest upload's; set by the GUI thread
+    std::atomic<bool> m_noticeWaiting{false};     // a notice is posted and not yet taken
+    std::mutex m_noticeMutex;                     // guards m_notice
+    UploadNotice m_notice;
+    std::jthread m_uploadThread; // started and joined by the GUI thread
 };
 
 } // namespace kalder

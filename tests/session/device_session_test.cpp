@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <vector>
 
 namespace kalder::test {
 namespace {
@@ -172,6 +174,14 @@ TEST_F(FirmwareSession, ChunksOfAtMost8000BytesWithBit14OnTheLast) {
         std::vector<std::size_t> chunks;
     };
     const Case cases[] = {{8000, {8000}}, {8001, {8000, 1}}, {20000, {8000, 8000, 4000}}};
+    // The upload thread's notices, taken here as the upgrade window takes them.
+    std::mutex noticeMutex;
+    std::vector<std::uint64_t> notices;
+    m_session->firmware().setUploadNotice([&](std::uint64_t ticket) {
+        std::lock_guard lock(noticeMutex);
+        notices.push_back(ticket);
+    });
+    std::uint64_t lastTicket = 0;
     for (const Case& c : cases) {
         const std::string path = writeImage(c.size);
         offer(path);
@@ -186,8 +196,30 @@ TEST_F(FirmwareSession, ChunksOfAtMost8000BytesWithBit14OnTheLast) {
         }
         for (std::size_t i = 0; i < whole.size(); ++i)
             ASSERT_EQ(std::to_integer<int>(whole[i]), static_cast<int>((i * 7) & 0xFF));
-        ASSERT_TRUE(waitUntil([&] { return !m_session->firmware().uploadRunning(); }));
+        std::uint64_t thisTicket = 0;
+        // Some notice tells of the thread's end: an owner that reads the state after each one
+        // sees it without polling.
+        ASSERT_TRUE(waitUntil([&] {
+            std::vector<std::uint64_t> arrived;
+            {
+                std::lock_guard lock(noticeMutex);
+                arrived.swap(notices);
+            }
+            bool ended = false;
+            for (std::uint64_t ticket : arrived) {
+                EXPECT_NE(ticket, lastTicket); // each upload has a ticket of its own
+                if (m_session->firmware().takeUploadNotice(ticket)) {
+                    ended = !m_session->firmware().uploadRunning();
+                    thisTicket = ticket;
+                }
+            }
+            return ended;
+        }));
         EXPECT_EQ(m_session->firmware().rowProgress(1), 100);
+        if (lastTicket != 0) {
+            EXPECT_FALSE(m_session->firmware().takeUploadNotice(lastTicket)); // a stale one
+        }
+        lastTicket = thisTicket;
 
         m_recorder.send(MessageId::FW_DATA_RX_DONE);
         m_recorder.send(MessageId::FW_UPDATE_DONE);
@@ -196,6 +228,7 @@ TEST_F(FirmwareSession, ChunksOfAtMost8000BytesWithBit14OnTheLast) {
         m_session->firmware().stopUpload();
         EXPECT_EQ(m_session->firmware().requestNext(), -1); // nothing else was offered
     }
+    m_session->firmware().setUploadNotice({});
 }
 
 TEST_F(FirmwareSession, EachReplyEndsTheRowItsWayAndLateRepliesAreDropped) {
