@@ -297,7 +297,9 @@ void MainWindow::destroyVideoWindow() {
 bool MainWindow::event(QEvent* event) {
     const int type = static_cast<int>(event->type());
     if (event->type() == DecoderInitErrorEvent::eventType()) {
-        if (!m_shuttingDown) {
+        // The error of a decoder of a session before the last one is dropped by its tag.
+        if (!m_shuttingDown &&
+            !static_cast<DecoderInitErrorEvent*>(event)->staleFor(m_sessionGeneration)) {
             auto* box =
                 new QMessageBox(QMessageBox::Critical, windowTitle(),
                                 QString::fromLatin1(kDecoderInitErrorText), QMessageBox::Ok, this);

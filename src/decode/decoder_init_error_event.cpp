@@ -9,9 +9,9 @@ QEvent::Type DecoderInitErrorEvent::eventType() {
     return type;
 }
 
-void postDecoderInitError(QObject* receiver, unsigned channel) {
+void postDecoderInitError(QObject* receiver, unsigned channel, std::uint64_t generation) {
     if (receiver != nullptr) {
-        QCoreApplication::postEvent(receiver, new DecoderInitErrorEvent(channel));
+        QCoreApplication::postEvent(receiver, new DecoderInitErrorEvent(channel, generation));
     }
 }
 

@@ -317,6 +317,9 @@ TEST(MainWindowFrame, DragsByTheFrameAndShowsTheDecoderInitError) {
     QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(190, 50));
     EXPECT_EQ(window.pos(), start + QPoint(40, 30));
 
+    // The error of a decoder of another session is dropped by its tag; only the untagged one
+    // (a decoder of no session) is shown.
+    postDecoderInitError(&window, 5, window.acceptedSessionGeneration() + 1);
     postDecoderInitError(&window, 3);
     QCoreApplication::processEvents();
     const auto boxes = window.findChildren<QMessageBox*>();
