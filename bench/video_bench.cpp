@@ -80,7 +80,7 @@ public:
     explicit OverlayHost(VideoWindow* window) : m_window(window) {}
     void composeOverlay(const OverlayFacts& facts) override {
         if (m_window)
-            m_window->composeOverlay(facts, "Camera", "Live", {});
+            m_window->feed().composeOverlay(facts, "Camera", "Live", {});
     }
 
 private:
@@ -355,10 +355,10 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         const PhaseResult decodeOnly = runPhase(*library, units, durationSeconds, nullPictures,
                                                 nullTarget, nullHost, arrivals);
-        CountingTarget target(window);
+        CountingTarget target(window.feed());
         PaintWatcher watcher(window, *painted, target, arrivals);
-        const PhaseResult drawing =
-            runPhase(*library, units, durationSeconds, window.pictures(), target, host, arrivals);
+        const PhaseResult drawing = runPhase(*library, units, durationSeconds,
+                                             window.feed().pictures(), target, host, arrivals);
         const double perDecode = decodeOnly.cpuSeconds / static_cast<double>(decodeOnly.decoded);
         const double perDraw = drawing.cpuSeconds / static_cast<double>(drawing.decoded);
         ratios.push_back(perDraw / perDecode);

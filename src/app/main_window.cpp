@@ -141,10 +141,10 @@ MainWindow::~MainWindow() {
 void MainWindow::loadSkin() {
     for (int i = 0; i < res::kBackgroundTileCount; ++i)
         m_tiles[static_cast<std::size_t>(i)] = resourcePicture(res::kBackgroundTileFirst + i);
-    // The site's logo from the working folder, else the one shipped beside the program.
+    // The site's logo from the working folder, else the one shipped with the program.
     const QString logo = QStringLiteral("LogoD.bmp");
     if (!m_logo.load(QDir::current().filePath(logo)))
-        m_logo.load(QDir(QCoreApplication::applicationDirPath()).filePath(logo));
+        m_logo.load(QDir(programFileFolder(logo)).filePath(logo));
     // A bitmap has no transparency: the colour of its top-left pixel is taken as the background
     // and left out, so that the frame shows through around the logo.
     if (!m_logo.isNull()) {
@@ -252,7 +252,7 @@ void MainWindow::createVideoWindow() {
     m_videoWindow = new VideoWindow(this);
     m_videoWindow->setObjectName(QStringLiteral("videoWindow"));
     m_videoWindow->setAccelerated(m_settings.drawMode == 0);
-    m_videoWindow->setSoundDevice(m_audio->soundDeviceAvailable());
+    m_videoWindow->feed().setSoundDevice(m_audio->soundDeviceAvailable());
     m_videoWindow->layOut(kVideoRect, kVideoBorder, kVideoBackground);
     m_videoWindow->selectLayout(16);
     // Every change of the shown channels (buttons, double-click, pages, the full-screen bar)

@@ -65,7 +65,7 @@ void MainWindow::updatePtzMarks() {
         return;
     const bool open = m_ptz->panel() && !m_ptz->panel()->isHidden() && m_session;
     const int state = open ? m_session->ptz().ptzAvailable() : 0;
-    m_videoWindow->setPtzMark(state, state != 0 ? m_session->ptz().ptzChannel() : -1);
+    m_videoWindow->feed().setPtzMark(state, state != 0 ? m_session->ptz().ptzChannel() : -1);
     m_videoWindow->setPtzMouseControl(m_ptz->domeMenuActive());
 }
 

@@ -5,7 +5,7 @@
 #include "decode/decoder_init_error_event.h"
 #include "decode/snapshot_saver.h"
 #include "decode/web_exporter.h"
-#include "video/video_window.h"
+#include "video/video_feed.h"
 #include "session/recorder_session.h"
 
 namespace kalder {
@@ -23,19 +23,15 @@ LiveDecodeHost::LiveDecodeHost(const DecoderLibrary* library, QObject* receiver)
 
 LiveDecodeHost::~LiveDecodeHost() = default;
 
-void LiveDecodeHost::setWindow(VideoWindow* window) {
-    m_window.store(window);
-}
-
 std::unique_ptr<FrameConsumer> LiveDecodeHost::createConsumer(unsigned channel) {
     // The session creates its decoders on the receive thread as soon as it has asked for live
     // video, which may be before the GUI thread has switched the window to live view: the
     // decoders are live ones whatever the window shows yet.
-    VideoWindow* window = m_window.load();
-    if (window == nullptr || channel >= kChannelCount)
+    VideoFeed* feed = m_feed.load();
+    if (feed == nullptr || channel >= kChannelCount)
         return nullptr;
-    return std::make_unique<ChannelDecoder>(channel, StreamKind::Live, m_library,
-                                            window->pictures(), *window, *this);
+    return std::make_unique<ChannelDecoder>(channel, StreamKind::Live, m_library, feed->pictures(),
+                                            *feed, *this);
 }
 
 DecodeHost::LiveVisibility LiveDecodeHost::liveVisibility(unsigned channel) {
@@ -46,9 +42,9 @@ DecodeHost::LiveVisibility LiveDecodeHost::liveVisibility(unsigned channel) {
 }
 
 void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
-    VideoWindow* window = m_window.load();
+    VideoFeed* feed = m_feed.load();
     const RecorderSession* session = m_session.load();
-    if (window == nullptr)
+    if (feed == nullptr)
         return;
     std::string title;
     AudioFacts audio;
@@ -60,7 +56,7 @@ void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
         audio.streamHasAudio = m_streamHasAudio.load();
         audio.audioChannel = m_audioChannel.load();
     }
-    window->composeOverlay(facts, title, m_liveLabel, audio);
+    feed->composeOverlay(facts, title, m_liveLabel, audio);
 }
 
 void LiveDecodeHost::setChannelTitles(const std::array<std::string, kChannelCount>& titles) {
@@ -78,8 +74,8 @@ void LiveDecodeHost::decoderInitFailed(unsigned channel) {
 }
 
 void LiveDecodeHost::decodeThreadEnded(unsigned channel) {
-    if (VideoWindow* window = m_window.load())
-        window->clearAudioMark(channel);
+    if (VideoFeed* feed = m_feed.load())
+        feed->overlays().clearAudioMark(channel);
     if (WebExportBoard* web = m_webExport.load())
         web->channelEnded(channel);
 }

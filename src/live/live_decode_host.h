@@ -19,19 +19,21 @@ class DecoderLibrary;
 class RecorderSession;
 class SnapshotBoard;
 class WebExportBoard;
-class VideoWindow;
+class VideoFeed;
 
 // The main window's side of the live decode pipeline: the factory the session creates its
-// channel decoders with (they draw into the current video window) and what the decode threads
+// channel decoders with (they decode into the current video window's feed) and what the decode
+// threads
 // ask of the client (visibility, overlays, the decoder init error). The overlays' facts (titles,
 // audio) are pushed in by the live-view controller when they change; whether a channel is
 // hidden is read from the session's lock-free flags, so that a channel made covert stops being
 // drawn with the very next frame.
 //
-// Threads: setSession and setWindow run on the GUI thread, only while no decoder runs (the
+// Threads: setSession and setFeed run on the GUI thread, only while no decoder runs (the
 // session dismantles its decoders before it ends or before the video window is replaced);
 // createConsumer runs on the receive thread or the GUI thread; the DecodeHost functions on the
-// decode threads. The session and window pointers are atomics for that reason.
+// decode threads, which reach the feed, never the window. The session and feed pointers are
+// atomics for that reason.
 class LiveDecodeHost final : public DecodeHost, public FrameConsumerFactory {
 public:
     // `library` may be null (no decoding); `receiver` gets the decoder init error events and
@@ -40,7 +42,7 @@ public:
     ~LiveDecodeHost() override;
 
     void setSession(RecorderSession* session) { m_session.store(session); }
-    void setWindow(VideoWindow* window);
+    void setFeed(VideoFeed* feed) { m_feed.store(feed); }
     void setDateFormat(int dateFormat) { m_dateFormat.store(dateFormat); }
     // Before any decoder runs: the snapshot requests and savers, and the web export. Either may
     // be null.
@@ -71,7 +73,7 @@ private:
     QObject* const m_receiver;
     const std::string m_liveLabel; // read only after construction
     std::atomic<RecorderSession*> m_session{nullptr};
-    std::atomic<VideoWindow*> m_window{nullptr};
+    std::atomic<VideoFeed*> m_feed{nullptr};
     std::atomic<int> m_dateFormat{0};
     std::atomic<SnapshotBoard*> m_snapshots{nullptr};
     std::atomic<WebExportBoard*> m_webExport{nullptr};

@@ -25,7 +25,7 @@ void LiveViewController::setVideoWindow(VideoWindow* window) {
     if (m_window != nullptr)
         QObject::disconnect(m_visibleConnection);
     m_window = window;
-    m_host.setWindow(window);
+    m_host.setFeed(window ? &window->feed() : nullptr);
     if (window != nullptr)
         m_visibleConnection = connect(window, &VideoWindow::visibleChannelsChanged, this,
                                       &LiveViewController::onVisibleChannelsChanged);
@@ -46,7 +46,7 @@ void LiveViewController::videoWindowReset(int channels) {
     if (m_window == nullptr)
         return;
     if (channels == 0) {
-        m_window->setHiddenChannels(hiddenChannelMask());
+        m_window->feed().setHiddenChannels(hiddenChannelMask());
         m_window->update();
         return;
     }
@@ -54,12 +54,12 @@ void LiveViewController::videoWindowReset(int channels) {
         m_session && (m_session->live().liveRequestPending() || m_session->live().liveOn());
     if (liveStarting) {
         m_window->startStream(StreamKind::Live, channels);
-        m_window->setHiddenChannels(hiddenChannelMask());
+        m_window->feed().setHiddenChannels(hiddenChannelMask());
         emit layoutShown(m_window->layoutModel().layout());
     } else {
         m_window->stopStream();
-        m_window->setVideoLossMask(0);
-        m_window->setHiddenChannels(0);
+        m_window->feed().setVideoLossMask(0);
+        m_window->feed().setHiddenChannels(0);
     }
 }
 
@@ -67,8 +67,8 @@ void LiveViewController::liveChannels(std::uint16_t mask, std::uint16_t videoLos
     ++m_liveChannelInfoCount;
     if (m_window == nullptr)
         return;
-    m_window->setVideoLossMask(videoLoss);
-    m_window->setHiddenChannels(hiddenChannelMask());
+    m_window->feed().setVideoLossMask(videoLoss);
+    m_window->feed().setHiddenChannels(hiddenChannelMask());
     if (m_window->setPresentChannels(mask, false))
         m_window->update();
 }
@@ -76,7 +76,7 @@ void LiveViewController::liveChannels(std::uint16_t mask, std::uint16_t videoLos
 void LiveViewController::hiddenChannelsChanged() {
     if (m_window == nullptr)
         return;
-    m_window->setHiddenChannels(hiddenChannelMask());
+    m_window->feed().setHiddenChannels(hiddenChannelMask());
     m_window->update();
 }
 

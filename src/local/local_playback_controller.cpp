@@ -1,8 +1,5 @@
 #include "local/local_playback_controller.h"
 
-#include "decode/channel_decoder.h"
-#include "decode/decoder_init_error_event.h"
-#include "resources/resource_library.h"
 #include "ui/clock_display.h"
 #include "ui/skin_button.h"
 #include "ui/skin_slider.h"
@@ -25,37 +22,10 @@ constexpr int kRepaintAfterMs = 500;
 
 } // namespace
 
-LocalDecodeHost::LocalDecodeHost(const DecoderLibrary* library, QObject* receiver)
-    : m_library(library), m_receiver(receiver),
-      m_label(resourceText(kPlaybackLabelText).toStdString()) {}
-
-std::unique_ptr<FrameConsumer> LocalDecodeHost::createConsumer(unsigned channel) {
-    VideoWindow* window = m_window.load();
-    if (window == nullptr || channel >= kChannelCount)
-        return nullptr;
-    return std::make_unique<ChannelDecoder>(channel, StreamKind::LocalPlayback, m_library,
-                                            window->pictures(), *window, *this);
-}
-
-std::optional<std::int64_t> LocalDecodeHost::playbackClockSeconds(StreamKind kind) {
-    ClockDisplay* clock = m_clock.load();
-    if (kind != StreamKind::LocalPlayback || clock == nullptr)
-        return std::nullopt;
-    return clock->playbackTime();
-}
-
-void LocalDecodeHost::composeOverlay(const OverlayFacts& facts) {
-    if (VideoWindow* window = m_window.load())
-        window->composeOverlay(facts, facts.title, m_label, {});
-}
-
-void LocalDecodeHost::decoderInitFailed(unsigned channel) {
-    postDecoderInitError(m_receiver, channel);
-}
-
 LocalPlaybackController::LocalPlaybackController(const DecoderLibrary* library, bool removableMode,
                                                  QWidget* owner)
-    : QObject(owner), m_owner(owner), m_removableMode(removableMode), m_host(library, owner) {}
+    : QObject(owner), m_owner(owner), m_removableMode(removableMode),
+      m_host(StreamKind::LocalPlayback, kPlaybackLabelText, library, owner) {}
 
 LocalPlaybackController::~LocalPlaybackController() {
     stop();
@@ -66,7 +36,7 @@ void LocalPlaybackController::setVideoWindow(VideoWindow* window) {
     if (window == nullptr)
         stop();
     m_video = window;
-    m_host.setWindow(window);
+    m_host.setFeed(window ? &window->feed() : nullptr);
     // The page decides the steps' channels and the channel whose sound is heard.
     if (window)
         connect(window, &VideoWindow::visibleChannelsChanged, this, [this](quint16 mask) {
@@ -127,7 +97,7 @@ bool LocalPlaybackController::play(const LocalPlayRequest& request,
     m_clock = new ClockDisplay(ClockVariant::Playback, m_owner);
     m_clock->setGeometry(kClockArea);
     m_clock->show();
-    m_host.setClock(m_clock);
+    m_host.setClockSeconds(m_clock->playbackTime());
 
     // The player's events come on its thread: each goes to this object queued, and is dropped
     // once the player it came from has gone.
@@ -144,8 +114,10 @@ bool LocalPlaybackController::play(const LocalPlayRequest& request,
     LocalPlayerEvents events;
     events.clock = [this, queued](std::uint32_t time) {
         queued([this, time] {
-            if (m_clock)
+            if (m_clock) {
                 m_clock->setPlaybackTime(time);
+                m_host.setClockSeconds(m_clock->playbackTime());
+            }
             updateSlider();
         });
     };
@@ -169,7 +141,7 @@ bool LocalPlaybackController::play(const LocalPlayRequest& request,
         m_player->setShownChannels(m_video->visibleChannelMask());
     m_player->start();
     if (m_video)
-        m_video->setSpeedCode(m_player->speedMark());
+        m_video->feed().setSpeedCode(m_player->speedMark());
     updateButtons(3);
     if (m_owner)
         m_owner->update(kClockArea);
@@ -187,7 +159,7 @@ void LocalPlaybackController::press(int control) {
         m_player->setShownChannels(m_video->visibleChannelMask());
     const LocalControlEffects effects = m_player->control(control);
     if (m_video)
-        m_video->setSpeedCode(m_player->speedMark());
+        m_video->feed().setSpeedCode(m_player->speedMark());
     updateButtons(effects.highlight);
     // Steps and pause show their last picture once the frames under way are drawn.
     if (effects.repaintLater && m_video)
@@ -204,11 +176,11 @@ void LocalPlaybackController::stop() {
         m_alive->store(false);
     m_player->stop(); // the thread has ended and every decoder is gone when it returns
     m_player.reset();
-    m_host.setClock(nullptr);
+    m_host.setClockSeconds(std::nullopt);
     delete m_clock;
     if (m_video && m_video->mode() == StreamKind::LocalPlayback) {
         m_video->stopStream();
-        m_video->setSpeedCode(0);
+        m_video->feed().setSpeedCode(0);
         emit layoutShown(m_video->layoutModel().layout());
     }
     updateButtons(0);
@@ -219,7 +191,7 @@ void LocalPlaybackController::stop() {
 
 void LocalPlaybackController::onPaused() {
     if (m_video && m_player)
-        m_video->setSpeedCode(m_player->speedMark());
+        m_video->feed().setSpeedCode(m_player->speedMark());
     updateButtons(m_player && m_player->mode() == LocalMode::Pause ? 4 : 0);
 }
 

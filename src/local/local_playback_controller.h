@@ -1,9 +1,8 @@
 #pragma once
 
-#include "decode/decode_host.h"
 #include "local/local_player.h"
 #include "local/local_search_window.h"
-#include "wire/frame_consumer.h"
+#include "video/player_decode_host.h"
 
 #include <QObject>
 #include <QPointer>
@@ -23,29 +22,6 @@ class DecoderLibrary;
 class SkinButton;
 class SkinSlider;
 class VideoWindow;
-
-// The decoders of local playback draw into the video window; their overlays carry the frame's
-// title and the playback label, their clock is the playback clock. Threads as the remote
-// playback's host: setters on the GUI thread while no decoder runs, createConsumer on the GUI
-// thread at the player's start, the rest on the decode threads.
-class LocalDecodeHost final : public DecodeHost, public FrameConsumerFactory {
-public:
-    explicit LocalDecodeHost(const DecoderLibrary* library, QObject* receiver);
-    void setWindow(VideoWindow* window) { m_window.store(window); }
-    void setClock(ClockDisplay* clock) { m_clock.store(clock); }
-
-    std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override;
-    std::optional<std::int64_t> playbackClockSeconds(StreamKind kind) override;
-    void composeOverlay(const OverlayFacts& facts) override;
-    void decoderInitFailed(unsigned channel) override;
-
-private:
-    const DecoderLibrary* const m_library;
-    QObject* const m_receiver;
-    const std::string m_label;
-    std::atomic<VideoWindow*> m_window{nullptr};
-    std::atomic<ClockDisplay*> m_clock{nullptr};
-};
 
 // Local search and playback as the main window shows them: opens the local search window,
 // turns its play requests into a playlist and a running LocalPlayer, routes the playback
@@ -96,7 +72,7 @@ private:
 
     QWidget* const m_owner;
     const bool m_removableMode;
-    LocalDecodeHost m_host;
+    PlayerDecodeHost m_host;
     VideoWindow* m_video = nullptr;
     std::function<SkinButton*(int)> m_buttonFor;
     SkinSlider* m_slider = nullptr;

@@ -1,8 +1,5 @@
 #include "playback/playback_controller.h"
 
-#include "decode/channel_decoder.h"
-#include "decode/decoder_init_error_event.h"
-#include "resources/resource_library.h"
 #include "session/recorder_session.h"
 #include "ui/clock_display.h"
 #include "video/video_window.h"
@@ -19,39 +16,12 @@ const QRect kClockArea(250, 630, 428, 15);
 
 } // namespace
 
-PlaybackDecodeHost::PlaybackDecodeHost(const DecoderLibrary* library, QObject* receiver)
-    : m_library(library), m_receiver(receiver),
-      m_label(resourceText(kPlaybackLabelText).toStdString()) {}
-
-std::unique_ptr<FrameConsumer> PlaybackDecodeHost::createConsumer(unsigned channel) {
-    VideoWindow* window = m_window.load();
-    if (window == nullptr || channel >= kChannelCount)
-        return nullptr;
-    return std::make_unique<ChannelDecoder>(channel, StreamKind::RemotePlayback, m_library,
-                                            window->pictures(), *window, *this);
-}
-
-std::optional<std::int64_t> PlaybackDecodeHost::playbackClockSeconds(StreamKind kind) {
-    ClockDisplay* clock = m_clock.load();
-    if (kind != StreamKind::RemotePlayback || clock == nullptr)
-        return std::nullopt;
-    return clock->playbackTime();
-}
-
-void PlaybackDecodeHost::composeOverlay(const OverlayFacts& facts) {
-    if (VideoWindow* window = m_window.load())
-        window->composeOverlay(facts, facts.title, m_label, {});
-}
-
-void PlaybackDecodeHost::decoderInitFailed(unsigned channel) {
-    postDecoderInitError(m_receiver, channel);
-}
-
 PlaybackController::PlaybackController(const DecoderLibrary* library, QWidget* receiver)
-    : QObject(receiver), m_owner(receiver), m_host(library, receiver) {}
+    : QObject(receiver), m_owner(receiver),
+      m_host(StreamKind::RemotePlayback, kPlaybackLabelText, library, receiver) {}
 
 PlaybackController::~PlaybackController() {
-    m_host.setClock(nullptr);
+    m_host.setClockSeconds(std::nullopt);
     delete m_clock;
 }
 
@@ -65,7 +35,7 @@ void PlaybackController::setSession(RecorderSession* session) {
 
 void PlaybackController::setVideoWindow(VideoWindow* window) {
     m_window = window;
-    m_host.setWindow(window);
+    m_host.setFeed(window ? &window->feed() : nullptr);
 }
 
 bool PlaybackController::play(std::uint32_t start, std::uint32_t end, std::uint16_t channelMask,
@@ -115,7 +85,6 @@ void PlaybackController::started(int channels) {
         m_clock = new ClockDisplay(ClockVariant::Playback, m_owner);
         m_clock->setGeometry(kClockArea);
         m_clock->show();
-        m_host.setClock(m_clock);
     }
     positionChanged();
     emit buttonsUpdated(0);
@@ -128,17 +97,20 @@ void PlaybackController::buttonsChanged(int highlight) {
 void PlaybackController::positionChanged() {
     if (!m_session)
         return;
-    if (m_clock)
+    if (m_clock) {
         m_clock->setPlaybackTime(m_session->playback().position());
+        // The decode threads stamp snapshots with the clock's time; they never read the clock.
+        m_host.setClockSeconds(m_clock->playbackTime());
+    }
     if (m_window) {
         // No mark is drawn for a speed the recorder has not told.
         const std::optional<int> speed = m_session->playback().displayedSpeed();
-        m_window->setSpeedCode(speed ? *speed : 99);
+        m_window->feed().setSpeedCode(speed ? *speed : 99);
     }
 }
 
 void PlaybackController::ended() {
-    m_host.setClock(nullptr);
+    m_host.setClockSeconds(std::nullopt);
     delete m_clock;
     if (m_window && m_window->mode() == StreamKind::RemotePlayback)
         m_window->stopStream();

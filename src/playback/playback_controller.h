@@ -1,46 +1,19 @@
 #pragma once
 
-#include "decode/decode_host.h"
 #include "session/playback_state.h"
 #include "ui/clock_display.h"
-#include "wire/frame_consumer.h"
+#include "video/player_decode_host.h"
 
 #include <QObject>
 #include <QPointer>
 
-#include <atomic>
 #include <cstdint>
-#include <string>
 
 namespace kalder {
 
 class DecoderLibrary;
 class RecorderSession;
 class VideoWindow;
-
-// The decoders of remote playback: they draw into the video window in playback mode, their
-// overlays carry the frame's title, the playback mode label and the playback clock's time.
-// Threads as the live decode host: setters on the GUI thread while no decoder runs,
-// createConsumer on the receive thread, the rest on the decode threads.
-class PlaybackDecodeHost final : public DecodeHost, public FrameConsumerFactory {
-public:
-    PlaybackDecodeHost(const DecoderLibrary* library, QObject* receiver);
-
-    void setWindow(VideoWindow* window) { m_window.store(window); }
-    void setClock(ClockDisplay* clock) { m_clock.store(clock); }
-
-    std::unique_ptr<FrameConsumer> createConsumer(unsigned channel) override;
-    std::optional<std::int64_t> playbackClockSeconds(StreamKind kind) override;
-    void composeOverlay(const OverlayFacts& facts) override;
-    void decoderInitFailed(unsigned channel) override;
-
-private:
-    const DecoderLibrary* const m_library;
-    QObject* const m_receiver;
-    const std::string m_label; // read only after construction
-    std::atomic<VideoWindow*> m_window{nullptr};
-    std::atomic<ClockDisplay*> m_clock{nullptr};
-};
 
 // Remote playback as the main window shows it: routes the playback buttons (1, 2, 3, 4, 6, 7)
 // to the session, says which of them may be pressed, puts the video window into playback mode
@@ -87,7 +60,7 @@ signals:
 
 private:
     QWidget* const m_owner;
-    PlaybackDecodeHost m_host;
+    PlayerDecodeHost m_host;
     RecorderSession* m_session = nullptr;
     VideoWindow* m_window = nullptr;
     QPointer<ClockDisplay> m_clock;

@@ -20,8 +20,9 @@ QRect toQRect(const CellRect& rect) {
 
 } // namespace
 
-GlVideoPainter::GlVideoPainter(VideoScene& scene, QWidget& window, std::function<void()> failed)
-    : m_scene(scene), m_window(window), m_failed(std::move(failed)) {}
+GlVideoPainter::GlVideoPainter(VideoFeed& feed, VideoScene& scene, QWidget& window,
+                               std::function<void()> failed)
+    : m_feed(feed), m_scene(scene), m_window(window), m_failed(std::move(failed)) {}
 
 void GlVideoPainter::start() {
     if (m_surface)
@@ -80,7 +81,7 @@ void GlVideoPainter::surfaceFailed() {
 
 void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
     const VideoLayout& layout = m_scene.cellLayout();
-    PictureStore& pictures = m_scene.pictures();
+    PictureStore& pictures = m_feed.pictures();
     surface.clear(m_scene.background());
     // Pictures first, straight through OpenGL; each channel's textures are filled again only
     // when its decode thread has drawn a new picture since the last frame.
@@ -89,7 +90,7 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
         if (!layout.cellVisible(cell))
             continue;
         const unsigned ch = static_cast<unsigned>(layout.cellChannel(cell));
-        if (m_scene.cellContent(ch) != CellContent::Picture)
+        if (m_feed.cellContent(ch) != CellContent::Picture)
             continue;
         std::lock_guard lock(pictures.lock(ch));
         const PictureStore::Size size = pictures.size(ch);
@@ -108,7 +109,7 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
     QOpenGLPaintDevice device(surface.size() * surface.devicePixelRatio());
     device.setDevicePixelRatio(surface.devicePixelRatio());
     QPainter painter(&device);
-    const bool osd = m_scene.overlaysOn();
+    const bool osd = m_feed.overlaysOn();
     for (int cell = 0; cell < kCellCount; ++cell) {
         if (!layout.cellVisible(cell))
             continue;
@@ -120,11 +121,11 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
             painter.save();
             painter.setClipRect(rect);
             painter.translate(rect.topLeft());
-            m_scene.paintOverlays(painter, ch, rect.size());
+            m_feed.paintOverlays(painter, ch, rect.size());
             painter.restore();
             continue;
         }
-        CellContent content = m_scene.cellContent(ch);
+        CellContent content = m_feed.cellContent(ch);
         if (content == CellContent::Picture)
             content = CellContent::Idle; // a picture that could not be drawn
         std::lock_guard lock(pictures.lock(ch));

@@ -20,7 +20,8 @@ class GlVideoPainter final : public VideoPainter, private GlVideoSurface::Client
 public:
     // `window`: the widget the surface covers. `failed` runs on the GUI thread when the surface
     // cannot set up its context or shader after all.
-    GlVideoPainter(VideoScene& scene, QWidget& window, std::function<void()> failed);
+    GlVideoPainter(VideoFeed& feed, VideoScene& scene, QWidget& window,
+                   std::function<void()> failed);
 
     // ---- GUI thread ----
 
@@ -45,6 +46,7 @@ private:
     void paintSurface(GlVideoSurface& surface) override;
     void surfaceFailed() override;
 
+    VideoFeed& m_feed;
     VideoScene& m_scene;
     QWidget& m_window;
     std::function<void()> m_failed;

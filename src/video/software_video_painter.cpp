@@ -32,8 +32,8 @@ void blendOver(const QRgb* source, QRgb* target, int count) {
 
 } // namespace
 
-SoftwareVideoPainter::SoftwareVideoPainter(VideoScene& scene, QWidget& widget)
-    : m_scene(scene), m_widget(widget) {}
+SoftwareVideoPainter::SoftwareVideoPainter(VideoFeed& feed, VideoScene& scene, QWidget& widget)
+    : m_feed(feed), m_scene(scene), m_widget(widget) {}
 
 bool SoftwareVideoPainter::pictureArrived(unsigned channel, QSize cellSize) {
     return render(channel % kChannelCount, cellSize);
@@ -80,7 +80,7 @@ void SoftwareVideoPainter::paint(QPainter& painter, const QRegion& exposed) {
 
 void SoftwareVideoPainter::paintCell(QPainter& painter, int cell, const QRect& rect) {
     const unsigned ch = static_cast<unsigned>(m_scene.cellLayout().cellChannel(cell));
-    CellContent content = m_scene.cellContent(ch);
+    CellContent content = m_feed.cellContent(ch);
     Cell& state = m_cells[ch];
     const auto drawShown = [&] {
         std::lock_guard lock(state.lock);
@@ -92,24 +92,24 @@ void SoftwareVideoPainter::paintCell(QPainter& painter, int cell, const QRect& r
     if (content == CellContent::Picture) {
         if (drawShown())
             return;
-        std::lock_guard picture(m_scene.pictures().lock(ch));
+        std::lock_guard picture(m_feed.pictures().lock(ch));
         if (drawShown() || (render(ch, rect.size()) && drawShown()))
             return;
         content = CellContent::Idle;
     }
-    std::lock_guard picture(m_scene.pictures().lock(ch));
+    std::lock_guard picture(m_feed.pictures().lock(ch));
     m_scene.paintCellPicture(painter, content, ch, rect);
 }
 
 void SoftwareVideoPainter::layOverlays(unsigned ch, QSize size) {
     Cell& state = m_cells[ch];
-    OverlayPlan plan = m_scene.overlayPlan(ch, size);
+    OverlayPlan plan = m_feed.overlayPlan(ch, size);
     if (state.overlay.size() != state.back.size() || !(plan == state.overlayPlan)) {
         state.overlay = QImage(state.back.size(), QImage::Format_ARGB32_Premultiplied);
         state.overlay.fill(Qt::transparent);
         {
             QPainter painter(&state.overlay);
-            m_scene.paintOverlayPlan(painter, plan);
+            m_feed.paintOverlayPlan(painter, plan);
         }
         state.overlayPlan = std::move(plan);
         // The runs of pixels that hold anything; texts and icons cover a small part of a cell.
@@ -143,10 +143,10 @@ void SoftwareVideoPainter::layOverlays(unsigned ch, QSize size) {
 
 bool SoftwareVideoPainter::render(unsigned ch, QSize size) {
     Cell& state = m_cells[ch];
-    PictureStore& pictures = m_scene.pictures();
+    PictureStore& pictures = m_feed.pictures();
     const PictureStore::Size picture = pictures.size(ch);
     // The decode thread says which layout it wrote; the drawing mode decides what is shown.
-    const bool planarDrawing = m_scene.planarPictures();
+    const bool planarDrawing = m_feed.planarPictures();
     const bool planarBytes = pictures.planar(ch).value_or(planarDrawing);
     const bool drawn = planarBytes && !planarDrawing
                            ? state.renderer.renderPlanarAsRgb(pictures.buffer(ch), picture.width,
@@ -155,7 +155,7 @@ bool SoftwareVideoPainter::render(unsigned ch, QSize size) {
                                                    picture.height, planarBytes, size, state.back);
     if (!drawn)
         return false;
-    if (m_scene.overlaysOn())
+    if (m_feed.overlaysOn())
         layOverlays(ch, size);
     std::lock_guard lock(state.lock);
     std::swap(state.image, state.back);

@@ -24,8 +24,9 @@ namespace kalder {
 // again. Lock order: the picture lock, then the cell's lock.
 class SoftwareVideoPainter final : public VideoPainter {
 public:
-    // `widget`: the window the cells are painted on.
-    SoftwareVideoPainter(VideoScene& scene, QWidget& widget);
+    // `widget`: the window the cells are painted on; only GUI-thread functions touch it or
+    // `scene`, while pictureArrived (a decode thread) reads the feed alone.
+    SoftwareVideoPainter(VideoFeed& feed, VideoScene& scene, QWidget& widget);
 
     bool pictureArrived(unsigned channel, QSize cellSize) override;
     void invalidate(unsigned channel) override;
@@ -61,6 +62,7 @@ private:
     void layOverlays(unsigned channel, QSize size);
     void paintCell(QPainter& painter, int cell, const QRect& rect);
 
+    VideoFeed& m_feed;
     VideoScene& m_scene;
     QWidget& m_widget;
     std::array<Cell, kChannelCount> m_cells;

@@ -2,6 +2,7 @@
 
 #include "video/full_screen_bar.h"
 #include "video/gl_video_surface.h"
+#include "resources/resource_library.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -19,8 +20,7 @@ namespace kalder {
 
 namespace {
 
-// Frame rates are measured over the last 2 seconds and updated every half second.
-constexpr int kFrameRateWindowMs = 2000;
+// Frame rates are updated every half second.
 constexpr int kFrameRateStepMs = 500;
 
 std::uint16_t bit(unsigned channel) {
@@ -31,20 +31,25 @@ QRect toQRect(const CellRect& rect) {
     return QRect(rect.left, rect.top, rect.width(), rect.height());
 }
 
-// A picture file of the working folder, else of the program's folder.
+// A picture file of the working folder, else of the program's folder (or an installed copy's).
 QImage cellPictureFile(const QString& name) {
     QImage image(QDir::current().filePath(name));
     if (image.isNull())
-        image.load(QDir(QCoreApplication::applicationDirPath()).filePath(name));
+        image.load(QDir(programFileFolder(name)).filePath(name));
     return image;
 }
 
 } // namespace
 
 VideoWindow::VideoWindow(QWidget* parent)
-    : QWidget(parent), m_overlays(font()), m_softwarePainter(*this, *this),
-      m_glPainter(*this, *this, [this] { openGlFailed(); }), m_painter(&m_softwarePainter),
-      m_drag(*this), m_fullScreen(*this) {
+    : QWidget(parent), m_feed(font()), m_softwarePainter(m_feed, *this, *this),
+      m_glPainter(m_feed, *this, *this, [this] { openGlFailed(); }), m_drag(*this),
+      m_fullScreen(*this) {
+    m_feed.setPainter(&m_softwarePainter);
+    // The feed's rings: new pictures drawn into cells, or a change of what the cells show.
+    connect(&m_feed.doorbell(), &FeedDoorbell::picturesDrawn, this,
+            &VideoWindow::flushDirtyChannels);
+    connect(&m_feed.doorbell(), &FeedDoorbell::sceneChanged, this, &VideoWindow::refresh);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
     setAccessibleName(tr("Video"));
@@ -52,8 +57,6 @@ VideoWindow::VideoWindow(QWidget* parent)
     m_videoLossPicture = cellPictureFile(QStringLiteral("VdoLoss.bmp"));
 
     m_frameRateTimer = new QTimer(this);
-    for (auto& start : m_rateStartMs)
-        start.store(-1);
     m_frameRateTimer->setInterval(kFrameRateStepMs);
     connect(m_frameRateTimer, &QTimer::timeout, this, &VideoWindow::updateFrameRates);
     m_frameRateTimer->start();
@@ -65,10 +68,10 @@ VideoWindow::VideoWindow(QWidget* parent)
 
     m_statsFile = VideoPaintStats::fileFromEnvironment();
     if (!m_statsFile.isEmpty()) {
-        m_stats = std::make_unique<VideoPaintStats>();
+        m_feed.setStats(std::make_unique<VideoPaintStats>());
         auto* statsTimer = new QTimer(this);
         statsTimer->setInterval(1000);
-        connect(statsTimer, &QTimer::timeout, this, [this] { m_stats->write(m_statsFile); });
+        connect(statsTimer, &QTimer::timeout, this, [this] { m_feed.stats()->write(m_statsFile); });
         statsTimer->start();
     }
 
@@ -89,7 +92,7 @@ void VideoWindow::layOut(const QRect& rect, int border, const QColor& background
 }
 
 void VideoWindow::refresh() {
-    m_painter.load()->repaint();
+    m_feed.painter()->repaint();
 }
 
 void VideoWindow::resizeEvent(QResizeEvent* event) {
@@ -115,7 +118,7 @@ void VideoWindow::showChannel(int channel) {
 
 void VideoWindow::afterViewChange(bool announce) {
     describeView();
-    m_drawable.store(0);
+    m_feed.setDrawable(0);
     invalidateCells();
     publishGeometry();
     refresh();
@@ -139,16 +142,8 @@ void VideoWindow::describeView() {
                                  .arg(channels.join(QStringLiteral(", "))));
 }
 
-template <typename Change> void VideoWindow::changeCells(Change change) {
-    {
-        std::array<std::unique_lock<std::mutex>, kChannelCount> locks;
-        for (unsigned ch = 0; ch < kChannelCount; ++ch)
-            locks[ch] = std::unique_lock(m_pictures.lock(ch));
-        change();
-        VideoPainter* painter = m_painter.load();
-        for (unsigned ch = 0; ch < kChannelCount; ++ch)
-            painter->cellChanged(ch);
-    }
+void VideoWindow::changeCells(const std::function<void()>& change) {
+    m_feed.changeCells(change);
     publishGeometry();
     refresh();
 }
@@ -158,20 +153,20 @@ void VideoWindow::resetArrangement() {
 }
 
 void VideoWindow::toggleOverlays() {
-    m_osdEnabled.store(!m_osdEnabled.load());
+    m_feed.setOverlaysOn(!m_feed.overlaysOn());
     invalidateCells();
     refresh();
 }
 
 void VideoWindow::setAccelerated(bool on) {
-    m_planar.store(on);
+    m_feed.setPlanar(on);
     choosePainter();
     invalidateCells();
     refresh();
 }
 
 void VideoWindow::choosePainter() {
-    if (m_planar.load() && !m_glProbed) {
+    if (m_feed.planarPictures() && !m_glProbed) {
         m_glProbed = true;
         QString renderer;
         m_glWorks = GlVideoSurface::probe(&renderer);
@@ -187,13 +182,13 @@ void VideoWindow::choosePainter() {
                   qPrintable(renderer));
         }
     }
-    const bool wanted = m_planar.load() && m_glWorks;
+    const bool wanted = m_feed.planarPictures() && m_glWorks;
     if (wanted && !drawsWithOpenGl()) {
         m_glPainter.start();
         m_drag.raise();
-        m_painter.store(&m_glPainter);
+        m_feed.setPainter(&m_glPainter);
     } else if (!wanted && drawsWithOpenGl()) {
-        m_painter.store(&m_softwarePainter);
+        m_feed.setPainter(&m_softwarePainter);
         m_glPainter.stop();
     }
 }
@@ -216,19 +211,19 @@ QRect VideoWindow::cellPictureSource(const QImage& picture) const {
 }
 
 void VideoWindow::startStream(StreamKind kind, int channelCount) {
-    m_mode.store(kind);
-    m_pictures.forgetDecoded();
+    m_feed.setMode(kind);
+    m_feed.pictures().forgetDecoded();
     setPresentChannels(0, true);
     const int count = std::clamp(channelCount, 0, static_cast<int>(kChannelCount));
-    m_streamChannels.store(static_cast<std::uint16_t>((1u << count) - 1));
+    m_feed.setStreamChannels(static_cast<std::uint16_t>((1u << count) - 1));
     m_layout.setPageTable(channelCount);
     m_layout.resetTo(layoutForChannelCount(channelCount));
     afterViewChange(false);
 }
 
 void VideoWindow::stopStream() {
-    m_mode.store(StreamKind::Idle);
-    m_streamChannels.store(0);
+    m_feed.setMode(StreamKind::Idle);
+    m_feed.setStreamChannels(0);
     setPresentChannels(0, true);
     m_layout.restorePageTable();
     m_layout.resetTo(16);
@@ -236,8 +231,8 @@ void VideoWindow::stopStream() {
 }
 
 bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement) {
-    const bool changed = m_present.exchange(mask) != mask;
-    m_drawable.store(mask);
+    const bool changed = m_feed.setPresent(mask) != mask;
+    m_feed.setDrawable(mask);
     if (resetArrangement && mask == 0)
         this->resetArrangement();
     else
@@ -246,7 +241,7 @@ bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement) 
 }
 
 void VideoWindow::setStreamChannels(std::uint16_t mask) {
-    m_streamChannels.store(mask);
+    m_feed.setStreamChannels(mask);
 }
 
 void VideoWindow::setCellPictures(const QImage& idleLogo, const QImage& videoLoss) {
@@ -255,58 +250,15 @@ void VideoWindow::setCellPictures(const QImage& idleLogo, const QImage& videoLos
     refresh();
 }
 
-// The rate is the pictures of the last 2 seconds over the time they cover, rounded up: a
-// channel that has streamed for 2 seconds shows half its count, as a 2-second period would, and
-// a channel that has just started (a new page or layout asked for it) shows its rate after half
-// a second instead of "00" for a whole period. The time covered starts at the channel's first
-// picture, and is taken as at least a quarter of a second so that one early picture does not
-// read as a high rate.
-void VideoWindow::updateFrameRates() {
-    const std::int64_t nowMs = m_rateClock();
-    m_rateStep = (m_rateStep + 1) % kRateSteps;
-    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
-        auto& steps = m_rateCounts[ch];
-        steps[static_cast<std::size_t>(m_rateStep)] = m_frameCounts[ch].exchange(0);
-        std::int64_t sum = 0;
-        for (int count : steps)
-            sum += count;
-        const std::int64_t start = m_rateStartMs[ch].load();
-        if (sum == 0 || start < 0) {
-            // Idle for 2 seconds: the next picture starts a new measure.
-            if (sum == 0)
-                m_rateStartMs[ch].store(-1);
-            m_framesPerSecond[ch].store(0);
-            continue;
-        }
-        const std::int64_t covered =
-            std::clamp<std::int64_t>(nowMs - start, kFrameRateStepMs / 2, kFrameRateWindowMs);
-        m_framesPerSecond[ch].store(static_cast<int>((sum * 1000 + covered - 1) / covered));
-    }
-}
-
-void VideoWindow::setFrameRateClock(std::function<std::int64_t()> nowMs) {
-    m_rateClock = std::move(nowMs);
-}
-
-int VideoWindow::framesPerSecond(unsigned channel) const {
-    return channel < kChannelCount ? m_framesPerSecond[channel].load() : 0;
-}
-
 void VideoWindow::invalidateCells() {
-    VideoPainter* painter = m_painter.load();
-    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
-        std::lock_guard lock(m_pictures.lock(ch));
-        painter->cellChanged(ch);
-    }
+    m_feed.invalidateCells();
 }
 
 void VideoWindow::publishGeometry() {
     std::array<QRect, kChannelCount> rects;
     for (unsigned ch = 0; ch < kChannelCount; ++ch)
         rects[ch] = toQRect(m_layout.cellRect(m_layout.cellOfChannel(static_cast<int>(ch))));
-    std::lock_guard lock(m_geometryLock);
-    m_channelRects = rects;
-    m_visibleChannels = m_layout.visibleChannelMask();
+    m_feed.publishGeometry(rects, m_layout.visibleChannelMask());
 }
 
 void VideoWindow::flushDirtyChannels() {
@@ -327,7 +279,7 @@ void VideoWindow::flushDirtyChannels() {
         return;
     }
     m_lastFlush = now;
-    m_painter.load()->repaintChannels(m_dirty.exchange(0));
+    m_feed.painter()->repaintChannels(m_feed.takeDirty());
 }
 
 // ---- painting ------------------------------------------------------------------------------
@@ -345,7 +297,7 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
         if (!m_layout.cellVisible(cell) || !event->region().intersects(rect))
             continue;
         const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
-        if (cellContent(ch) == CellContent::Picture) {
+        if (m_feed.cellContent(ch) == CellContent::Picture) {
             shown |= bit(ch);
             background -= rect;
         }
@@ -354,11 +306,11 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
         QPainter painter(this);
         for (const QRect& rect : background)
             painter.fillRect(rect, m_background);
-        m_painter.load()->paint(painter, event->region());
+        m_feed.painter()->paint(painter, event->region());
     }
-    if (m_stats && software) {
+    if (VideoPaintStats* stats = m_feed.stats(); stats && software) {
         const auto end = VideoPaintStats::Clock::now();
-        m_stats->painted(shown, end, end - begin);
+        stats->painted(shown, end, end - begin);
     }
 }
 
@@ -371,21 +323,6 @@ void VideoWindow::paintEmptyPositions(QPainter& painter) {
     }
 }
 
-CellContent VideoWindow::cellContent(unsigned ch) const {
-    const bool live = m_mode.load() == StreamKind::Live;
-    const bool hidden = (m_hidden.load() & bit(ch)) != 0;
-    if (m_drawable.load() & bit(ch)) {
-        if (live && hidden)
-            return CellContent::Covert;
-        return m_pictures.decoded(ch) ? CellContent::Picture : CellContent::Idle;
-    }
-    if (live && (m_videoLoss.load() & bit(ch)))
-        return CellContent::VideoLoss;
-    if (live && hidden)
-        return CellContent::Covert;
-    return CellContent::Idle;
-}
-
 void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsigned ch,
                                    const QRect& rect) {
     const QImage& picture = content == CellContent::Idle ? m_idleLogo : m_videoLossPicture;
@@ -394,30 +331,7 @@ void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsig
     else
         painter.fillRect(rect, m_background); // a picture cell that could not be drawn
     if (content == CellContent::VideoLoss)
-        m_overlays.paintVideoLoss(painter, m_osdEnabled.load(), ch, rect.left(), rect.top());
-}
-
-CellOverlayFacts VideoWindow::overlayFacts(unsigned ch, QSize size) const {
-    CellOverlayFacts facts;
-    facts.osdEnabled = true;
-    facts.mode = m_mode.load();
-    facts.channel = static_cast<int>(ch);
-    facts.width = size.width();
-    facts.height = size.height();
-    facts.fontHeight = m_overlays.fontHeight();
-    facts.soundDevice = m_soundDevice.load();
-    facts.ptzState = m_ptzState.load();
-    facts.ptzChannel = m_ptzChannel.load();
-    facts.speedCode = m_speedCode.load();
-    return facts;
-}
-
-void VideoWindow::paintOverlays(QPainter& painter, unsigned ch, QSize size) {
-    m_overlays.paintCell(painter, overlayFacts(ch, size), ch);
-}
-
-OverlayPlan VideoWindow::overlayPlan(unsigned ch, QSize size) {
-    return m_overlays.cellPlan(overlayFacts(ch, size), ch);
+        m_feed.overlays().paintVideoLoss(painter, m_feed.overlaysOn(), ch, rect.left(), rect.top());
 }
 
 // ---- mouse ---------------------------------------------------------------------------------
@@ -426,7 +340,7 @@ void VideoWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || m_ptzMouseControl)
         return;
     const QPoint point = event->position().toPoint();
-    const int cell = m_layout.cellAt(point.x(), point.y(), m_present.load());
+    const int cell = m_layout.cellAt(point.x(), point.y(), m_feed.present());
     m_zoom.pressed(cell);
     if (cell < 0) {
         setCursor(Qt::ForbiddenCursor);
@@ -452,7 +366,7 @@ void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
         return;
     const int source = m_drag.sourceCell();
     const QPoint centre = m_drag.finish();
-    const int target = m_layout.cellAt(centre.x(), centre.y(), m_present.load());
+    const int target = m_layout.cellAt(centre.x(), centre.y(), m_feed.present());
     if (target >= 0 && target == source)
         emit channelDroppedOnItself(m_layout.cellChannel(source));
     if (target < 0 || target == source)
@@ -495,89 +409,6 @@ void VideoWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         QWidget::closeEvent(event);
-}
-
-// ---- any thread ----------------------------------------------------------------------------
-
-void VideoWindow::setVideoLossMask(std::uint16_t mask) {
-    if (m_videoLoss.exchange(mask) != mask)
-        QMetaObject::invokeMethod(this, &VideoWindow::refresh, Qt::QueuedConnection);
-}
-
-void VideoWindow::setHiddenChannels(std::uint16_t mask) {
-    if (m_hidden.exchange(mask) != mask)
-        QMetaObject::invokeMethod(this, &VideoWindow::refresh, Qt::QueuedConnection);
-}
-
-void VideoWindow::setPtzMark(int state, int channel) {
-    m_ptzState.store(state);
-    m_ptzChannel.store(channel);
-}
-
-void VideoWindow::setSpeedCode(int code) {
-    if (m_speedCode.exchange(code) == code)
-        return;
-    const StreamKind mode = m_mode.load();
-    if (mode != StreamKind::RemotePlayback && mode != StreamKind::LocalPlayback)
-        return; // no cell shows the mark
-    // The mark is part of every cell's overlays: a paused cell gets no new picture to carry the
-    // new one, so its drawn image is stale now.
-    invalidateCells();
-    QMetaObject::invokeMethod(this, &VideoWindow::refresh, Qt::QueuedConnection);
-}
-
-void VideoWindow::setSoundDevice(bool present) {
-    m_soundDevice.store(present);
-}
-
-// ---- decode threads ------------------------------------------------------------------------
-
-void VideoWindow::composeOverlay(const DecodeHost::OverlayFacts& facts, std::string_view tableTitle,
-                                 std::string_view modeLabel, const AudioFacts& audio) {
-    if (facts.channel >= kChannelCount)
-        return;
-    m_overlays.compose(facts, tableTitle, modeLabel, audio,
-                       m_framesPerSecond[facts.channel].load());
-}
-
-void VideoWindow::pictureCleared(unsigned channel) {
-    m_painter.load()->invalidate(channel % kChannelCount);
-}
-
-void VideoWindow::drawChannel(unsigned channel) {
-    channel %= kChannelCount;
-    // A channel that delivers pictures is present and drawable.
-    m_present.fetch_or(bit(channel));
-    m_drawable.fetch_or(bit(channel));
-    QRect rect;
-    {
-        std::lock_guard lock(m_geometryLock);
-        if (!(m_visibleChannels & bit(channel)))
-            return;
-        rect = m_channelRects[channel];
-    }
-    if (rect.isEmpty() || !m_painter.load()->pictureArrived(channel, rect.size()))
-        return;
-    if (m_stats)
-        m_stats->pictureReceived(channel, m_pictures.arrival(channel));
-    // One queued wake-up for any number of pictures drawn before the GUI thread gets to it.
-    if (m_dirty.fetch_or(bit(channel)) == 0)
-        QMetaObject::invokeMethod(this, &VideoWindow::flushDirtyChannels, Qt::QueuedConnection);
-}
-
-CellSize VideoWindow::cellSize(unsigned channel) const {
-    std::lock_guard lock(m_geometryLock);
-    const QRect& rect = m_channelRects[channel % kChannelCount];
-    return {rect.width(), rect.height()};
-}
-
-void VideoWindow::countFrame(unsigned channel) {
-    channel %= kChannelCount;
-    m_frameCounts[channel].fetch_add(1);
-    if (m_rateStartMs[channel].load(std::memory_order_relaxed) < 0) {
-        std::int64_t idle = -1;
-        m_rateStartMs[channel].compare_exchange_strong(idle, m_rateClock());
-    }
 }
 
 } // namespace kalder

@@ -1,8 +1,6 @@
 #pragma once
 
 #include "decode/decode_host.h"
-#include "decode/picture_store.h"
-#include "decode/picture_target.h"
 #include "video/cell_drag_drop.h"
 #include "video/cell_renderer.h"
 #include "video/cell_zoom.h"
@@ -11,20 +9,16 @@
 #include "video/overlay_store.h"
 #include "video/overlay_text.h"
 #include "video/software_video_painter.h"
+#include "video/video_feed.h"
 #include "video/video_layout.h"
-#include "video/video_paint_stats.h"
 #include "video/video_scene.h"
 
 #include <QImage>
 #include <QWidget>
 
-#include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <string_view>
 
 class QKeyEvent;
@@ -38,18 +32,15 @@ class GlVideoSurface;
 
 // The multi-screen video window: the cells of the current layout, each channel's newest
 // picture scaled into its cell with its overlays, the idle logo, video-loss and covert pictures
-// elsewhere; drag and drop of cells, double-click zoom, full screen. It owns the picture store
-// the decode threads decode into and the overlay store they compose into, and decides what
-// every cell shows; a painter draws it, in software or (planar pictures where OpenGL works)
-// through an OpenGL surface covering the window.
+// elsewhere; drag and drop of cells, double-click zoom, full screen. A painter draws it, in
+// software or (planar pictures where OpenGL works) through an OpenGL surface covering the
+// window.
 //
-// Threads: the window's own operations run on the GUI thread. The PictureTarget functions and
-// the overlay functions marked so run on decode threads. A channel's picture in the store and
-// its cell state in the painters are guarded by its picture lock; the overlays by the overlay
-// store's lock; the cell geometry that decode threads read by m_geometryLock. The channel masks
-// are atomics written from both sides. Lock order: picture locks (in channel order) → overlay
-// lock → geometry lock. The owner stops every decode thread before it destroys the window.
-class VideoWindow : public QWidget, public PictureTarget, private VideoScene {
+// Threads: every function of the window runs on the GUI thread. Other threads reach only its
+// feed (feed()): the decode threads decode into the feed's picture store, compose overlays
+// there and ring its doorbell; the window pulls what changed when it rings. The owner stops
+// every decode thread before it destroys the window.
+class VideoWindow : public QWidget, private VideoScene {
     Q_OBJECT
 
 public:
@@ -65,7 +56,7 @@ public:
     void showChannel(int channel);
     void resetArrangement();
     void toggleOverlays();
-    bool osdEnabled() const { return m_osdEnabled.load(); }
+    bool osdEnabled() const { return m_feed.overlaysOn(); }
     // Ignores drags and double-clicks while the PTZ panel drives the camera with the mouse.
     void setPtzMouseControl(bool on) { m_ptzMouseControl = on; }
 
@@ -90,7 +81,7 @@ public:
     // Set before any decoder starts: decoders choose their output format when they start.
     void setAccelerated(bool on);
     // Pictures are drawn by the OpenGL surface (planar drawing with working OpenGL).
-    bool drawsWithOpenGl() const { return m_painter.load() == &m_glPainter; }
+    bool drawsWithOpenGl() const { return m_feed.painter() == &m_glPainter; }
     // The OpenGL surface while it draws, else null.
     GlVideoSurface* glSurface() const { return m_glPainter.surface(); }
 
@@ -98,7 +89,7 @@ public:
     // The stream's starter makes its own request, so these do not announce the new mask.
     void startStream(StreamKind kind, int channelCount);
     void stopStream();
-    StreamKind mode() const { return m_mode.load(); }
+    StreamKind mode() const { return m_feed.mode(); }
     // Sets the present and drawable channels; with `resetArrangement` and an empty mask the
     // cells show their own channels again. True when the mask changed.
     bool setPresentChannels(std::uint16_t mask, bool resetArrangement);
@@ -106,60 +97,33 @@ public:
     // channels asked for in a playback. startStream sets the recorder's or recording's first
     // `channelCount` channels; a player may narrow them.
     void setStreamChannels(std::uint16_t mask);
-    std::uint16_t streamChannels() const { return m_streamChannels.load(); }
+    std::uint16_t streamChannels() const { return m_feed.streamChannels(); }
 
     std::uint16_t visibleChannelMask() const { return m_layout.visibleChannelMask(); }
     const VideoLayout& layoutModel() const { return m_layout; }
-    std::uint16_t presentChannels() const { return m_present.load(); }
-    std::uint16_t drawableChannels() const { return m_drawable.load(); }
-    std::uint16_t decodedChannels() const { return m_pictures.decodedChannels(); }
-    // The pictures the decode threads decode into; the window draws from them.
-    PictureStore& pictures() override { return m_pictures; }
+    std::uint16_t presentChannels() const { return m_feed.present(); }
+    std::uint16_t drawableChannels() const { return m_feed.drawable(); }
+    std::uint16_t decodedChannels() const { return m_feed.pictures().decodedChannels(); }
+    // What the decode threads and every other thread write to: the pictures, the overlays, the
+    // masks and marks. The window pulls from it.
+    VideoFeed& feed() { return m_feed; }
 
     // Idle logo and video-loss picture (the latter also stands for covert channels).
     void setCellPictures(const QImage& idleLogo, const QImage& videoLoss);
-    void setOverlayIcons(IconPictureSet icons) { m_overlays.setIcons(std::move(icons)); }
+    void setOverlayIcons(IconPictureSet icons) { m_feed.overlays().setIcons(std::move(icons)); }
 
     // Frame rates, every half second: the pictures of the last 2 seconds per second of the
     // time they cover, rounded up.
-    void updateFrameRates();
+    void updateFrameRates() { m_feed.updateFrameRates(); }
     // The steady clock (milliseconds) the rates are measured on; tests set their own before any
     // picture is counted.
-    void setFrameRateClock(std::function<std::int64_t()> nowMs);
-    int framesPerSecond(unsigned channel) const;
-
-    // ---- any thread ----
-
-    void setVideoLossMask(std::uint16_t mask);
-    void setHiddenChannels(std::uint16_t mask);
-    // Marks shown in the overlays: PTZ state (0 off, 1, 2) and channel, play-speed code, and
-    // whether a sound output device exists.
-    void setPtzMark(int state, int channel);
-    void setSpeedCode(int code);
-    void setSoundDevice(bool present);
-
-    // ---- decode thread of the channel ----
-
-    // Builds the channel's overlay after a decoded picture: the title comes from the title
-    // table in live view and from the frame in playback.
-    void composeOverlay(const DecodeHost::OverlayFacts& facts, std::string_view tableTitle,
-                        std::string_view modeLabel, const AudioFacts& audio);
-    // The title table changed: titles are fitted again.
-    void forgetOverlayTitles() { m_overlays.forgetTitles(); }
-    void clearAudioMark(unsigned channel) { m_overlays.clearAudioMark(channel); }
-    ChannelOverlay overlay(unsigned channel) const { return m_overlays.overlay(channel); }
+    void setFrameRateClock(std::function<std::int64_t()> nowMs) {
+        m_feed.setFrameRateClock(std::move(nowMs));
+    }
+    int framesPerSecond(unsigned channel) const { return m_feed.framesPerSecond(channel); }
+    ChannelOverlay overlay(unsigned channel) const { return m_feed.overlays().overlay(channel); }
     // Width of a title in the window's default font.
-    int titleWidth(std::string_view title) const { return m_overlays.titleWidth(title); }
-
-    // ---- PictureTarget (decode threads) ----
-    bool isAccelerated() const override { return m_planar.load(); }
-    // Both drawing modes draw from planar pictures: the RGB mode converts each straight into its
-    // cell, which costs less than a full-size BGR picture scaled down afterwards.
-    bool wantsPlanarPictures() const override { return true; }
-    void pictureCleared(unsigned channel) override;
-    void drawChannel(unsigned channel) override;
-    CellSize cellSize(unsigned channel) const override;
-    void countFrame(unsigned channel) override;
+    int titleWidth(std::string_view title) const { return m_feed.overlays().titleWidth(title); }
 
 signals:
     // The layout, page or selection changed: the owner sends the live request with the mask or
@@ -192,7 +156,7 @@ private:
     void invalidateCells();
     // Runs `change` with every channel's picture lock held, in channel order, so that no cell is
     // drawn half-way through it; every cell is drawn again afterwards.
-    template <typename Change> void changeCells(Change change);
+    void changeCells(const std::function<void()>& change);
     // Repaints the cells of the channels with new pictures, at most once per display refresh:
     // a call sooner than that after the last repaint waits for the refresh.
     void flushDirtyChannels();
@@ -201,7 +165,7 @@ private:
     void openGlFailed();
     // Channels the pages, the channel buttons and the zoom may turn to: those the stream carries
     // and those that have sent pictures.
-    std::uint16_t pageChannels() const { return m_present.load() | m_streamChannels.load(); }
+    std::uint16_t pageChannels() const { return m_feed.present() | m_feed.streamChannels(); }
     // Part of an idle, video-loss or covert picture stretched over a cell.
     QRect cellPictureSource(const QImage& picture) const;
 
@@ -210,58 +174,14 @@ private:
     void paintCellPicture(QPainter& painter, CellContent content, unsigned channel,
                           const QRect& rect) override;
     void paintEmptyPositions(QPainter& painter) override;
-    CellContent cellContent(unsigned channel) const override;
-    bool planarPictures() const override { return m_planar.load(); }
-    bool overlaysOn() const override { return m_osdEnabled.load(); }
-    void paintOverlays(QPainter& painter, unsigned channel, QSize size) override;
-    OverlayPlan overlayPlan(unsigned channel, QSize size) override;
-    void paintOverlayPlan(QPainter& painter, const OverlayPlan& plan) override {
-        m_overlays.paintPlan(painter, plan);
-    }
-    CellOverlayFacts overlayFacts(unsigned channel, QSize size) const;
 
     VideoLayout m_layout; // GUI thread
     QColor m_background{150, 150, 150};
-    PictureStore m_pictures;
-    OverlayStore m_overlays;
+    VideoFeed m_feed;
     SoftwareVideoPainter m_softwarePainter;
     GlVideoPainter m_glPainter;
-    // The painter decode threads draw with; switched on the GUI thread.
-    std::atomic<VideoPainter*> m_painter;
     bool m_glProbed = false; // GUI thread
     bool m_glWorks = false;
-
-    std::atomic<StreamKind> m_mode{StreamKind::Idle};
-    std::atomic<std::uint16_t> m_present{0};
-    std::atomic<std::uint16_t> m_streamChannels{0};
-    std::atomic<std::uint16_t> m_drawable{0};
-    std::atomic<std::uint16_t> m_hidden{0};
-    std::atomic<std::uint16_t> m_videoLoss{0};
-    std::atomic<std::uint16_t> m_dirty{0};
-    std::atomic<bool> m_osdEnabled{true};
-    std::atomic<bool> m_planar{false};
-    std::atomic<int> m_ptzState{0};
-    std::atomic<int> m_ptzChannel{-1};
-    std::atomic<int> m_speedCode{1};
-    std::atomic<bool> m_soundDevice{true};
-    std::array<std::atomic<int>, kChannelCount> m_frameCounts{};
-    std::array<std::atomic<int>, kChannelCount> m_framesPerSecond{};
-    // Counts of the last four half-second steps (GUI thread), and when each channel's first
-    // picture after 2 idle seconds was counted (-1: none yet; set by its decode thread, reset by
-    // the GUI thread).
-    static constexpr int kRateSteps = 4;
-    std::array<std::array<int, kRateSteps>, kChannelCount> m_rateCounts{};
-    std::array<std::atomic<std::int64_t>, kChannelCount> m_rateStartMs{};
-    int m_rateStep = 0;
-    std::function<std::int64_t()> m_rateClock = [] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    };
-
-    mutable std::mutex m_geometryLock;
-    std::array<QRect, kChannelCount> m_channelRects; // guarded by m_geometryLock
-    std::uint16_t m_visibleChannels = 0;             // guarded by m_geometryLock
 
     QImage m_idleLogo; // GUI thread
     QImage m_videoLossPicture;
@@ -277,8 +197,7 @@ private:
     QTimer* m_flushTimer = nullptr;
     std::chrono::steady_clock::time_point m_lastFlush;
 
-    // Paint statistics for a benchmark (KALDER_VIDEO_STATS), else null.
-    std::unique_ptr<VideoPaintStats> m_stats;
+    // Where the paint statistics go (KALDER_VIDEO_STATS), else empty.
     QString m_statsFile;
 };
 

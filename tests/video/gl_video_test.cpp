@@ -158,12 +158,12 @@ QPoint cellPoint(const CellRect& cell, double fx, double fy) {
 // Delivers a picture as a decode thread does.
 void deliver(VideoWindow& window, unsigned channel, int width, int height,
              const RowColour& colour) {
-    PictureStore& pictures = window.pictures();
+    PictureStore& pictures = window.feed().pictures();
     std::lock_guard lock(pictures.lock(channel));
     fillPlanar(pictures.buffer(channel), width, height, colour);
     pictures.setSize(channel, width, height);
     pictures.markDecoded(channel);
-    window.drawChannel(channel);
+    window.feed().drawChannel(channel);
 }
 
 // The OpenGL painter even on a CPU rasteriser (Xvfb's llvmpipe), for the scope of the object.
@@ -213,7 +213,7 @@ protected:
 };
 
 TEST_P(GlVideoTest, PathFollowsOpenGl) {
-    EXPECT_TRUE(window->isAccelerated()) << "decoders deliver planar pictures on both paths";
+    EXPECT_TRUE(window->feed().isAccelerated()) << "decoders deliver planar pictures on both paths";
     EXPECT_EQ(window->drawsWithOpenGl(), GetParam() == Path::OpenGl);
     EXPECT_EQ(window->glSurface() != nullptr, GetParam() == Path::OpenGl);
     window->setAccelerated(false);
@@ -252,8 +252,8 @@ TEST_P(GlVideoTest, OverlaysAndIdleCellsAreDrawnOverThePictures) {
     facts.channel = 0;
     facts.width = 704;
     facts.height = 480;
-    facts.cell = window->cellSize(0);
-    window->composeOverlay(facts, "Gate", "Live", {});
+    facts.cell = window->feed().cellSize(0);
+    window->feed().composeOverlay(facts, "Gate", "Live", {});
     deliver(*window, 0, 704, 480, [](int, int) { return kOrange; });
     const QImage image = shot();
     if (qEnvironmentVariableIsSet("KALDER_SAVE_SHOTS"))
@@ -324,7 +324,7 @@ TEST(GlRendererTest, CpuRasteriserGetsTheSoftwarePainter) {
         window.setAccelerated(true);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        EXPECT_TRUE(window.isAccelerated());
+        EXPECT_TRUE(window.feed().isAccelerated());
         EXPECT_FALSE(window.drawsWithOpenGl());
         EXPECT_EQ(window.glSurface(), nullptr);
     }
@@ -402,7 +402,8 @@ TEST(GlVideoDecodeTest, DecodedFieldPicturesAppearLineDoubled) {
     ASSERT_TRUE(window.drawsWithOpenGl());
     DecodeHost host;
     {
-        ChannelDecoder decoder(0, StreamKind::Live, library.get(), window.pictures(), window, host);
+        ChannelDecoder decoder(0, StreamKind::Live, library.get(), window.feed().pictures(),
+                               window.feed(), host);
         for (const test::EncodedFrame& frame : frames)
             decoder.enqueueFrame(test::makeRecord(0, frame, 704, 480, 1));
         EXPECT_TRUE(QTest::qWaitFor([&] { return decoder.stats().drawn >= frames.size(); }, 20000));

@@ -22,7 +22,7 @@ class OverlayHost final : public DecodeHost {
 public:
     explicit OverlayHost(VideoWindow& window) : m_window(window) {}
     void composeOverlay(const OverlayFacts& facts) override {
-        m_window.composeOverlay(facts, "Gate", "Live", {});
+        m_window.feed().composeOverlay(facts, "Gate", "Live", {});
     }
 
 private:
@@ -70,7 +70,8 @@ TEST_P(LivePictureTest, DecodedPictureAndTitleAppearInTheCell) {
     window.startStream(StreamKind::Live, 4);
     OverlayHost host(window);
     {
-        ChannelDecoder decoder(2, StreamKind::Live, library.get(), window.pictures(), window, host);
+        ChannelDecoder decoder(2, StreamKind::Live, library.get(), window.feed().pictures(),
+                               window.feed(), host);
         for (const test::EncodedFrame& frame : frames)
             decoder.enqueueFrame(test::makeRecord(2, frame, 704, 480, 1));
         EXPECT_TRUE(QTest::qWaitFor([&] { return decoder.stats().drawn >= frames.size(); }, 20000));

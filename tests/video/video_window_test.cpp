@@ -191,7 +191,7 @@ protected:
 
     // A decoded picture of one colour for `channel`, as a decode thread hands it over.
     void decodePicture(unsigned channel, QColor colour) {
-        PictureStore& pictures = window.pictures();
+        PictureStore& pictures = window.feed().pictures();
         std::lock_guard lock(pictures.lock(channel));
         std::byte* buffer = pictures.buffer(channel);
         for (int i = 0; i < 352 * 240; ++i) {
@@ -201,7 +201,7 @@ protected:
         }
         pictures.setSize(channel, 352, 240);
         pictures.markDecoded(channel);
-        window.drawChannel(channel);
+        window.feed().drawChannel(channel);
     }
 
     VideoWindow window;
@@ -328,7 +328,7 @@ TEST_F(VideoWindowTest, DoubleClickZoomsAndReturnsToTheSamePage) {
 TEST_F(VideoWindowTest, CellsShowPicturesIdleLogoAndVideoLoss) {
     window.startStream(StreamKind::Live, 16);
     window.setPresentChannels(0x0003, false);
-    window.setVideoLossMask(0x0004);
+    window.feed().setVideoLossMask(0x0004);
     decodePicture(0, QColor(10, 200, 30));
     QCoreApplication::processEvents();
 
@@ -355,13 +355,13 @@ int greenTextPixels(const QImage& shot, const CellRect& cell) {
 TEST_F(VideoWindowTest, OsdSwitchHidesOverlaysAndVideoLossText) {
     window.startStream(StreamKind::Live, 16);
     window.setPresentChannels(0x0001, false);
-    window.setVideoLossMask(0x0002);
+    window.feed().setVideoLossMask(0x0002);
     DecodeHost::OverlayFacts facts;
     facts.channel = 0;
     facts.width = 352;
     facts.height = 240;
-    facts.cell = window.cellSize(0);
-    window.composeOverlay(facts, "Gate", "Live", {});
+    facts.cell = window.feed().cellSize(0);
+    window.feed().composeOverlay(facts, "Gate", "Live", {});
     EXPECT_EQ(window.overlay(0).topText, "Gate 360x240");
     decodePicture(0, Qt::black);
     QCoreApplication::processEvents();
@@ -387,11 +387,11 @@ TEST_F(VideoWindowTest, AChangedOverlayReachesTheNextPicture) {
     facts.channel = 0;
     facts.width = 352;
     facts.height = 240;
-    facts.cell = window.cellSize(0);
+    facts.cell = window.feed().cellSize(0);
     const CellRect cell = window.layoutModel().cellRect(0);
     const QRect strip(cell.left, cell.top, cell.width(), 24);
     const auto topStrip = [&](std::string_view title) {
-        window.composeOverlay(facts, title, "Live", {});
+        window.feed().composeOverlay(facts, title, "Live", {});
         decodePicture(0, Qt::black);
         QCoreApplication::processEvents();
         return window.grab().toImage().copy(strip);
@@ -418,9 +418,9 @@ TEST_F(VideoWindowTest, DecodeThreadsDrawWhileTheLayoutChanges) {
             facts.width = 352;
             facts.height = 240;
             while (!stop.load()) {
-                facts.cell = window.cellSize(ch);
-                window.composeOverlay(facts, "Channel", "Live", {});
-                window.countFrame(ch);
+                facts.cell = window.feed().cellSize(ch);
+                window.feed().composeOverlay(facts, "Channel", "Live", {});
+                window.feed().countFrame(ch);
                 decodePicture(ch, colours[ch]);
                 std::this_thread::yield();
             }
@@ -461,7 +461,7 @@ TEST_F(VideoWindowTest, APaintDoesNotWaitForADecodingChannel) {
     std::condition_variable changed;
     bool held = false, painted = false, released = false;
     std::thread decoding([&] {
-        std::lock_guard picture(window.pictures().lock(1));
+        std::lock_guard picture(window.feed().pictures().lock(1));
         std::unique_lock lock(handOver);
         held = true;
         changed.notify_all();
@@ -531,7 +531,7 @@ protected:
         for (int s = 0; s < steps; ++s) {
             for (int i = 0; i < perStep; ++i) {
                 nowMs += 500 / perStep;
-                window.countFrame(4);
+                window.feed().countFrame(4);
             }
             nowMs = (nowMs / 500 + 1) * 500;
             window.updateFrameRates();
@@ -559,10 +559,10 @@ TEST_F(VideoWindowFrameRate, IsTheLastTwoSecondsPerSecondRoundedUp) {
 TEST_F(VideoWindowFrameRate, AChannelThatStartsStreamingShowsItsRateAtOnce) {
     countSteps(4, 0);
     nowMs += 200; // the first picture comes 200 ms into a step
-    window.countFrame(4);
+    window.feed().countFrame(4);
     for (int i = 0; i < 8; ++i) {
         nowMs += 33;
-        window.countFrame(4);
+        window.feed().countFrame(4);
     }
     nowMs = 10000 + 5 * 500;
     window.updateFrameRates();
@@ -587,15 +587,15 @@ TEST_F(VideoWindowSpeedMark, ASpeedChangeRepaintsACellThatGetsNoNewPicture) {
     facts.channel = 0;
     facts.width = 352;
     facts.height = 240;
-    facts.cell = window.cellSize(0);
+    facts.cell = window.feed().cellSize(0);
     ASSERT_GT(facts.cell.width, 190) << "the mark is drawn in cells wider than 190 only";
-    window.composeOverlay(facts, "", "Play", {});
+    window.feed().composeOverlay(facts, "", "Play", {});
     decodePicture(0, Qt::black);
     const CellRect cell = window.layoutModel().cellRect(0);
     // The bottom line of the cell, where the mark sits.
     const QRect strip(cell.left, cell.bottom - 24, cell.width(), 24);
     const auto shown = [&](int speedCode) {
-        window.setSpeedCode(speedCode);
+        window.feed().setSpeedCode(speedCode);
         QCoreApplication::processEvents();
         return window.grab().toImage().copy(strip);
     };
