@@ -70,7 +70,9 @@ void LiveDecodeHost::setAudioFacts(bool streamHasAudio, int audioChannel) {
 }
 
 void LiveDecodeHost::decoderInitFailed(unsigned channel) {
-    postDecoderInitError(m_receiver, channel);
+    // A session's decoders all end before it is replaced: this is the decoder's own session.
+    const RecorderSession* session = m_session.load();
+    postDecoderInitError(m_receiver, channel, session ? session->generation() : 0);
 }
 
 void LiveDecodeHost::decodeThreadEnded(unsigned channel) {

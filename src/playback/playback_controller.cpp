@@ -27,6 +27,7 @@ PlaybackController::~PlaybackController() {
 
 void PlaybackController::setSession(RecorderSession* session) {
     m_session = session;
+    m_host.setSessionGeneration(session ? session->generation() : 0);
     if (m_session)
         m_session->playback().setFrameConsumerFactory(&m_host);
     if (!m_session)

@@ -40,7 +40,7 @@ void PlayerDecodeHost::composeOverlay(const OverlayFacts& facts) {
 }
 
 void PlayerDecodeHost::decoderInitFailed(unsigned channel) {
-    postDecoderInitError(m_receiver, channel);
+    postDecoderInitError(m_receiver, channel, m_generation.load());
 }
 
 } // namespace kalder

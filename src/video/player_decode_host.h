@@ -30,6 +30,9 @@ public:
                      QObject* receiver);
 
     void setFeed(VideoFeed* feed) { m_feed.store(feed); }
+    // The generation of the session the decoders play from (0: a local player's), which their
+    // decoder init errors carry.
+    void setSessionGeneration(std::uint64_t generation) { m_generation.store(generation); }
     // The time the playback clock shows, in seconds; none while no clock is shown.
     void setClockSeconds(std::optional<std::int64_t> seconds);
 
@@ -47,6 +50,7 @@ private:
     const std::string m_label; // read only after construction
     std::atomic<VideoFeed*> m_feed{nullptr};
     std::atomic<std::int64_t> m_clockSeconds{kNoClock};
+    std::atomic<std::uint64_t> m_generation{0};
 };
 
 } // namespace kalder

@@ -107,6 +107,7 @@ public:
     // What the decode threads and every other thread write to: the pictures, the overlays, the
     // masks and marks. The window pulls from it.
     VideoFeed& feed() { return m_feed; }
+    const VideoFeed& feed() const { return m_feed; }
 
     // Idle logo and video-loss picture (the latter also stands for covert channels).
     void setCellPictures(const QImage& idleLogo, const QImage& videoLoss);

@@ -119,7 +119,7 @@ TEST_P(ScreenshotTest, EveryCellShowsAPictureWithItsTitle) {
     MainWindow window(config);
     window.show();
     VideoWindow* video = window.videoWindow();
-    EXPECT_EQ(video->isAccelerated(), GetParam() == 0);
+    EXPECT_EQ(video->feed().isAccelerated(), GetParam() == 0);
     video->selectLayout(4);
     QCoreApplication::processEvents();
     const QImage idle = video->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -244,7 +244,7 @@ TEST_F(MainWindowE2E, DrawModeChangeRemakesTheVideoWindowAndLiveGoesOn) {
     window.show();
     ASSERT_NO_FATAL_FAILURE(connectAndWaitForPictures(window, 0xF));
     const VideoWindow* before = window.videoWindow();
-    EXPECT_TRUE(before->isAccelerated());
+    EXPECT_TRUE(before->feed().isAccelerated());
 
     QTest::mouseClick(window.button(364), Qt::LeftButton);
     auto* setup = window.findChild<LocalSetupWindow*>();
@@ -256,7 +256,7 @@ TEST_F(MainWindowE2E, DrawModeChangeRemakesTheVideoWindowAndLiveGoesOn) {
 
     EXPECT_EQ(window.settings().drawMode, 1u);
     ASSERT_NE(window.videoWindow(), nullptr);
-    EXPECT_FALSE(window.videoWindow()->isAccelerated());
+    EXPECT_FALSE(window.videoWindow()->feed().isAccelerated());
     EXPECT_EQ(window.findChildren<VideoWindow*>().size(), 1);
     WAIT_UNTIL(window.session()->live().liveOn(), kLiveTimeoutMs);
     WAIT_EQ(window.videoWindow()->decodedChannels() & 0xF, 0xF, kLiveTimeoutMs);
