@@ -1,5 +1,6 @@
 // The admin commands of backup transfers: knobs and the report.
 #include "sim/sim_server.h"
+#include "sim/sim_bytes.h"
 
 #include <charconv>
 #include <cstdio>
@@ -8,15 +9,9 @@ namespace kalder::sim {
 
 namespace {
 
-bool toNumber(const std::string& text, long long& out) {
-    const char* end = text.data() + text.size();
-    const auto r = std::from_chars(text.data(), end, out);
-    return r.ec == std::errc() && r.ptr == end;
-}
-
 bool toCode(const std::string& text, std::int32_t& out) {
     long long value = 0;
-    if (!toNumber(text, value) || value < -2147483648LL || value > 2147483647LL)
+    if (!wholeNumber(text, value) || value < -2147483648LL || value > 2147483647LL)
         return false;
     out = static_cast<std::int32_t>(value);
     return true;
@@ -24,7 +19,7 @@ bool toCode(const std::string& text, std::int32_t& out) {
 
 bool toWord(const std::string& text, std::uint32_t& out) {
     long long value = 0;
-    if (!toNumber(text, value) || value < 0 || value > 0xFFFFFFFFLL)
+    if (!wholeNumber(text, value) || value < 0 || value > 0xFFFFFFFFLL)
         return false;
     out = static_cast<std::uint32_t>(value);
     return true;

@@ -1,5 +1,6 @@
 #include "sim/backup_stream.h"
 
+#include "sim/sim_bytes.h"
 #include "sim/live_frame_builder.h"
 #include "wire/byte_writer.h"
 #include "wire/message_catalogue.h"
@@ -23,13 +24,6 @@ constexpr std::int32_t kSizeRefusalCode = 87;
 // What the client counts for one frame besides the access unit: the recording header and the
 // frame block.
 constexpr std::uint64_t kFrameOverheadBytes = kRecordingFrameHeaderSize + kFrameInfoBlockSize;
-
-std::array<std::byte, 4> be32(std::uint32_t v) {
-    std::array<std::byte, 4> out{};
-    ByteWriter w(out);
-    w.writeBe32(v);
-    return out;
-}
 
 // The recording kind number a channel's frames carry in header byte 50: the period's kind (the
 // highest of its kind bits, so that motion wins over the continuous recording it rides on), or
@@ -161,7 +155,7 @@ void BackupStream::fail(std::int32_t code) {
         m_wake.notify_all();
     }
     m_log("TRANS_ON_FAIL " + std::to_string(code));
-    m_sendMessage(MessageId::TRANS_ON_FAIL, be32(static_cast<std::uint32_t>(code)));
+    m_sendMessage(MessageId::TRANS_ON_FAIL, bigEndian32(static_cast<std::uint32_t>(code)));
 }
 
 void BackupStream::setRate(std::uint32_t kbytesPerSecond) {
@@ -192,7 +186,7 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
             std::vector<std::byte> nack;
             for (std::uint32_t word :
                  {static_cast<std::uint32_t>(code), knobs.refusalSizes[0], knobs.refusalSizes[1]}) {
-                const auto bytes = be32(word);
+                const auto bytes = bigEndian32(word);
                 nack.insert(nack.end(), bytes.begin(), bytes.end());
                 if (code != kSizeRefusalCode)
                     break;
@@ -207,7 +201,7 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
             count >= 16 ? 0xFFFF : static_cast<std::uint16_t>((1u << count) - 1);
         if (!request || (request->channelMask & present) == 0 || request->end < request->start) {
             lock.unlock();
-            m_sendMessage(TRANS_ON_NACK, be32(kNoDataCode));
+            m_sendMessage(TRANS_ON_NACK, bigEndian32(kNoDataCode));
             return true;
         }
         const BackupPlan plan = planBackup(
@@ -228,7 +222,7 @@ bool BackupStream::handle(const MessageHeader& header, std::span<const std::byte
                       unsigned(request->channelMask), unsigned(request->start),
                       unsigned(request->end), unsigned(kbytes));
         m_log(text);
-        m_sendMessage(TRANS_ON_ACK, be32(kbytes));
+        m_sendMessage(TRANS_ON_ACK, bigEndian32(kbytes));
         return true;
     }
     case TRANS_DATA_REQ: {

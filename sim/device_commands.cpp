@@ -1,5 +1,6 @@
 // The recorder's device commands: restart, configuration reset, test mail, PTZ and firmware
 // upload, with the knobs that make each answer negative.
+#include "sim/sim_bytes.h"
 #include "sim/device_commands.h"
 
 #include "wire/device_records.h"
@@ -11,10 +12,6 @@
 namespace kalder::sim {
 
 namespace {
-
-std::array<std::byte, 4> be32(std::uint32_t v) {
-    return {std::byte(v >> 24), std::byte(v >> 16), std::byte(v >> 8), std::byte(v)};
-}
 
 // The recorder's firmware table entry behind each of the client's component slots (the client
 // rearranges entries 0, 2, 5, 3, 4 into slots 0, 3, 4, 5, 6).
@@ -33,11 +30,6 @@ std::optional<std::size_t> entryOfSlot(std::uint8_t slot) {
     default:
         return std::nullopt;
     }
-}
-
-bool toNumber(const std::string& text, long long& out) {
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size();
 }
 
 } // namespace
@@ -104,7 +96,7 @@ DeviceRequests::DeviceRequests(DeviceSim& device, RecorderModel& model)
     : m_device(device), m_model(model) {}
 
 void DeviceRequests::sendCode(const Replies& replies, std::uint16_t id, std::int32_t code) {
-    replies.send(id, be32(static_cast<std::uint32_t>(code)));
+    replies.send(id, bigEndian32(static_cast<std::uint32_t>(code)));
 }
 
 bool DeviceRequests::handle(std::size_t account, const MessageHeader& header,
@@ -192,7 +184,7 @@ std::optional<std::string> runDeviceAdminCommand(DeviceSim& device,
     const std::string& cmd = words[0];
     auto code = [&](std::int32_t DeviceSim::Knobs::*field) -> std::string {
         long long value = 0;
-        if (words.size() != 2 || !toNumber(words[1], value) || value < 0 || value > 0x7FFFFFFF)
+        if (words.size() != 2 || !wholeNumber(words[1], value) || value < 0 || value > 0x7FFFFFFF)
             return "error usage: " + cmd + " CODE (0: answer positively)";
         DeviceSim::Knobs knobs = device.knobs();
         knobs.*field = static_cast<std::int32_t>(value);
@@ -213,7 +205,7 @@ std::optional<std::string> runDeviceAdminCommand(DeviceSim& device,
         return code(&DeviceSim::Knobs::fwUpdateFail);
     if (cmd == "ptz-camera") {
         long long channel = 0;
-        if (words.size() != 3 || !toNumber(words[1], channel) || channel < 1 || channel > 16 ||
+        if (words.size() != 3 || !wholeNumber(words[1], channel) || channel < 1 || channel > 16 ||
             (words[2] != "0" && words[2] != "1"))
             return "error usage: ptz-camera CH 0/1";
         device.setPtzAvailable(static_cast<unsigned>(channel - 1), words[2] == "1");

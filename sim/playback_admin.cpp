@@ -1,20 +1,11 @@
 // The admin commands of remote playback: knobs and the credit report.
 #include "sim/sim_server.h"
+#include "sim/sim_bytes.h"
 
 #include <charconv>
 #include <cstdio>
 
 namespace kalder::sim {
-
-namespace {
-
-bool toNumber(const std::string& text, long long& out) {
-    const char* end = text.data() + text.size();
-    const auto r = std::from_chars(text.data(), end, out);
-    return r.ec == std::errc() && r.ptr == end;
-}
-
-} // namespace
 
 std::string runPlaybackAdminCommand(SimServer& server, const std::vector<std::string>& words,
                                     std::optional<int> only) {
@@ -54,7 +45,8 @@ std::string runPlaybackAdminCommand(SimServer& server, const std::vector<std::st
         return text;
     }
     if (cmd == "play-nack" || cmd == "play-fail") {
-        if (argc < 1 || !toNumber(words[1], value) || value < -2147483648LL || value > 2147483647LL)
+        if (argc < 1 || !wholeNumber(words[1], value) || value < -2147483648LL ||
+            value > 2147483647LL)
             return "error usage: " + cmd + " CODE";
         const auto code = static_cast<std::int32_t>(value);
         if (cmd == "play-nack")
@@ -68,13 +60,13 @@ std::string runPlaybackAdminCommand(SimServer& server, const std::vector<std::st
         return toClients([&](PlaybackStream& p) { p.setRecordingHeader(on); });
     }
     if (cmd == "play-speed") {
-        if (argc < 1 || !toNumber(words[1], value) || value < 0 || value > 63)
+        if (argc < 1 || !wholeNumber(words[1], value) || value < 0 || value > 63)
             return "error usage: play-speed CODE";
         const auto code = static_cast<unsigned>(value);
         return toClients([&](PlaybackStream& p) { p.setForwardSpeedCode(code); });
     }
     if (cmd == "play-reverse-speed") {
-        if (argc < 1 || !toNumber(words[1], value) || value < 0 || value > 63)
+        if (argc < 1 || !wholeNumber(words[1], value) || value < 0 || value > 63)
             return "error usage: play-reverse-speed CODE";
         const auto code = static_cast<unsigned>(value);
         return toClients([&](PlaybackStream& p) { p.setReverseSpeedCode(code); });

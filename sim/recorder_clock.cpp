@@ -8,7 +8,7 @@ namespace kalder::sim {
 
 namespace {
 
-constexpr std::int64_t kDay = 86400;
+constexpr std::int64_t kSecondsPerDay = 86400;
 
 std::int64_t momentIn(int year, unsigned month, unsigned day, unsigned hour, unsigned minute) {
     CivilTime t;
@@ -23,7 +23,7 @@ std::int64_t momentIn(int year, unsigned month, unsigned day, unsigned hour, uns
 unsigned lastDay(int year, unsigned month) {
     const std::int64_t first = momentIn(year, month, 1, 0, 0);
     const std::int64_t next = momentIn(year, month + 1, 1, 0, 0);
-    return static_cast<unsigned>((next - first) / kDay);
+    return static_cast<unsigned>((next - first) / kSecondsPerDay);
 }
 
 } // namespace
@@ -54,7 +54,7 @@ std::optional<int> zoneOffsetSeconds(unsigned zone) {
 }
 
 unsigned weekdayInMonth(int year, unsigned month, unsigned week, unsigned weekday) {
-    const std::int64_t days = momentIn(year, month, 1, 0, 0) / kDay;
+    const std::int64_t days = momentIn(year, month, 1, 0, 0) / kSecondsPerDay;
     // 1970-01-01 was a Thursday (3 when Monday is 0).
     const unsigned firstWeekday = static_cast<unsigned>(((days + 3) % 7 + 7) % 7);
     unsigned day = 1 + (weekday % 7 + 7 - firstWeekday) % 7;

@@ -32,6 +32,9 @@ class QSettings;
 
 namespace kalder {
 
+// The box the main window shows for a control the user has no right to.
+inline constexpr Notification kNoRight{15, 0};
+
 class ClockDisplay;
 class DecoderLibrary;
 class FirmwareUpgradeWindow;

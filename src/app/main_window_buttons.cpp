@@ -105,9 +105,6 @@ bool disabledAtStart(int controlId) {
 
 constexpr int kVolumeSlider = 421;
 
-// The rights notification.
-constexpr Notification kNoRight{15, 0};
-
 // What a button does, from the resource library: 7000 + its id - 300; the channel and layout
 // buttons share one text each, with the channel or the number of cells put in.
 QString buttonToolTip(int controlId) {

@@ -27,12 +27,6 @@
 
 namespace kalder {
 
-namespace {
-
-constexpr Notification kNoRight{15, 0};
-
-} // namespace
-
 void MainWindow::createDeviceControls() {
     PtzHost host;
     host.window = this;

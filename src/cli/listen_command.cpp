@@ -1,5 +1,6 @@
 // listen: connect, turn the recorder's audio on for live view of one channel, play it through the
 // audio player to the default sink for a while, then report what the player handed to the sound
+#include "cli/run_seconds.h"
 // server (and with --wav keep it as a 16-bit WAV file).
 #include "audio/audio_player_factory.h"
 #include "audio/mixer_control.h"
@@ -20,14 +21,12 @@ namespace kalder::cli {
 
 namespace {
 
-constexpr double kDefaultSeconds = 10;
-constexpr double kLongestSeconds = 86400;
 // How often the command looks again for the recorder's audio channel and live view.
 constexpr int kRetryMs = 20;
 
 struct ListenArgs {
     int channel = -1; // 0-based; -1: the recorder's audio channel
-    double seconds = kDefaultSeconds;
+    double seconds = kDefaultRunSeconds;
     std::string wav;
 };
 
@@ -45,7 +44,7 @@ bool parseListenArgs(const std::vector<std::string>& args, ListenArgs& listen, s
             listen.channel = static_cast<int>(channel - 1);
         } else if (arg == "--seconds" && hasValue) {
             listen.seconds = std::strtod(args[++i].c_str(), &rest);
-            if (*rest != '\0' || !(listen.seconds > 0) || listen.seconds > kLongestSeconds) {
+            if (*rest != '\0' || !(listen.seconds > 0) || listen.seconds > kLongestRunSeconds) {
                 error = "--seconds wants a number of seconds above 0";
                 return false;
             }

@@ -1,5 +1,6 @@
 // live: connect, log in, receive live video for a while, decode every streamed channel through
 // the decode pipeline, disconnect in the normal order, then report per channel and optionally
+#include "cli/run_seconds.h"
 // save each channel's last picture as a PNG file.
 #include "cli/cli_command.h"
 #include "cli/cli_session.h"
@@ -25,11 +26,8 @@ namespace kalder::cli {
 
 namespace {
 
-constexpr double kDefaultSeconds = 10;
-constexpr double kLongestSeconds = 86400;
-
 struct LiveArgs {
-    double seconds = kDefaultSeconds;
+    double seconds = kDefaultRunSeconds;
     std::uint16_t mask = 0xFFFF;
     std::string snapshotDir;
 };
@@ -62,7 +60,7 @@ bool parseLiveArgs(const std::vector<std::string>& args, LiveArgs& live, std::st
         if (arg == "--seconds" && hasValue) {
             char* rest = nullptr;
             live.seconds = std::strtod(args[++i].c_str(), &rest);
-            if (*rest != '\0' || !(live.seconds > 0) || live.seconds > kLongestSeconds) {
+            if (*rest != '\0' || !(live.seconds > 0) || live.seconds > kLongestRunSeconds) {
                 error = "--seconds wants a number of seconds above 0";
                 return false;
             }

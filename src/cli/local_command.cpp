@@ -1,5 +1,6 @@
 // local list: the backup sets of a download folder in play order. local play: local playback of
 // those sets from a start (and to an end) through the decode pipeline, paced, then a report per
+#include "cli/run_seconds.h"
 // channel as live view gives it.
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
@@ -24,7 +25,6 @@ namespace kalder::cli {
 
 namespace {
 
-constexpr double kLongestSeconds = 86400;
 constexpr auto kEndPoll = std::chrono::milliseconds(20);
 // The no-data alert.
 constexpr Notification kNoData{4, 0};
@@ -57,7 +57,7 @@ bool parseArgs(const std::vector<std::string>& args, bool play, LocalArgs& out,
         } else if (play && arg == "--seconds" && hasValue) {
             char* rest = nullptr;
             out.seconds = std::strtod(args[++i].c_str(), &rest);
-            if (*rest != '\0' || !(out.seconds > 0) || out.seconds > kLongestSeconds) {
+            if (*rest != '\0' || !(out.seconds > 0) || out.seconds > kLongestRunSeconds) {
                 error = "--seconds wants a number of seconds above 0";
                 return false;
             }

@@ -1,5 +1,6 @@
 // play: connect, log in, ask the recorder to play back a period, receive and decode it through
 // the decode pipeline with the credit scheme and normal-speed pacing for a while or until the
+#include "cli/run_seconds.h"
 // period ends, stop it (RPLAY_STOP), disconnect, then report per channel and optionally save each
 // channel's last picture as a PNG file.
 #include "cli/cli_command.h"
@@ -30,8 +31,6 @@ namespace kalder::cli {
 
 namespace {
 
-constexpr double kDefaultSeconds = 10;
-constexpr double kLongestSeconds = 86400;
 // How often the run looks whether the period has ended.
 constexpr int kDonePollMs = 50;
 
@@ -41,7 +40,7 @@ struct PlayArgs {
     bool haveFrom = false;
     std::optional<std::uint16_t> mask; // default: every channel of the recorder
     std::uint8_t kind = kPlayKindAll;
-    double seconds = kDefaultSeconds;
+    double seconds = kDefaultRunSeconds;
     std::string snapshotDir;
 };
 
@@ -77,7 +76,7 @@ bool parsePlayArgs(const std::vector<std::string>& args, PlayArgs& play, std::st
         } else if (arg == "--seconds" && hasValue) {
             char* rest = nullptr;
             play.seconds = std::strtod(args[++i].c_str(), &rest);
-            if (*rest != '\0' || !(play.seconds > 0) || play.seconds > kLongestSeconds) {
+            if (*rest != '\0' || !(play.seconds > 0) || play.seconds > kLongestRunSeconds) {
                 error = "--seconds wants a number of seconds above 0";
                 return false;
             }
@@ -99,9 +98,9 @@ bool parsePlayArgs(const std::vector<std::string>& args, PlayArgs& play, std::st
     return true;
 }
 
-class CliDecodeHost final : public DecodeHost {
+class CliPlaybackDecodeHost final : public DecodeHost {
 public:
-    explicit CliDecodeHost(CliOutput& output) : m_output(output) {}
+    explicit CliPlaybackDecodeHost(CliOutput& output) : m_output(output) {}
     void setContext(QObject* context) { m_context = context; }
     void decoderInitFailed(unsigned) override {
         CliOutput* output = &m_output;
@@ -123,7 +122,7 @@ struct PlayOutcome {
 class Play : public CliSession {
 public:
     Play(const CliOptions& options, CliOutput& output, const PlayArgs& args,
-         CountingFactory& factory, CliDecodeHost& host)
+         CountingFactory& factory, CliPlaybackDecodeHost& host)
         : CliSession(options, output), m_args(args), m_factory(factory), m_host(host) {
         m_timer.setSingleShot(true);
         QObject::connect(&m_timer, &QTimer::timeout, this, [this] { end(); });
@@ -179,7 +178,7 @@ private:
 
     const PlayArgs& m_args;
     CountingFactory& m_factory;
-    CliDecodeHost& m_host;
+    CliPlaybackDecodeHost& m_host;
     QTimer m_timer;
     QTimer m_donePoll;
     bool m_ended = false;
@@ -205,7 +204,7 @@ int runPlay(const CliOptions& options, CliOutput& output) {
     const std::unique_ptr<DecoderLibrary> library = openDecoderLibrary(output);
     PictureStore pictures;
     CliPictureTarget target;
-    CliDecodeHost host(output);
+    CliPlaybackDecodeHost host(output);
     CountingFactory factory(StreamKind::RemotePlayback, library.get(), pictures, target, host);
     PlayOutcome outcome;
     int status;

@@ -1,5 +1,6 @@
 // talk: connect, open the talk channel, and send a WAV file's sound through the talk sender at
 // its own pace (one 2,048-byte packet every 100 ms), then close the talk channel.
+#include "cli/run_seconds.h"
 #include "audio/mu_law.h"
 #include "audio/sound_device.h"
 #include "audio/talk_sender.h"
@@ -19,7 +20,6 @@ namespace kalder::cli {
 
 namespace {
 
-constexpr double kLongestSeconds = 86400;
 // How often the packet list is topped up and the end looked for.
 constexpr int kTopUpMs = 50;
 
@@ -37,7 +37,7 @@ bool parseTalkArgs(const std::vector<std::string>& args, TalkArgs& talk, std::st
         } else if (arg == "--seconds" && hasValue) {
             char* rest = nullptr;
             talk.seconds = std::strtod(args[++i].c_str(), &rest);
-            if (*rest != '\0' || !(talk.seconds > 0) || talk.seconds > kLongestSeconds) {
+            if (*rest != '\0' || !(talk.seconds > 0) || talk.seconds > kLongestRunSeconds) {
                 error = "--seconds wants a number of seconds above 0";
                 return false;
             }

@@ -35,18 +35,14 @@ void reorderForBottomUp(std::span<const std::byte> decoded, std::span<std::byte>
 
 namespace {
 
-std::uint8_t clampByte(int value) {
-    return static_cast<std::uint8_t>(std::clamp(value, 0, 255));
-}
-
 // ITU-R BT.601, studio range, as the window's colour conversion does it.
 void yuvToRgb(int y, int u, int v, std::uint8_t* rgb) {
     const int c = 298 * (y - 16);
     const int d = u - 128;
     const int e = v - 128;
-    rgb[0] = clampByte((c + 409 * e + 128) >> 8);
-    rgb[1] = clampByte((c - 100 * d - 208 * e + 128) >> 8);
-    rgb[2] = clampByte((c + 516 * d + 128) >> 8);
+    rgb[0] = clampToByte((c + 409 * e + 128) >> 8);
+    rgb[1] = clampToByte((c - 100 * d - 208 * e + 128) >> 8);
+    rgb[2] = clampToByte((c + 516 * d + 128) >> 8);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "decode/decode_host.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -17,6 +18,11 @@ constexpr bool isFieldPicture(int height) {
 
 // Bytes a picture of width x height takes in a layout.
 std::size_t pictureBytes(PictureLayout layout, int width, int height);
+
+// A colour sample computed in int, clamped to 0-255.
+inline std::uint8_t clampToByte(int value) {
+    return static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+}
 
 // Turns a BGR picture as the decoder module writes it (top row first; a field picture's first
 // field in the upper half of the rows, its second field in the lower half) into the bottom-up

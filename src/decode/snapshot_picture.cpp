@@ -10,10 +10,6 @@ namespace kalder {
 
 namespace {
 
-std::uint8_t clampByte(int value) {
-    return static_cast<std::uint8_t>(std::clamp(value, 0, 255));
-}
-
 // 5 x 7 glyphs, one byte a row, bit 4 the leftmost column.
 struct Glyph {
     char c;
@@ -72,9 +68,9 @@ RgbImage uprightPicture(const PictureView& picture) {
             const int u = uRow[std::min(x / 2, width / 2 - 1)] - 128;
             const int v = vRow[std::min(x / 2, width / 2 - 1)] - 128;
             std::uint8_t* px = image.at(x, row);
-            px[0] = clampByte((74 * y + 102 * v) >> 6);
-            px[1] = clampByte((74 * y - 25 * u - 52 * v) >> 6);
-            px[2] = clampByte((74 * y + 129 * u) >> 6);
+            px[0] = clampToByte((74 * y + 102 * v) >> 6);
+            px[1] = clampToByte((74 * y - 25 * u - 52 * v) >> 6);
+            px[2] = clampToByte((74 * y + 129 * u) >> 6);
         }
     }
     return image;

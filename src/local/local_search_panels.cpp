@@ -1,5 +1,6 @@
 #include "local/local_search_panels.h"
 
+#include "ui/resource_fallbacks.h"
 #include "resources/resource_library.h"
 #include "ui/search_rules.h"
 #include "ui/search_look.h"
@@ -25,11 +26,6 @@ const char* const kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 const QString kRecordedDayStyle =
     QStringLiteral("background-color: rgb(70, 140, 210); color: white;");
-
-QString textOr(int id, const char* fallback) {
-    const QString text = resourceText(id);
-    return text.isEmpty() ? QString::fromLatin1(fallback) : text;
-}
 
 QPushButton* button(const QString& caption, QWidget* parent, const QRect& place) {
     auto* b = new QPushButton(caption, parent);
@@ -233,7 +229,7 @@ LocalTimelinePanel::LocalTimelinePanel(int year, int month, int day,
         if (prev)
             prev();
     });
-    m_play = button(textOr(kPlayText, "Play"), this, QRect(328, 6, 70, 24));
+    m_play = button(resourceTextOr(kPlayText, "Play"), this, QRect(328, 6, 70, 24));
     connect(m_play, &QPushButton::clicked, this, &LocalTimelinePanel::play);
 }
 
@@ -322,7 +318,8 @@ LocalEventListPanel::LocalEventListPanel(const LocalSearchData& data, unsigned d
     setAccessibleName(QStringLiteral("Event list"));
     const char* fallback[3] = {"Alarm", "Motion", "Audio"};
     for (int t = 0; t < 3; ++t) {
-        auto* b = button(textOr(kEventTabText[t], fallback[t]), this, QRect(4 + t * 90, 6, 86, 26));
+        auto* b = button(resourceTextOr(kEventTabText[t], fallback[t]), this,
+                         QRect(4 + t * 90, 6, 86, 26));
         b->setCheckable(true);
         showCheckedLook(b);
         connect(b, &QPushButton::clicked, this, [this, t] { selectTab(t); });
@@ -345,7 +342,7 @@ LocalEventListPanel::LocalEventListPanel(const LocalSearchData& data, unsigned d
     m_list->setGeometry(4, 38, 395, 340);
     m_list->setColumnWidth(0, 135);
     m_list->setColumnWidth(1, 135);
-    m_play = button(textOr(kPlayText, "Play"), this, QRect(328, 386, 70, 24));
+    m_play = button(resourceTextOr(kPlayText, "Play"), this, QRect(328, 386, 70, 24));
     connect(m_play, &QPushButton::clicked, this, &LocalEventListPanel::play);
     connect(m_list, &QTableWidget::itemSelectionChanged, this,
             &LocalEventListPanel::updatePlayEnabled);
@@ -402,12 +399,12 @@ LocalDateTimePanel::LocalDateTimePanel(std::uint32_t initial, unsigned dateForma
     : QWidget(parent), m_popups(popups), m_playFn(std::move(play)) {
     setObjectName("LocalDateTimePanel");
     setAccessibleName(QStringLiteral("Date and time"));
-    buildRow(0, 20, textOr(5420, "Start"), dateFormat);
-    buildRow(1, 80, textOr(5421, "End"), dateFormat);
+    buildRow(0, 20, resourceTextOr(5420, "Start"), dateFormat);
+    buildRow(1, 80, resourceTextOr(5421, "End"), dateFormat);
     const CivilTime start = decodeRecorderTime(initial);
     setEntry(0, {start.year, start.month, start.day, start.hour, start.minute, start.second});
     setEntry(1, {kLastSearchYear, 12, 31, 23, 59, 59}); // no end
-    m_play = button(textOr(kPlayText, "Play"), this, QRect(328, 140, 70, 24));
+    m_play = button(resourceTextOr(kPlayText, "Play"), this, QRect(328, 140, 70, 24));
     connect(m_play, &QPushButton::clicked, this, &LocalDateTimePanel::play);
 }
 

@@ -1,5 +1,6 @@
 #include "local/local_search_window.h"
 
+#include "ui/resource_fallbacks.h"
 #include "local/local_search_panels.h"
 #include "resources/resource_library.h"
 #include "ui/theme.h"
@@ -26,11 +27,6 @@ constexpr int kVersionText = 5410;
 constexpr int kWindowText = 5964;
 constexpr int kNothingFoundCategory = 17; // the local search found nothing
 
-QString textOr(int id, const char* fallback) {
-    const QString text = resourceText(id);
-    return text.isEmpty() ? QString::fromLatin1(fallback) : text;
-}
-
 // " %d.%d.%d.%d" of the program's version (the fourth part is 0).
 QString versionText() {
     const QStringList parts = QCoreApplication::applicationVersion().split('.');
@@ -48,7 +44,7 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), m_removableMode(removableMode),
       m_dateFormat(dateFormat), m_data(loadLocalSearchData(downloadFolder)) {
     setObjectName("LocalSearchWindow");
-    const QString title = textOr(kWindowText, "Local search");
+    const QString title = resourceTextOr(kWindowText, "Local search");
     setWindowTitle(title);
     setAccessibleName(title);
     setFixedSize(kWidth, kHeight);
@@ -56,7 +52,7 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
     const char* tabFallback[3] = {"Search", "Log", "Info"};
     const int tabText[3] = {kTabText, kTabText + 2, kTabText + 3};
     for (int i = 0; i < 3; ++i) {
-        const QString caption = textOr(tabText[i], tabFallback[i]);
+        const QString caption = resourceTextOr(tabText[i], tabFallback[i]);
         auto* tab = new QPushButton(caption, this);
         tab->setAccessibleName(caption);
         tab->setCheckable(true);
@@ -93,8 +89,8 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
     m_info->verticalHeader()->hide();
     m_info->horizontalHeader()->setStretchLastSection(true);
     m_info->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_info->setItem(0, 0,
-                    new QTableWidgetItem(textOr(kVersionText, "Client version") + versionText()));
+    m_info->setItem(
+        0, 0, new QTableWidgetItem(resourceTextOr(kVersionText, "Client version") + versionText()));
     m_info->setGeometry(kPanelArea);
 
     auto* close = new QPushButton(QStringLiteral("Close"), this);

@@ -1,5 +1,6 @@
 #include "search/backup_calendar_panel.h"
 
+#include "ui/resource_fallbacks.h"
 #include "search/backup_period_rules.h"
 #include "search/search_window.h"
 
@@ -14,10 +15,6 @@ namespace {
 constexpr int kStartTitle = 5580;
 constexpr int kEndTitle = 5581;
 
-QString textOr(int id, const char* fallback) {
-    const QString text = resourceText(id);
-    return text.isEmpty() ? QString::fromLatin1(fallback) : text;
-}
 } // namespace
 
 BackupCalendarPanel::BackupCalendarPanel(SearchWindow& window, QWidget* parent)
@@ -37,8 +34,8 @@ BackupCalendarPanel::BackupCalendarPanel(SearchWindow& window, QWidget* parent)
 
 void BackupCalendarPanel::reopen() {
     const BackupPeriod& period = m_window.backupPeriod();
-    m_title->setText(period.endPhase ? textOr(kEndTitle, "Select the backup end")
-                                     : textOr(kStartTitle, "Select the backup start"));
+    m_title->setText(period.endPhase ? resourceTextOr(kEndTitle, "Select the backup end")
+                                     : resourceTextOr(kStartTitle, "Select the backup start"));
     m_title->setAccessibleName(m_title->text());
     m_prev->setVisible(period.endPhase);
     if (period.endPhase)

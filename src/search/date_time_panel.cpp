@@ -1,5 +1,6 @@
 #include "search/date_time_panel.h"
 
+#include "search/search_play_request.h"
 #include "ui/search_look.h"
 #include "ui/search_rules.h"
 #include "search/search_window.h"
@@ -13,7 +14,6 @@
 namespace kalder {
 
 namespace {
-constexpr int kPlayText = 5563;
 constexpr std::uint8_t kEveryKind = 0x3F;
 } // namespace
 
@@ -28,7 +28,7 @@ DateTimePanel::DateTimePanel(SearchWindow& window, QWidget* parent)
     setEntry(0, start);
     if (m_hasEnd)
         setEntry(1, {today.year(), today.month(), today.day(), 23, 59, 59});
-    QString playText = resourceText(kPlayText);
+    QString playText = resourceText(kSearchPlayText);
     if (playText.isEmpty())
         playText = QStringLiteral("Play");
     m_play = new QPushButton(playText, this);

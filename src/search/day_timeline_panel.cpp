@@ -1,5 +1,6 @@
 #include "search/day_timeline_panel.h"
 
+#include "search/search_play_request.h"
 #include "search/search_window.h"
 #include "ui/search_look.h"
 
@@ -19,7 +20,6 @@ namespace {
 constexpr int kLegendText[6] = {5208, 5130, 5131, 5209, 5132, 5210};
 constexpr int kLegendTextOfKind0OnSubProducts3And4 = 6050;
 constexpr int kChannelText = 5152;
-constexpr int kPlayText = 5563;
 
 } // namespace
 
@@ -48,7 +48,7 @@ DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, in
     m_prev->setAutoDefault(false);
     m_prev->setGeometry(252, 6, 70, 24);
     connect(m_prev, &QPushButton::clicked, this, [this] { m_window.showCalendar(); });
-    QString playText = resourceText(kPlayText);
+    QString playText = resourceText(kSearchPlayText);
     if (playText.isEmpty())
         playText = QStringLiteral("Play");
     m_play = new QPushButton(playText, this);

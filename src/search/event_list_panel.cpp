@@ -1,5 +1,7 @@
 #include "search/event_list_panel.h"
 
+#include "ui/resource_fallbacks.h"
+#include "search/search_play_request.h"
 #include "ui/search_look.h"
 #include "search/search_window.h"
 
@@ -13,21 +15,15 @@ namespace kalder {
 
 namespace {
 
-constexpr int kTabText[3] = {5130, 5131, 5030}; // Alarm, Motion, Audio
+constexpr int kEventTabText[3] = {5130, 5131, 5030}; // Alarm, Motion, Audio
 const char* const kTabFallback[3] = {"Alarm", "Motion", "Audio"};
-constexpr int kPlayText = 5563;
-
-QString textOr(int id, const char* fallback) {
-    const QString text = resourceText(id);
-    return text.isEmpty() ? QString::fromLatin1(fallback) : text;
-}
 
 } // namespace
 
 std::array<QPushButton*, 3> makeEventTabs(QWidget* panel, std::function<void(int)> chosen) {
     std::array<QPushButton*, 3> tabs{};
     for (int t = 0; t < 3; ++t) {
-        const QString caption = textOr(kTabText[t], kTabFallback[t]);
+        const QString caption = resourceTextOr(kEventTabText[t], kTabFallback[t]);
         auto* b = new QPushButton(caption, panel);
         b->setAccessibleName(caption);
         b->setCheckable(true);
@@ -86,7 +82,7 @@ EventListPanel::EventListPanel(SearchWindow& window, std::optional<int> savedTab
     connect(m_list, &QTableWidget::itemSelectionChanged, this, &EventListPanel::updatePlayEnabled);
     connect(m_list, &QTableWidget::cellDoubleClicked, this, [this] { play(); });
 
-    const QString playText = textOr(kPlayText, "Play");
+    const QString playText = resourceTextOr(kSearchPlayText, "Play");
     m_play = new QPushButton(playText, this);
     m_play->setAccessibleName(playText);
     m_play->setAutoDefault(false);

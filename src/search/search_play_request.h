@@ -8,6 +8,9 @@
 
 namespace kalder {
 
+// The caption of the search panels' Play buttons in the resource library.
+inline constexpr int kSearchPlayText = 5563;
+
 // What the search window asks remote playback to play: the period (end 0: play on from the
 // start), the channels, the recording kinds (bit k: kind k; 0 the timeline's "any") and which
 // panel asked.

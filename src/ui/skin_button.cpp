@@ -1,5 +1,6 @@
 #include "ui/skin_button.h"
 
+#include "ui/resource_fallbacks.h"
 #include "resources/resource_library.h"
 #include "resources/skin_colours.h"
 
@@ -17,10 +18,6 @@ constexpr QSize kFallbackSize(64, 24);
 constexpr int kCaptionMargin = 8;
 // Corners of a stretched picture that are copied unscaled (the faces' rounded corners).
 constexpr int kFaceCorner = 4;
-
-QImage pictureOrNone(int id) {
-    return id > 0 ? resourcePicture(id) : QImage();
-}
 
 QColor skinColour(unsigned rgb) {
     return QColor(QRgb(0xFF000000u | rgb));
@@ -55,7 +52,7 @@ SkinButton::SkinButton(int controlId, int normalPictureId, int pressedPictureId,
     : QPushButton(parent), m_controlId(controlId) {
     setFocusPolicy(Qt::NoFocus);
     setAutoDefault(false);
-    setPictures(pictureOrNone(normalPictureId), pictureOrNone(pressedPictureId));
+    setPictures(skinPictureOrNone(normalPictureId), skinPictureOrNone(pressedPictureId));
 }
 
 void SkinButton::setPictures(const QImage& normal, const QImage& pressed) {

@@ -1,5 +1,6 @@
 #include "ui/skin_progress_bar.h"
 
+#include "ui/resource_fallbacks.h"
 #include "resources/resource_library.h"
 
 #include <QPainter>
@@ -8,17 +9,9 @@
 
 namespace kalder {
 
-namespace {
-
-QImage pictureOrNone(int id) {
-    return id > 0 ? resourcePicture(id) : QImage();
-}
-
-} // namespace
-
 SkinProgressBar::SkinProgressBar(int backgroundPictureId, int fillPictureId, QWidget* parent)
     : QWidget(parent) {
-    setPictures(pictureOrNone(backgroundPictureId), pictureOrNone(fillPictureId));
+    setPictures(skinPictureOrNone(backgroundPictureId), skinPictureOrNone(fillPictureId));
 }
 
 void SkinProgressBar::setPictures(const QImage& background, const QImage& fill) {

@@ -1,5 +1,6 @@
 #include "ui/skin_slider.h"
 
+#include "ui/resource_fallbacks.h"
 #include "resources/resource_library.h"
 
 #include <QMouseEvent>
@@ -13,16 +14,12 @@ namespace {
 
 constexpr int kFallbackThumbWidth = 10;
 
-QImage pictureOrNone(int id) {
-    return id > 0 ? resourcePicture(id) : QImage();
-}
-
 } // namespace
 
 SkinSlider::SkinSlider(int controlId, int groovePictureId, int thumbPictureId, QWidget* parent)
     : QWidget(parent), m_controlId(controlId) {
     setFocusPolicy(Qt::NoFocus);
-    setPictures(pictureOrNone(groovePictureId), pictureOrNone(thumbPictureId));
+    setPictures(skinPictureOrNone(groovePictureId), skinPictureOrNone(thumbPictureId));
 }
 
 void SkinSlider::setPictures(const QImage& groove, const QImage& thumb) {

@@ -8,18 +8,6 @@
 
 namespace kalder {
 
-namespace {
-
-std::uint16_t bit(unsigned n) {
-    return static_cast<std::uint16_t>(1u << n);
-}
-
-QRect toQRect(const CellRect& rect) {
-    return QRect(rect.left, rect.top, rect.width(), rect.height());
-}
-
-} // namespace
-
 GlVideoPainter::GlVideoPainter(VideoFeed& feed, VideoScene& scene, QWidget& window,
                                std::function<void()> failed)
     : m_feed(feed), m_scene(scene), m_window(window), m_failed(std::move(failed)) {}
@@ -45,12 +33,12 @@ void GlVideoPainter::stop() {
 
 bool GlVideoPainter::pictureArrived(unsigned channel, QSize) {
     // The GUI thread uploads the picture with its next frame.
-    m_newPictures.fetch_or(bit(channel % kChannelCount));
+    m_newPictures.fetch_or(channelBit(channel % kChannelCount));
     return true;
 }
 
 void GlVideoPainter::invalidate(unsigned channel) {
-    m_newPictures.fetch_or(bit(channel % kChannelCount));
+    m_newPictures.fetch_or(channelBit(channel % kChannelCount));
 }
 
 void GlVideoPainter::paint(QPainter&, const QRegion&) {
@@ -94,14 +82,14 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
             continue;
         std::lock_guard lock(pictures.lock(ch));
         const PictureStore::Size size = pictures.size(ch);
-        if ((m_newPictures.load() & bit(ch)) ||
+        if ((m_newPictures.load() & channelBit(ch)) ||
             !surface.holdsPicture(ch, size.width, size.height)) {
-            m_newPictures.fetch_and(static_cast<std::uint16_t>(~bit(ch)));
+            m_newPictures.fetch_and(static_cast<std::uint16_t>(~channelBit(ch)));
             if (!surface.upload(ch, pictures.buffer(ch), size.width, size.height))
                 continue;
         }
         surface.drawPicture(ch, toQRect(layout.cellRect(cell)));
-        pictureCells |= bit(static_cast<unsigned>(cell));
+        pictureCells |= channelBit(static_cast<unsigned>(cell));
     }
 
     // Then the overlays and the other cells' pictures, painted into the surface's frame buffer
@@ -115,7 +103,7 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
             continue;
         const unsigned ch = static_cast<unsigned>(layout.cellChannel(cell));
         const QRect rect = toQRect(layout.cellRect(cell));
-        if (pictureCells & bit(static_cast<unsigned>(cell))) {
+        if (pictureCells & channelBit(static_cast<unsigned>(cell))) {
             if (!osd)
                 continue;
             painter.save();

@@ -11,10 +11,6 @@ namespace kalder {
 
 namespace {
 
-QRect toQRect(const CellRect& rect) {
-    return QRect(rect.left, rect.top, rect.width(), rect.height());
-}
-
 // Source-over of premultiplied ARGB pixels onto opaque RGB32 ones: target = source + target ·
 // (255 - alpha) / 255, two channels per multiplication.
 void blendOver(const QRgb* source, QRgb* target, int count) {

@@ -14,10 +14,6 @@ namespace {
 constexpr int kFeedRateWindowMs = 2000;
 constexpr int kFeedRateStepMs = 500;
 
-std::uint16_t channelBit(unsigned channel) {
-    return static_cast<std::uint16_t>(1u << channel);
-}
-
 std::int64_t steadyMilliseconds() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())

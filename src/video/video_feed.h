@@ -25,6 +25,11 @@ class QFont;
 
 namespace kalder {
 
+// The bit of a channel in a 16-channel mask.
+inline std::uint16_t channelBit(unsigned channel) {
+    return static_cast<std::uint16_t>(1u << channel);
+}
+
 // What a cell shows.
 enum class CellContent { Picture, Idle, VideoLoss, Covert };
 

@@ -10,6 +10,11 @@ class QPainter;
 
 namespace kalder {
 
+// A cell's rectangle as Qt draws it.
+inline QRect toQRect(const CellRect& rect) {
+    return QRect(rect.left, rect.top, rect.width(), rect.height());
+}
+
 // What the video painters draw from on the GUI thread besides the feed: the window's cells, its
 // background and the pictures of cells without a channel's picture.
 class VideoScene {

@@ -23,14 +23,6 @@ namespace {
 // Frame rates are updated every half second.
 constexpr int kFrameRateStepMs = 500;
 
-std::uint16_t bit(unsigned channel) {
-    return static_cast<std::uint16_t>(1u << channel);
-}
-
-QRect toQRect(const CellRect& rect) {
-    return QRect(rect.left, rect.top, rect.width(), rect.height());
-}
-
 // A picture file of the working folder, else of the program's folder (or an installed copy's).
 QImage cellPictureFile(const QString& name) {
     QImage image(QDir::current().filePath(name));
@@ -133,7 +125,7 @@ void VideoWindow::describeView() {
     QStringList channels;
     const std::uint16_t mask = m_layout.visibleChannelMask();
     for (unsigned ch = 0; ch < kChannelCount; ++ch)
-        if (mask & bit(ch))
+        if (mask & channelBit(ch))
             channels << QString::number(ch + 1);
     setAccessibleDescription(tr("%1 cells, page %2 of %3, channels %4")
                                  .arg(cells)
@@ -298,7 +290,7 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
             continue;
         const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
         if (m_feed.cellContent(ch) == CellContent::Picture) {
-            shown |= bit(ch);
+            shown |= channelBit(ch);
             background -= rect;
         }
     }
