@@ -28,7 +28,7 @@ struct SnapshotArgs {
     ImageFormat format = ImageFormat::Jpeg;
 };
 
-bool parseChannelList(const std::string& text, std::uint16_t& mask) {
+bool parseSnapshotChannels(const std::string& text, std::uint16_t& mask) {
     if (text == "all") {
         mask = 0xFFFF;
         return true;
@@ -59,7 +59,7 @@ bool parseArgs(const std::vector<std::string>& args, SnapshotArgs& out, std::str
         if (arg == "--dir" && hasValue) {
             out.dir = args[++i];
         } else if (arg == "--channels" && hasValue) {
-            if (!parseChannelList(args[++i], out.mask)) {
+            if (!parseSnapshotChannels(args[++i], out.mask)) {
                 error = "--channels wants \"all\" or a comma list of channels 1-16";
                 return false;
             }
