@@ -50,10 +50,6 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const CliOptions& options = *parsed.options;
-    if (options.version) {
-        std::puts("kalder-cli " KALDER_VERSION); // the project's version, from CMake
-        return kExitOk;
-    }
     if (options.help) {
         printUsage(stdout);
         return kExitOk;
@@ -66,7 +62,7 @@ int main(int argc, char** argv) {
     }
 
     setUpDiagnostics(options.trace);
-    loadResourceLibrary(programFileFolder(QStringLiteral("KalderRes.rcc")));
+    loadResourceLibrary(QCoreApplication::applicationDirPath());
     LocalLogSettings log;
     log.dataFolder = (QDir::homePath() + QStringLiteral("/H264")).toStdString();
     log.timeZoneOffsetSeconds = localTimeZoneOffset();

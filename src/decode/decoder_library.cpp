@@ -34,11 +34,7 @@ std::unique_ptr<DecoderLibrary> DecoderLibrary::openFromProgramFolder() {
     if (folder.empty()) {
         return nullptr;
     }
-    if (std::unique_ptr<DecoderLibrary> beside = open(folder / kFileName))
-        return beside;
-    // An installed copy keeps the module in its own folder, KALDER_FILES_FROM_PROGRAM_DIR
-    // relative to the programs' folder.
-    return open((folder / KALDER_FILES_FROM_PROGRAM_DIR / kFileName).lexically_normal());
+    return open(folder / kFileName);
 }
 
 DecoderEntries DecoderLibrary::entries() const {
