@@ -2,6 +2,7 @@
 // local free space as the backup window does, then download the period into backup sets with
 // the backup writer and report what was written. SIGINT stops the transfer as the progress
 // window's Stop does: TRANS_OFF_REQ, and the sets are closed whole.
+#include "cli/backup_download.h"
 #include "cli/cli_command.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
@@ -33,14 +34,9 @@ constexpr std::chrono::milliseconds kProgressInterval{500};
 // How long a failed transfer's run waits for the alert that follows the end.
 constexpr int kAlertWaitMs = 1000;
 
-struct BackupArgs {
-    std::uint32_t from = 0;
-    std::uint32_t to = 0;
+struct BackupArgs : BackupDownloadArgs {
     bool haveFrom = false;
     bool haveTo = false;
-    std::optional<std::uint16_t> mask; // default: every channel of the recorder
-    std::uint8_t kind = kBackupKindAll;
-    std::filesystem::path dir;
 };
 
 bool parseBackupArgs(const std::vector<std::string>& args, BackupArgs& backup, std::string& error) {
@@ -111,8 +107,9 @@ const char* resultText(BackupWriteResult::End end) {
 
 class Backup : public CliSession {
 public:
-    Backup(const CliOptions& options, CliOutput& output, const BackupArgs& args)
-        : CliSession(options, output), m_args(args) {
+    Backup(const CliOptions& options, CliOutput& output, const BackupDownloadArgs& args,
+           HelloRecord* hello)
+        : CliSession(options, output), m_args(args), m_hello(hello) {
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_interruptFds) == 0) {
             ::fcntl(s_interruptFds[1], F_SETFL, O_NONBLOCK);
             m_interrupt =
@@ -141,6 +138,8 @@ public:
 
 protected:
     void onLoggedIn() override {
+        if (m_hello)
+            *m_hello = session().hello();
         const unsigned count = session().channelNum();
         const std::uint16_t all =
             count >= 16 ? 0xFFFF : static_cast<std::uint16_t>((1u << count) - 1);
@@ -290,7 +289,12 @@ private:
             finish(kExitOk);
     }
 
-    const BackupArgs& m_args;
+public:
+    bool interruptedRun() const { return m_interrupted; }
+
+private:
+    const BackupDownloadArgs& m_args;
+    HelloRecord* m_hello;
     BackupRequest m_request;
     std::unique_ptr<QSocketNotifier> m_interrupt;
     struct sigaction m_previousAction {};
@@ -309,8 +313,16 @@ int runBackup(const CliOptions& options, CliOutput& output) {
         output.error(error);
         return kExitUsage;
     }
-    Backup backup(options, output, args);
-    return backup.run();
+    return downloadBackup(options, output, args);
+}
+
+int downloadBackup(const CliOptions& options, CliOutput& output, const BackupDownloadArgs& args,
+                   HelloRecord* hello, bool* stopped) {
+    Backup backup(options, output, args, hello);
+    const int status = backup.run();
+    if (stopped)
+        *stopped = backup.interruptedRun();
+    return status;
 }
 
 } // namespace kalder::cli

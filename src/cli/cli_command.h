@@ -38,5 +38,6 @@ int runSysinfo(const CliOptions& options, CliOutput& output);
 int runSnapshot(const CliOptions& options, CliOutput& output);
 int runBackup(const CliOptions& options, CliOutput& output);
 int runLocal(const CliOptions& options, CliOutput& output);
+int runExportCommand(const CliOptions& options, CliOutput& output);
 
 } // namespace kalder::cli

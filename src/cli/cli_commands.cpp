@@ -38,6 +38,9 @@ const CliCommand kCommands[] = {
     {"local", &runLocal,
      "list [--dir DIR] | play --from T [--to T] [--dir DIR] [--seconds S] [--speed N] "
      "[--snapshot-dir DIR]: downloaded backup sets"},
+    {"export", &runExportCommand,
+     "--from T --to T [--channels LIST] [--format mp4|mkv] [--out DIR] (--dir SETS | "
+     "--recorder) | verify DIR: standard files of a period, and their manifest checked"},
 };
 
 } // namespace

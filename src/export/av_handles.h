@@ -1,0 +1,30 @@
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <memory>
+#include <string>
+
+namespace kalder {
+
+// libavcodec's objects owned with their own free functions.
+struct AvPacketFree {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct AvFrameFree {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct AvCodecContextFree {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketFree>;
+using AvFramePtr = std::unique_ptr<AVFrame, AvFrameFree>;
+using AvCodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextFree>;
+
+// The text of a libav error code.
+std::string avErrorText(int code);
+
+} // namespace kalder
