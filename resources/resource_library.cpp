@@ -1,5 +1,6 @@
 #include "resources/resource_library.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -92,6 +93,17 @@ bool loadResourceLibrary(const QString& programDir) {
     // Kept until exit: readers on other threads hold no lock and no reference count.
     g_texts.store(new TextTable(parseTextTable(readTextTable())), std::memory_order_release);
     return true;
+}
+
+QString programFileFolder(const QString& fileName) {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QDir beside(programDir);
+    if (beside.exists(fileName))
+        return programDir;
+    // KALDER_FILES_FROM_PROGRAM_DIR: the installed files' folder relative to the programs' one.
+    const QString installed =
+        QDir::cleanPath(beside.filePath(QStringLiteral(KALDER_FILES_FROM_PROGRAM_DIR)));
+    return QDir(installed).exists(fileName) ? installed : programDir;
 }
 
 QString resourceText(int id) {

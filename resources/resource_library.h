@@ -13,6 +13,12 @@ namespace kalder {
 // missing; never fatal. Once a library is registered, later calls return true and change nothing.
 bool loadResourceLibrary(const QString& programDir);
 
+// The folder that holds the program's file `fileName` (KalderRes.rcc, a default bitmap): the
+// running program's own folder when the file is there, else the folder an installed copy keeps
+// such files in (lib/kalder beside the program's bin folder) when it is there, else the program's
+// own folder. Needs the application object.
+QString programFileFolder(const QString& fileName);
+
 // Empty when the library or the id is missing.
 QString resourceText(int id);
 

@@ -42,6 +42,12 @@ int main(int argc, char** argv) {
     SimConfig config = defaultConfig();
     bool showHelp = false;
     const std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& arg : args) {
+        if (arg == "--version") {
+            std::puts("kalder-recorder-sim " KALDER_VERSION); // the project's version, from CMake
+            return 0;
+        }
+    }
     if (auto error = parseCommandLine(config, args, showHelp)) {
         std::fprintf(stderr, "kalder-recorder-sim: %s\n", error->c_str());
         return 2;

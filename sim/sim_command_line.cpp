@@ -226,6 +226,7 @@ Usage: kalder-recorder-sim [options]
   --trace                  --verbose, and every message in and out
   --exit-with-parent       end when the process that started it has ended
   --help                   this text
+  --version                the simulator's version
 )";
 }
 

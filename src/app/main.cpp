@@ -1,5 +1,6 @@
 // kalder: the desktop client. Checks the system, reads the customisation file and the settings,
-// loads the decoder module and the resource library from the program's folder, and runs the
+// loads the decoder module and the resource library from the program's folder (or an installed
+// copy's), and runs the
 // main window until it closes.
 #include "setup/local/client_customisation.h"
 #include "setup/local/local_settings.h"
@@ -23,10 +24,14 @@
 #include <memory>
 
 int main(int argc, char** argv) {
-    // Help needs no display: answered before the GUI is set up.
+    // Help and the version need no display: answered before the GUI is set up.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(qPrintable(kalder::programUsage()), stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("kalder " KALDER_VERSION); // the project's version, from CMake
             return 0;
         }
     }
@@ -57,8 +62,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const QString programDir = QCoreApplication::applicationDirPath();
-    QApplication::setWindowIcon(QIcon(QDir(programDir).filePath(QStringLiteral("kalder.png"))));
+    // The icon of an installed copy comes from the desktop's icon theme.
+    const QString iconFile = QStringLiteral("kalder.png");
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("kalder"),
+                         QIcon(QDir(kalder::programFileFolder(iconFile)).filePath(iconFile))));
     kalder::MainWindowConfig config;
     config.custom = kalder::loadProgramCustomisation(QDir::currentPath());
     config.timeZoneOffsetSeconds = kalder::timeZoneOffsetSeconds(std::time(nullptr));
@@ -67,9 +75,9 @@ int main(int argc, char** argv) {
 
     // Missing modules are not reported: without the decoder nothing is decoded, without the
     // resource library texts and skins are missing.
-    const std::unique_ptr<kalder::DecoderLibrary> decoder = kalder::DecoderLibrary::open(
-        std::filesystem::path(programDir.toStdString()) / kalder::DecoderLibrary::kFileName);
-    kalder::loadResourceLibrary(programDir);
+    const std::unique_ptr<kalder::DecoderLibrary> decoder =
+        kalder::DecoderLibrary::openFromProgramFolder();
+    kalder::loadResourceLibrary(kalder::programFileFolder(QStringLiteral("KalderRes.rcc")));
     config.decoder = decoder.get();
 
     const std::unique_ptr<QSettings> store = kalder::openSettingsStore();

@@ -144,7 +144,7 @@ void MainWindow::loadSkin() {
     // The site's logo from the working folder, else the one shipped with the program.
     const QString logo = QStringLiteral("LogoD.bmp");
     if (!m_logo.load(QDir::current().filePath(logo)))
-        m_logo.load(QDir(QCoreApplication::applicationDirPath()).filePath(logo));
+        m_logo.load(QDir(programFileFolder(logo)).filePath(logo));
     // A bitmap has no transparency: the colour of its top-left pixel is taken as the background
     // and left out, so that the frame shows through around the logo.
     if (!m_logo.isNull()) {

@@ -3,6 +3,7 @@
 // icon kalder.png (the window icon and the desktop entry's icon).
 //
 //   kalder_make_program_pictures <output folder>
+//   kalder_make_program_pictures --theme-icons <icon theme folder>   (the icon in every size)
 //
 // QImage and QPainter's raster engine only (no fonts, no platform plugin), so the output is the
 // same on every machine.
@@ -14,6 +15,7 @@
 #include <QRadialGradient>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -59,26 +61,44 @@ QImage logo() {
     return image;
 }
 
-QImage icon() {
-    QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+QImage icon(int sizePx) {
+    QImage image(sizePx, sizePx, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    drawMark(painter, QRectF(0, 0, 128, 128));
+    drawMark(painter, QRectF(0, 0, sizePx, sizePx));
     return image;
+}
+
+// The icon drawn at each size of the desktop's icon theme, as the theme's folders hold it:
+// <folder>/NxN/apps/kalder.png.
+bool writeThemeIcons(const QDir& folder) {
+    for (const int sizePx : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString sub = QStringLiteral("%1x%1/apps").arg(sizePx);
+        if (!folder.mkpath(sub) ||
+            !icon(sizePx).save(folder.filePath(sub + QStringLiteral("/kalder.png")), "PNG"))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kalder_make_program_pictures <output folder>\n");
+    const bool themeIcons = argc == 3 && std::strcmp(argv[1], "--theme-icons") == 0;
+    if (argc != 2 && !themeIcons) {
+        std::fprintf(stderr,
+                     "usage: kalder_make_program_pictures [--theme-icons] <output folder>\n");
         return 2;
     }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!logo().save(folder.filePath(QStringLiteral("LogoD.bmp")), "BMP") ||
-        !icon().save(folder.filePath(QStringLiteral("kalder.png")), "PNG")) {
-        std::fprintf(stderr, "kalder_make_program_pictures: cannot write into %s\n", argv[1]);
+    const char* out = argv[argc - 1];
+    const QDir folder(QString::fromLocal8Bit(out));
+    const bool written =
+        themeIcons ? writeThemeIcons(folder)
+                   : logo().save(folder.filePath(QStringLiteral("LogoD.bmp")), "BMP") &&
+                         icon(128).save(folder.filePath(QStringLiteral("kalder.png")), "PNG");
+    if (!written) {
+        std::fprintf(stderr, "kalder_make_program_pictures: cannot write into %s\n", out);
         return 1;
     }
     return 0;

@@ -131,7 +131,7 @@ bool takeProgramPassword(ProgramOptions& options, const char* environment, std::
 QString programUsage() {
     return QStringLiteral(
         "usage: kalder [--connect HOST[:PORT] [--user USER] [--password-stdin]] [--removable]\n"
-        "              [--trace]\n"
+        "              [--trace] [--version]\n"
         "  --connect    connect to the recorder at start instead of opening the connect dialog\n"
         "               (port 2000 when none is given); the password is read from the\n"
         "               environment variable KALDER_PASSWORD, or with --password-stdin from one\n"
@@ -141,7 +141,8 @@ QString programUsage() {
         "               process list; prefer KALDER_PASSWORD or --password-stdin\n"
         "  --removable  run as from removable media: no recorder, local files only\n"
         "  --trace      write the protocol trace and the other diagnostics to standard error\n"
-        "               (QT_LOGGING_RULES=\"kalder.net.debug=true\" chooses categories)\n");
+        "               (QT_LOGGING_RULES=\"kalder.net.debug=true\" chooses categories)\n"
+        "  --version    print the program's version\n");
 }
 
 bool operatingSystemSupported() {

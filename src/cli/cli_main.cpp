@@ -50,6 +50,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const CliOptions& options = *parsed.options;
+    if (options.version) {
+        std::puts("kalder-cli " KALDER_VERSION); // the project's version, from CMake
+        return kExitOk;
+    }
     if (options.help) {
         printUsage(stdout);
         return kExitOk;
@@ -62,7 +66,7 @@ int main(int argc, char** argv) {
     }
 
     setUpDiagnostics(options.trace);
-    loadResourceLibrary(QCoreApplication::applicationDirPath());
+    loadResourceLibrary(programFileFolder(QStringLiteral("KalderRes.rcc")));
     LocalLogSettings log;
     log.dataFolder = (QDir::homePath() + QStringLiteral("/H264")).toStdString();
     log.timeZoneOffsetSeconds = localTimeZoneOffset();

@@ -40,12 +40,13 @@ ParseResult parseCliOptions(const std::vector<std::string>& args,
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
-        if (name == "--json" || name == "--help" || name == "--trace") {
+        if (name == "--json" || name == "--help" || name == "--trace" || name == "--version") {
             if (inlineValue)
                 return failure(name + " takes no value");
-            (name == "--json"   ? options.json
-             : name == "--help" ? options.help
-                                : options.trace) = true;
+            (name == "--json"    ? options.json
+             : name == "--help"  ? options.help
+             : name == "--trace" ? options.trace
+                                 : options.version) = true;
             continue;
         }
         if (name != "--host" && name != "--port" && name != "--user" && name != "--password")
@@ -74,7 +75,7 @@ ParseResult parseCliOptions(const std::vector<std::string>& args,
     }
     if (!passwordGiven && passwordFromEnvironment)
         options.password = passwordFromEnvironment;
-    if (options.help)
+    if (options.help || options.version)
         return {options, {}};
     if (i >= args.size())
         return failure("no command given");
@@ -86,6 +87,7 @@ ParseResult parseCliOptions(const std::vector<std::string>& args,
 std::string usageText() {
     return "Usage: kalder-cli [--host ADDR] [--port N] [--user ID] [--password PW] [--json] "
            "[--trace] COMMAND ...\n"
+           "       kalder-cli --version\n"
            "  defaults: host 127.0.0.1, port 2000, user \"admin\", password from --password or\n"
            "  the environment variable KALDER_PASSWORD, else empty\n"
            "  --trace writes the protocol trace to standard error\n"

@@ -27,6 +27,7 @@ struct CliOptions {
     bool json = false;
     bool trace = false; // --trace: the protocol trace on standard error
     bool help = false;
+    bool version = false; // --version: print the version, run no command
     std::string command;
     std::vector<std::string> commandArgs;
 };

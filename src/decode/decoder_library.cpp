@@ -34,7 +34,11 @@ std::unique_ptr<DecoderLibrary> DecoderLibrary::openFromProgramFolder() {
     if (folder.empty()) {
         return nullptr;
     }
-    return open(folder / kFileName);
+    if (std::unique_ptr<DecoderLibrary> beside = open(folder / kFileName))
+        return beside;
+    // An installed copy keeps the module in its own folder, KALDER_FILES_FROM_PROGRAM_DIR
+    // relative to the programs' folder.
+    return open((folder / KALDER_FILES_FROM_PROGRAM_DIR / kFileName).lexically_normal());
 }
 
 DecoderEntries DecoderLibrary::entries() const {

@@ -31,7 +31,8 @@ public:
 
     // Nothing when the file cannot be opened.
     static std::unique_ptr<DecoderLibrary> open(const std::filesystem::path& file);
-    // H264_D1.so beside the running program.
+    // H264_D1.so beside the running program, else in the folder of an installed copy's files
+    // (lib/kalder beside the program's bin folder).
     static std::unique_ptr<DecoderLibrary> openFromProgramFolder();
     // The folder of the running program (empty when it cannot be found).
     static std::filesystem::path programFolder();

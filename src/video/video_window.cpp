@@ -23,11 +23,11 @@ namespace {
 // Frame rates are updated every half second.
 constexpr int kFrameRateStepMs = 500;
 
-// A picture file of the working folder, else of the program's folder.
+// A picture file of the working folder, else of the program's folder (or an installed copy's).
 QImage cellPictureFile(const QString& name) {
     QImage image(QDir::current().filePath(name));
     if (image.isNull())
-        image.load(QDir(QCoreApplication::applicationDirPath()).filePath(name));
+        image.load(QDir(programFileFolder(name)).filePath(name));
     return image;
 }
 
