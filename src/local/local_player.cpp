@@ -189,233 +189,264 @@ void LocalPlayer::pauseAtEnd() {
         m_events.paused();
 }
 
+// ---- player thread --------------------------------------------------------------------------
+
 void LocalPlayer::run() {
     localLog(kLogKindLocalPlay, kLogEventLocalPlayStart);
     Reader r;
     r.entry = m_playlist.current;
-    auto& entries = m_playlist.entries;
-
-    // Opens the entry's files when they are not open; false when they cannot be opened.
-    auto openEntry = [&](std::size_t index) {
-        const PlaylistEntry& e = entries[index];
-        if (r.vih && r.vid && r.openVih == e.vihPath)
-            return true;
-        r.vih = BackupSetFile::open(e.vihPath);
-        r.vid = BackupSetFile::open(e.vidPath);
-        r.openVih = e.vihPath;
-        return r.vih && r.vid;
-    };
-    // A run starts: span, layout, resync.
-    auto startRun = [&](std::size_t index) {
-        const RunSpan span = runSpan(m_playlist, index);
-        m_spanStart = span.start;
-        m_spanEnd = span.end;
-        m_resync = true;
-        r.selector.reset();
-        r.runOpen = true;
-        if (m_events.layout)
-            m_events.layout(localLayoutForChannels(entries[index].channels),
-                            static_cast<std::uint16_t>(entries[index].channels & 0xFFFF));
-    };
-    // Moves to the neighbouring entry in the direction of play; false when there is none.
-    auto moveEntry = [&](bool forward, bool joinedOnly) {
-        const PlaylistEntry& e = entries[r.entry];
-        if (forward ? r.entry + 1 >= entries.size() : r.entry == 0)
-            return false;
-        const bool joined = forward ? e.joinedNext : e.joinedPrev;
-        if (joinedOnly && !joined)
-            return false;
-        r.entry = forward ? r.entry + 1 : r.entry - 1;
-        const PlaylistEntry& next = entries[r.entry];
-        r.pos = forward ? next.readBegin() : next.stopOffset;
-        if (!joined)
-            r.runOpen = false;
-        return true;
-    };
-    // Seeks to m_seekTarget: along the playlist, then through the entry's time records, then
-    // forward over the headers until one reaches the target. False when a file failed.
-    auto doSeek = [&]() {
-        m_seek = 4;
-        const std::uint32_t target = m_seekTarget.load();
-        const bool forward = target >= r.lastHeaderTime;
-        while (forward && entries[r.entry].end < target && r.entry + 1 < entries.size())
-            ++r.entry;
-        while (!forward && target < entries[r.entry].start && r.entry > 0)
-            --r.entry;
-        const PlaylistEntry& e = entries[r.entry];
-        if (!openEntry(r.entry))
-            return false;
-        std::optional<BackupSetFile> idx = BackupSetFile::open(e.idxPath);
-        if (!idx)
-            return false;
-        const std::uint64_t pos = localSeekPosition(*idx, *r.vih, e, target);
-        r.pos = pos;
-        r.lastHeaderTime = std::max(target, e.start);
-        startRun(r.entry);
-        ++m_restarts; // the decoders wait for a key frame at the new place
-        r.stepAfterSeek = true;
-        int expected = 4;
-        m_seek.compare_exchange_strong(expected, 0);
-        return true;
-    };
-
-    r.pos = entries[r.entry].forwardStart();
-    bool failed = false;
-    while (!m_stop.load()) {
-        const LocalMode mode = m_mode.load();
-        // Sound only in forward play at normal speed: any control away from it ends the output.
-        if (m_audio && (mode != LocalMode::Forward || m_speed.load() != 1))
-            m_audio.reset();
-        if (m_seek.load() >= 3) {
-            if (!doSeek()) {
-                failed = true;
-                break;
-            }
-            continue;
-        }
-        if (mode == LocalMode::Pause) {
-            std::unique_lock lock(m_wakeMutex);
-            m_wake.wait_for(lock, kPauseTurn);
-            continue;
-        }
-        if (!r.runOpen)
-            startRun(r.entry);
-        if (!openEntry(r.entry)) {
-            failed = true;
-            break;
-        }
-        const bool forward = forwardMode(mode);
-        const bool step = stepMode(mode);
-        if (step && m_stepToken.load() != r.stepToken) {
-            r.stepToken = m_stepToken.load();
-            r.stepShown = 0;
-        }
-        if (!step)
-            r.stepAfterSeek = false;
-
-        const PlaylistEntry& e = entries[r.entry];
-        // The next header in the direction of play, or the move to the next entry.
-        std::uint64_t at = 0;
-        r.pos = std::clamp(r.pos, e.readBegin(), std::max(e.readBegin(), e.stopOffset));
-        if (forward) {
-            if (r.pos + kBackupFrameHeaderSize > e.stopOffset) {
-                const bool more = moveEntry(true, mode == LocalMode::StepForward);
-                if (!more && m_seek.load() == 0)
-                    pauseAtEnd();
-                continue;
-            }
-            at = r.pos;
-        } else {
-            if (r.pos < e.readBegin() + kBackupFrameHeaderSize) {
-                const bool more = moveEntry(false, mode == LocalMode::StepBackward);
-                if (!more && m_seek.load() == 0)
-                    pauseAtEnd();
-                continue;
-            }
-            at = r.pos - kBackupFrameHeaderSize;
-        }
-        const LocalFrame frame =
-            readLocalFrame(*r.vih, *r.vid, at, m_restarts.load(), r.buffer.size());
-        if (frame.status == LocalFrame::Status::NoHeader) {
-            // The .vih ends early: nothing more in this entry.
-            r.pos = forward ? e.stopOffset : e.readBegin();
-            continue;
-        }
-        const BackupFrameHeader& header = frame.header;
-        // Moved past this header; undone when a step ends on it.
-        r.pos = forward ? at + kBackupFrameHeaderSize : at;
-        r.lastHeaderTime = header.frameTime;
-        if (frame.status == LocalFrame::Status::Damaged) {
-            std::lock_guard lock(m_countersMutex);
-            ++m_counters.skippedFrames;
-            continue;
-        }
-        FrameDescriptor d = frame.descriptor;
-        const std::uint64_t frameBytes = frame.frameBytes;
-
-        const unsigned channel = d.channel;
-        const int speed = m_speed.load();
-        bool show = false;
-        if (step) {
-            const bool onPage = (m_shownChannels.load() >> channel) & 1u;
-            const bool keyOnly = mode == LocalMode::StepBackward || r.stepAfterSeek;
-            show = onPage && d.videoLength > 0 && (!keyOnly || d.keyFrame());
-            if (show && (r.stepShown >> channel) & 1u) {
-                // The step is whole: back to before this frame, and pause.
-                r.pos = forward ? at : at + kBackupFrameHeaderSize;
-                r.stepAfterSeek = false;
-                m_mode = LocalMode::Pause;
-                if (m_events.paused)
-                    m_events.paused();
-                continue;
-            }
-            if (show) {
-                r.stepShown = static_cast<std::uint16_t>(r.stepShown | (1u << channel));
-                m_resync = true;
-            }
-        } else {
-            if (r.selectorSpeed != speed) {
-                r.selectorSpeed = speed;
-                r.selector.reset();
-            }
-            show = d.videoLength > 0 && r.selector.select(speed, channel, d.keyFrame());
-        }
-        if (!show)
-            continue;
-        if (!step && FrameSelector::keyFramesOnly(speed))
-            waitForQueue(channel);
-        if (!step)
-            pace(r, localFrameMs(d));
-        if (m_stop.load())
-            break;
-        if (!step && (m_mode.load() != mode || m_speed.load() != speed)) {
-            // A control came during the wait: the frame is read again in the new direction.
-            r.pos = forward ? at : at + kBackupFrameHeaderSize;
-            continue;
-        }
-
-        // Show the frame.
-        m_currentTime = header.frameTime;
-        if (m_events.clock)
-            m_events.clock(header.frameTime);
-        if (header.titlePresent != 0) {
-            const std::size_t n = std::min(header.title.size(), d.title.size());
-            std::memcpy(d.title.data(), header.title.data(), n);
-        } else {
-            std::snprintf(d.title.data(), d.title.size(), "CH%u", channel + 1);
-        }
-        if (!readLocalFrameBytes(*r.vid, frame, r.buffer)) {
-            std::lock_guard lock(m_countersMutex);
-            ++m_counters.skippedFrames;
-            continue;
-        }
-        FrameConsumer* consumer = m_consumers[channel].get();
-        if (consumer && !consumer->discardAll()) {
-            auto frame = std::make_unique<FrameRecord>();
-            frame->descriptor = d;
-            frame->header.code = kLocalFrameCode;
-            frame->header.fragmentFlags = kFragmentLast;
-            frame->header.setFragmentChannel(channel);
-            frame->header.headerWord3 = header.frameTime;
-            frame->data.assign(r.buffer.begin(),
-                               r.buffer.begin() + static_cast<std::ptrdiff_t>(d.blockLength));
-            consumer->enqueueFrame(std::move(frame));
-        }
-        if (!step && speed == 1 && mode == LocalMode::Forward)
-            playSound(d, std::span(r.buffer).first(frameBytes));
-        std::lock_guard lock(m_countersMutex);
-        if (m_counters.shownFrames == 0)
-            m_counters.firstTime = header.frameTime;
-        m_counters.lastTime = header.frameTime;
-        ++m_counters.shownFrames;
-        ++m_counters.shownPerChannel[channel];
-    }
+    r.pos = m_playlist.entries[r.entry].forwardStart();
+    const bool failed = !playUntilStopped(r);
     r.vih.reset();
     r.vid.reset();
     m_audio.reset();
     localLog(kLogKindLocalPlay, kLogEventLocalPlayEnd);
     if (failed && m_events.ended)
         m_events.ended();
+}
+
+bool LocalPlayer::playUntilStopped(Reader& r) {
+    while (!m_stop.load()) {
+        const LocalMode mode = m_mode.load();
+        endSoundAwayFromNormalPlay(mode);
+        if (m_seek.load() >= 3) {
+            if (!seekToTarget(r))
+                return false;
+            continue;
+        }
+        if (mode == LocalMode::Pause) {
+            restWhilePaused();
+            continue;
+        }
+        if (!r.runOpen)
+            startRun(r, r.entry);
+        if (!openEntry(r, r.entry))
+            return false;
+        playNextHeader(r, mode);
+    }
+    return true;
+}
+
+void LocalPlayer::endSoundAwayFromNormalPlay(LocalMode mode) {
+    if (m_audio && (mode != LocalMode::Forward || m_speed.load() != 1))
+        m_audio.reset();
+}
+
+void LocalPlayer::restWhilePaused() {
+    std::unique_lock lock(m_wakeMutex);
+    m_wake.wait_for(lock, kPauseTurn);
+}
+
+bool LocalPlayer::openEntry(Reader& r, std::size_t index) {
+    const PlaylistEntry& e = m_playlist.entries[index];
+    if (r.vih && r.vid && r.openVih == e.vihPath)
+        return true;
+    r.vih = BackupSetFile::open(e.vihPath);
+    r.vid = BackupSetFile::open(e.vidPath);
+    r.openVih = e.vihPath;
+    return r.vih && r.vid;
+}
+
+void LocalPlayer::startRun(Reader& r, std::size_t index) {
+    const PlaylistEntry& e = m_playlist.entries[index];
+    const RunSpan span = runSpan(m_playlist, index);
+    m_spanStart = span.start;
+    m_spanEnd = span.end;
+    m_resync = true;
+    r.selector.reset();
+    r.runOpen = true;
+    if (m_events.layout)
+        m_events.layout(localLayoutForChannels(e.channels),
+                        static_cast<std::uint16_t>(e.channels & 0xFFFF));
+}
+
+bool LocalPlayer::moveEntry(Reader& r, bool forward, bool joinedOnly) {
+    const auto& entries = m_playlist.entries;
+    const PlaylistEntry& e = entries[r.entry];
+    if (forward ? r.entry + 1 >= entries.size() : r.entry == 0)
+        return false;
+    const bool joined = forward ? e.joinedNext : e.joinedPrev;
+    if (joinedOnly && !joined)
+        return false;
+    r.entry = forward ? r.entry + 1 : r.entry - 1;
+    const PlaylistEntry& next = entries[r.entry];
+    r.pos = forward ? next.readBegin() : next.stopOffset;
+    if (!joined)
+        r.runOpen = false;
+    return true;
+}
+
+bool LocalPlayer::seekToTarget(Reader& r) {
+    m_seek = 4;
+    const auto& entries = m_playlist.entries;
+    const std::uint32_t target = m_seekTarget.load();
+    const bool forward = target >= r.lastHeaderTime;
+    while (forward && entries[r.entry].end < target && r.entry + 1 < entries.size())
+        ++r.entry;
+    while (!forward && target < entries[r.entry].start && r.entry > 0)
+        --r.entry;
+    const PlaylistEntry& e = entries[r.entry];
+    if (!openEntry(r, r.entry))
+        return false;
+    std::optional<BackupSetFile> idx = BackupSetFile::open(e.idxPath);
+    if (!idx)
+        return false;
+    r.pos = localSeekPosition(*idx, *r.vih, e, target);
+    r.lastHeaderTime = std::max(target, e.start);
+    startRun(r, r.entry);
+    ++m_restarts; // the decoders wait for a key frame at the new place
+    r.stepAfterSeek = true;
+    int expected = 4;
+    m_seek.compare_exchange_strong(expected, 0);
+    return true;
+}
+
+void LocalPlayer::playNextHeader(Reader& r, LocalMode mode) {
+    const bool forward = forwardMode(mode);
+    const bool step = stepMode(mode);
+    trackStep(r, step);
+    const std::optional<std::uint64_t> at = nextHeaderOffset(r, mode);
+    if (!at)
+        return;
+    const PlaylistEntry& e = m_playlist.entries[r.entry];
+    const LocalFrame frame =
+        readLocalFrame(*r.vih, *r.vid, *at, m_restarts.load(), r.buffer.size());
+    if (frame.status == LocalFrame::Status::NoHeader) {
+        // The .vih ends early: nothing more in this entry.
+        r.pos = forward ? e.stopOffset : e.readBegin();
+        return;
+    }
+    // Moved past this header; undone when a step ends on it.
+    r.pos = forward ? *at + kBackupFrameHeaderSize : *at;
+    r.lastHeaderTime = frame.header.frameTime;
+    if (frame.status == LocalFrame::Status::Damaged) {
+        countSkippedFrame();
+        return;
+    }
+    const int speed = m_speed.load();
+    const bool show = step ? takeStepFrame(r, frame.descriptor, mode, *at)
+                           : selectPlayedFrame(r, frame.descriptor, speed);
+    if (show && waitUntilDue(r, frame.descriptor, mode, speed, *at))
+        showFrame(r, frame, mode, speed);
+}
+
+void LocalPlayer::trackStep(Reader& r, bool step) {
+    if (step && m_stepToken.load() != r.stepToken) {
+        r.stepToken = m_stepToken.load();
+        r.stepShown = 0;
+    }
+    if (!step)
+        r.stepAfterSeek = false;
+}
+
+std::optional<std::uint64_t> LocalPlayer::nextHeaderOffset(Reader& r, LocalMode mode) {
+    const PlaylistEntry& e = m_playlist.entries[r.entry];
+    r.pos = std::clamp(r.pos, e.readBegin(), std::max(e.readBegin(), e.stopOffset));
+    const bool forward = forwardMode(mode);
+    const bool entryEnds = forward ? r.pos + kBackupFrameHeaderSize > e.stopOffset
+                                   : r.pos < e.readBegin() + kBackupFrameHeaderSize;
+    if (!entryEnds)
+        return forward ? r.pos : r.pos - kBackupFrameHeaderSize;
+    const bool joinedOnly =
+        forward ? mode == LocalMode::StepForward : mode == LocalMode::StepBackward;
+    const bool more = moveEntry(r, forward, joinedOnly);
+    if (!more && m_seek.load() == 0)
+        pauseAtEnd();
+    return std::nullopt;
+}
+
+bool LocalPlayer::takeStepFrame(Reader& r, const FrameDescriptor& d, LocalMode mode,
+                                std::uint64_t at) {
+    const unsigned channel = d.channel;
+    const bool onPage = (m_shownChannels.load() >> channel) & 1u;
+    const bool keyOnly = mode == LocalMode::StepBackward || r.stepAfterSeek;
+    if (!onPage || d.videoLength == 0 || (keyOnly && !d.keyFrame()))
+        return false;
+    if ((r.stepShown >> channel) & 1u) {
+        // The step is whole: back to before this frame, and pause.
+        r.pos = forwardMode(mode) ? at : at + kBackupFrameHeaderSize;
+        r.stepAfterSeek = false;
+        m_mode = LocalMode::Pause;
+        if (m_events.paused)
+            m_events.paused();
+        return false;
+    }
+    r.stepShown = static_cast<std::uint16_t>(r.stepShown | (1u << channel));
+    m_resync = true;
+    return true;
+}
+
+bool LocalPlayer::selectPlayedFrame(Reader& r, const FrameDescriptor& d, int speed) {
+    if (r.selectorSpeed != speed) {
+        r.selectorSpeed = speed;
+        r.selector.reset();
+    }
+    return d.videoLength > 0 && r.selector.select(speed, d.channel, d.keyFrame());
+}
+
+bool LocalPlayer::waitUntilDue(Reader& r, const FrameDescriptor& d, LocalMode mode, int speed,
+                               std::uint64_t at) {
+    const bool step = stepMode(mode);
+    if (!step && FrameSelector::keyFramesOnly(speed))
+        waitForQueue(d.channel);
+    if (!step)
+        pace(r, localFrameMs(d));
+    if (m_stop.load())
+        return false;
+    if (!step && (m_mode.load() != mode || m_speed.load() != speed)) {
+        // A control came during the wait: the frame is read again in the new direction.
+        r.pos = forwardMode(mode) ? at : at + kBackupFrameHeaderSize;
+        return false;
+    }
+    return true;
+}
+
+void LocalPlayer::showFrame(Reader& r, const LocalFrame& frame, LocalMode mode, int speed) {
+    const BackupFrameHeader& header = frame.header;
+    FrameDescriptor d = frame.descriptor;
+    const unsigned channel = d.channel;
+    m_currentTime = header.frameTime;
+    if (m_events.clock)
+        m_events.clock(header.frameTime);
+    if (header.titlePresent != 0) {
+        const std::size_t n = std::min(header.title.size(), d.title.size());
+        std::memcpy(d.title.data(), header.title.data(), n);
+    } else {
+        std::snprintf(d.title.data(), d.title.size(), "CH%u", channel + 1);
+    }
+    if (!readLocalFrameBytes(*r.vid, frame, r.buffer)) {
+        countSkippedFrame();
+        return;
+    }
+    FrameConsumer* consumer = m_consumers[channel].get();
+    if (consumer && !consumer->discardAll()) {
+        auto record = std::make_unique<FrameRecord>();
+        record->descriptor = d;
+        record->header.code = kLocalFrameCode;
+        record->header.fragmentFlags = kFragmentLast;
+        record->header.setFragmentChannel(channel);
+        record->header.headerWord3 = header.frameTime;
+        record->data.assign(r.buffer.begin(),
+                            r.buffer.begin() + static_cast<std::ptrdiff_t>(d.blockLength));
+        consumer->enqueueFrame(std::move(record));
+    }
+    if (speed == 1 && mode == LocalMode::Forward)
+        playSound(d, std::span(r.buffer).first(frame.frameBytes));
+    countShownFrame(channel, header.frameTime);
+}
+
+void LocalPlayer::countSkippedFrame() {
+    std::lock_guard lock(m_countersMutex);
+    ++m_counters.skippedFrames;
+}
+
+void LocalPlayer::countShownFrame(unsigned channel, std::uint32_t frameTime) {
+    std::lock_guard lock(m_countersMutex);
+    if (m_counters.shownFrames == 0)
+        m_counters.firstTime = frameTime;
+    m_counters.lastTime = frameTime;
+    ++m_counters.shownFrames;
+    ++m_counters.shownPerChannel[channel];
 }
 
 // Player thread: the frame's sound goes to the audio output while its channel is shown alone;

@@ -13,9 +13,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace kalder {
+
+struct LocalFrame;
 
 // What the player thread tells its owner. Every callback runs on the player thread; each may
 // be empty. The owner trampolines them to its own thread.
@@ -88,7 +91,46 @@ public:
 
 private:
     struct Reader;
+    // The player thread: plays until stopped or a file fails (then tells `ended`).
     void run();
+    // The loop of run(): false when a file failed.
+    bool playUntilStopped(Reader& r);
+    // Sound only in forward play at normal speed: any control away from it ends the output.
+    void endSoundAwayFromNormalPlay(LocalMode mode);
+    void restWhilePaused();
+    // Opens the entry's files when they are not open; false when they cannot be opened.
+    bool openEntry(Reader& r, std::size_t index);
+    // A run starts: span, layout, resync.
+    void startRun(Reader& r, std::size_t index);
+    // Moves to the neighbouring entry in the direction of play; false when there is none (or,
+    // with `joinedOnly`, when it does not continue this run).
+    bool moveEntry(Reader& r, bool forward, bool joinedOnly);
+    // Seeks to m_seekTarget: along the playlist, then through the entry's time records, then
+    // forward over the headers until one reaches the target. False when a file failed.
+    bool seekToTarget(Reader& r);
+    // One header in the direction of play: the move to the neighbouring entry at an entry's
+    // end, or the frame read, chosen, paced and shown.
+    void playNextHeader(Reader& r, LocalMode mode);
+    // A new step (a new step token) starts with no channel shown; play forgets the seek's step.
+    void trackStep(Reader& r, bool step);
+    // The .vih offset of the next header in the direction of play; nothing at the entry's end,
+    // where the player moves to the neighbouring entry or, without one, pauses.
+    std::optional<std::uint64_t> nextHeaderOffset(Reader& r, LocalMode mode);
+    // Step: whether the frame at `at` belongs to the step (a channel of the page with video; a
+    // key frame stepping back or just after a seek). A channel the step has shown already ends
+    // it: the position goes back to before that frame and the player pauses.
+    bool takeStepFrame(Reader& r, const FrameDescriptor& d, LocalMode mode, std::uint64_t at);
+    // Play: whether the speed's frame selection shows the frame.
+    bool selectPlayedFrame(Reader& r, const FrameDescriptor& d, int speed);
+    // Play: waits for the decoder's queue at key-frame speeds, then until the frame is due
+    // (steps do not wait). False when the frame is not shown: the player stops, or a control
+    // came during the wait and the frame is read again in the new direction.
+    bool waitUntilDue(Reader& r, const FrameDescriptor& d, LocalMode mode, int speed,
+                      std::uint64_t at);
+    // The clock, the frame's title, its bytes to the channel's decoder, its sound, the counts.
+    void showFrame(Reader& r, const LocalFrame& frame, LocalMode mode, int speed);
+    void countSkippedFrame();
+    void countShownFrame(unsigned channel, std::uint32_t frameTime);
     void pauseAtEnd();
     // Waits until the frame is due; false when the wait was cut short by a control or stop.
     void pace(Reader& reader, std::int64_t frameMs);
