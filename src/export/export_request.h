@@ -34,6 +34,9 @@ struct ExportRequest {
     std::uint16_t channelMask = 0xFFFF; // bit n: channel n + 1
     ExportFormat format = ExportFormat::Mp4;
     ExportIdentity identity;
+    // Draw the recorder time and the channel's title into every picture, which re-encodes the
+    // video; otherwise the recorder's H.264 is copied untouched.
+    bool burnIn = false;
 };
 
 // A stretch of a channel's recording that is not in its file, and why. Channel 0 when the
