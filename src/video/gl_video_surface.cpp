@@ -3,6 +3,7 @@
 #include "decode/picture_layout.h"
 #include "decode/picture_store.h"
 #include "video/video_layout.h"
+#include "video/video_trace.h"
 
 #include <QGuiApplication>
 #include <QOffscreenSurface>
@@ -161,8 +162,8 @@ void GlVideoSurface::initializeGL() {
 bool GlVideoSurface::makeProgram() {
     m_program = std::make_unique<QOpenGLShaderProgram>();
     if (!buildProgram(*m_program)) {
-        qWarning("video window: the colour-conversion shader does not build: %s",
-                 qPrintable(m_program->log()));
+        qCWarning(lcVideo, "video window: the colour-conversion shader does not build: %s",
+                  qPrintable(m_program->log()));
         m_program.reset();
         return false;
     }

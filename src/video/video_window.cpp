@@ -2,6 +2,7 @@
 
 #include "video/full_screen_bar.h"
 #include "video/gl_video_surface.h"
+#include "video/video_trace.h"
 #include "resources/resource_library.h"
 
 #include <QCloseEvent>
@@ -163,15 +164,17 @@ void VideoWindow::choosePainter() {
         QString renderer;
         m_glWorks = GlVideoSurface::probe(&renderer);
         if (!m_glWorks) {
-            qInfo("video window: no usable OpenGL, planar pictures are drawn in software");
+            qCInfo(lcVideo,
+                   "video window: no usable OpenGL, planar pictures are drawn in software");
         } else if (GlVideoSurface::isSoftwareRenderer(renderer) &&
                    !qEnvironmentVariableIsSet("KALDER_FORCE_OPENGL")) {
             // A CPU rasteriser: the software painter draws the same pictures for less. The
             // drawing mode stays planar; only the painter differs.
             m_glWorks = false;
-            qInfo("video window: OpenGL renders on the CPU (%s), planar pictures are drawn in "
-                  "software",
-                  qPrintable(renderer));
+            qCInfo(lcVideo,
+                   "video window: OpenGL renders on the CPU (%s), planar pictures are drawn in "
+                   "software",
+                   qPrintable(renderer));
         }
     }
     const bool wanted = m_feed.planarPictures() && m_glWorks;
