@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,6 +19,21 @@ constexpr int kDefaultReplyLimitMs = 60000;
 // Tests shorten the reply limit with this variable; it is not part of the command-line
 // contract, which has no option for it.
 constexpr const char* kReplyLimitVariable = "KALDER_CLI_REPLY_TIMEOUT_MS";
+// Tests shorten the back-off and the keep-alive period with these (not part of the contract).
+constexpr const char* kReconnectStepsVariable = "KALDER_CLI_RECONNECT_STEPS_MS";
+constexpr const char* kKeepAliveStepVariable = "KALDER_CLI_KEEPALIVE_STEP_MS";
+
+// The keep-alive step from the environment, or nothing for the session's default.
+std::optional<std::chrono::milliseconds> keepAliveStepFromEnvironment() {
+    const char* text = std::getenv(kKeepAliveStepVariable);
+    if (text == nullptr || *text == '\0')
+        return std::nullopt;
+    char* rest = nullptr;
+    const long value = std::strtol(text, &rest, 10);
+    if (*rest != '\0' || value <= 0 || value > 10000)
+        return std::nullopt;
+    return std::chrono::milliseconds(value);
+}
 
 } // namespace
 
@@ -27,7 +43,10 @@ CliSession::CliSession(const CliOptions& options, CliOutput& output)
     QObject::connect(&m_loginTimer, &QTimer::timeout, this, [this] {
         m_output.error("the recorder did not answer the login (no HELLO48_ACK within " +
                        std::to_string(kLoginLimitMs) + " ms)");
-        finish(kExitConnectionLost);
+        if (m_reconnect && m_everLoggedIn)
+            sessionEnded(); // a retry that got no answer: the next one follows
+        else
+            finish(kExitConnectionLost);
     });
     m_replyTimer.setSingleShot(true);
     QObject::connect(&m_replyTimer, &QTimer::timeout, this, [this] {
@@ -35,6 +54,15 @@ CliSession::CliSession(const CliOptions& options, CliOutput& output)
                        std::to_string(m_awaitedMs) + " ms)");
         finish(kExitConnectionLost);
     });
+    m_retryTimer.setSingleShot(true);
+    QObject::connect(&m_retryTimer, &QTimer::timeout, this, [this] { startSession(); });
+}
+
+void CliSession::enableReconnect() {
+    m_reconnect = ReconnectSchedule();
+    if (const char* text = std::getenv(kReconnectStepsVariable); text != nullptr && *text != '\0')
+        if (auto schedule = ReconnectSchedule::fromMillisecondsText(text))
+            m_reconnect = *schedule;
 }
 
 int CliSession::replyLimitMs() {
@@ -99,15 +127,57 @@ int CliSession::run() {
         m_output.error("cannot resolve '" + m_options.host + "'");
         return kExitCannotConnect;
     }
+    m_address = address;
+    startSession();
+    return QCoreApplication::exec();
+}
+
+void CliSession::startSession() {
+    if (m_finishing)
+        return;
+    // The ended session has run its disconnect order already; its late messages are dropped
+    // by their tag once the new one is held.
+    m_session.reset();
     m_session = std::make_unique<RecorderSession>(this);
-    m_session->setAddress(address);
+    m_session->setAddress(m_address);
     m_session->setPort(m_options.port);
     m_session->setUserId(m_options.user);
     m_session->setPassword(m_options.password);
+    if (const auto step = keepAliveStepFromEnvironment())
+        m_session->setKeepAliveStep(*step);
+    m_session->setReconnecting(m_reconnect.has_value());
     configureSession(*m_session);
     m_loginTimer.start(kLoginLimitMs);
     m_session->start();
-    return QCoreApplication::exec();
+}
+
+void CliSession::printReconnect(bool ok) {
+    if (m_output.json())
+        m_output.line("{\"event\":\"reconnect\",\"attempt\":" + std::to_string(m_attempt) +
+                      ",\"ok\":" + (ok ? "true" : "false") + "}");
+    else
+        m_output.line("reconnect: try " + std::to_string(m_attempt) + (ok ? " ok" : " failed"));
+}
+
+void CliSession::sessionEnded() {
+    if (m_finishing || m_endedGeneration == m_session->generation())
+        return;
+    m_endedGeneration = m_session->generation();
+    m_loginTimer.stop();
+    m_replyTimer.stop();
+    if (m_attempt > 0)
+        printReconnect(false);
+    m_loggedIn = false;
+    ++m_attempt;
+    m_session->disconnect();
+    m_retryTimer.start(static_cast<int>(m_reconnect->delayBefore(m_attempt).count()));
+}
+
+void CliSession::retryRefused(int status) {
+    if (m_attempt > 0 && m_endedGeneration != m_session->generation())
+        printReconnect(false);
+    m_endedGeneration = m_session->generation();
+    finish(status);
 }
 
 void CliSession::finish(int status) {
@@ -116,6 +186,7 @@ void CliSession::finish(int status) {
     m_finishing = true;
     m_loginTimer.stop();
     m_replyTimer.stop();
+    m_retryTimer.stop();
     if (m_session)
         m_session->disconnect();
     QCoreApplication::exit(status);
@@ -138,7 +209,13 @@ void CliSession::handle(const WindowMessageEvent& message) {
         const Notification n =
             Notification::fromLParam(static_cast<std::uint32_t>(message.lParam()));
         m_output.notification(n);
-        if (n.category == 0 || n.category == 1)
+        const bool retrying = m_reconnect && m_everLoggedIn;
+        if (retrying &&
+            (n.category == 0 || n.category == 1 || (n.category == 2 && !m_session->loginRefused())))
+            sessionEnded();
+        else if (retrying && (n.category == 3 || n == Notification{15, 0}))
+            retryRefused(kExitRefused);
+        else if (n.category == 0 || n.category == 1)
             finish(kExitCannotConnect);
         else if (n.category == 3 || n == Notification{15, 0})
             finish(kExitRefused);
@@ -151,15 +228,23 @@ void CliSession::handle(const WindowMessageEvent& message) {
     case WindowMessage::ConnectFailed:
         m_output.error(std::string("cannot connect: ") +
                        std::strerror(static_cast<int>(message.wParam())));
-        finish(kExitCannotConnect);
+        if (m_reconnect && m_everLoggedIn)
+            sessionEnded();
+        else
+            finish(kExitCannotConnect);
         return;
     case WindowMessage::NotServed:
         m_output.error("Not Kalder ! (product number " + std::to_string(message.lParam()) + ")");
-        finish(kExitNotServed);
+        retryRefused(kExitNotServed);
         return;
     case WindowMessage::LoggedIn:
         m_loggedIn = true;
         m_loginTimer.stop();
+        if (m_attempt > 0) {
+            printReconnect(true);
+            m_attempt = 0;
+        }
+        m_everLoggedIn = true;
         onLoggedIn();
         return;
     case WindowMessage::RightsArrived:

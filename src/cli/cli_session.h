@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "session/reconnect_schedule.h"
 #include "session/recorder_session.h"
 #include "session/window_message.h"
 
@@ -59,6 +60,15 @@ protected:
     // positive number of milliseconds, otherwise 60 seconds.
     static int replyLimitMs();
 
+    // Before run(): after a lost connection (once logged in) the run does not end but tries
+    // again after each step of the back-off, with a new session of the same account, and
+    // prints {"event":"reconnect","attempt":N,"ok":B} per try. A refused login ends the
+    // retries (exit 4). Tests shorten the steps with KALDER_CLI_RECONNECT_STEPS_MS (a comma list
+    // of milliseconds) and the keep-alive period with KALDER_CLI_KEEPALIVE_STEP_MS.
+    void enableReconnect();
+    // Logged in now (false while a retry is under way).
+    bool connected() const { return m_loggedIn; }
+
     RecorderSession& session() { return *m_session; }
     CliOutput& output() { return m_output; }
     const CliOptions& options() const { return m_options; }
@@ -66,6 +76,12 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void startSession();
+    // The session held has ended in a way that the reconnecting run retries after.
+    void sessionEnded();
+    // A refused login of a retry: the try failed and the retries end.
+    void retryRefused(int status);
+    void printReconnect(bool ok);
     void handle(const WindowMessageEvent& message);
     void loginRecordArrived(unsigned record);
     static std::string describeMissing(unsigned records);
@@ -82,6 +98,14 @@ private:
     std::function<void()> m_afterLoginRecords;
     bool m_loggedIn = false;
     bool m_finishing = false;
+    std::string m_address; // resolved once, for every session of the run
+    // Reconnecting (enableReconnect): the schedule, the try under way (0: none), whether the
+    // run was ever logged in, the generation whose end was handled, the wait before the try.
+    std::optional<ReconnectSchedule> m_reconnect;
+    unsigned m_attempt = 0;
+    bool m_everLoggedIn = false;
+    std::uint64_t m_endedGeneration = 0;
+    QTimer m_retryTimer;
 };
 
 } // namespace kalder::cli

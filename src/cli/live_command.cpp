@@ -30,6 +30,7 @@ struct LiveArgs {
     double seconds = kDefaultRunSeconds;
     std::uint16_t mask = 0xFFFF;
     std::string snapshotDir;
+    bool reconnect = false;
 };
 
 // "all" or a comma list of channels 1-16.
@@ -71,6 +72,8 @@ bool parseLiveArgs(const std::vector<std::string>& args, LiveArgs& live, std::st
             }
         } else if (arg == "--snapshot-dir" && hasValue) {
             live.snapshotDir = args[++i];
+        } else if (arg == "--reconnect") {
+            live.reconnect = true;
         } else {
             error = "live: unexpected argument '" + arg + "'";
             return false;
@@ -123,6 +126,8 @@ public:
         : CliSession(options, output), m_args(args), m_factory(factory), m_host(host) {
         m_timer.setSingleShot(true);
         QObject::connect(&m_timer, &QTimer::timeout, this, [this] { timeUp(); });
+        if (args.reconnect)
+            enableReconnect();
     }
 
     const ChannelFacts& facts() const { return m_facts; }
@@ -131,10 +136,15 @@ protected:
     void configureSession(RecorderSession& session) override {
         session.live().setFrameConsumerFactory(&m_factory);
         m_host.setSession(&session, this);
+        // A new session after a lost connection asks for all channels again.
+        m_requested = false;
     }
 
     void onLoggedIn() override {
-        m_timer.start(static_cast<int>(std::lround(m_args.seconds * 1000)));
+        // The run's time counts from the first login and goes on through reconnects.
+        if (!m_timerStarted)
+            m_timer.start(static_cast<int>(std::lround(m_args.seconds * 1000)));
+        m_timerStarted = true;
     }
 
     void onWindowMessage(const WindowMessageEvent& message) override {
@@ -149,6 +159,10 @@ protected:
 private:
     // The session asks for all channels at login; narrow the request once live view is on.
     void requestChannels() {
+        if (m_requested)
+            return;
+        if (!connected())
+            return; // the next session's channel announcement asks again
         if (!session().live().liveOn()) {
             QTimer::singleShot(10, this, [this] { requestChannels(); });
             return;
@@ -162,13 +176,15 @@ private:
         for (unsigned c = 0; c < kChannelCount; ++c)
             m_facts.hidden[c] = session().status().channelHidden(c);
         m_facts.videoLoss = session().live().videoLossMask();
-        finish(kExitOk);
+        // A reconnecting run whose time ends during an outage ends as a lost connection.
+        finish(connected() ? kExitOk : kExitConnectionLost);
     }
 
     const LiveArgs& m_args;
     CountingFactory& m_factory;
     CliDecodeHost& m_host;
     QTimer m_timer;
+    bool m_timerStarted = false;
     bool m_requested = false;
     ChannelFacts m_facts;
 };

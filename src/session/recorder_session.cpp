@@ -20,7 +20,6 @@ namespace kalder {
 namespace {
 
 constexpr int kReceivePollMs = 100;
-constexpr int kKeepAliveSteps = 200;
 
 // The generation of the next session; 0 is never handed out (it marks messages of no session).
 std::atomic<std::uint64_t> s_nextGeneration{1};
@@ -248,7 +247,8 @@ void RecorderSession::connectThread() {
         }
         // Any other error leaves the session attached without a notification.
         post(WindowMessage::ConnectFailed, static_cast<std::uintptr_t>(error));
-        writeLogonEntry(kLogEventLogonFailed, true);
+        if (!m_reconnecting)
+            writeLogonEntry(kLogEventLogonFailed, true);
         return;
     }
     beginReceiving(result.fd);
@@ -276,6 +276,11 @@ void RecorderSession::beginReceiving(int fd) {
 
 // Receive thread: one message per pass; a close from the peer shuts the sending side and ends.
 void RecorderSession::Thread_Connecting() {
+    const ReceiveClock& clock = m_socket.clock();
+    auto lastArrival = clock.now();
+    const std::chrono::milliseconds silenceLimit =
+        m_reconnecting ? 3 * kKeepAliveStepsPerPeriod * m_keepAliveStep
+                       : std::chrono::milliseconds::zero();
     while (!m_receiveStop) {
         const int fd = m_socket.fd();
         if (fd < 0)
@@ -287,8 +292,15 @@ void RecorderSession::Thread_Connecting() {
                 continue;
             break;
         }
-        if (ready == 0)
+        if (ready == 0) {
+            if (silenceLimit.count() > 0 && clock.now() - lastArrival > silenceLimit) {
+                trace("recorder silent for %lld ms\n",
+                      static_cast<long long>(silenceLimit.count()));
+                m_fellSilent = true;
+                break;
+            }
             continue;
+        }
         if ((pfd.revents & (POLLERR | POLLNVAL)) != 0 && (pfd.revents & POLLIN) == 0)
             break;
         // Data first, then the close: the messages the peer sent before closing are handled.
@@ -306,6 +318,7 @@ void RecorderSession::Thread_Connecting() {
         MessageHeader header;
         if (!receiveHeader(m_socket, header))
             break;
+        lastArrival = clock.now();
         onAudioFlag(header);
         if (!m_dispatcher.dispatch(header))
             break;
@@ -343,7 +356,7 @@ void RecorderSession::keepAliveThread() {
         lock.unlock();
         send(makeHeader(MessageId::ALIVE_REQ));
         lock.lock();
-        m_aliveWake.wait_for(lock, kKeepAliveSteps * m_keepAliveStep,
+        m_aliveWake.wait_for(lock, kKeepAliveStepsPerPeriod * m_keepAliveStep,
                              [this] { return m_aliveStop.load(); });
     }
     m_aliveRunning = false;
@@ -387,6 +400,7 @@ bool RecorderSession::RecvFn_Hello48Ack(const MessageHeader& header) {
         // "Not Kalder !": the front end shows it; the connection ends here and (2,0) follows.
         // No login took place, so the disconnect order must not log a logoff.
         m_loggedIn = false;
+        m_loginRefused = true;
         post(WindowMessage::NotServed, static_cast<std::uintptr_t>(family), record.product_number);
         return false;
     }
@@ -422,6 +436,7 @@ bool RecorderSession::RecvFn_Bye48(const MessageHeader& header) {
     const bool wasLoggedIn = m_loggedIn.exchange(false);
     const bool refusedBefore = m_refusalLogged.exchange(true);
     const bool firstRefusal = wasLoggedIn || !refusedBefore;
+    m_loginRefused = true;
     const std::int32_t code = readNackCode(m_socket, header);
     if (code == kNackReadFailed)
         return false;

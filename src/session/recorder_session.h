@@ -74,6 +74,12 @@ public:
     void setReceiveClock(const ReceiveClock* clock) { m_socket.setClock(clock); }
     // One keep-alive period is 200 of these steps (50 ms by default).
     void setKeepAliveStep(std::chrono::milliseconds step) { m_keepAliveStep = step; }
+    // A front end that reconnects: the connection counts as lost when nothing at all has
+    // arrived for three keep-alive periods (the recorder answers every keep-alive), and a
+    // failed connect of a retry writes no logon-failure entry (the loss was logged once).
+    // Off by default: a silent recorder then keeps the session, as without reconnecting.
+    void setReconnecting(bool retry) { m_reconnecting = retry; }
+    static constexpr int kKeepAliveStepsPerPeriod = 200;
 
     // GUI thread. Starts the connect thread and returns at once.
     void start();
@@ -132,6 +138,11 @@ public:
     // No thread of the session is running (after disconnect).
     bool threadsEnded() const;
     bool socketOpen() const { return m_socket.valid(); }
+    // The recorder refused the login (BYE48) or serves another product family: a retry with
+    // the same account would be refused again.
+    bool loginRefused() const { return m_loginRefused; }
+    // The receive thread ended because the recorder fell silent (see setReconnecting).
+    bool fellSilent() const { return m_fellSilent; }
 
     std::string address() const;
     std::uint16_t port() const { return m_port; }
@@ -215,6 +226,7 @@ private:
     // Written before start, read by the worker threads afterwards.
     std::uint16_t m_port = 2000;
     std::chrono::milliseconds m_keepAliveStep{50};
+    bool m_reconnecting = false;
 
     // Guards the texts and the recorder's description.
     mutable std::mutex m_stateMutex;
@@ -236,6 +248,8 @@ private:
     std::atomic<bool> m_loggedIn{false};
     // A refusal (BYE48) was logged; after it only a new login makes the next one count.
     std::atomic<bool> m_refusalLogged{false};
+    std::atomic<bool> m_loginRefused{false}; // BYE48 or a family not served
+    std::atomic<bool> m_fellSilent{false};
     std::atomic<bool> m_playbackOn{false};
     std::atomic<bool> m_backupOn{false};
     std::atomic<bool> m_listenOn{false};

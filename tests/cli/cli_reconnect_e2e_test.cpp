@@ -1,0 +1,153 @@
+// kalder-cli live --reconnect against kalder-recorder-sim through a proxy of the test's own: the
+// link cut in the middle of a frame, the recorder stalled past the keep-alive, the recorder
+// gone and back on the same address, and a wrong password after a restart, which ends the
+// retries. The back-off and the keep-alive period are shortened through the environment.
+#include "tests/cli/cli_runner.h"
+#include "tests/sim/sim_process.h"
+#include "tests/support/tcp_fault_proxy.h"
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+namespace kalder::test {
+namespace {
+
+// A kalder-cli run whose standard output the test reads while it runs.
+class RunningCli {
+public:
+    explicit RunningCli(const QStringList& args) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const auto home = std::filesystem::path(KALDER_TEST_CACHE_DIR) / "cli-reconnect-home";
+        std::filesystem::create_directories(home);
+        env.insert("HOME", QString::fromStdString(home.string()));
+        env.remove("KALDER_PASSWORD");
+        env.insert("KALDER_CLI_RECONNECT_STEPS_MS", "100,200,400");
+        // A keep-alive period of 1 s: a silent recorder counts as lost after 3 s.
+        env.insert("KALDER_CLI_KEEPALIVE_STEP_MS", "5");
+        m_process.setProcessEnvironment(env);
+        m_process.start(QStringLiteral(KALDER_PROGRAM_DIR "/kalder-cli"), args);
+    }
+    ~RunningCli() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    // Reads lines until one satisfies `wanted` (true) or the run ends or 60 s pass (false).
+    // Every line read is kept in lines().
+    bool waitFor(const std::function<bool(const QJsonObject&)>& wanted) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            while (m_process.canReadLine()) {
+                const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+                m_lines << line;
+                if (wanted(json(line)))
+                    return true;
+            }
+            if (m_process.state() == QProcess::NotRunning)
+                return false;
+            m_process.waitForReadyRead(100);
+        }
+        return false;
+    }
+    bool waitForReconnect(int attempt, bool ok) {
+        return waitFor([&](const QJsonObject& o) {
+            return o["event"].toString() == "reconnect" && o["attempt"].toInt() == attempt &&
+                   o["ok"].toBool() == ok;
+        });
+    }
+    // Any successful try (a try may fail while the test's proxy still settles a fault).
+    bool waitForRecovery() {
+        return waitFor([](const QJsonObject& o) {
+            return o["event"].toString() == "reconnect" && o["ok"].toBool();
+        });
+    }
+    int waitForExit() {
+        m_process.waitForFinished(60000);
+        while (m_process.canReadLine())
+            m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    std::string transcript() { return m_lines.join('\n').toStdString(); }
+    const QStringList& lines() const { return m_lines; }
+
+private:
+    QProcess m_process;
+    QStringList m_lines;
+};
+
+QStringList liveArgs(std::uint16_t port) {
+    return {"--port", QString::number(port), "--password", "1234",       "--json",
+            "live",   "--seconds",           "600",        "--reconnect"};
+}
+
+TEST(CliReconnect, ComesBackAfterEachOutageAndStopsAtARefusedLogin) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
+    TcpFaultProxy proxy(sim.port());
+    ASSERT_NE(proxy.port(), 0);
+    RunningCli cli(liveArgs(proxy.port()));
+    ASSERT_TRUE(sim.waitForLoggedIn(1));
+
+    // The recorder ends the link in the middle of a frame.
+    ASSERT_EQ(sim.admin("close-mid-fragment"), "ok 1");
+    ASSERT_TRUE(cli.waitForRecovery()) << cli.transcript();
+    ASSERT_TRUE(sim.waitForLoggedIn(1));
+
+    // The link stalls: nothing arrives, not even the answers to the keep-alives.
+    proxy.setStalled(true);
+    ASSERT_TRUE(cli.waitFor([](const QJsonObject& o) {
+        return o["event"].toString() == "notification" && o["category"].toInt() == 2;
+    })) << cli.transcript();
+    proxy.cut();
+    proxy.setStalled(false);
+    ASSERT_TRUE(cli.waitForRecovery()) << cli.transcript();
+
+    // The recorder goes away; the address refuses until it is back (another process, the
+    // same address for the client).
+    proxy.setRefusing(true);
+    proxy.cut();
+    sim.stop();
+    ASSERT_TRUE(cli.waitForReconnect(3, false)) << cli.transcript();
+    SimProcess restarted;
+    ASSERT_TRUE(restarted.start({"--channels", "4"})) << restarted.lastError();
+    proxy.setTarget(restarted.port());
+    proxy.setRefusing(false);
+    ASSERT_TRUE(cli.waitForRecovery()) << cli.transcript();
+    ASSERT_TRUE(restarted.waitForLoggedIn(1));
+
+    // Restarted with another password: the refusal ends the retries.
+    proxy.setRefusing(true);
+    proxy.cut();
+    restarted.stop();
+    SimProcess changed;
+    ASSERT_TRUE(changed.start({"--channels", "4", "--account", "0=admin:9999"}))
+        << changed.lastError();
+    proxy.setTarget(changed.port());
+    proxy.setRefusing(false);
+    EXPECT_EQ(cli.waitForExit(), 4) << cli.transcript();
+    // The last try is the refused one; none follows it.
+    int lastReconnect = -1, refusal = -1;
+    for (int i = 0; i < cli.lines().size(); ++i) {
+        const QJsonObject o = json(cli.lines()[i]);
+        if (o["event"].toString() == "reconnect")
+            lastReconnect = i;
+        if (o["event"].toString() == "notification" && o["category"].toInt() == 3)
+            refusal = i;
+    }
+    ASSERT_GE(refusal, 0) << cli.transcript();
+    ASSERT_GT(lastReconnect, refusal) << cli.transcript();
+    EXPECT_FALSE(json(cli.lines()[lastReconnect])["ok"].toBool());
+    EXPECT_EQ(lastReconnect, cli.lines().size() - 1) << cli.transcript();
+}
+
+} // namespace
+} // namespace kalder::test
