@@ -40,8 +40,9 @@ const CliCommand kCommands[] = {
      "list [--dir DIR] | play --from T [--to T] [--dir DIR] [--seconds S] [--speed N] "
      "[--snapshot-dir DIR]: downloaded backup sets"},
     {"export", &runExportCommand,
-     "--from T --to T [--channels LIST] [--format mp4|mkv] [--out DIR] (--dir SETS | "
-     "--recorder) | verify DIR: standard files of a period, and their manifest checked"},
+     "--from T --to T [--channels LIST] [--format mp4|mkv] [--burn-in] [--out DIR] (--dir SETS "
+     "| --recorder) | verify DIR: standard files of a period (--burn-in: the time and title "
+     "drawn into the pictures), and their manifest checked"},
 };
 
 } // namespace

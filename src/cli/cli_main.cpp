@@ -9,10 +9,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <memory>
 
 using namespace kalder;
 using namespace kalder::cli;
@@ -38,10 +41,28 @@ void printUsage(std::FILE* to) {
     std::fputs("  7 not enough local disk space.\n", to);
 }
 
+// export --burn-in paints text into pictures, which needs the font database of a
+// QGuiApplication. No window opens: the offscreen platform serves wherever the command runs.
+bool paintsText(int argc, char** argv) {
+    bool exportCommand = false, burnIn = false;
+    for (int i = 1; i < argc; ++i) {
+        exportCommand = exportCommand || std::strcmp(argv[i], "export") == 0;
+        burnIn = burnIn || std::strcmp(argv[i], "--burn-in") == 0;
+    }
+    return exportCommand && burnIn;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (paintsText(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     std::vector<std::string> args(argv + 1, argv + argc);
     const ParseResult parsed = parseCliOptions(args, std::getenv("KALDER_PASSWORD"));
     if (!parsed.options) {

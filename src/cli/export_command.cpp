@@ -88,10 +88,6 @@ bool parseExportArgs(const std::vector<std::string>& args, ExportArgs& e, std::s
         error = "export: --dir or --recorder, not both";
         return false;
     }
-    if (e.burnIn) {
-        error = "export: --burn-in is not available in this version";
-        return false;
-    }
     return true;
 }
 
@@ -149,6 +145,7 @@ int exportSets(const ExportArgs& args, const std::filesystem::path& sets,
     request.to = args.period.to;
     request.channelMask = args.period.mask.value_or(0xFFFF);
     request.format = args.format;
+    request.burnIn = args.burnIn;
     request.identity = identity;
 
     auto last = std::chrono::steady_clock::now();

@@ -4,9 +4,11 @@
 #include "export/export_frame_source.h"
 #include "export/export_manifest.h"
 #include "export/h264_parameter_sets.h"
+#include "export/picture_burner.h"
 #include "export/subtitle_track.h"
 #include "wire/recorder_time.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -53,6 +55,7 @@ struct ChannelExport {
     std::vector<std::byte> parameterSets;
     std::uint16_t width = 0, height = 0;
     std::unique_ptr<ContainerWriter> writer;
+    std::unique_ptr<PictureBurner> burner; // burn-in only
     std::filesystem::path temp, final;
     // A stretch left out that is still open: frames after a damaged one up to a key frame.
     std::optional<ExportGap> gap;
@@ -72,8 +75,12 @@ private:
     void frame(const ExportFrame& f);
     bool openFile(unsigned channel);
     bool feed(ChannelExport& c, const HeldFrame& f);
+    void keep(unsigned ch, HeldFrame&& f);
+    bool burnIn(unsigned ch, const ExportFrame& f);
+    bool finishBurnIn(unsigned ch);
     void damage();
     void closeGap(ChannelExport& c);
+    void closeUnknownGap();
     void leaveOut(unsigned channel, std::uint32_t time, const char* reason);
     void removeBegun();
     // The first failure of the run or of a file's writer.
@@ -86,6 +93,8 @@ private:
     ExportFrameSource m_source;
     std::array<ChannelExport, 16> m_channels;
     ExportResult m_result;
+    // Damaged frames that did not say whose they were, one stretch until a whole frame comes.
+    std::optional<ExportGap> m_unknownGap;
     std::string m_error;
     int m_errorCode = 0;
 };
@@ -117,11 +126,21 @@ void ExportRun::damage() {
             if (d.channel == 0 || d.channel == ch + 1)
                 if (m_channels[ch].started)
                     m_channels[ch].waitForKey = true;
-        if (d.channel != 0)
+        if (d.channel != 0) {
             leaveOut(d.channel, d.time, "damaged frames and those up to the next key frame");
-        else
-            m_result.leftOut.push_back(ExportGap{0, d.time, d.time, d.reason});
+        } else if (m_unknownGap && m_unknownGap->reason == d.reason) {
+            m_unknownGap->to = std::max(m_unknownGap->to, d.time);
+        } else {
+            closeUnknownGap();
+            m_unknownGap = ExportGap{0, d.time, d.time, d.reason};
+        }
     }
+}
+
+void ExportRun::closeUnknownGap() {
+    if (m_unknownGap)
+        m_result.leftOut.push_back(*m_unknownGap);
+    m_unknownGap.reset();
 }
 
 bool ExportRun::feed(ChannelExport& c, const HeldFrame& f) {
@@ -154,6 +173,16 @@ bool ExportRun::openFile(unsigned ch) {
     setup.creationTime = c.firstTime;
     setup.audio = c.heldAudio;
     setup.parameterSets = c.parameterSets;
+    if (c.burner) {
+        if (!c.burner->ready()) {
+            m_error = name + ": none of the channel's pictures decodes";
+            m_errorCode = AVERROR_INVALIDDATA;
+            return false;
+        }
+        setup.width = std::uint16_t(c.burner->width());
+        setup.height = std::uint16_t(c.burner->height());
+        setup.parameterSets = c.burner->parameterSets();
+    }
     std::string error;
     c.writer = ContainerWriter::open(setup, error);
     if (!c.writer) {
@@ -200,15 +229,63 @@ void ExportRun::frame(const ExportFrame& f) {
         c.waitForKey = false;
         closeGap(c);
     }
-    HeldFrame held{f.frameTime, f.ms, f.key, {f.video.begin(), f.video.end()}, f.audio};
+    if (m_request.burnIn) {
+        burnIn(f.channel, f);
+        return;
+    }
+    keep(f.channel, HeldFrame{f.frameTime, f.ms, f.key, {f.video.begin(), f.video.end()}, f.audio});
+}
+
+void ExportRun::keep(unsigned ch, HeldFrame&& f) {
+    ChannelExport& c = m_channels[ch];
     if (c.writer) {
-        feed(c, held);
+        feed(c, f);
         return;
     }
     c.heldAudio = c.heldAudio || f.audio.has_value();
-    c.held.push_back(std::move(held));
-    if (f.ms - c.originMs >= kExportLookAheadMs)
-        openFile(f.channel);
+    const std::int64_t ms = f.ms;
+    c.held.push_back(std::move(f));
+    if (ms - c.originMs >= kExportLookAheadMs)
+        openFile(ch);
+}
+
+bool ExportRun::burnIn(unsigned ch, const ExportFrame& f) {
+    ChannelExport& c = m_channels[ch];
+    if (!c.burner) {
+        c.burner = PictureBurner::create(m_error);
+        if (!c.burner) {
+            m_errorCode = AVERROR(EINVAL);
+            return false;
+        }
+    }
+    std::vector<PictureBurner::Picture> pictures;
+    const bool ok = c.burner->add(f.ms, f.key, f.video, f.frameTime, c.title, pictures);
+    // The sound goes with the picture of its frame; the encoder holds none back.
+    std::optional<std::array<std::byte, kAudioElementBytes>> audio = f.audio;
+    for (PictureBurner::Picture& p : pictures) {
+        keep(ch, HeldFrame{std::uint32_t(p.ms / 1000), p.ms, p.key, std::move(p.bytes), audio});
+        audio.reset();
+    }
+    if (!ok) {
+        m_error = "channel " + std::to_string(ch + 1) + ": " + c.burner->error();
+        m_errorCode = AVERROR(EINVAL);
+    }
+    return ok;
+}
+
+bool ExportRun::finishBurnIn(unsigned ch) {
+    ChannelExport& c = m_channels[ch];
+    if (!c.burner)
+        return true;
+    std::vector<PictureBurner::Picture> pictures;
+    const bool ok = c.burner->finish(pictures);
+    for (PictureBurner::Picture& p : pictures)
+        keep(ch, HeldFrame{std::uint32_t(p.ms / 1000), p.ms, p.key, std::move(p.bytes), {}});
+    if (!ok) {
+        m_error = "channel " + std::to_string(ch + 1) + ": " + c.burner->error();
+        m_errorCode = AVERROR(EINVAL);
+    }
+    return ok;
 }
 
 void ExportRun::removeBegun() {
@@ -264,6 +341,7 @@ ExportResult ExportRun::run() {
             return m_result;
         }
         damage();
+        closeUnknownGap(); // a whole frame ends the stretch of damaged ones
         frame(f);
         if (std::string error; firstError(error))
             return failed(error, m_errorCode);
@@ -278,10 +356,12 @@ ExportResult ExportRun::run() {
         return m_result;
     }
     damage();
+    closeUnknownGap();
     for (unsigned ch = 0; ch < 16; ++ch) {
         ChannelExport& c = m_channels[ch];
         closeGap(c);
-        if (c.started && !c.writer)
+        finishBurnIn(ch);
+        if (c.started && !c.writer && m_error.empty())
             openFile(ch);
         if (c.writer)
             c.writer->close();
