@@ -10,6 +10,7 @@
 #include "files/local_log.h"
 #include "connect/connect_dialog.h"
 #include "session/recorder_session.h"
+#include "post/post_to_window.h"
 #include "session/window_message.h"
 #include "search/search_window.h"
 #include "search/backup_progress_window.h"
@@ -114,7 +115,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     setUpMedia();
 
     localLog(kLogKindProgram, kLogEventProgramStart);
-    QCoreApplication::postEvent(this, new WindowMessageEvent(kStartupFinished, 0, 0));
+    postToWindow(this, new WindowMessageEvent(kStartupFinished, 0, 0));
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -1,6 +1,6 @@
 #include "decode/decoder_init_error_event.h"
 
-#include <QCoreApplication>
+#include "post/post_to_window.h"
 
 namespace kalder {
 
@@ -11,7 +11,7 @@ QEvent::Type DecoderInitErrorEvent::eventType() {
 
 void postDecoderInitError(QObject* receiver, unsigned channel, std::uint64_t generation) {
     if (receiver != nullptr) {
-        QCoreApplication::postEvent(receiver, new DecoderInitErrorEvent(channel, generation));
+        postToWindow(receiver, new DecoderInitErrorEvent(channel, generation));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ptz/ptz_panel.h"
 
+#include "post/post_to_window.h"
 #include "session/window_message.h"
 
 #include <QCoreApplication>
@@ -41,17 +42,16 @@ PtzPanel::PtzPanel(QObject* receiver, QWidget* parent)
         if (id >= Up && id <= Right) {
             const int direction = id - Up;
             connect(b, &QPushButton::pressed, this, [this, direction] {
-                QCoreApplication::postEvent(
-                    m_receiver, new WindowMessageEvent(WindowMessage::PtzMove, 0, direction));
+                postToWindow(m_receiver,
+                             new WindowMessageEvent(WindowMessage::PtzMove, 0, direction));
             });
             connect(b, &QPushButton::released, this, [this, direction] {
-                QCoreApplication::postEvent(
-                    m_receiver, new WindowMessageEvent(WindowMessage::PtzMove, 1, direction));
+                postToWindow(m_receiver,
+                             new WindowMessageEvent(WindowMessage::PtzMove, 1, direction));
             });
         } else if (id == PresetPan || id == PresetZoom) {
             connect(b, &QPushButton::pressed, this, [this] {
-                QCoreApplication::postEvent(m_receiver,
-                                            new WindowMessageEvent(WindowMessage::PtzMove, 0, 4));
+                postToWindow(m_receiver, new WindowMessageEvent(WindowMessage::PtzMove, 0, 4));
             });
         } else if (id == Pan || id == Zoom) {
             b->setCheckable(true);

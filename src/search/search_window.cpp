@@ -15,6 +15,7 @@
 
 #include "resources/resource_library.h"
 #include "session/recorder_session.h"
+#include "post/post_to_window.h"
 #include "session/window_message.h"
 #include "ui/theme.h"
 #include "wire/recorder_time.h"
@@ -673,10 +674,9 @@ void SearchWindow::play(const SearchPlayRequest& request, SearchResumeContext co
 
 void SearchWindow::postNotification(Notification notification) {
     if (m_notificationReceiver)
-        QCoreApplication::postEvent(
-            m_notificationReceiver,
-            new WindowMessageEvent(WindowMessage::Notification, 0,
-                                   static_cast<std::intptr_t>(notification.lParam())));
+        postToWindow(m_notificationReceiver,
+                     new WindowMessageEvent(WindowMessage::Notification, 0,
+                                            static_cast<std::intptr_t>(notification.lParam())));
 }
 
 CalendarPanel* SearchWindow::calendarPanel() const {

@@ -5,6 +5,7 @@
 #include "wire/nack_outcome.h"
 #include "net/tcp_connector.h"
 #include "net/trace.h"
+#include "post/post_to_window.h"
 #include "session/window_message.h"
 
 #include <QCoreApplication>
@@ -130,8 +131,7 @@ void RecorderSession::post(int message, std::uintptr_t wParam, std::intptr_t lPa
     if (!m_receiver)
         return;
     m_postedCount.fetch_add(1);
-    QCoreApplication::postEvent(m_receiver,
-                                new WindowMessageEvent(message, wParam, lParam, m_generation));
+    postToWindow(m_receiver, new WindowMessageEvent(message, wParam, lParam, m_generation));
 }
 
 std::shared_ptr<LatestValues>& RecorderSession::latestSlot(int message) {
@@ -163,8 +163,7 @@ void RecorderSession::postCoalesced(std::shared_ptr<LatestValues>& slot, int mes
     }
     if (m_receiver) {
         m_postedCount.fetch_add(1);
-        QCoreApplication::postEvent(
-            m_receiver, new WindowMessageEvent(message, std::move(latest), m_generation));
+        postToWindow(m_receiver, new WindowMessageEvent(message, std::move(latest), m_generation));
     } else {
         std::lock_guard lock(latest->mutex);
         latest->posted = false;
