@@ -67,7 +67,8 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_store(*config.store),
       m_custom(config.custom), m_settings(config.settings), m_removableMode(config.removableMode),
       m_timeZoneOffsetSeconds(config.timeZoneOffsetSeconds), m_decoder(config.decoder),
-      m_live(config.decoder, this) {
+      m_live(config.decoder, this), m_reconnectSchedule(config.reconnectSchedule),
+      m_keepAliveStep(config.keepAliveStep) {
     setObjectName(QStringLiteral("mainWindow"));
     setFixedSize(kWidth, kHeight);
     setWindowTitle(m_custom.oemTitle);
@@ -113,6 +114,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
     m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
     setUpMedia();
+    setUpReconnect();
 
     localLog(kLogKindProgram, kLogEventProgramStart);
     postToWindow(this, new WindowMessageEvent(kStartupFinished, 0, 0));
@@ -344,7 +346,18 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
             m_local->openSearchWindow(m_settings.location, m_settings.dateFormat);
         return;
     case WindowMessage::DropSession:
-        dropSession();
+        // A failed try of a reconnect keeps the operator's view.
+        if (m_reconnectAttempt > 0)
+            reconnectTryFailed();
+        else
+            dropSession();
+        return;
+    case WindowMessage::ConnectFailed:
+        if (m_reconnectAttempt > 0)
+            reconnectTryFailed();
+        return;
+    case WindowMessage::LoggedIn:
+        reconnectLoggedIn();
         return;
     case WindowMessage::ConfigArrived:
         openSetupWindow();
@@ -370,6 +383,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
             handleDeviceMessage(message);
         return;
     case WindowMessage::NotServed: {
+        stopReconnecting(); // a recorder of another family is not tried again
         if (m_shuttingDown)
             return;
         auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
@@ -416,6 +430,7 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         return;
     case WindowMessage::LiveChannels:
         m_live.liveChannels(static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam));
+        restoreAfterReconnect();
         return;
     case WindowMessage::PlaybackClock:
         m_playback->started(static_cast<int>(wParam));
@@ -488,6 +503,8 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
 void MainWindow::showNotification(Notification notification, const QString& detail) {
     if (m_shuttingDown)
         return;
+    if (reconnectNotification(notification))
+        return;
     // The connection is gone: drop the session first, even while a box is open.
     if (notification.category == 2)
         dropSession();
@@ -549,6 +566,11 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
 void MainWindow::pressConnect() {
     if (m_removableMode || m_shuttingDown)
         return;
+    // While a lost connection is being got back, Connect gives it up.
+    if (m_reconnectAttempt > 0) {
+        cancelReconnect();
+        return;
+    }
     if (m_session) {
         dropSession();
         return;
@@ -574,6 +596,11 @@ void MainWindow::connectTo(const ConnectRequest& request) {
         return;
     m_session = std::make_unique<RecorderSession>(this);
     m_sessionGeneration = m_session->generation();
+    m_lastRequest = request;
+    m_sessionLoggedIn = false;
+    if (m_keepAliveStep.count() > 0)
+        m_session->setKeepAliveStep(m_keepAliveStep);
+    m_session->setReconnecting(m_settings.reconnect != 0);
     m_session->setAddress(request.address);
     m_session->setPort(request.port);
     m_session->setUserId(request.userId);
@@ -589,7 +616,7 @@ void MainWindow::connectTo(const ConnectRequest& request) {
 }
 
 // Disconnects and forgets the session, then brings the controls back to "no session".
-void MainWindow::dropSession() {
+void MainWindow::dropSession(bool keepView) {
     if (!m_session)
         return;
     // The search window works on the session: it goes first.
@@ -604,13 +631,13 @@ void MainWindow::dropSession() {
     m_infoViews->closeAll();
     m_infoViews->setSession(nullptr);
     session.reset();
-    resetConnectControls();
+    resetConnectControls(keepView);
     // What the ended session posted (its disconnect order's released buttons and windows to
     // close, the closed connection's notification) is still handled as it arrives: the ended
     // session's generation stays the accepted one until the next session starts.
 }
 
-void MainWindow::resetConnectControls() {
+void MainWindow::resetConnectControls(bool keepView) {
     m_screenSaver.setInhibited(false);
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Released));
     setButtonLook(Control::Live, static_cast<int>(ButtonLook::Released));
@@ -620,7 +647,10 @@ void MainWindow::resetConnectControls() {
     setButtonLook(Control::Record, static_cast<int>(ButtonLook::Released));
     if (m_clock)
         m_clock->clearRecorderTime();
-    m_live.videoWindowReset(16);
+    if (!keepView) {
+        m_live.videoWindowReset(16);
+        setSessionState(SessionState::Offline);
+    }
 }
 
 // Stops what runs (each followed by a short pause), disconnects, destroys the video window.
@@ -628,6 +658,7 @@ void MainWindow::shutdown() {
     if (m_shutDown)
         return;
     m_shuttingDown = true;
+    stopReconnecting();
     m_local->stop(); // the local player goes first
     if (m_connectDialog)
         m_connectDialog->reject();

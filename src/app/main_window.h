@@ -15,6 +15,8 @@
 #include "connect/connect_dialog.h"
 #include "connect/connect_request.h"
 #include "setup/setup_window.h"
+#include "session/reconnect_schedule.h"
+#include "video/video_layout.h"
 #include "wire/config_record.h"
 #include "wire/notification.h"
 
@@ -24,11 +26,14 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
 
+class QLabel;
 class QSettings;
+class QTimer;
 
 namespace kalder {
 
@@ -60,7 +65,14 @@ struct MainWindowConfig {
     bool connectDialogAtStart = true;
     // Look for the sound server's default sink at start; false behaves as a PC without sound.
     bool soundOutput = true;
+    // The waits before the tries to get a lost connection back (tests shorten them), and the
+    // sessions' keep-alive step (0: the session's own).
+    ReconnectSchedule reconnectSchedule;
+    std::chrono::milliseconds keepAliveStep{0};
 };
+
+// What the main window shows beside the clock.
+enum class SessionState { Offline, Connected, Reconnecting };
 
 // The main window: the skinned frame around the video window with the buttons, the clock and
 // the notification box. It owns at most one recorder session, the video window and the live
@@ -112,6 +124,11 @@ public:
     InfoViews& infoViews() { return *m_infoViews; }
     // The generation of the session whose posted messages are handled (0 before the first).
     std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
+    // The session's state beside the clock, and the try under way or waited for after a lost
+    // connection (0: none).
+    SessionState sessionState() const { return m_sessionState; }
+    QLabel* sessionStateLabel() const { return m_stateLabel; }
+    unsigned reconnectAttempt() const { return m_reconnectAttempt; }
 
 protected:
     bool event(QEvent* event) override;
@@ -131,9 +148,25 @@ private:
     // `detail`: one more line for the box (the missing right, the folder searched).
     void showNotification(Notification notification, const QString& detail = QString());
     void runNotificationAction(const NotificationBox& box);
-    void dropSession();
-    void resetConnectControls();
+    // `keepView`: the video window keeps its stream, layout and last pictures (a lost
+    // connection that is being got back).
+    void dropSession(bool keepView = false);
+    void resetConnectControls(bool keepView = false);
     void shutdown();
+
+    // main_window_reconnect.cpp: getting a lost connection back.
+    void setUpReconnect();
+    // A notification the reconnecting takes: true when it is handled and shows no box.
+    bool reconnectNotification(Notification notification);
+    void beginReconnect();
+    void reconnectTryFailed();
+    void scheduleReconnect();
+    void reconnectLoggedIn();
+    void restoreAfterReconnect();
+    void cancelReconnect();
+    void stopReconnecting();
+    void showReconnectBox();
+    void setSessionState(SessionState state);
 
     // main_window_buttons.cpp
     void createButtons();
@@ -194,7 +227,7 @@ private:
     SnapshotController m_media;
     InfoViews* m_infoViews = nullptr; // child object, made by setUpMedia
     LiveViewController m_live;
-    PlaybackController* m_playback = nullptr; // child object
+    PlaybackController* m_playback = nullptr;   // child object
     LocalPlaybackController* m_local = nullptr; // child object
     // Released by its destructor at exit.
     ScreenSaverInhibitor m_screenSaver;
@@ -228,6 +261,24 @@ private:
     QPointer<SetupWindow> m_setupWindow;
     bool m_shuttingDown = false;
     bool m_shutDown = false;
+
+    // Reconnecting (main_window_reconnect.cpp), GUI thread.
+    const ReconnectSchedule m_reconnectSchedule;
+    const std::chrono::milliseconds m_keepAliveStep;
+    std::optional<ConnectRequest> m_lastRequest; // the values of the last connect
+    unsigned m_reconnectAttempt = 0;             // 0: not reconnecting
+    std::uint64_t m_failedGeneration = 0;        // the session whose end was handled
+    bool m_sessionLoggedIn = false;              // the session held has logged in
+    // What the operator had when the connection was lost, put back when live view returns.
+    struct ViewToRestore {
+        VideoLayout::Arrangement arrangement;
+        bool liveOn = false;
+        bool audioOn = false;
+    };
+    std::optional<ViewToRestore> m_restore;
+    QTimer* m_retryTimer = nullptr; // child: the wait before the next try
+    QLabel* m_stateLabel = nullptr; // child, beside the clock
+    SessionState m_sessionState = SessionState::Offline;
 };
 
 } // namespace kalder

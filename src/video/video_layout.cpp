@@ -300,6 +300,17 @@ void VideoLayout::swapCells(int cellA, int cellB) {
               m_cellChannel[static_cast<std::size_t>(cellB)]);
 }
 
+void VideoLayout::restoreArrangement(const Arrangement& arrangement) {
+    if (arrangement.layoutIndex < 0 || arrangement.layoutIndex >= kLayoutCount)
+        return;
+    m_cellChannel = arrangement.cellChannel;
+    m_layoutIndex = arrangement.layoutIndex;
+    const int pages = m_pageCounts[static_cast<std::size_t>(m_layoutIndex)];
+    m_page = arrangement.page >= 0 && arrangement.page < pages ? arrangement.page : 0;
+    m_zoomed = false;
+    updateVisibleCells();
+}
+
 void VideoLayout::resetArrangement() {
     for (int cell = 0; cell < kCellCount; ++cell)
         m_cellChannel[static_cast<std::size_t>(cell)] = cell;

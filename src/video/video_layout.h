@@ -68,7 +68,20 @@ CellRect pictureSourceRect(int width, int height, bool planar);
 
 class VideoLayout {
 public:
+    // What the operator arranged: the layout, its page and which channel each cell shows. Kept
+    // over a lost connection and put back when live view returns.
+    struct Arrangement {
+        int layoutIndex = kLayoutCount - 1;
+        int page = 0;
+        std::array<int, kCellCount> cellChannel{};
+        bool operator==(const Arrangement&) const = default;
+    };
+
     VideoLayout();
+
+    Arrangement arrangement() const { return {m_layoutIndex, m_page, m_cellChannel}; }
+    // A page beyond the current page table falls back to page 0.
+    void restoreArrangement(const Arrangement& arrangement);
 
     // Window size and border; every rectangle follows from them.
     void setArea(int width, int height, int border);

@@ -104,6 +104,11 @@ void VideoWindow::selectLayout(int layoutCells) {
     afterViewChange();
 }
 
+void VideoWindow::restoreView(const VideoLayout::Arrangement& arrangement) {
+    m_layout.restoreArrangement(arrangement);
+    afterViewChange();
+}
+
 void VideoWindow::showChannel(int channel) {
     if (m_layout.showChannel(channel, pageChannels()))
         afterViewChange();

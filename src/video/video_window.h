@@ -55,6 +55,10 @@ public:
     void selectLayout(int layoutCells);
     void showChannel(int channel);
     void resetArrangement();
+    // The operator's layout, page and cell arrangement; restoring it announces the channels
+    // shown (visibleChannelsChanged).
+    VideoLayout::Arrangement viewArrangement() const { return m_layout.arrangement(); }
+    void restoreView(const VideoLayout::Arrangement& arrangement);
     void toggleOverlays();
     bool osdEnabled() const { return m_feed.overlaysOn(); }
     // Ignores drags and double-clicks while the PTZ panel drives the camera with the mouse.

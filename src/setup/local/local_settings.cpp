@@ -92,6 +92,7 @@ LocalSettings loadSettings(const SettingsValue& store, const ClientCustomisation
     s.webHeightWeb = readDword(store, "LocalSetupEx", "WebHeightWeb", d.webHeightWeb);
     s.webInterval = readDword(store, "LocalSetupEx", "WebInterval", d.webInterval);
     s.webLocation = readText(store, "LocalSetupEx", "WebLocation", d.webLocation);
+    s.reconnect = readDword(store, "LocalSetupEx", "Reconnect", d.reconnect);
     return s;
 }
 
@@ -114,6 +115,7 @@ void saveSettings(QSettings& store, const LocalSettings& s) {
     put("LocalSetupEx", "WebHeightWeb", s.webHeightWeb);
     put("LocalSetupEx", "WebInterval", s.webInterval);
     put("LocalSetupEx", "WebLocation", s.webLocation.left(kMaxFolderLength));
+    put("LocalSetupEx", "Reconnect", s.reconnect);
     store.sync();
 }
 

@@ -47,6 +47,8 @@ struct LocalSettings {
     std::uint32_t webHeightWeb = 240;
     std::uint32_t webInterval = 5; // images per 10 s per channel, 1-20
     QString webLocation;
+    // LocalSetupEx/Reconnect: 1 gets a lost connection back by itself, 0 leaves it lost.
+    std::uint32_t reconnect = 1;
 
     std::uint8_t opacityOf(OpacityKind kind) const { return opacity[static_cast<int>(kind)]; }
     // The interval the web export uses: a stored value outside 1-20 counts as 1.

@@ -1,0 +1,180 @@
+// The main window's side of a lost connection: the tries to get it back with the back-off, the
+// box after the first failed try, the operator's view put back when live view returns, and the
+// session's state beside the clock.
+#include "app/main_window.h"
+
+#include "app/main_window_controls.h"
+#include "session/recorder_session.h"
+#include "ui/clock_display.h"
+#include "video/video_window.h"
+
+#include <QLabel>
+#include <QTimer>
+
+namespace kalder {
+
+namespace {
+
+QString sessionStateText(SessionState state) {
+    switch (state) {
+    case SessionState::Connected:
+        return QObject::tr("Connected");
+    case SessionState::Reconnecting:
+        return QObject::tr("Reconnecting…");
+    case SessionState::Offline:
+        break;
+    }
+    return QObject::tr("Offline");
+}
+
+} // namespace
+
+void MainWindow::setUpReconnect() {
+    m_retryTimer = new QTimer(this);
+    m_retryTimer->setSingleShot(true);
+    connect(m_retryTimer, &QTimer::timeout, this, [this] {
+        if (m_lastRequest && !m_session && m_reconnectAttempt > 0)
+            connectTo(*m_lastRequest);
+    });
+    m_stateLabel = new QLabel(this);
+    m_stateLabel->setObjectName(QStringLiteral("sessionState"));
+    m_stateLabel->setAccessibleName(tr("Session state"));
+    m_stateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_stateLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    const QRect clock = m_clock ? m_clock->geometry() : QRect(700, 20, 160, 30);
+    m_stateLabel->setGeometry(clock.left() - 118, clock.top(), 112, clock.height());
+    setSessionState(SessionState::Offline);
+}
+
+void MainWindow::setSessionState(SessionState state) {
+    m_sessionState = state;
+    if (m_stateLabel)
+        m_stateLabel->setText(sessionStateText(state));
+}
+
+bool MainWindow::reconnectNotification(Notification notification) {
+    if (m_reconnectAttempt > 0) {
+        // A try that did not get through: the connect failed, or the link closed again
+        // before the login.
+        if (notification.category <= 2) {
+            reconnectTryFailed();
+            return true;
+        }
+        // A refused login ends the retries; its box shows as always.
+        if (notification.category == 3 || notification == kNoRight) {
+            stopReconnecting();
+            dropSession();
+        }
+        return false;
+    }
+    if (notification.category != 2 || m_settings.reconnect == 0 || !m_session ||
+        !m_sessionLoggedIn || m_session->loginRefused() || !m_lastRequest)
+        return false;
+    beginReconnect();
+    return true;
+}
+
+// The link of a logged-in session is lost: keep what the operator sees and try again.
+void MainWindow::beginReconnect() {
+    ViewToRestore restore;
+    if (m_videoWindow)
+        restore.arrangement = m_videoWindow->viewArrangement();
+    restore.liveOn = m_session->live().liveOn() || m_session->live().liveRequestPending();
+    restore.audioOn = m_session->audioOn();
+    m_restore = restore;
+    m_failedGeneration = m_sessionGeneration;
+    m_reconnectAttempt = 1;
+    dropSession(true);
+    setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
+    setSessionState(SessionState::Reconnecting);
+    scheduleReconnect();
+}
+
+void MainWindow::scheduleReconnect() {
+    m_retryTimer->start(m_reconnectSchedule.delayBefore(m_reconnectAttempt));
+}
+
+// A try ended without a login (each session's end is counted once).
+void MainWindow::reconnectTryFailed() {
+    if (m_failedGeneration == m_sessionGeneration || m_shuttingDown)
+        return;
+    m_failedGeneration = m_sessionGeneration;
+    dropSession(true);
+    setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
+    if (m_reconnectAttempt == 1)
+        showReconnectBox();
+    ++m_reconnectAttempt;
+    scheduleReconnect();
+}
+
+// The box after the first failed try: the client keeps trying; Cancel gives up.
+void MainWindow::showReconnectBox() {
+    if (m_notificationBox)
+        return;
+    const NotificationEntry* found = findNotificationEntry({2, 0});
+    if (found == nullptr)
+        return;
+    NotificationEntry entry = *found;
+    entry.buttons = NotificationButtons::OkCancel;
+    entry.onOk = NotificationAction::None;
+    auto* box = new NotificationBox(entry, m_settings.opacityOf(OpacityKind::NotificationBox), this,
+                                    tr("The client keeps trying to reconnect."));
+    box->setObjectName(QStringLiteral("reconnectBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_notificationBox = box;
+    connect(box, &QDialog::finished, this, [this](int result) {
+        m_notificationBox = nullptr;
+        if (result != QDialog::Accepted && m_reconnectAttempt > 0)
+            cancelReconnect();
+    });
+    box->open();
+}
+
+void MainWindow::reconnectLoggedIn() {
+    m_sessionLoggedIn = true;
+    setSessionState(SessionState::Connected);
+    if (m_reconnectAttempt == 0)
+        return;
+    m_reconnectAttempt = 0;
+    m_retryTimer->stop();
+    if (m_notificationBox && m_notificationBox->objectName() == QLatin1String("reconnectBox"))
+        m_notificationBox->done(QDialog::Accepted);
+    // The login starts live view; an operator who had it off gets it off again.
+    if (m_restore && !m_restore->liveOn && m_session) {
+        m_session->live().stopLive();
+        m_restore.reset();
+    }
+}
+
+// Live view is back (its channel announcement): the layout, page, arrangement and the
+// recorder's audio as they were.
+void MainWindow::restoreAfterReconnect() {
+    if (!m_restore || m_reconnectAttempt > 0 || !m_session || !m_session->live().liveOn())
+        return;
+    const ViewToRestore restore = *m_restore;
+    m_restore.reset();
+    if (m_videoWindow) {
+        m_videoWindow->restoreView(restore.arrangement);
+        showLayoutPressed(m_videoWindow->layoutModel().layout());
+    }
+    if (restore.audioOn && !m_session->audioOn())
+        m_audio->toggleRecorderAudio();
+}
+
+// The operator gave up (Cancel in the box, Connect): today's "no session".
+void MainWindow::cancelReconnect() {
+    stopReconnecting();
+    if (m_session)
+        dropSession();
+    else
+        resetConnectControls();
+}
+
+void MainWindow::stopReconnecting() {
+    m_reconnectAttempt = 0;
+    m_restore.reset();
+    if (m_retryTimer)
+        m_retryTimer->stop();
+}
+
+} // namespace kalder

@@ -1,0 +1,111 @@
+// The main window gets a lost connection back by itself: the operator's layout and page return
+// with live view, the state beside the clock follows, the box comes after the first failed try
+// and a refused login after a restart ends the tries.
+#include "main_window_harness.h"
+#include "session/recorder_session.h"
+#include "sim/sim_process.h"
+#include "support/tcp_fault_proxy.h"
+#include "ui/notification_box.h"
+#include "ui/skin_button.h"
+#include "video/video_window.h"
+
+#include <QLabel>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace kalder {
+namespace {
+
+constexpr int kLiveLimitMs = 60000;
+
+int liveMaskAtSim(test::SimProcess& sim) {
+    static const std::regex pattern("live=0x([0-9a-fA-F]{4})");
+    const std::string reply = sim.admin("clients");
+    std::smatch match;
+    if (!std::regex_search(reply, match, pattern))
+        return -1;
+    return std::stoi(match[1].str(), nullptr, 16);
+}
+
+MainWindowConfig reconnectingConfig(const test::MainWindowHarness& harness) {
+    using namespace std::chrono_literals;
+    MainWindowConfig config = harness.config();
+    config.reconnectSchedule = ReconnectSchedule({50ms, 100ms, 200ms});
+    return config;
+}
+
+TEST(MainWindowReconnect, LayoutAndPageComeBackWithLiveViewAfterTheLinkIsCut) {
+    test::MainWindowHarness harness;
+    ASSERT_TRUE(harness.decoderLoaded());
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--channels", "16"})) << sim.lastError();
+    MainWindow window(reconnectingConfig(harness));
+    window.show();
+    EXPECT_EQ(window.sessionStateLabel()->text(), QStringLiteral("Offline"));
+    window.connectTo(test::simAdminRequest(sim.port()));
+    WAIT_UNTIL(window.liveChannelInfoCount() > 0, kLiveLimitMs);
+    EXPECT_EQ(window.sessionState(), SessionState::Connected);
+    // The 4-cell layout's second page: channels 5-8.
+    VideoWindow* video = window.videoWindow();
+    QTest::mouseClick(window.button(321), Qt::LeftButton);
+    QTest::mouseClick(window.button(321), Qt::LeftButton);
+    ASSERT_EQ(video->visibleChannelMask(), 0x00F0);
+    WAIT_UNTIL(liveMaskAtSim(sim) == 0x00F0, 10000);
+    const std::uint64_t lost = window.acceptedSessionGeneration();
+
+    ASSERT_EQ(sim.admin("close-mid-fragment"), "ok 1");
+    WAIT_UNTIL(window.acceptedSessionGeneration() != lost, 10000);
+    WAIT_UNTIL(window.sessionState() == SessionState::Connected, kLiveLimitMs);
+    WAIT_UNTIL(liveMaskAtSim(sim) == 0x00F0, kLiveLimitMs);
+    EXPECT_EQ(video->layoutModel().layout(), 4);
+    EXPECT_EQ(video->layoutModel().page(), 1);
+    EXPECT_EQ(video->mode(), StreamKind::Live);
+    WAIT_UNTIL((video->decodedChannels() & 0x00F0) == 0x00F0, kLiveLimitMs);
+    // The first try got through: no box.
+    EXPECT_EQ(window.notificationBox(), nullptr);
+}
+
+TEST(MainWindowReconnect, BoxAfterTheFirstFailedTryAndARefusedLoginEndsTheTries) {
+    test::MainWindowHarness harness;
+    ASSERT_TRUE(harness.decoderLoaded());
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
+    test::TcpFaultProxy proxy(sim.port());
+    MainWindow window(reconnectingConfig(harness));
+    window.show();
+    window.connectTo(test::simAdminRequest(proxy.port()));
+    WAIT_UNTIL(window.sessionState() == SessionState::Connected, kLiveLimitMs);
+
+    // The recorder goes away: the address refuses.
+    proxy.setRefusing(true);
+    proxy.cut();
+    WAIT_UNTIL(window.sessionState() == SessionState::Reconnecting, 10000);
+    EXPECT_EQ(window.sessionStateLabel()->text(), QStringLiteral("Reconnecting…"));
+    WAIT_UNTIL(window.notificationBox() != nullptr, 10000);
+    EXPECT_EQ(window.notificationBox()->objectName(), QStringLiteral("reconnectBox"));
+    WAIT_UNTIL(window.reconnectAttempt() >= 3, 10000);
+    EXPECT_EQ(window.sessionState(), SessionState::Reconnecting);
+    // Back with another password: the refusal ends the tries.
+    sim.stop();
+    test::SimProcess changed;
+    ASSERT_TRUE(changed.start({"--channels", "4", "--account", "0=admin:9999"}))
+        << changed.lastError();
+    proxy.setTarget(changed.port());
+    proxy.setRefusing(false);
+    WAIT_UNTIL(window.sessionState() == SessionState::Offline, kLiveLimitMs);
+    EXPECT_EQ(window.reconnectAttempt(), 0u);
+    WAIT_UNTIL(window.session() == nullptr, 10000);
+    const unsigned accepted = proxy.accepted();
+    // Nothing is tried any more: Connect opens the dialog instead.
+    if (window.notificationBox())
+        window.notificationBox()->reject();
+    QTest::mouseClick(window.button(360), Qt::LeftButton);
+    EXPECT_NE(window.connectDialog(), nullptr);
+    EXPECT_EQ(proxy.accepted(), accepted);
+}
+
+} // namespace
+} // namespace kalder
