@@ -22,9 +22,10 @@ std::tm localTimeNow() {
 }
 
 SnapshotSaver::SnapshotSaver(const PictureView& picture, std::string_view stamp,
-                             std::filesystem::path folder, ImageFormat format, Clock clock)
+                             std::filesystem::path folder, ImageFormat format, Clock clock,
+                             Notice finished)
     : m_picture(picture), m_stamp(stamp.substr(0, 259)), m_folder(std::move(folder)),
-      m_format(format), m_clock(std::move(clock)) {
+      m_format(format), m_clock(std::move(clock)), m_finished(std::move(finished)) {
     const std::size_t bytes =
         std::min(picture.bytes.size(), pictureBytes(picture.layout, picture.width, picture.height));
     m_copy.assign(picture.bytes.begin(),
@@ -51,6 +52,10 @@ void SnapshotSaver::run() {
         m_saved = writeImageFile(m_file, m_format, image, m_error);
     }
     m_done = true;
+    // The owner may collect this saver as soon as m_done is set; its destructor waits for
+    // this thread, so the notice still runs on a live object.
+    if (m_finished)
+        m_finished();
 }
 
 SnapshotBoard::~SnapshotBoard() {
@@ -67,6 +72,11 @@ void SnapshotBoard::setTarget(std::filesystem::path folder, ImageFormat format) 
 void SnapshotBoard::setClock(SnapshotSaver::Clock clock) {
     std::lock_guard lock(m_mutex);
     m_clock = std::move(clock);
+}
+
+void SnapshotBoard::setFinishedNotice(SnapshotSaver::Notice notice) {
+    std::lock_guard lock(m_mutex);
+    m_finished = std::move(notice);
 }
 
 void SnapshotBoard::request(std::uint16_t mask) {
@@ -97,7 +107,7 @@ bool SnapshotBoard::takeRequest(unsigned channel) {
 void SnapshotBoard::start(const PictureView& picture, std::string_view stamp) {
     std::lock_guard lock(m_mutex);
     m_savers.push_back(
-        std::make_unique<SnapshotSaver>(picture, stamp, m_folder, m_format, m_clock));
+        std::make_unique<SnapshotSaver>(picture, stamp, m_folder, m_format, m_clock, m_finished));
 }
 
 std::vector<SnapshotResult> SnapshotBoard::collectFinished() {

@@ -32,11 +32,13 @@ std::tm localTimeNow();
 class SnapshotSaver {
 public:
     using Clock = std::function<std::tm()>;
+    // Called on the saver's thread once it is done (the front end posts itself a message).
+    using Notice = std::function<void()>;
 
     // Copies the picture (the caller holds the channel's picture lock) and starts the thread,
     // which creates `folder` when missing.
     SnapshotSaver(const PictureView& picture, std::string_view stamp, std::filesystem::path folder,
-                  ImageFormat format, Clock clock = localTimeNow);
+                  ImageFormat format, Clock clock = localTimeNow, Notice finished = {});
     ~SnapshotSaver();
     SnapshotSaver(const SnapshotSaver&) = delete;
     SnapshotSaver& operator=(const SnapshotSaver&) = delete;
@@ -57,6 +59,7 @@ private:
     const std::filesystem::path m_folder;
     const ImageFormat m_format;
     const Clock m_clock;
+    const Notice m_finished;
     // Written by the thread before m_done is set, read by others after.
     bool m_saved = false;
     std::filesystem::path m_file;
@@ -75,10 +78,12 @@ struct SnapshotResult {
 
 // The snapshot requests of the channels and the savers they started. The front end requests
 // (the Save button, kalder-cli), each channel's decode thread takes its request with its next
-// picture and starts a saver, and the front end collects the finished ones (the 1-second timer).
+// picture and starts a saver, and the front end collects the finished ones when a saver's
+// notice says one is done.
 //
-// Threads: setTarget, request and collectFinished on the front end's thread; takeRequest and
-// start on decode threads. Requests are one atomic mask; the savers are guarded by m_mutex.
+// Threads: setTarget, setFinishedNotice, request and collectFinished on the front end's thread;
+// takeRequest and start on decode threads; the notice on saver threads. Requests are one
+// atomic mask; the savers are guarded by m_mutex.
 class SnapshotBoard {
 public:
     SnapshotBoard() = default;
@@ -89,6 +94,8 @@ public:
     // The folder the files go to (the data folder's Saved folder) and their format.
     void setTarget(std::filesystem::path folder, ImageFormat format);
     void setClock(SnapshotSaver::Clock clock);
+    // Called on a saver's thread when it has finished; savers started before keep the old one.
+    void setFinishedNotice(SnapshotSaver::Notice notice);
 
     // Adds the channels of `mask` to the pending requests.
     void request(std::uint16_t mask);
@@ -115,6 +122,7 @@ private:
     std::filesystem::path m_folder;                       // guarded by m_mutex
     ImageFormat m_format = ImageFormat::Jpeg;             // guarded by m_mutex
     SnapshotSaver::Clock m_clock = localTimeNow;          // guarded by m_mutex
+    SnapshotSaver::Notice m_finished;                     // guarded by m_mutex
     std::vector<std::unique_ptr<SnapshotSaver>> m_savers; // guarded by m_mutex
     std::uint16_t m_outstanding = 0;                      // guarded by m_mutex
 };

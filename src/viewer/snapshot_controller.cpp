@@ -1,17 +1,30 @@
 #include "viewer/snapshot_controller.h"
 
+#include "post/post_to_window.h"
 #include "ui/theme.h"
 #include "viewer/image_viewer_window.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 
 namespace kalder {
 
+namespace {
+
+// A saver's thread posts this when it is done; the GUI thread then collects. A notice that
+// arrives after its Save ended finds nothing to collect.
+const QEvent::Type kSaverDoneEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+} // namespace
+
 SnapshotController::SnapshotController(QObject* parent) : QObject(parent) {
     m_timer.setObjectName(QStringLiteral("timer21027"));
     m_timer.setInterval(1000);
-    connect(&m_timer, &QTimer::timeout, this, &SnapshotController::collect);
+    connect(&m_timer, &QTimer::timeout, this, &SnapshotController::tick);
+    // The savers are members of m_snapshots, which joins them before this object's QObject
+    // part is destroyed, so the receiver outlives every notice; Qt drops the undelivered ones.
+    m_snapshots.setFinishedNotice([this] { postToWindow(this, new QEvent(kSaverDoneEvent)); });
 }
 
 SnapshotController::~SnapshotController() = default;
@@ -29,6 +42,23 @@ void SnapshotController::requestSnapshots(std::uint16_t visibleMask) {
     emit saveEnabledChanged(false);
 }
 
+bool SnapshotController::event(QEvent* event) {
+    if (event->type() != kSaverDoneEvent)
+        return QObject::event(event);
+    if (m_timer.isActive()) // a Save is being collected
+        collect();
+    return true;
+}
+
+// Timer 21027: one second more of the Save's wait.
+void SnapshotController::tick() {
+    // The Save ends when every channel asked for is accounted for: not when the savers started
+    // so far are done, since a channel whose next picture is late starts its saver later.
+    if (m_snapshots.outstanding() != 0 && ++m_roundTicks >= kWaitSeconds)
+        m_round.skipped |= m_snapshots.withdrawRequests();
+    collect();
+}
+
 void SnapshotController::collect() {
     for (const SnapshotResult& result : m_snapshots.collectFinished()) {
         if (result.saved) {
@@ -41,10 +71,6 @@ void SnapshotController::collect() {
             m_round.failed.emplace_back(result.channel, QString::fromStdString(result.error));
         }
     }
-    // The Save ends when every channel asked for is accounted for: not when the savers started
-    // so far are done, since a channel whose next picture is late starts its saver later.
-    if (m_snapshots.outstanding() != 0 && ++m_roundTicks >= kWaitSeconds)
-        m_round.skipped |= m_snapshots.withdrawRequests();
     if (m_snapshots.outstanding() == 0)
         endRound();
 }

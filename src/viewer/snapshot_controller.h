@@ -17,7 +17,8 @@
 namespace kalder {
 
 // The main window's snapshots and web export: the Save button's requests and the savers the
-// decode threads start, collected by the 1-second timer 21027 until none is left; the Load
+// decode threads start, collected as each saver's thread posts that it is done, while the
+// 1-second timer 21027 counts the seconds a Save may wait for its pictures; the Load
 // button's file dialog and image viewer; the web export's settings for the decode threads.
 //
 // GUI thread. The boards are read by the decode threads (through the live decode host) and
@@ -78,8 +79,12 @@ signals:
     // without a box to click away.
     void noticeReady(const QString& text, const QString& toolTip);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void collect();
+    void tick();
     void endRound();
 
     SnapshotBoard m_snapshots;

@@ -10,6 +10,7 @@
 
 #include <tiffio.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -241,15 +242,14 @@ TEST(SnapshotSaver, ABoardSavesRequestedChannelsOnceAndTheSameSecondReplaces) {
     EXPECT_TRUE(board.takeRequest(4));
     EXPECT_FALSE(board.takeRequest(4));
 
+    // Each saver says it is done after its results are there: once both have, both collect.
+    std::atomic<int> notices{0};
+    board.setFinishedNotice([&notices] { ++notices; });
     const auto picture = planar(352, 240, 120, 128, 128);
     for (int i = 0; i < 2; ++i)
         board.start({4, 352, 240, PictureLayout::Planar, picture, 0}, "2024-01-01  00:00:00");
-    std::vector<SnapshotResult> results;
-    waitFor([&] {
-        for (auto& r : board.collectFinished())
-            results.push_back(r);
-        return results.size() == 2;
-    });
+    waitFor([&] { return notices.load() == 2; });
+    const std::vector<SnapshotResult> results = board.collectFinished();
     ASSERT_EQ(results.size(), 2u);
     for (const auto& r : results) {
         EXPECT_TRUE(r.saved) << r.error;
