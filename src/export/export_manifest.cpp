@@ -2,7 +2,6 @@
 
 #include "wire/recorder_time.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
@@ -10,6 +9,12 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QTimeZone>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <openssl/evp.h>
 
 namespace kalder {
 
@@ -30,13 +35,35 @@ QString manifestTime(std::uint32_t time) {
 } // namespace
 
 std::optional<std::string> fileSha256(const std::filesystem::path& path) {
-    QFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::ReadOnly))
+    // OpenSSL's digest uses the processor's SHA instructions: an hour of video hashes in a
+    // fraction of the time it takes to write.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                               &std::fclose);
+    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> digest(EVP_MD_CTX_new(),
+                                                                    &EVP_MD_CTX_free);
+    if (!file || !digest || EVP_DigestInit_ex(digest.get(), EVP_sha256(), nullptr) != 1)
         return std::nullopt;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file) || file.error() != QFileDevice::NoError)
+    std::vector<unsigned char> buffer(1 << 20);
+    for (;;) {
+        const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
+        if (n > 0 && EVP_DigestUpdate(digest.get(), buffer.data(), n) != 1)
+            return std::nullopt;
+        if (n < buffer.size())
+            break;
+    }
+    if (std::ferror(file.get()))
         return std::nullopt;
-    return hash.result().toHex().toStdString();
+    unsigned char value[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(digest.get(), value, &length) != 1)
+        return std::nullopt;
+    static constexpr char kHexDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHexDigits[value[i] >> 4];
+        hex += kHexDigits[value[i] & 15];
+    }
+    return hex;
 }
 
 bool writeExportManifest(const ExportRequest& request, const ExportResult& result,
