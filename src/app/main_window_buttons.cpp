@@ -507,6 +507,13 @@ void MainWindow::openSearchWindow() {
     m_searchWindow = window;
     window->setBackupFolder(std::filesystem::path(
         QFile::encodeName(m_settings.location + QStringLiteral("/Download")).toStdString()));
+    // The Backup tab's MP4 and MKV keep or delete the set they download, as the local setting
+    // says; the window's check box changes the setting.
+    window->setKeepExportedSets(m_settings.exportKeepSet != 0);
+    connect(window, &SearchWindow::keepExportedSetsChanged, this, [this](bool keep) {
+        m_settings.exportKeepSet = keep ? 1 : 0;
+        saveSettings(m_store, m_settings);
+    });
     // The period the operator chose is played back; the playback time bar is drawn again for it.
     connect(window, &SearchWindow::playRequested, this, [this](const SearchPlayRequest& r) {
         update(QRect(QPoint(250, 630), QPoint(677, 644)));

@@ -267,6 +267,15 @@ void LocalTimelinePanel::play() {
         m_playFn({LocalPlayRequest::Kind::StartOnly, *start, 0});
 }
 
+std::optional<LocalExportPeriod> LocalTimelinePanel::exportPeriod() const {
+    const std::array<int, 3> t = m_time.value_or(std::array<int, 3>{});
+    const auto from = encodeEntry({m_year, m_month, m_day, t[0], t[1], t[2]});
+    const auto to = encodeEntry({m_year, m_month, m_day, 23, 59, 59});
+    if (!from || !to)
+        return std::nullopt;
+    return LocalExportPeriod{*from, *to};
+}
+
 void LocalTimelinePanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QColor text = palette().windowText().color();
@@ -392,6 +401,16 @@ void LocalEventListPanel::play() {
     m_playFn({LocalPlayRequest::Kind::ExactSegment, e.start, e.end});
 }
 
+std::optional<LocalExportPeriod> LocalEventListPanel::exportPeriod() const {
+    const auto& events = m_lists->byTab[static_cast<std::size_t>(m_tab)];
+    const auto rows = m_list->selectionModel()->selectedRows();
+    const int row = rows.isEmpty() ? -1 : rows.front().row();
+    if (row < 0 || row >= static_cast<int>(events.size()))
+        return std::nullopt;
+    const EventEntry& e = events[static_cast<std::size_t>(row)];
+    return LocalExportPeriod{e.start, e.end};
+}
+
 // ---- date and time -----------------------------------------------------------------------
 
 LocalDateTimePanel::LocalDateTimePanel(std::uint32_t initial, unsigned dateFormat,
@@ -491,6 +510,14 @@ void LocalDateTimePanel::play() {
     if (!start || !m_playFn)
         return;
     m_playFn(dateTimePlayRequest(*start, entry(1), encodeEntry(entry(1))));
+}
+
+std::optional<LocalExportPeriod> LocalDateTimePanel::exportPeriod() const {
+    const auto start = encodeEntry(entry(0));
+    if (!start)
+        return std::nullopt;
+    const LocalPlayRequest r = dateTimePlayRequest(*start, entry(1), encodeEntry(entry(1)));
+    return LocalExportPeriod{r.start, r.kind == LocalPlayRequest::Kind::StartAndEnd ? r.end : 0};
 }
 
 } // namespace kalder

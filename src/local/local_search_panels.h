@@ -23,6 +23,13 @@ struct EventLists;
 // GUI thread only; children of the window.
 using LocalPlayFn = std::function<void(const LocalPlayRequest&)>;
 
+// The period a panel offers for export (RecorderTime, both included); `to` 0: up to the end of
+// the sets.
+struct LocalExportPeriod {
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+};
+
 // A day of the calendar: a button that marks the recording kinds of its day in their colours.
 class LocalDayButton : public QPushButton {
     Q_OBJECT
@@ -86,6 +93,8 @@ public:
                        std::function<void()> prev, QWidget* parent);
     void setTime(int hour, int minute, int second);
     void play();
+    // The day, from the chosen time on when one is chosen.
+    std::optional<LocalExportPeriod> exportPeriod() const;
     QPushButton* playButton() const { return m_play; }
     QPushButton* timeField() const { return m_timeField; }
 
@@ -114,6 +123,8 @@ public:
     void selectTab(int tab);
     void play();
     bool anyEvent() const;
+    // The selected event's period; nothing without a selection.
+    std::optional<LocalExportPeriod> exportPeriod() const;
     QTableWidget* list() const { return m_list; }
     QPushButton* playButton() const { return m_play; }
 
@@ -139,6 +150,8 @@ public:
     void setEntry(int row, const CivilTime& entry);
     CivilTime entry(int row) const { return m_rows[static_cast<std::size_t>(row)].value; }
     void play();
+    // From the start row to the end row (to the end of the sets when the end stands for none).
+    std::optional<LocalExportPeriod> exportPeriod() const;
     QPushButton* field(int row, int part) const; // part: 0 year, 1 month, 2 day, 3 time
     QPushButton* playButton() const { return m_play; }
 

@@ -1,17 +1,22 @@
 #include "local/local_search_window.h"
 
-#include "ui/resource_fallbacks.h"
+#include "export_ui/export_dialog.h"
+#include "export_ui/export_progress_window.h"
 #include "local/local_search_panels.h"
+#include "ui/resource_fallbacks.h"
 #include "resources/resource_library.h"
 #include "ui/theme.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -41,8 +46,9 @@ QString versionText() {
 
 LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool removableMode,
                                      unsigned dateFormat, QWidget* parent)
-    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), m_removableMode(removableMode),
-      m_dateFormat(dateFormat), m_data(loadLocalSearchData(downloadFolder)) {
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), m_downloadFolder(downloadFolder),
+      m_removableMode(removableMode), m_dateFormat(dateFormat),
+      m_data(loadLocalSearchData(downloadFolder)) {
     setObjectName("LocalSearchWindow");
     const QString title = resourceTextOr(kWindowText, "Local search");
     setWindowTitle(title);
@@ -99,6 +105,16 @@ LocalSearchWindow::LocalSearchWindow(std::filesystem::path downloadFolder, bool 
     close->setGeometry(500, 506, 97, 26);
     connect(close, &QPushButton::clicked, this, [this] { finish(false); });
 
+    m_export = new QPushButton(QStringLiteral("Export…"), this);
+    m_export->setAccessibleName(QStringLiteral("Export"));
+    m_export->setToolTip(QStringLiteral("Export the chosen period as MP4 or MKV files that "
+                                        "ordinary players play"));
+    m_export->setAutoDefault(false);
+    m_export->setGeometry(396, 506, 97, 26);
+    m_export->setEnabled(!m_data.sets.empty());
+    connect(m_export, &QPushButton::clicked, this, &LocalSearchWindow::openExportDialog);
+    setTabOrder(m_export, close);
+
     selectTab(Tab::Search);
     showPanel(Panel::Calendar);
     applyTheme(*this);
@@ -125,6 +141,7 @@ void LocalSearchWindow::selectTab(Tab tab) {
     if (m_current)
         m_current->setVisible(search);
     m_info->setVisible(tab == Tab::Info);
+    m_export->setVisible(search);
     if (m_logArea)
         m_logArea->setVisible(tab == Tab::Log);
     if (tab != Tab::Log)
@@ -239,6 +256,105 @@ void LocalSearchWindow::rightsChanged(std::uintptr_t wParam) {
                             [](const QPushButton* tab) { return tab->isChecked(); })) {
         selectTab(Tab::Search);
     }
+}
+
+// ---- export ----
+
+namespace {
+
+// The channels the listed sets hold, and those of the segments that meet [from, to].
+std::pair<std::uint16_t, std::uint16_t> localExportChannels(const LocalSearchData& data,
+                                                            std::uint32_t from, std::uint32_t to) {
+    std::uint16_t all = 0, inPeriod = 0;
+    for (const auto& segments : data.segments)
+        for (const SegmentEntry& e : segments) {
+            const auto mask = static_cast<std::uint16_t>(e.channelMask & 0xFFFF);
+            all = static_cast<std::uint16_t>(all | mask);
+            if (e.start <= to && e.end >= from)
+                inPeriod = static_cast<std::uint16_t>(inPeriod | mask);
+        }
+    return {all, inPeriod ? inPeriod : all};
+}
+
+} // namespace
+
+std::filesystem::path LocalSearchWindow::defaultExportFolder(std::uint32_t from) const {
+    // One folder per export, named by its start, so that each manifest stays beside its files.
+    const CivilTime t = decodeRecorderTime(from);
+    const std::string stamp = QString::asprintf("%04d%02d%02d_%02d%02d%02d", t.year, t.month, t.day,
+                                                t.hour, t.minute, t.second)
+                                  .toStdString();
+    if (m_removableMode) {
+        // The sets are on a disc: the files go to the user's Videos folder.
+        QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+        if (videos.isEmpty())
+            videos = QDir::homePath();
+        return std::filesystem::path(QFile::encodeName(videos).toStdString()) / "Kalder export" /
+               stamp;
+    }
+    return m_downloadFolder.parent_path() / "Export" / stamp;
+}
+
+ExportDialog* LocalSearchWindow::exportDialog() const {
+    return m_exportDialog;
+}
+
+ExportProgressWindow* LocalSearchWindow::exportWindow() const {
+    return m_exportWindow;
+}
+
+void LocalSearchWindow::openExportDialog() {
+    if (m_data.sets.empty() || m_exportDialog || m_exportWindow)
+        return;
+    // The whole of the listed sets, unless the panel on show has a period.
+    std::uint32_t first = 0xFFFFFFFF, last = 0;
+    for (const BackupSetInfo& set : m_data.sets) {
+        first = std::min(first, set.summary.earliestStart);
+        last = std::max(last, set.summary.latestEnd);
+    }
+    std::optional<LocalExportPeriod> period;
+    if (m_current && m_current->isVisible()) {
+        if (auto* events = qobject_cast<LocalEventListPanel*>(m_current))
+            period = events->exportPeriod();
+        else if (auto* timeline = qobject_cast<LocalTimelinePanel*>(m_current))
+            period = timeline->exportPeriod();
+        else if (auto* dates = qobject_cast<LocalDateTimePanel*>(m_current))
+            period = dates->exportPeriod();
+    }
+    ExportChoice initial;
+    initial.from = period ? std::max(first, period->from) : first;
+    initial.to = period && period->to != 0 ? std::min(last, period->to) : last;
+    if (initial.from > initial.to)
+        std::swap(initial.from, initial.to);
+    const auto [recorded, checked] = localExportChannels(m_data, initial.from, initial.to);
+    initial.channelMask = checked;
+    initial.outFolder = defaultExportFolder(initial.from);
+    auto* dialog = new ExportDialog(initial, recorded, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] { startExport(dialog->choice()); });
+    m_exportDialog = dialog;
+    dialog->open();
+}
+
+void LocalSearchWindow::startExport(const ExportChoice& choice) {
+    if (m_exportWindow)
+        return;
+    ExportJob job;
+    job.request.setsFolder = m_downloadFolder;
+    job.request.outFolder = choice.outFolder;
+    job.request.from = choice.from;
+    job.request.to = choice.to;
+    job.request.channelMask = choice.channelMask;
+    job.request.format = choice.format;
+    job.request.burnIn = choice.burnIn;
+    // Sets on a disc or in a folder know nothing of the recorder's greeting: no identity.
+    auto* window = new ExportProgressWindow(std::move(job), {}, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // Over this window until it is closed: the sets it reads stay listed.
+    window->setWindowModality(Qt::WindowModal);
+    m_exportWindow = window;
+    window->show();
+    window->start();
 }
 
 void LocalSearchWindow::hideEvent(QHideEvent* event) {

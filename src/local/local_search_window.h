@@ -5,6 +5,7 @@
 #include "ui/search_look.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 #include <cstdint>
@@ -16,6 +17,10 @@ class QPushButton;
 class QTableWidget;
 
 namespace kalder {
+
+class ExportDialog;
+class ExportProgressWindow;
+struct ExportChoice;
 
 // The local search window: the backup sets of the download folder searched without a recorder,
 // by date and time, by event and by calendar and timeline; the Log tab (hidden in removable
@@ -44,6 +49,20 @@ public:
     const LocalSearchData& data() const { return m_data; }
     DateFieldPopups& popups() { return m_popups; }
     Tab currentTab() const { return m_tab; }
+
+    // ---- Export of the chosen period to standard video files. ----
+    // Export…: the export dialog (not modal to the program: its Export starts the export in a
+    // progress window over this one), offering the period of the panel on show (the event
+    // selected, the day of the timeline, the date rows) or else every set listed.
+    void openExportDialog();
+    // Starts an export of `choice` from the listed sets in a progress window.
+    void startExport(const ExportChoice& choice);
+    QPushButton* exportButton() const { return m_export; }
+    ExportDialog* exportDialog() const;
+    ExportProgressWindow* exportWindow() const;
+    // The initial out folder: "Export/<start of the period>" in the data folder, or in the
+    // user's Videos folder when the sets are on removable media.
+    std::filesystem::path defaultExportFolder(std::uint32_t from) const;
 
     // ---- The Log tab, filled by the log feature. ----
     // `factory` builds the log's view as children of `panelArea` (the right-hand panel place,
@@ -76,6 +95,7 @@ private:
     void leavePanel();
     void finish(bool played);
 
+    const std::filesystem::path m_downloadFolder;
     const bool m_removableMode;
     const unsigned m_dateFormat;
     const LocalSearchData m_data;
@@ -91,6 +111,9 @@ private:
     std::array<QPushButton*, 3> m_tabs{};
     std::array<QPushButton*, 3> m_menu{};
     DateFieldPopups m_popups{this};
+    QPushButton* m_export = nullptr;
+    QPointer<ExportDialog> m_exportDialog;
+    QPointer<ExportProgressWindow> m_exportWindow;
     bool m_finishing = false;
     std::optional<QPoint> m_dragOffset;
 };

@@ -1,5 +1,6 @@
 #include "search/backup_period_panel.h"
 
+#include "search/backup_progress_window.h"
 #include "search/search_window.h"
 
 #include "session/backup_rules.h"
@@ -8,10 +9,32 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <cstdio>
+#include <string>
+
 namespace kalder {
 
 namespace {
 constexpr Notification kNotEnoughSpace{13, 0};
+
+// Who the recorder is (its greeting) and who exports, for the export's manifest.
+ExportIdentity backupExportIdentity(const RecorderSession& session) {
+    const HelloRecord& hello = session.hello();
+    auto version = [](unsigned major, unsigned minor) {
+        return std::to_string(major) + "." + std::to_string(minor);
+    };
+    ExportIdentity id;
+    id.productNumber = std::to_string(hello.product_number);
+    id.productVersion = version(hello.product_major_ver, hello.product_minor_ver);
+    id.protocolVersion = version(hello.protocol_major_ver, hello.protocol_minor_ver);
+    id.subProduct = version(hello.sub_product_num_major, hello.sub_product_num_minor);
+    char mac[24];
+    std::snprintf(mac, sizeof mac, "%02X:%02X:%02X:%02X:%02X:%02X", hello.mac[0], hello.mac[1],
+                  hello.mac[2], hello.mac[3], hello.mac[4], hello.mac[5]);
+    id.mac = mac;
+    id.user = session.userId();
+    return id;
+}
 } // namespace
 
 BackupPeriodPanel::BackupPeriodPanel(SearchWindow& window, QWidget* parent)
@@ -107,9 +130,30 @@ void BackupPeriodPanel::backup() {
     if (!spaceEnough(m_sizedKbytes))
         return;
     m_backup->setEnabled(false);
-    if (!m_window.session().backup().startTransfer(*m_dataRequest, m_window.backupFolder(),
-                                                   m_sizedKbytes))
+    std::filesystem::path folder = m_window.backupFolder();
+    const SearchWindow::BackupFormat format = m_window.backupFormat();
+    if (format != SearchWindow::BackupFormat::Set) {
+        // Download and export in one action: the sets go to a folder of their own, so that the
+        // export reads this period's sets and nothing else, and the files to the data folder's
+        // Export folder.
+        BackupExportPlan plan;
+        ExportRequest& r = plan.request;
+        r.setsFolder = freshExportFolder(folder, "export-", m_dataRequest->start);
+        r.outFolder = freshExportFolder(folder.parent_path() / "Export", "", m_dataRequest->start);
+        r.from = m_dataRequest->start;
+        r.to = m_dataRequest->end;
+        r.channelMask = m_dataRequest->channelMask;
+        r.format =
+            format == SearchWindow::BackupFormat::Mkv ? ExportFormat::Mkv : ExportFormat::Mp4;
+        r.identity = backupExportIdentity(m_window.session());
+        plan.keepSets = m_window.keepExportedSets();
+        folder = r.setsFolder;
+        planBackupExport(std::move(plan));
+    }
+    if (!m_window.session().backup().startTransfer(*m_dataRequest, folder, m_sizedKbytes)) {
+        dropBackupExportPlan();
         return;
+    }
     m_window.backupStarted();
 }
 

@@ -1,8 +1,10 @@
 #include "search/backup_progress_window.h"
 
+#include "export_ui/export_progress_window.h"
 #include "session/backup_rules.h"
 #include "session/recorder_session.h"
 #include "session/window_message.h"
+#include "wire/recorder_time.h"
 #include "ui/theme.h"
 
 #include <QDesktopServices>
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <system_error>
 
 namespace kalder {
 
@@ -29,6 +32,46 @@ bool inMegabytes(std::uint32_t totalKbytes) {
 int barValue(std::uint64_t kbytes, bool megabytes) {
     const std::uint64_t v = megabytes ? kbytes / 1024 : kbytes;
     return static_cast<int>(std::min<std::uint64_t>(v, std::numeric_limits<int>::max()));
+}
+
+// GUI thread only: the plan of the transfer about to start or running, and the export window
+// the last planned transfer opened.
+std::optional<BackupExportPlan>& backupExportPlanSlot() {
+    static std::optional<BackupExportPlan> plan;
+    return plan;
+}
+QPointer<ExportProgressWindow>& backupExportWindowSlot() {
+    static QPointer<ExportProgressWindow> window;
+    return window;
+}
+
+enum class PlannedExport { None, Started, NotExported };
+
+// The transfer of `result` was planned for export: the export starts over `parent`. Not
+// exported when the operator stopped the transfer, its sets could not be written or none came
+// (the sets stay where they are, and the result box says so).
+PlannedExport startPlannedExport(const BackupWriteResult& result, QWidget* parent) {
+    std::optional<BackupExportPlan> plan = std::move(backupExportPlanSlot());
+    backupExportPlanSlot().reset();
+    if (!plan || result.folder != plan->request.setsFolder)
+        return PlannedExport::None;
+    using End = BackupWriteResult::End;
+    // A transfer the recorder ended early is exported as far as it came.
+    const bool whole = result.end == End::Done || result.end == End::Failed;
+    if (!whole || result.sets.empty())
+        return PlannedExport::NotExported;
+    ExportJob job;
+    job.request = plan->request;
+    if (!plan->keepSets)
+        job.removeAfter = plan->request.setsFolder;
+    auto* window = new ExportProgressWindow(
+        std::move(job), plan->keepSets ? plan->request.setsFolder : std::filesystem::path(),
+        parent);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    backupExportWindowSlot() = window;
+    window->show();
+    window->start();
+    return PlannedExport::Started;
 }
 
 } // namespace
@@ -60,6 +103,13 @@ BackupProgressWindow::BackupProgressWindow(RecorderSession& session, std::uint32
 
     applyTheme(*this);
     setPosition(0);
+}
+
+void BackupProgressWindow::setExportFormat(ExportFormat format) {
+    const QString name = QString::fromLatin1(format == ExportFormat::Mkv ? "MKV" : "MP4");
+    setWindowTitle(QStringLiteral("Backup progress: downloading for the %1 export").arg(name));
+    m_bar->setAccessibleName(QStringLiteral("Backup progress"));
+    m_bar->setFormat(QStringLiteral("Downloading: %p%"));
 }
 
 void BackupProgressWindow::setPosition(std::uint64_t kbytes) {
@@ -114,6 +164,10 @@ BackupResultBox::BackupResultBox(const BackupWriteResult& result, QWidget* paren
     applyTheme(*this);
 }
 
+void BackupResultBox::addNote(const QString& note) {
+    m_text->setText(m_text->text() + QLatin1Char('\n') + note);
+}
+
 QString BackupResultBox::text() const {
     return m_text->text();
 }
@@ -144,6 +198,36 @@ QString BackupResultBox::describe(const BackupWriteResult& result) {
     return written;
 }
 
+void planBackupExport(BackupExportPlan plan) {
+    backupExportPlanSlot() = std::move(plan);
+}
+
+void dropBackupExportPlan() {
+    backupExportPlanSlot().reset();
+}
+
+std::optional<BackupExportPlan> pendingBackupExportPlan() {
+    return backupExportPlanSlot();
+}
+
+ExportProgressWindow* lastBackupExportWindow() {
+    return backupExportWindowSlot();
+}
+
+std::filesystem::path freshExportFolder(const std::filesystem::path& base, const char* prefix,
+                                        std::uint32_t time) {
+    const CivilTime t = decodeRecorderTime(time);
+    const std::string name =
+        std::string(prefix) + QString::asprintf("%04d%02d%02d_%02d%02d%02d", t.year, t.month, t.day,
+                                                t.hour, t.minute, t.second)
+                                  .toStdString();
+    std::filesystem::path folder = base / name;
+    std::error_code ec;
+    for (int n = 2; std::filesystem::exists(folder, ec) && n < 1000; ++n)
+        folder = base / (name + "-" + std::to_string(n));
+    return folder;
+}
+
 bool routeBackupMessage(const WindowMessageEvent& message, RecorderSession* session,
                         QPointer<BackupProgressWindow>& window, QWidget* parent) {
     switch (message.message()) {
@@ -153,6 +237,8 @@ bool routeBackupMessage(const WindowMessageEvent& message, RecorderSession* sess
             window = new BackupProgressWindow(*session,
                                               static_cast<std::uint32_t>(message.wParam()), parent);
             window->setAttribute(Qt::WA_DeleteOnClose);
+            if (const auto& plan = backupExportPlanSlot())
+                window->setExportFormat(plan->request.format);
             window->show();
         }
         return true;
@@ -162,15 +248,24 @@ bool routeBackupMessage(const WindowMessageEvent& message, RecorderSession* sess
         return true;
     case WindowMessage::BackupProgressClose:
         // A transfer that opened its window ended: say how, and where the sets are.
-        if (window) {
-            window->close();
-            if (session)
-                if (const auto result = session->backup().lastResult()) {
-                    auto* box = new BackupResultBox(*result, parent);
-                    box->setAttribute(Qt::WA_DeleteOnClose);
-                    box->show();
-                }
+        if (!window) {
+            dropBackupExportPlan();
+            return true;
         }
+        window->close();
+        if (session)
+            if (const auto result = session->backup().lastResult()) {
+                const PlannedExport planned = startPlannedExport(*result, parent);
+                if (planned == PlannedExport::Started)
+                    return true;
+                auto* box = new BackupResultBox(*result, parent);
+                if (planned == PlannedExport::NotExported)
+                    box->addNote(QStringLiteral("Nothing was exported: the export starts only "
+                                                "after a backup that brought its sets."));
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->show();
+            }
+        dropBackupExportPlan();
         return true;
     case WindowMessage::BackupWriterEnded:
         if (session)

@@ -20,6 +20,8 @@
 #include "ui/theme.h"
 #include "wire/recorder_time.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,6 +30,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <ctime>
 
 namespace kalder {
@@ -96,6 +99,30 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
         b->setGeometry(0, i * 40, 170, 32);
         m_backupMenuButtons[i] = b;
     }
+    // What Backup makes: the set as it is, or a standard file per channel exported from it.
+    m_backupMenu->resize(180, 300);
+    auto* formatCaption = new QLabel(QStringLiteral("Back up as"), m_backupMenu);
+    formatCaption->setGeometry(0, 172, 170, 20);
+    m_backupFormat = new QComboBox(m_backupMenu);
+    m_backupFormat->addItems(
+        {QStringLiteral("Backup set"), QStringLiteral("MP4"), QStringLiteral("MKV")});
+    m_backupFormat->setAccessibleName(QStringLiteral("Back up as"));
+    m_backupFormat->setToolTip(
+        QStringLiteral("Backup set: the recorder's own files, played by this client. MP4, MKV: "
+                       "one file per channel that ordinary players play, with the recorder time "
+                       "and a manifest of hashes"));
+    m_backupFormat->setGeometry(0, 194, 170, 26);
+    formatCaption->setBuddy(m_backupFormat);
+    m_keepSet = new QCheckBox(QStringLiteral("Keep the backup set\nafter export"), m_backupMenu);
+    m_keepSet->setAccessibleName(QStringLiteral("Keep the backup set after export"));
+    m_keepSet->setToolTip(QStringLiteral("Off: the set downloaded for the export is deleted once "
+                                         "the files are written"));
+    m_keepSet->setChecked(true);
+    m_keepSet->setGeometry(0, 226, 175, 40);
+    m_keepSet->setEnabled(false);
+    connect(m_backupFormat, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_keepSet->setEnabled(index != 0); });
+    connect(m_keepSet, &QCheckBox::toggled, this, &SearchWindow::keepExportedSetsChanged);
     m_backupMenu->hide();
     connect(m_backupMenuButtons[0], &QPushButton::clicked, this, &SearchWindow::openBackupDateTime);
     connect(m_backupMenuButtons[1], &QPushButton::clicked, this, &SearchWindow::openChannelSelect);
@@ -615,6 +642,23 @@ void SearchWindow::openBackupEventList() {
 
 void SearchWindow::backupSizeRequested(BackupPeriodPanel* panel) {
     m_sizingPanel = panel;
+}
+
+SearchWindow::BackupFormat SearchWindow::backupFormat() const {
+    return static_cast<BackupFormat>(std::clamp(m_backupFormat->currentIndex(), 0, 2));
+}
+
+void SearchWindow::setBackupFormat(BackupFormat format) {
+    m_backupFormat->setCurrentIndex(static_cast<int>(format));
+}
+
+bool SearchWindow::keepExportedSets() const {
+    return m_keepSet->isChecked();
+}
+
+void SearchWindow::setKeepExportedSets(bool keep) {
+    const QSignalBlocker quiet(m_keepSet); // the stored setting itself: nothing to store again
+    m_keepSet->setChecked(keep);
 }
 
 void SearchWindow::backupStarted() {

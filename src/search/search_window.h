@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -103,6 +105,17 @@ public:
     // Where backups go: the data folder's download folder.
     void setBackupFolder(std::filesystem::path folder) { m_backupFolder = std::move(folder); }
     const std::filesystem::path& backupFolder() const { return m_backupFolder; }
+    // What Backup makes of the period: the recorder's backup set as it is, or an MP4 or MKV
+    // export of it (the set is downloaded first, exported in the same action, then kept or
+    // deleted as keepExportedSets() says).
+    enum class BackupFormat { Set = 0, Mp4 = 1, Mkv = 2 };
+    BackupFormat backupFormat() const;
+    void setBackupFormat(BackupFormat format);
+    // The local setting "Keep the backup set after export" (the main window stores it).
+    bool keepExportedSets() const;
+    void setKeepExportedSets(bool keep);
+    QComboBox* backupFormatBox() const { return m_backupFormat; }
+    QCheckBox* keepSetBox() const { return m_keepSet; }
     // The transfer started: the window closes (the transfer runs on without it).
     void backupStarted();
     // Backup menu actions (also the backup menu's buttons: Date/Time, Select Channel, Event,
@@ -162,6 +175,8 @@ public:
 signals:
     // Remote playback of the period: connected by the main window to the playback feature.
     void playRequested(const kalder::SearchPlayRequest& request);
+    // The operator changed "Keep the backup set after export".
+    void keepExportedSetsChanged(bool keep);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -216,6 +231,8 @@ private:
     QWidget* m_searchMenu = nullptr;
     QWidget* m_backupMenu = nullptr;
     std::array<QPushButton*, 4> m_backupMenuButtons{};
+    QComboBox* m_backupFormat = nullptr;
+    QCheckBox* m_keepSet = nullptr;
     QPointer<BackupDateTimePanel> m_backupDateTime;
     std::filesystem::path m_backupFolder;
     // Backup by calendar, timeline and event list: the period, whether the window's year records

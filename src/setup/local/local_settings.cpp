@@ -85,6 +85,7 @@ LocalSettings loadSettings(const SettingsValue& store, const ClientCustomisation
     for (int i = 0; i < 3; ++i)
         s.audioBuf[i] =
             readByte(store, numberedPath("LocalSetup", "AudioBuf", i + 1), d.audioBuf[i]);
+    s.exportKeepSet = readDword(store, "LocalSetupEx", "ExportKeepSet", d.exportKeepSet);
     s.webActivate = readDword(store, "LocalSetupEx", "WebActivate", d.webActivate);
     s.webWidthJpg = readDword(store, "LocalSetupEx", "WebWidthJpg", d.webWidthJpg);
     s.webHeightJpg = readDword(store, "LocalSetupEx", "WebHeightJpg", d.webHeightJpg);
@@ -108,6 +109,7 @@ void saveSettings(QSettings& store, const LocalSettings& s) {
         store.setValue(numberedPath("LocalSetup", "Opacity", i + 1), uint(s.opacity[i]));
     for (int i = 0; i < 3; ++i)
         store.setValue(numberedPath("LocalSetup", "AudioBuf", i + 1), uint(s.audioBuf[i]));
+    put("LocalSetupEx", "ExportKeepSet", s.exportKeepSet);
     put("LocalSetupEx", "WebActivate", s.webActivate);
     put("LocalSetupEx", "WebWidthJpg", s.webWidthJpg);
     put("LocalSetupEx", "WebHeightJpg", s.webHeightJpg);

@@ -39,6 +39,9 @@ struct LocalSettings {
     QString location;             // the data folder, at most 259 characters
     std::array<std::uint8_t, 9> opacity{255, 255, 255, 255, 255, 255, 255, 255, 255};
     std::array<std::uint8_t, 3> audioBuf{2, 64, 2}; // live, remote playback, local playback
+    // LocalSetupEx/ExportKeepSet: 1 keeps the backup set a download-and-export fetched, 0
+    // deletes it once the files are exported.
+    std::uint32_t exportKeepSet = 1;
     // LocalSetupEx (web export)
     std::uint32_t webActivate = 0;
     std::uint32_t webWidthJpg = 200;
