@@ -36,6 +36,7 @@ constexpr double kFrameMs = 1000.0 / 30;
 
 struct ToolRun {
     int exitCode = -1;
+    QByteArray bytes; // standard output
     QString out, err;
 };
 
@@ -49,9 +50,28 @@ ToolRun runTool(const QString& program, const QStringList& args) {
         return r;
     }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.bytes = p.readAllStandardOutput();
+    r.out = QString::fromUtf8(r.bytes);
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// The luma of the top-left corner of a file's first picture, where burn-in writes: bright
+// pixels (the text) and dark ones (its outline and box).
+struct CornerLight {
+    int bright = 0, dark = 0;
+};
+CornerLight cornerLight(const QString& file) {
+    const ToolRun r = runTool("ffmpeg", {"-v", "error", "-i", file, "-frames:v", "1", "-vf",
+                                         "crop=96:12:8:8,format=gray", "-f", "rawvideo", "-"});
+    CornerLight light;
+    EXPECT_EQ(r.bytes.size(), 96 * 12) << file.toStdString();
+    for (const char c : r.bytes)
+        if (static_cast<unsigned char>(c) > 200)
+            ++light.bright;
+        else if (static_cast<unsigned char>(c) < 50)
+            ++light.dark;
+    return light;
 }
 
 // What the downloaded sets hold per channel: frames, those before the first key frame, and the
@@ -302,6 +322,18 @@ TEST_F(CliExport, BurnInReencodesEveryFrameAndKeepsTheTimes) {
         checkFile(f["file"].toString(), unsigned(channel - 1), stored[channel - 1],
                   sent[channel - 1], true);
     EXPECT_EQ(runCli({"--json", "export", "verify", out}).exitCode, 0);
+
+    // The time is in the picture: white text on a dark box where the copied picture has none.
+    const QString copy = QString::fromStdString((m_dir / "copy").string());
+    const CliRun copied = runCli(QStringList{"--json", "export"} + period() +
+                                 QStringList{"--format", "mp4", "--dir", sets, "--out", copy});
+    ASSERT_EQ(copied.exitCode, 0) << copied.errors.toStdString();
+    for (const auto& [channel, f] : exportLines(copied.lines).files) {
+        const CornerLight plain = cornerLight(f["file"].toString());
+        const CornerLight burned = cornerLight(lines.files.at(channel)["file"].toString());
+        EXPECT_GT(burned.bright, plain.bright + 40) << channel;
+        EXPECT_GT(burned.dark, plain.dark + 40) << channel;
+    }
 }
 
 TEST_F(CliExport, ASetCutShortExportsWhatIsWholeAndSaysWhatIsLeftOut) {
