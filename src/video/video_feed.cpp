@@ -1,7 +1,9 @@
 #include "video/video_feed.h"
 
+#include "post/post_to_window.h"
+
+#include <QEvent>
 #include <QFont>
-#include <QMetaObject>
 
 #include <algorithm>
 #include <chrono>
@@ -20,7 +22,34 @@ std::int64_t steadyMilliseconds() {
         .count();
 }
 
+// A ring on its way to the doorbell's thread.
+class DoorbellRingEvent final : public QEvent {
+public:
+    explicit DoorbellRingEvent(FeedDoorbell::Ring which) : QEvent(eventType()), ring(which) {}
+
+    static QEvent::Type eventType() {
+        static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    const FeedDoorbell::Ring ring;
+};
+
 } // namespace
+
+void FeedDoorbell::ring(Ring which) {
+    postToWindow(this, new DoorbellRingEvent(which));
+}
+
+bool FeedDoorbell::event(QEvent* event) {
+    if (event->type() != DoorbellRingEvent::eventType())
+        return QObject::event(event);
+    if (static_cast<const DoorbellRingEvent*>(event)->ring == Ring::PicturesDrawn)
+        emit picturesDrawn();
+    else
+        emit sceneChanged();
+    return true;
+}
 
 VideoFeed::VideoFeed(const QFont& font) : m_overlays(font), m_rateClock(steadyMilliseconds) {
     for (auto& start : m_rateStartMs)
@@ -112,12 +141,12 @@ CellContent VideoFeed::cellContent(unsigned ch) const {
 
 void VideoFeed::setVideoLossMask(std::uint16_t mask) {
     if (m_videoLoss.exchange(mask) != mask)
-        QMetaObject::invokeMethod(&m_doorbell, &FeedDoorbell::sceneChanged, Qt::QueuedConnection);
+        m_doorbell.ring(FeedDoorbell::Ring::SceneChanged);
 }
 
 void VideoFeed::setHiddenChannels(std::uint16_t mask) {
     if (m_hidden.exchange(mask) != mask)
-        QMetaObject::invokeMethod(&m_doorbell, &FeedDoorbell::sceneChanged, Qt::QueuedConnection);
+        m_doorbell.ring(FeedDoorbell::Ring::SceneChanged);
 }
 
 void VideoFeed::setPtzMark(int state, int channel) {
@@ -134,7 +163,7 @@ void VideoFeed::setSpeedCode(int code) {
     // The mark is part of every cell's overlays: a paused cell gets no new picture to carry the
     // new one, so its drawn image is stale now.
     invalidateCells();
-    QMetaObject::invokeMethod(&m_doorbell, &FeedDoorbell::sceneChanged, Qt::QueuedConnection);
+    m_doorbell.ring(FeedDoorbell::Ring::SceneChanged);
 }
 
 CellOverlayFacts VideoFeed::overlayFacts(unsigned ch, QSize size) const {
@@ -192,7 +221,7 @@ void VideoFeed::drawChannel(unsigned channel) {
         m_stats->pictureReceived(channel, m_pictures.arrival(channel));
     // One ring for any number of pictures drawn before the GUI thread pulls them.
     if (m_dirty.fetch_or(channelBit(channel)) == 0)
-        QMetaObject::invokeMethod(&m_doorbell, &FeedDoorbell::picturesDrawn, Qt::QueuedConnection);
+        m_doorbell.ring(FeedDoorbell::Ring::PicturesDrawn);
 }
 
 CellSize VideoFeed::cellSize(unsigned channel) const {

@@ -42,11 +42,19 @@ class FeedDoorbell final : public QObject {
 public:
     using QObject::QObject;
 
+    enum class Ring { PicturesDrawn, SceneChanged };
+    // From any thread: the ring is posted (postToWindow) and its signal emitted on the
+    // doorbell's thread.
+    void ring(Ring which);
+
 signals:
     // New pictures were drawn into cells: repaint the feed's dirty channels.
     void picturesDrawn();
     // What the cells show changed (video loss, covert channels, the speed mark): repaint all.
     void sceneChanged();
+
+protected:
+    bool event(QEvent* event) override;
 };
 
 // What the video window shows, as the threads that feed it see it: the pictures the decode
