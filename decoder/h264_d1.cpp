@@ -367,6 +367,8 @@ KALDER_EXPORT int PT_H264dec_GetOneFrame(std::uint32_t* context, const std::uint
     if (decoder->refusingStream) {
         return kH264TooLarge;
     }
+    decoder->codec->skip_loop_filter =
+        context[kH264WordSkipLoopFilter] != 0 ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
     AVPacket* packet = decoder->packet.get();
     if (!fillPacket(*decoder, packet, video, videoLength)) {
         return kH264BadFrame;

@@ -12,6 +12,9 @@
 //   word 7  decoding threads wanted (0 or 1: one thread; more: frame threads); a tuning knob
 //           for benchmarks, the client leaves it 0
 //   word 8, word 9  width and height of the last picture written
+//   word 10 1: skip the deblocking (loop) filter of the frames from now on, 0: full decoding.
+//           Read at every call; the client changes it only in front of a key frame, so that
+//           a group of pictures is decoded one way throughout
 // Every other word is reserved and left as the client set it.
 //
 // Picture layouts written into the caller's picture buffer (at most kH264PictureBufferSize
@@ -35,6 +38,7 @@ inline constexpr int kH264WordFormat = 6;
 inline constexpr int kH264WordThreads = 7;
 inline constexpr int kH264WordWidth = 8;
 inline constexpr int kH264WordHeight = 9;
+inline constexpr int kH264WordSkipLoopFilter = 10;
 
 inline constexpr std::uint32_t kH264FormatPlanar = 0;
 inline constexpr std::uint32_t kH264FormatBgr = 3;

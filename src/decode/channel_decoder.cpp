@@ -34,6 +34,10 @@ std::string_view titleOf(const FrameDescriptor& descriptor) {
 
 } // namespace
 
+bool deblockingInvisible(CellSize cell, int width, int height) {
+    return cell.width > 0 && cell.height > 0 && 2 * cell.width < width && 2 * cell.height < height;
+}
+
 // Everything the decode thread keeps for itself.
 struct ChannelDecoder::ThreadState {
     std::array<std::uint32_t, kH264ContextWords> context{};
@@ -179,11 +183,12 @@ ChannelDecoderStats ChannelDecoder::stats() const {
         return c.load(std::memory_order_relaxed);
     };
     const Counters& c = m_counters;
-    return {
-        get(c.enqueued),    get(c.taken),          get(c.discarded),      get(c.hidden),
-        get(c.invalid),     get(c.waitingDropped), get(c.backlogSkipped), get(c.resyncs),
-        get(c.decodeCalls), get(c.rebuilds),       get(c.noPicture),      get(c.decodeErrors),
-        get(c.decoded),     get(c.drawn),          get(c.handled),        get(c.overflowDropped)};
+    return {get(c.enqueued),        get(c.taken),        get(c.discarded),
+            get(c.hidden),          get(c.invalid),      get(c.waitingDropped),
+            get(c.backlogSkipped),  get(c.resyncs),      get(c.decodeCalls),
+            get(c.rebuilds),        get(c.noPicture),    get(c.decodeErrors),
+            get(c.decoded),         get(c.drawn),        get(c.handled),
+            get(c.overflowDropped), get(c.filterSkipped)};
 }
 
 void ChannelDecoder::run() {
@@ -260,6 +265,17 @@ void ChannelDecoder::run() {
     m_threadRunning = false;
 }
 
+// Small cells skip the deblocking filter unless their pictures are kept: the web export's
+// pictures and a snapshot waiting for its picture are decoded fully.
+bool ChannelDecoder::skipsDeblocking(unsigned channel, int width, int height) {
+    if (!m_target.cheaperSmallCells() ||
+        !deblockingInvisible(m_target.cellSize(channel), width, height))
+        return false;
+    if (m_kind == StreamKind::Live && m_host.webExportInterval())
+        return false;
+    return !m_host.snapshotRequested(channel);
+}
+
 void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
                                  std::size_t listCount) {
     const FrameDescriptor& descriptor = frame.descriptor;
@@ -325,10 +341,15 @@ void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
     }
     if (descriptor.keyFrame()) {
         state.waitingForKeyFrame = false;
+        // A group of pictures is decoded one way throughout: the choice is made at its key
+        // frame, so that no picture refers to one decoded the other way.
+        state.context[kH264WordSkipLoopFilter] = skipsDeblocking(channel, width, height) ? 1 : 0;
     } else if (state.waitingForKeyFrame || descriptor.frameType == kFrameTypeNeverDecoded) {
         bump(m_counters.backlogSkipped);
         return;
     }
+    if (state.context[kH264WordSkipLoopFilter] != 0)
+        bump(m_counters.filterSkipped);
 
     const int result = decode(state, frame);
     if (isPictureResult(result)) {
@@ -422,7 +443,10 @@ void ChannelDecoder::handOver(ThreadState& state, const FrameRecord& frame, unsi
         state.lastWebExport = now;
         return true;
     }();
-    const bool snapshot = m_host.takeSnapshotRequest(channel);
+    // A snapshot is evidence: it waits for a fully decoded picture (the next group of pictures
+    // is decoded fully while the request waits).
+    const bool snapshot =
+        state.context[kH264WordSkipLoopFilter] == 0 && m_host.takeSnapshotRequest(channel);
     if (!exportDue && !snapshot) {
         return;
     }

@@ -38,7 +38,13 @@ struct ChannelDecoderStats {
     std::uint64_t drawn = 0;           // pictures handed to the picture store and target
     std::uint64_t handled = 0;         // frames the thread has finished with, in any way
     std::uint64_t overflowDropped = 0; // dropped by the producer: the queue was full
+    std::uint64_t filterSkipped = 0;   // frames decoded without the deblocking filter
 };
+
+// Whether a picture of `width` x `height` shown in `cell` may be decoded without the deblocking
+// filter: the cell is smaller than half the picture in both directions. An unknown cell (0 x 0:
+// no window, the command line) is decoded fully.
+bool deblockingInvisible(CellSize cell, int width, int height);
 
 // One channel's frame queue and decode thread. The producer (the session's receive thread, a
 // player's thread) appends FrameRecords; the thread keeps the stream in step (key frames, size
@@ -116,6 +122,7 @@ private:
     // Decode thread.
     struct ThreadState;
     void run();
+    bool skipsDeblocking(unsigned channel, int width, int height);
     void handleFrame(ThreadState& state, const FrameRecord& frame, std::size_t listCount);
     int decode(ThreadState& state, const FrameRecord& frame);
     void handOver(ThreadState& state, const FrameRecord& frame, unsigned channel, bool fresh);
@@ -124,7 +131,8 @@ private:
     struct Counters {
         std::atomic<std::uint64_t> enqueued{0}, taken{0}, discarded{0}, hidden{0}, invalid{0},
             waitingDropped{0}, backlogSkipped{0}, resyncs{0}, decodeCalls{0}, rebuilds{0},
-            noPicture{0}, decodeErrors{0}, decoded{0}, drawn{0}, handled{0}, overflowDropped{0};
+            noPicture{0}, decodeErrors{0}, decoded{0}, drawn{0}, handled{0}, overflowDropped{0},
+            filterSkipped{0};
     };
     static void bump(std::atomic<std::uint64_t>& counter) {
         counter.fetch_add(1, std::memory_order_relaxed);
@@ -138,9 +146,9 @@ private:
     DecodeHost& m_host;
 
     mutable std::mutex m_queueLock;
-    std::condition_variable m_wake;                   // signalled by producers and requestStop
-    std::deque<Queued> m_queue; // guarded by m_queueLock
-    std::size_t m_queuedBytes = 0;                    // guarded by m_queueLock
+    std::condition_variable m_wake; // signalled by producers and requestStop
+    std::deque<Queued> m_queue;     // guarded by m_queueLock
+    std::size_t m_queuedBytes = 0;  // guarded by m_queueLock
     // Frames were dropped for the bound without a key frame to resume from: the thread must
     // wait for one. Guarded by m_queueLock.
     bool m_resyncAfterOverflow = false;

@@ -70,6 +70,9 @@ public:
 
     // Snapshot: true once for each request of the channel (the request is cleared by it).
     virtual bool takeSnapshotRequest(unsigned /*channel*/) { return false; }
+    // Whether a request of the channel waits, without taking it: the snapshot is taken from
+    // a fully decoded picture.
+    virtual bool snapshotRequested(unsigned /*channel*/) { return false; }
     // The date format setting: 0 year first, 1 month first, 2 day first.
     virtual int dateFormat() { return 0; }
     virtual void saveSnapshot(const PictureView& /*picture*/, std::string_view /*timeText*/) {}

@@ -41,6 +41,9 @@ public:
 
     // Size of the channel's cell, for fitting its overlay title; 0 x 0 without cells.
     virtual CellSize cellSize(unsigned /*channel*/) const { return {}; }
+    // Whether a channel whose cell is smaller than half its picture in both directions may be
+    // decoded without the deblocking filter, which cannot be seen at that scale.
+    virtual bool cheaperSmallCells() const { return false; }
     // Counts a decoded picture for the channel's frame rate.
     virtual void countFrame(unsigned /*channel*/) {}
 };

@@ -97,6 +97,11 @@ bool LiveDecodeHost::takeSnapshotRequest(unsigned channel) {
     return board != nullptr && board->takeRequest(channel);
 }
 
+bool LiveDecodeHost::snapshotRequested(unsigned channel) {
+    SnapshotBoard* board = m_snapshots.load();
+    return board != nullptr && (board->pendingRequests() & (1u << (channel % 16))) != 0;
+}
+
 void LiveDecodeHost::saveSnapshot(const PictureView& picture, std::string_view timeText) {
     if (SnapshotBoard* board = m_snapshots.load())
         board->start(picture, timeText);

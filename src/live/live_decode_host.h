@@ -64,6 +64,7 @@ public:
     std::optional<int> webExportInterval() override;
     void exportWebPicture(const PictureView& picture) override;
     bool takeSnapshotRequest(unsigned channel) override;
+    bool snapshotRequested(unsigned channel) override;
     void saveSnapshot(const PictureView& picture, std::string_view timeText) override;
     void decoderInitFailed(unsigned channel) override;
     void decodeThreadEnded(unsigned channel) override;

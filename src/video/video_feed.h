@@ -91,6 +91,8 @@ public:
     void setMode(StreamKind kind) { m_mode.store(kind); }
     void setOverlaysOn(bool on) { m_osdEnabled.store(on); }
     void setPlanar(bool on) { m_planar.store(on); }
+    // The local setting "Faster decoding in small cells" (on unless the operator turns it off).
+    void setCheaperSmallCells(bool on) { m_cheaperSmallCells.store(on); }
     // Where each channel's cell lies and which channels are visible, for the decode threads.
     void publishGeometry(const std::array<QRect, kChannelCount>& rects, std::uint16_t visible);
     // Present channels (those that deliver pictures or the owner says stream); drawable ones
@@ -153,6 +155,7 @@ public:
     void pictureCleared(unsigned channel) override;
     void drawChannel(unsigned channel) override;
     CellSize cellSize(unsigned channel) const override;
+    bool cheaperSmallCells() const override { return m_cheaperSmallCells.load(); }
     void countFrame(unsigned channel) override;
 
 private:
@@ -172,6 +175,7 @@ private:
     std::atomic<std::uint16_t> m_videoLoss{0};
     std::atomic<std::uint16_t> m_dirty{0};
     std::atomic<bool> m_osdEnabled{true};
+    std::atomic<bool> m_cheaperSmallCells{true};
     std::atomic<bool> m_planar{false};
     std::atomic<int> m_ptzState{0};
     std::atomic<int> m_ptzChannel{-1};

@@ -283,6 +283,46 @@ TEST_F(ChannelDecoderTest, ASnapshotRequestGetsTheFrameTime) {
     EXPECT_EQ(m_host.snapshotTimes[0], "2024-02-29  13:05:09");
 }
 
+// A cell smaller than half the picture both ways skips the deblocking filter; every change
+// (a larger cell, a snapshot asked for) waits for the next key frame, and the snapshot is taken
+// from a fully decoded picture.
+TEST_F(ChannelDecoderTest, SmallCellsSkipTheDeblockingFilterAGroupOfPicturesAtATime) {
+    EXPECT_TRUE(deblockingInvisible({175, 119}, 352, 240));
+    EXPECT_FALSE(deblockingInvisible({176, 119}, 352, 240));
+    EXPECT_FALSE(deblockingInvisible({175, 120}, 352, 240));
+    EXPECT_FALSE(deblockingInvisible({0, 0}, 352, 240)); // no window: full decoding
+
+    const auto& frames = clip(352, 240, 30, 10); // key frames 0, 10, 20
+    auto decoder = makeDecoder();
+    m_target.cellWidth = 100;
+    m_target.cellHeight = 60;
+    feed(*decoder, frames, 0, 5, 352, 240, 1);
+    settle(*decoder);
+    EXPECT_EQ(decoder->stats().filterSkipped, 0u) << "only when the front end allows it";
+
+    m_target.cheaper = true;
+    feed(*decoder, frames, 5, 15, 352, 240, 1); // the group of frame 0 goes on in full
+    settle(*decoder);
+    EXPECT_EQ(decoder->stats().filterSkipped, 5u); // frames 10-14
+
+    m_target.cellWidth = 352; // the cell grows in the middle of the group of frame 10
+    m_target.cellHeight = 240;
+    feed(*decoder, frames, 15, 30, 352, 240, 1);
+    settle(*decoder);
+    EXPECT_EQ(decoder->stats().filterSkipped, 10u); // frames 15-19 still, none from frame 20
+
+    // Small again, and a snapshot is asked for: the next group is decoded fully for it.
+    m_target.cellWidth = 100;
+    m_target.cellHeight = 60;
+    m_host.snapshotRequests = 1;
+    feed(*decoder, frames, 0, 30, 352, 240, 2);
+    settle(*decoder);
+    EXPECT_EQ(decoder->stats().filterSkipped, 30u); // the snapshot's group 0-9 in full
+    EXPECT_EQ(decoder->stats().decodeErrors, 0u);
+    std::lock_guard lock(m_host.snapshotLock);
+    EXPECT_EQ(m_host.snapshotTimes.size(), 1u);
+}
+
 // The stream kind a decoder is made with decides what the overlays are told and where a
 // snapshot's time comes from: the frame in live view, the player's clock in playback, none idle.
 TEST_F(ChannelDecoderTest, TheStreamKindDecidesOverlaysAndSnapshotTimes) {

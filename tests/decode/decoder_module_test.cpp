@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include <malloc.h>
@@ -366,6 +368,76 @@ TEST_F(DecoderModule, FramesOfAnySizeFollowEachOtherInOneContext) {
     for (const auto& frame : small)
         EXPECT_EQ(decode(frame), kH264Picture);
     m_entries.uninit(context.data());
+}
+
+} // namespace
+} // namespace kalder
+
+namespace kalder {
+namespace {
+
+// Context word 10 skips the deblocking filter: the pictures differ from fully decoded ones
+// (the knob works), but only by what a cell a quarter of the picture's size cannot show.
+TEST(DecoderModuleDeblocking, SkippedFilterStaysCloseToTheFullPicture) {
+    const auto library = DecoderLibrary::open(std::string(KALDER_PROGRAM_DIR) + "/H264_D1.so");
+    ASSERT_TRUE(library);
+    const DecoderEntries entries = library->entries();
+    const auto clip = test::encodeClip({704, 480, 30, 10, false, {}, true});
+    ASSERT_EQ(clip.size(), 30u);
+    Context full{};
+    Context skipped{};
+    for (Context* context : {&full, &skipped}) {
+        (*context)[kH264WordOne] = 1;
+        (*context)[kH264WordFormat] = kH264FormatPlanar;
+        ASSERT_EQ(entries.init(context->data()), 0);
+    }
+    skipped[kH264WordSkipLoopFilter] = 1;
+    std::vector<std::uint8_t> a(kH264PictureBufferSize), b(kH264PictureBufferSize);
+    const std::size_t luma = 704 * 480;
+    double worst = 1e9, sum = 0, cellWorst = 1e9, cellSum = 0;
+    int differing = 0;
+    for (const auto& frame : clip) {
+        const auto* video = reinterpret_cast<const std::uint8_t*>(frame.data.data());
+        const int length = static_cast<int>(frame.data.size());
+        ASSERT_EQ(entries.getOneFrame(full.data(), video, length, a.data()), kH264Picture);
+        ASSERT_EQ(entries.getOneFrame(skipped.data(), video, length, b.data()), kH264Picture);
+        double squares = 0;
+        for (std::size_t i = 0; i < luma; ++i) {
+            const double d = double(a[i]) - double(b[i]);
+            squares += d * d;
+        }
+        const double mse = squares / double(luma);
+        const double psnr = mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+        differing += mse != 0;
+        worst = std::min(worst, psnr);
+        sum += psnr;
+        // As a cell of the 16-cell layout shows it: a quarter of the size both ways.
+        double cellSquares = 0;
+        for (int y = 0; y < 480; y += 4) {
+            for (int x = 0; x < 704; x += 4) {
+                double d = 0;
+                for (int r = 0; r < 4; ++r)
+                    for (int c = 0; c < 4; ++c) {
+                        const std::size_t at = std::size_t(y + r) * 704 + std::size_t(x + c);
+                        d += double(a[at]) - double(b[at]);
+                    }
+                cellSquares += (d / 16) * (d / 16);
+            }
+        }
+        const double cellMse = cellSquares / (176.0 * 120.0);
+        const double cellPsnr = cellMse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / cellMse);
+        cellWorst = std::min(cellWorst, cellPsnr);
+        cellSum += cellPsnr;
+    }
+    entries.uninit(full.data());
+    entries.uninit(skipped.data());
+    std::printf("deblocking skipped: luma PSNR against full decoding, mean %.1f dB, worst %.1f dB "
+                "over %zu frames\n",
+                sum / double(clip.size()), worst, clip.size());
+    std::printf("  in a quarter-size cell: mean %.1f dB, worst %.1f dB\n",
+                cellSum / double(clip.size()), cellWorst);
+    EXPECT_GT(differing, 0) << "the filter was not skipped";
+    EXPECT_GT(worst, 30.0);
 }
 
 } // namespace

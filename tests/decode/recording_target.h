@@ -35,6 +35,11 @@ public:
     RecordingTarget(PictureStore& pictures, bool accelerated)
         : m_pictures(pictures), m_accelerated(accelerated) {}
 
+    // Every channel's cell, and whether small cells may skip the deblocking filter.
+    std::atomic<int> cellWidth{200};
+    std::atomic<int> cellHeight{134};
+    std::atomic<bool> cheaper{false};
+
     struct ChannelLog {
         int clears = 0;
         int prepared = 0;
@@ -69,7 +74,8 @@ public:
         m_logs[channel].height = size.height;
         m_logs[channel].events.push_back("draw");
     }
-    CellSize cellSize(unsigned) const override { return {200, 134}; }
+    CellSize cellSize(unsigned) const override { return {cellWidth.load(), cellHeight.load()}; }
+    bool cheaperSmallCells() const override { return cheaper.load(); }
     void countFrame(unsigned channel) override {
         std::lock_guard lock(m_logLock);
         ++m_logs[channel].counted;
@@ -123,6 +129,7 @@ public:
     }
     void decoderInitFailed(unsigned) override { initFailures.fetch_add(1); }
     void decodeThreadEnded(unsigned) override { threadsEnded.fetch_add(1); }
+    bool snapshotRequested(unsigned) override { return snapshotRequests.load() > 0; }
     bool takeSnapshotRequest(unsigned) override {
         int pending = snapshotRequests.load();
         while (pending > 0 && !snapshotRequests.compare_exchange_weak(pending, pending - 1)) {

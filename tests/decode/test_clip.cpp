@@ -55,6 +55,9 @@ std::vector<EncodedFrame> encodeClip(const ClipParams& params) {
         av_opt_set(ctx->priv_data, "profile", "baseline", 0);
     }
     av_opt_set(ctx->priv_data, "x264-params", "scenecut=0:repeat-headers=1:log=-1", 0);
+    if (params.deblock) {
+        av_opt_set(ctx->priv_data, "deblock", "0:0", 0);
+    }
     AVFrame* frame = av_frame_alloc();
     AVPacket* packet = av_packet_alloc();
     if (avcodec_open2(ctx, codec, nullptr) < 0) {

@@ -28,6 +28,9 @@ struct ClipParams {
     // Lossless (the decoded picture equals the drawn one), otherwise about 2 Mbit/s.
     bool lossless = false;
     DrawFn draw; // empty: a moving test pattern
+    // The encoder's deblocking filter on, as a recorder's encoder has it (the fast preset of
+    // the simulator's streams leaves it off).
+    bool deblock = false;
 };
 
 // Encodes with libx264 through libavcodec; empty on failure.
