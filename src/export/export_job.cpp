@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <span>
 #include <system_error>
 
 extern "C" {
@@ -74,7 +75,12 @@ public:
 private:
     void frame(const ExportFrame& f);
     bool openFile(unsigned channel);
-    bool feed(ChannelExport& c, const HeldFrame& f);
+    bool feed(ChannelExport& c, std::uint32_t frameTime, std::int64_t atMs, bool key,
+              std::span<const std::byte> video,
+              const std::optional<std::array<std::byte, kAudioElementBytes>>& audio);
+    bool feed(ChannelExport& c, const HeldFrame& f) {
+        return feed(c, f.frameTime, f.ms, f.key, f.video, f.audio);
+    }
     void keep(unsigned ch, HeldFrame&& f);
     bool burnIn(unsigned ch, const ExportFrame& f);
     bool finishBurnIn(unsigned ch);
@@ -143,19 +149,21 @@ void ExportRun::closeUnknownGap() {
     m_unknownGap.reset();
 }
 
-bool ExportRun::feed(ChannelExport& c, const HeldFrame& f) {
-    const std::int64_t ms = f.ms - c.originMs;
-    if (!c.lastSecond || *c.lastSecond != f.frameTime) {
-        c.lastSecond = f.frameTime;
-        if (!c.writer->writeSecond(ms, subtitleText(f.frameTime, c.title)))
+bool ExportRun::feed(ChannelExport& c, std::uint32_t frameTime, std::int64_t atMs, bool key,
+                     std::span<const std::byte> video,
+                     const std::optional<std::array<std::byte, kAudioElementBytes>>& audio) {
+    const std::int64_t ms = atMs - c.originMs;
+    if (!c.lastSecond || *c.lastSecond != frameTime) {
+        c.lastSecond = frameTime;
+        if (!c.writer->writeSecond(ms, subtitleText(frameTime, c.title)))
             return false;
     }
-    if (!c.writer->writeVideo(ms, f.key, f.video))
+    if (!c.writer->writeVideo(ms, key, video))
         return false;
-    if (f.audio && !c.writer->writeAudio(ms, *f.audio))
+    if (audio && !c.writer->writeAudio(ms, *audio))
         return false;
     ++c.frames;
-    c.lastTime = f.frameTime;
+    c.lastTime = frameTime;
     return true;
 }
 
@@ -231,6 +239,11 @@ void ExportRun::frame(const ExportFrame& f) {
     }
     if (m_request.burnIn) {
         burnIn(f.channel, f);
+        return;
+    }
+    if (c.writer) {
+        // Straight from the reader's buffer into the container's packet.
+        feed(c, f.frameTime, f.ms, f.key, f.video, f.audio);
         return;
     }
     keep(f.channel, HeldFrame{f.frameTime, f.ms, f.key, {f.video.begin(), f.video.end()}, f.audio});
