@@ -255,6 +255,7 @@ void MainWindow::createVideoWindow() {
     m_videoWindow = new VideoWindow(this);
     m_videoWindow->setObjectName(QStringLiteral("videoWindow"));
     m_videoWindow->setAccelerated(m_settings.drawMode == 0);
+    m_videoWindow->feed().setCheaperSmallCells(m_settings.fasterSmallCells != 0);
     m_videoWindow->feed().setSoundDevice(m_audio->soundDeviceAvailable());
     m_videoWindow->layOut(kVideoRect, kVideoBorder, kVideoBackground);
     m_videoWindow->selectLayout(16);

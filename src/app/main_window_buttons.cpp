@@ -468,6 +468,8 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
     m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
     m_audio->setBufferMultiples(m_settings.audioBuf);
     applyMediaSettings();
+    if (m_videoWindow)
+        m_videoWindow->feed().setCheaperSmallCells(m_settings.fasterSmallCells != 0);
     if (!drawModeChanged || m_shuttingDown)
         return;
     // The drawing path is chosen when a decoder starts: live view stops while the window is

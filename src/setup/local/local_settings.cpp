@@ -94,6 +94,8 @@ LocalSettings loadSettings(const SettingsValue& store, const ClientCustomisation
     s.webInterval = readDword(store, "LocalSetupEx", "WebInterval", d.webInterval);
     s.webLocation = readText(store, "LocalSetupEx", "WebLocation", d.webLocation);
     s.reconnect = readDword(store, "LocalSetupEx", "Reconnect", d.reconnect);
+    s.fasterSmallCells =
+        readDword(store, "LocalSetupEx", "FasterSmallCells", d.fasterSmallCells);
     return s;
 }
 
@@ -118,6 +120,7 @@ void saveSettings(QSettings& store, const LocalSettings& s) {
     put("LocalSetupEx", "WebInterval", s.webInterval);
     put("LocalSetupEx", "WebLocation", s.webLocation.left(kMaxFolderLength));
     put("LocalSetupEx", "Reconnect", s.reconnect);
+    put("LocalSetupEx", "FasterSmallCells", s.fasterSmallCells);
     store.sync();
 }
 

@@ -52,6 +52,9 @@ struct LocalSettings {
     QString webLocation;
     // LocalSetupEx/Reconnect: 1 gets a lost connection back by itself, 0 leaves it lost.
     std::uint32_t reconnect = 1;
+    // LocalSetupEx/FasterSmallCells: 1 decodes the channels of cells smaller than half their
+    // picture without the deblocking filter, which cannot be seen there; 0 decodes all fully.
+    std::uint32_t fasterSmallCells = 1;
 
     std::uint8_t opacityOf(OpacityKind kind) const { return opacity[static_cast<int>(kind)]; }
     // The interval the web export uses: a stored value outside 1-20 counts as 1.

@@ -6,6 +6,7 @@
 #include "setup/local/local_setup_texts.h"
 #include "ui/theme.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -62,6 +63,29 @@ LocalSetupGlobalPage::LocalSetupGlobalPage(LocalSettings& working, bool removabl
         if (index >= 0)
             m_working.saveFormat = std::uint32_t(index);
     });
+
+    // This client's own behaviour, each a switch of the local settings.
+    const auto addSwitch = [this, form](const char* name, const QString& label, const QString& tip,
+                                        std::uint32_t LocalSettings::*value) {
+        auto* box = new QCheckBox(label, this);
+        box->setObjectName(QLatin1String(name));
+        box->setToolTip(tip);
+        box->setChecked(m_working.*value != 0);
+        form->addRow(QString(), box);
+        connect(box, &QCheckBox::toggled, this,
+                [this, value](bool on) { m_working.*value = on ? 1 : 0; });
+    };
+    addSwitch("reconnect", tr("Get a lost connection back by itself"),
+              tr("After a lost connection, connect again with growing pauses and restore the "
+                 "layout, live view and sound"),
+              &LocalSettings::reconnect);
+    addSwitch("fasterSmallCells", tr("Faster decoding in small cells"),
+              tr("Cells smaller than half their picture skip the deblocking filter, which "
+                 "cannot be seen at that size; snapshots are always decoded fully"),
+              &LocalSettings::fasterSmallCells);
+    addSwitch("exportKeepSet", tr("Keep the backup set after export"),
+              tr("A Backup tab export to MP4 or MKV keeps the downloaded set beside the files"),
+              &LocalSettings::exportKeepSet);
 
     // Running from removable media the data folder is the medium's and cannot be changed.
     if (removableMode)

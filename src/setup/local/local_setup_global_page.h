@@ -11,8 +11,10 @@ namespace kalder {
 
 struct LocalSettings;
 
-// The Global page: drawing mode, date format, snapshot format and the data folder. The data
-// folder is not offered when the program runs from removable media. GUI thread only.
+// The Global page: drawing mode, date format, snapshot format, this client's switches
+// (reconnect, faster decoding in small cells, keeping the backup set after an export) and the
+// data folder. The data folder is not offered when the program runs from removable media. GUI
+// thread only.
 class LocalSetupGlobalPage : public QWidget {
     Q_OBJECT
 public:

@@ -111,6 +111,12 @@ TEST_F(LocalSetupWindowTest, OkWritesSettingsCreatesUpgradeFolderAndLogs) {
     EXPECT_EQ(w->currentPage(), LocalSetupWindow::Page::Global);
     child<QComboBox>(*w, QStringLiteral("drawMode"))->setCurrentIndex(1);
     child<QComboBox>(*w, QStringLiteral("saveFormat"))->setCurrentIndex(2);
+    // The client's switches start on and are stored off once unchecked.
+    for (const char* name : {"reconnect", "fasterSmallCells", "exportKeepSet"}) {
+        auto* box = child<QCheckBox>(*w, QLatin1String(name));
+        EXPECT_TRUE(box->isChecked()) << name;
+        box->click();
+    }
     child<QPushButton>(*w, QStringLiteral("dataFolderBrowse"))->click();
     auto* folder = child<QLineEdit>(*w, QStringLiteral("dataFolder"));
     EXPECT_EQ(folder->text(), m_pickedFolder);
@@ -130,6 +136,9 @@ TEST_F(LocalSetupWindowTest, OkWritesSettingsCreatesUpgradeFolderAndLogs) {
     EXPECT_EQ(out.settings.drawMode, 1u);
     EXPECT_EQ(out.settings.saveFormat, 2u);
     EXPECT_EQ(out.settings.location, m_pickedFolder);
+    EXPECT_EQ(out.settings.reconnect, 0u);
+    EXPECT_EQ(out.settings.fasterSmallCells, 0u);
+    EXPECT_EQ(out.settings.exportKeepSet, 0u);
     EXPECT_EQ(loadSettings(*m_store, {}, QDir::homePath()), out.settings);
     EXPECT_TRUE(QFileInfo(QDir(m_pickedFolder).filePath(QStringLiteral("Upgrade"))).isDir());
     EXPECT_TRUE(logWritten(m_pickedFolder)); // the log followed the new data folder
