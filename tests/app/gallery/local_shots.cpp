@@ -5,6 +5,8 @@
 
 #include "main_window_controls.h"
 #include "connect/connect_dialog.h"
+#include "export_ui/export_dialog.h"
+#include "export_ui/export_progress_window.h"
 #include "local/local_playback_controller.h"
 #include "local/local_player.h"
 #include "local/local_search_panels.h"
@@ -16,6 +18,7 @@
 #include "video/video_window.h"
 #include "wire/recorder_time.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -74,6 +77,50 @@ void fillAndConnect(Gallery& g, ConnectDialog* dialog, const QString& password) 
 
 } // namespace
 
+// The export dialog over the local search window, then the export with the time and title
+// burnt in (slow enough to show its progress), and how it ended.
+void shootLocalExport(Gallery& g, LocalSearchWindow* l) {
+    const QString dialogCaption =
+        QStringLiteral("Local search: Export dialog for the timeline's period");
+    if (!l->exportButton()->isEnabled()) {
+        g.camera.missing(dialogCaption, QStringLiteral("the download folder held no set"));
+        return;
+    }
+    l->exportButton()->click();
+    ExportDialog* dialog = l->exportDialog();
+    if (!dialog || !waitFor([&] { return dialog->isVisible(); }, 5000)) {
+        g.camera.missing(dialogCaption, QStringLiteral("Export… opened no dialog"));
+        return;
+    }
+    g.camera.shot(QStringLiteral("local-export-dialog"), dialogCaption, dialog, {l});
+    dialog->burnInBox()->setChecked(true);
+    dialog->exportButton()->click();
+    ExportProgressWindow* progress = nullptr;
+    const QString progressCaption =
+        QStringLiteral("Local search: export progress (time and title burnt in)");
+    if (waitFor(
+            [&] {
+                progress = l->exportWindow();
+                return progress && (progress->ended() || progress->lastState().progress.done > 0);
+            },
+            60000) &&
+        !progress->ended())
+        g.camera.shot(QStringLiteral("local-export-progress"), progressCaption, progress, {l});
+    else
+        g.camera.missing(progressCaption,
+                         QStringLiteral("the export ended before its progress could be shown"));
+    if (!progress || !waitFor([&] { return !l->exportWindow() || progress->ended(); }, 300000) ||
+        !l->exportWindow()) {
+        g.camera.missing(QStringLiteral("Local search: export finished"),
+                         QStringLiteral("the export did not end within 5 minutes"));
+        return;
+    }
+    g.camera.shot(QStringLiteral("local-export-done"),
+                  QStringLiteral("Local search: export finished"), progress, {l});
+    progress->closeButton()->click();
+    (void)waitFor([&] { return l->exportWindow() == nullptr; }, 5000);
+}
+
 void shootLocalSearch(Gallery& g) {
     MainWindow& w = g.window;
     LocalPlaybackController* local = w.localPlayback();
@@ -118,6 +165,8 @@ void shootLocalSearch(Gallery& g) {
     if (!timeline)
         g.camera.missing(QStringLiteral("Local search: timeline"),
                          QStringLiteral("the download folder held no backup day to open"));
+    if (timeline)
+        shootLocalExport(g, l);
 
     l->tabButton(LocalSearchWindow::Tab::Log)->click();
     auto* viewer = l->findChild<LocalLogViewer*>();

@@ -9,6 +9,7 @@
 #include "logs/log_browser.h"
 #include "logs/log_list_window.h"
 #include "logs/log_menu_panel.h"
+#include "export_ui/export_progress_window.h"
 #include "search/backup_calendar_panel.h"
 #include "search/backup_date_time_panel.h"
 #include "search/backup_event_list_panel.h"
@@ -30,6 +31,8 @@
 #include "wire/recorder_time.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QInputDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -412,6 +415,81 @@ void shootRemotePlayback(Gallery& g) {
     (void)waitFor([&] { return video->decodedChannels() & video->visibleChannelMask(); }, kReplyMs);
 }
 
+// The Backup tab backing up as MP4: the format choice, the download's progress, the export's
+// progress and its end (the set is kept).
+void shootBackupExport(Gallery& g) {
+    const QString caption = QStringLiteral("Backup: Date/Time, backing up as MP4");
+    if (g.backupStart == 0) {
+        g.camera.missing(caption, QStringLiteral("no recorded event to back up"));
+        return;
+    }
+    SearchWindow* s = openSearch(g);
+    if (!s)
+        return;
+    MainWindow& w = g.window;
+    s->tabButton(SearchWindow::Tab::Backup)->click();
+    s->setBackupFormat(SearchWindow::BackupFormat::Mp4);
+    s->setKeepExportedSets(true);
+    s->backupMenuButton(0)->click(); // Date/Time
+    BackupDateTimePanel* panel = s->backupDateTimePanel();
+    if (!panel || !waitFor([&] { return panel->isVisible(); }, 5000)) {
+        g.camera.missing(caption, QStringLiteral("no date/time panel"));
+        closeSearch(g);
+        return;
+    }
+    (void)panel->setEntry(0, decodeRecorderTime(g.backupStart));
+    (void)panel->setEntry(1, decodeRecorderTime(g.backupStart + 30));
+    panel->calculateButton()->click();
+    if (!waitFor([&] { return panel->backupButton()->isEnabled(); }, kReplyMs)) {
+        g.camera.missing(caption, QStringLiteral("Calculate gave no size"));
+        acceptAnyBox(w);
+        closeSearch(g);
+        return;
+    }
+    g.camera.shot(QStringLiteral("backup-as-mp4"), caption, s);
+    (void)g.admin("backup-rate 48");
+    panel->backupButton()->click();
+    const QString downloading = QStringLiteral("Backup as MP4: downloading the set first");
+    if (waitFor(
+            [&] {
+                return w.backupProgressWindow() && w.backupProgressWindow()->isVisible() &&
+                       w.backupProgressWindow()->positionKbytes() > 0;
+            },
+            kReplyMs))
+        g.camera.shot(QStringLiteral("backup-mp4-downloading"), downloading,
+                      w.backupProgressWindow(), {&w});
+    else
+        g.camera.missing(downloading, QStringLiteral("the transfer showed no progress"));
+    (void)g.admin("backup-rate 0");
+    ExportProgressWindow* exporting = nullptr;
+    const QString exportCaption = QStringLiteral("Backup as MP4: export progress");
+    if (waitFor(
+            [&] {
+                exporting = lastBackupExportWindow();
+                return exporting &&
+                       (exporting->ended() || exporting->lastState().progress.done > 0);
+            },
+            120000) &&
+        !exporting->ended())
+        g.camera.shot(QStringLiteral("backup-mp4-exporting"), exportCaption, exporting, {&w});
+    else
+        g.camera.missing(exportCaption,
+                         QStringLiteral("the export ended before its progress could be shown"));
+    if (exporting &&
+        waitFor([&] { return !lastBackupExportWindow() || exporting->ended(); }, 120000) &&
+        lastBackupExportWindow()) {
+        g.camera.shot(QStringLiteral("backup-mp4-done"),
+                      QStringLiteral("Backup as MP4: exported, the set kept"), exporting, {&w});
+        exporting->closeButton()->click();
+    } else {
+        g.camera.missing(QStringLiteral("Backup as MP4: the end"),
+                         QStringLiteral("no export window told of the end"));
+    }
+    acceptAnyBox(w);
+    closeOtherWindows(w);
+    closeSearch(g);
+}
+
 void shootBackup(Gallery& g) {
     SearchWindow* s = openSearch(g);
     if (!s)
@@ -512,6 +590,7 @@ void shootBackup(Gallery& g) {
     acceptAnyBox(w);
     closeOtherWindows(w);
     closeSearch(g);
+    shootBackupExport(g);
 }
 
 } // namespace kalder::gallery
