@@ -183,12 +183,12 @@ ChannelDecoderStats ChannelDecoder::stats() const {
         return c.load(std::memory_order_relaxed);
     };
     const Counters& c = m_counters;
-    return {get(c.enqueued),        get(c.taken),        get(c.discarded),
-            get(c.hidden),          get(c.invalid),      get(c.waitingDropped),
-            get(c.backlogSkipped),  get(c.resyncs),      get(c.decodeCalls),
-            get(c.rebuilds),        get(c.noPicture),    get(c.decodeErrors),
-            get(c.decoded),         get(c.drawn),        get(c.handled),
-            get(c.overflowDropped), get(c.filterSkipped)};
+    return {get(c.enqueued),        get(c.taken),         get(c.discarded),
+            get(c.hidden),          get(c.invalid),       get(c.waitingDropped),
+            get(c.backlogSkipped),  get(c.resyncs),       get(c.decodeCalls),
+            get(c.rebuilds),        get(c.noPicture),     get(c.decodeErrors),
+            get(c.decoded),         get(c.drawn),         get(c.handled),
+            get(c.overflowDropped), get(c.filterSkipped), get(c.unseenSkipped)};
 }
 
 void ChannelDecoder::run() {
@@ -338,6 +338,14 @@ void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
     // Backlog: rather skip to the next key frame than decode the whole queue late.
     if (listCount > kBacklogFrames + kPlaceholderEntries) {
         state.waitingForKeyFrame = true;
+    }
+    // Unseen pictures: key frames only (the web export's pictures are seen elsewhere); the
+    // frames after a skipped one can start again only at a key frame.
+    if (!descriptor.keyFrame() && m_target.keyFramesOnly() &&
+        !(m_kind == StreamKind::Live && m_host.webExportInterval())) {
+        state.waitingForKeyFrame = true;
+        bump(m_counters.unseenSkipped);
+        return;
     }
     if (descriptor.keyFrame()) {
         state.waitingForKeyFrame = false;

@@ -44,6 +44,10 @@ public:
     // Whether a channel whose cell is smaller than half its picture in both directions may be
     // decoded without the deblocking filter, which cannot be seen at that scale.
     virtual bool cheaperSmallCells() const { return false; }
+    // Nobody sees the pictures (the window is minimized or hidden): decode only key frames, so
+    // that a picture is there at once when the window shows again; full decoding resumes at
+    // the next key frame after that.
+    virtual bool keyFramesOnly() const { return false; }
     // Counts a decoded picture for the channel's frame rate.
     virtual void countFrame(unsigned /*channel*/) {}
 };

@@ -215,7 +215,9 @@ void VideoFeed::drawChannel(unsigned channel) {
             return;
         rect = m_channelRects[channel];
     }
-    if (rect.isEmpty() || !m_painter.load()->pictureArrived(channel, rect.size()))
+    // Unseen: the picture waits in the store; showing the window draws every cell anew.
+    if (m_unseen.load() || rect.isEmpty() ||
+        !m_painter.load()->pictureArrived(channel, rect.size()))
         return;
     if (m_stats)
         m_stats->pictureReceived(channel, m_pictures.arrival(channel));

@@ -93,6 +93,9 @@ public:
     void setPlanar(bool on) { m_planar.store(on); }
     // The local setting "Faster decoding in small cells" (on unless the operator turns it off).
     void setCheaperSmallCells(bool on) { m_cheaperSmallCells.store(on); }
+    // The window is minimized or hidden: the decoders decode key frames only and the pictures
+    // stay in the store, undrawn, until the window shows again (which redraws every cell).
+    void setUnseen(bool unseen) { m_unseen.store(unseen); }
     // Where each channel's cell lies and which channels are visible, for the decode threads.
     void publishGeometry(const std::array<QRect, kChannelCount>& rects, std::uint16_t visible);
     // Present channels (those that deliver pictures or the owner says stream); drawable ones
@@ -156,6 +159,7 @@ public:
     void drawChannel(unsigned channel) override;
     CellSize cellSize(unsigned channel) const override;
     bool cheaperSmallCells() const override { return m_cheaperSmallCells.load(); }
+    bool keyFramesOnly() const override { return m_unseen.load(); }
     void countFrame(unsigned channel) override;
 
 private:
@@ -176,6 +180,7 @@ private:
     std::atomic<std::uint16_t> m_dirty{0};
     std::atomic<bool> m_osdEnabled{true};
     std::atomic<bool> m_cheaperSmallCells{true};
+    std::atomic<bool> m_unseen{false};
     std::atomic<bool> m_planar{false};
     std::atomic<int> m_ptzState{0};
     std::atomic<int> m_ptzChannel{-1};

@@ -403,6 +403,19 @@ void VideoWindow::keyReleaseEvent(QKeyEvent* event) {
     QWidget::keyReleaseEvent(event);
 }
 
+void VideoWindow::hideEvent(QHideEvent* event) {
+    m_feed.setUnseen(true);
+    QWidget::hideEvent(event);
+}
+
+void VideoWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The cells drew nothing while unseen: every one is drawn anew from the store.
+    m_feed.setUnseen(false);
+    invalidateCells();
+    refresh();
+}
+
 void VideoWindow::closeEvent(QCloseEvent* event) {
     // A full-screen window is closed only by leaving full screen (Alt+F4 does nothing).
     if (m_fullScreen.active())

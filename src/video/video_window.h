@@ -149,6 +149,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Hidden or minimized (the window system sends a spontaneous hide to every child of a
+    // minimized window): the decoders decode key frames only and nothing is drawn.
+    void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // GUI thread.

@@ -323,6 +323,24 @@ TEST_F(ChannelDecoderTest, SmallCellsSkipTheDeblockingFilterAGroupOfPicturesAtAT
     EXPECT_EQ(m_host.snapshotTimes.size(), 1u);
 }
 
+// While nobody sees the pictures only key frames are decoded; when they are seen again the
+// stream goes on from the next key frame.
+TEST_F(ChannelDecoderTest, UnseenPicturesDecodeKeyFramesOnlyAndResumeAtTheNextKeyFrame) {
+    const auto& frames = clip(352, 240, 30, 10); // key frames 0, 10, 20
+    auto decoder = makeDecoder();
+    m_target.unseen = true;
+    feed(*decoder, frames, 0, 30, 352, 240, 1);
+    settle(*decoder);
+    EXPECT_EQ(decoder->stats().decoded, 3u);
+    EXPECT_EQ(decoder->stats().unseenSkipped, 27u);
+
+    m_target.unseen = false;
+    feed(*decoder, frames, 5, 30, 352, 240, 1); // 5-9 wait for key frame 10
+    settle(*decoder);
+    EXPECT_EQ(decoder->stats().decoded, 23u);
+    EXPECT_EQ(decoder->stats().decodeErrors, 0u);
+}
+
 // The stream kind a decoder is made with decides what the overlays are told and where a
 // snapshot's time comes from: the frame in live view, the player's clock in playback, none idle.
 TEST_F(ChannelDecoderTest, TheStreamKindDecidesOverlaysAndSnapshotTimes) {

@@ -39,6 +39,8 @@ public:
     std::atomic<int> cellWidth{200};
     std::atomic<int> cellHeight{134};
     std::atomic<bool> cheaper{false};
+    // Nobody sees the pictures: key frames only.
+    std::atomic<bool> unseen{false};
 
     struct ChannelLog {
         int clears = 0;
@@ -76,6 +78,7 @@ public:
     }
     CellSize cellSize(unsigned) const override { return {cellWidth.load(), cellHeight.load()}; }
     bool cheaperSmallCells() const override { return cheaper.load(); }
+    bool keyFramesOnly() const override { return unseen.load(); }
     void countFrame(unsigned channel) override {
         std::lock_guard lock(m_logLock);
         ++m_logs[channel].counted;

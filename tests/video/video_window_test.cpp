@@ -340,6 +340,27 @@ TEST_F(VideoWindowTest, CellsShowPicturesIdleLogoAndVideoLoss) {
     EXPECT_EQ(shot.pixelColor(QPoint(0, 0)), QColor(150, 150, 150)) << "margin";
 }
 
+// A hidden (or minimized) window asks for key frames only and draws nothing; shown again it
+// draws the picture that came meanwhile.
+TEST_F(VideoWindowTest, AHiddenWindowDecodesKeyFramesOnlyAndDrawsThemWhenShown) {
+    window.startStream(StreamKind::Live, 16);
+    window.setPresentChannels(0x0001, false);
+    decodePicture(0, QColor(10, 200, 30));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.feed().keyFramesOnly());
+
+    window.hide();
+    EXPECT_TRUE(window.feed().keyFramesOnly());
+    decodePicture(0, QColor(200, 30, 10));
+    EXPECT_EQ(window.feed().takeDirty(), 0) << "nothing drawn while hidden";
+
+    window.show();
+    EXPECT_FALSE(window.feed().keyFramesOnly());
+    QCoreApplication::processEvents();
+    const QImage shot = window.grab().toImage();
+    EXPECT_TRUE(near(shot.pixelColor(cellCentre(0)), QColor(200, 30, 10)));
+}
+
 // Green pixels of the top text in a cell's top strip.
 int greenTextPixels(const QImage& shot, const CellRect& cell) {
     int count = 0;
