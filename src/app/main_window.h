@@ -167,6 +167,8 @@ private:
     void stopReconnecting();
     void showReconnectBox();
     void setSessionState(SessionState state);
+    // The cells' "Reconnecting… (next try in N s)", once a second while reconnecting.
+    void updateReconnectNotice();
 
     // main_window_buttons.cpp
     void createButtons();
@@ -276,8 +278,9 @@ private:
         bool audioOn = false;
     };
     std::optional<ViewToRestore> m_restore;
-    QTimer* m_retryTimer = nullptr; // child: the wait before the next try
-    QLabel* m_stateLabel = nullptr; // child, beside the clock
+    QTimer* m_retryTimer = nullptr;  // child: the wait before the next try
+    QTimer* m_noticeTimer = nullptr; // child: counts the wait down in the cells
+    QLabel* m_stateLabel = nullptr;  // child, beside the clock
     SessionState m_sessionState = SessionState::Offline;
 };
 

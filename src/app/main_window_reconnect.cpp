@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace kalder {
 
 namespace {
@@ -35,7 +37,11 @@ void MainWindow::setUpReconnect() {
     connect(m_retryTimer, &QTimer::timeout, this, [this] {
         if (m_lastRequest && !m_session && m_reconnectAttempt > 0)
             connectTo(*m_lastRequest);
+        updateReconnectNotice();
     });
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setInterval(1000);
+    connect(m_noticeTimer, &QTimer::timeout, this, &MainWindow::updateReconnectNotice);
     m_stateLabel = new QLabel(this);
     m_stateLabel->setObjectName(QStringLiteral("sessionState"));
     m_stateLabel->setAccessibleName(tr("Session state"));
@@ -50,6 +56,30 @@ void MainWindow::setSessionState(SessionState state) {
     m_sessionState = state;
     if (m_stateLabel)
         m_stateLabel->setText(sessionStateText(state));
+    updateReconnectNotice();
+}
+
+void MainWindow::updateReconnectNotice() {
+    const bool reconnecting =
+        m_sessionState == SessionState::Reconnecting && m_reconnectAttempt > 0;
+    if (m_noticeTimer) {
+        if (reconnecting && !m_noticeTimer->isActive())
+            m_noticeTimer->start();
+        else if (!reconnecting)
+            m_noticeTimer->stop();
+    }
+    if (!m_videoWindow)
+        return;
+    if (!reconnecting) {
+        m_videoWindow->setConnectionNotice({});
+        return;
+    }
+    if (m_retryTimer && m_retryTimer->isActive()) {
+        const int seconds = std::max(1, (m_retryTimer->remainingTime() + 999) / 1000);
+        m_videoWindow->setConnectionNotice(tr("Reconnecting… (next try in %1 s)").arg(seconds));
+    } else {
+        m_videoWindow->setConnectionNotice(tr("Reconnecting…"));
+    }
 }
 
 bool MainWindow::reconnectNotification(Notification notification) {
@@ -92,6 +122,7 @@ void MainWindow::beginReconnect() {
 
 void MainWindow::scheduleReconnect() {
     m_retryTimer->start(m_reconnectSchedule.delayBefore(m_reconnectAttempt));
+    updateReconnectNotice();
 }
 
 // A try ended without a login (each session's end is counted once).
@@ -137,6 +168,7 @@ void MainWindow::reconnectLoggedIn() {
         return;
     m_reconnectAttempt = 0;
     m_retryTimer->stop();
+    updateReconnectNotice();
     if (m_notificationBox && m_notificationBox->objectName() == QLatin1String("reconnectBox"))
         m_notificationBox->done(QDialog::Accepted);
     // The login starts live view; an operator who had it off gets it off again.
@@ -175,6 +207,7 @@ void MainWindow::stopReconnecting() {
     m_restore.reset();
     if (m_retryTimer)
         m_retryTimer->stop();
+    updateReconnectNotice();
 }
 
 } // namespace kalder

@@ -104,20 +104,24 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
         const unsigned ch = static_cast<unsigned>(layout.cellChannel(cell));
         const QRect rect = toQRect(layout.cellRect(cell));
         if (pictureCells & channelBit(static_cast<unsigned>(cell))) {
-            if (!osd)
-                continue;
-            painter.save();
-            painter.setClipRect(rect);
-            painter.translate(rect.topLeft());
-            m_feed.paintOverlays(painter, ch, rect.size());
-            painter.restore();
+            if (osd) {
+                painter.save();
+                painter.setClipRect(rect);
+                painter.translate(rect.topLeft());
+                m_feed.paintOverlays(painter, ch, rect.size());
+                painter.restore();
+            }
+            m_scene.paintCellNotice(painter, ch, rect);
             continue;
         }
         CellContent content = m_feed.cellContent(ch);
         if (content == CellContent::Picture)
             content = CellContent::Idle; // a picture that could not be drawn
-        std::lock_guard lock(pictures.lock(ch));
-        m_scene.paintCellPicture(painter, content, ch, rect);
+        {
+            std::lock_guard lock(pictures.lock(ch));
+            m_scene.paintCellPicture(painter, content, ch, rect);
+        }
+        m_scene.paintCellNotice(painter, ch, rect);
     }
     m_scene.paintEmptyPositions(painter);
 }

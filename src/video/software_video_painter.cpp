@@ -76,6 +76,11 @@ void SoftwareVideoPainter::paint(QPainter& painter, const QRegion& exposed) {
 
 void SoftwareVideoPainter::paintCell(QPainter& painter, int cell, const QRect& rect) {
     const unsigned ch = static_cast<unsigned>(m_scene.cellLayout().cellChannel(cell));
+    paintCellContent(painter, ch, rect);
+    m_scene.paintCellNotice(painter, ch, rect);
+}
+
+void SoftwareVideoPainter::paintCellContent(QPainter& painter, unsigned ch, const QRect& rect) {
     CellContent content = m_feed.cellContent(ch);
     Cell& state = m_cells[ch];
     const auto drawShown = [&] {

@@ -61,6 +61,7 @@ private:
     bool render(unsigned channel, QSize size);
     void layOverlays(unsigned channel, QSize size);
     void paintCell(QPainter& painter, int cell, const QRect& rect);
+    void paintCellContent(QPainter& painter, unsigned channel, const QRect& rect);
 
     VideoFeed& m_feed;
     VideoScene& m_scene;

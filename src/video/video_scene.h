@@ -29,6 +29,10 @@ public:
                                   const QRect& rect) = 0;
     // The idle logo on the positions of the page that no cell fills.
     virtual void paintEmptyPositions(QPainter& painter) = 0;
+    // What a cell says over its picture about its stream: the connection being got back, or
+    // no picture for a while. Nothing by default.
+    virtual void paintCellNotice(QPainter& /*painter*/, unsigned /*channel*/,
+                                 const QRect& /*rect*/) {}
 };
 
 } // namespace kalder

@@ -32,6 +32,15 @@ QImage cellPictureFile(const QString& name) {
     return image;
 }
 
+// A live channel shown without a new picture for this long says so in its cell.
+constexpr std::int64_t kStalledAfterMs = 2000;
+
+std::int64_t stallClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
 VideoWindow::VideoWindow(QWidget* parent)
@@ -52,6 +61,7 @@ VideoWindow::VideoWindow(QWidget* parent)
     m_frameRateTimer = new QTimer(this);
     m_frameRateTimer->setInterval(kFrameRateStepMs);
     connect(m_frameRateTimer, &QTimer::timeout, this, &VideoWindow::updateFrameRates);
+    connect(m_frameRateTimer, &QTimer::timeout, this, &VideoWindow::checkStalledCells);
     m_frameRateTimer->start();
 
     m_flushTimer = new QTimer(this);
@@ -115,6 +125,7 @@ void VideoWindow::showChannel(int channel) {
 }
 
 void VideoWindow::afterViewChange(bool announce) {
+    m_watchSinceMs = stallClockMs();
     describeView();
     m_feed.setDrawable(0);
     invalidateCells();
@@ -279,7 +290,9 @@ void VideoWindow::flushDirtyChannels() {
         return;
     }
     m_lastFlush = now;
-    m_feed.painter()->repaintChannels(m_feed.takeDirty());
+    const std::uint16_t dirty = m_feed.takeDirty();
+    notePictures(dirty);
+    m_feed.painter()->repaintChannels(dirty);
 }
 
 // ---- painting ------------------------------------------------------------------------------
@@ -312,6 +325,86 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
         const auto end = VideoPaintStats::Clock::now();
         stats->painted(shown, end, end - begin);
     }
+}
+
+// ---- cell notices --------------------------------------------------------------------------
+
+void VideoWindow::setConnectionNotice(const QString& text) {
+    if (text == m_connectionNotice)
+        return;
+    m_connectionNotice = text;
+    m_stalled = 0;
+    m_watchSinceMs = stallClockMs();
+    refresh();
+}
+
+QString VideoWindow::cellNotice(unsigned channel) const {
+    if (channel >= kChannelCount)
+        return {};
+    const QDateTime& time = m_pictureTime[channel];
+    const QString clock = time.isValid() ? time.toString(QStringLiteral("hh:mm:ss")) : QString();
+    if (!m_connectionNotice.isEmpty())
+        return clock.isEmpty()
+                   ? m_connectionNotice
+                   : m_connectionNotice + QLatin1Char('\n') + tr("Picture of %1").arg(clock);
+    if (m_stalled & channelBit(channel))
+        return tr("No picture since %1").arg(clock);
+    return {};
+}
+
+void VideoWindow::notePictures(std::uint16_t channels) {
+    if (channels == 0)
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    const std::int64_t nowMs = stallClockMs();
+    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
+        if (!(channels & channelBit(ch)))
+            continue;
+        m_pictureTime[ch] = now;
+        m_pictureSteadyMs[ch] = nowMs;
+    }
+    if (m_stalled & channels) {
+        m_stalled = static_cast<std::uint16_t>(m_stalled & ~channels);
+        refresh();
+    }
+}
+
+void VideoWindow::checkStalledCells() {
+    std::uint16_t stalled = 0;
+    if (m_feed.mode() == StreamKind::Live && m_connectionNotice.isEmpty()) {
+        const std::int64_t nowMs = stallClockMs();
+        const std::uint16_t shown = m_layout.visibleChannelMask();
+        for (unsigned ch = 0; ch < kChannelCount; ++ch) {
+            if (!(shown & channelBit(ch)) || m_feed.cellContent(ch) != CellContent::Picture ||
+                !m_pictureTime[ch].isValid())
+                continue;
+            if (nowMs - std::max(m_pictureSteadyMs[ch], m_watchSinceMs) > kStalledAfterMs)
+                stalled |= channelBit(ch);
+        }
+    }
+    if (stalled != m_stalled) {
+        m_stalled = stalled;
+        refresh();
+    }
+}
+
+void VideoWindow::paintCellNotice(QPainter& painter, unsigned channel, const QRect& rect) {
+    const QString text = cellNotice(channel);
+    if (text.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(rect);
+    QRect band = rect;
+    if (!m_connectionNotice.isEmpty()) {
+        painter.fillRect(rect, QColor(0, 0, 0, 150)); // the last picture, dimmed
+    } else {
+        const int height = std::min(rect.height(), painter.fontMetrics().height() * 2);
+        band = QRect(rect.left(), rect.bottom() - height + 1, rect.width(), height);
+        painter.fillRect(band, QColor(0, 0, 0, 170));
+    }
+    painter.setPen(Qt::white);
+    painter.drawText(band.adjusted(4, 2, -4, -2), Qt::AlignCenter | Qt::TextWordWrap, text);
+    painter.restore();
 }
 
 void VideoWindow::paintEmptyPositions(QPainter& painter) {

@@ -13,9 +13,11 @@
 #include "video/video_layout.h"
 #include "video/video_scene.h"
 
+#include <QDateTime>
 #include <QImage>
 #include <QWidget>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -59,6 +61,14 @@ public:
     // shown (visibleChannelsChanged).
     VideoLayout::Arrangement viewArrangement() const { return m_layout.arrangement(); }
     void restoreView(const VideoLayout::Arrangement& arrangement);
+    // While a lost connection is being got back every cell keeps its last picture, dimmed,
+    // with `text` and the time of that picture; an empty text ends it.
+    void setConnectionNotice(const QString& text);
+    // What cell of `channel` says over its picture: the connection notice, "No picture since
+    // hh:mm:ss" for a live channel without a picture for 2 s, or nothing.
+    QString cellNotice(unsigned channel) const;
+    // Live channels shown that have sent no picture for 2 s.
+    std::uint16_t stalledChannels() const { return m_stalled; }
     void toggleOverlays();
     bool osdEnabled() const { return m_feed.overlaysOn(); }
     // Ignores drags and double-clicks while the PTZ panel drives the camera with the mouse.
@@ -158,6 +168,11 @@ private:
     // GUI thread.
     // `announce`: tell the owner of the new visible-channel mask.
     void afterViewChange(bool announce = true);
+    void paintCellNotice(QPainter& painter, unsigned channel, const QRect& rect) override;
+    // GUI thread: the channels whose new pictures the window pulled, and the half-second
+    // check for live channels that fell silent.
+    void notePictures(std::uint16_t channels);
+    void checkStalledCells();
     void describeView();
     void publishGeometry();
     // Repaints the whole window, or the OpenGL surface over it.
@@ -208,6 +223,16 @@ private:
 
     // Where the paint statistics go (KALDER_VIDEO_STATS), else empty.
     QString m_statsFile;
+
+    // Cell notices (GUI thread): when each channel's newest picture was pulled (wall clock for
+    // the text, steady milliseconds for the silence), since when the shown channels are
+    // watched (a layout, page or stream change), the stalled channels and the connection
+    // notice.
+    std::array<QDateTime, kChannelCount> m_pictureTime;
+    std::array<std::int64_t, kChannelCount> m_pictureSteadyMs{};
+    std::int64_t m_watchSinceMs = 0;
+    std::uint16_t m_stalled = 0;
+    QString m_connectionNotice;
 };
 
 } // namespace kalder

@@ -78,6 +78,7 @@ TEST(MainWindowReconnect, BoxAfterTheFirstFailedTryAndARefusedLoginEndsTheTries)
     window.show();
     window.connectTo(test::simAdminRequest(proxy.port()));
     WAIT_UNTIL(window.sessionState() == SessionState::Connected, kLiveLimitMs);
+    WAIT_UNTIL((window.videoWindow()->decodedChannels() & 0xF) == 0xF, kLiveLimitMs);
 
     // The recorder goes away: the address refuses.
     proxy.setRefusing(true);
@@ -88,6 +89,10 @@ TEST(MainWindowReconnect, BoxAfterTheFirstFailedTryAndARefusedLoginEndsTheTries)
     EXPECT_EQ(window.notificationBox()->objectName(), QStringLiteral("reconnectBox"));
     WAIT_UNTIL(window.reconnectAttempt() >= 3, 10000);
     EXPECT_EQ(window.sessionState(), SessionState::Reconnecting);
+    // Every cell keeps its last picture with the notice and the time of that picture.
+    EXPECT_TRUE(window.videoWindow()->cellNotice(0).startsWith(QStringLiteral("Reconnecting…")));
+    EXPECT_TRUE(window.videoWindow()->cellNotice(0).contains(QStringLiteral("Picture of ")))
+        << window.videoWindow()->cellNotice(0).toStdString();
     // Back with another password: the refusal ends the tries.
     sim.stop();
     test::SimProcess changed;
@@ -105,6 +110,30 @@ TEST(MainWindowReconnect, BoxAfterTheFirstFailedTryAndARefusedLoginEndsTheTries)
     QTest::mouseClick(window.button(360), Qt::LeftButton);
     EXPECT_NE(window.connectDialog(), nullptr);
     EXPECT_EQ(proxy.accepted(), accepted);
+}
+
+// The link stalls while the session is up (its silence limit is far off): each live cell says
+// since when it has had no picture, and the notices go when the pictures come back.
+TEST(MainWindowReconnect, StalledLinkSaysSinceWhenEachCellHasNoPicture) {
+    test::MainWindowHarness harness;
+    ASSERT_TRUE(harness.decoderLoaded());
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
+    test::TcpFaultProxy proxy(sim.port());
+    MainWindow window(harness.config());
+    window.show();
+    window.connectTo(test::simAdminRequest(proxy.port()));
+    VideoWindow* video = window.videoWindow();
+    WAIT_UNTIL((video->decodedChannels() & 0xF) == 0xF, kLiveLimitMs);
+    EXPECT_EQ(video->cellNotice(0), QString());
+    proxy.setStalled(true);
+    WAIT_UNTIL(video->stalledChannels() == 0xF, 20000);
+    EXPECT_TRUE(video->cellNotice(2).startsWith(QStringLiteral("No picture since ")))
+        << video->cellNotice(2).toStdString();
+    EXPECT_EQ(window.sessionState(), SessionState::Connected);
+    proxy.setStalled(false);
+    WAIT_UNTIL(video->stalledChannels() == 0, 20000);
+    EXPECT_EQ(video->cellNotice(2), QString());
 }
 
 } // namespace
