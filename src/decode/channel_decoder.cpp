@@ -188,7 +188,7 @@ ChannelDecoderStats ChannelDecoder::stats() const {
             get(c.backlogSkipped),  get(c.resyncs),       get(c.decodeCalls),
             get(c.rebuilds),        get(c.noPicture),     get(c.decodeErrors),
             get(c.decoded),         get(c.drawn),         get(c.handled),
-            get(c.overflowDropped), get(c.filterSkipped), get(c.unseenSkipped)};
+            get(c.overflowDropped), get(c.filterSkipped), get(c.keyOnlySkipped)};
 }
 
 void ChannelDecoder::run() {
@@ -344,7 +344,7 @@ void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
     if (!descriptor.keyFrame() && m_target.keyFramesOnly() &&
         !(m_kind == StreamKind::Live && m_host.webExportInterval())) {
         state.waitingForKeyFrame = true;
-        bump(m_counters.unseenSkipped);
+        bump(m_counters.keyOnlySkipped);
         return;
     }
     if (descriptor.keyFrame()) {

@@ -39,7 +39,7 @@ struct ChannelDecoderStats {
     std::uint64_t handled = 0;         // frames the thread has finished with, in any way
     std::uint64_t overflowDropped = 0; // dropped by the producer: the queue was full
     std::uint64_t filterSkipped = 0;   // frames decoded without the deblocking filter
-    std::uint64_t unseenSkipped = 0;   // not decoded: nobody sees the pictures (key frames are)
+    std::uint64_t keyOnlySkipped = 0;  // not decoded: key frames only (unseen window, fast play)
 };
 
 // Whether a picture of `width` x `height` shown in `cell` may be decoded without the deblocking
@@ -133,7 +133,7 @@ private:
         std::atomic<std::uint64_t> enqueued{0}, taken{0}, discarded{0}, hidden{0}, invalid{0},
             waitingDropped{0}, backlogSkipped{0}, resyncs{0}, decodeCalls{0}, rebuilds{0},
             noPicture{0}, decodeErrors{0}, decoded{0}, drawn{0}, handled{0}, overflowDropped{0},
-            filterSkipped{0}, unseenSkipped{0};
+            filterSkipped{0}, keyOnlySkipped{0};
     };
     static void bump(std::atomic<std::uint64_t>& counter) {
         counter.fetch_add(1, std::memory_order_relaxed);

@@ -44,9 +44,10 @@ public:
     // Whether a channel whose cell is smaller than half its picture in both directions may be
     // decoded without the deblocking filter, which cannot be seen at that scale.
     virtual bool cheaperSmallCells() const { return false; }
-    // Nobody sees the pictures (the window is minimized or hidden): decode only key frames, so
-    // that a picture is there at once when the window shows again; full decoding resumes at
-    // the next key frame after that.
+    // Decode only key frames: nobody sees the pictures (the window is minimized or hidden; a
+    // picture is there at once when it shows again), or fast playback, where the recorder
+    // sends every frame and only key frames are shown. Full decoding resumes at the next key
+    // frame after that.
     virtual bool keyFramesOnly() const { return false; }
     // Counts a decoded picture for the channel's frame rate.
     virtual void countFrame(unsigned /*channel*/) {}

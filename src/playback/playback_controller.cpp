@@ -6,6 +6,8 @@
 
 #include <QTimer>
 
+#include <cstdlib>
+
 namespace kalder {
 
 namespace {
@@ -107,12 +109,17 @@ void PlaybackController::positionChanged() {
         // No mark is drawn for a speed the recorder has not told.
         const std::optional<int> speed = m_session->playback().displayedSpeed();
         m_window->feed().setSpeedCode(speed ? *speed : 99);
+        // Speeds 3 and 4 (and their reverse): the recorder sends every frame, only key frames
+        // are decoded and shown.
+        m_window->feed().setFastPlay(speed && std::abs(*speed) > 2);
     }
 }
 
 void PlaybackController::ended() {
     m_host.setClockSeconds(std::nullopt);
     delete m_clock;
+    if (m_window)
+        m_window->feed().setFastPlay(false);
     if (m_window && m_window->mode() == StreamKind::RemotePlayback)
         m_window->stopStream();
     emit buttonsUpdated(0);

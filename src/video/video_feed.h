@@ -96,6 +96,8 @@ public:
     // The window is minimized or hidden: the decoders decode key frames only and the pictures
     // stay in the store, undrawn, until the window shows again (which redraws every cell).
     void setUnseen(bool unseen) { m_unseen.store(unseen); }
+    // Remote playback faster than twice normal speed: key frames only.
+    void setFastPlay(bool fast) { m_fastPlay.store(fast); }
     // Where each channel's cell lies and which channels are visible, for the decode threads.
     void publishGeometry(const std::array<QRect, kChannelCount>& rects, std::uint16_t visible);
     // Present channels (those that deliver pictures or the owner says stream); drawable ones
@@ -159,7 +161,7 @@ public:
     void drawChannel(unsigned channel) override;
     CellSize cellSize(unsigned channel) const override;
     bool cheaperSmallCells() const override { return m_cheaperSmallCells.load(); }
-    bool keyFramesOnly() const override { return m_unseen.load(); }
+    bool keyFramesOnly() const override { return m_unseen.load() || m_fastPlay.load(); }
     void countFrame(unsigned channel) override;
 
 private:
@@ -181,6 +183,7 @@ private:
     std::atomic<bool> m_osdEnabled{true};
     std::atomic<bool> m_cheaperSmallCells{true};
     std::atomic<bool> m_unseen{false};
+    std::atomic<bool> m_fastPlay{false};
     std::atomic<bool> m_planar{false};
     std::atomic<int> m_ptzState{0};
     std::atomic<int> m_ptzChannel{-1};

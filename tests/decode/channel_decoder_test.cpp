@@ -332,7 +332,7 @@ TEST_F(ChannelDecoderTest, UnseenPicturesDecodeKeyFramesOnlyAndResumeAtTheNextKe
     feed(*decoder, frames, 0, 30, 352, 240, 1);
     settle(*decoder);
     EXPECT_EQ(decoder->stats().decoded, 3u);
-    EXPECT_EQ(decoder->stats().unseenSkipped, 27u);
+    EXPECT_EQ(decoder->stats().keyOnlySkipped, 27u);
 
     m_target.unseen = false;
     feed(*decoder, frames, 5, 30, 352, 240, 1); // 5-9 wait for key frame 10
