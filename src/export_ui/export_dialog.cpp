@@ -37,6 +37,9 @@ QDateTimeEdit* makeExportTimeEdit(std::uint32_t time, const QString& name, QWidg
     edit->setDateTime(exportDialogTime(time));
     edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     edit->setAccessibleName(name);
+    // The field inside the spin box is what a screen reader lands on: it carries the name too.
+    if (auto* field = edit->findChild<QLineEdit*>())
+        field->setAccessibleName(name);
     return edit;
 }
 
@@ -47,6 +50,7 @@ ExportDialog::ExportDialog(const ExportChoice& initial, std::uint16_t recorded, 
     setObjectName(QStringLiteral("ExportDialog"));
     setWindowTitle(QStringLiteral("Export to a video file"));
     setAccessibleName(windowTitle());
+    setMinimumWidth(600);
 
     m_format = new QComboBox(this);
     m_format->addItem(QStringLiteral("MP4"));
@@ -102,7 +106,7 @@ ExportDialog::ExportDialog(const ExportChoice& initial, std::uint16_t recorded, 
     addRow(QStringLiteral("&To"), m_to);
     auto* channelsCaption = new QLabel(QStringLiteral("Channels"), this);
     form->addRow(channelsCaption, channelGrid);
-    auto* folderCaption = new QLabel(QStringLiteral("Out &folder"), this);
+    auto* folderCaption = new QLabel(QStringLiteral("&Out folder"), this);
     folderCaption->setBuddy(m_folder);
     form->addRow(folderCaption, folderRow);
     form->addRow(QString(), m_burnIn);

@@ -44,7 +44,7 @@ ExportProgressWindow::ExportProgressWindow(ExportJob job, std::filesystem::path 
     setObjectName(QStringLiteral("ExportProgressWindow"));
     setWindowTitle(QStringLiteral("Export progress"));
     setAccessibleName(QStringLiteral("Export progress window"));
-    setMinimumWidth(440);
+    setMinimumWidth(520);
 
     m_worker = new ExportWorker(this);
     connect(m_worker, &ExportWorker::changed, this, &ExportProgressWindow::onChanged);
@@ -200,12 +200,18 @@ QString ExportProgressWindow::describe(const ExportState& state,
                          .arg(r.files.size())
                          .arg(r.files.size() == 1 ? QString() : QStringLiteral("s"))
                          .arg(folder);
-            for (const ExportedFile& f : r.files)
-                lines << QStringLiteral("  %1  (channel %2, %3 frames, %4 to %5)")
+            for (const ExportedFile& f : r.files) {
+                // The last frame's date only when it is another day than the first's.
+                const QString first = exportTimeText(f.first);
+                QString last = exportTimeText(f.last);
+                if (last.left(10) == first.left(10))
+                    last = last.mid(11);
+                lines << QStringLiteral("  %1: channel %2, %3 frames, %4 to %5")
                              .arg(QString::fromStdString(f.name))
                              .arg(f.channel)
                              .arg(f.frames)
-                             .arg(exportTimeText(f.first), exportTimeText(f.last));
+                             .arg(first, last);
+            }
             if (!r.manifest.empty())
                 lines << QStringLiteral("The manifest %1 beside them holds every file's SHA-256.")
                              .arg(QString::fromLatin1(kExportManifestName));
