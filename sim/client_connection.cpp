@@ -260,80 +260,34 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
         log("request id %u muted: not answered", id);
         return true;
     }
-    if (m_playback->handle(header, payload))
-        return true;
-    if (m_backup->handle(header, payload))
+    if (m_playback->handle(header, payload) || m_backup->handle(header, payload))
         return true;
     switch (id) {
     case MessageId::BYE48:
         log("farewell");
         closeGracefully();
         return true;
-    case MessageId::LIVE_REQ: {
-        if (payload.size() != 4)
-            return true;
-        const std::uint32_t word = (std::to_integer<std::uint32_t>(payload[0]) << 24) |
-                                   (std::to_integer<std::uint32_t>(payload[1]) << 16) |
-                                   (std::to_integer<std::uint32_t>(payload[2]) << 8) |
-                                   std::to_integer<std::uint32_t>(payload[3]);
-        const unsigned count = m_model.channelCount();
-        const std::uint16_t mask =
-            static_cast<std::uint16_t>(word & ((count >= 16) ? 0xFFFFu : ((1u << count) - 1)));
-        log("LIVE_REQ 0x%04x", mask);
-        std::lock_guard lock(m_mutex);
-        m_liveMask = mask;
-        m_liveOn = true;
-        m_channelInfoPending = true;
-        m_wake.notify_all();
+    case MessageId::LIVE_REQ:
+        startLive(payload);
         return true;
-    }
-    case MessageId::LIVE_STOP: {
-        log("LIVE_STOP");
-        std::lock_guard lock(m_mutex);
-        m_liveOn = false;
-        m_liveMask = 0;
-        m_channelInfoPending = false;
-        m_stopAckPending = true;
-        m_wake.notify_all();
+    case MessageId::LIVE_STOP:
+        endLive();
         return true;
-    }
     case MessageId::AUDIO_ONOFF_REQ:
         m_audioOn = header.audioFlag();
         log("audio %s", header.audioFlag() ? "on" : "off");
         return true;
-    // The answer goes out before the model change, so that the asking client sees its
-    // acknowledgement ahead of the REC_STATUS push that every client gets.
     case MessageId::REC_ON_REQ:
-        send(MessageId::REC_ON_ACK, be32(kRecordingOnState));
-        m_model.setRecording(true);
-        return true;
     case MessageId::REC_OFF_REQ:
-        if (!m_model.hasRight(static_cast<std::size_t>(m_account.load()), 0)) {
-            sendNack(MessageId::REC_OFF_NACK, 1);
-            return true;
-        }
-        send(MessageId::REC_OFF_ACK, be32(kRecordingOffState));
-        m_model.setRecording(false);
+        switchRecording(id == MessageId::REC_ON_REQ);
         return true;
-    // The disk queries: the replies go out in fragments, bit 14 on the last.
     case MessageId::PLAY_INFO_MONTH_REQ:
     case MessageId::PLAY_INFO_DAY_REQ:
     case MessageId::EVENT_INFO_REQ:
     case MessageId::CAPA_CAL_CANCEL:
     case MessageId::TRANS_INFO_MONTH_REQ:
     case MessageId::TRANS_INFO_DAY_REQ:
-        m_model.search().serve(
-            id, payload,
-            [this](std::uint16_t replyId, std::span<const std::byte> bytes, bool last) {
-                if (m_faults.stalled())
-                    return;
-                MessageHeader reply = makeHeader(replyId, static_cast<std::uint16_t>(bytes.size()));
-                if (last)
-                    reply.fragmentFlags |= kFragmentLast;
-                if (m_audioOn)
-                    reply.code |= kCodeAudioFlag;
-                sendMessage(m_socket, reply, bytes);
-            });
+        serveDiskQuery(id, payload);
         return true;
     case MessageId::A_LISTEN_REQ:
     case MessageId::A_LISTEN_STOP_REQ:
@@ -342,17 +296,9 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
     case MessageId::DVR_TIME_REQ:
         send(MessageId::DVR_TIME_ACK, be32(m_model.recorderTime()));
         return true;
-    case MessageId::LOG_INFO_REQ: {
-        const LogAnswer answer = answerLogRequest(m_model.config(), m_model.recorderTime());
-        log("LOG_INFO_REQ: %zu bytes%s", answer.wire.size(), answer.refusal ? ", refused" : "");
-        if (answer.refusal) {
-            sendNack(MessageId::LOG_INFO_NACK, *answer.refusal);
-        } else if (!m_faults.stalled()) {
-            std::lock_guard lock(m_socket.sendMutex());
-            sendAll(m_socket, answer.wire);
-        }
+    case MessageId::LOG_INFO_REQ:
+        sendLog();
         return true;
-    }
     case MessageId::STATUS_INFO_REQ:
         sendStatusInfo();
         return true;
@@ -373,6 +319,77 @@ bool ClientConnection::handleMessage(const MessageHeader& header,
     }
     log("request id %u not served, %zu bytes dropped", id, payload.size());
     return true;
+}
+
+// LIVE_REQ: the channels of the mask (those the recorder has) stream from the output thread,
+// after LIVE_CHANNEL_INFO. A request of another length is ignored.
+void ClientConnection::startLive(std::span<const std::byte> payload) {
+    if (payload.size() != 4)
+        return;
+    const std::uint32_t word = (std::to_integer<std::uint32_t>(payload[0]) << 24) |
+                               (std::to_integer<std::uint32_t>(payload[1]) << 16) |
+                               (std::to_integer<std::uint32_t>(payload[2]) << 8) |
+                               std::to_integer<std::uint32_t>(payload[3]);
+    const unsigned count = m_model.channelCount();
+    const std::uint16_t mask =
+        static_cast<std::uint16_t>(word & ((count >= 16) ? 0xFFFFu : ((1u << count) - 1)));
+    log("LIVE_REQ 0x%04x", mask);
+    std::lock_guard lock(m_mutex);
+    m_liveMask = mask;
+    m_liveOn = true;
+    m_channelInfoPending = true;
+    m_wake.notify_all();
+}
+
+// LIVE_STOP: the output thread stops streaming and acknowledges.
+void ClientConnection::endLive() {
+    log("LIVE_STOP");
+    std::lock_guard lock(m_mutex);
+    m_liveOn = false;
+    m_liveMask = 0;
+    m_channelInfoPending = false;
+    m_stopAckPending = true;
+    m_wake.notify_all();
+}
+
+// REC_ON_REQ / REC_OFF_REQ (off needs the account's stop-recording right). The answer goes out
+// before the model change, so that the asking client sees its acknowledgement ahead of the
+// REC_STATUS push that every client gets.
+void ClientConnection::switchRecording(bool on) {
+    if (!on && !m_model.hasRight(static_cast<std::size_t>(m_account.load()), 0)) {
+        sendNack(MessageId::REC_OFF_NACK, 1);
+        return;
+    }
+    send(on ? MessageId::REC_ON_ACK : MessageId::REC_OFF_ACK,
+         be32(on ? kRecordingOnState : kRecordingOffState));
+    m_model.setRecording(on);
+}
+
+// The disk queries: the replies go out in fragments, bit 14 on the last; nothing while stalled.
+void ClientConnection::serveDiskQuery(std::uint16_t id, std::span<const std::byte> payload) {
+    m_model.search().serve(
+        id, payload, [this](std::uint16_t replyId, std::span<const std::byte> bytes, bool last) {
+            if (m_faults.stalled())
+                return;
+            MessageHeader reply = makeHeader(replyId, static_cast<std::uint16_t>(bytes.size()));
+            if (last)
+                reply.fragmentFlags |= kFragmentLast;
+            if (m_audioOn)
+                reply.code |= kCodeAudioFlag;
+            sendMessage(m_socket, reply, bytes);
+        });
+}
+
+// LOG_INFO_REQ: the whole log in its wire form, or the refusal.
+void ClientConnection::sendLog() {
+    const LogAnswer answer = answerLogRequest(m_model.config(), m_model.recorderTime());
+    log("LOG_INFO_REQ: %zu bytes%s", answer.wire.size(), answer.refusal ? ", refused" : "");
+    if (answer.refusal) {
+        sendNack(MessageId::LOG_INFO_NACK, *answer.refusal);
+    } else if (!m_faults.stalled()) {
+        std::lock_guard lock(m_socket.sendMutex());
+        sendAll(m_socket, answer.wire);
+    }
 }
 
 bool ClientConnection::handleHello(std::span<const std::byte> payload) {

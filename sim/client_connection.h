@@ -88,6 +88,12 @@ private:
     bool waitReadable();
     bool handleMessage(const MessageHeader& header, std::span<const std::byte> payload);
     bool handleHello(std::span<const std::byte> payload);
+    // The requests of handleMessage that take more than a line.
+    void startLive(std::span<const std::byte> payload);
+    void endLive();
+    void switchRecording(bool on);
+    void serveDiskQuery(std::uint16_t id, std::span<const std::byte> payload);
+    void sendLog();
     // talk_store.cpp: A_LISTEN_REQ, A_LISTEN_STOP_REQ and A_TALK_DATA.
     bool handleTalk(const MessageHeader& header, std::span<const std::byte> payload);
     // DB_INFO_REQ, DB_UPDATE_REQ, DB_INIT_REQ (client_config.cpp); false: not one of them.
