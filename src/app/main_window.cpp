@@ -448,6 +448,10 @@ void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
         m_playback->ended();
         break;
     case WindowMessage::VideoWindowReset:
+        // The lost session's live stop leaves the cells with their last pictures while the
+        // connection is being got back; the next session's live start resets them.
+        if (m_reconnectAttempt > 0 && !(m_session && m_session->loggedIn()))
+            return;
         m_live.videoWindowReset(static_cast<int>(wParam));
         return;
     case WindowMessage::HiddenChannelsChanged:

@@ -169,6 +169,8 @@ private:
     void setSessionState(SessionState state);
     // The cells' "Reconnecting… (next try in N s)", once a second while reconnecting.
     void updateReconnectNotice();
+    // Asks whether the interrupted playback goes on at `second`.
+    void offerPlaybackContinue(std::uint32_t second, std::uint16_t channels);
 
     // main_window_buttons.cpp
     void createButtons();
@@ -276,6 +278,9 @@ private:
         VideoLayout::Arrangement arrangement;
         bool liveOn = false;
         bool audioOn = false;
+        // A remote playback the outage interrupted: its last shown second and its channels.
+        std::uint32_t playbackSecond = 0; // 0: none
+        std::uint16_t playbackChannels = 0;
     };
     std::optional<ViewToRestore> m_restore;
     QTimer* m_retryTimer = nullptr;  // child: the wait before the next try

@@ -8,7 +8,12 @@
 #include "ui/clock_display.h"
 #include "video/video_window.h"
 
+#include "wire/recorder_time.h"
+
+#include <QFont>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -16,6 +21,10 @@
 namespace kalder {
 
 namespace {
+
+// Every kind of recording (alarm, motion, continuous, ...), as a playback from the search
+// window asks for them by default.
+constexpr std::uint8_t kAllRecordingKinds = 0x3F;
 
 QString sessionStateText(SessionState state) {
     switch (state) {
@@ -45,10 +54,14 @@ void MainWindow::setUpReconnect() {
     m_stateLabel = new QLabel(this);
     m_stateLabel->setObjectName(QStringLiteral("sessionState"));
     m_stateLabel->setAccessibleName(tr("Session state"));
-    m_stateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_stateLabel->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    const QRect clock = m_clock ? m_clock->geometry() : QRect(700, 20, 160, 30);
-    m_stateLabel->setGeometry(clock.left() - 118, clock.top(), 112, clock.height());
+    // In the frame's band between the video window and the clock, over the clock.
+    const QRect clock = m_clock ? m_clock->geometry() : QRect(60, 638, 128, 42);
+    QFont font = m_stateLabel->font();
+    font.setPixelSize(11);
+    m_stateLabel->setFont(font);
+    m_stateLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_stateLabel->setGeometry(clock.left(), clock.top() - 16, std::max(clock.width(), 120), 14);
     setSessionState(SessionState::Offline);
 }
 
@@ -110,7 +123,13 @@ void MainWindow::beginReconnect() {
     if (m_videoWindow)
         restore.arrangement = m_videoWindow->viewArrangement();
     restore.liveOn = m_session->live().liveOn() || m_session->live().liveRequestPending();
-    restore.audioOn = m_session->audioOn();
+    restore.audioOn = m_session->audioOnAtEnd();
+    if (m_session->playback().playing()) {
+        // Live view starts with the login; the box then offers to go on with the playback.
+        restore.liveOn = true;
+        restore.playbackSecond = m_session->playback().counters().lastTime;
+        restore.playbackChannels = m_session->playback().playbackChannelMask();
+    }
     m_restore = restore;
     m_failedGeneration = m_sessionGeneration;
     m_reconnectAttempt = 1;
@@ -191,6 +210,23 @@ void MainWindow::restoreAfterReconnect() {
     }
     if (restore.audioOn && !m_session->audioOn())
         m_audio->toggleRecorderAudio();
+    if (restore.playbackSecond != 0)
+        offerPlaybackContinue(restore.playbackSecond, restore.playbackChannels);
+}
+
+void MainWindow::offerPlaybackContinue(std::uint32_t second, std::uint16_t channels) {
+    auto* box = new QMessageBox(
+        QMessageBox::Question, windowTitle(),
+        tr("The link to the recorder was lost during the playback.\nContinue it at %1?")
+            .arg(QString::fromStdString(formatRecorderTime(second))),
+        QMessageBox::Yes | QMessageBox::No, this);
+    box->setObjectName(QStringLiteral("playbackContinueBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box, second, channels] {
+        if (box->clickedButton() == box->button(QMessageBox::Yes) && m_session)
+            m_playback->play(second, 0, channels, kAllRecordingKinds);
+    });
+    box->open();
 }
 
 // The operator gave up (Cancel in the box, Connect): today's "no session".

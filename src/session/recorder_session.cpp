@@ -328,7 +328,7 @@ void RecorderSession::Thread_Connecting() {
     }
     m_receiveStop = true;
     // The recorder's audio ends with the connection.
-    m_audioOn = false;
+    m_audioOnAtEnd = m_audioOn.exchange(false);
     post(WindowMessage::AudioButton, static_cast<std::uintptr_t>(ButtonLook::Released));
     notify({2, 0});
     m_receiveRunning = false;

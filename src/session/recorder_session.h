@@ -133,6 +133,9 @@ public:
     bool playbackRequestPending() const { return m_playbackRequestPending; }
     // The recorder's audio flag, as last echoed in a header during live view or playback.
     bool audioOn() const { return m_audioOn; }
+    // The audio flag as it was when the connection ended (a front end that reconnects turns
+    // the recorder's audio on again).
+    bool audioOnAtEnd() const { return m_audioOnAtEnd; }
     bool receiving() const { return m_receiveRunning; }
     bool keepAliveRunning() const { return m_aliveRunning; }
     // No thread of the session is running (after disconnect).
@@ -258,6 +261,7 @@ private:
     // The audio-flag hook: written by the receive thread.
     std::atomic<bool> m_audioOn{false};
     std::atomic<bool> m_lastAudioFlag{false};
+    std::atomic<bool> m_audioOnAtEnd{false};
 
     SessionSlots m_slots;
 

@@ -2,14 +2,19 @@
 // with live view, the state beside the clock follows, the box comes after the first failed try
 // and a refused login after a restart ends the tries.
 #include "main_window_harness.h"
+#include "recorder_round_trip.h"
 #include "session/recorder_session.h"
+#include "sim/sim_disk.h"
 #include "sim/sim_process.h"
+#include "ui/clock_display.h"
 #include "support/tcp_fault_proxy.h"
 #include "ui/notification_box.h"
 #include "ui/skin_button.h"
 #include "video/video_window.h"
 
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -90,6 +95,7 @@ TEST(MainWindowReconnect, BoxAfterTheFirstFailedTryAndARefusedLoginEndsTheTries)
     WAIT_UNTIL(window.reconnectAttempt() >= 3, 10000);
     EXPECT_EQ(window.sessionState(), SessionState::Reconnecting);
     // Every cell keeps its last picture with the notice and the time of that picture.
+    EXPECT_EQ(window.videoWindow()->feed().cellContent(0), CellContent::Picture);
     EXPECT_TRUE(window.videoWindow()->cellNotice(0).startsWith(QStringLiteral("Reconnecting…")));
     EXPECT_TRUE(window.videoWindow()->cellNotice(0).contains(QStringLiteral("Picture of ")))
         << window.videoWindow()->cellNotice(0).toStdString();
@@ -134,6 +140,33 @@ TEST(MainWindowReconnect, StalledLinkSaysSinceWhenEachCellHasNoPicture) {
     proxy.setStalled(false);
     WAIT_UNTIL(video->stalledChannels() == 0, 20000);
     EXPECT_EQ(video->cellNotice(2), QString());
+}
+
+// A playback the outage interrupted: once live view is back the window offers to go on at the
+// last shown second, and Yes plays from there.
+TEST(MainWindowReconnect, InterruptedPlaybackGoesOnAtItsLastSecond) {
+    test::MainWindowHarness harness;
+    ASSERT_TRUE(harness.decoderLoaded());
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.start(test::withSimDisk({"--channels", "4"}))) << sim.lastError();
+    MainWindow window(reconnectingConfig(harness));
+    window.show();
+    window.connectTo(test::simAdminRequest(sim.port()));
+    WAIT_UNTIL(window.session() && window.session()->live().liveOn(), kLiveLimitMs);
+    const std::uint32_t start = test::recordedStart(test::simDisk(4), 4, 60);
+    ASSERT_TRUE(window.playback()->play(start, start + 60, 0x000F, 0x3F));
+    VideoWindow* video = window.videoWindow();
+    WAIT_UNTIL(video->mode() == StreamKind::RemotePlayback, kLiveLimitMs);
+    WAIT_UNTIL(window.session()->playback().counters().lastTime >= start + 2, kLiveLimitMs);
+
+    ASSERT_EQ(sim.admin("drop"), "ok 1");
+    QMessageBox* box = nullptr;
+    WAIT_UNTIL((box = window.findChild<QMessageBox*>(QStringLiteral("playbackContinueBox"))),
+               kLiveLimitMs);
+    EXPECT_EQ(window.sessionState(), SessionState::Connected);
+    box->button(QMessageBox::Yes)->click();
+    WAIT_UNTIL(video->mode() == StreamKind::RemotePlayback, kLiveLimitMs);
+    WAIT_UNTIL(window.session()->playback().counters().lastTime >= start + 2, kLiveLimitMs);
 }
 
 } // namespace
