@@ -67,6 +67,8 @@ bool waitForLivePictures(Gallery& g) {
            waitFor([&] { return w.videoWindow()->decodedChannels() == 0xFFFF; }, kLiveMs);
 }
 
+static void shootLinkStates(Gallery& g);
+
 void shootLiveView(Gallery& g) {
     MainWindow& w = g.window;
     VideoWindow* video = w.videoWindow();
@@ -145,6 +147,35 @@ void shootLiveView(Gallery& g) {
     }
     if (video->layoutModel().layout() != 16)
         click(w.button(Control::FirstLayout + 8));
+    shootLinkStates(g);
+}
+
+// The cells' states of a troubled link: the recorder stalls (each live cell says since when it
+// has had no picture), then the link is cut (each cell keeps its last picture, dimmed, while
+// the client reconnects by itself).
+static void shootLinkStates(Gallery& g) {
+    MainWindow& w = g.window;
+    VideoWindow* video = w.videoWindow();
+    const QString stallCaption =
+        QStringLiteral("A stalled link: each cell since when it has no picture");
+    if (g.admin("stall on").rfind("ok", 0) == 0 &&
+        waitFor([&] { return video->stalledChannels() == 0xFFFF; }, 10000))
+        g.camera.shot(QStringLiteral("stalled-cells"), stallCaption, &w);
+    else
+        g.camera.missing(stallCaption, QStringLiteral("no cell said that it had no picture"));
+    g.admin("stall off");
+    (void)waitFor([&] { return video->stalledChannels() == 0; }, 10000);
+
+    const QString reconnectCaption =
+        QStringLiteral("Reconnecting by itself after the link was cut");
+    if (g.admin("drop").rfind("ok", 0) == 0 &&
+        waitFor([&] { return w.sessionState() == SessionState::Reconnecting; }, 10000) &&
+        waitFor([&] { return !video->cellNotice(0).isEmpty(); }, 2000))
+        g.camera.shot(QStringLiteral("reconnecting"), reconnectCaption, &w);
+    else
+        g.camera.missing(reconnectCaption, QStringLiteral("the window did not show reconnecting"));
+    (void)waitFor([&] { return w.sessionState() == SessionState::Connected; }, kLiveMs);
+    (void)waitForLivePictures(g);
 }
 
 void shootMedia(Gallery& g) {
