@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/search_rules.h"
+#include "ui/timeline_zoom.h"
 
 #include <QColor>
 #include <QWidget>
@@ -23,11 +24,14 @@ class SearchWindow;
 // The legend text of recording kind `kind` for the recorder's sub-product number.
 QString timelineLegendText(int kind, int subProductMajor);
 // The grid's background and hour lines, the hour numbers above it and the channel labels beside
-// it (dimmed for the channels outside `channelMask`).
-void paintTimelineGrid(QPainter& p, const QWidget& panel, std::uint16_t channelMask);
-// The bars of `segments` for the channels of `channelMask`.
+// it (dimmed for the channels outside `channelMask`); zoomed in, the lines and times of the
+// part shown.
+void paintTimelineGrid(QPainter& p, const QWidget& panel, std::uint16_t channelMask,
+                       const TimelineZoom& zoom = {});
+// The bars of `segments` for the channels of `channelMask`, at the zoom.
 void paintTimelineBars(QPainter& p, const std::array<QColor, 6>& colours,
-                       std::span<const DaySegment> segments, std::uint16_t channelMask);
+                       std::span<const DaySegment> segments, std::uint16_t channelMask,
+                       const TimelineZoom& zoom = {});
 // The six-entry kind legend under the grid.
 void paintTimelineLegend(QPainter& p, const QWidget& panel, const std::array<QColor, 6>& colours,
                          int subProductMajor);
@@ -35,8 +39,11 @@ void paintTimelineLegend(QPainter& p, const QWidget& panel, const std::array<QCo
 void paintTimelineCursor(QPainter& p, int x, const QColor& colour);
 
 // The 24-hour timeline of one day: one bar row per channel (one pixel per five minutes), bars
-// coloured by recording kind, a time cursor set by clicking or dragging in the grid or by the
-// time pop-up, and Play from the chosen moment. GUI thread only; a child of its search window.
+// coloured by recording kind, the day's event marks, a time cursor set by clicking or dragging
+// in the grid or by the time pop-up, and Play from the chosen moment. The wheel zooms about the
+// mouse from the whole day to ten minutes (keys +, - and 0 too), dragging with the right button
+// scrolls, and the time under the mouse shows to the second. GUI thread only; a child of its
+// search window.
 class DayTimelinePanel : public QWidget {
     Q_OBJECT
 public:
@@ -50,6 +57,7 @@ public:
 
     std::optional<TimeOfDay> chosenTime() const { return m_time; }
     std::optional<int> cursorColumn() const { return m_cursor; }
+    const TimelineZoom& zoom() const { return m_zoom; }
     QString timeText() const;
     QPushButton* playButton() const { return m_play; }
     QPushButton* prevButton() const { return m_prev; }
@@ -58,14 +66,25 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     void chooseColumn(int x);
+    // After a zoom or a scroll: the cursor follows its time, the description the part shown.
+    void zoomChanged();
+    void paintEventMarks(QPainter& p, std::uint16_t channelMask);
+    void paintHoverTime(QPainter& p);
 
     SearchWindow& m_window;
     const int m_year, m_month, m_day;
     std::optional<TimeOfDay> m_time;
     std::optional<int> m_cursor;
+    TimelineZoom m_zoom;
+    std::optional<int> m_hoverX;     // the mouse's column inside the grid
+    std::optional<int> m_scrollFrom; // the right button's last column while it drags
     std::array<QColor, 6> m_colours;
     QLabel* m_date = nullptr;
     QPushButton* m_timeLabel = nullptr;

@@ -17,6 +17,7 @@
 #include <QSlider>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -202,6 +203,54 @@ TEST_F(SearchWindowTest, ResumedTimelineAndTheCalendarBehindIt) {
         EXPECT_FALSE(calendar->monthButton(m)->isEnabled()) << m;
     calendar->chooseDay(1);
     EXPECT_FALSE(w.requestPending());
+}
+
+// The wheel zooms the day timeline about the mouse; a click then picks the second under it,
+// a right-button drag scrolls, and 0 shows the whole day again with the cursor where it was.
+TEST_F(SearchWindowTest, TheDayTimelineZoomsScrollsAndPicksTheSecondClicked) {
+    SearchResumeContext context;
+    context.active = true;
+    context.source = SearchResumeContext::Source::DayTimeline;
+    context.years = {yearWith(2023, {{10, 1}})};
+    context.start = 1696155000; // 2023-10-01 10:10:00
+    session.search().setResumeContext(context);
+    SearchWindow w(session, 0, nullptr);
+    w.searchCalendar();
+    w.show();
+    DayTimelinePanel* timeline = w.timelinePanel();
+    ASSERT_NE(timeline, nullptr);
+    const QPoint tenAm(timelineColumn(10, 0), 200);
+    const auto wheel = [&](int notches, QPoint at, Qt::KeyboardModifiers modifiers = {}) {
+        QWheelEvent event(at, timeline->mapToGlobal(at), {}, {0, 120 * notches}, Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(timeline, &event);
+    };
+    wheel(8, tenAm); // ten minutes across, 10:00 still under the mouse
+    EXPECT_EQ(timeline->zoom().span(), 600);
+    EXPECT_EQ(timeline->zoom().secondAt(tenAm.x()), 10 * 3600);
+    EXPECT_FALSE(timeline->cursorColumn()) << "the chosen 10:10 is not in the part shown";
+    EXPECT_TRUE(timeline->accessibleDescription().startsWith(QStringLiteral("Shows 09:")))
+        << timeline->accessibleDescription().toStdString();
+
+    QTest::mouseClick(timeline, Qt::LeftButton, {}, tenAm + QPoint(15, 0));
+    EXPECT_EQ(timeline->chosenTime(), (TimeOfDay{10, 0, 31})); // 15 columns of 600/288 s
+    EXPECT_EQ(timeline->timeText(), "10 : 00 : 31");
+    EXPECT_EQ(timeline->cursorColumn(), tenAm.x() + 15);
+
+    // A right-button drag of 144 columns to the left shows five minutes later.
+    const int before = timeline->zoom().firstSecond();
+    QTest::mousePress(timeline, Qt::RightButton, {}, tenAm);
+    QMouseEvent move(QEvent::MouseMove, QPointF(tenAm - QPoint(144, 0)),
+                     timeline->mapToGlobal(QPointF(tenAm - QPoint(144, 0))), Qt::NoButton,
+                     Qt::RightButton, {});
+    QCoreApplication::sendEvent(timeline, &move);
+    QTest::mouseRelease(timeline, Qt::RightButton, {}, tenAm - QPoint(144, 0));
+    EXPECT_EQ(timeline->zoom().firstSecond(), before + 300);
+    EXPECT_EQ(timeline->chosenTime(), (TimeOfDay{10, 0, 31})) << "scrolling keeps the time";
+
+    QTest::keyClick(timeline, Qt::Key_0);
+    EXPECT_TRUE(timeline->zoom().wholeDay());
+    EXPECT_EQ(timeline->cursorColumn(), timelineColumn(10, 0));
 }
 
 TEST_F(SearchWindowTest, OnAndOffOfACheckedRowActOnEveryCheckedRow) {
