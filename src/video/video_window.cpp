@@ -394,14 +394,16 @@ void VideoWindow::paintCellNotice(QPainter& painter, unsigned channel, const QRe
         return;
     painter.save();
     painter.setClipRect(rect);
-    QRect band = rect;
-    if (!m_connectionNotice.isEmpty()) {
+    // The text on a dark band: centred over the dimmed picture while reconnecting, at the
+    // bottom of the cell for a silent channel.
+    const bool reconnecting = !m_connectionNotice.isEmpty();
+    if (reconnecting)
         painter.fillRect(rect, QColor(0, 0, 0, 150)); // the last picture, dimmed
-    } else {
-        const int height = std::min(rect.height(), painter.fontMetrics().height() * 2);
-        band = QRect(rect.left(), rect.bottom() - height + 1, rect.width(), height);
-        painter.fillRect(band, QColor(0, 0, 0, 170));
-    }
+    const int lines = reconnecting ? 3 : 2;
+    const int height = std::min(rect.height(), painter.fontMetrics().height() * lines);
+    const int top = reconnecting ? rect.center().y() - height / 2 : rect.bottom() - height + 1;
+    const QRect band(rect.left(), top, rect.width(), height);
+    painter.fillRect(band, QColor(0, 0, 0, 170));
     painter.setPen(Qt::white);
     painter.drawText(band.adjusted(4, 2, -4, -2), Qt::AlignCenter | Qt::TextWordWrap, text);
     painter.restore();

@@ -118,6 +118,28 @@ TEST(MainWindowReconnect, BoxAfterTheFirstFailedTryAndARefusedLoginEndsTheTries)
     EXPECT_EQ(proxy.accepted(), accepted);
 }
 
+// Cancel in the box after the first failed try gives the connection up: today's "no session".
+TEST(MainWindowReconnect, CancelInTheBoxStopsTheTries) {
+    test::MainWindowHarness harness;
+    ASSERT_TRUE(harness.decoderLoaded());
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.start({"--channels", "4"})) << sim.lastError();
+    test::TcpFaultProxy proxy(sim.port());
+    MainWindow window(reconnectingConfig(harness));
+    window.show();
+    window.connectTo(test::simAdminRequest(proxy.port()));
+    WAIT_UNTIL(window.sessionState() == SessionState::Connected, kLiveLimitMs);
+    proxy.setRefusing(true);
+    proxy.cut();
+    WAIT_UNTIL(window.notificationBox() != nullptr, 10000);
+    window.notificationBox()->reject();
+    WAIT_UNTIL(window.sessionState() == SessionState::Offline, 10000);
+    EXPECT_EQ(window.reconnectAttempt(), 0u);
+    EXPECT_EQ(window.session(), nullptr);
+    EXPECT_EQ(window.videoWindow()->mode(), StreamKind::Idle);
+    EXPECT_FALSE(window.button(360)->pressedLook());
+}
+
 // The link stalls while the session is up (its silence limit is far off): each live cell says
 // since when it has had no picture, and the notices go when the pictures come back.
 TEST(MainWindowReconnect, StalledLinkSaysSinceWhenEachCellHasNoPicture) {
