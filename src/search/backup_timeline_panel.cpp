@@ -4,8 +4,12 @@
 #include "search/search_window.h"
 #include "ui/search_look.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <algorithm>
 #include <QPainter>
 #include <QPushButton>
 
@@ -34,7 +38,6 @@ BackupTimelinePanel::BackupTimelinePanel(SearchWindow& window, QWidget* parent)
     : BackupPeriodPanel(window, parent), m_period(window.backupPeriod()) {
     setObjectName("BackupTimelinePanel");
     setAccessibleName(QStringLiteral("Backup timeline"));
-    setMouseTracking(true);
     m_colours = recordingKindColours();
     setTimeOfDay(m_period.endPhase ? m_period.end : m_period.start,
                  backupDefaultTime(m_period.endPhase));
@@ -113,7 +116,12 @@ void BackupTimelinePanel::choose(TimeOfDay time) {
 }
 
 bool BackupTimelinePanel::chooseColumn(int x) {
-    const auto time = backupTimeAtColumn(m_period, x);
+    // Zoomed in, every column is a second of its own and the typed-time rule applies.
+    const TimelineZoom& zoom = m_scrubber.zoom();
+    const auto time = zoom.wholeDay() ? backupTimeAtColumn(m_period, x)
+                      : (x >= kTimelineLeft && x <= kTimelineRight)
+                          ? backupTypedTime(m_period, zoom.timeAt(x))
+                          : std::nullopt;
     if (!time)
         return false;
     choose(*time);
@@ -153,11 +161,45 @@ void BackupTimelinePanel::calculate() {
 
 void BackupTimelinePanel::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
+    if (m_scrubber.press(event))
+        return;
     if (event->button() == Qt::LeftButton && insideTimelineGrid(p.x(), p.y()))
         chooseColumn(p.x());
 }
 
+void BackupTimelinePanel::mouseReleaseEvent(QMouseEvent* event) {
+    m_scrubber.release(event);
+}
+
+void BackupTimelinePanel::wheelEvent(QWheelEvent* event) {
+    event->setAccepted(m_scrubber.wheel(event));
+}
+
+void BackupTimelinePanel::keyPressEvent(QKeyEvent* event) {
+    // Zoom about the time being chosen.
+    const CivilTime& chosen = m_period.endPhase ? m_period.end : m_period.start;
+    if (!m_scrubber.key(event, chosen.hour * 3600 + chosen.minute * 60 + chosen.second))
+        BackupPeriodPanel::keyPressEvent(event);
+}
+
+void BackupTimelinePanel::leaveEvent(QEvent* event) {
+    m_scrubber.leave();
+    BackupPeriodPanel::leaveEvent(event);
+}
+
+std::optional<int> BackupTimelinePanel::columnOf(const CivilTime& time) const {
+    const TimelineZoom& zoom = m_scrubber.zoom();
+    if (zoom.wholeDay())
+        return timelineColumn(time.hour, time.minute);
+    const int second = time.hour * 3600 + time.minute * 60 + time.second;
+    if (!zoom.shows(second))
+        return std::nullopt;
+    return zoom.columnOf(second);
+}
+
 void BackupTimelinePanel::mouseMoveEvent(QMouseEvent* event) {
+    if (m_scrubber.move(event))
+        return;
     const QPoint p = event->position().toPoint();
     const bool inside = insideTimelineGrid(p.x(), p.y());
     setCursor(inside ? Qt::PointingHandCursor : Qt::ArrowCursor);
@@ -168,18 +210,33 @@ void BackupTimelinePanel::mouseMoveEvent(QMouseEvent* event) {
 void BackupTimelinePanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const std::uint16_t mask = m_window.searchChannelMask();
-    paintTimelineGrid(p, *this, mask);
-    const ColumnRange shade = backupShade(m_period);
+    const TimelineZoom& zoom = m_scrubber.zoom();
+    paintTimelineGrid(p, *this, mask, zoom);
+    ColumnRange shade = backupShade(m_period);
+    if (!zoom.wholeDay()) {
+        // The same part of the day at the zoom, clipped to the grid.
+        const auto clip = [&zoom](int second) {
+            return std::clamp(zoom.columnOf(second), kTimelineLeft - 1, kTimelineRight + 1);
+        };
+        const auto secondOf = [](const CivilTime& t) {
+            return t.hour * 3600 + t.minute * 60 + t.second;
+        };
+        const bool fromStart = !m_period.endPhase || backupStartCursorShown(m_period);
+        shade.x0 = fromStart ? clip(secondOf(m_period.start)) : kTimelineLeft;
+        shade.x1 = m_period.endPhase ? clip(secondOf(m_period.end)) : kTimelineRight;
+        shade.x0 = std::max(shade.x0, kTimelineLeft);
+        shade.x1 = std::min(shade.x1, kTimelineRight);
+    }
     if (shade.x1 >= shade.x0)
         p.fillRect(QRect(QPoint(shade.x0, kTimelineTop), QPoint(shade.x1, kTimelineBottom)),
                    kShade);
-    paintTimelineBars(p, m_colours, m_window.daySegments(), mask);
+    paintTimelineBars(p, m_colours, m_window.daySegments(), mask, zoom);
     paintTimelineLegend(p, *this, m_colours, m_window.subProductMajor());
-    if (backupStartCursorShown(m_period))
-        paintTimelineCursor(p, timelineColumn(m_period.start.hour, m_period.start.minute),
-                            kStartCursor);
-    if (m_period.endPhase)
-        paintTimelineCursor(p, timelineColumn(m_period.end.hour, m_period.end.minute), kEndCursor);
+    if (const auto x = columnOf(m_period.start); x && backupStartCursorShown(m_period))
+        paintTimelineCursor(p, *x, kStartCursor);
+    if (const auto x = columnOf(m_period.end); x && m_period.endPhase)
+        paintTimelineCursor(p, *x, kEndCursor);
+    m_scrubber.paintHoverTime(p);
 }
 
 } // namespace kalder

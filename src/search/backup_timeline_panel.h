@@ -2,6 +2,7 @@
 
 #include "search/backup_period_panel.h"
 #include "search/backup_period_rules.h"
+#include "search/timeline_scrubber.h"
 
 #include <QColor>
 
@@ -16,7 +17,8 @@ namespace kalder {
 // period, with the start and end dates and times above it. While the start is chosen, a click
 // or drag sets the start time and Next turns to choosing the end on the calendar; while the end
 // is chosen, it sets the end time (never before the start on the start's own date), and
-// Calculate and Backup work on the whole period. GUI thread only; a child of its search window.
+// Calculate and Backup work on the whole period. The grid zooms and scrolls as the search's day
+// timeline does (TimelineScrubber). GUI thread only; a child of its search window.
 class BackupTimelinePanel : public BackupPeriodPanel {
     Q_OBJECT
 public:
@@ -30,6 +32,7 @@ public:
     void calculate() override;
 
     const BackupPeriod& period() const { return m_period; }
+    const TimelineZoom& zoom() const { return m_scrubber.zoom(); }
     QString startText() const;
     QString endText() const;
     QPushButton* nextButton() const { return m_next; }
@@ -38,8 +41,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
+    // The column of a start or end time at the zoom; nothing when it is not shown.
+    std::optional<int> columnOf(const CivilTime& time) const;
     void choose(TimeOfDay time);
     void showTimes();
 
@@ -50,6 +59,7 @@ private:
     QPushButton* m_startTime = nullptr;
     QPushButton* m_endTime = nullptr;
     QPushButton* m_next = nullptr;
+    TimelineScrubber m_scrubber{*this, {}};
 };
 
 } // namespace kalder

@@ -27,10 +27,6 @@ int timelineSecondOfDay(const TimeOfDay& t) {
     return t.hour * 3600 + t.minute * 60 + t.second;
 }
 
-QString timelineClockText(int second) {
-    return QString::asprintf("%02d:%02d:%02d", second / 3600, (second % 3600) / 60, second % 60);
-}
-
 } // namespace
 
 DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, int day,
@@ -38,7 +34,6 @@ DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, in
     : QWidget(parent), m_window(window), m_year(year), m_month(month), m_day(day) {
     setObjectName("DayTimelinePanel");
     setAccessibleName(QStringLiteral("Day timeline"));
-    setMouseTracking(true);
     m_colours = recordingKindColours();
     m_date = new QLabel(
         QString::fromStdString(formatPanelDate(year, month, day, window.dateFormat())), this);
@@ -66,7 +61,6 @@ DayTimelinePanel::DayTimelinePanel(SearchWindow& window, int year, int month, in
     m_play->setAutoDefault(false);
     m_play->setGeometry(328, 6, 70, 24);
     connect(m_play, &QPushButton::clicked, this, &DayTimelinePanel::play);
-    setFocusPolicy(Qt::ClickFocus);
     updatePlayEnabled();
     zoomChanged();
 }
@@ -79,29 +73,9 @@ QString DayTimelinePanel::timeText() const {
 
 void DayTimelinePanel::setTime(int hour, int minute, int second) {
     m_time = TimeOfDay{hour, minute, second};
-    // A time outside the part shown brings it into the middle.
-    if (!m_zoom.shows(timelineSecondOfDay(*m_time)))
-        m_zoom.centreOn(timelineSecondOfDay(*m_time));
     m_timeLabel->setText(timeText());
-    zoomChanged();
-}
-
-void DayTimelinePanel::zoomChanged() {
-    if (m_time) {
-        const int second = timelineSecondOfDay(*m_time);
-        if (m_zoom.wholeDay())
-            m_cursor = timelineColumn(m_time->hour, m_time->minute);
-        else if (m_zoom.shows(second))
-            m_cursor = m_zoom.columnOf(second);
-        else
-            m_cursor.reset();
-    }
-    const int first = m_zoom.firstSecond();
-    setAccessibleDescription(QStringLiteral("Shows %1 to %2")
-                                 .arg(timelineClockText(first), m_zoom.wholeDay()
-                                                            ? QStringLiteral("24:00:00")
-                                                            : timelineClockText(first + m_zoom.span())));
-    update();
+    // A time outside the part shown brings it into the middle.
+    m_scrubber.show(timelineSecondOfDay(*m_time));
 }
 
 void DayTimelinePanel::setCursorTime(std::uint32_t time) {
@@ -109,8 +83,22 @@ void DayTimelinePanel::setCursorTime(std::uint32_t time) {
     setTime(t.hour, t.minute, t.second);
 }
 
+// The cursor follows the chosen time through every zoom and scroll.
+void DayTimelinePanel::zoomChanged() {
+    if (!m_time)
+        return;
+    const TimelineZoom& zoom = m_scrubber.zoom();
+    const int second = timelineSecondOfDay(*m_time);
+    if (zoom.wholeDay())
+        m_cursor = timelineColumn(m_time->hour, m_time->minute);
+    else if (zoom.shows(second))
+        m_cursor = zoom.columnOf(second);
+    else
+        m_cursor.reset();
+}
+
 void DayTimelinePanel::chooseColumn(int x) {
-    const TimeOfDay t = m_zoom.timeAt(x);
+    const TimeOfDay t = m_scrubber.zoom().timeAt(x);
     m_time = t;
     m_cursor = x;
     m_timeLabel->setText(timeText());
@@ -119,80 +107,40 @@ void DayTimelinePanel::chooseColumn(int x) {
 
 void DayTimelinePanel::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    if (!insideTimelineGrid(p.x(), p.y()))
+    if (m_scrubber.press(event))
         return;
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton && insideTimelineGrid(p.x(), p.y()))
         chooseColumn(p.x());
-    else if (event->button() == Qt::RightButton && !m_zoom.wholeDay())
-        m_scrollFrom = p.x();
 }
 
 void DayTimelinePanel::mouseMoveEvent(QMouseEvent* event) {
+    if (m_scrubber.move(event))
+        return;
     const QPoint p = event->position().toPoint();
     const bool inside = insideTimelineGrid(p.x(), p.y());
-    if (m_scrollFrom && (event->buttons() & Qt::RightButton)) {
-        m_zoom.scroll(p.x() - *m_scrollFrom);
-        m_scrollFrom = p.x();
-        zoomChanged();
-    }
-    setCursor(m_scrollFrom ? Qt::ClosedHandCursor
-                           : (inside ? Qt::PointingHandCursor : Qt::ArrowCursor));
-    const std::optional<int> hover = inside ? std::optional(p.x()) : std::nullopt;
-    if (hover != m_hoverX) {
-        m_hoverX = hover;
-        update();
-    }
+    setCursor(inside ? Qt::PointingHandCursor : Qt::ArrowCursor);
     if (inside && (event->buttons() & Qt::LeftButton))
         chooseColumn(p.x());
 }
 
 void DayTimelinePanel::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton)
-        m_scrollFrom.reset();
+    m_scrubber.release(event);
 }
 
 void DayTimelinePanel::wheelEvent(QWheelEvent* event) {
-    const QPoint p = event->position().toPoint();
-    if (!insideTimelineGrid(p.x(), p.y())) {
-        event->ignore();
-        return;
-    }
-    // A notch is 120; a horizontal wheel (or Shift with the wheel) scrolls instead.
-    const QPoint delta = event->angleDelta();
-    if (delta.x() != 0 || (event->modifiers() & Qt::ShiftModifier)) {
-        const int notches = (delta.x() != 0 ? delta.x() : delta.y()) / 120;
-        m_zoom.scroll(notches * TimelineZoom::kColumns / 8);
-    } else {
-        m_zoom.zoom(delta.y() / 120, p.x());
-    }
-    zoomChanged();
-    event->accept();
+    event->setAccepted(m_scrubber.wheel(event));
 }
 
 void DayTimelinePanel::keyPressEvent(QKeyEvent* event) {
-    // Zoom about the cursor, or the middle when there is none.
-    const int x = m_cursor.value_or(kTimelineLeft + TimelineZoom::kColumns / 2);
-    switch (event->key()) {
-    case Qt::Key_Plus:
-    case Qt::Key_Equal:
-        m_zoom.zoom(1, x);
-        break;
-    case Qt::Key_Minus:
-        m_zoom.zoom(-1, x);
-        break;
-    case Qt::Key_0:
-        m_zoom.reset();
-        break;
-    default:
+    // Zoom about the chosen time, or the middle when there is none.
+    const std::optional<int> anchor =
+        m_time ? std::optional(timelineSecondOfDay(*m_time)) : std::nullopt;
+    if (!m_scrubber.key(event, anchor))
         QWidget::keyPressEvent(event);
-        return;
-    }
-    zoomChanged();
 }
 
 void DayTimelinePanel::leaveEvent(QEvent* event) {
-    m_hoverX.reset();
-    update();
+    m_scrubber.leave();
     QWidget::leaveEvent(event);
 }
 
@@ -305,13 +253,13 @@ void paintTimelineCursor(QPainter& p, int x, const QColor& colour) {
 void DayTimelinePanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const std::uint16_t mask = m_window.searchChannelMask();
-    paintTimelineGrid(p, *this, mask, m_zoom);
-    paintTimelineBars(p, m_colours, m_window.daySegments(), mask, m_zoom);
+    paintTimelineGrid(p, *this, mask, m_scrubber.zoom());
+    paintTimelineBars(p, m_colours, m_window.daySegments(), mask, m_scrubber.zoom());
     paintEventMarks(p, mask);
     paintTimelineLegend(p, *this, m_colours, m_window.subProductMajor());
     if (m_cursor)
         paintTimelineCursor(p, *m_cursor, QColor(0, 255, 255));
-    paintHoverTime(p);
+    m_scrubber.paintHoverTime(p);
 }
 
 // A mark under a channel's bar at the minute each of the day's events began.
@@ -322,10 +270,10 @@ void DayTimelinePanel::paintEventMarks(QPainter& p, std::uint16_t channelMask) {
         if (t.year != m_year || t.month != m_month || t.day != m_day)
             continue;
         const int minute = t.hour * 3600 + t.minute * 60;
-        if (!m_zoom.wholeDay() && !m_zoom.shows(minute))
+        const TimelineZoom& zoom = m_scrubber.zoom();
+        if (!zoom.wholeDay() && !zoom.shows(minute))
             continue;
-        const int x =
-            m_zoom.wholeDay() ? timelineColumn(t.hour, t.minute) : m_zoom.columnOf(minute);
+        const int x = zoom.wholeDay() ? timelineColumn(t.hour, t.minute) : zoom.columnOf(minute);
         for (int n = 0; n < 16; ++n) {
             if (!(event.channels & (1u << n)) || !(channelMask & (1u << n)))
                 continue;
@@ -333,20 +281,6 @@ void DayTimelinePanel::paintEventMarks(QPainter& p, std::uint16_t channelMask) {
             p.fillRect(QRect(x - 1, y, 3, 3), mark);
         }
     }
-}
-
-// The time under the mouse, to the second, above the grid.
-void DayTimelinePanel::paintHoverTime(QPainter& p) {
-    if (!m_hoverX)
-        return;
-    const QString text = timelineClockText(m_zoom.secondAt(*m_hoverX));
-    const QFontMetrics metrics(p.font());
-    const int width = metrics.horizontalAdvance(text) + 8;
-    const int left = std::clamp(*m_hoverX - width / 2, 0, this->width() - width);
-    const QRect box(left, kTimelineTop - 16, width, 15);
-    p.fillRect(box, QColor(0, 0, 0, 200));
-    p.setPen(QColor(0, 255, 255));
-    p.drawText(box, Qt::AlignCenter, text);
 }
 
 } // namespace kalder

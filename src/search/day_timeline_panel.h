@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/search_rules.h"
-#include "ui/timeline_zoom.h"
+#include "search/timeline_scrubber.h"
 
 #include <QColor>
 #include <QWidget>
@@ -57,7 +57,7 @@ public:
 
     std::optional<TimeOfDay> chosenTime() const { return m_time; }
     std::optional<int> cursorColumn() const { return m_cursor; }
-    const TimelineZoom& zoom() const { return m_zoom; }
+    const TimelineZoom& zoom() const { return m_scrubber.zoom(); }
     QString timeText() const;
     QPushButton* playButton() const { return m_play; }
     QPushButton* prevButton() const { return m_prev; }
@@ -67,6 +67,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // The zoom and scroll (TimelineScrubber).
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -76,15 +77,12 @@ private:
     // After a zoom or a scroll: the cursor follows its time, the description the part shown.
     void zoomChanged();
     void paintEventMarks(QPainter& p, std::uint16_t channelMask);
-    void paintHoverTime(QPainter& p);
 
     SearchWindow& m_window;
     const int m_year, m_month, m_day;
     std::optional<TimeOfDay> m_time;
     std::optional<int> m_cursor;
-    TimelineZoom m_zoom;
-    std::optional<int> m_hoverX;     // the mouse's column inside the grid
-    std::optional<int> m_scrollFrom; // the right button's last column while it drags
+    TimelineScrubber m_scrubber{*this, [this] { zoomChanged(); }};
     std::array<QColor, 6> m_colours;
     QLabel* m_date = nullptr;
     QPushButton* m_timeLabel = nullptr;

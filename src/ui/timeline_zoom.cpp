@@ -54,6 +54,18 @@ void TimelineZoom::zoom(int steps, int x) {
     clampFirst();
 }
 
+void TimelineZoom::zoomAbout(int steps, int second) {
+    const int rungs = static_cast<int>(std::size(kZoomSpans));
+    int rung = 0;
+    while (rung + 1 < rungs && kZoomSpans[rung] > m_span)
+        ++rung;
+    const int next = std::clamp(rung + steps, 0, rungs - 1);
+    const double fraction = std::clamp(double(second - m_first) / m_span, 0.0, 1.0);
+    m_span = kZoomSpans[next];
+    m_first = second - static_cast<int>(std::lround(fraction * m_span));
+    clampFirst();
+}
+
 void TimelineZoom::scroll(int dx) {
     m_first -= static_cast<int>(std::lround(double(dx) * m_span / kColumns));
     clampFirst();

@@ -31,6 +31,9 @@ public:
     // `steps` wheel steps about column `x`, in (positive) or out, along the spans 24 h, 12 h,
     // 6 h, 3 h, 90 min, 1 h, 30 min, 20 min and 10 min; the second under `x` stays there.
     void zoom(int steps, int x);
+    // The same steps, keeping second `second` of the day where it is across the grid (a key's
+    // zoom about the chosen time).
+    void zoomAbout(int steps, int second);
     // Moves the shown part by `dx` columns as a drag does (right: earlier), within the day.
     void scroll(int dx);
     // Shows second `second` in the middle, at the same span, within the day.

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -274,6 +275,29 @@ TEST_F(BackupWindowE2E, CalendarAndTimelinePickThePeriodThenCalculateAndBackup) 
         const int before = startSecond - 1;
         EXPECT_FALSE(timeline->setTime(before / 3600, before % 3600 / 60, before % 60));
     }
+    // Zoomed in about the end (keys), a click picks its exact second; the start's rule holds.
+    ASSERT_TRUE(timeline->setTime(end.hour, end.minute, end.second));
+    timeline->setFocus();
+    for (int i = 0; i < 8; ++i)
+        QTest::keyClick(timeline, Qt::Key_Plus);
+    ASSERT_EQ(timeline->zoom().span(), 600);
+    const int endSecond = end.hour * 3600 + end.minute * 60 + end.second;
+    ASSERT_TRUE(timeline->zoom().shows(endSecond));
+    const int x = timeline->zoom().columnOf(endSecond);
+    QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(x, 200));
+    const int picked = timeline->zoom().secondAt(x);
+    EXPECT_LE(std::abs(picked - endSecond), 2);
+    EXPECT_EQ(timeline->endText(), QString::asprintf("%02d : %02d : %02d", picked / 3600,
+                                                     picked % 3600 / 60, picked % 60));
+    if (timeline->zoom().shows(startSecond - 10)) {
+        QTest::mouseClick(timeline, Qt::LeftButton, {},
+                          QPoint(timeline->zoom().columnOf(startSecond - 10), 200));
+        EXPECT_EQ(timeline->endText(), QString::asprintf("%02d : %02d : %02d", picked / 3600,
+                                                         picked % 3600 / 60, picked % 60))
+            << "before the start on its own date";
+    }
+    QTest::keyClick(timeline, Qt::Key_0);
+    EXPECT_TRUE(timeline->zoom().wholeDay());
     ASSERT_TRUE(timeline->setTime(end.hour, end.minute, end.second));
     EXPECT_TRUE(timeline->calculateButton()->isEnabled());
     EXPECT_FALSE(timeline->backupButton()->isEnabled());

@@ -55,6 +55,16 @@ TEST(TimelineZoom, ZoomNearTheDaysEdgesAndScrollStayWithinTheDay) {
     zoom.scroll(-100000);
     EXPECT_EQ(zoom.firstSecond(), TimelineZoom::kDaySeconds - 5400);
     EXPECT_EQ(zoom.secondAt(kTimelineRight), TimelineZoom::kDaySeconds - 1) << "never past";
+    // A key's zoom keeps the chosen second where it is across the grid.
+    TimelineZoom keys;
+    const int chosen = 17 * 3600 + 4 * 60 + 9;
+    for (int i = 0; i < 8; ++i) {
+        const double before = double(chosen - keys.firstSecond()) / keys.span();
+        keys.zoomAbout(1, chosen);
+        EXPECT_NEAR(double(chosen - keys.firstSecond()) / keys.span(), before, 0.002) << i;
+    }
+    EXPECT_EQ(keys.span(), 600);
+    EXPECT_TRUE(keys.shows(chosen));
     zoom.centreOn(6 * 3600);
     EXPECT_EQ(zoom.firstSecond(), 6 * 3600 - 2700);
     EXPECT_TRUE(zoom.shows(6 * 3600));
