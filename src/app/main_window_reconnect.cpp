@@ -88,7 +88,9 @@ void MainWindow::updateReconnectNotice() {
         return;
     }
     if (m_retryTimer && m_retryTimer->isActive()) {
-        const int seconds = std::max(1, (m_retryTimer->remainingTime() + 999) / 1000);
+        // Rounded to the nearest second: a coarse timer may report a little more than its
+        // interval right after it starts.
+        const int seconds = std::max(1, (m_retryTimer->remainingTime() + 500) / 1000);
         m_videoWindow->setConnectionNotice(tr("Reconnecting… (next try in %1 s)").arg(seconds));
     } else {
         m_videoWindow->setConnectionNotice(tr("Reconnecting…"));
