@@ -30,6 +30,7 @@
 #include "video/video_window.h"
 #include "wire/recorder_time.h"
 
+#include <tuple>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -207,6 +208,19 @@ void shootRemoteSearch(Gallery& g) {
                 QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(113 + 12 * 9 + 6, 100));
                 g.camera.shot(QStringLiteral("search-day-timeline"),
                               QStringLiteral("Search: a day's timeline with the time cursor"), s);
+                // Zoomed about the cursor (keys), the time under the mouse shown.
+                timeline->setFocus();
+                for (const auto& [presses, name, caption] :
+                     {std::tuple{5, "search-day-timeline-hour",
+                                 "Search: the timeline zoomed to an hour"},
+                      std::tuple{3, "search-day-timeline-ten-minutes",
+                                 "Search: the timeline zoomed to ten minutes"}}) {
+                    for (int i = 0; i < presses; ++i)
+                        QTest::keyClick(timeline, Qt::Key_Plus);
+                    QTest::mouseMove(timeline, QPoint(113 + 200, 150));
+                    g.camera.shot(QLatin1String(name), QLatin1String(caption), s);
+                }
+                QTest::keyClick(timeline, Qt::Key_0);
             } else {
                 g.camera.missing(QStringLiteral("Search: day timeline"),
                                  QStringLiteral("the day's segments did not arrive"));
