@@ -206,10 +206,13 @@ TEST(CliReconnectSoak, TwoHundredCutsLeaveNothingBehind) {
     SimProcess sim;
     ASSERT_TRUE(sim.start({"--channels", "16"})) << sim.lastError();
     TcpFaultProxy proxy(sim.port());
-    // One malloc arena: the memory of the decode threads that each session starts anew comes
-    // back to one pool instead of staying spread over per-thread arenas.
+    // One malloc arena, and every block of 64 kB or more mapped on its own: the memory of the
+    // decode threads that each session starts anew goes back to the system when it is freed,
+    // instead of staying in per-thread arenas, so that what the process holds between two
+    // sessions is what is still allocated.
     QProcessEnvironment oneArena;
     oneArena.insert("MALLOC_ARENA_MAX", "1");
+    oneArena.insert("MALLOC_MMAP_THRESHOLD_", "65536");
     RunningCli cli(liveArgs(proxy.port()), oneArena);
     ASSERT_TRUE(sim.waitForLoggedIn(1));
     const auto betweenSessions = [&] {
