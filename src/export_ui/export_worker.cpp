@@ -1,9 +1,8 @@
 #include "export_ui/export_worker.h"
 
 #include "export/export_job.h"
+#include "post/post_to_window.h"
 #include "session/window_message.h"
-
-#include <QCoreApplication>
 
 #include <system_error>
 
@@ -74,8 +73,7 @@ void ExportWorker::notify(std::uint64_t generation) {
     // Coalesced: a notice that waits will read the newest state.
     if (m_noticePending.exchange(true))
         return;
-    QCoreApplication::postEvent(this,
-                                new WindowMessageEvent(kExportNoticeMessage, 0, 0, generation));
+    postToWindow(this, new WindowMessageEvent(kExportNoticeMessage, 0, 0, generation));
 }
 
 bool ExportWorker::event(QEvent* event) {
