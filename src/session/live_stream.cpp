@@ -194,7 +194,6 @@ bool LiveStream::RecvFn_LiveChannelInfo(const MessageHeader& header) {
         return true;
     }
     m_liveGeneration.fetch_add(1);
-    m_liveRequestPending = false;
     m_assembly.reset();
 
     ByteReader r(payload);
@@ -220,8 +219,10 @@ bool LiveStream::RecvFn_LiveChannelInfo(const MessageHeader& header) {
     m_videoLossMask = loss;
     m_liveChannelMask = mask;
     // Live view counts as on before the masks are posted, so that whoever handles the message
-    // already sees it on.
+    // already sees it on; and before the request stops counting as pending, so that the window
+    // handling the request's video-window reset never sees neither (and leaves the layout).
     m_liveOn = true;
+    m_liveRequestPending = false;
     // The video window takes the masks (and repaints when they changed while live view was on);
     // the main window records the mask in the channel information file when its settings ask
     // for it.
