@@ -5,7 +5,10 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace kalder {
@@ -26,5 +29,9 @@ using AvCodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextFree>;
 
 // The text of a libav error code.
 std::string avErrorText(int code);
+
+// Makes `packet` a copy of one access unit at `ms` (its pts and dts), flagged key or not; the
+// packet's old contents go first. libavformat's error code, or 0.
+int fillVideoPacket(AVPacket* packet, std::int64_t ms, bool key, std::span<const std::byte> unit);
 
 } // namespace kalder

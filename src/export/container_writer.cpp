@@ -153,12 +153,8 @@ bool ContainerWriter::writeVideo(std::int64_t ms, bool key, std::span<const std:
     if (!flushVideo(ms))
         return false;
     AVPacket* p = m_pendingVideo.get();
-    av_packet_unref(p);
-    if (const int r = av_new_packet(p, int(unit.size())); r < 0)
+    if (const int r = fillVideoPacket(p, ms, key, unit); r < 0)
         return fail("out of memory", r);
-    std::memcpy(p->data, unit.data(), unit.size());
-    p->pts = p->dts = ms;
-    p->flags = key ? AV_PKT_FLAG_KEY : 0;
     m_lastVideoMs = ms;
     return true;
 }

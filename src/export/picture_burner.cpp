@@ -10,7 +10,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cstring>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -256,12 +255,8 @@ bool PictureBurner::burn(AVFrame* decoded, std::int64_t ms, bool key, std::uint3
 bool PictureBurner::add(std::int64_t ms, bool key, std::span<const std::byte> unit,
                         std::uint32_t time, const std::string& title, std::vector<Picture>& out) {
     AVPacket* p = m_packet.get();
-    av_packet_unref(p);
-    if (const int r = av_new_packet(p, int(unit.size())); r < 0)
+    if (const int r = fillVideoPacket(p, ms, key, unit); r < 0)
         return fail("out of memory", r);
-    std::memcpy(p->data, unit.data(), unit.size());
-    p->pts = p->dts = ms;
-    p->flags = key ? AV_PKT_FLAG_KEY : 0;
     bool pictured = false;
     // A frame the decoder refuses is not fatal: its picture repeats the one before.
     if (avcodec_send_packet(m_decoder.get(), p) >= 0) {
