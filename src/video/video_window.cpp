@@ -6,6 +6,7 @@
 #include "resources/resource_library.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
@@ -476,6 +477,81 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     if (m_zoom.toggle(m_layout, pageChannels()))
         afterViewChange();
 }
+
+void VideoWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // The Menu key opens the focused cell's menu at its centre; the mouse the menu of the cell
+    // under it.
+    const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const int cell = keyboard ? m_focusedCell : cellAtPoint(event->pos());
+    if (cell < 0 || !m_layout.cellVisible(cell)) {
+        event->ignore();
+        return;
+    }
+    if (!keyboard)
+        setFocusedCell(cell);
+    const QPoint global =
+        keyboard ? mapToGlobal(toQRect(m_layout.cellRect(cell)).center()) : event->globalPos();
+    emit cellMenuRequested(cell, m_layout.cellChannel(cell), global);
+    event->accept();
+}
+
+// ---- focus and digital zoom ----------------------------------------------------------------
+
+int VideoWindow::cellAtPoint(const QPoint& point) const {
+    return m_layout.cellAt(point.x(), point.y(), 0xFFFF);
+}
+
+void VideoWindow::setFocusedCell(int cell) {
+    if (cell < -1 || cell >= kCellCount)
+        cell = -1;
+    if (cell == m_focusedCell)
+        return;
+    m_focusedCell = cell;
+    refresh();
+    emit focusedCellChanged(cell);
+}
+
+void VideoWindow::moveCellFocus(int dx, int dy) {
+    dx = std::clamp(dx, -1, 1);
+    dy = std::clamp(dy, -1, 1);
+    const int from = m_layout.cellVisible(m_focusedCell) ? m_focusedCell : -1;
+    if (from < 0) {
+        for (int cell = 0; cell < kCellCount; ++cell) {
+            if (m_layout.cellVisible(cell)) {
+                setFocusedCell(cell);
+                return;
+            }
+        }
+        return;
+    }
+    // The nearest cell whose centre lies that way; a cell off the line counts as farther.
+    const QPoint origin = toQRect(m_layout.cellRect(from)).center();
+    int best = -1;
+    long long bestScore = 0;
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        if (cell == from || !m_layout.cellVisible(cell))
+            continue;
+        const QPoint offset = toQRect(m_layout.cellRect(cell)).center() - origin;
+        const long long along = static_cast<long long>(offset.x()) * dx + offset.y() * dy;
+        if (along <= 0)
+            continue;
+        const long long across = dx != 0 && dy != 0 ? std::abs(offset.x() * dy - offset.y() * dx)
+                                                    : std::abs(dx != 0 ? offset.y() : offset.x());
+        const long long score = along + 2 * across;
+        if (best < 0 || score < bestScore) {
+            best = cell;
+            bestScore = score;
+        }
+    }
+    if (best >= 0)
+        setFocusedCell(best);
+}
+
+double VideoWindow::digitalZoom(int /*cell*/) const {
+    return 1.0;
+}
+
+void VideoWindow::resetDigitalZoom(int /*cell*/) {}
 
 // ---- full screen ---------------------------------------------------------------------------
 

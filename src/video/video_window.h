@@ -23,6 +23,7 @@
 #include <functional>
 #include <string_view>
 
+class QContextMenuEvent;
 class QKeyEvent;
 class QCloseEvent;
 class QTimer;
@@ -140,6 +141,18 @@ public:
     // Width of a title in the window's default font.
     int titleWidth(std::string_view title) const { return m_feed.overlays().titleWidth(title); }
 
+    // The focused cell (-1: none): a click in a cell focuses it; it is drawn with a thin frame.
+    int focusedCell() const { return m_focusedCell; }
+    void setFocusedCell(int cell);
+    // Moves the focus to the nearest visible cell in the direction (dx, dy), each -1..1, of the
+    // layout; without a focused cell the first visible cell takes it.
+    void moveCellFocus(int dx, int dy);
+    // The visible cell under a point of the window, whatever it shows (-1: none).
+    int cellAtPoint(const QPoint& point) const;
+    // Digital zoom of a cell: 1.0 .. 8.0; resetting a cell (-1: every cell) shows it whole.
+    double digitalZoom(int cell) const;
+    void resetDigitalZoom(int cell = -1);
+
 signals:
     // The layout, page or selection changed: the owner sends the live request with the mask or
     // tells the player.
@@ -149,6 +162,11 @@ signals:
     // A cell was dragged and dropped back onto itself: the owner may take its channel (the PTZ
     // panel makes it the PTZ channel).
     void channelDroppedOnItself(int channel);
+    // The right button (or the Menu key on the focused cell) over a cell: the owner shows the
+    // cell's menu at `globalPos`. `channel` is the channel the cell shows.
+    void cellMenuRequested(int cell, int channel, QPoint globalPos);
+    // The focused cell changed (the owner may follow it, e.g. with the audio).
+    void focusedCellChanged(int cell);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -158,6 +176,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // Hidden or minimized (the window system sends a spontaneous hide to every child of a
     // minimized window): the decoders decode key frames only and nothing is drawn.
@@ -214,6 +233,7 @@ private:
     CellDragDrop m_drag;
     CellZoom m_zoom;
     bool m_ptzMouseControl = false;
+    int m_focusedCell = -1;
     FullScreenMode m_fullScreen;
 
     QTimer* m_frameRateTimer = nullptr;
