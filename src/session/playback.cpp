@@ -163,6 +163,25 @@ std::optional<int> RemotePlayback::control(PlayControl which) {
     return (mode == PlayMode::Reverse || mode == PlayMode::Forward) ? 100 : 500;
 }
 
+bool RemotePlayback::jump(std::uint32_t second) {
+    if (!m_playing)
+        return false;
+    PlayEffects effects;
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (!m_state.playing)
+            return false;
+        effects = applyJump(m_state, second, context());
+    }
+    trace("Send...PLAY_FORWARD...%u...\n", unsigned(second));
+    m_position = second;
+    tellAudio(effects.flushAudio, std::nullopt);
+    sendAll(effects, true);
+    postButtons(effects.highlight);
+    m_session.postLatest(WindowMessage::PlaybackPosition);
+    return true;
+}
+
 void RemotePlayback::applyPause() {
     PlayEffects effects;
     {
@@ -404,6 +423,10 @@ void RemotePlayback::completeFrame(const MessageHeader& lastFragment) {
             case SeekState::Holding:
                 break;
             case SeekState::Seeking: {
+                if (m_state.jumpTarget) {
+                    show = jumpStep(m_state, timeMs);
+                    break;
+                }
                 PlayEffects seek = seekStep(m_state, timeMs, context());
                 effects.messages.insert(effects.messages.end(), seek.messages.begin(),
                                         seek.messages.end());

@@ -57,6 +57,10 @@ public:
     // Returns the time in milliseconds after which the window should be repainted (the frames
     // in flight have arrived), or nothing when the control was not applied.
     std::optional<int> control(PlayControl control);
+    // GUI thread: the position slider's jump: forward play restarts at `second` (RecorderTime)
+    // on the request's channels; nothing shows from the old place afterwards. False when
+    // playback is not on.
+    bool jump(std::uint32_t second);
     // GUI or receive thread: the stop order. Nothing when playback is not on.
     void stop();
     // GUI thread: the channels of the video window's current page, sent with steps.

@@ -49,6 +49,16 @@ void clearSpeed(PlaybackState& state) {
     state.speedCode = 0;
 }
 
+// A jump's restarted stream begins at the key frame at or before the second asked for, a key
+// interval early at most; its first frames lie within this window around that second.
+constexpr std::int64_t kJumpLeadMs = 3000;
+constexpr std::int64_t kJumpTailMs = 1000;
+// The frames still under way from the old place: the credits outstanding (93 + 48 frames, five
+// seconds of one channel at 30 fps) from the last one shown, and the channels' interleaving
+// behind it.
+constexpr std::int64_t kOldStreamAheadMs = 8000;
+constexpr std::int64_t kOldStreamBehindMs = 1000;
+
 } // namespace
 
 PlayEffects startPlayback(PlaybackState& state, const PlayContext& /*context*/) {
@@ -161,10 +171,55 @@ PlayEffects seekStep(PlaybackState& state, std::int64_t frameMs, const PlayConte
     return effects;
 }
 
+PlayEffects applyJump(PlaybackState& state, std::uint32_t second, const PlayContext& context) {
+    using namespace MessageId;
+    PlayEffects effects;
+    state.reanchor = true;
+    state.jumpTarget = second;
+    state.jumpFromMs = frameTimeMs(state.lastShownFrame);
+    // A movement asked for before the stream is there restarts from the second asked for.
+    state.lastShownFrame.infoWord = second;
+    state.lastShownFrame.infoHalf = 0;
+    state.position = second;
+    state.turn = PlayTurn::None;
+    state.mode = PlayMode::Forward;
+    state.paused = false;
+    state.seekState = SeekState::Seeking;
+    clearSpeed(state);
+    state.lastSpeedCode = -1;
+    effects.flushAudio = true;
+    effects.messages.push_back(positioned(PLAY_FORWARD, second, context));
+    effects.messages.push_back(word(PLAY_STEP_DATA, kPlayInitialCredit));
+    effects.highlight = static_cast<int>(PlayControl::Forward);
+    return effects;
+}
+
+bool jumpStep(PlaybackState& state, std::int64_t frameMs) {
+    if (!state.jumpTarget)
+        return false;
+    const std::int64_t target = static_cast<std::int64_t>(*state.jumpTarget) * 1000;
+    const bool nearTarget = frameMs >= target - kJumpLeadMs && frameMs < target + kJumpTailMs;
+    const bool oldPlace = frameMs >= state.jumpFromMs - kOldStreamBehindMs &&
+                          frameMs <= state.jumpFromMs + kOldStreamAheadMs;
+    // A frame far from both is the restarted stream too: the second asked for lay in a gap and
+    // the recorder went on with its next recording.
+    if (oldPlace && !nearTarget)
+        return false;
+    state.jumpTarget.reset();
+    state.seekState = SeekState::Streaming;
+    // Every decoder starts again at a key frame of the new place.
+    for (std::uint32_t& generation : state.generation)
+        ++generation;
+    state.bumpGenerations = false;
+    return true;
+}
+
 PlayEffects applyControl(PlaybackState& state, PlayControl control, const PlayContext& context) {
     using namespace MessageId;
     PlayEffects effects;
     state.reanchor = true;
+    // A movement ends a jump under way: it goes on from the second the jump asked for.
+    state.jumpTarget.reset();
     const PlayMode before = state.mode;
     const bool wasForward = before == PlayMode::Forward || before == PlayMode::StepForward;
     const bool holding = state.seekState == SeekState::Holding;
