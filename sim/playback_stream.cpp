@@ -206,6 +206,13 @@ void PlaybackStream::skipUnrecorded(unsigned channel, bool backward) {
 // With m_mutex held.
 std::optional<unsigned> PlaybackStream::nextChannel() {
     const bool backward = m_movement == Movement::Backward || m_movement == Movement::StepBackward;
+    if (m_openEnd) {
+        // What the channels have recorded up to now, to the millisecond.
+        std::uint32_t seconds = 0;
+        std::uint16_t milliseconds = 0;
+        m_model.recorderClock(seconds, milliseconds);
+        m_endMs = std::max(m_endMs, static_cast<std::int64_t>(seconds) * 1000 + milliseconds);
+    }
     const std::uint16_t mask = m_requestMask & m_shownMask;
     std::optional<unsigned> best;
     std::int64_t bestMs = 0;
@@ -301,6 +308,7 @@ bool PlaybackStream::handle(const MessageHeader& header, std::span<const std::by
         m_startMs = static_cast<std::int64_t>(request->start) * 1000;
         const std::uint32_t end = request->end ? request->end : now;
         m_endMs = static_cast<std::int64_t>(end) * 1000 + 999;
+        m_openEnd = request->end == 0;
         m_movement = Movement::Forward;
         m_cursorsBackward = false;
         m_credit = 0;

@@ -146,6 +146,7 @@ private:
     std::uint16_t m_shownMask = 0xFFFF;
     std::int64_t m_startMs = 0;
     std::int64_t m_endMs = 0;
+    bool m_openEnd = false; // asked with no end: the period ends at the clock, which moves on
     std::array<Cursor, kMaxChannels> m_cursors{};
     // Per channel: the key frame at or before the period's start, where forward play begins and
     // reverse play ends.

@@ -155,17 +155,52 @@ void RecordedDisk::build() {
                      [](const EventEntry& a, const EventEntry& b) { return a.start < b.start; });
 }
 
+void RecordedDisk::recordLiveFrom(std::uint32_t start, std::function<std::uint32_t()> now) {
+    // The live recording follows what was built.
+    m_liveStart = std::max(start, m_periods.empty() ? 0u : m_periods.back().end + 1);
+    m_liveNow = std::move(now);
+}
+
+std::optional<DiskPeriod> RecordedDisk::livePeriod() const {
+    if (!m_liveNow)
+        return std::nullopt;
+    const std::uint32_t now = m_liveNow();
+    if (now < m_liveStart)
+        return std::nullopt;
+    DiskPeriod p;
+    p.channels = static_cast<std::uint16_t>(
+        m_layout.channelCount >= 16 ? 0xFFFF : (1u << m_layout.channelCount) - 1);
+    p.kinds = RecordingKind::Continuous;
+    p.start = m_liveStart;
+    p.end = now;
+    return p;
+}
+
 std::uint32_t RecordedDisk::firstTime() const {
-    return m_periods.empty() ? 0 : m_periods.front().start;
+    if (m_periods.empty())
+        return livePeriod() ? m_liveStart : 0;
+    return m_periods.front().start;
 }
 
 std::uint32_t RecordedDisk::lastTime() const {
+    if (const auto live = livePeriod())
+        return live->end;
     return m_periods.empty() ? 0 : m_periods.back().end;
 }
 
 std::optional<RecordedMoment> RecordedDisk::recordedAt(unsigned channel, std::uint32_t time) const {
     if (channel >= 16)
         return std::nullopt;
+    if (m_liveNow && time >= m_liveStart) {
+        const auto live = livePeriod();
+        if (!live || time > live->end || !(live->channels & (1u << channel)))
+            return std::nullopt;
+        RecordedMoment m;
+        m.kinds = live->kinds;
+        m.periodStart = std::max(live->start, dayStartOf(time));
+        m.periodEnd = std::min(live->end, dayStartOf(time) + kDay - 1);
+        return m;
+    }
     // The last period that starts at or before `time`.
     auto it = std::upper_bound(m_periods.begin(), m_periods.end(), time,
                                [](std::uint32_t t, const DiskPeriod& p) { return t < p.start; });
@@ -192,6 +227,9 @@ std::optional<std::uint32_t> RecordedDisk::nextRecordedTime(unsigned channel,
         if (it->channels & (1u << channel))
             return std::max(time, it->start);
     }
+    if (const auto live = livePeriod();
+        live && time <= live->end && (live->channels & (1u << channel)))
+        return std::max(time, live->start);
     return std::nullopt;
 }
 
@@ -199,6 +237,9 @@ std::optional<std::uint32_t> RecordedDisk::previousRecordedTime(unsigned channel
                                                                 std::uint32_t time) const {
     if (channel >= 16)
         return std::nullopt;
+    if (const auto live = livePeriod();
+        live && time >= live->start && (live->channels & (1u << channel)))
+        return std::min(time, live->end);
     // Periods that start after `time` hold nothing at or before it.
     auto it = std::upper_bound(m_periods.begin(), m_periods.end(), time,
                                [](std::uint32_t t, const DiskPeriod& p) { return t < p.start; });
@@ -225,6 +266,14 @@ std::vector<DaySegment> RecordedDisk::daySegments(int year, int month, int day) 
             continue;
         out.push_back({p.channels, p.motionContinuous, p.kinds, p.start, p.end});
     }
+    // The live recording's part within the day.
+    if (const auto live = livePeriod()) {
+        const auto dayStart = static_cast<std::uint32_t>(start);
+        const std::uint32_t dayLast = dayStart + kDay - 1;
+        if (live->start <= dayLast && live->end >= dayStart)
+            out.push_back({live->channels, 0, live->kinds, std::max(live->start, dayStart),
+                           std::min(live->end, dayLast)});
+    }
     return out;
 }
 
@@ -237,6 +286,16 @@ std::vector<YearAvailability> RecordedDisk::yearAvailability() const {
             out.back().year = c.year;
         }
         out.back().setDay(c.month, c.day, true);
+    }
+    if (const auto live = livePeriod()) {
+        for (std::uint32_t day = dayStartOf(live->start); day <= live->end; day += kDay) {
+            const CivilTime c = decodeRecorderTime(day);
+            if (out.empty() || out.back().year != c.year) {
+                out.emplace_back();
+                out.back().year = c.year;
+            }
+            out.back().setDay(c.month, c.day, true);
+        }
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include "wire/search_records.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -50,10 +51,15 @@ struct RecordedMoment {
 // The recorder's disk: deterministic synthetic recordings of every channel over the last days,
 // with gaps, days without any recording, every recording kind, motion-continuous marks and an
 // event list (alarm, motion, audio) that lies within the recordings of its kind. Built once,
-// read-only afterwards, so any thread may query it without a lock.
+// read-only afterwards, so any thread may query it without a lock. A recorder that records
+// from its start on adds the live recording after the built part (recordLiveFrom).
 class RecordedDisk {
 public:
     explicit RecordedDisk(const DiskLayout& layout);
+
+    // Before the disk is shared: from `start` on, every channel records continuously up to the
+    // second `now` gives (the recorder's clock; any thread calls it).
+    void recordLiveFrom(std::uint32_t start, std::function<std::uint32_t()> now);
 
     const DiskLayout& layout() const { return m_layout; }
     const std::vector<DiskPeriod>& periods() const { return m_periods; }
@@ -80,10 +86,15 @@ public:
 
 private:
     void build();
+    // The live recording from its start to the clock now, if there is one.
+    std::optional<DiskPeriod> livePeriod() const;
 
     DiskLayout m_layout;
     std::vector<DiskPeriod> m_periods; // ordered by start
     std::vector<EventEntry> m_events;  // ordered by start
+    // The live recording after the built periods (set before sharing, read-only afterwards).
+    std::uint32_t m_liveStart = 0;
+    std::function<std::uint32_t()> m_liveNow;
 };
 
 } // namespace kalder::sim

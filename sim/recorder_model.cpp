@@ -23,6 +23,10 @@ RecorderModel::RecorderModel(const SimConfig& config)
     layout.end = config.diskEnd ? config.diskEnd : recorderTime();
     layout.channelCount = config.channelCount;
     m_disk = std::make_unique<RecordedDisk>(layout);
+    // A disk that ends at the clock at start goes on recording live: what the channels showed a
+    // moment ago can be played back. A disk laid out to end at a given time stays as laid out.
+    if (config.diskEnd == 0 && config.diskDays > 0 && config.recording)
+        m_disk->recordLiveFrom(layout.end + 1, [this] { return recorderTime(); });
     m_search = std::make_unique<SearchService>(*m_disk, config.searchFragmentBytes);
 }
 
