@@ -20,6 +20,7 @@
 
 #include "bench_clip.h"
 #include "bench_process.h"
+#include "ffmpeg_reference.h"
 #include "null_picture_target.h"
 #include "decode/channel_decoder.h"
 #include "decode/decoder_library.h"
@@ -44,7 +45,6 @@ extern "C" {
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -261,69 +261,6 @@ int runLive16(const DecoderLibrary& library, const std::vector<AccessUnit>& unit
     return skipped == 0 ? 0 : 1;
 }
 
-// Runs the commands at once; the CPU seconds of each that ended well (a negative figure for
-// one that could not start or failed).
-std::vector<double> runAll(const std::vector<std::vector<std::string>>& commands) {
-    std::vector<pid_t> pids;
-    for (const auto& command : commands) {
-        pids.push_back(
-            spawnProcess(command, nullptr, {.environment = {}, .quiet = true, .searchPath = true}));
-    }
-    std::vector<double> cpu;
-    for (const pid_t pid : pids) {
-        int status = 0;
-        rusage usage{};
-        if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-            WEXITSTATUS(status) != 0) {
-            cpu.push_back(-1);
-        } else {
-            cpu.push_back(cpuOf(usage));
-        }
-    }
-    return cpu;
-}
-
-// A real-time single-threaded ffmpeg decode of `clip`, paced at 30 pictures/s, for `limit` s.
-std::vector<std::string> ffmpegRealTime(const std::string& clip, const std::string& limit) {
-    return {"ffmpeg",     "-nostdin", "-loglevel", "error", "-re", "-threads", "1",
-            "-framerate", "30",       "-f",        "h264",  "-i",  clip,       "-an",
-            "-f",         "null",     "-t",        limit,   "-"};
-}
-
-struct FfmpegReference {
-    double startupCpu = 0;  // one process that decodes nothing (`-t 0`), best of three
-    double cpuPerFrame = 0; // of the sixteen, start-up taken off
-    int processes = 0;
-};
-
-// Sixteen real-time ffmpeg decoders of `clip` for `durationSeconds`, all at once.
-std::optional<FfmpegReference> ffmpegSixteen(const std::string& clip, double durationSeconds) {
-    FfmpegReference reference;
-    reference.startupCpu = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        const std::vector<double> cpu = runAll({ffmpegRealTime(clip, "0")});
-        if (cpu.front() < 0) {
-            return std::nullopt;
-        }
-        reference.startupCpu = std::min(reference.startupCpu, cpu.front());
-    }
-    const long frames = std::lround(durationSeconds * 30);
-    char limit[32];
-    std::snprintf(limit, sizeof limit, "%.3f", static_cast<double>(frames) / 30);
-    const std::vector<std::vector<std::string>> commands(kChannelCount,
-                                                         ffmpegRealTime(clip, limit));
-    double decodeCpu = 0;
-    for (const double cpu : runAll(commands)) {
-        if (cpu < 0) {
-            return std::nullopt;
-        }
-        decodeCpu += cpu - reference.startupCpu;
-        ++reference.processes;
-    }
-    reference.cpuPerFrame = decodeCpu / static_cast<double>(frames * reference.processes);
-    return reference;
-}
-
 int runSim16(double durationSeconds) {
     const std::string folder = DecoderLibrary::programFolder().string();
     const std::string cache = "bench-sim-cache";
@@ -344,16 +281,9 @@ int runSim16(double durationSeconds) {
     referenceLoop(units, 20, 1, &reference);
     // The same stream as a clip for ffmpeg, long enough for the run without looping.
     const std::string clip = "bench-sim-channel0.h264";
-    {
-        std::ofstream out(clip, std::ios::binary | std::ios::trunc);
-        const std::size_t copies =
-            static_cast<std::size_t>(durationSeconds * 30) / loop->frames.size() + 2;
-        for (std::size_t c = 0; c < copies; ++c) {
-            for (const auto& frame : loop->frames) {
-                out.write(reinterpret_cast<const char*>(frame.data.data()),
-                          static_cast<std::streamsize>(frame.data.size()));
-            }
-        }
+    if (!writeLoopClip(*loop, durationSeconds, clip)) {
+        std::fprintf(stderr, "cannot write %s\n", clip.c_str());
+        return 1;
     }
 
     int simOutput = -1;
@@ -393,7 +323,8 @@ int runSim16(double durationSeconds) {
                 cpu, 100.0 * cpu / wall / 2, referenceCpu, cpu / referenceCpu);
     std::printf("client peak RSS %ld KB\n", cli.peakRssKb);
 
-    const std::optional<FfmpegReference> ffmpeg = ffmpegSixteen(clip, durationSeconds);
+    const std::optional<FfmpegReference> ffmpeg =
+        ffmpegReference(clip, durationSeconds, kChannelCount);
     if (!ffmpeg || decoded <= 0) {
         std::fprintf(stderr, "the ffmpeg reference could not be run\n");
         return 1;

@@ -2,6 +2,11 @@
 
 #include "bench_clip.h"
 #include "bench_process.h"
+#include "ffmpeg_reference.h"
+#include "x_window_control.h"
+#include "sim/sim_config.h"
+#include "sim/video_loop.h"
+#include "sim/media_source.h"
 #include "decode/decoder_library.h"
 
 #include <signal.h>
@@ -20,6 +25,7 @@
 #include <optional>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace kalder::bench {
 
@@ -258,10 +264,211 @@ void print(const PathResult& r) {
                 r.guiRssKb / 1024.0, r.guiPeakKb / 1024.0, r.cliRssKb / 1024.0);
 }
 
+// The desktop client's figures over one measured stretch.
+struct Stretch {
+    double wall = 0;
+    double cpu = 0;
+    double received = 0;
+    double shown = 0;
+    double cpuPerShownMs() const { return shown > 0 ? 1000 * cpu / shown : 0; }
+    double share() const { return wall > 0 ? 100 * cpu / wall / 2 : 0; }
+};
+
+std::optional<Stretch> measureStretch(const std::string& statsFile, double seconds) {
+    const std::optional<GuiStats> first = nextGuiStats(statsFile, 3);
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds - 0.5));
+    const std::optional<GuiStats> last = nextGuiStats(statsFile, 3);
+    if (!first || !last)
+        return std::nullopt;
+    Stretch s;
+    s.wall = bench::seconds(Clock::now() - start);
+    s.cpu = last->cpuSeconds - first->cpuSeconds;
+    s.received = static_cast<double>(last->received - first->received);
+    s.shown = static_cast<double>(last->shown - first->shown);
+    return s;
+}
+
+// One run of the desktop client: the 16-cell layout, then (with `all`) the first cell zoomed to
+// the whole video area and the main window minimized.
+struct ClientRun {
+    Stretch sixteen, one, minimized;
+};
+
+// The top-left cell's centre in the main window (its video area is 815 x 548 at 53, 72).
+constexpr int kFirstCellX = 53 + 815 / 8;
+constexpr int kFirstCellY = 72 + 548 / 8;
+
+std::optional<ClientRun> runClient(const std::string& folder, const std::string& port,
+                                   const std::string& path, bool fasterSmallCells, bool all,
+                                   const DesktopRunOptions& options) {
+    namespace fs = std::filesystem;
+    const fs::path home = fs::absolute("bench-desktop-" + path);
+    std::error_code error;
+    fs::create_directories(home / ".config" / "Tarsel", error);
+    {
+        std::ofstream settings(home / ".config" / "Tarsel" / "Kalder.conf", std::ios::trunc);
+        settings << "[LocalSetup]\nDrawMode\\DrawMode=" << (path == "rgb" ? 1 : 0)
+                 << "\n[LocalSetupEx]\nFasterSmallCells\\FasterSmallCells="
+                 << (fasterSmallCells ? 1 : 0) << "\n";
+    }
+    const std::string statsFile = (home / "video-stats.txt").string();
+    fs::remove(statsFile, error);
+    std::map<std::string, std::string> environment{{"HOME", home.string()},
+                                                   {"XDG_CONFIG_HOME", (home / ".config").string()},
+                                                   {"KALDER_PASSWORD", "1234"},
+                                                   {"KALDER_VIDEO_STATS", statsFile}};
+    if (path == "planar-sw")
+        environment["KALDER_NO_OPENGL"] = "1";
+    const pid_t gui =
+        spawnProcess({folder + "/kalder", "--connect", "127.0.0.1:" + port, "--user", "ADMIN"},
+                     nullptr, {.environment = environment, .quiet = true});
+    if (gui < 0)
+        return std::nullopt;
+    const auto end = [&](const char* why) -> std::optional<ClientRun> {
+        if (why != nullptr)
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), why);
+        ::kill(gui, SIGTERM);
+        ::waitpid(gui, nullptr, 0);
+        return std::nullopt;
+    };
+    std::this_thread::sleep_for(std::chrono::duration<double>(options.warmUpSeconds));
+    ClientRun run;
+    const auto sixteen = measureStretch(statsFile, options.seconds);
+    if (!sixteen)
+        return end("the desktop client wrote no statistics (no display?)");
+    run.sixteen = *sixteen;
+    if (all) {
+        const auto window = XWindowControl::find(gui);
+        if (!window)
+            return end("the desktop client's window is not on the display");
+        // Zoomed: its next key frame decodes fully, the live request asks for one channel.
+        window->doubleClick(kFirstCellX, kFirstCellY);
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const auto one = measureStretch(statsFile, options.seconds);
+        window->doubleClick(kFirstCellX, kFirstCellY);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        window->minimize();
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const auto minimized = measureStretch(statsFile, options.seconds);
+        window->restore();
+        if (!one || !minimized)
+            return end("the desktop client stopped writing statistics");
+        run.one = *one;
+        run.minimized = *minimized;
+    }
+    end(nullptr);
+    return run;
+}
+
+double medianOf(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The desktop client against real-time ffmpeg decoders of the simulator's own stream.
+int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options) {
+    const std::string cache = "bench-sim-cache";
+    sim::SimConfig config;
+    config.encoderPreset = options.preset;
+    bool fromCache = false;
+    std::string error;
+    const auto loop = sim::obtainVideoLoop(sim::loopParamsFor(config, 0), cache, fromCache, error);
+    const std::string clip = "bench-sim-channel0-" + options.preset + ".h264";
+    if (!loop || !writeLoopClip(*loop, options.seconds + 2, clip)) {
+        std::fprintf(stderr, "cannot make the simulator's stream: %s\n", error.c_str());
+        return 1;
+    }
+    int simOutput = -1;
+    const pid_t sim = spawnProcess({folder + "/kalder-recorder-sim", "--port", "0", "--cache-dir",
+                                    cache, "--encoder-preset", options.preset},
+                                   &simOutput, {.environment = {}, .quiet = true});
+    if (sim < 0) {
+        std::fprintf(stderr, "cannot start kalder-recorder-sim\n");
+        return 1;
+    }
+    const std::string port = readLine(simOutput);
+    std::printf("kalder-recorder-sim --encoder-preset %s on port %s: 16 channels, 704x480, 30 "
+                "frames/s; %.0f s warm-up, %.0f s per measured stretch; load average %s\n",
+                options.preset.c_str(), port.c_str(), options.warmUpSeconds, options.seconds,
+                loadAverage().c_str());
+    struct Figures {
+        std::vector<double> sixteen, one, minimized;
+    };
+    std::map<std::string, Figures> figures; // "path before" / "path after"
+    bool failed = false;
+    for (int round = 0; round < options.rounds && !failed; ++round) {
+        const auto sixteen = ffmpegReference(clip, options.seconds, 16);
+        const auto single = ffmpegReference(clip, options.seconds, 1);
+        if (!sixteen || !single) {
+            std::fprintf(stderr, "the ffmpeg reference could not be run\n");
+            failed = true;
+            break;
+        }
+        std::printf("round %d (load average %s): ffmpeg x16 %.3f ms CPU per frame, x1 %.3f ms "
+                    "(start-up %.3f s per process taken off)\n",
+                    round + 1, loadAverage().c_str(), 1000 * sixteen->cpuPerFrame,
+                    1000 * single->cpuPerFrame, sixteen->startupCpu);
+        for (const std::string& path : options.paths) {
+            for (const bool faster : {false, true}) {
+                const auto run = runClient(folder, port, path, faster, faster, options);
+                if (!run) {
+                    failed = true;
+                    break;
+                }
+                Figures& f = figures[path + (faster ? " after" : " before")];
+                const Stretch& s = run->sixteen;
+                f.sixteen.push_back(s.cpuPerShownMs() / (1000 * sixteen->cpuPerFrame));
+                std::printf("  %-9s %-6s 16 cells: %.3f ms CPU per shown picture (%.1f %% of the "
+                            "2-core machine), shown %.1f/s of %.1f received; ratio to ffmpeg "
+                            "x16 %.3f\n",
+                            path.c_str(), faster ? "after" : "before", s.cpuPerShownMs(), s.share(),
+                            s.shown / s.wall, s.received / s.wall, f.sixteen.back());
+                if (faster) {
+                    const Stretch& o = run->one;
+                    const Stretch& m = run->minimized;
+                    f.one.push_back(o.cpuPerShownMs() / (1000 * single->cpuPerFrame));
+                    f.minimized.push_back((m.cpu / m.wall) / (s.cpu / s.wall));
+                    std::printf("                   1 cell:   %.3f ms CPU per shown picture "
+                                "(%.1f %%), shown %.1f/s; ratio to one ffmpeg %.3f\n",
+                                o.cpuPerShownMs(), o.share(), o.shown / o.wall, f.one.back());
+                    std::printf("                   minimized: %.1f %% of the machine, shown "
+                                "%.1f/s; CPU per second against the 16 cells shown %.3f\n",
+                                m.share(), m.shown / m.wall, f.minimized.back());
+                }
+                std::fflush(stdout);
+            }
+            if (failed)
+                break;
+        }
+    }
+    ::kill(sim, SIGTERM);
+    ::waitpid(sim, nullptr, 0);
+    ::close(simOutput);
+    if (failed)
+        return 1;
+    std::printf("medians of %d rounds (goals: 16 cells at most 0.85 x ffmpeg x16, 1 cell at most "
+                "1.1 x one ffmpeg, minimized at most 0.15 x the 16 cells shown):\n",
+                options.rounds);
+    for (const std::string& path : options.paths) {
+        const Figures& before = figures[path + " before"];
+        const Figures& after = figures[path + " after"];
+        std::printf("  %-9s 16 cells before %.3f, after %.3f; 1 cell %.3f; minimized %.3f\n",
+                    path.c_str(), medianOf(before.sixteen), medianOf(after.sixteen),
+                    medianOf(after.one), medianOf(after.minimized));
+    }
+    return 0;
+}
+
 } // namespace
 
 int runDesktopAgainstSimulator(const DesktopRunOptions& options) {
     const std::string folder = DecoderLibrary::programFolder().string();
+    if (!options.againstCli)
+        return runAgainstFfmpeg(folder, options);
     int simOutput = -1;
     const pid_t sim = spawnProcess(
         {folder + "/kalder-recorder-sim", "--port", "0", "--cache-dir", "bench-sim-cache"},

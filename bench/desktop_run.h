@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-// kalder-bench-video --sim: the desktop client itself against the simulator, beside
-// `kalder-cli live` on the same streams in the same run.
+// kalder-bench-video --sim: the desktop client itself against the simulator, against real-time
+// ffmpeg decoders of the same stream in the same run (or beside `kalder-cli live`).
 namespace kalder::bench {
 
 struct DesktopRunOptions {
@@ -12,6 +12,11 @@ struct DesktopRunOptions {
     double warmUpSeconds = 10;
     double seconds = 20;
     int rounds = 1;
+    // The simulator's x264 preset: the default ultrafast has no deblocking filter to skip.
+    std::string preset = "veryfast";
+    // The old comparison: kalder-cli live on the same streams at the same time, instead of
+    // the real-time ffmpeg decoders and the layouts.
+    bool againstCli = false;
 };
 
 // Runs every path `rounds` times and prints the figures; the program's exit status.

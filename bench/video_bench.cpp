@@ -4,8 +4,12 @@
 //   kalder-bench-video [--path gl|rgb|planar-sw] [--clip FILE] [--seconds S] [--rounds N]
 //                      [--no-osd]
 //   kalder-bench-video --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] [--rounds N]
+//                            [--encoder-preset NAME] [--against-cli]
 //       the desktop client itself (kalder --connect) against kalder-recorder-sim, on both
-//       software paths or one, beside kalder-cli live on the same streams at the same time
+//       software paths or one: its CPU per shown picture in the 16-cell layout with faster
+//       small cells off and on, against sixteen real-time ffmpeg decoders of the same stream;
+//       zoomed to one cell against one such decoder; minimized against the 16 cells shown.
+//       With --against-cli: beside kalder-cli live on the same streams at the same time
 //       gl: planar pictures drawn by the OpenGL surface (needs a display with OpenGL);
 //       rgb: BGR pictures scaled by the decode threads, painted by the GUI thread;
 //       planar-sw: planar pictures converted in software (the fallback without OpenGL)
@@ -254,6 +258,10 @@ int main(int argc, char** argv) {
                 options.warmUpSeconds = std::max(1.0, std::atof(argv[++i]));
             } else if (arg == "--rounds" && i + 1 < argc) {
                 options.rounds = std::max(1, std::atoi(argv[++i]));
+            } else if (arg == "--encoder-preset" && i + 1 < argc) {
+                options.preset = argv[++i];
+            } else if (arg == "--against-cli") {
+                options.againstCli = true;
             } else if (arg == "--path" && i + 1 < argc) {
                 options.paths = {argv[++i]};
                 if (options.paths[0] != "rgb" && options.paths[0] != "planar-sw") {
@@ -263,7 +271,7 @@ int main(int argc, char** argv) {
             } else {
                 std::fprintf(stderr,
                              "usage: %s --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] "
-                             "[--rounds N]\n",
+                             "[--rounds N] [--encoder-preset NAME] [--against-cli]\n",
                              argv[0]);
                 return 2;
             }

@@ -1,0 +1,33 @@
+#pragma once
+
+// What an operator does to the desktop client's main window, done from outside on its X
+// display (Xvfb has no window manager): double-click a point of it, minimize it and restore it
+// as a window manager would (the ICCCM iconic state and the window unmapped).
+#include <sys/types.h>
+
+#include <memory>
+
+namespace kalder::bench {
+
+class XWindowControl {
+public:
+    // The largest mapped top-level window of process `pid` on $DISPLAY, or null (no display,
+    // no such window).
+    static std::unique_ptr<XWindowControl> find(pid_t pid);
+    ~XWindowControl();
+    XWindowControl(const XWindowControl&) = delete;
+    XWindowControl& operator=(const XWindowControl&) = delete;
+
+    // A left double-click at (x, y) of the window.
+    void doubleClick(int x, int y);
+    // The window manager's iconify: WM_STATE iconic, the window unmapped; and back.
+    void minimize();
+    void restore();
+
+private:
+    struct Connection;
+    explicit XWindowControl(std::unique_ptr<Connection> connection);
+    std::unique_ptr<Connection> m_x;
+};
+
+} // namespace kalder::bench
