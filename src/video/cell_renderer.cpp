@@ -44,6 +44,13 @@ void computeTaps(int inputs, int outputs, std::vector<Tap>& taps) {
     }
 }
 
+// Rows a zoomed crop moves by: a field picture is read by field rows (and a line-doubled BGR
+// one from every other row), planar chroma covers two rows.
+int zoomRowStep(int height, bool planar) {
+    const bool fields = height == 480 || height == 576;
+    return (fields ? 2 : 1) * (planar ? 2 : 1);
+}
+
 } // namespace
 
 bool CellRenderer::prepareTarget(const std::byte* picture, int width, int height, QSize cell,
@@ -57,8 +64,11 @@ bool CellRenderer::prepareTarget(const std::byte* picture, int width, int height
 }
 
 bool CellRenderer::render(const std::byte* picture, int width, int height, bool planar, QSize cell,
-                          QImage& target) {
-    const CellRect source = pictureSourceRect(width, height, planar);
+                          QImage& target, const CellViewZoom& zoom) {
+    // A zoomed cell scales a smaller part of the same picture: the scaler reads fewer source
+    // pixels for the same cell, nothing is copied.
+    const CellRect source = zoomedSourceRect(pictureSourceRect(width, height, planar), zoom,
+                                             planar ? 2 : 1, zoomRowStep(height, planar));
     if (source.width() <= 0 || source.height() <= 0 ||
         !prepareTarget(picture, width, height, cell, target))
         return false;
@@ -153,8 +163,9 @@ bool CellRenderer::scaleBottomUp(const std::byte* picture, int width, int height
 }
 
 bool CellRenderer::renderPlanarAsRgb(const std::byte* picture, int width, int height, QSize cell,
-                                     QImage& target) {
-    const CellRect source = pictureSourceRect(width, height, false);
+                                     QImage& target, const CellViewZoom& zoom) {
+    const CellRect source = zoomedSourceRect(pictureSourceRect(width, height, false), zoom, 2,
+                                             zoomRowStep(height, true));
     if (source.width() <= 0 || source.height() <= 0 ||
         !prepareTarget(picture, width, height, cell, target))
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "video/cell_view_zoom.h"
 #include "video/overlay_text.h"
 #include "video/video_layout.h"
 
@@ -31,14 +32,14 @@ public:
     // cell.width() columns are the cell. `planar`: YUV 4:2:0 planes (field pictures with their
     // fields one after the other, shown from the first field); otherwise width × height × 3
     // bytes of BGR, last display row first. False (target left as it was) for sizes that cannot
-    // be drawn.
+    // be drawn. `zoom`: the part of the kept part that a digitally zoomed cell shows.
     bool render(const std::byte* picture, int width, int height, bool planar, QSize cell,
-                QImage& target);
+                QImage& target, const CellViewZoom& zoom = {});
     // RGB drawing (DrawMode 1) of a planar picture, converted straight from its planes: the
     // part and field the RGB path shows of a bottom-up BGR picture (a 480- or 576-line picture
     // from its second field, each row twice), in one scaling step.
     bool renderPlanarAsRgb(const std::byte* picture, int width, int height, QSize cell,
-                           QImage& target);
+                           QImage& target, const CellViewZoom& zoom = {});
 
     // The scaler is several times slower for odd destination widths: an odd cell is drawn one
     // column wider and clipped.

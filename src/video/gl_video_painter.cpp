@@ -88,7 +88,7 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
             if (!surface.upload(ch, pictures.buffer(ch), size.width, size.height))
                 continue;
         }
-        surface.drawPicture(ch, toQRect(layout.cellRect(cell)));
+        surface.drawPicture(ch, toQRect(layout.cellRect(cell)), m_feed.channelZoom(ch));
         pictureCells |= channelBit(static_cast<unsigned>(cell));
     }
 

@@ -250,17 +250,21 @@ bool GlVideoSurface::upload(unsigned channel, const std::byte* picture, int widt
     return true;
 }
 
-void GlVideoSurface::drawPicture(unsigned channel, const QRect& cell) {
+void GlVideoSurface::drawPicture(unsigned channel, const QRect& cell, const CellViewZoom& zoom) {
     const Planes& planes = m_planes[channel % kChannelCount];
     if (!m_ready || !planes.filled || cell.isEmpty() || width() <= 0 || height() <= 0)
         return;
     // The kept part of the picture, in texture coordinates: a field texture holds half the
-    // rows, so display row r lies at r / height in it just as in a full picture.
-    const CellRect source = pictureSourceRect(planes.width, planes.height, true);
-    const float s0 = static_cast<float>(source.left) / static_cast<float>(planes.width);
-    const float s1 = static_cast<float>(source.right) / static_cast<float>(planes.width);
-    const float t0 = static_cast<float>(source.top) / static_cast<float>(planes.height);
-    const float t1 = static_cast<float>(source.bottom) / static_cast<float>(planes.height);
+    // rows, so display row r lies at r / height in it just as in a full picture. A zoomed cell
+    // samples a smaller part, with fractional edges.
+    const PictureRegion source =
+        zoomedRegion(pictureSourceRect(planes.width, planes.height, true), zoom);
+    const double pictureWidth = planes.width;
+    const double pictureHeight = planes.height;
+    const auto s0 = static_cast<float>(source.left / pictureWidth);
+    const auto s1 = static_cast<float>((source.left + source.width) / pictureWidth);
+    const auto t0 = static_cast<float>(source.top / pictureHeight);
+    const auto t1 = static_cast<float>((source.top + source.height) / pictureHeight);
     // The cell in normalised device coordinates (y up).
     const float w = static_cast<float>(width());
     const float h = static_cast<float>(height());

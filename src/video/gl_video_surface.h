@@ -1,5 +1,6 @@
 #pragma once
 
+#include "video/cell_view_zoom.h"
 #include "wire/channel_count.h"
 
 #include <QOpenGLFunctions>
@@ -61,8 +62,9 @@ public:
     // The caller holds the channel's picture lock.
     bool upload(unsigned channel, const std::byte* picture, int width, int height);
     // Draws the channel's textures into `cell` (widget coordinates), from the part of the
-    // picture that is kept (the crop of the planar path).
-    void drawPicture(unsigned channel, const QRect& cell);
+    // picture that is kept (the crop of the planar path), or the part of it a digital zoom
+    // shows.
+    void drawPicture(unsigned channel, const QRect& cell, const CellViewZoom& zoom = {});
     // Textures uploaded since the surface was made; for tests and the benchmark.
     unsigned long long uploads() const { return m_uploads; }
 

@@ -83,9 +83,10 @@ void SoftwareVideoPainter::paintCell(QPainter& painter, int cell, const QRect& r
 void SoftwareVideoPainter::paintCellContent(QPainter& painter, unsigned ch, const QRect& rect) {
     CellContent content = m_feed.cellContent(ch);
     Cell& state = m_cells[ch];
+    const CellViewZoom zoom = m_feed.channelZoom(ch);
     const auto drawShown = [&] {
         std::lock_guard lock(state.lock);
-        if (!state.valid || state.size != rect.size())
+        if (!state.valid || state.size != rect.size() || !(state.zoom == zoom))
             return false;
         painter.drawImage(rect.topLeft(), state.image, QRect(QPoint(), rect.size()));
         return true;
@@ -149,11 +150,13 @@ bool SoftwareVideoPainter::render(unsigned ch, QSize size) {
     // The decode thread says which layout it wrote; the drawing mode decides what is shown.
     const bool planarDrawing = m_feed.planarPictures();
     const bool planarBytes = pictures.planar(ch).value_or(planarDrawing);
-    const bool drawn = planarBytes && !planarDrawing
-                           ? state.renderer.renderPlanarAsRgb(pictures.buffer(ch), picture.width,
-                                                              picture.height, size, state.back)
-                           : state.renderer.render(pictures.buffer(ch), picture.width,
-                                                   picture.height, planarBytes, size, state.back);
+    const CellViewZoom zoom = m_feed.channelZoom(ch);
+    const bool drawn =
+        planarBytes && !planarDrawing
+            ? state.renderer.renderPlanarAsRgb(pictures.buffer(ch), picture.width, picture.height,
+                                               size, state.back, zoom)
+            : state.renderer.render(pictures.buffer(ch), picture.width, picture.height, planarBytes,
+                                    size, state.back, zoom);
     if (!drawn)
         return false;
     if (m_feed.overlaysOn())
@@ -161,6 +164,7 @@ bool SoftwareVideoPainter::render(unsigned ch, QSize size) {
     std::lock_guard lock(state.lock);
     std::swap(state.image, state.back);
     state.size = size;
+    state.zoom = zoom;
     state.valid = true;
     return true;
 }

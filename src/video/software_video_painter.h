@@ -54,6 +54,7 @@ private:
         std::mutex lock;
         QImage image;       // guarded by lock; may be a column wider than the cell
         QSize size;         // guarded by lock: the cell the image was drawn for
+        CellViewZoom zoom;  // guarded by lock: the digital zoom it was drawn with
         bool valid = false; // guarded by lock: the image shows the current picture and overlays
     };
 

@@ -67,6 +67,16 @@ void VideoFeed::publishGeometry(const std::array<QRect, kChannelCount>& rects,
     m_visibleChannels = visible;
 }
 
+void VideoFeed::publishZooms(const std::array<CellViewZoom, kChannelCount>& zooms) {
+    std::lock_guard lock(m_geometryLock);
+    m_channelZooms = zooms;
+}
+
+CellViewZoom VideoFeed::channelZoom(unsigned channel) const {
+    std::lock_guard lock(m_geometryLock);
+    return m_channelZooms[channel % kChannelCount];
+}
+
 void VideoFeed::changeCells(const std::function<void()>& change) {
     std::array<std::unique_lock<std::mutex>, kChannelCount> locks;
     for (unsigned ch = 0; ch < kChannelCount; ++ch)
@@ -229,7 +239,10 @@ void VideoFeed::drawChannel(unsigned channel) {
 CellSize VideoFeed::cellSize(unsigned channel) const {
     std::lock_guard lock(m_geometryLock);
     const QRect& rect = m_channelRects[channel % kChannelCount];
-    return {rect.width(), rect.height()};
+    // A zoomed cell shows its picture as large as a cell that many times larger would: what a
+    // small cell may leave out (the deblocking filter) shows there.
+    const double factor = m_channelZooms[channel % kChannelCount].factor;
+    return {static_cast<int>(rect.width() * factor), static_cast<int>(rect.height() * factor)};
 }
 
 void VideoFeed::countFrame(unsigned channel) {

@@ -3,6 +3,7 @@
 #include "decode/decode_host.h"
 #include "decode/picture_store.h"
 #include "decode/picture_target.h"
+#include "video/cell_view_zoom.h"
 #include "video/overlay_store.h"
 #include "video/overlay_text.h"
 #include "video/video_paint_stats.h"
@@ -100,6 +101,9 @@ public:
     void setFastPlay(bool fast) { m_fastPlay.store(fast); }
     // Where each channel's cell lies and which channels are visible, for the decode threads.
     void publishGeometry(const std::array<QRect, kChannelCount>& rects, std::uint16_t visible);
+    // The digital zoom of each channel's cell; the caller then tells the painter which cells
+    // changed.
+    void publishZooms(const std::array<CellViewZoom, kChannelCount>& zooms);
     // Present channels (those that deliver pictures or the owner says stream); drawable ones
     // show their pictures. Present is returned as it was.
     std::uint16_t setPresent(std::uint16_t mask) { return m_present.exchange(mask); }
@@ -128,6 +132,7 @@ public:
     std::uint16_t streamChannels() const { return m_streamChannels.load(); }
     int framesPerSecond(unsigned channel) const;
     CellContent cellContent(unsigned channel) const;
+    CellViewZoom channelZoom(unsigned channel) const;
 
     void setVideoLossMask(std::uint16_t mask);
     void setHiddenChannels(std::uint16_t mask);
@@ -202,8 +207,9 @@ private:
     std::function<std::int64_t()> m_rateClock;
 
     mutable std::mutex m_geometryLock;
-    std::array<QRect, kChannelCount> m_channelRects; // guarded by m_geometryLock
-    std::uint16_t m_visibleChannels = 0;             // guarded by m_geometryLock
+    std::array<QRect, kChannelCount> m_channelRects;          // guarded by m_geometryLock
+    std::uint16_t m_visibleChannels = 0;                      // guarded by m_geometryLock
+    std::array<CellViewZoom, kChannelCount> m_channelZooms{}; // guarded by m_geometryLock
 };
 
 } // namespace kalder

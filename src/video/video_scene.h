@@ -26,7 +26,7 @@ public:
     // Idle logo, video-loss picture with its text, or covert picture stretched over the cell;
     // the channel's picture lock held.
     virtual void paintCellPicture(QPainter& painter, CellContent content, unsigned channel,
-                                  const QRect& rect) = 0;
+                                  const QRect& rect) const = 0;
     // The idle logo on the positions of the page that no cell fills.
     virtual void paintEmptyPositions(QPainter& painter) = 0;
     // What a cell says over its picture about its stream: the connection being got back, or

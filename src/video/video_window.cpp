@@ -15,6 +15,7 @@
 #include <QPaintEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -127,6 +128,9 @@ void VideoWindow::showChannel(int channel) {
 
 void VideoWindow::afterViewChange(bool announce) {
     m_watchSinceMs = stallClockMs();
+    // Another layout or page: the zooms were of the cells seen before.
+    m_cellZooms.fill(CellViewZoom{});
+    m_panCell = -1;
     describeView();
     m_feed.setDrawable(0);
     invalidateCells();
@@ -145,11 +149,18 @@ void VideoWindow::describeView() {
     for (unsigned ch = 0; ch < kChannelCount; ++ch)
         if (mask & channelBit(ch))
             channels << QString::number(ch + 1);
-    setAccessibleDescription(tr("%1 cells, page %2 of %3, channels %4")
-                                 .arg(cells)
-                                 .arg(m_layout.page() + 1)
-                                 .arg(std::max(pages, 1))
-                                 .arg(channels.join(QStringLiteral(", "))));
+    QString description = tr("%1 cells, page %2 of %3, channels %4")
+                              .arg(cells)
+                              .arg(m_layout.page() + 1)
+                              .arg(std::max(pages, 1))
+                              .arg(channels.join(QStringLiteral(", ")));
+    if (m_layout.cellVisible(m_focusedCell)) {
+        description += tr(", focus on channel %1").arg(m_layout.cellChannel(m_focusedCell) + 1);
+        const double zoom = digitalZoom(m_focusedCell);
+        if (zoom > kMinCellZoom)
+            description += tr(" zoomed %1 times").arg(zoom, 0, 'f', 1);
+    }
+    setAccessibleDescription(description);
 }
 
 void VideoWindow::changeCells(const std::function<void()>& change) {
@@ -271,6 +282,21 @@ void VideoWindow::publishGeometry() {
     for (unsigned ch = 0; ch < kChannelCount; ++ch)
         rects[ch] = toQRect(m_layout.cellRect(m_layout.cellOfChannel(static_cast<int>(ch))));
     m_feed.publishGeometry(rects, m_layout.visibleChannelMask());
+    publishZooms();
+}
+
+void VideoWindow::publishZooms() {
+    std::array<CellViewZoom, kChannelCount> zooms{};
+    for (int cell = 0; cell < kCellCount; ++cell) {
+        CellViewZoom& zoom = m_cellZooms[static_cast<std::size_t>(cell)];
+        const int channel = m_layout.cellChannel(cell);
+        if (zoom.zoomed() && m_zoomChannels[static_cast<std::size_t>(cell)] != channel)
+            zoom = CellViewZoom{};
+        if (zoom.zoomed() && m_layout.cellVisible(cell) && channel >= 0 &&
+            channel < static_cast<int>(kChannelCount))
+            zooms[static_cast<std::size_t>(channel)] = zoom;
+    }
+    m_feed.publishZooms(zooms);
 }
 
 void VideoWindow::flushDirtyChannels() {
@@ -390,6 +416,7 @@ void VideoWindow::checkStalledCells() {
 }
 
 void VideoWindow::paintCellNotice(QPainter& painter, unsigned channel, const QRect& rect) {
+    paintCellMarks(painter, m_layout.cellOfChannel(static_cast<int>(channel)), rect);
     const QString text = cellNotice(channel);
     if (text.isEmpty())
         return;
@@ -410,6 +437,32 @@ void VideoWindow::paintCellNotice(QPainter& painter, unsigned channel, const QRe
     painter.restore();
 }
 
+// The focus frame and, in a zoomed cell, the zoom factor in its top right corner; both are
+// drawn over the picture with the cell, on either painter.
+void VideoWindow::paintCellMarks(QPainter& painter, int cell, const QRect& rect) const {
+    const double zoom = digitalZoom(cell);
+    const bool focused = cell >= 0 && cell == m_focusedCell;
+    if (!focused && zoom <= kMinCellZoom)
+        return;
+    painter.save();
+    painter.setClipRect(rect);
+    if (zoom > kMinCellZoom) {
+        const QString text = QString::number(zoom, 'f', 1) + QChar(0x00D7);
+        const QFontMetrics metrics = painter.fontMetrics();
+        QRect mark(0, 0, metrics.horizontalAdvance(text) + 8, metrics.height() + 2);
+        mark.moveTopRight(rect.topRight() + QPoint(-4, 4));
+        painter.fillRect(mark, QColor(0, 0, 0, 160));
+        painter.setPen(Qt::white);
+        painter.drawText(mark, Qt::AlignCenter, text);
+    }
+    if (focused) {
+        painter.setPen(QPen(QColor(255, 196, 0), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect).adjusted(1, 1, -1, -1));
+    }
+    painter.restore();
+}
+
 void VideoWindow::paintEmptyPositions(QPainter& painter) {
     if (m_idleLogo.isNull())
         return;
@@ -420,7 +473,7 @@ void VideoWindow::paintEmptyPositions(QPainter& painter) {
 }
 
 void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsigned ch,
-                                   const QRect& rect) {
+                                   const QRect& rect) const {
     const QImage& picture = content == CellContent::Idle ? m_idleLogo : m_videoLossPicture;
     if (!picture.isNull())
         painter.drawImage(rect, picture, cellPictureSource(picture));
@@ -433,13 +486,24 @@ void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsig
 // ---- mouse ---------------------------------------------------------------------------------
 
 void VideoWindow::mousePressEvent(QMouseEvent* event) {
+    const QPoint point = event->position().toPoint();
+    if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) {
+        if (const int clicked = cellAtPoint(point); clicked >= 0)
+            setFocusedCell(clicked);
+    }
     if (event->button() != Qt::LeftButton || m_ptzMouseControl)
         return;
-    const QPoint point = event->position().toPoint();
     const int cell = m_layout.cellAt(point.x(), point.y(), m_feed.present());
     m_zoom.pressed(cell);
     if (cell < 0) {
         setCursor(Qt::ForbiddenCursor);
+        return;
+    }
+    // A zoomed cell is panned by dragging; an unzoomed one is dragged onto another cell.
+    if (digitalZoom(cell) > kMinCellZoom) {
+        m_panCell = cell;
+        m_panFrom = point;
+        setCursor(Qt::ClosedHandCursor);
         return;
     }
     if (m_layout.layout() == 1)
@@ -451,6 +515,17 @@ void VideoWindow::mousePressEvent(QMouseEvent* event) {
 
 void VideoWindow::mouseMoveEvent(QMouseEvent* event) {
     m_fullScreen.mouseMoved(event->globalPosition().toPoint());
+    if (m_panCell >= 0 && (event->buttons() & Qt::LeftButton)) {
+        const QPoint point = event->position().toPoint();
+        const QRect rect = toQRect(m_layout.cellRect(m_panCell));
+        const QPoint moved = point - m_panFrom;
+        m_panFrom = point;
+        if (!rect.isEmpty())
+            setCellViewZoom(m_panCell, pannedZoom(cellViewZoom(m_panCell),
+                                                  static_cast<double>(moved.x()) / rect.width(),
+                                                  static_cast<double>(moved.y()) / rect.height()));
+        return;
+    }
     m_drag.move(event->position().toPoint());
 }
 
@@ -458,6 +533,7 @@ void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
     unsetCursor();
+    m_panCell = -1;
     if (!m_drag.dragging())
         return;
     const int source = m_drag.sourceCell();
@@ -474,8 +550,26 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || m_ptzMouseControl)
         return;
     m_drag.cancel();
+    m_panCell = -1;
     if (m_zoom.toggle(m_layout, pageChannels()))
         afterViewChange();
+}
+
+void VideoWindow::wheelEvent(QWheelEvent* event) {
+    const QPoint point = event->position().toPoint();
+    const int cell = m_layout.cellAt(point.x(), point.y(), m_feed.present());
+    const QRect rect = cell >= 0 ? toQRect(m_layout.cellRect(cell)) : QRect();
+    const QPoint angle = event->angleDelta();
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    if (rect.isEmpty() || delta == 0) {
+        event->ignore();
+        return;
+    }
+    // The picture point under the mouse stays under it.
+    const double x = (point.x() - rect.left() + 0.5) / rect.width();
+    const double y = (point.y() - rect.top() + 0.5) / rect.height();
+    setCellViewZoom(cell, wheelZoom(cellViewZoom(cell), delta, x, y));
+    event->accept();
 }
 
 void VideoWindow::contextMenuEvent(QContextMenuEvent* event) {
@@ -547,11 +641,83 @@ void VideoWindow::moveCellFocus(int dx, int dy) {
         setFocusedCell(best);
 }
 
-double VideoWindow::digitalZoom(int /*cell*/) const {
-    return 1.0;
+double VideoWindow::digitalZoom(int cell) const {
+    return cellViewZoom(cell).factor;
 }
 
-void VideoWindow::resetDigitalZoom(int /*cell*/) {}
+CellViewZoom VideoWindow::cellViewZoom(int cell) const {
+    if (cell < 0 || cell >= kCellCount)
+        return {};
+    return m_cellZooms[static_cast<std::size_t>(cell)];
+}
+
+void VideoWindow::setCellViewZoom(int cell, const CellViewZoom& zoom) {
+    if (cell < 0 || cell >= kCellCount)
+        return;
+    CellViewZoom clamped = clampedZoom(zoom);
+    if (!clamped.zoomed())
+        clamped = CellViewZoom{};
+    auto& held = m_cellZooms[static_cast<std::size_t>(cell)];
+    if (held == clamped)
+        return;
+    held = clamped;
+    m_zoomChannels[static_cast<std::size_t>(cell)] = m_layout.cellChannel(cell);
+    publishZooms();
+    if (cell == m_focusedCell)
+        describeView();
+    // Only this cell is drawn again, from the picture it holds (a paused picture too).
+    const int channel = m_layout.cellChannel(cell);
+    if (m_layout.cellVisible(cell) && channel >= 0)
+        m_feed.painter()->repaintChannels(channelBit(static_cast<unsigned>(channel)));
+}
+
+void VideoWindow::resetDigitalZoom(int cell) {
+    if (cell >= 0) {
+        setCellViewZoom(cell, CellViewZoom{});
+        return;
+    }
+    for (int each = 0; each < kCellCount; ++each)
+        setCellViewZoom(each, CellViewZoom{});
+}
+
+QImage VideoWindow::cellViewImage(int cell) const {
+    if (!m_layout.cellVisible(cell))
+        return {};
+    const QRect rect = toQRect(m_layout.cellRect(cell));
+    if (rect.isEmpty())
+        return {};
+    const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
+    QImage image(rect.size(), QImage::Format_RGB32);
+    image.fill(m_background);
+    const CellContent content = m_feed.cellContent(ch);
+    // Drawn here in software as either painter shows it: the same crop, zoom and overlays.
+    const PictureStore& pictures = m_feed.pictures();
+    std::lock_guard lock(pictures.lock(ch));
+    bool drawn = false;
+    if (content == CellContent::Picture) {
+        const PictureStore::Size size = pictures.size(ch);
+        const bool planarDrawing = m_feed.planarPictures();
+        const bool planarBytes = pictures.planar(ch).value_or(planarDrawing);
+        CellRenderer renderer;
+        QImage scaled;
+        const CellViewZoom zoom = cellViewZoom(cell);
+        drawn = planarBytes && !planarDrawing
+                    ? renderer.renderPlanarAsRgb(pictures.buffer(ch), size.width, size.height,
+                                                 rect.size(), scaled, zoom)
+                    : renderer.render(pictures.buffer(ch), size.width, size.height, planarBytes,
+                                      rect.size(), scaled, zoom);
+        if (drawn)
+            image = scaled.copy(QRect(QPoint(), rect.size()));
+    }
+    QPainter painter(&image);
+    if (!drawn) {
+        paintCellPicture(painter, content == CellContent::Picture ? CellContent::Idle : content, ch,
+                         image.rect());
+    } else if (m_feed.overlaysOn()) {
+        m_feed.paintOverlays(painter, ch, rect.size());
+    }
+    return image;
+}
 
 // ---- full screen ---------------------------------------------------------------------------
 

@@ -25,6 +25,7 @@
 
 class QContextMenuEvent;
 class QKeyEvent;
+class QWheelEvent;
 class QCloseEvent;
 class QTimer;
 
@@ -152,6 +153,14 @@ public:
     // Digital zoom of a cell: 1.0 .. 8.0; resetting a cell (-1: every cell) shows it whole.
     double digitalZoom(int cell) const;
     void resetDigitalZoom(int cell = -1);
+    // The cell's whole zoom state (1x when out of range); setting it clamps it. A zoom belongs
+    // to a cell position and the channel it shows: a change of layout or page, or of the cell's
+    // channel, resets it.
+    CellViewZoom cellViewZoom(int cell) const;
+    void setCellViewZoom(int cell, const CellViewZoom& zoom);
+    // What the cell shows now, at the cell's size: the picture as zoomed, with its overlays
+    // (without the focus frame and the zoom mark). A null image for a cell not shown.
+    QImage cellViewImage(int cell) const;
 
 signals:
     // The layout, page or selection changed: the owner sends the live request with the mask or
@@ -175,6 +184,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -194,6 +204,10 @@ private:
     void checkStalledCells();
     void describeView();
     void publishGeometry();
+    // Publishes each channel's zoom for the painters; a cell whose channel changed since it was
+    // zoomed loses its zoom first.
+    void publishZooms();
+    void paintCellMarks(QPainter& painter, int cell, const QRect& rect) const;
     // Repaints the whole window, or the OpenGL surface over it.
     void refresh();
     void invalidateCells();
@@ -215,7 +229,7 @@ private:
     // VideoScene
     const VideoLayout& cellLayout() const override { return m_layout; }
     void paintCellPicture(QPainter& painter, CellContent content, unsigned channel,
-                          const QRect& rect) override;
+                          const QRect& rect) const override;
     void paintEmptyPositions(QPainter& painter) override;
 
     VideoLayout m_layout; // GUI thread
@@ -234,6 +248,12 @@ private:
     CellZoom m_zoom;
     bool m_ptzMouseControl = false;
     int m_focusedCell = -1;
+    // Digital zoom per cell position and the channel the cell showed when it was zoomed;
+    // the cell being panned with the left button and where the mouse was.
+    std::array<CellViewZoom, kCellCount> m_cellZooms{};
+    std::array<int, kCellCount> m_zoomChannels{};
+    int m_panCell = -1;
+    QPoint m_panFrom;
     FullScreenMode m_fullScreen;
 
     QTimer* m_frameRateTimer = nullptr;

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -293,6 +294,58 @@ TEST_P(GlVideoTest, PicturesSurviveFullScreenAndBack) {
     EXPECT_TRUE(near(image.pixelColor(cellPoint(window->layoutModel().cellRect(1), 0.5, 0.5)),
                      kOrangeRgb, 20))
         << "back in place";
+}
+
+// The wheel zooms the cell under the mouse about the mouse, on either painter; dragging pans
+// the zoomed cell instead of moving it onto another cell.
+TEST_P(GlVideoTest, TheWheelZoomsOneCellAndDraggingPansIt) {
+    window->toggleOverlays();
+    const RowColour redOverBlue = halves(kRed, kBlue);
+    deliver(*window, 0, 704, 480, redOverBlue);
+    deliver(*window, 1, 704, 480, redOverBlue);
+    const CellRect cell = window->layoutModel().cellRect(0);
+    const auto send = [&](QEvent::Type type, QPoint point, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, point, window->mapToGlobal(point),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &event);
+    };
+    // Four notches about a point near the top of the cell: the cell shows the upper half only.
+    const QPoint upper = cellPoint(cell, 0.5, 0.1);
+    QWheelEvent wheel(upper, window->mapToGlobal(upper), QPoint(), QPoint(0, 480), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window.get(), &wheel);
+    EXPECT_NEAR(window->digitalZoom(0), 1.25 * 1.25 * 1.25 * 1.25, 1e-6);
+    EXPECT_EQ(window->digitalZoom(1), 1.0);
+    QImage image = shot();
+    if (qEnvironmentVariableIsSet("KALDER_SAVE_SHOTS"))
+        image.save(QStringLiteral("gl_video_zoom_%1.png").arg(static_cast<int>(GetParam())));
+    EXPECT_TRUE(near(image.pixelColor(cellPoint(cell, 0.5, 0.9)), kRedRgb, 20)) << "zoomed cell";
+    const CellRect other = window->layoutModel().cellRect(1);
+    EXPECT_TRUE(near(image.pixelColor(cellPoint(other, 0.5, 0.9)), kBlueRgb, 20))
+        << "the next cell is not zoomed";
+    // The zoom mark: white text in the top right corner.
+    int white = 0;
+    for (int y = cell.top; y < cell.top + 24; ++y)
+        for (int x = cell.right - 60; x < cell.right; ++x)
+            white += image.pixelColor(x, y).lightness() > 230;
+    EXPECT_GT(white, 10) << "no zoom mark";
+    // What the cell shows, for saving: the zoomed picture without the marks.
+    const QImage view = window->cellViewImage(0);
+    ASSERT_EQ(view.size(), QSize(cell.width(), cell.height()));
+    EXPECT_TRUE(near(view.pixelColor(view.width() / 2, view.height() * 9 / 10), kRedRgb, 20));
+
+    // Dragging the picture up by half a cell brings the lower half in, and swaps no cells.
+    const QPoint below = upper + QPoint(0, cell.height() / 2);
+    send(QEvent::MouseButtonPress, below, Qt::LeftButton);
+    send(QEvent::MouseMove, upper, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, upper, Qt::NoButton);
+    EXPECT_EQ(window->layoutModel().cellChannel(0), 0);
+    EXPECT_EQ(window->focusedCell(), 0);
+    image = shot();
+    EXPECT_TRUE(near(image.pixelColor(cellPoint(cell, 0.5, 0.9)), kBlueRgb, 20)) << "panned";
+    window->resetDigitalZoom();
+    EXPECT_EQ(window->digitalZoom(0), 1.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPaths, GlVideoTest, ::testing::Values(Path::OpenGl, Path::Software),
