@@ -1,0 +1,203 @@
+// The menu of a video cell (the right button or the Menu key over it): full screen of its
+// channel, a snapshot of it, the digital zoom, its sound, instant replay and its PTZ panel.
+#include "app/main_window.h"
+
+#include "app/main_window_controls.h"
+#include "files/local_log.h"
+#include "ptz/ptz_controller.h"
+#include "session/recorder_session.h"
+#include "video/video_window.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include <utility>
+
+namespace kalder {
+
+namespace {
+
+// How far back instant replay starts.
+constexpr int kReplaySeconds = 30;
+
+// An entry of the cell menu: its caption is its accessible name; a disabled entry says why in
+// its tooltip.
+QAction* addCellAction(QMenu& menu, const QString& caption, const QString& refusal) {
+    QAction* action = menu.addAction(caption);
+    action->setObjectName(caption);
+    action->setEnabled(refusal.isEmpty());
+    if (!refusal.isEmpty()) {
+        action->setToolTip(refusal);
+        action->setStatusTip(refusal);
+    }
+    return action;
+}
+
+} // namespace
+
+// Once for each video window (it is made again when the drawing path changes).
+void MainWindow::connectCellMenu() {
+    connect(m_videoWindow, &VideoWindow::cellMenuRequested, this,
+            [this](int cell, int channel, QPoint globalPos) {
+                showCellMenu(cell, channel, globalPos);
+            });
+    // Full screen of one channel ends in the layout the operator had.
+    connect(m_videoWindow, &VideoWindow::fullScreenLeft, this, [this] {
+        if (m_fullScreenView && m_videoWindow) {
+            m_videoWindow->restoreView(*m_fullScreenView);
+            showLayoutPressed(m_videoWindow->layoutModel().layout());
+        }
+        m_fullScreenView.reset();
+    });
+    connect(m_playback, &PlaybackController::replayEnded, this, &MainWindow::afterInstantReplay,
+            Qt::UniqueConnection);
+}
+
+QString MainWindow::instantReplayRefusal(int channel) const {
+    if (!m_session || !m_session->loggedIn())
+        return tr("Not connected to a recorder");
+    if (!m_session->status().maySearch())
+        return tr("This account has no right to play back recordings");
+    if (m_playback->active() || m_session->playback().requestPending())
+        return tr("A playback is already running");
+    if (m_local->active())
+        return tr("The local player is running");
+    if (!m_session->live().liveOn() || m_session->live().recorderClock() == 0)
+        return tr("Live view is not running: the recorder's time is not known");
+    if (channel < 0 || channel >= static_cast<int>(m_session->channelNum()))
+        return tr("The recorder has no such channel");
+    return QString();
+}
+
+void MainWindow::instantReplay() {
+    if (m_videoWindow == nullptr)
+        return;
+    const int cell = m_videoWindow->focusedCell();
+    if (cell < 0)
+        return;
+    startInstantReplay(m_videoWindow->layoutModel().cellChannel(cell));
+}
+
+bool MainWindow::startInstantReplay(int channel) {
+    if (!instantReplayRefusal(channel).isEmpty() || m_videoWindow == nullptr)
+        return false;
+    // What Stop brings back: the layout, page and arrangement, live view and its sound.
+    ViewToRestore view;
+    view.arrangement = m_videoWindow->viewArrangement();
+    view.liveOn = true;
+    view.audioOn = m_session->audioOn();
+    if (!m_playback->replay(channel, kReplaySeconds))
+        return false;
+    m_replayView = view;
+    // The playback time bar is drawn again for the replay.
+    update(QRect(QPoint(250, 630), QPoint(677, 644)));
+    return true;
+}
+
+// The replay has ended: live view comes back, and once it runs (LIVE_CHANNEL_INFO) the view
+// the operator had (restoreAfterReconnect puts it back).
+void MainWindow::afterInstantReplay() {
+    const std::optional<ViewToRestore> view = std::exchange(m_replayView, std::nullopt);
+    if (!view || m_shuttingDown || !m_session || !m_session->loggedIn() || m_local->active() ||
+        m_reconnectAttempt > 0)
+        return;
+    m_restore = view;
+    if (!m_session->live().liveOn() && !m_session->live().liveRequestPending())
+        m_session->live().startLive();
+}
+
+void MainWindow::fullScreenChannel(int channel) {
+    if (m_videoWindow == nullptr || m_videoWindow->fullScreen())
+        return;
+    const VideoLayout::Arrangement before = m_videoWindow->viewArrangement();
+    m_videoWindow->showChannel(channel);
+    showLayoutPressed(m_videoWindow->layoutModel().layout());
+    onFullButton();
+    if (m_videoWindow->fullScreen())
+        m_fullScreenView = before;
+    else
+        m_videoWindow->restoreView(before);
+}
+
+void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
+    if (m_shuttingDown || m_videoWindow == nullptr || cell < 0)
+        return;
+    if (m_cellMenu)
+        m_cellMenu->close();
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("cellMenu"));
+    menu->setAccessibleName(tr("Channel %1").arg(channel + 1));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setToolTipsVisible(true);
+    m_cellMenu = menu;
+
+    const bool pictures = m_videoWindow->mode() != StreamKind::Idle;
+    const bool connected = m_session && m_session->loggedIn();
+    const bool zoomed = m_videoWindow->digitalZoom(cell) > 1.0;
+    const QString noPictures = tr("No pictures are shown");
+    const QString notZoomed = tr("The cell is not zoomed");
+
+    QAction* full =
+        addCellAction(*menu, tr("Full screen"),
+                      m_videoWindow->fullScreen() ? tr("Already in full screen") : QString());
+    connect(full, &QAction::triggered, this, [this, channel] { fullScreenChannel(channel); });
+
+    QAction* snapshot = addCellAction(*menu, tr("Snapshot"), pictures ? QString() : noPictures);
+    connect(snapshot, &QAction::triggered, this, [this, channel] {
+        if (m_videoWindow == nullptr || m_videoWindow->mode() == StreamKind::Idle)
+            return;
+        m_media.requestSnapshots(static_cast<std::uint16_t>(1u << channel));
+        localLog(kLogKindSetupImage, kLogEventSnapshotSaved);
+    });
+
+    QAction* reset = addCellAction(*menu, tr("Reset zoom"), zoomed ? QString() : notZoomed);
+    connect(reset, &QAction::triggered, this, [this, cell] {
+        if (m_videoWindow)
+            m_videoWindow->resetDigitalZoom(cell);
+    });
+
+    menu->addSeparator();
+    // The recorder has one sound channel; it is heard while that channel is shown alone.
+    QString listenRefusal;
+    if (!connected)
+        listenRefusal = tr("Not connected to a recorder");
+    else if (!m_audio->soundDeviceAvailable())
+        listenRefusal = tr("This computer has no sound output");
+    else if (m_audio->audioChannel() != channel)
+        listenRefusal = tr("This channel carries no sound");
+    QAction* listen = addCellAction(*menu, tr("Listen to this channel"), listenRefusal);
+    connect(listen, &QAction::triggered, this, [this, channel] {
+        if (!m_session || m_videoWindow == nullptr)
+            return;
+        m_videoWindow->showChannel(channel);
+        showLayoutPressed(m_videoWindow->layoutModel().layout());
+        if (!m_session->audioOn())
+            m_audio->toggleRecorderAudio();
+    });
+
+    QAction* replay = addCellAction(*menu, tr("Instant replay (%1 s)").arg(kReplaySeconds),
+                                    instantReplayRefusal(channel));
+    connect(replay, &QAction::triggered, this, [this, channel] { startInstantReplay(channel); });
+
+    // The camera's presence is known once the recorder answered for the channel.
+    QString ptzRefusal;
+    if (!connected || !m_session->live().liveOn())
+        ptzRefusal = tr("Live view is not running");
+    else if (!m_session->status().mayPtz())
+        ptzRefusal = tr("This account has no PTZ right");
+    else if (m_session->ptz().ptzChannel() == channel &&
+             m_session->ptz().ptzAvailable() == PtzControl::NoCamera)
+        ptzRefusal = tr("This channel has no PTZ camera");
+    QAction* ptz = addCellAction(*menu, tr("PTZ…"), ptzRefusal);
+    connect(ptz, &QAction::triggered, this, [this, channel] {
+        if (!m_ptz)
+            return;
+        if (!m_ptz->panel() || m_ptz->panel()->isHidden())
+            m_ptz->panZoomButton(0);
+        m_ptz->channelChosen(channel);
+    });
+
+    menu->popup(globalPos);
+}
+
+} // namespace kalder
