@@ -31,9 +31,9 @@ inline constexpr std::size_t kPictureBufferSize = 1244160;
 //   any thread without it (the window decides what a cell shows from them), cleared by the
 //   owner between streams.
 // - The buffers themselves are allocated once, zeroed, and live as long as the store: their
-//   addresses never change. Each is a mapping of its own whose pages are the system's zero
-//   pages until written, so a buffer takes memory only for the bytes its stream's pictures
-//   fill, not for the largest possible picture.
+//   addresses never change. Each is a mapping of its own, between two pages that fault when
+//   touched, whose pages are the system's zero pages until written, so a buffer takes memory
+//   only for the bytes its stream's pictures fill, not for the largest possible picture.
 // Lock order for those who take several: channel order.
 class PictureStore {
 public:
