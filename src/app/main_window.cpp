@@ -115,6 +115,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
     setUpMedia();
     setUpReconnect();
+    setUpKeys();
 
     localLog(kLogKindProgram, kLogEventProgramStart);
     postToWindow(this, new WindowMessageEvent(kStartupFinished, 0, 0));
@@ -280,7 +281,6 @@ void MainWindow::createVideoWindow() {
     m_live.setVideoWindow(m_videoWindow);
     m_playback->setVideoWindow(m_videoWindow);
     m_local->setVideoWindow(m_videoWindow);
-    connectCellMenu();
     m_videoWindow->show();
 }
 

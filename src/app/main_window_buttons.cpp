@@ -166,11 +166,8 @@ void MainWindow::createSliders() {
         slider->setToolTip(resourceText(place.toolTipId));
         slider->setGeometry(place.rect);
         slider->setEnabled(false);
-        if (place.controlId != kVolumeSlider) {
-            // Remote playback drives the position slider while it runs, the local player else.
-            m_playback->setPositionSlider(slider);
+        if (place.controlId != kVolumeSlider)
             continue;
-        }
         slider->setRange(0, MixerControl::kMaxVolume);
         slider->setPosition(MainWindowAudio::kStartVolume);
         slider->setEnabled(m_audio->soundDeviceAvailable());
@@ -464,6 +461,7 @@ void MainWindow::openLocalSetup() {
 
 void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeChanged) {
     m_settings = settings;
+    reloadKeys(); // the Keys page writes the key map to the store
     configureLocalLog({std::filesystem::path(m_settings.location.toStdString()), m_removableMode,
                        m_timeZoneOffsetSeconds});
     if (m_clock)

@@ -1,0 +1,110 @@
+// The operator's keys in the main window: a changed key acts and the old one no longer does,
+// the digits and pages, the list of keys, full-screen view, and keys typed into another window.
+#include "main_window_harness.h"
+#include "main_window_keys.h"
+#include "connect/connect_dialog.h"
+#include "setup/local/key_map.h"
+#include "ui/shortcut_overlay.h"
+#include "ui/skin_button.h"
+#include "video/video_window.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace kalder {
+namespace {
+
+TEST(MainWindowKeys, StoredKeysActAndTheListShowsThem) {
+    test::MainWindowHarness harness;
+    MainWindowConfig config = harness.config();
+    KeyMap keys;
+    keys.setKeys(KeyAction::Osd, {QKeySequence(Qt::Key_K)});
+    saveKeyMap(*config.store, keys);
+    MainWindow window(config);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    VideoWindow* video = window.videoWindow();
+    ASSERT_NE(video, nullptr);
+
+    // The stored key toggles the overlays; the default one does nothing now.
+    const bool osd = video->osdEnabled();
+    QTest::keyClick(&window, Qt::Key_K);
+    EXPECT_NE(video->osdEnabled(), osd);
+    QTest::keyClick(&window, Qt::Key_O);
+    EXPECT_NE(video->osdEnabled(), osd);
+
+    // A digit chooses the layout button of its place and, again, its next page as the button
+    // does; Page Down and Page Up move over the pages.
+    QTest::keyClick(&window, Qt::Key_2);
+    EXPECT_EQ(video->layoutModel().layout(), 4);
+    EXPECT_EQ(video->layoutModel().page(), 0);
+    EXPECT_TRUE(window.button(321)->pressedLook());
+    QTest::keyClick(&window, Qt::Key_2);
+    EXPECT_EQ(video->layoutModel().page(), 1);
+    QTest::keyClick(&window, Qt::Key_PageDown);
+    EXPECT_EQ(video->layoutModel().page(), 2);
+    QTest::keyClick(&window, Qt::Key_PageUp);
+    QTest::keyClick(&window, Qt::Key_PageUp);
+    EXPECT_EQ(video->layoutModel().page(), 0);
+
+    // Space presses the focused button while no playback runs.
+    window.button(370)->setFocus();
+    QTest::keyClick(window.button(370), Qt::Key_Space);
+    WAIT_UNTIL(video->osdEnabled() == osd, 2000);
+
+    // F1 lists every key, the changed one included, and holds the keyboard until Escape.
+    QTest::keyClick(&window, Qt::Key_F1);
+    auto* overlay = window.findChild<ShortcutOverlay*>();
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_TRUE(overlay->isVisible());
+    EXPECT_EQ(overlay->accessibleName(), QStringLiteral("Keyboard shortcuts"));
+    const QList<QLabel*> labels = overlay->findChildren<QLabel*>();
+    const auto osdKey = std::find_if(labels.begin(), labels.end(), [](const QLabel* label) {
+        return label->accessibleName() == keyActionText(KeyAction::Osd);
+    });
+    ASSERT_NE(osdKey, labels.end());
+    EXPECT_EQ((*osdKey)->text(), QStringLiteral("K"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_9);
+    EXPECT_EQ(video->layoutModel().layout(), 4);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    WAIT_UNTIL(window.findChild<ShortcutOverlay*>() == nullptr, 2000); // closed and gone
+    QTest::keyClick(&window, Qt::Key_9);
+    EXPECT_EQ(video->layoutModel().layout(), 16);
+
+    // F11: full screen, where the keys act on the full-screen window; F11 again leaves.
+    QTest::keyClick(&window, Qt::Key_F11);
+    ASSERT_TRUE(video->fullScreen());
+    video->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(video));
+    QTest::keyClick(video, Qt::Key_2);
+    EXPECT_EQ(video->layoutModel().layout(), 4);
+    QTest::keyClick(video, Qt::Key_F11);
+    EXPECT_FALSE(video->fullScreen());
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // Back in the main window: one set of shortcuts again, so a key is not ambiguous.
+    QTest::keyClick(&window, Qt::Key_9);
+    EXPECT_EQ(video->layoutModel().layout(), 16);
+
+    // Digits typed into the connect dialog's fields type there.
+    window.pressConnect();
+    ConnectDialog* dialog = window.connectDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("address"));
+    ASSERT_NE(field, nullptr);
+    field->setFocus();
+    field->clear();
+    QTest::keyClick(field, Qt::Key_2);
+    EXPECT_EQ(field->text(), QStringLiteral("2"));
+    EXPECT_EQ(video->layoutModel().layout(), 16);
+    dialog->reject();
+}
+
+} // namespace
+} // namespace kalder
