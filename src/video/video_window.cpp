@@ -601,6 +601,7 @@ void VideoWindow::setFocusedCell(int cell) {
     if (cell == m_focusedCell)
         return;
     m_focusedCell = cell;
+    describeView();
     refresh();
     emit focusedCellChanged(cell);
 }

@@ -3,6 +3,7 @@
 #include "video/video_window.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -323,6 +324,53 @@ TEST_F(VideoWindowTest, DoubleClickZoomsAndReturnsToTheSamePage) {
     EXPECT_EQ(masks[1][0].value<quint16>(), 0x00F0);
     EXPECT_EQ(window.layoutModel().layout(), 4);
     EXPECT_EQ(window.layoutModel().page(), 1);
+}
+
+// A click focuses a cell, the arrows move the focus, the right button or the Menu key asks for
+// the cell's menu; a digital zoom lasts while the cell shows the same channel in the layout.
+TEST_F(VideoWindowTest, FocusMenuAndTheLifeOfADigitalZoom) {
+    window.setPresentChannels(kAll, false);
+    window.selectLayout(4);
+    QSignalSpy focus(&window, &VideoWindow::focusedCellChanged);
+    QSignalSpy menus(&window, &VideoWindow::cellMenuRequested);
+    QTest::mouseClick(&window, Qt::LeftButton, {}, cellCentre(1));
+    EXPECT_EQ(window.focusedCell(), 1);
+    window.moveCellFocus(0, 1);
+    EXPECT_EQ(window.focusedCell(), 3) << "down from the top right";
+    window.moveCellFocus(-1, 0);
+    EXPECT_EQ(window.focusedCell(), 2);
+    window.moveCellFocus(-1, 0);
+    EXPECT_EQ(window.focusedCell(), 2) << "nothing further left";
+    ASSERT_EQ(focus.count(), 3);
+    EXPECT_EQ(focus.last()[0].toInt(), 2);
+
+    QContextMenuEvent mouse(QContextMenuEvent::Mouse, cellCentre(0),
+                            window.mapToGlobal(cellCentre(0)));
+    QApplication::sendEvent(&window, &mouse);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), window.mapToGlobal(QPoint()));
+    QApplication::sendEvent(&window, &key);
+    ASSERT_EQ(menus.count(), 2);
+    EXPECT_EQ(menus[0][0].toInt(), 0);
+    EXPECT_EQ(menus[0][1].toInt(), 0);
+    EXPECT_EQ(menus[1][0].toInt(), 0) << "the Menu key opens the focused cell's menu";
+    EXPECT_EQ(window.cellAtPoint(cellCentre(3)), 3);
+
+    window.setCellViewZoom(0, {3.0, 0.2, 0.2});
+    window.setCellViewZoom(2, {2.0, 0.5, 0.5});
+    EXPECT_EQ(window.digitalZoom(0), 3.0);
+    EXPECT_NE(window.accessibleDescription().indexOf(QStringLiteral("zoomed 3.0 times")), -1);
+    // Dragging cell 1 onto cell 0 changes cell 0's channel: its zoom goes, cell 2 keeps its own.
+    QTest::mousePress(&window, Qt::LeftButton, {}, cellCentre(1));
+    QTest::mouseMove(&window, cellCentre(0));
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, cellCentre(0));
+    EXPECT_EQ(window.layoutModel().cellChannel(0), 1);
+    EXPECT_EQ(window.digitalZoom(0), 1.0);
+    EXPECT_EQ(window.digitalZoom(2), 2.0);
+    // A double-click in a zoomed cell still shows it alone, unzoomed.
+    QTest::mouseClick(&window, Qt::LeftButton, {}, cellCentre(2));
+    QTest::mouseDClick(&window, Qt::LeftButton, {}, cellCentre(2));
+    EXPECT_EQ(window.layoutModel().layout(), 1);
+    EXPECT_EQ(window.digitalZoom(2), 1.0);
 }
 
 TEST_F(VideoWindowTest, CellsShowPicturesIdleLogoAndVideoLoss) {
