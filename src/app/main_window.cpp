@@ -281,6 +281,7 @@ void MainWindow::createVideoWindow() {
     m_live.setVideoWindow(m_videoWindow);
     m_playback->setVideoWindow(m_videoWindow);
     m_local->setVideoWindow(m_videoWindow);
+    connectCellMenu();
     m_videoWindow->show();
 }
 

@@ -294,6 +294,26 @@ private:
     QTimer* m_noticeTimer = nullptr; // child: counts the wait down in the cells
     QLabel* m_stateLabel = nullptr;  // child, beside the clock
     SessionState m_sessionState = SessionState::Offline;
+
+    // main_window_cell_menu.cpp: the cell menu, instant replay and full screen of one channel.
+public:
+    // Instant replay of the focused cell's channel (from 30 s back; Stop returns to live view as
+    // it was); nothing when it cannot start now. For the keyboard.
+    void instantReplay();
+    // The cell menu while it is open (a QMenu), else null.
+    QWidget* cellMenu() const { return m_cellMenu; }
+
+private:
+    void connectCellMenu();
+    void showCellMenu(int cell, int channel, const QPoint& globalPos);
+    // Why instant replay of `channel` cannot start now (empty: it can).
+    QString instantReplayRefusal(int channel) const;
+    bool startInstantReplay(int channel);
+    void afterInstantReplay();
+    void fullScreenChannel(int channel);
+    std::optional<ViewToRestore> m_replayView;                // while an instant replay runs
+    std::optional<VideoLayout::Arrangement> m_fullScreenView; // while one channel is full screen
+    QPointer<QWidget> m_cellMenu;
 };
 
 } // namespace kalder

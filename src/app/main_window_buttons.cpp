@@ -166,8 +166,11 @@ void MainWindow::createSliders() {
         slider->setToolTip(resourceText(place.toolTipId));
         slider->setGeometry(place.rect);
         slider->setEnabled(false);
-        if (place.controlId != kVolumeSlider)
+        if (place.controlId != kVolumeSlider) {
+            // Remote playback drives the position slider while it runs, the local player else.
+            m_playback->setPositionSlider(slider);
             continue;
+        }
         slider->setRange(0, MixerControl::kMaxVolume);
         slider->setPosition(MainWindowAudio::kStartVolume);
         slider->setEnabled(m_audio->soundDeviceAvailable());
