@@ -7,6 +7,7 @@
 #include "resources/resource_library.h"
 #include "decode/decoder_init_error_event.h"
 #include "video/video_window.h"
+#include "video/window_exposure.h"
 #include "files/local_log.h"
 #include "connect/connect_dialog.h"
 #include "session/recorder_session.h"
@@ -259,6 +260,7 @@ void MainWindow::createVideoWindow() {
     m_videoWindow->feed().setCheaperSmallCells(m_settings.fasterSmallCells != 0);
     m_videoWindow->feed().setSoundDevice(m_audio->soundDeviceAvailable());
     m_videoWindow->layOut(kVideoRect, kVideoBorder, kVideoBackground);
+    new WindowExposureWatch(*this, *m_videoWindow); // covered like minimized: key frames only
     m_videoWindow->selectLayout(16);
     // Every change of the shown channels (buttons, double-click, pages, the full-screen bar)
     // lets the open PTZ panel choose its channel again; a cell dropped on itself names it.
