@@ -1,16 +1,18 @@
 #include "connect/address_lookup.h"
 
+#include "post/call_poster.h"
+
 #include <utility>
 
 namespace kalder {
 
 AddressLookup::AddressLookup(NameLookup::Resolver resolver, QObject* parent) : QObject(parent) {
-    // Lookup thread: only posts. Events still queued for this object when it is destroyed are
-    // dropped with it.
+    // Lookup thread: only posts. Answers still queued when this object is destroyed are
+    // dropped with its child poster.
+    auto* answers = new CallPoster(this);
     m_lookup = std::make_unique<NameLookup>(
-        [this](std::uint64_t ticket, const std::string& address) {
-            QMetaObject::invokeMethod(
-                this, [this, ticket, address] { take(ticket, address); }, Qt::QueuedConnection);
+        [this, answers](std::uint64_t ticket, const std::string& address) {
+            answers->post([this, ticket, address] { take(ticket, address); });
         },
         std::move(resolver));
 }

@@ -1,5 +1,6 @@
 #include "firmware/firmware_upgrade_window.h"
 
+#include "post/call_poster.h"
 #include "session/window_message.h"
 #include "ui/theme.h"
 #include "wire/firmware_records.h"
@@ -38,22 +39,6 @@ QString recorderComponentName(const HelloRecord& hello, int row) {
     named.componentName = hello.firmName[static_cast<std::size_t>(slot)];
     return nameOf(named);
 }
-
-// The only object the upload thread posts to: a plain object of the GUI thread that hands the
-// ticket on to the window, so that the thread holds no widget.
-class FirmwareUploadNoticeReceiver final : public QObject {
-public:
-    explicit FirmwareUploadNoticeReceiver(std::function<void(std::uint64_t)> take)
-        : m_take(std::move(take)) {}
-    // Any thread.
-    void post(std::uint64_t ticket) {
-        QMetaObject::invokeMethod(
-            this, [this, ticket] { m_take(ticket); }, Qt::QueuedConnection);
-    }
-
-private:
-    const std::function<void(std::uint64_t)> m_take;
-};
 
 } // namespace
 
@@ -131,11 +116,13 @@ FirmwareUpgradeWindow::FirmwareUpgradeWindow(FirmwareUpgrade& upgrade, const Hel
     layout->addLayout(grid);
     layout->addLayout(buttons);
 
-    // Upload thread: only posts the ticket to the receiver. What is still queued for it when
+    // Upload thread: only posts the ticket to a plain object of the GUI thread, which hands it
+    // to the window there, so that the thread holds no widget. What is still queued for it when
     // the window goes is dropped with it.
-    auto receiver = std::make_unique<FirmwareUploadNoticeReceiver>(
-        [this](std::uint64_t ticket) { takeUploadNotice(ticket); });
-    m_upgrade.setUploadNotice([to = receiver.get()](std::uint64_t ticket) { to->post(ticket); });
+    auto receiver = std::make_unique<CallPoster>();
+    m_upgrade.setUploadNotice([this, to = receiver.get()](std::uint64_t ticket) {
+        to->post([this, ticket] { takeUploadNotice(ticket); });
+    });
     m_uploadNotices = std::move(receiver);
     applyTheme(*this);
     updateWidgets();

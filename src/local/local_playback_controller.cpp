@@ -1,5 +1,6 @@
 #include "local/local_playback_controller.h"
 
+#include "post/call_poster.h"
 #include "ui/clock_display.h"
 #include "ui/skin_button.h"
 #include "ui/skin_slider.h"
@@ -102,14 +103,13 @@ bool LocalPlaybackController::play(const LocalPlayRequest& request,
     // The player's events come on its thread: each goes to this object queued, and is dropped
     // once the player it came from has gone.
     m_alive = std::make_shared<std::atomic<bool>>(true);
-    auto queued = [this, alive = m_alive](auto fn) {
-        QMetaObject::invokeMethod(
-            this,
-            [alive, fn] {
-                if (alive->load())
-                    fn();
-            },
-            Qt::QueuedConnection);
+    if (!m_playerEvents)
+        m_playerEvents = new CallPoster(this);
+    auto queued = [alive = m_alive, to = m_playerEvents](auto fn) {
+        to->post([alive, fn] {
+            if (alive->load())
+                fn();
+        });
     };
     LocalPlayerEvents events;
     events.clock = [this, queued](std::uint32_t time) {

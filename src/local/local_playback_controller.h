@@ -17,6 +17,7 @@ class QWidget;
 
 namespace kalder {
 
+class CallPoster;
 class ClockDisplay;
 class DecoderLibrary;
 class SkinButton;
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<LocalPlayer> m_player;
     // Set for the player's events while it lives; they arrive queued and check it.
     std::shared_ptr<std::atomic<bool>> m_alive;
+    CallPoster* m_playerEvents = nullptr; // child, made by the first play: the events' way here
 };
 
 } // namespace kalder

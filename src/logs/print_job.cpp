@@ -1,5 +1,6 @@
 #include "logs/print_job.h"
 
+#include "post/call_poster.h"
 #include "resources/resource_library.h"
 #include "ui/notification_box.h"
 #include "ui/theme.h"
@@ -97,27 +98,25 @@ void PrintJob::launch(std::unique_ptr<QPrinter> printer, const PrintLayout& layo
     if (m_thread.joinable())
         m_thread.join(); // the previous job has ended (m_busy is clear)
     m_busy = true;
-    m_thread = std::jthread(
-        [this, layout, rows = std::move(rows), printer = std::move(printer)]() mutable {
-            const bool printed = PagePainter(layout).print(*printer, rows);
-            const QString where = destinationOf(*printer);
-            const auto pages = static_cast<int>(PagePainter::pageCount(rows.size()));
-            printer.reset();
-            m_busy = false;
-            // The owner outlives this thread (its job joins it), and a message posted to it goes
-            // with it.
-            QMetaObject::invokeMethod(
-                m_owner,
-                [this, printed, where, pages] {
-                    if (printed)
-                        tell(false,
-                             QObject::tr("%n page(s) printed to %1.", nullptr, pages).arg(where));
-                    else
-                        tell(true, QObject::tr("Printing to %1 failed: nothing was printed.")
-                                       .arg(where.isEmpty() ? QObject::tr("the printer") : where));
-                },
-                Qt::QueuedConnection);
+    if (!m_ends)
+        m_ends = new CallPoster(m_owner);
+    m_thread = std::jthread([this, ends = m_ends, layout, rows = std::move(rows),
+                             printer = std::move(printer)]() mutable {
+        const bool printed = PagePainter(layout).print(*printer, rows);
+        const QString where = destinationOf(*printer);
+        const auto pages = static_cast<int>(PagePainter::pageCount(rows.size()));
+        printer.reset();
+        m_busy = false;
+        // The owner outlives this thread (its job joins it), and what is posted to its
+        // child goes with it.
+        ends->post([this, printed, where, pages] {
+            if (printed)
+                tell(false, QObject::tr("%n page(s) printed to %1.", nullptr, pages).arg(where));
+            else
+                tell(true, QObject::tr("Printing to %1 failed: nothing was printed.")
+                               .arg(where.isEmpty() ? QObject::tr("the printer") : where));
         });
+    });
 }
 
 void PrintJob::tell(bool failed, const QString& text) const {

@@ -16,6 +16,8 @@ class QWidget;
 
 namespace kalder {
 
+class CallPoster;
+
 // Prints one list on a worker thread of its own, so the GUI never waits for the spooler: to
 // the default printer, or, when the system has none, to the printer or PDF file the operator
 // picks in the print dialog. Every press ends in a message over the owner window: where the
@@ -42,6 +44,8 @@ private:
     void tell(bool failed, const QString& text) const;
 
     QWidget* m_owner;
+    // Child of the owner, made by the first launch: the print thread's end goes through it.
+    CallPoster* m_ends = nullptr;
     QPointer<QPrintDialog> m_dialog;
     std::jthread m_thread;
     std::atomic<bool> m_busy{false}; // set by launch(), cleared by the print thread

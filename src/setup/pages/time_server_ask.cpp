@@ -1,17 +1,17 @@
 #include "setup/pages/time_server_ask.h"
 
+#include "post/call_poster.h"
+
 #include <utility>
 
 namespace kalder {
 
 TimeServerAsk::TimeServerAsk(QObject* parent, TimeServerQuery::Asker asker) : QObject(parent) {
-    // Query thread: only posts. Events still queued for this object when it is destroyed are
-    // dropped with it.
+    // Query thread: only posts. Answers still queued when this object is destroyed are dropped
+    // with its child poster.
+    auto* answers = new CallPoster(this);
     m_query = std::make_unique<TimeServerQuery>(
-        [this](std::uint64_t ticket) {
-            QMetaObject::invokeMethod(
-                this, [this, ticket] { ended(ticket); }, Qt::QueuedConnection);
-        },
+        [this, answers](std::uint64_t ticket) { answers->post([this, ticket] { ended(ticket); }); },
         std::move(asker));
 }
 
