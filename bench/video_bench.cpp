@@ -2,7 +2,9 @@
 // drawing path, against the same channels decoded without a window.
 //
 //   kalder-bench-video [--path gl|rgb|planar-sw] [--clip FILE] [--seconds S] [--rounds N]
-//                      [--no-osd]
+//                      [--no-osd] [--zoomed]
+//       --zoomed: each round has a third phase with every cell digitally zoomed 2x, and the
+//       CPU per picture of the zoomed cells is set against the unzoomed ones of the same round
 //   kalder-bench-video --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] [--rounds N]
 //                            [--encoder-preset NAME] [--against-cli]
 //       the desktop client itself (kalder --connect) against kalder-recorder-sim, on both
@@ -283,6 +285,7 @@ int main(int argc, char** argv) {
     double durationSeconds = 10;
     int rounds = 3;
     bool osd = true;
+    bool zoomed = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--path" && i + 1 < argc) {
@@ -293,12 +296,14 @@ int main(int argc, char** argv) {
             durationSeconds = std::atof(argv[++i]);
         } else if (arg == "--no-osd") {
             osd = false;
+        } else if (arg == "--zoomed") {
+            zoomed = true;
         } else if (arg == "--rounds" && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
         } else {
             std::fprintf(stderr,
                          "usage: %s [--path gl|rgb|planar-sw] [--clip FILE] [--seconds S] "
-                         "[--rounds N] [--no-osd]\n",
+                         "[--rounds N] [--no-osd] [--zoomed]\n",
                          argv[0]);
             return 2;
         }
@@ -356,6 +361,7 @@ int main(int argc, char** argv) {
     OverlayHost host(&window);
     QWidget* painted = window.glSurface() ? static_cast<QWidget*>(window.glSurface()) : &window;
     std::vector<double> ratios;
+    std::vector<double> zoomRatios;
     std::vector<double> delaysMs;
     double decodeCpu = 0, drawCpu = 0, drawWall = 0, paintMs = 0;
     std::uint64_t decodeOnlyPictures = 0, drawnPictures = 0, skipped = 0;
@@ -387,7 +393,30 @@ int main(int argc, char** argv) {
                     round + 1, 1000 * perDecode, 1000 * perDraw, perDraw / perDecode,
                     static_cast<double>(watcher.shown) /
                         static_cast<double>(std::max(1L, static_cast<long>(drawing.decoded))));
+        if (zoomed) {
+            // The same pictures with every cell zoomed 2x about its middle.
+            for (int cell = 0; cell < kCellCount; ++cell)
+                window.setCellViewZoom(cell, {2.0, 0.5, 0.5});
+            CountingTarget zoomedTarget(window.feed());
+            PaintWatcher zoomedWatcher(window, *painted, zoomedTarget, arrivals);
+            const PhaseResult zoomedDrawing =
+                runPhase(*library, units, durationSeconds, window.feed().pictures(), zoomedTarget,
+                         host, arrivals);
+            window.resetDigitalZoom();
+            const double perZoomed =
+                zoomedDrawing.cpuSeconds / static_cast<double>(zoomedDrawing.decoded);
+            zoomRatios.push_back(perZoomed / perDraw);
+            std::printf(
+                "round %d: zoomed 2x decode and draw %.3f ms per picture, against "
+                "unzoomed %.3f; shown/received %.3f\n",
+                round + 1, 1000 * perZoomed, perZoomed / perDraw,
+                static_cast<double>(zoomedWatcher.shown) /
+                    static_cast<double>(std::max(1L, static_cast<long>(zoomedDrawing.decoded))));
+        }
     }
+    if (zoomed)
+        std::printf("CPU per picture, 16 cells zoomed 2x against unzoomed: median ratio %.3f\n",
+                    percentile(zoomRatios, 0.5));
     std::printf("pictures decoded: decode only %llu, decode and draw %llu; backlog skips %llu\n",
                 static_cast<unsigned long long>(decodeOnlyPictures),
                 static_cast<unsigned long long>(drawnPictures),
