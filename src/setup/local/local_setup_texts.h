@@ -19,6 +19,8 @@ inline constexpr Text kGlobal{5950, "Global"};
 inline constexpr Text kOpacity{5951, "Opacity"};
 inline constexpr Text kAudioBuffer{5952, "Audio buffer"};
 inline constexpr Text kAutoSave{5953, "Auto Save"};
+// Not in the resource library: the wording here is the caption.
+inline constexpr Text kKeys{-1, "Keys"};
 // Global page rows and the date format names (year first, month first, day first).
 inline constexpr Text kDrawMode{5954, "Drawing mode"};
 inline constexpr Text kDateFormat{5955, "Date format"};

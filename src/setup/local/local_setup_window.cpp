@@ -1,6 +1,7 @@
 #include "setup/local/local_setup_window.h"
 
 #include "setup/local/local_setup_global_page.h"
+#include "setup/local/local_setup_keys_page.h"
 #include "setup/local/local_setup_slider_page.h"
 #include "setup/local/local_setup_texts.h"
 #include "setup/local/local_setup_web_page.h"
@@ -19,7 +20,7 @@ namespace kalder {
 LocalSetupWindow::LocalSetupWindow(const LocalSettings& applied, QSettings& store,
                                    bool removableMode, QWidget* parent, FolderPicker picker)
     : QDialog(parent), m_store(store), m_removableMode(removableMode), m_applied(applied),
-      m_working(applied) {
+      m_working(applied), m_keys(loadKeyMap(store)) {
     setWindowTitle(tr("Local setup"));
     setWindowOpacity(applied.opacityOf(OpacityKind::LocalSetup) / 255.0);
     buildWidgets(removableMode, std::move(picker));
@@ -46,7 +47,8 @@ void LocalSetupWindow::buildWidgets(bool removableMode, FolderPicker picker) {
     } entries[] = {{"menuGlobal", kGlobal, Page::Global},
                    {"menuOpacity", kOpacity, Page::Opacity},
                    {"menuAudioBuffer", kAudioBuffer, Page::AudioBuffer},
-                   {"menuAutoSave", kAutoSave, Page::AutoSave}};
+                   {"menuAutoSave", kAutoSave, Page::AutoSave},
+                   {"menuKeys", kKeys, Page::Keys}};
     for (const auto& entry : entries) {
         QPushButton* b = makeDialogButton(text(entry.caption), menu);
         b->setObjectName(QLatin1String(entry.name));
@@ -78,6 +80,9 @@ void LocalSetupWindow::buildWidgets(bool removableMode, FolderPicker picker) {
     auto* web = new LocalSetupWebPage(m_working, picker, m_pages);
     web->setObjectName(QStringLiteral("webPage"));
     m_pages->addWidget(web);
+    auto* keys = new LocalSetupKeysPage(m_keys, m_pages);
+    keys->setObjectName(QStringLiteral("keysPage"));
+    m_pages->addWidget(keys);
 
     auto* setButton = button("setButton", tr("Set"));
     auto* okButton = button("okButton", tr("OK"));
@@ -111,6 +116,7 @@ LocalSetupWindow::Page LocalSetupWindow::currentPage() const {
 void LocalSetupWindow::onOk() {
     m_outcome = finishLocalSetup(m_applied, m_working, m_removableMode);
     saveSettings(m_store, m_outcome.settings);
+    saveKeyMap(m_store, m_keys);
     if (!m_removableMode) {
         ensureDataSubfolder(m_outcome.settings.location, QStringLiteral("Upgrade"));
         // The operation log lives in the data folder: follow a new one before logging there.

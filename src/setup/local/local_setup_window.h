@@ -1,6 +1,7 @@
 #pragma once
 
 #include "setup/local/folder_picker.h"
+#include "setup/local/key_map.h"
 #include "setup/local/local_settings.h"
 #include "setup/local/local_setup_rules.h"
 
@@ -12,8 +13,9 @@ class QStackedWidget;
 
 namespace kalder {
 
-// The local setup window: a menu of four pages (Global, Opacity, Audio buffer, Auto Save) over a
-// working copy of the applied settings. OK writes the new settings to the store, creates the
+// The local setup window: a menu of five pages (Global, Opacity, Audio buffer, Auto Save, Keys)
+// over a working copy of the applied settings and of the stored key map. OK writes the new
+// settings and keys to the store, creates the
 // Upgrade folder and logs the change (not when running from removable media); Cancel, Close and
 // the window's close box discard the edits. GUI thread only.
 //
@@ -22,7 +24,7 @@ namespace kalder {
 class LocalSetupWindow : public QDialog {
     Q_OBJECT
 public:
-    enum class Page { Menu, Global, Opacity, AudioBuffer, AutoSave };
+    enum class Page { Menu, Global, Opacity, AudioBuffer, AutoSave, Keys };
 
     // `store` must outlive the window. `picker` chooses folders (the system dialog by default).
     LocalSetupWindow(const LocalSettings& applied, QSettings& store, bool removableMode,
@@ -30,6 +32,7 @@ public:
 
     const LocalSetupOutcome& outcome() const { return m_outcome; }
     const LocalSettings& working() const { return m_working; }
+    const KeyMap& workingKeys() const { return m_keys; }
     void showPage(Page page);
     Page currentPage() const;
 
@@ -41,6 +44,7 @@ private:
     const bool m_removableMode;
     const LocalSettings m_applied;
     LocalSettings m_working; // edited in place by the pages
+    KeyMap m_keys;           // the stored keys, edited in place by the Keys page
     LocalSetupOutcome m_outcome;
 
     QStackedWidget* m_pages = nullptr;

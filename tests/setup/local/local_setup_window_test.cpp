@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -296,6 +297,54 @@ TEST_F(LocalSetupWindowTest, UnknownStoredDateFormatIsKeptUntilChosen) {
     child<QPushButton>(*w, QStringLiteral("okButton"))->click();
     EXPECT_EQ(w->outcome().settings.dateFormat, 7u);
     EXPECT_FALSE(w->outcome().drawModeChanged);
+}
+
+} // namespace
+} // namespace kalder
+
+namespace kalder {
+namespace {
+
+// The Keys page: a key pressed in the capture field replaces the chosen action's keys, a key
+// another action has is refused with a message naming it, and OK stores the keys.
+TEST_F(LocalSetupWindowTest, KeysPageChangesAKeyRefusesAConflictAndOkStoresIt) {
+    auto w = makeWindow();
+    child<QPushButton>(*w, QStringLiteral("menuKeys"))->click();
+    EXPECT_EQ(w->currentPage(), LocalSetupWindow::Page::Keys);
+    auto* table = child<QTableWidget>(*w, QStringLiteral("keyTable"));
+    auto* capture = child<QLineEdit>(*w, QStringLiteral("keyCapture"));
+    auto* message = child<QLabel>(*w, QStringLiteral("keyMessage"));
+    ASSERT_EQ(table->rowCount(), kKeyActionCount);
+    EXPECT_EQ(table->item(int(KeyAction::Help), 1)->text(), QStringLiteral("F1, ?"));
+
+    table->setCurrentCell(int(KeyAction::Osd), 0);
+    QTest::keyClick(capture, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(capture->text(), QStringLiteral("Ctrl+K"));
+    child<QPushButton>(*w, QStringLiteral("keySet"))->click();
+    EXPECT_EQ(table->item(int(KeyAction::Osd), 1)->text(), QStringLiteral("Ctrl+K"));
+
+    // Live may not take Ctrl+K now, nor "?" (the list's, typed with Shift).
+    table->setCurrentCell(int(KeyAction::Live), 0);
+    child<QPushButton>(*w, QStringLiteral("keySet"))->click();
+    EXPECT_TRUE(message->text().contains(keyActionText(KeyAction::Osd)))
+        << message->text().toStdString();
+    QTest::keyClick(capture, Qt::Key_Question, Qt::ShiftModifier, 0);
+    child<QPushButton>(*w, QStringLiteral("keySet"))->click();
+    EXPECT_TRUE(message->text().contains(keyActionText(KeyAction::Help)));
+    EXPECT_EQ(w->workingKeys().keys(KeyAction::Live), defaultKeys(KeyAction::Live));
+
+    child<QPushButton>(*w, QStringLiteral("okButton"))->click();
+    ASSERT_EQ(w->result(), QDialog::Accepted);
+    KeyMap expected;
+    expected.setKeys(KeyAction::Osd, {QKeySequence(Qt::CTRL | Qt::Key_K)});
+    EXPECT_EQ(loadKeyMap(*m_store), expected);
+
+    // Restore defaults, and Cancel keeps what is stored.
+    auto again = makeWindow();
+    child<QPushButton>(*again, QStringLiteral("keyDefaults"))->click();
+    EXPECT_EQ(again->workingKeys(), KeyMap());
+    child<QPushButton>(*again, QStringLiteral("cancelButton"))->click();
+    EXPECT_EQ(loadKeyMap(*m_store), expected);
 }
 
 } // namespace
