@@ -145,6 +145,21 @@ void shootLiveView(Gallery& g) {
     } else {
         g.camera.missing(zoomCaption, QStringLiteral("the 16-cell layout was not shown"));
     }
+    // Four notches of the mouse wheel zoom one cell digitally about the mouse; its mark says
+    // by how much.
+    const QString digitalCaption =
+        QStringLiteral("A cell zoomed 2.4x by the mouse wheel (channel 6)");
+    if (video->layoutModel().layout() == 16) {
+        const QPoint at = cellCentre(*video, 5) + QPoint(20, -10);
+        QWheelEvent wheel(at, video->mapToGlobal(at), QPoint(), QPoint(0, 4 * 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(video, &wheel);
+        if (video->digitalZoom(5) > 2.0)
+            g.camera.shot(QStringLiteral("digital-zoom"), digitalCaption, &w);
+        else
+            g.camera.missing(digitalCaption, QStringLiteral("the wheel did not zoom the cell"));
+        video->resetDigitalZoom();
+    }
     if (video->layoutModel().layout() != 16)
         click(w.button(Control::FirstLayout + 8));
     shootLinkStates(g);
