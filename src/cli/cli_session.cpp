@@ -122,14 +122,23 @@ CliSession::~CliSession() {
 }
 
 int CliSession::run() {
+    int status = kExitOk;
+    if (!startInLoop({}, status))
+        return status;
+    return QCoreApplication::exec();
+}
+
+bool CliSession::startInLoop(std::function<void(int)> finished, int& status) {
     const std::string address = resolveRecorderAddress(m_options.host);
     if (address.empty()) {
         m_output.error("cannot resolve '" + m_options.host + "'");
-        return kExitCannotConnect;
+        status = kExitCannotConnect;
+        return false;
     }
+    m_finished = std::move(finished);
     m_address = address;
     startSession();
-    return QCoreApplication::exec();
+    return true;
 }
 
 void CliSession::startSession() {
@@ -189,7 +198,10 @@ void CliSession::finish(int status) {
     m_retryTimer.stop();
     if (m_session)
         m_session->disconnect();
-    QCoreApplication::exit(status);
+    if (m_finished)
+        m_finished(status);
+    else
+        QCoreApplication::exit(status);
 }
 
 bool CliSession::event(QEvent* event) {

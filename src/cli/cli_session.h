@@ -27,7 +27,12 @@ public:
     // Resolves the host, starts the session and runs the event loop until finish(); returns the
     // exit status.
     int run();
-    // Ends the run: the disconnect order, then the event loop returns `status`.
+    // For a command that runs several sessions in one event loop: resolves the host and starts
+    // the session; finish() then hands its status to `finished` instead of ending the loop.
+    // False, with the status, when the host does not resolve (nothing started).
+    bool startInLoop(std::function<void(int)> finished, int& status);
+    // Ends the run: the disconnect order, then the event loop returns `status` (or `finished`
+    // of startInLoop receives it).
     void finish(int status);
 
 protected:
@@ -98,7 +103,8 @@ private:
     std::function<void()> m_afterLoginRecords;
     bool m_loggedIn = false;
     bool m_finishing = false;
-    std::string m_address; // resolved once, for every session of the run
+    std::function<void(int)> m_finished; // startInLoop's; empty: finish() ends the event loop
+    std::string m_address;               // resolved once, for every session of the run
     // Reconnecting (enableReconnect): the schedule, the try under way (0: none), whether the
     // run was ever logged in, the generation whose end was handled, the wait before the try.
     std::optional<ReconnectSchedule> m_reconnect;

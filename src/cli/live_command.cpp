@@ -1,7 +1,7 @@
 // live: connect, log in, receive live video for a while, decode every streamed channel through
 // the decode pipeline, disconnect in the normal order, then report per channel and optionally
-#include "cli/run_seconds.h"
-// save each channel's last picture as a PNG file.
+// save each channel's last picture as a PNG file. With --recorder, several recorders at once,
+// each with a session, decoders and pictures of its own, in one event loop.
 #include "cli/cli_command.h"
 #include "cli/cli_session.h"
 #include "cli/counting_decoders.h"
@@ -9,7 +9,9 @@
 #include "decode/decoder_init_error_event.h"
 #include "decode/decoder_library.h"
 #include "decode/picture_layout.h"
+#include "cli/run_seconds.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QString>
 #include <QTimer>
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,7 +34,29 @@ struct LiveArgs {
     std::uint16_t mask = 0xFFFF;
     std::string snapshotDir;
     bool reconnect = false;
+    // --recorder HOST:PORT, in the order given: the recorders of the run (empty: the global
+    // --host and --port).
+    struct Recorder {
+        std::string host;
+        std::uint16_t port = 0;
+    };
+    std::vector<Recorder> recorders;
 };
+
+// HOST:PORT, split at the last colon; the port 1-65535.
+bool parseRecorder(const std::string& text, LiveArgs::Recorder& recorder) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return false;
+    char* rest = nullptr;
+    const std::string portText = text.substr(colon + 1);
+    const long port = std::strtol(portText.c_str(), &rest, 10);
+    if (*rest != '\0' || port < 1 || port > 65535)
+        return false;
+    recorder.host = text.substr(0, colon);
+    recorder.port = static_cast<std::uint16_t>(port);
+    return true;
+}
 
 // "all" or a comma list of channels 1-16.
 bool parseChannels(const std::string& text, std::uint16_t& mask) {
@@ -74,6 +99,13 @@ bool parseLiveArgs(const std::vector<std::string>& args, LiveArgs& live, std::st
             live.snapshotDir = args[++i];
         } else if (arg == "--reconnect") {
             live.reconnect = true;
+        } else if (arg == "--recorder" && hasValue) {
+            LiveArgs::Recorder recorder;
+            if (!parseRecorder(args[++i], recorder)) {
+                error = "--recorder wants HOST:PORT (a port 1-65535)";
+                return false;
+            }
+            live.recorders.push_back(recorder);
         } else {
             error = "live: unexpected argument '" + arg + "'";
             return false;
@@ -195,6 +227,121 @@ std::string secondsText(double seconds) {
     return text;
 }
 
+// One recorder of the run: its options (the global ones with its address), its decoders and
+// pictures, and its session. Destroyed session first: the session dismantles the decoders.
+struct LiveRecorder {
+    LiveRecorder(const CliOptions& global, CliOutput& output, const DecoderLibrary* library,
+                 std::string label)
+        : options(global), label(std::move(label)), host(output),
+          factory(StreamKind::Live, library, pictures, target, host) {}
+
+    CliOptions options;
+    std::string label; // "HOST:PORT" as given, empty for the single recorder of --host/--port
+    PictureStore pictures;
+    CliPictureTarget target;
+    CliDecodeHost host;
+    CountingFactory factory;
+    ChannelFacts facts;
+    int status = kExitOk;
+    std::unique_ptr<Live> live;
+};
+
+struct LiveTotals {
+    std::uint64_t frames = 0, decoded = 0, bytes = 0;
+};
+
+// The channel lines of one recorder, and its pictures saved into `snapshotDir`. Returns the
+// usage status when a picture cannot be written, else 0.
+int reportLiveChannels(CliOutput& output, const LiveRecorder& recorder,
+                       const std::string& snapshotDir, LiveTotals& totals) {
+    int status = kExitOk;
+    const ChannelFacts& facts = recorder.facts;
+    for (unsigned c = 0; c < kChannelCount; ++c) {
+        const ChannelCounts& counts = recorder.factory.counts(c);
+        const bool announced = (facts.announced >> c) & 1u;
+        if (!announced && counts.frames == 0)
+            continue;
+        const ChannelPicture picture = takePicture(recorder.pictures, c);
+        totals.frames += counts.frames;
+        totals.decoded += counts.decoded;
+        totals.bytes += counts.bytes;
+        const int width = picture.decoded ? picture.size.width : 0;
+        const int height = picture.decoded ? picture.size.height : 0;
+        const bool lost = (facts.videoLoss >> c) & 1u;
+        if (output.json()) {
+            output.line(
+                "{\"event\":\"channel\",\"channel\":" + std::to_string(c + 1) +
+                ",\"frames\":" + std::to_string(counts.frames) +
+                ",\"key_frames\":" + std::to_string(counts.keyFrames) +
+                ",\"decoded\":" + std::to_string(counts.decoded) +
+                ",\"width\":" + std::to_string(width) + ",\"height\":" + std::to_string(height) +
+                ",\"video_loss\":" + boolText(lost) + ",\"hidden\":" + boolText(facts.hidden[c]) +
+                ",\"title\":" + jsonString(facts.titles[c]) +
+                (recorder.label.empty() ? "" : ",\"recorder\":" + jsonString(recorder.label)) +
+                "}");
+        } else {
+            output.line((recorder.label.empty() ? "" : recorder.label + " ") + "channel " +
+                        std::to_string(c + 1) + ": " + std::to_string(counts.frames) + " frames (" +
+                        std::to_string(counts.keyFrames) + " key), " +
+                        std::to_string(counts.decoded) + " decoded, " + std::to_string(width) +
+                        "x" + std::to_string(height) + (lost ? ", video loss" : "") +
+                        (facts.hidden[c] ? ", hidden" : "") + ", title \"" + facts.titles[c] +
+                        "\"");
+        }
+        if (!snapshotDir.empty() && picture.decoded) {
+            char name[16];
+            std::snprintf(name, sizeof name, "ch%02u.png", c + 1);
+            const std::filesystem::path file = std::filesystem::path(snapshotDir) / name;
+            if (!saveSnapshot(file, c, picture)) {
+                output.error("cannot write " + file.string());
+                status = kExitUsage;
+            }
+        }
+    }
+    return status;
+}
+
+// The summary line; `recorders` (several recorders) adds their number.
+void printLiveSummary(CliOutput& output, const LiveArgs& args, const LiveTotals& totals,
+                      std::size_t recorders) {
+    if (output.json()) {
+        output.line("{\"event\":\"live\",\"seconds\":" + secondsText(args.seconds) +
+                    ",\"frames\":" + std::to_string(totals.frames) + ",\"decoded\":" +
+                    std::to_string(totals.decoded) + ",\"bytes\":" + std::to_string(totals.bytes) +
+                    (recorders > 0 ? ",\"recorders\":" + std::to_string(recorders) : "") + "}");
+    } else {
+        output.line("live: " + secondsText(args.seconds) + " s, " + std::to_string(totals.frames) +
+                    " frames, " + std::to_string(totals.decoded) + " decoded, " +
+                    std::to_string(totals.bytes) + " bytes" +
+                    (recorders > 0 ? ", " + std::to_string(recorders) + " recorders" : ""));
+    }
+}
+
+// Runs every recorder's session in one event loop until each has finished. The run's status is
+// that of the first recorder, in the order given, that did not end well (0 when all did).
+void runLiveRecorders(std::vector<std::unique_ptr<LiveRecorder>>& recorders, CliOutput& output,
+                      const LiveArgs& args) {
+    std::size_t running = 0;
+    for (auto& recorder : recorders) {
+        recorder->live = std::make_unique<Live>(recorder->options, output, args, recorder->factory,
+                                                recorder->host);
+        LiveRecorder* entry = recorder.get();
+        const auto finished = [entry, &running](int status) {
+            entry->status = status;
+            entry->facts = entry->live->facts();
+            if (--running == 0)
+                QCoreApplication::exit(0);
+        };
+        ++running;
+        if (!recorder->live->startInLoop(finished, recorder->status))
+            --running;
+    }
+    if (running > 0)
+        QCoreApplication::exec();
+    for (auto& recorder : recorders)
+        recorder->live.reset(); // every session and with it every decoder has ended here
+}
+
 } // namespace
 
 int runLive(const CliOptions& options, CliOutput& output) {
@@ -208,68 +355,55 @@ int runLive(const CliOptions& options, CliOutput& output) {
         return kExitUsage;
 
     const std::unique_ptr<DecoderLibrary> library = openDecoderLibrary(output);
-    PictureStore pictures;
-    CliPictureTarget target;
-    CliDecodeHost host(output);
-    CountingFactory factory(StreamKind::Live, library.get(), pictures, target, host);
-    ChannelFacts facts;
-    int status;
-    {
-        Live live(options, output, args, factory, host);
-        status = live.run();
-        facts = live.facts();
-    } // the session and with it every decoder has ended here
-    if (status != kExitOk)
+    if (args.recorders.empty()) {
+        LiveRecorder single(options, output, library.get(), {});
+        {
+            Live live(single.options, output, args, single.factory, single.host);
+            single.status = live.run();
+            single.facts = live.facts();
+        } // the session and with it every decoder has ended here
+        if (single.status != kExitOk)
+            return single.status;
+        LiveTotals totals;
+        const int status = reportLiveChannels(output, single, args.snapshotDir, totals);
+        printLiveSummary(output, args, totals, 0);
         return status;
+    }
 
-    std::uint64_t frames = 0, decoded = 0, bytes = 0;
-    for (unsigned c = 0; c < kChannelCount; ++c) {
-        const ChannelCounts& counts = factory.counts(c);
-        const bool announced = (facts.announced >> c) & 1u;
-        if (!announced && counts.frames == 0)
+    std::vector<std::unique_ptr<LiveRecorder>> recorders;
+    for (const LiveArgs::Recorder& given : args.recorders) {
+        const std::string label = given.host + ":" + std::to_string(given.port);
+        auto recorder = std::make_unique<LiveRecorder>(options, output, library.get(), label);
+        recorder->options.host = given.host;
+        recorder->options.port = given.port;
+        recorders.push_back(std::move(recorder));
+    }
+    runLiveRecorders(recorders, output, args);
+    // Several recorders write their pictures into a folder each: "HOST-PORT" in the given one.
+    LiveTotals totals;
+    int status = kExitOk;
+    for (const auto& recorder : recorders) {
+        if (recorder->status != kExitOk) {
+            if (status == kExitOk)
+                status = recorder->status;
             continue;
-        const ChannelPicture picture = takePicture(pictures, c);
-        frames += counts.frames;
-        decoded += counts.decoded;
-        bytes += counts.bytes;
-        const int width = picture.decoded ? picture.size.width : 0;
-        const int height = picture.decoded ? picture.size.height : 0;
-        const bool lost = (facts.videoLoss >> c) & 1u;
-        if (output.json()) {
-            output.line("{\"event\":\"channel\",\"channel\":" + std::to_string(c + 1) +
-                        ",\"frames\":" + std::to_string(counts.frames) +
-                        ",\"key_frames\":" + std::to_string(counts.keyFrames) + ",\"decoded\":" +
-                        std::to_string(counts.decoded) + ",\"width\":" + std::to_string(width) +
-                        ",\"height\":" + std::to_string(height) + ",\"video_loss\":" +
-                        boolText(lost) + ",\"hidden\":" + boolText(facts.hidden[c]) +
-                        ",\"title\":" + jsonString(facts.titles[c]) + "}");
-        } else {
-            output.line("channel " + std::to_string(c + 1) + ": " + std::to_string(counts.frames) +
-                        " frames (" + std::to_string(counts.keyFrames) + " key), " +
-                        std::to_string(counts.decoded) + " decoded, " + std::to_string(width) +
-                        "x" + std::to_string(height) + (lost ? ", video loss" : "") +
-                        (facts.hidden[c] ? ", hidden" : "") + ", title \"" + facts.titles[c] +
-                        "\"");
         }
-        if (!args.snapshotDir.empty() && picture.decoded) {
-            char name[16];
-            std::snprintf(name, sizeof name, "ch%02u.png", c + 1);
-            const std::filesystem::path file = std::filesystem::path(args.snapshotDir) / name;
-            if (!saveSnapshot(file, c, picture)) {
-                output.error("cannot write " + file.string());
-                status = kExitUsage;
+        std::string folder;
+        if (!args.snapshotDir.empty()) {
+            const std::filesystem::path path =
+                std::filesystem::path(args.snapshotDir) /
+                (recorder->options.host + "-" + std::to_string(recorder->options.port));
+            if (!prepareSnapshotFolder(output, path.string())) {
+                status = status == kExitOk ? kExitUsage : status;
+                continue;
             }
+            folder = path.string();
         }
+        const int written = reportLiveChannels(output, *recorder, folder, totals);
+        if (status == kExitOk)
+            status = written;
     }
-    if (output.json()) {
-        output.line("{\"event\":\"live\",\"seconds\":" + secondsText(args.seconds) +
-                    ",\"frames\":" + std::to_string(frames) + ",\"decoded\":" +
-                    std::to_string(decoded) + ",\"bytes\":" + std::to_string(bytes) + "}");
-    } else {
-        output.line("live: " + secondsText(args.seconds) + " s, " + std::to_string(frames) +
-                    " frames, " + std::to_string(decoded) + " decoded, " + std::to_string(bytes) +
-                    " bytes");
-    }
+    printLiveSummary(output, args, totals, recorders.size());
     return status;
 }
 

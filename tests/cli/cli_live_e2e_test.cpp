@@ -148,10 +148,54 @@ TEST_F(CliLive, AChannelWithVideoLossIsReportedWithoutFrames) {
     EXPECT_FALSE(r.channels.at(1)["video_loss"].toBool());
 }
 
+// Two recorders at once, each with its own channels, pictures and folder; a third that refuses
+// the connection does not stop them, and its status is the run's.
+TEST_F(CliLive, SeveralRecordersRunTogether) {
+    SimProcess second;
+    ASSERT_TRUE(second.start({"--channels", "4", "--title", "1=SECOND"})) << second.lastError();
+    const QString first = "127.0.0.1:" + QString::number(s_sim->port());
+    const QString other = "127.0.0.1:" + QString::number(second.port());
+    const auto folder = freshFolder("several");
+    const CliRun run =
+        runCli({"--password", "1234", "--json", "live", "--seconds", "2", "--recorder", first,
+                "--recorder", other, "--recorder", "127.0.0.1:1", "--snapshot-dir",
+                QString::fromStdString(folder.string())});
+    EXPECT_EQ(run.exitCode, 3) << run.errors.toStdString();
+    std::map<QString, std::map<int, QJsonObject>> byRecorder;
+    QJsonObject summary;
+    for (const QString& line : run.lines) {
+        const QJsonObject o = json(line);
+        if (o["event"].toString() == "channel")
+            byRecorder[o["recorder"].toString()][o["channel"].toInt()] = o;
+        else if (o["event"].toString() == "live")
+            summary = o;
+    }
+    ASSERT_EQ(byRecorder.size(), 2u) << run.lines.join('\n').toStdString();
+    qint64 frames = 0;
+    for (const QString& recorder : {first, other}) {
+        SCOPED_TRACE(recorder.toStdString());
+        ASSERT_EQ(byRecorder[recorder].size(), 4u);
+        for (const auto& [channel, line] : byRecorder[recorder]) {
+            EXPECT_GT(line["decoded"].toInt(), 0) << channel;
+            frames += line["frames"].toInt();
+        }
+        const std::filesystem::path pictures =
+            folder / recorder.toStdString().replace(recorder.indexOf(':'), 1, "-");
+        EXPECT_FALSE(QImage(QString::fromStdString((pictures / "ch01.png").string())).isNull());
+    }
+    EXPECT_EQ(byRecorder[first][1]["title"].toString(), "CH1");
+    EXPECT_EQ(byRecorder[other][1]["title"].toString(), "SECOND");
+    EXPECT_EQ(summary["recorders"].toInt(), 3);
+    EXPECT_EQ(summary["frames"].toInteger(), frames);
+}
+
 TEST_F(CliLive, BadArgumentsAreUsageErrors) {
     const QStringList cases[] = {
-        {"live", "--seconds", "0"},   {"live", "--seconds", "x"},     {"live", "--channels", "0"},
-        {"live", "--channels", "17"}, {"live", "--channels", "1,,2"}, {"live", "--frobnicate"},
+        {"live", "--seconds", "0"},          {"live", "--seconds", "x"},
+        {"live", "--channels", "0"},         {"live", "--channels", "17"},
+        {"live", "--channels", "1,,2"},      {"live", "--frobnicate"},
+        {"live", "--recorder", "127.0.0.1"}, {"live", "--recorder", "127.0.0.1:0"},
+        {"live", "--recorder", ":2000"},     {"live", "--recorder", "127.0.0.1:70000"},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
