@@ -311,6 +311,7 @@ private:
     bool startInstantReplay(int channel);
     void afterInstantReplay();
     void fullScreenChannel(int channel);
+    void saveZoomedView(int cell, int channel);
     std::optional<ViewToRestore> m_replayView;                // while an instant replay runs
     std::optional<VideoLayout::Arrangement> m_fullScreenView; // while one channel is full screen
     QPointer<QWidget> m_cellMenu;

@@ -3,13 +3,19 @@
 #include "app/main_window.h"
 
 #include "app/main_window_controls.h"
+#include "decode/image_files.h"
+#include "decode/snapshot_saver.h"
 #include "files/local_log.h"
 #include "ptz/ptz_controller.h"
 #include "session/recorder_session.h"
+#include "ui/transient_notice.h"
 #include "video/video_window.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
+
+#include <cstring>
 
 #include <utility>
 
@@ -33,7 +39,60 @@ QAction* addCellAction(QMenu& menu, const QString& caption, const QString& refus
     return action;
 }
 
+// "YYYYMMDDhhmmss_00CC_zoom" + extension: a snapshot's name, marked as the zoomed view.
+std::string zoomedViewFileName(unsigned channel, ImageFormat format) {
+    std::string name = snapshotFileName(localTimeNow(), channel, format);
+    const std::size_t dot = name.rfind('.');
+    name.insert(dot == std::string::npos ? name.size() : dot, "_zoom");
+    return name;
+}
+
+RgbImage rgbOf(const QImage& picture) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    RgbImage out;
+    out.width = rgb.width();
+    out.height = rgb.height();
+    out.pixels.resize(static_cast<std::size_t>(out.width) * out.height * 3);
+    for (int y = 0; y < out.height; ++y)
+        std::memcpy(out.at(0, y), rgb.constScanLine(y), static_cast<std::size_t>(out.width) * 3);
+    return out;
+}
+
 } // namespace
+
+// Save zoomed view: what the cell shows now, zoom included, beside the snapshots (a snapshot
+// keeps the whole picture: that is the evidence). A small file written at once, without the
+// flush to the disk that snapshots have.
+void MainWindow::saveZoomedView(int cell, int channel) {
+    if (m_videoWindow == nullptr)
+        return;
+    const QImage view = m_videoWindow->cellViewImage(cell);
+    auto* notice = findChild<TransientNotice*>();
+    if (view.isNull()) {
+        if (notice)
+            notice->tell(tr("The zoomed view was not saved: the cell shows no picture"));
+        return;
+    }
+    const QString folder = QDir(m_settings.location).filePath(QStringLiteral("Saved"));
+    const ImageFormat format = imageFormatFromSetting(m_settings.saveFormat);
+    const QString file = QDir(folder).filePath(
+        QString::fromStdString(zoomedViewFileName(static_cast<unsigned>(channel), format)));
+    std::string error;
+    const bool saved = QDir().mkpath(folder) &&
+                       writeImageFile(file.toStdString(), format, rgbOf(view), error, false);
+    if (!notice)
+        return;
+    const QString shown =
+        SnapshotController::shortPath(file, m_settings.location, QDir::homePath());
+    if (saved)
+        notice->tell(tr("Zoomed view of channel %1 saved to %2").arg(channel + 1).arg(shown), file);
+    else
+        notice->tell(tr("The zoomed view of channel %1 was not saved: %2")
+                         .arg(channel + 1)
+                         .arg(error.empty() ? tr("the folder %1 cannot be made").arg(folder)
+                                            : QString::fromStdString(error)),
+                     file);
+}
 
 // Once for each video window (it is made again when the drawing path changes).
 void MainWindow::connectCellMenu() {
@@ -149,6 +208,11 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
         m_media.requestSnapshots(static_cast<std::uint16_t>(1u << channel));
         localLog(kLogKindSetupImage, kLogEventSnapshotSaved);
     });
+
+    QAction* zoomedView = addCellAction(*menu, tr("Save zoomed view"),
+                                        !pictures ? noPictures : (zoomed ? QString() : notZoomed));
+    connect(zoomedView, &QAction::triggered, this,
+            [this, cell, channel] { saveZoomedView(cell, channel); });
 
     QAction* reset = addCellAction(*menu, tr("Reset zoom"), zoomed ? QString() : notZoomed);
     connect(reset, &QAction::triggered, this, [this, cell] {
