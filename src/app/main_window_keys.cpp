@@ -229,6 +229,9 @@ void MainWindowKeys::run(KeyAction action) {
         if (video != nullptr && video->focusedCell() >= 0)
             video->resetDigitalZoom(video->focusedCell());
         return;
+    case KeyAction::InstantReplay:
+        w.instantReplay(); // nothing without a focused cell or while it cannot start
+        return;
     case KeyAction::PlayPause:
     case KeyAction::StepBackward:
     case KeyAction::StepForward:

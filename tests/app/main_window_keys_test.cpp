@@ -52,10 +52,18 @@ TEST(MainWindowKeys, StoredKeysActAndTheListShowsThem) {
     QTest::keyClick(&window, Qt::Key_PageUp);
     EXPECT_EQ(video->layoutModel().page(), 0);
 
-    // Space presses the focused button while no playback runs.
+    // Tab walks the buttons; Space presses the focused one while no playback runs, and Enter
+    // presses it always.
+    window.button(360)->setFocus(); // Connect, the first
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window.button(361));
     window.button(370)->setFocus();
     QTest::keyClick(window.button(370), Qt::Key_Space);
     WAIT_UNTIL(video->osdEnabled() == osd, 2000);
+    QTest::keyClick(window.button(370), Qt::Key_Return);
+    EXPECT_NE(video->osdEnabled(), osd);
+    QTest::keyClick(window.button(370), Qt::Key_Return);
+    EXPECT_EQ(video->osdEnabled(), osd);
 
     // F1 lists every key, the changed one included, and holds the keyboard until Escape.
     QTest::keyClick(&window, Qt::Key_F1);

@@ -57,6 +57,9 @@ constexpr KeyActionRow kKeyActionRows[kKeyActionCount] = {
     {"ZoomReset",
      QT_TRANSLATE_NOOP("kalder::KeyMap", "Show the focused cell whole (no zoom)"),
      {"Ctrl+0"}},
+    {"InstantReplay",
+     QT_TRANSLATE_NOOP("kalder::KeyMap", "Replay the focused cell's last seconds"),
+     {"R"}},
 };
 
 const KeyActionRow& keyActionRow(KeyAction action) {

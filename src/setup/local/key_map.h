@@ -44,9 +44,10 @@ enum class KeyAction : int {
     FocusRight,
     FocusUp,
     FocusDown,
-    ZoomReset, // the focused cell's digital zoom
+    ZoomReset,     // the focused cell's digital zoom
+    InstantReplay, // the focused cell's channel from a little while ago
 };
-inline constexpr int kKeyActionCount = static_cast<int>(KeyAction::ZoomReset) + 1;
+inline constexpr int kKeyActionCount = static_cast<int>(KeyAction::InstantReplay) + 1;
 
 // The keys of every action: none, one or several key sequences each.
 class KeyMap {

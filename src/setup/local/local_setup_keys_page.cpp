@@ -51,6 +51,11 @@ bool KeyCaptureField::event(QEvent* event) {
 
 void KeyCaptureField::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !m_key.isEmpty()) {
+        event->accept();
+        emit keyConfirmed(m_key);
+        return;
+    }
     if (reservedForTheWindow(key)) {
         event->ignore(); // the dialog's OK and Cancel, the focus chain
         return;
@@ -75,6 +80,7 @@ LocalSetupKeysPage::LocalSetupKeysPage(KeyMap& working, QWidget* parent)
     m_table->setAccessibleName(tr("Keys"));
     m_table->setHorizontalHeaderLabels({tr("Action"), tr("Keys")});
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -100,6 +106,10 @@ LocalSetupKeysPage::LocalSetupKeysPage(KeyMap& working, QWidget* parent)
     m_message->setObjectName(QStringLiteral("keyMessage"));
     m_message->setWordWrap(true);
 
+    for (QPushButton* b : {setButton, clearButton, defaultsButton})
+        b->setAutoDefault(true); // Enter presses the focused button
+    connect(m_capture, &KeyCaptureField::keyConfirmed, this,
+            [this](const QKeySequence& key) { assign(chosenAction(), key); });
     connect(setButton, &QPushButton::clicked, this, [this] {
         if (m_capture->key().isEmpty()) {
             say(tr("Press the new key in the field first."), true);

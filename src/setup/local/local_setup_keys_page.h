@@ -11,8 +11,9 @@ class QTableWidget;
 namespace kalder {
 
 // A field that takes the next key pressed in it (with its modifiers) as a key sequence. Tab and
-// Shift+Tab still move the focus, and Enter and Escape still reach the window (its OK and its
-// Cancel): those four are never taken. GUI thread only.
+// Shift+Tab still move the focus, Escape still reaches the window (its Cancel), and Enter
+// confirms the key taken (without one it reaches the window's OK): those are never taken.
+// GUI thread only.
 class KeyCaptureField : public QLineEdit {
     Q_OBJECT
 public:
@@ -22,6 +23,8 @@ public:
 
 signals:
     void keyCaptured(const QKeySequence& key);
+    // Enter after a key was taken.
+    void keyConfirmed(const QKeySequence& key);
 
 protected:
     bool event(QEvent* event) override;

@@ -33,6 +33,7 @@ void LocalSetupWindow::buildWidgets(bool removableMode, FolderPicker picker) {
     auto button = [this](const char* name, const QString& caption) {
         QPushButton* b = makeDialogButton(caption, this);
         b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(true); // Enter presses the focused button (Tab to Cancel, Enter)
         return b;
     };
 
@@ -52,6 +53,7 @@ void LocalSetupWindow::buildWidgets(bool removableMode, FolderPicker picker) {
     for (const auto& entry : entries) {
         QPushButton* b = makeDialogButton(text(entry.caption), menu);
         b->setObjectName(QLatin1String(entry.name));
+        b->setAutoDefault(true);
         const Page page = entry.page;
         connect(b, &QPushButton::clicked, this, [this, page] { showPage(page); });
         menuLayout->addWidget(b);
@@ -86,6 +88,7 @@ void LocalSetupWindow::buildWidgets(bool removableMode, FolderPicker picker) {
 
     auto* setButton = button("setButton", tr("Set"));
     auto* okButton = button("okButton", tr("OK"));
+    okButton->setDefault(true); // Enter in a field is OK; Escape is Cancel
     auto* closeButton = button("closeButton", tr("Close"));
     auto* cancelButton = button("cancelButton", tr("Cancel"));
     connect(setButton, &QPushButton::clicked, this, [this] { showPage(Page::Menu); });

@@ -320,7 +320,8 @@ TEST_F(LocalSetupWindowTest, KeysPageChangesAKeyRefusesAConflictAndOkStoresIt) {
     table->setCurrentCell(int(KeyAction::Osd), 0);
     QTest::keyClick(capture, Qt::Key_K, Qt::ControlModifier);
     EXPECT_EQ(capture->text(), QStringLiteral("Ctrl+K"));
-    child<QPushButton>(*w, QStringLiteral("keySet"))->click();
+    QTest::keyClick(capture, Qt::Key_Return); // as "Use this key"
+    EXPECT_TRUE(w->isVisible() || w->result() != QDialog::Accepted);
     EXPECT_EQ(table->item(int(KeyAction::Osd), 1)->text(), QStringLiteral("Ctrl+K"));
 
     // Live may not take Ctrl+K now, nor "?" (the list's, typed with Shift).
