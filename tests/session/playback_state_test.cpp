@@ -335,5 +335,45 @@ TEST(PlaybackRules, DisplayedSpeedMark) {
     EXPECT_EQ(displayedSpeed(old, false), 0);
 }
 
+// The position slider's jump from 100.5 s: the old place's frames still under way are dropped,
+// the restarted stream's first frame is shown with every decoder starting afresh; a second in a
+// gap is found by the stream going on far from both.
+TEST(PlaybackRules, JumpRestartsForwardAtTheSecondAndDropsTheOldPlace) {
+    struct Case {
+        std::uint32_t target;
+        std::vector<std::int64_t> dropped; // frame times (ms) dropped, in order
+        std::int64_t shown;                // the first frame shown
+    };
+    const Case cases[] = {
+        {40, {100533, 101000, 104000}, 39400}, // back, from the key frame before
+        {300, {100533, 102000}, 300000},       // forward
+        {60, {100533}, 75000},                 // back into a gap: the next recording
+        {102, {}, 100533}, // a small jump: frames near the second count as there
+    };
+    for (const Case& c : cases) {
+        PlaybackState s = playing();
+        s.paused = true;
+        const std::uint32_t before = s.generation[2];
+        const PlayEffects e = applyJump(s, c.target, context());
+        EXPECT_EQ(describe(e), (Lines{"PLAY_FORWARD @" + std::to_string(c.target) + " mask f v1",
+                                      "PLAY_STEP_DATA 93"}));
+        EXPECT_TRUE(e.flushAudio);
+        EXPECT_EQ(s.position, c.target);
+        EXPECT_FALSE(s.paused);
+        for (std::int64_t t : c.dropped)
+            EXPECT_FALSE(jumpStep(s, t)) << c.target << " " << t;
+        EXPECT_TRUE(jumpStep(s, c.shown)) << c.target;
+        EXPECT_EQ(s.seekState, SeekState::Streaming);
+        EXPECT_EQ(s.generation[2], before + 1);
+    }
+    // A movement before the stream is there goes on from the second asked for.
+    PlaybackState s = playing();
+    applyJump(s, 40, context());
+    applyControl(s, PlayControl::Pause, context());
+    EXPECT_FALSE(s.jumpTarget);
+    EXPECT_EQ(describe(applyControl(s, PlayControl::Forward, context())),
+              (Lines{"PLAY_PAUSE", "PLAY_FORWARD @40 mask f v1", "PLAY_STEP_DATA 93"}));
+}
+
 } // namespace
 } // namespace kalder
