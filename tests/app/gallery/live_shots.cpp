@@ -106,6 +106,21 @@ void shootLiveView(Gallery& g) {
                          QStringLiteral("the OSD button left the overlays on"));
     click(w.button(Control::Osd));
 
+    // F1: the list of every key over live view; Escape closes it.
+    const QString keysCaption = QStringLiteral("The list of keys (F1) over live view");
+    // The keys are the window's shortcuts: they act in the active window.
+    w.activateWindow();
+    if (!QTest::qWaitForWindowActive(&w, 3000))
+        QApplication::setActiveWindow(&w);
+    QTest::keyClick(&w, Qt::Key_F1);
+    QWidget* keyList = w.findChild<QWidget*>(QStringLiteral("shortcutOverlay"));
+    if (keyList != nullptr && waitFor([&] { return keyList->isVisible(); }, 5000)) {
+        g.camera.shot(QStringLiteral("key-list"), keysCaption, &w);
+        QTest::keyClick(keyList, Qt::Key_Escape);
+    } else {
+        g.camera.missing(keysCaption, QStringLiteral("F1 showed no list"));
+    }
+
     click(w.button(Control::Full));
     if (waitFor(
             [&] {

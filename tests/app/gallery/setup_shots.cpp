@@ -233,7 +233,8 @@ void shootLocalSetup(Gallery& g) {
     } pages[] = {{LocalSetupWindow::Page::Global, "Global"},
                  {LocalSetupWindow::Page::Opacity, "Opacity"},
                  {LocalSetupWindow::Page::AudioBuffer, "Audio buffer"},
-                 {LocalSetupWindow::Page::AutoSave, "Auto Save"}};
+                 {LocalSetupWindow::Page::AutoSave, "Auto Save"},
+                 {LocalSetupWindow::Page::Keys, "Keys"}};
     for (const auto& p : pages) {
         local->showPage(p.page);
         const QString caption = QStringLiteral("Local setup: %1 page").arg(p.name);
