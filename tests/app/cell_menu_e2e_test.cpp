@@ -64,8 +64,8 @@ TEST(CellMenu, InstantReplayShowsTheChannelFromThirtySecondsBackAndStopReturnsTo
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, inCell, video->mapToGlobal(inCell));
     QApplication::sendEvent(video, &rightClick);
     WAIT_UNTIL(window.cellMenu() && window.cellMenu()->isVisible(), kTimeoutMs);
-    for (const char* name : {"Full screen", "Snapshot", "Reset zoom", "Listen to this channel",
-                             "Instant replay (30 s)", "PTZ…"})
+    for (const char* name : {"Full screen", "Snapshot", "Save zoomed view", "Reset zoom",
+                             "Listen to this channel", "Instant replay (30 s)", "PTZ…"})
         EXPECT_NE(menuEntry(window.cellMenu(), QString::fromUtf8(name)), nullptr) << name;
     EXPECT_FALSE(menuEntry(window.cellMenu(), QStringLiteral("Reset zoom"))->isEnabled());
     QAction* replay = menuEntry(window.cellMenu(), QStringLiteral("Instant replay (30 s)"));
