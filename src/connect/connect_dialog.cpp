@@ -111,6 +111,8 @@ void ConnectDialog::buildWidgets() {
     auto button = [this](const char* name, const QString& caption) {
         QPushButton* b = makeDialogButton(caption, this);
         b->setObjectName(QLatin1String(name));
+        // Enter presses the focused button (Tab to Cancel and Enter cancels), else OK.
+        b->setAutoDefault(true);
         return b;
     };
     m_defaultButton = button("defaultButton", tr("Default"));

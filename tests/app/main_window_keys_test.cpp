@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -111,7 +112,14 @@ TEST(MainWindowKeys, StoredKeysActAndTheListShowsThem) {
     QTest::keyClick(field, Qt::Key_2);
     EXPECT_EQ(field->text(), QStringLiteral("2"));
     EXPECT_EQ(video->layoutModel().layout(), 16);
-    dialog->reject();
+    // Tab to Cancel and Enter cancels (OK is only the default of the fields).
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    ASSERT_NE(cancel, nullptr);
+    cancel->setFocus();
+    QTest::keyClick(cancel, Qt::Key_Return);
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(window.session(), nullptr);
+    WAIT_UNTIL(window.connectDialog() == nullptr || !window.connectDialog()->isVisible(), 2000);
 }
 
 } // namespace
