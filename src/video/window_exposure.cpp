@@ -104,8 +104,12 @@ bool WindowExposureWatch::nativeEventFilter(const QByteArray& eventType, void* m
 }
 
 void WindowExposureWatch::update() {
-    const bool unseen = m_covered || m_unexposed;
-    if (unseen == m_unseen || m_target.isNull())
+    if (m_target.isNull())
+        return;
+    // A target that is a window of its own (the video window in full screen) is not hidden by
+    // what covers this one: it is what covers it.
+    const bool unseen = (m_covered || m_unexposed) && m_target->window() == &m_topLevel;
+    if (unseen == m_unseen)
         return;
     m_unseen = unseen;
     // The same events the toolkit sends a minimized window's widgets; a target hidden by the

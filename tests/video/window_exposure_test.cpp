@@ -41,6 +41,15 @@ TEST(WindowExposure, CoveredWindowDecodesKeyFramesOnlyUntilUncovered) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !video->feed().keyFramesOnly(); }));
     EXPECT_FALSE(watch->covered());
 
+    // In full screen the video window is a window of its own over the main window: seen.
+    reports = watch->visibilityReports();
+    video->enterFullScreen(QRect(0, 0, 1920, 1080));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watch->visibilityReports() > reports; }));
+    EXPECT_TRUE(watch->covered());
+    EXPECT_FALSE(video->feed().keyFramesOnly());
+    video->leaveFullScreen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !watch->covered(); }));
+
     // Covered while the program keeps the video window hidden: uncovering leaves it unseen.
     cover.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return watch->covered(); }));
