@@ -2,6 +2,9 @@
 // the digits and pages, the list of keys, full-screen view, and keys typed into another window.
 #include "main_window_harness.h"
 #include "main_window_keys.h"
+#include "local/backup_set_builder.h"
+#include "local/local_player.h"
+#include "test_clip.h"
 #include "connect/connect_dialog.h"
 #include "setup/local/key_map.h"
 #include "ui/shortcut_overlay.h"
@@ -120,6 +123,46 @@ TEST(MainWindowKeys, StoredKeysActAndTheListShowsThem) {
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(window.session(), nullptr);
     WAIT_UNTIL(window.connectDialog() == nullptr || !window.connectDialog()->isVisible(), 2000);
+}
+
+// The playback keys drive local playback while it runs (no remote playback runs): Space
+// pauses and plays, Shift+Right plays faster, S stops.
+TEST(MainWindowKeys, PlaybackKeysDriveLocalPlayback) {
+    constexpr std::uint32_t kStart = 1714557600; // 2024-05-01 10:00:00
+    test::MainWindowHarness harness;
+    test::ClipParams params;
+    params.frames = 60; // six seconds: the end of the data never comes first
+    params.keyInterval = 10;
+    const auto clip = test::encodeClip(params);
+    std::vector<test::SetFrame> frames;
+    for (int i = 0; i < params.frames; ++i) {
+        test::SetFrame f;
+        f.time = kStart + static_cast<std::uint32_t>(i / 10);
+        f.ms = static_cast<std::uint16_t>((i % 10) * 100);
+        f.key = clip[static_cast<std::size_t>(i)].key;
+        f.video = clip[static_cast<std::size_t>(i)].data;
+        frames.push_back(std::move(f));
+    }
+    const std::filesystem::path download =
+        std::filesystem::path(harness.dataFolder().toStdString()) / "Download";
+    test::writeBackupSet(download, 0x6632a000, frames);
+    MainWindow window(harness.config());
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    LocalPlaybackController* local = window.localPlayback();
+    ASSERT_TRUE(local->play({LocalPlayRequest::Kind::StartOnly, kStart, 0}, download));
+    ASSERT_TRUE(local->active());
+
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(local->player()->mode(), LocalMode::Pause);
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(local->player()->mode(), LocalMode::Forward);
+    EXPECT_EQ(local->player()->speed(), 1);
+    QTest::keyClick(&window, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(local->player()->speed(), 2);
+    QTest::keyClick(&window, Qt::Key_S);
+    EXPECT_FALSE(local->active());
 }
 
 } // namespace
