@@ -175,6 +175,19 @@ void shootLiveView(Gallery& g) {
             g.camera.missing(digitalCaption, QStringLiteral("the wheel did not zoom the cell"));
         video->resetDigitalZoom();
     }
+    // The right button over a cell opens the cell's menu; entries its rules forbid are grey.
+    const QString menuCaption = QStringLiteral("The menu of a cell (channel 6, right button)");
+    if (video->layoutModel().layout() == 16) {
+        const QPoint at = cellCentre(*video, 5);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, video->mapToGlobal(at));
+        QApplication::sendEvent(video, &rightClick);
+        if (waitFor([&] { return w.cellMenu() && w.cellMenu()->isVisible(); }, 5000))
+            g.camera.shot(QStringLiteral("cell-menu"), menuCaption, &w, {w.cellMenu()});
+        else
+            g.camera.missing(menuCaption, QStringLiteral("the right button opened no menu"));
+        if (w.cellMenu())
+            w.cellMenu()->close();
+    }
     if (video->layoutModel().layout() != 16)
         click(w.button(Control::FirstLayout + 8));
     shootLinkStates(g);
