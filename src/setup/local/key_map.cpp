@@ -66,8 +66,11 @@ const KeyActionRow& keyActionRow(KeyAction action) {
     return kKeyActionRows[static_cast<std::size_t>(action)];
 }
 
+// As every local setting: a subkey of the action's name holding a value of the same name, one
+// level under Keys (LocalSetupEx/Keys/Help/Help).
 QString keyPath(KeyAction action) {
-    return QStringLiteral("LocalSetupEx/Keys/") + QLatin1String(keyActionRow(action).name);
+    const QLatin1StringView name(keyActionRow(action).name);
+    return QStringLiteral("LocalSetupEx/Keys/") + name + u'/' + name;
 }
 
 // Drops empty sequences and repeats, keeping the order.

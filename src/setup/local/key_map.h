@@ -83,12 +83,13 @@ private:
 QList<QKeySequence> defaultKeys(KeyAction action);
 // What the action does, as the shortcut list and the Keys page say it.
 QString keyActionText(KeyAction action);
-// The name the action's keys are stored under (LocalSetupEx/Keys/<name>).
+// The name the action's keys are stored under (LocalSetupEx/Keys/<name>/<name>).
 QString keyActionName(KeyAction action);
 // The keys as the operator reads them ("F1, ?"; empty for none), in this system's key names.
 QString keysText(const QList<QKeySequence>& keys);
 
-// Reads LocalSetupEx/Keys/*: a missing value gives the action's defaults, an empty one no key.
+// Reads LocalSetupEx/Keys: a missing value gives the action's defaults, an empty one no key.
+// Each value is the action's key sequences in portable text ("Ctrl+S"), a list when several.
 // A stored map whose keys conflict is not taken: the defaults are.
 KeyMap loadKeyMap(QSettings& store);
 // Writes every action's keys.

@@ -41,6 +41,8 @@ TEST(KeyMap, StoreRoundTripKeepsOddKeysNoKeyAndRefusesAConflict) {
     saveKeyMap(store, changed);
     store.sync();
     QSettings reread(dir.filePath(QStringLiteral("keys.ini")), QSettings::IniFormat);
+    EXPECT_EQ(reread.value(QStringLiteral("LocalSetupEx/Keys/Stop/Stop")).toString(),
+              QStringLiteral("\\"));
     EXPECT_EQ(loadKeyMap(reread), changed);
     EXPECT_TRUE(loadKeyMap(reread).keys(KeyAction::Mute).isEmpty());
 
