@@ -95,6 +95,8 @@ QList<QShortcut*> MainWindowKeys::makeShortcuts(QWidget* owner) {
 }
 
 void MainWindowKeys::followFullScreen() {
+    if (m_window.m_shuttingDown)
+        return; // the video window is going, and the main window after it
     VideoWindow* video = m_window.videoWindow();
     QWidget* owner = video != nullptr && video->isWindow() ? video : nullptr;
     if (owner == m_fullScreenOwner && (owner == nullptr || !m_fullScreenSet.isEmpty()))
