@@ -95,6 +95,13 @@ TEST(MainWindowKeys, StoredKeysActAndTheListShowsThem) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(video));
     QTest::keyClick(video, Qt::Key_2);
     EXPECT_EQ(video->layoutModel().layout(), 4);
+    // The list shows over the full-screen window there.
+    QTest::keyClick(video, Qt::Key_F1);
+    auto* fullScreenList = video->findChild<ShortcutOverlay*>();
+    ASSERT_NE(fullScreenList, nullptr);
+    EXPECT_TRUE(fullScreenList->isVisible());
+    QTest::keyClick(fullScreenList, Qt::Key_F1);
+    EXPECT_FALSE(fullScreenList->isVisible());
     QTest::keyClick(video, Qt::Key_F11);
     EXPECT_FALSE(video->fullScreen());
     window.activateWindow();
