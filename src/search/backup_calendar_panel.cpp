@@ -2,6 +2,7 @@
 
 #include "ui/resource_fallbacks.h"
 #include "search/backup_period_rules.h"
+#include "search/backup_flow.h"
 #include "search/search_window.h"
 
 #include "resources/resource_library.h"
@@ -29,7 +30,8 @@ BackupCalendarPanel::BackupCalendarPanel(SearchWindow& window, QWidget* parent)
     m_prev->setAccessibleName(QStringLiteral("Prev"));
     m_prev->setAutoDefault(false);
     m_prev->setGeometry(328, 6, 70, 24);
-    connect(m_prev, &QPushButton::clicked, this, [this] { m_window.chooseBackupStartAgain(); });
+    connect(m_prev, &QPushButton::clicked, this,
+            [this] { m_window.backupFlow().chooseStartAgain(); });
 }
 
 void BackupCalendarPanel::reopen() {
@@ -45,7 +47,7 @@ void BackupCalendarPanel::reopen() {
 }
 
 void BackupCalendarPanel::dayChosen(int year, int month, int day) {
-    m_window.chooseBackupDay(year, month, day);
+    m_window.backupFlow().chooseDay(year, month, day);
 }
 
 } // namespace kalder

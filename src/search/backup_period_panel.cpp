@@ -1,6 +1,7 @@
 #include "search/backup_period_panel.h"
 
 #include "search/backup_progress_window.h"
+#include "search/backup_flow.h"
 #include "search/search_window.h"
 
 #include "session/backup_rules.h"
@@ -84,7 +85,7 @@ bool BackupPeriodPanel::requestSize(const BackupRequest& sizeRequest,
                                     const BackupRequest& dataRequest) {
     if (!m_window.session().backup().requestSize(sizeRequest))
         return false;
-    m_window.backupSizeRequested(this);
+    m_window.backupFlow().sizeRequested(this);
     m_dataRequest = dataRequest;
     m_sizedKbytes = 0;
     m_calculate->setEnabled(false);
@@ -94,7 +95,7 @@ bool BackupPeriodPanel::requestSize(const BackupRequest& sizeRequest,
 }
 
 bool BackupPeriodPanel::spaceEnough(std::uint32_t kbytes) {
-    const DriveSpace drive = driveSpace(m_window.backupFolder());
+    const DriveSpace drive = driveSpace(m_window.backupFlow().folder());
     const BackupSpaceCheck space = checkBackupSpace(drive.freeMb, kbytes);
     if (space.enough)
         return true;
@@ -130,9 +131,9 @@ void BackupPeriodPanel::backup() {
     if (!spaceEnough(m_sizedKbytes))
         return;
     m_backup->setEnabled(false);
-    std::filesystem::path folder = m_window.backupFolder();
-    const SearchWindow::BackupFormat format = m_window.backupFormat();
-    if (format != SearchWindow::BackupFormat::Set) {
+    std::filesystem::path folder = m_window.backupFlow().folder();
+    const BackupFormat format = m_window.backupFlow().format();
+    if (format != BackupFormat::Set) {
         // Download and export in one action: the sets go to a folder of their own, so that the
         // export reads this period's sets and nothing else, and the files to the data folder's
         // Export folder.
@@ -143,10 +144,9 @@ void BackupPeriodPanel::backup() {
         r.from = m_dataRequest->start;
         r.to = m_dataRequest->end;
         r.channelMask = m_dataRequest->channelMask;
-        r.format =
-            format == SearchWindow::BackupFormat::Mkv ? ExportFormat::Mkv : ExportFormat::Mp4;
+        r.format = format == BackupFormat::Mkv ? ExportFormat::Mkv : ExportFormat::Mp4;
         r.identity = backupExportIdentity(m_window.session());
-        plan.keepSets = m_window.keepExportedSets();
+        plan.keepSets = m_window.backupFlow().keepExportedSets();
         folder = r.setsFolder;
         planBackupExport(std::move(plan));
     }
@@ -154,7 +154,7 @@ void BackupPeriodPanel::backup() {
         dropBackupExportPlan();
         return;
     }
-    m_window.backupStarted();
+    m_window.backupFlow().started();
 }
 
 } // namespace kalder

@@ -2,6 +2,7 @@
 
 #include "ui/search_rules.h"
 #include "ui/search_look.h"
+#include "search/search_flow.h"
 #include "search/search_window.h"
 
 #include <QDate>
@@ -167,7 +168,7 @@ void CalendarPanel::chooseDay(int day) {
 }
 
 void CalendarPanel::dayChosen(int year, int month, int day) {
-    m_window.requestDay(year, month, day);
+    m_window.searchFlow().requestDay(year, month, day);
 }
 
 } // namespace kalder

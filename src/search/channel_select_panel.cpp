@@ -11,13 +11,13 @@
 namespace kalder {
 
 namespace {
-constexpr int kChannelText = 5152;
+constexpr int kChannelSelectText = 5152;
 }
 
 ChannelSelectPanel::ChannelSelectPanel(SearchWindow& window, QWidget* parent)
     : QWidget(parent), m_window(window) {
     setObjectName("ChannelSelectPanel");
-    const QByteArray prefix = resourceText(kChannelText).toLatin1();
+    const QByteArray prefix = resourceText(kChannelSelectText).toLatin1();
     for (int n = 0; n < 16; ++n) {
         const int x = n < 8 ? 4 : 204, y = 6 + (n % 8) * 40;
         const QString name = QString::asprintf("%s%02d", prefix.constData(), n + 1);

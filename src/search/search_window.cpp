@@ -1,14 +1,7 @@
 #include "search/search_window.h"
 
-#include "search/backup_calendar_panel.h"
-#include "search/backup_date_time_panel.h"
-#include "search/backup_event_list_panel.h"
-#include "search/backup_timeline_panel.h"
-#include "search/calendar_panel.h"
-#include "search/channel_select_panel.h"
-#include "search/date_time_panel.h"
-#include "search/day_timeline_panel.h"
-#include "search/event_list_panel.h"
+#include "search/backup_flow.h"
+#include "search/search_flow.h"
 #include "ui/search_look.h"
 #include "ui/list_popup.h"
 #include "ui/time_popup.h"
@@ -21,7 +14,6 @@
 #include "wire/recorder_time.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -30,18 +22,16 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include <algorithm>
 #include <ctime>
 
 namespace kalder {
 
 namespace {
 
-constexpr QRect kPanelArea{197, 83, 403, 417};
-constexpr QRect kMenuArea{10, 83, 180, 417};
-constexpr int kTabText = 2160; // 2160-2163: Search, Backup, Log, Info
+constexpr QRect kSearchModeMenuArea{10, 83, 180, 417};
+constexpr int kSearchTabText = 2160; // 2160-2163: Search, Backup, Log, Info
 
-std::uint16_t allChannels(unsigned count) {
+std::uint16_t allSearchChannels(unsigned count) {
     return static_cast<std::uint16_t>(count >= 16 ? 0xFFFF : (1u << count) - 1);
 }
 
@@ -57,10 +47,10 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
     setAccessibleName(QStringLiteral("Remote search"));
     setWindowTitle(accessibleName());
     setFixedSize(kWidth, kHeight);
-    m_searchChannelMask = allChannels(m_channelCount);
+    m_state.searchChannelMask = allSearchChannels(m_channelCount);
 
     for (int i = 0; i < 4; ++i) {
-        QString caption = resourceText(kTabText + i);
+        QString caption = resourceText(kSearchTabText + i);
         if (caption.isEmpty())
             caption = QStringList{"Search", "Backup", "Log", "Info"}[i];
         auto* tab = new QPushButton(caption, this);
@@ -73,61 +63,8 @@ SearchWindow::SearchWindow(RecorderSession& session, unsigned dateFormat,
         m_tabs[i] = tab;
     }
 
-    m_searchMenu = new QWidget(this);
-    m_searchMenu->setGeometry(10, 83, 180, 200);
-    const char* menu[] = {"Date/Time", "Select Channel", "Event", "Calendar"};
-    for (int i = 0; i < 4; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(menu[i]), m_searchMenu);
-        b->setAccessibleName(QString::fromLatin1(menu[i]));
-        b->setAutoDefault(false);
-        b->setGeometry(0, i * 40, 170, 32);
-        m_menuButtons[i] = b;
-    }
-    connect(m_menuButtons[0], &QPushButton::clicked, this, &SearchWindow::openDateTime);
-    connect(m_menuButtons[1], &QPushButton::clicked, this, &SearchWindow::openChannelSelect);
-    connect(m_menuButtons[2], &QPushButton::clicked, this, &SearchWindow::searchEvents);
-    connect(m_menuButtons[3], &QPushButton::clicked, this, &SearchWindow::searchCalendar);
-    // The backup menu: the period by date and time, the channels (the search's own choice), the
-    // period by event and by calendar and timeline.
-    m_backupMenu = new QWidget(this);
-    m_backupMenu->setGeometry(10, 83, 180, 200);
-    const char* backupMenu[] = {"Date/Time", "Select Channel", "Event", "Calendar"};
-    for (int i = 0; i < 4; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(backupMenu[i]), m_backupMenu);
-        b->setAccessibleName(QStringLiteral("Backup ") + QString::fromLatin1(backupMenu[i]));
-        b->setAutoDefault(false);
-        b->setGeometry(0, i * 40, 170, 32);
-        m_backupMenuButtons[i] = b;
-    }
-    // What Backup makes: the set as it is, or a standard file per channel exported from it.
-    m_backupMenu->resize(180, 300);
-    auto* formatCaption = new QLabel(QStringLiteral("Back up as"), m_backupMenu);
-    formatCaption->setGeometry(0, 172, 170, 20);
-    m_backupFormat = new QComboBox(m_backupMenu);
-    m_backupFormat->addItems(
-        {QStringLiteral("Backup set"), QStringLiteral("MP4"), QStringLiteral("MKV")});
-    m_backupFormat->setAccessibleName(QStringLiteral("Back up as"));
-    m_backupFormat->setToolTip(
-        QStringLiteral("Backup set: the recorder's own files, played by this client. MP4, MKV: "
-                       "one file per channel that ordinary players play, with the recorder time "
-                       "and a manifest of hashes"));
-    m_backupFormat->setGeometry(0, 194, 170, 26);
-    formatCaption->setBuddy(m_backupFormat);
-    m_keepSet = new QCheckBox(QStringLiteral("Keep the backup set\nafter export"), m_backupMenu);
-    m_keepSet->setAccessibleName(QStringLiteral("Keep the backup set after export"));
-    m_keepSet->setToolTip(QStringLiteral("Off: the set downloaded for the export is deleted once "
-                                         "the files are written"));
-    m_keepSet->setChecked(true);
-    m_keepSet->setGeometry(0, 226, 175, 40);
-    m_keepSet->setEnabled(false);
-    connect(m_backupFormat, &QComboBox::currentIndexChanged, this,
-            [this](int index) { m_keepSet->setEnabled(index != 0); });
-    connect(m_keepSet, &QCheckBox::toggled, this, &SearchWindow::keepExportedSetsChanged);
-    m_backupMenu->hide();
-    connect(m_backupMenuButtons[0], &QPushButton::clicked, this, &SearchWindow::openBackupDateTime);
-    connect(m_backupMenuButtons[1], &QPushButton::clicked, this, &SearchWindow::openChannelSelect);
-    connect(m_backupMenuButtons[2], &QPushButton::clicked, this, &SearchWindow::backupEvents);
-    connect(m_backupMenuButtons[3], &QPushButton::clicked, this, &SearchWindow::backupCalendar);
+    m_search = std::make_unique<SearchFlow>(*this, m_state, m_session);
+    m_backup = std::make_unique<BackupFlow>(*this, m_state, m_session);
     m_otherMenu = new QLabel(this);
     m_otherMenu->setGeometry(10, 83, 180, 60);
     m_otherMenu->setWordWrap(true);
@@ -171,13 +108,14 @@ void SearchWindow::applyOpeningRights() {
     const bool backup = m_session.status().mayBackup();
     if (search) {
         enableTabs(true, backup && !m_session.backupOn(), true, true);
-        const auto context = activeResumeContext();
+        const auto context = m_search->activeResumeContext();
         selectTab(context && context->fromLogList ? Tab::Log : Tab::Search);
         return;
     }
     enableTabs(false, true, false, false);
     if (m_session.backupOn()) {
         // Nothing this account may do while a backup runs.
+        updateWidgets();
         QMetaObject::invokeMethod(
             this, [this] { closeWindow(false); }, Qt::QueuedConnection);
         return;
@@ -186,30 +124,79 @@ void SearchWindow::applyOpeningRights() {
 }
 
 void SearchWindow::enableTabs(bool search, bool backup, bool log, bool info) {
-    m_tabs[0]->setEnabled(search);
-    m_tabs[1]->setEnabled(backup);
-    m_tabs[2]->setEnabled(log);
-    m_tabs[3]->setEnabled(info);
+    m_state.tabEnabled = {search, backup, log, info};
 }
 
 bool SearchWindow::tabEnabled(Tab tab) const {
-    return m_tabs[static_cast<int>(tab)]->isEnabled();
+    return m_state.tabEnabled[static_cast<int>(tab)];
 }
 
 void SearchWindow::selectTab(Tab tab) {
-    if (m_requestPending || modeBusy()) {
-        m_tabs[static_cast<int>(tab)]->setChecked(tab == m_tab);
-        return;
+    // While a request or a mode waits the tab stays (a click's check mark goes again).
+    if (!m_state.requestPending && !modeBusy()) {
+        m_state.tab = tab;
+        m_state.tabChosen = true;
+        m_state.panel = SearchPanel::None;
+        buildMode(tab);
     }
-    m_tab = tab;
-    for (int i = 0; i < 4; ++i)
-        m_tabs[i]->setChecked(i == static_cast<int>(tab));
-    hidePanels();
-    m_searchMenu->setVisible(tab == Tab::Search);
-    m_backupMenu->setVisible(tab == Tab::Backup);
-    showMode(tab);
-    // Until a panel opens the empty panel says what to press; opening one hides the hint.
-    switch (tab) {
+    updateWidgets();
+}
+
+void SearchWindow::buildMode(Tab tab) {
+    ModeSlot& chosen = m_modes[static_cast<int>(tab)];
+    if ((tab == Tab::Log || tab == Tab::Info) && chosen.factory) {
+        // Built on the first choice of the tab; its panels then stay until the window closes.
+        ModeFactory factory = std::move(chosen.factory);
+        chosen.factory = nullptr;
+        chosen.busy = factory(chosen.menuArea, chosen.panelArea);
+    }
+}
+
+QWidget* SearchWindow::panelWidget(SearchPanel panel) const {
+    if (QWidget* w = m_search->panelWidget(panel))
+        return w;
+    return m_backup->panelWidget(panel);
+}
+
+void SearchWindow::updateWidgets() {
+    const SearchWindowState& s = m_state;
+    const int chosen = s.tabChosen ? static_cast<int>(s.tab) : -1;
+    for (int i = 0; i < 4; ++i) {
+        m_tabs[i]->setEnabled(s.tabEnabled[i]);
+        m_tabs[i]->setChecked(i == chosen);
+    }
+    m_backup->keepSetBox()->setEnabled(s.backupFormat != BackupFormat::Set);
+    if (!s.tabChosen)
+        return; // as built: the search menu, no panel, no hint
+
+    m_search->menu()->setVisible(s.tab == Tab::Search);
+    m_backup->menu()->setVisible(s.tab == Tab::Backup);
+    for (int i = 0; i < 4; ++i) {
+        const ModeSlot& mode = m_modes[i];
+        if (mode.menuArea)
+            mode.menuArea->setVisible(i == chosen);
+        if (mode.panelArea)
+            mode.panelArea->setVisible(i == chosen);
+    }
+    // A mode nobody fills says so.
+    const bool filled = s.tab == Tab::Log || s.tab == Tab::Info;
+    const bool unfilled = filled && !m_modes[chosen].menuArea;
+    m_otherMenu->setVisible(unfilled);
+    if (unfilled)
+        m_otherMenu->setText(m_tabs[chosen]->text() +
+                             QStringLiteral(": not available in this client yet"));
+
+    // One panel at a time; until one opens the empty panel says what to press.
+    QWidget* const shown = panelWidget(s.panel);
+    for (SearchPanel p :
+         {SearchPanel::DateTime, SearchPanel::ChannelSelect, SearchPanel::Calendar,
+          SearchPanel::DayTimeline, SearchPanel::EventList, SearchPanel::BackupDateTime,
+          SearchPanel::BackupCalendar, SearchPanel::BackupTimeline, SearchPanel::BackupEventList})
+        if (QWidget* w = panelWidget(p); w && w != shown)
+            w->hide();
+    if (shown)
+        shown->show();
+    switch (s.tab) {
     case Tab::Search:
         m_panelHint->setText(tr("Choose on the left how to find the recording to play: by date "
                                 "and time, by event, or in the calendar"));
@@ -224,30 +211,9 @@ void SearchWindow::selectTab(Tab tab) {
         m_panelHint->setText(QString());
         break;
     }
-    m_panelHint->setVisible(!m_panelHint->text().isEmpty());
-}
+    m_panelHint->setVisible(s.panel == SearchPanel::None && !m_panelHint->text().isEmpty());
 
-void SearchWindow::showMode(Tab tab) {
-    const bool filled = tab == Tab::Log || tab == Tab::Info;
-    ModeSlot& chosen = m_modes[static_cast<int>(tab)];
-    if (filled && chosen.factory) {
-        // Built on the first choice of the tab; its panels then stay until the window closes.
-        ModeFactory factory = std::move(chosen.factory);
-        chosen.factory = nullptr;
-        chosen.busy = factory(chosen.menuArea, chosen.panelArea);
-    }
-    for (const ModeSlot& mode : m_modes) {
-        const bool shown = &mode == &chosen;
-        if (mode.menuArea)
-            mode.menuArea->setVisible(shown);
-        if (mode.panelArea)
-            mode.panelArea->setVisible(shown);
-    }
-    // A mode nobody fills says so.
-    m_otherMenu->setVisible(filled && !chosen.menuArea);
-    if (filled && !chosen.menuArea)
-        m_otherMenu->setText(m_tabs[static_cast<int>(tab)]->text() +
-                             QStringLiteral(": not available in this client yet"));
+    m_search->updatePlayButtons();
 }
 
 void SearchWindow::setModeContent(Tab tab, ModeFactory factory) {
@@ -259,15 +225,17 @@ void SearchWindow::setModeContent(Tab tab, ModeFactory factory) {
     const QString name = m_tabs[static_cast<int>(tab)]->text();
     mode.menuArea = new QWidget(this);
     mode.menuArea->setObjectName(name + QStringLiteral("MenuArea"));
-    mode.menuArea->setGeometry(kMenuArea);
+    mode.menuArea->setGeometry(kSearchModeMenuArea);
     mode.menuArea->hide();
     mode.panelArea = new QWidget(this);
     mode.panelArea->setObjectName(name + QStringLiteral("PanelArea"));
     mode.panelArea->setGeometry(kPanelArea);
     mode.panelArea->hide();
     mode.factory = std::move(factory);
-    if (m_tab == tab)
-        showMode(tab);
+    if (m_state.tabChosen && m_state.tab == tab) {
+        buildMode(tab);
+        updateWidgets();
+    }
 }
 
 QWidget* SearchWindow::modeMenuArea(Tab tab) const {
@@ -285,57 +253,52 @@ bool SearchWindow::modeBusy() const {
     return false;
 }
 
-void SearchWindow::hidePanels() {
-    m_panelHint->hide();
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             m_calendar, m_timeline, m_eventList, m_channelSelect, m_dateTime, m_backupDateTime,
-             m_backupCalendar, m_backupTimeline, m_backupEventList})
-        if (w)
-            w->hide();
-}
-
 // ---- messages ----
 
 void SearchWindow::handleWindowMessage(int message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
     case WindowMessage::SearchYearsReady:
-        onYearsReady(wParam, lParam);
+        m_search->onYearsReady(wParam, lParam);
         return;
     case WindowMessage::SearchDaySegmentsReady:
-        onDaySegmentsReady(wParam);
+        m_search->onDaySegmentsReady(wParam);
         return;
     case WindowMessage::SearchEventsReady:
-        onEventsReady();
+        // One message for both menus' event queries: the tab tells whose.
+        if (m_state.tab == Tab::Backup)
+            m_backup->onEventsReady();
+        else
+            m_search->onEventsReady();
         return;
     case WindowMessage::BackupYearsReady:
-        onBackupYearsReady(wParam, lParam);
+        m_backup->onYearsReady(wParam, lParam);
         return;
     case WindowMessage::BackupDaySegmentsReady:
-        onBackupDaySegmentsReady(wParam);
+        m_backup->onDaySegmentsReady(wParam);
         return;
-    // The size goes to the panel that asked for it, wherever the operator has gone since.
     case WindowMessage::BackupSizeKnown:
-        if (m_sizingPanel)
-            m_sizingPanel->sizeKnown(static_cast<std::uint32_t>(wParam));
+        m_backup->onSizeKnown(static_cast<std::uint32_t>(wParam));
         return;
     case WindowMessage::BackupRefused:
-        // The session has raised the refusal's alert.
-        if (m_sizingPanel)
-            m_sizingPanel->sizeRefused();
+        m_backup->onRefused();
         return;
     case WindowMessage::RightsChanged:
         if (wParam == 0) {
             enableTabs(true, true, true, true);
+            updateWidgets();
         } else if (wParam == 1) {
             enableTabs(false, true, false, false);
+            updateWidgets();
             if (m_session.backupOn())
                 closeWindow(false);
             else
                 selectTab(Tab::Backup);
         } else if (wParam == 2) {
             enableTabs(true, false, true, true);
-            if (m_tab == Tab::Backup)
+            if (m_state.tab == Tab::Backup)
                 selectTab(Tab::Search);
+            else
+                updateWidgets();
         }
         return;
     default:
@@ -343,140 +306,66 @@ void SearchWindow::handleWindowMessage(int message, std::uintptr_t wParam, std::
     }
 }
 
-void SearchWindow::onYearsReady(std::uintptr_t wParam, std::intptr_t lParam) {
-    m_requestPending = false;
-    const auto result = static_cast<SearchReplyResult>(wParam);
-    if (result == SearchReplyResult::Refused)
-        return;
-    // No data (83): the calendar shows the years the window already holds.
-    if (lParam != 83)
-        m_years = m_session.search().years();
-    openCalendar();
-}
-
-void SearchWindow::onDaySegmentsReady(std::uintptr_t wParam) {
-    m_requestPending = false;
-    if (static_cast<SearchReplyResult>(wParam) == SearchReplyResult::Refused)
-        return;
-    m_segments = m_session.search().daySegments();
-    openTimeline(m_dayYear, m_dayMonth, m_dayDay, std::nullopt);
-}
-
-void SearchWindow::onEventsReady() {
-    // A refusal leaves the session's list empty: the list opens empty.
-    m_requestPending = false;
-    m_events = m_session.search().events();
-    if (m_tab == Tab::Backup)
-        openBackupEventList();
-    else
-        openEventList(std::nullopt);
-}
-
-// ---- the search menu ----
-
-void SearchWindow::openDateTime() {
-    if (m_requestPending)
-        return;
-    hidePanels();
-    if (!m_dateTime) {
-        m_dateTime = new DateTimePanel(*this, this);
-        m_dateTime->setGeometry(kPanelArea);
-    }
-    m_dateTime->show();
-}
-
-void SearchWindow::openChannelSelect() {
-    if (m_requestPending)
-        return;
-    hidePanels();
-    if (!m_channelSelect) {
-        m_channelSelect = new ChannelSelectPanel(*this, this);
-        m_channelSelect->setGeometry(kPanelArea);
-    }
-    m_channelSelect->show();
-}
-
-void SearchWindow::searchEvents() {
-    if (m_requestPending)
-        return;
-    m_requestPending = true;
-    const auto context = activeResumeContext();
-    if (context && context->source == SearchResumeContext::Source::EventList) {
-        m_requestPending = false;
-        m_events = context->events;
-        openEventList(static_cast<int>(context->eventTab));
-        return;
-    }
-    m_session.search().clearResumeContext();
-    m_session.search().requestEvents();
-}
-
-void SearchWindow::searchCalendar() {
-    if (m_requestPending)
-        return;
-    m_requestPending = true;
-    const auto context = activeResumeContext();
-    if (context && context->source == SearchResumeContext::Source::DayTimeline) {
-        m_requestPending = false;
-        m_years = context->years;
-        m_segments = context->segments;
-        const CivilTime day = decodeRecorderTime(context->start);
-        m_dayYear = day.year;
-        m_dayMonth = day.month;
-        m_dayDay = day.day;
-        openTimeline(day.year, day.month, day.day, context->start);
-        return;
-    }
-    m_session.search().clearResumeContext();
-    m_session.search().requestYears();
-}
-
-void SearchWindow::requestDay(int year, int month, int day) {
-    if (m_requestPending)
-        return;
-    m_requestPending = true;
-    m_dayYear = year;
-    m_dayMonth = month;
-    m_dayDay = day;
-    m_segments.clear();
-    m_session.search().requestDaySegments(year, month, day);
-}
-
-void SearchWindow::openCalendar() {
-    hidePanels();
-    if (!m_calendar) {
-        m_calendar = new CalendarPanel(*this, this);
-        m_calendar->setGeometry(kPanelArea);
-    }
-    m_calendar->reload();
-    m_calendar->show();
-}
+// ---- the flows' actions, for the panels, the main window and the tests ----
 
 void SearchWindow::showCalendar() {
-    if (m_timeline)
-        m_timeline->deleteLater();
-    openCalendar();
+    m_search->showCalendar();
+}
+void SearchWindow::setSearchChannel(unsigned channel, bool on) {
+    m_search->setSearchChannel(channel, on);
+    m_backup->channelsChanged();
+}
+QPushButton* SearchWindow::menuButton(int index) const {
+    return m_search->menuButton(index);
+}
+CalendarPanel* SearchWindow::calendarPanel() const {
+    return m_search->calendarPanel();
+}
+DayTimelinePanel* SearchWindow::timelinePanel() const {
+    return m_search->timelinePanel();
+}
+EventListPanel* SearchWindow::eventListPanel() const {
+    return m_search->eventListPanel();
+}
+ChannelSelectPanel* SearchWindow::channelSelectPanel() const {
+    return m_search->channelSelectPanel();
+}
+DateTimePanel* SearchWindow::dateTimePanel() const {
+    return m_search->dateTimePanel();
 }
 
-void SearchWindow::openTimeline(int year, int month, int day, std::optional<std::uint32_t> cursor) {
-    hidePanels();
-    if (m_timeline)
-        delete m_timeline;
-    m_timeline = new DayTimelinePanel(*this, year, month, day, this);
-    m_timeline->setGeometry(kPanelArea);
-    if (cursor)
-        m_timeline->setCursorTime(*cursor);
-    m_timeline->show();
+void SearchWindow::setBackupFolder(std::filesystem::path folder) {
+    m_backup->setFolder(std::move(folder));
+}
+void SearchWindow::setBackupFormat(BackupFormat format) {
+    m_backup->setFormat(format);
+}
+void SearchWindow::setKeepExportedSets(bool keep) {
+    m_backup->setKeepExportedSets(keep);
+}
+QCheckBox* SearchWindow::keepSetBox() const {
+    return m_backup->keepSetBox();
+}
+QPushButton* SearchWindow::backupMenuButton(int index) const {
+    return m_backup->menuButton(index);
+}
+void SearchWindow::backupStartChosen(const CivilTime& start) {
+    m_backup->startChosen(start);
+}
+BackupDateTimePanel* SearchWindow::backupDateTimePanel() const {
+    return m_backup->dateTimePanel();
+}
+BackupCalendarPanel* SearchWindow::backupCalendarPanel() const {
+    return m_backup->calendarPanel();
+}
+BackupTimelinePanel* SearchWindow::backupTimelinePanel() const {
+    return m_backup->timelinePanel();
+}
+BackupEventListPanel* SearchWindow::backupEventListPanel() const {
+    return m_backup->eventListPanel();
 }
 
-void SearchWindow::openEventList(std::optional<int> savedTab) {
-    hidePanels();
-    if (m_eventList)
-        delete m_eventList;
-    m_eventList = new EventListPanel(*this, savedTab, this);
-    m_eventList->setGeometry(kPanelArea);
-    m_eventList->show();
-}
+// ---- pop-ups ----
 
 void SearchWindow::openListPopup(QWidget* field, const QStringList& items, int columns, int width,
                                  std::function<void(int)> done) {
@@ -510,174 +399,7 @@ void SearchWindow::openTimePopup(QWidget* field, int hour, int minute, int secon
     popup->show();
 }
 
-// ---- the backup menu ----
-
-void SearchWindow::openBackupDateTime() {
-    if (m_requestPending)
-        return;
-    hidePanels();
-    if (!m_backupDateTime) {
-        m_backupDateTime = new BackupDateTimePanel(*this, this);
-        m_backupDateTime->setGeometry(kPanelArea);
-    }
-    m_backupDateTime->show();
-}
-
-BackupDateTimePanel* SearchWindow::backupDateTimePanel() const {
-    return m_backupDateTime;
-}
-
-BackupCalendarPanel* SearchWindow::backupCalendarPanel() const {
-    return m_backupCalendar;
-}
-
-BackupTimelinePanel* SearchWindow::backupTimelinePanel() const {
-    return m_backupTimeline;
-}
-
-BackupEventListPanel* SearchWindow::backupEventListPanel() const {
-    return m_backupEventList;
-}
-
-void SearchWindow::backupEvents() {
-    if (m_requestPending)
-        return;
-    m_requestPending = true;
-    m_session.search().requestEvents();
-}
-
-void SearchWindow::backupCalendar() {
-    if (m_requestPending)
-        return;
-    // A fresh choice: the start first, the recorder asked again.
-    m_backupYearsCached = false;
-    m_backupPeriod.endPhase = false;
-    requestBackupYears();
-}
-
-void SearchWindow::requestBackupYears() {
-    // The end's calendar reuses the years the window holds.
-    if (m_backupYearsCached && !m_years.empty()) {
-        openBackupCalendar();
-        return;
-    }
-    m_requestPending = true;
-    m_session.search().requestBackupYears();
-}
-
-void SearchWindow::onBackupYearsReady(std::uintptr_t wParam, std::intptr_t lParam) {
-    m_requestPending = false;
-    if (static_cast<SearchReplyResult>(wParam) == SearchReplyResult::Refused)
-        return;
-    // No data (83): the calendar shows the years the window already holds.
-    if (lParam != 83)
-        m_years = m_session.search().takeBackupYears();
-    openBackupCalendar();
-}
-
-void SearchWindow::openBackupCalendar() {
-    hidePanels();
-    if (!m_backupCalendar) {
-        m_backupCalendar = new BackupCalendarPanel(*this, this);
-        m_backupCalendar->setGeometry(kPanelArea);
-    }
-    m_backupCalendar->reopen();
-    m_backupCalendar->show();
-}
-
-void SearchWindow::chooseBackupDay(int year, int month, int day) {
-    if (m_requestPending)
-        return;
-    CivilTime& date = m_backupPeriod.endPhase ? m_backupPeriod.end : m_backupPeriod.start;
-    date.year = year;
-    date.month = month;
-    date.day = day;
-    m_requestPending = true;
-    m_segments.clear();
-    m_session.search().requestBackupDaySegments(year, month, day);
-}
-
-void SearchWindow::chooseBackupStartAgain() {
-    if (m_requestPending)
-        return;
-    m_backupPeriod.endPhase = false;
-    const CivilTime& start = m_backupPeriod.start;
-    chooseBackupDay(start.year, start.month, start.day);
-}
-
-void SearchWindow::onBackupDaySegmentsReady(std::uintptr_t wParam) {
-    m_requestPending = false;
-    if (static_cast<SearchReplyResult>(wParam) == SearchReplyResult::Refused)
-        return;
-    m_segments = m_session.search().takeBackupDaySegments();
-    openBackupTimeline();
-}
-
-void SearchWindow::openBackupTimeline() {
-    hidePanels();
-    if (m_backupTimeline)
-        delete m_backupTimeline;
-    m_backupTimeline = new BackupTimelinePanel(*this, this);
-    m_backupTimeline->setGeometry(kPanelArea);
-    m_backupTimeline->show();
-}
-
-void SearchWindow::backupStartChosen(const CivilTime& start) {
-    if (m_requestPending)
-        return;
-    m_backupPeriod.start = start;
-    m_backupPeriod.endPhase = true;
-    m_backupYearsCached = true;
-    requestBackupYears();
-}
-
-void SearchWindow::openBackupEventList() {
-    hidePanels();
-    if (m_backupEventList)
-        delete m_backupEventList;
-    m_backupEventList = new BackupEventListPanel(*this, this);
-    m_backupEventList->setGeometry(kPanelArea);
-    m_backupEventList->show();
-}
-
-void SearchWindow::backupSizeRequested(BackupPeriodPanel* panel) {
-    m_sizingPanel = panel;
-}
-
-SearchWindow::BackupFormat SearchWindow::backupFormat() const {
-    return static_cast<BackupFormat>(std::clamp(m_backupFormat->currentIndex(), 0, 2));
-}
-
-void SearchWindow::setBackupFormat(BackupFormat format) {
-    m_backupFormat->setCurrentIndex(static_cast<int>(format));
-}
-
-bool SearchWindow::keepExportedSets() const {
-    return m_keepSet->isChecked();
-}
-
-void SearchWindow::setKeepExportedSets(bool keep) {
-    const QSignalBlocker quiet(m_keepSet); // the stored setting itself: nothing to store again
-    m_keepSet->setChecked(keep);
-}
-
-void SearchWindow::backupStarted() {
-    closeWindow(false);
-}
-
 // ---- state for the panels ----
-
-void SearchWindow::setSearchChannel(unsigned channel, bool on) {
-    if (channel >= 16)
-        return;
-    const std::uint16_t bit = static_cast<std::uint16_t>(1u << channel);
-    m_searchChannelMask =
-        static_cast<std::uint16_t>(on ? m_searchChannelMask | bit : m_searchChannelMask & ~bit);
-    if (m_timeline)
-        m_timeline->update();
-    if (m_backupTimeline)
-        m_backupTimeline->update();
-}
 
 bool SearchWindow::recorderVersion11() const {
     return m_session.atLeastVersion11();
@@ -687,32 +409,20 @@ int SearchWindow::subProductMajor() const {
     return m_session.hello().sub_product_num_major;
 }
 
-std::optional<SearchResumeContext> SearchWindow::activeResumeContext() const {
-    SearchResumeContext context = m_session.search().resumeContext();
-    if (!context.active)
-        return std::nullopt;
-    return context;
-}
-
 void SearchWindow::setLocalPlaybackRunning(bool running) {
-    m_localPlaybackRunning = running;
-    if (m_timeline)
-        m_timeline->updatePlayEnabled();
-    if (m_eventList)
-        m_eventList->updatePlayEnabled();
-    if (m_dateTime)
-        m_dateTime->updatePlayEnabled();
+    m_state.localPlaybackRunning = running;
+    updateWidgets();
 }
 
 void SearchWindow::play(const SearchPlayRequest& request, SearchResumeContext context) {
-    if (m_localPlaybackRunning || m_closed)
+    if (m_state.localPlaybackRunning || m_state.closed)
         return;
     emit playRequested(request);
     context.active = true;
     context.source = request.source;
     context.start = request.start;
     m_session.search().setResumeContext(std::move(context));
-    m_closingForPlay = true;
+    m_state.closingForPlay = true;
     closeWindow(false);
 }
 
@@ -723,34 +433,18 @@ void SearchWindow::postNotification(Notification notification) {
                                             static_cast<std::intptr_t>(notification.lParam())));
 }
 
-CalendarPanel* SearchWindow::calendarPanel() const {
-    return m_calendar;
-}
-DayTimelinePanel* SearchWindow::timelinePanel() const {
-    return m_timeline;
-}
-EventListPanel* SearchWindow::eventListPanel() const {
-    return m_eventList;
-}
-ChannelSelectPanel* SearchWindow::channelSelectPanel() const {
-    return m_channelSelect;
-}
-DateTimePanel* SearchWindow::dateTimePanel() const {
-    return m_dateTime;
-}
-
 // ---- closing ----
 
 void SearchWindow::closeWindow(bool cancel) {
-    if (m_closed)
+    if (m_state.closed)
         return;
-    m_closed = true;
+    m_state.closed = true;
     if (cancel)
         m_session.search().cancel();
-    if (!m_closingForPlay && !m_session.playbackOn())
+    if (!m_state.closingForPlay && !m_session.playbackOn())
         m_session.search().clearResumeContext();
     // Later play controls use the channels chosen here.
-    m_session.search().setSearchChannelMask(m_searchChannelMask);
+    m_session.search().setSearchChannelMask(m_state.searchChannelMask);
     m_session.search().setWindowOpen(false);
     if (m_timePopup)
         m_timePopup->close();
@@ -761,7 +455,7 @@ void SearchWindow::closeWindow(bool cancel) {
 
 void SearchWindow::closeEvent(QCloseEvent* event) {
     // Alt+F4 and the window manager's close do nothing: Close, Cancel or Play end the window.
-    if (!m_closed) {
+    if (!m_state.closed) {
         event->ignore();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "search/backup_period.h"
 #include "search/search_play_request.h"
+#include "search/search_window_state.h"
 #include "session/search_resume_context.h"
 #include "wire/notification.h"
 #include "wire/search_records.h"
@@ -13,21 +14,21 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QPushButton;
 class QWidget;
 
 namespace kalder {
 
+class BackupFlow;
 class BackupCalendarPanel;
 class BackupDateTimePanel;
 class BackupEventListPanel;
-class BackupPeriodPanel;
 class BackupTimelinePanel;
 class CalendarPanel;
 class ChannelSelectPanel;
@@ -35,22 +36,28 @@ class DateTimePanel;
 class DayTimelinePanel;
 class EventListPanel;
 class RecorderSession;
+class SearchFlow;
 class ListPopup;
 class TimePopup;
 class WindowMessageEvent;
 
-// The remote search window: four mode tabs (Search, Backup, Log, Info), the search menu and its
-// panels (calendar, day timeline, event list, channel selection, date and time entry). It sends
-// the disk queries through the session and acts on their ready messages, which the main window
-// forwards to it. A Play action of any panel ends in playRequested(); the window then keeps the
-// resume context in the session and closes. The Log and Info modes are filled by their features
-// through setModeContent(). GUI thread only; the session must outlive it.
+// The remote search window: four mode tabs (Search, Backup, Log, Info) over the search flow (the
+// search menu and its panels: calendar, day timeline, event list, channel selection, date and
+// time entry) and the backup flow (the backup menu, its panels, the period and its size). The
+// flows send the disk queries through the session and act on their ready messages, which the
+// main window forwards to the window. Both flows and the window change one SearchWindowState;
+// updateWidgets() then sets what every widget shows from it. A Play action of any panel ends in
+// playRequested(); the window then keeps the resume context in the session and closes. The Log
+// and Info modes are filled by their features through setModeContent(). GUI thread only; the
+// session must outlive it. The panels reach the flows through the window.
 class SearchWindow : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kWidth = 618;
     static constexpr int kHeight = 546;
-    enum class Tab { Search = 0, Backup = 1, Log = 2, Info = 3 };
+    // Where the panels go.
+    static constexpr QRect kPanelArea{197, 83, 403, 417};
+    using Tab = SearchTab;
     QPushButton* tabButton(Tab tab) const { return m_tabs[static_cast<int>(tab)]; }
 
     // `dateFormat`: the operator's date order (0 year, 1 month, 2 day first). Notifications the
@@ -65,14 +72,20 @@ public:
 
     // Local playback runs: every Play of the window is disabled.
     void setLocalPlaybackRunning(bool running);
-    bool localPlaybackRunning() const { return m_localPlaybackRunning; }
+    bool localPlaybackRunning() const { return m_state.localPlaybackRunning; }
+
+    // Sets every enabled, visible and checked state of the window's own widgets (tabs, menus,
+    // modes, panels, the hint, the Play buttons) from state().
+    void updateWidgets();
+    SearchFlow& searchFlow() const { return *m_search; }
+    BackupFlow& backupFlow() const { return *m_backup; }
 
     // ---- For the panels. ----
-    bool requestPending() const { return m_requestPending; }
-    const std::vector<YearAvailability>& years() const { return m_years; }
-    const std::vector<DaySegment>& daySegments() const { return m_segments; }
-    const std::vector<EventEntry>& events() const { return m_events; }
-    std::uint16_t searchChannelMask() const { return m_searchChannelMask; }
+    bool requestPending() const { return m_state.requestPending; }
+    const std::vector<YearAvailability>& years() const { return m_state.years; }
+    const std::vector<DaySegment>& daySegments() const { return m_state.segments; }
+    const std::vector<EventEntry>& events() const { return m_state.events; }
+    std::uint16_t searchChannelMask() const { return m_state.searchChannelMask; }
     void setSearchChannel(unsigned channel, bool on);
     unsigned channelCount() const { return m_channelCount; }
     unsigned dateFormat() const { return m_dateFormat; }
@@ -81,11 +94,7 @@ public:
     int subProductMajor() const;
     // The standard local offset measured when the window opened (encoding operator entries).
     int standardOffsetSeconds() const { return m_standardOffset; }
-    // The resume context when it is active.
-    std::optional<SearchResumeContext> activeResumeContext() const;
 
-    // The calendar's chosen day: sends PLAY_INFO_DAY_REQ (nothing while a request is pending).
-    void requestDay(int year, int month, int day);
     // Back from the timeline to the calendar.
     void showCalendar();
     // Opens the time pop-up under `field`; `done` receives the chosen time.
@@ -100,45 +109,27 @@ public:
     void play(const SearchPlayRequest& request, SearchResumeContext context);
     void postNotification(Notification notification);
 
-    // ---- Backup mode. ----
+    // ---- Backup mode (the backup flow's). ----
     RecorderSession& session() const { return m_session; }
     // Where backups go: the data folder's download folder.
-    void setBackupFolder(std::filesystem::path folder) { m_backupFolder = std::move(folder); }
-    const std::filesystem::path& backupFolder() const { return m_backupFolder; }
-    // What Backup makes of the period: the recorder's backup set as it is, or an MP4 or MKV
-    // export of it (the set is downloaded first, exported in the same action, then kept or
-    // deleted as keepExportedSets() says).
-    enum class BackupFormat { Set = 0, Mp4 = 1, Mkv = 2 };
-    BackupFormat backupFormat() const;
+    void setBackupFolder(std::filesystem::path folder);
+    // What Backup makes of the period (MP4 and MKV keep or delete the set downloaded for them as
+    // the keep-set box says).
+    using BackupFormat = kalder::BackupFormat;
     void setBackupFormat(BackupFormat format);
     // The local setting "Keep the backup set after export" (the main window stores it).
-    bool keepExportedSets() const;
     void setKeepExportedSets(bool keep);
-    QComboBox* backupFormatBox() const { return m_backupFormat; }
-    QCheckBox* keepSetBox() const { return m_keepSet; }
-    // The transfer started: the window closes (the transfer runs on without it).
-    void backupStarted();
-    // Backup menu actions (also the backup menu's buttons: Date/Time, Select Channel, Event,
-    // Calendar).
-    void openBackupDateTime();
-    void backupEvents();
-    void backupCalendar();
+    QCheckBox* keepSetBox() const;
     BackupDateTimePanel* backupDateTimePanel() const;
     BackupCalendarPanel* backupCalendarPanel() const;
     BackupTimelinePanel* backupTimelinePanel() const;
     BackupEventListPanel* backupEventListPanel() const;
-    QPushButton* backupMenuButton(int index) const { return m_backupMenuButtons[index]; }
+    QPushButton* backupMenuButton(int index) const;
     // The period chosen on the backup calendar and timeline.
-    const BackupPeriod& backupPeriod() const { return m_backupPeriod; }
-    void setBackupPeriod(const BackupPeriod& period) { m_backupPeriod = period; }
-    // The backup calendar's day: the start's or the end's date per the phase; TRANS_INFO_DAY_REQ.
-    void chooseBackupDay(int year, int month, int day);
-    // The backup calendar's Prev: back to choosing the start on the start's day.
-    void chooseBackupStartAgain();
+    const BackupPeriod& backupPeriod() const { return m_state.backupPeriod; }
+    void setBackupPeriod(const BackupPeriod& period) { m_state.backupPeriod = period; }
     // The timeline's Next: the start is chosen, the calendar opens for the end.
     void backupStartChosen(const CivilTime& start);
-    // A panel asked for a size: the answer goes to it.
-    void backupSizeRequested(BackupPeriodPanel* panel);
 
     // ---- Modes another feature fills (the recorder's log, its information). ----
     // A factory builds the mode's menu as children of `menuArea` (the left column) and its
@@ -157,20 +148,14 @@ public:
     void closeFromMode() { closeWindow(false); }
 
     // ---- For tests. ----
-    Tab currentTab() const { return m_tab; }
+    Tab currentTab() const { return m_state.tab; }
     bool tabEnabled(Tab tab) const;
     CalendarPanel* calendarPanel() const;
     DayTimelinePanel* timelinePanel() const;
     EventListPanel* eventListPanel() const;
     ChannelSelectPanel* channelSelectPanel() const;
     DateTimePanel* dateTimePanel() const;
-    QPushButton* menuButton(int index) const { return m_menuButtons[index]; }
-
-    // Search menu actions (also the menu's buttons).
-    void openDateTime();
-    void openChannelSelect();
-    void searchEvents();
-    void searchCalendar();
+    QPushButton* menuButton(int index) const;
 
 signals:
     // Remote playback of the period: connected by the main window to the playback feature.
@@ -190,22 +175,11 @@ private:
     void selectTab(Tab tab);
     void applyOpeningRights();
     void enableTabs(bool search, bool backup, bool log, bool info);
-    void hidePanels();
-    void onYearsReady(std::uintptr_t wParam, std::intptr_t lParam);
-    void onDaySegmentsReady(std::uintptr_t wParam);
-    void onEventsReady();
-    void openCalendar();
-    void openTimeline(int year, int month, int day, std::optional<std::uint32_t> cursor);
-    void openEventList(std::optional<int> savedTab);
     void closeWindow(bool cancel);
     bool modeBusy() const;
-    void showMode(Tab tab);
-    void onBackupYearsReady(std::uintptr_t wParam, std::intptr_t lParam);
-    void onBackupDaySegmentsReady(std::uintptr_t wParam);
-    void requestBackupYears();
-    void openBackupCalendar();
-    void openBackupTimeline();
-    void openBackupEventList();
+    // Builds the mode of `tab` on its first choice.
+    void buildMode(Tab tab);
+    QWidget* panelWidget(SearchPanel panel) const;
 
     RecorderSession& m_session;
     QObject* const m_notificationReceiver;
@@ -213,48 +187,17 @@ private:
     const unsigned m_channelCount;
     const int m_standardOffset;
 
-    bool m_requestPending = false;
-    bool m_localPlaybackRunning = false;
-    bool m_closingForPlay = false;
-    bool m_closed = false;
-    Tab m_tab = Tab::Search;
-    std::uint16_t m_searchChannelMask = 0;
-    // The window's own copies of the last records.
-    std::vector<YearAvailability> m_years;
-    std::vector<DaySegment> m_segments;
-    std::vector<EventEntry> m_events;
-    // The calendar's chosen day.
-    int m_dayYear = 0, m_dayMonth = 0, m_dayDay = 0;
+    SearchWindowState m_state;
     std::optional<QPoint> m_dragOffset;
 
     std::array<QPushButton*, 4> m_tabs{};
-    QWidget* m_searchMenu = nullptr;
-    QWidget* m_backupMenu = nullptr;
-    std::array<QPushButton*, 4> m_backupMenuButtons{};
-    QComboBox* m_backupFormat = nullptr;
-    QCheckBox* m_keepSet = nullptr;
-    QPointer<BackupDateTimePanel> m_backupDateTime;
-    std::filesystem::path m_backupFolder;
-    // Backup by calendar, timeline and event list: the period, whether the window's year records
-    // may serve the end's calendar without asking again, the panels, and the panel whose size
-    // request is answered next.
-    BackupPeriod m_backupPeriod;
-    bool m_backupYearsCached = false;
-    QPointer<BackupCalendarPanel> m_backupCalendar;
-    QPointer<BackupTimelinePanel> m_backupTimeline;
-    QPointer<BackupEventListPanel> m_backupEventList;
-    QPointer<BackupPeriodPanel> m_sizingPanel;
+    std::unique_ptr<SearchFlow> m_search;
+    std::unique_ptr<BackupFlow> m_backup;
     QLabel* m_otherMenu = nullptr; // says so when no feature fills the Log or Info mode
     QLabel* m_panelHint = nullptr; // in the empty panel: what to press on the left
-    std::array<QPushButton*, 4> m_menuButtons{};
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_close = nullptr;
-    QPointer<CalendarPanel> m_calendar;
-    QPointer<DayTimelinePanel> m_timeline;
-    QPointer<EventListPanel> m_eventList;
-    QPointer<ChannelSelectPanel> m_channelSelect;
-    QPointer<DateTimePanel> m_dateTime;
     QPointer<TimePopup> m_timePopup;
     QPointer<ListPopup> m_listPopup;
 

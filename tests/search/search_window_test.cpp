@@ -1,11 +1,14 @@
 // The search window and its panels without a recorder: an unconnected session (a recorder
 // older than version 1.1, no rights) and records handed in through the resume context.
+#include "search/backup_date_time_panel.h"
+#include "search/backup_event_list_panel.h"
 #include "search/calendar_panel.h"
 #include "search/channel_select_panel.h"
 #include "search/date_time_panel.h"
 #include "search/day_timeline_panel.h"
 #include "ui/list_popup.h"
 #include "ui/time_popup.h"
+#include "search/search_flow.h"
 #include "search/search_window.h"
 
 #include "session/recorder_session.h"
@@ -57,11 +60,11 @@ TEST_F(SearchWindowTest, EscapeAndTheWindowManagersCloseDoNotEndIt) {
 
 TEST_F(SearchWindowTest, NothingIsAskedWhileARequestIsPending) {
     SearchWindow w(session, 0, nullptr);
-    w.searchCalendar();
+    w.searchFlow().searchCalendar();
     ASSERT_TRUE(w.requestPending());
-    w.searchEvents();
-    w.requestDay(2024, 1, 1);
-    w.openDateTime();
+    w.searchFlow().searchEvents();
+    w.searchFlow().requestDay(2024, 1, 1);
+    w.searchFlow().openDateTime();
     EXPECT_EQ(w.dateTimePanel(), nullptr);
     // A refusal ends the request without a calendar.
     w.handleWindowMessage(WindowMessage::SearchYearsReady,
@@ -73,7 +76,7 @@ TEST_F(SearchWindowTest, NothingIsAskedWhileARequestIsPending) {
 // Older recorders get one date row; the request carries every kind and no end.
 TEST_F(SearchWindowTest, OlderRecorderPlaysFromTheStartWithEndZero) {
     SearchWindow w(session, 2, nullptr);
-    w.openDateTime();
+    w.searchFlow().openDateTime();
     DateTimePanel* panel = w.dateTimePanel();
     ASSERT_NE(panel, nullptr);
     EXPECT_FALSE(panel->hasEndRow());
@@ -100,7 +103,7 @@ TEST_F(SearchWindowTest, OlderRecorderPlaysFromTheStartWithEndZero) {
 TEST_F(SearchWindowTest, DateFieldsChooseFromTheListPopup) {
     SearchWindow w(session, 0, nullptr);
     w.show();
-    w.openDateTime();
+    w.searchFlow().openDateTime();
     DateTimePanel* panel = w.dateTimePanel();
     panel->setEntry(0, {2024, 1, 31, 0, 0, 0});
     auto field = [&](const char* name) {
@@ -135,7 +138,7 @@ TEST_F(SearchWindowTest, DateFieldsChooseFromTheListPopup) {
 
 TEST_F(SearchWindowTest, LocalPlaybackDisablesPlay) {
     SearchWindow w(session, 0, nullptr);
-    w.openDateTime();
+    w.searchFlow().openDateTime();
     w.setLocalPlaybackRunning(true);
     EXPECT_FALSE(w.dateTimePanel()->playButton()->isEnabled());
     std::optional<SearchPlayRequest> played;
@@ -157,7 +160,7 @@ TEST_F(SearchWindowTest, ResumedTimelineAndTheCalendarBehindIt) {
     context.segments = {{0x0001, 0, 0x01, 1696154400, 1696158000}};
     session.search().setResumeContext(context);
     SearchWindow w(session, 0, nullptr);
-    w.searchCalendar();
+    w.searchFlow().searchCalendar();
     EXPECT_FALSE(w.requestPending());
     DayTimelinePanel* timeline = w.timelinePanel();
     ASSERT_NE(timeline, nullptr);
@@ -215,7 +218,7 @@ TEST_F(SearchWindowTest, TheDayTimelineZoomsScrollsAndPicksTheSecondClicked) {
     context.start = 1696155000; // 2023-10-01 10:10:00
     session.search().setResumeContext(context);
     SearchWindow w(session, 0, nullptr);
-    w.searchCalendar();
+    w.searchFlow().searchCalendar();
     w.show();
     DayTimelinePanel* timeline = w.timelinePanel();
     ASSERT_NE(timeline, nullptr);
@@ -255,7 +258,7 @@ TEST_F(SearchWindowTest, TheDayTimelineZoomsScrollsAndPicksTheSecondClicked) {
 
 TEST_F(SearchWindowTest, OnAndOffOfACheckedRowActOnEveryCheckedRow) {
     SearchWindow w(session, 0, nullptr);
-    w.openChannelSelect();
+    w.searchFlow().openChannelSelect();
     ChannelSelectPanel* panel = w.channelSelectPanel();
     ASSERT_NE(panel, nullptr);
     panel->checkBox(1)->setChecked(true);
@@ -289,6 +292,42 @@ TEST_F(SearchWindowTest, EmptyPanelSaysWhatToPress) {
     w.tabButton(SearchWindow::Tab::Search)->click();
     w.menuButton(0)->click();
     EXPECT_FALSE(hint->isVisible());
+}
+
+// One panel at a time across both menus; a pending request holds the tab, its check mark and
+// its panel; the events' ready message goes to the menu of the tab that asked.
+TEST_F(SearchWindowTest, OnePanelAtATimeAndAPendingRequestHoldsTheTab) {
+    SearchWindow w(session, 0, nullptr);
+    w.handleWindowMessage(WindowMessage::RightsChanged, 0, 0);
+    w.show();
+    w.menuButton(0)->click();
+    ASSERT_TRUE(w.dateTimePanel()->isVisible());
+    w.menuButton(1)->click();
+    EXPECT_FALSE(w.dateTimePanel()->isVisible());
+    EXPECT_TRUE(w.channelSelectPanel()->isVisible());
+
+    w.tabButton(SearchWindow::Tab::Backup)->click();
+    EXPECT_FALSE(w.channelSelectPanel()->isVisible());
+    EXPECT_FALSE(w.menuButton(0)->isVisible());
+    w.backupMenuButton(0)->click();
+    ASSERT_TRUE(w.backupDateTimePanel()->isVisible());
+    EXPECT_FALSE(w.keepSetBox()->isEnabled());
+    w.setBackupFormat(SearchWindow::BackupFormat::Mkv);
+    EXPECT_TRUE(w.keepSetBox()->isEnabled());
+    EXPECT_TRUE(w.backupDateTimePanel()->isVisible());
+
+    w.backupMenuButton(2)->click(); // the events are asked for
+    ASSERT_TRUE(w.requestPending());
+    w.tabButton(SearchWindow::Tab::Search)->click();
+    EXPECT_EQ(w.currentTab(), SearchWindow::Tab::Backup);
+    EXPECT_FALSE(w.tabButton(SearchWindow::Tab::Search)->isChecked());
+    EXPECT_TRUE(w.tabButton(SearchWindow::Tab::Backup)->isChecked());
+    EXPECT_TRUE(w.backupDateTimePanel()->isVisible());
+    w.handleWindowMessage(WindowMessage::SearchEventsReady, 0, 0);
+    ASSERT_NE(w.backupEventListPanel(), nullptr);
+    EXPECT_TRUE(w.backupEventListPanel()->isVisible());
+    EXPECT_FALSE(w.backupDateTimePanel()->isVisible());
+    EXPECT_EQ(w.eventListPanel(), nullptr);
 }
 
 TEST_F(SearchWindowTest, ModeContentIsBuiltOnceAndFollowsItsTab) {
