@@ -101,11 +101,13 @@ void MainWindowKeys::followFullScreen() {
     QWidget* owner = video != nullptr && video->isWindow() ? video : nullptr;
     if (owner == m_fullScreenOwner && (owner == nullptr || !m_fullScreenSet.isEmpty()))
         return;
-    // Deleted at once, not later: a disabled shortcut still makes its key ambiguous. A
-    // shortcut may be deleted from its own signal (F11 leaving full screen); it touches
-    // nothing of itself after emitting.
+    // Its key goes at once (a disabled shortcut would still make its key ambiguous), the
+    // object later: this may run from one of the set's own signals (F11 leaving).
     for (const QPointer<QShortcut>& shortcut : std::as_const(m_fullScreenSet))
-        delete shortcut.data();
+        if (shortcut) {
+            shortcut->setKey(QKeySequence());
+            shortcut->deleteLater();
+        }
     m_fullScreenSet.clear();
     m_fullScreenOwner = owner;
     if (owner == nullptr)
