@@ -290,9 +290,9 @@ std::optional<Stretch> measureStretch(const std::string& statsFile, double secon
 }
 
 // One run of the desktop client: the 16-cell layout, then (with `all`) the first cell zoomed to
-// the whole video area and the main window minimized.
+// the whole video area, the main window minimized, and covered by another window.
 struct ClientRun {
-    Stretch sixteen, one, minimized;
+    Stretch sixteen, one, minimized, covered;
 };
 
 // The top-left cell's centre in the main window (its video area is 815 x 548 at 53, 72).
@@ -352,10 +352,16 @@ std::optional<ClientRun> runClient(const std::string& folder, const std::string&
         std::this_thread::sleep_for(std::chrono::seconds(2));
         const auto minimized = measureStretch(statsFile, options.seconds);
         window->restore();
-        if (!one || !minimized)
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        window->cover();
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        const auto covered = measureStretch(statsFile, options.seconds);
+        window->uncover();
+        if (!one || !minimized || !covered)
             return end("the desktop client stopped writing statistics");
         run.one = *one;
         run.minimized = *minimized;
+        run.covered = *covered;
     }
     end(nullptr);
     return run;
@@ -396,7 +402,7 @@ int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options
                 options.preset.c_str(), port.c_str(), options.warmUpSeconds, options.seconds,
                 loadAverage().c_str());
     struct Figures {
-        std::vector<double> sixteen, one, minimized;
+        std::vector<double> sixteen, one, minimized, covered;
     };
     std::map<std::string, Figures> figures; // "path before" / "path after"
     bool failed = false;
@@ -432,12 +438,17 @@ int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options
                     const Stretch& m = run->minimized;
                     f.one.push_back(o.cpuPerShownMs() / (1000 * single->cpuPerFrame));
                     f.minimized.push_back((m.cpu / m.wall) / (s.cpu / s.wall));
+                    const Stretch& c = run->covered;
+                    f.covered.push_back((c.cpu / c.wall) / (s.cpu / s.wall));
                     std::printf("                   1 cell:   %.3f ms CPU per shown picture "
                                 "(%.1f %%), shown %.1f/s; ratio to one ffmpeg %.3f\n",
                                 o.cpuPerShownMs(), o.share(), o.shown / o.wall, f.one.back());
                     std::printf("                   minimized: %.1f %% of the machine, shown "
                                 "%.1f/s; CPU per second against the 16 cells shown %.3f\n",
                                 m.share(), m.shown / m.wall, f.minimized.back());
+                    std::printf("                   covered:   %.1f %% of the machine, shown "
+                                "%.1f/s; CPU per second against the 16 cells shown %.3f\n",
+                                c.share(), c.shown / c.wall, f.covered.back());
                 }
                 std::fflush(stdout);
             }
@@ -456,9 +467,10 @@ int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options
     for (const std::string& path : options.paths) {
         const Figures& before = figures[path + " before"];
         const Figures& after = figures[path + " after"];
-        std::printf("  %-9s 16 cells before %.3f, after %.3f; 1 cell %.3f; minimized %.3f\n",
+        std::printf("  %-9s 16 cells before %.3f, after %.3f; 1 cell %.3f; minimized %.3f; "
+                    "covered %.3f\n",
                     path.c_str(), medianOf(before.sixteen), medianOf(after.sixteen),
-                    medianOf(after.one), medianOf(after.minimized));
+                    medianOf(after.one), medianOf(after.minimized), medianOf(after.covered));
     }
     return 0;
 }

@@ -13,6 +13,8 @@ struct XWindowControl::Connection {
     xcb_window_t root = 0;
     xcb_window_t window = 0;
     xcb_atom_t wmState = 0;
+    xcb_window_t cover = 0; // the covering window, while there is one
+    std::uint16_t screenWidth = 0, screenHeight = 0;
     xcb_timestamp_t time = 1;
     ~Connection() {
         if (connection != nullptr)
@@ -35,7 +37,9 @@ xcb_atom_t internAtom(xcb_connection_t* c, std::string_view name) {
 XWindowControl::XWindowControl(std::unique_ptr<Connection> connection)
     : m_x(std::move(connection)) {}
 
-XWindowControl::~XWindowControl() = default;
+XWindowControl::~XWindowControl() {
+    uncover();
+}
 
 std::unique_ptr<XWindowControl> XWindowControl::find(pid_t pid) {
     auto x = std::make_unique<Connection>();
@@ -49,6 +53,8 @@ std::unique_ptr<XWindowControl> XWindowControl::find(pid_t pid) {
     if (screens.rem == 0)
         return nullptr;
     x->root = screens.data->root;
+    x->screenWidth = screens.data->width_in_pixels;
+    x->screenHeight = screens.data->height_in_pixels;
     x->wmState = internAtom(x->connection, "WM_STATE");
     const xcb_atom_t wmPid = internAtom(x->connection, "_NET_WM_PID");
     xcb_query_tree_reply_t* tree =
@@ -135,6 +141,27 @@ void XWindowControl::restore() {
     xcb_map_window(m_x->connection, m_x->window);
     xcb_change_property(m_x->connection, XCB_PROP_MODE_REPLACE, m_x->window, m_x->wmState,
                         m_x->wmState, 32, 2, normal);
+    xcb_flush(m_x->connection);
+}
+
+void XWindowControl::cover() {
+    if (m_x->cover != 0)
+        return;
+    m_x->cover = xcb_generate_id(m_x->connection);
+    // Override-redirect: no window manager would place it elsewhere.
+    const std::uint32_t values[] = {1};
+    xcb_create_window(m_x->connection, XCB_COPY_FROM_PARENT, m_x->cover, m_x->root, 0, 0,
+                      m_x->screenWidth, m_x->screenHeight, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(m_x->connection, m_x->cover);
+    xcb_flush(m_x->connection);
+}
+
+void XWindowControl::uncover() {
+    if (m_x->cover == 0)
+        return;
+    xcb_destroy_window(m_x->connection, m_x->cover);
+    m_x->cover = 0;
     xcb_flush(m_x->connection);
 }
 

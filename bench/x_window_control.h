@@ -2,7 +2,8 @@
 
 // What an operator does to the desktop client's main window, done from outside on its X
 // display (Xvfb has no window manager): double-click a point of it, minimize it and restore it
-// as a window manager would (the ICCCM iconic state and the window unmapped).
+// as a window manager would (the ICCCM iconic state and the window unmapped), and cover it with
+// another window.
 #include <sys/types.h>
 
 #include <memory>
@@ -23,6 +24,9 @@ public:
     // The window manager's iconify: WM_STATE iconic, the window unmapped; and back.
     void minimize();
     void restore();
+    // Another window over the whole screen, and away again.
+    void cover();
+    void uncover();
 
 private:
     struct Connection;
