@@ -3,6 +3,8 @@
 #include "wire/message_catalogue.h"
 #include "wire/playback_records.h"
 
+#include <cstdlib>
+
 namespace kalder {
 
 namespace {
@@ -50,9 +52,10 @@ void clearSpeed(PlaybackState& state) {
 }
 
 // A jump's restarted stream begins at the key frame at or before the second asked for, a key
-// interval early at most; its first frames lie within this window around that second.
+// interval early at most, with a step in time from the frame before it: the frames still under
+// way from the old place follow each other closely.
 constexpr std::int64_t kJumpLeadMs = 3000;
-constexpr std::int64_t kJumpTailMs = 1000;
+constexpr std::int64_t kJumpStepMs = 1000;
 // The frames still under way from the old place: the credits outstanding (93 + 48 frames, five
 // seconds of one channel at 30 fps) from the last one shown, and the channels' interleaving
 // behind it.
@@ -177,6 +180,7 @@ PlayEffects applyJump(PlaybackState& state, std::uint32_t second, const PlayCont
     state.reanchor = true;
     state.jumpTarget = second;
     state.jumpFromMs = frameTimeMs(state.lastShownFrame);
+    state.jumpLastMs = state.jumpFromMs;
     // A movement asked for before the stream is there restarts from the second asked for.
     state.lastShownFrame.infoWord = second;
     state.lastShownFrame.infoHalf = 0;
@@ -198,12 +202,16 @@ bool jumpStep(PlaybackState& state, std::int64_t frameMs) {
     if (!state.jumpTarget)
         return false;
     const std::int64_t target = static_cast<std::int64_t>(*state.jumpTarget) * 1000;
-    const bool nearTarget = frameMs >= target - kJumpLeadMs && frameMs < target + kJumpTailMs;
+    const bool stepped = std::abs(frameMs - state.jumpLastMs) > kJumpStepMs;
+    state.jumpLastMs = frameMs;
+    // A frame of the second asked for is right, whichever stream it came with.
+    const bool inSecond = frameMs >= target && frameMs < target + 1000;
+    const bool leadIn = frameMs >= target - kJumpLeadMs && frameMs < target;
     const bool oldPlace = frameMs >= state.jumpFromMs - kOldStreamBehindMs &&
                           frameMs <= state.jumpFromMs + kOldStreamAheadMs;
-    // A frame far from both is the restarted stream too: the second asked for lay in a gap and
-    // the recorder went on with its next recording.
-    if (oldPlace && !nearTarget)
+    // Far from both: the second asked for lay in a gap and the recorder went on with its next
+    // recording.
+    if (!inSecond && !(stepped && (leadIn || !oldPlace)))
         return false;
     state.jumpTarget.reset();
     state.seekState = SeekState::Streaming;

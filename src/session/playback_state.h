@@ -55,10 +55,12 @@ struct PlaybackState {
     // The video window's shown-channel record: the channels shown when generations were last
     // renewed, and the mask last sent with PLAY_CH_CHANGE.
     std::uint16_t shownRecord = 0;
-    // A jump of the position slider under way: the second the stream restarts at, and the time
-    // of the last frame shown before it (the frames still under way from there are dropped).
+    // A jump of the position slider under way: the second the stream restarts at, the time of
+    // the last frame shown before it (the frames still under way from there are dropped) and of
+    // the last frame dropped since.
     std::optional<std::uint32_t> jumpTarget;
     std::int64_t jumpFromMs = 0;
+    std::int64_t jumpLastMs = 0;
 };
 
 // One message to the recorder: id and payload.
@@ -106,8 +108,8 @@ PlayEffects applyControl(PlaybackState& state, PlayControl control, const PlayCo
 PlayEffects applyJump(PlaybackState& state, std::uint32_t second, const PlayContext& context);
 
 // While a jump seeks, for a frame of time `frameMs`: true when the frame belongs to the restarted
-// stream; it is shown and streaming goes on from it, every channel's decoder starting afresh.
-// Frames of the old place still under way are dropped (false).
+// stream, or lies in the second asked for; it is shown and streaming goes on from it, every
+// channel's decoder starting afresh. Frames of the old place still under way are dropped (false).
 bool jumpStep(PlaybackState& state, std::int64_t frameMs);
 
 // Whether button `control` may be pressed now (stop: 6).

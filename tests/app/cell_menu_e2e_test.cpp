@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -112,6 +113,22 @@ TEST(CellMenu, InstantReplayShowsTheChannelFromThirtySecondsBackAndStopReturnsTo
     WAIT_UNTIL(window.session()->playback().counters().shownFrames > shownAtJump + 30, kTimeoutMs);
     EXPECT_GE(playbackTime(), periodStart + 1);
     EXPECT_LE(playbackTime(), periodStart + 8);
+    // Page Up on the slider jumps a tenth of the period on.
+    const int page = std::max(1, (slider->maximum() - slider->minimum()) / 10);
+    const std::uint32_t target =
+        periodStart + static_cast<std::uint32_t>(slider->position() + page);
+    // Over the window's Page Up (the next page of cells) while the slider has the focus.
+    window.activateWindow();
+    slider->setFocus();
+    WAIT_UNTIL(QApplication::focusWidget() == slider, kTimeoutMs);
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    EXPECT_GE(playbackTime(), target);
+    EXPECT_LE(playbackTime(), target + 1);
+    // A few seconds on: the old place, three seconds before, does not come back.
+    const std::uint64_t shownAtPage = window.session()->playback().counters().shownFrames;
+    WAIT_UNTIL(window.session()->playback().counters().shownFrames > shownAtPage + 30, kTimeoutMs);
+    EXPECT_GE(playbackTime(), target - 1);
+    EXPECT_LE(playbackTime(), target + 5);
 
     // Stop: live view as it was.
     window.button(kPlayStop)->click();

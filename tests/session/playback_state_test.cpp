@@ -336,8 +336,8 @@ TEST(PlaybackRules, DisplayedSpeedMark) {
 }
 
 // The position slider's jump from 100.5 s: the old place's frames still under way are dropped,
-// the restarted stream's first frame is shown with every decoder starting afresh; a second in a
-// gap is found by the stream going on far from both.
+// the restarted stream's first frame (a step in time near the second) is shown with every
+// decoder starting afresh; a second in a gap is found by the stream going on far from both.
 TEST(PlaybackRules, JumpRestartsForwardAtTheSecondAndDropsTheOldPlace) {
     struct Case {
         std::uint32_t target;
@@ -348,7 +348,8 @@ TEST(PlaybackRules, JumpRestartsForwardAtTheSecondAndDropsTheOldPlace) {
         {40, {100533, 101000, 104000}, 39400}, // back, from the key frame before
         {300, {100533, 102000}, 300000},       // forward
         {60, {100533}, 75000},                 // back into a gap: the next recording
-        {102, {}, 100533}, // a small jump: frames near the second count as there
+        {104, {100533, 101500}, 103100},       // a few seconds on: the step to the key frame
+        {102, {100533, 101500}, 102000},       // the old place at the second asked for
     };
     for (const Case& c : cases) {
         PlaybackState s = playing();
