@@ -85,6 +85,14 @@ bool ShortcutOverlay::event(QEvent* event) {
         event->accept();
         return true;
     }
+    // Nor does Tab take the focus to the controls behind it.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            event->accept();
+            return true;
+        }
+    }
     return QWidget::event(event);
 }
 

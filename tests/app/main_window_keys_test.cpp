@@ -82,6 +82,8 @@ TEST(MainWindowKeys, StoredKeysActAndTheListShowsThem) {
     ASSERT_NE(osdKey, labels.end());
     EXPECT_EQ((*osdKey)->text(), QStringLiteral("K"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_9);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), overlay);
     EXPECT_EQ(video->layoutModel().layout(), 4);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     WAIT_UNTIL(window.findChild<ShortcutOverlay*>() == nullptr, 2000); // closed and gone
