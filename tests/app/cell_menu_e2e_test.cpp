@@ -1,5 +1,6 @@
-// The cell menu's instant replay against the simulator: the channel from 30 s back, the position
-// slider's jumps during it, and Stop back to live view as the operator had it.
+// The cell menu against the simulator: full screen of one channel and back to the layout; instant
+// replay of the channel from 30 s back, the position slider's jumps during it, and Stop back to
+// live view as the operator had it.
 #include "main_window_harness.h"
 #include "session/recorder_session.h"
 #include "sim/sim_process.h"
@@ -69,6 +70,15 @@ TEST(CellMenu, InstantReplayShowsTheChannelFromThirtySecondsBackAndStopReturnsTo
                              "Listen to this channel", "Instant replay (30 s)", "PTZ…"})
         EXPECT_NE(menuEntry(window.cellMenu(), QString::fromUtf8(name)), nullptr) << name;
     EXPECT_FALSE(menuEntry(window.cellMenu(), QStringLiteral("Reset zoom"))->isEnabled());
+    // Full screen shows the channel alone; leaving it brings the layout back.
+    menuEntry(window.cellMenu(), QStringLiteral("Full screen"))->trigger();
+    WAIT_UNTIL(video->fullScreen(), kTimeoutMs);
+    EXPECT_EQ(video->layoutModel().layout(), 1);
+    EXPECT_EQ(video->visibleChannelMask(), 1u << channel);
+    video->leaveFullScreen();
+    WAIT_UNTIL(video->viewArrangement() == before, kTimeoutMs);
+    QApplication::sendEvent(video, &rightClick);
+    WAIT_UNTIL(window.cellMenu() && window.cellMenu()->isVisible(), kTimeoutMs);
     QAction* replay = menuEntry(window.cellMenu(), QStringLiteral("Instant replay (30 s)"));
     ASSERT_NE(replay, nullptr);
     ASSERT_TRUE(replay->isEnabled()) << replay->toolTip().toStdString();
