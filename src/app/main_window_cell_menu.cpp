@@ -128,13 +128,20 @@ QString MainWindow::instantReplayRefusal(int channel) const {
     return QString();
 }
 
+// A refusal is told over the foot of the video area, as the menu's tooltips tell it.
 void MainWindow::instantReplay() {
     if (m_videoWindow == nullptr)
         return;
     const int cell = m_videoWindow->focusedCell();
-    if (cell < 0)
+    const int channel = cell < 0 ? -1 : m_videoWindow->layoutModel().cellChannel(cell);
+    QString refusal =
+        cell < 0 ? tr("No cell is chosen (click one first)") : instantReplayRefusal(channel);
+    if (refusal.isEmpty() && !startInstantReplay(channel))
+        refusal = tr("The recorder could not be asked");
+    if (refusal.isEmpty())
         return;
-    startInstantReplay(m_videoWindow->layoutModel().cellChannel(cell));
+    if (auto* notice = findChild<TransientNotice*>())
+        notice->tell(tr("Instant replay: %1").arg(refusal));
 }
 
 bool MainWindow::startInstantReplay(int channel) {
