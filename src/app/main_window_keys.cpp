@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QShortcut>
+#include <QWindow>
 
 namespace kalder {
 
