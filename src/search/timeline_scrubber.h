@@ -2,6 +2,8 @@
 
 #include "ui/timeline_zoom.h"
 
+#include <QString>
+
 #include <functional>
 #include <optional>
 
