@@ -8,6 +8,7 @@
 #include "files/local_log.h"
 #include "ptz/ptz_controller.h"
 #include "session/recorder_session.h"
+#include "ui/theme.h"
 #include "ui/transient_notice.h"
 #include "video/video_window.h"
 
@@ -195,6 +196,8 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
     menu->setAccessibleName(tr("Channel %1").arg(channel + 1));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setToolTipsVisible(true);
+    // A menu is a window of its own: it takes the skin's colours like the dialogs.
+    applyTheme(*menu);
     m_cellMenu = menu;
 
     const bool pictures = m_videoWindow->mode() != StreamKind::Idle;
