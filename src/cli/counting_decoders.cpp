@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "decode/decoder_init_error_event.h"
 #include "decode/picture_layout.h"
 
 #include <QImage>
@@ -88,6 +89,11 @@ int reportPlayedChannel(CliOutput& output, unsigned channel, const ChannelCounts
                     std::to_string(width) + "x" + std::to_string(height) + ", title \"" + title +
                     "\"");
     }
+    return saveChannelPicture(output, snapshotDir, channel, picture);
+}
+
+int saveChannelPicture(CliOutput& output, const std::string& snapshotDir, unsigned channel,
+                       const ChannelPicture& picture) {
     if (snapshotDir.empty() || !picture.decoded)
         return 0;
     char name[16];
@@ -97,6 +103,11 @@ int reportPlayedChannel(CliOutput& output, unsigned channel, const ChannelCounts
         return 0;
     output.error("cannot write " + file.string());
     return kExitUsage;
+}
+
+void DecoderInitNotice::post() {
+    CliOutput* output = &m_output;
+    m_calls.post([output] { output->error(kDecoderInitErrorText); });
 }
 
 bool prepareSnapshotFolder(CliOutput& output, const std::string& snapshotDir) {

@@ -6,6 +6,7 @@
 #include "decode/decoder_library.h"
 #include "decode/picture_store.h"
 #include "decode/picture_target.h"
+#include "post/call_poster.h"
 #include "session/live_stream.h"
 #include "wire/channel_count.h"
 #include "wire/stream_kind.h"
@@ -107,6 +108,26 @@ class CliOutput;
 int reportPlayedChannel(CliOutput& output, unsigned channel, const ChannelCounts& counts,
                         const ChannelPicture& picture, const std::string& snapshotDir,
                         const std::string& jsonExtra = {});
+
+// A decoded picture of the channel saved as `snapshotDir`/chNN.png (nothing without a folder
+// or a picture). Returns the usage exit status, after an error line, when the file cannot be
+// written, else 0.
+int saveChannelPicture(CliOutput& output, const std::string& snapshotDir, unsigned channel,
+                       const ChannelPicture& picture);
+
+// The error line for a decoder that could not be set up, printed on the GUI thread: the decode
+// threads post it (DecodeHost::decoderInitFailed). Made on the GUI thread; what is still queued
+// when it goes is dropped with it.
+class DecoderInitNotice {
+public:
+    explicit DecoderInitNotice(CliOutput& output) : m_output(output) {}
+    // Any thread.
+    void post();
+
+private:
+    CliOutput& m_output;
+    CallPoster m_calls;
+};
 
 // Creates `snapshotDir` when one is given. False (after an error line) when it cannot be made.
 bool prepareSnapshotFolder(CliOutput& output, const std::string& snapshotDir);

@@ -6,13 +6,11 @@
 #include "cli/cli_session.h"
 #include "cli/counting_decoders.h"
 #include "decode/channel_decoder.h"
-#include "decode/decoder_init_error_event.h"
 #include "decode/decoder_library.h"
 #include "decode/picture_layout.h"
 #include "cli/run_seconds.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QString>
 #include <QTimer>
 
@@ -118,12 +116,9 @@ bool parseLiveArgs(const std::vector<std::string>& args, LiveArgs& live, std::st
 // outlives every decoder (the session dismantles them in its disconnect order).
 class CliDecodeHost final : public DecodeHost {
 public:
-    explicit CliDecodeHost(CliOutput& output) : m_output(output) {}
+    explicit CliDecodeHost(CliOutput& output) : m_initNotice(output) {}
 
-    void setSession(RecorderSession* session, QObject* context) {
-        m_session = session;
-        m_context = context;
-    }
+    void setSession(RecorderSession* session) { m_session = session; }
 
     // Decode threads.
     LiveVisibility liveVisibility(unsigned channel) override {
@@ -131,16 +126,11 @@ public:
             return {};
         return {m_session->live().liveOn(), m_session->status().channelHidden(channel)};
     }
-    void decoderInitFailed(unsigned) override {
-        CliOutput* output = &m_output;
-        QMetaObject::invokeMethod(
-            m_context, [output] { output->error(kDecoderInitErrorText); }, Qt::QueuedConnection);
-    }
+    void decoderInitFailed(unsigned) override { m_initNotice.post(); }
 
 private:
-    CliOutput& m_output;
+    DecoderInitNotice m_initNotice;
     RecorderSession* m_session = nullptr;
-    QObject* m_context = nullptr;
 };
 
 // What the recorder said about its channels, taken on the GUI thread.
@@ -167,7 +157,7 @@ public:
 protected:
     void configureSession(RecorderSession& session) override {
         session.live().setFrameConsumerFactory(&m_factory);
-        m_host.setSession(&session, this);
+        m_host.setSession(&session);
         // A new session after a lost connection asks for all channels again.
         m_requested = false;
     }
@@ -288,15 +278,8 @@ int reportLiveChannels(CliOutput& output, const LiveRecorder& recorder,
                         (facts.hidden[c] ? ", hidden" : "") + ", title \"" + facts.titles[c] +
                         "\"");
         }
-        if (!snapshotDir.empty() && picture.decoded) {
-            char name[16];
-            std::snprintf(name, sizeof name, "ch%02u.png", c + 1);
-            const std::filesystem::path file = std::filesystem::path(snapshotDir) / name;
-            if (!saveSnapshot(file, c, picture)) {
-                output.error("cannot write " + file.string());
-                status = kExitUsage;
-            }
-        }
+        if (const int written = saveChannelPicture(output, snapshotDir, c, picture))
+            status = written;
     }
     return status;
 }

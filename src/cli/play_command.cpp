@@ -8,13 +8,11 @@
 #include "cli/cli_session.h"
 #include "cli/counting_decoders.h"
 #include "decode/channel_decoder.h"
-#include "decode/decoder_init_error_event.h"
 #include "decode/decoder_library.h"
 #include "decode/picture_layout.h"
 #include "wire/playback_records.h"
 #include "wire/recorder_time.h"
 
-#include <QMetaObject>
 #include <QString>
 #include <QTimer>
 
@@ -100,17 +98,11 @@ bool parsePlayArgs(const std::vector<std::string>& args, PlayArgs& play, std::st
 
 class CliPlaybackDecodeHost final : public DecodeHost {
 public:
-    explicit CliPlaybackDecodeHost(CliOutput& output) : m_output(output) {}
-    void setContext(QObject* context) { m_context = context; }
-    void decoderInitFailed(unsigned) override {
-        CliOutput* output = &m_output;
-        QMetaObject::invokeMethod(
-            m_context, [output] { output->error(kDecoderInitErrorText); }, Qt::QueuedConnection);
-    }
+    explicit CliPlaybackDecodeHost(CliOutput& output) : m_initNotice(output) {}
+    void decoderInitFailed(unsigned) override { m_initNotice.post(); }
 
 private:
-    CliOutput& m_output;
-    QObject* m_context = nullptr;
+    DecoderInitNotice m_initNotice;
 };
 
 // What the run learnt, taken on the GUI thread before the session goes.
@@ -137,7 +129,6 @@ public:
 protected:
     void configureSession(RecorderSession& session) override {
         session.playback().setFrameConsumerFactory(&m_factory);
-        m_host.setContext(this);
     }
 
     void onLoggedIn() override {
