@@ -51,7 +51,6 @@ constexpr unsigned long kShutdownPauseMs = 100;
 // Window messages of this client lie in this range (posted by the session and the decoders).
 constexpr int kFirstWindowMessage = 21000;
 constexpr int kLastWindowMessage = 21199;
-constexpr int kStartupFinished = 21075;
 
 // The corner zones whose key-coloured pixels are cut out of the window.
 bool inCornerZone(int x, int y) {
@@ -117,6 +116,7 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     setUpMedia();
     setUpReconnect();
     setUpKeys();
+    setUpRoutes();
 
     localLog(kLogKindProgram, kLogEventProgramStart);
     postToWindow(this, new WindowMessageEvent(kStartupFinished, 0, 0));
@@ -323,188 +323,12 @@ bool MainWindow::event(QEvent* event) {
                 // A repeatable message lets the session post the next change before the state
                 // is read, so that no change is missed.
                 message->takeLatest();
-                handleWindowMessage(*message);
+                m_router.dispatch(*message);
             }
             return true;
         }
     }
     return QWidget::event(event);
-}
-
-void MainWindow::handleWindowMessage(const WindowMessageEvent& message) {
-    const auto wParam = message.wParam();
-    const auto lParam = message.lParam();
-    if (forwardLogMessage(message))
-        return;
-    if (routeBackupMessage(message, m_session.get(), m_backupProgress, this))
-        return;
-    switch (message.message()) {
-    case WindowMessage::Notification:
-        showNotification(Notification::fromLParam(static_cast<std::uint32_t>(lParam)));
-        return;
-    case WindowMessage::StatusInfoReady:
-        m_infoViews->statusReplyReady(static_cast<int>(wParam));
-        return;
-    case kStartupFinished:
-        // Started from removable media (a disc with backups), the local search window opens.
-        if (m_removableMode)
-            m_local->openSearchWindow(m_settings.location, m_settings.dateFormat);
-        return;
-    case WindowMessage::DropSession:
-        // A failed try of a reconnect keeps the operator's view.
-        if (m_reconnectAttempt > 0)
-            reconnectTryFailed();
-        else
-            dropSession();
-        return;
-    case WindowMessage::ConnectFailed:
-        if (m_reconnectAttempt > 0)
-            reconnectTryFailed();
-        return;
-    case WindowMessage::LoggedIn:
-        reconnectLoggedIn();
-        return;
-    case WindowMessage::ConfigArrived:
-        openSetupWindow();
-        return;
-    case WindowMessage::RecorderTimeToTimePage:
-        if (m_setupWindow)
-            m_setupWindow->recorderTimeArrived(static_cast<std::uint32_t>(wParam));
-        return;
-    case WindowMessage::TestMailAnswer:
-        if (m_setupWindow)
-            m_setupWindow->testMailAnswered(
-                wParam != 0, wParam != 0 ? QString()
-                                         : tr("the recorder refused it (reply code %1)")
-                                               .arg(static_cast<long long>(message.lParam())));
-        return;
-    case WindowMessage::CloseWindow:
-        // Each feature closes the windows it owns; a target without a window is ignored.
-        if (wParam == static_cast<std::uintptr_t>(CloseTarget::RemoteSetup) && m_setupWindow)
-            m_setupWindow->requestClose();
-        else if (wParam == std::uintptr_t(CloseTarget::RequestWindow) && m_searchWindow)
-            delete m_searchWindow;
-        else
-            handleDeviceMessage(message);
-        return;
-    case WindowMessage::NotServed: {
-        stopReconnecting(); // a recorder of another family is not tried again
-        if (m_shuttingDown)
-            return;
-        auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                    QStringLiteral("Not Kalder !"), QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-        return;
-    }
-    case WindowMessage::LiveButton: {
-        const auto look = static_cast<ButtonLook>(wParam);
-        setButtonLook(Control::Live, static_cast<int>(look));
-        if (look == ButtonLook::Released && m_clock)
-            m_clock->clearRecorderTime();
-        if (look == ButtonLook::Released)
-            closeDeviceWindows(false); // live view stopped: the PTZ windows close
-        // The screen saver stays off while live pictures show (pressed: live view runs).
-        if (look != ButtonLook::Usable)
-            m_screenSaver.setInhibited(look == ButtonLook::Pressed);
-        return;
-    }
-    case WindowMessage::AudioButton:
-        setButtonLook(Control::Audio, static_cast<int>(wParam));
-        m_live.audioChanged();
-        return;
-    case WindowMessage::RecordButton:
-        setButtonLook(Control::Record, static_cast<int>(wParam));
-        return;
-    case WindowMessage::ConnectButton:
-        setButtonLook(Control::Connect, static_cast<int>(wParam));
-        return;
-    case WindowMessage::MikeButton:
-        setButtonLook(Control::Mike, static_cast<int>(wParam));
-        return;
-    case WindowMessage::ListenAccepted:
-        m_audio->startTalking();
-        return;
-    case WindowMessage::ListenEnded:
-        m_audio->endTalking();
-        setButtonLook(Control::Mike, static_cast<int>(ButtonLook::Released));
-        return;
-    case WindowMessage::RecorderClock:
-        if (m_clock && m_session && m_session->live().liveOn())
-            m_clock->setRecorderTime(static_cast<std::uint32_t>(lParam));
-        return;
-    case WindowMessage::LiveChannels:
-        m_live.liveChannels(static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam));
-        restoreAfterReconnect();
-        return;
-    case WindowMessage::PlaybackClock:
-        m_playback->started(static_cast<int>(wParam));
-        if (ClockDisplay* clock = m_playback->clock())
-            clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
-        break;
-    case WindowMessage::PlaybackButtons:
-        m_playback->buttonsChanged(static_cast<int>(wParam));
-        break;
-    case WindowMessage::PlaybackPosition:
-        m_playback->positionChanged();
-        break;
-    case WindowMessage::PlaybackEnded:
-        m_playback->ended();
-        break;
-    case WindowMessage::VideoWindowReset:
-        // The lost session's live stop leaves the cells with their last pictures while the
-        // connection is being got back; the next session's live start resets them.
-        if (m_reconnectAttempt > 0 && !(m_session && m_session->loggedIn()))
-            return;
-        m_live.videoWindowReset(static_cast<int>(wParam));
-        return;
-    case WindowMessage::HiddenChannelsChanged:
-        m_live.hiddenChannelsChanged();
-        return;
-    case WindowMessage::ChannelTitlesChanged:
-        m_live.channelTitlesChanged();
-        return;
-    case WindowMessage::AudioFactsChanged:
-        m_live.audioChanged();
-        return;
-    case WindowMessage::LeaveFullScreen:
-        if (m_videoWindow && m_videoWindow->fullScreen())
-            m_videoWindow->leaveFullScreen();
-        return;
-    // The search window's replies and rights; the session keeps its resume context.
-    case WindowMessage::SearchYearsReady:
-    case WindowMessage::SearchEventsReady:
-    case WindowMessage::SearchDaySegmentsReady:
-    case WindowMessage::BackupYearsReady:
-    case WindowMessage::BackupDaySegmentsReady:
-    case WindowMessage::RightsChanged:
-    case WindowMessage::BackupSizeKnown:
-    case WindowMessage::BackupRefused:
-        if (m_searchWindow)
-            m_searchWindow->handleWindowMessage(message.message(), wParam, lParam);
-        // The local search window follows the account's rights as the remote one does.
-        if (message.message() == int(WindowMessage::RightsChanged) && m_local->searchWindow())
-            m_local->searchWindow()->rightsChanged(wParam);
-        return;
-    case WindowMessage::ClearSearchContext:
-        if (m_session)
-            m_session->search().clearResumeContext();
-        return;
-    case WindowMessage::ChannelInfoFile:
-        if (m_settings.webActivate != 0 && !m_settings.webLocation.isEmpty())
-            m_channelInfoWriter.submit(std::filesystem::path(m_settings.webLocation.toStdString()),
-                                       {static_cast<std::uint16_t>(wParam),
-                                        static_cast<int>(m_settings.webWidthWeb),
-                                        static_cast<int>(m_settings.webHeightWeb),
-                                        static_cast<int>(m_settings.webInterval)});
-        return;
-    default:
-        if (handleDeviceMessage(message))
-            return;
-        // Messages of features this window does not have yet (audio channel, windows to close,
-        // rights to the search window) need nothing here.
-        return;
-    }
 }
 
 // ---- notifications ------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "setup/local/client_customisation.h"
 #include "files/channel_info_file.h"
 #include "app/main_window_audio.h"
+#include "app/message_router.h"
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
 #include "local/local_playback_controller.h"
@@ -129,6 +130,10 @@ public:
     SessionState sessionState() const { return m_sessionState; }
     QLabel* sessionStateLabel() const { return m_stateLabel; }
     unsigned reconnectAttempt() const { return m_reconnectAttempt; }
+    // Which feature handles each posted window message.
+    const MessageRouter& router() const { return m_router; }
+    // The main window's own message: the program start is over (posted by the constructor).
+    static constexpr int kStartupFinished = 21075;
 
 protected:
     bool event(QEvent* event) override;
@@ -144,7 +149,6 @@ private:
     void applyWindowShape();
     void createVideoWindow();
     void destroyVideoWindow();
-    void handleWindowMessage(const WindowMessageEvent& message);
     // `detail`: one more line for the box (the missing right, the folder searched).
     void showNotification(Notification notification, const QString& detail = QString());
     void runNotificationAction(const NotificationBox& box);
@@ -153,6 +157,16 @@ private:
     void dropSession(bool keepView = false);
     void resetConnectControls(bool keepView = false);
     void shutdown();
+
+    // main_window_routes.cpp: the posted window messages, feature by feature.
+    void setUpRoutes();
+    void routeSessionMessages();
+    void routeLiveMessages();
+    void routePlaybackMessages();
+    void routeSearchMessages();
+    void routeSetupMessages();
+    void routeDeviceMessages();
+    MessageRouter m_router;
 
     // main_window_reconnect.cpp: getting a lost connection back.
     void setUpReconnect();
@@ -193,7 +207,6 @@ private:
     void showUpgradeWindow();
     void restartAfterUpgrade();
     void resetConfiguration();
-    bool handleDeviceMessage(const WindowMessageEvent& message);
     void closeDeviceWindows(bool sessionEnded);
     std::vector<int> ptzPaneChannels() const;
     bool ptzDomeMenuActive() const;
@@ -202,7 +215,6 @@ private:
 
     // main_window_logs.cpp
     void fillLocalLogTab(LocalSearchWindow& window);
-    bool forwardLogMessage(const WindowMessageEvent& message);
     void updatePlaybackButtons(int highlight);
 
     // main_window_media.cpp: snapshots (Save, timer 21027), the image viewer (Load), the web

@@ -201,53 +201,6 @@ void MainWindow::resetConfiguration() {
     m_session->setup().requestFactoryReset();
 }
 
-bool MainWindow::handleDeviceMessage(const WindowMessageEvent& message) {
-    switch (message.message()) {
-    case WindowMessage::PtzMove:
-        m_ptz->handleMove(message.wParam(), message.lParam());
-        return true;
-    case WindowMessage::PtzPreset:
-        m_ptz->handlePreset(static_cast<int>(message.wParam()), static_cast<int>(message.lParam()));
-        return true;
-    case WindowMessage::PtzAvailability:
-        m_ptz->cameraAnswer(message.wParam() != 0);
-        return true;
-    case WindowMessage::FirmwareUpdateAck:
-    case WindowMessage::FirmwareUpdateNack:
-    case WindowMessage::FirmwareDataRxDone:
-    case WindowMessage::FirmwareDataRxFail:
-    case WindowMessage::FirmwareUpdateDone:
-    case WindowMessage::FirmwareUpdateFail:
-        if (FirmwareUpgradeWindow* window = firmwareWindow())
-            window->handleReply(message.message(), message.wParam());
-        return true;
-    case WindowMessage::CloseWindow:
-        switch (static_cast<int>(message.wParam())) {
-        case CloseTarget::PtzPanel:
-            m_ptz->closePtzPanel();
-            return true;
-        case CloseTarget::PtzPresetKeypad:
-            m_ptz->closeKeypad();
-            return true;
-        case CloseTarget::DomeMenu:
-            m_ptz->closeDomeMenu();
-            return true;
-        case CloseTarget::FirmwareUpgrade:
-            if (m_firmwareWindow)
-                m_firmwareWindow->done(QDialog::Rejected);
-            return true;
-        case CloseTarget::MainPasswordPrompt:
-            if (m_recordPrompt)
-                m_recordPrompt->reject();
-            return true;
-        default:
-            return false;
-        }
-    default:
-        return false;
-    }
-}
-
 // Live view stopped or the session ended: the PTZ windows close; with the session the upgrade
 // window and the record prompt go too.
 void MainWindow::closeDeviceWindows(bool sessionEnded) {

@@ -8,6 +8,7 @@
 #include "files/local_log.h"
 #include "main_window_harness.h"
 #include "session/recorder_session.h"
+#include "session/search_exchange.h"
 #include "session/window_message.h"
 #include "ui/skin_button.h"
 #include "video/full_screen_bar.h"
@@ -395,6 +396,32 @@ TEST(MainWindowSession, MessagesOfAnEndedSessionAreDroppedByTheirTag) {
         EXPECT_FALSE(window.button(369)->pressedLook());
     }
     ::close(listener);
+}
+
+TEST(MainWindowSession, EveryPostedMessageHasOneFeature) {
+    test::MainWindowHarness harness;
+    MainWindow window(harness.config());
+    const MessageRouter& router = window.router();
+    EXPECT_TRUE(router.duplicates().empty());
+    EXPECT_TRUE(router.unrouted(kAllWindowMessages).empty());
+    const int search[] = {WindowMessage::SearchYearsReady, WindowMessage::SearchEventsReady,
+                          WindowMessage::SearchDaySegmentsReady, WindowMessage::BackupYearsReady,
+                          WindowMessage::BackupDaySegmentsReady};
+    EXPECT_TRUE(router.unrouted(search).empty());
+    EXPECT_EQ(router.routeOf(WindowMessage::PtzMove), "ptz");
+    EXPECT_EQ(router.routeOf(WindowMessage::BackupProgressClose), "backup");
+    EXPECT_EQ(router.routeOf(WindowMessage::RecordReply), "ignored");
+    EXPECT_EQ(router.routeOf(MainWindow::kStartupFinished), "program");
+    for (const int target :
+         {CloseTarget::FirmwareUpgrade, CloseTarget::RequestWindow, CloseTarget::RemoteSetup,
+          CloseTarget::PtzPanel, CloseTarget::PtzPresetKeypad, CloseTarget::DomeMenu,
+          CloseTarget::BackupProgress, CloseTarget::MainPasswordPrompt})
+        EXPECT_FALSE(router.closeRouteOf(target).isEmpty()) << target;
+    // A message of no feature is dropped without harm.
+    QCoreApplication::postEvent(&window, new WindowMessageEvent(21199, 0, 0));
+    QCoreApplication::postEvent(&window,
+                                new WindowMessageEvent(WindowMessage::CloseWindow, 9999, 0));
+    QCoreApplication::processEvents();
 }
 
 } // namespace
