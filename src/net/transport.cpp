@@ -147,10 +147,19 @@ ReceiveSource::Taken MemorySource::takeAvailable(std::span<std::byte> buffer) {
 bool LoopReceive(ReceiveSource& source, std::span<std::byte> buffer) {
     const ReceiveClock& clock = source.clock();
     const auto start = clock.now();
+    auto lastBytes = start;
+    const std::chrono::milliseconds silenceLimit = source.silenceLimit();
     std::size_t filled = 0;
     while (filled < buffer.size()) {
-        if (clock.now() - start >= kReceiveLimit) {
+        const auto now = clock.now();
+        if (now - start >= kReceiveLimit) {
             trace("receive limit reached...socket closed\n");
+            return false;
+        }
+        if (silenceLimit.count() > 0 && now - lastBytes >= silenceLimit) {
+            trace("no byte for %lld ms...socket closed\n",
+                  static_cast<long long>(silenceLimit.count()));
+            source.noteSilence();
             return false;
         }
         if (stopRequested(source))
@@ -161,6 +170,7 @@ bool LoopReceive(ReceiveSource& source, std::span<std::byte> buffer) {
         switch (taken.status) {
         case ReceiveSource::Status::Bytes:
             filled += taken.count;
+            lastBytes = now;
             continue;
         case ReceiveSource::Status::Closed:
             trace("receive...peer closed\n");

@@ -55,10 +55,25 @@ public:
     void setStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
     const std::atomic<bool>* stopFlag() const { return m_stop; }
 
+    // When not zero, LoopReceive also gives up when no byte has come for this long, in the
+    // middle of a message too: a client that gets a lost link back must not wait out the
+    // whole-call limit for the rest of a message that a stalled link will never bring. Zero
+    // (the default) keeps only the whole-call limit. Receive thread only.
+    void setSilenceLimit(std::chrono::milliseconds limit) {
+        m_silenceLimit = limit;
+        m_fellSilent = false;
+    }
+    std::chrono::milliseconds silenceLimit() const { return m_silenceLimit; }
+    // A LoopReceive gave up on the silence limit (set until the next setSilenceLimit).
+    bool fellSilent() const { return m_fellSilent; }
+    void noteSilence() { m_fellSilent = true; }
+
 private:
     static const ReceiveClock s_steadyClock;
     const ReceiveClock* m_clock = &s_steadyClock;
     const std::atomic<bool>* m_stop = nullptr;
+    std::chrono::milliseconds m_silenceLimit{0};
+    bool m_fellSilent = false;
 };
 
 // One connected stream socket. Owns the descriptor; sends are serialised by a mutex so that
@@ -135,7 +150,8 @@ void sendMessage(MessageSocket& socket, const MessageHeader& header,
 bool sendAll(MessageSocket& socket, std::span<const std::byte> bytes);
 
 // Fills `buffer` exactly or fails: on a socket error, when the peer has closed the connection,
-// when the socket's stop flag rises, or when the whole call has taken kReceiveLimit or longer.
+// when the socket's stop flag rises, when the whole call has taken kReceiveLimit or longer, or
+// when no byte has come for the source's silence limit.
 bool LoopReceive(ReceiveSource& source, std::span<std::byte> buffer);
 
 // Reads the 16-byte header of the next message.

@@ -280,6 +280,8 @@ void RecorderSession::Thread_Connecting() {
     const std::chrono::milliseconds silenceLimit =
         m_reconnecting ? 3 * kKeepAliveStepsPerPeriod * m_keepAliveStep
                        : std::chrono::milliseconds::zero();
+    // A link that stalls in the middle of a message is as lost as one that stalls between two.
+    m_socket.setSilenceLimit(silenceLimit);
     while (!m_receiveStop) {
         const int fd = m_socket.fd();
         if (fd < 0)
@@ -322,6 +324,8 @@ void RecorderSession::Thread_Connecting() {
         if (!m_dispatcher.dispatch(header))
             break;
     }
+    if (m_socket.fellSilent())
+        m_fellSilent = true;
     {
         std::lock_guard lock(m_socket.sendMutex());
         m_socket.reset();

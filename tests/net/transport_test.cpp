@@ -286,6 +286,52 @@ TEST(ReceiveLoop, ASourceThatNeverDeliversEndsAtTheLimitOrTheStopFlag) {
     EXPECT_EQ(stopped.waits, 1);
 }
 
+// A clock that moves one second each time it is read.
+class SecondsClock : public ReceiveClock {
+public:
+    std::chrono::steady_clock::time_point now() const override {
+        m_now += std::chrono::seconds(1);
+        return m_now;
+    }
+    mutable std::chrono::steady_clock::time_point m_now{};
+};
+
+TEST(ReceiveLoop, TheSilenceLimitEndsAMessageThatStopsHalfWayButNotOneThatTrickles) {
+    std::array<std::byte, 4> buffer{};
+    // Two bytes, then nothing: given up three seconds after the last byte, long before the
+    // whole-call limit, and the source says why.
+    std::vector<ScriptedSource::Step> halfWay{{Status::Bytes, bytes({1, 2})}};
+    halfWay.resize(20, {Status::None});
+    ScriptedSource stalled(halfWay);
+    SecondsClock clock;
+    stalled.setClock(&clock);
+    stalled.setSilenceLimit(std::chrono::seconds(3));
+    EXPECT_FALSE(LoopReceive(stalled, buffer));
+    EXPECT_TRUE(stalled.fellSilent());
+    EXPECT_EQ(stalled.waits, 2);
+
+    // A byte every two seconds never falls silent; the message is read whole.
+    ScriptedSource trickle({{Status::Bytes, bytes({1})},
+                            {Status::None},
+                            {Status::Bytes, bytes({2})},
+                            {Status::None},
+                            {Status::Bytes, bytes({3})},
+                            {Status::None},
+                            {Status::Bytes, bytes({4})}});
+    SecondsClock slow;
+    trickle.setClock(&slow);
+    trickle.setSilenceLimit(std::chrono::seconds(3));
+    EXPECT_TRUE(LoopReceive(trickle, buffer));
+    EXPECT_FALSE(trickle.fellSilent());
+
+    // Without a limit, silence ends nothing: the call goes on until the source closes.
+    ScriptedSource unlimited(halfWay);
+    SecondsClock other;
+    unlimited.setClock(&other);
+    EXPECT_FALSE(LoopReceive(unlimited, buffer));
+    EXPECT_FALSE(unlimited.fellSilent());
+}
+
 // The receive path over bytes in memory (what the fuzz target feeds): the same messages as on a
 // socket, an unknown one dropped whole without the socket's pause, and the end of the bytes read
 // as the peer's close.
