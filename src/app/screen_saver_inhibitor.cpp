@@ -6,6 +6,12 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace kalder {
 
 namespace {
@@ -18,7 +24,62 @@ QDBusMessage call(const QString& method) {
     return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
 }
 
+// Connects a stream socket to a unix socket address: a path, or an abstract name (a leading
+// NUL). True when something listens there.
+bool unixSocketAnswers(const QByteArray& name, bool abstract) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::size_t offset = abstract ? 1 : 0;
+    if (name.isEmpty() || name.size() + offset >= sizeof addr.sun_path)
+        return false;
+    std::memcpy(addr.sun_path + offset, name.constData(), std::size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const auto length =
+        socklen_t(offsetof(sockaddr_un, sun_path) + offset + name.size() + (abstract ? 0 : 1));
+    const bool answered = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), length) == 0;
+    ::close(fd);
+    return answered;
+}
+
+// The value of `key` in one bus address's "key=value,key=value" list (values are not
+// escaped in the unix addresses the bus daemons print).
+QByteArray addressValue(const QByteArray& entries, const QByteArray& key) {
+    for (const QByteArray& entry : entries.split(',')) {
+        const qsizetype equals = entry.indexOf('=');
+        if (equals > 0 && entry.left(equals) == key)
+            return entry.mid(equals + 1);
+    }
+    return {};
+}
+
 } // namespace
+
+bool ScreenSaverInhibitor::sessionBusThere(const QByteArray& address,
+                                           const QByteArray& runtimeDir) {
+    if (address.isEmpty())
+        return !runtimeDir.isEmpty() && unixSocketAnswers(runtimeDir + "/bus", false);
+    // Addresses are tried in order, as the bus library does.
+    for (const QByteArray& one : address.split(';')) {
+        const qsizetype colon = one.indexOf(':');
+        if (colon <= 0)
+            continue;
+        if (one.left(colon) != "unix")
+            return true;
+        const QByteArray entries = one.mid(colon + 1);
+        if (const QByteArray path = addressValue(entries, "path"); !path.isEmpty()) {
+            if (unixSocketAnswers(path, false))
+                return true;
+        } else if (const QByteArray name = addressValue(entries, "abstract"); !name.isEmpty()) {
+            if (unixSocketAnswers(name, true))
+                return true;
+        } else {
+            return true; // a unix address of another form (a directory, a runtime bus)
+        }
+    }
+    return false;
+}
 
 ScreenSaverInhibitor::ScreenSaverInhibitor(QObject* parent) : QObject(parent) {}
 
@@ -36,6 +97,14 @@ void ScreenSaverInhibitor::setInhibited(bool inhibited) {
         return;
     }
     if (m_pending || m_cookie)
+        return;
+    // Asked once: a bus that was not there when pictures first showed is not looked for again.
+    if (!m_busChecked) {
+        m_busChecked = true;
+        m_busThere =
+            sessionBusThere(qgetenv("DBUS_SESSION_BUS_ADDRESS"), qgetenv("XDG_RUNTIME_DIR"));
+    }
+    if (!m_busThere)
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 
 #include <cstdint>
@@ -11,6 +12,9 @@ namespace kalder {
 // desktop's screen-saver inhibit interface (org.freedesktop.ScreenSaver on the session bus). With
 // no session bus or no such service nothing happens. Calls are asynchronous: the GUI thread never
 // waits for the bus. GUI thread only; the destructor releases an inhibition still held.
+//
+// The bus is used only when its address takes a connection: the client never has a bus
+// launched for it, and with no bus at all it starts none of the bus library's threads.
 class ScreenSaverInhibitor : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +28,11 @@ public:
     // The desktop's cookie while an inhibition is held; for tests and diagnostics.
     std::optional<std::uint32_t> cookie() const { return m_cookie; }
 
+    // Whether the session bus of `address` (DBUS_SESSION_BUS_ADDRESS; empty: the user's bus
+    // at <runtimeDir>/bus) takes a connection now. Unix socket addresses are tried; another
+    // kind of address is left to the bus library and counts as there.
+    static bool sessionBusThere(const QByteArray& address, const QByteArray& runtimeDir);
+
 signals:
     // The bus answered (or refused) an Inhibit call.
     void answered();
@@ -33,6 +42,8 @@ private:
 
     bool m_wanted = false;
     bool m_pending = false; // an Inhibit call is on its way
+    bool m_busChecked = false;
+    bool m_busThere = false;
     std::optional<std::uint32_t> m_cookie;
 };
 

@@ -5,13 +5,20 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace kalder {
 namespace {
@@ -50,6 +57,7 @@ TEST(ScreenSaverInhibitor, InhibitsWhilePicturesShowAndReleasesAtTheEnd) {
     ASSERT_TRUE(bus.waitForReadyRead(10000));
     const QByteArray address = bus.readLine().trimmed();
     ASSERT_FALSE(address.isEmpty());
+    EXPECT_TRUE(ScreenSaverInhibitor::sessionBusThere(address, {}));
     // Before the first use of the session bus in this process.
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
@@ -79,6 +87,38 @@ TEST(ScreenSaverInhibitor, InhibitsWhilePicturesShowAndReleasesAtTheEnd) {
 
     bus.terminate();
     bus.waitForFinished();
+}
+
+// Whether a bus is there is asked of its socket, so that no bus library thread starts and no
+// bus is launched when there is none.
+TEST(ScreenSaverInhibitor, LooksForTheBusAtItsAddressFirst) {
+    const QByteArray noRuntime;
+    EXPECT_FALSE(
+        ScreenSaverInhibitor::sessionBusThere("unix:abstract=kalder-no-bus-here", noRuntime));
+    EXPECT_FALSE(ScreenSaverInhibitor::sessionBusThere("unix:path=/nonexistent/bus", noRuntime));
+    EXPECT_FALSE(ScreenSaverInhibitor::sessionBusThere({}, noRuntime));
+    EXPECT_FALSE(ScreenSaverInhibitor::sessionBusThere("garbage", noRuntime));
+    // Other transports are the bus library's to try.
+    EXPECT_TRUE(ScreenSaverInhibitor::sessionBusThere("tcp:host=localhost,port=1", noRuntime));
+
+    // The user's bus in the runtime folder, and the second of two addresses.
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    const QByteArray folder = QFile::encodeName(runtime.path());
+    EXPECT_FALSE(ScreenSaverInhibitor::sessionBusThere({}, folder));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const QByteArray path = folder + "/bus";
+    ASSERT_LT(std::size_t(path.size()), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, path.constData(), std::size_t(path.size()));
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    EXPECT_TRUE(ScreenSaverInhibitor::sessionBusThere({}, folder));
+    EXPECT_TRUE(ScreenSaverInhibitor::sessionBusThere(
+        "unix:abstract=kalder-no-bus-here;unix:path=" + path + ",guid=0123", noRuntime));
+    ::close(listener);
 }
 
 } // namespace
