@@ -3,6 +3,7 @@
 #include "connect/address_lookup.h"
 #include "connect/connect_dialog_rules.h"
 #include "connect/connect_history_window.h"
+#include "connect/site_window.h"
 #include "files/connect_history.h"
 #include "net/name_resolver.h"
 #include "ui/ipv4_address_edit.h"
@@ -125,6 +126,8 @@ void ConnectDialog::buildWidgets() {
     m_okButton = button("okButton", tr("OK"));
     m_okButton->setDefault(true);
     m_cancelButton = button("cancelButton", tr("Cancel"));
+    m_sitesButton = button("sitesButton", tr("Sites\u2026"));
+    m_sitesButton->setToolTip(tr("Sites: connect all the recorders of a site at once"));
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("message"));
@@ -161,6 +164,7 @@ void ConnectDialog::buildWidgets() {
     grid->addWidget(m_historyButton, row, 3);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_sitesButton);
     buttons->addStretch();
     buttons->addWidget(m_okButton);
     buttons->addWidget(m_cancelButton);
@@ -175,6 +179,7 @@ void ConnectDialog::buildWidgets() {
     connect(m_historyButton, &QPushButton::clicked, this, &ConnectDialog::openHistory);
     connect(m_okButton, &QPushButton::clicked, this, &ConnectDialog::tryAccept);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_sitesButton, &QPushButton::clicked, this, &ConnectDialog::openSites);
 }
 
 void ConnectDialog::loadLastRecorder() {
@@ -204,8 +209,8 @@ void ConnectDialog::loadLastRecorder() {
 void ConnectDialog::updateWidgets() {
     const bool idle = !resolving();
     const std::initializer_list<QWidget*> inputs = {
-        m_address,       m_userId,       m_password,      m_siteText,
-        m_defaultButton, m_modifyButton, m_historyButton, m_okButton};
+        m_address,      m_userId,        m_password, m_siteText,   m_defaultButton,
+        m_modifyButton, m_historyButton, m_okButton, m_sitesButton};
     for (QWidget* w : inputs)
         w->setEnabled(idle);
     m_port->setEnabled(idle && !m_defaultPortMode);
@@ -249,6 +254,16 @@ void ConnectDialog::openHistory() {
         if (const auto entry = window.chosen())
             applyHistoryEntry(*entry);
     }
+}
+
+void ConnectDialog::openSites() {
+    SiteWindow window(m_store, m_opacity, this);
+    if (window.exec() != QDialog::Accepted || !window.request())
+        return;
+    // A site leaves the single recorder's last address, port and history as they were.
+    m_siteRequest = window.request();
+    emit siteChosen(*m_siteRequest);
+    done(kSiteChosen);
 }
 
 void ConnectDialog::refuse(QLineEdit* field, const QString& reason, bool clearField) {

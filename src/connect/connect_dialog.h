@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connect/connect_request.h"
+#include "connect/site_request.h"
 #include "net/name_lookup.h"
 
 #include <QDialog>
@@ -60,12 +61,22 @@ public:
     static QString addressKey();
     static QString portKey();
 
+    // The dialog's result when the operator connected a site from the site window ("Sites..."):
+    // siteRequest() holds its recorders; request() and the history are left as they were.
+    static constexpr int kSiteChosen = 2;
+    const std::optional<SiteRequest>& siteRequest() const { return m_siteRequest; }
+
+signals:
+    // Emitted just before the dialog closes with kSiteChosen.
+    void siteChosen(const SiteRequest& request);
+
 private:
     void buildWidgets();
     void loadLastRecorder();
     void setDefaultPortMode();
     void setTypedPortMode();
     void openHistory();
+    void openSites();
     void tryAccept();
     // Stores and records what OK took, hands over `address` and closes with OK.
     void finishAccept(const std::string& address);
@@ -95,6 +106,8 @@ private:
     QPushButton* m_okButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QLabel* m_message = nullptr; // why OK was refused; hidden while there is nothing to say
+    QPushButton* m_sitesButton = nullptr;
+    std::optional<SiteRequest> m_siteRequest;
 };
 
 } // namespace kalder
