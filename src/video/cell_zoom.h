@@ -11,12 +11,12 @@ namespace kalder {
 // from (the layout model remembers them). GUI thread only.
 class CellZoom {
 public:
-    // A left button press on `cell`, -1 on no present channel's cell.
+    // A left button press on `cell`, -1 on no present source's cell.
     void pressed(int cell) { m_pressedCell = cell; }
     int pressedCell() const { return m_pressedCell; }
     // True when the view changed.
-    bool toggle(VideoLayout& layout, std::uint16_t presentChannels) const {
-        return layout.toggleZoom(m_pressedCell, presentChannels);
+    bool toggle(VideoLayout& layout, const ChannelMasks& present) const {
+        return layout.toggleZoom(m_pressedCell, present);
     }
 
 private:

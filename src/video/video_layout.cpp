@@ -1,5 +1,7 @@
 #include "video/video_layout.h"
 
+#include <algorithm>
+
 namespace kalder {
 
 namespace {
@@ -27,7 +29,21 @@ constexpr GridBlock kPositions16[] = {{0, 0, 1, 1}, {1, 0, 2, 1}, {2, 0, 3, 1}, 
                                       {0, 2, 1, 3}, {1, 2, 2, 3}, {2, 2, 3, 3}, {3, 2, 4, 3},
                                       {0, 3, 1, 4}, {1, 3, 2, 4}, {2, 3, 3, 4}, {3, 3, 4, 4}};
 
-const std::array<LayoutShape, kLayoutCount> kShapes = {{
+// The grids of the 25 and 36 layouts, row by row.
+constexpr std::array<GridBlock, 25> kPositions25 = [] {
+    std::array<GridBlock, 25> blocks{};
+    for (int i = 0; i < 25; ++i)
+        blocks[static_cast<std::size_t>(i)] = {i % 5, i / 5, i % 5 + 1, i / 5 + 1};
+    return blocks;
+}();
+constexpr std::array<GridBlock, 36> kPositions36 = [] {
+    std::array<GridBlock, 36> blocks{};
+    for (int i = 0; i < 36; ++i)
+        blocks[static_cast<std::size_t>(i)] = {i % 6, i / 6, i % 6 + 1, i / 6 + 1};
+    return blocks;
+}();
+
+const std::array<LayoutShape, kSiteLayoutCount> kShapes = {{
     {1, kPositions1},
     {2, kPositions4},
     {3, kPositions6},
@@ -37,12 +53,21 @@ const std::array<LayoutShape, kLayoutCount> kShapes = {{
     {4, kPositions10},
     {4, kPositions13},
     {4, kPositions16},
+    {5, kPositions25},
+    {6, kPositions36},
 }};
 
+constexpr bool buttonLayoutsLeadTheSiteLayouts() {
+    for (std::size_t i = 0; i < kLayoutCells.size(); ++i) {
+        if (kLayoutCells[i] != kSiteLayoutCells[i])
+            return false;
+    }
+    return true;
+}
+static_assert(buttonLayoutsLeadTheSiteLayouts(), "layout indices 0-8 are the buttons' layouts");
+
 constexpr int kNineCellIndex = 5;
-// On its second page the 9-cell layout shows cells 7-15, so that a 16-channel recorder needs
-// only two pages; cells 7 and 8 appear on both pages.
-constexpr int kNineCellSecondPageFirst = 7;
+constexpr int kNineCells = 9;
 
 int gridUnit(int size, int grid) {
     switch (grid) {
@@ -52,6 +77,12 @@ int gridUnit(int size, int grid) {
         return size / 3;
     case 4:
         return size >> 2;
+    // The 5- and 6-grids divide as the 3-grid does; their last squares end at the margin
+    // with what the division leaves over.
+    case 5:
+        return size / 5;
+    case 6:
+        return size / 6;
     default:
         return size;
     }
@@ -67,15 +98,15 @@ void spanEdges(int first, int end, int grid, int size, int border, int& start, i
 } // namespace
 
 int layoutIndex(int cells) {
-    for (std::size_t i = 0; i < kLayoutCells.size(); ++i) {
-        if (kLayoutCells[i] == cells)
+    for (std::size_t i = 0; i < kSiteLayoutCells.size(); ++i) {
+        if (kSiteLayoutCells[i] == cells)
             return static_cast<int>(i);
     }
     return -1;
 }
 
 const LayoutShape& layoutShape(int index) {
-    if (index < 0 || index >= kLayoutCount)
+    if (index < 0 || index >= kSiteLayoutCount)
         index = kLayoutCount - 1;
     return kShapes[static_cast<std::size_t>(index)];
 }
@@ -93,6 +124,19 @@ std::array<int, kLayoutCount> pageTableFor(int channelCount) {
     if (channelCount >= 5)
         return {8, 2, 2, 2, 1, 1, 1, 1, 1};
     return {4, 1, 1, 1, 1, 1, 1, 1, 1};
+}
+
+std::array<int, kSiteLayoutCount> sitePageTableFor(int channelCount, int cellCount) {
+    std::array<int, kSiteLayoutCount> table{};
+    if (cellCount <= kRecorderChannels) {
+        const std::array<int, kLayoutCount> recorder = pageTableFor(channelCount);
+        for (std::size_t i = 0; i < recorder.size(); ++i)
+            table[i] = recorder[i];
+        return table; // no pages of the 25 and 36 layouts: not offered
+    }
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = (cellCount + kSiteLayoutCells[i] - 1) / kSiteLayoutCells[i];
+    return table;
 }
 
 int layoutForChannelCount(int channelCount) {
@@ -114,9 +158,38 @@ CellRect pictureSourceRect(int width, int height, bool planar) {
     return rect;
 }
 
-VideoLayout::VideoLayout() : m_pageCounts(pageTableFor(kCellCount)) {
+VideoLayout::VideoLayout() {
+    std::array<CellSource, kRecorderChannels> recorder;
+    for (int ch = 0; ch < kRecorderChannels; ++ch)
+        recorder[static_cast<std::size_t>(ch)] = {0, ch};
+    setSources(recorder);
+}
+
+bool VideoLayout::setSources(std::span<const CellSource> sources) {
+    if (sources.empty() || sources.size() > static_cast<std::size_t>(kMaxCells))
+        return false;
+    std::array<std::uint16_t, kMaxRecorders> seen{};
+    for (const CellSource& source : sources) {
+        if (source.recorder < 0 || source.recorder >= kMaxRecorders || source.channel < 0 ||
+            source.channel >= kRecorderChannels)
+            return false;
+        std::uint16_t& mask = seen[static_cast<std::size_t>(source.recorder)];
+        const auto bit = static_cast<std::uint16_t>(1u << source.channel);
+        if (mask & bit)
+            return false;
+        mask = static_cast<std::uint16_t>(mask | bit);
+    }
+    m_sources.fill(CellSource{});
+    std::copy(sources.begin(), sources.end(), m_sources.begin());
+    m_cellCount = static_cast<int>(sources.size());
+    m_pageCounts = sitePageTableFor(m_channelCount, m_cellCount);
     resetArrangement();
+    if (m_pageCounts[static_cast<std::size_t>(m_layoutIndex)] == 0)
+        m_layoutIndex = kLayoutCount - 1;
+    m_page = 0;
+    m_zoomed = false;
     updateVisibleCells();
+    return true;
 }
 
 void VideoLayout::setArea(int width, int height, int border) {
@@ -130,8 +203,14 @@ int VideoLayout::pageCount(int layoutCells) const {
     return index < 0 ? 1 : m_pageCounts[static_cast<std::size_t>(index)];
 }
 
+bool VideoLayout::layoutOffered(int layoutCells) const {
+    const int index = layoutIndex(layoutCells);
+    return index >= 0 && m_pageCounts[static_cast<std::size_t>(index)] > 0;
+}
+
 void VideoLayout::setPageTable(int channelCount) {
-    m_pageCounts = pageTableFor(channelCount);
+    m_channelCount = channelCount;
+    m_pageCounts = sitePageTableFor(channelCount, m_cellCount);
     // A single view stays on its cell whatever the table says; other layouts must not be left
     // on a page that no longer exists.
     if (m_layoutIndex != 0 && m_page >= m_pageCounts[static_cast<std::size_t>(m_layoutIndex)]) {
@@ -141,23 +220,36 @@ void VideoLayout::setPageTable(int channelCount) {
 }
 
 std::uint16_t VideoLayout::visibleChannelMask() const {
-    std::uint16_t mask = 0;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (cellVisible(cell))
-            mask |= static_cast<std::uint16_t>(1u << m_cellChannel[static_cast<std::size_t>(cell)]);
+    return visibleChannelMasks()[0];
+}
+
+ChannelMasks VideoLayout::visibleChannelMasks() const {
+    ChannelMasks masks{};
+    for (int cell = 0; cell < m_cellCount; ++cell) {
+        const CellSource& source = m_cellSource[static_cast<std::size_t>(cell)];
+        if (cellVisible(cell) && !source.empty()) {
+            std::uint16_t& mask = masks[static_cast<std::size_t>(source.recorder)];
+            mask = static_cast<std::uint16_t>(mask | (1u << source.channel));
+        }
     }
-    return mask;
+    return masks;
+}
+
+CellSource VideoLayout::cellSource(int cell) const {
+    if (!hasCell(cell))
+        return {};
+    return m_cellSource[static_cast<std::size_t>(cell)];
 }
 
 int VideoLayout::cellChannel(int cell) const {
-    if (cell < 0 || cell >= kCellCount)
-        return -1;
-    return m_cellChannel[static_cast<std::size_t>(cell)];
+    return cellSource(cell).channel;
 }
 
-int VideoLayout::cellOfChannel(int channel) const {
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (m_cellChannel[static_cast<std::size_t>(cell)] == channel)
+int VideoLayout::cellOfSource(CellSource source) const {
+    if (source.empty())
+        return -1;
+    for (int cell = 0; cell < m_cellCount; ++cell) {
+        if (m_cellSource[static_cast<std::size_t>(cell)] == source)
             return cell;
     }
     return -1;
@@ -167,18 +259,25 @@ int VideoLayout::positionCount() const {
     return static_cast<int>(layoutShape(m_layoutIndex).positions.size());
 }
 
+int VideoLayout::pageFirstCell(int page) const {
+    const int count = positionCount();
+    const int first = page * count;
+    // The last page of the 9-cell layout ends at the last cell instead of leaving positions
+    // empty: a 16-channel recorder's second page shows cells 7-15, cells 7 and 8 appear on
+    // both pages.
+    if (m_layoutIndex == kNineCellIndex && first + kNineCells > m_cellCount)
+        return std::max(0, std::min(first, m_cellCount - kNineCells));
+    return first;
+}
+
 int VideoLayout::positionOfCell(int cell) const {
-    if (cell < 0 || cell >= kCellCount)
+    if (!hasCell(cell))
         return -1;
-    if (m_layoutIndex == kNineCellIndex) {
-        // Cells 7 and 8 take positions 0 and 1 on the second page, 7 and 8 on the first.
-        if (cell >= 9)
-            return cell - kNineCellSecondPageFirst;
-        if (cell >= kNineCellSecondPageFirst && m_page == 1)
-            return cell - kNineCellSecondPageFirst;
-        return cell;
-    }
-    return cell % positionCount();
+    const int count = positionCount();
+    const int first = pageFirstCell(m_page);
+    if (cell >= first && cell < first + count)
+        return cell - first;
+    return cell - pageFirstCell(cell / count);
 }
 
 CellRect VideoLayout::positionRect(int position) const {
@@ -196,19 +295,21 @@ CellRect VideoLayout::cellRect(int cell) const {
 std::vector<int> VideoLayout::emptyPositions() const {
     std::vector<int> empty;
     const int count = positionCount();
-    if (m_layoutIndex == kNineCellIndex || count == 1)
+    if (count == 1)
         return empty;
-    const int cellsOnPage = kCellCount - m_page * count;
-    for (int position = cellsOnPage < 0 ? 0 : cellsOnPage; position < count; ++position)
+    const int cellsOnPage = m_cellCount - pageFirstCell(m_page);
+    for (int position = std::max(cellsOnPage, 0); position < count; ++position)
         empty.push_back(position);
     return empty;
 }
 
-int VideoLayout::cellAt(int x, int y, std::uint16_t presentChannels) const {
-    for (int cell = 0; cell < kCellCount; ++cell) {
+int VideoLayout::cellAt(int x, int y, const ChannelMasks& present) const {
+    for (int cell = 0; cell < m_cellCount; ++cell) {
         if (!cellVisible(cell))
             continue;
-        if (!((presentChannels >> m_cellChannel[static_cast<std::size_t>(cell)]) & 1))
+        const CellSource& source = m_cellSource[static_cast<std::size_t>(cell)];
+        if (source.empty() ||
+            !((present[static_cast<std::size_t>(source.recorder)] >> source.channel) & 1))
             continue;
         if (cellRect(cell).contains(x, y))
             return cell;
@@ -223,28 +324,29 @@ void VideoLayout::advancePage() {
 
 void VideoLayout::updateVisibleCells() {
     if (m_layoutIndex == 0) {
-        m_visibleCells = static_cast<std::uint16_t>(1u << (m_page & 15));
+        m_visibleCells = std::uint64_t{1} << (m_page % m_cellCount);
         return;
     }
-    int first = 0;
-    int count = positionCount();
-    if (m_layoutIndex == kNineCellIndex && m_page == 1)
-        first = kNineCellSecondPageFirst;
-    else
-        first = m_page * count;
-    std::uint16_t mask = 0;
-    for (int cell = first; cell < first + count && cell < kCellCount; ++cell)
-        mask |= static_cast<std::uint16_t>(1u << cell);
+    const int first = pageFirstCell(m_page);
+    const int end = std::min(first + positionCount(), m_cellCount);
+    std::uint64_t mask = 0;
+    for (int cell = first; cell < end; ++cell)
+        mask |= std::uint64_t{1} << cell;
     m_visibleCells = mask;
 }
 
-bool VideoLayout::anyVisibleCellPresent(std::uint16_t presentChannels) const {
-    return (visibleChannelMask() & presentChannels) != 0;
+bool VideoLayout::anyVisibleCellPresent(const ChannelMasks& present) const {
+    const ChannelMasks shown = visibleChannelMasks();
+    for (std::size_t recorder = 0; recorder < shown.size(); ++recorder) {
+        if (shown[recorder] & present[recorder])
+            return true;
+    }
+    return false;
 }
 
-bool VideoLayout::selectLayout(int layoutCells, std::uint16_t presentChannels) {
+bool VideoLayout::selectLayout(int layoutCells, const ChannelMasks& present) {
     const int index = layoutIndex(layoutCells);
-    if (index < 0)
+    if (index < 0 || m_pageCounts[static_cast<std::size_t>(index)] == 0)
         return false;
     const int oldIndex = m_layoutIndex;
     const int oldPage = m_page;
@@ -257,12 +359,21 @@ bool VideoLayout::selectLayout(int layoutCells, std::uint16_t presentChannels) {
     m_stayOnPage = false;
     updateVisibleCells();
 
-    if (presentChannels != 0 && !anyVisibleCellPresent(presentChannels)) {
+    // Pages are skipped only when some installed source is present: masks of recorders that
+    // no cell shows do not count.
+    bool anyPresent = false;
+    for (int i = 0; i < m_cellCount && !anyPresent; ++i) {
+        const CellSource& source = m_sources[static_cast<std::size_t>(i)];
+        anyPresent = (present[static_cast<std::size_t>(source.recorder)] >> source.channel) & 1;
+    }
+    if (anyPresent && !anyVisibleCellPresent(present)) {
+        // Every page is tried once, and the one left from again.
         bool found = false;
-        for (int attempt = 0; attempt < 17 && !found; ++attempt) {
+        const int pages = m_pageCounts[static_cast<std::size_t>(m_layoutIndex)];
+        for (int attempt = 0; attempt <= std::max(pages, kCellCount) && !found; ++attempt) {
             advancePage();
             updateVisibleCells();
-            found = anyVisibleCellPresent(presentChannels);
+            found = anyVisibleCellPresent(present);
         }
         if (!found) {
             m_page = 0;
@@ -274,16 +385,19 @@ bool VideoLayout::selectLayout(int layoutCells, std::uint16_t presentChannels) {
 
 void VideoLayout::resetTo(int layoutCells) {
     const int index = layoutIndex(layoutCells);
-    m_layoutIndex = index < 0 ? kLayoutCount - 1 : index;
+    const bool offered = index >= 0 && m_pageCounts[static_cast<std::size_t>(index)] > 0;
+    m_layoutIndex = offered ? index : kLayoutCount - 1;
     m_page = 0;
     m_zoomed = false;
     updateVisibleCells();
 }
 
-bool VideoLayout::showChannel(int channel, std::uint16_t presentChannels) {
-    if (channel < 0 || channel >= kCellCount || !((presentChannels >> channel) & 1))
+bool VideoLayout::showSource(CellSource source, const ChannelMasks& present) {
+    if (source.recorder < 0 || source.recorder >= kMaxRecorders || source.channel < 0 ||
+        source.channel >= kRecorderChannels ||
+        !((present[static_cast<std::size_t>(source.recorder)] >> source.channel) & 1))
         return false;
-    const int cell = cellOfChannel(channel);
+    const int cell = cellOfSource(source);
     if (cell < 0)
         return false;
     m_layoutIndex = 0;
@@ -294,29 +408,50 @@ bool VideoLayout::showChannel(int channel, std::uint16_t presentChannels) {
 }
 
 void VideoLayout::swapCells(int cellA, int cellB) {
-    if (cellA < 0 || cellA >= kCellCount || cellB < 0 || cellB >= kCellCount)
+    if (!hasCell(cellA) || !hasCell(cellB))
         return;
-    std::swap(m_cellChannel[static_cast<std::size_t>(cellA)],
-              m_cellChannel[static_cast<std::size_t>(cellB)]);
+    std::swap(m_cellSource[static_cast<std::size_t>(cellA)],
+              m_cellSource[static_cast<std::size_t>(cellB)]);
 }
 
 void VideoLayout::restoreArrangement(const Arrangement& arrangement) {
-    if (arrangement.layoutIndex < 0 || arrangement.layoutIndex >= kLayoutCount)
+    if (arrangement.layoutIndex < 0 || arrangement.layoutIndex >= kSiteLayoutCount)
         return;
-    m_cellChannel = arrangement.cellChannel;
+    const int pages = m_pageCounts[static_cast<std::size_t>(arrangement.layoutIndex)];
+    if (pages == 0)
+        return;
+    // The cells must show the installed sources, each once, and nothing beyond them; an
+    // arrangement of other sources (a site whose recorders changed) shows them in order.
+    bool matches = true;
+    for (int cell = m_cellCount; cell < kMaxCells && matches; ++cell)
+        matches = arrangement.cellSource[static_cast<std::size_t>(cell)].empty();
+    std::uint64_t taken = 0;
+    for (int cell = 0; cell < m_cellCount && matches; ++cell) {
+        const CellSource& source = arrangement.cellSource[static_cast<std::size_t>(cell)];
+        int index = -1;
+        for (int i = 0; i < m_cellCount && index < 0; ++i) {
+            if (m_sources[static_cast<std::size_t>(i)] == source)
+                index = i;
+        }
+        matches = index >= 0 && !((taken >> index) & 1u);
+        if (matches)
+            taken |= std::uint64_t{1} << index;
+    }
+    if (matches)
+        m_cellSource = arrangement.cellSource;
+    else
+        resetArrangement();
     m_layoutIndex = arrangement.layoutIndex;
-    const int pages = m_pageCounts[static_cast<std::size_t>(m_layoutIndex)];
     m_page = arrangement.page >= 0 && arrangement.page < pages ? arrangement.page : 0;
     m_zoomed = false;
     updateVisibleCells();
 }
 
 void VideoLayout::resetArrangement() {
-    for (int cell = 0; cell < kCellCount; ++cell)
-        m_cellChannel[static_cast<std::size_t>(cell)] = cell;
+    m_cellSource = m_sources;
 }
 
-bool VideoLayout::toggleZoom(int cell, std::uint16_t presentChannels) {
+bool VideoLayout::toggleZoom(int cell, const ChannelMasks& present) {
     bool changed = false;
     if (m_zoomed) {
         m_layoutIndex = m_zoomLayoutIndex;
@@ -324,12 +459,12 @@ bool VideoLayout::toggleZoom(int cell, std::uint16_t presentChannels) {
         m_zoomed = false;
         updateVisibleCells();
         changed = true;
-    } else if (cell >= 0 && cell < kCellCount && m_layoutIndex != 0) {
+    } else if (hasCell(cell) && m_layoutIndex != 0) {
         const int layoutBefore = m_layoutIndex;
         const int pageBefore = m_page;
-        // Only a cell with a present channel can be zoomed; a zoom that did not happen must not
+        // Only a cell with a present source can be zoomed; a zoom that did not happen must not
         // leave a return point behind.
-        if (showChannel(cellChannel(cell), presentChannels)) {
+        if (showSource(cellSource(cell), present)) {
             m_zoomLayoutIndex = layoutBefore;
             m_zoomPage = pageBefore;
             m_zoomed = true;

@@ -122,8 +122,16 @@ void VideoWindow::restoreView(const VideoLayout::Arrangement& arrangement) {
 }
 
 void VideoWindow::showChannel(int channel) {
-    if (m_layout.showChannel(channel, pageChannels()))
+    if (m_layout.showSource({0, channel}, pageChannels()))
         afterViewChange();
+}
+
+bool VideoWindow::setSiteSources(std::span<const CellSource> sources) {
+    bool installed = false;
+    m_feed.changeCells([&] { installed = m_layout.setSources(sources); });
+    if (installed)
+        afterViewChange();
+    return installed;
 }
 
 void VideoWindow::afterViewChange(bool announce) {
@@ -493,7 +501,7 @@ void VideoWindow::mousePressEvent(QMouseEvent* event) {
     }
     if (event->button() != Qt::LeftButton || m_ptzMouseControl)
         return;
-    const int cell = m_layout.cellAt(point.x(), point.y(), m_feed.present());
+    const int cell = m_layout.cellAt(point.x(), point.y(), feedChannelMasks(m_feed.present()));
     m_zoom.pressed(cell);
     if (cell < 0) {
         setCursor(Qt::ForbiddenCursor);
@@ -538,7 +546,7 @@ void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
         return;
     const int source = m_drag.sourceCell();
     const QPoint centre = m_drag.finish();
-    const int target = m_layout.cellAt(centre.x(), centre.y(), m_feed.present());
+    const int target = m_layout.cellAt(centre.x(), centre.y(), feedChannelMasks(m_feed.present()));
     if (target >= 0 && target == source)
         emit channelDroppedOnItself(m_layout.cellChannel(source));
     if (target < 0 || target == source)
@@ -557,7 +565,7 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void VideoWindow::wheelEvent(QWheelEvent* event) {
     const QPoint point = event->position().toPoint();
-    const int cell = m_layout.cellAt(point.x(), point.y(), m_feed.present());
+    const int cell = m_layout.cellAt(point.x(), point.y(), feedChannelMasks(m_feed.present()));
     const QRect rect = cell >= 0 ? toQRect(m_layout.cellRect(cell)) : QRect();
     const QPoint angle = event->angleDelta();
     const int delta = angle.y() != 0 ? angle.y() : angle.x();
@@ -592,7 +600,7 @@ void VideoWindow::contextMenuEvent(QContextMenuEvent* event) {
 // ---- focus and digital zoom ----------------------------------------------------------------
 
 int VideoWindow::cellAtPoint(const QPoint& point) const {
-    return m_layout.cellAt(point.x(), point.y(), 0xFFFF);
+    return m_layout.cellAt(point.x(), point.y(), kEveryChannel);
 }
 
 void VideoWindow::setFocusedCell(int cell) {

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string_view>
 
 class QContextMenuEvent;
@@ -59,6 +60,12 @@ public:
     void selectLayout(int layoutCells);
     void showChannel(int channel);
     void resetArrangement();
+    // The site's channels in order (recorder 0's, then recorder 1's, ...) that the cells and
+    // pages walk; one recorder's sixteen channels by default. Every cell shows its own source
+    // again and the view starts at the first page. The window draws from one picture store:
+    // the first sixteen cells, each from that store's channel. False, and nothing changes, for
+    // a list the layout refuses (VideoLayout::setSources).
+    bool setSiteSources(std::span<const CellSource> sources);
     // The operator's layout, page and cell arrangement; restoring it announces the channels
     // shown (visibleChannelsChanged).
     VideoLayout::Arrangement viewArrangement() const { return m_layout.arrangement(); }
@@ -222,7 +229,16 @@ private:
     void openGlFailed();
     // Channels the pages, the channel buttons and the zoom may turn to: those the stream carries
     // and those that have sent pictures.
-    std::uint16_t pageChannels() const { return m_feed.present() | m_feed.streamChannels(); }
+    ChannelMasks pageChannels() const {
+        return feedChannelMasks(m_feed.present() | m_feed.streamChannels());
+    }
+    // The feed's channels are recorder 0's; it knows nothing of the other recorders of a site,
+    // whose cells count as present.
+    static ChannelMasks feedChannelMasks(std::uint16_t recorderZero) {
+        ChannelMasks masks = kEveryChannel;
+        masks[0] = recorderZero;
+        return masks;
+    }
     // Part of an idle, video-loss or covert picture stretched over a cell.
     QRect cellPictureSource(const QImage& picture) const;
 
