@@ -9,7 +9,7 @@ const CliCommand kCommands[] = {
      "connect, log in, print the recorder's description, disconnect in the normal order"},
     {"live", &runLive,
      "[--seconds S] [--channels LIST] [--snapshot-dir DIR] [--reconnect] [--recorder HOST:PORT "
-     "...]: decode live video, "
+     "... | --site NAME]: decode live video, "
      "report per channel"},
     {"search", &runSearch,
      "years | day --date YYYY-MM-DD: the recorded days of each year, or the periods of a day"},

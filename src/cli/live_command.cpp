@@ -1,7 +1,8 @@
 // live: connect, log in, receive live video for a while, decode every streamed channel through
 // the decode pipeline, disconnect in the normal order, then report per channel and optionally
 // save each channel's last picture as a PNG file. With --recorder, several recorders at once,
-// each with a session, decoders and pictures of its own, in one event loop.
+// each with a session, decoders and pictures of its own, in one event loop; --site NAME takes
+// those recorders from a site of the desktop client's address book.
 #include "cli/cli_command.h"
 #include "cli/cli_session.h"
 #include "cli/counting_decoders.h"
@@ -9,8 +10,10 @@
 #include "decode/decoder_library.h"
 #include "decode/picture_layout.h"
 #include "cli/run_seconds.h"
+#include "connect/site_book.h"
 
 #include <QCoreApplication>
+#include <QSettings>
 #include <QString>
 #include <QTimer>
 
@@ -37,8 +40,11 @@ struct LiveArgs {
     struct Recorder {
         std::string host;
         std::uint16_t port = 0;
+        std::string user; // a site's user id for this recorder; empty: the global --user
     };
     std::vector<Recorder> recorders;
+    // --site NAME: the recorders of that site instead (they cannot be mixed with --recorder).
+    std::string site;
 };
 
 // HOST:PORT, split at the last colon; the port 1-65535.
@@ -104,11 +110,54 @@ bool parseLiveArgs(const std::vector<std::string>& args, LiveArgs& live, std::st
                 return false;
             }
             live.recorders.push_back(recorder);
+        } else if (arg == "--site" && hasValue) {
+            live.site = args[++i];
+            if (live.site.empty()) {
+                error = "--site wants the name of a site";
+                return false;
+            }
         } else {
             error = "live: unexpected argument '" + arg + "'";
             return false;
         }
     }
+    if (!live.site.empty() && !live.recorders.empty()) {
+        error = "live: --site and --recorder do not go together";
+        return false;
+    }
+    return true;
+}
+
+// The recorders of the site `live.site` from the desktop client's settings store (the same
+// per-user store, so a site made in the client runs here as it is). The password is the global
+// one for every recorder: sites keep none. False, with the reason, for a site the store does not
+// hold or one that breaks the site rules (changed by hand).
+bool takeSiteRecorders(LiveArgs& live, std::string& error) {
+    QSettings store(QStringLiteral("Tarsel"), QStringLiteral("Kalder"));
+    SiteBook book(store);
+    book.load();
+    const auto index = book.find(live.site);
+    if (!index) {
+        error = "live: no site named '" + live.site + "' in the address book (" +
+                store.fileName().toStdString() + ")";
+        return false;
+    }
+    const Site& site = book.sites()[*index];
+    std::vector<std::string> others;
+    for (const Site& other : book.sites()) {
+        if (&other != &site)
+            others.push_back(other.name);
+    }
+    if (const SiteCheck check = checkSite(site, others); !check.ok()) {
+        error = "live: site '" + site.name + "' cannot be connected" +
+                (check.recorder >= 0
+                     ? " (its recorder " + std::to_string(check.recorder + 1) + " is not valid)"
+                     : "") +
+                "; correct it in the client's Sites window";
+        return false;
+    }
+    for (const SiteRecorder& r : site.recorders)
+        live.recorders.push_back({r.address, static_cast<std::uint16_t>(r.port), r.userId});
     return true;
 }
 
@@ -330,7 +379,8 @@ void runLiveRecorders(std::vector<std::unique_ptr<LiveRecorder>>& recorders, Cli
 int runLive(const CliOptions& options, CliOutput& output) {
     LiveArgs args;
     std::string error;
-    if (!parseLiveArgs(options.commandArgs, args, error)) {
+    if (!parseLiveArgs(options.commandArgs, args, error) ||
+        (!args.site.empty() && !takeSiteRecorders(args, error))) {
         output.error(error);
         return kExitUsage;
     }
@@ -359,6 +409,8 @@ int runLive(const CliOptions& options, CliOutput& output) {
         auto recorder = std::make_unique<LiveRecorder>(options, output, library.get(), label);
         recorder->options.host = given.host;
         recorder->options.port = given.port;
+        if (!given.user.empty())
+            recorder->options.user = given.user;
         recorders.push_back(std::move(recorder));
     }
     runLiveRecorders(recorders, output, args);

@@ -1,11 +1,13 @@
 // kalder-cli live against a 4-channel kalder-recorder-sim: per-channel counts, the summary and
 // the snapshot files.
+#include "connect/site_book.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/sim/sim_process.h"
 
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -189,13 +191,62 @@ TEST_F(CliLive, SeveralRecordersRunTogether) {
     EXPECT_EQ(summary["frames"].toInteger(), frames);
 }
 
+// --site takes the recorders of a site from the desktop client's settings store, with each
+// recorder's user id; a site it does not hold is a usage error that names it.
+TEST_F(CliLive, SiteOfTheAddressBookRunsItsRecorders) {
+    SimProcess second;
+    ASSERT_TRUE(second.start({"--channels", "4", "--title", "1=SECOND"})) << second.lastError();
+    const auto config = freshFolder("site-config");
+    {
+        // Where the client keeps its store for a user whose configuration folder is `config`.
+        QSettings store(QString::fromStdString((config / "Tarsel" / "Kalder.conf").string()),
+                        QSettings::IniFormat);
+        SiteBook book(store);
+        ASSERT_TRUE(book.add(Site{"North gate",
+                                  {{"127.0.0.1", s_sim->port(), "admin"},
+                                   {"localhost", second.port(), "admin"}}})
+                        .ok());
+        ASSERT_TRUE(book.save());
+    }
+    QProcessEnvironment env;
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.string()));
+    // The global user is wrong: each recorder logs in with the site's user id.
+    const CliRun run = runCli({"--user", "nobody", "--password", "1234", "--json", "live",
+                               "--seconds", "2", "--site", "north GATE"},
+                              {}, env);
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    std::map<QString, int> decodedChannels;
+    QJsonObject summary;
+    for (const QString& line : run.lines) {
+        const QJsonObject o = json(line);
+        if (o["event"].toString() == "channel" && o["decoded"].toInt() > 0)
+            ++decodedChannels[o["recorder"].toString()];
+        else if (o["event"].toString() == "live")
+            summary = o;
+    }
+    EXPECT_EQ(decodedChannels["127.0.0.1:" + QString::number(s_sim->port())], 4);
+    EXPECT_EQ(decodedChannels["localhost:" + QString::number(second.port())], 4);
+    EXPECT_EQ(summary["recorders"].toInt(), 2);
+
+    const CliRun unknown = runCli(base() + QStringList{"live", "--site", "South yard"}, {}, env);
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.errors.contains("South yard")) << unknown.errors.toStdString();
+}
+
 TEST_F(CliLive, BadArgumentsAreUsageErrors) {
     const QStringList cases[] = {
-        {"live", "--seconds", "0"},          {"live", "--seconds", "x"},
-        {"live", "--channels", "0"},         {"live", "--channels", "17"},
-        {"live", "--channels", "1,,2"},      {"live", "--frobnicate"},
-        {"live", "--recorder", "127.0.0.1"}, {"live", "--recorder", "127.0.0.1:0"},
-        {"live", "--recorder", ":2000"},     {"live", "--recorder", "127.0.0.1:70000"},
+        {"live", "--seconds", "0"},
+        {"live", "--seconds", "x"},
+        {"live", "--channels", "0"},
+        {"live", "--channels", "17"},
+        {"live", "--channels", "1,,2"},
+        {"live", "--frobnicate"},
+        {"live", "--recorder", "127.0.0.1"},
+        {"live", "--recorder", "127.0.0.1:0"},
+        {"live", "--recorder", ":2000"},
+        {"live", "--recorder", "127.0.0.1:70000"},
+        {"live", "--site", ""},
+        {"live", "--site", "A", "--recorder", "127.0.0.1:2000"},
     };
     for (const QStringList& args : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
