@@ -149,15 +149,6 @@ TEST(VideoLayoutSite, TwentyFiveAndThirtySixOnlyBeyondSixteenChannels) {
         layout.resetTo(cells);
         EXPECT_EQ(layout.layout(), 16);
     }
-    // Two 8-channel recorders are sixteen channels too.
-    std::vector<CellSource> small;
-    for (int recorder = 0; recorder < 2; ++recorder) {
-        for (int ch = 0; ch < 8; ++ch)
-            small.push_back({recorder, ch});
-    }
-    ASSERT_TRUE(layout.setSources(small));
-    EXPECT_FALSE(layout.layoutOffered(25));
-
     // A site of 17 channels offers them; going back to 16 leaves the 36 layout for the 16.
     std::vector<CellSource> seventeen = siteOf(1);
     seventeen.push_back({1, 0});
