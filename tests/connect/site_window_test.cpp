@@ -198,6 +198,19 @@ TEST_F(SiteWindowTest, WindowsAreSkinnedNamedAndARefusalIsReadable) {
         for (QLineEdit* e : d->findChildren<QLineEdit*>())
             EXPECT_FALSE(test::accessibleNameOf(e).isEmpty()) << e->text().toStdString();
     }
+    // Tab walks the window in reading order, the password rows made for the chosen site included.
+    window.show();
+    QStringList chain;
+    QWidget* start = window.findChild<QListWidget*>(QStringLiteral("siteList"));
+    for (QWidget* w = start; chain.size() < 20; w = w->nextInFocusChain()) {
+        if (w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
+            chain << test::accessibleNameOf(w);
+        if (w->nextInFocusChain() == start)
+            break;
+    }
+    EXPECT_EQ(chain, (QStringList{"Sites", "New", "Edit", "Delete", "Password for all recorders",
+                                  "Same password for all recorders", "Connect", "Close"}));
+
     editor.show();
     typeInto(editor, QStringLiteral("Port of recorder 2"), QStringLiteral("65535"));
     press(editor, QStringLiteral("OK"));
