@@ -1,6 +1,7 @@
 // The site window through its widgets, as an operator uses it: make a site of two recorders (one
 // refusal on the way), connect it, and the same from the connect dialog's "Sites..." button.
 // In the skin's look, as the operator sees them.
+#include "connect/address_lookup.h"
 #include "connect/connect_dialog.h"
 #include "connect/site_editor.h"
 #include "connect/site_window.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -23,7 +25,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 
 namespace kalder {
@@ -180,6 +184,60 @@ TEST_F(SiteWindowTest, ConnectDialogHandsOverTheSiteAndLeavesItsOwnRecorderAlone
     EXPECT_EQ(dialog.siteRequest()->recorders[1].address, "192.168.1.10");
     EXPECT_FALSE(m_store->contains(ConnectDialog::addressKey()));
     EXPECT_FALSE(std::filesystem::exists(history)) << "a site is not a history entry";
+}
+
+// A name server that answers when the test opens it; opened at the latest when the gate goes.
+struct SiteLookupGate {
+    std::promise<void> promise;
+    std::shared_future<void> future = promise.get_future().share();
+    std::shared_ptr<std::atomic<bool>> called = std::make_shared<std::atomic<bool>>(false);
+    bool opened = false;
+    void open() {
+        if (!opened)
+            promise.set_value();
+        opened = true;
+    }
+    ~SiteLookupGate() { open(); }
+    NameLookup::Resolver resolver() {
+        return [future = future, called = called](std::string_view) {
+            *called = true;
+            future.wait();
+            return std::string("10.0.0.20");
+        };
+    }
+};
+
+// While a recorder's host name resolves the window says which and locks its inputs; Close then
+// connects nothing, and the lookup, still in its call, ends with the window's parent.
+TEST_F(SiteWindowTest, CloseDuringALookupConnectsNothing) {
+    SiteBook book(*m_store);
+    ASSERT_TRUE(
+        book.add(Site{"Depot", {{"192.168.1.9", 2000, ""}, {"nvr.example", 2000, ""}}}).ok());
+    ASSERT_TRUE(book.save());
+    QWidget parent;
+    SiteLookupGate gate; // opened before the parent joins the lookup thread
+    auto* window = new SiteWindow(*m_store, 255, &parent, gate.resolver());
+    QSignalSpy connected(window, &SiteWindow::connectRequested);
+    window->show();
+    press(*window, QStringLiteral("Connect"));
+    ASSERT_TRUE(window->resolving());
+    EXPECT_FALSE(
+        findByAccessibleName<QPushButton>(*window, QStringLiteral("Connect"))->isEnabled());
+    const QString said = window->findChild<QLabel*>(QStringLiteral("message"))->text();
+    EXPECT_TRUE(said.contains(QStringLiteral("nvr.example")) &&
+                said.contains(QStringLiteral("recorder 2 of 2")))
+        << said.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gate.called->load(); }, 30'000));
+
+    press(*window, QStringLiteral("Close"));
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+    EXPECT_FALSE(window->request());
+    EXPECT_EQ(connected.count(), 0);
+    delete window; // returns although the resolver call is still blocked
+    QPointer<AddressLookup> lookup = parent.findChild<AddressLookup*>();
+    ASSERT_FALSE(lookup.isNull());
+    gate.open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lookup.isNull(); }, 30'000));
 }
 
 TEST_F(SiteWindowTest, WindowsAreSkinnedNamedAndARefusalIsReadable) {
