@@ -59,10 +59,16 @@ SiteWindow::SiteWindow(QSettings& store, std::uint8_t opacity, QWidget* parent,
 
 SiteWindow::~SiteWindow() {
     // As in the connect dialog: a resolver call cannot be interrupted, so a lookup under way
-    // stays with the window that deletes this one until the call has answered.
+    // stays with a longer-lived window until the call has answered. Not the parent: that is the
+    // connect dialog, which may close (and join the lookup thread) before the call answers; the
+    // top of the parent chain is the main window, which lives for the whole run.
     m_lookup->abandon();
-    if (m_lookup->busy() && parent())
-        m_lookup->outliveOwner(parent());
+    if (m_lookup->busy() && parent()) {
+        QObject* keeper = parent();
+        while (keeper->parent())
+            keeper = keeper->parent();
+        m_lookup->outliveOwner(keeper);
+    }
 }
 
 void SiteWindow::buildWidgets() {

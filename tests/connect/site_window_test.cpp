@@ -208,15 +208,17 @@ struct SiteLookupGate {
 };
 
 // While a recorder's host name resolves the window says which and locks its inputs; Close then
-// connects nothing, and the lookup, still in its call, ends with the window's parent.
+// connects nothing, and the lookup, still in its call, goes to the top window (the connect
+// dialog between them may close first) and ends there.
 TEST_F(SiteWindowTest, CloseDuringALookupConnectsNothing) {
     SiteBook book(*m_store);
     ASSERT_TRUE(
         book.add(Site{"Depot", {{"192.168.1.9", 2000, ""}, {"nvr.example", 2000, ""}}}).ok());
     ASSERT_TRUE(book.save());
-    QWidget parent;
-    SiteLookupGate gate; // opened before the parent joins the lookup thread
-    auto* window = new SiteWindow(*m_store, 255, &parent, gate.resolver());
+    QWidget top;
+    auto* dialog = new QWidget(&top);
+    SiteLookupGate gate; // opened before the top window joins the lookup thread
+    auto* window = new SiteWindow(*m_store, 255, dialog, gate.resolver());
     QSignalSpy connected(window, &SiteWindow::connectRequested);
     window->show();
     press(*window, QStringLiteral("Connect"));
@@ -234,8 +236,10 @@ TEST_F(SiteWindowTest, CloseDuringALookupConnectsNothing) {
     EXPECT_FALSE(window->request());
     EXPECT_EQ(connected.count(), 0);
     delete window; // returns although the resolver call is still blocked
-    QPointer<AddressLookup> lookup = parent.findChild<AddressLookup*>();
+    QPointer<AddressLookup> lookup =
+        top.findChild<AddressLookup*>(QString(), Qt::FindDirectChildrenOnly);
     ASSERT_FALSE(lookup.isNull());
+    delete dialog; // does not wait for the resolver
     gate.open();
     EXPECT_TRUE(QTest::qWaitFor([&] { return lookup.isNull(); }, 30'000));
 }
