@@ -10,7 +10,7 @@
 #include "decode/decoder_library.h"
 #include "decode/picture_layout.h"
 #include "cli/run_seconds.h"
-#include "connect/site_book.h"
+#include "site/site_book.h"
 
 #include <QCoreApplication>
 #include <QSettings>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connect/site_book.h"
+#include "site/site_book.h"
 #include "connect/site_request.h"
 #include "net/name_lookup.h"
 

@@ -1,6 +1,6 @@
 // kalder-cli live against a 4-channel kalder-recorder-sim: per-channel counts, the summary and
 // the snapshot files.
-#include "connect/site_book.h"
+#include "site/site_book.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/sim/sim_process.h"
 

@@ -14,9 +14,9 @@ namespace kalder {
 
 // A site has at most this many recorders. Each recorder of a site is a session of its own (a
 // connection with its receive thread, sixteen decoders of about 3.5 MB each once shown) and its
-// state is shown beside the clock; eight recorders are 128 channels, four pages of the largest
-// layout, which is as much as an operator pages through and a two-core machine keeps connected.
-inline constexpr std::size_t kMaxSiteRecorders = 8;
+// state is shown beside the clock. Four recorders are 64 channels, the cells the video window's
+// layout model holds (kMaxRecorders there): under two pages of the largest layout.
+inline constexpr std::size_t kMaxSiteRecorders = 4;
 
 // One recorder of a site as the operator typed it. No password: passwords are never stored, as
 // with the single-recorder connect; they are asked for when the site is connected.

@@ -1,4 +1,4 @@
-#include "connect/site_book.h"
+#include "site/site_book.h"
 
 #include "connect/connect_dialog_rules.h"
 #include "net/name_lookup.h"
