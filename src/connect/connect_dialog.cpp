@@ -128,6 +128,7 @@ void ConnectDialog::buildWidgets() {
     m_cancelButton = button("cancelButton", tr("Cancel"));
     m_sitesButton = button("sitesButton", tr("Sites\u2026"));
     m_sitesButton->setToolTip(tr("Sites: connect all the recorders of a site at once"));
+    m_sitesButton->hide();
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("message"));
@@ -254,6 +255,10 @@ void ConnectDialog::openHistory() {
         if (const auto entry = window.chosen())
             applyHistoryEntry(*entry);
     }
+}
+
+void ConnectDialog::setSitesOffered(bool offered) {
+    m_sitesButton->setVisible(offered);
 }
 
 void ConnectDialog::openSites() {

@@ -65,6 +65,9 @@ public:
     // siteRequest() holds its recorders; request() and the history are left as they were.
     static constexpr int kSiteChosen = 2;
     const std::optional<SiteRequest>& siteRequest() const { return m_siteRequest; }
+    // Shows "Sites..." (hidden by default): only an owner that connects a site's recorders
+    // offers it, so that choosing a site never ends in nothing.
+    void setSitesOffered(bool offered);
 
 signals:
     // Emitted just before the dialog closes with kSiteChosen.

@@ -161,7 +161,13 @@ TEST_F(SiteWindowTest, ConnectDialogHandsOverTheSiteAndLeavesItsOwnRecorderAlone
     const auto history =
         std::filesystem::path(m_dir.path().toStdString()) / "Log" / "ConnectInfo100.log";
     ConnectDialog dialog(*m_store, history, 255);
+    // Only an owner that connects sites offers them.
+    auto* sites = findByAccessibleName<QPushButton>(dialog, QStringLiteral("Sites\u2026"));
+    ASSERT_NE(sites, nullptr);
+    EXPECT_TRUE(sites->isHidden());
+    dialog.setSitesOffered(true);
     dialog.show();
+    EXPECT_TRUE(sites->isVisible());
 
     whenModalOpens<SiteWindow>([](SiteWindow& sites) {
         // One user everywhere: one password for the site, the others follow it.
