@@ -299,9 +299,12 @@ struct ClientRun {
 constexpr int kFirstCellX = 53 + 815 / 8;
 constexpr int kFirstCellY = 72 + 548 / 8;
 
+// Which stretches runClient measures after the 16 cells.
+enum class Stretches { SixteenOnly, All, OneCellOnly };
+
 std::optional<ClientRun> runClient(const std::string& folder, const std::string& port,
-                                   const std::string& path, bool fasterSmallCells, bool all,
-                                   const DesktopRunOptions& options) {
+                                   const std::string& path, bool fasterSmallCells,
+                                   Stretches stretches, const DesktopRunOptions& options) {
     namespace fs = std::filesystem;
     const fs::path home = fs::absolute("bench-desktop-" + path);
     std::error_code error;
@@ -334,11 +337,24 @@ std::optional<ClientRun> runClient(const std::string& folder, const std::string&
     };
     std::this_thread::sleep_for(std::chrono::duration<double>(options.warmUpSeconds));
     ClientRun run;
+    if (stretches == Stretches::OneCellOnly) {
+        const auto window = XWindowControl::find(gui);
+        if (!window)
+            return end("the desktop client's window is not on the display");
+        window->doubleClick(kFirstCellX, kFirstCellY);
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const auto one = measureStretch(statsFile, options.seconds);
+        if (!one)
+            return end("the desktop client wrote no statistics (no display?)");
+        run.one = *one;
+        end(nullptr);
+        return run;
+    }
     const auto sixteen = measureStretch(statsFile, options.seconds);
     if (!sixteen)
         return end("the desktop client wrote no statistics (no display?)");
     run.sixteen = *sixteen;
-    if (all) {
+    if (stretches == Stretches::All) {
         const auto window = XWindowControl::find(gui);
         if (!window)
             return end("the desktop client's window is not on the display");
@@ -406,6 +422,44 @@ int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options
     };
     std::map<std::string, Figures> figures; // "path before" / "path after"
     bool failed = false;
+    if (options.oneCellOnly) {
+        std::map<std::string, std::vector<double>> ratios;
+        for (int round = 0; round < options.rounds && !failed; ++round) {
+            const auto single = ffmpegReference(clip, options.seconds, 1);
+            if (!single) {
+                std::fprintf(stderr, "the ffmpeg reference could not be run\n");
+                failed = true;
+                break;
+            }
+            std::printf("round %d (load average %s): ffmpeg x1 %.3f ms CPU per frame\n", round + 1,
+                        loadAverage().c_str(), 1000 * single->cpuPerFrame);
+            for (const std::string& path : options.paths) {
+                const auto run =
+                    runClient(folder, port, path, true, Stretches::OneCellOnly, options);
+                if (!run) {
+                    failed = true;
+                    break;
+                }
+                const Stretch& o = run->one;
+                ratios[path].push_back(o.cpuPerShownMs() / (1000 * single->cpuPerFrame));
+                std::printf("  %-9s 1 cell: %.3f ms CPU per shown picture (%.1f %%), shown "
+                            "%.1f/s; ratio to one ffmpeg %.3f\n",
+                            path.c_str(), o.cpuPerShownMs(), o.share(), o.shown / o.wall,
+                            ratios[path].back());
+                std::fflush(stdout);
+            }
+        }
+        ::kill(sim, SIGTERM);
+        ::waitpid(sim, nullptr, 0);
+        ::close(simOutput);
+        if (failed)
+            return 1;
+        std::printf("medians of %d rounds (goal: 1 cell at most 1.1 x one ffmpeg):\n",
+                    options.rounds);
+        for (const std::string& path : options.paths)
+            std::printf("  %-9s 1 cell %.3f\n", path.c_str(), medianOf(ratios[path]));
+        return 0;
+    }
     for (int round = 0; round < options.rounds && !failed; ++round) {
         const auto sixteen = ffmpegReference(clip, options.seconds, 16);
         const auto single = ffmpegReference(clip, options.seconds, 1);
@@ -420,7 +474,9 @@ int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options
                     1000 * single->cpuPerFrame, sixteen->startupCpu);
         for (const std::string& path : options.paths) {
             for (const bool faster : {false, true}) {
-                const auto run = runClient(folder, port, path, faster, faster, options);
+                const auto run =
+                    runClient(folder, port, path, faster,
+                              faster ? Stretches::All : Stretches::SixteenOnly, options);
                 if (!run) {
                     failed = true;
                     break;

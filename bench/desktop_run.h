@@ -17,6 +17,9 @@ struct DesktopRunOptions {
     // The old comparison: kalder-cli live on the same streams at the same time, instead of
     // the real-time ffmpeg decoders and the layouts.
     bool againstCli = false;
+    // Only the first cell zoomed to the whole video area, against one ffmpeg decoder: the
+    // quick measure of the largest picture the window converts.
+    bool oneCellOnly = false;
 };
 
 // Runs every path `rounds` times and prints the figures; the program's exit status.

@@ -6,12 +6,13 @@
 //       --zoomed: each round has a third phase with every cell digitally zoomed 2x, and the
 //       CPU per picture of the zoomed cells is set against the unzoomed ones of the same round
 //   kalder-bench-video --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] [--rounds N]
-//                            [--encoder-preset NAME] [--against-cli]
+//                            [--encoder-preset NAME] [--against-cli] [--one-cell]
 //       the desktop client itself (kalder --connect) against kalder-recorder-sim, on both
 //       software paths or one: its CPU per shown picture in the 16-cell layout with faster
 //       small cells off and on, against sixteen real-time ffmpeg decoders of the same stream;
 //       zoomed to one cell against one such decoder; minimized against the 16 cells shown.
-//       With --against-cli: beside kalder-cli live on the same streams at the same time
+//       With --against-cli: beside kalder-cli live on the same streams at the same time;
+//       with --one-cell: only the cell zoomed to the whole video area against one decoder
 //       gl: planar pictures drawn by the OpenGL surface (needs a display with OpenGL);
 //       rgb: BGR pictures scaled by the decode threads, painted by the GUI thread;
 //       planar-sw: planar pictures converted in software (the fallback without OpenGL)
@@ -264,6 +265,8 @@ int main(int argc, char** argv) {
                 options.preset = argv[++i];
             } else if (arg == "--against-cli") {
                 options.againstCli = true;
+            } else if (arg == "--one-cell") {
+                options.oneCellOnly = true;
             } else if (arg == "--path" && i + 1 < argc) {
                 options.paths = {argv[++i]};
                 if (options.paths[0] != "rgb" && options.paths[0] != "planar-sw") {
@@ -273,7 +276,7 @@ int main(int argc, char** argv) {
             } else {
                 std::fprintf(stderr,
                              "usage: %s --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] "
-                             "[--rounds N] [--encoder-preset NAME] [--against-cli]\n",
+                             "[--rounds N] [--encoder-preset NAME] [--against-cli] [--one-cell]\n",
                              argv[0]);
                 return 2;
             }
