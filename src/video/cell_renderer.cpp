@@ -9,6 +9,8 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace kalder {
@@ -19,6 +21,87 @@ void CellRenderer::SwsDeleter::operator()(SwsContext* context) const {
 
 CellRenderer::CellRenderer() = default;
 CellRenderer::~CellRenderer() = default;
+
+void PlanarCellPicture::FreeBytes::operator()(std::uint8_t* bytes) const {
+    std::free(bytes);
+}
+
+bool PlanarCellPicture::reserve(QSize size) {
+    if (size == m_size && m_bytes)
+        return true;
+    if (size.isEmpty())
+        return false;
+    // 32 pixels of padding past the row, rounded up to 64 bytes: the chroma rows (half the
+    // stride) stay 32-byte aligned and hold 16 samples past their last one.
+    const int lumaStride = (size.width() + 32 + 63) / 64 * 64;
+    const std::size_t lumaBytes = static_cast<std::size_t>(lumaStride) * size.height();
+    const std::size_t chromaBytes =
+        static_cast<std::size_t>(lumaStride / 2) * ((size.height() + 1) / 2);
+    const std::size_t total = lumaBytes + 2 * chromaBytes;
+    auto* bytes = static_cast<std::uint8_t*>(std::aligned_alloc(64, (total + 63) / 64 * 64));
+    if (!bytes)
+        return false;
+    // The padding is read by the converter's last block: no undefined bytes.
+    std::memset(bytes, 0, total);
+    m_bytes.reset(bytes);
+    m_size = size;
+    m_lumaStride = lumaStride;
+    m_offsets[0] = 0;
+    m_offsets[1] = lumaBytes;
+    m_offsets[2] = lumaBytes + chromaBytes;
+    return true;
+}
+
+void PlanarCellConverter::SwsDeleter::operator()(SwsContext* context) const {
+    sws_freeContext(context);
+}
+
+PlanarCellConverter::PlanarCellConverter() = default;
+PlanarCellConverter::~PlanarCellConverter() = default;
+
+bool PlanarCellConverter::convertBlock(std::unique_ptr<SwsContext, SwsDeleter>& context,
+                                       const PlanarCellPicture& picture, int firstColumn,
+                                       int columns, int rows, std::uint8_t* target, int stride) {
+    context.reset(sws_getCachedContext(context.release(), columns, rows, AV_PIX_FMT_YUV420P,
+                                       columns, rows, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr,
+                                       nullptr));
+    if (!context)
+        return false;
+    // firstColumn is even: the chroma column is exact.
+    const std::uint8_t* const planes[4] = {picture.plane(0) + firstColumn,
+                                           picture.plane(1) + firstColumn / 2,
+                                           picture.plane(2) + firstColumn / 2, nullptr};
+    const int strides[4] = {picture.stride(0), picture.stride(1), picture.stride(2), 0};
+    std::uint8_t* const targetPlanes[4] = {target, nullptr, nullptr, nullptr};
+    const int targetStrides[4] = {stride, 0, 0, 0};
+    return sws_scale(context.get(), planes, strides, 0, rows, targetPlanes, targetStrides) == rows;
+}
+
+bool PlanarCellConverter::convert(const PlanarCellPicture& picture, QSize cell,
+                                  std::uint8_t* target, qsizetype stride) {
+    if (cell.isEmpty() || cell.width() > picture.size().width() ||
+        cell.height() > picture.size().height() || stride > 0x7FFFFFFF)
+        return false;
+    constexpr int kBlock = 16;
+    const int whole = cell.width() / kBlock * kBlock;
+    const int rows = cell.height();
+    if (whole > 0 &&
+        !convertBlock(m_whole, picture, 0, whole, rows, target, static_cast<int>(stride)))
+        return false;
+    const int left = cell.width() - whole;
+    if (left == 0)
+        return true;
+    // The last columns: a whole block from the picture's padded rows, of which only the
+    // cell's part is copied.
+    m_edgeRows.resize(static_cast<std::size_t>(kBlock) * 4 * rows);
+    if (!convertBlock(m_edge, picture, whole, kBlock, rows, m_edgeRows.data(), kBlock * 4))
+        return false;
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(target + y * stride + whole * 4,
+                    m_edgeRows.data() + static_cast<std::size_t>(y) * kBlock * 4,
+                    static_cast<std::size_t>(left) * 4);
+    return true;
+}
 
 namespace {
 
@@ -74,24 +157,30 @@ bool CellRenderer::render(const std::byte* picture, int width, int height, bool 
         return false;
     const QSize size = target.size();
     if (planar)
-        return scalePlanar(picture, width, height, source, false, target);
+        return scalePlanar(picture, width, height, source, false, imageTarget(target));
     if (size.width() * size.height() <= kSampledPixelLimit)
         return sampleBottomUp(picture, width, height, source, target);
     return scaleBottomUp(picture, width, height, source, target);
 }
 
+CellRenderer::ScaleTarget CellRenderer::imageTarget(QImage& image) {
+    return {AV_PIX_FMT_BGRA,
+            image.size(),
+            {image.bits(), nullptr, nullptr, nullptr},
+            {static_cast<int>(image.bytesPerLine()), 0, 0, 0}};
+}
+
 bool CellRenderer::scale(int sourceFormat, int sourceWidth, int sourceRows,
-                         const std::uint8_t* const planes[4], const int strides[4], QImage& target,
-                         int flags) {
+                         const std::uint8_t* const planes[4], const int strides[4],
+                         const ScaleTarget& target, int flags) {
     m_scaler.reset(sws_getCachedContext(
         m_scaler.release(), sourceWidth, sourceRows, static_cast<AVPixelFormat>(sourceFormat),
-        target.width(), target.height(), AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr));
+        target.size.width(), target.size.height(), static_cast<AVPixelFormat>(target.format), flags,
+        nullptr, nullptr, nullptr));
     if (!m_scaler)
         return false;
-    std::uint8_t* const targetPlanes[4] = {target.bits(), nullptr, nullptr, nullptr};
-    const int targetStrides[4] = {static_cast<int>(target.bytesPerLine()), 0, 0, 0};
-    return sws_scale(m_scaler.get(), planes, strides, 0, sourceRows, targetPlanes, targetStrides) ==
-           target.height();
+    return sws_scale(m_scaler.get(), planes, strides, 0, sourceRows, target.planes,
+                     target.strides) == target.size.height();
 }
 
 bool CellRenderer::sampleBottomUp(const std::byte* picture, int width, int height,
@@ -158,7 +247,7 @@ bool CellRenderer::scaleBottomUp(const std::byte* picture, int width, int height
     const int strides[4] = {doubled ? -2 * rowBytes : -rowBytes, 0, 0, 0};
     // Plain bilinear: the two-tap scaler reads a pixel past the right end of each source row,
     // which for the top display row of a bottom-up picture lies past the buffer.
-    return scale(AV_PIX_FMT_BGR24, source.width(), sourceRows, planes, strides, target,
+    return scale(AV_PIX_FMT_BGR24, source.width(), sourceRows, planes, strides, imageTarget(target),
                  SWS_BILINEAR);
 }
 
@@ -169,11 +258,27 @@ bool CellRenderer::renderPlanarAsRgb(const std::byte* picture, int width, int he
     if (source.width() <= 0 || source.height() <= 0 ||
         !prepareTarget(picture, width, height, cell, target))
         return false;
-    return scalePlanar(picture, width, height, source, true, target);
+    return scalePlanar(picture, width, height, source, true, imageTarget(target));
+}
+
+bool CellRenderer::renderPlanarScaled(const std::byte* picture, int width, int height, bool rgbCrop,
+                                      QSize cell, PlanarCellPicture& target,
+                                      const CellViewZoom& zoom) {
+    const CellRect source = zoomedSourceRect(pictureSourceRect(width, height, !rgbCrop), zoom, 2,
+                                             zoomRowStep(height, true));
+    if (!picture || width <= 1 || height <= 1 || cell.isEmpty() || source.width() <= 0 ||
+        source.height() <= 0 || !target.reserve(renderSize(cell)))
+        return false;
+    const ScaleTarget planes{AV_PIX_FMT_YUV420P,
+                             target.size(),
+                             {target.plane(0), target.plane(1), target.plane(2), nullptr},
+                             {target.stride(0), target.stride(1), target.stride(2), 0}};
+    return scalePlanar(picture, width, height, source, rgbCrop, planes);
 }
 
 bool CellRenderer::scalePlanar(const std::byte* picture, int width, int height,
-                               const CellRect& source, bool secondField, QImage& target) {
+                               const CellRect& source, bool secondField,
+                               const ScaleTarget& target) {
     // A 480- or 576-line picture holds its two fields one after the other in each plane; it
     // is shown from one field, each row twice, so the crop is taken in field rows.
     const bool fields = height == 480 || height == 576;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -126,6 +127,27 @@ TEST(CellRenderer, PlanarPathShowsTheFirstFieldWithoutTheBorders) {
     }
 }
 
+// A planar picture bright where the RGB drawing mode shows it (the second field of a field
+// picture, the RGB path's crop), dark in the first field and outside.
+std::vector<std::byte> rgbFramedPlanarPicture(int width, int height) {
+    const CellRect kept = pictureSourceRect(width, height, false);
+    const bool fields = height == 480 || height == 576;
+    std::vector<std::byte> picture(static_cast<std::size_t>(width) * height * 3 / 2,
+                                   std::byte{128});
+    for (int row = 0; row < height; ++row) {
+        const bool secondField = fields && row >= height / 2;
+        // Display rows of this stored row: both rows of its pair for a field.
+        const int display = secondField ? 2 * (row - height / 2) : row;
+        for (int x = 0; x < width; ++x) {
+            const bool bright = (!fields || secondField) && kept.contains(x, display) &&
+                                (!fields || kept.contains(x, display + 1));
+            picture[static_cast<std::size_t>(row) * width + x] =
+                static_cast<std::byte>(bright ? 200 : 0);
+        }
+    }
+    return picture;
+}
+
 // The RGB drawing mode converts planar pictures straight into the cell, showing what it showed
 // of a bottom-up BGR picture: the second field of a field picture, and the RGB path's crop (a
 // CIF picture keeps its right edge). The picture is bright where that part shows it, dark in
@@ -135,19 +157,7 @@ TEST(CellRenderer, RgbDrawingOfAPlanarPictureShowsTheSecondFieldAndTheRgbCrop) {
     for (auto [width, height] : sizes) {
         const CellRect kept = pictureSourceRect(width, height, false);
         const bool fields = height == 480 || height == 576;
-        std::vector<std::byte> picture(static_cast<std::size_t>(width) * height * 3 / 2,
-                                       std::byte{128});
-        for (int row = 0; row < height; ++row) {
-            const bool secondField = fields && row >= height / 2;
-            // Display rows of this stored row: both rows of its pair for a field.
-            const int display = secondField ? 2 * (row - height / 2) : row;
-            for (int x = 0; x < width; ++x) {
-                const bool bright = (!fields || secondField) && kept.contains(x, display) &&
-                                    (!fields || kept.contains(x, display + 1));
-                picture[static_cast<std::size_t>(row) * width + x] =
-                    static_cast<std::byte>(bright ? 200 : 0);
-            }
-        }
+        const std::vector<std::byte> picture = rgbFramedPlanarPicture(width, height);
         const QSize cells[] = {{201, 135}, {kept.width(), kept.height()}};
         for (QSize size : cells) {
             CellRenderer renderer;
@@ -168,6 +178,58 @@ TEST(CellRenderer, RgbDrawingOfAPlanarPictureShowsTheSecondFieldAndTheRgbCrop) {
             ASSERT_TRUE(renderer.render(picture.data(), width, height, true, {201, 135}, cell));
             EXPECT_LT(cell.pixelColor(100, 67).green(), 60)
                 << "the planar mode shows the other field, " << width << "x" << height;
+        }
+    }
+}
+
+// Large cells are scaled planar and converted where they are painted: the same part and field
+// as the one-step scaling, and exactly the cell's columns written, although the converter works
+// in blocks of 16 pixels.
+TEST(CellRenderer, LargeCellsConvertedInTwoStepsShowWhatOneStepShows) {
+    EXPECT_FALSE(CellRenderer::scalesInTwoSteps({204, 137})) << "a 16-cell layout's cell";
+    EXPECT_TRUE(CellRenderer::scalesInTwoSteps({815, 548})) << "the 1-cell layout's";
+    const std::pair<int, int> sizes[] = {{704, 480}, {352, 240}, {704, 576}};
+    const QSize cells[] = {{815, 548}, {816, 548}, {417, 281}, {1201, 905}};
+    constexpr int kGuard = 40; // pixels past the cell in each row
+    for (auto [width, height] : sizes) {
+        for (const bool rgbCrop : {false, true}) {
+            const std::vector<std::byte> picture = rgbCrop ? rgbFramedPlanarPicture(width, height)
+                                                           : framedPlanarPicture(width, height);
+            for (QSize cell : cells) {
+                CellRenderer renderer;
+                QImage oneStep;
+                ASSERT_TRUE(
+                    rgbCrop
+                        ? renderer.renderPlanarAsRgb(picture.data(), width, height, cell, oneStep)
+                        : renderer.render(picture.data(), width, height, true, cell, oneStep));
+                PlanarCellPicture planar;
+                ASSERT_TRUE(renderer.renderPlanarScaled(picture.data(), width, height, rgbCrop,
+                                                        cell, planar));
+                const int stride = (cell.width() + kGuard) * 4;
+                std::vector<std::uint8_t> rows(static_cast<std::size_t>(stride) * cell.height(),
+                                               0xAB);
+                PlanarCellConverter converter;
+                ASSERT_TRUE(converter.convert(planar, cell, rows.data(), stride));
+                int guardWritten = 0;
+                int differing = 0;
+                for (int y = 0; y < cell.height(); ++y) {
+                    const std::uint8_t* row = rows.data() + static_cast<std::size_t>(y) * stride;
+                    for (int x = cell.width() * 4; x < stride; ++x)
+                        guardWritten += row[x] != 0xAB;
+                    const auto* pixels = reinterpret_cast<const QRgb*>(row);
+                    const auto* expected = reinterpret_cast<const QRgb*>(oneStep.constScanLine(y));
+                    for (int x = 0; x < cell.width(); ++x)
+                        differing += std::abs(qGreen(pixels[x]) - qGreen(expected[x])) > 3;
+                }
+                const auto what = [&] {
+                    std::ostringstream out;
+                    out << width << "x" << height << (rgbCrop ? " rgb crop" : " planar crop")
+                        << " into " << cell.width() << "x" << cell.height();
+                    return out.str();
+                };
+                EXPECT_EQ(guardWritten, 0) << what();
+                EXPECT_EQ(differing, 0) << what();
+            }
         }
     }
 }
@@ -201,6 +263,23 @@ protected:
             buffer[3 * i + 2] = static_cast<std::byte>(colour.red());
         }
         pictures.setSize(channel, 352, 240);
+        pictures.markDecoded(channel);
+        window.feed().drawChannel(channel);
+    }
+
+    // A planar D1 picture of upright bars, 32 columns bright and 32 dark, neutral chroma.
+    void decodePlanarBars(unsigned channel) {
+        PictureStore& pictures = window.feed().pictures();
+        std::lock_guard lock(pictures.lock(channel));
+        std::byte* buffer = pictures.buffer(channel);
+        constexpr int kWidth = 704, kHeight = 480;
+        std::fill(buffer, buffer + kWidth * kHeight * 3 / 2, std::byte{128});
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x)
+                buffer[y * kWidth + x] = static_cast<std::byte>((x / 32) % 2 ? 200 : 40);
+        }
+        pictures.setSize(channel, kWidth, kHeight);
+        pictures.setPlanar(channel, true);
         pictures.markDecoded(channel);
         window.feed().drawChannel(channel);
     }
@@ -470,6 +549,55 @@ TEST_F(VideoWindowTest, AChangedOverlayReachesTheNextPicture) {
     EXPECT_GT(greenTextPixels(window.grab().toImage(), cell), 20);
     EXPECT_NE(gate, yard) << "the new title is drawn";
     EXPECT_EQ(topStrip("Gate"), gate) << "and the old one again";
+}
+
+// The 1-cell layout's planar picture is converted into the painted image itself, its overlays
+// laid over it there; a paint of part of the cell converts it beside and draws it, to the same
+// pixels. Neither writes past the cell, although the converter works in blocks of 16 pixels.
+TEST_F(VideoWindowTest, ALargeCellIsConvertedWhereItIsPainted) {
+    window.resize(840, 560);
+    window.startStream(StreamKind::Live, 16);
+    window.selectLayout(1);
+    window.setPresentChannels(0x0001, false);
+    DecodeHost::OverlayFacts facts;
+    facts.channel = 0;
+    facts.width = 704;
+    facts.height = 480;
+    facts.cell = window.feed().cellSize(0);
+    window.feed().composeOverlay(facts, "Gate", "Live", {});
+    decodePlanarBars(0);
+    QCoreApplication::processEvents();
+    const CellRect cell = window.layoutModel().cellRect(0);
+    ASSERT_TRUE(CellRenderer::scalesInTwoSteps({cell.width(), cell.height()}));
+    ASSERT_LT(cell.right, window.width()) << "a margin right of the cell";
+
+    // Painted at an offset, as into a top-level window's backing store.
+    const QPoint offset(10, 7);
+    QImage whole(window.size() + QSize(offset.x(), offset.y()), QImage::Format_RGB32);
+    window.render(&whole, offset);
+    whole = whole.copy(QRect(offset, window.size()));
+    QImage part(window.size(), QImage::Format_RGB32);
+    part.fill(Qt::magenta);
+    const QRect left(cell.left, cell.top, cell.width() / 2, cell.height());
+    // The region's top left lands at the offset given.
+    window.render(&part, left.topLeft(), QRegion(left));
+    int differing = 0, bright = 0, dark = 0;
+    for (int y = left.top(); y <= left.bottom(); ++y) {
+        for (int x = left.left(); x <= left.right(); ++x) {
+            differing += whole.pixel(x, y) != part.pixel(x, y);
+            const int green = qGreen(whole.pixel(x, y));
+            bright += green > 190;
+            dark += green < 40;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(bright, left.width() * left.height() / 4) << "the bars";
+    EXPECT_GT(dark, left.width() * left.height() / 4);
+    EXPECT_GT(greenTextPixels(whole, cell), 20) << "the overlays";
+    const int middle = (cell.top + cell.bottom) / 2;
+    EXPECT_EQ(whole.pixelColor(cell.right, middle), QColor(150, 150, 150)) << "the margin";
+    EXPECT_EQ(part.pixelColor(left.right() + 1, middle), QColor(Qt::magenta))
+        << "nothing outside the part painted";
 }
 
 // Decode threads draw their cells while the GUI thread changes layouts, swaps cells and
