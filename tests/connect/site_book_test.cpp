@@ -3,6 +3,7 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <gtest/gtest.h>
 
@@ -87,6 +88,118 @@ TEST_F(SiteBookTest, AHandEditedStoreLoadsAsItIsAndIsRefusedWhenChecked) {
     ASSERT_EQ(book.sites().size(), 1u);
     EXPECT_EQ(book.sites()[0].recorders[0].port, 0u);
     EXPECT_EQ(checkSite(book.sites()[0], {}).problem, Problem::PortOutOfRange);
+}
+
+// Two recorders on the 9-cell layout's second page: recorder 1's channel 0 first, an empty
+// cell, then recorder 0's channels.
+SiteArrangement nineCellArrangement() {
+    return SiteArrangement{9, 1, {{1, 0}, {0, -1}, {0, 0}, {0, 1}, {0, 15}}};
+}
+
+TEST_F(SiteBookTest, AnArrangementReadsBackAndOnlyOneThatFitsIsTaken) {
+    SiteBook book(*m_store);
+    ASSERT_TRUE(book.add(twoRecorderSite("North gate")).ok());
+    ASSERT_TRUE(book.add(Site{"Depot", {{"192.168.1.9", 2000, ""}}}).ok());
+    ASSERT_TRUE(book.setArrangement(0, nineCellArrangement()));
+    // Recorder 1 is not a recorder of a one-recorder site.
+    EXPECT_FALSE(book.setArrangement(1, nineCellArrangement()));
+    EXPECT_FALSE(book.setArrangement(2, std::nullopt));
+    ASSERT_TRUE(book.save());
+    const std::vector<Site> again = reloaded();
+    EXPECT_EQ(again, book.sites());
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_EQ(again[0].arrangement, nineCellArrangement());
+    EXPECT_EQ(again[1].arrangement, std::nullopt) << "a site never arranged stays so";
+
+    // Sixty-four cells of four recorders, on the 36-cell layout's second page.
+    Site full{"Full", {}};
+    SiteArrangement all{36, 1, {}};
+    for (int r = 0; r < 4; ++r) {
+        full.recorders.push_back({"10.1.0." + std::to_string(r + 1), 2000, ""});
+        for (int c = 15; c >= 0; --c)
+            all.cells.push_back({r, c});
+    }
+    full.arrangement = all;
+    ASSERT_TRUE(book.add(full).ok());
+    EXPECT_EQ(book.sites()[2].arrangement, all);
+    all.cells.push_back({0, -1});
+    EXPECT_FALSE(book.setArrangement(2, all)) << "65 cells";
+
+    // Forgetting it leaves nothing of it in the store.
+    ASSERT_TRUE(book.setArrangement(0, std::nullopt));
+    ASSERT_TRUE(book.save());
+    EXPECT_EQ(reloaded()[0].arrangement, std::nullopt);
+    EXPECT_FALSE(m_store->contains(QStringLiteral("Sites/Site/1/Arrangement/Layout")));
+}
+
+TEST_F(SiteBookTest, AHandEditedArrangementThatDoesNotFitIsDroppedOnLoad) {
+    struct Case {
+        const char* what;
+        const char* key; // under Sites/Site/1/Arrangement/
+        QVariant value;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"as saved", "Page", 1, true},
+        {"two empty cells are no source twice", "Cell/4/Channel", -1, true},
+        {"recorder index beyond the site's two", "Cell/1/Recorder", 2, false},
+        {"channel 16", "Cell/3/Channel", 16, false},
+        {"channel -2", "Cell/2/Channel", -2, false},
+        {"a source twice", "Cell/5/Channel", 0, false},
+        {"no 12-cell layout", "Layout", 12, false},
+        {"negative page", "Page", -1, false},
+        {"more than 64 cells", "Cell/size", 65, false},
+        {"a cell that is not a number", "Cell/2/Channel", QStringLiteral("two"), false},
+    };
+    int file = 0;
+    for (const Case& c : cases) {
+        const QString path = m_dir.filePath(QStringLiteral("edited%1.ini").arg(++file));
+        {
+            QSettings store(path, QSettings::IniFormat);
+            SiteBook book(store);
+            Site site = twoRecorderSite("North gate");
+            site.arrangement = nineCellArrangement();
+            ASSERT_TRUE(book.add(site).ok());
+            ASSERT_TRUE(book.save());
+            store.setValue(QStringLiteral("Sites/Site/1/Arrangement/") + QLatin1String(c.key),
+                           c.value);
+            store.sync();
+        }
+        QSettings store(path, QSettings::IniFormat);
+        SiteBook book(store);
+        book.load();
+        ASSERT_EQ(book.sites().size(), 1u) << c.what;
+        // The site itself is loaded either way.
+        EXPECT_EQ(book.sites()[0].recorders, twoRecorderSite("").recorders) << c.what;
+        EXPECT_EQ(book.sites()[0].arrangement.has_value(), c.kept) << c.what;
+    }
+}
+
+TEST_F(SiteBookTest, OtherRecordersDropTheArrangementAndARenameKeepsIt) {
+    SiteBook book(*m_store);
+    Site site = twoRecorderSite("North gate");
+    site.arrangement = nineCellArrangement();
+    ASSERT_TRUE(book.add(site).ok());
+
+    // The editor passes the typed name and recorders, never an arrangement.
+    Site renamed = twoRecorderSite("South gate");
+    renamed.recorders[0].userId = "operator"; // logs in to the same recorder
+    renamed.recorders[1].address = " NVR-EAST.example";
+    ASSERT_TRUE(book.replace(0, renamed).ok());
+    EXPECT_EQ(book.sites()[0].name, "South gate");
+    EXPECT_EQ(book.sites()[0].arrangement, nineCellArrangement());
+
+    // Another arrangement given with the same recorders replaces it.
+    Site rearranged = book.sites()[0];
+    rearranged.arrangement->pageCells = 16;
+    ASSERT_TRUE(book.replace(0, rearranged).ok());
+    EXPECT_EQ(book.sites()[0].arrangement->pageCells, 16);
+
+    // The same two recorders in the other order: cell {1, 0} would show the other recorder.
+    Site swapped = book.sites()[0];
+    std::swap(swapped.recorders[0], swapped.recorders[1]);
+    ASSERT_TRUE(book.replace(0, swapped).ok());
+    EXPECT_EQ(book.sites()[0].arrangement, std::nullopt);
 }
 
 TEST(SiteRules, EachRuleNamesTheRecorderAtFault) {
