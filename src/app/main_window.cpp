@@ -67,9 +67,12 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_store(*config.store),
       m_custom(config.custom), m_settings(config.settings), m_removableMode(config.removableMode),
       m_timeZoneOffsetSeconds(config.timeZoneOffsetSeconds), m_decoder(config.decoder),
-      m_live(config.decoder, this), m_reconnectSchedule(config.reconnectSchedule),
-      m_keepAliveStep(config.keepAliveStep) {
+      m_live(config.decoder, this) {
     setObjectName(QStringLiteral("mainWindow"));
+    m_links.push_back(std::make_unique<RecorderLink>(0, static_cast<RecorderLinkHost&>(*this),
+                                                     *this, config.reconnectSchedule,
+                                                     config.keepAliveStep));
+    m_links.front()->setReconnectOn(m_settings.reconnect != 0);
     setFixedSize(kWidth, kHeight);
     setWindowTitle(m_custom.oemTitle);
     configureLocalLog({std::filesystem::path(toStd(m_settings.location)), m_removableMode,
@@ -96,8 +99,8 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     connect(m_local, &LocalPlaybackController::searchWindowOpened, this,
             [this](LocalSearchWindow* window) { fillLocalLogTab(*window); });
     connect(m_local, &LocalPlaybackController::stopLiveRequested, this, [this] {
-        if (m_session && m_session->live().liveOn())
-            m_session->live().stopLive();
+        if (session() && session()->live().liveOn())
+            session()->live().stopLive();
         if (m_playback->active()) // one stream at a time in the video window
             m_playback->press(PlayControl::Stop);
     });
@@ -307,7 +310,7 @@ bool MainWindow::event(QEvent* event) {
     if (event->type() == DecoderInitErrorEvent::eventType()) {
         // The error of a decoder of a session before the last one is dropped by its tag.
         if (!m_shuttingDown &&
-            !static_cast<DecoderInitErrorEvent*>(event)->staleFor(m_sessionGeneration)) {
+            handlesGeneration(static_cast<DecoderInitErrorEvent*>(event)->generation())) {
             auto* box =
                 new QMessageBox(QMessageBox::Critical, windowTitle(),
                                 QString::fromLatin1(kDecoderInitErrorText), QMessageBox::Ok, this);
@@ -319,7 +322,7 @@ bool MainWindow::event(QEvent* event) {
     if (type >= kFirstWindowMessage && type <= kLastWindowMessage) {
         if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
             // A late message of a session before the last one is dropped by its tag.
-            if (!message->staleFor(m_sessionGeneration)) {
+            if (handlesGeneration(message->generation())) {
                 // A repeatable message lets the session post the next change before the state
                 // is read, so that no change is missed.
                 message->takeLatest();
@@ -329,6 +332,17 @@ bool MainWindow::event(QEvent* event) {
         }
     }
     return QWidget::event(event);
+}
+
+RecorderLink* MainWindow::linkOf(std::uint64_t generation) const {
+    for (const auto& link : m_links)
+        if (link->accepts(generation))
+            return link.get();
+    return nullptr;
+}
+
+bool MainWindow::handlesGeneration(std::uint64_t generation) const {
+    return generation == 0 || linkOf(generation) != nullptr;
 }
 
 // ---- notifications ------------------------------------------------------------------------
@@ -350,7 +364,7 @@ void MainWindow::showNotification(Notification notification, const QString& deta
     // No data while a playback started from the search window: the box offers to return to the
     // search (OK) or to leave it (Cancel).
     const bool offersResume =
-        entry.searchResumeVariant && m_session && m_session->search().resumeContext().active;
+        entry.searchResumeVariant && session() && session()->search().resumeContext().active;
     if (offersResume) {
         entry.lines = kSearchResumeLines;
         entry.buttons = NotificationButtons::OkCancel;
@@ -363,8 +377,8 @@ void MainWindow::showNotification(Notification notification, const QString& deta
         m_notificationBox = nullptr;
         if (result == QDialog::Accepted)
             runNotificationAction(*box);
-        else if (offersResume && m_session)
-            m_session->search().forgetRecords();
+        else if (offersResume && session())
+            session()->search().forgetRecords();
     });
     box->open();
 }
@@ -375,8 +389,8 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
         return;
     case NotificationAction::ResendConfiguration:
         // The same bytes again; the working copy was kept for it.
-        if (m_session && m_session->loggedIn())
-            m_session->setup().resendConfigUpdate();
+        if (session() && session()->loggedIn())
+            session()->setup().resendConfigUpdate();
         return;
     case NotificationAction::RestartAfterUpgrade:
         restartAfterUpgrade();
@@ -400,11 +414,11 @@ void MainWindow::pressConnect() {
     if (m_removableMode || m_shuttingDown)
         return;
     // While a lost connection is being got back, Connect gives it up.
-    if (m_reconnectAttempt > 0) {
+    if (firstLink().reconnecting()) {
         cancelReconnect();
         return;
     }
-    if (m_session) {
+    if (session()) {
         dropSession();
         return;
     }
@@ -425,49 +439,42 @@ void MainWindow::pressConnect() {
 }
 
 void MainWindow::connectTo(const ConnectRequest& request) {
-    if (m_session || m_shuttingDown)
+    if (m_shuttingDown)
         return;
-    m_session = std::make_unique<RecorderSession>(this);
-    m_sessionGeneration = m_session->generation();
-    m_lastRequest = request;
-    m_sessionLoggedIn = false;
-    if (m_keepAliveStep.count() > 0)
-        m_session->setKeepAliveStep(m_keepAliveStep);
-    m_session->setReconnecting(m_settings.reconnect != 0);
-    m_session->setAddress(request.address);
-    m_session->setPort(request.port);
-    m_session->setUserId(request.userId);
-    m_session->setPassword(request.password);
-    m_session->setSiteText(request.siteText);
+    firstLink().open(request); // nothing while the link has a session
+}
+
+void MainWindow::linkSessionMade(RecorderLink& link) {
     // Without a sound output device no audio and no talk is asked for.
-    m_audio->attach(m_session.get());
-    m_live.setSession(m_session.get());
-    m_playback->setSession(m_session.get());
-    m_infoViews->setSession(m_session.get());
+    m_audio->attach(link.session());
+    m_live.setSession(link.session());
+    m_playback->setSession(link.session());
+    m_infoViews->setSession(link.session());
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
-    m_session->start();
 }
 
 // Disconnects and forgets the session, then brings the controls back to "no session".
 void MainWindow::dropSession(bool keepView) {
-    if (!m_session)
-        return;
+    firstLink().close(keepView);
+}
+
+void MainWindow::linkSessionClosing(RecorderLink&) {
     // The search window works on the session: it goes first.
     delete m_searchWindow;
     delete m_backupProgress;
     closeDeviceWindows(true);
-    std::unique_ptr<RecorderSession> session = std::move(m_session);
-    session->disconnect(); // every decoder of the session has ended when it returns
+}
+
+void MainWindow::linkSessionClosed(RecorderLink& link, bool keepView) {
     m_live.setSession(nullptr);
     m_audio->attach(nullptr);
     m_playback->setSession(nullptr);
     m_infoViews->closeAll();
     m_infoViews->setSession(nullptr);
-    session.reset();
     resetConnectControls(keepView);
-    // What the ended session posted (its disconnect order's released buttons and windows to
-    // close, the closed connection's notification) is still handled as it arrives: the ended
-    // session's generation stays the accepted one until the next session starts.
+    // A link that is getting its connection back keeps Connect pressed: Connect gives it up.
+    if (link.reconnecting())
+        setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
 }
 
 void MainWindow::resetConnectControls(bool keepView) {
@@ -480,10 +487,8 @@ void MainWindow::resetConnectControls(bool keepView) {
     setButtonLook(Control::Record, static_cast<int>(ButtonLook::Released));
     if (m_clock)
         m_clock->clearRecorderTime();
-    if (!keepView) {
+    if (!keepView)
         m_live.videoWindowReset(16);
-        setSessionState(SessionState::Offline);
-    }
 }
 
 // Stops what runs (each followed by a short pause), disconnects, destroys the video window.
@@ -500,12 +505,12 @@ void MainWindow::shutdown() {
     // The setup window ends as Cancel does (nothing is sent) while the session still exists.
     if (m_setupWindow)
         m_setupWindow->requestClose();
-    if (m_session) {
-        if (m_session->live().liveOn() || m_session->live().liveRequestPending()) {
-            m_session->live().stopLive();
+    if (RecorderSession* current = session()) {
+        if (current->live().liveOn() || current->live().liveRequestPending()) {
+            current->live().stopLive();
             QThread::msleep(kShutdownPauseMs);
         }
-        if (m_session->listenOn()) {
+        if (current->listenOn()) {
             m_audio->stopTalking();
             QThread::msleep(kShutdownPauseMs);
         }

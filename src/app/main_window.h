@@ -4,6 +4,7 @@
 #include "files/channel_info_file.h"
 #include "app/main_window_audio.h"
 #include "app/message_router.h"
+#include "app/recorder_link.h"
 #include "app/screen_saver_inhibitor.h"
 #include "live/live_view_controller.h"
 #include "local/local_playback_controller.h"
@@ -31,6 +32,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QSettings;
@@ -72,14 +74,11 @@ struct MainWindowConfig {
     std::chrono::milliseconds keepAliveStep{0};
 };
 
-// What the main window shows beside the clock.
-enum class SessionState { Offline, Connected, Reconnecting };
-
 // The main window: the skinned frame around the video window with the buttons, the clock and
-// the notification box. It owns at most one recorder session, the video window and the live
-// decode host, and receives every posted window message of the session and the decode threads.
-// GUI thread only; lives for the whole run.
-class MainWindow : public QWidget {
+// the notification box. It owns the recorder links (today one: at most one recorder session),
+// the video window and the live decode host, and receives every posted window message of the
+// sessions and the decode threads. GUI thread only; lives for the whole run.
+class MainWindow : public QWidget, private RecorderLinkHost {
     Q_OBJECT
 public:
     static constexpr int kWidth = 928;
@@ -95,7 +94,7 @@ public:
     // Orderly shutdown and close (the Quit button).
     void quit();
 
-    RecorderSession* session() const { return m_session.get(); }
+    RecorderSession* session() const { return firstLink().session(); }
     VideoWindow* videoWindow() const { return m_videoWindow; }
     ClockDisplay* clock() const { return m_clock; }
     NotificationBox* notificationBox() const { return m_notificationBox; }
@@ -124,12 +123,12 @@ public:
     // menu).
     InfoViews& infoViews() { return *m_infoViews; }
     // The generation of the session whose posted messages are handled (0 before the first).
-    std::uint64_t acceptedSessionGeneration() const { return m_sessionGeneration; }
+    std::uint64_t acceptedSessionGeneration() const { return firstLink().acceptedGeneration(); }
     // The session's state beside the clock, and the try under way or waited for after a lost
     // connection (0: none).
-    SessionState sessionState() const { return m_sessionState; }
+    SessionState sessionState() const { return firstLink().state(); }
     QLabel* sessionStateLabel() const { return m_stateLabel; }
-    unsigned reconnectAttempt() const { return m_reconnectAttempt; }
+    unsigned reconnectAttempt() const { return firstLink().reconnectAttempt(); }
     // Which feature handles each posted window message.
     const MessageRouter& router() const { return m_router; }
     // The main window's own message: the program start is over (posted by the constructor).
@@ -157,6 +156,21 @@ private:
     void dropSession(bool keepView = false);
     void resetConnectControls(bool keepView = false);
     void shutdown();
+    // The link whose session generation is `generation` (not 0); null for a late message.
+    RecorderLink* linkOf(std::uint64_t generation) const;
+    // A posted message or event of `generation` is handled: it is of no session (0) or of a
+    // link's; any other is late and dropped.
+    bool handlesGeneration(std::uint64_t generation) const;
+    // Today's one recorder: the link the features work on until they get the message's link.
+    RecorderLink& firstLink() const { return *m_links.front(); }
+    // RecorderLinkHost (main_window.cpp: the session's life; main_window_reconnect.cpp: the
+    // tries).
+    void linkSessionMade(RecorderLink& link) override;
+    void linkSessionClosing(RecorderLink& link) override;
+    void linkSessionClosed(RecorderLink& link, bool keepView) override;
+    void linkStateChanged(RecorderLink& link) override;
+    void linkFirstTryFailed(RecorderLink& link) override;
+    void linkReconnected(RecorderLink& link) override;
 
     // main_window_routes.cpp: the posted window messages, feature by feature.
     void setUpRoutes();
@@ -174,13 +188,10 @@ private:
     bool reconnectNotification(Notification notification);
     void beginReconnect();
     void reconnectTryFailed();
-    void scheduleReconnect();
-    void reconnectLoggedIn();
     void restoreAfterReconnect();
     void cancelReconnect();
     void stopReconnecting();
     void showReconnectBox();
-    void setSessionState(SessionState state);
     // The cells' "Reconnecting… (next try in N s)", once a second while reconnecting.
     void updateReconnectNotice();
     // Asks whether the interrupted playback goes on at `second`.
@@ -256,11 +267,9 @@ private:
     ScreenSaverInhibitor m_screenSaver;
     // Volume, mute, the audio players and talking; restores the PC's volume when destroyed.
     std::unique_ptr<MainWindowAudio> m_audio;
-    std::unique_ptr<RecorderSession> m_session;
-    // The generation of the session whose posted messages are handled: the current session's,
-    // or after a disconnect the ended session's until the next one starts. Messages of any
-    // other session are late and dropped.
-    std::uint64_t m_sessionGeneration = 0;
+    // The recorders: today exactly one, made by the constructor. Each holds its session and
+    // the generation whose messages are handled; a message of any other session is late.
+    std::vector<std::unique_ptr<RecorderLink>> m_links;
     VideoWindow* m_videoWindow = nullptr;
     ClockDisplay* m_clock = nullptr;
     std::map<int, SkinButton*> m_buttons;
@@ -285,13 +294,7 @@ private:
     bool m_shuttingDown = false;
     bool m_shutDown = false;
 
-    // Reconnecting (main_window_reconnect.cpp), GUI thread.
-    const ReconnectSchedule m_reconnectSchedule;
-    const std::chrono::milliseconds m_keepAliveStep;
-    std::optional<ConnectRequest> m_lastRequest; // the values of the last connect
-    unsigned m_reconnectAttempt = 0;             // 0: not reconnecting
-    std::uint64_t m_failedGeneration = 0;        // the session whose end was handled
-    bool m_sessionLoggedIn = false;              // the session held has logged in
+    // Reconnecting (main_window_reconnect.cpp; the tries are the link's), GUI thread.
     // What the operator had when the connection was lost, put back when live view returns.
     struct ViewToRestore {
         VideoLayout::Arrangement arrangement;
@@ -302,10 +305,8 @@ private:
         std::uint16_t playbackChannels = 0;
     };
     std::optional<ViewToRestore> m_restore;
-    QTimer* m_retryTimer = nullptr;  // child: the wait before the next try
     QTimer* m_noticeTimer = nullptr; // child: counts the wait down in the cells
     QLabel* m_stateLabel = nullptr;  // child, beside the clock
-    SessionState m_sessionState = SessionState::Offline;
 
     // main_window_cell_menu.cpp: the cell menu, instant replay and full screen of one channel.
 public:

@@ -227,7 +227,7 @@ void MainWindow::onButton(int controlId) {
     }
     // While the recorder's configuration is being fetched, edited or saved, the windows that
     // search, replay or change what it describes do not open.
-    if (m_session && m_session->setup().busy()) {
+    if (session() && session()->setup().busy()) {
         switch (controlId) {
         case Control::RemoteSearch:
         case Control::LocalSearch:
@@ -360,12 +360,12 @@ void MainWindow::onLayoutButton(int index) {
 
 void MainWindow::onLiveButton() {
     // Live view and remote playback share the channel decoders: not while playback runs.
-    if (!m_session || !m_session->loggedIn() || m_playback->active() || m_local->active())
+    if (!session() || !session()->loggedIn() || m_playback->active() || m_local->active())
         return;
-    if (m_session->live().liveOn())
-        m_session->live().stopLive();
+    if (session()->live().liveOn())
+        session()->live().stopLive();
     else
-        m_session->live().startLive();
+        session()->live().startLive();
 }
 
 // Full screen on the monitor (of the first four) that holds the main window's centre.
@@ -383,39 +383,39 @@ void MainWindow::onFullButton() {
 }
 
 void MainWindow::onRemoteSetupButton() {
-    if (m_shuttingDown || !m_session || !m_session->loggedIn())
+    if (m_shuttingDown || !session() || !session()->loggedIn())
         return;
-    if (!m_session->status().maySetup()) {
+    if (!session()->status().maySetup()) {
         showNotification(kNoRight, resourceText(RightText::RemoteSetup));
         return;
     }
-    m_session->setup().RequestConfig(); // nothing while an exchange is in progress
+    session()->setup().RequestConfig(); // nothing while an exchange is in progress
 }
 
 // The record arrived whole: the setup window runs on a copy of it, and OK sends the copy back.
 void MainWindow::openSetupWindow() {
-    if (m_shuttingDown || !m_session || !m_session->loggedIn() || m_setupWindow)
+    if (m_shuttingDown || !session() || !session()->loggedIn() || m_setupWindow)
         return;
-    const std::optional<ConfigRecord> record = m_session->setup().receivedRecord();
+    const std::optional<ConfigRecord> record = session()->setup().receivedRecord();
     if (!record) {
-        m_session->setup().endWithoutUpdate();
+        session()->setup().endWithoutUpdate();
         return;
     }
     m_setupCopy = std::make_unique<ConfigRecord>(*record);
-    const HelloRecord hello = m_session->hello();
+    const HelloRecord hello = session()->hello();
     SetupContext context;
     context.version = record->version();
-    context.channelNum = m_session->channelNum();
+    context.channelNum = session()->channelNum();
     context.subProductMajor = hello.sub_product_num_major;
     context.subProductMinor = hello.sub_product_num_minor;
-    context.userIndex = m_session->status().userIndex();
-    context.featureBit0 = m_session->featureBit0();
-    context.featureBit1 = m_session->featureBit1();
-    context.tables = {m_session->status().sysEtcInfo(), m_session->status().sysEtcInfoEx(),
-                      m_session->status().sysEtcInfoExPresent(), m_session->status().dstTable()};
+    context.userIndex = session()->status().userIndex();
+    context.featureBit0 = session()->featureBit0();
+    context.featureBit1 = session()->featureBit1();
+    context.tables = {session()->status().sysEtcInfo(), session()->status().sysEtcInfoEx(),
+                      session()->status().sysEtcInfoExPresent(), session()->status().dstTable()};
     context.requestRecorderTime = [this] {
-        if (m_session && m_session->loggedIn())
-            m_session->device().requestRecorderTime();
+        if (session() && session()->loggedIn())
+            session()->device().requestRecorderTime();
     };
     auto* window = new SetupWindow(*m_setupCopy, context, this);
     window->setServices(setupServices());
@@ -423,11 +423,11 @@ void MainWindow::openSetupWindow() {
     window->setWindowOpacity(m_settings.opacityOf(OpacityKind::RemoteSetup) / 255.0);
     m_setupWindow = window;
     connect(window, &QDialog::finished, this, [this](int result) {
-        if (m_session) {
-            if (result == QDialog::Accepted && m_session->loggedIn() && m_setupCopy)
-                m_session->setup().SendConfigUpdate(*m_setupCopy);
+        if (session()) {
+            if (result == QDialog::Accepted && session()->loggedIn() && m_setupCopy)
+                session()->setup().SendConfigUpdate(*m_setupCopy);
             else
-                m_session->setup().endWithoutUpdate();
+                session()->setup().endWithoutUpdate();
         }
         // The update holds its own bytes for a resend: the copy is not needed any more.
         m_setupCopy.reset();
@@ -439,10 +439,10 @@ void MainWindow::openSetupWindow() {
 // confirmation box (16,0), whose OK resets the recorder and closes the setup window.
 SetupServices MainWindow::setupServices() {
     SetupServices services;
-    services.connected = [this] { return m_session && m_session->loggedIn(); };
+    services.connected = [this] { return session() && session()->loggedIn(); };
     services.sendTestMail = [this](std::span<const std::byte> block) {
-        if (m_session && m_session->loggedIn() && block.size() == kTestMailRequestSize)
-            m_session->device().sendTestMail(block.first<kTestMailRequestSize>());
+        if (session() && session()->loggedIn() && block.size() == kTestMailRequestSize)
+            session()->device().sendTestMail(block.first<kTestMailRequestSize>());
     };
     services.confirmFactoryReset = [this] { showNotification({16, 0}); };
     return services;
@@ -464,6 +464,8 @@ void MainWindow::openLocalSetup() {
 
 void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeChanged) {
     m_settings = settings;
+    for (const auto& link : m_links) // the next connect or try follows the setting
+        link->setReconnectOn(m_settings.reconnect != 0);
     reloadKeys(); // the Keys page writes the key map to the store
     configureLocalLog({std::filesystem::path(m_settings.location.toStdString()), m_removableMode,
                        m_timeZoneOffsetSeconds});
@@ -484,8 +486,8 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
         destroyVideoWindow();
         createVideoWindow();
     };
-    if (m_session)
-        m_session->live().restartAround(rebuild);
+    if (session())
+        session()->live().restartAround(rebuild);
     else
         rebuild();
 }
@@ -493,21 +495,21 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
 // RSearch: the remote search window for an account with the search or backup right; an account
 // with only the backup right cannot open it while a backup runs.
 void MainWindow::openSearchWindow() {
-    if (!m_session || !m_session->loggedIn() || m_shuttingDown)
+    if (!session() || !session()->loggedIn() || m_shuttingDown)
         return;
-    const bool search = m_session->status().maySearch();
-    const bool backup = m_session->status().mayBackup();
+    const bool search = session()->status().maySearch();
+    const bool backup = session()->status().mayBackup();
     if (!search && !backup) {
         showNotification(kNoRight, resourceText(RightText::SearchOrBackup));
         return;
     }
-    if (!search && m_session->backupOn())
+    if (!search && session()->backupOn())
         return;
     if (m_searchWindow) {
         m_searchWindow->raise();
         return;
     }
-    auto* window = new SearchWindow(*m_session, m_settings.dateFormat, this, this);
+    auto* window = new SearchWindow(*session(), m_settings.dateFormat, this, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setLocalPlaybackRunning(m_local->active()); // its Play buttons wait for the player
     m_searchWindow = window;
@@ -527,7 +529,7 @@ void MainWindow::openSearchWindow() {
     });
     // The Log and Info modes: the recorder's log and its information inside the window (after
     // playing from a log entry the window opens on the Log mode).
-    installLogMode(*window, *m_session, static_cast<int>(m_settings.dateFormat),
+    installLogMode(*window, *session(), static_cast<int>(m_settings.dateFormat),
                    [this] { return m_local->active(); });
     installInfoMode(*window, *m_infoViews);
     window->open();

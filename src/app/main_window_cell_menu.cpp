@@ -114,17 +114,17 @@ void MainWindow::connectCellMenu() {
 }
 
 QString MainWindow::instantReplayRefusal(int channel) const {
-    if (!m_session || !m_session->loggedIn())
+    if (!session() || !session()->loggedIn())
         return tr("Not connected to a recorder");
-    if (!m_session->status().maySearch())
+    if (!session()->status().maySearch())
         return tr("This account has no right to play back recordings");
-    if (m_playback->active() || m_session->playback().requestPending())
+    if (m_playback->active() || session()->playback().requestPending())
         return tr("A playback is already running");
     if (m_local->active())
         return tr("The local player is running");
-    if (!m_session->live().liveOn() || m_session->live().recorderClock() == 0)
+    if (!session()->live().liveOn() || session()->live().recorderClock() == 0)
         return tr("Live view is not running: the recorder's time is not known");
-    if (channel < 0 || channel >= static_cast<int>(m_session->channelNum()))
+    if (channel < 0 || channel >= static_cast<int>(session()->channelNum()))
         return tr("The recorder has no such channel");
     return QString();
 }
@@ -152,7 +152,7 @@ bool MainWindow::startInstantReplay(int channel) {
     ViewToRestore view;
     view.arrangement = m_videoWindow->viewArrangement();
     view.liveOn = true;
-    view.audioOn = m_session->audioOn();
+    view.audioOn = session()->audioOn();
     if (!m_playback->replay(channel, kReplaySeconds))
         return false;
     m_replayView = view;
@@ -165,12 +165,12 @@ bool MainWindow::startInstantReplay(int channel) {
 // the operator had (restoreAfterReconnect puts it back).
 void MainWindow::afterInstantReplay() {
     const std::optional<ViewToRestore> view = std::exchange(m_replayView, std::nullopt);
-    if (!view || m_shuttingDown || !m_session || !m_session->loggedIn() || m_local->active() ||
-        m_reconnectAttempt > 0)
+    if (!view || m_shuttingDown || !session() || !session()->loggedIn() || m_local->active() ||
+        firstLink().reconnecting())
         return;
     m_restore = view;
-    if (!m_session->live().liveOn() && !m_session->live().liveRequestPending())
-        m_session->live().startLive();
+    if (!session()->live().liveOn() && !session()->live().liveRequestPending())
+        session()->live().startLive();
 }
 
 void MainWindow::fullScreenChannel(int channel) {
@@ -201,7 +201,7 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
     m_cellMenu = menu;
 
     const bool pictures = m_videoWindow->mode() != StreamKind::Idle;
-    const bool connected = m_session && m_session->loggedIn();
+    const bool connected = session() && session()->loggedIn();
     const bool zoomed = m_videoWindow->digitalZoom(cell) > 1.0;
     const QString noPictures = tr("No pictures are shown");
     const QString notZoomed = tr("The cell is not zoomed");
@@ -241,11 +241,11 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
         listenRefusal = tr("This channel carries no sound");
     QAction* listen = addCellAction(*menu, tr("Listen to this channel"), listenRefusal);
     connect(listen, &QAction::triggered, this, [this, channel] {
-        if (!m_session || m_videoWindow == nullptr)
+        if (!session() || m_videoWindow == nullptr)
             return;
         m_videoWindow->showChannel(channel);
         showLayoutPressed(m_videoWindow->layoutModel().layout());
-        if (!m_session->audioOn())
+        if (!session()->audioOn())
             m_audio->toggleRecorderAudio();
     });
 
@@ -255,12 +255,12 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
 
     // The camera's presence is known once the recorder answered for the channel.
     QString ptzRefusal;
-    if (!connected || !m_session->live().liveOn())
+    if (!connected || !session()->live().liveOn())
         ptzRefusal = tr("Live view is not running");
-    else if (!m_session->status().mayPtz())
+    else if (!session()->status().mayPtz())
         ptzRefusal = tr("This account has no PTZ right");
-    else if (m_session->ptz().ptzChannel() == channel &&
-             m_session->ptz().ptzAvailable() == PtzControl::NoCamera)
+    else if (session()->ptz().ptzChannel() == channel &&
+             session()->ptz().ptzAvailable() == PtzControl::NoCamera)
         ptzRefusal = tr("This channel has no PTZ camera");
     QAction* ptz = addCellAction(*menu, tr("PTZ…"), ptzRefusal);
     connect(ptz, &QAction::triggered, this, [this, channel] {

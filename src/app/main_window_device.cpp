@@ -31,9 +31,9 @@ void MainWindow::createDeviceControls() {
     PtzHost host;
     host.window = this;
     host.session = [this]() -> RecorderSession* {
-        return m_session && m_session->loggedIn() ? m_session.get() : nullptr;
+        return session() && session()->loggedIn() ? session() : nullptr;
     };
-    host.liveOn = [this] { return m_session && m_session->live().liveOn(); };
+    host.liveOn = [this] { return session() && session()->live().liveOn(); };
     host.showModeButtons = [this](int mode) {
         setButtonLook(Control::Pan,
                       static_cast<int>(mode == 0 ? ButtonLook::Pressed : ButtonLook::Released));
@@ -46,7 +46,7 @@ void MainWindow::createDeviceControls() {
     host.refuse = [this] { showNotification(kNoRight, resourceText(RightText::Ptz)); };
     host.paneChannels = [this] { return ptzPaneChannels(); };
     host.videoLossMask = [this]() -> std::uint16_t {
-        return m_session ? m_session->live().videoLossMask() : 0;
+        return session() ? session()->live().videoLossMask() : 0;
     };
     host.stateChanged = [this] { updatePtzMarks(); };
     m_ptz = new PtzController(std::move(host));
@@ -57,9 +57,9 @@ void MainWindow::createDeviceControls() {
 void MainWindow::updatePtzMarks() {
     if (!m_videoWindow || !m_ptz)
         return;
-    const bool open = m_ptz->panel() && !m_ptz->panel()->isHidden() && m_session;
-    const int state = open ? m_session->ptz().ptzAvailable() : 0;
-    m_videoWindow->feed().setPtzMark(state, state != 0 ? m_session->ptz().ptzChannel() : -1);
+    const bool open = m_ptz->panel() && !m_ptz->panel()->isHidden() && session();
+    const int state = open ? session()->ptz().ptzAvailable() : 0;
+    m_videoWindow->feed().setPtzMark(state, state != 0 ? session()->ptz().ptzChannel() : -1);
     m_videoWindow->setPtzMouseControl(m_ptz->domeMenuActive());
 }
 
@@ -112,9 +112,9 @@ void MainWindow::onDeviceButton(int controlId) {
 }
 
 void MainWindow::onRecordButton() {
-    if (!m_session || m_recordPrompt)
+    if (!session() || m_recordPrompt)
         return;
-    const RecordPress press = m_session->device().pressRecord();
+    const RecordPress press = session()->device().pressRecord();
     if (press == RecordPress::NoRight)
         showNotification(kNoRight, resourceText(RightText::StopRecording));
     if (press != RecordPress::AskPassword)
@@ -143,7 +143,7 @@ void MainWindow::onRecordButton() {
     connect(buttons, &QDialogButtonBox::rejected, prompt, &QDialog::reject);
     connect(prompt, &QDialog::accepted, this, [this, field] {
         // A wrong password sends nothing and shows nothing; a lost right shows (15,0).
-        if (m_session && m_session->device().answerRecordOffPrompt(field->text().toStdString()) ==
+        if (session() && session()->device().answerRecordOffPrompt(field->text().toStdString()) ==
                              RecordOffAnswer::RightLost)
             showNotification(kNoRight, resourceText(RightText::StopRecording));
     });
@@ -152,17 +152,17 @@ void MainWindow::onRecordButton() {
 }
 
 void MainWindow::onFirmUpButton() {
-    if (!m_session || !m_session->loggedIn())
+    if (!session() || !session()->loggedIn())
         return;
-    if (m_session->hello().account != 0) {
+    if (session()->hello().account != 0) {
         showNotification(kNoRight, resourceText(RightText::FirmwareUpgrade));
         return;
     }
-    if (m_firmwareWindow || m_session->configRequestPending())
+    if (m_firmwareWindow || session()->configRequestPending())
         return;
     const auto folder = std::filesystem::path(m_settings.location.toStdString()) / "Upgrade";
     m_firmwareScan = std::make_shared<FirmwareScanResult>(scanUpgradeFolder(
-        folder, m_session->hello(), standardTimeZoneOffsetSeconds(std::time(nullptr))));
+        folder, session()->hello(), standardTimeZoneOffsetSeconds(std::time(nullptr))));
     if (m_firmwareScan->anySelected())
         showNotification({11, 0});
     else
@@ -172,11 +172,11 @@ void MainWindow::onFirmUpButton() {
 }
 
 void MainWindow::showUpgradeWindow() {
-    if (!m_session || !m_session->loggedIn() || m_session->configRequestPending() ||
+    if (!session() || !session()->loggedIn() || session()->configRequestPending() ||
         m_firmwareWindow || !m_firmwareScan || !m_firmwareScan->anySelected())
         return;
-    m_session->firmware().setCandidates(*m_firmwareScan);
-    auto* window = new FirmwareUpgradeWindow(m_session->firmware(), m_session->hello(), this);
+    session()->firmware().setCandidates(*m_firmwareScan);
+    auto* window = new FirmwareUpgradeWindow(session()->firmware(), session()->hello(), this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setModal(true);
     connect(window, &QDialog::finished, this, [this, window] {
@@ -190,15 +190,15 @@ void MainWindow::showUpgradeWindow() {
 
 void MainWindow::restartAfterUpgrade() {
     // The session posts the rights box as well; the one shown first, naming the right, stays.
-    if (m_session && m_session->loggedIn() && !m_session->device().requestReboot())
+    if (session() && session()->loggedIn() && !session()->device().requestReboot())
         showNotification(kNoRight, resourceText(RightText::Restart));
 }
 
 void MainWindow::resetConfiguration() {
-    if (!m_session || !m_session->loggedIn())
+    if (!session() || !session()->loggedIn())
         return;
     // DB_INIT_REQ, and the setup window closes without sending its copy over the defaults.
-    m_session->setup().requestFactoryReset();
+    session()->setup().requestFactoryReset();
 }
 
 // Live view stopped or the session ended: the PTZ windows close; with the session the upgrade

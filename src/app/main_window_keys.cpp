@@ -213,7 +213,7 @@ void MainWindowKeys::run(KeyAction action) {
         return;
     case KeyAction::Search:
         // The recorder's search when logged in to one, else the search of downloaded sets.
-        press(w.m_session && w.m_session->loggedIn() ? Control::RemoteSearch
+        press(w.session() && w.session()->loggedIn() ? Control::RemoteSearch
                                                      : Control::LocalSearch);
         return;
     case KeyAction::Mute:

@@ -1,6 +1,6 @@
-// The main window's side of a lost connection: the tries to get it back with the back-off, the
-// box after the first failed try, the operator's view put back when live view returns, and the
-// session's state beside the clock.
+// The main window's side of a lost connection (the link makes the tries with their back-off): the
+// box after the first failed try, the operator's view put back when live view returns, the cells'
+// countdown and the session's state beside the clock.
 #include "app/main_window.h"
 
 #include "app/main_window_controls.h"
@@ -41,13 +41,6 @@ QString sessionStateText(SessionState state) {
 } // namespace
 
 void MainWindow::setUpReconnect() {
-    m_retryTimer = new QTimer(this);
-    m_retryTimer->setSingleShot(true);
-    connect(m_retryTimer, &QTimer::timeout, this, [this] {
-        if (m_lastRequest && !m_session && m_reconnectAttempt > 0)
-            connectTo(*m_lastRequest);
-        updateReconnectNotice();
-    });
     m_noticeTimer = new QTimer(this);
     m_noticeTimer->setInterval(1000);
     connect(m_noticeTimer, &QTimer::timeout, this, &MainWindow::updateReconnectNotice);
@@ -62,19 +55,18 @@ void MainWindow::setUpReconnect() {
     m_stateLabel->setFont(font);
     m_stateLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_stateLabel->setGeometry(clock.left(), clock.top() - 16, std::max(clock.width(), 120), 14);
-    setSessionState(SessionState::Offline);
+    linkStateChanged(firstLink());
 }
 
-void MainWindow::setSessionState(SessionState state) {
-    m_sessionState = state;
+void MainWindow::linkStateChanged(RecorderLink& link) {
     if (m_stateLabel)
-        m_stateLabel->setText(sessionStateText(state));
+        m_stateLabel->setText(sessionStateText(link.state()));
     updateReconnectNotice();
 }
 
 void MainWindow::updateReconnectNotice() {
-    const bool reconnecting =
-        m_sessionState == SessionState::Reconnecting && m_reconnectAttempt > 0;
+    const RecorderLink& link = firstLink();
+    const bool reconnecting = link.state() == SessionState::Reconnecting && link.reconnecting();
     if (m_noticeTimer) {
         if (reconnecting && !m_noticeTimer->isActive())
             m_noticeTimer->start();
@@ -87,10 +79,10 @@ void MainWindow::updateReconnectNotice() {
         m_videoWindow->setConnectionNotice({});
         return;
     }
-    if (m_retryTimer && m_retryTimer->isActive()) {
+    if (const std::optional<int> waitMs = link.nextTryInMs()) {
         // Rounded to the nearest second: a coarse timer may report a little more than its
         // interval right after it starts.
-        const int seconds = std::max(1, (m_retryTimer->remainingTime() + 500) / 1000);
+        const int seconds = std::max(1, (*waitMs + 500) / 1000);
         m_videoWindow->setConnectionNotice(tr("Reconnecting… (next try in %1 s)").arg(seconds));
     } else {
         m_videoWindow->setConnectionNotice(tr("Reconnecting…"));
@@ -98,7 +90,8 @@ void MainWindow::updateReconnectNotice() {
 }
 
 bool MainWindow::reconnectNotification(Notification notification) {
-    if (m_reconnectAttempt > 0) {
+    RecorderLink& link = firstLink();
+    if (link.reconnecting()) {
         // A try that did not get through: the connect failed, or the link closed again
         // before the login.
         if (notification.category <= 2) {
@@ -112,8 +105,7 @@ bool MainWindow::reconnectNotification(Notification notification) {
         }
         return false;
     }
-    if (notification.category != 2 || m_settings.reconnect == 0 || !m_session ||
-        !m_sessionLoggedIn || m_session->loginRefused() || !m_lastRequest)
+    if (notification.category != 2 || !link.mayReconnect())
         return false;
     beginReconnect();
     return true;
@@ -124,39 +116,28 @@ void MainWindow::beginReconnect() {
     ViewToRestore restore;
     if (m_videoWindow)
         restore.arrangement = m_videoWindow->viewArrangement();
-    restore.liveOn = m_session->live().liveOn() || m_session->live().liveRequestPending();
-    restore.audioOn = m_session->audioOnAtEnd();
-    if (m_session->playback().playing()) {
+    const RecorderSession& session = *firstLink().session();
+    restore.liveOn = session.live().liveOn() || session.live().liveRequestPending();
+    restore.audioOn = session.audioOnAtEnd();
+    if (session.playback().playing()) {
         // Live view starts with the login; the box then offers to go on with the playback.
         restore.liveOn = true;
-        restore.playbackSecond = m_session->playback().counters().lastTime;
-        restore.playbackChannels = m_session->playback().playbackChannelMask();
+        restore.playbackSecond = session.playback().counters().lastTime;
+        restore.playbackChannels = session.playback().playbackChannelMask();
     }
     m_restore = restore;
-    m_failedGeneration = m_sessionGeneration;
-    m_reconnectAttempt = 1;
-    dropSession(true);
-    setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
-    setSessionState(SessionState::Reconnecting);
-    scheduleReconnect();
+    firstLink().beginReconnect();
 }
 
-void MainWindow::scheduleReconnect() {
-    m_retryTimer->start(m_reconnectSchedule.delayBefore(m_reconnectAttempt));
-    updateReconnectNotice();
-}
-
-// A try ended without a login (each session's end is counted once).
+// A try ended without a login (the link counts each session's end once).
 void MainWindow::reconnectTryFailed() {
-    if (m_failedGeneration == m_sessionGeneration || m_shuttingDown)
+    if (m_shuttingDown)
         return;
-    m_failedGeneration = m_sessionGeneration;
-    dropSession(true);
-    setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
-    if (m_reconnectAttempt == 1)
-        showReconnectBox();
-    ++m_reconnectAttempt;
-    scheduleReconnect();
+    firstLink().tryFailed();
+}
+
+void MainWindow::linkFirstTryFailed(RecorderLink&) {
+    showReconnectBox();
 }
 
 // The box after the first failed try: the client keeps trying; Cancel gives up.
@@ -176,25 +157,20 @@ void MainWindow::showReconnectBox() {
     m_notificationBox = box;
     connect(box, &QDialog::finished, this, [this](int result) {
         m_notificationBox = nullptr;
-        if (result != QDialog::Accepted && m_reconnectAttempt > 0)
+        if (result != QDialog::Accepted && firstLink().reconnecting())
             cancelReconnect();
     });
     box->open();
 }
 
-void MainWindow::reconnectLoggedIn() {
-    m_sessionLoggedIn = true;
-    setSessionState(SessionState::Connected);
-    if (m_reconnectAttempt == 0)
-        return;
-    m_reconnectAttempt = 0;
-    m_retryTimer->stop();
+// The link's tries have ended with a login.
+void MainWindow::linkReconnected(RecorderLink& link) {
     updateReconnectNotice();
     if (m_notificationBox && m_notificationBox->objectName() == QLatin1String("reconnectBox"))
         m_notificationBox->done(QDialog::Accepted);
     // The login starts live view; an operator who had it off gets it off again.
-    if (m_restore && !m_restore->liveOn && m_session) {
-        m_session->live().stopLive();
+    if (m_restore && !m_restore->liveOn && link.session()) {
+        link.session()->live().stopLive();
         m_restore.reset();
     }
 }
@@ -202,7 +178,8 @@ void MainWindow::reconnectLoggedIn() {
 // Live view is back (its channel announcement): the layout, page, arrangement and the
 // recorder's audio as they were.
 void MainWindow::restoreAfterReconnect() {
-    if (!m_restore || m_reconnectAttempt > 0 || !m_session || !m_session->live().liveOn())
+    RecorderSession* session = firstLink().session();
+    if (!m_restore || firstLink().reconnecting() || !session || !session->live().liveOn())
         return;
     const ViewToRestore restore = *m_restore;
     m_restore.reset();
@@ -210,7 +187,7 @@ void MainWindow::restoreAfterReconnect() {
         m_videoWindow->restoreView(restore.arrangement);
         showLayoutPressed(m_videoWindow->layoutModel().layout());
     }
-    if (restore.audioOn && !m_session->audioOn())
+    if (restore.audioOn && !session->audioOn())
         m_audio->toggleRecorderAudio();
     if (restore.playbackSecond != 0)
         offerPlaybackContinue(restore.playbackSecond, restore.playbackChannels);
@@ -225,7 +202,7 @@ void MainWindow::offerPlaybackContinue(std::uint32_t second, std::uint16_t chann
     box->setObjectName(QStringLiteral("playbackContinueBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [this, box, second, channels] {
-        if (box->clickedButton() == box->button(QMessageBox::Yes) && m_session)
+        if (box->clickedButton() == box->button(QMessageBox::Yes) && session())
             m_playback->play(second, 0, channels, kAllRecordingKinds);
     });
     box->open();
@@ -234,18 +211,15 @@ void MainWindow::offerPlaybackContinue(std::uint32_t second, std::uint16_t chann
 // The operator gave up (Cancel in the box, Connect): today's "no session".
 void MainWindow::cancelReconnect() {
     stopReconnecting();
-    if (m_session)
+    if (session())
         dropSession();
     else
         resetConnectControls();
 }
 
 void MainWindow::stopReconnecting() {
-    m_reconnectAttempt = 0;
     m_restore.reset();
-    if (m_retryTimer)
-        m_retryTimer->stop();
-    updateReconnectNotice();
+    firstLink().stopReconnecting(); // the state and the cells' notice follow
 }
 
 } // namespace kalder

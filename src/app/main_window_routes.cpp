@@ -48,17 +48,17 @@ void MainWindow::routeSessionMessages() {
     });
     m_router.route(WindowMessage::DropSession, "session", [this](const WindowMessageEvent&) {
         // A failed try of a reconnect keeps the operator's view.
-        if (m_reconnectAttempt > 0)
+        if (firstLink().reconnecting())
             reconnectTryFailed();
         else
             dropSession();
     });
     m_router.route(WindowMessage::ConnectFailed, "reconnect", [this](const WindowMessageEvent&) {
-        if (m_reconnectAttempt > 0)
+        if (firstLink().reconnecting())
             reconnectTryFailed();
     });
     m_router.route(WindowMessage::LoggedIn, "reconnect",
-                   [this](const WindowMessageEvent&) { reconnectLoggedIn(); });
+                   [this](const WindowMessageEvent&) { firstLink().loggedIn(); });
     m_router.route(WindowMessage::NotServed, "session", [this](const WindowMessageEvent&) {
         stopReconnecting(); // a recorder of another family is not tried again
         if (m_shuttingDown)
@@ -86,7 +86,7 @@ void MainWindow::routeLiveMessages() {
             m_screenSaver.setInhibited(look == ButtonLook::Pressed);
     });
     m_router.route(WindowMessage::RecorderClock, "live", [this](const WindowMessageEvent& m) {
-        if (m_clock && m_session && m_session->live().liveOn())
+        if (m_clock && session() && session()->live().liveOn())
             m_clock->setRecorderTime(static_cast<std::uint32_t>(m.lParam()));
     });
     m_router.route(WindowMessage::LiveChannels, "live", [this](const WindowMessageEvent& m) {
@@ -97,7 +97,7 @@ void MainWindow::routeLiveMessages() {
     m_router.route(WindowMessage::VideoWindowReset, "live", [this](const WindowMessageEvent& m) {
         // The lost session's live stop leaves the cells with their last pictures while the
         // connection is being got back; the next session's live start resets them.
-        if (m_reconnectAttempt > 0 && !(m_session && m_session->loggedIn()))
+        if (firstLink().reconnecting() && !(session() && session()->loggedIn()))
             return;
         m_live.videoWindowReset(static_cast<int>(m.wParam()));
     });
@@ -170,8 +170,8 @@ void MainWindow::routeSearchMessages() {
             m_local->searchWindow()->rightsChanged(m.wParam());
     });
     m_router.route(WindowMessage::ClearSearchContext, "search", [this](const WindowMessageEvent&) {
-        if (m_session)
-            m_session->search().clearResumeContext();
+        if (session())
+            session()->search().clearResumeContext();
     });
     m_router.routeClose(CloseTarget::RequestWindow, "search", [this] { delete m_searchWindow; });
     // The recorder's log lives in the search window's Log mode.
@@ -186,7 +186,7 @@ void MainWindow::routeSearchMessages() {
                    });
     // A backup transfer's progress window and its writer.
     const auto backup = [this](const WindowMessageEvent& m) {
-        routeBackupMessage(m, m_session.get(), m_backupProgress, this);
+        routeBackupMessage(m, session(), m_backupProgress, this);
     };
     m_router.route({WindowMessage::BackupProgressOpen, WindowMessage::BackupProgressPosition,
                     WindowMessage::BackupProgressClose, WindowMessage::BackupWriterEnded},
