@@ -1,6 +1,6 @@
 #include "site/site_book.h"
 
-#include "connect/connect_dialog_rules.h"
+#include "site/recorder_fields.h"
 #include "net/name_lookup.h"
 #include "net/name_resolver.h"
 
