@@ -191,7 +191,10 @@ TEST(CellRenderer, LargeCellsConvertedInTwoStepsShowWhatOneStepShows) {
     const std::pair<int, int> sizes[] = {{704, 480}, {352, 240}, {704, 576}};
     const QSize cells[] = {{815, 548}, {816, 548}, {417, 281}, {1201, 905}};
     constexpr int kGuard = 40; // pixels past the cell in each row
-    for (auto [width, height] : sizes) {
+    for (const auto& size : sizes) {
+        // Plain names, not a structured binding: the message's lambda below captures them.
+        const int width = size.first;
+        const int height = size.second;
         for (const bool rgbCrop : {false, true}) {
             const std::vector<std::byte> picture = rgbCrop ? rgbFramedPlanarPicture(width, height)
                                                            : framedPlanarPicture(width, height);
