@@ -66,9 +66,10 @@ struct ChannelDecoder::ThreadState {
 };
 
 ChannelDecoder::ChannelDecoder(unsigned channel, StreamKind kind, const DecoderLibrary* library,
-                               PictureStore& pictures, PictureTarget& target, DecodeHost& host)
-    : m_channel(channel), m_kind(kind), m_library(library), m_pictures(pictures), m_target(target),
-      m_host(host) {
+                               PictureStore& pictures, PictureTarget& target, DecodeHost& host,
+                               unsigned slotBase)
+    : m_channel(channel), m_slotBase(slotBase), m_kind(kind), m_library(library),
+      m_pictures(pictures), m_target(target), m_host(host) {
     m_threadRunning = true;
     m_thread = std::thread([this] { run(); });
 }
@@ -279,12 +280,13 @@ bool ChannelDecoder::skipsDeblocking(unsigned channel, int width, int height) {
 void ChannelDecoder::handleFrame(ThreadState& state, const FrameRecord& frame,
                                  std::size_t listCount) {
     const FrameDescriptor& descriptor = frame.descriptor;
-    const unsigned channel = descriptor.channel;
+    // The stream's channel where the store, the target and the host keep it.
+    const unsigned channel = m_slotBase + descriptor.channel;
     const int width = descriptor.width;
     const int height = descriptor.height;
     // A record must hold the block and video its descriptor announces, and its picture must
     // fit a picture buffer.
-    if (channel >= kChannelCount || descriptor.blockLength <= kFrameInfoBlockSize ||
+    if (descriptor.channel >= kChannelCount || descriptor.blockLength <= kFrameInfoBlockSize ||
         descriptor.blockLength > frame.data.size() ||
         pictureBytes(PictureLayout::BottomUpBgr, width, height) > kPictureBufferSize) {
         bump(m_counters.invalid);
@@ -375,7 +377,7 @@ int ChannelDecoder::decode(ThreadState& state, const FrameRecord& frame) {
     std::unique_lock<std::mutex> picture;
     std::uint8_t* output = reinterpret_cast<std::uint8_t*>(state.output.data());
     if (!state.reorder) {
-        const unsigned channel = frame.descriptor.channel;
+        const unsigned channel = m_slotBase + frame.descriptor.channel;
         picture = std::unique_lock(m_pictures.lock(channel));
         output = reinterpret_cast<std::uint8_t*>(m_pictures.buffer(channel));
     }

@@ -78,8 +78,12 @@ public:
     // `pictures`, `target` and `host` must outlive the decoder. The decoder module is asked for
     // planar pictures when the target wants them (PictureTarget::wantsPlanarPictures) and for
     // BGR otherwise; the store notes which layout each picture has.
+    // `slotBase`: where the stream's channels lie in the store, the target and the host (the
+    // recorder's first slot in a feed that shows several recorders): channel c of the stream
+    // is c + slotBase there; `channel` is given that way too.
     ChannelDecoder(unsigned channel, StreamKind kind, const DecoderLibrary* library,
-                   PictureStore& pictures, PictureTarget& target, DecodeHost& host);
+                   PictureStore& pictures, PictureTarget& target, DecodeHost& host,
+                   unsigned slotBase = 0);
     ~ChannelDecoder() override;
     ChannelDecoder(const ChannelDecoder&) = delete;
     ChannelDecoder& operator=(const ChannelDecoder&) = delete;
@@ -140,6 +144,7 @@ private:
     }
 
     const unsigned m_channel;
+    const unsigned m_slotBase;
     const StreamKind m_kind;
     const DecoderLibrary* const m_library;
     PictureStore& m_pictures;

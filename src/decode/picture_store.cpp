@@ -3,7 +3,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <span>
 #include <new>
 
 namespace kalder {
@@ -30,9 +32,10 @@ void PictureStore::UnmapBytes::operator()(std::byte* bytes) const {
     ::munmap(bytes - pictureGuardBytes(), pictureMappedBytes() + 2 * pictureGuardBytes());
 }
 
-PictureStore::PictureStore() {
+PictureStore::PictureStore(unsigned channels)
+    : m_count(std::clamp(channels, 1u, 64u)), m_channels(std::make_unique<Channel[]>(m_count)) {
     const std::size_t guard = pictureGuardBytes();
-    for (Channel& channel : m_channels) {
+    for (Channel& channel : std::span(m_channels.get(), m_count)) {
         void* mapped = ::mmap(nullptr, pictureMappedBytes() + 2 * guard, PROT_NONE,
                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED)

@@ -16,7 +16,8 @@ namespace kalder {
 // Bytes of one channel's picture buffer: 720 x 576 x 3.
 inline constexpr std::size_t kPictureBufferSize = 1244160;
 
-// The sixteen picture buffers that the decode threads decode into, one per channel, each with
+// The picture buffers that the decode threads decode into, one per channel (sixteen, or one per
+// slot of a video feed that shows several recorders), each with
 // its lock, the size of the picture it holds and whether it holds a decoded picture. One store
 // serves a stream's decoders and whoever shows or keeps their pictures (the video window, the
 // CLI's summary, a benchmark).
@@ -43,7 +44,8 @@ public:
         int height = 0;
     };
 
-    PictureStore();
+    // `channels`: how many buffers, up to 64.
+    explicit PictureStore(unsigned channels = kChannelCount);
     PictureStore(const PictureStore&) = delete;
     PictureStore& operator=(const PictureStore&) = delete;
 
@@ -71,18 +73,21 @@ public:
     void setPlanar(unsigned channel, bool planar) { at(channel).planar = planar; }
     // The buffer holds a decoded picture now.
     void markDecoded(unsigned channel) {
-        m_decoded.fetch_or(static_cast<std::uint16_t>(1u << (channel % kChannelCount)));
+        m_decoded.fetch_or(std::uint64_t{1} << (channel % m_count));
     }
 
     // ---- any thread ----
 
-    bool decoded(unsigned channel) const {
-        return (m_decoded.load() >> (channel % kChannelCount)) & 1u;
-    }
+    unsigned channelCount() const { return m_count; }
+    bool decoded(unsigned channel) const { return (m_decoded.load() >> (channel % m_count)) & 1u; }
+    // Bit n: channel n (of the first sixteen) holds a decoded picture.
+    std::uint16_t decodedChannels() const { return static_cast<std::uint16_t>(m_decoded.load()); }
     // Bit n: channel n holds a decoded picture.
-    std::uint16_t decodedChannels() const { return m_decoded.load(); }
+    std::uint64_t decodedAll() const { return m_decoded.load(); }
     // Owner, when a stream starts: no channel counts as decoded until its next picture.
     void forgetDecoded() { m_decoded.store(0); }
+    // The same for the channels in `channels` (bit n channel n) alone.
+    void forgetDecoded(std::uint64_t channels) { m_decoded.fetch_and(~channels); }
 
 private:
     struct UnmapBytes {
@@ -95,11 +100,12 @@ private:
         TimePoint arrival;                              // guarded by lock
         std::optional<bool> planar;                     // guarded by lock
     };
-    Channel& at(unsigned channel) { return m_channels[channel % kChannelCount]; }
-    const Channel& at(unsigned channel) const { return m_channels[channel % kChannelCount]; }
+    Channel& at(unsigned channel) { return m_channels[channel % m_count]; }
+    const Channel& at(unsigned channel) const { return m_channels[channel % m_count]; }
 
-    std::array<Channel, kChannelCount> m_channels;
-    std::atomic<std::uint16_t> m_decoded{0};
+    const unsigned m_count;
+    std::unique_ptr<Channel[]> m_channels;
+    std::atomic<std::uint64_t> m_decoded{0};
 };
 
 } // namespace kalder

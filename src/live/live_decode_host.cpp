@@ -30,15 +30,16 @@ std::unique_ptr<FrameConsumer> LiveDecodeHost::createConsumer(unsigned channel) 
     VideoFeed* feed = m_feed.load();
     if (feed == nullptr || channel >= kChannelCount)
         return nullptr;
-    return std::make_unique<ChannelDecoder>(channel, StreamKind::Live, m_library, feed->pictures(),
-                                            *feed, *this);
+    const unsigned base = m_slotBase.load();
+    return std::make_unique<ChannelDecoder>(base + channel, StreamKind::Live, m_library,
+                                            feed->pictures(), *feed, *this, base);
 }
 
-DecodeHost::LiveVisibility LiveDecodeHost::liveVisibility(unsigned channel) {
+DecodeHost::LiveVisibility LiveDecodeHost::liveVisibility(unsigned slot) {
     const RecorderSession* session = m_session.load();
     if (session == nullptr)
         return {};
-    return {session->live().liveOn(), session->status().channelHidden(channel)};
+    return {session->live().liveOn(), session->status().channelHidden(slot % kChannelCount)};
 }
 
 void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
@@ -48,10 +49,10 @@ void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
         return;
     std::string title;
     AudioFacts audio;
-    if (session != nullptr && facts.channel < kChannelCount) {
+    if (session != nullptr) {
         {
             std::lock_guard lock(m_titlesLock);
-            title = m_titles[facts.channel];
+            title = m_titles[facts.channel % kChannelCount];
         }
         audio.streamHasAudio = m_streamHasAudio.load();
         audio.audioChannel = m_audioChannel.load();
@@ -69,41 +70,42 @@ void LiveDecodeHost::setAudioFacts(bool streamHasAudio, int audioChannel) {
     m_audioChannel = audioChannel;
 }
 
-void LiveDecodeHost::decoderInitFailed(unsigned channel) {
+void LiveDecodeHost::decoderInitFailed(unsigned slot) {
     // A session's decoders all end before it is replaced: this is the decoder's own session.
     const RecorderSession* session = m_session.load();
-    postDecoderInitError(m_receiver, channel, session ? session->generation() : 0);
+    postDecoderInitError(m_receiver, slot % kChannelCount, session ? session->generation() : 0);
 }
 
-void LiveDecodeHost::decodeThreadEnded(unsigned channel) {
+void LiveDecodeHost::decodeThreadEnded(unsigned slot) {
     if (VideoFeed* feed = m_feed.load())
-        feed->overlays().clearAudioMark(channel);
-    if (WebExportBoard* web = m_webExport.load())
-        web->channelEnded(channel);
+        feed->overlays().clearAudioMark(slot);
+    if (WebExportBoard* web = m_webExport.load(); web && m_slotBase.load() == 0)
+        web->channelEnded(slot);
 }
 
 std::optional<int> LiveDecodeHost::webExportInterval() {
     WebExportBoard* web = m_webExport.load();
-    return web ? web->interval() : std::nullopt;
+    return web && m_slotBase.load() == 0 ? web->interval() : std::nullopt;
 }
 
 void LiveDecodeHost::exportWebPicture(const PictureView& picture) {
-    if (WebExportBoard* web = m_webExport.load())
+    if (WebExportBoard* web = m_webExport.load(); web && m_slotBase.load() == 0)
         web->exportPicture(picture);
 }
 
-bool LiveDecodeHost::takeSnapshotRequest(unsigned channel) {
+bool LiveDecodeHost::takeSnapshotRequest(unsigned slot) {
     SnapshotBoard* board = m_snapshots.load();
-    return board != nullptr && board->takeRequest(channel);
+    return board != nullptr && m_slotBase.load() == 0 && board->takeRequest(slot);
 }
 
-bool LiveDecodeHost::snapshotRequested(unsigned channel) {
+bool LiveDecodeHost::snapshotRequested(unsigned slot) {
     SnapshotBoard* board = m_snapshots.load();
-    return board != nullptr && (board->pendingRequests() & (1u << (channel % 16))) != 0;
+    return board != nullptr && m_slotBase.load() == 0 &&
+           (board->pendingRequests() & (1u << (slot % 16))) != 0;
 }
 
 void LiveDecodeHost::saveSnapshot(const PictureView& picture, std::string_view timeText) {
-    if (SnapshotBoard* board = m_snapshots.load())
+    if (SnapshotBoard* board = m_snapshots.load(); board && m_slotBase.load() == 0)
         board->start(picture, timeText);
 }
 

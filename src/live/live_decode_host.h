@@ -43,6 +43,10 @@ public:
 
     void setSession(RecorderSession* session) { m_session.store(session); }
     void setFeed(VideoFeed* feed) { m_feed.store(feed); }
+    // The recorder's first slot in the feed (its index in the site × 16; 0 for a single
+    // recorder), set while no decoder runs. The snapshots and the web export are recorder 0's:
+    // a host of another recorder takes no snapshot request and exports nothing.
+    void setSlotBase(unsigned base) { m_slotBase.store(base); }
     void setDateFormat(int dateFormat) { m_dateFormat.store(dateFormat); }
     // Before any decoder runs: the snapshot requests and savers, and the web export. Either may
     // be null.
@@ -75,6 +79,7 @@ private:
     const std::string m_liveLabel; // read only after construction
     std::atomic<RecorderSession*> m_session{nullptr};
     std::atomic<VideoFeed*> m_feed{nullptr};
+    std::atomic<unsigned> m_slotBase{0};
     std::atomic<int> m_dateFormat{0};
     std::atomic<SnapshotBoard*> m_snapshots{nullptr};
     std::atomic<WebExportBoard*> m_webExport{nullptr};

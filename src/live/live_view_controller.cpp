@@ -3,7 +3,9 @@
 #include "session/recorder_session.h"
 #include "video/video_window.h"
 
+#include <algorithm>
 #include <bit>
+#include <utility>
 
 namespace kalder {
 
@@ -21,14 +23,29 @@ void LiveViewController::setSession(RecorderSession* session) {
     audioChanged();
 }
 
+void LiveViewController::setRecorder(int index) {
+    m_recorder = std::clamp(index, 0, kMaxRecorders - 1);
+    m_host.setSlotBase(slotOf(m_recorder, 0));
+}
+
 void LiveViewController::setVideoWindow(VideoWindow* window) {
     if (m_window != nullptr)
         QObject::disconnect(m_visibleConnection);
     m_window = window;
     m_host.setFeed(window ? &window->feed() : nullptr);
-    if (window != nullptr)
+    if (window == nullptr)
+        return;
+    if (m_recorder == 0)
         m_visibleConnection = connect(window, &VideoWindow::visibleChannelsChanged, this,
                                       &LiveViewController::onVisibleChannelsChanged);
+    else
+        m_visibleConnection = connect(window, &VideoWindow::siteChannelsChanged, this, [this] {
+            onVisibleChannelsChanged(m_window->visibleChannelMask(m_recorder));
+        });
+}
+
+bool LiveViewController::sitePart() const {
+    return m_window != nullptr && (m_recorder > 0 || m_window->siteRecorders() > 1);
 }
 
 std::uint16_t LiveViewController::hiddenChannelMask() const {
@@ -46,12 +63,23 @@ void LiveViewController::videoWindowReset(int channels) {
     if (m_window == nullptr)
         return;
     if (channels == 0) {
-        m_window->feed().setHiddenChannels(hiddenChannelMask());
+        m_window->feed().setHiddenChannels(hiddenChannelMask(), m_recorder);
         m_window->update();
         return;
     }
     const bool liveStarting =
         m_session && (m_session->live().liveRequestPending() || m_session->live().liveOn());
+    if (sitePart()) {
+        m_narrowAfterStart = liveStarting;
+        if (liveStarting) {
+            m_window->startRecorderStream(m_recorder, channels);
+            m_window->feed().setHiddenChannels(hiddenChannelMask(), m_recorder);
+            emit layoutShown(m_window->layoutModel().layout());
+        } else {
+            m_window->stopRecorderStream(m_recorder);
+        }
+        return;
+    }
     if (liveStarting) {
         m_window->startStream(StreamKind::Live, channels);
         m_window->feed().setHiddenChannels(hiddenChannelMask());
@@ -67,16 +95,18 @@ void LiveViewController::liveChannels(std::uint16_t mask, std::uint16_t videoLos
     ++m_liveChannelInfoCount;
     if (m_window == nullptr)
         return;
-    m_window->feed().setVideoLossMask(videoLoss);
-    m_window->feed().setHiddenChannels(hiddenChannelMask());
-    if (m_window->setPresentChannels(mask, false))
+    m_window->feed().setVideoLossMask(videoLoss, m_recorder);
+    m_window->feed().setHiddenChannels(hiddenChannelMask(), m_recorder);
+    if (m_window->setPresentChannels(mask, false, m_recorder))
         m_window->update();
+    if (std::exchange(m_narrowAfterStart, false))
+        onVisibleChannelsChanged(m_window->visibleChannelMask(m_recorder));
 }
 
 void LiveViewController::hiddenChannelsChanged() {
     if (m_window == nullptr)
         return;
-    m_window->feed().setHiddenChannels(hiddenChannelMask());
+    m_window->feed().setHiddenChannels(hiddenChannelMask(), m_recorder);
     m_window->update();
 }
 
@@ -96,6 +126,7 @@ void LiveViewController::audioChanged() {
 void LiveViewController::onVisibleChannelsChanged(quint16 mask) {
     if (m_session == nullptr || !m_session->live().liveOn() || m_window == nullptr)
         return;
+    // A site's single view shows one recorder's channel; the others are asked for nothing.
     const bool single = m_window->layoutModel().layout() == 1 && mask != 0;
     m_session->live().setSingleViewChannel(single ? std::countr_zero(static_cast<unsigned>(mask))
                                                   : -1);

@@ -29,6 +29,12 @@ public:
 
     // A new session (null: none). Sets the session's frame-consumer factory.
     void setSession(RecorderSession* session);
+    // The recorder's index in the site the video window shows (0, the default, for a single
+    // recorder); set before the window and the session. The decoders draw into the recorder's
+    // slots of the window's feed. A controller of another recorder than the first never starts
+    // or stops the window's stream as a whole: it starts and stops its recorder's part.
+    void setRecorder(int index);
+    int recorder() const { return m_recorder; }
     void setVideoWindow(VideoWindow* window);
     void setDateFormat(int dateFormat) { m_host.setDateFormat(dateFormat); }
     void setMediaBoards(SnapshotBoard* snapshots, WebExportBoard* webExport) {
@@ -53,11 +59,17 @@ signals:
 private:
     void onVisibleChannelsChanged(quint16 mask);
     std::uint16_t hiddenChannelMask() const;
+    // The window shows several recorders: each controller starts and stops its own part.
+    bool sitePart() const;
 
     LiveDecodeHost m_host;
     RecorderSession* m_session = nullptr;
     VideoWindow* m_window = nullptr;
     QMetaObject::Connection m_visibleConnection;
+    int m_recorder = 0;
+    // In a site, live view starts with every channel asked for: the first channel report
+    // narrows the request to the channels shown.
+    bool m_narrowAfterStart = false;
     int m_liveChannelInfoCount = 0;
 };
 

@@ -20,7 +20,7 @@ void GlVideoPainter::start() {
     m_surface->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_surface->setGeometry(m_window.rect());
     m_surface->show();
-    m_newPictures.store(0xFFFF);
+    m_newPictures.store(~SlotMask{0});
 }
 
 void GlVideoPainter::stop() {
@@ -33,12 +33,12 @@ void GlVideoPainter::stop() {
 
 bool GlVideoPainter::pictureArrived(unsigned channel, QSize) {
     // The GUI thread uploads the picture with its next frame.
-    m_newPictures.fetch_or(channelBit(channel % kChannelCount));
+    m_newPictures.fetch_or(slotBit(channel));
     return true;
 }
 
 void GlVideoPainter::invalidate(unsigned channel) {
-    m_newPictures.fetch_or(channelBit(channel % kChannelCount));
+    m_newPictures.fetch_or(slotBit(channel));
 }
 
 void GlVideoPainter::paint(QPainter&, const QRegion&) {
@@ -51,7 +51,7 @@ void GlVideoPainter::repaint() {
         m_surface->update();
 }
 
-void GlVideoPainter::repaintChannels(std::uint16_t channels) {
+void GlVideoPainter::repaintChannels(SlotMask channels) {
     // The surface redraws as a whole: one frame for any number of new pictures.
     if (channels != 0 && m_surface)
         m_surface->update();
@@ -73,23 +73,23 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
     surface.clear(m_scene.background());
     // Pictures first, straight through OpenGL; each channel's textures are filled again only
     // when its decode thread has drawn a new picture since the last frame.
-    std::uint16_t pictureCells = 0;
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (!layout.cellVisible(cell))
+    std::uint64_t pictureCells = 0;
+    for (int cell = 0; cell < kMaxCells; ++cell) {
+        if (!layout.cellVisible(cell) || layout.cellSlot(cell) < 0)
             continue;
-        const unsigned ch = static_cast<unsigned>(layout.cellChannel(cell));
+        const unsigned ch = static_cast<unsigned>(layout.cellSlot(cell));
         if (m_feed.cellContent(ch) != CellContent::Picture)
             continue;
         std::lock_guard lock(pictures.lock(ch));
         const PictureStore::Size size = pictures.size(ch);
-        if ((m_newPictures.load() & channelBit(ch)) ||
+        if ((m_newPictures.load() & slotBit(ch)) ||
             !surface.holdsPicture(ch, size.width, size.height)) {
-            m_newPictures.fetch_and(static_cast<std::uint16_t>(~channelBit(ch)));
+            m_newPictures.fetch_and(~slotBit(ch));
             if (!surface.upload(ch, pictures.buffer(ch), size.width, size.height))
                 continue;
         }
         surface.drawPicture(ch, toQRect(layout.cellRect(cell)), m_feed.channelZoom(ch));
-        pictureCells |= channelBit(static_cast<unsigned>(cell));
+        pictureCells |= std::uint64_t{1} << cell;
     }
 
     // Then the overlays and the other cells' pictures, painted into the surface's frame buffer
@@ -98,12 +98,12 @@ void GlVideoPainter::paintSurface(GlVideoSurface& surface) {
     device.setDevicePixelRatio(surface.devicePixelRatio());
     QPainter painter(&device);
     const bool osd = m_feed.overlaysOn();
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (!layout.cellVisible(cell))
+    for (int cell = 0; cell < kMaxCells; ++cell) {
+        if (!layout.cellVisible(cell) || layout.cellSlot(cell) < 0)
             continue;
-        const unsigned ch = static_cast<unsigned>(layout.cellChannel(cell));
+        const unsigned ch = static_cast<unsigned>(layout.cellSlot(cell));
         const QRect rect = toQRect(layout.cellRect(cell));
-        if (pictureCells & channelBit(static_cast<unsigned>(cell))) {
+        if ((pictureCells >> cell) & 1u) {
             if (osd) {
                 painter.save();
                 painter.setClipRect(rect);

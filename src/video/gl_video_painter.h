@@ -38,7 +38,7 @@ public:
     void cellChanged(unsigned) override {}
     void paint(QPainter& painter, const QRegion& exposed) override;
     void repaint() override;
-    void repaintChannels(std::uint16_t channels) override;
+    void repaintChannels(SlotMask channels) override;
     void resized() override;
 
 private:
@@ -53,7 +53,7 @@ private:
     GlVideoSurface* m_surface = nullptr; // GUI thread
     // Channels with a picture the surface has not uploaded yet; set by decode threads and
     // cleared by the GUI thread, both under the channel's picture lock.
-    std::atomic<std::uint16_t> m_newPictures{0};
+    std::atomic<SlotMask> m_newPictures{0};
 };
 
 } // namespace kalder

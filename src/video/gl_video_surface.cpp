@@ -199,7 +199,7 @@ void GlVideoSurface::clear(const QColor& colour) {
 }
 
 bool GlVideoSurface::holdsPicture(unsigned channel, int width, int height) const {
-    const Planes& planes = m_planes[channel % kChannelCount];
+    const Planes& planes = m_planes[channel % kSlotCount];
     return planes.filled && planes.width == width && planes.height == height;
 }
 
@@ -209,7 +209,7 @@ bool GlVideoSurface::upload(unsigned channel, const std::byte* picture, int widt
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3 / 2 >
             kPictureBufferSize)
         return false;
-    Planes& planes = m_planes[channel % kChannelCount];
+    Planes& planes = m_planes[channel % kSlotCount];
     if (planes.textures[0] == 0) {
         glGenTextures(3, planes.textures.data());
         for (unsigned texture : planes.textures) {
@@ -251,7 +251,7 @@ bool GlVideoSurface::upload(unsigned channel, const std::byte* picture, int widt
 }
 
 void GlVideoSurface::drawPicture(unsigned channel, const QRect& cell, const CellViewZoom& zoom) {
-    const Planes& planes = m_planes[channel % kChannelCount];
+    const Planes& planes = m_planes[channel % kSlotCount];
     if (!m_ready || !planes.filled || cell.isEmpty() || width() <= 0 || height() <= 0)
         return;
     // The kept part of the picture, in texture coordinates: a field texture holds half the

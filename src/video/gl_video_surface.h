@@ -1,5 +1,6 @@
 #pragma once
 
+#include "video/feed_slots.h"
 #include "video/cell_view_zoom.h"
 #include "wire/channel_count.h"
 
@@ -85,7 +86,7 @@ private:
 
     Client& m_client;
     std::unique_ptr<QOpenGLShaderProgram> m_program;
-    std::array<Planes, kChannelCount> m_planes;
+    std::array<Planes, kSlotCount> m_planes;
     bool m_ready = false;
     bool m_failed = false;
     // Single-channel texture format of this context: GL_R8/GL_RED, or GL_LUMINANCE where

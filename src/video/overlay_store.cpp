@@ -33,11 +33,12 @@ int OverlayStore::measure(std::string_view text) const {
 void OverlayStore::compose(const DecodeHost::OverlayFacts& facts, std::string_view tableTitle,
                            std::string_view modeLabel, const AudioFacts& audio,
                            int framesPerSecond) {
-    if (facts.channel >= kChannelCount)
+    if (facts.channel >= kSlotCount)
         return;
     OverlayComposer::Picture picture;
     picture.mode = facts.kind;
-    picture.channel = static_cast<int>(facts.channel);
+    // The recorder's own channel number: its audio channel is one of its channels.
+    picture.channel = channelOfSlot(facts.channel);
     picture.width = facts.width;
     picture.height = facts.height;
     picture.title = facts.kind == StreamKind::Live ? tableTitle : facts.title;
@@ -58,7 +59,7 @@ void OverlayStore::forgetTitles() {
 }
 
 void OverlayStore::clearAudioMark(unsigned channel) {
-    if (channel >= kChannelCount)
+    if (channel >= kSlotCount)
         return;
     std::lock_guard lock(m_lock);
     m_overlays[channel].audioMark = -1;
@@ -66,7 +67,7 @@ void OverlayStore::clearAudioMark(unsigned channel) {
 
 ChannelOverlay OverlayStore::overlay(unsigned channel) const {
     std::lock_guard lock(m_lock);
-    return channel < kChannelCount ? m_overlays[channel] : ChannelOverlay{};
+    return channel < kSlotCount ? m_overlays[channel] : ChannelOverlay{};
 }
 
 int OverlayStore::titleWidth(std::string_view title) const {
@@ -82,13 +83,13 @@ void OverlayStore::setIcons(IconPictureSet icons) {
 void OverlayStore::paintCell(QPainter& painter, const CellOverlayFacts& cell,
                              unsigned channel) const {
     std::lock_guard lock(m_lock);
-    paintOverlayPlan(painter, planCellOverlay(cell, m_overlays[channel % kChannelCount]),
+    paintOverlayPlan(painter, planCellOverlay(cell, m_overlays[channel % kSlotCount]),
                      m_overlayFont, m_icons);
 }
 
 OverlayPlan OverlayStore::cellPlan(const CellOverlayFacts& cell, unsigned channel) const {
     std::lock_guard lock(m_lock);
-    return planCellOverlay(cell, m_overlays[channel % kChannelCount]);
+    return planCellOverlay(cell, m_overlays[channel % kSlotCount]);
 }
 
 void OverlayStore::paintPlan(QPainter& painter, const OverlayPlan& plan) const {

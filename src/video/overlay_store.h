@@ -1,5 +1,6 @@
 #pragma once
 
+#include "video/feed_slots.h"
 #include "decode/decode_host.h"
 #include "video/cell_renderer.h"
 #include "video/overlay_text.h"
@@ -53,9 +54,10 @@ private:
     int measure(std::string_view text) const; // m_lock held
 
     mutable std::mutex m_lock;
-    std::array<ChannelOverlay, kChannelCount> m_overlays;   // guarded by m_lock
-    std::array<OverlayComposer, kChannelCount> m_composers; // guarded by m_lock
-    IconPictureSet m_icons;                                 // guarded by m_lock
+    // One per slot of the feed (a channel of one recorder of the site).
+    std::array<ChannelOverlay, kSlotCount> m_overlays;   // guarded by m_lock
+    std::array<OverlayComposer, kSlotCount> m_composers; // guarded by m_lock
+    IconPictureSet m_icons;                              // guarded by m_lock
     int m_fontHeight = -17;
     QFont m_overlayFont;
     QFont m_titleFont;

@@ -33,11 +33,11 @@ SoftwareVideoPainter::SoftwareVideoPainter(VideoFeed& feed, VideoScene& scene, Q
     : m_feed(feed), m_scene(scene), m_widget(widget) {}
 
 bool SoftwareVideoPainter::pictureArrived(unsigned channel, QSize cellSize) {
-    return render(channel % kChannelCount, cellSize);
+    return render(channel % kSlotCount, cellSize);
 }
 
 void SoftwareVideoPainter::invalidate(unsigned channel) {
-    Cell& state = m_cells[channel % kChannelCount];
+    Cell& state = m_cells[channel % kSlotCount];
     std::lock_guard lock(state.lock);
     state.valid = false;
 }
@@ -46,16 +46,16 @@ void SoftwareVideoPainter::repaint() {
     m_widget.update();
 }
 
-void SoftwareVideoPainter::repaintChannels(std::uint16_t channels) {
+void SoftwareVideoPainter::repaintChannels(SlotMask slotMask) {
     // One rectangle around the cells: a paint clipped to a region of several rectangles makes
     // Qt draw each cell's image span by span, split over its thread pool, instead of copying its
     // rows. The cells in between that did not change are copied again, which costs less.
     const VideoLayout& layout = m_scene.cellLayout();
     QRect bounds;
-    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
-        if (!((channels >> ch) & 1u))
+    for (unsigned slot = 0; slot < kSlotCount; ++slot) {
+        if (!((slotMask >> slot) & 1u))
             continue;
-        const int cell = layout.cellOfChannel(static_cast<int>(ch));
+        const int cell = layout.cellOfSlot(slot);
         if (layout.cellVisible(cell))
             bounds |= toQRect(layout.cellRect(cell));
     }
@@ -65,8 +65,8 @@ void SoftwareVideoPainter::repaintChannels(std::uint16_t channels) {
 
 void SoftwareVideoPainter::paint(QPainter& painter, const QRegion& exposed) {
     const VideoLayout& layout = m_scene.cellLayout();
-    for (int cell = 0; cell < kCellCount; ++cell) {
-        if (!layout.cellVisible(cell))
+    for (int cell = 0; cell < kMaxCells; ++cell) {
+        if (!layout.cellVisible(cell) || layout.cellSlot(cell) < 0)
             continue;
         const QRect rect = toQRect(layout.cellRect(cell));
         if (exposed.intersects(rect))
@@ -77,7 +77,7 @@ void SoftwareVideoPainter::paint(QPainter& painter, const QRegion& exposed) {
 
 void SoftwareVideoPainter::paintCell(QPainter& painter, int cell, const QRect& rect,
                                      const QRegion& exposed) {
-    const unsigned ch = static_cast<unsigned>(m_scene.cellLayout().cellChannel(cell));
+    const unsigned ch = static_cast<unsigned>(m_scene.cellLayout().cellSlot(cell));
     paintCellContent(painter, ch, rect, exposed);
     m_scene.paintCellNotice(painter, ch, rect);
 }

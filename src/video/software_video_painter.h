@@ -40,7 +40,7 @@ public:
     void cellChanged(unsigned channel) override { invalidate(channel); }
     void paint(QPainter& painter, const QRegion& exposed) override;
     void repaint() override;
-    void repaintChannels(std::uint16_t channels) override;
+    void repaintChannels(SlotMask slotMask) override;
 
 private:
     // Pixels [begin, end) of overlay row y.
@@ -92,7 +92,7 @@ private:
     VideoFeed& m_feed;
     VideoScene& m_scene;
     QWidget& m_widget;
-    std::array<Cell, kChannelCount> m_cells;
+    std::array<Cell, kSlotCount> m_cells; // one per slot of the feed
     QImage m_scratch; // GUI thread: a planar cell converted where it cannot be written in place
 };
 

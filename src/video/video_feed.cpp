@@ -51,7 +51,8 @@ bool FeedDoorbell::event(QEvent* event) {
     return true;
 }
 
-VideoFeed::VideoFeed(const QFont& font) : m_overlays(font), m_rateClock(steadyMilliseconds) {
+VideoFeed::VideoFeed(const QFont& font)
+    : m_pictures(kSlotCount), m_overlays(font), m_rateClock(steadyMilliseconds) {
     for (auto& start : m_rateStartMs)
         start.store(-1);
 }
@@ -60,38 +61,45 @@ VideoFeed::~VideoFeed() = default;
 
 // ---- GUI thread ----------------------------------------------------------------------------
 
-void VideoFeed::publishGeometry(const std::array<QRect, kChannelCount>& rects,
-                                std::uint16_t visible) {
-    std::lock_guard lock(m_geometryLock);
-    m_channelRects = rects;
-    m_visibleChannels = visible;
+std::uint16_t VideoFeed::replaceChannels(std::atomic<SlotMask>& slotMask, int recorder,
+                                         std::uint16_t channels) {
+    SlotMask old = slotMask.load();
+    while (!slotMask.compare_exchange_weak(old, withRecorderChannels(old, recorder, channels))) {
+    }
+    return recorderChannels(old, recorder);
 }
 
-void VideoFeed::publishZooms(const std::array<CellViewZoom, kChannelCount>& zooms) {
+void VideoFeed::publishGeometry(const std::array<QRect, kSlotCount>& rects, SlotMask visible) {
     std::lock_guard lock(m_geometryLock);
-    m_channelZooms = zooms;
+    m_slotRects = rects;
+    m_visibleSlots = visible;
 }
 
-CellViewZoom VideoFeed::channelZoom(unsigned channel) const {
+void VideoFeed::publishZooms(const std::array<CellViewZoom, kSlotCount>& zooms) {
     std::lock_guard lock(m_geometryLock);
-    return m_channelZooms[channel % kChannelCount];
+    m_slotZooms = zooms;
+}
+
+CellViewZoom VideoFeed::channelZoom(unsigned slot) const {
+    std::lock_guard lock(m_geometryLock);
+    return m_slotZooms[slot % kSlotCount];
 }
 
 void VideoFeed::changeCells(const std::function<void()>& change) {
-    std::array<std::unique_lock<std::mutex>, kChannelCount> locks;
-    for (unsigned ch = 0; ch < kChannelCount; ++ch)
-        locks[ch] = std::unique_lock(m_pictures.lock(ch));
+    std::array<std::unique_lock<std::mutex>, kSlotCount> locks;
+    for (unsigned slot = 0; slot < kSlotCount; ++slot)
+        locks[slot] = std::unique_lock(m_pictures.lock(slot));
     change();
     VideoPainter* painter = m_painter.load();
-    for (unsigned ch = 0; ch < kChannelCount; ++ch)
-        painter->cellChanged(ch);
+    for (unsigned slot = 0; slot < kSlotCount; ++slot)
+        painter->cellChanged(slot);
 }
 
 void VideoFeed::invalidateCells() {
     VideoPainter* painter = m_painter.load();
-    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
-        std::lock_guard lock(m_pictures.lock(ch));
-        painter->cellChanged(ch);
+    for (unsigned slot = 0; slot < kSlotCount; ++slot) {
+        std::lock_guard lock(m_pictures.lock(slot));
+        painter->cellChanged(slot);
     }
 }
 
@@ -104,7 +112,7 @@ void VideoFeed::invalidateCells() {
 void VideoFeed::updateFrameRates() {
     const std::int64_t nowMs = m_rateClock();
     m_rateStep = (m_rateStep + 1) % kRateSteps;
-    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
+    for (unsigned ch = 0; ch < kSlotCount; ++ch) {
         auto& steps = m_rateCounts[ch];
         steps[static_cast<std::size_t>(m_rateStep)] = m_frameCounts[ch].exchange(0);
         std::int64_t sum = 0;
@@ -130,32 +138,32 @@ void VideoFeed::setFrameRateClock(std::function<std::int64_t()> nowMs) {
 
 // ---- any thread ----------------------------------------------------------------------------
 
-int VideoFeed::framesPerSecond(unsigned channel) const {
-    return channel < kChannelCount ? m_framesPerSecond[channel].load() : 0;
+int VideoFeed::framesPerSecond(unsigned slot) const {
+    return slot < kSlotCount ? m_framesPerSecond[slot].load() : 0;
 }
 
 CellContent VideoFeed::cellContent(unsigned ch) const {
     const bool live = m_mode.load() == StreamKind::Live;
-    const bool hidden = (m_hidden.load() & channelBit(ch)) != 0;
-    if (m_drawable.load() & channelBit(ch)) {
+    const bool hidden = (m_hidden.load() & slotBit(ch)) != 0;
+    if (m_drawable.load() & slotBit(ch)) {
         if (live && hidden)
             return CellContent::Covert;
         return m_pictures.decoded(ch) ? CellContent::Picture : CellContent::Idle;
     }
-    if (live && (m_videoLoss.load() & channelBit(ch)))
+    if (live && (m_videoLoss.load() & slotBit(ch)))
         return CellContent::VideoLoss;
     if (live && hidden)
         return CellContent::Covert;
     return CellContent::Idle;
 }
 
-void VideoFeed::setVideoLossMask(std::uint16_t mask) {
-    if (m_videoLoss.exchange(mask) != mask)
+void VideoFeed::setVideoLossMask(std::uint16_t mask, int recorder) {
+    if (replaceChannels(m_videoLoss, recorder, mask) != mask)
         m_doorbell.ring(FeedDoorbell::Ring::SceneChanged);
 }
 
-void VideoFeed::setHiddenChannels(std::uint16_t mask) {
-    if (m_hidden.exchange(mask) != mask)
+void VideoFeed::setHiddenChannels(std::uint16_t mask, int recorder) {
+    if (replaceChannels(m_hidden, recorder, mask) != mask)
         m_doorbell.ring(FeedDoorbell::Ring::SceneChanged);
 }
 
@@ -203,27 +211,27 @@ OverlayPlan VideoFeed::overlayPlan(unsigned ch, QSize size) const {
 
 void VideoFeed::composeOverlay(const DecodeHost::OverlayFacts& facts, std::string_view tableTitle,
                                std::string_view modeLabel, const AudioFacts& audio) {
-    if (facts.channel >= kChannelCount)
+    if (facts.channel >= kSlotCount)
         return;
     m_overlays.compose(facts, tableTitle, modeLabel, audio,
                        m_framesPerSecond[facts.channel].load());
 }
 
 void VideoFeed::pictureCleared(unsigned channel) {
-    m_painter.load()->invalidate(channel % kChannelCount);
+    m_painter.load()->invalidate(channel % kSlotCount);
 }
 
 void VideoFeed::drawChannel(unsigned channel) {
-    channel %= kChannelCount;
+    channel %= kSlotCount;
     // A channel that delivers pictures is present and drawable.
-    m_present.fetch_or(channelBit(channel));
-    m_drawable.fetch_or(channelBit(channel));
+    m_present.fetch_or(slotBit(channel));
+    m_drawable.fetch_or(slotBit(channel));
     QRect rect;
     {
         std::lock_guard lock(m_geometryLock);
-        if (!(m_visibleChannels & channelBit(channel)))
+        if (!(m_visibleSlots & slotBit(channel)))
             return;
-        rect = m_channelRects[channel];
+        rect = m_slotRects[channel];
     }
     // Unseen: the picture waits in the store; showing the window draws every cell anew.
     if (m_unseen.load() || rect.isEmpty() ||
@@ -232,21 +240,21 @@ void VideoFeed::drawChannel(unsigned channel) {
     if (m_stats)
         m_stats->pictureReceived(channel, m_pictures.arrival(channel));
     // One ring for any number of pictures drawn before the GUI thread pulls them.
-    if (m_dirty.fetch_or(channelBit(channel)) == 0)
+    if (m_dirty.fetch_or(slotBit(channel)) == 0)
         m_doorbell.ring(FeedDoorbell::Ring::PicturesDrawn);
 }
 
 CellSize VideoFeed::cellSize(unsigned channel) const {
     std::lock_guard lock(m_geometryLock);
-    const QRect& rect = m_channelRects[channel % kChannelCount];
+    const QRect& rect = m_slotRects[channel % kSlotCount];
     // A zoomed cell shows its picture as large as a cell that many times larger would: what a
     // small cell may leave out (the deblocking filter) shows there.
-    const double factor = m_channelZooms[channel % kChannelCount].factor;
+    const double factor = m_slotZooms[channel % kSlotCount].factor;
     return {static_cast<int>(rect.width() * factor), static_cast<int>(rect.height() * factor)};
 }
 
 void VideoFeed::countFrame(unsigned channel) {
-    channel %= kChannelCount;
+    channel %= kSlotCount;
     m_frameCounts[channel].fetch_add(1);
     if (m_rateStartMs[channel].load(std::memory_order_relaxed) < 0) {
         std::int64_t idle = -1;

@@ -4,6 +4,7 @@
 #include "decode/picture_store.h"
 #include "decode/picture_target.h"
 #include "video/cell_view_zoom.h"
+#include "video/feed_slots.h"
 #include "video/overlay_store.h"
 #include "video/overlay_text.h"
 #include "video/video_paint_stats.h"
@@ -99,20 +100,28 @@ public:
     void setUnseen(bool unseen) { m_unseen.store(unseen); }
     // Remote playback faster than twice normal speed: key frames only.
     void setFastPlay(bool fast) { m_fastPlay.store(fast); }
-    // Where each channel's cell lies and which channels are visible, for the decode threads.
-    void publishGeometry(const std::array<QRect, kChannelCount>& rects, std::uint16_t visible);
-    // The digital zoom of each channel's cell; the caller then tells the painter which cells
+    // Where each slot's cell lies and which slots are visible, for the decode threads.
+    void publishGeometry(const std::array<QRect, kSlotCount>& rects, SlotMask visible);
+    // The digital zoom of each slot's cell; the caller then tells the painter which cells
     // changed.
-    void publishZooms(const std::array<CellViewZoom, kChannelCount>& zooms);
-    // Present channels (those that deliver pictures or the owner says stream); drawable ones
-    // show their pictures. Present is returned as it was.
-    std::uint16_t setPresent(std::uint16_t mask) { return m_present.exchange(mask); }
-    void setDrawable(std::uint16_t mask) { m_drawable.store(mask); }
-    void setStreamChannels(std::uint16_t mask) { m_streamChannels.store(mask); }
-    // Takes the channels drawn since the last call.
-    std::uint16_t takeDirty() { return m_dirty.exchange(0); }
-    // Runs `change` with every channel's picture lock held, in channel order, so that no cell
-    // is drawn half-way through it; every cell counts as changed afterwards.
+    void publishZooms(const std::array<CellViewZoom, kSlotCount>& zooms);
+    // Present channels of a recorder (those that deliver pictures or the owner says stream);
+    // drawable ones show their pictures. Present is returned as it was.
+    std::uint16_t setPresent(std::uint16_t mask, int recorder = 0) {
+        return replaceChannels(m_present, recorder, mask);
+    }
+    void setDrawable(std::uint16_t mask, int recorder = 0) {
+        replaceChannels(m_drawable, recorder, mask);
+    }
+    // Every recorder's drawable channels at once.
+    void setDrawableSlots(SlotMask slotMask) { m_drawable.store(slotMask); }
+    void setStreamChannels(std::uint16_t mask, int recorder = 0) {
+        replaceChannels(m_streamChannels, recorder, mask);
+    }
+    // Takes the slots drawn since the last call.
+    SlotMask takeDirty() { return m_dirty.exchange(0); }
+    // Runs `change` with every slot's picture lock held, in slot order, so that no cell is
+    // drawn half-way through it; every cell counts as changed afterwards.
     void changeCells(const std::function<void()>& change);
     // Every cell's drawn image is stale.
     void invalidateCells();
@@ -127,15 +136,25 @@ public:
     StreamKind mode() const { return m_mode.load(); }
     bool overlaysOn() const { return m_osdEnabled.load(); }
     bool planarPictures() const { return m_planar.load(); }
-    std::uint16_t present() const { return m_present.load(); }
-    std::uint16_t drawable() const { return m_drawable.load(); }
-    std::uint16_t streamChannels() const { return m_streamChannels.load(); }
-    int framesPerSecond(unsigned channel) const;
-    CellContent cellContent(unsigned channel) const;
-    CellViewZoom channelZoom(unsigned channel) const;
+    // A recorder's channel masks (recorder 0's by default), and every slot's.
+    std::uint16_t present(int recorder = 0) const {
+        return recorderChannels(m_present.load(), recorder);
+    }
+    std::uint16_t drawable(int recorder = 0) const {
+        return recorderChannels(m_drawable.load(), recorder);
+    }
+    std::uint16_t streamChannels(int recorder = 0) const {
+        return recorderChannels(m_streamChannels.load(), recorder);
+    }
+    SlotMask presentSlots() const { return m_present.load(); }
+    SlotMask streamSlots() const { return m_streamChannels.load(); }
+    // Of a slot (a channel of recorder 0 is its own slot).
+    int framesPerSecond(unsigned slot) const;
+    CellContent cellContent(unsigned slot) const;
+    CellViewZoom channelZoom(unsigned slot) const;
 
-    void setVideoLossMask(std::uint16_t mask);
-    void setHiddenChannels(std::uint16_t mask);
+    void setVideoLossMask(std::uint16_t mask, int recorder = 0);
+    void setHiddenChannels(std::uint16_t mask, int recorder = 0);
     // Marks shown in the overlays: PTZ state (0 off, 1, 2) and channel, play-speed code, and
     // whether a sound output device exists.
     void setPtzMark(int state, int channel);
@@ -170,6 +189,9 @@ public:
     void countFrame(unsigned channel) override;
 
 private:
+    // Replaces the recorder's sixteen bits of `slotMask`; returns them as they were.
+    static std::uint16_t replaceChannels(std::atomic<SlotMask>& slotMask, int recorder,
+                                         std::uint16_t channels);
     CellOverlayFacts overlayFacts(unsigned channel, QSize size) const;
 
     FeedDoorbell m_doorbell; // lives on the GUI thread
@@ -179,12 +201,12 @@ private:
     std::unique_ptr<VideoPaintStats> m_stats; // set before any decoder runs
 
     std::atomic<StreamKind> m_mode{StreamKind::Idle};
-    std::atomic<std::uint16_t> m_present{0};
-    std::atomic<std::uint16_t> m_streamChannels{0};
-    std::atomic<std::uint16_t> m_drawable{0};
-    std::atomic<std::uint16_t> m_hidden{0};
-    std::atomic<std::uint16_t> m_videoLoss{0};
-    std::atomic<std::uint16_t> m_dirty{0};
+    std::atomic<SlotMask> m_present{0};
+    std::atomic<SlotMask> m_streamChannels{0};
+    std::atomic<SlotMask> m_drawable{0};
+    std::atomic<SlotMask> m_hidden{0};
+    std::atomic<SlotMask> m_videoLoss{0};
+    std::atomic<SlotMask> m_dirty{0};
     std::atomic<bool> m_osdEnabled{true};
     std::atomic<bool> m_cheaperSmallCells{true};
     std::atomic<bool> m_unseen{false};
@@ -195,21 +217,21 @@ private:
     std::atomic<int> m_speedCode{1};
     std::atomic<bool> m_soundDevice{true};
 
-    std::array<std::atomic<int>, kChannelCount> m_frameCounts{};
-    std::array<std::atomic<int>, kChannelCount> m_framesPerSecond{};
+    std::array<std::atomic<int>, kSlotCount> m_frameCounts{};
+    std::array<std::atomic<int>, kSlotCount> m_framesPerSecond{};
     // Counts of the last four half-second steps (GUI thread), and when each channel's first
     // picture after 2 idle seconds was counted (-1: none yet; set by its decode thread, reset by
     // the GUI thread).
     static constexpr int kRateSteps = 4;
-    std::array<std::array<int, kRateSteps>, kChannelCount> m_rateCounts{};
-    std::array<std::atomic<std::int64_t>, kChannelCount> m_rateStartMs{};
+    std::array<std::array<int, kRateSteps>, kSlotCount> m_rateCounts{};
+    std::array<std::atomic<std::int64_t>, kSlotCount> m_rateStartMs{};
     int m_rateStep = 0;
     std::function<std::int64_t()> m_rateClock;
 
     mutable std::mutex m_geometryLock;
-    std::array<QRect, kChannelCount> m_channelRects;          // guarded by m_geometryLock
-    std::uint16_t m_visibleChannels = 0;                      // guarded by m_geometryLock
-    std::array<CellViewZoom, kChannelCount> m_channelZooms{}; // guarded by m_geometryLock
+    std::array<QRect, kSlotCount> m_slotRects;          // guarded by m_geometryLock
+    SlotMask m_visibleSlots = 0;                        // guarded by m_geometryLock
+    std::array<CellViewZoom, kSlotCount> m_slotZooms{}; // guarded by m_geometryLock
 };
 
 } // namespace kalder

@@ -235,6 +235,15 @@ ChannelMasks VideoLayout::visibleChannelMasks() const {
     return masks;
 }
 
+SlotMask VideoLayout::visibleSlots() const {
+    SlotMask slotMask = 0;
+    const ChannelMasks masks = visibleChannelMasks();
+    for (int recorder = 0; recorder < kMaxRecorders; ++recorder)
+        slotMask =
+            withRecorderChannels(slotMask, recorder, masks[static_cast<std::size_t>(recorder)]);
+    return slotMask;
+}
+
 CellSource VideoLayout::cellSource(int cell) const {
     if (!hasCell(cell))
         return {};

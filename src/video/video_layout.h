@@ -1,5 +1,7 @@
 #pragma once
 
+#include "video/feed_slots.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -17,9 +19,6 @@ namespace kalder {
 // n-th source until the operator swaps cells, and the pages of a layout take the cells in turn,
 // so that paging covers every channel of the site.
 
-// Most recorders of a site and the channels of one recorder.
-inline constexpr int kMaxRecorders = 4;
-inline constexpr int kRecorderChannels = 16;
 // Cells the video window draws from its one picture store: one recorder's channels.
 inline constexpr int kCellCount = kRecorderChannels;
 // Cells of the layout model: one per channel of the largest site. Masks of cells are 64 bits.
@@ -178,6 +177,17 @@ public:
     int cellOfSource(CellSource source) const;
     // Cell showing `channel` of recorder 0, -1 for a channel outside 0-15.
     int cellOfChannel(int channel) const { return cellOfSource({0, channel}); }
+    // The feed slot of the cell's source, -1 for an empty cell; the cell showing a slot's
+    // source, -1 when none does.
+    int cellSlot(int cell) const {
+        const CellSource source = cellSource(cell);
+        return source.empty() ? -1 : static_cast<int>(slotOf(source.recorder, source.channel));
+    }
+    int cellOfSlot(unsigned slot) const {
+        return cellOfSource({recorderOfSlot(slot), channelOfSlot(slot)});
+    }
+    // The slotMask of the sources the visible cells show.
+    SlotMask visibleSlots() const;
 
     // Number of positions on a page of the current layout.
     int positionCount() const;

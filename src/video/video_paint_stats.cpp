@@ -36,19 +36,18 @@ QString VideoPaintStats::fileFromEnvironment() {
 }
 
 void VideoPaintStats::pictureReceived(unsigned channel, Clock::time_point arrival) {
-    channel %= kChannelCount;
+    channel %= kSlotCount;
     std::lock_guard lock(m_lock);
     ++m_received[channel];
     m_arrival[channel] = arrival;
 }
 
-void VideoPaintStats::painted(std::uint16_t channels, Clock::time_point end,
-                              Clock::duration paintTime) {
+void VideoPaintStats::painted(SlotMask slotMask, Clock::time_point end, Clock::duration paintTime) {
     std::lock_guard lock(m_lock);
     ++m_paints;
     m_paintTime += paintTime;
-    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
-        if (!((channels >> ch) & 1u) || m_received[ch] <= m_shown[ch])
+    for (unsigned ch = 0; ch < kSlotCount; ++ch) {
+        if (!((slotMask >> ch) & 1u) || m_received[ch] <= m_shown[ch])
             continue;
         m_shown[ch] = m_received[ch];
         ++m_shownTotal;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "wire/channel_count.h"
+#include "video/feed_slots.h"
 
 #include <QString>
 
@@ -32,9 +32,9 @@ public:
     // frame that arrived at `arrival`.
     void pictureReceived(unsigned channel, Clock::time_point arrival);
 
-    // GUI thread: a paint that ended at `end` covered the cells of `channels` (bit n channel n)
-    // with pictures.
-    void painted(std::uint16_t channels, Clock::time_point end, Clock::duration paintTime);
+    // GUI thread: a paint that ended at `end` covered the cells of `slotMask` (bit n slot n, one
+    // slot per channel of each recorder) with pictures.
+    void painted(SlotMask slotMask, Clock::time_point end, Clock::duration paintTime);
 
     // The totals as one line: "kalder-video-stats monotonic_ns cpu_ns rss_kb peak_rss_kb
     // received shown paints paint_ns delays STEP:COUNT ...".
@@ -44,12 +44,12 @@ public:
 
 private:
     mutable std::mutex m_lock;
-    std::array<std::uint64_t, kChannelCount> m_received{};  // guarded by m_lock
-    std::array<std::uint64_t, kChannelCount> m_shown{};     // guarded by m_lock
-    std::array<Clock::time_point, kChannelCount> m_arrival; // guarded by m_lock
-    std::uint64_t m_shownTotal = 0;                         // guarded by m_lock
-    std::uint64_t m_paints = 0;                             // guarded by m_lock
-    Clock::duration m_paintTime{};                          // guarded by m_lock
+    std::array<std::uint64_t, kSlotCount> m_received{};  // guarded by m_lock
+    std::array<std::uint64_t, kSlotCount> m_shown{};     // guarded by m_lock
+    std::array<Clock::time_point, kSlotCount> m_arrival; // guarded by m_lock
+    std::uint64_t m_shownTotal = 0;                      // guarded by m_lock
+    std::uint64_t m_paints = 0;                          // guarded by m_lock
+    Clock::duration m_paintTime{};                       // guarded by m_lock
     std::vector<std::uint64_t> m_delays = std::vector<std::uint64_t>(kDelaySteps);
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "video/feed_slots.h"
+
 #include <QRect>
 #include <QRegion>
 #include <QSize>
@@ -40,8 +42,8 @@ public:
     virtual void paint(QPainter& painter, const QRegion& exposed) = 0;
     // Repaints everything.
     virtual void repaint() = 0;
-    // Repaints the cells of the channels in `channels` (bit n channel n).
-    virtual void repaintChannels(std::uint16_t channels) = 0;
+    // Repaints the cells of the slots in `slotMask` (bit n slot n).
+    virtual void repaintChannels(SlotMask slotMask) = 0;
     // The window's size changed.
     virtual void resized() {}
 };

@@ -18,6 +18,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <vector>
 
 namespace kalder {
 
@@ -80,6 +81,7 @@ VideoWindow::VideoWindow(QWidget* parent)
         statsTimer->start();
     }
 
+    m_recorderChannels.fill(kRecorderChannels);
     layOut(QRect(53, 72, 815, 548), 1, QColor(150, 150, 150));
 }
 
@@ -134,36 +136,130 @@ bool VideoWindow::setSiteSources(std::span<const CellSource> sources) {
     return installed;
 }
 
+void VideoWindow::installSiteSources() {
+    std::vector<CellSource> sources;
+    for (int recorder = 0; recorder < m_siteRecorders; ++recorder) {
+        for (int channel = 0; channel < m_recorderChannels[static_cast<std::size_t>(recorder)];
+             ++channel)
+            sources.push_back({recorder, channel});
+    }
+    if (sources.empty())
+        sources.push_back({0, 0});
+    setSiteSources(sources);
+    if (siteMode())
+        m_layout.setPageTable(static_cast<int>(sources.size()));
+}
+
+void VideoWindow::setSiteRecorders(int count) {
+    count = std::clamp(count, 1, kMaxRecorders);
+    m_siteRecorders = count;
+    m_recorderChannels.fill(kRecorderChannels);
+    m_recorderNotices.fill(QString());
+    stopStream();
+    installSiteSources();
+}
+
+void VideoWindow::setRecorderChannelCount(int recorder, int channels) {
+    if (recorder < 0 || recorder >= m_siteRecorders)
+        return;
+    channels = std::clamp(channels, 1, kRecorderChannels);
+    int& held = m_recorderChannels[static_cast<std::size_t>(recorder)];
+    if (held == channels)
+        return;
+    held = channels;
+    installSiteSources();
+}
+
+void VideoWindow::startRecorderStream(int recorder, int channelCount) {
+    if (recorder < 0 || recorder >= m_siteRecorders)
+        return;
+    const int count = std::clamp(channelCount, 0, kRecorderChannels);
+    const SlotMask own = withRecorderChannels(0, recorder, 0xFFFF);
+    m_feed.pictures().forgetDecoded(own);
+    setPresentChannels(0, false, recorder);
+    m_feed.setStreamChannels(static_cast<std::uint16_t>((1u << count) - 1), recorder);
+    if (count > 0)
+        setRecorderChannelCount(recorder, count);
+    if (m_feed.mode() != StreamKind::Live) {
+        m_feed.setMode(StreamKind::Live);
+        int total = 0;
+        for (int each = 0; each < m_siteRecorders; ++each)
+            total += m_recorderChannels[static_cast<std::size_t>(each)];
+        m_layout.setPageTable(total);
+        m_layout.resetTo(layoutForChannelCount(total));
+        afterViewChange(false);
+    } else {
+        refresh();
+    }
+}
+
+void VideoWindow::stopRecorderStream(int recorder) {
+    if (recorder < 0 || recorder >= m_siteRecorders)
+        return;
+    m_feed.setStreamChannels(0, recorder);
+    m_feed.setVideoLossMask(0, recorder);
+    m_feed.setHiddenChannels(0, recorder);
+    setPresentChannels(0, false, recorder);
+    // The last recorder's live view ends the window's.
+    if (m_feed.streamSlots() == 0 && m_feed.presentSlots() == 0 &&
+        m_feed.mode() == StreamKind::Live) {
+        m_feed.setMode(StreamKind::Idle);
+        refresh();
+    }
+}
+
+ChannelMasks VideoWindow::siteChannelMasks(SlotMask slotMask) const {
+    ChannelMasks masks = kEveryChannel;
+    for (int recorder = 0; recorder < m_siteRecorders; ++recorder)
+        masks[static_cast<std::size_t>(recorder)] = recorderChannels(slotMask, recorder);
+    return masks;
+}
+
 void VideoWindow::afterViewChange(bool announce) {
     m_watchSinceMs = stallClockMs();
     // Another layout or page: the zooms were of the cells seen before.
     m_cellZooms.fill(CellViewZoom{});
     m_panCell = -1;
     describeView();
-    m_feed.setDrawable(0);
+    m_feed.setDrawableSlots(0);
     invalidateCells();
     publishGeometry();
     refresh();
-    if (announce)
+    if (announce) {
         emit visibleChannelsChanged(m_layout.visibleChannelMask());
+        emit siteChannelsChanged();
+    }
 }
 
 // What a screen reader says of the window: the layout, the page and the channels shown.
 void VideoWindow::describeView() {
     const int cells = m_layout.layout();
     const int pages = m_layout.pageCount(cells);
-    QStringList channels;
-    const std::uint16_t mask = m_layout.visibleChannelMask();
-    for (unsigned ch = 0; ch < kChannelCount; ++ch)
-        if (mask & channelBit(ch))
-            channels << QString::number(ch + 1);
-    QString description = tr("%1 cells, page %2 of %3, channels %4")
+    QStringList recorders;
+    const ChannelMasks masks = m_layout.visibleChannelMasks();
+    for (int recorder = 0; recorder < m_siteRecorders; ++recorder) {
+        QStringList channels;
+        const std::uint16_t mask = masks[static_cast<std::size_t>(recorder)];
+        for (unsigned ch = 0; ch < kChannelCount; ++ch)
+            if (mask & channelBit(ch))
+                channels << QString::number(ch + 1);
+        const QString list = channels.join(QStringLiteral(", "));
+        if (!siteMode())
+            recorders << tr("channels %1").arg(list);
+        else if (!channels.isEmpty())
+            recorders << tr("recorder %1 channels %2").arg(recorder + 1).arg(list);
+    }
+    QString description = tr("%1 cells, page %2 of %3, %4")
                               .arg(cells)
                               .arg(m_layout.page() + 1)
                               .arg(std::max(pages, 1))
-                              .arg(channels.join(QStringLiteral(", ")));
+                              .arg(recorders.join(QStringLiteral("; ")));
     if (m_layout.cellVisible(m_focusedCell)) {
-        description += tr(", focus on channel %1").arg(m_layout.cellChannel(m_focusedCell) + 1);
+        const CellSource focused = m_layout.cellSource(m_focusedCell);
+        description += siteMode() ? tr(", focus on recorder %1 channel %2")
+                                        .arg(focused.recorder + 1)
+                                        .arg(focused.channel + 1)
+                                  : tr(", focus on channel %1").arg(focused.channel + 1);
         const double zoom = digitalZoom(m_focusedCell);
         if (zoom > kMinCellZoom)
             description += tr(" zoomed %1 times").arg(zoom, 0, 'f', 1);
@@ -261,9 +357,9 @@ void VideoWindow::stopStream() {
     afterViewChange(false);
 }
 
-bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement) {
-    const bool changed = m_feed.setPresent(mask) != mask;
-    m_feed.setDrawable(mask);
+bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement, int recorder) {
+    const bool changed = m_feed.setPresent(mask, recorder) != mask;
+    m_feed.setDrawable(mask, recorder);
     if (resetArrangement && mask == 0)
         this->resetArrangement();
     else
@@ -271,8 +367,8 @@ bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement) 
     return changed;
 }
 
-void VideoWindow::setStreamChannels(std::uint16_t mask) {
-    m_feed.setStreamChannels(mask);
+void VideoWindow::setStreamChannels(std::uint16_t mask, int recorder) {
+    m_feed.setStreamChannels(mask, recorder);
 }
 
 void VideoWindow::setCellPictures(const QImage& idleLogo, const QImage& videoLoss) {
@@ -286,23 +382,24 @@ void VideoWindow::invalidateCells() {
 }
 
 void VideoWindow::publishGeometry() {
-    std::array<QRect, kChannelCount> rects;
-    for (unsigned ch = 0; ch < kChannelCount; ++ch)
-        rects[ch] = toQRect(m_layout.cellRect(m_layout.cellOfChannel(static_cast<int>(ch))));
-    m_feed.publishGeometry(rects, m_layout.visibleChannelMask());
+    std::array<QRect, kSlotCount> rects;
+    for (unsigned slot = 0; slot < kSlotCount; ++slot) {
+        const int cell = m_layout.cellOfSlot(slot);
+        rects[slot] = cell >= 0 ? toQRect(m_layout.cellRect(cell)) : QRect();
+    }
+    m_feed.publishGeometry(rects, m_layout.visibleSlots());
     publishZooms();
 }
 
 void VideoWindow::publishZooms() {
-    std::array<CellViewZoom, kChannelCount> zooms{};
-    for (int cell = 0; cell < kCellCount; ++cell) {
+    std::array<CellViewZoom, kSlotCount> zooms{};
+    for (int cell = 0; cell < kMaxCells; ++cell) {
         CellViewZoom& zoom = m_cellZooms[static_cast<std::size_t>(cell)];
-        const int channel = m_layout.cellChannel(cell);
-        if (zoom.zoomed() && m_zoomChannels[static_cast<std::size_t>(cell)] != channel)
+        const int slot = m_layout.cellSlot(cell);
+        if (zoom.zoomed() && m_zoomChannels[static_cast<std::size_t>(cell)] != slot)
             zoom = CellViewZoom{};
-        if (zoom.zoomed() && m_layout.cellVisible(cell) && channel >= 0 &&
-            channel < static_cast<int>(kChannelCount))
-            zooms[static_cast<std::size_t>(channel)] = zoom;
+        if (zoom.zoomed() && m_layout.cellVisible(cell) && slot >= 0)
+            zooms[static_cast<std::size_t>(slot)] = zoom;
     }
     m_feed.publishZooms(zooms);
 }
@@ -325,7 +422,7 @@ void VideoWindow::flushDirtyChannels() {
         return;
     }
     m_lastFlush = now;
-    const std::uint16_t dirty = m_feed.takeDirty();
+    const SlotMask dirty = m_feed.takeDirty();
     notePictures(dirty);
     m_feed.painter()->repaintChannels(dirty);
 }
@@ -337,16 +434,18 @@ void VideoWindow::paintEvent(QPaintEvent* event) {
     // The cells that show a picture cover their rectangles; the background is filled around
     // them only. Filling the whole exposed rectangle first wrote most pixels twice, and Qt
     // splits a fill that tall over its thread pool, waking two threads at every repaint.
-    std::uint16_t shown = 0;
+    SlotMask shown = 0;
     QRegion background = event->region();
     const bool software = !drawsWithOpenGl();
-    for (int cell = 0; software && cell < kCellCount; ++cell) {
-        const QRect rect = toQRect(m_layout.cellRect(cell));
-        if (!m_layout.cellVisible(cell) || !event->region().intersects(rect))
+    for (int cell = 0; software && cell < kMaxCells; ++cell) {
+        if (!m_layout.cellVisible(cell) || m_layout.cellSlot(cell) < 0)
             continue;
-        const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
+        const QRect rect = toQRect(m_layout.cellRect(cell));
+        if (!event->region().intersects(rect))
+            continue;
+        const auto ch = static_cast<unsigned>(m_layout.cellSlot(cell));
         if (m_feed.cellContent(ch) == CellContent::Picture) {
-            shown |= channelBit(ch);
+            shown |= slotBit(ch);
             background -= rect;
         }
     }
@@ -373,48 +472,67 @@ void VideoWindow::setConnectionNotice(const QString& text) {
     refresh();
 }
 
-QString VideoWindow::cellNotice(unsigned channel) const {
-    if (channel >= kChannelCount)
+void VideoWindow::setRecorderNotice(int recorder, const QString& text) {
+    if (recorder < 0 || recorder >= kMaxRecorders)
+        return;
+    QString& held = m_recorderNotices[static_cast<std::size_t>(recorder)];
+    if (text == held)
+        return;
+    held = text;
+    m_stalled &= ~withRecorderChannels(0, recorder, 0xFFFF);
+    refresh();
+}
+
+QString VideoWindow::cellNotice(unsigned slot) const {
+    if (slot >= kSlotCount)
         return {};
-    const QDateTime& time = m_pictureTime[channel];
+    const QDateTime& time = m_pictureTime[slot];
     const QString clock = time.isValid() ? time.toString(QStringLiteral("hh:mm:ss")) : QString();
-    if (!m_connectionNotice.isEmpty())
-        return clock.isEmpty()
-                   ? m_connectionNotice
-                   : m_connectionNotice + QLatin1Char('\n') + tr("Picture of %1").arg(clock);
-    if (m_stalled & channelBit(channel))
+    const QString& notice = m_connectionNotice.isEmpty()
+                                ? m_recorderNotices[static_cast<std::size_t>(recorderOfSlot(slot))]
+                                : m_connectionNotice;
+    if (!notice.isEmpty())
+        return clock.isEmpty() ? notice
+                               : notice + QLatin1Char('\n') + tr("Picture of %1").arg(clock);
+    if (m_stalled & slotBit(slot))
         return tr("No picture since %1").arg(clock);
     return {};
 }
 
-void VideoWindow::notePictures(std::uint16_t channels) {
-    if (channels == 0)
+QString VideoWindow::cellNoticeAt(int cell) const {
+    const int slot = m_layout.cellSlot(cell);
+    return slot < 0 ? QString() : cellNotice(static_cast<unsigned>(slot));
+}
+
+void VideoWindow::notePictures(SlotMask slotMask) {
+    if (slotMask == 0)
         return;
     const QDateTime now = QDateTime::currentDateTime();
     const std::int64_t nowMs = stallClockMs();
-    for (unsigned ch = 0; ch < kChannelCount; ++ch) {
-        if (!(channels & channelBit(ch)))
+    for (unsigned slot = 0; slot < kSlotCount; ++slot) {
+        if (!(slotMask & slotBit(slot)))
             continue;
-        m_pictureTime[ch] = now;
-        m_pictureSteadyMs[ch] = nowMs;
+        m_pictureTime[slot] = now;
+        m_pictureSteadyMs[slot] = nowMs;
     }
-    if (m_stalled & channels) {
-        m_stalled = static_cast<std::uint16_t>(m_stalled & ~channels);
+    if (m_stalled & slotMask) {
+        m_stalled &= ~slotMask;
         refresh();
     }
 }
 
 void VideoWindow::checkStalledCells() {
-    std::uint16_t stalled = 0;
+    SlotMask stalled = 0;
     if (m_feed.mode() == StreamKind::Live && m_connectionNotice.isEmpty()) {
         const std::int64_t nowMs = stallClockMs();
-        const std::uint16_t shown = m_layout.visibleChannelMask();
-        for (unsigned ch = 0; ch < kChannelCount; ++ch) {
-            if (!(shown & channelBit(ch)) || m_feed.cellContent(ch) != CellContent::Picture ||
-                !m_pictureTime[ch].isValid())
+        const SlotMask shown = m_layout.visibleSlots();
+        for (unsigned slot = 0; slot < kSlotCount; ++slot) {
+            if (!(shown & slotBit(slot)) || m_feed.cellContent(slot) != CellContent::Picture ||
+                !m_pictureTime[slot].isValid() ||
+                !m_recorderNotices[static_cast<std::size_t>(recorderOfSlot(slot))].isEmpty())
                 continue;
-            if (nowMs - std::max(m_pictureSteadyMs[ch], m_watchSinceMs) > kStalledAfterMs)
-                stalled |= channelBit(ch);
+            if (nowMs - std::max(m_pictureSteadyMs[slot], m_watchSinceMs) > kStalledAfterMs)
+                stalled |= slotBit(slot);
         }
     }
     if (stalled != m_stalled) {
@@ -424,7 +542,7 @@ void VideoWindow::checkStalledCells() {
 }
 
 void VideoWindow::paintCellNotice(QPainter& painter, unsigned channel, const QRect& rect) {
-    paintCellMarks(painter, m_layout.cellOfChannel(static_cast<int>(channel)), rect);
+    paintCellMarks(painter, m_layout.cellOfSlot(channel), rect);
     const QString text = cellNotice(channel);
     if (text.isEmpty())
         return;
@@ -432,7 +550,10 @@ void VideoWindow::paintCellNotice(QPainter& painter, unsigned channel, const QRe
     painter.setClipRect(rect);
     // The text on a dark band: centred over the dimmed picture while reconnecting, at the
     // bottom of the cell for a silent channel.
-    const bool reconnecting = !m_connectionNotice.isEmpty();
+    const bool reconnecting =
+        !m_connectionNotice.isEmpty() ||
+        !m_recorderNotices[static_cast<std::size_t>(recorderOfSlot(channel % kSlotCount))]
+             .isEmpty();
     if (reconnecting)
         painter.fillRect(rect, QColor(0, 0, 0, 150)); // the last picture, dimmed
     const int lines = reconnecting ? 3 : 2;
@@ -488,7 +609,9 @@ void VideoWindow::paintCellPicture(QPainter& painter, CellContent content, unsig
     else
         painter.fillRect(rect, m_background); // a picture cell that could not be drawn
     if (content == CellContent::VideoLoss)
-        m_feed.overlays().paintVideoLoss(painter, m_feed.overlaysOn(), ch, rect.left(), rect.top());
+        m_feed.overlays().paintVideoLoss(painter, m_feed.overlaysOn(),
+                                         static_cast<unsigned>(channelOfSlot(ch)), rect.left(),
+                                         rect.top());
 }
 
 // ---- mouse ---------------------------------------------------------------------------------
@@ -501,7 +624,7 @@ void VideoWindow::mousePressEvent(QMouseEvent* event) {
     }
     if (event->button() != Qt::LeftButton || m_ptzMouseControl)
         return;
-    const int cell = m_layout.cellAt(point.x(), point.y(), feedChannelMasks(m_feed.present()));
+    const int cell = m_layout.cellAt(point.x(), point.y(), presentMasks());
     m_zoom.pressed(cell);
     if (cell < 0) {
         setCursor(Qt::ForbiddenCursor);
@@ -546,8 +669,9 @@ void VideoWindow::mouseReleaseEvent(QMouseEvent* event) {
         return;
     const int source = m_drag.sourceCell();
     const QPoint centre = m_drag.finish();
-    const int target = m_layout.cellAt(centre.x(), centre.y(), feedChannelMasks(m_feed.present()));
-    if (target >= 0 && target == source)
+    const int target = m_layout.cellAt(centre.x(), centre.y(), presentMasks());
+    // The PTZ panel drives recorder 0's cameras.
+    if (target >= 0 && target == source && m_layout.cellSource(source).recorder == 0)
         emit channelDroppedOnItself(m_layout.cellChannel(source));
     if (target < 0 || target == source)
         return;
@@ -565,7 +689,7 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void VideoWindow::wheelEvent(QWheelEvent* event) {
     const QPoint point = event->position().toPoint();
-    const int cell = m_layout.cellAt(point.x(), point.y(), feedChannelMasks(m_feed.present()));
+    const int cell = m_layout.cellAt(point.x(), point.y(), presentMasks());
     const QRect rect = cell >= 0 ? toQRect(m_layout.cellRect(cell)) : QRect();
     const QPoint angle = event->angleDelta();
     const int delta = angle.y() != 0 ? angle.y() : angle.x();
@@ -604,7 +728,7 @@ int VideoWindow::cellAtPoint(const QPoint& point) const {
 }
 
 void VideoWindow::setFocusedCell(int cell) {
-    if (cell < -1 || cell >= kCellCount)
+    if (cell < -1 || cell >= kMaxCells)
         cell = -1;
     if (cell == m_focusedCell)
         return;
@@ -619,7 +743,7 @@ void VideoWindow::moveCellFocus(int dx, int dy) {
     dy = std::clamp(dy, -1, 1);
     const int from = m_layout.cellVisible(m_focusedCell) ? m_focusedCell : -1;
     if (from < 0) {
-        for (int cell = 0; cell < kCellCount; ++cell) {
+        for (int cell = 0; cell < kMaxCells; ++cell) {
             if (m_layout.cellVisible(cell)) {
                 setFocusedCell(cell);
                 return;
@@ -631,7 +755,7 @@ void VideoWindow::moveCellFocus(int dx, int dy) {
     const QPoint origin = toQRect(m_layout.cellRect(from)).center();
     int best = -1;
     long long bestScore = 0;
-    for (int cell = 0; cell < kCellCount; ++cell) {
+    for (int cell = 0; cell < kMaxCells; ++cell) {
         if (cell == from || !m_layout.cellVisible(cell))
             continue;
         const QPoint offset = toQRect(m_layout.cellRect(cell)).center() - origin;
@@ -655,13 +779,13 @@ double VideoWindow::digitalZoom(int cell) const {
 }
 
 CellViewZoom VideoWindow::cellViewZoom(int cell) const {
-    if (cell < 0 || cell >= kCellCount)
+    if (cell < 0 || cell >= kMaxCells)
         return {};
     return m_cellZooms[static_cast<std::size_t>(cell)];
 }
 
 void VideoWindow::setCellViewZoom(int cell, const CellViewZoom& zoom) {
-    if (cell < 0 || cell >= kCellCount)
+    if (cell < 0 || cell >= kMaxCells)
         return;
     CellViewZoom clamped = clampedZoom(zoom);
     if (!clamped.zoomed())
@@ -670,14 +794,14 @@ void VideoWindow::setCellViewZoom(int cell, const CellViewZoom& zoom) {
     if (held == clamped)
         return;
     held = clamped;
-    m_zoomChannels[static_cast<std::size_t>(cell)] = m_layout.cellChannel(cell);
+    m_zoomChannels[static_cast<std::size_t>(cell)] = m_layout.cellSlot(cell);
     publishZooms();
     if (cell == m_focusedCell)
         describeView();
     // Only this cell is drawn again, from the picture it holds (a paused picture too).
-    const int channel = m_layout.cellChannel(cell);
-    if (m_layout.cellVisible(cell) && channel >= 0)
-        m_feed.painter()->repaintChannels(channelBit(static_cast<unsigned>(channel)));
+    const int slot = m_layout.cellSlot(cell);
+    if (m_layout.cellVisible(cell) && slot >= 0)
+        m_feed.painter()->repaintChannels(slotBit(static_cast<unsigned>(slot)));
 }
 
 void VideoWindow::resetDigitalZoom(int cell) {
@@ -685,17 +809,17 @@ void VideoWindow::resetDigitalZoom(int cell) {
         setCellViewZoom(cell, CellViewZoom{});
         return;
     }
-    for (int each = 0; each < kCellCount; ++each)
+    for (int each = 0; each < kMaxCells; ++each)
         setCellViewZoom(each, CellViewZoom{});
 }
 
 QImage VideoWindow::cellViewImage(int cell) const {
-    if (!m_layout.cellVisible(cell))
+    if (!m_layout.cellVisible(cell) || m_layout.cellSlot(cell) < 0)
         return {};
     const QRect rect = toQRect(m_layout.cellRect(cell));
     if (rect.isEmpty())
         return {};
-    const auto ch = static_cast<unsigned>(m_layout.cellChannel(cell));
+    const auto ch = static_cast<unsigned>(m_layout.cellSlot(cell));
     QImage image(rect.size(), QImage::Format_RGB32);
     image.fill(m_background);
     const CellContent content = m_feed.cellContent(ch);

@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -62,10 +63,21 @@ public:
     void resetArrangement();
     // The site's channels in order (recorder 0's, then recorder 1's, ...) that the cells and
     // pages walk; one recorder's sixteen channels by default. Every cell shows its own source
-    // again and the view starts at the first page. The window draws from one picture store:
-    // the first sixteen cells, each from that store's channel. False, and nothing changes, for
-    // a list the layout refuses (VideoLayout::setSources).
+    // again and the view starts at the first page. Each source is drawn from its slot of the
+    // feed (feed_slots.h). False, and nothing changes, for a list the layout refuses
+    // (VideoLayout::setSources).
     bool setSiteSources(std::span<const CellSource> sources);
+    // The recorders of the site shown (1-4; 1, the default, is a single recorder's connect):
+    // the cells walk every channel of each, sixteen until its live view says how many it has
+    // (setRecorderChannelCount). Every recorder's stream ends and the view starts afresh.
+    void setSiteRecorders(int count);
+    int siteRecorders() const { return m_siteRecorders; }
+    // The channels the recorder has; the site's sources change when the count does.
+    void setRecorderChannelCount(int recorder, int channels);
+    // One recorder's live view of a site starts or stops; the others' cells are left alone. The
+    // first to start switches the window to live view, at the layout for the site's channels.
+    void startRecorderStream(int recorder, int channelCount);
+    void stopRecorderStream(int recorder);
     // The operator's layout, page and cell arrangement; restoring it announces the channels
     // shown (visibleChannelsChanged).
     VideoLayout::Arrangement viewArrangement() const { return m_layout.arrangement(); }
@@ -73,11 +85,16 @@ public:
     // While a lost connection is being got back every cell keeps its last picture, dimmed,
     // with `text` and the time of that picture; an empty text ends it.
     void setConnectionNotice(const QString& text);
-    // What cell of `channel` says over its picture: the connection notice, "No picture since
-    // hh:mm:ss" for a live channel without a picture for 2 s, or nothing.
-    QString cellNotice(unsigned channel) const;
-    // Live channels shown that have sent no picture for 2 s.
-    std::uint16_t stalledChannels() const { return m_stalled; }
+    // The same for the cells of one recorder of a site, while the others play on.
+    void setRecorderNotice(int recorder, const QString& text);
+    // What the cell of a slot (a channel of recorder 0 is its own slot) says over its picture:
+    // the connection notice, "No picture since hh:mm:ss" for a live channel without a picture
+    // for 2 s, or nothing.
+    QString cellNotice(unsigned slot) const;
+    // What cell `cell` says, as cellNotice; nothing for an empty or unknown cell.
+    QString cellNoticeAt(int cell) const;
+    // Live channels of recorder 0 shown that have sent no picture for 2 s.
+    std::uint16_t stalledChannels() const { return recorderChannels(m_stalled, 0); }
     void toggleOverlays();
     bool osdEnabled() const { return m_feed.overlaysOn(); }
     // Ignores drags and double-clicks while the PTZ panel drives the camera with the mouse.
@@ -113,16 +130,21 @@ public:
     void startStream(StreamKind kind, int channelCount);
     void stopStream();
     StreamKind mode() const { return m_feed.mode(); }
-    // Sets the present and drawable channels; with `resetArrangement` and an empty mask the
-    // cells show their own channels again. True when the mask changed.
-    bool setPresentChannels(std::uint16_t mask, bool resetArrangement);
+    // Sets the present and drawable channels of a recorder (recorder 0 by default); with
+    // `resetArrangement` and an empty mask the cells show their own channels again. True when
+    // the mask changed.
+    bool setPresentChannels(std::uint16_t mask, bool resetArrangement, int recorder = 0);
     // Channels the stream carries, shown or not: the recorder's channels in live view, the
     // channels asked for in a playback. startStream sets the recorder's or recording's first
     // `channelCount` channels; a player may narrow them.
-    void setStreamChannels(std::uint16_t mask);
+    void setStreamChannels(std::uint16_t mask, int recorder = 0);
     std::uint16_t streamChannels() const { return m_feed.streamChannels(); }
 
-    std::uint16_t visibleChannelMask() const { return m_layout.visibleChannelMask(); }
+    // The channels of a recorder (recorder 0 by default) that the visible cells show.
+    std::uint16_t visibleChannelMask(int recorder = 0) const {
+        return m_layout.visibleChannelMasks()[static_cast<std::size_t>(
+            std::clamp(recorder, 0, kMaxRecorders - 1))];
+    }
     const VideoLayout& layoutModel() const { return m_layout; }
     std::uint16_t presentChannels() const { return m_feed.present(); }
     std::uint16_t drawableChannels() const { return m_feed.drawable(); }
@@ -173,6 +195,9 @@ signals:
     // The layout, page or selection changed: the owner sends the live request with the mask or
     // tells the player.
     void visibleChannelsChanged(quint16 mask);
+    // The cells shown changed, of whichever recorder of a site: each recorder's live view asks
+    // for its visibleChannelMask(recorder).
+    void siteChannelsChanged();
     // Full screen ended: the owner shows the main window again.
     void fullScreenLeft();
     // A cell was dragged and dropped back onto itself: the owner may take its channel (the PTZ
@@ -207,7 +232,7 @@ private:
     void paintCellNotice(QPainter& painter, unsigned channel, const QRect& rect) override;
     // GUI thread: the channels whose new pictures the window pulled, and the half-second
     // check for live channels that fell silent.
-    void notePictures(std::uint16_t channels);
+    void notePictures(SlotMask slotMask);
     void checkStalledCells();
     void describeView();
     void publishGeometry();
@@ -230,15 +255,15 @@ private:
     // Channels the pages, the channel buttons and the zoom may turn to: those the stream carries
     // and those that have sent pictures.
     ChannelMasks pageChannels() const {
-        return feedChannelMasks(m_feed.present() | m_feed.streamChannels());
+        return siteChannelMasks(m_feed.presentSlots() | m_feed.streamSlots());
     }
-    // The feed's channels are recorder 0's; it knows nothing of the other recorders of a site,
-    // whose cells count as present.
-    static ChannelMasks feedChannelMasks(std::uint16_t recorderZero) {
-        ChannelMasks masks = kEveryChannel;
-        masks[0] = recorderZero;
-        return masks;
-    }
+    ChannelMasks presentMasks() const { return siteChannelMasks(m_feed.presentSlots()); }
+    // The masks of the site's recorders in `slotMask`; recorders beyond the site count as
+    // present (no cell shows them).
+    ChannelMasks siteChannelMasks(SlotMask slotMask) const;
+    // Installs every channel of each recorder of the site as the sources.
+    void installSiteSources();
+    bool siteMode() const { return m_siteRecorders > 1; }
     // Part of an idle, video-loss or covert picture stretched over a cell.
     QRect cellPictureSource(const QImage& picture) const;
 
@@ -266,8 +291,8 @@ private:
     int m_focusedCell = -1;
     // Digital zoom per cell position and the channel the cell showed when it was zoomed;
     // the cell being panned with the left button and where the mouse was.
-    std::array<CellViewZoom, kCellCount> m_cellZooms{};
-    std::array<int, kCellCount> m_zoomChannels{};
+    std::array<CellViewZoom, kMaxCells> m_cellZooms{};
+    std::array<int, kMaxCells> m_zoomChannels{}; // the slot the cell showed
     int m_panCell = -1;
     QPoint m_panFrom;
     FullScreenMode m_fullScreen;
@@ -284,11 +309,15 @@ private:
     // the text, steady milliseconds for the silence), since when the shown channels are
     // watched (a layout, page or stream change), the stalled channels and the connection
     // notice.
-    std::array<QDateTime, kChannelCount> m_pictureTime;
-    std::array<std::int64_t, kChannelCount> m_pictureSteadyMs{};
+    std::array<QDateTime, kSlotCount> m_pictureTime;
+    std::array<std::int64_t, kSlotCount> m_pictureSteadyMs{};
     std::int64_t m_watchSinceMs = 0;
-    std::uint16_t m_stalled = 0;
+    SlotMask m_stalled = 0;
     QString m_connectionNotice;
+    // A site's recorders, the channels each has, and each one's own notice (GUI thread).
+    int m_siteRecorders = 1;
+    std::array<int, kMaxRecorders> m_recorderChannels{};
+    std::array<QString, kMaxRecorders> m_recorderNotices;
 };
 
 } // namespace kalder

@@ -810,6 +810,55 @@ TEST_F(VideoWindowSpeedMark, ASpeedChangeRepaintsACellThatGetsNoNewPicture) {
     EXPECT_EQ(shown(0), paused);
 }
 
+// Four recorders of four channels in one 16-cell layout: each recorder's pictures reach its own
+// cells, its masks and its notice are its own, and one recorder's end leaves the others alone.
+TEST_F(VideoWindowTest, ASiteOfFourRecordersShowsEachInItsOwnCells) {
+    QSignalSpy site(&window, &VideoWindow::siteChannelsChanged);
+    window.setSiteRecorders(4);
+    for (int recorder = 0; recorder < 4; ++recorder)
+        window.startRecorderStream(recorder, 4);
+    EXPECT_EQ(window.layoutModel().cellCount(), 16);
+    EXPECT_EQ(window.layoutModel().layout(), 16);
+    EXPECT_GE(site.count(), 1);
+    for (int recorder = 0; recorder < 4; ++recorder) {
+        EXPECT_EQ(window.visibleChannelMask(recorder), 0x000F) << recorder;
+        window.setPresentChannels(0x000F, false, recorder);
+    }
+    EXPECT_EQ(window.layoutModel().cellSource(9), (CellSource{2, 1}));
+
+    const QColor colours[] = {QColor(200, 30, 30), QColor(30, 200, 30), QColor(30, 30, 200),
+                              QColor(200, 200, 30)};
+    for (int recorder = 0; recorder < 4; ++recorder)
+        decodePicture(slotOf(recorder, 1), colours[recorder]);
+    QCoreApplication::processEvents();
+    QImage shot = window.grab().toImage();
+    for (int recorder = 0; recorder < 4; ++recorder) {
+        EXPECT_TRUE(near(shot.pixelColor(cellCentre(recorder * 4 + 1)), colours[recorder]))
+            << "recorder " << recorder;
+        EXPECT_EQ(shot.pixelColor(cellCentre(recorder * 4)), QColor(Qt::darkBlue))
+            << "recorder " << recorder << " channel 1 has no picture yet";
+    }
+
+    window.setRecorderNotice(2, QStringLiteral("Reconnecting…"));
+    for (int cell = 0; cell < 16; ++cell)
+        EXPECT_EQ(window.cellNoticeAt(cell).startsWith(QStringLiteral("Reconnecting…")),
+                  cell / 4 == 2)
+            << cell;
+    window.setPresentChannels(0x000E, false, 3);
+    window.feed().setVideoLossMask(0x0001, 3);
+    window.stopRecorderStream(2);
+    EXPECT_EQ(window.presentChannels(), 0x000F) << "recorder 0 plays on";
+    EXPECT_EQ(window.feed().present(2), 0);
+    EXPECT_EQ(window.feed().cellContent(slotOf(3, 0)), CellContent::VideoLoss);
+    EXPECT_EQ(window.feed().cellContent(slotOf(2, 1)), CellContent::Idle);
+    EXPECT_EQ(window.mode(), StreamKind::Live);
+
+    window.setSiteRecorders(1);
+    EXPECT_EQ(window.layoutModel().cellCount(), 16);
+    EXPECT_EQ(window.layoutModel().cellSource(9), (CellSource{0, 9}));
+    EXPECT_EQ(window.cellNoticeAt(9), QString());
+}
+
 } // namespace
 } // namespace kalder
 
