@@ -423,30 +423,35 @@ void VideoLayout::swapCells(int cellA, int cellB) {
               m_cellSource[static_cast<std::size_t>(cellB)]);
 }
 
-void VideoLayout::restoreArrangement(const Arrangement& arrangement) {
-    if (arrangement.layoutIndex < 0 || arrangement.layoutIndex >= kSiteLayoutCount)
-        return;
-    const int pages = m_pageCounts[static_cast<std::size_t>(arrangement.layoutIndex)];
-    if (pages == 0)
-        return;
-    // The cells must show the installed sources, each once, and nothing beyond them; an
-    // arrangement of other sources (a site whose recorders changed) shows them in order.
-    bool matches = true;
-    for (int cell = m_cellCount; cell < kMaxCells && matches; ++cell)
-        matches = arrangement.cellSource[static_cast<std::size_t>(cell)].empty();
+bool VideoLayout::showsInstalledSources(const Arrangement& arrangement) const {
+    // The cells must show the installed sources, each once, and nothing beyond them.
+    for (int cell = m_cellCount; cell < kMaxCells; ++cell) {
+        if (!arrangement.cellSource[static_cast<std::size_t>(cell)].empty())
+            return false;
+    }
     std::uint64_t taken = 0;
-    for (int cell = 0; cell < m_cellCount && matches; ++cell) {
+    for (int cell = 0; cell < m_cellCount; ++cell) {
         const CellSource& source = arrangement.cellSource[static_cast<std::size_t>(cell)];
         int index = -1;
         for (int i = 0; i < m_cellCount && index < 0; ++i) {
             if (m_sources[static_cast<std::size_t>(i)] == source)
                 index = i;
         }
-        matches = index >= 0 && !((taken >> index) & 1u);
-        if (matches)
-            taken |= std::uint64_t{1} << index;
+        if (index < 0 || ((taken >> index) & 1u))
+            return false;
+        taken |= std::uint64_t{1} << index;
     }
-    if (matches)
+    return true;
+}
+
+void VideoLayout::restoreArrangement(const Arrangement& arrangement) {
+    if (arrangement.layoutIndex < 0 || arrangement.layoutIndex >= kSiteLayoutCount)
+        return;
+    const int pages = m_pageCounts[static_cast<std::size_t>(arrangement.layoutIndex)];
+    if (pages == 0)
+        return;
+    // An arrangement of other sources (a site whose recorders changed) shows them in order.
+    if (showsInstalledSources(arrangement))
         m_cellSource = arrangement.cellSource;
     else
         resetArrangement();

@@ -126,6 +126,8 @@ public:
     // refused. Cells that are not the installed sources, each once, show the installed sources
     // in order instead.
     void restoreArrangement(const Arrangement& arrangement);
+    // Whether the arrangement's cells show the installed sources, each once.
+    bool showsInstalledSources(const Arrangement& arrangement) const;
 
     // Installs the site's channels in order (recorder 0's, then recorder 1's, ...): 1 to
     // kMaxCells distinct sources with recorders 0 to kMaxRecorders - 1 and channels 0-15. Cell n

@@ -150,7 +150,21 @@ void VideoWindow::installSiteSources() {
         m_layout.setPageTable(static_cast<int>(sources.size()));
 }
 
+void VideoWindow::setSiteArrangement(const VideoLayout::Arrangement& arrangement) {
+    m_siteArrangement = arrangement;
+    putSiteArrangementBack();
+}
+
+void VideoWindow::putSiteArrangementBack() {
+    if (!m_siteArrangement || !m_layout.showsInstalledSources(*m_siteArrangement))
+        return;
+    m_layout.restoreArrangement(*m_siteArrangement);
+    m_siteArrangement.reset();
+    afterViewChange();
+}
+
 void VideoWindow::setSiteRecorders(int count) {
+    m_siteArrangement.reset();
     count = std::clamp(count, 1, kMaxRecorders);
     m_siteRecorders = count;
     m_recorderChannels.fill(kRecorderChannels);
@@ -191,6 +205,7 @@ void VideoWindow::startRecorderStream(int recorder, int channelCount) {
     } else {
         refresh();
     }
+    putSiteArrangementBack();
 }
 
 void VideoWindow::stopRecorderStream(int recorder) {

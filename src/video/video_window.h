@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -71,6 +72,10 @@ public:
     // the cells walk every channel of each, sixteen until its live view says how many it has
     // (setRecorderChannelCount). Every recorder's stream ends and the view starts afresh.
     void setSiteRecorders(int count);
+    // The arrangement a site was left in: put back as soon as the site's sources are those it
+    // shows (the recorders' channel counts are known once they are connected), then forgotten.
+    // setSiteRecorders forgets one that never fitted.
+    void setSiteArrangement(const VideoLayout::Arrangement& arrangement);
     int siteRecorders() const { return m_siteRecorders; }
     // The channels the recorder has; the site's sources change when the count does.
     void setRecorderChannelCount(int recorder, int channels);
@@ -263,6 +268,7 @@ private:
     ChannelMasks siteChannelMasks(SlotMask slotMask) const;
     // Installs every channel of each recorder of the site as the sources.
     void installSiteSources();
+    void putSiteArrangementBack();
     bool siteMode() const { return m_siteRecorders > 1; }
     // Part of an idle, video-loss or covert picture stretched over a cell.
     QRect cellPictureSource(const QImage& picture) const;
@@ -318,6 +324,7 @@ private:
     int m_siteRecorders = 1;
     std::array<int, kMaxRecorders> m_recorderChannels{};
     std::array<QString, kMaxRecorders> m_recorderNotices;
+    std::optional<VideoLayout::Arrangement> m_siteArrangement; // waiting for its sources
 };
 
 } // namespace kalder

@@ -859,6 +859,30 @@ TEST_F(VideoWindowTest, ASiteOfFourRecordersShowsEachInItsOwnCells) {
     EXPECT_EQ(window.cellNoticeAt(9), QString());
 }
 
+// A site's stored arrangement waits until the recorders' channel counts make its sources, then
+// shows as it was left.
+TEST_F(VideoWindowTest, ASiteArrangementReturnsOnceItsRecordersReportTheirChannels) {
+    window.setSiteRecorders(2);
+    VideoLayout::Arrangement left;
+    left.layoutIndex = layoutIndex(4);
+    left.page = 1;
+    for (int cell = 0; cell < 8; ++cell)
+        left.cellSource[static_cast<std::size_t>(cell)] = {1 - cell / 4, 3 - cell % 4};
+    window.setSiteArrangement(left);
+    window.startRecorderStream(0, 4);
+    EXPECT_EQ(window.layoutModel().cellCount(), 20) << "recorder 1 has not said yet";
+    EXPECT_EQ(window.layoutModel().layout(), 16);
+
+    window.startRecorderStream(1, 4);
+    EXPECT_EQ(window.viewArrangement(), left);
+    EXPECT_EQ(window.visibleChannelMask(0), 0x000F);
+    EXPECT_EQ(window.visibleChannelMask(1), 0x0000);
+
+    window.setRecorderChannelCount(1, 2);
+    EXPECT_EQ(window.layoutModel().cellCount(), 6);
+    EXPECT_EQ(window.layoutModel().cellSource(5), (CellSource{1, 1})) << "in order again";
+}
+
 } // namespace
 } // namespace kalder
 
