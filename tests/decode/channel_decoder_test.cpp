@@ -137,6 +137,25 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SizeChangeCase{4, 6}, SizeChangeCase{0, 0}),
     [](const auto& info) { return "AtFrame" + std::to_string(info.param.firstLargeFrame); });
 
+// The decoder of a site's third recorder keeps its channel 3 in slot 35 of a feed's store, and
+// names that slot to the target; the first recorder's channel 3 is untouched.
+TEST_F(ChannelDecoderTest, ARecordersDecoderWritesItsChannelsIntoItsOwnSlots) {
+    const auto& frames = clip(352, 240, 10, 10);
+    PictureStore slots(64);
+    RecordingTarget target{slots, true};
+    ChannelDecoder decoder(35, StreamKind::Live, m_library.get(), slots, target, m_host, 32);
+    for (const auto& frame : frames)
+        decoder.enqueueFrame(makeRecord(3, frame, 352, 240, 1));
+    settle(decoder);
+    EXPECT_EQ(decoder.stats().decoded, 10u);
+    EXPECT_EQ(target.log(35).draws, 10);
+    EXPECT_EQ(target.log(3).draws, 0);
+    EXPECT_TRUE(slots.decoded(35));
+    EXPECT_FALSE(slots.decoded(3));
+    EXPECT_EQ(slots.size(35).width, 352);
+    decoder.stop();
+}
+
 TEST_F(ChannelDecoderTest, ANewGenerationResynchronisesAtTheSameSize) {
     const auto& frames = clip(352, 240, 30, 10);
     auto decoder = makeDecoder();

@@ -99,7 +99,7 @@ private:
     PictureStore& m_pictures;
     const bool m_accelerated;
     std::mutex m_logLock;
-    std::array<ChannelLog, kChannelCount> m_logs; // guarded by m_logLock
+    std::array<ChannelLog, 64> m_logs; // guarded by m_logLock; up to a store of 64 slots
 };
 
 // A host whose answers the test sets, and which counts what it is told.
