@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -270,6 +271,7 @@ struct Stretch {
     double cpu = 0;
     double received = 0;
     double shown = 0;
+    long rssKb = 0, peakRssKb = 0; // at the stretch's end
     double cpuPerShownMs() const { return shown > 0 ? 1000 * cpu / shown : 0; }
     double share() const { return wall > 0 ? 100 * cpu / wall / 2 : 0; }
 };
@@ -286,6 +288,8 @@ std::optional<Stretch> measureStretch(const std::string& statsFile, double secon
     s.cpu = last->cpuSeconds - first->cpuSeconds;
     s.received = static_cast<double>(last->received - first->received);
     s.shown = static_cast<double>(last->shown - first->shown);
+    s.rssKb = last->rssKb;
+    s.peakRssKb = last->peakRssKb;
     return s;
 }
 
@@ -293,16 +297,64 @@ std::optional<Stretch> measureStretch(const std::string& statsFile, double secon
 // the whole video area, the main window minimized, and covered by another window.
 struct ClientRun {
     Stretch sixteen, one, minimized, covered;
+    int movingCells = -1; // of the 16 cells, after the 16-cell stretch (SixteenAndCells)
 };
 
-// The top-left cell's centre in the main window (its video area is 815 x 548 at 53, 72).
-constexpr int kFirstCellX = 53 + 815 / 8;
-constexpr int kFirstCellY = 72 + 548 / 8;
+// The main window's video area.
+constexpr int kVideoLeft = 53;
+constexpr int kVideoTop = 72;
+constexpr int kVideoWidth = 815;
+constexpr int kVideoHeight = 548;
+// The top-left cell's centre in the main window.
+constexpr int kFirstCellX = kVideoLeft + kVideoWidth / 8;
+constexpr int kFirstCellY = kVideoTop + kVideoHeight / 8;
 
-// Which stretches runClient measures after the 16 cells.
-enum class Stretches { SixteenOnly, All, OneCellOnly };
+// How many cells of the 16-cell layout change between two grabs of the video area half a
+// second apart: the simulator's scene moves all over the picture, while an empty cell or one
+// whose pictures stopped stays as it is. -1 when the window's pixels cannot be read. The second
+// grab is written to `picture` (PPM), to be looked at.
+int countMovingCells(XWindowControl& window, const std::string& picture) {
+    const std::vector<std::uint32_t> before =
+        window.grab(kVideoLeft, kVideoTop, kVideoWidth, kVideoHeight);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const std::vector<std::uint32_t> after =
+        window.grab(kVideoLeft, kVideoTop, kVideoWidth, kVideoHeight);
+    if (before.empty() || after.size() != before.size())
+        return -1;
+    std::ofstream ppm(picture, std::ios::binary | std::ios::trunc);
+    ppm << "P6\n" << kVideoWidth << ' ' << kVideoHeight << "\n255\n";
+    for (const std::uint32_t pixel : after) {
+        const char rgb[3] = {static_cast<char>(pixel >> 16), static_cast<char>(pixel >> 8),
+                             static_cast<char>(pixel)};
+        ppm.write(rgb, 3);
+    }
+    int moving = 0;
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            const int left = column * kVideoWidth / 4, right = (column + 1) * kVideoWidth / 4;
+            const int top = row * kVideoHeight / 4, bottom = (row + 1) * kVideoHeight / 4;
+            long changed = 0;
+            for (int y = top; y < bottom; ++y) {
+                for (int x = left; x < right; ++x) {
+                    const std::size_t at = static_cast<std::size_t>(y) * kVideoWidth + x;
+                    // The colour bits only: the pad byte of a 24-bit visual is undefined.
+                    changed += ((before[at] ^ after[at]) & 0xFFFFFFu) != 0 ? 1 : 0;
+                }
+            }
+            // The overlays' lines and the cell borders stay; the picture under them moves.
+            if (changed * 4 > long{right - left} * (bottom - top))
+                ++moving;
+        }
+    }
+    return moving;
+}
 
-std::optional<ClientRun> runClient(const std::string& folder, const std::string& port,
+// Which stretches runClient measures after the 16 cells; SixteenAndCells counts the moving
+// cells after them.
+enum class Stretches { SixteenOnly, SixteenAndCells, All, OneCellOnly };
+
+// The desktop client connected to the recorders at `ports` (one: a recorder; several: a site).
+std::optional<ClientRun> runClient(const std::string& folder, const std::vector<std::string>& ports,
                                    const std::string& path, bool fasterSmallCells,
                                    Stretches stretches, const DesktopRunOptions& options) {
     namespace fs = std::filesystem;
@@ -323,9 +375,14 @@ std::optional<ClientRun> runClient(const std::string& folder, const std::string&
                                                    {"KALDER_VIDEO_STATS", statsFile}};
     if (path == "planar-sw")
         environment["KALDER_NO_OPENGL"] = "1";
-    const pid_t gui =
-        spawnProcess({folder + "/kalder", "--connect", "127.0.0.1:" + port, "--user", "ADMIN"},
-                     nullptr, {.environment = environment, .quiet = true});
+    std::vector<std::string> arguments{folder + "/kalder"};
+    for (const std::string& port : ports) {
+        arguments.push_back("--connect");
+        arguments.push_back("127.0.0.1:" + port);
+    }
+    arguments.push_back("--user");
+    arguments.push_back("ADMIN");
+    const pid_t gui = spawnProcess(arguments, nullptr, {.environment = environment, .quiet = true});
     if (gui < 0)
         return std::nullopt;
     const auto end = [&](const char* why) -> std::optional<ClientRun> {
@@ -354,6 +411,13 @@ std::optional<ClientRun> runClient(const std::string& folder, const std::string&
     if (!sixteen)
         return end("the desktop client wrote no statistics (no display?)");
     run.sixteen = *sixteen;
+    if (stretches == Stretches::SixteenAndCells) {
+        const auto window = XWindowControl::find(gui);
+        if (!window)
+            return end("the desktop client's window is not on the display");
+        run.movingCells = countMovingCells(
+            *window, (home / (ports.size() > 1 ? "site.ppm" : "one.ppm")).string());
+    }
     if (stretches == Stretches::All) {
         const auto window = XWindowControl::find(gui);
         if (!window)
@@ -435,7 +499,7 @@ int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options
                         loadAverage().c_str(), 1000 * single->cpuPerFrame);
             for (const std::string& path : options.paths) {
                 const auto run =
-                    runClient(folder, port, path, true, Stretches::OneCellOnly, options);
+                    runClient(folder, {port}, path, true, Stretches::OneCellOnly, options);
                 if (!run) {
                     failed = true;
                     break;
@@ -475,7 +539,7 @@ int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options
         for (const std::string& path : options.paths) {
             for (const bool faster : {false, true}) {
                 const auto run =
-                    runClient(folder, port, path, faster,
+                    runClient(folder, {port}, path, faster,
                               faster ? Stretches::All : Stretches::SixteenOnly, options);
                 if (!run) {
                     failed = true;
@@ -531,10 +595,140 @@ int runAgainstFfmpeg(const std::string& folder, const DesktopRunOptions& options
     return 0;
 }
 
+// A simulator started for the site mode, its port read from its first line.
+struct SiteSimulator {
+    pid_t pid = -1;
+    int output = -1;
+    std::string port;
+};
+
+void stopSimulators(std::vector<SiteSimulator>& simulators) {
+    for (SiteSimulator& sim : simulators) {
+        ::kill(sim.pid, SIGTERM);
+        ::waitpid(sim.pid, nullptr, 0);
+        ::close(sim.output);
+    }
+    simulators.clear();
+}
+
+// The desktop client on a site of four recorders of four channels each, in its 16-cell layout,
+// against the same client on one recorder of sixteen channels in the same run: its CPU per
+// shown picture and its RSS, site against reference, round by round.
+int runSite(const std::string& folder, const DesktopRunOptions& options) {
+    constexpr int kSiteRecorders = 4;
+    std::vector<SiteSimulator> simulators; // [0] the reference, then the site's recorders
+    for (int i = 0; i <= kSiteRecorders; ++i) {
+        SiteSimulator sim;
+        // One after the other: the first encodes the loops the others then find in the cache.
+        sim.pid = spawnProcess({folder + "/kalder-recorder-sim", "--port", "0", "--channels",
+                                i == 0 ? "16" : "4", "--cache-dir", "bench-sim-cache",
+                                "--encoder-preset", options.preset},
+                               &sim.output, {.environment = {}, .quiet = true});
+        if (sim.pid > 0)
+            sim.port = readLine(sim.output);
+        if (sim.pid > 0)
+            simulators.push_back(sim);
+        if (sim.pid < 0 || sim.port.empty()) {
+            std::fprintf(stderr, "cannot start kalder-recorder-sim\n");
+            stopSimulators(simulators);
+            return 1;
+        }
+    }
+    const std::vector<std::string> reference{simulators[0].port};
+    std::vector<std::string> site;
+    for (int i = 1; i <= kSiteRecorders; ++i)
+        site.push_back(simulators[static_cast<std::size_t>(i)].port);
+    std::printf("kalder-recorder-sim --encoder-preset %s (704x480, 30 frames/s): the reference "
+                "one recorder of 16 channels on port %s, the site four of 4 channels on ports "
+                "%s %s %s %s; %.0f s warm-up, %.0f s measured; load average %s\n",
+                options.preset.c_str(), reference[0].c_str(), site[0].c_str(), site[1].c_str(),
+                site[2].c_str(), site[3].c_str(), options.warmUpSeconds, options.seconds,
+                loadAverage().c_str());
+    struct SiteFigures {
+        std::vector<double> referenceMs, siteMs, referenceRss, siteRss, referencePeak, sitePeak;
+        std::vector<double> cpu, rss, peak; // site / reference, per round
+    };
+    std::map<std::string, SiteFigures> figures;
+    // Each channel hands the window 30 pictures a second: the channels whose pictures the
+    // window received, whichever recorder they came from.
+    const auto channelsOf = [](const Stretch& s) {
+        return static_cast<int>(std::lround(s.received / s.wall / 30));
+    };
+    const auto describe = [&](const char* side, const std::string& path, const ClientRun& run) {
+        const Stretch& s = run.sixteen;
+        std::printf("  %-9s %-9s 16 cells: %.3f ms CPU per shown picture (%.1f %% of the 2-core "
+                    "machine), shown %.1f/s of %.1f received; RSS %.1f MB (peak %.1f MB)\n",
+                    path.c_str(), side, s.cpuPerShownMs(), s.share(), s.shown / s.wall,
+                    s.received / s.wall, s.rssKb / 1024.0, s.peakRssKb / 1024.0);
+        std::printf("  %-9s %-9s pictures of %d channels received; ", "", "", channelsOf(s));
+        if (run.movingCells < 0)
+            std::printf("the window's pixels not read\n");
+        else
+            std::printf("%d of the 4 x 4 cells moving\n", run.movingCells);
+    };
+    bool failed = false;
+    for (int round = 0; round < options.rounds && !failed; ++round) {
+        std::printf("round %d (load average %s):\n", round + 1, loadAverage().c_str());
+        for (const std::string& path : options.paths) {
+            const auto one =
+                runClient(folder, reference, path, true, Stretches::SixteenAndCells, options);
+            const auto several =
+                one ? runClient(folder, site, path, true, Stretches::SixteenAndCells, options)
+                    : std::nullopt;
+            if (!one || !several) {
+                failed = true;
+                break;
+            }
+            describe("reference", path, *one);
+            describe("site", path, *several);
+            const Stretch& r = one->sixteen;
+            const Stretch& s = several->sixteen;
+            SiteFigures& f = figures[path];
+            f.referenceMs.push_back(r.cpuPerShownMs());
+            f.siteMs.push_back(s.cpuPerShownMs());
+            f.referenceRss.push_back(r.rssKb / 1024.0);
+            f.siteRss.push_back(s.rssKb / 1024.0);
+            f.referencePeak.push_back(r.peakRssKb / 1024.0);
+            f.sitePeak.push_back(s.peakRssKb / 1024.0);
+            f.cpu.push_back(r.cpuPerShownMs() > 0 ? s.cpuPerShownMs() / r.cpuPerShownMs() : 0);
+            f.rss.push_back(r.rssKb > 0 ? static_cast<double>(s.rssKb) / r.rssKb : 0);
+            f.peak.push_back(r.peakRssKb > 0 ? static_cast<double>(s.peakRssKb) / r.peakRssKb : 0);
+            std::printf("  %-9s site / reference: CPU per shown picture %.3f, RSS %.3f, peak RSS "
+                        "%.3f\n",
+                        path.c_str(), f.cpu.back(), f.rss.back(), f.peak.back());
+            if (channelsOf(s) < 16 || several->movingCells < 16)
+                std::printf("  %-9s the site's window did not show 16 channels in 16 moving "
+                            "cells: the ratios are not the site's\n",
+                            path.c_str());
+            std::fflush(stdout);
+        }
+    }
+    stopSimulators(simulators);
+    if (failed)
+        return 1;
+    std::printf("medians of %d rounds (goals: site / reference CPU per shown picture at most 1.10, "
+                "RSS at most 1.20):\n",
+                options.rounds);
+    for (const std::string& path : options.paths) {
+        const SiteFigures& f = figures[path];
+        std::printf("  %-9s reference %.3f ms, RSS %.1f MB (peak %.1f MB); site %.3f ms, RSS %.1f "
+                    "MB (peak %.1f MB)\n",
+                    path.c_str(), medianOf(f.referenceMs), medianOf(f.referenceRss),
+                    medianOf(f.referencePeak), medianOf(f.siteMs), medianOf(f.siteRss),
+                    medianOf(f.sitePeak));
+        std::printf("  %-9s site / reference: CPU per shown picture %.3f, RSS %.3f, peak RSS "
+                    "%.3f\n",
+                    path.c_str(), medianOf(f.cpu), medianOf(f.rss), medianOf(f.peak));
+    }
+    return 0;
+}
+
 } // namespace
 
 int runDesktopAgainstSimulator(const DesktopRunOptions& options) {
     const std::string folder = DecoderLibrary::programFolder().string();
+    if (options.site)
+        return runSite(folder, options);
     if (!options.againstCli)
         return runAgainstFfmpeg(folder, options);
     int simOutput = -1;

@@ -20,6 +20,9 @@ struct DesktopRunOptions {
     // Only the first cell zoomed to the whole video area, against one ffmpeg decoder: the
     // quick measure of the largest picture the window converts.
     bool oneCellOnly = false;
+    // The 16-cell layout on a site of four recorders of four channels each against one recorder
+    // of sixteen channels: CPU per shown picture and RSS of the one against the other.
+    bool site = false;
 };
 
 // Runs every path `rounds` times and prints the figures; the program's exit status.

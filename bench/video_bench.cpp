@@ -6,13 +6,15 @@
 //       --zoomed: each round has a third phase with every cell digitally zoomed 2x, and the
 //       CPU per picture of the zoomed cells is set against the unzoomed ones of the same round
 //   kalder-bench-video --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] [--rounds N]
-//                            [--encoder-preset NAME] [--against-cli] [--one-cell]
+//                            [--encoder-preset NAME] [--against-cli | --one-cell | --site]
 //       the desktop client itself (kalder --connect) against kalder-recorder-sim, on both
 //       software paths or one: its CPU per shown picture in the 16-cell layout with faster
 //       small cells off and on, against sixteen real-time ffmpeg decoders of the same stream;
 //       zoomed to one cell against one such decoder; minimized against the 16 cells shown.
 //       With --against-cli: beside kalder-cli live on the same streams at the same time;
-//       with --one-cell: only the cell zoomed to the whole video area against one decoder
+//       with --one-cell: only the cell zoomed to the whole video area against one decoder;
+//       with --site: the 16 cells of a site of four recorders of four channels each against
+//       those of one recorder of sixteen channels (CPU per shown picture, RSS), 3 rounds
 //       gl: planar pictures drawn by the OpenGL surface (needs a display with OpenGL);
 //       rgb: BGR pictures scaled by the decode threads, painted by the GUI thread;
 //       planar-sw: planar pictures converted in software (the fallback without OpenGL)
@@ -253,6 +255,7 @@ double percentile(std::vector<double> values, double p) {
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--sim") {
         DesktopRunOptions options;
+        bool roundsGiven = false;
         for (int i = 2; i < argc; ++i) {
             const std::string arg = argv[i];
             if (arg == "--seconds" && i + 1 < argc) {
@@ -261,12 +264,15 @@ int main(int argc, char** argv) {
                 options.warmUpSeconds = std::max(1.0, std::atof(argv[++i]));
             } else if (arg == "--rounds" && i + 1 < argc) {
                 options.rounds = std::max(1, std::atoi(argv[++i]));
+                roundsGiven = true;
             } else if (arg == "--encoder-preset" && i + 1 < argc) {
                 options.preset = argv[++i];
             } else if (arg == "--against-cli") {
                 options.againstCli = true;
             } else if (arg == "--one-cell") {
                 options.oneCellOnly = true;
+            } else if (arg == "--site") {
+                options.site = true;
             } else if (arg == "--path" && i + 1 < argc) {
                 options.paths = {argv[++i]};
                 if (options.paths[0] != "rgb" && options.paths[0] != "planar-sw") {
@@ -276,11 +282,18 @@ int main(int argc, char** argv) {
             } else {
                 std::fprintf(stderr,
                              "usage: %s --sim [--path rgb|planar-sw] [--warm-up S] [--seconds S] "
-                             "[--rounds N] [--encoder-preset NAME] [--against-cli] [--one-cell]\n",
+                             "[--rounds N] [--encoder-preset NAME] [--against-cli | --one-cell | "
+                             "--site]\n",
                              argv[0]);
                 return 2;
             }
         }
+        if (int(options.site) + int(options.againstCli) + int(options.oneCellOnly) > 1) {
+            std::fprintf(stderr, "--against-cli, --one-cell and --site are modes of their own\n");
+            return 2;
+        }
+        if (options.site && !roundsGiven)
+            options.rounds = 3;
         return runDesktopAgainstSimulator(options);
     }
     std::string path = "gl";

@@ -165,4 +165,23 @@ void XWindowControl::uncover() {
     xcb_flush(m_x->connection);
 }
 
+std::vector<std::uint32_t> XWindowControl::grab(int x, int y, int width, int height) {
+    xcb_get_image_reply_t* image = xcb_get_image_reply(
+        m_x->connection,
+        xcb_get_image(m_x->connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_x->window,
+                      static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
+                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
+        nullptr);
+    std::vector<std::uint32_t> pixels;
+    const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // At depth 24 and 32 the server's Z pixmap has 32 bits a pixel and no row padding.
+    if (image != nullptr && (image->depth == 24 || image->depth == 32) &&
+        static_cast<std::size_t>(xcb_get_image_data_length(image)) == count * 4) {
+        pixels.resize(count);
+        std::memcpy(pixels.data(), xcb_get_image_data(image), count * 4);
+    }
+    std::free(image);
+    return pixels;
+}
+
 } // namespace kalder::bench

@@ -6,7 +6,9 @@
 // another window.
 #include <sys/types.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace kalder::bench {
 
@@ -27,6 +29,10 @@ public:
     // Another window over the whole screen, and away again.
     void cover();
     void uncover();
+    // The pixels of the rectangle (x, y, width, height) of the window as the X server holds
+    // them, one 32-bit word a pixel, row by row; empty when the server gives none (the window
+    // unmapped, or a depth other than 24 or 32 bits).
+    std::vector<std::uint32_t> grab(int x, int y, int width, int height);
 
 private:
     struct Connection;
