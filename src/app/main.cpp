@@ -84,7 +84,13 @@ int main(int argc, char** argv) {
     config.store = store.get();
     config.settings = kalder::loadSettings(*store, config.custom, QDir::homePath());
 
-    if (options->connectAtStart) {
+    if (std::optional<kalder::SiteRequest> site =
+            kalder::programSite(start, *store, kalder::resolveRecorderAddress, error)) {
+        config.siteAtStart = std::move(site);
+    } else if (!start.siteName.empty()) {
+        std::fprintf(stderr, "kalder: %s\n", qPrintable(error));
+        return 2;
+    } else if (options->connectAtStart) {
         kalder::ConnectRequest request;
         request.typedAddress = start.host;
         request.address = kalder::resolveRecorderAddress(start.host);

@@ -33,6 +33,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <bit>
 #include <filesystem>
 
@@ -67,11 +68,11 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_store(*config.store),
       m_custom(config.custom), m_settings(config.settings), m_removableMode(config.removableMode),
       m_timeZoneOffsetSeconds(config.timeZoneOffsetSeconds), m_decoder(config.decoder),
-      m_live(config.decoder, this) {
+      m_live(config.decoder, this), m_reconnectSchedule(config.reconnectSchedule),
+      m_keepAliveStep(config.keepAliveStep) {
     setObjectName(QStringLiteral("mainWindow"));
     m_links.push_back(std::make_unique<RecorderLink>(0, static_cast<RecorderLinkHost&>(*this),
-                                                     *this, config.reconnectSchedule,
-                                                     config.keepAliveStep));
+                                                     *this, m_reconnectSchedule, m_keepAliveStep));
     m_links.front()->setReconnectOn(m_settings.reconnect != 0);
     setFixedSize(kWidth, kHeight);
     setWindowTitle(m_custom.oemTitle);
@@ -99,8 +100,9 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
     connect(m_local, &LocalPlaybackController::searchWindowOpened, this,
             [this](LocalSearchWindow* window) { fillLocalLogTab(*window); });
     connect(m_local, &LocalPlaybackController::stopLiveRequested, this, [this] {
-        if (session() && session()->live().liveOn())
-            session()->live().stopLive();
+        for (const auto& link : m_links) // every recorder of a site
+            if (link->session() && link->session()->live().liveOn())
+                link->session()->live().stopLive();
         if (m_playback->active()) // one stream at a time in the video window
             m_playback->press(PlayControl::Stop);
     });
@@ -128,7 +130,10 @@ MainWindow::MainWindow(MainWindowConfig config, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     if (!m_removableMode) {
-        if (config.connectAtStart) {
+        if (config.siteAtStart && config.siteAtStart->recorders.size() > 1) {
+            const SiteRequest site = *config.siteAtStart;
+            QTimer::singleShot(0, this, [this, site] { connectToSite(site); });
+        } else if (config.connectAtStart) {
             const ConnectRequest request = *config.connectAtStart;
             QTimer::singleShot(0, this, [this, request] { connectTo(request); });
         } else if (config.connectDialogAtStart) {
@@ -283,7 +288,12 @@ void MainWindow::createVideoWindow() {
         raise();
         activateWindow();
     });
+    // A window made again for a site shows its recorders before their live views start anew.
+    if (inSite())
+        m_videoWindow->setSiteRecorders(siteRecorderCount());
     m_live.setVideoWindow(m_videoWindow);
+    for (const auto& live : m_siteLive)
+        live->setVideoWindow(m_videoWindow);
     m_playback->setVideoWindow(m_videoWindow);
     m_local->setVideoWindow(m_videoWindow);
     connectCellMenu();
@@ -295,6 +305,8 @@ void MainWindow::destroyVideoWindow() {
     if (m_videoWindow == nullptr)
         return;
     m_live.setVideoWindow(nullptr);
+    for (const auto& live : m_siteLive)
+        live->setVideoWindow(nullptr);
     m_playback->setVideoWindow(nullptr);
     m_local->setVideoWindow(nullptr);
     if (m_videoWindow->fullScreen())
@@ -321,7 +333,12 @@ bool MainWindow::event(QEvent* event) {
     }
     if (type >= kFirstWindowMessage && type <= kLastWindowMessage) {
         if (auto* message = dynamic_cast<WindowMessageEvent*>(event)) {
-            // A late message of a session before the last one is dropped by its tag.
+            // A late message of a session before the last one is dropped by its tag. The
+            // further recorders of a site have live view only: what their sessions post about
+            // the other features (which work on link 0's session) is dropped here.
+            const RecorderLink* link = linkOf(message->generation());
+            if (link && link->index() > 0 && !siteLinkMessage(message->message()))
+                return true;
             if (handlesGeneration(message->generation())) {
                 // A repeatable message lets the session post the next change before the state
                 // is read, so that no change is missed.
@@ -345,16 +362,80 @@ bool MainWindow::handlesGeneration(std::uint64_t generation) const {
     return generation == 0 || linkOf(generation) != nullptr;
 }
 
+bool MainWindow::siteLinkMessage(int message) {
+    switch (message) {
+    // The link's connection, login and tries.
+    case WindowMessage::Notification:
+    case WindowMessage::DropSession:
+    case WindowMessage::ConnectFailed:
+    case WindowMessage::LoggedIn:
+    case WindowMessage::NotServed:
+    // Its part of live view.
+    case WindowMessage::LiveChannels:
+    case WindowMessage::VideoWindowReset:
+    case WindowMessage::HiddenChannelsChanged:
+    case WindowMessage::ChannelTitlesChanged:
+        return true;
+    default:
+        return false;
+    }
+}
+
+RecorderLink& MainWindow::linkOfMessage(const WindowMessageEvent& message) const {
+    RecorderLink* link = linkOf(message.generation());
+    return link ? *link : firstLink();
+}
+
+bool MainWindow::anyLinkActive() const {
+    for (const auto& link : m_links)
+        if (link->session() || link->reconnecting())
+            return true;
+    return false;
+}
+
+LiveViewController& MainWindow::liveOf(const RecorderLink& link) {
+    const int index = link.index();
+    if (index <= 0 || index > static_cast<int>(m_siteLive.size()))
+        return m_live;
+    return *m_siteLive[static_cast<std::size_t>(index - 1)];
+}
+
+QString MainWindow::recorderName(const RecorderLink& link) const {
+    const QString address = link.lastRequest()
+                                ? QString::fromStdString(link.lastRequest()->typedAddress.empty()
+                                                             ? link.lastRequest()->address
+                                                             : link.lastRequest()->typedAddress)
+                                : QString();
+    return address.isEmpty() ? tr("Recorder %1").arg(link.index() + 1)
+                             : tr("Recorder %1 (%2)").arg(link.index() + 1).arg(address);
+}
+
 // ---- notifications ------------------------------------------------------------------------
 
 void MainWindow::showNotification(Notification notification, const QString& detail) {
     if (m_shuttingDown)
         return;
-    if (reconnectNotification(notification))
+    if (reconnectNotification(firstLink(), notification))
         return;
     // The connection is gone: drop the session first, even while a box is open.
     if (notification.category == 2)
         dropSession();
+    openNotificationBox(notification, detail);
+}
+
+void MainWindow::siteLinkNotification(RecorderLink& link, Notification notification) {
+    if (m_shuttingDown || reconnectNotification(link, notification))
+        return;
+    // Only what is about the link itself (its connect, connection and login) is told; the
+    // further recorders' other features do not run.
+    if (notification.category > 3 && notification != kNoRight)
+        return;
+    if (notification.category == 2)
+        link.close();
+    openNotificationBox(notification, recorderName(link));
+}
+
+void MainWindow::openNotificationBox(Notification notification, const QString& detail) {
     if (m_notificationBox)
         return;
     const NotificationEntry* found = findNotificationEntry(notification);
@@ -413,14 +494,19 @@ void MainWindow::runNotificationAction(const NotificationBox& box) {
 void MainWindow::pressConnect() {
     if (m_removableMode || m_shuttingDown)
         return;
-    // While a lost connection is being got back, Connect gives it up.
-    if (firstLink().reconnecting()) {
-        cancelReconnect();
-        return;
+    // While a lost connection is being got back, Connect gives it up (every recorder's of a
+    // site, and the site with them).
+    for (const auto& link : m_links) {
+        if (link->reconnecting()) {
+            cancelReconnect();
+            return;
+        }
     }
-    if (session()) {
-        dropSession();
-        return;
+    for (const auto& link : m_links) {
+        if (link->session()) {
+            dropAllSessions();
+            return;
+        }
     }
     if (m_connectDialog) {
         m_connectDialog->raise();
@@ -430,6 +516,8 @@ void MainWindow::pressConnect() {
                                      m_settings.opacityOf(OpacityKind::ConnectDialog), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_connectDialog = dialog;
+    dialog->setSitesOffered(true);
+    connect(dialog, &ConnectDialog::siteChosen, this, &MainWindow::connectToSite);
     connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
         m_connectDialog = nullptr;
         if (result == QDialog::Accepted)
@@ -441,10 +529,70 @@ void MainWindow::pressConnect() {
 void MainWindow::connectTo(const ConnectRequest& request) {
     if (m_shuttingDown)
         return;
+    if (inSite()) {
+        if (anyLinkActive())
+            return;
+        prepareLinks(1);
+    }
     firstLink().open(request); // nothing while the link has a session
 }
 
+void MainWindow::connectToSite(const SiteRequest& request) {
+    if (m_shuttingDown || request.recorders.empty())
+        return;
+    if (request.recorders.size() == 1) {
+        connectTo(request.recorders.front());
+        return;
+    }
+    if (anyLinkActive())
+        return;
+    const int count = std::min(static_cast<int>(request.recorders.size()), kMaxRecorders);
+    prepareLinks(count);
+    for (int index = 0; index < count; ++index)
+        m_links[static_cast<std::size_t>(index)]->open(
+            request.recorders[static_cast<std::size_t>(index)]);
+}
+
+void MainWindow::prepareLinks(int count) {
+    count = std::clamp(count, 1, kMaxRecorders);
+    const auto wanted = static_cast<std::size_t>(count);
+    // Links and live views let go have no session: no decoder of theirs runs.
+    while (m_siteLive.size() + 1 > wanted) {
+        m_siteLive.back()->setVideoWindow(nullptr);
+        m_siteLive.pop_back();
+    }
+    while (m_links.size() > wanted)
+        m_links.pop_back();
+    while (m_links.size() < wanted) {
+        const int index = static_cast<int>(m_links.size());
+        m_links.push_back(
+            std::make_unique<RecorderLink>(index, static_cast<RecorderLinkHost&>(*this), *this,
+                                           m_reconnectSchedule, m_keepAliveStep));
+        m_links.back()->setReconnectOn(m_settings.reconnect != 0);
+        auto live = std::make_unique<LiveViewController>(m_decoder, this);
+        live->setRecorder(index);
+        live->setVideoWindow(m_videoWindow);
+        live->setMediaBoards(&m_media.snapshots(), &m_media.webExport());
+        live->setDateFormat(static_cast<int>(m_settings.dateFormat));
+        // The layout buttons follow the site's layout; a recorder's part ending leaves them.
+        connect(live.get(), &LiveViewController::layoutShown, this, [this](int cells) {
+            if (cells != 0)
+                showLayoutPressed(cells);
+        });
+        m_siteLive.push_back(std::move(live));
+    }
+    if (m_videoWindow && m_videoWindow->siteRecorders() != count)
+        m_videoWindow->setSiteRecorders(count);
+    updateStateLabels();
+    updateReconnectNotice();
+}
+
 void MainWindow::linkSessionMade(RecorderLink& link) {
+    if (link.index() > 0) {
+        liveOf(link).setSession(link.session());
+        setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
+        return;
+    }
     // Without a sound output device no audio and no talk is asked for.
     m_audio->attach(link.session());
     m_live.setSession(link.session());
@@ -458,7 +606,20 @@ void MainWindow::dropSession(bool keepView) {
     firstLink().close(keepView);
 }
 
-void MainWindow::linkSessionClosing(RecorderLink&) {
+void MainWindow::dropAllSessions() {
+    if (!inSite()) {
+        dropSession();
+        return;
+    }
+    for (auto link = m_links.rbegin(); link != m_links.rend(); ++link)
+        (*link)->close();
+    resetConnectControls();
+    prepareLinks(1); // a single recorder's window again
+}
+
+void MainWindow::linkSessionClosing(RecorderLink& link) {
+    if (link.index() > 0)
+        return; // the feature windows are the primary link's
     // The search window works on the session: it goes first.
     delete m_searchWindow;
     delete m_backupProgress;
@@ -466,11 +627,31 @@ void MainWindow::linkSessionClosing(RecorderLink&) {
 }
 
 void MainWindow::linkSessionClosed(RecorderLink& link, bool keepView) {
+    if (link.index() > 0) {
+        LiveViewController& live = liveOf(link);
+        live.setSession(nullptr);
+        if (!keepView)
+            live.videoWindowReset(16); // its cells only; the others play on
+        if (!anyLinkActive())
+            resetConnectControls(keepView);
+        return;
+    }
     m_live.setSession(nullptr);
     m_audio->attach(nullptr);
     m_playback->setSession(nullptr);
     m_infoViews->closeAll();
     m_infoViews->setSession(nullptr);
+    if (inSite() && anyLinkActive()) {
+        // The other recorders of the site play on: only recorder 0's part of live view ends.
+        setButtonLook(Control::Live, static_cast<int>(ButtonLook::Released));
+        setButtonLook(Control::Audio, static_cast<int>(ButtonLook::Released));
+        setButtonLook(Control::Record, static_cast<int>(ButtonLook::Released));
+        if (m_clock)
+            m_clock->clearRecorderTime();
+        if (!keepView)
+            m_live.videoWindowReset(16);
+        return;
+    }
     resetConnectControls(keepView);
     // A link that is getting its connection back keeps Connect pressed: Connect gives it up.
     if (link.reconnecting())
@@ -505,17 +686,22 @@ void MainWindow::shutdown() {
     // The setup window ends as Cancel does (nothing is sent) while the session still exists.
     if (m_setupWindow)
         m_setupWindow->requestClose();
-    if (RecorderSession* current = session()) {
-        if (current->live().liveOn() || current->live().liveRequestPending()) {
+    bool liveStopped = false;
+    for (const auto& link : m_links) {
+        RecorderSession* current = link->session();
+        if (current && (current->live().liveOn() || current->live().liveRequestPending())) {
             current->live().stopLive();
-            QThread::msleep(kShutdownPauseMs);
+            liveStopped = true;
         }
-        if (current->listenOn()) {
-            m_audio->stopTalking();
-            QThread::msleep(kShutdownPauseMs);
-        }
-        dropSession();
     }
+    if (liveStopped)
+        QThread::msleep(kShutdownPauseMs);
+    if (RecorderSession* current = session(); current && current->listenOn()) {
+        m_audio->stopTalking();
+        QThread::msleep(kShutdownPauseMs);
+    }
+    for (auto link = m_links.rbegin(); link != m_links.rend(); ++link)
+        (*link)->close();
     destroyVideoWindow();
     QThread::msleep(kShutdownPauseMs);
     m_shutDown = true;

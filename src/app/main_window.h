@@ -64,6 +64,8 @@ struct MainWindowConfig {
     const DecoderLibrary* decoder = nullptr; // may be null: nothing is decoded
     // Connect at start with these values instead of opening the connect dialog.
     std::optional<ConnectRequest> connectAtStart;
+    // Or connect the site of these recorders at start (2-4 of them; one is connectAtStart).
+    std::optional<SiteRequest> siteAtStart;
     // Open the connect dialog once at start (ignored in removable mode or with connectAtStart).
     bool connectDialogAtStart = true;
     // Look for the sound server's default sink at start; false behaves as a PC without sound.
@@ -75,9 +77,11 @@ struct MainWindowConfig {
 };
 
 // The main window: the skinned frame around the video window with the buttons, the clock and
-// the notification box. It owns the recorder links (today one: at most one recorder session),
-// the video window and the live decode host, and receives every posted window message of the
-// sessions and the decode threads. GUI thread only; lives for the whole run.
+// the notification box. It owns the recorder links (one, or one per recorder of a site), the
+// video window and the live view of each link, and receives every posted window message of the
+// sessions and the decode threads. Link 0 is the primary link: every feature (audio, playback,
+// search, setup, PTZ, firmware, backup, the information views) works on its session; the other
+// links of a site have live view only. GUI thread only; lives for the whole run.
 class MainWindow : public QWidget, private RecorderLinkHost {
     Q_OBJECT
 public:
@@ -89,8 +93,11 @@ public:
 
     // The Connect button: the connect dialog without a session, the disconnect with one.
     void pressConnect();
-    // Creates and starts a session with these values.
+    // Creates and starts a session with these values (a single recorder).
     void connectTo(const ConnectRequest& request);
+    // Connects a site: one link per recorder (recorder 0 first), shown together in the video
+    // window. A site of one recorder is connectTo. Nothing while a link has a session.
+    void connectToSite(const SiteRequest& request);
     // Orderly shutdown and close (the Quit button).
     void quit();
 
@@ -129,6 +136,13 @@ public:
     SessionState sessionState() const { return firstLink().state(); }
     QLabel* sessionStateLabel() const { return m_stateLabel; }
     unsigned reconnectAttempt() const { return firstLink().reconnectAttempt(); }
+    // The recorders connected together (1 for a single connect), the link of each and, in a
+    // site, each one's state label beside the clock (null in a single connect).
+    int siteRecorderCount() const { return static_cast<int>(m_links.size()); }
+    const RecorderLink& recorderLink(int index) const {
+        return *m_links[static_cast<std::size_t>(index)];
+    }
+    QLabel* recorderStateLabel(int index) const;
     // Which feature handles each posted window message.
     const MessageRouter& router() const { return m_router; }
     // The main window's own message: the program start is over (posted by the constructor).
@@ -150,10 +164,24 @@ private:
     void destroyVideoWindow();
     // `detail`: one more line for the box (the missing right, the folder searched).
     void showNotification(Notification notification, const QString& detail = QString());
+    void openNotificationBox(Notification notification, const QString& detail);
     void runNotificationAction(const NotificationBox& box);
     // `keepView`: the video window keeps its stream, layout and last pictures (a lost
     // connection that is being got back).
     void dropSession(bool keepView = false);
+    // Closes every link (Connect pressed, the site given up) and shows a single recorder again.
+    void dropAllSessions();
+    // The links a connect opens: the first `count` (made as needed), each with its live view;
+    // the others are let go. Only while no link has a session.
+    void prepareLinks(int count);
+    bool inSite() const { return m_links.size() > 1; }
+    bool anyLinkActive() const;
+    // The live view of a link's recorder: link 0's is m_live.
+    LiveViewController& liveOf(const RecorderLink& link);
+    // "Recorder 2 (10.0.0.12)": how a box or a notice names a recorder of a site.
+    QString recorderName(const RecorderLink& link) const;
+    // A connection or login notification of a link other than the primary one.
+    void siteLinkNotification(RecorderLink& link, Notification notification);
     void resetConnectControls(bool keepView = false);
     void shutdown();
     // The link whose session generation is `generation` (not 0); null for a late message.
@@ -161,6 +189,11 @@ private:
     // A posted message or event of `generation` is handled: it is of no session (0) or of a
     // link's; any other is late and dropped.
     bool handlesGeneration(std::uint64_t generation) const;
+    // The messages of a site's further recorders that are handled: their link's and their
+    // live view's.
+    static bool siteLinkMessage(int message);
+    // The link that posted `message`; link 0 for a message of no session.
+    RecorderLink& linkOfMessage(const WindowMessageEvent& message) const;
     // Today's one recorder: the link the features work on until they get the message's link.
     RecorderLink& firstLink() const { return *m_links.front(); }
     // RecorderLinkHost (main_window.cpp: the session's life; main_window_reconnect.cpp: the
@@ -184,16 +217,23 @@ private:
 
     // main_window_reconnect.cpp: getting a lost connection back.
     void setUpReconnect();
-    // A notification the reconnecting takes: true when it is handled and shows no box.
-    bool reconnectNotification(Notification notification);
-    void beginReconnect();
-    void reconnectTryFailed();
+    // A notification the reconnecting of `link` takes: true when it is handled and shows no box.
+    bool reconnectNotification(RecorderLink& link, Notification notification);
+    void beginReconnect(RecorderLink& link);
+    void reconnectTryFailed(RecorderLink& link);
     void restoreAfterReconnect();
+    // The operator gave up: every link's tries (Connect), or one link's (its box's Cancel).
     void cancelReconnect();
+    void cancelReconnect(RecorderLink& link);
     void stopReconnecting();
-    void showReconnectBox();
+    void stopReconnecting(RecorderLink& link);
+    void showReconnectBox(RecorderLink& link);
+    // The state of each recorder beside the clock.
+    void updateStateLabels();
     // The cells' "Reconnecting… (next try in N s)", once a second while reconnecting.
     void updateReconnectNotice();
+    // What the cells of `link`'s recorder say while it is being got back (empty: nothing).
+    QString reconnectNoticeText(const RecorderLink& link) const;
     // Asks whether the interrupted playback goes on at `second`.
     void offerPlaybackContinue(std::uint32_t second, std::uint16_t channels);
 
@@ -267,9 +307,14 @@ private:
     ScreenSaverInhibitor m_screenSaver;
     // Volume, mute, the audio players and talking; restores the PC's volume when destroyed.
     std::unique_ptr<MainWindowAudio> m_audio;
-    // The recorders: today exactly one, made by the constructor. Each holds its session and
-    // the generation whose messages are handled; a message of any other session is late.
+    // The recorders: link 0 is made by the constructor and stays; a site adds one per further
+    // recorder. Each holds its session and the generation whose messages are handled; a message
+    // of any other session is late.
     std::vector<std::unique_ptr<RecorderLink>> m_links;
+    // The live view of link i (i >= 1) is m_siteLive[i - 1]; link 0's is m_live.
+    std::vector<std::unique_ptr<LiveViewController>> m_siteLive;
+    const ReconnectSchedule m_reconnectSchedule;
+    const std::chrono::milliseconds m_keepAliveStep;
     VideoWindow* m_videoWindow = nullptr;
     ClockDisplay* m_clock = nullptr;
     std::map<int, SkinButton*> m_buttons;
@@ -307,6 +352,8 @@ private:
     std::optional<ViewToRestore> m_restore;
     QTimer* m_noticeTimer = nullptr; // child: counts the wait down in the cells
     QLabel* m_stateLabel = nullptr;  // child, beside the clock
+    // In a site, one label per recorder there instead (children, m_stateLabel hidden).
+    std::vector<QLabel*> m_recorderStateLabels;
 
     // main_window_cell_menu.cpp: the cell menu, instant replay and full screen of one channel.
 public:

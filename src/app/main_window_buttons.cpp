@@ -23,6 +23,7 @@
 #include <QScreen>
 
 #include <filesystem>
+#include <functional>
 
 namespace kalder {
 
@@ -362,10 +363,21 @@ void MainWindow::onLiveButton() {
     // Live view and remote playback share the channel decoders: not while playback runs.
     if (!session() || !session()->loggedIn() || m_playback->active() || m_local->active())
         return;
-    if (session()->live().liveOn())
+    const bool on = session()->live().liveOn();
+    if (on)
         session()->live().stopLive();
     else
         session()->live().startLive();
+    // A site's further recorders follow the first.
+    for (const auto& link : m_links) {
+        RecorderSession* other = link->index() > 0 ? link->session() : nullptr;
+        if (other == nullptr || !other->loggedIn())
+            continue;
+        if (on && (other->live().liveOn() || other->live().liveRequestPending()))
+            other->live().stopLive();
+        else if (!on && !other->live().liveOn() && !other->live().liveRequestPending())
+            other->live().startLive();
+    }
 }
 
 // Full screen on the monitor (of the first four) that holds the main window's centre.
@@ -472,6 +484,8 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
     if (m_clock)
         m_clock->setDateOrder(dateOrderFromSetting(static_cast<int>(m_settings.dateFormat)));
     m_live.setDateFormat(static_cast<int>(m_settings.dateFormat));
+    for (const auto& live : m_siteLive)
+        live->setDateFormat(static_cast<int>(m_settings.dateFormat));
     m_audio->setBufferMultiples(m_settings.audioBuf);
     applyMediaSettings();
     if (m_videoWindow)
@@ -482,14 +496,18 @@ void MainWindow::applyLocalSetup(const LocalSettings& settings, bool drawModeCha
     // made again and then starts anew. Decoders exist from the live request on, before live view
     // is marked on; the receive thread may start live view (a login) meanwhile, so the session
     // decides under its live control lock.
-    auto rebuild = [this] {
-        destroyVideoWindow();
-        createVideoWindow();
+    // Every recorder of a site stops around it, each under its own live control lock.
+    std::function<void(std::size_t)> around = [this, &around](std::size_t index) {
+        if (index == m_links.size()) {
+            destroyVideoWindow();
+            createVideoWindow();
+        } else if (RecorderSession* each = m_links[index]->session()) {
+            each->live().restartAround([&around, index] { around(index + 1); });
+        } else {
+            around(index + 1);
+        }
     };
-    if (session())
-        session()->live().restartAround(rebuild);
-    else
-        rebuild();
+    around(0);
 }
 
 // RSearch: the remote search window for an account with the search or backup right; an account

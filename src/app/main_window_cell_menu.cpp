@@ -201,7 +201,12 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
     m_cellMenu = menu;
 
     const bool pictures = m_videoWindow->mode() != StreamKind::Idle;
-    const bool connected = session() && session()->loggedIn();
+    // The cell's own features work on the first recorder of a site; a cell of another shows
+    // its picture only.
+    const int recorder = m_videoWindow->layoutModel().cellSource(cell).recorder;
+    const QString notFirst =
+        recorder > 0 ? tr("Only the first recorder's cells offer this") : QString();
+    const bool connected = recorder == 0 && session() && session()->loggedIn();
     const bool zoomed = m_videoWindow->digitalZoom(cell) > 1.0;
     const QString noPictures = tr("No pictures are shown");
     const QString notZoomed = tr("The cell is not zoomed");
@@ -211,7 +216,7 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
                       m_videoWindow->fullScreen() ? tr("Already in full screen") : QString());
     connect(full, &QAction::triggered, this, [this, channel] { fullScreenChannel(channel); });
 
-    QAction* snapshot = addCellAction(*menu, tr("Snapshot"), pictures ? QString() : noPictures);
+    QAction* snapshot = addCellAction(*menu, tr("Snapshot"), !pictures ? noPictures : notFirst);
     connect(snapshot, &QAction::triggered, this, [this, channel] {
         if (m_videoWindow == nullptr || m_videoWindow->mode() == StreamKind::Idle)
             return;
@@ -233,7 +238,9 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
     menu->addSeparator();
     // The recorder has one sound channel; it is heard while that channel is shown alone.
     QString listenRefusal;
-    if (!connected)
+    if (!notFirst.isEmpty())
+        listenRefusal = notFirst;
+    else if (!connected)
         listenRefusal = tr("Not connected to a recorder");
     else if (!m_audio->soundDeviceAvailable())
         listenRefusal = tr("This computer has no sound output");
@@ -250,12 +257,14 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
     });
 
     QAction* replay = addCellAction(*menu, tr("Instant replay (%1 s)").arg(kReplaySeconds),
-                                    instantReplayRefusal(channel));
+                                    notFirst.isEmpty() ? instantReplayRefusal(channel) : notFirst);
     connect(replay, &QAction::triggered, this, [this, channel] { startInstantReplay(channel); });
 
     // The camera's presence is known once the recorder answered for the channel.
     QString ptzRefusal;
-    if (!connected || !session()->live().liveOn())
+    if (!notFirst.isEmpty())
+        ptzRefusal = notFirst;
+    else if (!connected || !session()->live().liveOn())
         ptzRefusal = tr("Live view is not running");
     else if (!session()->status().mayPtz())
         ptzRefusal = tr("This account has no PTZ right");
@@ -270,6 +279,25 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
             m_ptz->panZoomButton(0);
         m_ptz->channelChosen(channel);
     });
+
+    // The grids of 25 and 36 cells, which the layout buttons do not have, for a site of more
+    // than sixteen channels.
+    if (m_videoWindow->layoutModel().layoutOffered(25)) {
+        menu->addSeparator();
+        for (const int cells : {25, 36}) {
+            const int side = cells == 25 ? 5 : 6;
+            QAction* layout = addCellAction(
+                *menu, tr("Layout of %1 cells (%2 × %2)").arg(cells).arg(side), QString());
+            layout->setCheckable(true);
+            layout->setChecked(m_videoWindow->layoutModel().layout() == cells);
+            connect(layout, &QAction::triggered, this, [this, cells] {
+                if (m_videoWindow == nullptr || ptzDomeMenuActive())
+                    return;
+                m_videoWindow->selectLayout(cells); // again: the next page
+                showLayoutPressed(m_videoWindow->layoutModel().layout());
+            });
+        }
+    }
 
     menu->popup(globalPos);
 }

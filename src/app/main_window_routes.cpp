@@ -39,28 +39,37 @@ void MainWindow::setUpRoutes() {
 
 void MainWindow::routeSessionMessages() {
     m_router.route(WindowMessage::Notification, "session", [this](const WindowMessageEvent& m) {
-        showNotification(Notification::fromLParam(static_cast<std::uint32_t>(m.lParam())));
+        const Notification notification =
+            Notification::fromLParam(static_cast<std::uint32_t>(m.lParam()));
+        RecorderLink& link = linkOfMessage(m);
+        if (link.index() > 0)
+            siteLinkNotification(link, notification);
+        else
+            showNotification(notification, inSite() ? recorderName(link) : QString());
     });
     m_router.route(kStartupFinished, "program", [this](const WindowMessageEvent&) {
         // Started from removable media (a disc with backups), the local search window opens.
         if (m_removableMode)
             m_local->openSearchWindow(m_settings.location, m_settings.dateFormat);
     });
-    m_router.route(WindowMessage::DropSession, "session", [this](const WindowMessageEvent&) {
+    m_router.route(WindowMessage::DropSession, "session", [this](const WindowMessageEvent& m) {
         // A failed try of a reconnect keeps the operator's view.
-        if (firstLink().reconnecting())
-            reconnectTryFailed();
+        RecorderLink& link = linkOfMessage(m);
+        if (link.reconnecting())
+            reconnectTryFailed(link);
         else
-            dropSession();
+            link.close();
     });
-    m_router.route(WindowMessage::ConnectFailed, "reconnect", [this](const WindowMessageEvent&) {
-        if (firstLink().reconnecting())
-            reconnectTryFailed();
+    m_router.route(WindowMessage::ConnectFailed, "reconnect", [this](const WindowMessageEvent& m) {
+        RecorderLink& link = linkOfMessage(m);
+        if (link.reconnecting())
+            reconnectTryFailed(link);
     });
     m_router.route(WindowMessage::LoggedIn, "reconnect",
-                   [this](const WindowMessageEvent&) { firstLink().loggedIn(); });
-    m_router.route(WindowMessage::NotServed, "session", [this](const WindowMessageEvent&) {
-        stopReconnecting(); // a recorder of another family is not tried again
+                   [this](const WindowMessageEvent& m) { linkOfMessage(m).loggedIn(); });
+    m_router.route(WindowMessage::NotServed, "session", [this](const WindowMessageEvent& m) {
+        // A recorder of another family is not tried again.
+        stopReconnecting(linkOfMessage(m));
         if (m_shuttingDown)
             return;
         auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
@@ -89,22 +98,28 @@ void MainWindow::routeLiveMessages() {
         if (m_clock && session() && session()->live().liveOn())
             m_clock->setRecorderTime(static_cast<std::uint32_t>(m.lParam()));
     });
+    // Each recorder of a site has its own live view, which the message's link names.
     m_router.route(WindowMessage::LiveChannels, "live", [this](const WindowMessageEvent& m) {
-        m_live.liveChannels(static_cast<std::uint16_t>(m.wParam()),
-                            static_cast<std::uint16_t>(m.lParam()));
-        restoreAfterReconnect();
+        RecorderLink& link = linkOfMessage(m);
+        liveOf(link).liveChannels(static_cast<std::uint16_t>(m.wParam()),
+                                  static_cast<std::uint16_t>(m.lParam()));
+        if (link.index() == 0)
+            restoreAfterReconnect();
     });
     m_router.route(WindowMessage::VideoWindowReset, "live", [this](const WindowMessageEvent& m) {
         // The lost session's live stop leaves the cells with their last pictures while the
         // connection is being got back; the next session's live start resets them.
-        if (firstLink().reconnecting() && !(session() && session()->loggedIn()))
+        RecorderLink& link = linkOfMessage(m);
+        if (link.reconnecting() && !(link.session() && link.session()->loggedIn()))
             return;
-        m_live.videoWindowReset(static_cast<int>(m.wParam()));
+        liveOf(link).videoWindowReset(static_cast<int>(m.wParam()));
     });
-    m_router.route(WindowMessage::HiddenChannelsChanged, "live",
-                   [this](const WindowMessageEvent&) { m_live.hiddenChannelsChanged(); });
-    m_router.route(WindowMessage::ChannelTitlesChanged, "live",
-                   [this](const WindowMessageEvent&) { m_live.channelTitlesChanged(); });
+    m_router.route(
+        WindowMessage::HiddenChannelsChanged, "live",
+        [this](const WindowMessageEvent& m) { liveOf(linkOfMessage(m)).hiddenChannelsChanged(); });
+    m_router.route(
+        WindowMessage::ChannelTitlesChanged, "live",
+        [this](const WindowMessageEvent& m) { liveOf(linkOfMessage(m)).channelTitlesChanged(); });
     m_router.route(WindowMessage::LeaveFullScreen, "live", [this](const WindowMessageEvent&) {
         if (m_videoWindow && m_videoWindow->fullScreen())
             m_videoWindow->leaveFullScreen();

@@ -1,5 +1,7 @@
 #include "app/program_start.h"
 
+#include "site/site_book.h"
+
 #include <QDir>
 
 #include <fstream>
@@ -58,9 +60,10 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
             const QString target = arguments[++i];
             const qsizetype colon = target.lastIndexOf(QLatin1Char(':'));
             QString host = target;
+            ProgramTarget parsed;
             if (colon >= 0) {
                 host = target.left(colon);
-                if (!parsePort(target.mid(colon + 1), options.port)) {
+                if (!parsePort(target.mid(colon + 1), parsed.port)) {
                     error = QStringLiteral("--connect: the port must be 1-65534");
                     return std::nullopt;
                 }
@@ -69,8 +72,21 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
                 error = QStringLiteral("--connect wants HOST[:PORT]");
                 return std::nullopt;
             }
+            if (options.targets.size() == kMaxProgramTargets) {
+                error = QStringLiteral("--connect: a site has at most four recorders");
+                return std::nullopt;
+            }
+            parsed.host = host.toStdString();
+            options.targets.push_back(parsed);
             options.connectAtStart = true;
-            options.host = host.toStdString();
+            options.host = options.targets.front().host;
+            options.port = options.targets.front().port;
+        } else if (arg == QLatin1String("--site") && hasValue) {
+            options.siteName = arguments[++i].trimmed().toStdString();
+            if (options.siteName.empty()) {
+                error = QStringLiteral("--site wants the name of a site");
+                return std::nullopt;
+            }
         } else if (arg == QLatin1String("--user") && hasValue) {
             options.userId = arguments[++i].toStdString();
             haveUser = true;
@@ -92,8 +108,13 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
             return std::nullopt;
         }
     }
-    if ((haveUser || havePassword) && !options.connectAtStart) {
-        error = QStringLiteral("--user and the password options go with --connect");
+    if (!options.siteName.empty() && (options.connectAtStart || haveUser)) {
+        error = QStringLiteral("--site takes its recorders and users from the site: no --connect "
+                               "or --user with it");
+        return std::nullopt;
+    }
+    if ((haveUser || havePassword) && !options.connectAtStart && options.siteName.empty()) {
+        error = QStringLiteral("--user and the password options go with --connect or --site");
         return std::nullopt;
     }
     // The session's login fields hold 16 bytes; longer values are refused, never cut.
@@ -106,7 +127,7 @@ std::optional<ProgramOptions> parseProgramOptions(const QStringList& arguments, 
 
 bool takeProgramPassword(ProgramOptions& options, const char* environment, std::FILE* in,
                          QString& error) {
-    if (!options.connectAtStart)
+    if (!options.connectAtStart && options.siteName.empty())
         return true;
     if (options.passwordFromStdin) {
         char line[256];
@@ -130,12 +151,17 @@ bool takeProgramPassword(ProgramOptions& options, const char* environment, std::
 
 QString programUsage() {
     return QStringLiteral(
-        "usage: kalder [--connect HOST[:PORT] [--user USER] [--password-stdin]] [--removable]\n"
-        "              [--trace] [--version]\n"
+        "usage: kalder [--connect HOST[:PORT]... [--user USER] [--password-stdin]]\n"
+        "              [--site NAME [--password-stdin]] [--removable] [--trace] [--version]\n"
         "  --connect    connect to the recorder at start instead of opening the connect dialog\n"
         "               (port 2000 when none is given); the password is read from the\n"
         "               environment variable KALDER_PASSWORD, or with --password-stdin from one\n"
-        "               line of standard input\n"
+        "               line of standard input. Given two to four times, the recorders are\n"
+        "               connected as one site and watched together, all with the same user\n"
+        "               and password\n"
+        "  --site NAME  connect the site of that name from the address book (the sites the\n"
+        "               connect dialog's Sites... keeps), each recorder with its own user; the\n"
+        "               password, the same for every recorder, is read as for --connect\n"
         "  --password PASSWORD\n"
         "               the password on the command line: every local user can read it in the\n"
         "               process list; prefer KALDER_PASSWORD or --password-stdin\n"
@@ -143,6 +169,55 @@ QString programUsage() {
         "  --trace      write the protocol trace and the other diagnostics to standard error\n"
         "               (QT_LOGGING_RULES=\"kalder.net.debug=true\" chooses categories)\n"
         "  --version    print the program's version\n");
+}
+
+std::optional<SiteRequest>
+programSite(const ProgramOptions& options, QSettings& store,
+            const std::function<std::string(const std::string&)>& resolve, QString& error) {
+    SiteRequest site;
+    auto add = [&](const std::string& typed, std::uint16_t port, const std::string& userId) {
+        ConnectRequest request;
+        request.typedAddress = typed;
+        request.address = resolve(typed);
+        request.port = port;
+        request.userId = userId;
+        request.password = options.password;
+        site.recorders.push_back(std::move(request));
+    };
+    if (!options.siteName.empty()) {
+        SiteBook book(store);
+        book.load();
+        const std::optional<std::size_t> index = book.find(options.siteName);
+        if (!index) {
+            error = QStringLiteral("--site: the address book holds no site named '%1'")
+                        .arg(QString::fromStdString(options.siteName));
+            return std::nullopt;
+        }
+        const Site& found = book.sites()[*index];
+        std::vector<std::string> others;
+        for (const Site& other : book.sites())
+            if (&other != &found)
+                others.push_back(other.name);
+        if (!checkSite(found, others).ok()) {
+            error = QStringLiteral("--site: the site '%1' cannot be connected as it is kept; "
+                                   "correct it in the connect dialog's Sites window")
+                        .arg(QString::fromStdString(found.name));
+            return std::nullopt;
+        }
+        site.name = found.name;
+        for (const SiteRecorder& recorder : found.recorders)
+            add(recorder.address, static_cast<std::uint16_t>(recorder.port), recorder.userId);
+    } else if (options.targets.size() > 1) {
+        for (const ProgramTarget& target : options.targets) {
+            site.name += (site.name.empty() ? "" : ", ") + target.host;
+            add(target.host, target.port, options.userId);
+        }
+    } else {
+        return std::nullopt;
+    }
+    for (ConnectRequest& request : site.recorders)
+        request.siteText = site.name;
+    return site;
 }
 
 bool operatingSystemSupported() {

@@ -76,6 +76,8 @@ public:
     bool reconnecting() const { return m_attempt > 0; }
     // The wait left before the next try; nothing when no try is waited for.
     std::optional<int> nextTryInMs() const;
+    // The values of the last open (its address names the recorder to the operator).
+    const std::optional<ConnectRequest>& lastRequest() const { return m_lastRequest; }
     // Whether the sessions made from now on get a lost connection back (the local setting).
     void setReconnectOn(bool on) { m_reconnectOn = on; }
 
