@@ -52,7 +52,7 @@ void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
     if (session != nullptr) {
         {
             std::lock_guard lock(m_titlesLock);
-            title = m_titles[facts.channel % kChannelCount];
+            title = m_titlePrefix + m_titles[facts.channel % kChannelCount];
         }
         audio.streamHasAudio = m_streamHasAudio.load();
         audio.audioChannel = m_audioChannel.load();
@@ -63,6 +63,11 @@ void LiveDecodeHost::composeOverlay(const OverlayFacts& facts) {
 void LiveDecodeHost::setChannelTitles(const std::array<std::string, kChannelCount>& titles) {
     std::lock_guard lock(m_titlesLock);
     m_titles = titles;
+}
+
+void LiveDecodeHost::setTitlePrefix(std::string prefix) {
+    std::lock_guard lock(m_titlesLock);
+    m_titlePrefix = std::move(prefix);
 }
 
 void LiveDecodeHost::setAudioFacts(bool streamHasAudio, int audioChannel) {

@@ -56,6 +56,9 @@ public:
     }
     // GUI thread, when the session says they changed: what the overlays show.
     void setChannelTitles(const std::array<std::string, kChannelCount>& titles);
+    // What every title starts with: the recorder's number in a site ("R2 "), so that a cell
+    // says whose camera it shows; empty for a single recorder.
+    void setTitlePrefix(std::string prefix);
     void setAudioFacts(bool streamHasAudio, int audioChannel);
 
     // FrameConsumerFactory
@@ -86,6 +89,7 @@ private:
     // Pushed by the GUI thread, read by the decode threads for each overlay.
     std::mutex m_titlesLock;
     std::array<std::string, kChannelCount> m_titles; // guarded by m_titlesLock
+    std::string m_titlePrefix;                       // guarded by m_titlesLock
     std::atomic<bool> m_streamHasAudio{false};
     std::atomic<int> m_audioChannel{-1};
 };

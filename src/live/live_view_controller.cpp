@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <string>
 #include <utility>
 
 namespace kalder {
@@ -70,6 +71,7 @@ void LiveViewController::videoWindowReset(int channels) {
     const bool liveStarting =
         m_session && (m_session->live().liveRequestPending() || m_session->live().liveOn());
     if (sitePart()) {
+        m_host.setTitlePrefix("R" + std::to_string(m_recorder + 1) + " ");
         m_narrowAfterStart = liveStarting;
         if (liveStarting) {
             m_window->startRecorderStream(m_recorder, channels);
@@ -80,6 +82,7 @@ void LiveViewController::videoWindowReset(int channels) {
         }
         return;
     }
+    m_host.setTitlePrefix({});
     if (liveStarting) {
         m_window->startStream(StreamKind::Live, channels);
         m_window->feed().setHiddenChannels(hiddenChannelMask());
