@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/site_view.h"
+
 #include "app/main_window_controls.h"
 #include "ui/clock_display.h"
 #include "ui/notification_box.h"
@@ -534,6 +536,8 @@ void MainWindow::connectTo(const ConnectRequest& request) {
             return;
         prepareLinks(1);
     }
+    if (!anyLinkActive())
+        m_siteName.clear();
     firstLink().open(request); // nothing while the link has a session
 }
 
@@ -548,6 +552,14 @@ void MainWindow::connectToSite(const SiteRequest& request) {
         return;
     const int count = std::min(static_cast<int>(request.recorders.size()), kMaxRecorders);
     prepareLinks(count);
+    m_siteName = request.name;
+    // The cells as the site was left, once its recorders have said how many channels they have.
+    SiteBook book(m_store);
+    book.load();
+    if (const auto index = book.find(m_siteName); index && m_videoWindow) {
+        if (const auto& arrangement = book.sites()[*index].arrangement)
+            m_videoWindow->setSiteArrangement(layoutArrangement(*arrangement));
+    }
     for (int index = 0; index < count; ++index)
         m_links[static_cast<std::size_t>(index)]->open(
             request.recorders[static_cast<std::size_t>(index)]);
@@ -611,10 +623,28 @@ void MainWindow::dropAllSessions() {
         dropSession();
         return;
     }
+    keepSiteArrangement();
     for (auto link = m_links.rbegin(); link != m_links.rend(); ++link)
         (*link)->close();
     resetConnectControls();
     prepareLinks(1); // a single recorder's window again
+}
+
+// The site's cells are kept with it in the address book as the operator left them; a site that
+// is not in the book (one of --connect options) keeps nothing. Live view shows the site's cells;
+// a playback shows the player's, which are not the site's arrangement.
+void MainWindow::keepSiteArrangement() {
+    if (m_siteName.empty() || !m_videoWindow || m_videoWindow->siteRecorders() < 2 ||
+        m_videoWindow->mode() != StreamKind::Live)
+        return;
+    SiteBook book(m_store);
+    book.load();
+    const auto index = book.find(m_siteName);
+    if (!index)
+        return;
+    book.setArrangement(*index, storedArrangement(m_videoWindow->viewArrangement()));
+    if (!book.save())
+        qWarning("the arrangement of site %s could not be kept", m_siteName.c_str());
 }
 
 void MainWindow::linkSessionClosing(RecorderLink& link) {
@@ -700,6 +730,8 @@ void MainWindow::shutdown() {
         m_audio->stopTalking();
         QThread::msleep(kShutdownPauseMs);
     }
+    if (inSite())
+        keepSiteArrangement();
     for (auto link = m_links.rbegin(); link != m_links.rend(); ++link)
         (*link)->close();
     destroyVideoWindow();

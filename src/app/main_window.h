@@ -31,6 +31,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <string>
 #include <optional>
 #include <vector>
 
@@ -171,6 +172,8 @@ private:
     void dropSession(bool keepView = false);
     // Closes every link (Connect pressed, the site given up) and shows a single recorder again.
     void dropAllSessions();
+    // Keeps the site's cells with it in the address book (a site of the book only).
+    void keepSiteArrangement();
     // The links a connect opens: the first `count` (made as needed), each with its live view;
     // the others are let go. Only while no link has a session.
     void prepareLinks(int count);
@@ -313,6 +316,7 @@ private:
     std::vector<std::unique_ptr<RecorderLink>> m_links;
     // The live view of link i (i >= 1) is m_siteLive[i - 1]; link 0's is m_live.
     std::vector<std::unique_ptr<LiveViewController>> m_siteLive;
+    std::string m_siteName; // of the site connected last, to keep its arrangement by
     const ReconnectSchedule m_reconnectSchedule;
     const std::chrono::milliseconds m_keepAliveStep;
     VideoWindow* m_videoWindow = nullptr;

@@ -4,6 +4,7 @@
 #include "main_window_harness.h"
 #include "program_start.h"
 #include "session/recorder_session.h"
+#include "site/site_book.h"
 #include "sim/sim_process.h"
 #include "support/tcp_fault_proxy.h"
 #include "ui/notification_box.h"
@@ -134,9 +135,18 @@ TEST(MainWindowSite, FourRecordersPlayTogetherAndOneOutageLeavesTheOthersPlaying
     window.show();
     SiteRequest site;
     site.name = "Yard";
-    for (int r = 0; r < kRecorders; ++r)
+    Site stored{"Yard", {}};
+    for (int r = 0; r < kRecorders; ++r) {
         site.recorders.push_back(test::simAdminRequest(
             r == 1 ? proxy.port() : sims[static_cast<std::size_t>(r)].port()));
+        stored.recorders.push_back(
+            {"127.0.0.1", site.recorders.back().port, site.recorders.back().userId});
+    }
+    {
+        SiteBook book(*config.store);
+        ASSERT_EQ(book.add(stored).problem, SiteCheck::Problem::None);
+        ASSERT_TRUE(book.save());
+    }
     window.connectToSite(site);
     ASSERT_EQ(window.siteRecorderCount(), kRecorders);
     VideoWindow& video = *window.videoWindow();
@@ -152,6 +162,11 @@ TEST(MainWindowSite, FourRecordersPlayTogetherAndOneOutageLeavesTheOthersPlaying
     for (int cell = 0; cell < 16; ++cell)
         every[static_cast<std::size_t>(cell)] = cell;
     EXPECT_TRUE(cellsMove(video, every));
+    // Each cell's title says whose camera it shows.
+    for (int r = 0; r < kRecorders; ++r)
+        EXPECT_EQ(video.overlay(slotOf(r, 2)).topText.rfind("R" + std::to_string(r + 1) + " ", 0),
+                  0u)
+            << video.overlay(slotOf(r, 2)).topText;
     for (int r = 0; r < kRecorders; ++r) {
         EXPECT_EQ(window.recorderLink(r).state(), SessionState::Connected) << r;
         ASSERT_NE(window.recorderStateLabel(r), nullptr);
@@ -196,6 +211,25 @@ TEST(MainWindowSite, FourRecordersPlayTogetherAndOneOutageLeavesTheOthersPlaying
     EXPECT_TRUE(cellsMove(video, lostCells));
     EXPECT_EQ(window.recorderStateLabel(1)->text(), QStringLiteral("2 Connected"));
     EXPECT_EQ(window.notificationBox(), nullptr); // the box went with the tries
+
+    // The operator swaps the first and the last cell; giving the site up keeps that with it,
+    // and connecting it again puts it back once the recorders have said how many channels they
+    // have.
+    VideoLayout::Arrangement swapped = video.viewArrangement();
+    std::swap(swapped.cellSource[0], swapped.cellSource[15]);
+    video.restoreView(swapped);
+    ASSERT_EQ(video.layoutModel().cellSource(0), (CellSource{3, 3}));
+    window.pressConnect();
+    {
+        SiteBook book(*config.store);
+        book.load();
+        ASSERT_TRUE(book.sites().front().arrangement);
+        EXPECT_EQ(book.sites().front().arrangement->cells.at(0), (SiteCell{3, 3}));
+    }
+    window.connectToSite(site);
+    WAIT_UNTIL(video.layoutModel().cellSource(0) == (CellSource{3, 3}), kSiteLimitMs);
+    EXPECT_EQ(video.layoutModel().cellSource(15), (CellSource{0, 0}));
+    EXPECT_TRUE(cellsMove(video, {0, 15}));
 
     // Connect gives the whole site up: a single recorder's window again.
     window.pressConnect();
