@@ -18,6 +18,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace kalder {
@@ -165,6 +166,7 @@ void VideoWindow::putSiteArrangementBack() {
 
 void VideoWindow::setSiteRecorders(int count) {
     m_siteArrangement.reset();
+    m_playingInSite = false;
     count = std::clamp(count, 1, kMaxRecorders);
     m_siteRecorders = count;
     m_recorderChannels.fill(kRecorderChannels);
@@ -174,7 +176,7 @@ void VideoWindow::setSiteRecorders(int count) {
 }
 
 void VideoWindow::setRecorderChannelCount(int recorder, int channels) {
-    if (recorder < 0 || recorder >= m_siteRecorders)
+    if (recorder < 0 || recorder >= m_siteRecorders || m_playingInSite)
         return;
     channels = std::clamp(channels, 1, kRecorderChannels);
     int& held = m_recorderChannels[static_cast<std::size_t>(recorder)];
@@ -185,13 +187,19 @@ void VideoWindow::setRecorderChannelCount(int recorder, int channels) {
 }
 
 void VideoWindow::startRecorderStream(int recorder, int channelCount) {
-    if (recorder < 0 || recorder >= m_siteRecorders)
+    // While a player has the window, recorder 0's slots are the player's.
+    if (recorder < 0 || recorder >= m_siteRecorders || (m_playingInSite && recorder == 0))
         return;
     const int count = std::clamp(channelCount, 0, kRecorderChannels);
     const SlotMask own = withRecorderChannels(0, recorder, 0xFFFF);
     m_feed.pictures().forgetDecoded(own);
     setPresentChannels(0, false, recorder);
     m_feed.setStreamChannels(static_cast<std::uint16_t>((1u << count) - 1), recorder);
+    if (m_playingInSite) {
+        // Its cells come back with the site's when the player ends.
+        m_recorderChannels[static_cast<std::size_t>(recorder)] = std::max(count, 1);
+        return;
+    }
     if (count > 0)
         setRecorderChannelCount(recorder, count);
     if (m_feed.mode() != StreamKind::Live) {
@@ -209,7 +217,7 @@ void VideoWindow::startRecorderStream(int recorder, int channelCount) {
 }
 
 void VideoWindow::stopRecorderStream(int recorder) {
-    if (recorder < 0 || recorder >= m_siteRecorders)
+    if (recorder < 0 || recorder >= m_siteRecorders || (m_playingInSite && recorder == 0))
         return;
     m_feed.setStreamChannels(0, recorder);
     m_feed.setVideoLossMask(0, recorder);
@@ -353,6 +361,15 @@ QRect VideoWindow::cellPictureSource(const QImage& picture) const {
 }
 
 void VideoWindow::startStream(StreamKind kind, int channelCount) {
+    if (siteMode() && kind != StreamKind::Live && !m_playingInSite) {
+        // A player takes a site's window: it plays into recorder 0's slots, and the cells show
+        // those alone, as a single recorder's window does, until the player ends.
+        m_playingInSite = true;
+        std::array<CellSource, kRecorderChannels> own;
+        for (int channel = 0; channel < kRecorderChannels; ++channel)
+            own[static_cast<std::size_t>(channel)] = {0, channel};
+        m_feed.changeCells([&] { m_layout.setSources(own); });
+    }
     m_feed.setMode(kind);
     m_feed.pictures().forgetDecoded();
     setPresentChannels(0, true);
@@ -370,6 +387,9 @@ void VideoWindow::stopStream() {
     m_layout.restorePageTable();
     m_layout.resetTo(16);
     afterViewChange(false);
+    // The player is done: the site's cells come back, for its live view to start again in.
+    if (std::exchange(m_playingInSite, false))
+        installSiteSources();
 }
 
 bool VideoWindow::setPresentChannels(std::uint16_t mask, bool resetArrangement, int recorder) {

@@ -81,6 +81,9 @@ public:
     void setRecorderChannelCount(int recorder, int channels);
     // One recorder's live view of a site starts or stops; the others' cells are left alone. The
     // first to start switches the window to live view, at the layout for the site's channels.
+    // A player started in a site's window (startStream of a playback) shows recorder 0's
+    // channels alone until stopStream, which gives the window back to the site; meanwhile
+    // recorder 0's live view neither starts nor stops and the others' go on unseen.
     void startRecorderStream(int recorder, int channelCount);
     void stopRecorderStream(int recorder);
     // The operator's layout, page and cell arrangement; restoring it announces the channels
@@ -325,6 +328,9 @@ private:
     std::array<int, kMaxRecorders> m_recorderChannels{};
     std::array<QString, kMaxRecorders> m_recorderNotices;
     std::optional<VideoLayout::Arrangement> m_siteArrangement; // waiting for its sources
+    // A player (remote or local playback) has a site's window: its cells show recorder 0's
+    // slots, which the player decodes into; the site's cells come back when it stops.
+    bool m_playingInSite = false;
 };
 
 } // namespace kalder

@@ -883,6 +883,35 @@ TEST_F(VideoWindowTest, ASiteArrangementReturnsOnceItsRecordersReportTheirChanne
     EXPECT_EQ(window.layoutModel().cellSource(5), (CellSource{1, 1})) << "in order again";
 }
 
+// A player started in a site's window plays into recorder 0's slots and the cells show those
+// alone; the other recorders' live view goes on unseen, and the site's cells come back with the
+// player's end.
+TEST_F(VideoWindowTest, APlayerInASiteShowsRecorderZerosChannelsUntilItEnds) {
+    window.setSiteRecorders(2);
+    window.startRecorderStream(0, 4);
+    window.startRecorderStream(1, 4);
+    ASSERT_EQ(window.layoutModel().cellCount(), 8);
+
+    window.startStream(StreamKind::RemotePlayback, 16);
+    EXPECT_EQ(window.layoutModel().cellCount(), 16);
+    EXPECT_EQ(window.layoutModel().cellSource(5), (CellSource{0, 5}));
+    EXPECT_EQ(window.mode(), StreamKind::RemotePlayback);
+    window.setPresentChannels(0x0003, false);
+    // Recorder 0's live view ending, or recorder 1's coming back, leaves the player alone.
+    window.stopRecorderStream(0);
+    window.startRecorderStream(1, 4);
+    EXPECT_EQ(window.presentChannels(), 0x0003);
+    EXPECT_EQ(window.mode(), StreamKind::RemotePlayback);
+    EXPECT_EQ(window.visibleChannelMask(1), 0);
+
+    window.stopStream();
+    EXPECT_EQ(window.layoutModel().cellCount(), 8);
+    EXPECT_EQ(window.layoutModel().cellSource(5), (CellSource{1, 1}));
+    window.startRecorderStream(0, 4);
+    EXPECT_EQ(window.mode(), StreamKind::Live);
+    EXPECT_EQ(window.visibleChannelMask(1), 0x000F);
+}
+
 } // namespace
 } // namespace kalder
 
