@@ -110,8 +110,8 @@ struct Gallery {
 };
 
 // The steps, in the order the gallery runs them (live_shots.cpp, search_shots.cpp,
-// setup_shots.cpp, local_shots.cpp). Each leaves the main window in live view with no other
-// window open, whatever it managed to show.
+// setup_shots.cpp, local_shots.cpp, site_shots.cpp). Each leaves the main window in live view with
+// no other window open, whatever it managed to show.
 bool waitForLivePictures(Gallery& g);
 void shootLiveView(Gallery& g);
 void shootMedia(Gallery& g);
@@ -124,5 +124,9 @@ void shootRemoteSetup(Gallery& g);
 void shootLocalSetup(Gallery& g);
 void shootLocalSearch(Gallery& g);
 void shootConnectAndNotifications(Gallery& g);
+// The last step: gives the recorder the gallery started up, starts four simulators of four
+// channels of its own, connects them as one site and gives the site up again (the main window
+// is then without a recorder).
+void shootSite(Gallery& g);
 
 } // namespace kalder::gallery

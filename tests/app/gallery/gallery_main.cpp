@@ -4,7 +4,8 @@
 // (16 channels, a recorded disk, its admin port open) on a real display, opens one after another
 // every window, tab and page an operator can reach and saves a picture of each into FOLDER,
 // with FOLDER/gallery.tsv listing them (file, caption, note; a window that could not be opened
-// has no file and says why). scripts/gallery starts the simulator and the display and turns the
+// has no file and says why). Its last step starts four simulators of four channels of its own for
+// the pictures of a site. scripts/gallery starts the simulator and the display and turns the
 // list into an HTML page. Exits 1 only when the main window itself cannot be shown.
 #include "gallery.h"
 
@@ -123,6 +124,7 @@ int main(int argc, char** argv) {
                 {gallery::shootLocalSetup, "local setup"},
                 {gallery::shootLocalSearch, "local search and playback"},
                 {gallery::shootConnectAndNotifications, "connect and notifications"},
+                {gallery::shootSite, "site of four recorders"},
             };
             for (const auto& [step, name] : steps) {
                 step(g);
