@@ -3,11 +3,15 @@
 // lost while the others play on, and the menu of one of its cells.
 #include "gallery.h"
 
+#include "main_window_controls.h"
+#include "ptz/ptz_controller.h"
+#include "ptz/ptz_panel.h"
 #include "recorder_link.h"
 #include "session/recorder_session.h"
 #include "sim/sim_process.h"
 #include "support/tcp_fault_proxy.h"
 #include "ui/notification_box.h"
+#include "ui/skin_button.h"
 #include "video/video_window.h"
 
 #include <QAction>
@@ -17,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
+#include <QToolTip>
 
 #include <array>
 #include <cstdio>
@@ -88,42 +93,79 @@ QWidget* siteToolTip() {
     return nullptr;
 }
 
-void shootSiteCellMenu(Gallery& g) {
-    MainWindow& w = g.window;
+// The right button over cell `cell`, as the operator presses it: the press chooses the cell,
+// then the menu opens. The menu, or null.
+QMenu* siteOpenCellMenu(MainWindow& w, int cell) {
     VideoWindow* video = w.videoWindow();
-    const QString caption =
-        QStringLiteral("A site: the menu of a cell of recorder 2 (its features are the first "
-                       "recorder's; the reason under PTZ)");
-    const QList<int> cells = siteCellsOf(*video, 1);
-    if (cells.size() < 2) {
-        g.camera.missing(caption, QStringLiteral("recorder 2 has no cells"));
-        return;
-    }
-    const QPoint at = siteCellCentre(*video, cells[1]);
+    const QPoint at = siteCellCentre(*video, cell);
+    QTest::mousePress(video, Qt::RightButton, {}, at);
+    QTest::mouseRelease(video, Qt::RightButton, {}, at);
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, video->mapToGlobal(at));
     QApplication::sendEvent(video, &rightClick);
     auto* menu = qobject_cast<QMenu*>(w.cellMenu());
-    if (!menu || !waitFor([&] { return menu->isVisible(); }, 5000)) {
-        g.camera.missing(caption, QStringLiteral("the right button opened no menu"));
-        return;
-    }
-    // The pointer rests on the last greyed entry: its reason shows below the menu, leaving the
-    // entries above it in view.
-    QList<QWidget*> extras{menu};
-    QAction* ptz = nullptr;
+    return menu && waitFor([&] { return menu->isVisible(); }, 5000) ? menu : nullptr;
+}
+
+// Shoots the open cell menu over the window with `extras`; the pointer rests on the last greyed
+// entry first, so that its reason shows below the menu and leaves the entries above in view.
+void siteShootMenu(Gallery& g, QMenu* menu, const QString& slug, const QString& caption,
+                   QList<QWidget*> extras) {
+    extras << menu;
+    QAction* greyed = nullptr;
     for (QAction* action : menu->actions())
         if (!action->isSeparator() && !action->isEnabled())
-            ptz = action;
-    if (ptz) {
-        const QPoint over = menu->actionGeometry(ptz).center();
+            greyed = action;
+    if (greyed) {
+        const QPoint over = menu->actionGeometry(greyed).center();
         QTest::mouseMove(menu, over);
         QHelpEvent help(QEvent::ToolTip, over, menu->mapToGlobal(over));
         QApplication::sendEvent(menu, &help);
         if (waitFor([] { return siteToolTip() != nullptr; }, 3000))
             extras << siteToolTip();
     }
-    g.camera.shot(QStringLiteral("site-cell-menu"), caption, &w, extras);
+    g.camera.shot(slug, caption, &g.window, extras);
+    QToolTip::hideText();
     menu->close();
+    (void)waitFor([&] { return g.window.cellMenu() == nullptr && siteToolTip() == nullptr; }, 3000);
+}
+
+// The menu of a cell of recorder 2: while recorder 1's PTZ panel is open, and with nothing of
+// recorder 1's features running.
+void shootSiteCellMenus(Gallery& g) {
+    MainWindow& w = g.window;
+    VideoWindow* video = w.videoWindow();
+    const QString busyCaption =
+        QStringLiteral("A site: the menu of a cell of recorder 2 while recorder 1's PTZ panel is "
+                       "open (a greyed entry's reason under the menu)");
+    const QString freeCaption = QStringLiteral(
+        "A site: the menu of another cell of recorder 2, nothing of recorder 1's running");
+    const QList<int> cells = siteCellsOf(*video, 1);
+    const QList<int> first = siteCellsOf(*video, 0);
+    if (cells.size() < 2 || first.isEmpty()) {
+        g.camera.missing(busyCaption, QStringLiteral("recorder 2 has no cells"));
+        return;
+    }
+    // A cell of recorder 1 chosen, then its PTZ panel.
+    QTest::mouseClick(video, Qt::LeftButton, {}, siteCellCentre(*video, first[0]));
+    if (QWidget* pan = w.button(Control::Pan))
+        QTest::mouseClick(pan, Qt::LeftButton);
+    PtzController* ptz = w.ptzController();
+    if (waitFor([&] { return ptz->panel() && ptz->panel()->isVisible(); }, 10000)) {
+        if (QMenu* menu = siteOpenCellMenu(w, cells[1]))
+            siteShootMenu(g, menu, QStringLiteral("site-cell-menu-ptz-open"), busyCaption,
+                          {ptz->panel()});
+        else
+            g.camera.missing(busyCaption, QStringLiteral("the right button opened no menu"));
+    } else {
+        g.camera.missing(busyCaption, QStringLiteral("Pan opened no PTZ panel"));
+    }
+    ptz->closePtzPanel();
+    (void)waitFor([&] { return !ptz->panel() || !ptz->panel()->isVisible(); }, 5000);
+
+    if (QMenu* menu = siteOpenCellMenu(w, cells[2 % cells.size()]))
+        siteShootMenu(g, menu, QStringLiteral("site-cell-menu"), freeCaption, {});
+    else
+        g.camera.missing(freeCaption, QStringLiteral("the right button opened no menu"));
 }
 
 } // namespace
@@ -212,7 +254,7 @@ void shootSite(Gallery& g) {
         std::printf("gallery: recorder 2 of the site did not come back\n");
     acceptAnyBox(w);
 
-    shootSiteCellMenu(g);
+    shootSiteCellMenus(g);
 
     // The site is given up before its simulators stop.
     siteWindowFree(w);
