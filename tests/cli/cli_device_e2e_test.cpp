@@ -242,7 +242,9 @@ class CliFirmware : public CliDevice {
 protected:
     void SetUp() override {
         CliDevice::SetUp();
-        m_dir = fs::path(KALDER_TEST_CACHE_DIR) / "cli-firmware";
+        // A folder of each test's own: ctest runs the tests of this fixture at once.
+        m_dir = fs::path(KALDER_TEST_CACHE_DIR) / "cli-firmware" /
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         // The simulator's components: app (slot 3) and front (slot 5) built in June 2024.

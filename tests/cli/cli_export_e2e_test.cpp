@@ -142,7 +142,9 @@ protected:
             m_sim.start({"--channels", std::to_string(kExportChannels), "--resolution", "CIF",
                          "--disk-end", std::to_string(kExportDiskEnd), "--disk-seed", "4"}))
             << m_sim.lastError();
-        m_dir = std::filesystem::path(KALDER_TEST_CACHE_DIR) / "cli-export";
+        // A folder of each test's own: ctest runs the tests of this fixture at once.
+        m_dir = std::filesystem::path(KALDER_TEST_CACHE_DIR) / "cli-export" /
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(m_dir);
         // A recorded period of at least two of the channels, long enough for seven seconds
         // inside it.
