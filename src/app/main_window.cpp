@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/site_view.h"
+#include "ptz/ptz_panel.h"
 
 #include "app/main_window_controls.h"
 #include "ui/clock_display.h"
@@ -339,7 +340,7 @@ bool MainWindow::event(QEvent* event) {
             // further recorders of a site have live view only: what their sessions post about
             // the other features (which work on link 0's session) is dropped here.
             const RecorderLink* link = linkOf(message->generation());
-            if (link && link->index() > 0 && !siteLinkMessage(message->message()))
+            if (link && link->index() != m_featureIndex && !siteLinkMessage(message->message()))
                 return true;
             if (handlesGeneration(message->generation())) {
                 // A repeatable message lets the session post the next change before the state
@@ -417,7 +418,7 @@ QString MainWindow::recorderName(const RecorderLink& link) const {
 void MainWindow::showNotification(Notification notification, const QString& detail) {
     if (m_shuttingDown)
         return;
-    if (reconnectNotification(firstLink(), notification))
+    if (reconnectNotification(featureLink(), notification))
         return;
     // The connection is gone: drop the session first, even while a box is open.
     if (notification.category == 2)
@@ -567,6 +568,11 @@ void MainWindow::connectToSite(const SiteRequest& request) {
 
 void MainWindow::prepareLinks(int count) {
     count = std::clamp(count, 1, kMaxRecorders);
+    // A site starts with the features on its first recorder.
+    m_featureIndex = 0;
+    m_live.setTakesMedia(true);
+    for (const auto& live : m_siteLive)
+        live->setTakesMedia(false);
     const auto wanted = static_cast<std::size_t>(count);
     // Links and live views let go have no session: no decoder of theirs runs.
     while (m_siteLive.size() + 1 > wanted) {
@@ -585,6 +591,7 @@ void MainWindow::prepareLinks(int count) {
         live->setRecorder(index);
         live->setVideoWindow(m_videoWindow);
         live->setMediaBoards(&m_media.snapshots(), &m_media.webExport());
+        live->setTakesMedia(false);
         live->setDateFormat(static_cast<int>(m_settings.dateFormat));
         // The layout buttons follow the site's layout; a recorder's part ending leaves them.
         connect(live.get(), &LiveViewController::layoutShown, this, [this](int cells) {
@@ -600,22 +607,57 @@ void MainWindow::prepareLinks(int count) {
 }
 
 void MainWindow::linkSessionMade(RecorderLink& link) {
-    if (link.index() > 0) {
-        liveOf(link).setSession(link.session());
-        setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
-        return;
-    }
+    liveOf(link).setSession(link.session());
+    if (link.index() == m_featureIndex)
+        attachFeatures(link);
+    setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
+}
+
+void MainWindow::attachFeatures(RecorderLink& link) {
     // Without a sound output device no audio and no talk is asked for.
     m_audio->attach(link.session());
-    m_live.setSession(link.session());
+    m_playback->setRecorder(link.index());
     m_playback->setSession(link.session());
     m_infoViews->setSession(link.session());
-    setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Pressed));
+    liveOf(link).audioChanged();
+}
+
+void MainWindow::detachFeatures() {
+    m_audio->attach(nullptr);
+    m_playback->setSession(nullptr);
+    m_infoViews->closeAll();
+    m_infoViews->setSession(nullptr);
+}
+
+bool MainWindow::featuresBusy() const {
+    const RecorderSession* current = session();
+    return m_searchWindow || m_backupProgress || m_setupWindow || m_firmwareWindow ||
+           m_recordPrompt || m_playback->active() || m_local->active() ||
+           (m_ptz && m_ptz->panel() && m_ptz->panel()->isVisible()) || (current && (current->listenOn() || current->audioOn()));
+}
+
+// In a site, choosing a cell of another recorder takes the features there, when nothing of the
+// features runs on the recorder they work on now.
+void MainWindow::followFocusedCell(int cell) {
+    if (!inSite() || !m_videoWindow || cell < 0 || m_videoWindow->mode() != StreamKind::Live)
+        return;
+    const int recorder = m_videoWindow->layoutModel().cellSource(cell).recorder;
+    if (recorder == m_featureIndex || recorder < 0 ||
+        recorder >= static_cast<int>(m_links.size()) || featuresBusy())
+        return;
+    if (featureLink().session())
+        detachFeatures();
+    liveOf(featureLink()).setTakesMedia(false);
+    m_featureIndex = recorder;
+    liveOf(featureLink()).setTakesMedia(true);
+    if (featureLink().session())
+        attachFeatures(featureLink());
+    updateStateLabels();
 }
 
 // Disconnects and forgets the session, then brings the controls back to "no session".
 void MainWindow::dropSession(bool keepView) {
-    firstLink().close(keepView);
+    featureLink().close(keepView);
 }
 
 void MainWindow::dropAllSessions() {
@@ -648,8 +690,8 @@ void MainWindow::keepSiteArrangement() {
 }
 
 void MainWindow::linkSessionClosing(RecorderLink& link) {
-    if (link.index() > 0)
-        return; // the feature windows are the primary link's
+    if (link.index() != m_featureIndex)
+        return; // the feature windows work on another recorder
     // The search window works on the session: it goes first.
     delete m_searchWindow;
     delete m_backupProgress;
@@ -657,8 +699,8 @@ void MainWindow::linkSessionClosing(RecorderLink& link) {
 }
 
 void MainWindow::linkSessionClosed(RecorderLink& link, bool keepView) {
-    if (link.index() > 0) {
-        LiveViewController& live = liveOf(link);
+    LiveViewController& live = liveOf(link);
+    if (link.index() != m_featureIndex) {
         live.setSession(nullptr);
         if (!keepView)
             live.videoWindowReset(16); // its cells only; the others play on
@@ -666,20 +708,20 @@ void MainWindow::linkSessionClosed(RecorderLink& link, bool keepView) {
             resetConnectControls(keepView);
         return;
     }
-    m_live.setSession(nullptr);
     m_audio->attach(nullptr);
+    live.setSession(nullptr);
     m_playback->setSession(nullptr);
     m_infoViews->closeAll();
     m_infoViews->setSession(nullptr);
     if (inSite() && anyLinkActive()) {
-        // The other recorders of the site play on: only recorder 0's part of live view ends.
+        // The other recorders of the site play on: only this recorder's part of live view ends.
         setButtonLook(Control::Live, static_cast<int>(ButtonLook::Released));
         setButtonLook(Control::Audio, static_cast<int>(ButtonLook::Released));
         setButtonLook(Control::Record, static_cast<int>(ButtonLook::Released));
         if (m_clock)
             m_clock->clearRecorderTime();
         if (!keepView)
-            m_live.videoWindowReset(16);
+            live.videoWindowReset(16);
         return;
     }
     resetConnectControls(keepView);

@@ -102,7 +102,12 @@ public:
     // Orderly shutdown and close (the Quit button).
     void quit();
 
-    RecorderSession* session() const { return firstLink().session(); }
+    // The session the features (search, playback, audio, setup, PTZ, firmware, backup, the
+    // information views) work on: the recorder's whose cell was chosen last in a site, the one
+    // recorder's otherwise.
+    RecorderSession* session() const { return featureLink().session(); }
+    // The index in the site of that recorder (0 for a single recorder).
+    int featureRecorder() const { return m_featureIndex; }
     VideoWindow* videoWindow() const { return m_videoWindow; }
     ClockDisplay* clock() const { return m_clock; }
     NotificationBox* notificationBox() const { return m_notificationBox; }
@@ -199,6 +204,15 @@ private:
     RecorderLink& linkOfMessage(const WindowMessageEvent& message) const;
     // Today's one recorder: the link the features work on until they get the message's link.
     RecorderLink& firstLink() const { return *m_links.front(); }
+    RecorderLink& featureLink() const {
+        return *m_links[std::min(static_cast<std::size_t>(m_featureIndex), m_links.size() - 1)];
+    }
+    // The features follow the chosen cell's recorder, unless a feature window is open or a
+    // player, the sound or PTZ runs: one recorder's features at a time.
+    void followFocusedCell(int cell);
+    bool featuresBusy() const;
+    void attachFeatures(RecorderLink& link);
+    void detachFeatures();
     // RecorderLinkHost (main_window.cpp: the session's life; main_window_reconnect.cpp: the
     // tries).
     void linkSessionMade(RecorderLink& link) override;
@@ -317,6 +331,7 @@ private:
     // The live view of link i (i >= 1) is m_siteLive[i - 1]; link 0's is m_live.
     std::vector<std::unique_ptr<LiveViewController>> m_siteLive;
     std::string m_siteName; // of the site connected last, to keep its arrangement by
+    int m_featureIndex = 0; // the link whose session the features work on
     const ReconnectSchedule m_reconnectSchedule;
     const std::chrono::milliseconds m_keepAliveStep;
     VideoWindow* m_videoWindow = nullptr;
@@ -352,6 +367,9 @@ private:
         // A remote playback the outage interrupted: its last shown second and its channels.
         std::uint32_t playbackSecond = 0; // 0: none
         std::uint16_t playbackChannels = 0;
+        // The player had the window (an instant replay): a site's cells are put back too,
+        // where a reconnect leaves a site's window as the operator has it meanwhile.
+        bool playerHadWindow = false;
     };
     std::optional<ViewToRestore> m_restore;
     QTimer* m_noticeTimer = nullptr; // child: counts the wait down in the cells

@@ -370,7 +370,7 @@ void MainWindow::onLiveButton() {
         session()->live().startLive();
     // A site's further recorders follow the first.
     for (const auto& link : m_links) {
-        RecorderSession* other = link->index() > 0 ? link->session() : nullptr;
+        RecorderSession* other = link.get() != &featureLink() ? link->session() : nullptr;
         if (other == nullptr || !other->loggedIn())
             continue;
         if (on && (other->live().liveOn() || other->live().liveRequestPending()))

@@ -97,6 +97,8 @@ void MainWindow::saveZoomedView(int cell, int channel) {
 
 // Once for each video window (it is made again when the drawing path changes).
 void MainWindow::connectCellMenu() {
+    // In a site the features follow the chosen cell's recorder.
+    connect(m_videoWindow, &VideoWindow::focusedCellChanged, this, &MainWindow::followFocusedCell);
     connect(m_videoWindow, &VideoWindow::cellMenuRequested, this,
             [this](int cell, int channel, QPoint globalPos) {
                 showCellMenu(cell, channel, globalPos);
@@ -153,6 +155,7 @@ bool MainWindow::startInstantReplay(int channel) {
     view.arrangement = m_videoWindow->viewArrangement();
     view.liveOn = true;
     view.audioOn = session()->audioOn();
+    view.playerHadWindow = true;
     if (!m_playback->replay(channel, kReplaySeconds))
         return false;
     m_replayView = view;
@@ -166,7 +169,7 @@ bool MainWindow::startInstantReplay(int channel) {
 void MainWindow::afterInstantReplay() {
     const std::optional<ViewToRestore> view = std::exchange(m_replayView, std::nullopt);
     if (!view || m_shuttingDown || !session() || !session()->loggedIn() || m_local->active() ||
-        firstLink().reconnecting())
+        featureLink().reconnecting())
         return;
     m_restore = view;
     if (!session()->live().liveOn() && !session()->live().liveRequestPending())
@@ -187,6 +190,8 @@ void MainWindow::fullScreenChannel(int channel) {
 }
 
 void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
+    // The cell chosen again takes the features to its recorder, as a newly chosen one does.
+    followFocusedCell(cell);
     if (m_shuttingDown || m_videoWindow == nullptr || cell < 0)
         return;
     if (m_cellMenu)
@@ -201,12 +206,15 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
     m_cellMenu = menu;
 
     const bool pictures = m_videoWindow->mode() != StreamKind::Idle;
-    // The cell's own features work on the first recorder of a site; a cell of another shows
-    // its picture only.
+    // The cell's own features work on the recorder the features follow (a cell chosen takes
+    // them to its recorder unless a feature runs); a cell of another shows its picture only.
     const int recorder = m_videoWindow->layoutModel().cellSource(cell).recorder;
-    const QString notFirst =
-        recorder > 0 ? tr("Only the first recorder's cells offer this") : QString();
-    const bool connected = recorder == 0 && session() && session()->loggedIn();
+    const QString otherRecorder =
+        recorder != m_featureIndex
+            ? tr("Recorder %1's features are in use: close its windows first")
+                  .arg(m_featureIndex + 1)
+            : QString();
+    const bool connected = recorder == m_featureIndex && session() && session()->loggedIn();
     const bool zoomed = m_videoWindow->digitalZoom(cell) > 1.0;
     const QString noPictures = tr("No pictures are shown");
     const QString notZoomed = tr("The cell is not zoomed");
@@ -216,7 +224,8 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
                       m_videoWindow->fullScreen() ? tr("Already in full screen") : QString());
     connect(full, &QAction::triggered, this, [this, channel] { fullScreenChannel(channel); });
 
-    QAction* snapshot = addCellAction(*menu, tr("Snapshot"), !pictures ? noPictures : notFirst);
+    QAction* snapshot =
+        addCellAction(*menu, tr("Snapshot"), !pictures ? noPictures : otherRecorder);
     connect(snapshot, &QAction::triggered, this, [this, channel] {
         if (m_videoWindow == nullptr || m_videoWindow->mode() == StreamKind::Idle)
             return;
@@ -238,8 +247,8 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
     menu->addSeparator();
     // The recorder has one sound channel; it is heard while that channel is shown alone.
     QString listenRefusal;
-    if (!notFirst.isEmpty())
-        listenRefusal = notFirst;
+    if (!otherRecorder.isEmpty())
+        listenRefusal = otherRecorder;
     else if (!connected)
         listenRefusal = tr("Not connected to a recorder");
     else if (!m_audio->soundDeviceAvailable())
@@ -256,14 +265,15 @@ void MainWindow::showCellMenu(int cell, int channel, const QPoint& globalPos) {
             m_audio->toggleRecorderAudio();
     });
 
-    QAction* replay = addCellAction(*menu, tr("Instant replay (%1 s)").arg(kReplaySeconds),
-                                    notFirst.isEmpty() ? instantReplayRefusal(channel) : notFirst);
+    QAction* replay =
+        addCellAction(*menu, tr("Instant replay (%1 s)").arg(kReplaySeconds),
+                      otherRecorder.isEmpty() ? instantReplayRefusal(channel) : otherRecorder);
     connect(replay, &QAction::triggered, this, [this, channel] { startInstantReplay(channel); });
 
     // The camera's presence is known once the recorder answered for the channel.
     QString ptzRefusal;
-    if (!notFirst.isEmpty())
-        ptzRefusal = notFirst;
+    if (!otherRecorder.isEmpty())
+        ptzRefusal = otherRecorder;
     else if (!connected || !session()->live().liveOn())
         ptzRefusal = tr("Live view is not running");
     else if (!session()->status().mayPtz())

@@ -99,7 +99,17 @@ void MainWindow::updateStateLabels() {
         QLabel* label = m_recorderStateLabels[index];
         const RecorderLink& link = *m_links[index];
         label->setText(tr("%1 %2").arg(index + 1).arg(sessionStateText(link.state())));
-        label->setToolTip(tr("%1: %2").arg(recorderName(link), sessionStateText(link.state())));
+        // The recorder the features work on is set in bold, and says so.
+        const bool features = static_cast<int>(index) == m_featureIndex;
+        QFont font = label->font();
+        font.setBold(features);
+        label->setFont(font);
+        const QString works = features ? tr("; search, playback, setup and the other features "
+                                            "work on it")
+                                       : QString();
+        label->setToolTip(tr("%1: %2").arg(recorderName(link), sessionStateText(link.state())) +
+                          works);
+        label->setAccessibleDescription(works.mid(works.isEmpty() ? 0 : 2));
         label->show();
     }
     for (std::size_t index = site ? m_links.size() : 0; index < m_recorderStateLabels.size();
@@ -163,9 +173,10 @@ bool MainWindow::reconnectNotification(RecorderLink& link, Notification notifica
 }
 
 // The link of a logged-in session is lost: keep what the operator sees and try again. The view
-// to put back is the primary link's (a site's further recorders only get their cells back).
+// to put back is that of the recorder the features work on (a site's other recorders only get
+// their cells back).
 void MainWindow::beginReconnect(RecorderLink& link) {
-    if (link.index() == 0) {
+    if (link.index() == m_featureIndex) {
         ViewToRestore restore;
         if (m_videoWindow)
             restore.arrangement = m_videoWindow->viewArrangement();
@@ -232,7 +243,7 @@ void MainWindow::linkReconnected(RecorderLink& link) {
         m_notificationBox->property("recorder").toInt() == link.index())
         m_notificationBox->done(QDialog::Accepted);
     // The login starts live view; an operator who had it off gets it off again.
-    if (link.index() == 0 && m_restore && !m_restore->liveOn && link.session()) {
+    if (link.index() == m_featureIndex && m_restore && !m_restore->liveOn && link.session()) {
         link.session()->live().stopLive();
         m_restore.reset();
     }
@@ -241,13 +252,14 @@ void MainWindow::linkReconnected(RecorderLink& link) {
 // Live view is back (its channel announcement): the layout, page, arrangement and the
 // recorder's audio as they were.
 void MainWindow::restoreAfterReconnect() {
-    RecorderSession* session = firstLink().session();
-    if (!m_restore || firstLink().reconnecting() || !session || !session->live().liveOn())
+    RecorderSession* session = featureLink().session();
+    if (!m_restore || featureLink().reconnecting() || !session || !session->live().liveOn())
         return;
     const ViewToRestore restore = *m_restore;
     m_restore.reset();
-    // A site's window kept its layout for the others meanwhile: it stays as the operator has it.
-    if (m_videoWindow && !inSite()) {
+    // A site's window kept its layout for the others meanwhile: it stays as the operator has it,
+    // unless a player had taken it.
+    if (m_videoWindow && (!inSite() || restore.playerHadWindow)) {
         m_videoWindow->restoreView(restore.arrangement);
         showLayoutPressed(m_videoWindow->layoutModel().layout());
     }
@@ -306,7 +318,7 @@ void MainWindow::stopReconnecting() {
 }
 
 void MainWindow::stopReconnecting(RecorderLink& link) {
-    if (link.index() == 0)
+    if (link.index() == m_featureIndex)
         m_restore.reset();
     link.stopReconnecting();
 }

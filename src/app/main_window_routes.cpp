@@ -42,7 +42,7 @@ void MainWindow::routeSessionMessages() {
         const Notification notification =
             Notification::fromLParam(static_cast<std::uint32_t>(m.lParam()));
         RecorderLink& link = linkOfMessage(m);
-        if (link.index() > 0)
+        if (link.index() != m_featureIndex)
             siteLinkNotification(link, notification);
         else
             showNotification(notification, inSite() ? recorderName(link) : QString());
@@ -103,7 +103,7 @@ void MainWindow::routeLiveMessages() {
         RecorderLink& link = linkOfMessage(m);
         liveOf(link).liveChannels(static_cast<std::uint16_t>(m.wParam()),
                                   static_cast<std::uint16_t>(m.lParam()));
-        if (link.index() == 0)
+        if (link.index() == m_featureIndex)
             restoreAfterReconnect();
     });
     m_router.route(WindowMessage::VideoWindowReset, "live", [this](const WindowMessageEvent& m) {
@@ -137,10 +137,10 @@ void MainWindow::routeLiveMessages() {
     // Audio: the recorder's sound, talking and the microphone button.
     m_router.route(WindowMessage::AudioButton, "audio", [this](const WindowMessageEvent& m) {
         setButtonLook(Control::Audio, static_cast<int>(m.wParam()));
-        m_live.audioChanged();
+        liveOf(featureLink()).audioChanged();
     });
     m_router.route(WindowMessage::AudioFactsChanged, "audio",
-                   [this](const WindowMessageEvent&) { m_live.audioChanged(); });
+                   [this](const WindowMessageEvent&) { liveOf(featureLink()).audioChanged(); });
     m_router.route(WindowMessage::MikeButton, "audio", [this](const WindowMessageEvent& m) {
         setButtonLook(Control::Mike, static_cast<int>(m.wParam()));
     });

@@ -15,6 +15,13 @@ namespace {
 // The mode label of live view in the resource library.
 constexpr int kLiveLabelText = 5013;
 
+// The picture as its recorder names it: the file names of snapshots and web pictures carry the
+// recorder's channel, not the feed's slot.
+PictureView recorderPicture(PictureView picture) {
+    picture.channel %= kChannelCount;
+    return picture;
+}
+
 } // namespace
 
 LiveDecodeHost::LiveDecodeHost(const DecoderLibrary* library, QObject* receiver)
@@ -84,34 +91,34 @@ void LiveDecodeHost::decoderInitFailed(unsigned slot) {
 void LiveDecodeHost::decodeThreadEnded(unsigned slot) {
     if (VideoFeed* feed = m_feed.load())
         feed->overlays().clearAudioMark(slot);
-    if (WebExportBoard* web = m_webExport.load(); web && m_slotBase.load() == 0)
-        web->channelEnded(slot);
+    if (WebExportBoard* web = m_webExport.load(); web && m_takesMedia.load())
+        web->channelEnded(slot % kChannelCount);
 }
 
 std::optional<int> LiveDecodeHost::webExportInterval() {
     WebExportBoard* web = m_webExport.load();
-    return web && m_slotBase.load() == 0 ? web->interval() : std::nullopt;
+    return web && m_takesMedia.load() ? web->interval() : std::nullopt;
 }
 
 void LiveDecodeHost::exportWebPicture(const PictureView& picture) {
-    if (WebExportBoard* web = m_webExport.load(); web && m_slotBase.load() == 0)
-        web->exportPicture(picture);
+    if (WebExportBoard* web = m_webExport.load(); web && m_takesMedia.load())
+        web->exportPicture(recorderPicture(picture));
 }
 
 bool LiveDecodeHost::takeSnapshotRequest(unsigned slot) {
     SnapshotBoard* board = m_snapshots.load();
-    return board != nullptr && m_slotBase.load() == 0 && board->takeRequest(slot);
+    return board != nullptr && m_takesMedia.load() && board->takeRequest(slot % kChannelCount);
 }
 
 bool LiveDecodeHost::snapshotRequested(unsigned slot) {
     SnapshotBoard* board = m_snapshots.load();
-    return board != nullptr && m_slotBase.load() == 0 &&
+    return board != nullptr && m_takesMedia.load() &&
            (board->pendingRequests() & (1u << (slot % 16))) != 0;
 }
 
 void LiveDecodeHost::saveSnapshot(const PictureView& picture, std::string_view timeText) {
-    if (SnapshotBoard* board = m_snapshots.load(); board && m_slotBase.load() == 0)
-        board->start(picture, timeText);
+    if (SnapshotBoard* board = m_snapshots.load(); board && m_takesMedia.load())
+        board->start(recorderPicture(picture), timeText);
 }
 
 } // namespace kalder

@@ -44,9 +44,11 @@ public:
     void setSession(RecorderSession* session) { m_session.store(session); }
     void setFeed(VideoFeed* feed) { m_feed.store(feed); }
     // The recorder's first slot in the feed (its index in the site × 16; 0 for a single
-    // recorder), set while no decoder runs. The snapshots and the web export are recorder 0's:
-    // a host of another recorder takes no snapshot request and exports nothing.
+    // recorder), set while no decoder runs.
     void setSlotBase(unsigned base) { m_slotBase.store(base); }
+    // Whether this recorder's decoders take the snapshot requests and feed the web export: the
+    // recorder the main window's features work on (the first one until another is chosen).
+    void setTakesMedia(bool takes) { m_takesMedia.store(takes); }
     void setDateFormat(int dateFormat) { m_dateFormat.store(dateFormat); }
     // Before any decoder runs: the snapshot requests and savers, and the web export. Either may
     // be null.
@@ -83,6 +85,7 @@ private:
     std::atomic<RecorderSession*> m_session{nullptr};
     std::atomic<VideoFeed*> m_feed{nullptr};
     std::atomic<unsigned> m_slotBase{0};
+    std::atomic<bool> m_takesMedia{true};
     std::atomic<int> m_dateFormat{0};
     std::atomic<SnapshotBoard*> m_snapshots{nullptr};
     std::atomic<WebExportBoard*> m_webExport{nullptr};

@@ -35,6 +35,8 @@ public:
     // or stops the window's stream as a whole: it starts and stops its recorder's part.
     void setRecorder(int index);
     int recorder() const { return m_recorder; }
+    // Whether snapshots and the web export come from this recorder's pictures.
+    void setTakesMedia(bool takes) { m_host.setTakesMedia(takes); }
     void setVideoWindow(VideoWindow* window);
     void setDateFormat(int dateFormat) { m_host.setDateFormat(dateFormat); }
     void setMediaBoards(SnapshotBoard* snapshots, WebExportBoard* webExport) {

@@ -94,7 +94,7 @@ bool PlaybackController::jumpTo(std::uint32_t second) {
         return false;
     second = std::clamp(second, m_periodStart, std::max(m_periodStart, m_periodEnd));
     if (m_window)
-        m_session->playback().setShownChannels(m_window->visibleChannelMask());
+        m_session->playback().setShownChannels(m_window->visibleChannelMask(m_recorder));
     if (!m_session->playback().jump(second))
         return false;
     positionChanged();
@@ -153,7 +153,7 @@ void PlaybackController::press(PlayControl control) {
     if (!m_session)
         return;
     if (m_window)
-        m_session->playback().setShownChannels(m_window->visibleChannelMask());
+        m_session->playback().setShownChannels(m_window->visibleChannelMask(m_recorder));
     const std::optional<int> repaintMs = m_session->playback().control(control);
     if (!repaintMs)
         return;
@@ -171,12 +171,13 @@ void PlaybackController::press(PlayControl control) {
 
 void PlaybackController::started(int channels) {
     if (m_window) {
-        m_window->startStream(StreamKind::RemotePlayback, channels);
+        m_window->startStream(StreamKind::RemotePlayback, channels, m_recorder);
         // The pages turn over the channels asked for, wherever their cells lie.
         if (m_session) {
             const std::uint16_t asked = m_session->playback().playbackChannelMask();
             m_window->setStreamChannels(
-                static_cast<std::uint16_t>(asked & m_window->streamChannels()));
+                static_cast<std::uint16_t>(asked & m_window->streamChannels(m_recorder)),
+                m_recorder);
         }
         emit layoutShown(m_window->layoutModel().layout());
     }

@@ -2,6 +2,7 @@
 
 #include "session/playback_state.h"
 #include "ui/clock_display.h"
+#include "video/feed_slots.h"
 #include "video/player_decode_host.h"
 
 #include <QObject>
@@ -31,6 +32,12 @@ public:
 
     // While no playback decoder runs.
     void setSession(RecorderSession* session);
+    // The recorder of a site that session is (its index; 0 for a single recorder): the player
+    // draws into that recorder's cells. Set with the session, while nothing plays.
+    void setRecorder(int index) {
+        m_recorder = index;
+        m_host.setSlotBase(slotOf(index, 0));
+    }
     void setVideoWindow(VideoWindow* window);
 
     // The entry point of the windows that start playback (search window, log lists): the
@@ -90,6 +97,7 @@ private:
 
     QWidget* const m_owner;
     PlayerDecodeHost m_host;
+    int m_recorder = 0;
     RecorderSession* m_session = nullptr;
     VideoWindow* m_window = nullptr;
     QPointer<ClockDisplay> m_clock;

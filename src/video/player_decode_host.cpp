@@ -23,8 +23,9 @@ std::unique_ptr<FrameConsumer> PlayerDecodeHost::createConsumer(unsigned channel
     VideoFeed* feed = m_feed.load();
     if (feed == nullptr || channel >= kChannelCount)
         return nullptr;
-    return std::make_unique<ChannelDecoder>(channel, m_kind, m_library, feed->pictures(), *feed,
-                                            *this);
+    const unsigned base = m_slotBase.load();
+    return std::make_unique<ChannelDecoder>(base + channel, m_kind, m_library, feed->pictures(),
+                                            *feed, *this, base);
 }
 
 std::optional<std::int64_t> PlayerDecodeHost::playbackClockSeconds(StreamKind kind) {

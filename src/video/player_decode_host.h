@@ -30,6 +30,9 @@ public:
                      QObject* receiver);
 
     void setFeed(VideoFeed* feed) { m_feed.store(feed); }
+    // The slots the decoders draw into: those of the recorder played from in a site (its index
+    // × 16; 0 for a single recorder and the local player). Only while no decoder runs.
+    void setSlotBase(unsigned base) { m_slotBase.store(base); }
     // The generation of the session the decoders play from (0: a local player's), which their
     // decoder init errors carry.
     void setSessionGeneration(std::uint64_t generation) { m_generation.store(generation); }
@@ -49,6 +52,7 @@ private:
     QObject* const m_receiver;
     const std::string m_label; // read only after construction
     std::atomic<VideoFeed*> m_feed{nullptr};
+    std::atomic<unsigned> m_slotBase{0};
     std::atomic<std::int64_t> m_clockSeconds{kNoClock};
     std::atomic<std::uint64_t> m_generation{0};
 };

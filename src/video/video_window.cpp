@@ -167,6 +167,7 @@ void VideoWindow::putSiteArrangementBack() {
 void VideoWindow::setSiteRecorders(int count) {
     m_siteArrangement.reset();
     m_playingInSite = false;
+    setFocusedCell(-1); // a cell of the recorders before
     count = std::clamp(count, 1, kMaxRecorders);
     m_siteRecorders = count;
     m_recorderChannels.fill(kRecorderChannels);
@@ -187,8 +188,9 @@ void VideoWindow::setRecorderChannelCount(int recorder, int channels) {
 }
 
 void VideoWindow::startRecorderStream(int recorder, int channelCount) {
-    // While a player has the window, recorder 0's slots are the player's.
-    if (recorder < 0 || recorder >= m_siteRecorders || (m_playingInSite && recorder == 0))
+    // While a player has the window, its recorder's slots are the player's.
+    if (recorder < 0 || recorder >= m_siteRecorders ||
+        (m_playingInSite && recorder == m_playingRecorder))
         return;
     const int count = std::clamp(channelCount, 0, kRecorderChannels);
     const SlotMask own = withRecorderChannels(0, recorder, 0xFFFF);
@@ -217,7 +219,8 @@ void VideoWindow::startRecorderStream(int recorder, int channelCount) {
 }
 
 void VideoWindow::stopRecorderStream(int recorder) {
-    if (recorder < 0 || recorder >= m_siteRecorders || (m_playingInSite && recorder == 0))
+    if (recorder < 0 || recorder >= m_siteRecorders ||
+        (m_playingInSite && recorder == m_playingRecorder))
         return;
     m_feed.setStreamChannels(0, recorder);
     m_feed.setVideoLossMask(0, recorder);
@@ -360,30 +363,35 @@ QRect VideoWindow::cellPictureSource(const QImage& picture) const {
     return whole.adjusted(12, 12, -12, -8);
 }
 
-void VideoWindow::startStream(StreamKind kind, int channelCount) {
+void VideoWindow::startStream(StreamKind kind, int channelCount, int recorder) {
+    recorder = std::clamp(recorder, 0, m_siteRecorders - 1);
     if (siteMode() && kind != StreamKind::Live && !m_playingInSite) {
-        // A player takes a site's window: it plays into recorder 0's slots, and the cells show
+        // A player takes a site's window: it plays into its recorder's slots, and the cells show
         // those alone, as a single recorder's window does, until the player ends.
         m_playingInSite = true;
+        m_playingRecorder = recorder;
         std::array<CellSource, kRecorderChannels> own;
         for (int channel = 0; channel < kRecorderChannels; ++channel)
-            own[static_cast<std::size_t>(channel)] = {0, channel};
+            own[static_cast<std::size_t>(channel)] = {recorder, channel};
         m_feed.changeCells([&] { m_layout.setSources(own); });
     }
+    if (m_playingInSite)
+        recorder = m_playingRecorder;
     m_feed.setMode(kind);
     m_feed.pictures().forgetDecoded();
-    setPresentChannels(0, true);
+    setPresentChannels(0, true, recorder);
     const int count = std::clamp(channelCount, 0, static_cast<int>(kChannelCount));
-    m_feed.setStreamChannels(static_cast<std::uint16_t>((1u << count) - 1));
+    m_feed.setStreamChannels(static_cast<std::uint16_t>((1u << count) - 1), recorder);
     m_layout.setPageTable(channelCount);
     m_layout.resetTo(layoutForChannelCount(channelCount));
     afterViewChange(false);
 }
 
 void VideoWindow::stopStream() {
+    const int recorder = m_playingInSite ? m_playingRecorder : 0;
     m_feed.setMode(StreamKind::Idle);
-    m_feed.setStreamChannels(0);
-    setPresentChannels(0, true);
+    m_feed.setStreamChannels(0, recorder);
+    setPresentChannels(0, true, recorder);
     m_layout.restorePageTable();
     m_layout.resetTo(16);
     afterViewChange(false);

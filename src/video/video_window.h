@@ -81,9 +81,10 @@ public:
     void setRecorderChannelCount(int recorder, int channels);
     // One recorder's live view of a site starts or stops; the others' cells are left alone. The
     // first to start switches the window to live view, at the layout for the site's channels.
-    // A player started in a site's window (startStream of a playback) shows recorder 0's
-    // channels alone until stopStream, which gives the window back to the site; meanwhile
-    // recorder 0's live view neither starts nor stops and the others' go on unseen.
+    // A player started in a site's window (startStream of a playback) shows the channels of the
+    // recorder it plays from alone until stopStream, which gives the window back to the site;
+    // meanwhile that recorder's live view neither starts nor stops and the others' go on
+    // unseen.
     void startRecorderStream(int recorder, int channelCount);
     void stopRecorderStream(int recorder);
     // The operator's layout, page and cell arrangement; restoring it announces the channels
@@ -134,8 +135,9 @@ public:
     GlVideoSurface* glSurface() const { return m_glPainter.surface(); }
 
     // Streams: live view or a player starts with the recorder's or recording's channel count.
-    // The stream's starter makes its own request, so these do not announce the new mask.
-    void startStream(StreamKind kind, int channelCount);
+    // The stream's starter makes its own request, so these do not announce the new mask. A
+    // player plays from `recorder` of a site (its decoders draw into that recorder's slots).
+    void startStream(StreamKind kind, int channelCount, int recorder = 0);
     void stopStream();
     StreamKind mode() const { return m_feed.mode(); }
     // Sets the present and drawable channels of a recorder (recorder 0 by default); with
@@ -146,7 +148,7 @@ public:
     // channels asked for in a playback. startStream sets the recorder's or recording's first
     // `channelCount` channels; a player may narrow them.
     void setStreamChannels(std::uint16_t mask, int recorder = 0);
-    std::uint16_t streamChannels() const { return m_feed.streamChannels(); }
+    std::uint16_t streamChannels(int recorder = 0) const { return m_feed.streamChannels(recorder); }
 
     // The channels of a recorder (recorder 0 by default) that the visible cells show.
     std::uint16_t visibleChannelMask(int recorder = 0) const {
@@ -331,6 +333,7 @@ private:
     // A player (remote or local playback) has a site's window: its cells show recorder 0's
     // slots, which the player decodes into; the site's cells come back when it stops.
     bool m_playingInSite = false;
+    int m_playingRecorder = 0; // the recorder the player plays from
 };
 
 } // namespace kalder

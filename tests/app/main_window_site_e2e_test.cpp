@@ -2,6 +2,7 @@
 // cells of the 16-cell layout, and one recorder's outage leaves the other twelve cells playing
 // while its own say that it is being got back, until it is back by itself.
 #include "main_window_harness.h"
+#include "playback/playback_controller.h"
 #include "program_start.h"
 #include "session/recorder_session.h"
 #include "site/site_book.h"
@@ -10,6 +11,9 @@
 #include "ui/notification_box.h"
 #include "video/video_window.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QTest>
 
@@ -211,6 +215,46 @@ TEST(MainWindowSite, FourRecordersPlayTogetherAndOneOutageLeavesTheOthersPlaying
     EXPECT_TRUE(cellsMove(video, lostCells));
     EXPECT_EQ(window.recorderStateLabel(1)->text(), QStringLiteral("2 Connected"));
     EXPECT_EQ(window.notificationBox(), nullptr); // the box went with the tries
+
+    // Choosing a cell of recorder 3 takes the features there: an instant replay plays its
+    // channel in the window, alone, and Stop gives the window back to the site.
+    video.setFocusedCell(9);
+    ASSERT_EQ(window.featureRecorder(), 2);
+    const VideoLayout::Arrangement siteView = video.viewArrangement();
+    ASSERT_EQ(window.session(), window.recorderLink(2).session());
+    EXPECT_TRUE(window.recorderStateLabel(2)->font().bold());
+    EXPECT_FALSE(window.recorderStateLabel(0)->font().bold());
+    WAIT_UNTIL(window.session()->live().recorderClock() != 0, kSiteLimitMs);
+    const std::uint32_t started = window.session()->live().recorderClock();
+    ASSERT_EQ(sims[2].admin("time " + std::to_string(started + 40)), "ok");
+    WAIT_UNTIL(window.session()->live().recorderClock() >= started + 40, kSiteLimitMs);
+    const QPoint inCell(video.layoutModel().cellRect(9).left + 20,
+                        video.layoutModel().cellRect(9).top + 20);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, inCell, video.mapToGlobal(inCell));
+    QApplication::sendEvent(&video, &rightClick);
+    WAIT_UNTIL(window.cellMenu() && window.cellMenu()->isVisible(), kSiteLimitMs);
+    QAction* replay = nullptr;
+    for (QAction* action : window.cellMenu()->findChildren<QAction*>())
+        if (action->text() == QStringLiteral("Instant replay (30 s)"))
+            replay = action;
+    ASSERT_NE(replay, nullptr);
+    ASSERT_TRUE(replay->isEnabled()) << replay->toolTip().toStdString();
+    replay->trigger();
+    window.cellMenu()->close();
+    WAIT_UNTIL(video.mode() == StreamKind::RemotePlayback &&
+                   video.feed().pictures().decoded(slotOf(2, 1)) &&
+                   window.session()->playback().counters().shownFrames > 0,
+               kSiteLimitMs);
+    EXPECT_EQ(video.layoutModel().cellSource(1), (CellSource{2, 1}));
+    EXPECT_EQ(video.layoutModel().cellCount(), 16);
+    window.playback()->press(PlayControl::Stop);
+    WAIT_UNTIL(video.mode() == StreamKind::Live && video.layoutModel().cellCount() == 16 &&
+                   video.layoutModel().cellSource(9) == (CellSource{2, 1}),
+               kSiteLimitMs);
+    WAIT_UNTIL(video.viewArrangement() == siteView, kSiteLimitMs);
+    EXPECT_TRUE(cellsMove(video, every));
+    video.setFocusedCell(0);
+    EXPECT_EQ(window.featureRecorder(), 0);
 
     // The operator swaps the first and the last cell; giving the site up keeps that with it,
     // and connecting it again puts it back once the recorders have said how many channels they
