@@ -633,7 +633,8 @@ bool MainWindow::featuresBusy() const {
     const RecorderSession* current = session();
     return m_searchWindow || m_backupProgress || m_setupWindow || m_firmwareWindow ||
            m_recordPrompt || m_playback->active() || m_local->active() ||
-           (m_ptz && m_ptz->panel() && m_ptz->panel()->isVisible()) || (current && (current->listenOn() || current->audioOn()));
+           (m_ptz && m_ptz->panel() && m_ptz->panel()->isVisible()) ||
+           (current && (current->listenOn() || current->audioOn()));
 }
 
 // In a site, choosing a cell of another recorder takes the features there, when nothing of the
@@ -715,11 +716,7 @@ void MainWindow::linkSessionClosed(RecorderLink& link, bool keepView) {
     m_infoViews->setSession(nullptr);
     if (inSite() && anyLinkActive()) {
         // The other recorders of the site play on: only this recorder's part of live view ends.
-        setButtonLook(Control::Live, static_cast<int>(ButtonLook::Released));
-        setButtonLook(Control::Audio, static_cast<int>(ButtonLook::Released));
-        setButtonLook(Control::Record, static_cast<int>(ButtonLook::Released));
-        if (m_clock)
-            m_clock->clearRecorderTime();
+        releaseRecorderControls();
         if (!keepView)
             live.videoWindowReset(16);
         return;
@@ -733,15 +730,19 @@ void MainWindow::linkSessionClosed(RecorderLink& link, bool keepView) {
 void MainWindow::resetConnectControls(bool keepView) {
     m_screenSaver.setInhibited(false);
     setButtonLook(Control::Connect, static_cast<int>(ButtonLook::Released));
-    setButtonLook(Control::Live, static_cast<int>(ButtonLook::Released));
+    releaseRecorderControls();
     if (SkinButton* live = button(Control::Live))
         live->setEnabled(false);
+    if (!keepView)
+        m_live.videoWindowReset(16);
+}
+
+void MainWindow::releaseRecorderControls() {
+    setButtonLook(Control::Live, static_cast<int>(ButtonLook::Released));
     setButtonLook(Control::Audio, static_cast<int>(ButtonLook::Released));
     setButtonLook(Control::Record, static_cast<int>(ButtonLook::Released));
     if (m_clock)
         m_clock->clearRecorderTime();
-    if (!keepView)
-        m_live.videoWindowReset(16);
 }
 
 // Stops what runs (each followed by a short pause), disconnects, destroys the video window.

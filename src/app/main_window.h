@@ -191,6 +191,8 @@ private:
     // A connection or login notification of a link other than the primary one.
     void siteLinkNotification(RecorderLink& link, Notification notification);
     void resetConnectControls(bool keepView = false);
+    // The Live, Audio and Record buttons released and the recorder's time off the clock.
+    void releaseRecorderControls();
     void shutdown();
     // The link whose session generation is `generation` (not 0); null for a late message.
     RecorderLink* linkOf(std::uint64_t generation) const;
