@@ -86,9 +86,7 @@ CellViewZoom VideoFeed::channelZoom(unsigned slot) const {
 }
 
 void VideoFeed::changeCells(const std::function<void()>& change) {
-    std::array<std::unique_lock<std::mutex>, kSlotCount> locks;
-    for (unsigned slot = 0; slot < kSlotCount; ++slot)
-        locks[slot] = std::unique_lock(m_pictures.lock(slot));
+    std::unique_lock cells(m_cellsLock);
     change();
     VideoPainter* painter = m_painter.load();
     for (unsigned slot = 0; slot < kSlotCount; ++slot)
@@ -227,6 +225,8 @@ void VideoFeed::drawChannel(unsigned channel) {
     m_present.fetch_or(slotBit(channel));
     m_drawable.fetch_or(slotBit(channel));
     QRect rect;
+    // No change of the cells while this one is drawn.
+    std::shared_lock cells(m_cellsLock);
     {
         std::lock_guard lock(m_geometryLock);
         if (!(m_visibleSlots & slotBit(channel)))

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string_view>
 
 class QFont;
@@ -67,10 +68,11 @@ protected:
 //
 // Threads: the functions under "GUI thread" run there; the rest on any thread. A channel's
 // picture is guarded by its picture lock; the overlays by the overlay store's lock; the cell
-// geometry by m_geometryLock; the masks and marks are atomics. Lock order: picture locks (in
-// channel order) -> overlay lock -> geometry lock. The painter pointer is switched on the GUI
-// thread while decode threads may use the old one: both painters live as long as the feed's
-// owner.
+// geometry by m_geometryLock; the masks and marks are atomics. A decode thread draws a cell
+// holding the cells lock shared, which a change of the cells holds exclusively. Lock order:
+// picture locks (in channel order) -> cells lock -> overlay lock -> geometry lock. The painter
+// pointer is switched on the GUI thread while decode threads may use the old one: both painters
+// live as long as the feed's owner.
 class VideoFeed final : public PictureTarget {
 public:
     // GUI thread; `font`: the window's default font, the one titles are measured in.
@@ -120,8 +122,10 @@ public:
     }
     // Takes the slots drawn since the last call.
     SlotMask takeDirty() { return m_dirty.exchange(0); }
-    // Runs `change` with every slot's picture lock held, in slot order, so that no cell is
-    // drawn half-way through it; every cell counts as changed afterwards.
+    // Runs `change` while no decode thread draws a cell, so that none is drawn half-way through
+    // it; every cell counts as changed afterwards. (It once held every picture lock instead:
+    // the 64 slots' locks at once are more than the thread sanitizer's deadlock detector can
+    // follow, and a change needs the drawing held off, not the pictures.)
     void changeCells(const std::function<void()>& change);
     // Every cell's drawn image is stale.
     void invalidateCells();
@@ -228,6 +232,8 @@ private:
     int m_rateStep = 0;
     std::function<std::int64_t()> m_rateClock;
 
+    // Shared by a decode thread while it draws a cell, exclusive while the cells change.
+    std::shared_mutex m_cellsLock;
     mutable std::mutex m_geometryLock;
     std::array<QRect, kSlotCount> m_slotRects;          // guarded by m_geometryLock
     SlotMask m_visibleSlots = 0;                        // guarded by m_geometryLock

@@ -27,7 +27,7 @@ public:
     // it cannot be shown, and nobody needs to be woken for it.
     virtual bool pictureArrived(unsigned channel, QSize cellSize) = 0;
 
-    // ---- any thread, the channel's picture lock held ----
+    // ---- any thread, the channel's picture lock (or the feed's cells lock) held ----
 
     // The channel's picture was cleared (a new stream): what was drawn from it is stale.
     virtual void invalidate(unsigned channel) = 0;

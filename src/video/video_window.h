@@ -253,8 +253,8 @@ private:
     // Repaints the whole window, or the OpenGL surface over it.
     void refresh();
     void invalidateCells();
-    // Runs `change` with every channel's picture lock held, in channel order, so that no cell is
-    // drawn half-way through it; every cell is drawn again afterwards.
+    // Runs `change` while no decode thread draws a cell (VideoFeed::changeCells), so that no
+    // cell is drawn half-way through it; every cell is drawn again afterwards.
     void changeCells(const std::function<void()>& change);
     // Repaints the cells of the channels with new pictures, at most once per display refresh:
     // a call sooner than that after the last repaint waits for the refresh.
