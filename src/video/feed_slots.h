@@ -33,11 +33,15 @@ inline constexpr SlotMask slotBit(unsigned slot) {
 inline constexpr std::uint16_t recorderChannels(SlotMask slotMask, int recorder) {
     return static_cast<std::uint16_t>(slotMask >> (recorder * kRecorderChannels));
 }
+// The sixteen slots of a recorder.
+inline constexpr SlotMask recorderSlots(int recorder) {
+    return SlotMask{0xFFFF} << (recorder * kRecorderChannels);
+}
 // `slotMask` with the recorder's sixteen bits replaced by `channels`.
 inline constexpr SlotMask withRecorderChannels(SlotMask slotMask, int recorder,
                                                std::uint16_t channels) {
-    const int shift = recorder * kRecorderChannels;
-    return (slotMask & ~(SlotMask{0xFFFF} << shift)) | (SlotMask{channels} << shift);
+    return (slotMask & ~recorderSlots(recorder)) |
+           (SlotMask{channels} << (recorder * kRecorderChannels));
 }
 
 } // namespace kalder

@@ -193,8 +193,7 @@ void VideoWindow::startRecorderStream(int recorder, int channelCount) {
         (m_playingInSite && recorder == m_playingRecorder))
         return;
     const int count = std::clamp(channelCount, 0, kRecorderChannels);
-    const SlotMask own = withRecorderChannels(0, recorder, 0xFFFF);
-    m_feed.pictures().forgetDecoded(own);
+    m_feed.pictures().forgetDecoded(recorderSlots(recorder));
     setPresentChannels(0, false, recorder);
     m_feed.setStreamChannels(static_cast<std::uint16_t>((1u << count) - 1), recorder);
     if (m_playingInSite) {
@@ -206,9 +205,8 @@ void VideoWindow::startRecorderStream(int recorder, int channelCount) {
         setRecorderChannelCount(recorder, count);
     if (m_feed.mode() != StreamKind::Live) {
         m_feed.setMode(StreamKind::Live);
-        int total = 0;
-        for (int each = 0; each < m_siteRecorders; ++each)
-            total += m_recorderChannels[static_cast<std::size_t>(each)];
+        // The site's sources are every channel of each recorder.
+        const int total = m_layout.cellCount();
         m_layout.setPageTable(total);
         m_layout.resetTo(layoutForChannelCount(total));
         afterViewChange(false);
@@ -522,7 +520,7 @@ void VideoWindow::setRecorderNotice(int recorder, const QString& text) {
     if (text == held)
         return;
     held = text;
-    m_stalled &= ~withRecorderChannels(0, recorder, 0xFFFF);
+    m_stalled &= ~recorderSlots(recorder);
     refresh();
 }
 
